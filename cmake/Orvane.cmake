@@ -1,0 +1,89 @@
+# Shared build rules of the Orvane tree.
+
+set(ORVANE_WARNINGS -Wall -Wextra -Wno-unused-parameter)
+
+if(ORVANE_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(ORVANE_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "ORVANE_FUZZ needs clang (CXX=clang++)")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# orvane_sources(<out-var>) — every source of the calling folder and its
+# sub-folders (C++, headers, forms, resources).
+function(orvane_sources out)
+  file(GLOB_RECURSE _src CONFIGURE_DEPENDS
+       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c
+       ${CMAKE_CURRENT_SOURCE_DIR}/*.h ${CMAKE_CURRENT_SOURCE_DIR}/*.ui
+       ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+  set(${out} ${_src} PARENT_SCOPE)
+endfunction()
+
+# orvane_qt_library(<name> [LIBS ...]) — a static library of the calling
+# folder built with moc/uic/rcc; its folder and the tree root are on the
+# include path of everything that links it.
+function(orvane_qt_library name)
+  cmake_parse_arguments(A "" "" "LIBS;SOURCES" ${ARGN})
+  if(A_SOURCES)
+    set(_src ${A_SOURCES})
+  else()
+    orvane_sources(_src)
+  endif()
+  add_library(${name} STATIC ${_src})
+  set_target_properties(${name} PROPERTIES AUTOMOC ON AUTOUIC ON AUTORCC ON)
+  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_SOURCE_DIR})
+  target_compile_options(${name} PRIVATE ${ORVANE_WARNINGS})
+  target_link_libraries(${name} PUBLIC ${A_LIBS})
+endfunction()
+
+# orvane_plain_library(<name> [LIBS ...]) — a static library without Qt.
+function(orvane_plain_library name)
+  cmake_parse_arguments(A "" "" "LIBS;SOURCES" ${ARGN})
+  if(A_SOURCES)
+    set(_src ${A_SOURCES})
+  else()
+    orvane_sources(_src)
+  endif()
+  add_library(${name} STATIC ${_src})
+  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_SOURCE_DIR})
+  target_compile_options(${name} PRIVATE ${ORVANE_WARNINGS})
+  target_link_libraries(${name} PUBLIC ${A_LIBS})
+endfunction()
+
+# orvane_test(<name> [QT] [LIBS ...] [SOURCES ...]) — a GoogleTest binary of
+# the calling tests/ folder; every test in it becomes one ctest entry.
+# QT: the binary gets a QApplication (offscreen) and links Qt5::Test.
+function(orvane_test name)
+  cmake_parse_arguments(A "QT" "" "LIBS;SOURCES;LABELS" ${ARGN})
+  if(A_SOURCES)
+    set(_src ${A_SOURCES})
+  else()
+    file(GLOB_RECURSE _src CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  endif()
+  add_executable(${name} ${_src})
+  set_target_properties(${name} PROPERTIES AUTOMOC ON AUTOUIC ON AUTORCC ON)
+  target_compile_options(${name} PRIVATE ${ORVANE_WARNINGS})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support ${CMAKE_CURRENT_SOURCE_DIR})
+  if(A_QT)
+    target_link_libraries(${name} PRIVATE orvane_test_main_qt Qt5::Test ${A_LIBS})
+  else()
+    target_link_libraries(${name} PRIVATE orvane_test_main ${A_LIBS})
+  endif()
+  set(_env "QT_QPA_PLATFORM=offscreen;ORVANE_SOURCE_DIR=${CMAKE_SOURCE_DIR};ORVANE_BINARY_DIR=${CMAKE_BINARY_DIR}")
+  if(A_QT)
+    # Qt keeps a few process-wide allocations until exit; leak reports for
+    # widget tests are noise.
+    list(APPEND _env "ASAN_OPTIONS=detect_leaks=0")
+  endif()
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 120
+    PROPERTIES ENVIRONMENT "${_env}" LABELS "${A_LABELS}" TIMEOUT 300)
+endfunction()
+
+include(GoogleTest)

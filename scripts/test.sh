@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: first the normal build, then the
+# library tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+jobs=$(nproc 2>/dev/null || echo 8)
+
+bash scripts/deps.sh
+
+export QT_QPA_PLATFORM=offscreen
+
+echo "== build"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j "$jobs"
+
+echo "== tests"
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+if [ "${ORVANE_SKIP_SANITIZE:-0}" != "1" ]; then
+  echo "== sanitizer build (ASan + UBSan)"
+  cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=ON -DORVANE_BENCH=OFF
+  cmake --build build-asan -j "$jobs"
+  echo "== library tests under the sanitizers"
+  ctest --test-dir build-asan --output-on-failure -j "$jobs" -L lib
+fi
