@@ -87,3 +87,27 @@ function(orvane_test name)
 endfunction()
 
 include(GoogleTest)
+
+# orvane_bench(<name> [LIBS ...] [SOURCES ...]) — a Google Benchmark program
+# of the calling bench/ folder (all its .cpp files unless SOURCES is given).
+function(orvane_bench name)
+  cmake_parse_arguments(A "" "" "LIBS;SOURCES" ${ARGN})
+  if(A_SOURCES)
+    set(_src ${A_SOURCES})
+  else()
+    file(GLOB _src CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  endif()
+  add_executable(${name} ${_src})
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  target_compile_options(${name} PRIVATE ${ORVANE_WARNINGS})
+  target_link_libraries(${name} PRIVATE benchmark::benchmark ${A_LIBS})
+endfunction()
+
+# orvane_fuzz_target(<name> SOURCES ... [LIBS ...]) — one libFuzzer target.
+function(orvane_fuzz_target name)
+  cmake_parse_arguments(A "" "" "LIBS;SOURCES" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE ${A_LIBS})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  set_property(GLOBAL APPEND PROPERTY ORVANE_FUZZ_TARGETS ${name})
+endfunction()
