@@ -1,0 +1,133 @@
+#include "QUserSysCfg.h"
+
+#include "PeerCheck.h"
+#include "TempWorkDir.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
+#include <fstream>
+#include <memory>
+
+class SysCfgTest : public WorkDirTest
+{
+};
+
+TEST_F(SysCfgTest, FirstStartCreatesFileWithCompanyOnly)
+{
+    ASSERT_FALSE(QFileInfo::exists("setting/sys.ini"));
+    QUserSysCfg cfg;
+    ASSERT_TRUE(QFileInfo("setting/sys.ini").isFile());
+    EXPECT_EQ(cfg.getString("Company"), "KEM");
+    EXPECT_EQ(cfg.getInt("language"), -1);
+    EXPECT_TRUE(cfg.getString("language").isNull());
+    EXPECT_TRUE(cfg.getString("language").isEmpty());
+
+    QSettings raw("setting/sys.ini", QSettings::IniFormat);
+    EXPECT_EQ(raw.allKeys(), QStringList{"Company"});
+    EXPECT_EQ(raw.value("Company").toString(), "KEM");
+}
+
+TEST_F(SysCfgTest, SettersRefuseEmptyAndKeepOldValue)
+{
+    QUserSysCfg cfg;
+    EXPECT_TRUE(cfg.setString("language", "EN"));
+    EXPECT_FALSE(cfg.setString("language", ""));
+    EXPECT_FALSE(cfg.setString("", "x"));
+    EXPECT_FALSE(cfg.setInt("", 3));
+    EXPECT_EQ(cfg.getString("language"), "EN");
+}
+
+TEST_F(SysCfgTest, IntegerAndTextTypeRules)
+{
+    QUserSysCfg cfg;
+    struct Case {
+        const char *text;
+        int asInt;
+    } cases[] = {{"500", 500}, {"abc", 0}, {"-1", -1}, {" 42 ", 42}, {"0x10", 0}};
+    EXPECT_TRUE(cfg.setInt("msgCacheSize", 500));
+    EXPECT_EQ(cfg.getString("msgCacheSize"), "500");
+    for (const auto &c : cases) {
+        ASSERT_TRUE(cfg.setString("k", c.text));
+        EXPECT_EQ(cfg.getInt("k"), c.asInt) << c.text;
+    }
+}
+
+TEST_F(SysCfgTest, ChangesReachTheFileAndSurviveReload)
+{
+    {
+        QUserSysCfg cfg;
+        cfg.setString("styleColor", "rgb(43, 87, 154)");
+        cfg.setInt("timeFormat", 0);
+        cfg.setInt("axisXMaxValue", 60000);
+        // Another reader sees the change before the store is destroyed.
+        QSettings raw("setting/sys.ini", QSettings::IniFormat);
+        EXPECT_EQ(raw.value("styleColor").toString(), "rgb(43, 87, 154)");
+        EXPECT_EQ(raw.value("axisXMaxValue").toString(), "60000");
+    }
+    QUserSysCfg again;
+    EXPECT_EQ(again.getString("styleColor"), "rgb(43, 87, 154)");
+    EXPECT_EQ(again.getInt("timeFormat"), 0);
+    EXPECT_EQ(again.getInt("axisXMaxValue"), 60000);
+    EXPECT_EQ(again.getString("Company"), "KEM");
+}
+
+TEST_F(SysCfgTest, ByteArraysBypassTheCache)
+{
+    const QByteArray state("\x00\xff\x01splitter\n", 12);
+    {
+        QUserSysCfg cfg;
+        EXPECT_TRUE(cfg.setByteArray("mainWindowSpliteRate", state));
+        EXPECT_EQ(cfg.getByteArray("mainWindowSpliteRate"), state);
+        // not in the cache until the next load
+        EXPECT_TRUE(cfg.getString("mainWindowSpliteRate").isNull());
+    }
+    QUserSysCfg again;
+    EXPECT_EQ(again.getByteArray("mainWindowSpliteRate"), state);
+    EXPECT_FALSE(again.getString("mainWindowSpliteRate").isNull());
+}
+
+TEST_F(SysCfgTest, ExistingFileIsLoadedAsIs)
+{
+    std::filesystem::create_directories("setting");
+    std::ofstream("setting/sys.ini") << "[General]\nlanguage=EN\nmsgIdFormat=1\n";
+    QUserSysCfg cfg;
+    EXPECT_EQ(cfg.getString("language"), "EN");
+    EXPECT_EQ(cfg.getInt("msgIdFormat"), 1);
+    // an existing file is not given the default key
+    EXPECT_TRUE(cfg.getString("Company").isNull());
+}
+
+TEST_F(SysCfgTest, InstanceIsOneObject)
+{
+    QUserSysCfg *a = QUserSysCfg::instance();
+    QUserSysCfg *b = QUserSysCfg::instance();
+    EXPECT_EQ(a, b);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->getString("Company").isEmpty(), false);
+}
+
+TEST_F(SysCfgTest, PeerConfigParserReadsTheFile)
+{
+    REQUIRE_PEER_MODULES("configparser");
+    {
+        QUserSysCfg cfg;
+        cfg.setString("language", "ZH");
+        cfg.setString("styleColor", "rgb(183, 71, 42)");
+        cfg.setInt("msgCacheSize", 1000000);
+        cfg.setInt("openFliterEndNode", 127);
+        cfg.setString("canopenPrjFilePath", "NULL");
+        cfg.setString("idMergEnable", "ON");
+    }
+    auto r = peer::run(peer::script("core_sysini.py"), {workDir.file("setting/sys.ini")});
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(r.output,
+              "Company=KEM\n"
+              "canopenPrjFilePath=NULL\n"
+              "idMergEnable=ON\n"
+              "language=ZH\n"
+              "msgCacheSize=1000000\n"
+              "openFliterEndNode=127\n"
+              "styleColor=rgb(183, 71, 42)\n");
+}
