@@ -70,6 +70,8 @@ function(orvane_test name)
   set_target_properties(${name} PROPERTIES AUTOMOC ON AUTOUIC ON AUTORCC ON)
   target_compile_options(${name} PRIVATE ${ORVANE_WARNINGS})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support ${CMAKE_CURRENT_SOURCE_DIR})
+  target_compile_definitions(${name} PRIVATE ORVANE_SOURCE_DIR_DEFAULT="${CMAKE_SOURCE_DIR}"
+                             ORVANE_BINARY_DIR_DEFAULT="${CMAKE_BINARY_DIR}")
   if(A_QT)
     target_link_libraries(${name} PRIVATE orvane_test_main_qt Qt5::Test ${A_LIBS})
   else()

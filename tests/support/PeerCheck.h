@@ -18,11 +18,30 @@ namespace peer {
 
 inline const char *python() { return "/usr/bin/python3"; }
 
+// The source and build trees: from the environment ctest sets, else the
+// paths the test binary was configured with (so a binary run by hand works).
 inline std::string sourceDir()
 {
     const char *d = std::getenv("ORVANE_SOURCE_DIR");
+#ifdef ORVANE_SOURCE_DIR_DEFAULT
+    return d ? d : ORVANE_SOURCE_DIR_DEFAULT;
+#else
     return d ? d : ".";
+#endif
 }
+
+inline std::string binaryDir()
+{
+    const char *d = std::getenv("ORVANE_BINARY_DIR");
+#ifdef ORVANE_BINARY_DIR_DEFAULT
+    return d ? d : ORVANE_BINARY_DIR_DEFAULT;
+#else
+    return d ? d : ".";
+#endif
+}
+
+// Directory of the programs and shared libraries of the build.
+inline std::string binDir() { return binaryDir() + "/bin"; }
 
 // Path of a script under tests/peers/.
 inline std::string script(const std::string &name) { return sourceDir() + "/tests/peers/" + name; }
