@@ -1,0 +1,83 @@
+#include "TextCodec.h"
+
+#include <cerrno>
+#include <iconv.h>
+
+namespace kemsig {
+
+namespace {
+const char kReplacement[] = "\xEF\xBF\xBD";
+
+bool isAscii(std::string_view s)
+{
+    for (unsigned char c : s)
+        if (c & 0x80)
+            return false;
+    return true;
+}
+} // namespace
+
+Cp936ToUtf8::Cp936ToUtf8()
+{
+    iconv_t cd = iconv_open("UTF-8", "CP936");
+    if (cd == iconv_t(-1))
+        cd = iconv_open("UTF-8", "GBK");
+    cd_ = reinterpret_cast<void *>(cd);
+}
+
+Cp936ToUtf8::~Cp936ToUtf8()
+{
+    if (cd_ != reinterpret_cast<void *>(-1))
+        iconv_close(iconv_t(cd_));
+}
+
+void Cp936ToUtf8::convert(std::string_view in, std::string &out)
+{
+    out.clear();
+    // Code page 936 keeps ASCII as it is; most DBC lines are plain ASCII.
+    if (isAscii(in)) {
+        out.assign(in.data(), in.size());
+        return;
+    }
+    if (cd_ == reinterpret_cast<void *>(-1)) {
+        // No converter: keep ASCII, replace every other byte.
+        for (unsigned char c : in) {
+            if (c & 0x80)
+                out += kReplacement;
+            else
+                out += char(c);
+        }
+        return;
+    }
+    iconv_t cd = iconv_t(cd_);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    out.resize(in.size() * 3 + 16);
+    char *src = const_cast<char *>(in.data());
+    size_t srcLeft = in.size();
+    size_t used = 0;
+    while (srcLeft > 0) {
+        char *dst = &out[used];
+        size_t dstLeft = out.size() - used;
+        const size_t before = dstLeft;
+        size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        used += before - dstLeft;
+        if (r != size_t(-1))
+            break;
+        if (errno == E2BIG) {
+            out.resize(out.size() * 2);
+            continue;
+        }
+        // EILSEQ (a sequence that does not convert) or EINVAL (cut short at
+        // the end): replace one byte and go on with the next.
+        if (out.size() - used < sizeof(kReplacement))
+            out.resize(out.size() * 2 + sizeof(kReplacement));
+        out.replace(used, 3, kReplacement, 3);
+        used += 3;
+        ++src;
+        --srcLeft;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    out.resize(used);
+}
+
+} // namespace kemsig

@@ -1,0 +1,26 @@
+// Conversion of DBC lines from code page 936 (GBK) to UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kemsig {
+
+// One converter per load; not shared between threads.
+class Cp936ToUtf8
+{
+public:
+    Cp936ToUtf8();
+    ~Cp936ToUtf8();
+    Cp936ToUtf8(const Cp936ToUtf8 &) = delete;
+    Cp936ToUtf8 &operator=(const Cp936ToUtf8 &) = delete;
+
+    // Converts `in` into `out` (replacing its contents). A byte sequence
+    // that does not convert becomes U+FFFD and the rest of the line goes on.
+    void convert(std::string_view in, std::string &out);
+
+private:
+    void *cd_; // iconv_t, or (void*)-1 when the code page is not available
+};
+
+} // namespace kemsig
