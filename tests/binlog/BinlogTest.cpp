@@ -1,0 +1,297 @@
+// The binlog library through its C interface: what it writes reads back
+// object for object, the reader takes the layouts other tools write, and
+// damaged or hostile files end the read cleanly.
+
+#include "BlfCraft.h"
+#include "TempWorkDir.h"
+#include "binlog.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using craft::Bytes;
+
+namespace {
+
+struct ReadObject {
+    uint32_t type;
+    Bytes bytes; // as BLReadObjectSecure returns it, buffer of the object's size
+};
+
+// Reads every object; `complete` tells whether the read ended at a clean end
+// (peek 0 after the last object) rather than at a refused read.
+std::vector<ReadObject> readAll(const std::string &path, bool *opened = nullptr, size_t cap = 100000)
+{
+    std::vector<ReadObject> out;
+    void *h = BLCreateFile(path.c_str(), BL_ACCESS_READ);
+    if (opened)
+        *opened = h != BL_INVALID_HANDLE;
+    if (h == BL_INVALID_HANDLE)
+        return out;
+    uint8_t base[16];
+    while (out.size() < cap && BLPeekObject(h, base)) {
+        const uint32_t size = craft::get32(base + 8);
+        const uint32_t type = craft::get32(base + 12);
+        Bytes buf(std::max<uint32_t>(size + 8, 32), 0);
+        std::memcpy(buf.data(), base, 16);
+        if (!BLReadObjectSecure(h, buf.data(), buf.size()))
+            break;
+        buf.resize(craft::get32(buf.data() + 8));
+        out.push_back({type, buf});
+        BLFreeObject(h, buf.data());
+    }
+    BLCloseHandle(h);
+    return out;
+}
+
+Bytes body(size_t n, uint8_t seed)
+{
+    Bytes b(n);
+    for (size_t i = 0; i < n; ++i)
+        b[i] = uint8_t(seed + i * 7);
+    return b;
+}
+
+} // namespace
+
+class Binlog : public WorkDirTest
+{
+};
+
+TEST_F(Binlog, WrittenObjectsReadBackAcrossCompressionAndContainerCuts)
+{
+    // Bodies of assorted sizes, odd ones among them; small containers make
+    // objects span two or more containers.
+    std::vector<Bytes> objects;
+    for (int i = 0; i < 300; ++i) {
+        const uint32_t type = i % 3 == 0 ? 5 : (i % 3 == 1 ? 1 : 100);
+        objects.push_back(craft::object(type, uint64_t(i) * 1000000, body(i % 3 == 0 ? 24 : (i % 3 == 1 ? 16 : 88) + (i % 5 == 0 ? 3 : 0), uint8_t(i))));
+    }
+    struct Case {
+        uint32_t level;
+        uint32_t containerSize;
+    } cases[] = {{0, 0}, {6, 0}, {6, 100}, {0, 64}, {1, 333}, {10, 4096}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << "level " << c.level << " container " << c.containerSize);
+        const std::string path = workDir.file("w.blf");
+        void *h = BLCreateFile(path.c_str(), BL_ACCESS_WRITE);
+        ASSERT_NE(h, BL_INVALID_HANDLE);
+        EXPECT_EQ(BLSetApplication(h, 6, 1, 0, 1), 1);
+        const uint16_t st[8] = {2024, 5, 3, 17, 8, 30, 15, 250};
+        EXPECT_EQ(BLSetMeasurementStartTime(h, st), 1);
+        EXPECT_EQ(BLSetWriteOptions(h, c.level, c.containerSize), 1);
+        for (size_t i = 0; i < objects.size(); ++i) {
+            ASSERT_EQ(BLWriteObject(h, objects[i].data()), 1);
+            if (i == 150) {
+                EXPECT_EQ(BLFlushFileBuffers(h, 2), 1);
+            }
+        }
+        EXPECT_EQ(BLCloseHandle(h), 1);
+
+        const Bytes file = craft::readFile(path);
+        ASSERT_GE(file.size(), 144u);
+        EXPECT_EQ(std::string(file.begin(), file.begin() + 4), "LOGG");
+        EXPECT_EQ(craft::get32(file.data() + 4), 144u);
+        EXPECT_EQ(file[8], 6);
+        EXPECT_EQ(craft::get32(file.data() + 16), file.size()); // file size
+        EXPECT_EQ(craft::get32(file.data() + 32), objects.size());
+        EXPECT_EQ(file[40] | (file[41] << 8), 2024);
+        EXPECT_EQ(file[54] | (file[55] << 8), 250);
+        // Last object time: 299 ms after the start, 08:30:15.549.
+        EXPECT_EQ(file[64] | (file[65] << 8), 8);
+        EXPECT_EQ(file[66] | (file[67] << 8), 30);
+        EXPECT_EQ(file[68] | (file[69] << 8), 15);
+        EXPECT_EQ(file[70] | (file[71] << 8), 549);
+
+        const auto back = readAll(path);
+        ASSERT_EQ(back.size(), objects.size());
+        for (size_t i = 0; i < objects.size(); ++i) {
+            ASSERT_EQ(back[i].type, craft::get32(objects[i].data() + 12)) << i;
+            ASSERT_EQ(back[i].bytes, objects[i]) << i;
+        }
+    }
+}
+
+TEST_F(Binlog, ReaderTakesOtherToolsLayouts)
+{
+    // Header version 2, an object shorter than the caller's layout, objects
+    // of unknown types, and time stamps in 10 us units.
+    Bytes v2 = craft::object(1, 12345, body(16, 1), 2, 1);
+    Bytes shortFd = craft::object(100, 7, body(84, 2));
+    Bytes other = craft::object(73, 9, body(32, 3));
+    Bytes plain = craft::object(1, 11, body(16, 4));
+    for (bool compress : {false, true}) {
+        for (size_t chunk : {size_t(37), size_t(4096)}) {
+            SCOPED_TRACE(testing::Message() << "compress " << compress << " chunk " << chunk);
+            const std::string path = workDir.file("o.blf");
+            ASSERT_TRUE(craft::writeFile(path, craft::file({v2, shortFd, other, plain}, compress, chunk)));
+            void *h = BLCreateFile(path.c_str(), BL_ACCESS_READ);
+            ASSERT_NE(h, BL_INVALID_HANDLE);
+            uint8_t base[16];
+            uint8_t msg[48] = {};
+            // v2 object comes back with a version-1 header and its body at 32.
+            ASSERT_EQ(BLPeekObject(h, base), 1);
+            EXPECT_EQ(craft::get32(base + 12), 1u);
+            std::memcpy(msg, base, 16);
+            ASSERT_EQ(BLReadObjectSecure(h, msg, sizeof msg), 1);
+            EXPECT_EQ(msg[4], 32);
+            EXPECT_EQ(msg[6], 1);
+            EXPECT_EQ(craft::get32(msg + 16), 1u); // 10 us flag kept
+            EXPECT_EQ(craft::get32(msg + 24), 12345u);
+            EXPECT_EQ(Bytes(msg + 32, msg + 48), body(16, 1));
+            // Short CAN FD object: body copied, the rest of the 120 bytes zero.
+            uint8_t fd[120];
+            std::memset(fd, 0xEE, sizeof fd);
+            ASSERT_EQ(BLPeekObject(h, base), 1);
+            std::memcpy(fd, base, 16);
+            ASSERT_EQ(BLReadObjectSecure(h, fd, sizeof fd), 1);
+            EXPECT_EQ(Bytes(fd + 32, fd + 116), body(84, 2));
+            EXPECT_EQ(Bytes(fd + 116, fd + 120), Bytes(4, 0));
+            // A read whose buffer names another type is refused and consumes
+            // nothing; skip passes over it.
+            ASSERT_EQ(BLPeekObject(h, base), 1);
+            EXPECT_EQ(craft::get32(base + 12), 73u);
+            std::memcpy(msg, base, 16);
+            craft::Bytes wrong(msg, msg + 48);
+            craft::put32(wrong, 12, 1);
+            EXPECT_EQ(BLReadObjectSecure(h, wrong.data(), wrong.size()), 0);
+            EXPECT_EQ(BLSkipObject(h, base), 1);
+            ASSERT_EQ(BLPeekObject(h, base), 1);
+            std::memcpy(msg, base, 16);
+            ASSERT_EQ(BLReadObjectSecure(h, msg, sizeof msg), 1);
+            EXPECT_EQ(craft::get32(msg + 24), 11u);
+            EXPECT_EQ(BLPeekObject(h, base), 0);
+            EXPECT_EQ(BLCloseHandle(h), 1);
+        }
+    }
+}
+
+TEST_F(Binlog, DamagedFilesEndTheReadCleanly)
+{
+    std::vector<Bytes> objects;
+    for (int i = 0; i < 40; ++i)
+        objects.push_back(craft::object(i % 2 ? 1 : 100, i, body(i % 2 ? 16 : 88, uint8_t(i))));
+    const std::string path = workDir.file("d.blf");
+    for (bool compress : {false, true}) {
+        const Bytes good = craft::file(objects, compress, 500);
+        // Every truncation: the objects read are a prefix of the good ones.
+        for (size_t cut = 0; cut < good.size(); cut += 7) {
+            ASSERT_TRUE(craft::writeFile(path, Bytes(good.begin(), good.begin() + cut)));
+            bool opened = false;
+            const auto back = readAll(path, &opened);
+            if (cut < 144) {
+                EXPECT_TRUE(back.empty());
+                continue;
+            }
+            ASSERT_LE(back.size(), objects.size());
+            for (size_t i = 0; i < back.size(); ++i)
+                ASSERT_EQ(back[i].bytes, objects[i]) << "cut " << cut << " object " << i;
+        }
+        // Random damage: never a crash or a hang.
+        std::mt19937 rng(compress ? 7 : 8);
+        for (int round = 0; round < 400; ++round) {
+            Bytes bad = good;
+            const int flips = 1 + int(rng() % 6);
+            for (int k = 0; k < flips; ++k)
+                bad[144 + rng() % (bad.size() - 144)] = uint8_t(rng());
+            ASSERT_TRUE(craft::writeFile(path, bad));
+            const auto back = readAll(path);
+            EXPECT_LE(back.size(), 100000u);
+        }
+    }
+}
+
+TEST_F(Binlog, HostileSizesAreRefusedWithoutHugeAllocations)
+{
+    const std::string path = workDir.file("h.blf");
+    struct Case {
+        const char *what;
+        Bytes file;
+    };
+    std::vector<Case> cases;
+    {
+        // Container claiming 4 GiB of uncompressed data.
+        Bytes f = craft::file({craft::object(1, 0, body(16, 0))}, true);
+        craft::put32(f, 144 + 24, 0xFFFFFFF0u);
+        cases.push_back({"huge uncompressed size", f});
+    }
+    {
+        // Inner object claiming 2 GiB.
+        Bytes o = craft::object(1, 0, body(16, 0));
+        craft::put32(o, 8, 0x80000000u);
+        cases.push_back({"huge object size", craft::file({o}, false)});
+    }
+    {
+        // Object size below its header size.
+        Bytes o = craft::object(1, 0, body(16, 0));
+        craft::put32(o, 8, 8);
+        cases.push_back({"object smaller than header", craft::file({o}, false)});
+    }
+    {
+        // Container larger than the file.
+        Bytes f = craft::file({craft::object(1, 0, body(16, 0))}, false);
+        craft::put32(f, 144 + 8, 0x7FFFFFFF);
+        cases.push_back({"container beyond the end", f});
+    }
+    {
+        // File header size pointing past the end.
+        Bytes f = craft::file({craft::object(1, 0, body(16, 0))}, false);
+        craft::put32(f, 4, 0x7FFFFFFF);
+        cases.push_back({"header size beyond the end", f});
+    }
+    {
+        // Unknown compression method.
+        Bytes f = craft::file({craft::object(1, 0, body(16, 0))}, false);
+        craft::put16(f, 144 + 16, 9);
+        cases.push_back({"unknown compression", f});
+    }
+    {
+        // Not a BLF file at all.
+        cases.push_back({"text file", Bytes(300, 'x')});
+    }
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(craft::writeFile(path, c.file));
+        const auto back = readAll(path);
+        EXPECT_TRUE(back.empty());
+    }
+}
+
+TEST_F(Binlog, MisuseAndWriteFailuresAreReported)
+{
+    uint8_t base[16] = {};
+    uint8_t obj[48] = {};
+    EXPECT_EQ(BLCreateFile(nullptr, BL_ACCESS_WRITE), BL_INVALID_HANDLE);
+    EXPECT_EQ(BLCreateFile(workDir.file("missing.blf").c_str(), BL_ACCESS_READ), BL_INVALID_HANDLE);
+    EXPECT_EQ(BLCreateFile(workDir.file("x.blf").c_str(), 0), BL_INVALID_HANDLE);
+    EXPECT_EQ(BLCreateFile(workDir.file("no/such/dir.blf").c_str(), BL_ACCESS_WRITE), BL_INVALID_HANDLE);
+    for (void *bad : {static_cast<void *>(nullptr), BL_INVALID_HANDLE}) {
+        EXPECT_EQ(BLWriteObject(bad, obj), 0);
+        EXPECT_EQ(BLPeekObject(bad, base), 0);
+        EXPECT_EQ(BLFlushFileBuffers(bad, 2), 0);
+        EXPECT_EQ(BLCloseHandle(bad), 0);
+    }
+
+    void *w = BLCreateFile(workDir.file("w.blf").c_str(), BL_ACCESS_WRITE);
+    ASSERT_NE(w, BL_INVALID_HANDLE);
+    EXPECT_EQ(BLPeekObject(w, base), 0);            // a writer reads nothing
+    EXPECT_EQ(BLWriteObject(w, obj), 0);            // no "LOBJ"
+    Bytes o = craft::object(1, 0, body(16, 0));
+    craft::put32(o, 8, 20);                         // size below header size
+    EXPECT_EQ(BLWriteObject(w, o.data()), 0);
+    EXPECT_EQ(BLCloseHandle(w), 1);
+
+    // A full disk: the write may be buffered, the flush and close report it.
+    FILE *probe = std::fopen("/dev/full", "wb");
+    if (!probe)
+        GTEST_SKIP() << "no /dev/full";
+    std::fclose(probe);
+    w = BLCreateFile("/dev/full", BL_ACCESS_WRITE);
+    ASSERT_NE(w, BL_INVALID_HANDLE);
+    BLSetWriteOptions(w, 0, 0);
+    const Bytes good = craft::object(1, 0, body(16, 0));
+    BLWriteObject(w, good.data());
+    EXPECT_EQ(BLFlushFileBuffers(w, 2), 0);
+    EXPECT_EQ(BLCloseHandle(w), 0);
+}
