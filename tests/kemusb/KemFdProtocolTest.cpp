@@ -1,0 +1,422 @@
+// Packet builders and parsers of the CAN FD and recording adapters.
+
+#include "canfd/KemFdProtocol.h"
+#include "record/KemRecordProtocol.h"
+
+#include "PeerCheck.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <sstream>
+
+using namespace kemfd;
+
+namespace {
+
+std::string hex(const std::vector<uint8_t> &b)
+{
+    static const char *d = "0123456789abcdef";
+    std::string s;
+    for (uint8_t c : b) {
+        s += d[c >> 4];
+        s += d[c & 15];
+    }
+    return s;
+}
+
+std::map<std::string, std::string> goldenVectors()
+{
+    std::map<std::string, std::string> m;
+    const auto r = peer::run(peer::script("kemusb_golden.py"));
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    std::istringstream in(r.output);
+    std::string name, value;
+    while (in >> name >> value)
+        m[name] = value;
+    return m;
+}
+
+struct Collect : StreamSink {
+    std::vector<std::pair<int, OcanRxObj>> classic;
+    std::vector<std::pair<int, OcanRxFdObj>> fd;
+    void classicFrame(int ch, const OcanRxObj &f) override { classic.emplace_back(ch, f); }
+    void fdFrame(int ch, const OcanRxFdObj &f) override { fd.emplace_back(ch, f); }
+};
+
+StreamFrame frame(int ch, bool fd, uint32_t id, uint8_t len, uint8_t seed = 0)
+{
+    StreamFrame f{};
+    f.channel = ch;
+    f.fd = fd;
+    f.id = id;
+    f.len = len;
+    f.timeStamp = 1000 + id;
+    for (int i = 0; i < 64; ++i)
+        f.data[i] = uint8_t(seed + i);
+    return f;
+}
+
+} // namespace
+
+TEST(KemFdProtocol, PacketsMatchGoldenVectors)
+{
+    const auto g = goldenVectors();
+    ASSERT_FALSE(g.empty());
+    std::map<std::string, Bytes> mine;
+    mine["fd_hw"] = cmdHardwareVersion();
+    mine["fd_fw"] = cmdFirmwareVersion();
+    mine["fd_count"] = cmdChannelCount();
+    for (int ch : {0, 3, 7}) {
+        const std::string s = std::to_string(ch);
+        mine["fd_start_" + s] = cmdStartChannel(ch);
+        mine["fd_reset_" + s] = cmdResetChannel(ch);
+        mine["fd_fclear_" + s] = cmdFilterClear(ch);
+        mine["fd_fack_" + s] = cmdFilterAck(ch);
+        mine["fd_fmode2_" + s] = cmdFilterMode2(ch);
+        mine["fd_status_" + s] = cmdChannelStatus(ch);
+    }
+    mine["fd_frange_std"] = cmdFilterRange(1, 0, 0x123, 0xFFFF);
+    mine["fd_frange_ext"] = cmdFilterRange(2, 1, 0x18FF0000, 0xFFFFFFFF);
+    mine["fd_init_60"] = cmdInitChannel(1, 1, 0, 60, 0x0001975E, 0x0041020A);
+    mine["fd_init_80"] = cmdInitChannel(5, 0, 2, 80, 0x12345678, 0x00010207);
+
+    // 25 classic frames go out as packets of 10, 10 and 5.
+    std::vector<OcanTxObj> tx(25);
+    for (int i = 0; i < 25; ++i) {
+        OcanTxObj &f = tx[i];
+        std::memset(&f, 0, sizeof f);
+        const bool ext = i % 5 == 0, rtr = i % 7 == 0;
+        f.idWord = uint32_t(0x100 + i) | (ext ? 0x1ABC0000u | kIdExtended : 0) | (rtr ? kIdRemote : 0);
+        f.len = uint8_t(i % 9);
+        for (int k = 0; k < 8; ++k)
+            f.data[k] = k < f.len ? uint8_t(i + k) : 0xEE; // bytes past the length must not travel
+        f.sendType = uint32_t(i % 3) | 0xF0;                  // only the low 4 bits travel
+    }
+    for (int p = 0, at = 0; at < 25; ++p, at += kTxBatch)
+        mine["tx_classic_" + std::to_string(p)] = txPacket(2, tx.data() + at, std::min(kTxBatch, 25 - at));
+
+    std::vector<OcanTxFdObj> fd(12);
+    static const uint8_t lens[] = {0, 1, 8, 12, 16, 20, 24, 32, 48, 64};
+    for (int i = 0; i < 12; ++i) {
+        OcanTxFdObj &f = fd[i];
+        std::memset(&f, 0, sizeof f);
+        const bool ext = i % 2 == 1;
+        f.idWord = ext ? (0x1FFFF000u + i) | kIdExtended : uint32_t(0x7FF - i);
+        f.len = lens[i % 10];
+        for (int k = 0; k < f.len; ++k)
+            f.data[k] = uint8_t(3 * i + k);
+        f.flags = uint8_t((i % 4 == 0 ? 0x01 : 0) | (i % 3 == 0 ? 0x02 : 0));
+        f.sendType = 1;
+    }
+    mine["tx_fd_0"] = txPacketFd(7, fd.data(), 10);
+    mine["tx_fd_1"] = txPacketFd(7, fd.data() + 10, 2);
+
+    kemrec::RecordSetting s0{};
+    s0.enabled = 1, s0.standard = 1, s0.mode = 0, s0.arbClock = 60, s0.dataClock = 60;
+    s0.arbTiming = 0x0001975E, s0.dataTiming = 0x0041020A, s0.optA = 1, s0.optB = 7, s0.optC = 9, s0.optE = 200;
+    kemrec::RecordSetting s1{};
+    s1.enabled = 0, s1.standard = 0, s1.mode = 3, s1.arbClock = 80, s1.dataClock = 40;
+    s1.arbTiming = 0x00C1BBEE, s1.dataTiming = 0x00010207, s1.optD = 9;
+    s1.optB = 0, s1.optC = 0, s1.optE = 0;
+    mine["rec_set_0"] = kemrec::cmdSettingSet(0, s0);
+    mine["rec_set_1"] = kemrec::cmdSettingSet(1, s1);
+    kemrec::RecordFilter f{};
+    f.kind = 1, f.first = 0x18DA00F1, f.last = 0x18DAFFF1;
+    mine["rec_fclear_1"] = kemrec::cmdFilter(0, 5, nullptr); // any non-zero channel is 1
+    mine["rec_fadd_0"] = kemrec::cmdFilter(1, 0, &f);
+    mine["rec_fenable_1"] = kemrec::cmdFilter(2, 1, nullptr);
+    mine["rec_fdisable_0"] = kemrec::cmdFilter(3, 0, nullptr);
+    mine["rec_finfo_1"] = kemrec::cmdFilterInfo(1);
+    mine["rec_fentry_300"] = kemrec::cmdFilterEntry(0, 300);
+    mine["rec_get_1"] = kemrec::cmdSettingGet(1);
+
+    for (const auto &kv : g) {
+        auto it = mine.find(kv.first);
+        ASSERT_NE(it, mine.end()) << "no builder for " << kv.first;
+        EXPECT_EQ(hex(it->second), kv.second) << kv.first;
+    }
+    EXPECT_EQ(g.size(), mine.size());
+    EXPECT_EQ(mine["tx_classic_0"].size(), 7u + 10 * 19);
+    EXPECT_EQ(mine["tx_classic_2"].size(), 7u + 5 * 19);
+    EXPECT_EQ(mine["rec_set_0"].size(), 28u);
+    EXPECT_EQ(hex(mine["rec_fentry_300"]).substr(8), "2c01");
+}
+
+// Channels 2 to 7 of the 4- and 8-channel adapters reach their keys; a
+// channel past the adapter's count or an unknown key matches nothing.
+TEST(KemFdProtocol, SettingPathsCoverEveryChannelOfTheAdapter)
+{
+    struct Case {
+        const char *path;
+        int channels;
+        int channel;
+        SettingKey key;
+    } cases[] = {
+        {"0/canfd_standard", 2, 0, SettingKey::Standard},
+        {"1/canfd_abit_baud_rate", 2, 1, SettingKey::ArbRate},
+        {"2/canfd_dbit_baud_rate", 2, -1, SettingKey::None},
+        {"2/canfd_dbit_baud_rate", 4, 2, SettingKey::DataRate},
+        {"3/filter_mode", 4, 3, SettingKey::FilterMode},
+        {"4/filter_mode", 4, -1, SettingKey::None},
+        {"7/filter_end", 8, 7, SettingKey::FilterEnd},
+        {"5/baud_rate_custom", 8, 5, SettingKey::CustomTiming},
+        {"6/filter_start", 8, 6, SettingKey::FilterStart},
+        {"6/filter_clear", 8, 6, SettingKey::FilterClear},
+        {"6/filter_ack", 8, 6, SettingKey::FilterAck},
+        {"8/filter_ack", 8, -1, SettingKey::None},
+        {"12/filter_ack", 8, -1, SettingKey::None},
+        {"0/filter_bogus", 8, -1, SettingKey::None},
+        {"x/filter_ack", 8, -1, SettingKey::None},
+        {"/filter_ack", 8, -1, SettingKey::None},
+        {"0filter_ack", 8, -1, SettingKey::None},
+        {"", 8, -1, SettingKey::None},
+        {nullptr, 8, -1, SettingKey::None},
+    };
+    for (const auto &c : cases) {
+        const SettingPath p = parseSettingPath(c.path, c.channels);
+        EXPECT_EQ(p.key, c.key) << (c.path ? c.path : "(null)");
+        if (c.key != SettingKey::None) {
+            EXPECT_EQ(p.channel, c.channel) << c.path;
+        }
+    }
+}
+
+TEST(KemFdProtocol, SettingValuesParseLeniently)
+{
+    EXPECT_EQ(parseDecimal(" 500 000 "), 500000u);
+    EXPECT_EQ(parseDecimal("abc"), 0u);
+    EXPECT_EQ(parseDecimal(""), 0u);
+    EXPECT_EQ(parseHex0x("0x000007ff"), 0x7FFu);
+    EXPECT_EQ(parseHex0x("7ff"), 0u);
+    EXPECT_EQ(parseHex0x("0xzz"), 0u);
+    uint32_t a = 0, d = 0;
+    EXPECT_TRUE(parseCustomTiming("80M,(0,0001975e,0041020a)", &a, &d));
+    EXPECT_EQ(a, 0x0001975Eu);
+    EXPECT_EQ(d, 0x0041020Au);
+    EXPECT_FALSE(parseCustomTiming("0001975e,0041020a", &a, &d));
+    EXPECT_FALSE(parseCustomTiming(",(1,2)", &a, &d));
+}
+
+// Every table rate reaches the bus at the adapter's real clock: the 60 MHz
+// words as given, and at 80 MHz words worked out for 80 MHz.
+TEST(KemFdProtocol, RateTablesGiveTheAskedRateAtEachClock)
+{
+    const uint32_t arb[] = {1000000, 800000, 500000, 250000, 125000, 100000, 50000};
+    const uint32_t data[] = {5000000, 4000000, 2000000, 1000000, 800000, 500000, 250000, 125000, 100000, 50000};
+    for (uint32_t clock : {60u, 80u}) {
+        for (uint32_t r : arb) {
+            uint32_t w = 0;
+            ASSERT_TRUE(arbTimingFor(r, clock, &w)) << r << " @" << clock;
+            EXPECT_EQ(bitRateOf(w, clock * 1000000u), r) << r << " @" << clock;
+            const Timing t = decodeTiming(w);
+            EXPECT_EQ(uint64_t(clock) * 1000000u % (uint64_t(r) * t.prescaler * (1 + t.tseg1 + t.tseg2)), 0u);
+            EXPECT_LE(t.sjw, t.tseg2);
+        }
+        for (uint32_t r : data) {
+            uint32_t w = 0;
+            ASSERT_TRUE(dataTimingFor(r, clock, &w)) << r << " @" << clock;
+            EXPECT_EQ(bitRateOf(w, clock * 1000000u), r) << r << " @" << clock;
+        }
+    }
+    uint32_t w = 0;
+    EXPECT_TRUE(arbTimingFor(500000, 60, &w));
+    EXPECT_EQ(w, 0x0001975Eu);
+    EXPECT_FALSE(arbTimingFor(333333, 60, &w));
+    EXPECT_FALSE(arbTimingFor(333333, 80, &w));
+    EXPECT_FALSE(dataTimingFor(3000000, 80, &w));
+    // The 80 MHz 1 Mbit/s word keeps the 80 % sample point of the table.
+    ASSERT_TRUE(arbTimingFor(1000000, 80, &w));
+    const Timing t = decodeTiming(w);
+    EXPECT_EQ(t.prescaler, 1u);
+    EXPECT_EQ(1 + t.tseg1, 64u);
+    EXPECT_EQ(t.tseg2, 16u);
+}
+
+// Replies shorter than what a parser reads are refused.
+TEST(KemFdProtocol, ReplyParsersReadOnlyCheckedBytes)
+{
+    const uint8_t r[32] = {0x55, 0x01, 0x01, 0x00, 0x01, 0x17, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+    uint16_t v = 0;
+    uint8_t c = 0;
+    uint32_t st = 0;
+    EXPECT_FALSE(parseVersionReply(r, 5, &v));
+    EXPECT_TRUE(parseVersionReply(r, 6, &v));
+    EXPECT_EQ(v, 0x0117);
+    EXPECT_FALSE(parseChannelCountReply(r, 4, &c));
+    EXPECT_TRUE(parseChannelCountReply(r, 5, &c));
+    EXPECT_FALSE(filterReplyOk(r, 3));
+    EXPECT_TRUE(filterReplyOk(r, 4));
+    EXPECT_FALSE(initReplyOk(r, 4));
+    EXPECT_TRUE(initReplyOk(r, 5));
+    EXPECT_FALSE(parseStatusReply(r, 10, &st));
+    EXPECT_TRUE(parseStatusReply(r, 11, &st));
+    EXPECT_FALSE(startReplyOk(r, 2));
+
+    kemrec::RecordSetting s{};
+    s.optE = 0x5A;
+    uint8_t g[28] = {0x55, 0xA4, 0x00, 0x01, 0x01, 0x00, 60};
+    g[27] = 0x77;
+    EXPECT_FALSE(kemrec::parseSettingGetReply(g, 25, &s));
+    EXPECT_FALSE(kemrec::parseSettingGetReply(g, 27, &s));
+    EXPECT_EQ(s.optE, 0x5A) << "a refused reply leaves the record as it was";
+    EXPECT_TRUE(kemrec::parseSettingGetReply(g, 28, &s));
+    EXPECT_EQ(s.optE, 0x77);
+    EXPECT_EQ(s.arbClock, 60);
+    kemrec::RecordFilterInfo info{};
+    const uint8_t fi[7] = {0x55, 0x05, 0x00, 0x00, 0x34, 0x12, 0x09};
+    EXPECT_FALSE(kemrec::parseFilterInfoReply(fi, 6, &info));
+    EXPECT_TRUE(kemrec::parseFilterInfoReply(fi, 7, &info));
+    EXPECT_EQ(info.value0, 0x1234);
+    EXPECT_EQ(info.value2, 9);
+    EXPECT_FALSE(kemrec::filterReplyOk(fi, 3));
+}
+
+TEST(KemFdProtocol, RecordSettingRoundTripsThroughItsReply)
+{
+    kemrec::RecordSetting s{};
+    s.enabled = 1, s.standard = 1, s.mode = 1, s.arbClock = 80, s.dataClock = 40;
+    s.arbTiming = 0x00C1BBEE, s.dataTiming = 0x0081830E, s.optA = 1, s.optB = 2, s.optC = 3, s.optD = 1, s.optE = 4;
+    const Bytes req = kemrec::cmdSettingSet(1, s);
+    kemrec::RecordSetting back{};
+    ASSERT_TRUE(kemrec::parseSettingGetReply(req.data(), req.size(), &back));
+    EXPECT_EQ(std::memcmp(&back.enabled, &s.enabled, 5), 0);
+    EXPECT_EQ(back.arbTiming, s.arbTiming);
+    EXPECT_EQ(back.dataTiming, s.dataTiming);
+    EXPECT_EQ(back.optA, 1);
+    EXPECT_EQ(back.optD, 1);
+    EXPECT_EQ(back.optE, 4);
+}
+
+// ---- receive stream ---------------------------------------------------------
+
+TEST(KemFdStream, FramesReachTheirChannelsWithFlagsAndClampedLengths)
+{
+    StreamFrame in[4] = {frame(1, false, 0x123, 12, 1), frame(2, true, 0x18DAF110, 64, 2), frame(0, false, 0x7FF, 3),
+                         frame(3, true, 0x10, 99)};
+    in[1].extended = true;
+    in[1].brs = true;
+    in[1].esi = true;
+    in[2].remote = true;
+    in[2].extended = true;
+    Bytes pkt = streamPacket(in, 4);
+    pkt[7 + 19 + 75 + 19] = 0x95; // byte 0 of 0x80 or more goes to channel 7
+    Collect c;
+    StreamParser p;
+    p.feed(pkt.data(), pkt.size(), c);
+    ASSERT_EQ(c.classic.size(), 2u);
+    ASSERT_EQ(c.fd.size(), 2u);
+    EXPECT_EQ(c.classic[0].first, 1);
+    EXPECT_EQ(c.classic[0].second.len, 8) << "a classic length of 12 is stored as 8";
+    EXPECT_EQ(c.classic[0].second.idWord, 0x123u);
+    EXPECT_EQ(c.classic[0].second.timeStamp, 1000u + 0x123);
+    EXPECT_EQ(c.classic[0].second.data[7], 1 + 7);
+    EXPECT_EQ(c.classic[1].second.idWord, 0x7FFu | kIdRemote | kIdExtended);
+    EXPECT_EQ(c.fd[0].first, 2);
+    EXPECT_EQ(c.fd[0].second.idWord, 0x18DAF110u | kIdExtended);
+    EXPECT_EQ(c.fd[0].second.flags, 0x03);
+    EXPECT_EQ(c.fd[0].second.len, 64);
+    EXPECT_EQ(c.fd[0].second.data[63], 2 + 63);
+    EXPECT_EQ(c.fd[1].first, 7);
+    EXPECT_EQ(c.fd[1].second.len, 64);
+    EXPECT_EQ(p.pending(), 0u);
+}
+
+TEST(KemFdStream, SplitPacketsAndGarbageLoseOnlyTheGarbage)
+{
+    StreamFrame a[2] = {frame(0, true, 1, 20), frame(1, false, 2, 8)};
+    StreamFrame b[1] = {frame(1, true, 3, 64)};
+    Bytes s;
+    const uint8_t junk[] = {0x00, 0x55, 0x55, 0xF2, 0x01};
+    s.insert(s.end(), junk, junk + sizeof junk);
+    Bytes p1 = streamPacket(a, 2);
+    s.insert(s.end(), p1.begin(), p1.end());
+    s.push_back(0x55);
+    Bytes p2 = streamPacket(b, 1);
+    s.insert(s.end(), p2.begin(), p2.end());
+    // Every split point, fed in two reads.
+    for (size_t cut = 0; cut <= s.size(); ++cut) {
+        Collect c;
+        StreamParser p;
+        p.feed(s.data(), cut, c);
+        p.feed(s.data() + cut, s.size() - cut, c);
+        ASSERT_EQ(c.fd.size(), 2u) << cut;
+        ASSERT_EQ(c.classic.size(), 1u) << cut;
+        EXPECT_EQ(c.fd[1].second.idWord, 3u);
+        EXPECT_EQ(p.pending(), 0u);
+    }
+}
+
+// A false header is checked before it is taken: its records must fill its
+// length exactly, and its length must fit the assembly buffer.
+TEST(KemFdStream, FalseHeadersAreSkippedAndReceptionGoesOn)
+{
+    StreamFrame f = frame(2, false, 0x321, 8);
+    const Bytes good = streamPacket(&f, 1);
+    struct Case {
+        const char *what;
+        Bytes prefix;
+    } cases[] = {
+        // claims one classic record of 19 bytes but says 20
+        {"length not filled by records", {0x55, 0xF2, 0, 0, 20, 0, 1}},
+        // claims two records in a 19-byte length
+        {"count beyond length", {0x55, 0xF2, 0, 0, 19, 0, 2}},
+        // claims an FD record (75) in 19 bytes: would read past the packet
+        {"record past length", {0x55, 0xF2, 0, 0, 19, 0, 1, 0x00, 0x01}},
+        // a length the buffer can never hold
+        {"length over the buffer", {0x55, 0xF2, 0, 0, 0xFF, 0xFF, 1}},
+        {"zero count", {0x55, 0xF2, 0, 0, 19, 0, 0}},
+    };
+    for (const auto &c : cases) {
+        Bytes s = c.prefix;
+        s.resize(std::max<size_t>(s.size(), 26), 0x00);
+        s.insert(s.end(), good.begin(), good.end());
+        Collect col;
+        StreamParser p;
+        p.feed(s.data(), s.size(), col);
+        ASSERT_EQ(col.classic.size(), 1u) << c.what;
+        EXPECT_EQ(col.classic[0].first, 2) << c.what;
+        EXPECT_EQ(col.classic[0].second.idWord, 0x321u) << c.what;
+        // and the stream goes on afterwards
+        p.feed(good.data(), good.size(), col);
+        EXPECT_EQ(col.classic.size(), 2u) << c.what;
+    }
+}
+
+TEST(KemFdStream, LongStreamThroughSmallAndLargeReads)
+{
+    Bytes s;
+    int want = 0;
+    for (int i = 0; i < 400; ++i) {
+        StreamFrame fs[10];
+        const int n = 1 + i % 10;
+        for (int k = 0; k < n; ++k)
+            fs[k] = frame(k % 8, (i + k) % 3 == 0, uint32_t(want + k), uint8_t(k * 7));
+        want += n;
+        const Bytes p = streamPacket(fs, n);
+        s.insert(s.end(), p.begin(), p.end());
+    }
+    for (size_t chunk : {size_t(1), size_t(63), size_t(4096), size_t(10000), s.size()}) {
+        Collect c;
+        StreamParser p;
+        for (size_t at = 0; at < s.size(); at += chunk)
+            p.feed(s.data() + at, std::min(chunk, s.size() - at), c);
+        EXPECT_EQ(int(c.classic.size() + c.fd.size()), want) << chunk;
+        EXPECT_EQ(p.skippedBytes(), 0u) << chunk;
+    }
+}
+
+TEST(KemFdStream, ClearDropsHalfAPacket)
+{
+    StreamFrame f = frame(0, true, 5, 64);
+    const Bytes pkt = streamPacket(&f, 1);
+    Collect c;
+    StreamParser p;
+    p.feed(pkt.data(), 40, c);
+    EXPECT_EQ(p.pending(), 40u);
+    p.clear();
+    p.feed(pkt.data() + 40, pkt.size() - 40, c);
+    p.feed(pkt.data(), pkt.size(), c);
+    EXPECT_EQ(c.fd.size(), 1u);
+}
