@@ -1,0 +1,583 @@
+#include "QUserAscFile.h"
+
+#include "QUserTraceText.h"
+
+#include <QDateTime>
+#include <QDebug>
+#include <QLocale>
+#include <QLoggingCategory>
+
+#include <cstring>
+
+// Per-line debug output of CAN FD lines; off unless the category is enabled.
+Q_LOGGING_CATEGORY(lcAscLine, "orvane.traffic.asc", QtInfoMsg)
+
+namespace {
+
+constexpr int kFlushEvery = 100;
+constexpr int kReadChunk = 256 * 1024;
+
+inline bool isBlank(char c) { return c == ' ' || (c >= 9 && c <= 13); }
+
+// ---- number readers with the rules of the framework's text conversions ----
+
+bool readUnsigned(const char *p, int n, int base, uint64_t limit, uint64_t &value)
+{
+    if (n > 0 && *p == '+') {
+        ++p;
+        --n;
+    }
+    if (base == 16 && n > 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
+        p += 2;
+        n -= 2;
+    }
+    if (n <= 0)
+        return false;
+    uint64_t v = 0;
+    for (int i = 0; i < n; ++i) {
+        int d;
+        const char c = p[i];
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return false;
+        if (v > (limit - uint64_t(d)) / uint64_t(base))
+            return false;
+        v = v * uint64_t(base) + uint64_t(d);
+    }
+    value = v;
+    return true;
+}
+
+bool readInt(const char *p, int n, int &value)
+{
+    bool neg = false;
+    if (n > 0 && (*p == '-' || *p == '+')) {
+        neg = *p == '-';
+        ++p;
+        --n;
+    }
+    uint64_t v;
+    if (!readUnsigned(p, n, 10, neg ? 2147483648ull : 2147483647ull, v))
+        return false;
+    value = neg ? int(-int64_t(v)) : int(v);
+    return true;
+}
+
+// ---- the parts of a line, as byte spans or as a text list ----
+
+struct SpanParts {
+    struct Span {
+        const char *p;
+        int n;
+    };
+    Span items[160];
+    int count = 0;
+
+    int size() const { return count; }
+    bool eq(int i, const char *lit) const
+    {
+        const int l = int(std::strlen(lit));
+        return items[i].n == l && std::memcmp(items[i].p, lit, size_t(l)) == 0;
+    }
+    int indexOf(int i, char c) const
+    {
+        const void *f = std::memchr(items[i].p, c, size_t(items[i].n));
+        return f ? int(static_cast<const char *>(f) - items[i].p) : -1;
+    }
+    uint64_t u64(int i, int from, int len) const
+    {
+        uint64_t v = 0;
+        const int n = items[i].n;
+        if (from > n)
+            from = n;
+        if (len < 0 || from + len > n)
+            len = n - from;
+        return readUnsigned(items[i].p + from, len, 10, ~uint64_t(0), v) ? v : 0;
+    }
+    int toInt(int i) const
+    {
+        int v = 0;
+        return readInt(items[i].p, items[i].n, v) ? v : 0;
+    }
+    uint32_t hex(int i, int len) const
+    {
+        uint64_t v = 0;
+        return readUnsigned(items[i].p, len, 16, 0xFFFFFFFFull, v) ? uint32_t(v) : 0;
+    }
+    int length(int i) const { return items[i].n; }
+    QString text(int i) const { return QString::fromLatin1(items[i].p, items[i].n); }
+    QString join(int from, int n) const
+    {
+        int total = 0;
+        for (int k = 0; k < n; ++k)
+            total += items[from + k].n;
+        QString s(total, Qt::Uninitialized);
+        QChar *d = s.data();
+        for (int k = 0; k < n; ++k) {
+            const Span &sp = items[from + k];
+            for (int j = 0; j < sp.n; ++j)
+                *d++ = QChar(uchar(sp.p[j]));
+        }
+        return s;
+    }
+};
+
+struct ListParts {
+    const QStringList &l;
+    int size() const { return l.size(); }
+    bool eq(int i, const char *lit) const { return l[i] == QLatin1String(lit); }
+    int indexOf(int i, char c) const { return l[i].indexOf(QLatin1Char(c)); }
+    uint64_t u64(int i, int from, int len) const
+    {
+        bool ok = false;
+        const qulonglong v = l[i].mid(from, len).toULongLong(&ok, 10);
+        return ok ? v : 0;
+    }
+    int toInt(int i) const
+    {
+        bool ok = false;
+        const int v = l[i].toInt(&ok, 10);
+        return ok ? v : 0;
+    }
+    uint32_t hex(int i, int len) const
+    {
+        bool ok = false;
+        const uint v = l[i].left(len).toUInt(&ok, 16);
+        return ok ? v : 0;
+    }
+    int length(int i) const { return l[i].size(); }
+    QString text(int i) const { return l[i]; }
+    QString join(int from, int n) const
+    {
+        QString s;
+        for (int k = 0; k < n; ++k)
+            s += l[from + k];
+        return s;
+    }
+};
+
+const char kHexLower[] = "0123456789abcdef";
+
+template <class P>
+bool readTime(const P &parts, int64_t &ms)
+{
+    const int dot = parts.indexOf(0, '.');
+    if (dot < 0)
+        return false;
+    ms = int64_t(parts.u64(0, 0, dot) * 1000 + parts.u64(0, dot + 1, 3));
+    return true;
+}
+
+template <class P>
+void readId(const P &parts, int i, QUserCanMsg &msg)
+{
+    uint32_t v;
+    if (parts.indexOf(i, 'x') >= 0) {
+        msg.extended = 1;
+        v = parts.hex(i, parts.length(i) - 1);
+    } else {
+        msg.extended = 0;
+        v = parts.hex(i, parts.length(i));
+    }
+    QString id(8, Qt::Uninitialized);
+    QChar *d = id.data();
+    for (int k = 7; k >= 0; --k)
+        d[7 - k] = QChar(kHexLower[(v >> (4 * k)) & 0xF]);
+    msg.idText = id;
+}
+
+template <class P>
+bool parseClassic(const P &parts, QUserCanMsg &msg)
+{
+    if (parts.size() < 6)
+        return false;
+    const bool remote = parts.eq(4, "r");
+    if (!remote && !parts.eq(4, "d"))
+        return false;
+    msg.protocol = 0;
+    int64_t ms;
+    if (!readTime(parts, ms))
+        return false;
+    msg.hostTime = ms;
+    msg.channel = uint8_t(parts.toInt(1) - 1);
+    readId(parts, 2, msg);
+    msg.direction = parts.eq(3, "Rx") ? 0 : 1;
+    msg.remote = remote ? 1 : 0;
+    if (remote) {
+        msg.lenText = QStringLiteral("0");
+        msg.dataText.clear();
+        return true;
+    }
+    const int n = parts.toInt(5);
+    const int m = n < 0 ? 0 : (n > 8 ? 8 : n);
+    if (parts.size() - 6 < m)
+        return false;
+    msg.lenText = parts.text(5);
+    msg.dataText = parts.join(6, m);
+    return true;
+}
+
+template <class P>
+bool parseCanFd(const P &parts, QUserCanMsg &msg)
+{
+    // Channel, direction, identifier, bit-rate switch, error state, DLC and
+    // length must all be there.
+    if (parts.size() < 9)
+        return false;
+    if (!parts.eq(3, "Rx") && !parts.eq(3, "Tx"))
+        return false;
+    int64_t ms;
+    if (!readTime(parts, ms))
+        return false;
+    msg.remote = 0;
+    msg.hostTime = ms;
+    msg.channel = uint8_t(parts.toInt(2) - 1);
+    msg.direction = parts.eq(3, "Rx") ? 0 : 1;
+    readId(parts, 4, msg);
+    msg.protocol = parts.eq(5, "1") ? 2 : 1;
+    const int n = parts.toInt(8);
+    const int m = n < 0 ? 0 : (n > 64 ? 64 : n);
+    if (parts.size() - 9 < m)
+        return false;
+    msg.lenText = parts.text(8);
+    msg.dataText = parts.join(9, m);
+    return true;
+}
+
+template <class P>
+bool parseLine(const P &parts, QUserCanMsg &msg)
+{
+    if (parts.size() < 6)
+        return false;
+    if (parts.eq(1, "CANFD"))
+        return parseCanFd(parts, msg);
+    return parseClassic(parts, msg);
+}
+
+// ---- line building ----
+
+void appendTime(std::string &out, int64_t d)
+{
+    char digits[24];
+    int n = 0;
+    uint64_t v = uint64_t(d);
+    do {
+        digits[n++] = char('0' + v % 10);
+        v /= 10;
+    } while (v);
+    // digits[] holds the number reversed; milliseconds are its last three.
+    while (n < 4)
+        digits[n++] = '0';
+    const int secDigits = n - 3;
+    for (int i = secDigits; i < 6; ++i)
+        out.push_back(' ');
+    for (int i = n - 1; i >= 3; --i)
+        out.push_back(digits[i]);
+    out.push_back('.');
+    out.push_back(digits[2]);
+    out.push_back(digits[1]);
+    out.push_back(digits[0]);
+    out.append("000", 3);
+}
+
+void appendDecimal(std::string &out, unsigned v)
+{
+    char b[12];
+    int n = 0;
+    do {
+        b[n++] = char('0' + v % 10);
+        v /= 10;
+    } while (v);
+    while (n)
+        out.push_back(b[--n]);
+}
+
+void appendIdField(std::string &out, const QUserCanMsg &msg, std::string &scratch)
+{
+    tracetext::compactLatin1(msg.idText, scratch);
+    size_t skip = 0;
+    while (scratch.size() - skip > 1 && scratch[skip] == '0')
+        ++skip;
+    const size_t start = out.size();
+    out.append(scratch, skip, std::string::npos);
+    if (msg.extended)
+        out.push_back('x');
+    while (out.size() - start < 9)
+        out.push_back(' ');
+}
+
+// Data digits fitted to `bytes`, a blank before every second digit counted
+// from the end.
+void appendData(std::string &out, const QUserCanMsg &msg, int bytes, std::string &scratch)
+{
+    tracetext::compactLatin1(msg.dataText, scratch);
+    tracetext::fitHex(scratch, bytes);
+    for (size_t i = 0; i < scratch.size(); i += 2) {
+        if (i)
+            out.push_back(' ');
+        out.push_back(scratch[i]);
+        out.push_back(scratch[i + 1]);
+    }
+}
+
+} // namespace
+
+QUserAscFile::QUserAscFile() = default;
+
+QUserAscFile::~QUserAscFile()
+{
+    if (m_open)
+        close();
+}
+
+bool QUserAscFile::fileCreate(const QString &name)
+{
+    if (m_open)
+        close();
+    m_file.setFileName(name);
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        qDebug().noquote() << QStringLiteral("ASC File:%1 Creat Fail...").arg(name);
+        return false;
+    }
+    qDebug().noquote() << QStringLiteral("ASC File:%1 Creat Success...").arg(name);
+    m_out.clear();
+    m_writeError = false;
+    const QString date = QLocale(QLocale::English).toString(QDateTime::currentDateTime(), QStringLiteral(" ddd MMMM d hh:mm:ss yyyy"));
+    m_out += "date";
+    m_out += date.toLatin1().constData();
+    m_out += "\r\nbase hex  timestamps absolute\r\nno internal events logged\r\n// version 7.0.0\r\n";
+    m_frameCount = 0;
+    m_linesSinceFlush = 0;
+    m_lastDeltaMs = 0;
+    m_open = true;
+    m_written = true;
+    return true;
+}
+
+void QUserAscFile::buildLine(const QUserCanMsg &msg, std::string &line)
+{
+    if (m_frameCount == 0) {
+        m_startMs = msg.hostTime;
+        m_lastDeltaMs = 0;
+    }
+    ++m_frameCount;
+    int64_t d = msg.hostTime - m_startMs;
+    // Receive and transmit times come from different threads: a frame may
+    // carry a time before the last one written. Trace times never go back.
+    if (d < m_lastDeltaMs)
+        d = m_lastDeltaMs;
+    m_lastDeltaMs = d;
+
+    line.clear();
+    appendTime(line, d);
+    line.push_back(' ');
+    if (msg.protocol == 0) {
+        appendDecimal(line, unsigned(msg.channel) + 1);
+        line.append("  ", 2);
+        appendIdField(line, msg, m_scratch);
+        line.append("       ", 7);
+        line.append(msg.direction == 0 ? "Rx   " : "Tx   ", 5);
+        if (msg.remote) {
+            line.append("r 0 ", 4);
+        } else {
+            line.append("d ", 2);
+            std::string lenText;
+            tracetext::compactLatin1(msg.lenText, lenText);
+            line += lenText;
+            line.push_back(' ');
+            const int n = tracetext::decimalOf(msg.lenText);
+            appendData(line, msg, tracetext::validLength(false, n), m_scratch);
+        }
+    } else {
+        line.append("CANFD   ", 8);
+        appendDecimal(line, unsigned(msg.channel) + 1);
+        line.append("  ", 2);
+        line.append(msg.direction == 0 ? "Rx   " : "Tx   ", 5);
+        appendIdField(line, msg, m_scratch);
+        line.append("       ", 7);
+        line.push_back(msg.protocol == 2 ? '1' : '0');
+        line.append("  0  ", 5);
+        // A length outside the DLC list is written as the valid length below
+        // it, with the data cut or padded to it, so the line stays readable.
+        const int len = tracetext::validLength(true, tracetext::decimalOf(msg.lenText));
+        line.push_back("0123456789ABCDEF"[tracetext::dlcOfLength(len)]);
+        line.push_back(' ');
+        appendDecimal(line, unsigned(len));
+        line.push_back(' ');
+        appendData(line, msg, len, m_scratch);
+        line.append(msg.protocol == 2 ? "    0  0   3000 0 0 0 0 0" : "    0  0   1000 0 0 0 0 0");
+        qCDebug(lcAscLine) << "ASC FD line time diff" << d;
+    }
+    line.append(" \r\n" + (msg.protocol == 0 ? 1 : 0));
+}
+
+QString QUserAscFile::msgToLine(const QUserCanMsg &msg, bool &ok)
+{
+    std::string line;
+    buildLine(msg, line);
+    ok = true;
+    return QString::fromLatin1(line.data(), int(line.size()));
+}
+
+bool QUserAscFile::write(const QUserCanMsg &msg)
+{
+    if (!m_open || !m_written)
+        return false;
+    buildLine(msg, m_line);
+    m_out += m_line;
+    if (++m_linesSinceFlush >= kFlushEvery) {
+        m_linesSinceFlush = 0;
+        if (!flushBuffer())
+            return false;
+    }
+    return !m_writeError;
+}
+
+bool QUserAscFile::flushBuffer()
+{
+    if (!m_out.empty()) {
+        if (m_file.write(m_out.data(), qint64(m_out.size())) != qint64(m_out.size()))
+            m_writeError = true;
+        m_out.clear();
+    }
+    if (!m_file.flush())
+        m_writeError = true;
+    return !m_writeError;
+}
+
+bool QUserAscFile::flush()
+{
+    if (!m_open)
+        return true;
+    m_linesSinceFlush = 0;
+    if (!m_written)
+        return true;
+    return flushBuffer();
+}
+
+bool QUserAscFile::close()
+{
+    if (!m_open)
+        return true;
+    bool ok = true;
+    if (m_written) {
+        m_out += "End Triggerblock\r\n";
+        ok = flushBuffer();
+    }
+    m_file.close();
+    if (m_file.error() != QFileDevice::NoError && m_written)
+        ok = false;
+    m_open = false;
+    m_written = false;
+    m_in.clear();
+    m_inPos = 0;
+    m_inEof = false;
+    return ok;
+}
+
+bool QUserAscFile::openForRead(const QString &name)
+{
+    if (m_open)
+        close();
+    m_file.setFileName(name);
+    if (!m_file.open(QIODevice::ReadOnly)) {
+        qDebug().noquote() << QStringLiteral("File:%1 Open Fail...").arg(name);
+        return false;
+    }
+    m_open = true;
+    m_written = false;
+    m_in.clear();
+    m_inPos = 0;
+    m_inEof = false;
+    return true;
+}
+
+// Next line of the read buffer, without its line end; false at the end.
+bool QUserAscFile::nextLine(const char *&begin, const char *&end)
+{
+    for (;;) {
+        const char *data = m_in.constData();
+        const int avail = m_in.size() - m_inPos;
+        const void *nl = avail > 0 ? std::memchr(data + m_inPos, '\n', size_t(avail)) : nullptr;
+        if (nl) {
+            begin = data + m_inPos;
+            end = static_cast<const char *>(nl);
+            m_inPos = int(end - data) + 1;
+            return true;
+        }
+        if (m_inEof) {
+            if (avail <= 0)
+                return false;
+            begin = data + m_inPos;
+            end = data + m_in.size();
+            m_inPos = m_in.size();
+            return true;
+        }
+        // Keep the unfinished line and read more behind it.
+        m_in.remove(0, m_inPos);
+        m_inPos = 0;
+        const int had = m_in.size();
+        m_in.resize(had + kReadChunk);
+        const qint64 got = m_file.read(m_in.data() + had, kReadChunk);
+        m_in.resize(had + int(got > 0 ? got : 0));
+        if (got <= 0)
+            m_inEof = true;
+    }
+}
+
+int QUserAscFile::fileReadPart(const QString &name, QList<QUserCanMsg> &frames, int maxCount)
+{
+    if (!m_open && !openForRead(name))
+        return 0;
+    if (m_written)
+        return 0; // a file open for writing is not read
+    QUserCanMsg msg;
+    SpanParts parts;
+    int count = 0;
+    const char *b;
+    const char *e;
+    while (nextLine(b, e)) {
+        parts.count = 0;
+        const char *p = b;
+        while (p < e && parts.count < int(sizeof parts.items / sizeof parts.items[0])) {
+            while (p < e && isBlank(*p))
+                ++p;
+            if (p == e)
+                break;
+            const char *s = p;
+            while (p < e && !isBlank(*p))
+                ++p;
+            parts.items[parts.count++] = {s, int(p - s)};
+        }
+        if (!parseLine(parts, msg))
+            continue;
+        frames.append(msg);
+        if (++count >= maxCount)
+            break;
+    }
+    return count;
+}
+
+int QUserAscFile::fileRead(const QString &name, QList<QUserCanMsg> &frames)
+{
+    if (!openForRead(name))
+        return -1;
+    while (fileReadPart(name, frames, 1 << 30) > 0) {
+    }
+    return 0;
+}
+
+bool QUserAscFile::lineToCanMsg(const QStringList &parts, QUserCanMsg &msg)
+{
+    return parseClassic(ListParts{parts}, msg);
+}
+
+bool QUserAscFile::lineToCanFdMsg(const QStringList &parts, QUserCanMsg &msg)
+{
+    return parseCanFd(ListParts{parts}, msg);
+}

@@ -1,0 +1,71 @@
+#pragma once
+// ASC trace files: one text line per classic or CAN FD frame. The writer lays
+// out every line with fixed blank fill; the reader takes the frame lines of
+// such files (ours and other tools') and skips everything else.
+
+#include "QUserCanMsg.h"
+
+#include <QFile>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <string>
+
+class QUserAscFile
+{
+public:
+    QUserAscFile();
+    ~QUserAscFile();
+    QUserAscFile(const QUserAscFile &) = delete;
+    QUserAscFile &operator=(const QUserAscFile &) = delete;
+
+    // Creates (truncates) the file and writes the four header lines.
+    bool fileCreate(const QString &name);
+    // One frame line. False when no file is open for writing or the data
+    // could not be handed to the file.
+    bool write(const QUserCanMsg &msg);
+    // The line write() would produce (start time and counter advance too).
+    QString msgToLine(const QUserCanMsg &msg, bool &ok);
+    // Hands buffered lines to the file; false when the file refuses them.
+    bool flush();
+    // Writes the end line for a created file and closes; false when the last
+    // lines could not be written. True when nothing was open.
+    bool close();
+
+    // Batched read: opens the file on the first call, continues on later
+    // ones; at most maxCount frames (at least one is taken even for a limit
+    // of 0 or less). Returns the number appended; 0 when it cannot open.
+    int fileReadPart(const QString &name, QList<QUserCanMsg> &frames, int maxCount);
+    // Whole file; 0, or -1 when it cannot open. The file stays open.
+    int fileRead(const QString &name, QList<QUserCanMsg> &frames);
+
+    // The two line parsers over the line's white-space separated parts.
+    static bool lineToCanMsg(const QStringList &parts, QUserCanMsg &msg);
+    static bool lineToCanFdMsg(const QStringList &parts, QUserCanMsg &msg);
+
+    bool isOpen() const { return m_open; }
+
+private:
+    bool openForRead(const QString &name);
+    bool nextLine(const char *&begin, const char *&end);
+    void buildLine(const QUserCanMsg &msg, std::string &line);
+    bool flushBuffer();
+
+    QFile m_file;
+    bool m_open = false;
+    bool m_written = false;
+    quint64 m_frameCount = 0;
+    quint64 m_linesSinceFlush = 0;
+    qint64 m_startMs = 0;
+    qint64 m_lastDeltaMs = 0; // time of the last line written: times never go back
+    bool m_writeError = false;
+
+    std::string m_out;     // lines not yet handed to the file
+    std::string m_line;    // scratch of the line being built
+    std::string m_scratch; // scratch of identifier and data digits
+    QByteArray m_in;       // read buffer
+    int m_inPos = 0;
+    bool m_inEof = false;
+};

@@ -1,0 +1,397 @@
+#include "QUserBlfFile.h"
+
+#include "QUserTraceText.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLibrary>
+
+#include <array>
+#include <cstring>
+
+namespace {
+
+constexpr uint32_t kAccessWrite = 0x40000000u;
+constexpr uint32_t kAccessRead = 0x80000000u;
+constexpr uint32_t kTypeCanMessage = 1;
+constexpr uint32_t kTypeAppTrigger = 5;
+constexpr uint32_t kTypeCanFdMessage = 100;
+constexpr uint32_t kFlagTimeTenMics = 1;
+constexpr uint32_t kFlagTimeNanos = 2;
+constexpr int kFlushEvery = 100;
+
+using FnCreateFile = void *(*)(const char *, uint32_t);
+using FnSetApplication = int32_t (*)(void *, uint8_t, uint8_t, uint8_t, uint8_t);
+using FnSetWriteOptions = int32_t (*)(void *, uint32_t, uint32_t);
+using FnSetStartTime = int32_t (*)(void *, const uint16_t *);
+using FnWriteObject = int32_t (*)(void *, const void *);
+using FnFlush = int32_t (*)(void *, uint32_t);
+using FnClose = int32_t (*)(void *);
+using FnPeek = int32_t (*)(void *, void *);
+using FnReadSecure = int32_t (*)(void *, void *, size_t);
+using FnFree = int32_t (*)(void *, void *);
+using FnSkip = int32_t (*)(void *, void *);
+
+QString &libraryNameSetting()
+{
+    static QString name = QStringLiteral("binlog.dll");
+    return name;
+}
+
+// "binlog.dll" -> "libbinlog.so" on this platform.
+QString platformLibraryName(const QString &dllName)
+{
+#ifdef Q_OS_WIN
+    return dllName;
+#else
+    QString base = dllName;
+    if (base.endsWith(QLatin1String(".dll"), Qt::CaseInsensitive))
+        base.chop(4);
+    else
+        return dllName;
+#ifdef Q_OS_MACOS
+    return QStringLiteral("lib") + base + QStringLiteral(".dylib");
+#else
+    return QStringLiteral("lib") + base + QStringLiteral(".so");
+#endif
+#endif
+}
+
+const QString &lengthText(int n)
+{
+    static const std::array<QString, 65> texts = [] {
+        std::array<QString, 65> t;
+        for (int i = 0; i < 65; ++i)
+            t[size_t(i)] = QString::number(i);
+        return t;
+    }();
+    return texts[size_t(n < 0 ? 0 : (n > 64 ? 64 : n))];
+}
+
+void fillHeader(BlfObjectHeader &h, uint32_t size, uint32_t type)
+{
+    std::memcpy(h.signature, "LOBJ", 4);
+    h.headerSize = sizeof(BlfObjectHeader);
+    h.headerVersion = 1;
+    h.objectSize = size;
+    h.objectType = type;
+    h.objectFlags = kFlagTimeNanos;
+}
+
+// The identifier field: the text trimmed and read as hex (0 when it does not
+// read as a non-negative 32-bit signed value), bit 31 for extended frames.
+uint32_t idField(const QUserCanMsg &msg)
+{
+    bool ok = false;
+    const int v = msg.idText.trimmed().toInt(&ok, 16);
+    uint32_t id = ok && v >= 0 ? uint32_t(v) : 0;
+    if (msg.extended)
+        id |= 0x80000000u;
+    return id;
+}
+
+uint8_t flagsField(const QUserCanMsg &msg)
+{
+    return uint8_t((msg.remote ? 0x80 : 0) | (msg.direction ? 1 : 0));
+}
+
+int64_t hostTimeOf(const BlfObjectHeader &h)
+{
+    if (h.objectFlags & kFlagTimeTenMics)
+        return int64_t(h.timeStamp / 100);
+    return int64_t(h.timeStamp / 1000000);
+}
+
+} // namespace
+
+struct QUserBlfFile::Api {
+    FnCreateFile createFile = nullptr;
+    FnSetApplication setApplication = nullptr;
+    FnSetWriteOptions setWriteOptions = nullptr;
+    FnSetStartTime setStartTime = nullptr;
+    FnWriteObject writeObject = nullptr;
+    FnFlush flush = nullptr;
+    FnClose closeHandle = nullptr;
+    FnPeek peek = nullptr;
+    FnReadSecure readSecure = nullptr;
+    FnFree freeObject = nullptr;
+    FnSkip skip = nullptr;
+};
+
+void QUserBlfFile::setLibraryName(const QString &name)
+{
+    libraryNameSetting() = name.isEmpty() ? QStringLiteral("binlog.dll") : name;
+}
+
+QString QUserBlfFile::libraryPath()
+{
+    const QString file = platformLibraryName(libraryNameSetting());
+    if (QCoreApplication::instance()) {
+        const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(file);
+        if (QFileInfo::exists(beside))
+            return beside;
+    }
+    return file;
+}
+
+QUserBlfFile::QUserBlfFile() : m_handle(invalidHandle()), m_api(new Api)
+{
+    std::memset(&m_trigger, 0, sizeof m_trigger);
+    std::memset(&m_canMsg, 0, sizeof m_canMsg);
+    std::memset(&m_fdMsg, 0, sizeof m_fdMsg);
+    m_lib = new QLibrary(libraryPath());
+    if (m_lib->load()) {
+        qDebug().noquote() << "binlogLib Load Success...";
+        m_api->createFile = reinterpret_cast<FnCreateFile>(m_lib->resolve("BLCreateFile"));
+        m_api->setApplication = reinterpret_cast<FnSetApplication>(m_lib->resolve("BLSetApplication"));
+        m_api->setWriteOptions = reinterpret_cast<FnSetWriteOptions>(m_lib->resolve("BLSetWriteOptions"));
+        m_api->setStartTime = reinterpret_cast<FnSetStartTime>(m_lib->resolve("BLSetMeasurementStartTime"));
+        m_api->writeObject = reinterpret_cast<FnWriteObject>(m_lib->resolve("BLWriteObject"));
+        m_api->flush = reinterpret_cast<FnFlush>(m_lib->resolve("BLFlushFileBuffers"));
+        m_api->closeHandle = reinterpret_cast<FnClose>(m_lib->resolve("BLCloseHandle"));
+        m_api->peek = reinterpret_cast<FnPeek>(m_lib->resolve("BLPeekObject"));
+        m_api->readSecure = reinterpret_cast<FnReadSecure>(m_lib->resolve("BLReadObjectSecure"));
+        m_api->freeObject = reinterpret_cast<FnFree>(m_lib->resolve("BLFreeObject"));
+        m_api->skip = reinterpret_cast<FnSkip>(m_lib->resolve("BLSkipObject"));
+    } else {
+        qDebug().noquote() << "binlogLib Load Fail...";
+    }
+}
+
+QUserBlfFile::~QUserBlfFile()
+{
+    close();
+    m_lib->unload();
+    delete m_lib;
+    delete m_api;
+    qDebug().noquote() << "binlogLib Unload...";
+}
+
+bool QUserBlfFile::isLoaded() const { return m_lib->isLoaded(); }
+
+bool QUserBlfFile::fileCreate(const QString &name)
+{
+    if (!m_lib->isLoaded() || !m_api->createFile || !m_api->setApplication || !m_api->setWriteOptions
+        || !m_api->setStartTime || !m_api->closeHandle) {
+        qDebug().noquote() << "BLCreateFileFun Load Fail...";
+        return false;
+    }
+    // File names go to the library in the platform's file-name encoding.
+    const QByteArray encoded = QFile::encodeName(name);
+    m_handle = m_api->createFile(encoded.constData(), kAccessWrite);
+    if (m_handle == invalidHandle()) {
+        qDebug().noquote() << "BLCreateFileFun Load Fail...";
+        return false;
+    }
+    qDebug().noquote() << "BLCreateFileFun Load Success...";
+    m_api->setApplication(m_handle, 6, 1, 0, 1);
+
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QDate d = now.date();
+    const QTime t = now.time();
+    const uint16_t systemTime[8] = {uint16_t(d.year()), uint16_t(d.month()), uint16_t(d.dayOfWeek() % 7),
+                                    uint16_t(d.day()), uint16_t(t.hour()), uint16_t(t.minute()),
+                                    uint16_t(t.second()), uint16_t(t.msec())};
+    m_api->setStartTime(m_handle, systemTime);
+
+    if (m_api->setWriteOptions(m_handle, 6, 0) != 1) {
+        m_api->closeHandle(m_handle);
+        m_handle = invalidHandle();
+        return false;
+    }
+    m_frameCount = 0;
+    m_sinceFlush = 0;
+    m_lastDeltaMs = 0;
+    m_created = true;
+    std::memset(&m_trigger, 0, sizeof m_trigger);
+    std::memset(&m_canMsg, 0, sizeof m_canMsg);
+    std::memset(&m_fdMsg, 0, sizeof m_fdMsg);
+    fillHeader(m_trigger.header, sizeof m_trigger, kTypeAppTrigger);
+    fillHeader(m_canMsg.header, sizeof m_canMsg, kTypeCanMessage);
+    fillHeader(m_fdMsg.header, sizeof m_fdMsg, kTypeCanFdMessage);
+    return true;
+}
+
+bool QUserBlfFile::write(const QUserCanMsg &msg)
+{
+    if (m_handle == invalidHandle() || !m_created || !m_api->writeObject)
+        return false;
+    if (m_frameCount == 0) {
+        m_startMs = msg.hostTime;
+        m_lastDeltaMs = 0;
+    }
+    ++m_frameCount;
+
+    // Frames from different threads may carry a time before the last one
+    // written: keep trace times from going back.
+    int64_t d = msg.hostTime - m_startMs;
+    if (d < m_lastDeltaMs)
+        d = m_lastDeltaMs;
+    m_lastDeltaMs = d;
+    const uint64_t t = uint64_t(d) * 1000000u;
+
+    m_trigger.header.timeStamp = t;
+    m_api->writeObject(m_handle, &m_trigger);
+
+    if (msg.protocol == 0) {
+        m_canMsg.header.timeStamp = t;
+        m_canMsg.channel = uint16_t(msg.channel + 1);
+        m_canMsg.flags = flagsField(msg);
+        m_canMsg.dlc = uint8_t(tracetext::decimalOf(msg.lenText));
+        m_canMsg.id = idField(msg);
+        if (!msg.remote) {
+            const int n = hexTextToBytes(msg.dataText, m_canMsg.data, 8);
+            const int want = m_canMsg.dlc > 8 ? 8 : m_canMsg.dlc;
+            if (n < want)
+                std::memset(m_canMsg.data + n, 0, size_t(want - n));
+        }
+        if (m_api->writeObject(m_handle, &m_canMsg) != 1) {
+            qDebug().noquote() << "BLF CAN Message Write Err";
+            return false;
+        }
+    } else {
+        // A length outside the DLC list is written as the valid length below
+        // it; DLC and valid bytes agree so that every reader sees the same.
+        const int len = tracetext::validLength(true, tracetext::decimalOf(msg.lenText));
+        m_fdMsg.header.timeStamp = t;
+        m_fdMsg.channel = uint16_t(msg.channel + 1);
+        m_fdMsg.flags = flagsField(msg);
+        m_fdMsg.dlc = uint8_t(tracetext::dlcOfLength(len));
+        m_fdMsg.id = idField(msg);
+        // EDL marks the object as a CAN FD frame for other readers.
+        m_fdMsg.canFdFlags = uint8_t(0x01 | (msg.protocol == 2 ? 0x02 : 0));
+        m_fdMsg.validDataBytes = uint8_t(len);
+        if (!msg.remote) {
+            const int n = hexTextToBytes(msg.dataText, m_fdMsg.data, 64);
+            // Bytes the text does not give are zero, not left from an
+            // earlier frame.
+            if (n < len)
+                std::memset(m_fdMsg.data + n, 0, size_t(len - n));
+        }
+        if (m_api->writeObject(m_handle, &m_fdMsg) != 1) {
+            qDebug().noquote() << "BLF FD Message Write Err";
+            return false;
+        }
+    }
+    if (++m_sinceFlush >= kFlushEvery) {
+        m_sinceFlush = 0;
+        if (m_api->flush && m_api->flush(m_handle, 2) != 1)
+            return false;
+    }
+    return true;
+}
+
+bool QUserBlfFile::flush()
+{
+    if (m_handle == invalidHandle())
+        return true;
+    m_sinceFlush = 0;
+    if (!m_created || !m_api->flush)
+        return true;
+    return m_api->flush(m_handle, 2) == 1;
+}
+
+bool QUserBlfFile::close()
+{
+    if (m_handle == invalidHandle())
+        return true;
+    bool ok = true;
+    if (m_created && m_api->flush)
+        ok = m_api->flush(m_handle, 2) == 1;
+    if (m_api->closeHandle && m_api->closeHandle(m_handle) != 1 && m_created)
+        ok = false;
+    m_handle = invalidHandle();
+    m_created = false;
+    return ok;
+}
+
+bool QUserBlfFile::openForRead(const QString &name)
+{
+    if (!m_lib->isLoaded() || !m_api->createFile || !m_api->peek || !m_api->readSecure || !m_api->skip)
+        return false;
+    const QByteArray encoded = QFile::encodeName(name);
+    m_handle = m_api->createFile(encoded.constData(), kAccessRead);
+    m_created = false;
+    return m_handle != invalidHandle();
+}
+
+int QUserBlfFile::readObjects(QList<QUserCanMsg> &frames, int maxCount)
+{
+    QUserCanMsg msg;
+    int count = 0;
+    uint8_t base[16];
+    // Type 1 and type 100 objects are read into their own layouts.
+    union {
+        BlfCanMessage can;
+        BlfCanFdMessage fd;
+    } obj;
+    while (m_api->peek(m_handle, base)) {
+        uint32_t type;
+        std::memcpy(&type, base + 12, 4);
+        if (type == kTypeCanMessage) {
+            std::memcpy(&obj.can, base, 16);
+            if (!m_api->readSecure(m_handle, &obj.can, sizeof obj.can))
+                break;
+            const BlfCanMessage &c = obj.can;
+            const int n = c.dlc > 8 ? 8 : c.dlc;
+            msg.lenText = lengthText(n);
+            msg.channel = uint8_t(uint8_t(c.channel) - 1);
+            msg.hostTime = hostTimeOf(c.header);
+            msg.protocol = 0;
+            msg.direction = (c.flags & 0x0F) ? 1 : 0;
+            msg.remote = (c.flags & 0x80) ? 1 : 0;
+            msg.extended = (c.id & 0x80000000u) ? 1 : 0;
+            msg.idText = idToText(c.id & 0x7FFFFFFFu);
+            msg.dataText = bytesToHex(c.data, n);
+        } else if (type == kTypeCanFdMessage) {
+            std::memcpy(&obj.fd, base, 16);
+            if (!m_api->readSecure(m_handle, &obj.fd, sizeof obj.fd))
+                break;
+            const BlfCanFdMessage &c = obj.fd;
+            const int n = c.validDataBytes > 64 ? 64 : c.validDataBytes;
+            msg.lenText = lengthText(n);
+            msg.remote = 0;
+            msg.protocol = (c.canFdFlags & 0x02) ? 2 : 1;
+            msg.channel = uint8_t(uint8_t(c.channel) - 1);
+            msg.hostTime = hostTimeOf(c.header);
+            msg.direction = (c.flags & 0x0F) ? 1 : 0;
+            msg.extended = (c.id & 0x80000000u) ? 1 : 0;
+            msg.idText = idToText(c.id & 0x7FFFFFFFu);
+            msg.dataText = bytesToHex(c.data, n);
+        } else {
+            if (!m_api->skip(m_handle, base))
+                break;
+            continue;
+        }
+        frames.append(msg);
+        if (m_api->freeObject)
+            m_api->freeObject(m_handle, &obj);
+        if (++count >= maxCount)
+            break;
+    }
+    return count;
+}
+
+int QUserBlfFile::fileReadPart(const QString &name, QList<QUserCanMsg> &frames, int maxCount)
+{
+    if (m_handle == invalidHandle() && !openForRead(name))
+        return -1;
+    if (m_created)
+        return 0; // a file open for writing is not read
+    return readObjects(frames, maxCount);
+}
+
+int QUserBlfFile::fileRead(const QString &name, QList<QUserCanMsg> &frames)
+{
+    if (m_handle != invalidHandle())
+        close();
+    if (!openForRead(name))
+        return -1;
+    readObjects(frames, 1 << 30);
+    close();
+    return 0;
+}

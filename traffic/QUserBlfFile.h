@@ -1,0 +1,116 @@
+#pragma once
+// BLF trace files through the binlog library (binlog.dll; libbinlog.so here),
+// loaded at run time by file name from next to the program. Each frame is
+// written as an application trigger followed by a CAN or CAN FD message
+// object; reading returns the CAN and CAN FD message objects and skips
+// everything else.
+
+#include "QUserCanMsg.h"
+
+#include <QList>
+#include <QString>
+
+#include <cstdint>
+
+class QLibrary;
+
+#pragma pack(push, 1)
+struct BlfObjectHeader {
+    char signature[4];      // "LOBJ"
+    uint16_t headerSize;    // 32
+    uint16_t headerVersion; // 1
+    uint32_t objectSize;
+    uint32_t objectType;
+    uint32_t objectFlags;   // 1: time in 10 us, 2: time in ns
+    uint16_t clientIndex;
+    uint16_t objectVersion;
+    uint64_t timeStamp;
+};
+
+struct BlfAppTrigger {
+    BlfObjectHeader header;
+    uint64_t preTriggerTime;
+    uint64_t postTriggerTime;
+    uint16_t channel;
+    uint16_t flags;
+    uint32_t appSpecific;
+};
+
+struct BlfCanMessage {
+    BlfObjectHeader header;
+    uint16_t channel;
+    uint8_t flags; // bit 7 remote, low four bits direction (1 sent)
+    uint8_t dlc;
+    uint32_t id;   // bit 31 extended
+    uint8_t data[8];
+};
+
+struct BlfCanFdMessage {
+    BlfObjectHeader header;
+    uint16_t channel;
+    uint8_t flags;
+    uint8_t dlc;
+    uint32_t id;
+    uint32_t frameLength;
+    uint8_t arbBitCount;
+    uint8_t canFdFlags; // bit 0 EDL, bit 1 BRS, bit 2 ESI
+    uint8_t validDataBytes;
+    uint8_t reserved1;
+    uint32_t reserved2;
+    uint8_t data[64];
+    uint32_t fill;
+};
+#pragma pack(pop)
+
+static_assert(sizeof(BlfObjectHeader) == 32, "object header layout");
+static_assert(sizeof(BlfAppTrigger) == 56, "application trigger layout");
+static_assert(sizeof(BlfCanMessage) == 48, "CAN message layout");
+static_assert(sizeof(BlfCanFdMessage) == 120, "CAN FD message layout");
+
+class QUserBlfFile
+{
+public:
+    QUserBlfFile();
+    ~QUserBlfFile();
+    QUserBlfFile(const QUserBlfFile &) = delete;
+    QUserBlfFile &operator=(const QUserBlfFile &) = delete;
+
+    bool fileCreate(const QString &name);
+    // False when no file is open for writing, when the object is refused, or
+    // when the flush after every 100th frame fails.
+    bool write(const QUserCanMsg &msg);
+    // True when nothing is open; false when the library could not write.
+    bool flush();
+    // True when nothing is open; false when the last data could not be written.
+    bool close();
+    int fileReadPart(const QString &name, QList<QUserCanMsg> &frames, int maxCount);
+    int fileRead(const QString &name, QList<QUserCanMsg> &frames);
+
+    bool isLoaded() const;
+    bool isOpen() const { return m_handle != invalidHandle(); }
+
+    // The library's file name, "binlog.dll" by default, mapped to this
+    // platform's shared-library name. Tests point it elsewhere to see how
+    // the program copes without it.
+    static void setLibraryName(const QString &name);
+    static QString libraryPath();
+
+private:
+    static void *invalidHandle() { return reinterpret_cast<void *>(~uintptr_t(0)); }
+    bool openForRead(const QString &name);
+    int readObjects(QList<QUserCanMsg> &frames, int maxCount);
+
+    bool m_created = false;
+    quint64 m_frameCount = 0;
+    quint64 m_sinceFlush = 0;
+    qint64 m_startMs = 0;
+    qint64 m_lastDeltaMs = 0;
+    QLibrary *m_lib = nullptr;
+    void *m_handle;
+    BlfAppTrigger m_trigger;
+    BlfCanMessage m_canMsg;
+    BlfCanFdMessage m_fdMsg;
+
+    struct Api;
+    Api *m_api;
+};

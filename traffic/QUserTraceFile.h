@@ -1,0 +1,45 @@
+#pragma once
+// The front end over the two trace formats: picks ASC or BLF from the file
+// name's suffix and offers create, write (with a flush at most about once a
+// second), close and batched reads.
+
+#include "QUserAscFile.h"
+#include "QUserBlfFile.h"
+
+#include <QList>
+#include <QString>
+
+class QUserTraceFile
+{
+public:
+    QUserTraceFile();
+    ~QUserTraceFile();
+    QUserTraceFile(const QUserTraceFile &) = delete;
+    QUserTraceFile &operator=(const QUserTraceFile &) = delete;
+
+    // ".blf" gives mode 0, ".asc" mode 1 (case-sensitive); anything else -1
+    // and false. An empty name changes nothing and gives false.
+    bool modeFromName(const QString &name);
+    bool fileCreate(const QString &name);
+    // False when no file is open, the writer fails, or the time flush fails.
+    bool write(const QUserCanMsg &msg);
+    bool close();
+    // Batched read (limit 16 by convention): frames appended, 0 or less at the
+    // end; -2 for a name of no known format.
+    int fileReadPart(const QString &name, QList<QUserCanMsg> &frames, int maxCount);
+    int fileRead(const QString &name, QList<QUserCanMsg> &frames);
+
+    int mode() const { return m_mode; }
+
+    // Time of the last flush; tests move it to check the one-second rule.
+    qint64 lastFlushMs() const { return m_lastFlushMs; }
+    void setLastFlushMs(qint64 ms) { m_lastFlushMs = ms; }
+
+private:
+    int modeOf(const QString &name) const;
+
+    QUserAscFile m_asc;
+    QUserBlfFile m_blf;
+    int m_mode = -1;
+    qint64 m_lastFlushMs;
+};

@@ -1,0 +1,68 @@
+#include "QUserTraceText.h"
+
+namespace tracetext {
+
+namespace {
+const int kFdLengths[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 12, 16, 20, 24, 32, 48, 64};
+}
+
+int dlcOfLength(int len)
+{
+    for (int i = 0; i < 16; ++i) {
+        if (kFdLengths[i] == len)
+            return i;
+    }
+    return -1;
+}
+
+int validLength(bool fd, int len)
+{
+    if (len <= 0)
+        return 0;
+    if (!fd)
+        return len > 8 ? 8 : len;
+    int best = 0;
+    for (int l : kFdLengths) {
+        if (l <= len)
+            best = l;
+    }
+    return best;
+}
+
+int lengthOfDlc(int dlc)
+{
+    if (dlc < 0)
+        return 0;
+    return kFdLengths[dlc > 15 ? 15 : dlc];
+}
+
+void compactLatin1(const QString &text, std::string &out)
+{
+    out.clear();
+    const QChar *p = text.constData();
+    const int n = text.size();
+    for (int i = 0; i < n; ++i) {
+        const ushort c = p[i].unicode();
+        if (c == ' ' || (c >= 9 && c <= 13))
+            continue;
+        if (c >= 0x80 && p[i].isSpace())
+            continue;
+        out.push_back(c < 0x100 ? char(c) : '?');
+    }
+}
+
+void fitHex(std::string &hex, int bytes)
+{
+    const size_t want = size_t(bytes < 0 ? 0 : bytes) * 2;
+    if (hex.size() != want)
+        hex.resize(want, '0');
+}
+
+int decimalOf(const QString &text, int fallback)
+{
+    bool ok = false;
+    const int v = text.trimmed().toInt(&ok, 10);
+    return ok ? v : fallback;
+}
+
+} // namespace tracetext
