@@ -242,7 +242,7 @@ bool parseStatusReply(const uint8_t *reply, size_t n, uint32_t *status)
     return true;
 }
 
-Bytes txPacket(int channel, const OcanTxObj *frames, int count)
+Bytes txPacket(int channel, const OCAN_CAN_TX *frames, int count)
 {
     Bytes b;
     b.reserve(kPacketHeader + kClassicRecordSize * count);
@@ -250,22 +250,22 @@ Bytes txPacket(int channel, const OcanTxObj *frames, int count)
     putU16(b, uint16_t(kClassicRecordSize * count));
     b.push_back(uint8_t(count));
     for (int i = 0; i < count; ++i) {
-        const OcanTxObj &f = frames[i];
-        const bool remote = f.idWord & kIdRemote;
+        const OCAN_CAN_TX &f = frames[i];
+        const bool remote = f.IdWord & OCAN_ID_REMOTE;
         uint8_t rec[kClassicRecordSize] = {};
-        rec[0] = uint8_t(chByte(channel) | (f.sendType & 0x0F));
-        rec[1] = uint8_t((remote ? 0x02 : 0) | ((f.idWord & kIdExtended) ? 0x04 : 0));
-        const uint32_t id = f.idWord & 0x1FFFFFFF;
+        rec[0] = uint8_t(chByte(channel) | (f.SendType & 0x0F));
+        rec[1] = uint8_t((remote ? 0x02 : 0) | ((f.IdWord & OCAN_ID_EXTENDED) ? 0x04 : 0));
+        const uint32_t id = f.IdWord & 0x1FFFFFFF;
         std::memcpy(rec + 6, &id, 4);
-        const uint8_t len = remote ? 0 : f.len;
+        const uint8_t len = remote ? 0 : f.Len;
         rec[10] = len;
-        std::memcpy(rec + 11, f.data, len < 8 ? len : 8);
+        std::memcpy(rec + 11, f.Data, len < 8 ? len : 8);
         b.insert(b.end(), rec, rec + sizeof rec);
     }
     return b;
 }
 
-Bytes txPacketFd(int channel, const OcanTxFdObj *frames, int count)
+Bytes txPacketFd(int channel, const OCAN_CANFD_TX *frames, int count)
 {
     Bytes b;
     b.reserve(kPacketHeader + kFdRecordSize * count);
@@ -273,17 +273,17 @@ Bytes txPacketFd(int channel, const OcanTxFdObj *frames, int count)
     putU16(b, uint16_t(kFdRecordSize * count));
     b.push_back(uint8_t(count));
     for (int i = 0; i < count; ++i) {
-        const OcanTxFdObj &f = frames[i];
-        const bool remote = f.idWord & kIdRemote;
+        const OCAN_CANFD_TX &f = frames[i];
+        const bool remote = f.IdWord & OCAN_ID_REMOTE;
         uint8_t rec[kFdRecordSize] = {};
-        rec[0] = uint8_t(chByte(channel) | (f.sendType & 0x0F));
-        rec[1] = uint8_t(0x01 | (remote ? 0x02 : 0) | ((f.idWord & kIdExtended) ? 0x04 : 0) |
-                         ((f.flags & 0x02) ? 0x08 : 0) | ((f.flags & 0x01) ? 0x10 : 0));
-        const uint32_t id = f.idWord & 0x1FFFFFFF;
+        rec[0] = uint8_t(chByte(channel) | (f.SendType & 0x0F));
+        rec[1] = uint8_t(0x01 | (remote ? 0x02 : 0) | ((f.IdWord & OCAN_ID_EXTENDED) ? 0x04 : 0) |
+                         ((f.Flags & 0x02) ? 0x08 : 0) | ((f.Flags & 0x01) ? 0x10 : 0));
+        const uint32_t id = f.IdWord & 0x1FFFFFFF;
         std::memcpy(rec + 6, &id, 4);
-        const uint8_t len = remote ? 0 : f.len;
+        const uint8_t len = remote ? 0 : f.Len;
         rec[10] = len;
-        std::memcpy(rec + 11, f.data, len < 64 ? len : 64);
+        std::memcpy(rec + 11, f.Data, len < 64 ? len : 64);
         b.insert(b.end(), rec, rec + sizeof rec);
     }
     return b;
@@ -448,27 +448,27 @@ void StreamParser::parse(StreamSink &sink)
             const uint8_t b0 = r[0];
             const int ch = b0 >= 0x80 ? 7 : b0 >> 4;
             const uint8_t fl = r[1];
-            const uint32_t idWord = (getU32(r + 6) & 0x1FFFFFFF) | ((fl & 0x02) ? kIdRemote : 0) |
-                                    ((fl & 0x04) ? kIdExtended : 0);
+            const uint32_t idWord = (getU32(r + 6) & 0x1FFFFFFF) | ((fl & 0x02) ? OCAN_ID_REMOTE : 0) |
+                                    ((fl & 0x04) ? OCAN_ID_EXTENDED : 0);
             if (fl & 0x01) {
-                OcanRxFdObj f;
-                f.idWord = idWord;
-                f.len = r[10] < 64 ? r[10] : 64;
-                f.flags = uint8_t(((fl & 0x10) ? 0x01 : 0) | ((fl & 0x08) ? 0x02 : 0));
-                f.reserved[0] = f.reserved[1] = 0;
-                std::memcpy(f.data, r + 11, 64);
-                f.timeStamp = getU32(r + 2);
-                f.reserved2 = 0;
+                OCAN_CANFD_RX f;
+                f.IdWord = idWord;
+                f.Len = r[10] < 64 ? r[10] : 64;
+                f.Flags = uint8_t(((fl & 0x10) ? 0x01 : 0) | ((fl & 0x08) ? 0x02 : 0));
+                f.Reserved[0] = f.Reserved[1] = 0;
+                std::memcpy(f.Data, r + 11, 64);
+                f.TimeStamp = getU32(r + 2);
+                f.Reserved2 = 0;
                 sink.fdFrame(ch, f);
                 r += kFdRecordSize;
             } else {
-                OcanRxObj f;
-                f.idWord = idWord;
-                f.len = r[10] < 8 ? r[10] : 8;
-                f.reserved[0] = f.reserved[1] = f.reserved[2] = 0;
-                std::memcpy(f.data, r + 11, 8);
-                f.timeStamp = getU32(r + 2);
-                f.reserved2 = 0;
+                OCAN_CAN_RX f;
+                f.IdWord = idWord;
+                f.Len = r[10] < 8 ? r[10] : 8;
+                f.Reserved[0] = f.Reserved[1] = f.Reserved[2] = 0;
+                std::memcpy(f.Data, r + 11, 8);
+                f.TimeStamp = getU32(r + 2);
+                f.Reserved2 = 0;
                 sink.classicFrame(ch, f);
                 r += kClassicRecordSize;
             }
@@ -492,12 +492,12 @@ Bytes streamPacket(const StreamFrame *frames, int count)
         rec[0] = f.channel >= 8 ? 0x80 : uint8_t(f.channel << 4);
         rec[1] = uint8_t((f.fd ? 0x01 : 0) | (f.remote ? 0x02 : 0) | (f.extended ? 0x04 : 0) | (f.esi ? 0x08 : 0) |
                          (f.brs ? 0x10 : 0));
-        std::memcpy(rec + 2, &f.timeStamp, 4);
+        std::memcpy(rec + 2, &f.TimeStamp, 4);
         const uint32_t id = f.id & 0x1FFFFFFF;
         std::memcpy(rec + 6, &id, 4);
-        rec[10] = f.len;
+        rec[10] = f.Len;
         const size_t dl = size - 11;
-        std::memcpy(rec + 11, f.data, f.len < dl ? f.len : dl);
+        std::memcpy(rec + 11, f.Data, f.Len < dl ? f.Len : dl);
         b.insert(b.end(), rec, rec + size);
     }
     const size_t payload = b.size() - kPacketHeader;

@@ -10,69 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "ocan_records.h"
+
 namespace kemfd {
-
-// ---- records of the handle path --------------------------------------------
-
-// Identifier word flag bits of the handle-path records.
-constexpr uint32_t kIdRemote = 0x40000000u;
-constexpr uint32_t kIdExtended = 0x80000000u;
-
-#pragma pack(push, 1)
-// Classic frame to send, 20 bytes.
-struct OcanTxObj {
-    uint32_t idWord;
-    uint8_t len;
-    uint8_t reserved[3];
-    uint8_t data[8];
-    uint32_t sendType;
-};
-// Received classic frame, 24 bytes.
-struct OcanRxObj {
-    uint32_t idWord;
-    uint8_t len;
-    uint8_t reserved[3];
-    uint8_t data[8];
-    uint32_t timeStamp;
-    uint32_t reserved2;
-};
-// CAN FD frame to send, 76 bytes. flags: bit 0 bit-rate switch, bit 1 ESI.
-struct OcanTxFdObj {
-    uint32_t idWord;
-    uint8_t len;
-    uint8_t flags;
-    uint8_t reserved[2];
-    uint8_t data[64];
-    uint32_t sendType;
-};
-// Received CAN FD frame, 80 bytes. flags: bit 0 bit-rate switch, bit 1 ESI.
-struct OcanRxFdObj {
-    uint32_t idWord;
-    uint8_t len;
-    uint8_t flags;
-    uint8_t reserved[2];
-    uint8_t data[64];
-    uint32_t timeStamp;
-    uint32_t reserved2;
-};
-// Initialisation record given to InitCAN, 32 bytes (CAN FD layout).
-struct OcanInitRecord {
-    uint32_t canType; // 0 classic, 1 CAN FD
-    uint32_t accCode;
-    uint32_t accMask;
-    uint32_t arbTiming;
-    uint32_t dataTiming;
-    uint32_t reserved;
-    uint8_t filter;
-    uint8_t mode;
-    uint8_t reserved2[6];
-};
-#pragma pack(pop)
-static_assert(sizeof(OcanTxObj) == 20, "OcanTxObj");
-static_assert(sizeof(OcanRxObj) == 24, "OcanRxObj");
-static_assert(sizeof(OcanTxFdObj) == 76, "OcanTxFdObj");
-static_assert(sizeof(OcanRxFdObj) == 80, "OcanRxFdObj");
-static_assert(sizeof(OcanInitRecord) == 32, "OcanInitRecord");
 
 // ---- adapter table ---------------------------------------------------------
 
@@ -156,8 +96,8 @@ constexpr size_t kFdRecordSize = 75;
 constexpr size_t kPacketHeader = 7;
 
 // One packet of 1-10 records (count is clamped to kTxBatch by the caller).
-Bytes txPacket(int channel, const OcanTxObj *frames, int count);
-Bytes txPacketFd(int channel, const OcanTxFdObj *frames, int count);
+Bytes txPacket(int channel, const OCAN_CAN_TX *frames, int count);
+Bytes txPacketFd(int channel, const OCAN_CANFD_TX *frames, int count);
 bool txAckOk(const uint8_t *reply, size_t n);
 
 // ---- settings keys of SetValue ---------------------------------------------
@@ -195,8 +135,8 @@ class StreamSink
 {
 public:
     virtual ~StreamSink() = default;
-    virtual void classicFrame(int channel, const OcanRxObj &frame) = 0;
-    virtual void fdFrame(int channel, const OcanRxFdObj &frame) = 0;
+    virtual void classicFrame(int channel, const OCAN_CAN_RX &frame) = 0;
+    virtual void fdFrame(int channel, const OCAN_CANFD_RX &frame) = 0;
 };
 
 // The stream assembly buffer and its parser. feed() may take any amount:
@@ -232,9 +172,9 @@ struct StreamFrame {
     bool remote;
     bool extended;
     uint32_t id;
-    uint32_t timeStamp;
-    uint8_t len;
-    uint8_t data[64];
+    uint32_t TimeStamp;
+    uint8_t Len;
+    uint8_t Data[64];
 };
 Bytes streamPacket(const StreamFrame *frames, int count);
 

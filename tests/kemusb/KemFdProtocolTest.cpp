@@ -39,10 +39,10 @@ std::map<std::string, std::string> goldenVectors()
 }
 
 struct Collect : StreamSink {
-    std::vector<std::pair<int, OcanRxObj>> classic;
-    std::vector<std::pair<int, OcanRxFdObj>> fd;
-    void classicFrame(int ch, const OcanRxObj &f) override { classic.emplace_back(ch, f); }
-    void fdFrame(int ch, const OcanRxFdObj &f) override { fd.emplace_back(ch, f); }
+    std::vector<std::pair<int, OCAN_CAN_RX>> classic;
+    std::vector<std::pair<int, OCAN_CANFD_RX>> fd;
+    void classicFrame(int ch, const OCAN_CAN_RX &f) override { classic.emplace_back(ch, f); }
+    void fdFrame(int ch, const OCAN_CANFD_RX &f) override { fd.emplace_back(ch, f); }
 };
 
 StreamFrame frame(int ch, bool fd, uint32_t id, uint8_t len, uint8_t seed = 0)
@@ -51,10 +51,10 @@ StreamFrame frame(int ch, bool fd, uint32_t id, uint8_t len, uint8_t seed = 0)
     f.channel = ch;
     f.fd = fd;
     f.id = id;
-    f.len = len;
-    f.timeStamp = 1000 + id;
+    f.Len = len;
+    f.TimeStamp = 1000 + id;
     for (int i = 0; i < 64; ++i)
-        f.data[i] = uint8_t(seed + i);
+        f.Data[i] = uint8_t(seed + i);
     return f;
 }
 
@@ -83,32 +83,32 @@ TEST(KemFdProtocol, PacketsMatchGoldenVectors)
     mine["fd_init_80"] = cmdInitChannel(5, 0, 2, 80, 0x12345678, 0x00010207);
 
     // 25 classic frames go out as packets of 10, 10 and 5.
-    std::vector<OcanTxObj> tx(25);
+    std::vector<OCAN_CAN_TX> tx(25);
     for (int i = 0; i < 25; ++i) {
-        OcanTxObj &f = tx[i];
+        OCAN_CAN_TX &f = tx[i];
         std::memset(&f, 0, sizeof f);
         const bool ext = i % 5 == 0, rtr = i % 7 == 0;
-        f.idWord = uint32_t(0x100 + i) | (ext ? 0x1ABC0000u | kIdExtended : 0) | (rtr ? kIdRemote : 0);
-        f.len = uint8_t(i % 9);
+        f.IdWord = uint32_t(0x100 + i) | (ext ? 0x1ABC0000u | OCAN_ID_EXTENDED : 0) | (rtr ? OCAN_ID_REMOTE : 0);
+        f.Len = uint8_t(i % 9);
         for (int k = 0; k < 8; ++k)
-            f.data[k] = k < f.len ? uint8_t(i + k) : 0xEE; // bytes past the length must not travel
-        f.sendType = uint32_t(i % 3) | 0xF0;                  // only the low 4 bits travel
+            f.Data[k] = k < f.Len ? uint8_t(i + k) : 0xEE; // bytes past the length must not travel
+        f.SendType = uint32_t(i % 3) | 0xF0;                  // only the low 4 bits travel
     }
     for (int p = 0, at = 0; at < 25; ++p, at += kTxBatch)
         mine["tx_classic_" + std::to_string(p)] = txPacket(2, tx.data() + at, std::min(kTxBatch, 25 - at));
 
-    std::vector<OcanTxFdObj> fd(12);
+    std::vector<OCAN_CANFD_TX> fd(12);
     static const uint8_t lens[] = {0, 1, 8, 12, 16, 20, 24, 32, 48, 64};
     for (int i = 0; i < 12; ++i) {
-        OcanTxFdObj &f = fd[i];
+        OCAN_CANFD_TX &f = fd[i];
         std::memset(&f, 0, sizeof f);
         const bool ext = i % 2 == 1;
-        f.idWord = ext ? (0x1FFFF000u + i) | kIdExtended : uint32_t(0x7FF - i);
-        f.len = lens[i % 10];
-        for (int k = 0; k < f.len; ++k)
-            f.data[k] = uint8_t(3 * i + k);
-        f.flags = uint8_t((i % 4 == 0 ? 0x01 : 0) | (i % 3 == 0 ? 0x02 : 0));
-        f.sendType = 1;
+        f.IdWord = ext ? (0x1FFFF000u + i) | OCAN_ID_EXTENDED : uint32_t(0x7FF - i);
+        f.Len = lens[i % 10];
+        for (int k = 0; k < f.Len; ++k)
+            f.Data[k] = uint8_t(3 * i + k);
+        f.Flags = uint8_t((i % 4 == 0 ? 0x01 : 0) | (i % 3 == 0 ? 0x02 : 0));
+        f.SendType = 1;
     }
     mine["tx_fd_0"] = txPacketFd(7, fd.data(), 10);
     mine["tx_fd_1"] = txPacketFd(7, fd.data() + 10, 2);
@@ -308,18 +308,18 @@ TEST(KemFdStream, FramesReachTheirChannelsWithFlagsAndClampedLengths)
     ASSERT_EQ(c.classic.size(), 2u);
     ASSERT_EQ(c.fd.size(), 2u);
     EXPECT_EQ(c.classic[0].first, 1);
-    EXPECT_EQ(c.classic[0].second.len, 8) << "a classic length of 12 is stored as 8";
-    EXPECT_EQ(c.classic[0].second.idWord, 0x123u);
-    EXPECT_EQ(c.classic[0].second.timeStamp, 1000u + 0x123);
-    EXPECT_EQ(c.classic[0].second.data[7], 1 + 7);
-    EXPECT_EQ(c.classic[1].second.idWord, 0x7FFu | kIdRemote | kIdExtended);
+    EXPECT_EQ(c.classic[0].second.Len, 8) << "a classic length of 12 is stored as 8";
+    EXPECT_EQ(c.classic[0].second.IdWord, 0x123u);
+    EXPECT_EQ(c.classic[0].second.TimeStamp, 1000u + 0x123);
+    EXPECT_EQ(c.classic[0].second.Data[7], 1 + 7);
+    EXPECT_EQ(c.classic[1].second.IdWord, 0x7FFu | OCAN_ID_REMOTE | OCAN_ID_EXTENDED);
     EXPECT_EQ(c.fd[0].first, 2);
-    EXPECT_EQ(c.fd[0].second.idWord, 0x18DAF110u | kIdExtended);
-    EXPECT_EQ(c.fd[0].second.flags, 0x03);
-    EXPECT_EQ(c.fd[0].second.len, 64);
-    EXPECT_EQ(c.fd[0].second.data[63], 2 + 63);
+    EXPECT_EQ(c.fd[0].second.IdWord, 0x18DAF110u | OCAN_ID_EXTENDED);
+    EXPECT_EQ(c.fd[0].second.Flags, 0x03);
+    EXPECT_EQ(c.fd[0].second.Len, 64);
+    EXPECT_EQ(c.fd[0].second.Data[63], 2 + 63);
     EXPECT_EQ(c.fd[1].first, 7);
-    EXPECT_EQ(c.fd[1].second.len, 64);
+    EXPECT_EQ(c.fd[1].second.Len, 64);
     EXPECT_EQ(p.pending(), 0u);
 }
 
@@ -343,7 +343,7 @@ TEST(KemFdStream, SplitPacketsAndGarbageLoseOnlyTheGarbage)
         p.feed(s.data() + cut, s.size() - cut, c);
         ASSERT_EQ(c.fd.size(), 2u) << cut;
         ASSERT_EQ(c.classic.size(), 1u) << cut;
-        EXPECT_EQ(c.fd[1].second.idWord, 3u);
+        EXPECT_EQ(c.fd[1].second.IdWord, 3u);
         EXPECT_EQ(p.pending(), 0u);
     }
 }
@@ -377,7 +377,7 @@ TEST(KemFdStream, FalseHeadersAreSkippedAndReceptionGoesOn)
         p.feed(s.data(), s.size(), col);
         ASSERT_EQ(col.classic.size(), 1u) << c.what;
         EXPECT_EQ(col.classic[0].first, 2) << c.what;
-        EXPECT_EQ(col.classic[0].second.idWord, 0x321u) << c.what;
+        EXPECT_EQ(col.classic[0].second.IdWord, 0x321u) << c.what;
         // and the stream goes on afterwards
         p.feed(good.data(), good.size(), col);
         EXPECT_EQ(col.classic.size(), 2u) << c.what;
