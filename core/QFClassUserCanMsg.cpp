@@ -1,0 +1,355 @@
+#include "QFClassUserCanMsg.h"
+
+#include <QDebug>
+
+#include <cstring>
+
+namespace {
+
+void logLine(const QString &text) { qDebug() << ">" << text; }
+
+// Appends a text field; "," CR and LF would break the record, so they become
+// blanks. Non-Latin-1 characters become '?'.
+char *putText(char *p, char *end, const QString &s, bool trim)
+{
+    const QChar *b = s.constData();
+    const QChar *e = b + s.size();
+    if (trim) {
+        while (b < e && (b->unicode() == ' ' || b->unicode() == '\t'))
+            ++b;
+        while (e > b && ((e - 1)->unicode() == ' ' || (e - 1)->unicode() == '\t'))
+            --e;
+    }
+    for (; b < e && p < end; ++b) {
+        ushort c = b->unicode();
+        if (c == ',' || c == '\r' || c == '\n')
+            c = ' ';
+        else if (c > 0xFF)
+            c = '?';
+        *p++ = char(c);
+    }
+    return p;
+}
+
+char *putUnsigned(char *p, char *end, uint64_t v)
+{
+    char tmp[24];
+    int n = 0;
+    do {
+        tmp[n++] = char('0' + v % 10);
+        v /= 10;
+    } while (v);
+    while (n > 0 && p < end)
+        *p++ = tmp[--n];
+    return p;
+}
+
+char *putSigned(char *p, char *end, int64_t v)
+{
+    if (v < 0) {
+        if (p < end)
+            *p++ = '-';
+        return putUnsigned(p, end, uint64_t(0) - uint64_t(v));
+    }
+    return putUnsigned(p, end, uint64_t(v));
+}
+
+inline char *putComma(char *p, char *end)
+{
+    if (p < end)
+        *p++ = ',';
+    return p;
+}
+
+// Whole field as unsigned decimal; 0 when it is not a number (or overflows).
+uint64_t readUnsigned(const char *b, const char *e)
+{
+    while (b < e && *b == ' ')
+        ++b;
+    while (e > b && e[-1] == ' ')
+        --e;
+    if (b < e && *b == '+')
+        ++b;
+    if (b == e)
+        return 0;
+    uint64_t v = 0;
+    for (; b < e; ++b) {
+        if (*b < '0' || *b > '9')
+            return 0;
+        const uint64_t d = uint64_t(*b - '0');
+        if (v > (UINT64_MAX - d) / 10)
+            return 0;
+        v = v * 10 + d;
+    }
+    return v;
+}
+
+int64_t readSigned(const char *b, const char *e)
+{
+    while (b < e && *b == ' ')
+        ++b;
+    bool neg = false;
+    if (b < e && (*b == '-' || *b == '+')) {
+        neg = *b == '-';
+        ++b;
+    }
+    if (b < e && (*b == '-' || *b == '+'))
+        return 0;
+    const uint64_t mag = readUnsigned(b, e);
+    if (!neg)
+        return mag > uint64_t(INT64_MAX) ? 0 : int64_t(mag);
+    if (mag > uint64_t(INT64_MAX) + 1)
+        return 0;
+    return int64_t(uint64_t(0) - mag);
+}
+
+} // namespace
+
+QFClassUserCanMsg::QFClassUserCanMsg() = default;
+
+QFClassUserCanMsg::~QFClassUserCanMsg()
+{
+    if (isOpen)
+        close();
+}
+
+bool QFClassUserCanMsg::open(bool rd, const QString &p)
+{
+    if (isOpen)
+        close();
+    path = p;
+    readMode = rd;
+    headerRead = false;
+    count = 0;
+    position = -1;
+    seeks = 0;
+    file.setFileName(p);
+    const bool ok = rd ? file.open(QIODevice::ReadOnly)
+                       : file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    if (!ok) {
+        logLine(QStringLiteral("QFClassUserCanMsg Class File:%1 Creat Fail...").arg(p));
+        return false;
+    }
+    isOpen = true;
+    if (rd) {
+        mappedSize = file.size();
+        if (mappedSize > 0)
+            mapped = file.map(0, mappedSize);
+        if (!mapped)
+            mappedSize = 0;
+    } else {
+        file.resize(0);
+        headerRead = true;
+        if (!writeHeader()) {
+            file.close();
+            isOpen = false;
+            logLine(QStringLiteral("QFClassUserCanMsg Class File:%1 Creat Fail...").arg(p));
+            return false;
+        }
+    }
+    return true;
+}
+
+void QFClassUserCanMsg::formatRecord(const QUserCanMsg &m, char *out)
+{
+    char *p = out;
+    char *end = out + RecordTextWidth;
+    p = putText(p, end, m.idText, true);
+    p = putComma(p, end);
+    p = putUnsigned(p, end, m.protocol);
+    p = putComma(p, end);
+    p = putUnsigned(p, end, m.extended);
+    p = putComma(p, end);
+    p = putUnsigned(p, end, m.remote);
+    p = putComma(p, end);
+    p = putUnsigned(p, end, m.fdFlags);
+    p = putComma(p, end);
+    p = putText(p, end, m.lenText, false);
+    p = putComma(p, end);
+    p = putText(p, end, m.dataText, false);
+    p = putComma(p, end);
+    p = putUnsigned(p, end, m.direction);
+    p = putComma(p, end);
+    p = putUnsigned(p, end, m.devTime);
+    p = putComma(p, end);
+    p = putSigned(p, end, m.hostTime);
+    p = putComma(p, end);
+    p = putUnsigned(p, end, m.channel);
+    // Padding field: "," then "0" up to the width. A text that filled the
+    // width has been cut and carries no padding field, which the reader
+    // detects.
+    if (p < end) {
+        *p++ = ',';
+        std::memset(p, '0', size_t(end - p));
+    }
+    out[RecordTextWidth] = '\r';
+    out[RecordTextWidth + 1] = '\n';
+}
+
+QString QFClassUserCanMsg::msgToLine(const QUserCanMsg &msg)
+{
+    char buf[RecordSize];
+    formatRecord(msg, buf);
+    return QString::fromLatin1(buf, RecordSize);
+}
+
+bool QFClassUserCanMsg::parseRecord(const char *text, int len, QUserCanMsg *msg)
+{
+    if (!text || len <= 0)
+        return false;
+    const char *end = text;
+    const char *limit = text + len;
+    while (end < limit && *end != '\r' && *end != '\n')
+        ++end;
+    if (end == text)
+        return false;
+    // Field bounds: 11 fields and the padding field.
+    const char *fb[FieldCount + 1];
+    const char *fe[FieldCount + 1];
+    int n = 0;
+    const char *s = text;
+    for (const char *p = text; p <= end && n <= FieldCount; ++p) {
+        if (p == end || *p == ',') {
+            fb[n] = s;
+            fe[n] = p;
+            ++n;
+            s = p + 1;
+        }
+    }
+    if (n < FieldCount + 1 || !msg)
+        return false;
+    msg->idText = QString::fromLatin1(fb[0], int(fe[0] - fb[0]));
+    msg->protocol = uint8_t(readUnsigned(fb[1], fe[1]));
+    msg->extended = uint8_t(readUnsigned(fb[2], fe[2]));
+    msg->remote = uint8_t(readUnsigned(fb[3], fe[3]));
+    msg->fdFlags = uint8_t(readUnsigned(fb[4], fe[4]));
+    msg->lenText = QString::fromLatin1(fb[5], int(fe[5] - fb[5]));
+    msg->dataText = QString::fromLatin1(fb[6], int(fe[6] - fb[6]));
+    msg->direction = uint8_t(readUnsigned(fb[7], fe[7]));
+    msg->devTime = readUnsigned(fb[8], fe[8]);
+    msg->hostTime = readSigned(fb[9], fe[9]);
+    msg->channel = uint8_t(readUnsigned(fb[10], fe[10]));
+    return true;
+}
+
+bool QFClassUserCanMsg::lineToMsg(const QString &line, QUserCanMsg *msg)
+{
+    const QByteArray raw = line.toLatin1();
+    return parseRecord(raw.constData(), raw.size(), msg);
+}
+
+bool QFClassUserCanMsg::appendMsg(const QUserCanMsg &msg)
+{
+    if (!isOpen || readMode)
+        return false;
+    char buf[RecordSize];
+    formatRecord(msg, buf);
+    // The stream stands at the end: the header, then every record so far.
+    if (file.write(buf, RecordSize) != RecordSize)
+        return false;
+    ++count;
+    return true;
+}
+
+bool QFClassUserCanMsg::writeHeader()
+{
+    char buf[RecordSize];
+    char *end = buf + RecordTextWidth;
+    char *p = putUnsigned(buf, end, count);
+    if (p < end) {
+        *p++ = ',';
+        std::memset(p, '0', size_t(end - p));
+    }
+    buf[RecordTextWidth] = '\r';
+    buf[RecordTextWidth + 1] = '\n';
+    if (!file.seek(0))
+        return false;
+    return file.write(buf, RecordSize) == RecordSize;
+}
+
+bool QFClassUserCanMsg::readRaw(uint64_t offset, char *buf, int *got)
+{
+    *got = 0;
+    if (mapped) {
+        if (offset >= uint64_t(mappedSize))
+            return true;
+        const uint64_t avail = uint64_t(mappedSize) - offset;
+        const int n = avail < uint64_t(RecordSize) ? int(avail) : int(RecordSize);
+        std::memcpy(buf, mapped + offset, size_t(n));
+        *got = n;
+        return true;
+    }
+    if (offset > uint64_t(INT64_MAX) || !file.seek(qint64(offset)))
+        return false;
+    const qint64 n = file.read(buf, RecordSize);
+    if (n < 0)
+        return false;
+    *got = int(n);
+    return true;
+}
+
+bool QFClassUserCanMsg::readHeader()
+{
+    if (!isOpen)
+        return false;
+    char buf[RecordSize];
+    int got = 0;
+    if (!readRaw(0, buf, &got) || got == 0)
+        return false;
+    const char *end = buf;
+    while (end < buf + got && *end != '\r' && *end != '\n')
+        ++end;
+    if (end == buf)
+        return false;
+    const char *comma = static_cast<const char *>(std::memchr(buf, ',', size_t(end - buf)));
+    if (!comma)
+        return false;
+    const uint64_t v = readUnsigned(buf, comma);
+    count = v > UINT32_MAX ? 0 : uint32_t(v);
+    headerRead = true;
+    position = 0;
+    return true;
+}
+
+uint32_t QFClassUserCanMsg::getMsgCount()
+{
+    if (!isOpen)
+        return count;
+    if (readMode && !headerRead && !readHeader())
+        return 0;
+    return count;
+}
+
+bool QFClassUserCanMsg::readMsg(uint32_t index, QUserCanMsg *out)
+{
+    if (!isOpen || !readMode)
+        return false;
+    if (position != int64_t(index)) {
+        ++seeks;
+        position = index;
+    }
+    char buf[RecordSize];
+    int got = 0;
+    if (!readRaw(recordOffset(index), buf, &got))
+        return false;
+    ++position;
+    if (got == 0)
+        return false;
+    return parseRecord(buf, got, out);
+}
+
+void QFClassUserCanMsg::close()
+{
+    if (!isOpen)
+        return;
+    if (!readMode) {
+        writeHeader();
+        file.flush();
+    }
+    if (mapped)
+        file.unmap(const_cast<uchar *>(mapped));
+    mapped = nullptr;
+    mappedSize = 0;
+    file.close();
+    isOpen = false;
+}

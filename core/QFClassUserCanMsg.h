@@ -1,0 +1,70 @@
+#pragma once
+// Cache files of QUserCanMsg records with random access by record number.
+// Every line has the same width, so record n sits at RecordSize * (n + 1):
+//
+//   header:  count "," "000..." (RecordTextWidth characters) CR LF
+//   record:  id,protocol,extended,remote,fdFlags,len,data,direction,
+//            devTime,hostTime,channel "," "000..." CR LF
+//
+// The width holds the longest record a frame can make (64 data bytes with
+// blanks between them, 64-bit times, channel), so no frame is ever cut.
+// Text is plain ASCII (Latin-1 on reading). The files are internal caches,
+// rebuilt on every load.
+
+#include "QUserCanMsg.h"
+
+#include <QFile>
+#include <QString>
+
+#include <cstdint>
+
+class QFClassUserCanMsg
+{
+public:
+    enum : int {
+        RecordTextWidth = 318,
+        RecordSize = RecordTextWidth + 2, // with CR LF
+        FieldCount = 11,                  // without the padding field
+    };
+
+    QFClassUserCanMsg();
+    ~QFClassUserCanMsg();
+    QFClassUserCanMsg(const QFClassUserCanMsg &) = delete;
+    QFClassUserCanMsg &operator=(const QFClassUserCanMsg &) = delete;
+
+    bool open(bool readMode, const QString &path);
+    bool appendMsg(const QUserCanMsg &msg);
+    uint32_t getMsgCount();
+    bool readMsg(uint32_t index, QUserCanMsg *out);
+    void close();
+
+    static QString msgToLine(const QUserCanMsg &msg);
+    static bool lineToMsg(const QString &line, QUserCanMsg *msg);
+    // Parses one record text from raw bytes (stops at CR or LF).
+    static bool parseRecord(const char *text, int len, QUserCanMsg *msg);
+    // Writes the RecordSize-byte line of msg into out.
+    static void formatRecord(const QUserCanMsg &msg, char *out);
+
+    bool writeHeader();
+    bool readHeader();
+
+    bool isOpened() const { return isOpen; }
+    // Times readMsg had to seek (not continue in sequence).
+    uint64_t seekCount() const { return seeks; }
+    // Byte offset of record n.
+    static uint64_t recordOffset(uint32_t n) { return uint64_t(RecordSize) * (uint64_t(n) + 1); }
+
+private:
+    bool readRaw(uint64_t offset, char *buf, int *got);
+
+    QString path;
+    bool readMode = false;
+    bool headerRead = false;
+    uint32_t count = 0;
+    int64_t position = -1;
+    QFile file;
+    bool isOpen = false;
+    const uchar *mapped = nullptr;
+    qint64 mappedSize = 0;
+    uint64_t seeks = 0;
+};
