@@ -1,0 +1,42 @@
+#include "QUserProgressDlg.h"
+
+#include "OrvaneResources.h"
+
+#include <QIcon>
+#include <QMouseEvent>
+
+QUserProgressDlg::QUserProgressDlg() : QProgressDialog(nullptr, Qt::WindowFlags())
+{
+    orvaneResourcesInit();
+    setWindowFlags(Qt::FramelessWindowHint);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setMinimumDuration(0);
+    setWindowIcon(QIcon(QStringLiteral(":/res/msg_icon_info.png")));
+    setRange(0, 100);
+    setMinimumWidth(200);
+    setCancelButtonText(QProgressDialog::tr("取消"));
+    setAutoClose(false);
+}
+
+void QUserProgressDlg::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton) {
+        dragging = true;
+        dragOffset = event->globalPos() - pos();
+        event->accept();
+    }
+}
+
+void QUserProgressDlg::mouseMoveEvent(QMouseEvent *event)
+{
+    if (dragging && (event->buttons() & Qt::LeftButton)) {
+        move(event->globalPos() - dragOffset);
+        event->accept();
+    }
+}
+
+void QUserProgressDlg::mouseReleaseEvent(QMouseEvent *event)
+{
+    Q_UNUSED(event);
+    dragging = false;
+}

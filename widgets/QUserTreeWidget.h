@@ -1,0 +1,35 @@
+#ifndef QUSERTREEWIDGET_H
+#define QUSERTREEWIDGET_H
+
+// Tree widget whose drags carry the current item's parent text (plain text)
+// and its own text (HTML), and which hands drops to its window.
+
+#include <QPixmap>
+#include <QTreeWidget>
+
+class QMimeData;
+
+class QUserTreeWidget : public QTreeWidget
+{
+    Q_OBJECT
+
+public:
+    explicit QUserTreeWidget(QWidget *parent = nullptr);
+
+    // The mime data a drag of the current selection would carry (null when
+    // no drag would start). startDrag uses it.
+    QMimeData *dragMimeData() const;
+
+signals:
+    void userDropEvent(QDropEvent *event);
+
+protected:
+    void dropEvent(QDropEvent *event) override;
+    void startDrag(Qt::DropActions supportedActions) override;
+};
+
+// The picture of one index of a view as it is seen (clipped to the
+// viewport), drawn selected.
+QPixmap dragItemPixmap(QAbstractItemView *view, const QModelIndex &index);
+
+#endif

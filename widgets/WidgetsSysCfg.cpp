@@ -1,0 +1,17 @@
+#include "WidgetsSysCfg.h"
+
+#include "QUserSysCfg.h"
+
+namespace widgetscfg {
+
+QString getString(const QString &key)
+{
+    return QUserSysCfg::instance()->getString(key);
+}
+
+bool setString(const QString &key, const QString &value)
+{
+    return QUserSysCfg::instance()->setString(key, value);
+}
+
+} // namespace widgetscfg
