@@ -1,0 +1,485 @@
+// The two senders against a fake device: settings files, pacing, identifier
+// increment, failure modes, and the thread hand-over.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QThread>
+
+#include <atomic>
+#include <thread>
+
+#include "FakeDevice.h"
+#include "PrintQt.h"
+#include "SignalLog.h"
+#include "TempWorkDir.h"
+#include "traffic/QUserAdvanceSend.h"
+#include "traffic/QUserBasicSend.h"
+
+namespace {
+const QString kId = QStringLiteral("TRNB702-0-1");
+
+QUserSendTask basicTask(const QString &id, uint32_t req, uint32_t per, int64_t period, bool inc = false,
+                        bool extended = false)
+{
+    QUserSendTask t;
+    t.msg.idText = id;
+    t.msg.extended = extended ? 1 : 0;
+    t.msg.lenText = QStringLiteral("2");
+    t.msg.dataText = QStringLiteral("11 22");
+    t.reqSendCnt = req;
+    t.perSendCnt = per;
+    t.period = period;
+    t.idIncEnable = inc ? 1 : 0;
+    return t;
+}
+
+QUserCanMsg entry(const QString &id, bool enabled, const QString &comment = QString())
+{
+    QUserCanMsg m;
+    m.idText = id;
+    m.rowEnable = enabled ? 1 : 0;
+    m.auxText2 = comment;
+    m.lenText = QStringLiteral("1");
+    m.dataText = QStringLiteral("AA");
+    return m;
+}
+} // namespace
+
+class BasicSendTest : public WorkDirTest
+{
+};
+
+TEST_F(BasicSendTest, DefaultsWithoutFileSendOneFrameAfterOnePeriod)
+{
+    FakeDevice dev;
+    dev.fdOn = 0; // a classic channel forces CAN
+    QUserBasicSend s(kId, &dev);
+    const QUserSendTask t = s.sendTaskGet();
+    EXPECT_EQ(t.msg.idText, "00000000");
+    EXPECT_EQ(t.msg.dataText, "00 01 02 03 04 05 06 07");
+    EXPECT_EQ(t.msg.lenText, "8");
+    EXPECT_EQ(t.perSendCnt, 1u);
+    EXPECT_EQ(t.reqSendCnt, 1u);
+    EXPECT_EQ(t.period, 1);
+    EXPECT_EQ(t.fdCapable, 0);
+    EXPECT_EQ(t.fdEnable, 0);
+
+    SignalLog log;
+    log.attach(&s, &QUserBasicSend::sendResultNotify);
+    const int64_t t0 = getCurrentMs();
+    s.sendStart();
+    ASSERT_TRUE(waitFor([&] { return log.countStatus(MsgStatusBasicEnd) == 1; }, 3000));
+    s.wait();
+    const auto sent = dev.sentCopy();
+    ASSERT_EQ(sent.size(), 1);
+    EXPECT_GE(sent[0].atMs - t0, 1);
+    EXPECT_EQ(sent[0].msg.status, MsgTagBasicSend);
+    EXPECT_EQ(sent[0].msg.sendTick, 1u);
+    EXPECT_EQ(sent[0].msg.direction, 1);
+    EXPECT_EQ(dev.lastDevId, kId);
+    const auto reports = log.copy();
+    ASSERT_EQ(reports.size(), 2);
+    EXPECT_EQ(reports[0].msg.status, MsgStatusBasicStart);
+    EXPECT_EQ(reports[1].msg.status, MsgStatusBasicEnd);
+    EXPECT_EQ(reports[1].devId, kId);
+    EXPECT_EQ(s.sendTaskGet().running, 0);
+}
+
+TEST_F(BasicSendTest, FdChannelKeepsProtocolAndNonFdChannelForcesCan)
+{
+    QDir().mkpath("setting");
+    {
+        FakeDevice dev;
+        QUserBasicSend s(kId, &dev);
+        QUserSendTask t = basicTask("123", 1, 1, 10);
+        t.msg.protocol = 2;
+        s.sendTaskSet(t);
+    } // saved
+    FakeDevice fd;
+    QUserBasicSend a(kId, &fd);
+    EXPECT_EQ(a.sendTaskGet().msg.protocol, 2);
+    EXPECT_EQ(a.sendTaskGet().fdCapable, 1);
+    FakeDevice classic;
+    classic.fdKind = 0; // classic device: fdEnableGet is 0 whatever the flag
+    QUserBasicSend b(kId, &classic);
+    EXPECT_EQ(b.sendTaskGet().msg.protocol, 0);
+    EXPECT_EQ(b.sendTaskGet().fdEnable, 0);
+    FakeDevice unknown;
+    unknown.knowsChannel = false;
+    QUserBasicSend c(kId, &unknown);
+    EXPECT_EQ(c.sendTaskGet().msg.protocol, 2); // nothing changes
+}
+
+TEST_F(BasicSendTest, SettingsFileRoundTripWithExactKeys)
+{
+    QDir().mkpath("setting");
+    {
+        FakeDevice dev;
+        QUserBasicSend s(kId, &dev);
+        QUserSendTask t = basicTask("1ABCDEF0 ", 7, 3, 250, true, true);
+        t.msg.sendType = 2;
+        t.msg.protocol = 1;
+        t.msg.remote = 1;
+        s.sendTaskSet(t);
+    }
+    QFile f("setting/" + kId + "_BasicSend.ini");
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(f.readAll());
+    for (const char *line : {"idIncEnable,TRUE,idIncEnableTRUE\r\n", "perSendCnt,3,perSendCnt3\r\n",
+                             "procotolType,1,procotolType1\r\n", "sendTimerInterVal,250,sendTimerInterVal250\r\n",
+                             "strCANID,1ABCDEF0 ,strCANID1ABCDEF0 \r\n", "format,1,format1\r\n",
+                             "type,1,type1\r\n", "sendType,2,sendType2\r\n", "strData,11 22,strData11 22\r\n"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(line))) << line;
+    FakeDevice dev;
+    QUserBasicSend back(kId, &dev);
+    const QUserSendTask t = back.sendTaskGet();
+    EXPECT_EQ(t.msg.idText, "1ABCDEF0 ");
+    EXPECT_EQ(t.reqSendCnt, 7u);
+    EXPECT_EQ(t.perSendCnt, 3u);
+    EXPECT_EQ(t.period, 250);
+    EXPECT_EQ(t.idIncEnable, 1);
+    EXPECT_EQ(t.msg.sendType, 2);
+    EXPECT_EQ(t.msg.protocol, 1);
+    EXPECT_EQ(t.msg.remote, 1);
+    EXPECT_EQ(t.msg.extended, 1);
+    EXPECT_EQ(t.msg.direction, 1);
+}
+
+TEST_F(BasicSendTest, MissingKeysAndBadNumbersReadAsDocumented)
+{
+    QDir().mkpath("setting");
+    QFile f("setting/" + kId + "_BasicSend.ini");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("reqSendCnt,abc,reqSendCntabc\r\nidIncEnable,true,idIncEnabletrue\r\n");
+    f.close();
+    FakeDevice dev;
+    QUserBasicSend s(kId, &dev);
+    const QUserSendTask t = s.sendTaskGet();
+    EXPECT_EQ(t.reqSendCnt, 0u);      // not a number
+    EXPECT_EQ(t.idIncEnable, 0);      // only "TRUE" is true
+    EXPECT_EQ(t.perSendCnt, 1u);      // missing keys
+    EXPECT_EQ(t.period, 1);
+    EXPECT_EQ(t.msg.lenText, "8");
+    EXPECT_EQ(t.msg.idText, "00000000");
+}
+
+TEST_F(BasicSendTest, BatchesLeaveAtWholePeriodsAndNoneIsSkippedWhenLate)
+{
+    FakeDevice dev;
+    QUserBasicSend s(kId, &dev);
+    SignalLog log;
+    log.attach(&s, &QUserBasicSend::sendResultNotify);
+    s.sendTaskSet(basicTask("100", 4, 2, 60));
+    const int64_t t0 = getCurrentMs();
+    s.sendStart();
+    ASSERT_TRUE(waitFor([&] { return log.countStatus(MsgStatusBasicEnd) == 1; }, 5000));
+    s.wait();
+    const auto sent = dev.sentCopy();
+    ASSERT_EQ(sent.size(), 8);
+    for (int k = 0; k < 4; ++k) {
+        const int64_t at = sent[2 * k].atMs - t0;
+        EXPECT_GE(at, 60 * (k + 1) - 1) << "batch " << k;
+        EXPECT_LT(at, 60 * (k + 1) + 50) << "batch " << k;
+        EXPECT_EQ(sent[2 * k].msg.sendTick, uint32_t(k + 1));
+        EXPECT_EQ(sent[2 * k + 1].msg.sendTick, uint32_t(k + 1));
+    }
+}
+
+TEST_F(BasicSendTest, PeriodZeroSendsBackToBackAndReqZeroSendsOneBatch)
+{
+    struct Case { uint32_t req; int batches; };
+    for (const Case c : {Case{50, 50}, Case{0, 1}}) {
+        FakeDevice dev;
+        QUserBasicSend s(kId, &dev);
+        SignalLog log;
+        log.attach(&s, &QUserBasicSend::sendResultNotify);
+        s.sendTaskSet(basicTask("100", c.req, 3, 0));
+        s.sendStart();
+        ASSERT_TRUE(waitFor([&] { return log.countStatus(MsgStatusBasicEnd) == 1; }, 5000));
+        s.wait();
+        EXPECT_EQ(dev.batches, c.batches) << c.req;
+        EXPECT_EQ(dev.sentCount(), 3 * c.batches);
+    }
+}
+
+TEST_F(BasicSendTest, ShortBatchEndsTheRun)
+{
+    FakeDevice dev;
+    dev.takeLimit = 2;
+    QUserBasicSend s(kId, &dev);
+    SignalLog log;
+    log.attach(&s, &QUserBasicSend::sendResultNotify);
+    s.sendTaskSet(basicTask("100", 10, 3, 0));
+    s.sendStart();
+    ASSERT_TRUE(waitFor([&] { return log.countStatus(MsgStatusBasicEnd) == 1; }, 3000));
+    s.wait();
+    EXPECT_EQ(dev.batches, 1);
+}
+
+TEST_F(BasicSendTest, IdentifierIncrementWrapsAndIsRestoredAfterTheRun)
+{
+    struct Case {
+        const char *start;
+        bool extended;
+        uint32_t per;
+        uint32_t req;
+        QStringList expect;
+    };
+    const Case cases[] = {
+        {"000007FE", false, 3, 2, {"000007FE", "000007FF ", "00000000 ", "00000001 ", "00000002 ", "00000003 "}},
+        {"1FFFFFFE", true, 2, 2, {"1FFFFFFE", "1FFFFFFF ", "00000000 ", "00000001 "}},
+        {"0000FFFF", false, 1, 2, {"0000FFFF", "00000000 "}}, // first copy unchanged, then masked to 11 bits
+    };
+    for (const Case &c : cases) {
+        FakeDevice dev;
+        QUserBasicSend s(kId, &dev);
+        SignalLog log;
+        log.attach(&s, &QUserBasicSend::sendResultNotify);
+        s.sendTaskSet(basicTask(c.start, c.req, c.per, 0, true, c.extended));
+        s.sendStart();
+        ASSERT_TRUE(waitFor([&] { return log.countStatus(MsgStatusBasicEnd) == 1; }, 3000));
+        s.wait();
+        const auto sent = dev.sentCopy();
+        ASSERT_EQ(sent.size(), c.expect.size()) << c.start;
+        for (int i = 0; i < sent.size(); ++i)
+            EXPECT_EQ(sent[i].msg.idText, c.expect[i]) << c.start << " #" << i;
+        EXPECT_EQ(s.sendTaskGet().msg.idText, QString::fromLatin1(c.start));
+    }
+}
+
+TEST_F(BasicSendTest, StopDuringLongPeriodEndsPromptly)
+{
+    FakeDevice dev;
+    QUserBasicSend s(kId, &dev);
+    SignalLog log;
+    log.attach(&s, &QUserBasicSend::sendResultNotify);
+    s.sendTaskSet(basicTask("100", 5, 1, 100000));
+    s.sendStart();
+    ASSERT_TRUE(waitFor([&] { return log.countStatus(MsgStatusBasicStart) == 1; }, 3000));
+    const int64_t t0 = getCurrentMs();
+    s.sendStop();
+    EXPECT_LT(getCurrentMs() - t0, 500);
+    EXPECT_FALSE(s.isRunning());
+    EXPECT_EQ(dev.sentCount(), 0);
+    EXPECT_EQ(log.countStatus(MsgStatusBasicEnd), 1);
+}
+
+// A stop issued right after a start must wait for that run, even when the
+// thread has not begun yet; afterwards the sender can be started again.
+TEST_F(BasicSendTest, StopRightAfterStartAlwaysWaitsForTheThread)
+{
+    FakeDevice dev;
+    QUserBasicSend s(kId, &dev);
+    s.sendTaskSet(basicTask("100", 1000, 1, 100000));
+    for (int i = 0; i < 200; ++i) {
+        s.sendStart();
+        s.sendStop();
+        ASSERT_FALSE(s.isRunning()) << "round " << i;
+        ASSERT_FALSE(s.isSending());
+    }
+    EXPECT_EQ(dev.sentCount(), 0);
+    // Restartable after all that.
+    s.sendTaskSet(basicTask("100", 1, 1, 0));
+    SignalLog log;
+    log.attach(&s, &QUserBasicSend::sendResultNotify);
+    s.sendStart();
+    ASSERT_TRUE(waitFor([&] { return log.countStatus(MsgStatusBasicEnd) == 1; }, 3000));
+    s.wait();
+    EXPECT_EQ(dev.sentCount(), 1);
+}
+
+// The GUI thread copies the task while the sender thread rewrites it; the
+// copies must always be whole (the identifier one of the values sent).
+TEST_F(BasicSendTest, TaskCopiesDuringARunAreConsistent)
+{
+    FakeDevice dev;
+    QUserBasicSend s(kId, &dev);
+    s.sendTaskSet(basicTask("0", 0xFFFFFFFFu, 4, 0, true));
+    s.sendStart();
+    int seen = 0;
+    for (int i = 0; i < 2000; ++i) {
+        const QUserSendTask t = s.sendTaskGet();
+        ASSERT_EQ(t.msg.idText.size() == 9 || t.msg.idText == "0", true) << t.msg.idText.toStdString();
+        seen += t.running;
+    }
+    s.sendStop();
+    EXPECT_GT(seen, 0);
+    EXPECT_EQ(s.sendTaskGet().msg.idText, "0");
+    EXPECT_EQ(s.sendTaskGet().running, 0);
+}
+
+class AdvanceSendTest : public WorkDirTest
+{
+};
+
+TEST_F(AdvanceSendTest, ScheduleWithIntervalAndPeriod)
+{
+    struct Case { int64_t interval; };
+    for (const Case c : {Case{25}, Case{0}}) {
+        FakeDevice dev;
+        QUserAdvanceSend s(kId, &dev);
+        SignalLog log;
+        log.attach(&s, &QUserAdvanceSend::sendResultNotify);
+        QUserSendTask t;
+        t.msgList = {entry("1", true), entry("2", false), entry("3", true), entry("4", true)};
+        t.reqSendCnt = 2;
+        t.period = 250;
+        t.frameInterval = c.interval;
+        t.errorMode = 1;
+        s.sendTaskSet(t);
+        const int64_t t0 = getCurrentMs();
+        s.sendStart();
+        ASSERT_TRUE(waitFor([&] { return log.countStatus(MsgStatusAdvEnd) == 1; }, 5000));
+        const int64_t end = log.copy().last().atMs - t0;
+        s.wait();
+        const auto sent = dev.sentCopy();
+        ASSERT_EQ(sent.size(), 6);
+        const QStringList ids = {"1", "3", "4", "1", "3", "4"};
+        for (int i = 0; i < 6; ++i) {
+            const int64_t due = (i / 3) * 250 + (i % 3) * c.interval;
+            const int64_t at = sent[i].atMs - t0;
+            EXPECT_GE(at, due - 1) << i;
+            EXPECT_LT(at, due + 60) << i;
+            EXPECT_EQ(sent[i].msg.idText, ids[i]);
+            EXPECT_EQ(sent[i].msg.status, MsgTagAdvanceSend);
+        }
+        EXPECT_GE(end, 499);
+        EXPECT_LT(end, 620);
+        EXPECT_EQ(log.countStatus(MsgStatusAdvStart), 1);
+    }
+}
+
+TEST_F(AdvanceSendTest, FailureModesAndEmptyRuns)
+{
+    struct Case {
+        uint32_t errorMode;
+        int refuse;
+        uint32_t req;
+        int entries;
+        int expectSent;
+    };
+    const Case cases[] = {
+        {0, 1, 3, 2, 1}, // stop at the first refused frame
+        {1, 1, 3, 2, 6}, // go on, every frame reported
+        {1, 0, 0, 2, 0}, // zero cycles: start and end only
+        {1, 0, 2, 0, 0}, // empty list
+    };
+    for (const Case &c : cases) {
+        FakeDevice dev;
+        dev.refuseAll = c.refuse;
+        QUserAdvanceSend s(kId, &dev);
+        SignalLog log;
+        log.attach(&s, &QUserAdvanceSend::sendResultNotify);
+        QUserSendTask t;
+        for (int i = 0; i < c.entries; ++i)
+            t.msgList.append(entry(QString::number(i + 1), true));
+        t.reqSendCnt = c.req;
+        t.period = 20;
+        t.frameInterval = 0;
+        t.errorMode = c.errorMode;
+        s.sendTaskSet(t);
+        s.sendStart();
+        ASSERT_TRUE(waitFor([&] { return log.countStatus(MsgStatusAdvEnd) == 1; }, 3000));
+        s.wait();
+        EXPECT_EQ(dev.sentCount(), c.expectSent) << c.errorMode << "/" << c.req;
+        EXPECT_EQ(log.countStatus(MsgStatusAdvStart), 1);
+    }
+}
+
+TEST_F(AdvanceSendTest, ListFileRoundTripOrderAndDefaults)
+{
+    FakeDevice dev;
+    QUserAdvanceSend s(kId, &dev);
+    QUserSendTask t;
+    t.msgList = {entry("00000001 ", true, "first"), entry("2", false, "a,b"), entry("3", true)};
+    t.msgList[2].protocol = 2;
+    t.msgList[2].extended = 1;
+    t.msgList[2].dataText = "01 02 03";
+    t.reqSendCnt = 5;
+    t.period = 1234;
+    t.frameInterval = 7;
+    t.errorMode = 0;
+    s.sendTaskSet(t);
+    ASSERT_TRUE(s.configureSave("list.txt"));
+
+    QFile f("list.txt");
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray raw = f.readAll();
+    EXPECT_TRUE(raw.contains("adv,0,5,1234,7\r\n"));
+    // Entries stand last first.
+    EXPECT_LT(raw.indexOf("msg,1,,3,2,0,1,1,01 02 03"), raw.indexOf("msg,1,first,00000001 ,0,0,0,1,AA"));
+
+    QUserAdvanceSend back("X-0-0", &dev);
+    ASSERT_TRUE(back.configureLoad("list.txt"));
+    const QUserSendTask r = back.sendTaskGet();
+    ASSERT_EQ(r.msgList.size(), 3);
+    EXPECT_EQ(r.msgList[0].idText, "00000001 ");
+    EXPECT_EQ(r.msgList[0].auxText2, "first");
+    EXPECT_EQ(r.msgList[1].rowEnable, 0);
+    EXPECT_EQ(r.msgList[1].auxText2, QString::fromUtf8("a，b")); // comma kept readable, line stays 8 fields
+    EXPECT_EQ(r.msgList[2].protocol, 2);
+    EXPECT_EQ(r.msgList[2].extended, 1);
+    EXPECT_EQ(r.msgList[2].dataText, "01 02 03");
+    EXPECT_EQ(r.reqSendCnt, 5u);
+    EXPECT_EQ(r.period, 1234);
+    EXPECT_EQ(r.frameInterval, 7);
+    EXPECT_EQ(r.errorMode, 0u);
+
+    // Without an "adv" line, and with a line of the wrong width.
+    QFile g("noadv.txt");
+    ASSERT_TRUE(g.open(QIODevice::WriteOnly));
+    g.write("msg,1,c,5,0,0,0,1,01\r\nmsg,1,too,many,fields,0,0,0,1,01\r\n");
+    g.close();
+    ASSERT_TRUE(back.configureLoad("noadv.txt"));
+    const QUserSendTask d = back.sendTaskGet();
+    ASSERT_EQ(d.msgList.size(), 1);
+    EXPECT_EQ(d.errorMode, 1u);
+    EXPECT_EQ(d.reqSendCnt, 1u);
+    EXPECT_EQ(d.period, 1000);
+    EXPECT_EQ(d.frameInterval, 10);
+    EXPECT_FALSE(back.configureLoad("missing.txt"));
+    EXPECT_EQ(back.sendTaskGet().msgList.size(), 1); // unchanged
+}
+
+TEST_F(AdvanceSendTest, SettingsFileIsReadAtConstructionAndWrittenAtDestruction)
+{
+    QDir().mkpath("setting");
+    FakeDevice dev;
+    {
+        QUserAdvanceSend s(kId, &dev);
+        EXPECT_EQ(s.sendTaskGet().errorMode, 1u); // defaults without a file
+        QUserSendTask t;
+        t.msgList = {entry("7", true)};
+        t.reqSendCnt = 9;
+        s.sendTaskSet(t);
+    }
+    QUserAdvanceSend again(kId, &dev);
+    ASSERT_EQ(again.sendTaskGet().msgList.size(), 1);
+    EXPECT_EQ(again.sendTaskGet().reqSendCnt, 9u);
+}
+
+TEST_F(AdvanceSendTest, TaskHandOverStopsARunAndStopRightAfterStartWaits)
+{
+    FakeDevice dev;
+    QUserAdvanceSend s(kId, &dev);
+    QUserSendTask t;
+    t.msgList = {entry("1", true)};
+    t.reqSendCnt = 1000000;
+    t.period = 100000;
+    t.frameInterval = 0;
+    s.sendTaskSet(t);
+    for (int i = 0; i < 200; ++i) {
+        s.sendStart();
+        s.sendStop();
+        ASSERT_FALSE(s.isRunning()) << i;
+    }
+    s.sendStart();
+    ASSERT_TRUE(waitFor([&] { return dev.sentCount() > 0; }, 3000));
+    t.reqSendCnt = 1;
+    s.sendTaskSet(t); // stops the long run first
+    EXPECT_FALSE(s.isRunning());
+    EXPECT_EQ(s.sendTaskGet().running, 0);
+    EXPECT_EQ(s.sendTaskGet().reqSendCnt, 1u);
+}

@@ -1,0 +1,278 @@
+#include "QUserAdvanceSend.h"
+
+#include <QMutexLocker>
+#include <QStringList>
+
+#include "core/FileKeyValue.h"
+#include "devices/QUserDevice.h"
+
+namespace {
+uint32_t toU32(const QString &text)
+{
+    bool ok = false;
+    const qulonglong v = text.trimmed().toULongLong(&ok, 10);
+    return ok ? uint32_t(v) : 0;
+}
+
+const QChar kWideComma(0xFF0C);
+} // namespace
+
+QUserAdvanceSend::QUserAdvanceSend(const QString &id, QUserDevice *dev) : QThread(nullptr), device(dev), devId(id)
+{
+    registerCanMsgMetaTypes();
+    task = QUserSendTask();
+    task.errorMode = 1;
+    task.running = 0;
+    runStart = 0;
+    cycleStart = 0;
+    entryIndex = 0;
+    configureLoad(settingsPath());
+}
+
+QUserAdvanceSend::~QUserAdvanceSend()
+{
+    sendStop();
+    configureSave(settingsPath());
+}
+
+QString QUserAdvanceSend::settingsPath() const
+{
+    return QStringLiteral("setting/") + devId + QStringLiteral("_AdvSend.ini");
+}
+
+QString QUserAdvanceSend::entryToLine(const QUserCanMsg &m)
+{
+    QString comment = m.auxText2;
+    comment.replace(QLatin1Char(','), kWideComma);
+    QStringList f;
+    f << (m.rowEnable ? QStringLiteral("1") : QStringLiteral("0")) << comment << m.idText
+      << QString::number(m.protocol) << QString::number(m.remote) << QString::number(m.extended) << m.lenText
+      << m.dataText;
+    return f.join(QLatin1Char(','));
+}
+
+bool QUserAdvanceSend::lineToEntry(const QString &line, QUserCanMsg &m)
+{
+    const QStringList f = line.split(QLatin1Char(','), Qt::KeepEmptyParts);
+    if (f.size() != 8)
+        return false;
+    m = QUserCanMsg();
+    m.rowEnable = toU32(f.at(0)) != 0 ? 1 : 0;
+    m.auxText2 = f.at(1);
+    m.idText = f.at(2);
+    m.protocol = uint8_t(toU32(f.at(3)));
+    m.remote = uint8_t(toU32(f.at(4)));
+    m.extended = uint8_t(toU32(f.at(5)));
+    m.lenText = f.at(6);
+    m.dataText = f.at(7);
+    return true;
+}
+
+bool QUserAdvanceSend::configureLoad(const QString &path)
+{
+    FileKeyValue kv;
+    if (!kv.loadMulti(path))
+        return false;
+    QUserSendTask t = sendTaskGet();
+    QStringList adv;
+    kv.getMultiValue(QStringLiteral("adv"), adv);
+    bool advSet = false;
+    if (!adv.isEmpty()) {
+        const QStringList p = adv.first().split(QLatin1Char(','), Qt::KeepEmptyParts);
+        if (p.size() == 4) {
+            t.errorMode = toU32(p.at(0)) & 0xFF;
+            t.reqSendCnt = toU32(p.at(1));
+            t.period = int64_t(toU32(p.at(2)));
+            t.frameInterval = int64_t(toU32(p.at(3)));
+            advSet = true;
+        }
+    }
+    if (!advSet) {
+        t.errorMode = 1;
+        t.reqSendCnt = 1;
+        t.period = 1000;
+        t.frameInterval = 10;
+    }
+    t.msgList.clear();
+    QStringList msgs;
+    kv.getMultiValue(QStringLiteral("msg"), msgs);
+    for (const QString &line : msgs) {
+        QUserCanMsg m;
+        if (lineToEntry(line, m))
+            t.msgList.append(m);
+    }
+    QMutexLocker lock(&taskMutex);
+    t.running = task.running;
+    task = t;
+    return true;
+}
+
+bool QUserAdvanceSend::configureSave(const QString &path)
+{
+    const QUserSendTask t = sendTaskGet();
+    FileKeyValue kv;
+    kv.clearMultiValue();
+    kv.addMultiValue(QStringLiteral("adv"),
+                     QStringLiteral("%1,%2,%3,%4")
+                         .arg(int32_t(t.errorMode))
+                         .arg(t.reqSendCnt)
+                         .arg(qlonglong(t.period))
+                         .arg(qlonglong(t.frameInterval)));
+    for (const QUserCanMsg &m : t.msgList)
+        kv.addMultiValue(QStringLiteral("msg"), entryToLine(m));
+    return kv.saveMulti(path);
+}
+
+bool QUserAdvanceSend::sendTaskSet(const QUserSendTask &t)
+{
+    sendStop();
+    QMutexLocker lock(&taskMutex);
+    task = t;
+    task.running = 0;
+    return true;
+}
+
+QUserSendTask QUserAdvanceSend::sendTaskGet() const
+{
+    QMutexLocker lock(&taskMutex);
+    return task;
+}
+
+bool QUserAdvanceSend::sendStart()
+{
+    if (running.load())
+        return true;
+    wait(); // a run that has just reported its end may still be leaving run()
+    // Cleared before the thread exists, so that a stop issued at once after
+    // this start is never lost.
+    stopRequest = false;
+    running = true;
+    {
+        QMutexLocker lock(&taskMutex);
+        task.running = 1;
+    }
+    start(QThread::HighPriority);
+    return true;
+}
+
+bool QUserAdvanceSend::sendStop()
+{
+    stopRequest = true;
+    wait();
+    return true;
+}
+
+void QUserAdvanceSend::run()
+{
+    QUserCanMsg report;
+    report.status = MsgStatusAdvStart;
+    emit sendResultNotify(devId, report);
+
+    cyclesDone = 0;
+    cycleDue = 0;
+    sentInCycle = 0;
+    dueInCycle = 0;
+    entryIndex = 0;
+    runStart = getCurrentMs();
+    cycleStart = getCurrentMs();
+    int64_t period;
+    int64_t interval;
+    {
+        QMutexLocker lock(&taskMutex);
+        task.running = 1;
+        period = task.period;
+        interval = task.frameInterval;
+    }
+
+    for (;;) {
+        if (entryIndex == 0) {
+            uint32_t due;
+            if (period == 0)
+                due = 0xFFFFFFFFu;
+            else
+                due = uint32_t(uint64_t(getElapsedMs(runStart) / period)) + 1u;
+            if (due != cycleDue) {
+                cycleDue = due;
+                sentInCycle = 0;
+                cycleStart = getCurrentMs();
+            }
+        }
+        if (cyclesDone == cycleDue) {
+            QThread::usleep(100);
+            if (stopRequest.load())
+                break;
+            continue;
+        }
+        if (interval == 0)
+            dueInCycle = 0xFFFFFFFFu;
+        else
+            dueInCycle = uint32_t(uint64_t(getElapsedMs(cycleStart) / interval)) + 1u;
+        if (sentInCycle == dueInCycle) {
+            QThread::usleep(10);
+            if (stopRequest.load())
+                break;
+            continue;
+        }
+        if (!listSendNext() || stopRequest.load())
+            break;
+    }
+
+    {
+        QMutexLocker lock(&taskMutex);
+        task.running = 0;
+    }
+    running = false;
+    QUserCanMsg endReport;
+    endReport.status = MsgStatusAdvEnd;
+    emit sendResultNotify(devId, endReport);
+}
+
+bool QUserAdvanceSend::listSendNext()
+{
+    QUserCanMsg frame;
+    int p = -1;
+    uint32_t failMode;
+    {
+        QMutexLocker lock(&taskMutex);
+        if (task.reqSendCnt <= cyclesDone)
+            return false;
+        failMode = task.errorMode;
+        const int n = task.msgList.size();
+        for (int i = entryIndex; i < n; ++i) {
+            if (task.msgList.at(i).rowEnable) {
+                p = i;
+                break;
+            }
+        }
+        if (p < 0) {
+            entryIndex += 1;
+            if (entryIndex >= n) {
+                cyclesDone += 1;
+                entryIndex = 0;
+            }
+            return true;
+        }
+        QUserCanMsg &e = task.msgList[p];
+        e.status = MsgTagAdvanceSend;
+        e.sendType = 0;
+        e.hostTime = getCurrentMs();
+        frame = e;
+    }
+    // The device blocks until the driver thread has transmitted the frame;
+    // the task lock is not held meanwhile.
+    const int ok = device ? device->sendMsg(devId, frame) : 0;
+    QMutexLocker lock(&taskMutex);
+    if (p < task.msgList.size()) {
+        // What the transmit wrote into the frame goes back into the entry.
+        task.msgList[p] = frame;
+    }
+    if (!ok && failMode == 0)
+        return false;
+    sentInCycle += 1;
+    entryIndex = p + 1;
+    if (entryIndex >= task.msgList.size()) {
+        cyclesDone += 1;
+        entryIndex = 0;
+    }
+    return true;
+}

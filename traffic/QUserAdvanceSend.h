@@ -1,0 +1,71 @@
+#pragma once
+// The scheduled list sender of one channel: passes over the task's list once
+// per cycle, sending every enabled entry through the device's send-one
+// operation, entries frameInterval ms apart, a cycle every period ms,
+// reqSendCnt cycles. Reports the run's start (status 2) and end (status 3);
+// the device reports the frames, tagged 101. The list is kept in
+// "setting/<device id>_AdvSend.ini"; the same format serves the user's list
+// files.
+//
+// The task is shared by the GUI thread and the sender thread (which writes
+// into the entries it sends), so every access goes through taskMutex.
+
+#include <QMutex>
+#include <QString>
+#include <QThread>
+
+#include <atomic>
+#include <cstdint>
+
+#include "core/QUserCanMsg.h"
+#include "core/QUserSendTask.h"
+
+class QUserDevice;
+
+class QUserAdvanceSend : public QThread
+{
+    Q_OBJECT
+public:
+    QUserAdvanceSend(const QString &devId, QUserDevice *device);
+    ~QUserAdvanceSend() override;
+
+    bool sendTaskSet(const QUserSendTask &task);
+    QUserSendTask sendTaskGet() const;
+    QUserSendTask *sendTaskRef() { return &task; }
+    bool sendStart();
+    bool sendStop();
+    bool isSending() const { return running.load(); }
+
+    bool configureLoad(const QString &path);
+    bool configureSave(const QString &path);
+    QString settingsPath() const;
+
+    // One "msg" line of the list file and back; false for a line that does
+    // not hold exactly eight fields. Commas in a comment are stored as "，"
+    // (full-width), since the format has no quoting.
+    static QString entryToLine(const QUserCanMsg &m);
+    static bool lineToEntry(const QString &line, QUserCanMsg &m);
+
+signals:
+    void sendResultNotify(QString devId, QUserCanMsg msg);
+
+protected:
+    void run() override;
+
+private:
+    bool listSendNext();
+
+    mutable QMutex taskMutex;
+    QUserSendTask task;
+    QUserDevice *device = nullptr;
+    QString devId;
+    int64_t runStart = 0;
+    int64_t cycleStart = 0;
+    int32_t entryIndex = 0;
+    std::atomic<bool> stopRequest{false};
+    uint32_t cyclesDone = 0;
+    uint32_t cycleDue = 0;
+    uint32_t sentInCycle = 0;
+    uint32_t dueInCycle = 0;
+    std::atomic<bool> running{false};
+};
