@@ -9,6 +9,11 @@
 #include <QStringList>
 
 #include <mutex>
+#include <ostream>
+
+// Readable test failures for texts.
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QByteArray &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace tracetest {
 

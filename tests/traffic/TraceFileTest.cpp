@@ -1,0 +1,202 @@
+// The trace-file front end and the recorder.
+
+#include "QUserRecord.h"
+#include "QUserTraceFile.h"
+#include "TempWorkDir.h"
+#include "TraceSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QSignalSpy>
+
+using tracetest::frame;
+
+namespace {
+
+QUserCanMsg nth(int i, qint64 t0 = 1000)
+{
+    return frame(QString::asprintf("%08X ", i), false, false, i % 2 ? 2 : 0, "2", "A1B2", i % 2, 0, t0 + i);
+}
+
+int countFrames(const QString &path)
+{
+    QUserTraceFile t;
+    QList<QUserCanMsg> frames;
+    t.fileRead(path, frames);
+    t.close();
+    return frames.size();
+}
+
+} // namespace
+
+class TraceFile : public WorkDirTest
+{
+};
+
+TEST_F(TraceFile, FormatFromSuffix)
+{
+    struct Case {
+        QString name;
+        int mode; // -1 refused
+    } cases[] = {{"a.blf", 0}, {"dir.x/a.asc", 1}, {"a.ASC", -1}, {"a.Blf", -1}, {"asc", -1}, {"", -1}, {"a.txt", -1}, {".asc", 1}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        if (c.name.startsWith("dir.x"))
+            QDir().mkpath("dir.x");
+        tracetest::LogCapture log;
+        QUserTraceFile t;
+        EXPECT_EQ(t.fileCreate(c.name), c.mode != -1);
+        EXPECT_EQ(t.mode(), c.mode);
+        if (c.mode == -1) {
+            EXPECT_TRUE(log.contains(QStringLiteral("Trace File(%1) Creat Fail,Format Not Support...").arg(c.name)));
+            // Nothing open: write and close fail.
+            EXPECT_FALSE(t.write(nth(0)));
+            EXPECT_FALSE(t.close());
+            QList<QUserCanMsg> frames;
+            EXPECT_EQ(t.fileReadPart(c.name, frames, 16), -2);
+            EXPECT_EQ(t.fileRead(c.name, frames), -2);
+            EXPECT_TRUE(log.contains(QStringLiteral("Trace File(%1) Read Fail,Format Not Support...").arg(c.name)));
+        } else {
+            EXPECT_TRUE(t.write(nth(0)));
+            EXPECT_TRUE(t.close());
+        }
+    }
+}
+
+TEST_F(TraceFile, BatchedReadsOfBothFormats)
+{
+    for (const QString name : {"b.asc", "b.blf"}) {
+        SCOPED_TRACE(name.toStdString());
+        struct Case {
+            int frames;
+            int limit;
+            QList<int> counts;
+        } cases[] = {{40, 16, {16, 16, 8}}, {16, 16, {16, 0}}, {0, 16, {0}}, {3, 0, {1, 1, 1, 0}}};
+        for (const Case &c : cases) {
+            SCOPED_TRACE(c.frames);
+            {
+                QUserTraceFile w;
+                ASSERT_TRUE(w.fileCreate(name));
+                for (int i = 0; i < c.frames; ++i)
+                    ASSERT_TRUE(w.write(nth(i)));
+                ASSERT_TRUE(w.close());
+            }
+            QUserTraceFile r;
+            QList<QUserCanMsg> frames;
+            QList<int> counts;
+            for (int guard = 0; guard < 10; ++guard) {
+                const int n = r.fileReadPart(name, frames, c.limit);
+                counts.append(n);
+                if (n <= 0 || n < c.limit)
+                    break;
+            }
+            r.close();
+            EXPECT_EQ(counts, c.counts);
+            ASSERT_EQ(frames.size(), c.frames);
+            for (int i = 0; i < c.frames; ++i) {
+                EXPECT_EQ(frames[i].hostTime, i);
+                EXPECT_EQ(frames[i].protocol, i % 2 ? 2 : 0);
+                EXPECT_EQ(frames[i].dataText, "A1B2");
+            }
+        }
+    }
+}
+
+TEST_F(TraceFile, FlushesAtMostOnceASecond)
+{
+    for (const QString name : {"f.asc", "f.blf"}) {
+        SCOPED_TRACE(name.toStdString());
+        QUserTraceFile t;
+        ASSERT_TRUE(t.fileCreate(name));
+        const qint64 recent = getCurrentMs() - 500;
+        t.setLastFlushMs(recent);
+        ASSERT_TRUE(t.write(nth(0)));
+        EXPECT_EQ(t.lastFlushMs(), recent);
+        const qint64 old = getCurrentMs() - 1000;
+        t.setLastFlushMs(old);
+        ASSERT_TRUE(t.write(nth(1)));
+        EXPECT_GT(t.lastFlushMs(), old);
+        // The time flush made both frames readable while the file is open.
+        if (name.endsWith(".asc")) {
+            EXPECT_EQ(tracetest::readAll(name).count("A1 B2"), 2);
+        }
+        t.close();
+    }
+}
+
+TEST_F(TraceFile, WithoutTheLibraryOnlyBlfFails)
+{
+    QUserBlfFile::setLibraryName("nosuchlib.dll");
+    {
+        tracetest::LogCapture log;
+        QUserTraceFile t;
+        EXPECT_TRUE(log.contains("binlogLib Load Fail..."));
+        EXPECT_FALSE(t.fileCreate("x.blf"));
+        EXPECT_TRUE(log.contains("BLCreateFileFun Load Fail..."));
+        QList<QUserCanMsg> frames;
+        EXPECT_EQ(t.fileReadPart("x.blf", frames, 16), -1);
+        EXPECT_EQ(t.fileRead("x.blf", frames), -1);
+        EXPECT_TRUE(t.fileCreate("x.asc"));
+        EXPECT_TRUE(t.write(nth(0)));
+        EXPECT_TRUE(t.close());
+    }
+    QUserBlfFile::setLibraryName(QString());
+    EXPECT_EQ(countFrames("x.asc"), 1);
+}
+
+TEST_F(TraceFile, RecorderStartsOnceAndStops)
+{
+    tracetest::LogCapture log;
+    {
+        QUserRecord rec("USBCANFD-0-0");
+        EXPECT_FALSE(rec.isRecording());
+        EXPECT_FALSE(rec.recordWrite("USBCANFD-0-0", nth(0)));
+        EXPECT_TRUE(rec.recordStop()); // idle: logs and succeeds
+        EXPECT_TRUE(log.contains("USBCANFD-0-0 Record Stop..."));
+
+        EXPECT_FALSE(rec.recordStart("r.txt"));
+        EXPECT_FALSE(rec.isRecording());
+
+        ASSERT_TRUE(rec.recordStart("first.blf"));
+        EXPECT_TRUE(log.contains("USBCANFD-0-0 Record<first.blf> Start..."));
+        EXPECT_TRUE(rec.recordStart("second.asc")); // already recording: unchanged
+        EXPECT_FALSE(QFile::exists("second.asc"));
+        for (int i = 0; i < 5; ++i)
+            EXPECT_TRUE(rec.recordWrite("ignored", nth(i)));
+        EXPECT_TRUE(rec.recordStop());
+        EXPECT_FALSE(rec.isRecording());
+        EXPECT_EQ(countFrames("first.blf"), 5);
+
+        ASSERT_TRUE(rec.recordStart("third.asc"));
+        EXPECT_TRUE(rec.recordWrite("ignored", nth(0)));
+    }
+    // Destruction stops the recording and closes the file with its end line.
+    EXPECT_TRUE(tracetest::readAll("third.asc").endsWith("End Triggerblock\r\n"));
+    EXPECT_EQ(countFrames("third.asc"), 1);
+}
+
+TEST_F(TraceFile, RecorderStopsAndReportsWhenWritesFail)
+{
+    if (!QFile::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    for (const QString path : {"/dev/full.asc", "/dev/full.blf"}) {
+        SCOPED_TRACE(path.toStdString());
+        // A full disk: the recorder gets a file name whose writes all fail.
+        const QString link = path.endsWith(".asc") ? "full.asc" : "full.blf";
+        ASSERT_TRUE(QFile::link("/dev/full", link));
+        tracetest::LogCapture log;
+        QUserRecord rec("DEV-0-1");
+        QSignalSpy failed(&rec, &QUserRecord::recordFailed);
+        ASSERT_TRUE(rec.recordStart(link));
+        int written = 0;
+        while (rec.recordWrite("DEV-0-1", nth(written)) && written < 1000)
+            ++written;
+        EXPECT_LT(written, 100);
+        EXPECT_FALSE(rec.isRecording());
+        ASSERT_EQ(failed.count(), 1);
+        EXPECT_EQ(failed[0][0].toString(), "DEV-0-1");
+        EXPECT_TRUE(log.contains("DEV-0-1 Record Write Fail, Record Stop..."));
+        EXPECT_FALSE(rec.recordWrite("DEV-0-1", nth(0)));
+    }
+}
