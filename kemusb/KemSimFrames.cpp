@@ -1,6 +1,6 @@
-#include "SimFrames.h"
+#include "KemSimFrames.h"
 
-#include "SimAes.h"
+#include "KemSimAes.h"
 
 namespace kemsim {
 

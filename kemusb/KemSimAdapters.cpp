@@ -1,6 +1,6 @@
-#include "SimAdapters.h"
+#include "KemSimAdapters.h"
 
-#include "SimFrames.h"
+#include "KemSimFrames.h"
 
 #include <cstring>
 #include <memory>
@@ -333,8 +333,11 @@ void SimRecordModel::command(const Bytes &q)
             a.push(0x81, Bytes{0x55, 0xA4, q[2], 0x01});
             return;
         }
-        Bytes r{0x55, 0xA4, q[2]};
-        r.insert(r.end(), set_[ch].bytes, set_[ch].bytes + 25);
+        Bytes r(28, 0);
+        r[0] = 0x55;
+        r[1] = 0xA4;
+        r[2] = q[2];
+        std::memcpy(r.data() + 3, set_[ch].bytes, 25);
         a.push(0x81, r);
         return;
     }

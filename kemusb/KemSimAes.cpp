@@ -1,4 +1,4 @@
-#include "SimAes.h"
+#include "KemSimAes.h"
 
 namespace kemsim {
 

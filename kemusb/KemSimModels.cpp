@@ -1,0 +1,20 @@
+// The adapter models of the simulated back end. Each adapter family adds its
+// model's registration here (see platform/PlatSim.h for how a model plugs in).
+#include "QUserWinUsb.h"
+
+#include "PlatSim.h"
+
+#include <mutex>
+
+namespace kemusb {
+
+void registerSimModels()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        plat::sim::registerEchoModel();
+        // Adapter families register their models here.
+    });
+}
+
+} // namespace kemusb

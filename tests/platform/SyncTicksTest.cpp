@@ -1,0 +1,221 @@
+#include "PlatSync.h"
+#include "PlatThread.h"
+#include "PlatTicks.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+using namespace plat;
+
+namespace {
+
+double realMsSince(std::chrono::steady_clock::time_point t0)
+{
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+}
+
+} // namespace
+
+TEST(Ticks, CountWrapsAtThirtyTwoBitsAndElapsedSurvivesTheWrap)
+{
+    auto clock = std::make_shared<ManualTicks>(0xFFFFFF00ull, false);
+    ScopedTickSource use(clock);
+    const uint32_t start = GetTickCount();
+    EXPECT_EQ(start, 0xFFFFFF00u);
+    clock->advance(0x180);
+    EXPECT_EQ(GetTickCount(), 0x80u);
+    EXPECT_EQ(TicksSince(start), 0x180u);
+    EXPECT_EQ(GetTickCount64(), 0x100000080ull);
+}
+
+TEST(Ticks, SleepMovesAnAutoAdvancingClockAtOnce)
+{
+    auto clock = std::make_shared<ManualTicks>(1000);
+    ScopedTickSource use(clock);
+    auto t0 = std::chrono::steady_clock::now();
+    Sleep(5000);
+    EXPECT_EQ(GetTickCount(), 6000u);
+    EXPECT_LT(realMsSince(t0), 1000.0);
+}
+
+// Every timed lock gives up after exactly its time-out on the injected clock,
+// across the 32-bit wrap, in far less real time.
+TEST(Ticks, TimedLocksGiveUpAfterTheirTimeoutOnTheInjectedClock)
+{
+    auto clock = std::make_shared<ManualTicks>(0xFFFFF000ull);
+    ScopedTickSource use(clock);
+
+    CMutex held;
+    std::thread owner([&] { held.Lock(); });
+    owner.join(); // the mutex stays owned by a finished thread
+
+    for (uint32_t timeout : {200u, 1000u, 1500u, 5000u}) {
+        SCOPED_TRACE(timeout);
+        CSemaphore sem(0, 1);
+        CEvent ev;
+        struct Case
+        {
+            const char *what;
+            SyncObject *obj;
+        } cases[] = {{"semaphore", &sem}, {"event", &ev}, {"mutex", &held}};
+        for (const Case &c : cases) {
+            SCOPED_TRACE(c.what);
+            const uint32_t start = GetTickCount();
+            auto t0 = std::chrono::steady_clock::now();
+            EXPECT_EQ(WaitForSingleObject(c.obj, timeout), WAIT_TIMEOUT);
+            EXPECT_EQ(TicksSince(start), timeout);
+            EXPECT_LT(realMsSince(t0), 200.0);
+        }
+    }
+}
+
+TEST(Ticks, ManualClockWithoutAutoAdvanceWaitsForTheTestToMoveIt)
+{
+    auto clock = std::make_shared<ManualTicks>(0, false);
+    ScopedTickSource use(clock);
+    CSemaphore sem(0, 1);
+    std::atomic<int> result{-1};
+    std::thread waiter([&] { result = sem.Lock(300) ? 1 : 0; });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(result.load(), -1);
+    clock->advance(299);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(result.load(), -1);
+    clock->advance(1);
+    waiter.join();
+    EXPECT_EQ(result.load(), 0);
+}
+
+TEST(Semaphore, ReleasePastTheMaximumFailsAndKeepsTheCount)
+{
+    struct Case
+    {
+        long initial, max, release;
+        bool ok;
+        long after;
+    } cases[] = {
+        {0, 1, 1, true, 1},  {1, 1, 1, false, 1}, {0, 1, 2, false, 0}, {0, 32, 32, true, 32},
+        {5, 8, 3, true, 8},  {5, 8, 4, false, 5}, {0, 1, 0, false, 0}, {0, 8, -1, false, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.initial << "/" << c.max << " +" << c.release);
+        CSemaphore sem(c.initial, c.max);
+        long prev = -7;
+        EXPECT_EQ(sem.Unlock(c.release, &prev), c.ok);
+        EXPECT_EQ(sem.count(), c.after);
+        EXPECT_EQ(prev, c.ok ? c.initial : -7);
+    }
+}
+
+TEST(Semaphore, EachReleaseLetsOneLockThrough)
+{
+    CSemaphore sem(0, 8);
+    std::atomic<int> passed{0};
+    std::vector<std::thread> ts;
+    for (int i = 0; i < 4; ++i)
+        ts.emplace_back([&] {
+            if (sem.Lock(INFINITE))
+                ++passed;
+        });
+    EXPECT_TRUE(sem.Unlock(3));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(passed.load(), 3);
+    EXPECT_TRUE(sem.Unlock(1));
+    for (auto &t : ts)
+        t.join();
+    EXPECT_EQ(passed.load(), 4);
+    EXPECT_EQ(sem.count(), 0);
+}
+
+TEST(Locks, CriticalSectionAndMutexAreRecursiveAndExclusive)
+{
+    CCriticalSection cs;
+    CMutex mx;
+    // Recursion by the owner does not deadlock.
+    ASSERT_TRUE(cs.Lock());
+    ASSERT_TRUE(cs.Lock());
+    cs.Unlock();
+    cs.Unlock();
+    ASSERT_TRUE(mx.Lock(0));
+    ASSERT_TRUE(mx.Lock(0));
+    // Another thread cannot take the mutex while it is owned, nor release it.
+    std::thread other([&] {
+        EXPECT_FALSE(mx.Lock(0));
+        EXPECT_FALSE(mx.Unlock());
+    });
+    other.join();
+    mx.Unlock();
+    mx.Unlock();
+    EXPECT_FALSE(mx.Unlock()); // not owned any more
+
+    long counter = 0;
+    std::vector<std::thread> ts;
+    for (int t = 0; t < 4; ++t)
+        ts.emplace_back([&] {
+            for (int i = 0; i < 20000; ++i) {
+                cs.Lock();
+                mx.Lock();
+                ++counter;
+                mx.Unlock();
+                cs.Unlock();
+            }
+        });
+    for (auto &t : ts)
+        t.join();
+    EXPECT_EQ(counter, 80000);
+}
+
+TEST(Event, SetLetsOneWaiterThroughAndResetsItself)
+{
+    CEvent ev;
+    EXPECT_FALSE(ev.Lock(0));
+    ev.SetEvent();
+    EXPECT_TRUE(ev.Lock(0));
+    EXPECT_FALSE(ev.Lock(0)); // auto-reset
+    ev.SetEvent();
+    ev.ResetEvent();
+    EXPECT_FALSE(ev.Lock(0));
+}
+
+TEST(Event, PulseReleasesACurrentWaiterAndIsLostWithoutOne)
+{
+    CEvent ev;
+    EXPECT_TRUE(PulseEvent(&ev));
+    EXPECT_FALSE(ev.Lock(0)); // nobody waited: the pulse is gone
+
+    std::atomic<bool> through{false};
+    std::thread waiter([&] { through = ev.Lock(INFINITE); });
+    while (ev.waiters() == 0)
+        std::this_thread::yield();
+    PulseEvent(&ev);
+    waiter.join();
+    EXPECT_TRUE(through.load());
+    EXPECT_FALSE(ev.Lock(0)); // and the event is not left signalled
+    EXPECT_EQ(WaitForSingleObject(nullptr, 0), WAIT_FAILED);
+}
+
+namespace {
+uint32_t storeArg(void *p)
+{
+    static_cast<std::atomic<int> *>(p)->fetch_add(1);
+    return 42;
+}
+} // namespace
+
+TEST(Thread, StartsAtOnceWithAnyPriorityHint)
+{
+    for (int prio : {THREAD_PRIORITY_NORMAL, THREAD_PRIORITY_HIGHEST, THREAD_PRIORITY_TIME_CRITICAL}) {
+        SCOPED_TRACE(prio);
+        std::atomic<int> ran{0};
+        auto t = AfxBeginThread(&storeArg, &ran, prio);
+        ASSERT_TRUE(t);
+        t->join();
+        EXPECT_EQ(ran.load(), 1); // a refused priority does not stop the thread
+        EXPECT_TRUE(t->finished());
+        EXPECT_EQ(t->exitCode(), 42u);
+    }
+}
