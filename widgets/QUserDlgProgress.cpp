@@ -122,7 +122,8 @@ void QUserDlgProgress::slotProgressValueChange(int code, int value)
 void QUserDlgProgress::refresh()
 {
     ui->progressBar->setRange(minValue, maxValue);
-    ui->progressBar->setValue(curValue);
+    // The bar ignores values outside its range; show overshoots at the end.
+    ui->progressBar->setValue(qBound(minValue, curValue, maxValue));
     if (autoClose && maxValue <= curValue && frame)
         frame->dlgDone(1);
 }
