@@ -282,9 +282,7 @@ TEST_F(KemsigPeer, SharedLibraryWorksThroughCtypes)
     GTEST_SKIP() << "the sanitizer build's libkemsig.so needs the sanitizer runtime loaded first; "
                     "the plain build runs this check";
 #endif
-    const char *bin = std::getenv("ORVANE_BINARY_DIR");
-    ASSERT_NE(bin, nullptr);
-    const std::string lib = std::string(bin) + "/bin/libkemsig.so";
+    const std::string lib = peer::binDir() + "/libkemsig.so";
     kt::writeFile("ctypes.dbc", std::string(kHandAscii));
     const peer::Result r = peer::run(peer::script("kemsig_ctypes.py"), {lib, "ctypes.dbc"});
     std::cout << r.output;
