@@ -44,7 +44,7 @@ TEST(LogLine, FormatAndLevelWords)
     } cases[] = {
         {QtDebugMsg, "2026-05-04 10:20:30 [DEBUG] abc\n"},  {QtWarningMsg, "2026-05-04 10:20:30 [WARN ] abc\n"},
         {QtCriticalMsg, "2026-05-04 10:20:30 [ERROR] abc\n"}, {QtFatalMsg, "2026-05-04 10:20:30 [FATAL] abc\n"},
-        {QtInfoMsg, "2026-05-04 10:20:30 [INFO ] abc\n"},    {QtMsgType(17), "2026-05-04 10:20:30 [] abc\n"},
+        {QtInfoMsg, "2026-05-04 10:20:30 [INFO ] abc\n"},    {QtMsgType(5), "2026-05-04 10:20:30 [] abc\n"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(QUserLogState::formatLine(t, c.type, "abc").toStdString(), c.line);
