@@ -296,6 +296,7 @@ bool DbcDatabase::parseCmSgLine(std::string_view line, SigComment &c)
 void DbcDatabase::storeMessage(StoredMessage &&m)
 {
     m.head.nSignalCount = uint32_t(m.sigs.size());
+    m.sigs.shrink_to_fit();
     messages_.insert_or_assign(messageKey(m.head.nID), std::move(m));
     invalidateIndex();
 }
