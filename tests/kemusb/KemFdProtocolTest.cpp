@@ -1,7 +1,7 @@
 // Packet builders and parsers of the CAN FD and recording adapters.
 
-#include "canfd/KemFdProtocol.h"
-#include "record/KemRecordProtocol.h"
+#include "KemFdProtocol.h"
+#include "KemRecordProtocol.h"
 
 #include "PeerCheck.h"
 
