@@ -22,6 +22,7 @@ public:
         bool busy = false;       // claim fails with LIBUSB_ERROR_BUSY
         bool openFails = false;  // libusb_open fails (access)
         bool gone = false;       // every transfer: LIBUSB_ERROR_NO_DEVICE
+        bool claimed = false;    // interface 0 held by an open handle
         std::vector<plat::UsbPipeInfo> eps;
         std::map<uint8_t, std::deque<std::vector<uint8_t>>> packets; // per IN endpoint
         std::map<uint8_t, std::vector<uint8_t>> written;             // per OUT endpoint
@@ -91,10 +92,15 @@ public:
     int claimInterface(void *h, int iface) override
     {
         claimedIface = iface;
-        return static_cast<Dev *>(h)->busy ? LIBUSB_ERROR_BUSY : 0;
+        Dev &d = *static_cast<Dev *>(h);
+        if (d.busy || d.claimed)
+            return LIBUSB_ERROR_BUSY;
+        d.claimed = true;
+        return 0;
     }
-    int releaseInterface(void *, int) override
+    int releaseInterface(void *h, int) override
     {
+        static_cast<Dev *>(h)->claimed = false;
         ++releases;
         return 0;
     }
