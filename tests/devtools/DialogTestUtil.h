@@ -50,3 +50,12 @@ inline QStringList boxTexts(const QUserPromptScript &s)
             out << r.title + "|" + r.text;
     return out;
 }
+
+// True when a box with this title whose label texts contain text was raised.
+inline bool hasBox(const QUserPromptScript &s, const QString &title, const QString &text)
+{
+    for (const auto &r : s.records())
+        if (r.kind == QUserPromptScript::Exec && r.title == title && r.text.contains(text))
+            return true;
+    return false;
+}
