@@ -151,7 +151,10 @@ bool QFClassUserCanMsg::open(bool rd, const QString &p)
         if (mappedSize > 0) {
             int flags = MAP_SHARED;
 #ifdef MAP_POPULATE
-            flags |= MAP_POPULATE;
+            // Up to 1 GiB (over 3 million records); a larger file is
+            // faulted in page by page as it is read.
+            if (mappedSize <= (qint64(1) << 30))
+                flags |= MAP_POPULATE;
 #endif
             void *p = ::mmap(nullptr, size_t(mappedSize), PROT_READ, flags, file.handle(), 0);
             mapped = p == MAP_FAILED ? nullptr : static_cast<const uchar *>(p);

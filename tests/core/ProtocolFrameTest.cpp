@@ -3,11 +3,26 @@
 #include "PeerCheck.h"
 
 #include <QByteArray>
+#include <QStringList>
 
 #include <cstring>
 #include <vector>
 
 namespace {
+
+// Collects the debug lines written while it lives.
+struct LogCapture {
+    static QStringList &lines()
+    {
+        static QStringList l;
+        return l;
+    }
+    static void handler(QtMsgType, const QMessageLogContext &, const QString &text) { lines().append(text); }
+    QtMessageHandler previous;
+    LogCapture() : previous(qInstallMessageHandler(handler)) { lines().clear(); }
+    ~LogCapture() { qInstallMessageHandler(previous); }
+    QString last() const { return lines().isEmpty() ? QString() : lines().last(); }
+};
 
 std::string hex(const uint8_t *p, int n)
 {
@@ -155,4 +170,37 @@ TEST(ProtocolFrame, PeerCryptographyDecipherEncipheredFrame)
     EXPECT_EQ(r.output, QByteArray(reinterpret_cast<const char *>(plain + 4), 48).toHex().toStdString() + "\n");
     EXPECT_EQ(plain[7], 0x21);
     EXPECT_EQ(0, std::memcmp(plain + 8, payload, 40));
+}
+
+TEST(ProtocolFrame, RefusalsAreLogged)
+{
+    LogCapture log;
+    QUserProtocolFrame p;
+    uint8_t buf[64];
+    EXPECT_EQ(p.framePack(buf, 19, 1, false, nullptr, 0), 0);
+    EXPECT_TRUE(log.last().contains(QString::fromUtf8("错误:协议报文缓冲大小不足...<19,20>"))) << log.last().toStdString();
+
+    uint8_t out[64];
+    struct Case {
+        int length;
+        std::vector<uint8_t> head; // first bytes; the rest of the 64 are zero
+        const char *message;
+    } cases[] = {
+        {3, {0xFE, 0xEF, 0x14}, "错误:协议解析报文长度不足...<3 byte>"},
+        {20, {0xFE, 0xEE, 0x14}, "错误:协议报文帧头错误..."},
+        {20, {0xFE, 0xEF, 0x24}, "错误:协议报文长度不足...<20,36>"},
+    };
+    for (const auto &c : cases) {
+        uint8_t frame[64] = {};
+        std::memcpy(frame, c.head.data(), c.head.size());
+        EXPECT_EQ(p.frameUnpack(frame, c.length, out, sizeof out), 0);
+        EXPECT_TRUE(log.last().contains(QString::fromUtf8(c.message))) << log.last().toStdString();
+    }
+    // wrong check byte: computed and received, lower-case hex
+    ASSERT_EQ(p.framePack(buf, 20, 4, false, nullptr, 0), 20);
+    const uint8_t want = buf[19];
+    buf[19] = 0x0A;
+    EXPECT_EQ(p.frameUnpack(buf, 20, out, sizeof out), 0);
+    EXPECT_TRUE(log.last().contains(QString::fromUtf8("错误:协议报文CRC错误...<%1,a>").arg(want, 0, 16)))
+        << log.last().toStdString();
 }
