@@ -1,0 +1,157 @@
+// Draws every dialog of the device tools to PNG files, in the state a user
+// would see after a few typical steps. Each modal run is answered by a
+// prompt that shows the frame, lets it paint and saves it instead of
+// waiting for the user.
+//
+//   orvane_devtools_gallery <output folder>
+
+#include "QUserDlgBaudCalculator.h"
+#include "QUserDlgDeviceSel.h"
+#include "QUserDlgFd2Set.h"
+#include "QUserDlgFdBaudCalculator.h"
+#include "QUserDlgFliterSet.h"
+#include "QUserPrompt.h"
+#include "uiDlgUsbcan2Cfg.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
+#include <functional>
+
+class ShotPrompt : public QUserPrompt
+{
+public:
+    QString dir;
+    QString name;                            // file name of the next shot
+    std::function<void(QDialog *)> before;   // steps on the shown frame
+    int boxes = 0;
+
+    int exec(QDialog *dlg) override
+    {
+        const QString file = dir + "/" + (name.isEmpty() ? QString("devtools_box_%1.png").arg(++boxes) : name);
+        name.clear();
+        dlg->show();
+        dlg->raise();
+        for (int i = 0; i < 10; ++i) {
+            QApplication::processEvents();
+            QThread::msleep(20);
+        }
+        if (before) {
+            auto f = before;
+            before = nullptr; // nested boxes are shot without steps
+            f(dlg);
+            for (int i = 0; i < 5; ++i)
+                QApplication::processEvents();
+        }
+        const bool ok = dlg->grab().save(file);
+        std::printf("%s %s %dx%d\n", ok ? "saved" : "FAILED", qPrintable(file), dlg->width(), dlg->height());
+        dlg->hide();
+        return 0;
+    }
+};
+
+template <class T> static T *kid(QObject *root, const char *name)
+{
+    return root->findChild<T *>(QString::fromLatin1(name));
+}
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("shots");
+    QDir().mkpath(out);
+    QTemporaryDir work; // settings files land here, not in the caller's folder
+    QDir::setCurrent(work.path());
+    ShotPrompt shot;
+    shot.dir = QDir(out).absolutePath();
+    QUserPrompt::setInstance(&shot);
+
+    {
+        QUserDlgDeviceSel dlg;
+        dlg.devTypeSet(0);
+        shot.name = "devtools_device_sel.png";
+        dlg.dialogExec();
+    }
+    {
+        QUserDlgFd2Set dlg;
+        dlg.fdSupportSet(true);
+        QVector<QVector<bool>> table(32, QVector<bool>(2, false));
+        table[0][0] = true;
+        dlg.dlgInit("TRNB702", "TRNB702 配置", table);
+        shot.name = "devtools_fd2set_trnb702.png";
+        dlg.dialogExec();
+    }
+    {
+        QUserDlgFd2Set dlg;
+        dlg.fdSupportSet(false);
+        dlg.dlgInit("TRNA701", "TRNA701 配置", QVector<QVector<bool>>(32, QVector<bool>(4, false)));
+        shot.name = "devtools_fd2set_trna701.png";
+        shot.before = [](QDialog *d) {
+            auto *a = kid<QComboBox>(d, "comboBox_aBaud");
+            a->setCurrentIndex(a->count() - 1);
+            emit a->activated(a->count() - 1);
+        };
+        dlg.dialogExec();
+    }
+    {
+        QUserDlgFdBaudCalculator dlg;
+        dlg.devTypeSet("TRNB701");
+        shot.name = "devtools_fd_calculator.png";
+        shot.before = [](QDialog *d) { kid<QPushButton>(d, "pushButton_cal")->click(); };
+        dlg.dialogExec();
+    }
+    {
+        QUserDlgBaudCalculator dlg;
+        shot.name = "devtools_classic_calculator.png";
+        shot.before = [](QDialog *d) {
+            kid<QLineEdit>(d, "lineEdit_baud")->setText("500");
+            kid<QPushButton>(d, "pushButton_cal")->click(); // its "计算完毕!" box is shot too
+        };
+        dlg.dialogExec();
+    }
+    {
+        QUserDlgFliterSet dlg;
+        dlg.dlgInit("数据过滤设置");
+        QUserFliterRule a, b, c;
+        a.startId = a.endId = 0x123;
+        b.startId = 0x100;
+        b.endId = 0x1FF;
+        b.range = 1;
+        c.extended = 1;
+        c.startId = 0x18FF0000;
+        c.endId = 0x18FFFFFF;
+        c.range = 1;
+        dlg.fliterRulesSet({a, b, c});
+        shot.name = "devtools_filter_editor.png";
+        shot.before = [](QDialog *d) {
+            auto *m = kid<QComboBox>(d, "comboBox_mode");
+            m->setCurrentIndex(3);
+            emit m->activated(3);
+        };
+        dlg.dialogExec();
+    }
+    {
+        Usbcan2CfgDialog dlg("USBCAN2 配置");
+        QVector<QByteArray> usage(32, QByteArray(2, '\0'));
+        usage[0][0] = 1;
+        dlg.cfgSet("USBCAN2", usage);
+        shot.name = "devtools_usbcan2_cfg.png";
+        shot.before = [](QDialog *d) {
+            kid<QLineEdit>(d, "lineEdit_accCode")->setText("12,34");
+            QMetaObject::invokeMethod(kid<QPushButton>(d, "pushButton_ok"), "click");
+        };
+        dlg.dialogExec();
+    }
+    QUserPrompt::setInstance(nullptr);
+    return 0;
+}
