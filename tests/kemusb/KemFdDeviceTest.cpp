@@ -597,3 +597,13 @@ TEST(KemSimCipher, FramesAndBlocksMatchPeer)
     EXPECT_FALSE(kemsim::unpackDirectFrame(bad.data(), bad.size(), &back));
     EXPECT_FALSE(kemsim::unpackDirectFrame(bytes.data(), 19, &back));
 }
+
+// The shared library from Python: records declared there from their byte
+// layout, a simulated TRNA701 opened, two channels started, frames sent on
+// one and received on the other.
+TEST(KemFdLibrary, CtypesDrivesASimulatedAdapter)
+{
+    const auto r = peer::run(peer::script("kemusb_ctypes.py"), {peer::binDir() + "/libkemusb.so"});
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("ok"), std::string::npos) << r.output;
+}
