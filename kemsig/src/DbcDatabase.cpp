@@ -312,7 +312,18 @@ uint8_t DbcDatabase::loadFile(const char *path)
     if (!fp)
         return 0;
     std::string text;
-    char buf[65536];
+    long size = -1;
+    if (std::fseek(fp, 0, SEEK_END) == 0) {
+        size = std::ftell(fp);
+        std::rewind(fp);
+    }
+    if (size > 0) {
+        text.resize(size_t(size));
+        text.resize(std::fread(&text[0], 1, text.size(), fp));
+    }
+    // Whatever the size said, read on to the end (a file that grew, or a
+    // stream without a size).
+    char buf[4096];
     size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, fp)) > 0)
         text.append(buf, n);

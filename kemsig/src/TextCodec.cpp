@@ -17,17 +17,11 @@ bool isAscii(std::string_view s)
 }
 } // namespace
 
-Cp936ToUtf8::Cp936ToUtf8()
-{
-    iconv_t cd = iconv_open("UTF-8", "CP936");
-    if (cd == iconv_t(-1))
-        cd = iconv_open("UTF-8", "GBK");
-    cd_ = reinterpret_cast<void *>(cd);
-}
+Cp936ToUtf8::Cp936ToUtf8() : cd_(nullptr) {}
 
 Cp936ToUtf8::~Cp936ToUtf8()
 {
-    if (cd_ != reinterpret_cast<void *>(-1))
+    if (cd_ && cd_ != reinterpret_cast<void *>(-1))
         iconv_close(iconv_t(cd_));
 }
 
@@ -38,6 +32,14 @@ void Cp936ToUtf8::convert(std::string_view in, std::string &out)
     if (isAscii(in)) {
         out.assign(in.data(), in.size());
         return;
+    }
+    if (!cd_) {
+        // Opened on the first line that needs it: a plain ASCII file never
+        // pays for the converter.
+        iconv_t cd = iconv_open("UTF-8", "CP936");
+        if (cd == iconv_t(-1))
+            cd = iconv_open("UTF-8", "GBK");
+        cd_ = reinterpret_cast<void *>(cd);
     }
     if (cd_ == reinterpret_cast<void *>(-1)) {
         // No converter: keep ASCII, replace every other byte.

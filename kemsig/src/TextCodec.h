@@ -20,7 +20,7 @@ public:
     void convert(std::string_view in, std::string &out);
 
 private:
-    void *cd_; // iconv_t, or (void*)-1 when the code page is not available
+    void *cd_; // iconv_t; null until first needed, (void*)-1 when the code page is missing
 };
 
 } // namespace kemsig
