@@ -73,7 +73,7 @@ public:
     static const char *kGreen;
     static const char *kRed;
     // Height of the folded ribbon.
-    static const int kFoldedHeight = 62;
+    static constexpr int kFoldedHeight = 62;
 
     // Installs a ribbon on the window once; returns the window's ribbon.
     static QRibbon *install(QMainWindow *window, const QRibbonOptions &options);
