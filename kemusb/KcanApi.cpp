@@ -260,6 +260,27 @@ uint32_t setHex(QDevice &d, uint32_t channel, const char *key, uint32_t value)
     return setValue(d, channel, key, v);
 }
 
+// Takes frames from the device in pieces through a small array on the stack
+// and converts them: the first piece waits as asked, the rest take only what
+// is already there.
+template<class Rec, class Take, class Put>
+uint32_t receiveChunked(uint32_t count, int32_t waitMs, Take take, Put put)
+{
+    constexpr uint32_t kPiece = 64;
+    Rec tmp[kPiece];
+    uint32_t total = 0;
+    while (total < count) {
+        const uint32_t want = count - total < kPiece ? count - total : kPiece;
+        const uint32_t n = take(tmp, want, total == 0 ? waitMs : 0);
+        for (uint32_t i = 0; i < n; ++i)
+            put(tmp[i], total + i);
+        total += n;
+        if (n < want)
+            break;
+    }
+    return total;
+}
+
 uint32_t recordCmd(uint32_t type, uint32_t index, uint32_t channel, uint32_t command, uint32_t argument, void *filter)
 {
     if (groupOf(type) != Group::Record)
@@ -454,13 +475,11 @@ KEMUSB_API uint32_t KCAN_Receive(uint32_t type, uint32_t index, uint32_t channel
         auto d = handles().channel(type, index, channel);
         if (!d)
             return 0;
-        auto tmp = temp<OCAN_CAN_RX>(count);
-        if (!tmp)
-            return 0;
-        const uint32_t n = d->Receive(channel, tmp.get(), count, waitMs);
-        for (uint32_t i = 0; i < n; ++i)
-            fromRx(tmp[i], buf[i]);
-        return n;
+        return receiveChunked<OCAN_CAN_RX>(count, waitMs,
+                                           [&](OCAN_CAN_RX *tmp, uint32_t n, int32_t w) {
+                                               return d->Receive(channel, tmp, n, w);
+                                           },
+                                           [&](const OCAN_CAN_RX &in, uint32_t i) { fromRx(in, buf[i]); });
     }
     default:
         return 0;
@@ -475,13 +494,11 @@ KEMUSB_API uint32_t KCAN_ReceiveFD(uint32_t type, uint32_t index, uint32_t chann
     auto d = handles().channel(type, index, channel);
     if (!d)
         return 0;
-    auto tmp = temp<OCAN_CANFD_RX>(count);
-    if (!tmp)
-        return 0;
-    const uint32_t n = d->ReceiveFD(channel, tmp.get(), count, waitMs);
-    for (uint32_t i = 0; i < n; ++i)
-        fromRxFd(tmp[i], buf[i]);
-    return n;
+    return receiveChunked<OCAN_CANFD_RX>(count, waitMs,
+                                         [&](OCAN_CANFD_RX *tmp, uint32_t n, int32_t w) {
+                                             return d->ReceiveFD(channel, tmp, n, w);
+                                         },
+                                         [&](const OCAN_CANFD_RX &in, uint32_t i) { fromRxFd(in, buf[i]); });
 }
 
 KEMUSB_API uint32_t KCAN_Transmit(uint32_t type, uint32_t index, uint32_t channel, const KCAN_CAN_OBJ *frames,

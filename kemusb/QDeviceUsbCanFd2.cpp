@@ -244,7 +244,9 @@ uint32_t QDeviceUsbCanFd2::takeFrames(uint32_t channel, Rec *out, uint32_t count
             return n;
         // The device thread wakes us per batch it parses; the slice keeps
         // the time-out on the tick source (which tests may drive).
+        ++waiters_;
         bufCv_.wait_for(g, std::chrono::milliseconds(2));
+        --waiters_;
     }
 }
 
@@ -268,6 +270,8 @@ ReadTurn QDeviceUsbCanFd2::deviceThreadRead(int)
         std::lock_guard<std::mutex> g(bufMutex_);
         Sink sink(*this);
         parser_.feed(readBuf_, got, sink);
+        if (waiters_ == 0)
+            return ReadTurn::Data;
     }
     bufCv_.notify_all();
     return ReadTurn::Data;

@@ -115,6 +115,7 @@ private:
     // Frame buffers and the stream assembly buffer.
     std::mutex bufMutex_;
     std::condition_variable bufCv_;
+    int waiters_ = 0; // receives waiting on bufCv_
     kemfd::StreamParser parser_;
     Channel ch_[kMaxChannels];
     uint8_t readBuf_[kemfd::StreamParser::kCapacity];
