@@ -221,26 +221,28 @@ bool QFClassUserCanMsg::parseRecord(const char *text, int len, QUserCanMsg *msg)
 {
     if (!text || len <= 0)
         return false;
-    const char *end = text;
-    const char *limit = text + len;
-    while (end < limit && *end != '\r' && *end != '\n')
-        ++end;
+    // The line ends at the first CR or LF.
+    const char *end = text + len;
+    if (const void *cr = std::memchr(text, '\r', size_t(len)))
+        end = static_cast<const char *>(cr);
+    if (const void *lf = std::memchr(text, '\n', size_t(end - text)))
+        end = static_cast<const char *>(lf);
     if (end == text)
         return false;
-    // Field bounds: 11 fields and the padding field.
-    const char *fb[FieldCount + 1];
-    const char *fe[FieldCount + 1];
-    int n = 0;
+    // 11 fields, each closed by a comma: the last comma opens the padding
+    // field, which a cut record does not have.
+    const char *fb[FieldCount];
+    const char *fe[FieldCount];
     const char *s = text;
-    for (const char *p = text; p <= end && n <= FieldCount; ++p) {
-        if (p == end || *p == ',') {
-            fb[n] = s;
-            fe[n] = p;
-            ++n;
-            s = p + 1;
-        }
+    for (int n = 0; n < FieldCount; ++n) {
+        const void *c = std::memchr(s, ',', size_t(end - s));
+        if (!c)
+            return false;
+        fb[n] = s;
+        fe[n] = static_cast<const char *>(c);
+        s = fe[n] + 1;
     }
-    if (n < FieldCount + 1 || !msg)
+    if (!msg)
         return false;
     assignLatin1(msg->idText, fb[0], fe[0]);
     msg->protocol = uint8_t(readUnsigned(fb[1], fe[1]));
