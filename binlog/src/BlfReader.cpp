@@ -48,6 +48,7 @@ bool BlfReader::fail()
 {
     damaged_ = true;
     ended_ = true;
+    haveCur_ = false;
     return false;
 }
 
@@ -174,10 +175,10 @@ bool BlfReader::ensure(size_t n)
 
 bool BlfReader::locate()
 {
-    if (haveCur_)
-        return true;
     if (damaged_)
         return false;
+    if (haveCur_)
+        return true;
     if (!ensure(kBaseHeaderSize))
         return false;
     if (!isObjSignature(buf_.data() + pos_)) {

@@ -258,6 +258,35 @@ TEST_F(Binlog, HostileSizesAreRefusedWithoutHugeAllocations)
     }
 }
 
+TEST_F(Binlog, AFailedSkipOrReadEndsTheRead)
+{
+    // The last object claims more bytes than the file holds: peek sees it,
+    // skip and read fail, and from then on peek reports the end (a caller
+    // looping on peek must not spin).
+    Bytes o = craft::object(1, 0, body(16, 0));
+    Bytes cut = craft::object(100, 0, body(88, 0));
+    craft::put32(cut, 8, 4000);
+    const std::string path = workDir.file("c.blf");
+    for (bool useSkip : {true, false}) {
+        ASSERT_TRUE(craft::writeFile(path, craft::file({o, cut}, true)));
+        void *h = BLCreateFile(path.c_str(), BL_ACCESS_READ);
+        ASSERT_NE(h, BL_INVALID_HANDLE);
+        uint8_t base[16];
+        ASSERT_EQ(BLSkipObject(h, base), 1);
+        ASSERT_EQ(BLPeekObject(h, base), 1);
+        if (useSkip) {
+            EXPECT_EQ(BLSkipObject(h, base), 0);
+        } else {
+            Bytes buf(120, 0);
+            std::memcpy(buf.data(), base, 16);
+            EXPECT_EQ(BLReadObjectSecure(h, buf.data(), buf.size()), 0);
+        }
+        EXPECT_EQ(BLPeekObject(h, base), 0);
+        EXPECT_EQ(BLSkipObject(h, base), 0);
+        EXPECT_EQ(BLCloseHandle(h), 1);
+    }
+}
+
 TEST_F(Binlog, MisuseAndWriteFailuresAreReported)
 {
     uint8_t base[16] = {};
