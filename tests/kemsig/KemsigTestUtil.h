@@ -46,7 +46,8 @@ inline KCAN_CAN_OBJ canFrame(uint32_t id, std::vector<uint8_t> data)
     std::memset(&f, 0, sizeof f);
     f.ID = id;
     f.DataLen = uint8_t(data.size());
-    std::memcpy(f.Data, data.data(), std::min<size_t>(data.size(), 8));
+    if (!data.empty())
+        std::memcpy(f.Data, data.data(), std::min<size_t>(data.size(), 8));
     return f;
 }
 
