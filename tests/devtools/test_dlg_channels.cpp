@@ -596,3 +596,47 @@ TEST_F(DeviceSelection, PositionMovedBeforeCancelAndPositionsPastTheList)
     next.devTypeSet(2);
     EXPECT_EQ(next.modelCombo()->currentText(), "TRNC701");
 }
+
+// ---------------------------------------------------------------------------
+// The canned answers that device-layer tests queue for the channel dialogs.
+
+#include "QUserChannelDlgAnswer.h"
+
+class ChannelDialogAnswers : public WorkDirTest {};
+
+TEST_F(ChannelDialogAnswers, PickAdapterChannelAllAndCancel)
+{
+    QUserPromptScript prompts;
+    {
+        QUserDlgFd2Set dlg;
+        dlg.fdSupportSet(true);
+        dlg.dlgInit("TRNB701", "TRNB701 配置", openTable(2, {{0, 0}}));
+        prompts.answerExec(devdlg::channelAnswer({"3", "1"}));
+        ASSERT_EQ(dlg.dialogExec(), 1);
+        QUserFd2Cfg cfg;
+        dlg.devCfgGet(&cfg);
+        EXPECT_EQ(cfg.devIndex, 3);
+        EXPECT_EQ(cfg.channel, 1);
+        EXPECT_EQ(cfg.allChannels, 0);
+    }
+    {
+        QUserDlgFd2Set dlg;
+        dlg.dlgInit("TRNB701", "TRNB701 配置", openTable(2, {}));
+        prompts.answerExec(devdlg::channelAnswer({"0", "0", false, false}));
+        EXPECT_EQ(dlg.dialogExec(), 0);
+    }
+    {
+        Usbcan2CfgDialog dlg("USBCAN1 配置");
+        dlg.cfgSet("USBCAN1", usage(1, {{0, 0}}));
+        prompts.answerExec(devdlg::channelAnswer({"5", "", true}));
+        ASSERT_EQ(dlg.dialogExec(), 1);
+        QUserFd2Cfg cfg;
+        dlg.cfgGet(&cfg);
+        EXPECT_EQ(cfg.devIndex, 5);
+        EXPECT_EQ(cfg.channel, 0);
+        EXPECT_EQ(cfg.allChannels, 1);
+        EXPECT_EQ(cfg.clock, 16);
+    }
+    EXPECT_EQ(prompts.unanswered(), 0);
+    EXPECT_EQ(prompts.pending(), 0);
+}
