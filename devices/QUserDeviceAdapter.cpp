@@ -1,0 +1,279 @@
+#include "QUserDeviceAdapter.h"
+
+#include "core/QUserDevId.h"
+#include "devices/QUserDevice.h"
+#include "devices/QUserDeviceSendMachine.h"
+#include "devices/QUserDeviceUSBCAN2.h"
+#include "devices/QUserDeviceUSBCANFD2.h"
+#include "traffic/QUserRecord.h"
+
+QUserDeviceAdapter::QUserDeviceAdapter(QObject *ownerWindow) : QObject(nullptr), owner(ownerWindow)
+{
+    registerCanMsgMetaTypes();
+    const char *classic[] = {"USBCAN1", "USBCAN2"};
+    const char *fd[] = {"VARIRORODadi", "VURIVUVU1", "USBCANFD2", "TRNA701", "TRNB701", "TRNA702", "TRNB702"};
+    QList<QPair<QString, QUserDevice *>> made;
+    for (const char *n : classic)
+        made.append({QString::fromLatin1(n), new QUserDeviceUSBCAN2(QString::fromLatin1(n))});
+    for (const char *n : fd)
+        made.append({QString::fromLatin1(n), new QUserDeviceUSBCANFD2(QString::fromLatin1(n))});
+    for (const auto &p : made)
+        devMap.insert(p.first, p.second);
+    for (const auto &p : made)
+        deviceConnect(p.second);
+}
+
+QUserDeviceAdapter::~QUserDeviceAdapter()
+{
+    // Senders first (their threads send through the devices), then the
+    // recorders, then the devices with their driver threads, then the filters.
+    for (QUserDeviceSendMachine *m : qAsConst(sendMachineMap))
+        delete m;
+    sendMachineMap.clear();
+    for (QUserRecord *r : qAsConst(recordMap))
+        delete r;
+    recordMap.clear();
+    for (QUserDevice *d : qAsConst(devMap))
+        delete d;
+    devMap.clear();
+    for (QUserFliterCfg *f : qAsConst(fliterMap))
+        delete f;
+    fliterMap.clear();
+}
+
+void QUserDeviceAdapter::deviceConnect(QUserDevice *device)
+{
+    connect(device, SIGNAL(sendResultNotify(QString,QUserCanMsg)), this, SIGNAL(sendResultNotify(QString,QUserCanMsg)));
+    connect(device, SIGNAL(receiveMsg(QString,QVector<QUserCanMsg>)), this,
+            SIGNAL(receiveMsg(QString,QVector<QUserCanMsg>)));
+}
+
+void QUserDeviceAdapter::deviceReplace(const QString &typeName, QUserDevice *device)
+{
+    delete devMap.take(typeName);
+    devMap.insert(typeName, device);
+    deviceConnect(device);
+}
+
+QUserDevice *QUserDeviceAdapter::deviceOf(const QString &devId) const
+{
+    QString type;
+    if (!parseDevId(devId, type))
+        return nullptr;
+    return devMap.value(type, nullptr);
+}
+
+bool QUserDeviceAdapter::hasChannel(const QString &devId) const
+{
+    return sendMachineMap.contains(devId) && recordMap.contains(devId) && fliterMap.contains(devId);
+}
+
+void QUserDeviceAdapter::channelRemove(const QString &devId)
+{
+    if (QUserDeviceSendMachine *m = sendMachineMap.take(devId))
+        delete m;
+    if (QUserRecord *r = recordMap.take(devId))
+        delete r;
+    if (QUserFliterCfg *f = fliterMap.take(devId))
+        delete f;
+}
+
+int QUserDeviceAdapter::devOpen(const QString &typeName, QStringList &devIds)
+{
+    if (!owner)
+        return -4;
+    QUserDevice *device = devMap.value(typeName, nullptr);
+    if (!device)
+        return -4;
+    const int r = device->open(devIds);
+    if (r < 0)
+        return r;
+    for (const QString &id : qAsConst(devIds)) {
+        // An id that is somehow still held gets fresh objects; the old ones go.
+        channelRemove(id);
+        QUserDeviceSendMachine *m = new QUserDeviceSendMachine(id, device);
+        sendMachineMap.insert(id, m);
+        connect(m, SIGNAL(sendResultNotify(QString,QUserCanMsg)), this, SIGNAL(sendResultNotify(QString,QUserCanMsg)));
+        recordMap.insert(id, new QUserRecord(id));
+        fliterMap.insert(id, new QUserFliterCfg(id));
+    }
+    return r;
+}
+
+int QUserDeviceAdapter::devClose(const QString &typeName, const QString &devId)
+{
+    if (QUserDevice *device = devMap.value(typeName, nullptr))
+        device->close(devId);
+    channelRemove(devId);
+    return 0;
+}
+
+int QUserDeviceAdapter::devInfoGet(const QString &devId, QUserDevChState *state)
+{
+    QUserDevice *d = deviceOf(devId);
+    return d ? d->devInfoGet(devId, state) : 0;
+}
+
+int QUserDeviceAdapter::devSendMsg(const QString &devId, QUserCanMsg &msg)
+{
+    QUserDevice *d = deviceOf(devId);
+    return d ? d->sendMsg(devId, msg) : 0;
+}
+
+int QUserDeviceAdapter::devSendMsgList(const QString &devId, QVector<QUserCanMsg> msgs)
+{
+    QUserDevice *d = deviceOf(devId);
+    return d ? d->sendMsgList(devId, msgs) : 0;
+}
+
+// ---- send machines ----------------------------------------------------------------
+
+bool QUserDeviceAdapter::basicSendStart(const QString &devId, const QUserSendTask &task)
+{
+    QUserDeviceSendMachine *m = sendMachine(devId);
+    return m ? (m->basicSendStart(task), true) : false;
+}
+
+bool QUserDeviceAdapter::basicSendStop(const QString &devId)
+{
+    QUserDeviceSendMachine *m = sendMachine(devId);
+    return m ? (m->basicSendStop(), true) : false;
+}
+
+bool QUserDeviceAdapter::basicSendParaSet(const QString &devId, const QUserSendTask &task)
+{
+    QUserDeviceSendMachine *m = sendMachine(devId);
+    return m ? (m->basicSendParaSet(task), true) : false;
+}
+
+int QUserDeviceAdapter::basicSendParaGet(const QString &devId, QUserSendTask &task)
+{
+    QUserDeviceSendMachine *m = sendMachine(devId);
+    if (!m)
+        return 0;
+    task = m->basicSendParaGet();
+    return 1;
+}
+
+QUserSendTask *QUserDeviceAdapter::basicSendParaRef(const QString &devId)
+{
+    QUserDeviceSendMachine *m = sendMachine(devId);
+    return m ? m->basicSendParaRef() : nullptr;
+}
+
+bool QUserDeviceAdapter::advanceSendStart(const QString &devId, const QUserSendTask &task)
+{
+    QUserDeviceSendMachine *m = sendMachine(devId);
+    return m ? (m->advanceSendStart(task), true) : false;
+}
+
+bool QUserDeviceAdapter::advanceSendStop(const QString &devId)
+{
+    QUserDeviceSendMachine *m = sendMachine(devId);
+    return m ? (m->advanceSendStop(), true) : false;
+}
+
+bool QUserDeviceAdapter::advanceSendParaSet(const QString &devId, const QUserSendTask &task)
+{
+    QUserDeviceSendMachine *m = sendMachine(devId);
+    return m ? (m->advanceSendParaSet(task), true) : false;
+}
+
+int QUserDeviceAdapter::advanceSendParaGet(const QString &devId, QUserSendTask &task)
+{
+    QUserDeviceSendMachine *m = sendMachine(devId);
+    if (!m)
+        return 0;
+    task = m->advanceSendParaGet();
+    return 1;
+}
+
+QUserSendTask *QUserDeviceAdapter::advanceSendParaRef(const QString &devId)
+{
+    QUserDeviceSendMachine *m = sendMachine(devId);
+    return m ? m->advanceSendParaRef() : nullptr;
+}
+
+bool QUserDeviceAdapter::advanceSendCfgLoad(const QString &devId, const QString &path)
+{
+    QUserDeviceSendMachine *m = sendMachine(devId);
+    return m ? m->advanceSendCfgLoad(path) : false;
+}
+
+bool QUserDeviceAdapter::advanceSendCfgSave(const QString &devId, const QString &path)
+{
+    QUserDeviceSendMachine *m = sendMachine(devId);
+    return m ? m->advanceSendCfgSave(path) : false;
+}
+
+// ---- recorders ------------------------------------------------------------------
+
+bool QUserDeviceAdapter::recordStart(const QString &devId, const QString &path)
+{
+    QUserRecord *r = recordMap.value(devId, nullptr);
+    if (!r)
+        return false;
+    r->recordStart(path);
+    return r->isRecording();
+}
+
+bool QUserDeviceAdapter::recordStop(const QString &devId)
+{
+    QUserRecord *r = recordMap.value(devId, nullptr);
+    if (!r)
+        return false;
+    r->recordStop();
+    return true;
+}
+
+bool QUserDeviceAdapter::recordIsStart(const QString &devId)
+{
+    QUserRecord *r = recordMap.value(devId, nullptr);
+    return r ? r->isRecording() : false;
+}
+
+int QUserDeviceAdapter::recordWrite(const QString &devId, QUserCanMsg msg)
+{
+    QUserRecord *r = recordMap.value(devId, nullptr);
+    if (!r || !r->isRecording())
+        return 0;
+    return r->recordWrite(devId, msg) ? 1 : 0;
+}
+
+// ---- filters -----------------------------------------------------------------------
+
+bool QUserDeviceAdapter::fliterEnableSet(const QString &devId, bool on)
+{
+    QUserFliterCfg *f = fliterMap.value(devId, nullptr);
+    return f ? f->setEnable(on) : false;
+}
+
+bool QUserDeviceAdapter::fliterEnableGet(const QString &devId)
+{
+    QUserFliterCfg *f = fliterMap.value(devId, nullptr);
+    return f ? f->isEnable() : false;
+}
+
+bool QUserDeviceAdapter::fliterSave(const QString &devId, const QVector<QUserFliterRule> &rules)
+{
+    QUserFliterCfg *f = fliterMap.value(devId, nullptr);
+    if (!f)
+        return false;
+    f->setRules(rules);
+    f->saveFile();
+    return true;
+}
+
+bool QUserDeviceAdapter::fliterRulesGet(const QString &devId, QVector<QUserFliterRule> &rules)
+{
+    QUserFliterCfg *f = fliterMap.value(devId, nullptr);
+    return f ? f->getRules(rules) : false;
+}
+
+int QUserDeviceAdapter::fliterCheck(const QString &devId, const QUserCanMsg *msg)
+{
+    QUserFliterCfg *f = fliterMap.value(devId, nullptr);
+    if (!f || !msg)
+        return 0;
+    return f->isPass(msg) ? 1 : 0;
+}

@@ -1,0 +1,91 @@
+#pragma once
+// The device registry: the one object through which the windows reach the
+// adapters. It owns one device object per supported type name and, for every
+// open channel, a send machine, a recorder and a receive filter keyed by the
+// channel's device id. Every operation forwards to one of them. Its two
+// signals relay what the devices and send machines report: received batches
+// and transmitted frames (or sender state reports).
+//
+// devSendMsg and devSendMsgList may be called from other threads (CANopen,
+// playback); everything else belongs to the GUI thread, which alone changes
+// the tables.
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include "core/QUserCanMsg.h"
+#include "core/QUserFliterCfg.h"
+#include "core/QUserSendTask.h"
+#include "devices/QUserDevChState.h"
+
+class QUserDevice;
+class QUserDeviceSendMachine;
+class QUserRecord;
+
+class QUserDeviceAdapter : public QObject
+{
+    Q_OBJECT
+public:
+    // owner: the main window (not owned, not the parent); opens are refused
+    // while it is null.
+    explicit QUserDeviceAdapter(QObject *owner);
+    ~QUserDeviceAdapter() override;
+
+    int devOpen(const QString &typeName, QStringList &devIds);
+    int devClose(const QString &typeName, const QString &devId);
+    int devInfoGet(const QString &devId, QUserDevChState *state);
+    int devSendMsg(const QString &devId, QUserCanMsg &msg);
+    int devSendMsgList(const QString &devId, QVector<QUserCanMsg> msgs);
+
+    bool basicSendStart(const QString &devId, const QUserSendTask &task);
+    bool basicSendStop(const QString &devId);
+    bool basicSendParaSet(const QString &devId, const QUserSendTask &task);
+    int basicSendParaGet(const QString &devId, QUserSendTask &task);
+    QUserSendTask *basicSendParaRef(const QString &devId);
+    bool advanceSendStart(const QString &devId, const QUserSendTask &task);
+    bool advanceSendStop(const QString &devId);
+    bool advanceSendParaSet(const QString &devId, const QUserSendTask &task);
+    int advanceSendParaGet(const QString &devId, QUserSendTask &task);
+    QUserSendTask *advanceSendParaRef(const QString &devId);
+    bool advanceSendCfgLoad(const QString &devId, const QString &path);
+    bool advanceSendCfgSave(const QString &devId, const QString &path);
+
+    bool recordStart(const QString &devId, const QString &path);
+    bool recordStop(const QString &devId);
+    bool recordIsStart(const QString &devId);
+    int recordWrite(const QString &devId, QUserCanMsg msg);
+
+    bool fliterEnableSet(const QString &devId, bool on);
+    bool fliterEnableGet(const QString &devId);
+    bool fliterSave(const QString &devId, const QVector<QUserFliterRule> &rules);
+    bool fliterRulesGet(const QString &devId, QVector<QUserFliterRule> &rules);
+    int fliterCheck(const QString &devId, const QUserCanMsg *msg);
+
+    // Tests and tools: the device object of a type name, and the per-channel
+    // objects of a device id (null when absent).
+    QUserDevice *device(const QString &typeName) const { return devMap.value(typeName, nullptr); }
+    QUserDeviceSendMachine *sendMachine(const QString &devId) const { return sendMachineMap.value(devId, nullptr); }
+    bool hasChannel(const QString &devId) const;
+    int channelCount() const { return sendMachineMap.size(); }
+    // Replaces the device object of a type name (owned from now on); for
+    // tests that stand a device of their own in for an adapter family.
+    void deviceReplace(const QString &typeName, QUserDevice *device);
+
+signals:
+    void receiveMsg(QString devId, QVector<QUserCanMsg> msgList);
+    void sendResultNotify(QString devId, QUserCanMsg msg);
+
+private:
+    QUserDevice *deviceOf(const QString &devId) const;
+    void deviceConnect(QUserDevice *device);
+    void channelRemove(const QString &devId);
+
+    QObject *owner = nullptr;
+    QHash<QString, QUserDevice *> devMap;
+    QHash<QString, QUserDeviceSendMachine *> sendMachineMap;
+    QHash<QString, QUserRecord *> recordMap;
+    QHash<QString, QUserFliterCfg *> fliterMap;
+};

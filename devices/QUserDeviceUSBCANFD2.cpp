@@ -1,0 +1,236 @@
+#include "QUserDeviceUSBCANFD2.h"
+
+#include <QDebug>
+#include <QVector>
+
+#include "core/QUserBaudFunc.h"
+#include "core/QUserDevId.h"
+#include "devices/QKemFdDev.h"
+#include "devtools/QUserDlgFd2Set.h"
+#include "devtools/QUserFd2Cfg.h"
+
+namespace {
+void logLine(const QString &text)
+{
+    qDebug() << ">" << text;
+}
+} // namespace
+
+int QUserDeviceUSBCANFD2::channelCount(const QString &name)
+{
+    if (name == QLatin1String("VURIVUVU1"))
+        return 1;
+    if (name == QLatin1String("USBCANFD2"))
+        return 2;
+    if (name == QLatin1String("TRNA701") || name == QLatin1String("TRNB701"))
+        return 4;
+    if (name == QLatin1String("TRNA702") || name == QLatin1String("TRNB702"))
+        return 8;
+    return 1;
+}
+
+int QUserDeviceUSBCANFD2::typeNumber(const QString &name)
+{
+    return QKemFdDev::typeNumber(name);
+}
+
+bool QUserDeviceUSBCANFD2::fdCapable(const QString &name)
+{
+    return name != QLatin1String("TRNA701") && name != QLatin1String("TRNA702");
+}
+
+QUserDeviceUSBCANFD2::QUserDeviceUSBCANFD2() : typeName(QStringLiteral("USBCANFD2"))
+{
+    stateTableBuild();
+}
+
+QUserDeviceUSBCANFD2::QUserDeviceUSBCANFD2(const QString &name) : typeName(name)
+{
+    stateTableBuild();
+}
+
+QUserDeviceUSBCANFD2::~QUserDeviceUSBCANFD2()
+{
+    const QList<QKemFdDev *> drivers = drvTable.values();
+    drvTable.clear();
+    for (QKemFdDev *d : drivers)
+        delete d;
+}
+
+void QUserDeviceUSBCANFD2::stateTableBuild()
+{
+    const int n = channelCount(typeName);
+    stateTable.clear();
+    for (int d = 0; d < 32; ++d) {
+        QList<QUserDevChState> list;
+        for (int c = 0; c < n; ++c)
+            list.append(QUserDevChState(makeDevId(typeName, d, c), 1));
+        stateTable.append(list);
+    }
+}
+
+void QUserDeviceUSBCANFD2::slotSendMsg(QString, QUserCanMsg) {}
+
+int QUserDeviceUSBCANFD2::settingsDialogRun(QUserFd2Cfg *cfg)
+{
+    QUserDlgFd2Set dlg;
+    QVector<QVector<bool>> openTable;
+    for (const QList<QUserDevChState> &list : stateTable) {
+        QVector<bool> flags;
+        for (const QUserDevChState &s : list)
+            flags.append(s.chOpenGet() != 0);
+        openTable.append(flags);
+    }
+    dlg.fdSupportSet(fdCapable(typeName));
+    dlg.dlgInit(typeName, typeName + QObject::tr(" 配置"), openTable);
+    if (dlg.dialogExec() != 1)
+        return 0;
+    dlg.devCfgGet(cfg);
+    return 1;
+}
+
+void QUserDeviceUSBCANFD2::stateFill(int devIndex, int channel, const QUserFd2Cfg &cfg)
+{
+    if (devIndex < 0 || devIndex >= stateTable.size() || channel < 0 || channel >= stateTable[devIndex].size())
+        return;
+    QUserDevChState &s = stateTable[devIndex][channel];
+    s.chOpenSet(1);
+    s.fdEnableSet(cfg.fdEnable);
+    int brp = 0, sjw = 0, ts1 = 0, ts2 = 0;
+    unpackFdBaudTiming(cfg.arbTimingWord, brp, sjw, ts1, ts2);
+    s.baudSet(0, uint32_t(cfg.clock), uint32_t(brp), uint32_t(sjw), uint32_t(ts1), uint32_t(ts2));
+    unpackFdBaudTiming(cfg.dataTimingWord, brp, sjw, ts1, ts2);
+    s.baudSet(1, uint32_t(cfg.clock), uint32_t(brp), uint32_t(sjw), uint32_t(ts1), uint32_t(ts2));
+    s.workModeSet(cfg.mode);
+}
+
+int QUserDeviceUSBCANFD2::open(QStringList &devIds)
+{
+    QUserFd2Cfg cfg;
+    if (settingsDialogRun(&cfg) != 1)
+        return -5;
+    const int devIndex = cfg.devIndex;
+    const int n = channelCount(typeName);
+
+    QKemFdDev *drv = drvTable.value(devIndex, nullptr);
+    const bool made = drv == nullptr;
+    if (made) {
+        drv = new QKemFdDev(typeName, typeNumber(typeName), devIndex);
+        drvTable.insert(devIndex, drv);
+        connect(drv, &QThread::finished, drv, &QObject::deleteLater);
+        connect(drv, SIGNAL(sendResultNotify(QString,QUserCanMsg)), this, SIGNAL(sendResultNotify(QString,QUserCanMsg)));
+        connect(drv, SIGNAL(receiveMsg(QString,QVector<QUserCanMsg>)), this,
+                SIGNAL(receiveMsg(QString,QVector<QUserCanMsg>)));
+        drv->threadStart();
+    }
+
+    QList<int> channels;
+    const bool inTable = devIndex >= 0 && devIndex < stateTable.size();
+    if (cfg.allChannels) {
+        for (int c = 0; c < n; ++c)
+            if (!inTable || !stateTable[devIndex][c].chOpenGet())
+                channels.append(c);
+    } else {
+        channels.append(cfg.channel);
+    }
+
+    QList<int> started;
+    for (int c : channels) {
+        const int r = drv->canStart(c, &cfg);
+        if (r < 0) {
+            // Nothing of this call stays open: a driver made here goes with
+            // its adapter; on a driver that was there before, the channels
+            // started by this call are closed again and shown closed.
+            if (made) {
+                drvTable.remove(devIndex);
+                delete drv;
+            } else {
+                for (int s : started)
+                    drv->canClose(s);
+            }
+            for (int s : started)
+                if (inTable && s < stateTable[devIndex].size())
+                    stateTable[devIndex][s].chOpenSet(0);
+            return r;
+        }
+        stateFill(devIndex, c, cfg);
+        started.append(c);
+        devIds.append(makeDevId(typeName, devIndex, c));
+    }
+    return 0;
+}
+
+int QUserDeviceUSBCANFD2::close(const QString &devId)
+{
+    if (devId.isEmpty())
+        return -1;
+    QString type;
+    int devIndex = 0, channel = 0;
+    if (!parseDevId(devId, type, &devIndex, &channel)) {
+        logLine(QStringLiteral("DevId Format Err, devClose fail..."));
+        return -1;
+    }
+    QKemFdDev *drv = drvTable.value(devIndex, nullptr);
+    if (!drv)
+        return -1;
+    if (!drv->canClose(channel))
+        return -1;
+    if (!drv->anyChannelOpen()) {
+        drv->stopRequest();
+        drv->wait();
+        drvTable.remove(devIndex);
+        // The driver deletes itself once the finished signal is delivered.
+    }
+    if (devIndex >= 0 && devIndex < stateTable.size() && channel >= 0 && channel < stateTable[devIndex].size())
+        stateTable[devIndex][channel].chOpenSet(0);
+    return 0;
+}
+
+int QUserDeviceUSBCANFD2::sendMsg(const QString &devId, QUserCanMsg &msg)
+{
+    if (devId.isEmpty())
+        return 0;
+    QString type;
+    int devIndex = 0, channel = 0;
+    if (!parseDevId(devId, type, &devIndex, &channel)) {
+        logLine(QStringLiteral("DevId Format Err, devClose fail..."));
+        return 0;
+    }
+    QKemFdDev *drv = drvTable.value(devIndex, nullptr);
+    if (!drv)
+        return 0;
+    return drv->transmitPost(channel, msg) ? 1 : 0;
+}
+
+int QUserDeviceUSBCANFD2::sendMsgList(const QString &devId, QVector<QUserCanMsg> msgs)
+{
+    if (devId.isEmpty())
+        return 0;
+    QString type;
+    int devIndex = 0, channel = 0;
+    if (!parseDevId(devId, type, &devIndex, &channel)) {
+        logLine(QStringLiteral("DevId Format Err, devClose fail..."));
+        return -1;
+    }
+    QKemFdDev *drv = drvTable.value(devIndex, nullptr);
+    if (!drv)
+        return 0;
+    return drv->transmitList(channel, msgs);
+}
+
+int QUserDeviceUSBCANFD2::devInfoGet(const QString &devId, QUserDevChState *state)
+{
+    QString type;
+    int devIndex = 0, channel = 0;
+    if (!parseDevId(devId, type, &devIndex, &channel)) {
+        logLine(QStringLiteral("DevId Format Err, devInfoGet fail..."));
+        return 0;
+    }
+    if (devIndex >= 0 && devIndex < stateTable.size() && channel >= 0 && channel < stateTable[devIndex].size()) {
+        if (state)
+            *state = stateTable[devIndex][channel];
+        return 1;
+    }
+    logLine(QStringLiteral("DevId is out of range, devInfoGet fail..."));
+    return 0;
+}

@@ -1,0 +1,58 @@
+#pragma once
+// The device class of the CAN FD adapter family, one object per model type
+// name; it serves up to 32 adapters of its type, each with its own driver
+// thread (QKemFdDev), and every channel of them by device id.
+
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include "devices/QUserDevChState.h"
+#include "devices/QUserDevice.h"
+
+class QKemFdDev;
+struct QUserFd2Cfg;
+
+class QUserDeviceUSBCANFD2 : public QUserDevice
+{
+    Q_OBJECT
+public:
+    QUserDeviceUSBCANFD2();
+    explicit QUserDeviceUSBCANFD2(const QString &typeName);
+    ~QUserDeviceUSBCANFD2() override;
+
+    int open(QStringList &devIds) override;
+    int close(const QString &devId) override;
+    int sendMsg(const QString &devId, QUserCanMsg &msg) override;
+    int sendMsgList(const QString &devId, QVector<QUserCanMsg> msgs) override;
+    int devInfoGet(const QString &devId, QUserDevChState *state) override;
+
+    // Model facts by type name.
+    static int channelCount(const QString &typeName);
+    static int typeNumber(const QString &typeName);
+    static bool fdCapable(const QString &typeName);
+
+    QString typeNameGet() const { return typeName; }
+    QKemFdDev *driver(int devIndex) const { return drvTable.value(devIndex, nullptr); }
+    int driverCount() const { return drvTable.size(); }
+
+signals:
+    void receiveMsg(QString devId, QVector<QUserCanMsg> msgList);
+    void sendResultNotify(QString devId, QUserCanMsg msg);
+
+public slots:
+    void slotSendMsg(QString devId, QUserCanMsg msg);
+
+protected:
+    // Runs the channel-settings dialog; 1 and the record filled when the
+    // user accepted.
+    virtual int settingsDialogRun(QUserFd2Cfg *cfg);
+
+private:
+    void stateTableBuild();
+    void stateFill(int devIndex, int channel, const QUserFd2Cfg &cfg);
+
+    QHash<int, QKemFdDev *> drvTable;
+    QString typeName;
+    QList<QList<QUserDevChState>> stateTable;
+};
