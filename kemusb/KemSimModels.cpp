@@ -2,6 +2,7 @@
 // model's registration here (see platform/PlatSim.h for how a model plugs in).
 #include "QUserWinUsb.h"
 
+#include "KemSimAdapters.h"
 #include "PlatSim.h"
 
 #include <mutex>
@@ -13,6 +14,7 @@ void registerSimModels()
     static std::once_flag once;
     std::call_once(once, [] {
         plat::sim::registerEchoModel();
+        kemsim::registerAdapterModels(); // CAN FD and recording adapters
         // Adapter families register their models here.
     });
 }
