@@ -197,6 +197,17 @@ TEST(FdCalculator, DefaultsGiveTheWorkedResult)
     EXPECT_EQ(c.td()->rowCount(), 0);
     EXPECT_FALSE(c.ok()->isEnabled());
 
+    // A prescaler above 512 sets the word's top bit; it comes back whole.
+    kid<QLineEdit>(&c.cal, "lineEdit_aBaud")->setText("10");
+    c.calc();
+    const auto found = c.ta()->findItems("95C00205", Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1);
+    c.ta()->setCurrentItem(found[0]);
+    emit c.ta()->itemClicked(found[0]);
+    c.cal.resultGet(clock, a, d);
+    EXPECT_EQ(a, 0x95C00205u);
+    EXPECT_TRUE(c.cal.resultTextGet().contains("(60,95C00205,"));
+
     // "保存并退出" ends the run with 1.
     c.calc();
     prompts.answerExec([](QDialog *dlg) {
