@@ -1,6 +1,7 @@
 #include "QFClassUserCanMsg.h"
 
 #include <QDebug>
+#include <QFileInfo>
 
 #include <cstring>
 
@@ -137,6 +138,15 @@ bool QFClassUserCanMsg::open(bool rd, const QString &p)
     position = -1;
     seeks = 0;
     file.setFileName(p);
+    if (!rd) {
+        // Readers map the file. Emptying it in place would pull the pages
+        // from under a reader that still has it open (a fault on its next
+        // read), so a writer starts a new file under the name instead: the
+        // reader keeps the old content until it reopens.
+        const QFileInfo fi(p);
+        if (fi.isFile())
+            QFile::remove(p);
+    }
     const bool ok = rd ? file.open(QIODevice::ReadOnly)
                        : file.open(QIODevice::WriteOnly | QIODevice::Truncate);
     if (!ok) {

@@ -10,6 +10,11 @@
 // blanks between them, 64-bit times, channel), so no frame is ever cut.
 // Text is plain ASCII (Latin-1 on reading). The files are internal caches,
 // rebuilt on every load.
+//
+// A reader maps the whole file. A writer opening a path replaces the file
+// (new file under the name) rather than emptying it in place, so a reader
+// still open on the old one keeps reading the old records safely. Do not
+// truncate a cache file by other means while it is open for reading.
 
 #include "QUserCanMsg.h"
 

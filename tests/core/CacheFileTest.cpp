@@ -219,3 +219,31 @@ TEST_F(CacheFileTest, BadHeaderReadsAsNoRecords)
     ASSERT_TRUE(r.open(true, "g.cache"));
     EXPECT_EQ(r.getMsgCount(), 0u);
 }
+
+TEST_F(CacheFileTest, RewritingTheFileUnderAnOpenReader)
+{
+    // The viewer's table keeps its cache open while a job rewrites the same
+    // path with fewer records; the reader must go on safely with what it had.
+    {
+        QFClassUserCanMsg w;
+        ASSERT_TRUE(w.open(false, "v.cache"));
+        for (int i = 0; i < 50; ++i)
+            w.appendMsg(fd64Frame(i));
+    }
+    QFClassUserCanMsg reader;
+    ASSERT_TRUE(reader.open(true, "v.cache"));
+    ASSERT_EQ(reader.getMsgCount(), 50u);
+    {
+        QFClassUserCanMsg w;
+        ASSERT_TRUE(w.open(false, "v.cache"));
+        w.appendMsg(classicFrame());
+    }
+    QUserCanMsg m;
+    ASSERT_TRUE(reader.readMsg(49, &m));
+    expectSameRecord(fd64Frame(49), m);
+    reader.close();
+    ASSERT_TRUE(reader.open(true, "v.cache"));
+    EXPECT_EQ(reader.getMsgCount(), 1u);
+    ASSERT_TRUE(reader.readMsg(0, &m));
+    expectSameRecord(classicFrame(), m);
+}
