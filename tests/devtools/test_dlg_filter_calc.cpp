@@ -7,6 +7,8 @@
 #include "QUserDlgFdBaudCalculator.h"
 #include "QUserDlgFliterSet.h"
 
+#include "TempWorkDir.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QGroupBox>
@@ -38,7 +40,13 @@ QStringList row(QTableWidget *t, int r)
 
 } // namespace
 
-TEST(FliterEditor, AddsRulesAndRefusesBadInput)
+// The dialog frame reads its theme from "setting/sys.ini" under the working
+// directory: every dialog test runs in a fresh one.
+class FliterEditor : public WorkDirTest {};
+class FdCalculator : public WorkDirTest {};
+class ClassicCalculator : public WorkDirTest {};
+
+TEST_F(FliterEditor, AddsRulesAndRefusesBadInput)
 {
     struct Case {
         int mode;
@@ -97,7 +105,7 @@ TEST(FliterEditor, AddsRulesAndRefusesBadInput)
     }
 }
 
-TEST(FliterEditor, TableKindsDeleteAndCancel)
+TEST_F(FliterEditor, TableKindsDeleteAndCancel)
 {
     QUserPromptScript prompts;
     const QVector<QUserFliterRule> given = {rule(0, 0, 0x10, 0x10), rule(0, 1, 0x20, 0x30),
@@ -161,7 +169,7 @@ struct FdCalc {
 
 } // namespace
 
-TEST(FdCalculator, DefaultsGiveTheWorkedResult)
+TEST_F(FdCalculator, DefaultsGiveTheWorkedResult)
 {
     QUserPromptScript prompts;
     FdCalc c;
@@ -218,7 +226,7 @@ TEST(FdCalculator, DefaultsGiveTheWorkedResult)
     EXPECT_EQ(c.cal.frame()->windowTitle(), "FD波特率计算器");
 }
 
-TEST(FdCalculator, ModelsClocksAndTheArbitrationOnlyModel)
+TEST_F(FdCalculator, ModelsClocksAndTheArbitrationOnlyModel)
 {
     QUserPromptScript prompts;
     struct Case { const char *model; const char *clock; bool data; };
@@ -237,7 +245,7 @@ TEST(FdCalculator, ModelsClocksAndTheArbitrationOnlyModel)
     EXPECT_TRUE(prompts.records().isEmpty());
 }
 
-TEST(FdCalculator, ErrorsLeaveNoResult)
+TEST_F(FdCalculator, ErrorsLeaveNoResult)
 {
     struct Case { const char *aRate; const char *dRate; const char *error; };
     const Case cases[] = {
@@ -272,7 +280,7 @@ TEST(FdCalculator, ErrorsLeaveNoResult)
     EXPECT_TRUE(prompts.records()[0].text.contains("6.TSEG2>=同步跳转宽度(SJW)."));
 }
 
-TEST(ClassicCalculator, TablesOfBothPagesAndTheWarning)
+TEST_F(ClassicCalculator, TablesOfBothPagesAndTheWarning)
 {
     QUserPromptScript prompts;
     QUserDlgBaudCalculator cal;
