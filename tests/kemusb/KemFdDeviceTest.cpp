@@ -607,3 +607,54 @@ TEST(KemFdLibrary, CtypesDrivesASimulatedAdapter)
     EXPECT_EQ(r.exitCode, 0) << r.output;
     EXPECT_NE(r.output.find("ok"), std::string::npos) << r.output;
 }
+
+extern "C" {
+void *OCAN_InitCAN(void *dev, uint32_t channel, const OCAN_INIT_CONFIG *init);
+uint32_t OCAN_StartCAN(void *ch);
+uint32_t OCAN_ReadChannelErrInfo(void *ch, OCAN_ERR_INFO *info);
+uint32_t OCAN_ReadChannelStatus(void *ch, OCAN_CAN_STATUS *status);
+uint32_t OCAN_TransmitFD(void *ch, const OCAN_CANFD_TX *frames, uint32_t count);
+uint32_t OCAN_IsDeviceOnLine(void *dev);
+}
+
+// The handle functions on their own: a channel at another rate than the bus
+// reports the error the adapter's status word carries; a handle of a closed
+// device is refused.
+TEST_F(KemFdDevice, HandleFunctionsReportChannelErrors)
+{
+    void *dev = OCAN_OpenDevice(kTrna701, 0, 0);
+    ASSERT_NE(dev, nullptr);
+    EXPECT_EQ(OCAN_IsDeviceOnLine(dev), 2u);
+    OCAN_INIT_CONFIG init;
+    std::memset(&init, 0, sizeof init);
+    init.CanType = 1;
+    ASSERT_EQ(OCAN_SetValue(dev, "0/canfd_abit_baud_rate", "500000"), 1u);
+    ASSERT_EQ(OCAN_SetValue(dev, "0/canfd_dbit_baud_rate", "2000000"), 1u);
+    void *ch0 = OCAN_InitCAN(dev, 0, &init);
+    ASSERT_EQ(OCAN_SetValue(dev, "1/canfd_abit_baud_rate", "250000"), 1u);
+    ASSERT_EQ(OCAN_SetValue(dev, "1/canfd_dbit_baud_rate", "2000000"), 1u);
+    void *ch1 = OCAN_InitCAN(dev, 1, &init);
+    ASSERT_NE(ch0, nullptr);
+    ASSERT_NE(ch1, nullptr);
+    init.CanType = 0;
+    EXPECT_EQ(OCAN_InitCAN(dev, 2, &init), nullptr) << "a classic record is refused";
+    EXPECT_EQ(OCAN_StartCAN(ch0), 1u);
+    EXPECT_EQ(OCAN_StartCAN(ch1), 1u);
+    OCAN_CANFD_TX f;
+    std::memset(&f, 0, sizeof f);
+    f.IdWord = 0x55;
+    f.Len = 8;
+    EXPECT_EQ(OCAN_TransmitFD(ch0, &f, 1), 1u);
+    OCAN_ERR_INFO err;
+    std::memset(&err, 0xFF, sizeof err);
+    ASSERT_EQ(OCAN_ReadChannelErrInfo(ch1, &err), 1u);
+    EXPECT_EQ(err.ErrCode, 0x02u);
+    ASSERT_EQ(OCAN_ReadChannelErrInfo(ch0, &err), 1u);
+    EXPECT_EQ(err.ErrCode, 0u);
+    OCAN_CAN_STATUS st;
+    ASSERT_EQ(OCAN_ReadChannelStatus(ch1, &st), 1u);
+    EXPECT_EQ(reinterpret_cast<uint8_t *>(&st)[5], 0x60);
+    EXPECT_EQ(OCAN_CloseDevice(dev), 1u);
+    EXPECT_EQ(OCAN_StartCAN(ch0), 0u);
+    EXPECT_EQ(OCAN_ReadChannelErrInfo(ch1, &err), 0u);
+}
