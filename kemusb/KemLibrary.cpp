@@ -19,10 +19,15 @@ struct State
     std::vector<std::function<void()>> hooks;
 };
 
+std::mutex g_stateMutex;
+State *g_state = nullptr; // not a static object: device threads may outlive those
+
 State &state()
 {
-    static State *s = new State; // outlives every static object that may use it
-    return *s;
+    std::lock_guard<std::mutex> g(g_stateMutex);
+    if (!g_state)
+        g_state = new State;
+    return *g_state;
 }
 
 template<class T>
@@ -102,6 +107,13 @@ void shutdownLibrary()
             break;
         t->stop(); // untracks it
     }
+}
+
+void releaseLibraryState()
+{
+    std::lock_guard<std::mutex> g(g_stateMutex);
+    delete g_state;
+    g_state = nullptr;
 }
 
 int liveDeviceCount()

@@ -23,6 +23,9 @@ void addShutdownHook(std::function<void()> hook);
 // every device thread still running. Safe to call more than once.
 void shutdownLibrary();
 
+// Frees the bookkeeping itself; for the unload hook, after shutdownLibrary().
+void releaseLibraryState();
+
 int liveDeviceCount();
 int runningThreadCount();
 

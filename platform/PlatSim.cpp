@@ -1,5 +1,6 @@
 #include "PlatSim.h"
 
+#include "PlatGlobals.h"
 #include "PlatTicks.h"
 
 #include <algorithm>
@@ -15,16 +16,34 @@ namespace {
 
 using Guard = std::lock_guard<std::recursive_mutex>;
 
-std::mutex &modelMutex()
+std::mutex g_modelMutex;
+std::map<uint32_t, ModelInfo> *g_models = nullptr; // guarded by g_modelMutex
+World *g_world = nullptr;
+std::mutex g_worldMutex;
+// Adapters of an earlier topology that a transport handle still points at.
+std::vector<std::unique_ptr<Adapter>> *g_retiredAdapters = nullptr; // under the world lock
+
+void releaseSimState()
 {
-    static std::mutex *m = new std::mutex;
-    return *m;
+    {
+        std::lock_guard<std::mutex> g(g_worldMutex);
+        delete g_world;
+        g_world = nullptr;
+        delete g_retiredAdapters;
+        g_retiredAdapters = nullptr;
+    }
+    std::lock_guard<std::mutex> g(g_modelMutex);
+    delete g_models;
+    g_models = nullptr;
 }
 
-std::map<uint32_t, ModelInfo> &modelTable()
+std::map<uint32_t, ModelInfo> &modelTable() // g_modelMutex held
 {
-    static auto *t = new std::map<uint32_t, ModelInfo>;
-    return *t;
+    if (!g_models) {
+        g_models = new std::map<uint32_t, ModelInfo>;
+        atRelease(&releaseSimState);
+    }
+    return *g_models;
 }
 
 uint32_t le32(const uint8_t *p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
@@ -44,13 +63,13 @@ void put32(uint8_t *p, uint32_t v)
 
 void registerModel(const ModelInfo &info)
 {
-    std::lock_guard<std::mutex> g(modelMutex());
+    std::lock_guard<std::mutex> g(g_modelMutex);
     modelTable()[uint32_t(info.vid) << 16 | info.pid] = info;
 }
 
 std::vector<ModelInfo> registeredModels()
 {
-    std::lock_guard<std::mutex> g(modelMutex());
+    std::lock_guard<std::mutex> g(g_modelMutex);
     std::vector<ModelInfo> out;
     for (auto &kv : modelTable())
         out.push_back(kv.second);
@@ -529,17 +548,15 @@ void Bus::deliver(Channel *from, uint32_t nominal, uint32_t data, const CanFrame
 // ---------------------------------------------------------------------------
 // World
 
-namespace {
-// Adapters and buses of an earlier topology: an open handle or a waiting
-// read may still point at them.
-std::vector<std::unique_ptr<Adapter>> *g_retiredAdapters = new std::vector<std::unique_ptr<Adapter>>;
-std::vector<std::unique_ptr<Bus>> *g_retiredBuses = new std::vector<std::unique_ptr<Bus>>;
-} // namespace
-
 World &World::instance()
 {
-    static World *w = new World; // never destroyed: device threads may outlive statics
-    return *w;
+    std::lock_guard<std::mutex> g(g_worldMutex);
+    if (!g_world) {
+        g_world = new World; // not a static object: device threads may outlive those
+        g_retiredAdapters = new std::vector<std::unique_ptr<Adapter>>;
+        atRelease(&releaseSimState);
+    }
+    return *g_world;
 }
 
 World::World() { registerEchoModel(); }
@@ -549,11 +566,11 @@ void World::reset()
     Guard g(m_);
     for (auto &a : adapters_) {
         a->unplug();
-        g_retiredAdapters->push_back(std::move(a));
+        // A handle (and a read waiting on it) may still point at the adapter.
+        if (a->handles_ > 0)
+            g_retiredAdapters->push_back(std::move(a));
     }
     adapters_.clear();
-    for (auto &kv : buses_)
-        g_retiredBuses->push_back(std::move(kv.second));
     buses_.clear();
     configured_ = true;
     cv_.notify_all();
@@ -962,6 +979,7 @@ public:
         Guard g(w.lock());
         if (a_->isPlugged() && a_->isOpen() && !closedByGen())
             closeAdapter();
+        dropHandle();
     }
 
     std::vector<UsbPipeInfo> queryPipes() override
@@ -1008,6 +1026,7 @@ public:
 private:
     bool closedByGen();
     void closeAdapter();
+    void dropHandle();
 
     Adapter *a_;
     uint64_t gen_;
@@ -1045,11 +1064,13 @@ struct SimAccess
         if (!a->plugged_ || a->busy_ || a->openFails_ || a->open_)
             return false;
         a->open_ = true;
+        ++a->handles_;
         *gen = a->gen_;
         a->model_->onOpen();
         return true;
     }
     static bool stale(Adapter *a, uint64_t gen) { return a->gen_ != gen; }
+    static void drop(Adapter *a) { --a->handles_; }
     static void close(Adapter *a)
     {
         a->open_ = false;
@@ -1059,6 +1080,7 @@ struct SimAccess
 
 bool SimDevice::closedByGen() { return SimAccess::stale(a_, gen_); }
 void SimDevice::closeAdapter() { SimAccess::close(a_); }
+void SimDevice::dropHandle() { SimAccess::drop(a_); }
 
 std::unique_ptr<UsbDevice> SimBackend::open(const std::string &path)
 {

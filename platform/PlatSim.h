@@ -269,6 +269,7 @@ private:
     bool openFails_ = false;
     bool plugged_ = true;
     bool open_ = false;
+    int handles_ = 0;  // transport handles that point here
     uint64_t gen_ = 1; // a handle is valid while the generation it opened stays
 };
 

@@ -1,7 +1,10 @@
 #include "PlatTicks.h"
 
+#include "PlatGlobals.h"
+
 #include <atomic>
 #include <chrono>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -15,16 +18,41 @@ uint64_t steadyUs()
     return uint64_t(duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-std::mutex g_srcMutex;
-std::shared_ptr<TickSource> g_src;          // guarded by g_srcMutex
-// Sources that were current once stay alive: a thread may still be inside
-// one of their waits when a test swaps the source.
-std::vector<std::shared_ptr<TickSource>> *g_retired = new std::vector<std::shared_ptr<TickSource>>;
+struct TickState
+{
+    std::mutex m;
+    std::shared_ptr<TickSource> src;
+    // Sources that were current once stay alive: a thread may still be
+    // inside one of their waits when a test swaps the source.
+    std::vector<std::shared_ptr<TickSource>> retired;
+};
+TickState *g_state = nullptr;
+std::mutex g_stateMutex;
 std::atomic<TickSource *> g_current{nullptr};
+
+void releaseTickState()
+{
+    g_current.store(nullptr);
+    std::lock_guard<std::mutex> g(g_stateMutex);
+    delete g_state;
+    g_state = nullptr;
+}
+
+TickState &tickState()
+{
+    std::lock_guard<std::mutex> g(g_stateMutex);
+    if (!g_state) {
+        g_state = new TickState;
+        atRelease(&releaseTickState);
+    }
+    return *g_state;
+}
 
 RealTicks &realTicks()
 {
-    static RealTicks *r = new RealTicks; // never destroyed: threads may ask late
+    // Constructed in static storage and never destroyed: threads may ask late.
+    alignas(RealTicks) static unsigned char storage[sizeof(RealTicks)];
+    static RealTicks *r = new (storage) RealTicks;
     return *r;
 }
 
@@ -96,14 +124,13 @@ TickSource &ticks()
 
 std::shared_ptr<TickSource> setTickSource(std::shared_ptr<TickSource> src)
 {
-    std::lock_guard<std::mutex> g(g_srcMutex);
-    std::shared_ptr<TickSource> prev = g_src;
+    TickState &st = tickState();
+    std::lock_guard<std::mutex> g(st.m);
+    std::shared_ptr<TickSource> prev = st.src;
     if (prev)
-        g_retired->push_back(prev);
-    g_src = std::move(src);
-    g_current.store(g_src.get(), std::memory_order_release);
-    // The previous source is kept alive by the caller's handle; threads that
-    // still hold a reference from ticks() finish their slice on it.
+        st.retired.push_back(prev);
+    st.src = std::move(src);
+    g_current.store(st.src.get(), std::memory_order_release);
     return prev;
 }
 

@@ -1,5 +1,6 @@
 #include "PlatUsb.h"
 
+#include "PlatGlobals.h"
 #include "PlatLibusb.h"
 #include "PlatSim.h"
 
@@ -37,10 +38,32 @@ std::string usbPathInstance(const std::string &path)
 
 namespace {
 
+struct UsbState
+{
+    std::shared_ptr<UsbBackend> backend;
+    // Back ends that were current once: open devices may still use them.
+    std::vector<std::shared_ptr<UsbBackend>> retired;
+};
 std::mutex g_mutex;
-std::shared_ptr<UsbBackend> g_backend;
+UsbState *g_state = nullptr; // guarded by g_mutex
 std::atomic<UsbBackend *> g_current{nullptr};
-std::vector<std::shared_ptr<UsbBackend>> *g_retired = new std::vector<std::shared_ptr<UsbBackend>>;
+
+void releaseUsbState()
+{
+    g_current.store(nullptr);
+    std::lock_guard<std::mutex> g(g_mutex);
+    delete g_state;
+    g_state = nullptr;
+}
+
+UsbState &usbState() // g_mutex held
+{
+    if (!g_state) {
+        g_state = new UsbState;
+        atRelease(&releaseUsbState);
+    }
+    return *g_state;
+}
 
 std::shared_ptr<UsbBackend> fromEnvironment()
 {
@@ -58,21 +81,23 @@ UsbBackend &usbBackend()
     if (b)
         return *b;
     std::lock_guard<std::mutex> g(g_mutex);
-    if (!g_backend) {
-        g_backend = fromEnvironment();
-        g_current.store(g_backend.get(), std::memory_order_release);
+    UsbState &st = usbState();
+    if (!st.backend) {
+        st.backend = fromEnvironment();
+        g_current.store(st.backend.get(), std::memory_order_release);
     }
-    return *g_backend;
+    return *st.backend;
 }
 
 std::shared_ptr<UsbBackend> setUsbBackend(std::shared_ptr<UsbBackend> backend)
 {
     std::lock_guard<std::mutex> g(g_mutex);
-    std::shared_ptr<UsbBackend> prev = g_backend;
+    UsbState &st = usbState();
+    std::shared_ptr<UsbBackend> prev = st.backend;
     if (prev)
-        g_retired->push_back(prev); // open devices may still use it
-    g_backend = std::move(backend);
-    g_current.store(g_backend.get(), std::memory_order_release);
+        st.retired.push_back(prev);
+    st.backend = std::move(backend);
+    g_current.store(st.backend.get(), std::memory_order_release);
     return prev;
 }
 
