@@ -9,6 +9,7 @@
 #include "QDevice.h"
 #include "QUserWinUsb.h"
 
+#include <atomic>
 #include <mutex>
 
 namespace kemusb {
@@ -35,7 +36,7 @@ private:
     bool exchange(const kemrec::Bytes &req, uint32_t timeoutMs, uint8_t *reply, size_t *n);
 
     QUserWinUsb usb_;
-    bool open_ = false;
+    std::atomic<bool> open_{false};
     std::mutex cmdMutex_;
 };
 

@@ -14,6 +14,7 @@
 #include "QDevice.h"
 #include "QUserWinUsb.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -103,7 +104,7 @@ private:
 
     QUserWinUsb usb_;
     DeviceThread thread_;
-    bool open_ = false;
+    std::atomic<bool> open_{false};
     int channels_ = 0;
     uint8_t clock_ = 60;
     uint16_t hw_ = 0;
