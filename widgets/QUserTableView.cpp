@@ -17,10 +17,15 @@ QUserTableView::QUserTableView(QWidget *parent) : QTableView(parent)
     connect(vScrollBar, &QScrollBar::sliderMoved, this, &QUserTableView::slotTableVScrollBarMoved);
     connect(vScrollBar, &QScrollBar::sliderPressed, this, &QUserTableView::slotTableVScrollBarPressed);
     connect(vScrollBar, &QScrollBar::sliderReleased, this, &QUserTableView::slotTableVScrollBarReleased);
+    // A host that deletes the bar itself (with its own layout widget) must
+    // not leave the view a dangling pointer to delete again.
+    connect(vScrollBar, &QObject::destroyed, this, [this]() { vScrollBar = nullptr; });
 }
 
 QUserTableView::~QUserTableView()
 {
+    if (vScrollBar)
+        vScrollBar->disconnect(this);
     delete vScrollBar;
     vScrollBar = nullptr;
 }

@@ -364,3 +364,19 @@ TEST(TableViewBare, EverythingIsANoOpWithoutAModel)
     // A bar the host never placed is not shown as a window of its own.
     EXPECT_FALSE(view.vScrollBar->isVisible());
 }
+
+TEST(TableViewBare, HostDeletingTheBarFirstLeavesNoDanglingBar)
+{
+    auto host = std::make_unique<QWidget>();
+    QUserTableView *view = new QUserTableView;
+    QWidget *barHolder = new QWidget(host.get());
+    view->vScrollBar->setParent(barHolder);
+    TestTableModel model(100);
+    view->setUserModel(&model);
+    delete barHolder; // takes the bar with it
+    EXPECT_EQ(view->vScrollBar, nullptr);
+    EXPECT_FALSE(view->hasRows());
+    view->pageDown();
+    model.rowCountNotify();
+    delete view;
+}
