@@ -242,10 +242,10 @@ uint32_t QDeviceUsbCanFd2::takeFrames(uint32_t channel, Rec *out, uint32_t count
         }
         if (n > 0 || waitMs == 0 || !open_ || waited(start, waitMs))
             return n;
-        // The device thread wakes us per batch it parses; the slice keeps
-        // the time-out on the tick source (which tests may drive).
+        // The device thread wakes us when frames come; the slice keeps the
+        // time-out on the tick source (which tests may drive).
         ++waiters_;
-        bufCv_.wait_for(g, std::chrono::milliseconds(2));
+        bufCv_.wait_for(g, std::chrono::milliseconds(1));
         --waiters_;
     }
 }
@@ -270,8 +270,14 @@ ReadTurn QDeviceUsbCanFd2::deviceThreadRead(int)
         std::lock_guard<std::mutex> g(bufMutex_);
         Sink sink(*this);
         parser_.feed(readBuf_, got, sink);
-        if (waiters_ == 0)
+        // Waiting receives are woken at once after a quiet spell, and at
+        // most once a millisecond while frames stream in (they also look
+        // again every millisecond on their own): a wake per read would cost
+        // more than the frames it hands over.
+        const auto now = std::chrono::steady_clock::now();
+        if (waiters_ == 0 || now - lastWake_ < std::chrono::milliseconds(1))
             return ReadTurn::Data;
+        lastWake_ = now;
     }
     bufCv_.notify_all();
     return ReadTurn::Data;

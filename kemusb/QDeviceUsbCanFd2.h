@@ -15,6 +15,7 @@
 #include "QUserWinUsb.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -117,6 +118,7 @@ private:
     std::mutex bufMutex_;
     std::condition_variable bufCv_;
     int waiters_ = 0; // receives waiting on bufCv_
+    std::chrono::steady_clock::time_point lastWake_{};
     kemfd::StreamParser parser_;
     Channel ch_[kMaxChannels];
     uint8_t readBuf_[kemfd::StreamParser::kCapacity];
