@@ -71,7 +71,7 @@ TEST_F(SimTest, ReadTimeOutsRunOnTheInjectedClock)
         EXPECT_TRUE(read(*d, 0x81, 64, &st).empty());
         EXPECT_EQ(st, UsbStatus::Timeout);
         EXPECT_EQ(TicksSince(start), timeout);
-        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 0.5);
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 2.0);
     }
 }
 

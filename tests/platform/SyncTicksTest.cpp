@@ -68,7 +68,7 @@ TEST(Ticks, TimedLocksGiveUpAfterTheirTimeoutOnTheInjectedClock)
             auto t0 = std::chrono::steady_clock::now();
             EXPECT_EQ(WaitForSingleObject(c.obj, timeout), WAIT_TIMEOUT);
             EXPECT_EQ(TicksSince(start), timeout);
-            EXPECT_LT(realMsSince(t0), 200.0);
+            EXPECT_LT(realMsSince(t0), 1000.0);
         }
     }
 }
@@ -122,8 +122,10 @@ TEST(Semaphore, EachReleaseLetsOneLockThrough)
                 ++passed;
         });
     EXPECT_TRUE(sem.Unlock(3));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(passed.load(), 3);
+    for (int i = 0; i < 5000 && passed.load() < 3; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(passed.load(), 3); // and no fourth one
     EXPECT_TRUE(sem.Unlock(1));
     for (auto &t : ts)
         t.join();
