@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
 #include <memory>
@@ -415,4 +416,23 @@ TEST_F(DragHost, CloseButtonClosesTheWindow)
     ASSERT_TRUE(w->isVisible());
     ribbon->form()->pushButtonClose->click();
     EXPECT_FALSE(w->isVisible());
+}
+
+TEST_F(DragHost, WatchdogEndsADragWhenTheWindowLosesActivation)
+{
+    QApplication::setActiveWindow(w.get());
+    const QPoint g = ribbon->mapToGlobal(band());
+    wt::press(ribbon, band(), g);
+    ASSERT_TRUE(ribbon->state().dragging);
+    EXPECT_TRUE(ribbon->state().focusTimer->isActive());
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    ASSERT_FALSE(w->isActiveWindow());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !ribbon->state().dragging; }, 1000));
+    EXPECT_FALSE(ribbon->state().focusTimer->isActive());
+    EXPECT_DOUBLE_EQ(w->windowOpacity(), 1.0);
+    const QPoint before = w->pos();
+    wt::move(ribbon, band() + QPoint(50, 50), g + QPoint(50, 50));
+    EXPECT_EQ(w->pos(), before) << "no drag after the watchdog ended it";
 }
