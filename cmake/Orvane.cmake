@@ -77,15 +77,26 @@ function(orvane_test name)
   else()
     target_link_libraries(${name} PRIVATE orvane_test_main ${A_LIBS})
   endif()
-  set(_env "QT_QPA_PLATFORM=offscreen;ORVANE_SOURCE_DIR=${CMAKE_SOURCE_DIR};ORVANE_BINARY_DIR=${CMAKE_BINARY_DIR}")
-  if(A_QT)
-    # Qt keeps a few process-wide allocations until exit; leak reports for
-    # widget tests are noise.
-    list(APPEND _env "ASAN_OPTIONS=detect_leaks=0")
+  # Discovered tests take single-valued properties only (a list would be cut
+  # into separate arguments), so the binaries set their own environment: the
+  # Qt main picks the offscreen platform and turns off leak reports, and the
+  # source and build paths are compiled in. A test gets one label: "lib" when
+  # it is named (those also run under the sanitizers), else the first given.
+  set(_label "")
+  if(A_LABELS)
+    list(GET A_LABELS 0 _label)
+    if("lib" IN_LIST A_LABELS)
+      set(_label lib)
+    endif()
+  endif()
+  if(_label)
+    set(_props LABELS ${_label} TIMEOUT 300)
+  else()
+    set(_props TIMEOUT 300)
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 120
-    PROPERTIES ENVIRONMENT "${_env}" LABELS "${A_LABELS}" TIMEOUT 300)
+    PROPERTIES ${_props})
 endfunction()
 
 include(GoogleTest)
