@@ -9,7 +9,7 @@ packages=(
   libusb-1.0-0-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-can python3-canmatrix python3-cryptography
-  xvfb x11-apps imagemagick fonts-wqy-microhei
+  xvfb xauth x11-apps imagemagick fonts-wqy-microhei
   clang libclang-rt-14-dev
 )
 
