@@ -36,8 +36,7 @@ bool CMutex::Unlock()
         return false;
     if (--depth_ == 0) {
         owner_ = std::thread::id();
-        lk.unlock();
-        cv_.notify_one();
+        cv_.notify_one(); // under the lock: see CSemaphore::Unlock
     }
     return true;
 }
@@ -59,10 +58,8 @@ bool CEvent::Lock(uint32_t timeoutMs)
 
 bool CEvent::SetEvent()
 {
-    {
-        std::lock_guard<std::mutex> g(m_);
-        signalled_ = true;
-    }
+    std::lock_guard<std::mutex> g(m_);
+    signalled_ = true;
     cv_.notify_one();
     return true;
 }
@@ -76,13 +73,11 @@ bool CEvent::ResetEvent()
 
 bool CEvent::PulseEvent()
 {
-    {
-        std::lock_guard<std::mutex> g(m_);
-        signalled_ = false;
-        // One current waiter (not yet served by an earlier pulse) gets through.
-        if (uint64_t(waiting_) > pulses_)
-            ++pulses_;
-    }
+    std::lock_guard<std::mutex> g(m_);
+    signalled_ = false;
+    // One current waiter (not yet served by an earlier pulse) gets through.
+    if (uint64_t(waiting_) > pulses_)
+        ++pulses_;
     cv_.notify_all();
     return true;
 }
@@ -117,7 +112,9 @@ bool CSemaphore::Unlock(long count, long *previous)
     if (previous)
         *previous = count_;
     count_ += count;
-    lk.unlock();
+    // Notify before the lock goes: a waiter that gets through may destroy
+    // the semaphore at once (the stop handshake's lives on the poster's
+    // stack), so nothing may touch it after the mutex is released.
     cv_.notify_all();
     return true;
 }

@@ -221,3 +221,17 @@ TEST(Thread, StartsAtOnceWithAnyPriorityHint)
         EXPECT_EQ(t->exitCode(), 42u);
     }
 }
+
+// The stop handshake's semaphore lives on the waiter's stack: the waiter may
+// destroy it the moment its Lock returns, while the releasing thread is still
+// inside Unlock. Nothing may touch the semaphore after the count is given.
+TEST(Semaphore, WaiterMayDestroyItAsSoonAsItIsReleased)
+{
+    for (int i = 0; i < 5000; ++i) {
+        auto *sem = new CSemaphore(0, 1);
+        std::thread releaser([sem] { sem->Unlock(); });
+        ASSERT_TRUE(sem->Lock(INFINITE));
+        delete sem;
+        releaser.join();
+    }
+}
