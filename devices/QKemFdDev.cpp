@@ -68,6 +68,7 @@ QString QKemFdDev::deviceId(int channel) const
 
 void QKemFdDev::threadStart()
 {
+    setObjectName(QStringLiteral("kemfd-%1").arg(devIndex)); // the thread's name in tools and benchmarks
     cmdQueue.open();
     start(QThread::InheritPriority);
 }

@@ -4,6 +4,7 @@
 
 #include <QMutex>
 #include <QMutexLocker>
+#include <QThread>
 #include <QVector>
 
 #include <atomic>
@@ -33,6 +34,9 @@ public:
     }
     int sendMsgList(const QString &devId, QVector<QUserCanMsg> msgs) override
     {
+        const int delay = firstDelayMs.exchange(0);
+        if (delay > 0)
+            QThread::msleep(unsigned(delay)); // a slow first transmit
         QMutexLocker lock(&mutex);
         lastDevId = devId;
         ++batches;
@@ -72,6 +76,7 @@ public:
     QString lastDevId;
     std::atomic<int> takeLimit{-1};
     std::atomic<int> refuseAll{0};
+    std::atomic<int> firstDelayMs{0};
     bool knowsChannel = true;
     int fdKind = 1;
     uint8_t fdOn = 1;
