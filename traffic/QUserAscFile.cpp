@@ -15,7 +15,7 @@ Q_LOGGING_CATEGORY(lcAscLine, "orvane.traffic.asc", QtInfoMsg)
 namespace {
 
 constexpr int kFlushEvery = 100;
-constexpr int kReadChunk = 256 * 1024;
+constexpr int kReadChunk = 16 * 1024;
 
 inline bool isBlank(char c) { return c == ' ' || (c >= 9 && c <= 13); }
 
@@ -492,6 +492,7 @@ bool QUserAscFile::openForRead(const QString &name)
     m_open = true;
     m_written = false;
     m_in.clear();
+    m_in.reserve(2 * kReadChunk);
     m_inPos = 0;
     m_inEof = false;
     return true;

@@ -1,0 +1,36 @@
+// The binlog reader on arbitrary bytes: the input is a BLF file, walked
+// object by object with peek, read (buffers of assorted sizes) and skip.
+
+#include "BlfReader.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size == 0)
+        return 0;
+    FILE *f = fmemopen(const_cast<uint8_t *>(data), size, "rb");
+    if (!f)
+        return 0;
+    binlog::BlfReader reader;
+    if (!reader.open(f))
+        return 0;
+    uint8_t base[16];
+    const size_t sizes[] = {32, 48, 120, 56, 200};
+    std::vector<uint8_t> buf;
+    for (unsigned step = 0; step < 100000 && reader.peek(base); ++step) {
+        const uint8_t pick = data[step % size];
+        if (pick % 3 == 0) {
+            if (!reader.skip())
+                break;
+            continue;
+        }
+        buf.assign(sizes[pick % 5], 0);
+        std::memcpy(buf.data(), base, 16);
+        if (!reader.read(buf.data(), buf.size()))
+            break;
+    }
+    return 0;
+}
