@@ -46,7 +46,8 @@
 // - Scripted nodes (PeriodicNode, AnswerNode, or any BusNode) join a bus to
 //   send periodic frames or answer requests.
 // - onTick()/nextTickMs() let a model do timed work of its own (scheduled by
-//   the tick source, so it follows an injected clock).
+//   the tick source, so it follows an injected clock); onTick() must move
+//   nextTickMs() past the current tick, or waiting reads keep waking.
 //
 // The topology (adapters, buses, attachments, nodes) comes from the file that
 // KEMUSB_SIM_CONFIG names, or by default one adapter of each registered
