@@ -712,3 +712,36 @@ TEST_F(KemFdDevice, HandleFunctionsReportChannelErrors)
     EXPECT_EQ(OCAN_StartCAN(ch0), 0u);
     EXPECT_EQ(OCAN_ReadChannelErrInfo(ch1, &err), 0u);
 }
+
+// Two threads on one adapter's command channel each get their own replies.
+TEST_F(KemFdDevice, ConcurrentCommandsKeepTheirReplies)
+{
+    for (uint32_t type : {kTrna701, kTrnd701}) {
+        SCOPED_TRACE(type);
+        ASSERT_EQ(KCAN_OpenDevice(type, 0), 1u);
+        std::atomic<int> wrong{0};
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 3; ++t) {
+            threads.emplace_back([&, t] {
+                for (int i = 0; i < 40; ++i) {
+                    kemsim::DirectFrame f;
+                    f.sequence = uint8_t(i);
+                    f.command = uint8_t(0x40 + t);
+                    f.payload = {uint8_t(t), uint8_t(i)};
+                    const auto req = kemsim::packDirectFrame(f);
+                    uint8_t buf[62] = {};
+                    std::memcpy(buf, req.data(), req.size());
+                    const uint32_t n = KCAN_DataDirectTransfer(type, 0, buf, int32_t(req.size()));
+                    kemsim::DirectFrame back;
+                    if (n == 0 || !kemsim::unpackDirectFrame(buf, n, &back) || back.command != f.command ||
+                        back.sequence != f.sequence || back.payload.size() < 3 || back.payload[1] != t ||
+                        back.payload[2] != i)
+                        ++wrong;
+                }
+            });
+        }
+        for (auto &th : threads)
+            th.join();
+        EXPECT_EQ(wrong.load(), 0);
+    }
+}
