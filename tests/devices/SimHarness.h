@@ -4,6 +4,7 @@
 // build of kemusb, and collectors for the registry's two signals.
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLibrary>
 #include <QMutex>
 #include <QObject>

@@ -1,0 +1,353 @@
+// Device-layer figures:
+//  - simulated bus to the registry's receiveMsg on the GUI thread, 8 CAN FD
+//    channels at once: throughput with the loss count, and the 99th
+//    percentile of the bus-to-signal time at a paced load;
+//  - CPU of an idle driver thread with 8 channels open;
+//  - the basic sender's highest rate (32 frames a batch, period 0) and its
+//    timing jitter at a 1 ms period.
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "devices/QKemFdDev.h"
+#include "devices/QUserDevice.h"
+#include "devices/QUserDeviceAdapter.h"
+#include "devices/QUserDeviceUSBCANFD2.h"
+#include "devtools/QUserFd2Cfg.h"
+#include "traffic/QUserBasicSend.h"
+
+#ifdef ORVANE_HAVE_SIMKEMUSB
+#include "SimHarness.h"
+#endif
+
+namespace {
+
+uint64_t steadyNs()
+{
+    return uint64_t(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                        std::chrono::steady_clock::now().time_since_epoch())
+                        .count());
+}
+
+// Opens its channels without a dialog: every channel of adapter 0, CAN FD
+// 1 Mbit/s nominal, 5 Mbit/s data at 80 MHz (the sim checks only that both
+// ends agree).
+class BenchFdDevice : public QUserDeviceUSBCANFD2
+{
+public:
+    using QUserDeviceUSBCANFD2::QUserDeviceUSBCANFD2;
+
+protected:
+    int settingsDialogRun(QUserFd2Cfg *cfg) override
+    {
+        cfg->devIndex = 0;
+        cfg->channel = 0;
+        cfg->allChannels = 1;
+        cfg->fdEnable = 1;
+        cfg->isoStandard = 1;
+        cfg->clock = 80;
+        cfg->mode = 0;
+        return 1;
+    }
+};
+
+#ifdef ORVANE_HAVE_SIMKEMUSB
+struct SimRig
+{
+    QTemporaryDir dir;
+    sim::Controls *ctl = nullptr;
+    QObject owner;
+    QUserDeviceAdapter *reg = nullptr;
+    QStringList ids;
+    std::vector<uint64_t> latencies;
+    std::atomic<uint64_t> received{0};
+    bool ok = false;
+
+    SimRig()
+    {
+        QDir::setCurrent(dir.path());
+        sim::environment(sim::kTopology);
+        ctl = new sim::Controls;
+        if (!ctl->ok())
+            return;
+        reg = new QUserDeviceAdapter(&owner);
+        reg->deviceReplace("TRNB702", new BenchFdDevice("TRNB702"));
+        if (reg->devOpen("TRNB702", ids) != 0 || ids.size() != 8)
+            return;
+        for (int c = 0; c < 8; ++c)
+            if (ctl->peer("FAR", c, "DUT", c) != 1)
+                return;
+        QObject::connect(reg, &QUserDeviceAdapter::receiveMsg, reg, [this](QString, QVector<QUserCanMsg> l) {
+            const uint64_t now = steadyNs();
+            for (const QUserCanMsg &m : l) {
+                // The first eight data bytes carry the far end's send time.
+                uint8_t b[8];
+                if (hexTextToBytes(m.dataText.left(16), b, 8) == 8) {
+                    uint64_t t;
+                    std::memcpy(&t, b, 8);
+                    if (latencies.size() < latencies.capacity())
+                        latencies.push_back(now - t);
+                }
+            }
+            received += uint64_t(l.size());
+        });
+        ok = true;
+    }
+    ~SimRig()
+    {
+        delete reg;
+        delete ctl;
+    }
+};
+
+SimRig *rig()
+{
+    static SimRig *r = new SimRig;
+    return r;
+}
+
+// Bursts of frames from the far end on all 8 channels, drained through the
+// registry on this (the GUI) thread.
+void BM_SimToRegistry8ChBurst(benchmark::State &state)
+{
+    SimRig *r = rig();
+    if (!r->ok) {
+        state.SkipWithError("simulated adapters not available");
+        return;
+    }
+    const int perChannel = int(state.range(0));
+    uint64_t lost = 0;
+    uint64_t total = 0;
+    for (auto _ : state) {
+        r->received = 0;
+        r->latencies.clear();
+        r->latencies.reserve(0);
+        const uint64_t want = uint64_t(perChannel) * 8;
+        std::thread injector([&] {
+            for (int done = 0; done < perChannel; done += 64)
+                for (int c = 0; c < 8; ++c)
+                    r->ctl->send("FAR", c, std::min(64, perChannel - done), 1, 16, 0x100 + uint32_t(c), uint32_t(done));
+        });
+        QElapsedTimer t;
+        t.start();
+        while (r->received < want && t.elapsed() < 20000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        injector.join();
+        // Stragglers, then count what never came.
+        QElapsedTimer tail;
+        tail.start();
+        while (r->received < want && tail.elapsed() < 500)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        lost += want - std::min<uint64_t>(want, r->received);
+        total += want;
+    }
+    state.SetItemsProcessed(int64_t(total));
+    state.counters["lost"] = double(lost);
+}
+BENCHMARK(BM_SimToRegistry8ChBurst)->Arg(20000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// A paced load (frames every millisecond on every channel): the time from
+// the far end's transmit to the registry's signal on the GUI thread.
+void BM_SimToRegistry8ChLatency(benchmark::State &state)
+{
+    SimRig *r = rig();
+    if (!r->ok) {
+        state.SkipWithError("simulated adapters not available");
+        return;
+    }
+    const int perMsPerChannel = int(state.range(0));
+    const int ms = 1000;
+    for (auto _ : state) {
+        r->received = 0;
+        r->latencies.clear();
+        r->latencies.reserve(size_t(perMsPerChannel) * 8 * ms);
+        std::atomic<bool> done{false};
+        std::thread injector([&] {
+            const auto start = std::chrono::steady_clock::now();
+            for (int k = 0; k < ms; ++k) {
+                std::this_thread::sleep_until(start + std::chrono::milliseconds(k));
+                for (int c = 0; c < 8; ++c)
+                    r->ctl->send("FAR", c, perMsPerChannel, 1, 16, 0x200, uint32_t(k));
+            }
+            done = true;
+        });
+        const uint64_t want = uint64_t(perMsPerChannel) * 8 * ms;
+        QElapsedTimer t;
+        t.start();
+        while ((r->received < want || !done) && t.elapsed() < 20000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        injector.join();
+        state.counters["lost"] = double(want - std::min<uint64_t>(want, r->received));
+    }
+    std::vector<uint64_t> v = r->latencies;
+    std::sort(v.begin(), v.end());
+    if (!v.empty()) {
+        state.counters["p50_ms"] = double(v[v.size() / 2]) / 1e6;
+        state.counters["p99_ms"] = double(v[v.size() * 99 / 100]) / 1e6;
+        state.counters["max_ms"] = double(v.back()) / 1e6;
+        state.counters["frames_per_s"] = double(v.size());
+    }
+}
+BENCHMARK(BM_SimToRegistry8ChLatency)->Arg(25)->Arg(125)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+// CPU time of the idle driver thread (found by its name) over one second.
+double threadCpuSeconds(const char *namePrefix)
+{
+    double total = 0;
+    QDir task("/proc/self/task");
+    for (const QString &tid : task.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(task.filePath(tid + "/comm"));
+        if (!comm.open(QIODevice::ReadOnly) || !comm.readAll().startsWith(namePrefix))
+            continue;
+        QFile stat(task.filePath(tid + "/stat"));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray s = stat.readAll();
+        const QList<QByteArray> f = s.mid(s.lastIndexOf(')') + 2).split(' ');
+        // utime and stime are fields 14 and 15 of the line, 12 and 13 after the name.
+        total += (f.value(11).toDouble() + f.value(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
+    }
+    return total;
+}
+
+void BM_IdleDriverThread8Ch(benchmark::State &state)
+{
+    SimRig *r = rig();
+    if (!r->ok) {
+        state.SkipWithError("simulated adapters not available");
+        return;
+    }
+    double cpu = 0;
+    double wall = 0;
+    for (auto _ : state) {
+        const double c0 = threadCpuSeconds("kemfd-");
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 2000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        cpu += threadCpuSeconds("kemfd-") - c0;
+        wall += double(t.elapsed()) / 1000.0;
+    }
+    state.counters["driver_cpu_percent"] = wall > 0 ? 100.0 * cpu / wall : 0;
+}
+BENCHMARK(BM_IdleDriverThread8Ch)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+#endif
+
+// A device that takes every frame at once and remembers when.
+class NullDevice : public QUserDevice
+{
+public:
+    int open(QStringList &) override { return 0; }
+    int close(const QString &) override { return 0; }
+    int sendMsg(const QString &, QUserCanMsg &) override { return 1; }
+    int sendMsgList(const QString &, QVector<QUserCanMsg> msgs) override
+    {
+        frames += uint64_t(msgs.size());
+        if (stamps) {
+            std::lock_guard<std::mutex> l(m);
+            times.push_back(steadyNs());
+        }
+        return msgs.size() < 32 ? msgs.size() : 32;
+    }
+    int devInfoGet(const QString &, QUserDevChState *) override { return 0; }
+    std::atomic<uint64_t> frames{0};
+    bool stamps = false;
+    std::mutex m;
+    std::vector<uint64_t> times;
+};
+
+void BM_BasicSenderMaxRate32(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    NullDevice dev;
+    QUserBasicSend s("BENCH-0-0", &dev);
+    QUserSendTask t;
+    t.msg.idText = "123";
+    t.msg.lenText = "8";
+    t.msg.dataText = "00 01 02 03 04 05 06 07";
+    t.perSendCnt = 32;
+    t.reqSendCnt = 0xFFFFFFFFu;
+    t.period = 0;
+    t.idIncEnable = 1;
+    s.sendTaskSet(t);
+    uint64_t frames = 0;
+    double secs = 0;
+    for (auto _ : state) {
+        const uint64_t f0 = dev.frames;
+        QElapsedTimer el;
+        el.start();
+        s.sendStart();
+        QThread::msleep(1000);
+        s.sendStop();
+        secs += double(el.nsecsElapsed()) / 1e9;
+        frames += dev.frames - f0;
+    }
+    state.counters["frames_per_s"] = secs > 0 ? double(frames) / secs : 0;
+}
+BENCHMARK(BM_BasicSenderMaxRate32)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+
+void BM_BasicSenderJitter1ms(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    NullDevice dev;
+    dev.stamps = true;
+    QUserBasicSend s("BENCH-0-0", &dev);
+    QUserSendTask t;
+    t.msg.idText = "123";
+    t.msg.lenText = "1";
+    t.msg.dataText = "00";
+    t.perSendCnt = 1;
+    t.reqSendCnt = 2000;
+    t.period = 1;
+    s.sendTaskSet(t);
+    std::vector<double> gaps;
+    for (auto _ : state) {
+        dev.times.clear();
+        s.sendStart();
+        while (s.isSending())
+            QThread::msleep(10);
+        s.wait();
+        for (size_t i = 1; i < dev.times.size(); ++i)
+            gaps.push_back(double(dev.times[i] - dev.times[i - 1]) / 1e6);
+    }
+    if (gaps.empty())
+        return;
+    std::vector<double> dev1;
+    for (double g : gaps)
+        dev1.push_back(std::abs(g - 1.0));
+    std::sort(dev1.begin(), dev1.end());
+    state.counters["batches"] = double(gaps.size() + 1);
+    state.counters["jitter_p50_ms"] = dev1[dev1.size() / 2];
+    state.counters["jitter_p99_ms"] = dev1[dev1.size() * 99 / 100];
+    state.counters["jitter_max_ms"] = dev1.back();
+}
+BENCHMARK(BM_BasicSenderJitter1ms)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    registerCanMsgMetaTypes();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
