@@ -86,9 +86,7 @@ void fillHeader(BlfObjectHeader &h, uint32_t size, uint32_t type)
 // read as a non-negative 32-bit signed value), bit 31 for extended frames.
 uint32_t idField(const QUserCanMsg &msg)
 {
-    bool ok = false;
-    const int v = msg.idText.trimmed().toInt(&ok, 16);
-    uint32_t id = ok && v >= 0 ? uint32_t(v) : 0;
+    uint32_t id = tracetext::hexIdOf(msg.idText);
     if (msg.extended)
         id |= 0x80000000u;
     return id;
@@ -244,7 +242,7 @@ bool QUserBlfFile::write(const QUserCanMsg &msg)
         m_canMsg.dlc = uint8_t(tracetext::decimalOf(msg.lenText));
         m_canMsg.id = idField(msg);
         if (!msg.remote) {
-            const int n = hexTextToBytes(msg.dataText, m_canMsg.data, 8);
+            const int n = tracetext::hexBytes(msg.dataText, m_canMsg.data, 8);
             const int want = m_canMsg.dlc > 8 ? 8 : m_canMsg.dlc;
             if (n < want)
                 std::memset(m_canMsg.data + n, 0, size_t(want - n));
@@ -266,7 +264,7 @@ bool QUserBlfFile::write(const QUserCanMsg &msg)
         m_fdMsg.canFdFlags = uint8_t(0x01 | (msg.protocol == 2 ? 0x02 : 0));
         m_fdMsg.validDataBytes = uint8_t(len);
         if (!msg.remote) {
-            const int n = hexTextToBytes(msg.dataText, m_fdMsg.data, 64);
+            const int n = tracetext::hexBytes(msg.dataText, m_fdMsg.data, 64);
             // Bytes the text does not give are zero, not left from an
             // earlier frame.
             if (n < len)

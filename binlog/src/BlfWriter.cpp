@@ -7,14 +7,17 @@
 
 namespace binlog {
 
+namespace {
+constexpr size_t kMaxWorkers = 4;
+}
+
 BlfWriter::BlfWriter() : containerSize_(kDefaultContainerSize) {}
 
 BlfWriter::~BlfWriter()
 {
     if (file_)
         close();
-    if (zInit_)
-        deflateEnd(&zs_);
+    stopWorkers();
 }
 
 bool BlfWriter::open(const char *path)
@@ -82,42 +85,40 @@ bool BlfWriter::writeObject(const uint8_t *object)
 
     if (pending_.size() >= containerSize_) {
         size_t done = 0;
-        while (pending_.size() - done >= containerSize_) {
-            if (!emitContainer(pending_.data() + done, containerSize_))
-                return false;
+        bool ok = true;
+        while (ok && pending_.size() - done >= containerSize_) {
+            ok = submit(pending_.data() + done, containerSize_);
             done += containerSize_;
         }
         pending_.erase(pending_.begin(), pending_.begin() + done);
+        if (!ok)
+            return false;
     }
     return !ioError_;
 }
 
-bool BlfWriter::emitContainer(const uint8_t *data, size_t len)
+bool BlfWriter::buildContainer(const uint8_t *data, size_t len, z_stream *zs, std::vector<uint8_t> &out)
 {
     uint16_t method = kCompressionNone;
-    const uint8_t *payload = data;
     size_t payloadLen = len;
-    if (level_ > 0) {
-        if (!zInit_) {
-            if (deflateInit(&zs_, level_) != Z_OK)
-                return false;
-            zInit_ = true;
-        } else {
-            deflateReset(&zs_);
-        }
-        packed_.resize(deflateBound(&zs_, uLong(len)));
-        zs_.next_in = const_cast<Bytef *>(data);
-        zs_.avail_in = uInt(len);
-        zs_.next_out = packed_.data();
-        zs_.avail_out = uInt(packed_.size());
-        if (deflate(&zs_, Z_FINISH) != Z_STREAM_END)
+    if (zs) {
+        deflateReset(zs);
+        out.resize(kContainerHeaderSize + deflateBound(zs, uLong(len)) + 4);
+        zs->next_in = const_cast<Bytef *>(data);
+        zs->avail_in = uInt(len);
+        zs->next_out = out.data() + kContainerHeaderSize;
+        zs->avail_out = uInt(out.size() - kContainerHeaderSize);
+        if (deflate(zs, Z_FINISH) != Z_STREAM_END)
             return false;
         method = kCompressionZlib;
-        payload = packed_.data();
-        payloadLen = zs_.total_out;
+        payloadLen = zs->total_out;
+    } else {
+        out.resize(kContainerHeaderSize + len + 4);
+        std::memcpy(out.data() + kContainerHeaderSize, data, len);
     }
-    uint8_t head[kContainerHeaderSize] = {};
     const uint32_t objSize = uint32_t(kContainerHeaderSize + payloadLen);
+    uint8_t *head = out.data();
+    std::memset(head, 0, kContainerHeaderSize);
     std::memcpy(head, "LOBJ", 4);
     wr16(head + 4, kBaseHeaderSize);
     wr16(head + 6, 1);
@@ -125,12 +126,110 @@ bool BlfWriter::emitContainer(const uint8_t *data, size_t len)
     wr32(head + 12, kTypeLogContainer);
     wr16(head + 16, method);
     wr32(head + 24, uint32_t(len));
-    static const uint8_t zeros[4] = {0, 0, 0, 0};
-    if (!put(head, sizeof head) || !put(payload, payloadLen) || !put(zeros, objSize % 4))
-        return false;
-    fileSize_ += objSize + objSize % 4;
-    uncompressedSize_ += kContainerHeaderSize + len;
+    // Containers are followed by (size % 4) bytes of padding.
+    std::memset(out.data() + objSize, 0, objSize % 4);
+    out.resize(objSize + objSize % 4);
     return true;
+}
+
+bool BlfWriter::writeContainer(const std::vector<uint8_t> &container, size_t rawLen)
+{
+    if (!put(container.data(), container.size()))
+        return false;
+    fileSize_ += container.size();
+    uncompressedSize_ += kContainerHeaderSize + rawLen;
+    return true;
+}
+
+bool BlfWriter::submit(const uint8_t *data, size_t len)
+{
+    if (level_ == 0) {
+        if (!buildContainer(data, len, nullptr, stored_))
+            return false;
+        return writeContainer(stored_, len);
+    }
+    if (workers_.empty())
+        startWorkers();
+    std::unique_ptr<Job> job(new Job);
+    job->in.assign(data, data + len);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        jobs_.push_back(std::move(job));
+    }
+    workCv_.notify_one();
+    // Write what is ready; hold the queue short so memory stays bounded.
+    return writeReady(false);
+}
+
+bool BlfWriter::writeReady(bool waitAll)
+{
+    const size_t maxQueued = 2 * workers_.size() + 2;
+    for (;;) {
+        std::unique_ptr<Job> job;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            if (jobs_.empty())
+                return !ioError_;
+            const bool mustWait = waitAll || jobs_.size() > maxQueued;
+            if (!jobs_.front()->done) {
+                if (!mustWait)
+                    return !ioError_;
+                doneCv_.wait(lock, [this] { return jobs_.front()->done; });
+            }
+            job = std::move(jobs_.front());
+            jobs_.pop_front();
+            --nextJob_;
+        }
+        if (!job->ok) {
+            ioError_ = true;
+            continue;
+        }
+        writeContainer(job->out, job->in.size());
+    }
+}
+
+void BlfWriter::startWorkers()
+{
+    const unsigned hw = std::thread::hardware_concurrency();
+    const size_t n = std::max<size_t>(1, std::min<size_t>(kMaxWorkers, hw > 1 ? hw - 1 : 1));
+    stopping_ = false;
+    for (size_t i = 0; i < n; ++i)
+        workers_.emplace_back(&BlfWriter::workerLoop, this);
+}
+
+void BlfWriter::stopWorkers()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    workCv_.notify_all();
+    for (std::thread &t : workers_)
+        t.join();
+    workers_.clear();
+}
+
+void BlfWriter::workerLoop()
+{
+    z_stream zs{};
+    const bool zOk = deflateInit(&zs, level_) == Z_OK;
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        workCv_.wait(lock, [this] { return stopping_ || nextJob_ < jobs_.size(); });
+        if (nextJob_ >= jobs_.size()) {
+            if (stopping_)
+                break;
+            continue;
+        }
+        Job *job = jobs_[nextJob_++].get();
+        lock.unlock();
+        job->ok = zOk && buildContainer(job->in.data(), job->in.size(), &zs, job->out);
+        lock.lock();
+        job->done = true;
+        doneCv_.notify_all();
+    }
+    if (zOk)
+        deflateEnd(&zs);
 }
 
 bool BlfWriter::writeHeader()
@@ -174,10 +273,12 @@ bool BlfWriter::flush()
     if (!file_)
         return false;
     if (!pending_.empty()) {
-        if (!emitContainer(pending_.data(), pending_.size()))
-            return false;
+        const bool ok = submit(pending_.data(), pending_.size());
         pending_.clear();
+        if (!ok)
+            return false;
     }
+    writeReady(false);
     writeHeader();
     if (std::fflush(file_) != 0 || std::ferror(file_))
         ioError_ = true;
@@ -189,6 +290,11 @@ bool BlfWriter::close()
     if (!file_)
         return false;
     bool ok = flush();
+    if (!writeReady(true))
+        ok = false;
+    stopWorkers();
+    if (!writeHeader() || std::fflush(file_) != 0)
+        ok = false;
     if (std::fclose(file_) != 0)
         ok = false;
     file_ = nullptr;

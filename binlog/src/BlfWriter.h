@@ -2,9 +2,17 @@
 // Writes a BLF file: the "LOGG" header, then the objects it is given packed
 // into LOG_CONTAINER objects of a fixed data size (zlib-compressed or stored);
 // an object that does not fit the rest of a container continues in the next.
+// Containers are compressed on helper threads and written in order by the
+// caller's thread: a flush hands the pending data over and writes what is
+// ready; close waits for everything.
 
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include <zlib.h>
@@ -35,7 +43,20 @@ public:
     uint32_t objectCount() const { return objectCount_; }
 
 private:
-    bool emitContainer(const uint8_t *data, size_t len);
+    struct Job {
+        std::vector<uint8_t> in;
+        std::vector<uint8_t> out; // the whole container object with padding
+        bool done = false;
+        bool ok = false;
+    };
+
+    bool submit(const uint8_t *data, size_t len);
+    bool writeReady(bool waitAll);
+    bool writeContainer(const std::vector<uint8_t> &container, size_t rawLen);
+    void startWorkers();
+    void stopWorkers();
+    void workerLoop();
+    static bool buildContainer(const uint8_t *data, size_t len, z_stream *zs, std::vector<uint8_t> &out);
     bool writeHeader();
     bool put(const void *data, size_t len);
 
@@ -46,9 +67,15 @@ private:
     int level_ = 6;
     size_t containerSize_;
     std::vector<uint8_t> pending_;
-    std::vector<uint8_t> packed_;
-    z_stream zs_{};
-    bool zInit_ = false;
+    std::vector<uint8_t> stored_;
+
+    std::vector<std::thread> workers_;
+    std::mutex mutex_;
+    std::condition_variable workCv_;
+    std::condition_variable doneCv_;
+    std::deque<std::unique_ptr<Job>> jobs_; // in file order
+    size_t nextJob_ = 0;                    // index in jobs_ of the first job no worker took
+    bool stopping_ = false;
     uint64_t fileSize_ = 0;
     uint64_t uncompressedSize_ = 0;
     uint32_t objectCount_ = 0;

@@ -1,0 +1,49 @@
+// The quick text readers of the trace files agree with the frame record's
+// and the framework's readers they stand in for.
+
+#include "QUserCanMsg.h"
+#include "QUserTraceText.h"
+
+#include <gtest/gtest.h>
+
+#include <QString>
+
+#include <cstring>
+
+TEST(TraceText, QuickReadersAgreeWithTheGeneralOnes)
+{
+    const char *texts[] = {"", " ", "0", "8", " 64 ", "+12", "-3", "12a", "0x1F", "0X7ff", "7FFFFFFF", "80000000",
+                           "FFFFFFFF", "123456789", "2147483647", "2147483648", "-2147483648", "1 2", "00000123 ",
+                           "18FF0001", "ABCDEF", "abcdef0", "0102030405060708", " 01 02 03", "0g", "+", "0x", "\t5\n"};
+    for (const char *t : texts) {
+        SCOPED_TRACE(t);
+        const QString s = QString::fromLatin1(t);
+        bool ok = false;
+        const int dec = s.trimmed().toInt(&ok, 10);
+        EXPECT_EQ(tracetext::decimalOf(s, -99), ok ? dec : -99);
+        const int hex = s.trimmed().toInt(&ok, 16);
+        EXPECT_EQ(tracetext::hexIdOf(s), ok && hex >= 0 ? uint32_t(hex) : 0u);
+        for (int cap : {0, 3, 8, 64}) {
+            uint8_t quick[64] = {};
+            uint8_t general[64] = {};
+            const int a = tracetext::hexBytes(s, quick, cap);
+            const int b = hexTextToBytes(s, general, cap);
+            ASSERT_EQ(a, b) << cap;
+            EXPECT_EQ(std::memcmp(quick, general, size_t(a)), 0) << cap;
+        }
+    }
+}
+
+TEST(TraceText, Lengths)
+{
+    struct Case {
+        int len, fdValid, classicValid, dlc;
+    } cases[] = {{-1, 0, 0, -1}, {0, 0, 0, 0}, {8, 8, 8, 8}, {9, 8, 8, -1}, {10, 8, 8, -1}, {12, 12, 8, 9},
+                 {13, 12, 8, -1}, {63, 48, 8, -1}, {64, 64, 8, 15}, {200, 64, 8, -1}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.len);
+        EXPECT_EQ(tracetext::validLength(true, c.len), c.fdValid);
+        EXPECT_EQ(tracetext::validLength(false, c.len), c.classicValid);
+        EXPECT_EQ(tracetext::dlcOfLength(c.len), c.dlc);
+    }
+}
