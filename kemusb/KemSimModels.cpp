@@ -3,6 +3,7 @@
 #include "QUserWinUsb.h"
 
 #include "KemSimAdapters.h"
+#include "KemSimClassic.h"
 #include "PlatSim.h"
 
 #include <mutex>
@@ -15,6 +16,7 @@ void registerSimModels()
     std::call_once(once, [] {
         plat::sim::registerEchoModel();
         kemsim::registerAdapterModels(); // CAN FD and recording adapters
+        kemsim::registerClassicModels(); // classic adapter and Kvaser interfaces
         // Adapter families register their models here.
     });
 }
