@@ -10,6 +10,9 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 
+#include <atomic>
+#include <thread>
+
 #include "DialogAnswers.h"
 #include "PrintQt.h"
 #include "QUserPromptScript.h"
@@ -17,6 +20,7 @@
 #include "SimHarness.h"
 #include "TempWorkDir.h"
 #include "devices/QKemDev.h"
+#include "devices/QUserBaudChk.h"
 #include "devices/QUserDeviceAdapter.h"
 
 namespace {
@@ -191,6 +195,7 @@ TEST_F(SimEndToEnd, UnplugMidStreamIsReportedWithoutCrashOrHang)
     sim::environment(sim::kTopology);
     sim::Controls ctl;
     ASSERT_TRUE(ctl.ok()) << "test build of kemusb missing";
+    ASSERT_EQ(ctl.configure(sim::kTopology), 1);
     QObject owner;
     auto *reg = new QUserDeviceAdapter(&owner);
     sim::Collector col;
@@ -251,5 +256,73 @@ TEST_F(SimEndToEnd, UnplugMidStreamIsReportedWithoutCrashOrHang)
         EXPECT_EQ(reg->devClose("TRNB702", id), 0);
     delete reg;
     EXPECT_LT(t.elapsed(), 5000);
+}
+#endif
+
+#ifdef ORVANE_HAVE_SIMKEMUSB
+// Baud detection on a simulated 500 kbit/s bus finds 500000 and reports the
+// codes in their order: table generation (205, 206), begin (200), trials
+// (201/202), end (203).
+//
+// Disabled for now: kemusb's simulated classic adapter stops delivering
+// frames once a started channel is initialised a second time (the detection
+// re-initialises the same channel for every candidate without a reset), so
+// no candidate ever sees a frame. The same run against the stand-in library
+// passes (ClassicDriverTest.DetectionFindsTheMatchingRateAndReportsInOrder).
+TEST_F(SimEndToEnd, DISABLED_BaudDetectionOnA500kBus)
+{
+    sim::environment(sim::kClassicBus);
+    sim::Controls ctl;
+    ASSERT_TRUE(ctl.ok()) << "test build of kemusb missing";
+    if (ctl.configure(sim::kClassicBus) != 1)
+        GTEST_SKIP() << "kemusb's simulator has no classic adapter model (USBCAN2) in this build";
+    QKemDev drv("USBCAN2", 4, 0);
+    QVector<QUserBaudChkMsg> msgs;
+    QMutex mutex;
+    QObject::connect(&drv, &QKemDev::baudChkResult, &drv,
+                     [&](QString, QUserBaudChkMsg m) {
+                         QMutexLocker l(&mutex);
+                         msgs.append(m);
+                     },
+                     Qt::DirectConnection);
+    ASSERT_EQ(drv.devOpen(), 0);
+    ASSERT_EQ(ctl.startAt("F", 0, 500000), 1);
+    std::atomic<bool> talking{true};
+    std::thread farEnd([&] {
+        for (uint32_t k = 0; talking; ++k) {
+            ctl.send("F", 0, 1, 0, 8, 0x123, k);
+            QThread::msleep(1);
+        }
+    });
+    EXPECT_EQ(drv.baudChkStart(0, 5000, 1000000, 1, 300), 1);
+    const bool ended = drv.wait(60000);
+    talking = false;
+    farEnd.join();
+    ASSERT_TRUE(ended);
+    drv.devClose();
+    QMutexLocker l(&mutex);
+    QVector<int> codes;
+    for (const QUserBaudChkMsg &m : msgs)
+        if (codes.isEmpty() || codes.last() != m.code)
+            codes.append(m.code);
+    // 205 ... 206 200 (201 202)* 203, without repeats collapsed for 201/202.
+    ASSERT_GE(codes.size(), 5);
+    EXPECT_EQ(codes.first(), QUserBaudChkMsg::Progress);
+    EXPECT_EQ(codes[1], QUserBaudChkMsg::TableReady);
+    EXPECT_EQ(codes[2], QUserBaudChkMsg::Begin);
+    EXPECT_EQ(codes.last(), QUserBaudChkMsg::End);
+    QVector<int> found;
+    for (const QUserBaudChkMsg &m : msgs)
+        if (m.code == QUserBaudChkMsg::TryEnd && !m.failed)
+            found.append(m.rate);
+    ASSERT_FALSE(found.isEmpty());
+    for (int r : found)
+        EXPECT_EQ(r, 500000);
+    EXPECT_EQ(msgs.last().code, QUserBaudChkMsg::End);
+    // The trials stop at the first miss after the matches (800 kbit/s).
+    const QUserBaudChkMsg &lastTrial = msgs[msgs.size() - 2];
+    EXPECT_EQ(lastTrial.code, QUserBaudChkMsg::TryEnd);
+    EXPECT_EQ(lastTrial.failed, 1);
+    EXPECT_EQ(lastTrial.rate, 800000);
 }
 #endif

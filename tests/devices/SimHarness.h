@@ -16,6 +16,15 @@
 
 namespace sim {
 
+// A classic adapter whose channel 0 sits on a 500 kbit/s bus, and a second
+// one ("F") as the far end that the test drives.
+inline const char *kClassicBus =
+    "adapter USBCAN2 name=C\n"
+    "adapter USBCAN2 name=F\n"
+    "bus cb nominal=500000\n"
+    "attach C 0 cb\n"
+    "attach F 0 cb\n";
+
 // Two CAN FD adapters facing each other channel by channel ("DUT" is
 // TRNB702 index 0, "FAR" index 1) and an eight-channel TRNA702 whose
 // channels share one bus.
@@ -55,6 +64,8 @@ struct Controls
     int (*unplug)(const char *) = nullptr;
     int (*peer)(const char *, int, const char *, int) = nullptr;
     int (*send)(const char *, int, int, int, int, uint32_t, uint32_t) = nullptr;
+    int (*configure)(const char *) = nullptr;
+    int (*startAt)(const char *, int, uint32_t) = nullptr;
 
     // Points the device layer at the test build of kemusb.
     Controls()
@@ -65,10 +76,12 @@ struct Controls
         unplug = reinterpret_cast<decltype(unplug)>(lib.resolve("devices_sim_unplug"));
         peer = reinterpret_cast<decltype(peer)>(lib.resolve("devices_sim_peer"));
         send = reinterpret_cast<decltype(send)>(lib.resolve("devices_sim_send"));
+        configure = reinterpret_cast<decltype(configure)>(lib.resolve("devices_sim_configure"));
+        startAt = reinterpret_cast<decltype(startAt)>(lib.resolve("devices_sim_start"));
         QKemLib::setPathOverride(controlLibPath());
     }
     ~Controls() { QKemLib::setPathOverride(QString()); }
-    bool ok() const { return unplug && peer && send; }
+    bool ok() const { return unplug && peer && send && configure && startAt; }
 };
 
 // Everything the registry relays, as the main window would see it.

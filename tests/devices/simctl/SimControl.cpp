@@ -9,6 +9,10 @@
 
 #include "platform/PlatSim.h"
 
+namespace kemusb {
+void registerSimModels(); // kemusb/QUserWinUsb.h
+}
+
 #define SIMCTL_API extern "C" __attribute__((visibility("default")))
 
 using plat::sim::World;
@@ -71,4 +75,28 @@ SIMCTL_API int devices_sim_send(const char *alias, int channel, int count, int f
             ++sent;
     }
     return sent;
+}
+
+// Replaces the simulated topology (every adapter closed first by the caller).
+SIMCTL_API int devices_sim_configure(const char *text)
+{
+    kemusb::registerSimModels();
+    World &w = World::instance();
+    std::lock_guard<std::recursive_mutex> l(w.lock());
+    w.reset();
+    return w.loadConfig(text) ? 1 : 0;
+}
+
+// Starts a channel at a fixed nominal rate (a far end that does not follow
+// the channel it faces).
+SIMCTL_API int devices_sim_start(const char *alias, int channel, uint32_t nominal)
+{
+    World &w = World::instance();
+    std::lock_guard<std::recursive_mutex> l(w.lock());
+    plat::sim::Adapter *a = w.adapterByAlias(alias);
+    if (!a || channel >= a->channelCount())
+        return 0;
+    a->channel(channel).setBitRate(nominal, 0);
+    a->channel(channel).start();
+    return 1;
 }
