@@ -85,6 +85,17 @@ QString lineOf(const QUserBaudEntry &e)
     return QString::asprintf("%d,%02X,%02X\n", e.rate, e.timing0 & 0xFF, e.timing1 & 0xFF);
 }
 
+bool parseLine(const QString &line, QUserBaudEntry &e)
+{
+    const QStringList parts = line.split(QLatin1Char(','), Qt::KeepEmptyParts);
+    if (parts.size() != 3)
+        return false;
+    e.rate = parts.at(0).trimmed().toInt(nullptr, 10);
+    e.timing0 = parts.at(1).trimmed().toInt(nullptr, 16);
+    e.timing1 = parts.at(2).trimmed().toInt(nullptr, 16);
+    return true;
+}
+
 bool load(const QString &path, QVector<QUserBaudEntry> &table)
 {
     table.clear();
@@ -95,14 +106,9 @@ bool load(const QString &path, QVector<QUserBaudEntry> &table)
         QString line = QString::fromUtf8(f.readLine());
         while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r')))
             line.chop(1);
-        const QStringList parts = line.split(QLatin1Char(','), Qt::KeepEmptyParts);
-        if (parts.size() != 3)
-            continue;
         QUserBaudEntry e;
-        e.rate = parts.at(0).trimmed().toInt(nullptr, 10);
-        e.timing0 = parts.at(1).trimmed().toInt(nullptr, 16);
-        e.timing1 = parts.at(2).trimmed().toInt(nullptr, 16);
-        table.append(e);
+        if (parseLine(line, e))
+            table.append(e);
     }
     return true;
 }

@@ -52,6 +52,9 @@ bool generate(QVector<QUserBaudEntry> &table, const std::function<bool()> &keepG
               const std::function<void(const QUserBaudEntry &)> &found = {});
 // One line "rate,BTR0,BTR1\n".
 QString lineOf(const QUserBaudEntry &e);
+// One table line (without its line end); false unless it has exactly three
+// comma-separated parts.
+bool parseLine(const QString &line, QUserBaudEntry &e);
 // Lines of exactly three comma-separated parts; rate decimal, timings hex,
 // a part that is not a number reads as 0. False when the file cannot be read.
 bool load(const QString &path, QVector<QUserBaudEntry> &table);

@@ -2,6 +2,11 @@
 
 QString QUserDevChState::rateText(float rate)
 {
+    // Timings come from settings files: keep nonsense finite and in range.
+    if (!(rate >= 0.0f))
+        rate = 0.0f;
+    if (rate > 2.0e9f)
+        rate = 2.0e9f;
     const int n = int(rate);
     if (rate >= 1000.0f) {
         if (n % 1000 == 0)

@@ -68,3 +68,13 @@ TEST(DevChState, DisplayTexts)
     classic.workModeGet(mode);
     EXPECT_EQ(mode, 2);
 }
+
+// Timings read from settings files can be nonsense; the text stays defined.
+TEST(DevChState, AbsurdTimingsGiveABoundedText)
+{
+    QUserDevChState s("TRNB702-0-0", 1);
+    EXPECT_EQ(s.baudSet(0, 0xFFFFFFFFu, 1, 1, 0, 0), 1);
+    EXPECT_TRUE(s.arbBaudText.endsWith("Mbps"));
+    EXPECT_EQ(s.baudSet(1, 0, 0xFFFFFFFFu, 1, 0xFFFFFFFFu, 0xFFFFFFFFu), 1);
+    EXPECT_EQ(s.dataBaudText, "0Kbps");
+}
