@@ -3,13 +3,20 @@
 #include "BlfBytes.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 namespace binlog {
 
 namespace {
 constexpr size_t kMaxWorkers = 4;
+constexpr int64_t kFlushCoalesceMs = 20;
+
+int64_t monotonicMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
+} // namespace
 
 BlfWriter::BlfWriter() : containerSize_(kDefaultContainerSize) {}
 
@@ -272,6 +279,10 @@ bool BlfWriter::flush()
 {
     if (!file_)
         return false;
+    const int64_t now = monotonicMs();
+    if (lastFullFlushMs_ >= 0 && now - lastFullFlushMs_ < kFlushCoalesceMs)
+        return writeReady(false);
+    lastFullFlushMs_ = now;
     if (!pending_.empty()) {
         const bool ok = submit(pending_.data(), pending_.size());
         pending_.clear();
@@ -289,6 +300,7 @@ bool BlfWriter::close()
 {
     if (!file_)
         return false;
+    lastFullFlushMs_ = -1; // the last flush is a full one
     bool ok = flush();
     if (!writeReady(true))
         ok = false;

@@ -36,6 +36,10 @@ public:
     // One complete object; false for a malformed object or a failed write.
     bool writeObject(const uint8_t *object);
     // Empties the pending data into a container and rewrites the header.
+    // Flushes that follow each other within kFlushCoalesceMs only write
+    // what is already packed: at high frame rates a flush per handful of
+    // frames would cut tiny containers and cost a system call each time,
+    // while the file still lags by no more than that interval.
     bool flush();
     // Flush and close; false when anything since the last success failed.
     bool close();
@@ -80,6 +84,7 @@ private:
     uint64_t uncompressedSize_ = 0;
     uint32_t objectCount_ = 0;
     uint64_t lastTimeNs_ = 0;
+    int64_t lastFullFlushMs_ = -1;
 };
 
 } // namespace binlog
