@@ -178,6 +178,9 @@ bool QUserBlfFile::fileCreate(const QString &name)
         qDebug().noquote() << "BLCreateFileFun Load Fail...";
         return false;
     }
+    // A handle still open would be lost: close it (and its file) first.
+    if (m_handle != invalidHandle())
+        close();
     // File names go to the library in the platform's file-name encoding.
     const QByteArray encoded = QFile::encodeName(name);
     m_handle = m_api->createFile(encoded.constData(), kAccessWrite);

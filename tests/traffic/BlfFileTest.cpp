@@ -243,6 +243,23 @@ TEST_F(BlfFile, ReaderTakesOtherToolsObjects)
     EXPECT_EQ(r.fileReadPart("missing.blf", back, 16), -1);
 }
 
+TEST_F(BlfFile, CreatingAgainClosesTheFirstFile)
+{
+    QUserBlfFile f;
+    ASSERT_TRUE(f.fileCreate("a.blf"));
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(f.write(frame("1", false, false, 0, "1", "00", 0, 0, i)));
+    ASSERT_TRUE(f.fileCreate("b.blf"));
+    ASSERT_TRUE(f.write(frame("2", false, false, 0, "1", "00", 0, 0, 0)));
+    ASSERT_TRUE(f.close());
+    QUserBlfFile r;
+    QList<QUserCanMsg> a, b;
+    EXPECT_EQ(r.fileRead("a.blf", a), 0);
+    EXPECT_EQ(r.fileRead("b.blf", b), 0);
+    EXPECT_EQ(a.size(), 3);
+    EXPECT_EQ(b.size(), 1);
+}
+
 TEST_F(BlfFile, FailuresAreReported)
 {
     tracetest::LogCapture log;
