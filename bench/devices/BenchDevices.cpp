@@ -35,6 +35,9 @@
 #ifdef ORVANE_HAVE_SIMKEMUSB
 #include "SimHarness.h"
 #endif
+#ifdef ORVANE_HAVE_FAKEKCAN
+#include "FakeKcan.h"
+#endif
 
 namespace {
 
@@ -258,6 +261,55 @@ void BM_IdleDriverThread8Ch(benchmark::State &state)
     state.counters["kemusb_thread_cpu_percent"] = wall > 0 ? 100.0 * library / wall : 0;
 }
 BENCHMARK(BM_IdleDriverThread8Ch)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+#endif
+
+#ifdef ORVANE_HAVE_FAKEKCAN
+// The device layer alone: frames already waiting in a stand-in adapter
+// library, drained by the driver thread into the registry's signal on this
+// thread. Tells the layer's own ceiling apart from the simulator's.
+void BM_StandInToRegistry8Ch(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    FakeKcan fake;
+    if (!fake.ok()) {
+        state.SkipWithError("stand-in library missing");
+        return;
+    }
+    QObject owner;
+    QUserDeviceAdapter reg(&owner);
+    reg.deviceReplace("TRNB702", new BenchFdDevice("TRNB702"));
+    QStringList ids;
+    if (reg.devOpen("TRNB702", ids) != 0) {
+        state.SkipWithError("open failed");
+        return;
+    }
+    uint64_t received = 0;
+    QObject::connect(&reg, &QUserDeviceAdapter::receiveMsg, &reg,
+                     [&](QString, QVector<QUserCanMsg> l) { received += uint64_t(l.size()); });
+    const int perChannel = int(state.range(0));
+    std::vector<KCAN_CANFD_OBJ> frames(size_t(perChannel), canFdObj(0x123, 16, 0x08));
+    uint64_t total = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        received = 0;
+        fake.setReceiveDelayUs(1000000); // hold the driver back while the queues fill
+        for (int c = 0; c < 8; ++c)
+            fake.pushRxFd(67, 0, c, frames.data(), perChannel);
+        fake.setReceiveDelayUs(0);
+        state.ResumeTiming();
+        const uint64_t want = uint64_t(perChannel) * 8;
+        QElapsedTimer t;
+        t.start();
+        while (received < want && t.elapsed() < 20000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        total += want;
+    }
+    state.SetItemsProcessed(int64_t(total));
+    for (const QString &id : ids)
+        reg.devClose("TRNB702", id);
+}
+BENCHMARK(BM_StandInToRegistry8Ch)->Arg(50000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 #endif
 
 // A device that takes every frame at once and remembers when.
