@@ -80,6 +80,7 @@ struct SimRig
     QStringList ids;
     std::vector<uint64_t> latencies;
     std::atomic<uint64_t> received{0};
+    uint64_t batches = 0;
     bool ok = false;
 
     SimRig()
@@ -109,6 +110,7 @@ struct SimRig
                 }
             }
             received += uint64_t(l.size());
+            ++batches;
         });
         ok = true;
     }
@@ -137,8 +139,10 @@ void BM_SimToRegistry8ChBurst(benchmark::State &state)
     const int perChannel = int(state.range(0));
     uint64_t lost = 0;
     uint64_t total = 0;
+    uint64_t batches = 0;
     for (auto _ : state) {
         r->received = 0;
+        r->batches = 0;
         r->latencies.clear();
         r->latencies.reserve(0);
         const uint64_t want = uint64_t(perChannel) * 8;
@@ -159,9 +163,11 @@ void BM_SimToRegistry8ChBurst(benchmark::State &state)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
         lost += want - std::min<uint64_t>(want, r->received);
         total += want;
+        batches += r->batches;
     }
     state.SetItemsProcessed(int64_t(total));
     state.counters["lost"] = double(lost);
+    state.counters["frames_per_batch"] = batches ? double(total - lost) / double(batches) : 0;
 }
 BENCHMARK(BM_SimToRegistry8ChBurst)->Arg(20000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
