@@ -312,6 +312,10 @@ TEST_F(FdDriverTest, QueuedModeRefusesDirectOperations)
     EXPECT_EQ(fake.calls("KCAN_DataDirectTransfer"), 1);
     EXPECT_TRUE(drv.canClose(0));
     EXPECT_FALSE(fake.isOpen(65, 2));
+    // A firmware-update request without an answer fails and leaves the adapter closed.
+    EXPECT_EQ(drv.firmUpdateReq(1), 0);
+    EXPECT_EQ(fake.calls("KCAN_DataDirectTransfer"), 2);
+    EXPECT_FALSE(fake.isOpen(65, 2));
 }
 
 // A send to a driver whose thread does not run fails at once, and posters
