@@ -1,5 +1,7 @@
 // The KCAN_ family: dispatch by device type to the classic path (VCI_), the
 // Kvaser path (KVCI_) or the handle path (OCAN_ devices of this library).
+// Naming the VCI_/KVCI_ functions outright keeps the classic path in every
+// link of the library, static ones included.
 #include "KcanHandleRegistry.h"
 
 #include "KemFdProtocol.h"
@@ -8,41 +10,13 @@
 #include "OcanDeviceRegistry.h"
 #include "kcan_api.h"
 #include "ocan_records.h"
+#include "vci_api.h"
 
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <new>
-
-// The classic and Kvaser paths live in their own files of the library; until
-// they are linked in, their types answer 0.
-extern "C" {
-__attribute__((weak)) uint32_t VCI_OpenDevice(uint32_t type, uint32_t index, uint32_t reserved);
-__attribute__((weak)) uint32_t VCI_CloseDevice(uint32_t type, uint32_t index);
-__attribute__((weak)) uint32_t VCI_InitCAN(uint32_t type, uint32_t index, uint32_t channel, const void *init);
-__attribute__((weak)) uint32_t VCI_StartCAN(uint32_t type, uint32_t index, uint32_t channel);
-__attribute__((weak)) uint32_t VCI_ResetCAN(uint32_t type, uint32_t index, uint32_t channel);
-__attribute__((weak)) uint32_t VCI_ClearBuffer(uint32_t type, uint32_t index, uint32_t channel);
-__attribute__((weak)) uint32_t VCI_GetReceiveNum(uint32_t type, uint32_t index, uint32_t channel);
-__attribute__((weak)) uint32_t VCI_Transmit(uint32_t type, uint32_t index, uint32_t channel, const void *frames,
-                                            uint32_t count);
-__attribute__((weak)) uint32_t VCI_Receive(uint32_t type, uint32_t index, uint32_t channel, void *frames,
-                                           uint32_t count, int32_t waitMs);
-__attribute__((weak)) uint32_t VCI_DevDataTransfer(uint32_t type, uint32_t index, uint8_t *buf, int32_t len);
-__attribute__((weak)) uint32_t VCI_DevChStateGet(uint32_t type, uint32_t index, uint32_t channel, uint8_t *a,
-                                                 uint8_t *b, uint8_t *c);
-__attribute__((weak)) uint32_t VCI_DevRelayStatusSet(uint32_t type, uint32_t index, uint8_t a, uint8_t b);
-__attribute__((weak)) uint32_t VCI_DevRelayStatusGet(uint32_t type, uint32_t index, uint8_t *a, uint8_t *b);
-__attribute__((weak)) uint32_t VCI_DevBaudParaGet(uint32_t type, uint32_t index, uint32_t channel, uint8_t *t0,
-                                                  uint8_t *t1);
-__attribute__((weak)) uint32_t KVCI_InitCAN(uint32_t type, uint32_t index, uint32_t channel,
-                                            const KCAN_INITFD_CONFIG *config);
-__attribute__((weak)) uint32_t KVCI_Transmit(uint32_t type, uint32_t index, uint32_t channel,
-                                             const KCAN_CAN_OBJ *frames, uint32_t count);
-__attribute__((weak)) uint32_t KVCI_Receive(uint32_t type, uint32_t index, uint32_t channel, KCAN_CAN_OBJ *frames,
-                                            uint32_t count, int32_t waitMs);
-}
 
 namespace kemusb {
 
@@ -297,8 +271,6 @@ KEMUSB_API uint32_t KCAN_OpenDevice(uint32_t type, uint32_t index)
 {
     const Group g = groupOf(type);
     if (g == Group::Classic || g == Group::Kvaser) {
-        if (!VCI_OpenDevice)
-            return 0xFFFFFFFFu;
         return VCI_OpenDevice(type, index, 0);
     }
     if (!handlePath(g))
@@ -315,7 +287,7 @@ KEMUSB_API uint32_t KCAN_CloseDevice(uint32_t type, uint32_t index)
 {
     const Group g = groupOf(type);
     if (g == Group::Classic || g == Group::Kvaser)
-        return VCI_CloseDevice ? VCI_CloseDevice(type, index) : 0;
+        return VCI_CloseDevice(type, index);
     if (!handlePath(g))
         return 0;
     std::shared_ptr<QDevice> d = handles().takeDevice(type, index);
@@ -327,11 +299,10 @@ KEMUSB_API uint32_t KCAN_CloseDevice(uint32_t type, uint32_t index)
 
 KEMUSB_API uint32_t KCAN_InitCAN(uint32_t type, uint32_t index, uint32_t channel, const KCAN_INIT_CONFIG *config)
 {
-    if (groupOf(type) != Group::Classic || !VCI_InitCAN || !config)
+    if (groupOf(type) != Group::Classic || !config)
         return 0;
     const uint32_t r = VCI_InitCAN(type, index, channel, config);
-    if (VCI_StartCAN)
-        VCI_StartCAN(type, index, channel);
+    VCI_StartCAN(type, index, channel);
     return r;
 }
 
@@ -339,7 +310,7 @@ KEMUSB_API uint32_t KCAN_InitCANFD(uint32_t type, uint32_t index, uint32_t chann
 {
     const Group g = groupOf(type);
     if (g == Group::Kvaser)
-        return KVCI_InitCAN ? KVCI_InitCAN(type, index, channel, cfg) : 0;
+        return KVCI_InitCAN(type, index, channel, cfg);
     if (g != Group::CanFd || !cfg)
         return 0;
     std::shared_ptr<QDevice> d = handles().device(type, index);
@@ -411,7 +382,7 @@ KEMUSB_API uint32_t KCAN_Start(uint32_t type, uint32_t index, uint32_t channel)
         auto d = handles().channel(type, index, channel);
         return d ? d->StartCAN(channel) : 1;
     }
-    return VCI_StartCAN ? VCI_StartCAN(type, index, channel) : 0;
+    return VCI_StartCAN(type, index, channel);
 }
 
 KEMUSB_API uint32_t KCAN_Stop(uint32_t type, uint32_t index, uint32_t channel)
@@ -420,14 +391,14 @@ KEMUSB_API uint32_t KCAN_Stop(uint32_t type, uint32_t index, uint32_t channel)
         auto d = handles().channel(type, index, channel);
         return d ? d->ResetCAN(channel) : 1;
     }
-    return VCI_ResetCAN ? VCI_ResetCAN(type, index, channel) : 0;
+    return VCI_ResetCAN(type, index, channel);
 }
 
 KEMUSB_API uint32_t KCAN_ClearBuffer(uint32_t type, uint32_t index, uint32_t channel)
 {
     switch (groupOf(type)) {
     case Group::Classic:
-        return VCI_ClearBuffer ? VCI_ClearBuffer(type, index, channel) : 0;
+        return VCI_ClearBuffer(type, index, channel);
     case Group::CanFd: {
         auto d = handles().channel(type, index, channel);
         return d ? d->ClearBuffer(channel) : 0;
@@ -442,7 +413,7 @@ KEMUSB_API uint32_t KCAN_GetReceiveNum(uint32_t type, uint32_t index, uint32_t c
     switch (groupOf(type)) {
     case Group::Classic:
     case Group::Kvaser:
-        return kind == 0 && VCI_GetReceiveNum ? VCI_GetReceiveNum(type, index, channel) : 0;
+        return kind == 0 ? VCI_GetReceiveNum(type, index, channel) : 0;
     case Group::CanFd: {
         auto d = handles().channel(type, index, channel);
         return d ? d->GetReceiveNum(channel, kind) : 0;
@@ -459,18 +430,17 @@ KEMUSB_API uint32_t KCAN_Receive(uint32_t type, uint32_t index, uint32_t channel
         return 0;
     switch (groupOf(type)) {
     case Group::Classic: {
-        if (!VCI_Receive)
-            return 0;
         auto tmp = temp<ClassicObj>(count);
         if (!tmp)
             return 0;
-        const uint32_t n = VCI_Receive(type, index, channel, tmp.get(), count, waitMs);
+        const uint32_t n =
+            VCI_Receive(type, index, channel, reinterpret_cast<VCI_CAN_OBJ *>(tmp.get()), count, waitMs);
         for (uint32_t i = 0; i < n && i < count; ++i)
             fromClassic(tmp[i], buf[i]);
         return n;
     }
     case Group::Kvaser:
-        return KVCI_Receive ? KVCI_Receive(type, index, channel, buf, count, waitMs) : 0;
+        return KVCI_Receive(type, index, channel, buf, count, waitMs);
     case Group::CanFd: {
         auto d = handles().channel(type, index, channel);
         if (!d)
@@ -508,17 +478,15 @@ KEMUSB_API uint32_t KCAN_Transmit(uint32_t type, uint32_t index, uint32_t channe
         return 0;
     switch (groupOf(type)) {
     case Group::Classic: {
-        if (!VCI_Transmit)
-            return 0;
         auto tmp = temp<ClassicObj>(count);
         if (!tmp)
             return 0;
         for (uint32_t i = 0; i < count; ++i)
             toClassic(frames[i], tmp[i]);
-        return VCI_Transmit(type, index, channel, tmp.get(), count);
+        return VCI_Transmit(type, index, channel, reinterpret_cast<const VCI_CAN_OBJ *>(tmp.get()), count);
     }
     case Group::Kvaser:
-        return KVCI_Transmit ? KVCI_Transmit(type, index, channel, frames, count) : 0;
+        return KVCI_Transmit(type, index, channel, frames, count);
     case Group::CanFd: {
         auto d = handles().channel(type, index, channel);
         if (!d)
@@ -555,7 +523,7 @@ KEMUSB_API uint32_t KCAN_DataDirectTransfer(uint32_t type, uint32_t index, uint8
 {
     const Group g = groupOf(type);
     if (g == Group::Classic)
-        return VCI_DevDataTransfer ? VCI_DevDataTransfer(type, index, buf, len) : 0;
+        return VCI_DevDataTransfer(type, index, buf, len);
     if (!handlePath(g))
         return 0;
     auto d = handles().device(type, index);
@@ -573,25 +541,23 @@ KEMUSB_API uint32_t KCAN_BoardInfoGet(uint32_t type, uint32_t index, void *board
 KEMUSB_API uint32_t KCAN_DevChStateGet(uint32_t type, uint32_t index, uint32_t channel, uint8_t *a, uint8_t *b,
                                        uint8_t *c)
 {
-    return groupOf(type) == Group::Classic && VCI_DevChStateGet ? VCI_DevChStateGet(type, index, channel, a, b, c) : 0;
+    return groupOf(type) == Group::Classic ? VCI_DevChStateGet(type, index, channel, a, b, c) : 0;
 }
 
 KEMUSB_API uint32_t KCAN_DevRelayStatusSet(uint32_t type, uint32_t index, uint8_t a, uint8_t b)
 {
-    return groupOf(type) == Group::Classic && VCI_DevRelayStatusSet ? VCI_DevRelayStatusSet(type, index, a, b) : 0;
+    return groupOf(type) == Group::Classic ? VCI_DevRelayStatusSet(type, index, a, b) : 0;
 }
 
 KEMUSB_API uint32_t KCAN_DevRelayStatusGet(uint32_t type, uint32_t index, uint8_t *a, uint8_t *b)
 {
-    return groupOf(type) == Group::Classic && VCI_DevRelayStatusGet ? VCI_DevRelayStatusGet(type, index, a, b) : 0;
+    return groupOf(type) == Group::Classic ? VCI_DevRelayStatusGet(type, index, a, b) : 0;
 }
 
 KEMUSB_API uint32_t KCAN_DevBaudParaGet(uint32_t type, uint32_t index, uint32_t channel, uint8_t *timing0,
                                         uint8_t *timing1)
 {
-    return groupOf(type) == Group::Classic && VCI_DevBaudParaGet
-               ? VCI_DevBaudParaGet(type, index, channel, timing0, timing1)
-               : 0;
+    return groupOf(type) == Group::Classic ? VCI_DevBaudParaGet(type, index, channel, timing0, timing1) : 0;
 }
 
 KEMUSB_API uint32_t KCAN_RecordSettingSet(uint32_t type, uint32_t index, uint32_t channel, void *setting)
