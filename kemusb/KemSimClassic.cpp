@@ -88,7 +88,8 @@ void SimClassicModel::command(const Bytes &q)
         plat::sim::Channel &c = a.channel(ch);
         ch_[ch].t0 = q[5];
         ch_[ch].t1 = q[6];
-        c.stop();
+        // A running channel keeps running at its new timing: the driver
+        // re-initialises a started channel (baud detection) without a reset.
         c.setBitRate(rateOf(q[5], q[6]));
         c.setListenOnly(q[4] & 0x80);
         c.clearError();

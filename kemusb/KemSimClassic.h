@@ -4,7 +4,7 @@
 // commands) for the "sim" back end, answering on the wire as the adapters do:
 //   classic: commands on 0x01 answered on 0x81; the mode and timing command
 //     sets the channel's rate from the two bus timing bytes at the
-//     controller's 16 MHz; transmit groups on 0x02 answered on 0x81 with the
+//     controller's 16 MHz (a running channel keeps running); transmit groups on 0x02 answered on 0x81 with the
 //     number of frames the bus took at [2]; received frames stream on 0x82.
 //     The channel-state reply carries a non-zero error byte (reply[9]) while
 //     the channel's rate does not match its bus, or the channel saw an error.
