@@ -463,3 +463,35 @@ TEST_F(KemClassicDevice, HandlePathForwardsToTheClassicAdapter)
     EXPECT_EQ(reg.close(d), 1u);
     EXPECT_FALSE(classicAdapter()->isOpen());
 }
+
+// Receive waits on the classic path: 0xFFFFFFFF counts as 0 (one read, at
+// once), a time waits that long for a first frame, a frame that comes ends
+// the wait early.
+TEST_F(KemClassicDevice, ClassicReceiveWaits)
+{
+    openClassic();
+    struct Case {
+        int32_t waitMs;
+        int minMs, maxMs;
+    } cases[] = {{0, 0, 50}, {-1, 0, 50}, {250, 230, 1500}};
+    for (const Case &c : cases) {
+        KCAN_CAN_OBJ buf[4];
+        const auto t0 = std::chrono::steady_clock::now();
+        EXPECT_EQ(KCAN_Receive(kUsbCan, 0, 1, buf, 4, c.waitMs), 0u);
+        const auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+        EXPECT_GE(ms, c.minMs) << c.waitMs;
+        EXPECT_LE(ms, c.maxMs) << c.waitMs;
+    }
+    std::thread later([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        KCAN_CAN_OBJ f = frame(0x42);
+        KCAN_Transmit(kUsbCan, 0, 0, &f, 1);
+    });
+    KCAN_CAN_OBJ buf[4];
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(KCAN_Receive(kUsbCan, 0, 1, buf, 4, 5000), 1u);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(2500));
+    EXPECT_EQ(buf[0].ID, 0x42u);
+    later.join();
+}

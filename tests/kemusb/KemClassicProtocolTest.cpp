@@ -63,7 +63,8 @@ KCAN_CAN_OBJ kobj(uint32_t id, bool ext, bool rtr, uint8_t len, const std::vecto
     f.ExternFlag = ext;
     f.RemoteFlag = rtr;
     f.DataLen = len;
-    std::memcpy(f.Data, data.data(), data.size() < 8 ? data.size() : 8);
+    if (!data.empty())
+        std::memcpy(f.Data, data.data(), data.size() < 8 ? data.size() : 8);
     return f;
 }
 
