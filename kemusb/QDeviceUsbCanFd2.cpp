@@ -14,6 +14,15 @@ namespace {
 
 constexpr size_t kReplyRead = 64;
 
+inline void cpuRelax()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#elif defined(__aarch64__)
+    asm volatile("yield");
+#endif
+}
+
 bool channelOk(uint32_t channel) { return channel < uint32_t(QDeviceUsbCanFd2::kMaxChannels); }
 
 // Has waitMs (0xFFFFFFFF: never) passed since start?
@@ -200,7 +209,7 @@ uint32_t QDeviceUsbCanFd2::ClearBuffer(uint32_t channel)
 {
     if (!channelOk(channel))
         return 0;
-    std::lock_guard<std::mutex> g(bufMutex_);
+    std::unique_lock<std::mutex> g = lockBuffers();
     ch_[channel].rx.clear();
     ch_[channel].rxFd.clear();
     parser_.clear();
@@ -211,7 +220,7 @@ uint32_t QDeviceUsbCanFd2::GetReceiveNum(uint32_t channel, uint8_t kind)
 {
     if (!channelOk(channel))
         return 0;
-    std::lock_guard<std::mutex> g(bufMutex_);
+    std::unique_lock<std::mutex> g = lockBuffers();
     const Channel &c = ch_[channel];
     switch (kind) {
     case 0:
@@ -225,21 +234,32 @@ uint32_t QDeviceUsbCanFd2::GetReceiveNum(uint32_t channel, uint8_t kind)
     }
 }
 
+std::unique_lock<std::mutex> QDeviceUsbCanFd2::lockBuffers()
+{
+    for (int i = 0; i < 200; ++i) {
+        if (bufMutex_.try_lock())
+            return std::unique_lock<std::mutex>(bufMutex_, std::adopt_lock);
+        cpuRelax();
+    }
+    return std::unique_lock<std::mutex>(bufMutex_);
+}
+
 template<class Rec>
 uint32_t QDeviceUsbCanFd2::takeFrames(uint32_t channel, Rec *out, uint32_t count, int32_t waitMs,
-                                      std::deque<Rec> Channel::*queue)
+                                      FrameFifo<Rec> Channel::*queue)
 {
     if (!channelOk(channel) || !out || count == 0)
         return 0;
+    FrameFifo<Rec> &q = ch_[channel].*queue;
+    // A poll that would not wait on an empty buffer needs no lock: the count
+    // is published after every change, and a frame that lands just after
+    // this look is taken by the next poll, as it would be after the lock.
+    if (waitMs == 0 && q.waiting() == 0)
+        return 0;
     const uint32_t start = plat::GetTickCount();
-    std::unique_lock<std::mutex> g(bufMutex_);
-    std::deque<Rec> &q = ch_[channel].*queue;
+    std::unique_lock<std::mutex> g = lockBuffers();
     for (;;) {
-        uint32_t n = 0;
-        while (n < count && !q.empty()) {
-            out[n++] = q.front();
-            q.pop_front();
-        }
+        const uint32_t n = uint32_t(q.take(out, count));
         if (n > 0 || waitMs == 0 || !open_ || waited(start, waitMs))
             return n;
         // The device thread wakes us when frames come; the slice keeps the
@@ -267,15 +287,17 @@ ReadTurn QDeviceUsbCanFd2::deviceThreadRead(int)
     if (got == 0)
         return st == plat::UsbStatus::Error ? ReadTurn::Failed : ReadTurn::Nothing;
     {
-        std::lock_guard<std::mutex> g(bufMutex_);
+        std::unique_lock<std::mutex> g = lockBuffers();
         Sink sink(*this);
         parser_.feed(readBuf_, got, sink);
         // Waiting receives are woken at once after a quiet spell, and at
         // most once a millisecond while frames stream in (they also look
         // again every millisecond on their own): a wake per read would cost
         // more than the frames it hands over.
+        if (waiters_ == 0)
+            return ReadTurn::Data;
         const auto now = std::chrono::steady_clock::now();
-        if (waiters_ == 0 || now - lastWake_ < std::chrono::milliseconds(1))
+        if (now - lastWake_ < std::chrono::milliseconds(1))
             return ReadTurn::Data;
         lastWake_ = now;
     }

@@ -17,10 +17,74 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <mutex>
+#include <vector>
 
 namespace kemusb {
+
+// One channel's received frames of one kind, oldest first: a ring that grows
+// as frames pile up and gives its memory back once drained. Changed only
+// under the device's buffer lock; the count is also published on its own so
+// that a receive that would not wait can see an empty buffer without the lock.
+template<class Rec>
+class FrameFifo
+{
+public:
+    size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    // Frames waiting, as last published; readable without the lock.
+    size_t waiting() const { return count_.load(std::memory_order_acquire); }
+    void push(const Rec &r)
+    {
+        if (size_ == ring_.size())
+            grow();
+        ring_[(head_ + size_) & (ring_.size() - 1)] = r;
+        ++size_;
+        count_.store(size_, std::memory_order_release);
+    }
+    // Moves up to n frames from the front into out; returns how many.
+    size_t take(Rec *out, size_t n)
+    {
+        if (n > size_)
+            n = size_;
+        const size_t cap = ring_.size();
+        for (size_t i = 0; i < n; ++i)
+            out[i] = ring_[(head_ + i) & (cap - 1)];
+        head_ = (head_ + n) & (cap ? cap - 1 : 0);
+        size_ -= n;
+        count_.store(size_, std::memory_order_release);
+        if (size_ == 0) {
+            head_ = 0;
+            if (cap > kKeep)
+                std::vector<Rec>().swap(ring_);
+        }
+        return n;
+    }
+    void clear()
+    {
+        head_ = 0;
+        size_ = 0;
+        count_.store(0, std::memory_order_release);
+        if (ring_.size() > kKeep)
+            std::vector<Rec>().swap(ring_);
+    }
+
+private:
+    static constexpr size_t kKeep = 4096; // a drained ring keeps at most this many slots
+    void grow()
+    {
+        const size_t cap = ring_.size();
+        std::vector<Rec> bigger(cap ? cap * 2 : 64);
+        for (size_t i = 0; i < size_; ++i)
+            bigger[i] = ring_[(head_ + i) & (cap - 1)];
+        ring_.swap(bigger);
+        head_ = 0;
+    }
+    std::vector<Rec> ring_; // capacity a power of two
+    size_t head_ = 0;
+    size_t size_ = 0;
+    std::atomic<size_t> count_{0};
+};
 
 class QDeviceUsbCanFd2 final : public QDevice, private DeviceThreadClient
 {
@@ -74,16 +138,16 @@ private:
         int filterState = 0; // 0 none, 1 mode given, 2 start given
         int filterMode = 0;  // 0 standard, 1 extended, 2 other
         uint32_t filterStart = 0;
-        std::deque<OCAN_CAN_RX> rx;
-        std::deque<OCAN_CANFD_RX> rxFd;
+        FrameFifo<OCAN_CAN_RX> rx;
+        FrameFifo<OCAN_CANFD_RX> rxFd;
     };
 
     class Sink final : public kemfd::StreamSink
     {
     public:
         explicit Sink(QDeviceUsbCanFd2 &d) : d_(d) {}
-        void classicFrame(int channel, const OCAN_CAN_RX &f) override { d_.ch_[channel].rx.push_back(f); }
-        void fdFrame(int channel, const OCAN_CANFD_RX &f) override { d_.ch_[channel].rxFd.push_back(f); }
+        void classicFrame(int channel, const OCAN_CAN_RX &f) override { d_.ch_[channel].rx.push(f); }
+        void fdFrame(int channel, const OCAN_CANFD_RX &f) override { d_.ch_[channel].rxFd.push(f); }
 
     private:
         QDeviceUsbCanFd2 &d_;
@@ -98,7 +162,11 @@ private:
     bool sendFilterCommand(const kemfd::Bytes &req);
     uint32_t statusWord(uint32_t channel, bool *ok);
     template<class Rec>
-    uint32_t takeFrames(uint32_t channel, Rec *out, uint32_t count, int32_t waitMs, std::deque<Rec> Channel::*queue);
+    uint32_t takeFrames(uint32_t channel, Rec *out, uint32_t count, int32_t waitMs, FrameFifo<Rec> Channel::*queue);
+    // Takes bufMutex_, first spinning briefly: the device thread and the
+    // receivers hold it only for a few frames, and sleeping on it costs far
+    // more than that.
+    std::unique_lock<std::mutex> lockBuffers();
     template<class Rec>
     uint32_t sendBatches(uint32_t channel, const Rec *frames, uint32_t count,
                          kemfd::Bytes (*build)(int, const Rec *, int));
