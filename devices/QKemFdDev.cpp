@@ -156,10 +156,14 @@ bool QKemFdDev::anyChannelOpen() const
 void QKemFdDev::pollListRebuild()
 {
     QVector<int> list;
+    QVector<QString> ids;
     for (auto it = chTable.cbegin(); it != chTable.cend(); ++it)
-        if (it.value())
+        if (it.value()) {
             list.append(it.key());
+            ids.append(deviceId(it.key()));
+        }
     pollList = list;
+    pollIds = ids;
 }
 
 int QKemFdDev::relayStatusSet(uint8_t, uint8_t)
@@ -424,7 +428,7 @@ int QKemFdDev::receive(int channel, QVector<QUserCanMsg> &msgs)
     return msgs.size();
 }
 
-int QKemFdDev::chPoll(int channel)
+int QKemFdDev::chPoll(int channel, const QString &id)
 {
     KCAN_CAN_OBJ objs[32];
     KCAN_CANFD_OBJ fdObjs[32];
@@ -432,35 +436,33 @@ int QKemFdDev::chPoll(int channel)
     const int n = lib->receive ? int(lib->receive(devType, devIndex, uint32_t(channel), objs, 32, 0)) : 0;
     if (n > 0) {
         const int count = n > 32 ? 32 : n;
-        QVector<QUserCanMsg> batch;
-        batch.reserve(count);
-        QUserCanMsg m;
+        // Built in place: every frame starts default-constructed and the
+        // conversion writes its own fields, with no copy per frame.
+        QVector<QUserCanMsg> batch(count);
         const int64_t now = getCurrentMs();
+        QUserCanMsg *m = batch.data();
         for (int i = 0; i < count; ++i) {
-            canObjToMsg(objs[i], m);
-            m.direction = 0;
-            m.channel = uint8_t(channel);
-            m.hostTime = now;
-            batch.append(m);
+            canObjToMsg(objs[i], m[i]);
+            m[i].direction = 0;
+            m[i].channel = uint8_t(channel);
+            m[i].hostTime = now;
         }
-        emit receiveMsg(deviceId(channel), batch);
+        emit receiveMsg(id, batch);
         total += count;
     }
     const int k = lib->receiveFd ? int(lib->receiveFd(devType, devIndex, uint32_t(channel), fdObjs, 32, 0)) : 0;
     if (k > 0) {
         const int count = k > 32 ? 32 : k;
-        QVector<QUserCanMsg> batch;
-        batch.reserve(count);
-        QUserCanMsg m;
+        QVector<QUserCanMsg> batch(count);
         const int64_t now = getCurrentMs();
+        QUserCanMsg *m = batch.data();
         for (int i = 0; i < count; ++i) {
-            canFdObjToMsg(fdObjs[i], m);
-            m.direction = 0;
-            m.channel = uint8_t(channel);
-            m.hostTime = now;
-            batch.append(m);
+            canFdObjToMsg(fdObjs[i], m[i]);
+            m[i].direction = 0;
+            m[i].channel = uint8_t(channel);
+            m[i].hostTime = now;
         }
-        emit receiveMsg(deviceId(channel), batch);
+        emit receiveMsg(id, batch);
         total += count;
     }
     return total;
@@ -517,9 +519,13 @@ void QKemFdDev::run()
     logLine(QStringLiteral("%1接收线程启动...").arg(typeName));
     while (!stopFlag) {
         int total = 0;
+        // The poll list and its device ids change only in this thread (a
+        // channel start or close runs as a command below), so the copies are
+        // shared, not rebuilt, from turn to turn.
         const QVector<int> channels = pollList;
-        for (int ch : channels)
-            total += chPoll(ch);
+        const QVector<QString> ids = pollIds;
+        for (int i = 0; i < channels.size(); ++i)
+            total += chPoll(channels.at(i), ids.at(i));
         const int r = cmdExecute();
         if (r == 0 && total == 0)
             QThread::usleep(100);

@@ -74,7 +74,7 @@ protected:
     void run() override;
 
 private:
-    int chPoll(int channel);
+    int chPoll(int channel, const QString &id);
     int cmdExecute();
     bool transmitOne(int channel, QUserCanMsg &msg);
     int transmitBatch(int channel, QVector<QUserCanMsg> &msgs);
@@ -94,6 +94,7 @@ private:
     QMutex txMutex;
     mutable QMutex chMutex;
     QHash<int, bool> chTable;
-    QVector<int> pollList; // open channels, rebuilt whenever chTable changes
+    QVector<int> pollList;    // open channels, rebuilt whenever chTable changes
+    QVector<QString> pollIds; // their device ids, in the same order
     QUserDrvCmdPort cmdQueue;
 };
