@@ -16,7 +16,49 @@ void logLine(const QString &text)
 {
     qDebug() << ">" << text;
 }
+
+// Decimal texts of 0..255, shared by every received frame.
+const QString &lengthText(uint8_t n)
+{
+    static const QVector<QString> texts = [] {
+        QVector<QString> t(256);
+        for (int i = 0; i < 256; ++i)
+            t[i] = QString::number(i);
+        return t;
+    }();
+    return texts.at(n);
+}
 } // namespace
+
+// The receive conversion of the poll: the same texts as canObjToMsg and
+// canFdObjToMsg, with the identifier text taken from a small cache (a bus
+// carries few identifiers, and a shared text costs no allocation) and the
+// length text from a shared table. Only the driver thread uses the cache.
+const QString &QKemFdDev::idTextOf(uint32_t id)
+{
+    IdText &slot = idCache[(id ^ (id >> 8) ^ (id >> 16)) & (kIdCacheSize - 1)];
+    if (slot.id != id) {
+        slot.text = idToText(id);
+        slot.id = id;
+    }
+    return slot.text;
+}
+
+template<class Obj>
+void QKemFdDev::rxFill(const Obj &obj, int maxData, QUserCanMsg &msg)
+{
+    msg.idText = idTextOf(obj.ID & 0x1FFFFFFFu);
+    msg.remote = obj.RemoteFlag ? 1 : 0;
+    msg.extended = obj.ExternFlag ? 1 : 0;
+    if (msg.remote) {
+        msg.lenText = lengthText(0);
+        msg.dataText = QString(QLatin1String(""));
+    } else {
+        msg.lenText = lengthText(obj.DataLen);
+        msg.dataText = bytesToHex(obj.Data, obj.DataLen < maxData ? obj.DataLen : maxData);
+    }
+    msg.devTime = obj.TimeStamp;
+}
 
 int QKemFdDev::typeNumber(const QString &name)
 {
@@ -442,7 +484,8 @@ int QKemFdDev::chPoll(int channel, const QString &id)
         const int64_t now = getCurrentMs();
         QUserCanMsg *m = batch.data();
         for (int i = 0; i < count; ++i) {
-            canObjToMsg(objs[i], m[i]);
+            rxFill(objs[i], 8, m[i]);
+            m[i].protocol = 0;
             m[i].direction = 0;
             m[i].channel = uint8_t(channel);
             m[i].hostTime = now;
@@ -457,7 +500,9 @@ int QKemFdDev::chPoll(int channel, const QString &id)
         const int64_t now = getCurrentMs();
         QUserCanMsg *m = batch.data();
         for (int i = 0; i < count; ++i) {
-            canFdObjToMsg(fdObjs[i], m[i]);
+            rxFill(fdObjs[i], 64, m[i]);
+            m[i].fdFlags = fdObjs[i].FdFlag;
+            m[i].protocol = (fdObjs[i].FdFlag & KCAN_FD_FLAG_BRS) ? 2 : 1;
             m[i].direction = 0;
             m[i].channel = uint8_t(channel);
             m[i].hostTime = now;

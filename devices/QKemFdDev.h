@@ -82,6 +82,9 @@ private:
     bool chCloseExec(int channel);
     int canInit(int channel, QUserFd2Cfg *cfg);
     void pollListRebuild();
+    const QString &idTextOf(uint32_t id);
+    template<class Obj>
+    void rxFill(const Obj &obj, int maxData, QUserCanMsg &msg);
 
     QString typeName;
     bool queuedMode = true;
@@ -97,4 +100,12 @@ private:
     QVector<int> pollList;    // open channels, rebuilt whenever chTable changes
     QVector<QString> pollIds; // their device ids, in the same order
     QUserDrvCmdPort cmdQueue;
+
+    // Identifier texts of received frames, by identifier (driver thread only).
+    struct IdText {
+        uint32_t id = 0xFFFFFFFFu; // no 29-bit identifier
+        QString text;
+    };
+    static constexpr int kIdCacheSize = 512;
+    IdText idCache[kIdCacheSize];
 };

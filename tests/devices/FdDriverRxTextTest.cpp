@@ -1,0 +1,149 @@
+// The CAN FD driver thread's received frames carry exactly the texts and
+// fields of the shared record conversions, whatever the identifiers (the
+// driver reuses identifier texts from frame to frame) and lengths.
+
+#include <gtest/gtest.h>
+
+#include <QMutex>
+#include <QMap>
+#include <QMutexLocker>
+
+#include <vector>
+
+#include "FakeKcan.h"
+#include "PrintQt.h"
+#include "SignalLog.h"
+#include "devices/QKemFdDev.h"
+#include "devtools/QUserFd2Cfg.h"
+
+namespace {
+const uint32_t kType = 67; // TRNB702
+
+QUserFd2Cfg rxCfg()
+{
+    QUserFd2Cfg c;
+    c.fdEnable = 1;
+    c.isoStandard = 1;
+    c.arbTimingWord = 0x01400106;
+    c.dataTimingWord = 0x00800001;
+    c.clock = 60;
+    return c;
+}
+
+struct Collected {
+    QMutex mutex;
+    QMap<QString, QVector<QUserCanMsg>> byId;
+    QVector<int> sizes;
+    int count()
+    {
+        QMutexLocker l(&mutex);
+        int n = 0;
+        for (const auto &v : byId)
+            n += v.size();
+        return n;
+    }
+};
+
+// Every field the receive path fills, plus the ones it must leave at their
+// default-constructed values.
+void expectSameFrame(const QUserCanMsg &got, const QUserCanMsg &want, int channel, int index)
+{
+    SCOPED_TRACE(testing::Message() << "channel " << channel << " frame " << index);
+    EXPECT_EQ(got.idText, want.idText);
+    EXPECT_EQ(got.lenText, want.lenText);
+    EXPECT_EQ(got.dataText, want.dataText);
+    EXPECT_EQ(got.remote, want.remote);
+    EXPECT_EQ(got.extended, want.extended);
+    EXPECT_EQ(got.protocol, want.protocol);
+    EXPECT_EQ(got.fdFlags, want.fdFlags);
+    EXPECT_EQ(got.devTime, want.devTime);
+    EXPECT_EQ(got.auxText1, want.auxText1);
+    EXPECT_EQ(got.auxText2, want.auxText2);
+    EXPECT_EQ(got.sendType, want.sendType);
+    EXPECT_EQ(got.sendTick, want.sendTick);
+    EXPECT_EQ(got.auxCount, want.auxCount);
+    EXPECT_EQ(got.status, want.status);
+    EXPECT_EQ(got.sendFailed, want.sendFailed);
+    EXPECT_EQ(got.rowEnable, want.rowEnable);
+    EXPECT_EQ(got.direction, 0);
+    EXPECT_EQ(got.channel, channel);
+    EXPECT_GT(got.hostTime, 0);
+}
+} // namespace
+
+TEST(FdDriverRxText, FramesMatchTheSharedConversionsAcrossManyIdentifiers)
+{
+    FakeKcan fake;
+    ASSERT_TRUE(fake.ok()) << "stand-in library missing: " << FakeKcan::path().toStdString();
+
+    // More distinct identifiers than any small cache has room for, standard
+    // and extended, each seen twice (the second pass in the other order), with
+    // lengths beyond each kind's data, remote frames and every FD flag mix.
+    std::vector<KCAN_CAN_OBJ> classic;
+    std::vector<KCAN_CANFD_OBJ> fd;
+    const int kIds = 700;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int k = 0; k < kIds; ++k) {
+            const int i = pass == 0 ? k : kIds - 1 - k;
+            const bool ext = i % 3 == 0;
+            const uint32_t id = ext ? 0x10000000u + uint32_t(i) * 0x10101u : uint32_t(i * 37) & 0x7FF;
+            KCAN_CAN_OBJ c = canObj(id | (i % 5 == 0 ? 0xE0000000u : 0), {}, i % 11 == 0, ext);
+            c.DataLen = uint8_t(i % 13); // 9..12 carry eight bytes of data
+            for (int b = 0; b < 8; ++b)
+                c.Data[b] = uint8_t(i * 7 + b);
+            c.TimeStamp = 0xFFFFFF00u + uint32_t(i);
+            classic.push_back(c);
+            const int lens[] = {0, 1, 8, 12, 16, 20, 24, 32, 48, 64, 70, 255};
+            const uint8_t flags[] = {0x00, 0x08, 0x10, 0x18};
+            KCAN_CANFD_OBJ f = canFdObj(id, lens[i % 12], flags[i % 4]);
+            f.RemoteFlag = i % 17 == 0;
+            f.ExternFlag = ext;
+            f.TimeStamp = uint32_t(i) * 1000u;
+            fd.push_back(f);
+        }
+    }
+
+    QKemFdDev drv("TRNB702", int(kType), 0);
+    Collected rx;
+    QObject::connect(&drv, &QKemFdDev::receiveMsg, &drv,
+                     [&rx](QString id, QVector<QUserCanMsg> l) {
+                         QMutexLocker lock(&rx.mutex);
+                         rx.byId[id] += l;
+                         rx.sizes.append(l.size());
+                     },
+                     Qt::DirectConnection);
+    drv.threadStart();
+    QUserFd2Cfg cfg = rxCfg();
+    ASSERT_EQ(drv.canStart(2, &cfg), 0);
+    ASSERT_EQ(drv.canStart(5, &cfg), 0);
+    fake.pushRx(kType, 0, 2, classic.data(), int(classic.size()));
+    fake.pushRxFd(kType, 0, 5, fd.data(), int(fd.size()));
+    const int want = int(classic.size() + fd.size());
+    ASSERT_TRUE(waitFor([&] { return rx.count() >= want; }, 10000)) << rx.count() << " of " << want;
+    drv.canClose(2);
+    drv.canClose(5);
+
+    QMutexLocker lock(&rx.mutex);
+    for (int n : rx.sizes) {
+        EXPECT_GE(n, 1);
+        EXPECT_LE(n, 32);
+    }
+    const QVector<QUserCanMsg> a = rx.byId.value("TRNB702-0-2");
+    const QVector<QUserCanMsg> b = rx.byId.value("TRNB702-0-5");
+    ASSERT_EQ(a.size(), int(classic.size()));
+    ASSERT_EQ(b.size(), int(fd.size()));
+    for (int i = 0; i < a.size(); ++i) {
+        QUserCanMsg expect;
+        canObjToMsg(classic[size_t(i)], expect);
+        expectSameFrame(a[i], expect, 2, i);
+        if (HasFailure())
+            return;
+    }
+    for (int i = 0; i < b.size(); ++i) {
+        QUserCanMsg expect;
+        canFdObjToMsg(fd[size_t(i)], expect);
+        expectSameFrame(b[i], expect, 5, i);
+        if (HasFailure())
+            return;
+    }
+}
