@@ -16,6 +16,10 @@ namespace {
 
 using Guard = std::lock_guard<std::recursive_mutex>;
 
+// Read-out transfer buffers an endpoint keeps for reuse, and the largest kept.
+constexpr size_t kSpareBuffers = 64;
+constexpr size_t kSpareBytes = 16384;
+
 std::mutex g_modelMutex;
 std::map<uint32_t, ModelInfo> *g_models = nullptr; // guarded by g_modelMutex
 World *g_world = nullptr;
@@ -209,6 +213,7 @@ void Adapter::enqueue(InQueue &iq, Bytes &&data, bool terminate)
     const size_t n = data.size();
     t.endsRead = n == 0 || n % iq.maxPacket != 0 || terminate;
     t.data = std::move(data);
+    t.delayed = iq.faults.delayMs > 0;
     t.dueUs = TickMicros() + uint64_t(iq.faults.delayMs) * 1000;
     // In order of arrival time; equal times keep the order of pushing.
     auto pos = iq.q.end();
@@ -234,7 +239,15 @@ void Adapter::push(uint8_t ep, const Bytes &data, bool terminate)
         --f.dropNext;
         return;
     }
+    // A buffer of a transfer already read, when there is one: the stream
+    // endpoints carry a transfer per frame, and an allocation each (freed by
+    // the reading thread) would cost more than the frame itself.
     Bytes bytes;
+    if (!iq.spare.empty()) {
+        bytes.swap(iq.spare.back());
+        iq.spare.pop_back();
+        bytes.clear();
+    }
     bytes.reserve(f.garbage.size() + data.size());
     bytes.insert(bytes.end(), f.garbage.begin(), f.garbage.end());
     bytes.insert(bytes.end(), data.begin(), data.end());
@@ -375,11 +388,20 @@ UsbStatus Adapter::read(uint8_t ep, uint8_t *buf, uint32_t len, uint32_t timeout
     uint32_t n = 0;
     bool done = len == 0;
     auto fill = [&] {
-        const uint64_t now = TickMicros();
+        // Only a delayed transfer needs the clock: any other was due when
+        // it was queued.
+        uint64_t now = 0;
+        bool haveNow = false;
         while (!done && !iq.q.empty()) {
             Transfer &t = iq.q.front();
-            if (t.dueUs > now)
-                break;
+            if (t.delayed) {
+                if (!haveNow) {
+                    now = TickMicros();
+                    haveNow = true;
+                }
+                if (t.dueUs > now)
+                    break;
+            }
             size_t take = std::min<size_t>(len - n, t.data.size() - t.off);
             if (take)
                 std::memcpy(buf + n, t.data.data() + t.off, take);
@@ -387,6 +409,8 @@ UsbStatus Adapter::read(uint8_t ep, uint8_t *buf, uint32_t len, uint32_t timeout
             n += uint32_t(take);
             if (t.off == t.data.size()) {
                 const bool ends = t.endsRead;
+                if (iq.spare.size() < kSpareBuffers && t.data.capacity() <= kSpareBytes)
+                    iq.spare.push_back(std::move(t.data));
                 iq.q.pop_front();
                 if (ends)
                     done = true;
@@ -410,7 +434,9 @@ UsbStatus Adapter::read(uint8_t ep, uint8_t *buf, uint32_t len, uint32_t timeout
             ev = std::min(ev, (iq.q.front().dueUs + 999) / 1000);
         return ev;
     };
-    WaitTicks(world_.cv_, lk, timeoutMs == 0 ? INFINITE : timeoutMs, pred, next);
+    // Data already there is taken without setting up a wait.
+    if (!pred())
+        WaitTicks(world_.cv_, lk, timeoutMs == 0 ? INFINITE : timeoutMs, pred, next);
     *got = n;
     if (dead(gen))
         return UsbStatus::Error;
@@ -667,6 +693,14 @@ void World::poll()
 {
     Guard g(m_);
     if (polling_)
+        return;
+    // Nothing scheduled (no bus node, no model timer): no clock to read.
+    bool scheduled = false;
+    for (auto &kv : buses_)
+        scheduled = scheduled || !kv.second->nodes_.empty();
+    for (auto &a : adapters_)
+        scheduled = scheduled || (a->plugged_ && a->model_->nextTickMs() != UINT64_MAX);
+    if (!scheduled)
         return;
     polling_ = true;
     const uint64_t now = GetTickCount64();

@@ -242,6 +242,7 @@ private:
         Bytes data;
         size_t off = 0;
         bool endsRead = true;
+        bool delayed = false; // queued with a delay: due only at dueUs
         uint64_t dueUs = 0;
     };
     struct InQueue
@@ -250,6 +251,7 @@ private:
         std::deque<Transfer> q;
         InFaults faults;
         size_t splitTurn = 0;
+        std::vector<Bytes> spare; // buffers of transfers read out, reused by push
     };
 
     Adapter(World &w, const ModelInfo &info, int index, int uid, std::string alias);
