@@ -214,6 +214,16 @@ void Adapter::enqueue(InQueue &iq, Bytes &&data, bool terminate)
     t.endsRead = n == 0 || n % iq.maxPacket != 0 || terminate;
     t.data = std::move(data);
     t.delayed = iq.faults.delayMs > 0;
+    if (!t.delayed && iq.delayedQueued == 0) {
+        // Every queued transfer was due when queued, so this one goes last;
+        // its time only has to keep the queue in order, and the clock is
+        // not read.
+        t.dueUs = iq.q.empty() ? 0 : iq.q.back().dueUs;
+        iq.q.push_back(std::move(t));
+        return;
+    }
+    if (t.delayed)
+        ++iq.delayedQueued;
     t.dueUs = TickMicros() + uint64_t(iq.faults.delayMs) * 1000;
     // In order of arrival time; equal times keep the order of pushing.
     auto pos = iq.q.end();
@@ -288,8 +298,10 @@ void Adapter::clearIn(uint8_t ep)
 {
     Guard g(world_.m_);
     auto it = in_.find(ep);
-    if (it != in_.end())
+    if (it != in_.end()) {
         it->second.q.clear();
+        it->second.delayedQueued = 0;
+    }
 }
 
 InFaults &Adapter::inFaults(uint8_t ep)
@@ -328,8 +340,10 @@ void Adapter::unplug()
     plugged_ = false;
     open_ = false;
     ++gen_;
-    for (auto &kv : in_)
+    for (auto &kv : in_) {
         kv.second.q.clear();
+        kv.second.delayedQueued = 0;
+    }
     world_.cv_.notify_all();
 }
 
@@ -411,6 +425,8 @@ UsbStatus Adapter::read(uint8_t ep, uint8_t *buf, uint32_t len, uint32_t timeout
                 const bool ends = t.endsRead;
                 if (iq.spare.size() < kSpareBuffers && t.data.capacity() <= kSpareBytes)
                     iq.spare.push_back(std::move(t.data));
+                if (t.delayed)
+                    --iq.delayedQueued;
                 iq.q.pop_front();
                 if (ends)
                     done = true;
@@ -550,18 +566,27 @@ void Bus::inject(const CanFrame &frame)
 void Bus::deliver(Channel *from, uint32_t nominal, uint32_t data, const CanFrame &frame)
 {
     ++frames_;
-    for (Channel *ch : members()) {
-        if (ch == from || !ch->started_ || !ch->adapter_->plugged_)
-            continue;
-        bool ok = nominal == 0 || ch->nominal_ == nominal;
-        if (ok && frame.fd)
-            ok = ch->data_ != 0 && (!frame.brs || data == 0 || ch->data_ == data);
-        if (!ok) {
-            ch->error_ = true;
-            continue;
+    // The members, walked in place: a list made per frame costs more than
+    // the delivery. By index and up to the adapters there at the start, so
+    // that model code adding to the lists as a frame goes by cannot pull them
+    // from under the walk.
+    const size_t adapters = world_.adapters_.size();
+    for (size_t ai = 0; ai < adapters; ++ai) {
+        const size_t channels = world_.adapters_[ai]->channels_.size();
+        for (size_t ci = 0; ci < channels; ++ci) {
+            Channel *ch = world_.adapters_[ai]->channels_[ci].get();
+            if (ch->bus_ != name_ || ch == from || !ch->started_ || !ch->adapter_->plugged_)
+                continue;
+            bool ok = nominal == 0 || ch->nominal_ == nominal;
+            if (ok && frame.fd)
+                ok = ch->data_ != 0 && (!frame.brs || data == 0 || ch->data_ == data);
+            if (!ok) {
+                ch->error_ = true;
+                continue;
+            }
+            ++ch->rx_;
+            ch->adapter_->model_->onBusFrame(ch->index_, frame);
         }
-        ++ch->rx_;
-        ch->adapter_->model_->onBusFrame(ch->index_, frame);
     }
     if (depth_ < 4) {
         ++depth_;

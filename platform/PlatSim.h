@@ -252,6 +252,7 @@ private:
         InFaults faults;
         size_t splitTurn = 0;
         std::vector<Bytes> spare; // buffers of transfers read out, reused by push
+        size_t delayedQueued = 0; // transfers in q queued with a delay
     };
 
     Adapter(World &w, const ModelInfo &info, int index, int uid, std::string alias);

@@ -58,4 +58,17 @@ TEST_F(SimTest, DelayedAndPromptTransfersKeepTheirDueOrder)
     a->push(0x83, {4});
     EXPECT_EQ(read(*d, 0x83, 64), (Bytes{3}));
     EXPECT_EQ(read(*d, 0x83, 64), (Bytes{4}));
+
+    // Prompt transfers once no delayed one is left, and a delayed one queued
+    // behind them, still come in order.
+    a->push(0x83, {5});
+    a->push(0x83, {6});
+    a->inFaults(0x83).delayMs = 30;
+    a->push(0x83, {7});
+    a->inFaults(0x83).delayMs = 0;
+    a->push(0x83, {8});
+    EXPECT_EQ(read(*d, 0x83, 64), (Bytes{5}));
+    EXPECT_EQ(read(*d, 0x83, 64), (Bytes{6}));
+    EXPECT_EQ(read(*d, 0x83, 64), (Bytes{8}));
+    EXPECT_EQ(read(*d, 0x83, 64), (Bytes{7}));
 }
