@@ -17,7 +17,7 @@ namespace {
 using Guard = std::lock_guard<std::recursive_mutex>;
 
 // Read-out transfer buffers an endpoint keeps for reuse, and the largest kept.
-constexpr size_t kSpareBuffers = 64;
+constexpr size_t kSpareBuffers = 1024;
 constexpr size_t kSpareBytes = 16384;
 
 std::mutex g_modelMutex;
