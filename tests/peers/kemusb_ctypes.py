@@ -97,7 +97,8 @@ got = (CANFD_OBJ * 8)()
 received = []
 for _ in range(20):
     n = lib.KCAN_ReceiveFD(TYPE, 0, 1, got, 8, 100)
-    received += [got[i] for i in range(n)]
+    # Copies: the receive array is reused by the next call.
+    received += [CANFD_OBJ.from_buffer_copy(got[i]) for i in range(n)]
     if len(received) >= 2:
         break
 check([f.ID for f in received] == [0x123, 0x2AB], 'received ids %s' % [hex(f.ID) for f in received])
