@@ -62,8 +62,6 @@ void fitHex(std::string &hex, int bytes)
 
 namespace {
 
-inline bool isWhite(ushort c) { return c == ' ' || (c >= 9 && c <= 13); }
-
 inline int hexDigit(ushort c)
 {
     if (c >= '0' && c <= '9')
@@ -75,69 +73,20 @@ inline int hexDigit(ushort c)
     return -1;
 }
 
-// Bounds of the text without surrounding white space.
-void trimmedRange(const QString &text, int &b, int &e)
-{
-    const QChar *p = text.constData();
-    b = 0;
-    e = text.size();
-    while (b < e && isWhite(p[b].unicode()))
-        ++b;
-    while (e > b && isWhite(p[e - 1].unicode()))
-        --e;
-}
-
 } // namespace
 
 int decimalOf(const QString &text, int fallback)
 {
-    int b, e;
-    trimmedRange(text, b, e);
-    const QChar *p = text.constData();
-    bool neg = false;
-    if (b < e && (p[b] == QLatin1Char('+') || p[b] == QLatin1Char('-'))) {
-        neg = p[b] == QLatin1Char('-');
-        ++b;
-    }
-    if (b >= e)
-        return fallback;
-    int64_t v = 0;
-    for (int i = b; i < e; ++i) {
-        const ushort c = p[i].unicode();
-        if (c < '0' || c > '9')
-            return fallback;
-        v = v * 10 + (c - '0');
-        if (v > 2147483648LL)
-            return fallback;
-    }
-    if (neg)
-        v = -v;
-    if (v > 2147483647LL)
-        return fallback;
-    return int(v);
+    bool ok = false;
+    const int32_t v = parseInt32(text, 10, &ok);
+    return ok ? int(v) : fallback;
 }
 
 uint32_t hexIdOf(const QString &text)
 {
-    int b, e;
-    trimmedRange(text, b, e);
-    const QChar *p = text.constData();
-    if (b < e && p[b] == QLatin1Char('+'))
-        ++b;
-    if (e - b > 2 && p[b] == QLatin1Char('0') && (p[b + 1] == QLatin1Char('x') || p[b + 1] == QLatin1Char('X')))
-        b += 2;
-    if (b >= e)
-        return 0;
-    uint64_t v = 0;
-    for (int i = b; i < e; ++i) {
-        const int d = hexDigit(p[i].unicode());
-        if (d < 0)
-            return 0;
-        v = v * 16 + uint64_t(d);
-        if (v > 0x7FFFFFFFu)
-            return 0;
-    }
-    return uint32_t(v);
+    bool ok = false;
+    const int32_t v = parseInt32(text, 16, &ok);
+    return ok && v >= 0 ? uint32_t(v) : 0;
 }
 
 int hexBytes(const QString &text, uint8_t *out, int capacity)
