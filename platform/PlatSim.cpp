@@ -18,6 +18,18 @@ using Guard = std::lock_guard<std::recursive_mutex>;
 
 // Read-out transfer buffers an endpoint keeps for reuse, and the largest kept.
 constexpr size_t kSpareBuffers = 1024;
+
+// Tries of a reader at the world lock before it sleeps on it.
+constexpr int kReadSpins = 1000;
+
+inline void cpuRelax()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#elif defined(__aarch64__)
+    asm volatile("yield");
+#endif
+}
 constexpr size_t kSpareBytes = 16384;
 
 std::mutex g_modelMutex;
@@ -388,7 +400,15 @@ uint32_t Adapter::stampUs(int bits)
 UsbStatus Adapter::read(uint8_t ep, uint8_t *buf, uint32_t len, uint32_t timeoutMs, uint32_t *got, uint64_t gen)
 {
     *got = 0;
-    std::unique_lock<std::recursive_mutex> lk(world_.m_);
+    // A reader on a busy stream meets the lock held by whoever feeds the
+    // bus, for a few frames at a time: it waits for it on the core for a
+    // while before it sleeps, since a sleep and a wake-up each way cost more
+    // than such a turn.
+    std::unique_lock<std::recursive_mutex> lk(world_.m_, std::defer_lock);
+    for (int i = 0; i < kReadSpins && !lk.try_lock(); ++i)
+        cpuRelax();
+    if (!lk.owns_lock())
+        lk.lock();
     if (dead(gen))
         return UsbStatus::Error;
     auto it = in_.find(ep);
