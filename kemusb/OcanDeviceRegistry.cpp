@@ -20,16 +20,18 @@ namespace {
 using ReadLock = std::shared_lock<std::shared_mutex>;
 using WriteLock = std::unique_lock<std::shared_mutex>;
 
+// Both live in the library's own static storage and go with it when it is
+// unloaded (kept on the heap they would be lost at every unload).
 OcanDeviceRegistry::Factory &classicFactory()
 {
-    static auto *f = new OcanDeviceRegistry::Factory;
-    return *f;
+    static OcanDeviceRegistry::Factory f;
+    return f;
 }
 
 std::mutex &factoryMutex()
 {
-    static auto *m = new std::mutex;
-    return *m;
+    static std::mutex m;
+    return m;
 }
 
 } // namespace
