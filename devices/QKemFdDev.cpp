@@ -44,6 +44,35 @@ const QString &QKemFdDev::idTextOf(uint32_t id)
     return slot.text;
 }
 
+// A batch list of count frames for the next emit. Lists handed out before
+// come back once every receiver has let go of its copy (the driver then holds
+// the only reference): such a list is refilled in place, so its storage and
+// its frames' texts are made and released in this thread rather than freed
+// one by one in the receivers' thread, which contends with this one for the
+// allocator. Refilled frames are written in every field the conversion sets;
+// the others are never written by anyone (a receiver that changes its copy
+// gets one of its own), so they keep their default-constructed values.
+QVector<QUserCanMsg> &QKemFdDev::batchFor(int count)
+{
+    for (int n = 0; n < kBatchPool; ++n) {
+        const int slot = (batchNext + n) % kBatchPool;
+        QVector<QUserCanMsg> &v = batchPool[slot];
+        if (v.isDetached()) {
+            // The receivers' last reads happen before their release of it.
+            std::atomic_thread_fence(std::memory_order_acquire);
+            batchNext = (slot + 1) % kBatchPool;
+            v.resize(count);
+            return v;
+        }
+    }
+    // All out: a new list in the next slot; the one there stays with its
+    // receivers and is freed by the last of them.
+    QVector<QUserCanMsg> &v = batchPool[batchNext];
+    batchNext = (batchNext + 1) % kBatchPool;
+    v = QVector<QUserCanMsg>(count);
+    return v;
+}
+
 template<class Obj>
 void QKemFdDev::rxFill(const Obj &obj, int maxData, QUserCanMsg &msg)
 {
@@ -478,14 +507,13 @@ int QKemFdDev::chPoll(int channel, const QString &id)
     const int n = lib->receive ? int(lib->receive(devType, devIndex, uint32_t(channel), objs, 32, 0)) : 0;
     if (n > 0) {
         const int count = n > 32 ? 32 : n;
-        // Built in place: every frame starts default-constructed and the
-        // conversion writes its own fields, with no copy per frame.
-        QVector<QUserCanMsg> batch(count);
+        QVector<QUserCanMsg> &batch = batchFor(count);
         const int64_t now = getCurrentMs();
         QUserCanMsg *m = batch.data();
         for (int i = 0; i < count; ++i) {
             rxFill(objs[i], 8, m[i]);
             m[i].protocol = 0;
+            m[i].fdFlags = 0;
             m[i].direction = 0;
             m[i].channel = uint8_t(channel);
             m[i].hostTime = now;
@@ -496,7 +524,7 @@ int QKemFdDev::chPoll(int channel, const QString &id)
     const int k = lib->receiveFd ? int(lib->receiveFd(devType, devIndex, uint32_t(channel), fdObjs, 32, 0)) : 0;
     if (k > 0) {
         const int count = k > 32 ? 32 : k;
-        QVector<QUserCanMsg> batch(count);
+        QVector<QUserCanMsg> &batch = batchFor(count);
         const int64_t now = getCurrentMs();
         QUserCanMsg *m = batch.data();
         for (int i = 0; i < count; ++i) {

@@ -83,6 +83,7 @@ private:
     int canInit(int channel, QUserFd2Cfg *cfg);
     void pollListRebuild();
     const QString &idTextOf(uint32_t id);
+    QVector<QUserCanMsg> &batchFor(int count);
     template<class Obj>
     void rxFill(const Obj &obj, int maxData, QUserCanMsg &msg);
 
@@ -108,4 +109,10 @@ private:
     };
     static constexpr int kIdCacheSize = 512;
     IdText idCache[kIdCacheSize];
+
+    // Batch lists emitted by the driver thread, refilled once their
+    // receivers are done with them (driver thread only).
+    static constexpr int kBatchPool = 64;
+    QVector<QUserCanMsg> batchPool[kBatchPool];
+    int batchNext = 0;
 };

@@ -147,3 +147,79 @@ TEST(FdDriverRxText, FramesMatchTheSharedConversionsAcrossManyIdentifiers)
             return;
     }
 }
+
+// Lists a receiver still holds are never written again, while those it let
+// go of are refilled: every kept list, checked at the end, holds the frames it
+// was emitted with, classic and CAN FD lists alternating on one channel.
+TEST(FdDriverRxText, KeptBatchListsStayAsEmitted)
+{
+    FakeKcan fake;
+    ASSERT_TRUE(fake.ok()) << "stand-in library missing: " << FakeKcan::path().toStdString();
+    QKemFdDev drv("TRNB702", int(kType), 0);
+    QMutex mutex;
+    QVector<QVector<QUserCanMsg>> kept; // every third list, held whole
+    QVector<QVector<QUserCanMsg>> seen; // a deep copy of every list as it came
+    int lists = 0;
+    QObject::connect(&drv, &QKemFdDev::receiveMsg, &drv,
+                     [&](QString, QVector<QUserCanMsg> l) {
+                         QMutexLocker lock(&mutex);
+                         QVector<QUserCanMsg> deep;
+                         for (const QUserCanMsg &m : l) {
+                             QUserCanMsg c = m;
+                             c.idText = QString(m.idText.constData(), m.idText.size());
+                             c.dataText = QString(m.dataText.constData(), m.dataText.size());
+                             deep.append(c);
+                         }
+                         seen.append(deep);
+                         if (lists++ % 3 == 0)
+                             kept.append(l);
+                     },
+                     Qt::DirectConnection);
+    drv.threadStart();
+    QUserFd2Cfg cfg = rxCfg();
+    ASSERT_EQ(drv.canStart(3, &cfg), 0);
+    int total = 0;
+    for (int round = 0; round < 40; ++round) {
+        std::vector<KCAN_CAN_OBJ> c;
+        std::vector<KCAN_CANFD_OBJ> f;
+        for (int i = 0; i < 20 + round; ++i) {
+            c.push_back(canObj(uint32_t(round * 64 + i), {uint8_t(round), uint8_t(i)}));
+            f.push_back(canFdObj(uint32_t(0x400 + round * 64 + i), 8 + i % 40, uint8_t(i % 2 ? 0x18 : 0x00)));
+        }
+        fake.pushRx(kType, 0, 3, c.data(), int(c.size()));
+        fake.pushRxFd(kType, 0, 3, f.data(), int(f.size()));
+        total += int(c.size() + f.size());
+        ASSERT_TRUE(waitFor(
+            [&] {
+                QMutexLocker lock(&mutex);
+                int n = 0;
+                for (const auto &l : seen)
+                    n += l.size();
+                return n >= total;
+            },
+            5000));
+    }
+    drv.canClose(3);
+    QMutexLocker lock(&mutex);
+    ASSERT_GT(kept.size(), 10);
+    for (int k = 0; k < kept.size(); ++k) {
+        const QVector<QUserCanMsg> &a = kept[k];
+        const QVector<QUserCanMsg> &b = seen[k * 3];
+        ASSERT_EQ(a.size(), b.size()) << "list " << k * 3;
+        for (int i = 0; i < a.size(); ++i) {
+            SCOPED_TRACE(testing::Message() << "list " << k * 3 << " frame " << i);
+            EXPECT_EQ(a[i].idText, b[i].idText);
+            EXPECT_EQ(a[i].dataText, b[i].dataText);
+            EXPECT_EQ(a[i].lenText, b[i].lenText);
+            EXPECT_EQ(a[i].protocol, b[i].protocol);
+            EXPECT_EQ(a[i].fdFlags, b[i].fdFlags);
+            if (HasFailure())
+                return;
+        }
+    }
+    // Refilled lists carry no trace of what they held before.
+    for (const auto &l : seen)
+        for (const QUserCanMsg &m : l)
+            if (m.protocol == 0)
+                ASSERT_EQ(m.fdFlags, 0);
+}
