@@ -245,7 +245,7 @@ bool QUserBlfFile::write(const QUserCanMsg &msg)
         m_canMsg.dlc = uint8_t(tracetext::decimalOf(msg.lenText));
         m_canMsg.id = idField(msg);
         if (!msg.remote) {
-            const int n = tracetext::hexBytes(msg.dataText, m_canMsg.data, 8);
+            const int n = hexTextToBytes(msg.dataText, m_canMsg.data, 8);
             const int want = m_canMsg.dlc > 8 ? 8 : m_canMsg.dlc;
             if (n < want)
                 std::memset(m_canMsg.data + n, 0, size_t(want - n));
@@ -267,7 +267,7 @@ bool QUserBlfFile::write(const QUserCanMsg &msg)
         m_fdMsg.canFdFlags = uint8_t(0x01 | (msg.protocol == 2 ? 0x02 : 0));
         m_fdMsg.validDataBytes = uint8_t(len);
         if (!msg.remote) {
-            const int n = tracetext::hexBytes(msg.dataText, m_fdMsg.data, 64);
+            const int n = hexTextToBytes(msg.dataText, m_fdMsg.data, 64);
             // Bytes the text does not give are zero, not left from an
             // earlier frame.
             if (n < len)

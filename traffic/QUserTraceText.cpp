@@ -60,21 +60,6 @@ void fitHex(std::string &hex, int bytes)
         hex.resize(want, '0');
 }
 
-namespace {
-
-inline int hexDigit(ushort c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-} // namespace
-
 int decimalOf(const QString &text, int fallback)
 {
     bool ok = false;
@@ -87,32 +72,6 @@ uint32_t hexIdOf(const QString &text)
     bool ok = false;
     const int32_t v = parseInt32(text, 16, &ok);
     return ok && v >= 0 ? uint32_t(v) : 0;
-}
-
-int hexBytes(const QString &text, uint8_t *out, int capacity)
-{
-    const int n = text.size();
-    const QChar *p = text.constData();
-    if (n % 2 == 0) {
-        const int bytes = n / 2 < capacity ? n / 2 : capacity;
-        int i = 0;
-        for (; i < bytes; ++i) {
-            const int hi = hexDigit(p[2 * i].unicode());
-            const int lo = hexDigit(p[2 * i + 1].unicode());
-            if ((hi | lo) < 0)
-                break;
-            out[i] = uint8_t(hi << 4 | lo);
-        }
-        if (i == bytes) {
-            // The rest must be digits too for the quick path to hold.
-            bool clean = true;
-            for (int k = 2 * bytes; k < n && clean; ++k)
-                clean = hexDigit(p[k].unicode()) >= 0;
-            if (clean)
-                return bytes;
-        }
-    }
-    return hexTextToBytes(text, out, capacity);
 }
 
 } // namespace tracetext

@@ -29,8 +29,5 @@ int decimalOf(const QString &text, int fallback = 0);
 // Hexadecimal value of a text (surrounding white space and a "0x" prefix
 // allowed) when it reads as a non-negative 32-bit signed number; else 0.
 uint32_t hexIdOf(const QString &text);
-// Data bytes of a hex text, as the frame record's hexTextToBytes decodes
-// them (a quick path for the usual text of whole digit pairs).
-int hexBytes(const QString &text, uint8_t *out, int capacity);
 
 } // namespace tracetext
