@@ -54,7 +54,9 @@ const QString &QKemFdDev::idTextOf(uint32_t id)
 // gets one of its own), so they keep their default-constructed values.
 QVector<QUserCanMsg> &QKemFdDev::batchFor(int count)
 {
-    for (int n = 0; n < kBatchPool; ++n) {
+    // Lists come back roughly in the order they went out: look at the
+    // oldest few only.
+    for (int n = 0; n < kBatchLook; ++n) {
         const int slot = (batchNext + n) % kBatchPool;
         QVector<QUserCanMsg> &v = batchPool[slot];
         if (v.isDetached()) {

@@ -112,7 +112,8 @@ private:
 
     // Batch lists emitted by the driver thread, refilled once their
     // receivers are done with them (driver thread only).
-    static constexpr int kBatchPool = 64;
+    static constexpr int kBatchPool = 256;
+    static constexpr int kBatchLook = 8;
     QVector<QUserCanMsg> batchPool[kBatchPool];
     int batchNext = 0;
 };
