@@ -16,8 +16,10 @@ namespace {
 
 using Guard = std::lock_guard<std::recursive_mutex>;
 
-// Read-out transfer buffers an endpoint keeps for reuse, and the largest kept.
-constexpr size_t kSpareBuffers = 1024;
+// Read-out transfer buffers an endpoint keeps for reuse: the largest kept,
+// and the room all of them may take together.
+constexpr size_t kSpareBytes = 16384;
+constexpr size_t kSpareBudget = size_t(2) << 20;
 
 // Tries of a reader at the world lock before it sleeps on it.
 constexpr int kReadSpins = 1000;
@@ -30,7 +32,6 @@ inline void cpuRelax()
     asm volatile("yield");
 #endif
 }
-constexpr size_t kSpareBytes = 16384;
 
 std::mutex g_modelMutex;
 std::map<uint32_t, ModelInfo> *g_models = nullptr; // guarded by g_modelMutex
@@ -268,6 +269,7 @@ void Adapter::push(uint8_t ep, const Bytes &data, bool terminate)
     if (!iq.spare.empty()) {
         bytes.swap(iq.spare.back());
         iq.spare.pop_back();
+        iq.spareBytes -= bytes.capacity();
         bytes.clear();
     }
     bytes.reserve(f.garbage.size() + data.size());
@@ -443,8 +445,11 @@ UsbStatus Adapter::read(uint8_t ep, uint8_t *buf, uint32_t len, uint32_t timeout
             n += uint32_t(take);
             if (t.off == t.data.size()) {
                 const bool ends = t.endsRead;
-                if (iq.spare.size() < kSpareBuffers && t.data.capacity() <= kSpareBytes)
+                const size_t cap = t.data.capacity();
+                if (cap <= kSpareBytes && iq.spareBytes + cap <= kSpareBudget) {
+                    iq.spareBytes += cap;
                     iq.spare.push_back(std::move(t.data));
+                }
                 if (t.delayed)
                     --iq.delayedQueued;
                 iq.q.pop_front();

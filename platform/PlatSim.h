@@ -252,6 +252,7 @@ private:
         InFaults faults;
         size_t splitTurn = 0;
         std::vector<Bytes> spare; // buffers of transfers read out, reused by push
+        size_t spareBytes = 0;    // their capacity together
         size_t delayedQueued = 0; // transfers in q queued with a delay
     };
 
