@@ -6,8 +6,8 @@
 #   bash scripts/screenshots_widgets.sh [build-dir] [output-dir]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${1:-$root/build-widgets}"
-out="${2:-$root/shots}"
+build="$(realpath -m "${1:-$root/build-widgets}")"
+out="$(realpath -m "${2:-$root/shots}")"
 if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
   cmake -S "$root" -B "$build" -G Ninja
 fi
