@@ -1,4 +1,5 @@
 #include "Dialog.h"
+#include "QRibbon.h"
 
 #include "OrvaneResources.h"
 #include "QUserPrompt.h"
@@ -213,8 +214,12 @@ void Dialog::uiInit()
     showPixmapTip(iconPath);
     ui->lab_Title->installEventFilter(this);
 
-    ui->widget_top->setStyleSheet(
-        QStringLiteral("QWidget{color:White;background:%1}").arg(widgetscfg::getString(QStringLiteral("styleColor"))));
+    // Before the main window has stored a theme the title bar takes the
+    // default one, so its white title never stands on a white background.
+    QString themeColor = widgetscfg::getString(QStringLiteral("styleColor"));
+    if (themeColor.trimmed().isEmpty())
+        themeColor = QString::fromLatin1(QRibbon::kBlue);
+    ui->widget_top->setStyleSheet(QStringLiteral("QWidget{color:White;background:%1}").arg(themeColor));
 
     ui->btnMenu_Min->setText(QString(QChar(0x25AC)));
     ui->btnMenu_Max->setText(QString(QChar(0x2610)));

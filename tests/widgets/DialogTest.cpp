@@ -106,6 +106,13 @@ TEST(DialogFrame, TitleBarTakesTheThemeColourAtConstruction)
     EXPECT_TRUE(d.form()->widget_top->styleSheet().contains("rgb(33,115,70)"));
     Dialog later(QStringLiteral("a"), QStringLiteral("b"), 19);
     EXPECT_TRUE(later.form()->widget_top->styleSheet().contains("rgb(183, 71, 42)"));
+
+    // No usable theme stored (blank, as before the main window has written
+    // one): the default blue, not an empty background under the white title.
+    QUserSysCfg::instance()->setString(QStringLiteral("styleColor"), QStringLiteral(" "));
+    Dialog first(QStringLiteral("a"), QStringLiteral("b"), 19);
+    EXPECT_EQ(first.form()->widget_top->styleSheet().toStdString(),
+              "QWidget{color:White;background:rgb(43, 87, 154)}");
 }
 
 TEST(DialogFrame, MaximiseToggleRestoresGeometryAndSetsToolTips)
