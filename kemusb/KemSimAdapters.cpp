@@ -57,6 +57,29 @@ void finishPacket(Bytes &out, size_t start, int count)
 
 void startPacket(Bytes &out) { out.insert(out.end(), {0x55, 0xF2, 0x00, 0x00, 0x00, 0x00, 0x00}); }
 
+// The largest stream packet, header included: the host reads the stream
+// 4096 bytes at a time into an assembly buffer of that size, so a longer
+// packet could never be taken whole.
+constexpr size_t kStreamPacketMax = 4096;
+
+// Adds one record to a transfer that holds exactly one stream packet, when
+// the packet has room for it; false leaves the transfer as it was.
+bool addToPacket(Bytes &pkt, int ch, const CanFrame &f, uint32_t stamp)
+{
+    if (pkt.size() < 7 || pkt[0] != 0x55 || pkt[1] != 0xF2)
+        return false;
+    const size_t payload = size_t(pkt[4]) | size_t(pkt[5]) << 8;
+    const size_t record = f.fd ? 75 : 19;
+    if (payload + 7 != pkt.size() || pkt[6] == 0xFF || pkt.size() + record > kStreamPacketMax)
+        return false;
+    if (pkt.capacity() < kStreamPacketMax)
+        pkt.reserve(kStreamPacketMax);
+    const int count = pkt[6] + 1;
+    appendRecord(pkt, ch, f, stamp);
+    finishPacket(pkt, 0, count);
+    return true;
+}
+
 const plat::sim::EndpointSpec kFdEndpoints[] = {
     {0x01, plat::UsbdPipeTypeBulk, 64},  {0x81, plat::UsbdPipeTypeBulk, 64},  {0x02, plat::UsbdPipeTypeBulk, 512},
     {0x82, plat::UsbdPipeTypeBulk, 64},  {0x83, plat::UsbdPipeTypeBulk, 512},
@@ -254,11 +277,19 @@ void SimCanFdModel::onBusFrame(int channel, const CanFrame &frame)
 {
     if (channel >= channels_ || !accepts(channel, frame))
         return;
+    plat::sim::Adapter &a = adapter();
+    const uint32_t stamp = a.stampUs(32);
+    // Like the firmware, the frame joins the packet that still waits for the
+    // host to fetch it, as long as that packet has room; USB could not carry
+    // a transfer per frame on a busy bus.
+    if (a.editLastUnread(0x83, kStreamPacketMax,
+                         [&](Bytes &pkt) { return addToPacket(pkt, channel, frame, stamp); }))
+        return;
     Bytes out;
     startPacket(out);
-    appendRecord(out, channel, frame, adapter().stampUs(32));
+    appendRecord(out, channel, frame, stamp);
     finishPacket(out, 0, 1);
-    adapter().push(0x83, out);
+    a.push(0x83, out);
 }
 
 void SimCanFdModel::streamFrames(const CanFrame *frames, size_t n, size_t perPacket)

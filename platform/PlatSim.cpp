@@ -4,6 +4,7 @@
 #include "PlatTicks.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -225,6 +226,7 @@ void Adapter::enqueue(InQueue &iq, Bytes &&data, bool terminate)
     Transfer t;
     const size_t n = data.size();
     t.endsRead = n == 0 || n % iq.maxPacket != 0 || terminate;
+    t.terminate = terminate;
     t.data = std::move(data);
     t.delayed = iq.faults.delayMs > 0;
     if (!t.delayed && iq.delayedQueued == 0) {
@@ -294,6 +296,43 @@ void Adapter::push(uint8_t ep, const Bytes &data, bool terminate)
         }
     }
     world_.cv_.notify_all();
+}
+
+bool Adapter::editLastUnreadWith(uint8_t ep, size_t maxSize, bool (*fn)(void *, Bytes &), void *ctx)
+{
+    Guard g(world_.m_);
+    auto it = in_.find(ep);
+    if (it == in_.end() || !plugged_)
+        return false;
+    InQueue &iq = it->second;
+    const InFaults &f = iq.faults;
+    // Faults act on whole pushes (each split, delayed, prefixed or dropped
+    // on its own): growing a transfer behind them would change what a test
+    // set them up to show.
+    if (f.dropNext > 0 || f.delayMs > 0 || f.truncateNextTo >= 0 || !f.split.empty() || !f.garbage.empty() ||
+        f.failReads > 0)
+        return false;
+    if (iq.q.empty() || iq.delayedQueued > 0)
+        return false;
+    Transfer &t = iq.q.back();
+    // A transfer the host has begun to read is on its way: it never changes.
+    if (t.off != 0 || t.delayed || t.data.size() >= maxSize)
+        return false;
+    if (!fn(ctx, t.data))
+        return false;
+    assert(t.data.size() <= maxSize);
+    const size_t n = t.data.size();
+    t.endsRead = n == 0 || n % iq.maxPacket != 0 || t.terminate;
+    // No wake-up: a reader that saw this transfer queued has been woken
+    // by its push already.
+    return true;
+}
+
+size_t Adapter::pendingTransfers(uint8_t ep)
+{
+    Guard g(world_.m_);
+    auto it = in_.find(ep);
+    return it == in_.end() ? 0 : it->second.q.size();
 }
 
 size_t Adapter::pendingBytes(uint8_t ep)

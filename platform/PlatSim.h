@@ -35,6 +35,9 @@
 //   (a short packet ends a read, surplus stays for the next read, a time-out
 //   returns what arrived). Faults set on the adapter (InFaults, failWrites,
 //   unplug, busy, openFails) apply to everything the model pushes or gets.
+// - editLastUnread() lets a model add to the newest transfer of an IN
+//   endpoint while the host has not begun to read it (firmware filling its
+//   packet until the host comes for it); never while faults are set there.
 // - Channels are the model's CAN controllers: the model sets their bit rate,
 //   listen-only mode and start/stop from its own commands, and transmits
 //   through them. A channel attaches to a named Bus; a started channel's
@@ -65,6 +68,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace plat::sim {
@@ -204,7 +208,23 @@ public:
     // it when its length is a whole number of packets.
     void push(uint8_t ep, const Bytes &data, bool terminate = true);
     void push(uint8_t ep, const uint8_t *data, size_t len, bool terminate = true);
+    // Lets edit(Bytes &data) rewrite the newest transfer queued on IN
+    // endpoint ep, as firmware adds to a packet the host has not fetched yet.
+    // Offered only while the host has read none of that transfer, no fault
+    // is set on the endpoint and the transfer is shorter than maxSize; edit
+    // must leave it at most maxSize bytes and returns whether it changed it.
+    // False: nothing was offered or edit declined; push a new transfer then.
+    template<class Edit>
+    bool editLastUnread(uint8_t ep, size_t maxSize, Edit &&edit)
+    {
+        using E = std::remove_reference_t<Edit>;
+        return editLastUnreadWith(
+            ep, maxSize, [](void *ctx, Bytes &data) { return bool((*static_cast<E *>(ctx))(data)); },
+            const_cast<void *>(static_cast<const void *>(&edit)));
+    }
     size_t pendingBytes(uint8_t ep);
+    // Transfers queued on ep that the host has not read out completely.
+    size_t pendingTransfers(uint8_t ep);
     void clearIn(uint8_t ep);
 
     int channelCount() const { return int(channels_.size()); }
@@ -242,6 +262,7 @@ private:
         Bytes data;
         size_t off = 0;
         bool endsRead = true;
+        bool terminate = true; // as pushed: a zero-length packet may end it
         bool delayed = false; // queued with a delay: due only at dueUs
         uint64_t dueUs = 0;
     };
@@ -258,6 +279,7 @@ private:
 
     Adapter(World &w, const ModelInfo &info, int index, int uid, std::string alias);
     void enqueue(InQueue &iq, Bytes &&data, bool terminate);
+    bool editLastUnreadWith(uint8_t ep, size_t maxSize, bool (*fn)(void *, Bytes &), void *ctx);
     bool dead(uint64_t gen) const;
 
     World &world_;
