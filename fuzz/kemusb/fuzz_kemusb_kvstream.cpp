@@ -1,5 +1,5 @@
-// The Kvaser 20-byte command stream on arbitrary bytes (the first byte picks
-// the piece size): parsing always ends, frames
+// A Kvaser command stream on arbitrary bytes, the 20-byte set or, built with
+// KV_WIDE_STREAM, the 32-byte set (the first byte picks the piece size): parsing always ends, frames
 // carry a channel of the family and a length within their record, and a
 // split command never grows past the assembly buffer.
 #include "KemKvaserProtocol.h"
@@ -36,7 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     static kemkv::Stream20 s20;
     static kemkv::Stream32 s32;
+#ifdef KV_WIDE_STREAM
+    const bool wide = true;
+#else
     const bool wide = false;
+#endif
     const size_t piece = 1 + size_t(data[0]) * 17;
     if (data[0] == 0xFF) {
         s20.clear();
