@@ -104,11 +104,8 @@ struct SpanParts {
         int v = 0;
         return readInt(items[i].p, items[i].n, v) ? v : 0;
     }
-    uint32_t hex(int i, int len) const
-    {
-        uint64_t v = 0;
-        return readUnsigned(items[i].p, len, 16, 0xFFFFFFFFull, v) ? uint32_t(v) : 0;
-    }
+    // Character k of part i (k within the part).
+    char at(int i, int k) const { return items[i].p[k]; }
     int length(int i) const { return items[i].n; }
     QString text(int i) const { return QString::fromLatin1(items[i].p, items[i].n); }
     QString join(int from, int n) const
@@ -144,11 +141,10 @@ struct ListParts {
         const int v = l[i].toInt(&ok, 10);
         return ok ? v : 0;
     }
-    uint32_t hex(int i, int len) const
+    char at(int i, int k) const
     {
-        bool ok = false;
-        const uint v = l[i].left(len).toUInt(&ok, 16);
-        return ok ? v : 0;
+        const ushort c = l[i].at(k).unicode();
+        return c < 0x80 ? char(c) : '\0';
     }
     int length(int i) const { return l[i].size(); }
     QString text(int i) const { return l[i]; }
@@ -173,39 +169,66 @@ bool readTime(const P &parts, int64_t &ms)
     return true;
 }
 
-template <class P>
-void readId(const P &parts, int i, QUserCanMsg &msg)
+inline int hexDigit(char c)
 {
-    uint32_t v;
-    if (parts.indexOf(i, 'x') >= 0) {
-        msg.extended = 1;
-        v = parts.hex(i, parts.length(i) - 1);
-    } else {
-        msg.extended = 0;
-        v = parts.hex(i, parts.length(i));
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// The identifier field: hex digits, "x" after them for an extended frame.
+// Anything else ("ErrorFrame", statistics and other events in the place of
+// the identifier) is no frame. The value must fit 32 bits.
+template <class P>
+bool readId(const P &parts, int i, QUserCanMsg &msg)
+{
+    int n = parts.length(i);
+    const char last = n > 0 ? parts.at(i, n - 1) : '\0';
+    const bool ext = last == 'x' || last == 'X';
+    if (ext)
+        --n;
+    if (n <= 0)
+        return false;
+    uint32_t v = 0;
+    for (int k = 0; k < n; ++k) {
+        const int d = hexDigit(parts.at(i, k));
+        if (d < 0 || v > 0x0FFFFFFFu)
+            return false;
+        v = (v << 4) | uint32_t(d);
     }
+    msg.extended = ext ? 1 : 0;
     QString id(8, Qt::Uninitialized);
     QChar *d = id.data();
     for (int k = 7; k >= 0; --k)
         d[7 - k] = QChar(kHexLower[(v >> (4 * k)) & 0xF]);
     msg.idText = id;
+    return true;
 }
 
+// Classic line: <time> <channel> <id> <dir> d <dlc> <data...> [more fields],
+// or a remote frame <time> <channel> <id> <dir> r [<dlc> ...]. The DLC of a
+// "base hex" file is one hex digit; 9 to F stand for 8 bytes in classic CAN.
 template <class P>
 bool parseClassic(const P &parts, QUserCanMsg &msg)
 {
-    if (parts.size() < 6)
+    if (parts.size() < 5)
         return false;
     const bool remote = parts.eq(4, "r");
-    if (!remote && !parts.eq(4, "d"))
+    if (!remote && (!parts.eq(4, "d") || parts.size() < 6))
         return false;
-    msg.protocol = 0;
     int64_t ms;
     if (!readTime(parts, ms))
         return false;
+    if (!readId(parts, 2, msg))
+        return false;
+    msg.protocol = 0;
+    msg.fdFlags = 0;
     msg.hostTime = ms;
     msg.channel = uint8_t(parts.toInt(1) - 1);
-    readId(parts, 2, msg);
     msg.direction = parts.eq(3, "Rx") ? 0 : 1;
     msg.remote = remote ? 1 : 0;
     if (remote) {
@@ -213,15 +236,23 @@ bool parseClassic(const P &parts, QUserCanMsg &msg)
         msg.dataText.clear();
         return true;
     }
-    const int n = parts.toInt(5);
+    const int hexDlc = parts.length(5) == 1 ? hexDigit(parts.at(5, 0)) : -1;
+    const int n = hexDlc >= 0 ? hexDlc : parts.toInt(5);
     const int m = n < 0 ? 0 : (n > 8 ? 8 : n);
     if (parts.size() - 6 < m)
         return false;
-    msg.lenText = parts.text(5);
+    if (hexDlc > 9)
+        msg.lenText = QStringLiteral("8");
+    else
+        msg.lenText = parts.text(5);
     msg.dataText = parts.join(6, m);
     return true;
 }
 
+// CAN FD line: <time> CANFD <channel> <dir> <id> [<symbolic name>] <brs>
+// <esi> <dlc> <length> <data...> [more fields]. A name is there when the
+// field after the identifier is not the bit-rate switch (0 or 1): message
+// names never are a bare digit.
 template <class P>
 bool parseCanFd(const P &parts, QUserCanMsg &msg)
 {
@@ -234,25 +265,31 @@ bool parseCanFd(const P &parts, QUserCanMsg &msg)
     int64_t ms;
     if (!readTime(parts, ms))
         return false;
+    if (!readId(parts, 4, msg))
+        return false;
+    const int k = parts.eq(5, "0") || parts.eq(5, "1") ? 5 : 6;
+    if (parts.size() < k + 4)
+        return false;
+    const int n = parts.toInt(k + 3);
+    const int m = n < 0 ? 0 : (n > 64 ? 64 : n);
+    if (parts.size() - (k + 4) < m)
+        return false;
+    const bool brs = parts.eq(k, "1");
     msg.remote = 0;
     msg.hostTime = ms;
     msg.channel = uint8_t(parts.toInt(2) - 1);
     msg.direction = parts.eq(3, "Rx") ? 0 : 1;
-    readId(parts, 4, msg);
-    msg.protocol = parts.eq(5, "1") ? 2 : 1;
-    const int n = parts.toInt(8);
-    const int m = n < 0 ? 0 : (n > 64 ? 64 : n);
-    if (parts.size() - 9 < m)
-        return false;
-    msg.lenText = parts.text(8);
-    msg.dataText = parts.join(9, m);
+    msg.protocol = brs ? 2 : 1;
+    msg.fdFlags = uint8_t((brs ? 0x01 : 0) | (parts.eq(k + 1, "1") ? 0x02 : 0));
+    msg.lenText = parts.text(k + 3);
+    msg.dataText = parts.join(k + 4, m);
     return true;
 }
 
 template <class P>
 bool parseLine(const P &parts, QUserCanMsg &msg)
 {
-    if (parts.size() < 6)
+    if (parts.size() < 5)
         return false;
     if (parts.eq(1, "CANFD"))
         return parseCanFd(parts, msg);
