@@ -158,6 +158,11 @@ struct ListParts {
 };
 
 const char kHexLower[] = "0123456789abcdef";
+const char kHexUpper[] = "0123456789ABCDEF";
+
+// How the numbers of the frame lines are written: the file's "base hex" or
+// "base dec" line says (hex until one says otherwise).
+enum class Base { Hex, Dec };
 
 template <class P>
 bool readTime(const P &parts, int64_t &ms)
@@ -180,11 +185,11 @@ inline int hexDigit(char c)
     return -1;
 }
 
-// The identifier field: hex digits, "x" after them for an extended frame.
-// Anything else ("ErrorFrame", statistics and other events in the place of
-// the identifier) is no frame. The value must fit 32 bits.
+// The identifier field: hex (or decimal) digits, "x" after them for an
+// extended frame. Anything else ("ErrorFrame", statistics and other events
+// in the place of the identifier) is no frame. The value must fit 32 bits.
 template <class P>
-bool readId(const P &parts, int i, QUserCanMsg &msg)
+bool readId(const P &parts, int i, Base base, QUserCanMsg &msg)
 {
     int n = parts.length(i);
     const char last = n > 0 ? parts.at(i, n - 1) : '\0';
@@ -193,12 +198,15 @@ bool readId(const P &parts, int i, QUserCanMsg &msg)
         --n;
     if (n <= 0)
         return false;
-    uint32_t v = 0;
+    uint64_t v = 0;
+    const int radix = base == Base::Dec ? 10 : 16;
     for (int k = 0; k < n; ++k) {
         const int d = hexDigit(parts.at(i, k));
-        if (d < 0 || v > 0x0FFFFFFFu)
+        if (d < 0 || d >= radix)
             return false;
-        v = (v << 4) | uint32_t(d);
+        v = v * uint64_t(radix) + uint64_t(d);
+        if (v > 0xFFFFFFFFu)
+            return false;
     }
     msg.extended = ext ? 1 : 0;
     QString id(8, Qt::Uninitialized);
@@ -209,11 +217,42 @@ bool readId(const P &parts, int i, QUserCanMsg &msg)
     return true;
 }
 
+// The data bytes as hex digits without separators: hex parts unchanged,
+// decimal parts (0 to 255) converted. False when a decimal part is none.
+template <class P>
+bool readData(const P &parts, int from, int count, Base base, QString &out)
+{
+    if (base == Base::Hex) {
+        out = parts.join(from, count);
+        return true;
+    }
+    QString s(2 * count, Qt::Uninitialized);
+    QChar *d = s.data();
+    for (int k = 0; k < count; ++k) {
+        const int n = parts.length(from + k);
+        if (n < 1 || n > 3)
+            return false;
+        int v = 0;
+        for (int j = 0; j < n; ++j) {
+            const char c = parts.at(from + k, j);
+            if (c < '0' || c > '9')
+                return false;
+            v = v * 10 + (c - '0');
+        }
+        if (v > 255)
+            return false;
+        *d++ = QChar(kHexUpper[v >> 4]);
+        *d++ = QChar(kHexUpper[v & 0xF]);
+    }
+    out = s;
+    return true;
+}
+
 // Classic line: <time> <channel> <id> <dir> d <dlc> <data...> [more fields],
 // or a remote frame <time> <channel> <id> <dir> r [<dlc> ...]. The DLC of a
 // "base hex" file is one hex digit; 9 to F stand for 8 bytes in classic CAN.
 template <class P>
-bool parseClassic(const P &parts, QUserCanMsg &msg)
+bool parseClassic(const P &parts, Base base, QUserCanMsg &msg)
 {
     if (parts.size() < 5)
         return false;
@@ -223,7 +262,7 @@ bool parseClassic(const P &parts, QUserCanMsg &msg)
     int64_t ms;
     if (!readTime(parts, ms))
         return false;
-    if (!readId(parts, 2, msg))
+    if (!readId(parts, 2, base, msg))
         return false;
     msg.protocol = 0;
     msg.fdFlags = 0;
@@ -236,16 +275,17 @@ bool parseClassic(const P &parts, QUserCanMsg &msg)
         msg.dataText.clear();
         return true;
     }
-    const int hexDlc = parts.length(5) == 1 ? hexDigit(parts.at(5, 0)) : -1;
+    const int hexDlc = base == Base::Hex && parts.length(5) == 1 ? hexDigit(parts.at(5, 0)) : -1;
     const int n = hexDlc >= 0 ? hexDlc : parts.toInt(5);
     const int m = n < 0 ? 0 : (n > 8 ? 8 : n);
     if (parts.size() - 6 < m)
+        return false;
+    if (!readData(parts, 6, m, base, msg.dataText))
         return false;
     if (hexDlc > 9)
         msg.lenText = QStringLiteral("8");
     else
         msg.lenText = parts.text(5);
-    msg.dataText = parts.join(6, m);
     return true;
 }
 
@@ -254,7 +294,7 @@ bool parseClassic(const P &parts, QUserCanMsg &msg)
 // field after the identifier is not the bit-rate switch (0 or 1): message
 // names never are a bare digit.
 template <class P>
-bool parseCanFd(const P &parts, QUserCanMsg &msg)
+bool parseCanFd(const P &parts, Base base, QUserCanMsg &msg)
 {
     // Channel, direction, identifier, bit-rate switch, error state, DLC and
     // length must all be there.
@@ -265,7 +305,7 @@ bool parseCanFd(const P &parts, QUserCanMsg &msg)
     int64_t ms;
     if (!readTime(parts, ms))
         return false;
-    if (!readId(parts, 4, msg))
+    if (!readId(parts, 4, base, msg))
         return false;
     const int k = parts.eq(5, "0") || parts.eq(5, "1") ? 5 : 6;
     if (parts.size() < k + 4)
@@ -273,6 +313,8 @@ bool parseCanFd(const P &parts, QUserCanMsg &msg)
     const int n = parts.toInt(k + 3);
     const int m = n < 0 ? 0 : (n > 64 ? 64 : n);
     if (parts.size() - (k + 4) < m)
+        return false;
+    if (!readData(parts, k + 4, m, base, msg.dataText))
         return false;
     const bool brs = parts.eq(k, "1");
     msg.remote = 0;
@@ -282,18 +324,17 @@ bool parseCanFd(const P &parts, QUserCanMsg &msg)
     msg.protocol = brs ? 2 : 1;
     msg.fdFlags = uint8_t((brs ? 0x01 : 0) | (parts.eq(k + 1, "1") ? 0x02 : 0));
     msg.lenText = parts.text(k + 3);
-    msg.dataText = parts.join(k + 4, m);
     return true;
 }
 
 template <class P>
-bool parseLine(const P &parts, QUserCanMsg &msg)
+bool parseLine(const P &parts, Base base, QUserCanMsg &msg)
 {
     if (parts.size() < 5)
         return false;
     if (parts.eq(1, "CANFD"))
-        return parseCanFd(parts, msg);
-    return parseClassic(parts, msg);
+        return parseCanFd(parts, base, msg);
+    return parseClassic(parts, base, msg);
 }
 
 // ---- line building ----
@@ -532,6 +573,7 @@ bool QUserAscFile::openForRead(const QString &name)
     m_in.reserve(2 * kReadChunk);
     m_inPos = 0;
     m_inEof = false;
+    m_decimal = false;
     return true;
 }
 
@@ -592,7 +634,11 @@ int QUserAscFile::fileReadPart(const QString &name, QList<QUserCanMsg> &frames, 
                 ++p;
             parts.items[parts.count++] = {s, int(p - s)};
         }
-        if (!parseLine(parts, msg))
+        if (parts.count >= 2 && parts.eq(0, "base")) {
+            m_decimal = parts.eq(1, "dec");
+            continue;
+        }
+        if (!parseLine(parts, m_decimal ? Base::Dec : Base::Hex, msg))
             continue;
         frames.append(msg);
         if (++count >= maxCount)
@@ -612,10 +658,10 @@ int QUserAscFile::fileRead(const QString &name, QList<QUserCanMsg> &frames)
 
 bool QUserAscFile::lineToCanMsg(const QStringList &parts, QUserCanMsg &msg)
 {
-    return parseClassic(ListParts{parts}, msg);
+    return parseClassic(ListParts{parts}, Base::Hex, msg);
 }
 
 bool QUserAscFile::lineToCanFdMsg(const QStringList &parts, QUserCanMsg &msg)
 {
-    return parseCanFd(ListParts{parts}, msg);
+    return parseCanFd(ListParts{parts}, Base::Hex, msg);
 }

@@ -68,4 +68,5 @@ private:
     QByteArray m_in;       // read buffer
     int m_inPos = 0;
     bool m_inEof = false;
+    bool m_decimal = false; // the file's "base dec" line: numbers of frame lines in decimal
 };

@@ -208,6 +208,61 @@ TEST_F(AscFile, ReaderRules)
     }
 }
 
+// A "base dec" line switches identifiers and data bytes to decimal until a
+// "base hex" line; a file opened again starts in hex.
+TEST_F(AscFile, DecimalBaseLines)
+{
+    struct Case {
+        const char *line;
+        const char *id; // nullptr: skipped
+        const char *data;
+    } cases[] = {
+        {"1.000000 1 291 Rx d 3 0 9 255", "00000123", "0009FF"},
+        {"1.000000 1 4294967295 Rx d 0", "ffffffff", ""},
+        {"1.000000 1 100x Tx r", "00000064", ""},
+        {"1.000000 CANFD 1 Rx 16 Name 0 0 2 2 10 11", "00000010", "0A0B"},
+        {"1.000000 1 4294967296 Rx d 0", nullptr, nullptr}, // beyond 32 bits
+        {"1.000000 1 1A Rx d 1 1", nullptr, nullptr},       // not decimal
+        {"1.000000 1 10 Rx d 1 256", nullptr, nullptr},     // not a byte
+        {"1.000000 1 10 Rx d 1 0A", nullptr, nullptr},
+        {"1.000000 1 10 Rx d 1 1000", nullptr, nullptr},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.line);
+        ASSERT_TRUE(tracetest::writeAll("d.asc", QByteArray("base dec  timestamps absolute\r\n") + c.line
+                                                      + "\r\nbase hex  timestamps absolute\r\n" + c.line + "\r\n"));
+        QUserAscFile f;
+        QList<QUserCanMsg> frames;
+        EXPECT_EQ(f.fileRead("d.asc", frames), 0);
+        f.close();
+        // The second copy of the line is read in hex.
+        QUserCanMsg hex;
+        const bool hexOk = QUserAscFile::lineToCanMsg(splitParts(c.line), hex) || QUserAscFile::lineToCanFdMsg(splitParts(c.line), hex);
+        const int n = (c.id ? 1 : 0) + (hexOk ? 1 : 0);
+        ASSERT_EQ(frames.size(), n);
+        if (c.id) {
+            EXPECT_EQ(frames[0].idText, c.id);
+            EXPECT_EQ(frames[0].dataText, c.data);
+        }
+        if (hexOk) {
+            EXPECT_EQ(frames.last().idText, hex.idText);
+            EXPECT_EQ(frames.last().dataText, hex.dataText);
+        }
+    }
+    // Opening another file starts in hex again.
+    ASSERT_TRUE(tracetest::writeAll("dec.asc", "base dec\r\n1.000000 1 16 Rx d 1 16\r\n"));
+    ASSERT_TRUE(tracetest::writeAll("hex.asc", "1.000000 1 16 Rx d 1 16\r\n"));
+    QUserAscFile f;
+    QList<QUserCanMsg> frames;
+    EXPECT_EQ(f.fileRead("dec.asc", frames), 0);
+    EXPECT_EQ(f.fileRead("hex.asc", frames), 0);
+    ASSERT_EQ(frames.size(), 2);
+    EXPECT_EQ(frames[0].idText, "00000010");
+    EXPECT_EQ(frames[0].dataText, "10");
+    EXPECT_EQ(frames[1].idText, "00000016");
+    EXPECT_EQ(frames[1].dataText, "16");
+}
+
 TEST_F(AscFile, WrittenFramesReadBackInBatches)
 {
     QList<QUserCanMsg> written;

@@ -144,7 +144,7 @@ TEST_F(OtherToolTraces, BatchesContinueAcrossSkippedEntries)
         const std::vector<Want> &want;
         QList<int> counts;
     } cases[] = {
-        {"all.asc", ascWant, {16, 9}},
+        {"all.asc", ascWant, {16, 15}},
         {"all.blf", blfWant, {16, 7}},
     };
     for (const Case &c : cases) {
