@@ -4,7 +4,8 @@
 // written as an application trigger followed by a CAN or CAN FD message
 // object; reading returns the frames of the CAN message objects (types 1 and
 // 86) and CAN FD message objects (types 100 and 101) and skips everything
-// else, error frames among it.
+// else, error frames among it. Frames read carry the CAN FD flag byte of a
+// frame to send (bit 0 bit-rate switch, bit 1 error-state indicator).
 
 #include "QUserCanMsg.h"
 
