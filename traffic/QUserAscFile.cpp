@@ -104,11 +104,8 @@ struct SpanParts {
         int v = 0;
         return readInt(items[i].p, items[i].n, v) ? v : 0;
     }
-    uint32_t hex(int i, int len) const
-    {
-        uint64_t v = 0;
-        return readUnsigned(items[i].p, len, 16, 0xFFFFFFFFull, v) ? uint32_t(v) : 0;
-    }
+    // Character k of part i (k within the part).
+    char at(int i, int k) const { return items[i].p[k]; }
     int length(int i) const { return items[i].n; }
     QString text(int i) const { return QString::fromLatin1(items[i].p, items[i].n); }
     QString join(int from, int n) const
@@ -144,11 +141,10 @@ struct ListParts {
         const int v = l[i].toInt(&ok, 10);
         return ok ? v : 0;
     }
-    uint32_t hex(int i, int len) const
+    char at(int i, int k) const
     {
-        bool ok = false;
-        const uint v = l[i].left(len).toUInt(&ok, 16);
-        return ok ? v : 0;
+        const ushort c = l[i].at(k).unicode();
+        return c < 0x80 ? char(c) : '\0';
     }
     int length(int i) const { return l[i].size(); }
     QString text(int i) const { return l[i]; }
@@ -162,6 +158,11 @@ struct ListParts {
 };
 
 const char kHexLower[] = "0123456789abcdef";
+const char kHexUpper[] = "0123456789ABCDEF";
+
+// How the numbers of the frame lines are written: the file's "base hex" or
+// "base dec" line says (hex until one says otherwise).
+enum class Base { Hex, Dec };
 
 template <class P>
 bool readTime(const P &parts, int64_t &ms)
@@ -173,39 +174,100 @@ bool readTime(const P &parts, int64_t &ms)
     return true;
 }
 
-template <class P>
-void readId(const P &parts, int i, QUserCanMsg &msg)
+inline int hexDigit(char c)
 {
-    uint32_t v;
-    if (parts.indexOf(i, 'x') >= 0) {
-        msg.extended = 1;
-        v = parts.hex(i, parts.length(i) - 1);
-    } else {
-        msg.extended = 0;
-        v = parts.hex(i, parts.length(i));
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// The identifier field: hex (or decimal) digits, "x" after them for an
+// extended frame. Anything else ("ErrorFrame", statistics and other events
+// in the place of the identifier) is no frame. The value must fit 32 bits.
+template <class P>
+bool readId(const P &parts, int i, Base base, QUserCanMsg &msg)
+{
+    int n = parts.length(i);
+    const char last = n > 0 ? parts.at(i, n - 1) : '\0';
+    const bool ext = last == 'x' || last == 'X';
+    if (ext)
+        --n;
+    if (n <= 0)
+        return false;
+    uint64_t v = 0;
+    const int radix = base == Base::Dec ? 10 : 16;
+    for (int k = 0; k < n; ++k) {
+        const int d = hexDigit(parts.at(i, k));
+        if (d < 0 || d >= radix)
+            return false;
+        v = v * uint64_t(radix) + uint64_t(d);
+        if (v > 0xFFFFFFFFu)
+            return false;
     }
+    msg.extended = ext ? 1 : 0;
     QString id(8, Qt::Uninitialized);
     QChar *d = id.data();
     for (int k = 7; k >= 0; --k)
         d[7 - k] = QChar(kHexLower[(v >> (4 * k)) & 0xF]);
     msg.idText = id;
+    return true;
 }
 
+// The data bytes as hex digits without separators: hex parts unchanged,
+// decimal parts (0 to 255) converted. False when a decimal part is none.
 template <class P>
-bool parseClassic(const P &parts, QUserCanMsg &msg)
+bool readData(const P &parts, int from, int count, Base base, QString &out)
 {
-    if (parts.size() < 6)
+    if (base == Base::Hex) {
+        out = parts.join(from, count);
+        return true;
+    }
+    QString s(2 * count, Qt::Uninitialized);
+    QChar *d = s.data();
+    for (int k = 0; k < count; ++k) {
+        const int n = parts.length(from + k);
+        if (n < 1 || n > 3)
+            return false;
+        int v = 0;
+        for (int j = 0; j < n; ++j) {
+            const char c = parts.at(from + k, j);
+            if (c < '0' || c > '9')
+                return false;
+            v = v * 10 + (c - '0');
+        }
+        if (v > 255)
+            return false;
+        *d++ = QChar(kHexUpper[v >> 4]);
+        *d++ = QChar(kHexUpper[v & 0xF]);
+    }
+    out = s;
+    return true;
+}
+
+// Classic line: <time> <channel> <id> <dir> d <dlc> <data...> [more fields],
+// or a remote frame <time> <channel> <id> <dir> r [<dlc> ...]. The DLC of a
+// "base hex" file is one hex digit; 9 to F stand for 8 bytes in classic CAN.
+template <class P>
+bool parseClassic(const P &parts, Base base, QUserCanMsg &msg)
+{
+    if (parts.size() < 5)
         return false;
     const bool remote = parts.eq(4, "r");
-    if (!remote && !parts.eq(4, "d"))
+    if (!remote && (!parts.eq(4, "d") || parts.size() < 6))
         return false;
-    msg.protocol = 0;
     int64_t ms;
     if (!readTime(parts, ms))
         return false;
+    if (!readId(parts, 2, base, msg))
+        return false;
+    msg.protocol = 0;
+    msg.fdFlags = 0;
     msg.hostTime = ms;
     msg.channel = uint8_t(parts.toInt(1) - 1);
-    readId(parts, 2, msg);
     msg.direction = parts.eq(3, "Rx") ? 0 : 1;
     msg.remote = remote ? 1 : 0;
     if (remote) {
@@ -213,17 +275,26 @@ bool parseClassic(const P &parts, QUserCanMsg &msg)
         msg.dataText.clear();
         return true;
     }
-    const int n = parts.toInt(5);
+    const int hexDlc = base == Base::Hex && parts.length(5) == 1 ? hexDigit(parts.at(5, 0)) : -1;
+    const int n = hexDlc >= 0 ? hexDlc : parts.toInt(5);
     const int m = n < 0 ? 0 : (n > 8 ? 8 : n);
     if (parts.size() - 6 < m)
         return false;
-    msg.lenText = parts.text(5);
-    msg.dataText = parts.join(6, m);
+    if (!readData(parts, 6, m, base, msg.dataText))
+        return false;
+    if (hexDlc > 9)
+        msg.lenText = QStringLiteral("8");
+    else
+        msg.lenText = parts.text(5);
     return true;
 }
 
+// CAN FD line: <time> CANFD <channel> <dir> <id> [<symbolic name>] <brs>
+// <esi> <dlc> <length> <data...> [more fields]. A name is there when the
+// field after the identifier is not the bit-rate switch (0 or 1): message
+// names never are a bare digit.
 template <class P>
-bool parseCanFd(const P &parts, QUserCanMsg &msg)
+bool parseCanFd(const P &parts, Base base, QUserCanMsg &msg)
 {
     // Channel, direction, identifier, bit-rate switch, error state, DLC and
     // length must all be there.
@@ -234,29 +305,36 @@ bool parseCanFd(const P &parts, QUserCanMsg &msg)
     int64_t ms;
     if (!readTime(parts, ms))
         return false;
+    if (!readId(parts, 4, base, msg))
+        return false;
+    const int k = parts.eq(5, "0") || parts.eq(5, "1") ? 5 : 6;
+    if (parts.size() < k + 4)
+        return false;
+    const int n = parts.toInt(k + 3);
+    const int m = n < 0 ? 0 : (n > 64 ? 64 : n);
+    if (parts.size() - (k + 4) < m)
+        return false;
+    if (!readData(parts, k + 4, m, base, msg.dataText))
+        return false;
+    const bool brs = parts.eq(k, "1");
     msg.remote = 0;
     msg.hostTime = ms;
     msg.channel = uint8_t(parts.toInt(2) - 1);
     msg.direction = parts.eq(3, "Rx") ? 0 : 1;
-    readId(parts, 4, msg);
-    msg.protocol = parts.eq(5, "1") ? 2 : 1;
-    const int n = parts.toInt(8);
-    const int m = n < 0 ? 0 : (n > 64 ? 64 : n);
-    if (parts.size() - 9 < m)
-        return false;
-    msg.lenText = parts.text(8);
-    msg.dataText = parts.join(9, m);
+    msg.protocol = brs ? 2 : 1;
+    msg.fdFlags = uint8_t((brs ? 0x01 : 0) | (parts.eq(k + 1, "1") ? 0x02 : 0));
+    msg.lenText = parts.text(k + 3);
     return true;
 }
 
 template <class P>
-bool parseLine(const P &parts, QUserCanMsg &msg)
+bool parseLine(const P &parts, Base base, QUserCanMsg &msg)
 {
-    if (parts.size() < 6)
+    if (parts.size() < 5)
         return false;
     if (parts.eq(1, "CANFD"))
-        return parseCanFd(parts, msg);
-    return parseClassic(parts, msg);
+        return parseCanFd(parts, base, msg);
+    return parseClassic(parts, base, msg);
 }
 
 // ---- line building ----
@@ -495,6 +573,7 @@ bool QUserAscFile::openForRead(const QString &name)
     m_in.reserve(2 * kReadChunk);
     m_inPos = 0;
     m_inEof = false;
+    m_decimal = false;
     return true;
 }
 
@@ -555,7 +634,11 @@ int QUserAscFile::fileReadPart(const QString &name, QList<QUserCanMsg> &frames, 
                 ++p;
             parts.items[parts.count++] = {s, int(p - s)};
         }
-        if (!parseLine(parts, msg))
+        if (parts.count >= 2 && parts.eq(0, "base")) {
+            m_decimal = parts.eq(1, "dec");
+            continue;
+        }
+        if (!parseLine(parts, m_decimal ? Base::Dec : Base::Hex, msg))
             continue;
         frames.append(msg);
         if (++count >= maxCount)
@@ -575,10 +658,10 @@ int QUserAscFile::fileRead(const QString &name, QList<QUserCanMsg> &frames)
 
 bool QUserAscFile::lineToCanMsg(const QStringList &parts, QUserCanMsg &msg)
 {
-    return parseClassic(ListParts{parts}, msg);
+    return parseClassic(ListParts{parts}, Base::Hex, msg);
 }
 
 bool QUserAscFile::lineToCanFdMsg(const QStringList &parts, QUserCanMsg &msg)
 {
-    return parseCanFd(ListParts{parts}, msg);
+    return parseCanFd(ListParts{parts}, Base::Hex, msg);
 }

@@ -2,6 +2,9 @@
 // ASC trace files: one text line per classic or CAN FD frame. The writer lays
 // out every line with fixed blank fill; the reader takes the frame lines of
 // such files (ours and other tools') and skips everything else.
+// Frames read carry, like those read from BLF, the CAN FD flag byte of a
+// frame to send (bit 0 bit-rate switch, bit 1 error-state indicator), so
+// that playback sends them as recorded.
 
 #include "QUserCanMsg.h"
 
@@ -68,4 +71,5 @@ private:
     QByteArray m_in;       // read buffer
     int m_inPos = 0;
     bool m_inEof = false;
+    bool m_decimal = false; // the file's "base dec" line: numbers of frame lines in decimal
 };

@@ -20,6 +20,17 @@ constexpr uint32_t kAccessRead = 0x80000000u;
 constexpr uint32_t kTypeCanMessage = 1;
 constexpr uint32_t kTypeAppTrigger = 5;
 constexpr uint32_t kTypeCanFdMessage = 100;
+constexpr uint32_t kTypeCanMessage2 = 86;
+constexpr uint32_t kTypeCanFdMessage64 = 101;
+// Identifier word of every frame object: 29 identifier bits, bit 31 the
+// extended flag; bits 29 and 30 are not part of the identifier.
+constexpr uint32_t kIdBits = 0x1FFFFFFFu;
+constexpr uint32_t kIdExtended = 0x80000000u;
+// Flags of the CAN FD message 64 object.
+constexpr uint32_t kFd64Remote = 0x0010;
+constexpr uint32_t kFd64Edl = 0x1000;
+constexpr uint32_t kFd64Brs = 0x2000;
+constexpr uint32_t kFd64Esi = 0x4000;
 constexpr uint32_t kFlagTimeTenMics = 1;
 constexpr uint32_t kFlagTimeNanos = 2;
 constexpr int kFlushEvery = 100;
@@ -96,6 +107,16 @@ uint8_t flagsField(const QUserCanMsg &msg)
 {
     return uint8_t((msg.remote ? 0x80 : 0) | (msg.direction ? 1 : 0));
 }
+
+void readIdField(uint32_t id, QUserCanMsg &msg)
+{
+    msg.extended = (id & kIdExtended) ? 1 : 0;
+    msg.idText = idToText(id & kIdBits);
+}
+
+// CAN FD flag byte of a frame read back: bit 0 bit-rate switch, bit 1
+// error-state indicator.
+uint8_t fdFlagsOf(bool brs, bool esi) { return uint8_t((brs ? 0x01 : 0) | (esi ? 0x02 : 0)); }
 
 int64_t hostTimeOf(const BlfObjectHeader &h)
 {
@@ -325,29 +346,36 @@ int QUserBlfFile::readObjects(QList<QUserCanMsg> &frames, int maxCount)
     QUserCanMsg msg;
     int count = 0;
     uint8_t base[16];
-    // Type 1 and type 100 objects are read into their own layouts.
+    // Frame objects are read into their own layouts; types 1 and 86 share
+    // everything a frame needs.
     union {
-        BlfCanMessage can;
+        BlfCanMessage2 can;
         BlfCanFdMessage fd;
+        BlfCanFdMessage64 fd64;
     } obj;
     while (m_api->peek(m_handle, base)) {
         uint32_t type;
         std::memcpy(&type, base + 12, 4);
-        if (type == kTypeCanMessage) {
+        if (type == kTypeCanMessage || type == kTypeCanMessage2) {
             std::memcpy(&obj.can, base, 16);
-            if (!m_api->readSecure(m_handle, &obj.can, sizeof obj.can))
+            const size_t size = type == kTypeCanMessage ? sizeof(BlfCanMessage) : sizeof(BlfCanMessage2);
+            if (!m_api->readSecure(m_handle, &obj.can, size))
                 break;
-            const BlfCanMessage &c = obj.can;
+            const BlfCanMessage2 &c = obj.can;
             const int n = c.dlc > 8 ? 8 : c.dlc;
             msg.lenText = lengthText(n);
             msg.channel = uint8_t(uint8_t(c.channel) - 1);
             msg.hostTime = hostTimeOf(c.header);
             msg.protocol = 0;
+            msg.fdFlags = 0;
             msg.direction = (c.flags & 0x0F) ? 1 : 0;
             msg.remote = (c.flags & 0x80) ? 1 : 0;
-            msg.extended = (c.id & 0x80000000u) ? 1 : 0;
-            msg.idText = idToText(c.id & 0x7FFFFFFFu);
-            msg.dataText = bytesToHex(c.data, n);
+            readIdField(c.id, msg);
+            // A remote frame has a DLC but no data.
+            if (msg.remote)
+                msg.dataText.clear();
+            else
+                msg.dataText = bytesToHex(c.data, n);
         } else if (type == kTypeCanFdMessage) {
             std::memcpy(&obj.fd, base, 16);
             if (!m_api->readSecure(m_handle, &obj.fd, sizeof obj.fd))
@@ -357,12 +385,38 @@ int QUserBlfFile::readObjects(QList<QUserCanMsg> &frames, int maxCount)
             msg.lenText = lengthText(n);
             msg.remote = 0;
             msg.protocol = (c.canFdFlags & 0x02) ? 2 : 1;
+            msg.fdFlags = fdFlagsOf(c.canFdFlags & 0x02, c.canFdFlags & 0x04);
             msg.channel = uint8_t(uint8_t(c.channel) - 1);
             msg.hostTime = hostTimeOf(c.header);
             msg.direction = (c.flags & 0x0F) ? 1 : 0;
-            msg.extended = (c.id & 0x80000000u) ? 1 : 0;
-            msg.idText = idToText(c.id & 0x7FFFFFFFu);
+            readIdField(c.id, msg);
             msg.dataText = bytesToHex(c.data, n);
+        } else if (type == kTypeCanFdMessage64) {
+            std::memcpy(&obj.fd64, base, 16);
+            if (!m_api->readSecure(m_handle, &obj.fd64, sizeof obj.fd64))
+                break;
+            BlfCanFdMessage64 &c = obj.fd64;
+            // Without EDL the object holds a classic frame (of a CAN FD
+            // channel): up to 8 bytes, and it may be a remote frame.
+            const bool fd = c.flags & kFd64Edl;
+            const int n = fd ? tracetext::lengthOfDlc(c.dlc) : (c.dlc > 8 ? 8 : c.dlc);
+            msg.lenText = lengthText(n);
+            msg.remote = !fd && (c.flags & kFd64Remote) ? 1 : 0;
+            msg.protocol = fd ? ((c.flags & kFd64Brs) ? 2 : 1) : 0;
+            msg.fdFlags = fd ? fdFlagsOf(c.flags & kFd64Brs, c.flags & kFd64Esi) : 0;
+            msg.channel = uint8_t(c.channel - 1);
+            msg.hostTime = hostTimeOf(c.header);
+            msg.direction = c.dir ? 1 : 0;
+            readIdField(c.id, msg);
+            if (msg.remote) {
+                msg.dataText.clear();
+            } else {
+                // Bytes past the valid ones are not the frame's (extended
+                // frame data may follow them): zero.
+                if (c.validDataBytes < n)
+                    std::memset(c.data + c.validDataBytes, 0, size_t(n - c.validDataBytes));
+                msg.dataText = bytesToHex(c.data, n);
+            }
         } else {
             if (!m_api->skip(m_handle, base))
                 break;

@@ -2,8 +2,10 @@
 // BLF trace files through the binlog library (binlog.dll; libbinlog.so here),
 // loaded at run time by file name from next to the program. Each frame is
 // written as an application trigger followed by a CAN or CAN FD message
-// object; reading returns the CAN and CAN FD message objects and skips
-// everything else.
+// object; reading returns the frames of the CAN message objects (types 1 and
+// 86) and CAN FD message objects (types 100 and 101) and skips everything
+// else, error frames among it. Frames read carry the CAN FD flag byte of a
+// frame to send (bit 0 bit-rate switch, bit 1 error-state indicator).
 
 #include "QUserCanMsg.h"
 
@@ -60,12 +62,51 @@ struct BlfCanFdMessage {
     uint8_t data[64];
     uint32_t fill;
 };
+
+// Read only: the objects current tools record classic and CAN FD frames in.
+// CAN message with frame length and bit count (type 86).
+struct BlfCanMessage2 {
+    BlfObjectHeader header;
+    uint16_t channel;
+    uint8_t flags; // as in BlfCanMessage
+    uint8_t dlc;
+    uint32_t id;   // bit 31 extended
+    uint8_t data[8];
+    uint32_t frameLength; // ns
+    uint8_t bitCount;
+    uint8_t reserved1;
+    uint16_t reserved2;
+};
+
+// CAN FD message with up to 64 data bytes (type 101). Writers may store only
+// the valid data bytes, and extended frame data may follow them.
+struct BlfCanFdMessage64 {
+    BlfObjectHeader header;
+    uint8_t channel;
+    uint8_t dlc;            // DLC code 0-15
+    uint8_t validDataBytes;
+    uint8_t txCount;
+    uint32_t id;            // bit 31 extended
+    uint32_t frameLength;   // ns
+    uint32_t flags;         // bit 4 remote, bit 12 EDL, bit 13 BRS, bit 14 ESI
+    uint32_t btrCfgArb;
+    uint32_t btrCfgData;
+    uint32_t timeOffsetBrsNs;
+    uint32_t timeOffsetCrcDelNs;
+    uint16_t bitCount;
+    uint8_t dir;            // 0 Rx, 1 Tx, 2 Tx request
+    uint8_t extDataOffset;
+    uint32_t crc;
+    uint8_t data[64];
+};
 #pragma pack(pop)
 
 static_assert(sizeof(BlfObjectHeader) == 32, "object header layout");
 static_assert(sizeof(BlfAppTrigger) == 56, "application trigger layout");
 static_assert(sizeof(BlfCanMessage) == 48, "CAN message layout");
 static_assert(sizeof(BlfCanFdMessage) == 120, "CAN FD message layout");
+static_assert(sizeof(BlfCanMessage2) == 56, "CAN message 2 layout");
+static_assert(sizeof(BlfCanFdMessage64) == 136, "CAN FD message 64 layout");
 
 class QUserBlfFile
 {

@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const QByteArray &line : lines) {
         const QStringList parts = QString::fromLatin1(line).simplified().split(QLatin1Char(' '));
         QUserCanMsg msg;
-        if (parts.size() >= 6) {
+        if (parts.size() >= 5) {
             if (parts[1] == QLatin1String("CANFD"))
                 QUserAscFile::lineToCanFdMsg(parts, msg);
             else

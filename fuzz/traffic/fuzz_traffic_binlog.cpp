@@ -18,7 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!reader.open(f))
         return 0;
     uint8_t base[16];
-    const size_t sizes[] = {32, 48, 120, 56, 200};
+    // Buffers of the frame objects' sizes (types 1, 100, 86, 101), of a
+    // header alone, and larger than any of them.
+    const size_t sizes[] = {32, 48, 120, 56, 136, 200};
     std::vector<uint8_t> buf;
     for (unsigned step = 0; step < 100000 && reader.peek(base); ++step) {
         const uint8_t pick = data[step % size];
@@ -27,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 break;
             continue;
         }
-        buf.assign(sizes[pick % 5], 0);
+        buf.assign(sizes[(pick / 3) % 6], 0);
         std::memcpy(buf.data(), base, 16);
         if (!reader.read(buf.data(), buf.size()))
             break;

@@ -50,6 +50,7 @@ def as_json(msg, t0):
         "err": bool(msg.is_error_frame),
         "fd": bool(msg.is_fd),
         "brs": bool(msg.bitrate_switch),
+        "esi": bool(msg.error_state_indicator),
         "len": len(msg.data) if not msg.is_remote_frame else 0,
         "dlc": msg.dlc,
         "data": bytes(msg.data).hex().upper(),

@@ -129,6 +129,7 @@ TEST_F(AscFile, ReaderRules)
         int ext = 0, dir = 0, remote = 0, protocol = 0;
         const char *len = "";
         const char *data = "";
+        int fdFlags = 0;
     } cases[] = {
         {"1.500000 1 7ff Rx d 2 AA BB", true, 1500, 0, "000007ff", 0, 0, 0, 0, "2", "AABB"},
         {"0.000000 1 100 Rx d 8 01 02", false},
@@ -140,11 +141,42 @@ TEST_F(AscFile, ReaderRules)
         {"date Wed December 9 22:05:03 2026", false},
         {"   0.500000 CANFD   2 Tx   18FF0001x                                   1 0 9 12 00 01 02 03 04 05 06 07 08 09 0A 0B"
          "        0    0     3000        0        0        0        0        0",
-         true, 500, 1, "18ff0001", 1, 1, 0, 2, "12", "000102030405060708090A0B"},
+         true, 500, 1, "18ff0001", 1, 1, 0, 2, "12", "000102030405060708090A0B", 1},
         {"1.0 CANFD 1 Rx 123 0 0 9 12 00 01", false},
         {"1.0 CANFD 1 Rx 123 0 0 9", false}, // too few parts for a CAN FD line
         {"1.0 CANFD 1 Xx 123 0 0 9 0", false},
         {"1.0 CANFD 1 Rx 123 0 0 0 0", true, 1000, 0, "00000123", 0, 0, 0, 1, "0", ""},
+        // Other tools' lines. CAN FD with a symbolic message name between the
+        // identifier and the bit-rate switch; the error-state indicator.
+        {"0.500000 CANFD 1 Rx 1A3 EngineData 1 0 9 12 00 01 02 03 04 05 06 07 08 09 0A 0B 130000 130 3000 1fa4b 0 0 0 0", true, 500, 0,
+         "000001a3", 0, 0, 0, 2, "12", "000102030405060708090A0B", 1},
+        {"0.500000 CANFD 2 Tx 10x Diag_1 0 1 2 2 AB CD", true, 500, 1, "00000010", 1, 1, 0, 1, "2", "ABCD", 2},
+        {"0.500000 CANFD 2 Tx 10x 0 1 2 2 AB CD", true, 500, 1, "00000010", 1, 1, 0, 1, "2", "ABCD", 2},
+        {"0.500000 CANFD 1 Rx 11 1 1 1 1 EE", true, 500, 0, "00000011", 0, 0, 0, 2, "1", "EE", 3},
+        {"0.500000 CANFD 1 Rx 1A3 EngineData 1 0 9 12 00 01", false},
+        {"0.500000 CANFD 1 Rx 1A3 EngineData 1 0 9", false},
+        // A hex DLC of a classic line: 9 stays, A to F are 8 bytes; a longer
+        // field is a decimal length.
+        {"1.0 1 100 Rx d D 01 02 03 04 05 06 07 08", true, 1000, 0, "00000100", 0, 0, 0, 0, "8", "0102030405060708"},
+        {"1.0 1 100 Rx d a 01 02 03 04 05 06 07 08 Length = 1 BitCount = 2", true, 1000, 0, "00000100", 0, 0, 0, 0, "8",
+         "0102030405060708"},
+        {"1.0 1 100 Rx d F 01 02", false},
+        {"1.0 1 100 Rx d 10 01 02 03 04 05 06 07 08", true, 1000, 0, "00000100", 0, 0, 0, 0, "10", "0102030405060708"},
+        // Error frames and other events where the identifier stands.
+        {"0.014 CANFD 1 Rx ErrorFrame Stuff 0 0 0 0 0 0 1 0 8 8 01 02 03 04 05 06 07 08 0 0 3000 0 0 0 0 0", false},
+        {"0.015 CANFD 2 Tx ErrorFrame 0 0 8 8 01 02 03 04 05 06 07 08", false},
+        {"0.016 1 ErrorFrame Rx d 0", false},
+        {"1.0 1 GHI Rx d 1 00", false},
+        {"1.0 1 0x100 Rx d 1 00", false},
+        {"1.0 1 x Rx d 1 00", false},
+        {"1.0 1 123456789 Rx d 1 00", false}, // beyond 32 bits
+        {"1.0 1 0000000000123 Rx d 1 00", true, 1000, 0, "00000123", 0, 0, 0, 0, "1", "00"},
+        {"1.0 1 1fX Rx d 0", true, 1000, 0, "0000001f", 1, 0, 0, 0, "0", ""},
+        // A remote frame without its DLC.
+        {"0.030000 1 55 Rx r", true, 30, 0, "00000055", 0, 0, 1, 0, "0", ""},
+        {"0.030000 2 1ABx Tx r", true, 30, 1, "000001ab", 1, 1, 1, 0, "0", ""},
+        {"0.030000 1 55 Rx d", false},
+        {"0.030000 1 55 Rx", false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.line);
@@ -156,7 +188,7 @@ TEST_F(AscFile, ReaderRules)
         // The list parsers give the same answer as the file reader.
         QUserCanMsg m;
         const QStringList parts = splitParts(c.line);
-        const bool listOk = parts.size() >= 6
+        const bool listOk = parts.size() >= 5
             && (parts[1] == "CANFD" ? QUserAscFile::lineToCanFdMsg(parts, m) : QUserAscFile::lineToCanMsg(parts, m));
         EXPECT_EQ(listOk, c.accepted);
         if (!c.accepted)
@@ -171,8 +203,64 @@ TEST_F(AscFile, ReaderRules)
             EXPECT_EQ(r.protocol, c.protocol);
             EXPECT_EQ(r.lenText, c.len);
             EXPECT_EQ(r.dataText, c.data);
+            EXPECT_EQ(r.fdFlags, c.fdFlags);
         }
     }
+}
+
+// A "base dec" line switches identifiers and data bytes to decimal until a
+// "base hex" line; a file opened again starts in hex.
+TEST_F(AscFile, DecimalBaseLines)
+{
+    struct Case {
+        const char *line;
+        const char *id; // nullptr: skipped
+        const char *data;
+    } cases[] = {
+        {"1.000000 1 291 Rx d 3 0 9 255", "00000123", "0009FF"},
+        {"1.000000 1 4294967295 Rx d 0", "ffffffff", ""},
+        {"1.000000 1 100x Tx r", "00000064", ""},
+        {"1.000000 CANFD 1 Rx 16 Name 0 0 2 2 10 11", "00000010", "0A0B"},
+        {"1.000000 1 4294967296 Rx d 0", nullptr, nullptr}, // beyond 32 bits
+        {"1.000000 1 1A Rx d 1 1", nullptr, nullptr},       // not decimal
+        {"1.000000 1 10 Rx d 1 256", nullptr, nullptr},     // not a byte
+        {"1.000000 1 10 Rx d 1 0A", nullptr, nullptr},
+        {"1.000000 1 10 Rx d 1 1000", nullptr, nullptr},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.line);
+        ASSERT_TRUE(tracetest::writeAll("d.asc", QByteArray("base dec  timestamps absolute\r\n") + c.line
+                                                      + "\r\nbase hex  timestamps absolute\r\n" + c.line + "\r\n"));
+        QUserAscFile f;
+        QList<QUserCanMsg> frames;
+        EXPECT_EQ(f.fileRead("d.asc", frames), 0);
+        f.close();
+        // The second copy of the line is read in hex.
+        QUserCanMsg hex;
+        const bool hexOk = QUserAscFile::lineToCanMsg(splitParts(c.line), hex) || QUserAscFile::lineToCanFdMsg(splitParts(c.line), hex);
+        const int n = (c.id ? 1 : 0) + (hexOk ? 1 : 0);
+        ASSERT_EQ(frames.size(), n);
+        if (c.id) {
+            EXPECT_EQ(frames[0].idText, c.id);
+            EXPECT_EQ(frames[0].dataText, c.data);
+        }
+        if (hexOk) {
+            EXPECT_EQ(frames.last().idText, hex.idText);
+            EXPECT_EQ(frames.last().dataText, hex.dataText);
+        }
+    }
+    // Opening another file starts in hex again.
+    ASSERT_TRUE(tracetest::writeAll("dec.asc", "base dec\r\n1.000000 1 16 Rx d 1 16\r\n"));
+    ASSERT_TRUE(tracetest::writeAll("hex.asc", "1.000000 1 16 Rx d 1 16\r\n"));
+    QUserAscFile f;
+    QList<QUserCanMsg> frames;
+    EXPECT_EQ(f.fileRead("dec.asc", frames), 0);
+    EXPECT_EQ(f.fileRead("hex.asc", frames), 0);
+    ASSERT_EQ(frames.size(), 2);
+    EXPECT_EQ(frames[0].idText, "00000010");
+    EXPECT_EQ(frames[0].dataText, "10");
+    EXPECT_EQ(frames[1].idText, "00000016");
+    EXPECT_EQ(frames[1].dataText, "16");
 }
 
 TEST_F(AscFile, WrittenFramesReadBackInBatches)

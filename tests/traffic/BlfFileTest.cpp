@@ -2,6 +2,7 @@
 // the reader makes of them and of other tools' objects, and failures.
 
 #include "../binlog/BlfCraft.h"
+#include "OtherToolsFixtures.h"
 #include "QUserBlfFile.h"
 #include "TempWorkDir.h"
 #include "TraceSupport.h"
@@ -282,4 +283,90 @@ TEST_F(BlfFile, FailuresAreReported)
         }
     }
     EXPECT_TRUE(log.contains("binlogLib Unload..."));
+}
+
+// Objects of current tools at the edges of their layouts, held against the
+// frames they stand for. python-can keeps only the bytes present of a CAN FD
+// message whose valid bytes fall short of its DLC, so these are not compared
+// with it.
+TEST_F(BlfFile, ReaderTakesEdgesOfCurrentToolsObjects)
+{
+    using namespace othertools;
+    Fd64 shortValid; // DLC 9 (12 bytes), only 4 valid, extended frame data behind them
+    shortValid.dlc = 9;
+    shortValid.valid = 4;
+    shortValid.id = 0x10;
+    shortValid.flags = 0x1000;
+    shortValid.data = {0x01, 0x02, 0x03, 0x04};
+    shortValid.extData = craft::Bytes(16, 0xEE);
+    Fd64 bigDlc; // a DLC code above 15 counts as 64 bytes
+    bigDlc.dlc = 20;
+    bigDlc.valid = 64;
+    bigDlc.id = 0x11;
+    bigDlc.flags = 0x1000;
+    bigDlc.data = craft::Bytes(64, 0x5A);
+    // A type-101 object cut off before its flags: what is missing reads as 0,
+    // a classic frame of one zero byte.
+    Fd64 small;
+    small.dlc = 1;
+    small.valid = 1;
+    small.id = 0x12;
+    craft::Bytes truncated = canFdMessage64(ms(4), small);
+    truncated.resize(32 + 12);
+    craft::put32(truncated, 8, uint32_t(truncated.size()));
+    Fd64 v2;
+    v2.dlc = 2;
+    v2.valid = 2;
+    v2.id = 0x13;
+    v2.flags = 0x3000;
+    v2.data = {0xC1, 0xC2};
+    craft::Bytes v2obj = canFdMessage64(ms(5), v2);
+    {
+        // Same object behind a 40-byte version-2 header.
+        craft::Bytes body(v2obj.begin() + 32, v2obj.end());
+        v2obj = craft::object(101, ms(5), body, 2);
+    }
+    const std::vector<craft::Bytes> objects = {
+        canFdMessage64(ms(1), shortValid),
+        canFdMessage64(ms(2), bigDlc),
+        truncated,
+        v2obj,
+        // A remote CAN message carries no data, whatever its data bytes hold.
+        canMessage(ms(6), 1, 0x80, 4, 0x14, {0x99, 0x99, 0x99, 0x99}),
+        canMessage2(ms(7), 1, 0x80, 8, 0x15, {0x99, 0x99}),
+        // CAN FD message (type 100) with EDL and ESI, no BRS.
+        canFdMessage(ms(8), 2, 0x01, 1, 0x16, 0x05, 1, {0x77}),
+        // CAN message after a CAN FD one: no CAN FD flags left over.
+        canMessage(ms(9), 1, 0x00, 1, 0x17, {0x78}),
+    };
+    const std::vector<Want> want = {
+        {"00000010 ", 0, 0, 1, 0, "12", "010203040000000000000000", 0, 0, 1},
+        {"00000011 ", 0, 0, 1, 0, "64", "", 0, 0, 2}, // data: 64 times 5A, below
+        {"00000012 ", 0, 0, 0, 0, "1", "00", 0, 0, 4},
+        {"00000013 ", 0, 0, 2, 1, "2", "C1C2", 0, 0, 5},
+        {"00000014 ", 0, 1, 0, 0, "4", "", 0, 0, 6},
+        {"00000015 ", 0, 1, 0, 0, "8", "", 0, 0, 7},
+        {"00000016 ", 0, 0, 1, 2, "1", "77", 1, 1, 8},
+        {"00000017 ", 0, 0, 0, 0, "1", "78", 0, 0, 9},
+    };
+    const QString bigData = QString("5A").repeated(64);
+    ASSERT_TRUE(craft::writeFile("edges.blf", craft::file(objects, true, 100)));
+    QUserBlfFile r;
+    QList<QUserCanMsg> back;
+    ASSERT_EQ(r.fileRead("edges.blf", back), 0);
+    ASSERT_EQ(size_t(back.size()), want.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+        SCOPED_TRACE(i);
+        const QUserCanMsg &m = back[int(i)];
+        EXPECT_EQ(m.idText, QString(want[i].id));
+        EXPECT_EQ(m.extended, want[i].ext);
+        EXPECT_EQ(m.remote, want[i].remote);
+        EXPECT_EQ(m.protocol, want[i].protocol);
+        EXPECT_EQ(m.fdFlags, want[i].fdFlags);
+        EXPECT_EQ(m.lenText, QString(want[i].len));
+        EXPECT_EQ(m.dataText, i == 1 ? bigData : QString(want[i].data));
+        EXPECT_EQ(m.direction, want[i].dir);
+        EXPECT_EQ(m.channel, want[i].channel);
+        EXPECT_EQ(m.hostTime, want[i].ms);
+    }
 }
