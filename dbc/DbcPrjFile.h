@@ -39,6 +39,7 @@ public:
 
     void setDbcFilePath(const QString &path);
     void getDbcFilePath(QString &path) const;
+    QString dbcFilePath() const { return dbcPath; }
 
     // Empties both lists.
     void clear();
