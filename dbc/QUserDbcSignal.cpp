@@ -1,0 +1,22 @@
+#include "QUserDbcSignal.h"
+
+bool QUserDbcSignal::isRawInRange() const
+{
+    if (nLen >= 64)
+        return true;
+    if (nLen == 0)
+        return nRawValue == 0;
+    if (isSigned) {
+        const qint64 half = qint64(1) << (nLen - 1);
+        return nRawValue >= -half && nRawValue < half;
+    }
+    return nRawValue >= 0 && quint64(nRawValue) < (quint64(1) << nLen);
+}
+
+bool QUserDbcSignal::isValid() const
+{
+    // Written as an inclusive range test so that a NaN value is out of range.
+    if (!(nMin <= nPhysicalValue && nPhysicalValue <= nMax))
+        return false;
+    return isRawInRange();
+}
