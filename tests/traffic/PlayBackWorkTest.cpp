@@ -395,6 +395,44 @@ TEST_F(PlayBackWork, StopInTheMiddleEndsAtOnce)
     EXPECT_EQ(rig.sent.size(), sent.size());
 }
 
+// CAN FD frames keep their bit-rate switch on the bus: the trace readers
+// give it as protocol 2 only, and the device sends it from the CAN FD flag
+// byte, which the replay sets from the protocol.
+TEST_F(PlayBackWork, BitRateSwitchKeptOnReplay)
+{
+    SimRig rig;
+    REQUIRE_SIM(rig, true);
+    ASSERT_TRUE(QDir().mkpath("cache"));
+    {
+        QFClassUserCanMsg c;
+        ASSERT_TRUE(c.open(false, cachePath()));
+        for (int i = 0; i < 6; ++i) {
+            QUserCanMsg m = classicFrame(i);
+            m.protocol = uint8_t(1 + i % 2);
+            m.fdFlags = 0;
+            m.lenText = "12";
+            m.dataText = "0102030405060708090A0B0C";
+            ASSERT_TRUE(c.appendMsg(m));
+        }
+    }
+    WorkerRig w;
+    w.p.cachePath = cachePath();
+    w.p.recordCount = 6;
+    w.p.step = 6;
+    w.p.interval = 1;
+    w.p.devId = SimRig::tx();
+    w.p.devAdapter = &rig.reg;
+    ASSERT_TRUE(w.run(QUserPlayBackParam::ReqSend));
+    ASSERT_TRUE(waitUntil([&] { return rig.received(SimRig::rx()).size() >= 6; }, 5000));
+    const QVector<QUserCanMsg> got = rig.received(SimRig::rx());
+    ASSERT_EQ(got.size(), 6);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(got[i].getId(), classicFrame(i).getId()) << i;
+        EXPECT_EQ(got[i].protocol, 1 + i % 2) << i;
+        EXPECT_EQ(got[i].dataText, "0102030405060708090A0B0C") << i;
+    }
+}
+
 // python-can's ASC and BLF files of 100,000 frames (classic, extended,
 // remote and CAN FD with and without bit-rate switch) are loaded and
 // replayed at step 32 every millisecond: every frame arrives on the far
