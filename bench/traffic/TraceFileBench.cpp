@@ -8,7 +8,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -135,7 +135,11 @@ BENCHMARK(BM_PythonCan)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTi
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv); // the BLF library is found next to the program
+    // The BLF library is found next to the program; the playback figures
+    // open an adapter through its (offscreen) settings dialog.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
