@@ -73,15 +73,18 @@ void Ui_MainWindow::setupUi(QMainWindow *MainWindow)
     menubar = new QMenuBar(MainWindow);
     menubar->setObjectName(QStringLiteral("menubar"));
     menubar->setGeometry(QRect(0, 0, 835, 22));
-    menu = new QMenu(menubar);
+    // The menus belong to the window, not to the bar: the ribbon that takes
+    // the bar's place deletes the bar, and the translation step still sets
+    // the menus' titles afterwards.
+    menu = new QMenu(MainWindow);
     menu->setObjectName(QStringLiteral("menu"));
-    menu_2 = new QMenu(menubar);
+    menu_2 = new QMenu(MainWindow);
     menu_2->setObjectName(QStringLiteral("menu_2"));
-    menu_3 = new QMenu(menubar);
+    menu_3 = new QMenu(MainWindow);
     menu_3->setObjectName(QStringLiteral("menu_3"));
-    menu_4 = new QMenu(menubar);
+    menu_4 = new QMenu(MainWindow);
     menu_4->setObjectName(QStringLiteral("menu_4"));
-    menu_5 = new QMenu(menubar);
+    menu_5 = new QMenu(MainWindow);
     menu_5->setObjectName(QStringLiteral("menu_5"));
     MainWindow->setMenuBar(menubar);
 

@@ -2,7 +2,8 @@
 // The form of the main window: its 22 actions, the five menus that the
 // ribbon turns into its tabs, the status bar and the tool bar at the right.
 // A plain record of pointers; every widget and action is a child of the
-// window, which deletes the record itself.
+// window, which deletes the record itself. Once the ribbon has taken the
+// menu bar's place, `menubar` is gone; the menus and actions stay.
 
 class QAction;
 class QMainWindow;

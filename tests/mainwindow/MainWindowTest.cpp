@@ -286,6 +286,19 @@ TEST_F(MainWindowTest, EnglishWindowHasNoChineseActionText)
     EXPECT_EQ(w.layoutGet()->tabDataShow->tabText(0), "Welcome");
 }
 
+TEST_F(MainWindowTest, TranslationLoadedAgainAfterTheRibbonTookTheMenuBar)
+{
+    withTranslations();
+    MainWindow w;
+    mwtest::flush(); // the replaced menu bar is gone
+    w.languageLoad("EN");
+    EXPECT_EQ(w.formGet()->actionDataClr->text(), "Clear");
+    EXPECT_EQ(w.formGet()->menu->title(), "Device");
+    w.languageLoad("ZH");
+    EXPECT_EQ(w.formGet()->actionDataClr->text(), "数据清空");
+    EXPECT_EQ(w.formGet()->menu_4->title(), "帮助");
+}
+
 TEST_F(MainWindowTest, DestructionReleasesTheTranslatorAndSavesTheSplitter)
 {
     withTranslations();
