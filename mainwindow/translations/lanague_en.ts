@@ -1,10 +1,11 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
     <name>MainWindow</name>
     <message>
         <source>(Orvane 开发组)</source>
-        <translation>(Orvane team)</translation>
+        <translation> (Orvane team)</translation>
     </message>
     <message>
         <source>USBCAN1-A</source>
