@@ -2,6 +2,8 @@
 
 #include <QRegularExpression>
 
+#include "CanopenTestUtil.h"
+
 #include <gtest/gtest.h>
 
 TEST(DictObjTest, NewRecord)
