@@ -214,8 +214,17 @@ QByteArray QUserCANopenPrj::prjText() const
 int QUserCANopenPrj::prjSave()
 {
     const QByteArray text = prjText();
+    // The text goes to a temporary file that replaces the project file only
+    // once all of it is on disk; a failed write leaves the old file alone.
+    // (The write error of the final flush is not seen by commit() itself.)
     QSaveFile file(prjPath);
-    if (prjPath.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+    bool ok = !prjPath.isEmpty() && file.open(QIODevice::WriteOnly) && file.write(text) == text.size()
+        && file.flush() && file.error() == QFileDevice::NoError;
+    if (!ok && file.isOpen())
+        file.cancelWriting();
+    if (file.isOpen())
+        ok = file.commit() && ok;
+    if (!ok) {
         qDebug() << ">" << QStringLiteral("CANOPEN Prj File %1 Save Fail...").arg(prjPath);
         return -1;
     }
