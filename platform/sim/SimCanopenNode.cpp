@@ -1276,4 +1276,16 @@ void CanopenNode::updateStatusword()
         e->value = sw;
 }
 
+CanopenNode *findCanopenNode(World &world, const std::string &busName, uint8_t nodeId)
+{
+    std::lock_guard<std::recursive_mutex> g(world.lock());
+    Bus &bus = world.bus(busName);
+    for (size_t i = 0; i < bus.nodeCount(); ++i) {
+        auto *node = dynamic_cast<CanopenNode *>(bus.node(i));
+        if (node && node->nodeId() == nodeId)
+            return node;
+    }
+    return nullptr;
+}
+
 } // namespace plat::sim

@@ -238,4 +238,9 @@ private:
     Counters counters_;
 };
 
+// The CANopen node with this id on a bus (the "canopen" statement of
+// World::loadConfig puts them there); null when there is none. Take
+// World::lock() while threads run.
+CanopenNode *findCanopenNode(World &world, const std::string &bus, uint8_t nodeId);
+
 } // namespace plat::sim

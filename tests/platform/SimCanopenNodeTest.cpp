@@ -692,3 +692,36 @@ TEST_F(CanopenNodeTest, StatuswordTpdoFollowsTheDrive)
         seen.push_back(uint16_t(f.data[0] | (f.data[1] << 8)));
     EXPECT_EQ(seen, std::vector<uint16_t>({0x0231, 0x0233, 0x0237}));
 }
+
+// The "canopen" statement of the simulator configuration.
+TEST(CanopenNodeConfigTest, ConfigStatement)
+{
+    auto clock = std::make_shared<ManualTicks>(1000, false);
+    ScopedTickSource useClock(clock);
+    sim::World &world = sim::World::instance();
+    std::string error;
+    ASSERT_TRUE(world.loadConfig("bus co nominal=500000\ncanopen co node=5 eds=" + edsPath() +
+                                     "\ncanopen co node=7 eds=" + edsPath() + "\n",
+                                 &error))
+        << error;
+    CanopenNode *five = sim::findCanopenNode(world, "co", 5);
+    CanopenNode *seven = sim::findCanopenNode(world, "co", 7);
+    ASSERT_NE(five, nullptr);
+    ASSERT_NE(seven, nullptr);
+    EXPECT_EQ(seven->value(0x1800, 1), 0x187u);
+    EXPECT_EQ(sim::findCanopenNode(world, "co", 6), nullptr);
+    EXPECT_EQ(sim::findCanopenNode(world, "other", 5), nullptr);
+    world.poll();
+    EXPECT_EQ(five->nmtState(), CanopenNode::Nmt::PreOperational);
+
+    for (const std::string &bad : {std::string("canopen co node=0 eds=") + edsPath(),
+                                   std::string("canopen co node=128 eds=") + edsPath(),
+                                   std::string("canopen co eds=") + edsPath(),
+                                   std::string("canopen co node=5"),
+                                   std::string("canopen co node=5 eds=/no/such.eds")}) {
+        error.clear();
+        EXPECT_FALSE(world.loadConfig(bad, &error)) << bad;
+        EXPECT_NE(error.find("canopen"), std::string::npos) << error;
+    }
+    world.reset();
+}
