@@ -1,4 +1,5 @@
 #include "PlatSim.h"
+#include "sim/SimCanopenNode.h"
 
 #include "PlatGlobals.h"
 #include "PlatTicks.h"
@@ -605,6 +606,18 @@ BusNode *Bus::addNode(std::unique_ptr<BusNode> node)
     return nodes_.back().get();
 }
 
+size_t Bus::nodeCount()
+{
+    Guard g(world_.m_);
+    return nodes_.size();
+}
+
+BusNode *Bus::node(size_t i)
+{
+    Guard g(world_.m_);
+    return i < nodes_.size() ? nodes_[i].get() : nullptr;
+}
+
 std::vector<Channel *> Bus::members()
 {
     Guard g(world_.m_);
@@ -998,6 +1011,15 @@ bool World::loadConfig(const std::string &text, std::string *error)
                     return fail("bad request");
                 bus(words[1]).addNode(std::unique_ptr<BusNode>(new AnswerNode(uint32_t(req), flag("request_ext"), f)));
             }
+        } else if (what == "canopen") {
+            uint64_t id = 0;
+            if (words.size() != 2 || !kv.count("node") || !parseUint(kv["node"], &id) || id < 1 || id > 127)
+                return fail("canopen BUS node=1..127 eds=PATH");
+            auto node = std::make_unique<CanopenNode>(uint8_t(id));
+            std::string why;
+            if (!kv.count("eds") || !node->loadEds(kv["eds"], &why))
+                return fail("canopen: " + (why.empty() ? std::string("no eds") : why));
+            bus(words[1]).addNode(std::move(node));
         } else {
             return fail("unknown statement " + what);
         }

@@ -365,6 +365,10 @@ public:
     void inject(const CanFrame &frame);
     std::vector<Channel *> members();
     uint64_t frames() const { return frames_; }
+    // The scripted nodes in the order they joined (take World::lock() while
+    // threads run).
+    size_t nodeCount();
+    BusNode *node(size_t i);
 
 private:
     friend class World;
@@ -400,6 +404,7 @@ public:
     //   periodic BUS id=HEX period=MS [ext=1] [rtr=1] [fd=1] [brs=1] [data=HEXBYTES] [count=N]
     //            [counter=BYTE] [vary=FROM-TO]   (byte indexes into data, counted from 0)
     //   answer BUS request=HEX [request_ext=1] id=HEX [ext=1] [fd=1] [brs=1] [data=HEXBYTES]
+    //   canopen BUS node=ID eds=PATH   (a CANopen slave, sim/SimCanopenNode.h)
     // Adapters are numbered per VID:PID in the order of their lines; an
     // adapter without name= is called "<MODEL>.<index>". Channels not
     // attached go to a bus named after their adapter. false with *error set
