@@ -1,6 +1,5 @@
 #include "QUserWinUsb.h"
 
-#include "PlatSim.h"
 
 #include <cctype>
 #include <cstdio>
@@ -43,7 +42,9 @@ uint32_t QUserWinUsb::open(uint16_t vid, uint16_t pid, uint32_t index)
 {
     close();
     plat::UsbBackend &backend = plat::usbBackend();
-    if (std::strcmp(backend.name(), "sim") == 0)
+    // A back end of simulated adapters offers what is registered with it:
+    // this library's models join before its first enumeration.
+    if (backend.carriesModels())
         registerSimModels();
 
     char pattern[32];

@@ -4,7 +4,7 @@
 #include "KcanHandleRegistry.h"
 #include "KemClassicProtocol.h"
 #include "KemSimClassic.h"
-#include "PlatSim.h"
+#include "platform/PlatSim.h"
 #include "VciDeviceRegistry.h"
 #include "kcan_api.h"
 

@@ -5,7 +5,7 @@
 #include "KemFdProtocol.h"
 #include "KemSimAdapters.h"
 #include "OcanDeviceRegistry.h"
-#include "PlatSim.h"
+#include "platform/PlatSim.h"
 #include "kcan_api.h"
 
 #include <benchmark/benchmark.h>

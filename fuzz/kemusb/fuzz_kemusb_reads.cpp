@@ -1,9 +1,9 @@
 // WinUSB read semantics of both back ends under any mix of transfer sizes,
 // read sizes and stream splits: every byte arrives once and in order, and
 // the libusb back end never makes libusb overflow.
-#include "FakeLibusb.h"
-#include "PlatSim.h"
-#include "PlatTicks.h"
+#include "tests/platform/FakeLibusb.h"
+#include "platform/PlatSim.h"
+#include "platform/PlatTicks.h"
 
 #include <cstdint>
 #include <vector>

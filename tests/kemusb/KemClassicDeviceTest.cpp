@@ -4,7 +4,7 @@
 #include "KcanHandleRegistry.h"
 #include "KemSimClassic.h"
 #include "OcanDeviceRegistry.h"
-#include "PlatSim.h"
+#include "platform/PlatSim.h"
 #include "QDeviceKvaser.h"
 #include "VciDeviceRegistry.h"
 #include "kcan_api.h"

@@ -6,8 +6,8 @@
 #include "KemSimFrames.h"
 #include "OcanDeviceRegistry.h"
 #include "PeerCheck.h"
-#include "PlatSim.h"
-#include "PlatTicks.h"
+#include "platform/PlatSim.h"
+#include "platform/PlatTicks.h"
 #include "QDeviceUsbCanFd2.h"
 #include "kcan_api.h"
 

@@ -5,8 +5,8 @@
 
 #include "KemFdProtocol.h"
 #include "KemSimAdapters.h"
-#include "PlatSim.h"
-#include "PlatTicks.h"
+#include "platform/PlatSim.h"
+#include "platform/PlatTicks.h"
 
 #include <gtest/gtest.h>
 

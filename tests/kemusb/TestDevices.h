@@ -3,7 +3,7 @@
 // device class of the library has (transport, device thread, stream parser).
 
 #include "DeviceThread.h"
-#include "PlatSim.h"
+#include "platform/PlatSim.h"
 #include "QDevice.h"
 #include "QUserWinUsb.h"
 

@@ -1,6 +1,6 @@
-#include "../platform/FakeLibusb.h"
-#include "PlatSim.h"
-#include "PlatTicks.h"
+#include "tests/platform/FakeLibusb.h"
+#include "platform/PlatSim.h"
+#include "platform/PlatTicks.h"
 #include "QUserWinUsb.h"
 
 #include <gtest/gtest.h>
