@@ -1,14 +1,14 @@
 // The classic adapter and the Kvaser interfaces through the KCAN_, VCI_ and
 // KVCI_ functions on simulated adapters.
 
-#include "KcanHandleRegistry.h"
-#include "KemSimClassic.h"
-#include "OcanDeviceRegistry.h"
+#include "kemusb/src/devices/KcanHandleRegistry.h"
+#include "kemusb/src/sim/KemSimClassic.h"
+#include "kemusb/src/devices/OcanDeviceRegistry.h"
 #include "platform/PlatSim.h"
-#include "QDeviceKvaser.h"
-#include "VciDeviceRegistry.h"
-#include "kcan_api.h"
-#include "vci_api.h"
+#include "kemusb/src/devices/QDeviceKvaser.h"
+#include "kemusb/src/devices/VciDeviceRegistry.h"
+#include "kemusb/include/kcan_api.h"
+#include "kemusb/include/vci_api.h"
 
 #include <gtest/gtest.h>
 
@@ -70,7 +70,7 @@ class KemClassicDevice : public ::testing::Test
 protected:
     void SetUp() override
     {
-        kemsim::registerClassicModels();
+        kemusb::sim::registerClassicModels();
         prev_ = plat::setUsbBackend(plat::sim::makeSimBackend());
         World::instance().loadDefault();
     }
@@ -84,7 +84,7 @@ protected:
     }
 
     plat::sim::Adapter *classicAdapter(int index = 0) { return World::instance().adapter(0x0471, 0x1200, index); }
-    kemsim::SimClassicModel *classicModel() { return classicAdapter()->modelAs<kemsim::SimClassicModel>(); }
+    kemusb::sim::SimClassicModel *classicModel() { return classicAdapter()->modelAs<kemusb::sim::SimClassicModel>(); }
     std::vector<plat::sim::OutRecord> outOn(plat::sim::Adapter *a, uint8_t ep)
     {
         std::vector<plat::sim::OutRecord> r;
@@ -354,7 +354,7 @@ TEST_F(KemClassicDevice, KvaserInterfacesSendAndReceive)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.type);
         ASSERT_EQ(KCAN_OpenDevice(c.type, 0), 1u);
-        plat::sim::Adapter *a = World::instance().adapter(kemsim::kKvaserVid, c.pid, 0);
+        plat::sim::Adapter *a = World::instance().adapter(kemusb::sim::kKvaserVid, c.pid, 0);
         ASSERT_TRUE(a && a->isOpen());
         auto dev = std::dynamic_pointer_cast<kemusb::KvaserDeviceBase>(
             kemusb::VciDeviceRegistry::instance().kvaser(c.type, 0));
@@ -389,10 +389,10 @@ TEST_F(KemClassicDevice, KvaserTransmitWithoutAcknowledgementsAndFdFrames)
     const KCAN_INITFD_CONFIG cfg = kvConfig(500000);
     ASSERT_EQ(KCAN_InitCANFD(69, 0, 0, &cfg), 1u);
     ASSERT_EQ(KCAN_InitCANFD(69, 0, 1, &cfg), 1u);
-    plat::sim::Adapter *a = World::instance().adapter(kemsim::kKvaserVid, 0x0122, 0);
+    plat::sim::Adapter *a = World::instance().adapter(kemusb::sim::kKvaserVid, 0x0122, 0);
     {
         std::lock_guard<std::recursive_mutex> g(World::instance().lock());
-        a->modelAs<kemsim::SimKvaserModel>()->setAckSilent(true);
+        a->modelAs<kemusb::sim::SimKvaserModel>()->setAckSilent(true);
     }
     std::vector<KCAN_CAN_OBJ> tx(40, frame(0x55));
     const auto t0 = std::chrono::steady_clock::now();
@@ -406,7 +406,7 @@ TEST_F(KemClassicDevice, KvaserTransmitWithoutAcknowledgementsAndFdFrames)
     KCAN_INITFD_CONFIG fd = kvConfig(500000, true, 2000000);
     ASSERT_EQ(KCAN_InitCANFD(63, 0, 0, &fd), 1u);
     ASSERT_EQ(KCAN_InitCANFD(63, 0, 1, &fd), 1u);
-    plat::sim::Adapter *pro = World::instance().adapter(kemsim::kKvaserVid, 0x0102, 0);
+    plat::sim::Adapter *pro = World::instance().adapter(kemusb::sim::kKvaserVid, 0x0102, 0);
     {
         std::lock_guard<std::recursive_mutex> g(World::instance().lock());
         plat::sim::CanFrame f;

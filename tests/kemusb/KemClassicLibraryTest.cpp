@@ -3,7 +3,7 @@
 // KCAN_InitCAN, KCAN_Transmit and KCAN_Receive, the relay and bus-timing
 // queries, and the VCI_/KVCI_ names among the exports.
 
-#include "PeerCheck.h"
+#include "tests/support/PeerCheck.h"
 
 #include <gtest/gtest.h>
 

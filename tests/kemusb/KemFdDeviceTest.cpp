@@ -1,15 +1,15 @@
 // The CAN FD and recording adapters through the KCAN_ and OCAN_ functions,
 // on simulated adapters.
 
-#include "KcanHandleRegistry.h"
-#include "KemSimAdapters.h"
-#include "KemSimFrames.h"
-#include "OcanDeviceRegistry.h"
-#include "PeerCheck.h"
+#include "kemusb/src/devices/KcanHandleRegistry.h"
+#include "kemusb/src/sim/KemSimAdapters.h"
+#include "kemusb/src/sim/KemSimFrames.h"
+#include "kemusb/src/devices/OcanDeviceRegistry.h"
+#include "tests/support/PeerCheck.h"
 #include "platform/PlatSim.h"
 #include "platform/PlatTicks.h"
-#include "QDeviceUsbCanFd2.h"
-#include "kcan_api.h"
+#include "kemusb/src/devices/QDeviceUsbCanFd2.h"
+#include "kemusb/include/kcan_api.h"
 
 #include <gtest/gtest.h>
 
@@ -95,7 +95,7 @@ class KemFdDevice : public ::testing::Test
 protected:
     void SetUp() override
     {
-        kemsim::registerAdapterModels();
+        kemusb::sim::registerAdapterModels();
         prev_ = plat::setUsbBackend(plat::sim::makeSimBackend());
         World::instance().loadDefault();
     }
@@ -112,9 +112,9 @@ protected:
         const Usb u = usbOf(type);
         return World::instance().adapter(u.vid, u.pid, index);
     }
-    kemsim::SimCanFdModel *fdModel(uint32_t type, int index = 0)
+    kemusb::sim::SimCanFdModel *fdModel(uint32_t type, int index = 0)
     {
-        return adapter(type, index)->modelAs<kemsim::SimCanFdModel>();
+        return adapter(type, index)->modelAs<kemusb::sim::SimCanFdModel>();
     }
     std::vector<plat::sim::OutRecord> outOn(uint32_t type, uint8_t ep)
     {
@@ -586,12 +586,12 @@ TEST_F(KemFdDevice, DirectTransferFramesAgainstPeer)
 TEST(KemSimCipher, FramesAndBlocksMatchPeer)
 {
     REQUIRE_PEER_MODULES("cryptography");
-    kemsim::DirectFrame f;
+    kemusb::sim::DirectFrame f;
     f.sequence = 200;
     f.command = 4;
     f.enciphered = true;
     f.payload = {0x01};
-    const auto bytes = kemsim::packDirectFrame(f);
+    const auto bytes = kemusb::sim::packDirectFrame(f);
     ASSERT_EQ(bytes.size(), 20u);
     EXPECT_EQ(bytes[2], 0x14);
     EXPECT_EQ(bytes[3], 0x10);
@@ -605,15 +605,15 @@ TEST(KemSimCipher, FramesAndBlocksMatchPeer)
     ASSERT_EQ(r.exitCode, 0) << r.output;
     // sequence, 01, 01, command, payload, padding, check byte
     EXPECT_EQ(r.output.substr(0, 30), "c80101040100000000000000000000");
-    kemsim::DirectFrame back;
-    ASSERT_TRUE(kemsim::unpackDirectFrame(bytes.data(), bytes.size(), &back));
+    kemusb::sim::DirectFrame back;
+    ASSERT_TRUE(kemusb::sim::unpackDirectFrame(bytes.data(), bytes.size(), &back));
     EXPECT_EQ(back.sequence, 200);
     EXPECT_EQ(back.command, 4);
     EXPECT_EQ(back.payload[0], 1);
     auto bad = bytes;
     bad[19] ^= 1;
-    EXPECT_FALSE(kemsim::unpackDirectFrame(bad.data(), bad.size(), &back));
-    EXPECT_FALSE(kemsim::unpackDirectFrame(bytes.data(), 19, &back));
+    EXPECT_FALSE(kemusb::sim::unpackDirectFrame(bad.data(), bad.size(), &back));
+    EXPECT_FALSE(kemusb::sim::unpackDirectFrame(bytes.data(), 19, &back));
 }
 
 // The shared library from Python: records declared there from their byte
@@ -724,16 +724,16 @@ TEST_F(KemFdDevice, ConcurrentCommandsKeepTheirReplies)
         for (int t = 0; t < 3; ++t) {
             threads.emplace_back([&, t] {
                 for (int i = 0; i < 40; ++i) {
-                    kemsim::DirectFrame f;
+                    kemusb::sim::DirectFrame f;
                     f.sequence = uint8_t(i);
                     f.command = uint8_t(0x40 + t);
                     f.payload = {uint8_t(t), uint8_t(i)};
-                    const auto req = kemsim::packDirectFrame(f);
+                    const auto req = kemusb::sim::packDirectFrame(f);
                     uint8_t buf[62] = {};
                     std::memcpy(buf, req.data(), req.size());
                     const uint32_t n = KCAN_DataDirectTransfer(type, 0, buf, int32_t(req.size()));
-                    kemsim::DirectFrame back;
-                    if (n == 0 || !kemsim::unpackDirectFrame(buf, n, &back) || back.command != f.command ||
+                    kemusb::sim::DirectFrame back;
+                    if (n == 0 || !kemusb::sim::unpackDirectFrame(buf, n, &back) || back.command != f.command ||
                         back.sequence != f.sequence || back.payload.size() < 3 || back.payload[1] != t ||
                         back.payload[2] != i)
                         ++wrong;

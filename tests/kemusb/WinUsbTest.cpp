@@ -1,7 +1,7 @@
 #include "tests/platform/FakeLibusb.h"
 #include "platform/PlatSim.h"
 #include "platform/PlatTicks.h"
-#include "QUserWinUsb.h"
+#include "kemusb/src/devices/QUserWinUsb.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,118 @@
+#pragma once
+// Command protocols of the Kvaser USB interfaces (vendor 0BFD): the 20-byte
+// family (length in byte 0, command number in byte 1; product ids 0120 and
+// 0122) and the 32-byte family of the CAN FD interface (command number in
+// byte 0; product id 0102). Commands go out on 0x02, the command stream
+// comes in on 0x82. Builders and stream parsers only; no I/O here.
+
+#include "kemusb/include/kcan_records.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace kemusb::kvaser {
+
+using Bytes = std::vector<uint8_t>;
+
+constexpr uint16_t kVid = 0x0BFD;
+constexpr uint16_t kPidLeaf = 0x0120;   // type 68
+constexpr uint16_t kPidLeafPro = 0x0122; // types 69, 70, 72
+constexpr uint16_t kPidProFd = 0x0102;  // types 63, 71, 73
+constexpr uint8_t kEpOut = 0x02;
+constexpr uint8_t kEpIn = 0x82;
+constexpr size_t kStreamRead = 4096;
+constexpr uint32_t kAckWaitMs = 200;
+
+constexpr int kChannels20 = 8;
+constexpr int kChannels32 = 16;
+constexpr size_t kCmd32 = 32;
+constexpr size_t kAssembly20 = 4096;
+constexpr size_t kAssembly32 = 128;
+constexpr size_t kMaxGroupBytes = 512;
+
+// Product id of a type of the 20-byte family (0 for any other type).
+uint16_t pid20ForType(uint32_t type);
+bool isProFdType(uint32_t type);
+bool is20Type(uint32_t type);
+
+// ---- 20-byte family -------------------------------------------------------
+Bytes cmd20BusParams(int channel, const KCAN_INITFD_CONFIG &cfg);
+Bytes cmd20StartChip(int channel);
+Bytes cmd20StopChip(int channel);
+// One transmit command (20 bytes) appended to out.
+void cmd20Transmit(Bytes &out, int channel, const KCAN_CAN_OBJ &frame);
+
+// ---- 32-byte family -------------------------------------------------------
+// The bus parameter command and, for an FD channel, the data-phase command.
+std::vector<Bytes> cmd32BusParams(int channel, const KCAN_INITFD_CONFIG &cfg);
+Bytes cmd32StartChip(int channel);
+Bytes cmd32StopChip(int channel);
+void cmd32Transmit(Bytes &out, int channel, const KCAN_CAN_OBJ &frame);
+// Source channel of a received 32-byte command (above 15 counts as 15).
+int cmd32SourceChannel(const uint8_t *cmd);
+
+// Length codes 0-15 to bytes.
+uint8_t dlcToLength(uint8_t code);
+
+// What a stream parser hands out.
+class Sink
+{
+public:
+    virtual ~Sink() = default;
+    virtual void classicFrame(int channel, const KCAN_CAN_OBJ &f) = 0;
+    virtual void fdFrame(int channel, const KCAN_CANFD_OBJ &f) { (void)channel, (void)f; }
+    virtual void txAck(int channel) = 0;
+};
+
+// Splits a command stream into whole commands, keeping a split command for
+// the next feed (a split command longer than the assembly buffer is
+// dropped). A command that declares a length of 0 cannot be stepped over:
+// one byte is skipped and parsing goes on.
+class Stream20
+{
+public:
+    explicit Stream20(int channels = kChannels20) : channels_(channels) {}
+    void feed(const uint8_t *data, size_t len, Sink &sink);
+    void clear() { tail_.clear(); }
+    size_t pending() const { return tail_.size(); }
+    uint64_t skippedBytes() const { return skipped_; }
+    // Handles one whole command.
+    void command(const uint8_t *c, size_t len, Sink &sink) const;
+
+private:
+    size_t parse(const uint8_t *p, size_t len, Sink &sink);
+    int channels_;
+    Bytes tail_;
+    uint64_t skipped_ = 0;
+};
+
+class Stream32
+{
+public:
+    explicit Stream32(int channels = kChannels32) : channels_(channels) {}
+    void feed(const uint8_t *data, size_t len, Sink &sink);
+    void clear() { tail_.clear(); }
+    size_t pending() const { return tail_.size(); }
+    uint64_t skippedBytes() const { return skipped_; }
+    void command(const uint8_t *c, size_t len, Sink &sink) const;
+
+private:
+    size_t parse(const uint8_t *p, size_t len, Sink &sink);
+    int channels_;
+    Bytes tail_;
+    uint64_t skipped_ = 0;
+};
+
+// Received commands as the interfaces send them (simulator and tests).
+Bytes rx20Frame(int channel, uint32_t id, bool ext, bool rtr, uint8_t len, const uint8_t *data);
+Bytes rx20Ack(int channel);
+Bytes rx32Frame(int channel, uint32_t id, bool ext, bool rtr, uint8_t len, const uint8_t *data);
+Bytes rx32FdFrame(int channel, uint32_t id, bool ext, bool brs, bool esi, uint8_t dlc, const uint8_t *data,
+                  uint32_t stamp);
+Bytes rx32Ack(int channel);
+// The channel fields of a 32-byte command: bits 6-7 of [1] carry channel / 16
+// and bits 12-15 of the u16 at [2] carry channel % 16.
+void put32Source(uint8_t *cmd, int channel);
+
+} // namespace kemusb::kvaser
