@@ -3,6 +3,7 @@
 // channels, counting frames lost or out of order.
 #include "kemusb/src/devices/KcanHandleRegistry.h"
 #include "kemusb/src/protocol/KemClassicProtocol.h"
+#include "kemusb/src/sim/KemSimModels.h"
 #include "kemusb/src/sim/KemSimClassic.h"
 #include "platform/PlatSim.h"
 #include "kemusb/src/devices/VciDeviceRegistry.h"
@@ -58,7 +59,7 @@ struct SimClassic {
 
     SimClassic()
     {
-        kemusb::sim::registerClassicModels();
+        kemusb::registerSimModels();
         // The classic path's object joins a static link only when named.
         kemusb::VciDeviceRegistry::instance();
         prev = plat::setUsbBackend(plat::sim::makeSimBackend());

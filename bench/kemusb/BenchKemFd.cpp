@@ -3,6 +3,7 @@
 // KCAN_TransmitFD into the simulator.
 #include "kemusb/src/devices/KcanHandleRegistry.h"
 #include "kemusb/src/protocol/KemFdProtocol.h"
+#include "kemusb/src/sim/KemSimModels.h"
 #include "kemusb/src/sim/KemSimAdapters.h"
 #include "kemusb/src/devices/OcanDeviceRegistry.h"
 #include "platform/PlatSim.h"
@@ -77,7 +78,7 @@ struct SimFd {
 
     explicit SimFd(int channels, uint16_t firmware = 0x0210)
     {
-        kemusb::sim::registerAdapterModels();
+        kemusb::registerSimModels();
         prev = plat::setUsbBackend(plat::sim::makeSimBackend());
         plat::sim::World::instance().loadDefault();
         adapter = plat::sim::World::instance().adapter(0x0471, 0x7A43, 0);

@@ -11,6 +11,7 @@
 #include "kemusb_export.h"
 #include "ocan_records.h"
 
+#include <stddef.h>
 #include <stdint.h>
 
 #ifdef __cplusplus
@@ -34,6 +35,13 @@ typedef struct VCI_CAN_OBJ {
 
 #ifdef __cplusplus
 }
+
+static_assert(sizeof(VCI_CAN_OBJ) == 24, "VCI_CAN_OBJ size");
+static_assert(offsetof(VCI_CAN_OBJ, DataLen) == 12 && offsetof(VCI_CAN_OBJ, Data) == 13 &&
+                  offsetof(VCI_CAN_OBJ, Reserved) == 21,
+              "VCI_CAN_OBJ layout");
+#else
+_Static_assert(sizeof(VCI_CAN_OBJ) == 24, "VCI_CAN_OBJ size");
 #endif
 
 KEMUSB_API uint32_t VCI_OpenDevice(uint32_t type, uint32_t index, uint32_t reserved);

@@ -2,6 +2,7 @@
 // KVCI_ functions on simulated adapters.
 
 #include "kemusb/src/devices/KcanHandleRegistry.h"
+#include "kemusb/src/sim/KemSimModels.h"
 #include "kemusb/src/sim/KemSimClassic.h"
 #include "kemusb/src/devices/OcanDeviceRegistry.h"
 #include "platform/PlatSim.h"
@@ -70,7 +71,7 @@ class KemClassicDevice : public ::testing::Test
 protected:
     void SetUp() override
     {
-        kemusb::sim::registerClassicModels();
+        kemusb::registerSimModels();
         prev_ = plat::setUsbBackend(plat::sim::makeSimBackend());
         World::instance().loadDefault();
     }

@@ -41,9 +41,9 @@ std::map<std::string, std::string> golden()
     return m;
 }
 
-kemusb::classic::ClassicRecord classic(uint32_t id, bool ext, bool rtr, uint8_t len, uint8_t sendType, uint8_t seed)
+VCI_CAN_OBJ classic(uint32_t id, bool ext, bool rtr, uint8_t len, uint8_t sendType, uint8_t seed)
 {
-    kemusb::classic::ClassicRecord r;
+    VCI_CAN_OBJ r;
     std::memset(&r, 0, sizeof r);
     r.ID = id;
     r.ExternFlag = ext;
@@ -118,7 +118,7 @@ TEST(KemClassicProtocol, BuildersMatchGoldenBytes)
     mine["cls_direct"] = kemusb::classic::cmdDirectTransfer(payload.data(), 100);
 
     // 7 frames on channel 1: groups of 3, 3 and 1.
-    std::vector<kemusb::classic::ClassicRecord> frames;
+    std::vector<VCI_CAN_OBJ> frames;
     for (int i = 0; i < 7; ++i) {
         const bool ext = i % 2 == 1;
         frames.push_back(classic(ext ? 0x18FF0000u + i : 0x100u + i, ext, i == 3, uint8_t(i + 2), i == 6 ? 1 : 0,

@@ -2,6 +2,7 @@
 // on simulated adapters.
 
 #include "kemusb/src/devices/KcanHandleRegistry.h"
+#include "kemusb/src/sim/KemSimModels.h"
 #include "kemusb/src/sim/KemSimAdapters.h"
 #include "kemusb/src/sim/KemSimFrames.h"
 #include "kemusb/src/devices/OcanDeviceRegistry.h"
@@ -95,7 +96,7 @@ class KemFdDevice : public ::testing::Test
 protected:
     void SetUp() override
     {
-        kemusb::sim::registerAdapterModels();
+        kemusb::registerSimModels();
         prev_ = plat::setUsbBackend(plat::sim::makeSimBackend());
         World::instance().loadDefault();
     }

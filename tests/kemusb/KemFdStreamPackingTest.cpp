@@ -4,6 +4,7 @@
 // host's parser still gets every frame once, in order.
 
 #include "kemusb/src/protocol/KemFdProtocol.h"
+#include "kemusb/src/sim/KemSimModels.h"
 #include "kemusb/src/sim/KemSimAdapters.h"
 #include "platform/PlatSim.h"
 #include "platform/PlatTicks.h"
@@ -49,7 +50,7 @@ protected:
 
     void SetUp() override
     {
-        kemusb::sim::registerAdapterModels();
+        kemusb::registerSimModels();
         World::instance().reset();
         a = World::instance().addAdapter("TRNA701");
         ASSERT_TRUE(a);

@@ -11,7 +11,6 @@
 
 #include "kemusb/src/devices/QDevice.h"
 
-#include <functional>
 #include <map>
 #include <memory>
 #include <shared_mutex>
@@ -22,12 +21,7 @@ namespace kemusb {
 class OcanDeviceRegistry
 {
 public:
-    using Factory = std::function<QDevice *()>;
-
     static OcanDeviceRegistry &instance();
-
-    // The classic forwarding class for types 3 and 4 (none: those opens fail).
-    static void setClassicFactory(Factory f);
 
     // Opens (type, index); an object already open for it is given again.
     // nullptr when the type or index has no slot or the open fails.
@@ -45,15 +39,44 @@ public:
     OcanChannelHandle *initCan(const void *dev, uint32_t channel, const OCAN_INIT_CONFIG *init);
     std::shared_ptr<QDevice> fromChannel(const void *handle, uint32_t *channel) const;
 
+    // f(device) for a registered device handle; 0 for any other pointer.
+    template<class F>
+    uint32_t onDevice(const void *dev, F f) const
+    {
+        auto d = find(dev);
+        return d ? f(*d) : 0;
+    }
+    // f(device, channel) for a channel handle given out here; else 0.
+    template<class F>
+    uint32_t onChannel(const void *handle, F f) const
+    {
+        uint32_t ch = 0;
+        auto d = fromChannel(handle, &ch);
+        return d ? f(*d, ch) : 0;
+    }
+
     static bool hasSlot(uint32_t type, uint32_t index);
 
 private:
     OcanDeviceRegistry() = default;
-    QDevice *create(uint32_t type) const;
+    static QDevice *create(uint32_t type);
 
     mutable std::shared_mutex m_;
     std::map<std::pair<uint32_t, uint32_t>, std::shared_ptr<QDevice>> slots_;
     std::map<const OcanChannelHandle *, std::weak_ptr<QDevice>> channels_;
 };
+
+// The property record GetDevProperty makes: SetValue and GetValue bound to
+// the CAN FD adapter of one device index (whichever holds that index when
+// they are called), and the fixed description tree.
+struct OcanDevProperty
+{
+    uint32_t (*SetValue)(const char *path, const char *value);
+    const void *(*GetValue)(const char *path);
+    const void *(*GetPropertys)();
+};
+
+// A new record for a CAN FD adapter's device handle; null for any other.
+OcanDevProperty *makeDevProperty(const void *dev);
 
 } // namespace kemusb

@@ -2,10 +2,42 @@
 
 #include "kemusb/src/devices/KemLibrary.h"
 
+#include <cstring>
+
 namespace kemusb {
 
 QDevice::QDevice() { trackDevice(this); }
 QDevice::~QDevice() { untrackDevice(this); }
+
+uint32_t QDevice::fixedDeviceInfo(OCAN_DEVICE_INFO *info)
+{
+    if (!info)
+        return 0;
+    std::memset(info, 0, sizeof *info);
+    info->HwVersion = 0x0100;
+    info->FwVersion = 0x0117;
+    info->DrVersion = 0x0100;
+    info->InVersion = 0x0100;
+    info->IrqNum = 0;
+    info->CanNum = 2;
+    std::memcpy(info->SerialNum, "KEMFD000000000000001", 20);
+    std::strcpy(info->HwType, "USBCANFD");
+    return 1;
+}
+
+uint32_t QDevice::countByKind(size_t classic, size_t fd, uint8_t kind)
+{
+    switch (kind) {
+    case 0:
+        return uint32_t(classic);
+    case 1:
+        return uint32_t(fd);
+    case 2:
+        return uint32_t(classic + fd);
+    default:
+        return 0;
+    }
+}
 
 uint32_t QDevice::ReadBoardInfo(uint32_t, OCAN_DEVICE_INFO *) { return 0; }
 uint32_t QDevice::GetDeviceInf(OCAN_DEVICE_INFO *) { return 0; }

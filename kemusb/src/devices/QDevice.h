@@ -6,6 +6,7 @@
 #include "kemusb/include/kcan_records.h"
 #include "kemusb/include/ocan_records.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace kemusb {
@@ -55,6 +56,13 @@ public:
     virtual uint32_t RecordSettingSet(uint32_t channel, void *setting);
     virtual uint32_t RecordSettingGet(uint32_t channel, void *setting);
     virtual uint32_t RecordCmdExecute(uint32_t channel, uint32_t command, uint32_t argument, void *filter);
+
+    // The fixed device information of the CAN FD adapters (also the classic
+    // adapter's on the handle path); 1, or 0 without a record.
+    static uint32_t fixedDeviceInfo(OCAN_DEVICE_INFO *info);
+    // A GetReceiveNum answer: kind 0 classic frames, 1 CAN FD frames, 2 both,
+    // any other kind 0.
+    static uint32_t countByKind(size_t classic, size_t fd, uint8_t kind);
 
     // Type and index the registries record in the object.
     uint32_t devType = 0;

@@ -15,11 +15,12 @@ uint32_t QDeviceCanRecord::Open(uint32_t devType, uint32_t devIndex)
 {
     if (open_)
         return 1;
-    if (!kemusb::record::isRecordType(devType))
+    const AdapterModel *m = modelForType(devType);
+    if (!m || m->family != AdapterFamily::Recording)
         return 0;
     this->devType = devType;
     this->devIndex = devIndex;
-    if (!usb_.open(kemusb::record::kVid, kemusb::record::pidForType(devType), devIndex))
+    if (!usb_.open(m->vid, m->pid, devIndex))
         return 0;
     open_ = true;
     return 1;

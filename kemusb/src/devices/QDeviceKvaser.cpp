@@ -25,8 +25,8 @@ private:
     KvaserDeviceBase &d_;
 };
 
-KvaserDeviceBase::KvaserDeviceBase(int channels, size_t cmdSize, long ackMax)
-    : channels_(channels), cmdSize_(cmdSize), thread_(this, 0), ch_(size_t(channels)),
+KvaserDeviceBase::KvaserDeviceBase(AdapterFamily family, int channels, size_t cmdSize, long ackMax)
+    : family_(family), channels_(channels), cmdSize_(cmdSize), thread_(this, 0), ch_(size_t(channels)),
       readBuf_(kemusb::kvaser::kStreamRead)
 {
     for (Channel &c : ch_)
@@ -38,12 +38,12 @@ KvaserDeviceBase::~KvaserDeviceBase() { thread_.stop(); }
 
 uint32_t KvaserDeviceBase::Open(uint32_t type, uint32_t index)
 {
-    const uint16_t pid = pidFor(type);
-    if (pid == 0)
+    const AdapterModel *m = modelForType(type);
+    if (!m || m->family != family_)
         return 0;
     if (open_)
         return 1;
-    if (!usb_.open(kemusb::kvaser::kVid, pid, index))
+    if (!usb_.open(m->vid, m->pid, index))
         return 0;
     plat::UsbPipeInfo info{};
     uint32_t per = 1;
@@ -219,7 +219,7 @@ ReadTurn KvaserDeviceBase::deviceThreadRead(int)
 
 // ---- the two families ------------------------------------------------------------
 
-QDeviceKvaser::QDeviceKvaser() : KvaserDeviceBase(kemusb::kvaser::kChannels20, 20, 32), stream_(kemusb::kvaser::kChannels20) {}
+QDeviceKvaser::QDeviceKvaser() : KvaserDeviceBase(AdapterFamily::Kvaser, kemusb::kvaser::kChannels20, 20, 32), stream_(kemusb::kvaser::kChannels20) {}
 
 std::vector<kemusb::kvaser::Bytes> QDeviceKvaser::busParams(int channel, const KCAN_INITFD_CONFIG &cfg) const
 {
@@ -227,7 +227,7 @@ std::vector<kemusb::kvaser::Bytes> QDeviceKvaser::busParams(int channel, const K
 }
 
 QDeviceKvaserProFD::QDeviceKvaserProFD()
-    : KvaserDeviceBase(kemusb::kvaser::kChannels32, kemusb::kvaser::kCmd32, 8), stream_(kemusb::kvaser::kChannels32)
+    : KvaserDeviceBase(AdapterFamily::KvaserFd, kemusb::kvaser::kChannels32, kemusb::kvaser::kCmd32, 8), stream_(kemusb::kvaser::kChannels32)
 {
 }
 

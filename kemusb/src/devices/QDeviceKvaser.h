@@ -45,9 +45,8 @@ public:
     bool started(uint32_t channel) const { return channel < uint32_t(channels_) && ch_[channel].started; }
 
 protected:
-    KvaserDeviceBase(int channels, size_t cmdSize, long ackMax);
+    KvaserDeviceBase(AdapterFamily family, int channels, size_t cmdSize, long ackMax);
 
-    virtual uint16_t pidFor(uint32_t type) const = 0;
     virtual std::vector<kemusb::kvaser::Bytes> busParams(int channel, const KCAN_INITFD_CONFIG &cfg) const = 0;
     virtual kemusb::kvaser::Bytes startChip(int channel) const = 0;
     virtual kemusb::kvaser::Bytes stopChip(int channel) const = 0;
@@ -71,6 +70,7 @@ private:
     bool write(const kemusb::kvaser::Bytes &b);
     uint32_t setChip(uint32_t channel, bool start);
 
+    const AdapterFamily family_; // the types this class opens
     const int channels_;
     const size_t cmdSize_;
     QUserWinUsb usb_;
@@ -92,7 +92,6 @@ public:
     uint64_t skippedStreamBytes() const { return stream_.skippedBytes(); }
 
 private:
-    uint16_t pidFor(uint32_t type) const override { return kemusb::kvaser::pid20ForType(type); }
     std::vector<kemusb::kvaser::Bytes> busParams(int channel, const KCAN_INITFD_CONFIG &cfg) const override;
     kemusb::kvaser::Bytes startChip(int channel) const override { return kemusb::kvaser::cmd20StartChip(channel); }
     kemusb::kvaser::Bytes stopChip(int channel) const override { return kemusb::kvaser::cmd20StopChip(channel); }
@@ -113,7 +112,6 @@ public:
     ~QDeviceKvaserProFD() override { Close(); }
 
 private:
-    uint16_t pidFor(uint32_t type) const override { return kemusb::kvaser::isProFdType(type) ? kemusb::kvaser::kPidProFd : 0; }
     std::vector<kemusb::kvaser::Bytes> busParams(int channel, const KCAN_INITFD_CONFIG &cfg) const override
     {
         return kemusb::kvaser::cmd32BusParams(channel, cfg);

@@ -51,8 +51,8 @@ uint32_t QDeviceUsbCanFd2::Open(uint32_t devType, uint32_t devIndex)
 {
     if (open_)
         return 1;
-    const kemusb::fd::AdapterModel *m = kemusb::fd::modelForType(devType);
-    if (!m)
+    const AdapterModel *m = modelForType(devType);
+    if (!m || m->family != AdapterFamily::CanFd)
         return 0;
     this->devType = devType;
     this->devIndex = devIndex;

@@ -13,6 +13,7 @@
 #include "kemusb/src/protocol/KemFdProtocol.h"
 #include "kemusb/src/devices/QDevice.h"
 #include "kemusb/src/devices/QUserWinUsb.h"
+#include "kemusb/src/protocol/AdapterModels.h"
 
 #include <atomic>
 #include <chrono>
@@ -89,7 +90,7 @@ private:
 class QDeviceUsbCanFd2 final : public QDevice, private DeviceThreadClient
 {
 public:
-    static constexpr int kMaxChannels = 8;
+    static constexpr int kMaxChannels = familyChannels(AdapterFamily::CanFd);
 
     QDeviceUsbCanFd2();
     ~QDeviceUsbCanFd2() override;

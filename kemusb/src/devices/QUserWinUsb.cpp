@@ -1,5 +1,7 @@
 #include "kemusb/src/devices/QUserWinUsb.h"
 
+#include "kemusb/src/sim/KemSimModels.h"
+
 
 #include <cctype>
 #include <cstdio>

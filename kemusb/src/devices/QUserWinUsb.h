@@ -54,8 +54,4 @@ private:
     std::string path_;
 };
 
-// The adapter models the simulated back end offers; called before the first
-// enumeration. New models are added in KemSimModels.cpp.
-void registerSimModels();
-
 } // namespace kemusb

@@ -9,7 +9,6 @@
 namespace kemusb {
 
 using kemusb::classic::Bytes;
-using kemusb::classic::ClassicRecord;
 
 namespace {
 
@@ -286,13 +285,13 @@ uint32_t UsbCanClassicDevice::directTransfer(uint8_t *buf, int32_t len)
     return uint32_t(r.len - 2);
 }
 
-uint32_t UsbCanClassicDevice::transmit(uint32_t channel, const ClassicRecord *frames, uint32_t count)
+uint32_t UsbCanClassicDevice::transmit(uint32_t channel, const VCI_CAN_OBJ *frames, uint32_t count)
 {
     if (!open_ || !channelOk(channel) || !frames)
         return 0;
     uint32_t sent = 0;
     for (int n : kemusb::classic::txGroupSizes(count)) {
-        const ClassicRecord *grp = frames + sent;
+        const VCI_CAN_OBJ *grp = frames + sent;
         const Bytes pkt = kemusb::classic::txGroup(int(channel), grp, n);
         // The group's answer comes on the command replies' pipe: one
         // exchange at a time, as for a command.
@@ -310,7 +309,7 @@ uint32_t UsbCanClassicDevice::transmit(uint32_t channel, const ClassicRecord *fr
 
 // ---- frame buffers ---------------------------------------------------------------
 
-uint32_t UsbCanClassicDevice::receive(uint32_t channel, ClassicRecord *frames, uint32_t count)
+uint32_t UsbCanClassicDevice::receive(uint32_t channel, VCI_CAN_OBJ *frames, uint32_t count)
 {
     if (!channelOk(channel) || !frames)
         return 0;

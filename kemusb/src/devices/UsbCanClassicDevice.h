@@ -54,9 +54,9 @@ public:
     uint32_t directTransfer(uint8_t *buf, int32_t len);
 
     // Frames accepted by the adapter (whole groups).
-    uint32_t transmit(uint32_t channel, const kemusb::classic::ClassicRecord *frames, uint32_t count);
+    uint32_t transmit(uint32_t channel, const VCI_CAN_OBJ *frames, uint32_t count);
     // Moves up to count frames out of the channel's buffer; no waiting.
-    uint32_t receive(uint32_t channel, kemusb::classic::ClassicRecord *frames, uint32_t count);
+    uint32_t receive(uint32_t channel, VCI_CAN_OBJ *frames, uint32_t count);
     uint32_t receiveNum(uint32_t channel);
     uint32_t clearBuffer(uint32_t channel);
     // Waits until the channel holds a frame or ms passed; true when it does.
@@ -96,7 +96,7 @@ private:
     std::mutex rxMutex_;
     std::condition_variable rxCv_;
     kemusb::classic::StreamParser parser_;
-    std::deque<kemusb::classic::ClassicRecord> rx_[kemusb::classic::kChannels];
+    std::deque<VCI_CAN_OBJ> rx_[kemusb::classic::kChannels];
     std::atomic<bool> started_[kemusb::classic::kChannels];
     uint8_t streamBuf_[kemusb::classic::kStreamRead];
     uint8_t replyBuf_[kemusb::classic::kReplyRead];

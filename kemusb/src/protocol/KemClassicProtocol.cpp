@@ -120,12 +120,12 @@ bool txGroupAccepted(const uint8_t *r, size_t n, int framesInGroup)
     return r && n >= 3 && int(r[2]) == framesInGroup;
 }
 
-Bytes txGroup(int channel, const ClassicRecord *frames, int count)
+Bytes txGroup(int channel, const VCI_CAN_OBJ *frames, int count)
 {
     Bytes b;
     b.reserve(kRecordSize * size_t(count));
     for (int i = 0; i < count; ++i) {
-        const ClassicRecord &f = frames[i];
+        const VCI_CAN_OBJ &f = frames[i];
         const uint8_t len = uint8_t(f.DataLen & 0x0F);
         const uint32_t w = idWord(f.ID, f.ExternFlag != 0);
         const size_t at = b.size();
@@ -154,7 +154,7 @@ std::vector<int> txGroupSizes(uint32_t count)
     return out;
 }
 
-uint32_t txAckWaitMs(const ClassicRecord *frames, int count)
+uint32_t txAckWaitMs(const VCI_CAN_OBJ *frames, int count)
 {
     return count > 0 && frames[count - 1].SendType == 1 ? kTxAckQuickMs : kTxAckMs;
 }
@@ -168,7 +168,7 @@ StreamFrame StreamParser::decode(const uint8_t *p)
     if (len > 8)
         len = 8;
     f.channel = (flags & 0x10) ? 1 : 0;
-    ClassicRecord &r = f.record;
+    VCI_CAN_OBJ &r = f.record;
     r.TimeStamp = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
     r.TimeFlag = 1;
     r.SendType = 0;

@@ -8,6 +8,9 @@
 // Everything here is pure: builders return the bytes to write, parsers look
 // only at the bytes they were given and never past the length they checked.
 
+#include "kemusb/include/vci_api.h"
+#include "kemusb/src/protocol/AdapterModels.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -16,13 +19,11 @@ namespace kemusb::classic {
 
 using Bytes = std::vector<uint8_t>;
 
-constexpr uint16_t kVid = 0x0471;
-constexpr uint16_t kPid = 0x1200;
 constexpr uint8_t kEpCmdOut = 0x01;
 constexpr uint8_t kEpReplyIn = 0x81;
 constexpr uint8_t kEpTxOut = 0x02;
 constexpr uint8_t kEpStreamIn = 0x82;
-constexpr int kChannels = 2;
+constexpr int kChannels = familyChannels(AdapterFamily::Classic);
 constexpr size_t kRecordSize = 19;
 constexpr int kTxGroup = 3;
 constexpr size_t kReplyRead = 64;
@@ -34,22 +35,6 @@ constexpr uint32_t kLongMs = 1000;   // mode and timing, filter, start
 constexpr uint32_t kTxAckMs = 2000;  // a group's answer
 constexpr uint32_t kTxAckQuickMs = 100; // when the group's last frame is a single shot
 
-// The 24-byte frame record of the classic path: data directly behind the
-// length, three reserved bytes at the end.
-#pragma pack(push, 1)
-struct ClassicRecord {
-    uint32_t ID;
-    uint32_t TimeStamp;
-    uint8_t TimeFlag;
-    uint8_t SendType;
-    uint8_t RemoteFlag;
-    uint8_t ExternFlag;
-    uint8_t DataLen;
-    uint8_t Data[8];
-    uint8_t Reserved[3];
-};
-#pragma pack(pop)
-static_assert(sizeof(ClassicRecord) == 24, "ClassicRecord");
 
 // Channel byte c: 0x00 for channel 0, 0x10 for channel 1.
 inline uint8_t channelByte(int channel) { return channel == 1 ? 0x10 : 0x00; }
@@ -92,16 +77,16 @@ inline uint32_t idWord(uint32_t id, bool ext) { return ext ? id << 3 : id << 5; 
 inline uint32_t idFromWord(uint32_t word, bool ext) { return ext ? word >> 3 : word >> 5; }
 
 // One transmit group (1 to 3 frames) as written on 0x02.
-Bytes txGroup(int channel, const ClassicRecord *frames, int count);
+Bytes txGroup(int channel, const VCI_CAN_OBJ *frames, int count);
 // The number of frames in each group of a transmit of count frames.
 std::vector<int> txGroupSizes(uint32_t count);
 // How long a group waits for its answer.
-uint32_t txAckWaitMs(const ClassicRecord *frames, int count);
+uint32_t txAckWaitMs(const VCI_CAN_OBJ *frames, int count);
 
 // A received frame as the stream parser hands it out.
 struct StreamFrame {
     int channel;          // 0 or 1
-    ClassicRecord record; // time flag 1, send type 0
+    VCI_CAN_OBJ record; // time flag 1, send type 0
 };
 
 // Assembles the 0x82 stream: a record starts where bytes 3, 4, 5 of a

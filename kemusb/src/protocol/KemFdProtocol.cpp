@@ -9,12 +9,6 @@ namespace kemusb::fd {
 
 namespace {
 
-const AdapterModel kModels[] = {
-    {41, 0x5E2D, 0x0009, 2, 60}, {42, 0x5E2D, 0x0009, 2, 60}, {43, 0x5E2D, 0x0009, 2, 60},
-    {64, 0x0471, 0x7A42, 4, 60}, {65, 0x0471, 0x7A41, 4, 60}, {66, 0x0471, 0x7A43, 8, 80},
-    {67, 0x0471, 0x7A44, 8, 80},
-};
-
 struct RateWord {
     uint32_t rate;
     uint32_t word;
@@ -131,16 +125,6 @@ bool parseUnsigned(const std::string &s, int base, uint32_t *out)
 }
 
 } // namespace
-
-const AdapterModel *modelForType(uint32_t type)
-{
-    for (const auto &m : kModels)
-        if (m.type == type)
-            return &m;
-    return nullptr;
-}
-
-bool isCanFdType(uint32_t type) { return modelForType(type) != nullptr; }
 
 Timing decodeTiming(uint32_t word)
 {

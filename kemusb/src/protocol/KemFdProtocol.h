@@ -14,19 +14,6 @@
 
 namespace kemusb::fd {
 
-// ---- adapter table ---------------------------------------------------------
-
-struct AdapterModel {
-    uint32_t type;
-    uint16_t vid;
-    uint16_t pid;
-    int channels;
-    uint8_t clockMHz;
-};
-// The model of a CAN FD device type, or nullptr for another type.
-const AdapterModel *modelForType(uint32_t type);
-bool isCanFdType(uint32_t type);
-
 // ---- endpoints and reply times ---------------------------------------------
 
 constexpr uint8_t kEpCmdOut = 0x01;

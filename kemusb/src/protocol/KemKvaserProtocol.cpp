@@ -23,23 +23,6 @@ constexpr uint8_t kLengths[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 12, 16, 20, 24, 32,
 
 } // namespace
 
-uint16_t pid20ForType(uint32_t type)
-{
-    switch (type) {
-    case 68:
-        return kPidLeaf;
-    case 69:
-    case 70:
-    case 72:
-        return kPidLeafPro;
-    default:
-        return 0;
-    }
-}
-
-bool isProFdType(uint32_t type) { return type == 63 || type == 71 || type == 73; }
-bool is20Type(uint32_t type) { return pid20ForType(type) != 0; }
-
 uint8_t dlcToLength(uint8_t code) { return kLengths[code & 0x0F]; }
 
 // ---- 20-byte family ---------------------------------------------------------

@@ -6,6 +6,7 @@
 // comes in on 0x82. Builders and stream parsers only; no I/O here.
 
 #include "kemusb/include/kcan_records.h"
+#include "kemusb/src/protocol/AdapterModels.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,26 +16,17 @@ namespace kemusb::kvaser {
 
 using Bytes = std::vector<uint8_t>;
 
-constexpr uint16_t kVid = 0x0BFD;
-constexpr uint16_t kPidLeaf = 0x0120;   // type 68
-constexpr uint16_t kPidLeafPro = 0x0122; // types 69, 70, 72
-constexpr uint16_t kPidProFd = 0x0102;  // types 63, 71, 73
 constexpr uint8_t kEpOut = 0x02;
 constexpr uint8_t kEpIn = 0x82;
 constexpr size_t kStreamRead = 4096;
 constexpr uint32_t kAckWaitMs = 200;
 
-constexpr int kChannels20 = 8;
-constexpr int kChannels32 = 16;
+constexpr int kChannels20 = familyChannels(AdapterFamily::Kvaser);
+constexpr int kChannels32 = familyChannels(AdapterFamily::KvaserFd);
 constexpr size_t kCmd32 = 32;
 constexpr size_t kAssembly20 = 4096;
 constexpr size_t kAssembly32 = 128;
 constexpr size_t kMaxGroupBytes = 512;
-
-// Product id of a type of the 20-byte family (0 for any other type).
-uint16_t pid20ForType(uint32_t type);
-bool isProFdType(uint32_t type);
-bool is20Type(uint32_t type);
 
 // ---- 20-byte family -------------------------------------------------------
 Bytes cmd20BusParams(int channel, const KCAN_INITFD_CONFIG &cfg);

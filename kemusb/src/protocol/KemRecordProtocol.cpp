@@ -33,9 +33,6 @@ inline uint32_t u32le(const uint8_t *p) { return uint32_t(p[0]) | uint32_t(p[1])
 
 } // namespace
 
-bool isRecordType(uint32_t type) { return type == 61 || type == 62; }
-uint16_t pidForType(uint32_t type) { return type == 61 ? kPid61 : type == 62 ? kPid62 : 0; }
-
 Bytes cmdHardwareVersion() { return {0x55, 0x01, 0x01, 0x01}; }
 Bytes cmdFirmwareVersion() { return {0x55, 0x12, 0x01, 0x01}; }
 Bytes cmdChannelCount() { return {0x55, 0x13, 0x01, 0x01}; }

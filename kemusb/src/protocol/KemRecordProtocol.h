@@ -4,6 +4,8 @@
 // acceptance filter list. Builders and reply parsers only; every parser
 // reads no byte it has not checked to be there.
 
+#include "kemusb/src/protocol/AdapterModels.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -12,19 +14,13 @@ namespace kemusb::record {
 
 using Bytes = std::vector<uint8_t>;
 
-constexpr uint16_t kVid = 0x0471;
-constexpr uint16_t kPid61 = 0x7B51;
-constexpr uint16_t kPid62 = 0x7B52;
-constexpr int kChannels = 2;
+constexpr int kChannels = familyChannels(AdapterFamily::Recording);
 constexpr uint32_t kBoardReplyMs = 1000;
 constexpr uint32_t kSettingSetMs = 5000;
 constexpr uint32_t kSettingGetMs = 1000;
 constexpr uint32_t kFilterMs = 5000;
 constexpr uint32_t kFilterReadMs = 1000;
 constexpr uint32_t kDirectReplyMs = 5000;
-
-bool isRecordType(uint32_t type);
-uint16_t pidForType(uint32_t type);
 
 #pragma pack(push, 1)
 // Channel settings as the caller passes them (21 bytes used).

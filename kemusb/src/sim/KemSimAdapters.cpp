@@ -80,15 +80,6 @@ bool addToPacket(Bytes &pkt, int ch, const CanFrame &f, uint32_t stamp)
     return true;
 }
 
-const plat::sim::EndpointSpec kFdEndpoints[] = {
-    {0x01, plat::UsbdPipeTypeBulk, 64},  {0x81, plat::UsbdPipeTypeBulk, 64},  {0x02, plat::UsbdPipeTypeBulk, 512},
-    {0x82, plat::UsbdPipeTypeBulk, 64},  {0x83, plat::UsbdPipeTypeBulk, 512},
-};
-const plat::sim::EndpointSpec kRecordEndpoints[] = {
-    {0x01, plat::UsbdPipeTypeBulk, 64},
-    {0x81, plat::UsbdPipeTypeBulk, 64},
-};
-
 } // namespace
 
 std::vector<uint8_t> answerDirectFrame(const uint8_t *req, size_t len)
@@ -421,49 +412,6 @@ void SimRecordModel::command(const Bytes &q)
         a.push(0x81, Bytes{0x55, q[1], 0x00, 0x01});
         return;
     }
-}
-
-// ---- registration -----------------------------------------------------------
-
-void registerAdapterModels()
-{
-    static std::once_flag once;
-    std::call_once(once, [] {
-        struct Fd {
-            const char *name;
-            uint16_t vid, pid;
-            int channels;
-            uint8_t clock;
-            uint16_t fw;
-        } fds[] = {
-            {"USBCANFD", 0x5E2D, 0x0009, 2, 60, 0x0117}, {"TRNB701", 0x0471, 0x7A42, 4, 60, 0x0117},
-            {"TRNA701", 0x0471, 0x7A41, 4, 60, 0x0210},  {"TRNA702", 0x0471, 0x7A43, 8, 80, 0x0210},
-            {"TRNB702", 0x0471, 0x7A44, 8, 80, 0x0117},
-        };
-        for (const Fd &f : fds) {
-            plat::sim::ModelInfo m;
-            m.name = f.name;
-            m.vid = f.vid;
-            m.pid = f.pid;
-            m.channels = f.channels;
-            m.endpoints.assign(std::begin(kFdEndpoints), std::end(kFdEndpoints));
-            const int ch = f.channels;
-            const uint8_t clk = f.clock;
-            const uint16_t fw = f.fw;
-            m.create = [ch, clk, fw] { return std::make_unique<SimCanFdModel>(ch, clk, fw); };
-            plat::sim::registerModel(m);
-        }
-        for (auto r : {std::make_pair("TRND701", uint16_t(0x7B51)), std::make_pair("TRND702", uint16_t(0x7B52))}) {
-            plat::sim::ModelInfo m;
-            m.name = r.first;
-            m.vid = 0x0471;
-            m.pid = r.second;
-            m.channels = 2;
-            m.endpoints.assign(std::begin(kRecordEndpoints), std::end(kRecordEndpoints));
-            m.create = [] { return std::make_unique<SimRecordModel>(); };
-            plat::sim::registerModel(m);
-        }
-    });
 }
 
 } // namespace kemusb::sim

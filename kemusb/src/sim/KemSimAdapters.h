@@ -20,10 +20,6 @@
 
 namespace kemusb::sim {
 
-// Declares the models to the simulator; safe to call more than once. The
-// default topology made after this has one adapter of each model.
-void registerAdapterModels();
-
 struct SimRange {
     int kind; // 2 standard, 3 extended, 5 other
     uint32_t start;

@@ -24,21 +24,6 @@ uint32_t be32(const uint8_t *p)
     return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
 }
 
-const plat::sim::EndpointSpec kClassicEndpoints[] = {
-    {0x01, plat::UsbdPipeTypeBulk, 64},
-    {0x81, plat::UsbdPipeTypeBulk, 64},
-    {0x02, plat::UsbdPipeTypeBulk, 64},
-    {0x82, plat::UsbdPipeTypeBulk, 64},
-};
-const plat::sim::EndpointSpec kKvaserEndpoints[] = {
-    {0x02, plat::UsbdPipeTypeBulk, 512},
-    {0x82, plat::UsbdPipeTypeBulk, 512},
-};
-const plat::sim::EndpointSpec kKvaserFdEndpoints[] = {
-    {0x02, plat::UsbdPipeTypeBulk, 256},
-    {0x82, plat::UsbdPipeTypeBulk, 512},
-};
-
 } // namespace
 
 // ---- classic adapter ------------------------------------------------------------
@@ -346,45 +331,6 @@ void SimKvaserModel::onBusFrame(int channel, const CanFrame &f)
         out = kemusb::kvaser::rx32Frame(channel, f.id, f.ext, f.rtr, f.len > 8 ? 8 : f.len, f.data);
     }
     adapter().push(0x82, out);
-}
-
-// ---- registration ------------------------------------------------------------------
-
-void registerClassicModels()
-{
-    static std::once_flag once;
-    std::call_once(once, [] {
-        plat::sim::ModelInfo m;
-        m.name = "USBCAN2";
-        m.vid = kemusb::classic::kVid;
-        m.pid = kemusb::classic::kPid;
-        m.channels = 2;
-        m.endpoints.assign(std::begin(kClassicEndpoints), std::end(kClassicEndpoints));
-        m.create = [] { return std::make_unique<SimClassicModel>(); };
-        plat::sim::registerModel(m);
-
-        struct Kv {
-            const char *name;
-            uint16_t pid;
-            bool fd;
-        } kvs[] = {{"KVLEAF", kemusb::kvaser::kPidLeaf, false},
-                   {"KVLEAFPRO", kemusb::kvaser::kPidLeafPro, false},
-                   {"KVPROFD", kemusb::kvaser::kPidProFd, true}};
-        for (const Kv &k : kvs) {
-            plat::sim::ModelInfo km;
-            km.name = k.name;
-            km.vid = kKvaserVid;
-            km.pid = k.pid;
-            km.channels = 2;
-            if (k.fd)
-                km.endpoints.assign(std::begin(kKvaserFdEndpoints), std::end(kKvaserFdEndpoints));
-            else
-                km.endpoints.assign(std::begin(kKvaserEndpoints), std::end(kKvaserEndpoints));
-            const bool fd = k.fd;
-            km.create = [fd] { return std::make_unique<SimKvaserModel>(fd); };
-            plat::sim::registerModel(km);
-        }
-    });
 }
 
 } // namespace kemusb::sim

@@ -17,9 +17,6 @@
 
 namespace kemusb::sim {
 
-// Declares the models to the simulator; safe to call more than once.
-void registerClassicModels();
-
 constexpr uint16_t kKvaserVid = 0x0BFD;
 
 class SimClassicModel : public plat::sim::DeviceModel
