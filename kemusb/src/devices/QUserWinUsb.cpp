@@ -2,10 +2,11 @@
 
 #include "kemusb/src/sim/KemSimModels.h"
 
-
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 namespace kemusb {
 
@@ -91,7 +92,14 @@ uint32_t QUserWinUsb::open(uint16_t vid, uint16_t pid, uint32_t index)
 
 uint32_t QUserWinUsb::close()
 {
-    std::atomic_store(&dev_, std::shared_ptr<plat::UsbDevice>());
+    std::shared_ptr<plat::UsbDevice> old = std::atomic_exchange(&dev_, std::shared_ptr<plat::UsbDevice>());
+    // A read or write of another thread may still hold the device (for at
+    // most one pipe time-out). Wait for it: released only then, the adapter
+    // would stay held after close returned, and an open made at once would
+    // find it busy.
+    while (old && old.use_count() > 1)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    old.reset();
     path_.clear();
     return 1;
 }
