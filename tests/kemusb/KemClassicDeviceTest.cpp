@@ -4,6 +4,7 @@
 #include "kemusb/src/devices/KcanHandleRegistry.h"
 #include "kemusb/src/sim/KemSimModels.h"
 #include "kemusb/src/sim/KemSimClassic.h"
+#include "kemusb/src/sim/KemSimKvaser.h"
 #include "kemusb/src/devices/OcanDeviceRegistry.h"
 #include "platform/PlatSim.h"
 #include "kemusb/src/devices/QDeviceKvaser.h"

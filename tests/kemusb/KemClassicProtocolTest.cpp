@@ -4,7 +4,7 @@
 
 #include "kemusb/src/protocol/KemClassicProtocol.h"
 #include "kemusb/src/protocol/KemKvaserProtocol.h"
-#include "tests/support/PeerCheck.h"
+#include "tests/kemusb/GoldenBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -17,29 +17,6 @@
 #include <vector>
 
 namespace {
-
-std::string hex(const std::vector<uint8_t> &b)
-{
-    static const char *d = "0123456789abcdef";
-    std::string s;
-    for (uint8_t c : b) {
-        s += d[c >> 4];
-        s += d[c & 15];
-    }
-    return s;
-}
-
-std::map<std::string, std::string> golden()
-{
-    std::map<std::string, std::string> m;
-    const auto r = peer::run(peer::script("kemusb_classic_golden.py"));
-    EXPECT_EQ(r.exitCode, 0) << r.output;
-    std::istringstream in(r.output);
-    std::string name, value;
-    while (in >> name >> value)
-        m[name] = value;
-    return m;
-}
 
 VCI_CAN_OBJ classic(uint32_t id, bool ext, bool rtr, uint8_t len, uint8_t sendType, uint8_t seed)
 {
@@ -94,7 +71,7 @@ struct KvCollect : kemusb::kvaser::Sink {
 
 TEST(KemClassicProtocol, BuildersMatchGoldenBytes)
 {
-    const auto g = golden();
+    const auto g = golden::vectors("kemusb_classic_golden.py");
     ASSERT_FALSE(g.empty());
     std::map<std::string, std::vector<uint8_t>> mine;
     mine["cls_hw"] = kemusb::classic::cmdHardwareVersion();
@@ -209,7 +186,7 @@ TEST(KemClassicProtocol, BuildersMatchGoldenBytes)
             ADD_FAILURE() << "no C++ packet for " << kv.first;
             continue;
         }
-        EXPECT_EQ(hex(it->second), kv.second) << kv.first;
+        EXPECT_EQ(golden::hex(it->second), kv.second) << kv.first;
     }
     EXPECT_EQ(mine.size(), g.size());
 }

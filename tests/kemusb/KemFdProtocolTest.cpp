@@ -3,7 +3,7 @@
 #include "kemusb/src/protocol/KemFdProtocol.h"
 #include "kemusb/src/protocol/KemRecordProtocol.h"
 
-#include "tests/support/PeerCheck.h"
+#include "tests/kemusb/GoldenBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -14,29 +14,6 @@
 using namespace kemusb::fd;
 
 namespace {
-
-std::string hex(const std::vector<uint8_t> &b)
-{
-    static const char *d = "0123456789abcdef";
-    std::string s;
-    for (uint8_t c : b) {
-        s += d[c >> 4];
-        s += d[c & 15];
-    }
-    return s;
-}
-
-std::map<std::string, std::string> goldenVectors()
-{
-    std::map<std::string, std::string> m;
-    const auto r = peer::run(peer::script("kemusb_golden.py"));
-    EXPECT_EQ(r.exitCode, 0) << r.output;
-    std::istringstream in(r.output);
-    std::string name, value;
-    while (in >> name >> value)
-        m[name] = value;
-    return m;
-}
 
 struct Collect : StreamSink {
     std::vector<std::pair<int, OCAN_CAN_RX>> classic;
@@ -62,7 +39,7 @@ StreamFrame frame(int ch, bool fd, uint32_t id, uint8_t len, uint8_t seed = 0)
 
 TEST(KemFdProtocol, PacketsMatchGoldenVectors)
 {
-    const auto g = goldenVectors();
+    const auto g = golden::vectors("kemusb_golden.py");
     ASSERT_FALSE(g.empty());
     std::map<std::string, Bytes> mine;
     mine["fd_hw"] = cmdHardwareVersion();
@@ -135,13 +112,13 @@ TEST(KemFdProtocol, PacketsMatchGoldenVectors)
     for (const auto &kv : g) {
         auto it = mine.find(kv.first);
         ASSERT_NE(it, mine.end()) << "no builder for " << kv.first;
-        EXPECT_EQ(hex(it->second), kv.second) << kv.first;
+        EXPECT_EQ(golden::hex(it->second), kv.second) << kv.first;
     }
     EXPECT_EQ(g.size(), mine.size());
     EXPECT_EQ(mine["tx_classic_0"].size(), 7u + 10 * 19);
     EXPECT_EQ(mine["tx_classic_2"].size(), 7u + 5 * 19);
     EXPECT_EQ(mine["rec_set_0"].size(), 28u);
-    EXPECT_EQ(hex(mine["rec_fentry_300"]).substr(8), "2c01");
+    EXPECT_EQ(golden::hex(mine["rec_fentry_300"]).substr(8), "2c01");
 }
 
 // Channels 2 to 7 of the 4- and 8-channel adapters reach their keys; a

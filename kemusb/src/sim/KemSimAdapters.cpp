@@ -1,10 +1,10 @@
 #include "kemusb/src/sim/KemSimAdapters.h"
 
 #include "kemusb/src/sim/KemSimFrames.h"
+#include "platform/PlatBytes.h"
 
 #include <cstring>
 #include <memory>
-#include <mutex>
 
 using plat::sim::Bytes;
 using plat::sim::CanFrame;
@@ -13,20 +13,12 @@ namespace kemusb::sim {
 
 namespace {
 
-uint32_t le32(const uint8_t *p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
-uint16_t le16(const uint8_t *p) { return uint16_t(p[0] | p[1] << 8); }
-void put32(Bytes &b, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b.push_back(uint8_t(v >> (8 * i)));
-}
-
 // Bit rate of one timing phase of the initialise request: prescaler-1 (u16),
 // SJW-1 (u8), TSEG1-1 (u16), TSEG2-1 (u16), at the adapter's clock.
 uint32_t phaseRate(const uint8_t *p, uint32_t clockHz)
 {
-    const uint32_t pre = le16(p) + 1u;
-    const uint32_t tq = 1 + (le16(p + 3) + 1u) + (le16(p + 5) + 1u);
+    const uint32_t pre = plat::le16(p) + 1u;
+    const uint32_t tq = 1 + (plat::le16(p + 3) + 1u) + (plat::le16(p + 5) + 1u);
     return clockHz / (pre * tq);
 }
 
@@ -39,8 +31,8 @@ void appendRecord(Bytes &out, int ch, const CanFrame &f, uint32_t stamp)
     out.push_back(uint8_t(ch << 4));
     out.push_back(uint8_t((f.fd ? 0x01 : 0) | (f.rtr ? 0x02 : 0) | (f.ext ? 0x04 : 0) | (f.esi ? 0x08 : 0) |
                           (f.brs ? 0x10 : 0)));
-    put32(out, stamp);
-    put32(out, f.id);
+    plat::appendLe32(out, stamp);
+    plat::appendLe32(out, f.id);
     out.push_back(f.len);
     const size_t at = out.size();
     out.resize(at + dataLen, 0);
@@ -82,27 +74,6 @@ bool addToPacket(Bytes &pkt, int ch, const CanFrame &f, uint32_t stamp)
 
 } // namespace
 
-std::vector<uint8_t> answerDirectFrame(const uint8_t *req, size_t len)
-{
-    DirectFrame in;
-    if (!unpackDirectFrame(req, len, &in))
-        return {};
-    DirectFrame out;
-    out.sequence = in.sequence;
-    out.command = in.command;
-    out.enciphered = in.enciphered;
-    out.payload.push_back(0x01);
-    out.payload.insert(out.payload.end(), in.payload.begin(), in.payload.end());
-    // The reply travels behind 12 A7 in one 64-byte read: at most 62 bytes.
-    while (!out.payload.empty()) {
-        std::vector<uint8_t> b = packDirectFrame(out, 62);
-        if (!b.empty())
-            return b;
-        out.payload.pop_back();
-    }
-    return {};
-}
-
 // ---- CAN FD adapter ---------------------------------------------------------
 
 SimCanFdModel::SimCanFdModel(int channels, uint8_t clockMHz, uint16_t firmware)
@@ -118,12 +89,7 @@ void SimCanFdModel::command(const Bytes &q)
         return;
     plat::sim::Adapter &a = adapter();
     if (q[0] == 0x12 && q[1] == 0xA7) {
-        Bytes r{0x12, 0xA7};
-        const Bytes f = answerDirectFrame(q.data() + 2, q.size() - 2);
-        r.insert(r.end(), f.begin(), f.end());
-        if (f.empty())
-            r.push_back(0x00);
-        a.push(0x81, r);
+        a.push(0x81, directTransferReply(q.data(), q.size()));
         return;
     }
     if (q[0] != 0x55 || q.size() < 4)
@@ -180,8 +146,8 @@ void SimCanFdModel::command(const Bytes &q)
             case 0x02:
             case 0x03:
             case 0x05:
-                if (le32(q.data() + 5) || le32(q.data() + 9) || q[3] != 0x05)
-                    c.pending.push_back({q[3], le32(q.data() + 5), le32(q.data() + 9)});
+                if (plat::le32(q.data() + 5) || plat::le32(q.data() + 9) || q[3] != 0x05)
+                    c.pending.push_back({q[3], plat::le32(q.data() + 5), plat::le32(q.data() + 9)});
                 break;
             case 0x04:
                 c.active = c.pending;
@@ -198,8 +164,8 @@ void SimCanFdModel::command(const Bytes &q)
         if (ch < channels_ && a.channel(ch).errorState())
             st |= 0x01;
         Bytes r{0x55, 0x16, q[2]};
-        put32(r, st);
-        put32(r, 0);
+        plat::appendLe32(r, st);
+        plat::appendLe32(r, 0);
         a.push(0x81, r);
         return;
     }
@@ -219,7 +185,7 @@ void SimCanFdModel::transmit(const Bytes &p)
         return;
     }
     ++packets_;
-    const size_t len = le16(p.data() + 4);
+    const size_t len = plat::le16(p.data() + 4);
     const int count = p[6];
     size_t off = 7;
     int sent = 0;
@@ -238,7 +204,7 @@ void SimCanFdModel::transmit(const Bytes &p)
         f.ext = r[1] & 0x04;
         f.esi = fd && (r[1] & 0x08);
         f.brs = fd && (r[1] & 0x10);
-        f.id = le32(r + 6) & (f.ext ? 0x1FFFFFFFu : 0x7FFu);
+        f.id = plat::le32(r + 6) & (f.ext ? 0x1FFFFFFFu : 0x7FFu);
         f.len = r[10] > (fd ? 64 : 8) ? (fd ? 64 : 8) : r[10];
         std::memcpy(f.data, r + 11, f.len);
         f.channel = ch;
@@ -318,12 +284,7 @@ void SimRecordModel::command(const Bytes &q)
     if (q.size() < 2)
         return;
     if (q[0] == 0x12 && q[1] == 0xA7) {
-        Bytes r{0x12, 0xA7};
-        const Bytes f = answerDirectFrame(q.data() + 2, q.size() - 2);
-        r.insert(r.end(), f.begin(), f.end());
-        if (f.empty())
-            r.push_back(0x00);
-        a.push(0x81, r);
+        a.push(0x81, directTransferReply(q.data(), q.size()));
         return;
     }
     if (q[0] != 0x55 || q.size() < 3)
@@ -372,7 +333,7 @@ void SimRecordModel::command(const Bytes &q)
             filt_[ch].clear();
             break;
         case 1:
-            filt_[ch].push_back({q[4], le32(q.data() + 5), le32(q.data() + 9)});
+            filt_[ch].push_back({q[4], plat::le32(q.data() + 5), plat::le32(q.data() + 9)});
             break;
         case 2:
             filtOn_[ch] = true;
@@ -396,15 +357,15 @@ void SimRecordModel::command(const Bytes &q)
             a.push(0x81, Bytes{0x55, 0x05, 0x00, 0x00, uint8_t(n), uint8_t(n >> 8), uint8_t(filtOn_[ch])});
             return;
         }
-        const uint16_t idx = le16(q.data() + 4);
+        const uint16_t idx = plat::le16(q.data() + 4);
         if (q[2] != 1 || idx >= filt_[ch].size()) {
             a.push(0x81, Bytes{0x55, 0x05, q[2], 0x01});
             return;
         }
         const SimRange &r = filt_[ch][idx];
         Bytes out{0x55, 0x05, 0x01, 0x00, uint8_t(r.kind)};
-        put32(out, r.start);
-        put32(out, r.end);
+        plat::appendLe32(out, r.start);
+        plat::appendLe32(out, r.end);
         a.push(0x81, out);
         return;
     }

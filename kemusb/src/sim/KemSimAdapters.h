@@ -84,8 +84,5 @@ private:
     bool filtOn_[2] = {false, false};
 };
 
-// Answers one direct-transfer request (the bytes after 12 A7); empty when
-// the request is not a frame.
-std::vector<uint8_t> answerDirectFrame(const uint8_t *req, size_t len);
 
 } // namespace kemusb::sim

@@ -1,12 +1,9 @@
 #include "kemusb/src/sim/KemSimClassic.h"
 
-#include "kemusb/src/protocol/KemClassicProtocol.h"
-#include "kemusb/src/protocol/KemKvaserProtocol.h"
-#include "kemusb/src/sim/KemSimAdapters.h"
+#include "kemusb/src/sim/KemSimFrames.h"
+#include "platform/PlatBytes.h"
 
 #include <cstring>
-#include <memory>
-#include <mutex>
 
 using plat::sim::Bytes;
 using plat::sim::CanFrame;
@@ -15,18 +12,17 @@ namespace kemusb::sim {
 
 namespace {
 
-uint32_t le32(const uint8_t *p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-uint32_t be32(const uint8_t *p)
-{
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
-}
+constexpr size_t kRecord = 19;     // one frame, in a transmit group and on the stream
+constexpr uint8_t kTxMarker = 0xC6; // byte 4 of a transmit record
+constexpr uint8_t kFlagExt = 0x80;
+constexpr uint8_t kFlagRemote = 0x40;
+constexpr uint8_t kFlagChannel1 = 0x10;
+
+// The identifier word of a record: the identifier shifted left by 3
+// (extended) or by 5 (standard).
+uint32_t idWord(uint32_t id, bool ext) { return ext ? id << 3 : id << 5; }
 
 } // namespace
-
-// ---- classic adapter ------------------------------------------------------------
 
 SimClassicModel::SimClassicModel()
 {
@@ -39,6 +35,38 @@ uint32_t SimClassicModel::rateOf(uint8_t timing0, uint8_t timing1)
     const uint32_t pre = 2u * ((timing0 & 0x3Fu) + 1u);
     const uint32_t tq = 1u + ((timing1 & 0x0Fu) + 1u) + (((timing1 >> 4) & 0x07u) + 1u);
     return 16000000u / (pre * tq);
+}
+
+void SimClassicModel::appendStreamRecord(Bytes &out, int channel, const CanFrame &f, uint32_t stamp24)
+{
+    const uint8_t len = f.len > 8 ? 8 : f.len;
+    const size_t at = out.size();
+    out.resize(at + kRecord, 0);
+    uint8_t *r = out.data() + at;
+    r[0] = uint8_t(stamp24);
+    r[1] = uint8_t(stamp24 >> 8);
+    r[2] = uint8_t(stamp24 >> 16);
+    r[3] = 0x01; // [3..5] 01 00 00 mark a record
+    r[6] = uint8_t((f.ext ? kFlagExt : 0) | (f.rtr ? kFlagRemote : 0) | (channel == 1 ? kFlagChannel1 : 0) | len);
+    plat::putLe32(r + 7, idWord(f.id, f.ext));
+    std::memcpy(r + 11, f.data, len);
+}
+
+bool SimClassicModel::decodeTransmitRecord(const uint8_t *r, int *channel, CanFrame *f)
+{
+    if (r[0] || r[1] || r[2] || r[3] || r[4] != kTxMarker)
+        return false;
+    f->ext = r[6] & kFlagExt;
+    f->rtr = r[6] & kFlagRemote;
+    *channel = (r[6] & kFlagChannel1) ? 1 : 0;
+    f->len = r[6] & 0x0F;
+    if (f->len > 8)
+        f->len = 8;
+    const uint32_t w = plat::le32(r + 7);
+    f->id = f->ext ? (w >> 3) & 0x1FFFFFFFu : (w >> 5) & 0x7FFu;
+    std::memcpy(f->data, r + 11, 8);
+    f->channel = *channel;
+    return true;
 }
 
 bool SimClassicModel::rateMismatch(int ch)
@@ -58,7 +86,7 @@ void SimClassicModel::command(const Bytes &q)
     auto reply = [&](Bytes r) { a.push(0x81, r); };
     switch (q[1]) {
     case 0x01:
-        reply({0x12, 0x01, 0x01, 0x01, 0x10, 0x02}); // 0x0210
+        reply({0x12, 0x01, 0x01, 0x01, 0x10, 0x02}); // 0x0210, little-endian at [4]
         return;
     case 0x12:
         reply({0x12, 0x12, 0x01, 0x01, 0x35, 0x01}); // 0x0135
@@ -66,7 +94,7 @@ void SimClassicModel::command(const Bytes &q)
     case 0x13:
         reply({0x12, 0x13, 0x01, 0x00, 0x02});
         return;
-    case 0x03: { // mode and timing
+    case 0x03: { // mode and timing: 12 03 04 00 m t0 t1
         if (q.size() < 7)
             return;
         const int ch = (q[4] & 0x10) ? 1 : 0;
@@ -81,13 +109,13 @@ void SimClassicModel::command(const Bytes &q)
         reply({0x12, 0x03, 0x01, 0x00});
         return;
     }
-    case 0x04: { // acceptance filter
+    case 0x04: { // acceptance filter: 12 04 0A 00 f, code and mask big-endian
         if (q.size() < 13)
             return;
         const int ch = (q[4] & 0x10) ? 1 : 0;
         ch_[ch].filterByte = q[4];
-        ch_[ch].code = be32(q.data() + 5);
-        ch_[ch].mask = be32(q.data() + 9);
+        ch_[ch].code = plat::be32(q.data() + 5);
+        ch_[ch].mask = plat::be32(q.data() + 9);
         reply({0x12, 0x04, 0x01, 0x00});
         return;
     }
@@ -113,14 +141,14 @@ void SimClassicModel::command(const Bytes &q)
     case 0xB2:
         reply({0x12, 0xB2, 0x02, relayA_, relayB_});
         return;
-    case 0xA4: {
+    case 0xA4: { // bus timing: timing0 at [6], timing1 at [8]
         if (q.size() < 4)
             return;
         const int ch = q[3] & 1;
         reply({0x12, 0xA4, 0x01, q[3], 0x00, 0x00, ch_[ch].t0, 0x00, ch_[ch].t1});
         return;
     }
-    case 0x80: {
+    case 0x80: { // channel state: a at [5], c at [9], b at [10]
         if (q.size() < 4)
             return;
         const int ch = q[3] & 1;
@@ -136,15 +164,9 @@ void SimClassicModel::command(const Bytes &q)
         reply(r);
         return;
     }
-    case 0xA7: { // direct-transfer frames, answered as the other adapters do
-        Bytes r{0x12, 0xA7};
-        const Bytes f = answerDirectFrame(q.data() + 2, q.size() - 2);
-        r.insert(r.end(), f.begin(), f.end());
-        if (f.empty())
-            r.push_back(0x00);
-        reply(r);
+    case 0xA7: // direct-transfer frames, answered as the other adapters do
+        reply(directTransferReply(q.data(), q.size()));
         return;
-    }
     default:
         reply({0x12, q[1], 0xFF});
         return;
@@ -155,21 +177,10 @@ void SimClassicModel::transmit(const Bytes &p)
 {
     plat::sim::Adapter &a = adapter();
     uint8_t taken = 0;
-    for (size_t off = 0; off + kemusb::classic::kRecordSize <= p.size(); off += kemusb::classic::kRecordSize) {
-        const uint8_t *r = p.data() + off;
-        if (r[4] != 0xC6)
-            continue;
+    for (size_t off = 0; off + kRecord <= p.size(); off += kRecord) {
         CanFrame f;
-        f.ext = r[6] & 0x80;
-        f.rtr = r[6] & 0x40;
-        const int ch = (r[6] & 0x10) ? 1 : 0;
-        f.len = r[6] & 0x0F;
-        if (f.len > 8)
-            f.len = 8;
-        f.id = kemusb::classic::idFromWord(le32(r + 7), f.ext) & (f.ext ? 0x1FFFFFFFu : 0x7FFu);
-        std::memcpy(f.data, r + 11, 8);
-        f.channel = ch;
-        if (a.channel(ch).transmit(f))
+        int ch = 0;
+        if (decodeTransmitRecord(p.data() + off, &ch, &f) && a.channel(ch).transmit(f))
             ++taken;
     }
     if (!txSilent_)
@@ -180,157 +191,22 @@ void SimClassicModel::onBusFrame(int channel, const CanFrame &f)
 {
     if (channel > 1)
         return;
-    adapter().push(0x82, kemusb::classic::streamRecord(channel, f.id, f.ext, f.rtr, f.len > 8 ? 8 : f.len, f.data,
-                                              adapter().stampUs(24)));
+    Bytes r;
+    appendStreamRecord(r, channel, f, adapter().stampUs(24));
+    adapter().push(0x82, r);
 }
 
 void SimClassicModel::streamFrames(const CanFrame *frames, size_t n, size_t perTransfer)
 {
     Bytes out;
-    out.reserve(perTransfer * kemusb::classic::kRecordSize);
+    out.reserve(perTransfer * kRecord);
     for (size_t i = 0; i < n; ++i) {
-        const CanFrame &f = frames[i];
-        const Bytes r = kemusb::classic::streamRecord(f.channel & 1, f.id, f.ext, f.rtr, f.len > 8 ? 8 : f.len, f.data,
-                                             adapter().stampUs(24));
-        out.insert(out.end(), r.begin(), r.end());
-        if (out.size() >= perTransfer * kemusb::classic::kRecordSize || i + 1 == n) {
+        appendStreamRecord(out, frames[i].channel & 1, frames[i], adapter().stampUs(24));
+        if (out.size() >= perTransfer * kRecord || i + 1 == n) {
             adapter().push(0x82, out, false);
             out.clear();
         }
     }
-}
-
-// ---- Kvaser interfaces ----------------------------------------------------------
-
-SimKvaserModel::SimKvaserModel(bool proFd) : proFd_(proFd)
-{
-    handleOut(0x02, [this](const Bytes &b) {
-        if (proFd_)
-            out32(b);
-        else
-            out20(b);
-    });
-}
-
-void SimKvaserModel::transmitted(int ch, const CanFrame &f)
-{
-    plat::sim::Adapter &a = adapter();
-    if (ch >= a.channelCount() || !a.channel(ch).transmit(f) || ackSilent_)
-        return;
-    a.push(0x82, proFd_ ? kemusb::kvaser::rx32Ack(ch) : kemusb::kvaser::rx20Ack(ch));
-}
-
-void SimKvaserModel::out20(const Bytes &b)
-{
-    plat::sim::Adapter &a = adapter();
-    size_t at = 0;
-    while (at < b.size()) {
-        const size_t n = b[at];
-        if (n < 2 || at + n > b.size())
-            return;
-        const uint8_t *c = b.data() + at;
-        ++commands_;
-        switch (c[1]) {
-        case 16:
-            if (n >= 8 && c[3] < a.channelCount()) {
-                a.channel(c[3]).stop();
-                a.channel(c[3]).setBitRate(le32(c + 4));
-                a.channel(c[3]).clearError();
-            }
-            break;
-        case 26:
-        case 28:
-            if (n >= 4 && c[3] < a.channelCount()) {
-                if (c[1] == 26)
-                    a.channel(c[3]).start();
-                else
-                    a.channel(c[3]).stop();
-            }
-            break;
-        case 13:
-        case 15:
-            if (n >= 20) {
-                CanFrame f;
-                f.ext = c[1] == 15;
-                if (f.ext)
-                    f.id = uint32_t(c[4] & 0x1F) << 24 | uint32_t(c[5] & 0x3F) << 18 | uint32_t(c[6] & 0x0F) << 14 |
-                           uint32_t(c[7]) << 6 | uint32_t(c[8] & 0x3F);
-                else
-                    f.id = uint32_t(c[4] & 0x1F) << 6 | uint32_t(c[5] & 0x3F);
-                f.len = c[9] & 0x0F;
-                if (f.len > 8)
-                    f.len = 8;
-                f.rtr = c[19] & 0x10;
-                std::memcpy(f.data, c + 10, 8);
-                transmitted(c[2], f);
-            }
-            break;
-        default:
-            break;
-        }
-        at += n;
-    }
-}
-
-void SimKvaserModel::out32(const Bytes &b)
-{
-    plat::sim::Adapter &a = adapter();
-    for (size_t at = 0; at + kemusb::kvaser::kCmd32 <= b.size(); at += kemusb::kvaser::kCmd32) {
-        const uint8_t *c = b.data() + at;
-        const int ch = c[1] & 0x3F;
-        ++commands_;
-        if (ch >= a.channelCount())
-            continue;
-        plat::sim::Channel &chan = a.channel(ch);
-        switch (c[0]) {
-        case 16:
-        case 69:
-            if (c[0] == 69 && c[24] != 0) {
-                chan.setBitRate(chan.nominalRate(), le32(c + 16));
-            } else {
-                chan.stop();
-                chan.setBitRate(le32(c + 4));
-                chan.clearError();
-            }
-            break;
-        case 26:
-            chan.start();
-            break;
-        case 28:
-            chan.stop();
-            break;
-        case 33: {
-            CanFrame f;
-            const uint32_t w = le32(c + 4);
-            f.ext = w & 0x80000000u;
-            f.id = w & (f.ext ? 0x1FFFFFFFu : 0x7FFu);
-            f.len = c[16] > 8 ? 8 : c[16];
-            f.rtr = c[17] & 0x10;
-            std::memcpy(f.data, c + 8, 8);
-            transmitted(ch, f);
-            break;
-        }
-        default:
-            break;
-        }
-    }
-}
-
-void SimKvaserModel::onBusFrame(int channel, const CanFrame &f)
-{
-    Bytes out;
-    if (!proFd_) {
-        out = kemusb::kvaser::rx20Frame(channel, f.id, f.ext, f.rtr, f.len > 8 ? 8 : f.len, f.data);
-    } else if (f.fd) {
-        uint8_t dlc = 0;
-        static const uint8_t lens[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 12, 16, 20, 24, 32, 48, 64};
-        while (dlc < 15 && lens[dlc] < f.len)
-            ++dlc;
-        out = kemusb::kvaser::rx32FdFrame(channel, f.id, f.ext, f.brs, f.esi, dlc, f.data, adapter().stampUs(32));
-    } else {
-        out = kemusb::kvaser::rx32Frame(channel, f.id, f.ext, f.rtr, f.len > 8 ? 8 : f.len, f.data);
-    }
-    adapter().push(0x82, out);
 }
 
 } // namespace kemusb::sim

@@ -1,23 +1,24 @@
 #pragma once
-// Simulated classic adapters (USBCAN2, 0471:1200) and Kvaser interfaces
-// (0BFD:0120, 0BFD:0122 with the 20-byte commands, 0BFD:0102 with the 32-byte
-// commands) for the "sim" back end, answering on the wire as the adapters do:
-//   classic: commands on 0x01 answered on 0x81; the mode and timing command
-//     sets the channel's rate from the two bus timing bytes at the
-//     controller's 16 MHz (a running channel keeps running); transmit groups on 0x02 answered on 0x81 with the
-//     number of frames the bus took at [2]; received frames stream on 0x82.
-//     The channel-state reply carries a non-zero error byte (reply[9]) while
-//     the channel's rate does not match its bus, or the channel saw an error.
-//   Kvaser: commands on 0x02; received frames and one transmit
-//     acknowledgement per frame the bus took stream on 0x82.
+// The simulated classic adapter (USBCAN2, 0471:1200) for the "sim" back end,
+// answering on the wire as the adapter does, written from its byte tables:
+//   commands on OUT 0x01 (0x12, command, ...) answered on IN 0x81; the mode
+//     and timing command sets the channel's rate from the two bus timing
+//     bytes at the controller's 16 MHz (a running channel keeps running);
+//   transmit groups on OUT 0x02, 19 bytes a frame: [4] C6, [5] send type,
+//     [6] extended 0x80 | remote 0x40 | channel 1 0x10 | length nibble,
+//     [7..10] identifier LE shifted left by 3 (extended) or 5, [11..18]
+//     data; answered on 0x81 by 12 C6 n, n the frames the bus took;
+//   received frames stream on IN 0x82 as 19-byte records: [0..2] time stamp
+//     (24 bits LE), [3..5] 01 00 00, [6] flags as above, [7..10] the
+//     identifier word, [11..18] data.
+// The channel-state reply carries a non-zero error byte (reply[9]) while the
+// channel's rate does not match its bus, or the channel saw an error.
 
 #include "platform/PlatSim.h"
 
 #include <cstdint>
 
 namespace kemusb::sim {
-
-constexpr uint16_t kKvaserVid = 0x0BFD;
 
 class SimClassicModel : public plat::sim::DeviceModel
 {
@@ -40,6 +41,11 @@ public:
 
     // Bit rate of a bus timing byte pair at the controller's 16 MHz.
     static uint32_t rateOf(uint8_t timing0, uint8_t timing1);
+    // One received-frame record as the adapter streams it on 0x82.
+    static void appendStreamRecord(plat::sim::Bytes &out, int channel, const plat::sim::CanFrame &f,
+                                   uint32_t stamp24);
+    // One frame of a transmit group; false when the record is not one.
+    static bool decodeTransmitRecord(const uint8_t *r, int *channel, plat::sim::CanFrame *f);
 
 private:
     struct Chan {
@@ -55,24 +61,6 @@ private:
     uint8_t relayA_ = 0, relayB_ = 0;
     bool silent_ = false;
     bool txSilent_ = false;
-};
-
-class SimKvaserModel : public plat::sim::DeviceModel
-{
-public:
-    explicit SimKvaserModel(bool proFd);
-    void setAckSilent(bool on) { ackSilent_ = on; } // no transmit acknowledgements
-    uint64_t commands() const { return commands_; }
-    void onBusFrame(int channel, const plat::sim::CanFrame &frame) override;
-
-private:
-    void out20(const plat::sim::Bytes &b);
-    void out32(const plat::sim::Bytes &b);
-    void transmitted(int ch, const plat::sim::CanFrame &f);
-
-    bool proFd_;
-    bool ackSilent_ = false;
-    uint64_t commands_ = 0;
 };
 
 } // namespace kemusb::sim

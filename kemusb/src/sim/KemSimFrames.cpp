@@ -55,4 +55,35 @@ bool unpackDirectFrame(const uint8_t *data, size_t len, DirectFrame *out)
     return true;
 }
 
+std::vector<uint8_t> answerDirectFrame(const uint8_t *req, size_t len)
+{
+    DirectFrame in;
+    if (!unpackDirectFrame(req, len, &in))
+        return {};
+    DirectFrame out;
+    out.sequence = in.sequence;
+    out.command = in.command;
+    out.enciphered = in.enciphered;
+    out.payload.push_back(0x01);
+    out.payload.insert(out.payload.end(), in.payload.begin(), in.payload.end());
+    // The reply travels behind 12 A7 in one 64-byte read: at most 62 bytes.
+    while (!out.payload.empty()) {
+        std::vector<uint8_t> b = packDirectFrame(out, 62);
+        if (!b.empty())
+            return b;
+        out.payload.pop_back();
+    }
+    return {};
+}
+
+std::vector<uint8_t> directTransferReply(const uint8_t *req, size_t len)
+{
+    std::vector<uint8_t> r{0x12, 0xA7};
+    const std::vector<uint8_t> f = len >= 2 ? answerDirectFrame(req + 2, len - 2) : std::vector<uint8_t>();
+    r.insert(r.end(), f.begin(), f.end());
+    if (f.empty())
+        r.push_back(0x00);
+    return r;
+}
+
 } // namespace kemusb::sim

@@ -24,4 +24,13 @@ std::vector<uint8_t> packDirectFrame(const DirectFrame &f, size_t maxLen = 4095)
 // Checks and opens a frame; false when it is not one.
 bool unpackDirectFrame(const uint8_t *data, size_t len, DirectFrame *out);
 
+// Answers one direct-transfer request (the bytes after 12 A7): a frame of
+// the same command, sequence and cipher flag whose payload is the status
+// byte 1 followed by the request's payload, cut to fit 62 bytes; empty when
+// the request is not a frame.
+std::vector<uint8_t> answerDirectFrame(const uint8_t *req, size_t len);
+// The whole reply of an adapter to a direct-transfer request (12 A7 and the
+// frame): 12 A7 and the answer, or 12 A7 00 when the request is not a frame.
+std::vector<uint8_t> directTransferReply(const uint8_t *req, size_t len);
+
 } // namespace kemusb::sim

@@ -5,6 +5,7 @@
 
 #include "kemusb/src/sim/KemSimAdapters.h"
 #include "kemusb/src/sim/KemSimClassic.h"
+#include "kemusb/src/sim/KemSimKvaser.h"
 #include "platform/PlatSim.h"
 
 #include <cstring>
