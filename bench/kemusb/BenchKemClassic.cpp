@@ -1,13 +1,12 @@
 // The classic adapter's receive path: the frame-stream parser alone, and the
 // whole road from a simulated classic adapter to KCAN_Receive on both of its
 // channels, counting frames lost or out of order.
+#include "bench/kemusb/BenchSimSession.h"
+#include "kemusb/include/kcan_api.h"
 #include "kemusb/src/devices/KcanHandleRegistry.h"
 #include "kemusb/src/protocol/KemClassicProtocol.h"
-#include "kemusb/src/sim/KemSimModels.h"
 #include "kemusb/src/sim/KemSimClassic.h"
 #include "platform/PlatSim.h"
-#include "kemusb/src/devices/VciDeviceRegistry.h"
-#include "kemusb/include/kcan_api.h"
 
 #include <benchmark/benchmark.h>
 
@@ -52,20 +51,14 @@ void BM_ClassicStreamParser(benchmark::State &state)
 BENCHMARK(BM_ClassicStreamParser)->Arg(256)->Arg(2048);
 
 struct SimClassic {
-    std::shared_ptr<plat::UsbBackend> prev;
+    BenchSimSession session; // made first, gone last
     plat::sim::Adapter *adapter = nullptr;
     kemusb::sim::SimClassicModel *model = nullptr;
     static constexpr uint32_t kType = 3;
 
     SimClassic()
     {
-        kemusb::registerSimModels();
-        // The classic path's object joins a static link only when named.
-        kemusb::VciDeviceRegistry::instance();
-        prev = plat::setUsbBackend(plat::sim::makeSimBackend());
-        plat::sim::World::instance().loadDefault();
-        adapter = plat::sim::World::instance().adapter(0x0471, 0x1200, 0);
-        model = adapter->modelAs<kemusb::sim::SimClassicModel>();
+        model = BenchSimSession::model<kemusb::sim::SimClassicModel>(0x0471, 0x1200, &adapter);
         KCAN_OpenDevice(kType, 0);
         KCAN_INIT_CONFIG c;
         std::memset(&c, 0, sizeof c);
@@ -75,12 +68,7 @@ struct SimClassic {
         KCAN_InitCAN(kType, 0, 0, &c);
         KCAN_InitCAN(kType, 0, 1, &c);
     }
-    ~SimClassic()
-    {
-        KCAN_CloseDevice(kType, 0);
-        plat::sim::World::instance().reset();
-        plat::setUsbBackend(prev);
-    }
+    ~SimClassic() { KCAN_CloseDevice(kType, 0); }
 };
 
 // Simulator to KCAN_Receive on both channels: one producer keeps the

@@ -1,13 +1,13 @@
 // The CAN FD adapter's receive path: the stream parser alone, the whole road
 // from a simulated TRNA702 to KCAN_ReceiveFD on its eight channels, and
 // KCAN_TransmitFD into the simulator.
-#include "kemusb/src/devices/KcanHandleRegistry.h"
-#include "kemusb/src/protocol/KemFdProtocol.h"
-#include "kemusb/src/sim/KemSimModels.h"
-#include "kemusb/src/sim/KemSimAdapters.h"
-#include "kemusb/src/devices/OcanDeviceRegistry.h"
-#include "platform/PlatSim.h"
+#include "bench/kemusb/BenchSimSession.h"
 #include "kemusb/include/kcan_api.h"
+#include "kemusb/src/devices/KcanHandleRegistry.h"
+#include "kemusb/src/devices/OcanDeviceRegistry.h"
+#include "kemusb/src/protocol/KemFdProtocol.h"
+#include "kemusb/src/sim/KemSimAdapters.h"
+#include "platform/PlatSim.h"
 
 #include <benchmark/benchmark.h>
 
@@ -71,18 +71,14 @@ void BM_StreamParser(benchmark::State &state)
 BENCHMARK(BM_StreamParser)->Args({10, 0})->Args({50, 0})->Args({10, 1})->Args({40, 4});
 
 struct SimFd {
-    std::shared_ptr<plat::UsbBackend> prev;
+    BenchSimSession session; // made first, gone last
     plat::sim::Adapter *adapter = nullptr;
     kemusb::sim::SimCanFdModel *model = nullptr;
     static constexpr uint32_t kType = 66; // TRNA702, eight channels
 
     explicit SimFd(int channels, uint16_t firmware = 0x0210)
     {
-        kemusb::registerSimModels();
-        prev = plat::setUsbBackend(plat::sim::makeSimBackend());
-        plat::sim::World::instance().loadDefault();
-        adapter = plat::sim::World::instance().adapter(0x0471, 0x7A43, 0);
-        model = adapter->modelAs<kemusb::sim::SimCanFdModel>();
+        model = BenchSimSession::model<kemusb::sim::SimCanFdModel>(0x0471, 0x7A43, &adapter);
         model->setFirmware(firmware);
         KCAN_OpenDevice(kType, 0);
         KCAN_INITFD_CONFIG c;
@@ -93,12 +89,7 @@ struct SimFd {
         for (int ch = 0; ch < channels; ++ch)
             KCAN_InitCANFD(kType, 0, uint32_t(ch), &c);
     }
-    ~SimFd()
-    {
-        KCAN_CloseDevice(kType, 0);
-        plat::sim::World::instance().reset();
-        plat::setUsbBackend(prev);
-    }
+    ~SimFd() { KCAN_CloseDevice(kType, 0); }
 };
 
 // Simulator to KCAN_ReceiveFD over the eight channels: one producer keeps

@@ -1,16 +1,17 @@
 // The classic adapter and the Kvaser interfaces through the KCAN_, VCI_ and
 // KVCI_ functions on simulated adapters.
 
-#include "kemusb/src/devices/KcanHandleRegistry.h"
-#include "kemusb/src/sim/KemSimModels.h"
-#include "kemusb/src/sim/KemSimClassic.h"
-#include "kemusb/src/sim/KemSimKvaser.h"
-#include "kemusb/src/devices/OcanDeviceRegistry.h"
-#include "platform/PlatSim.h"
-#include "kemusb/src/devices/QDeviceKvaser.h"
-#include "kemusb/src/devices/VciDeviceRegistry.h"
 #include "kemusb/include/kcan_api.h"
 #include "kemusb/include/vci_api.h"
+#include "kemusb/src/devices/KcanHandleRegistry.h"
+#include "kemusb/src/devices/OcanDeviceRegistry.h"
+#include "kemusb/src/devices/QDeviceKvaser.h"
+#include "kemusb/src/devices/VciDeviceRegistry.h"
+#include "kemusb/src/sim/KemSimClassic.h"
+#include "kemusb/src/sim/KemSimKvaser.h"
+#include "kemusb/src/sim/KemSimModels.h"
+#include "platform/PlatSim.h"
+#include "tests/kemusb/KemTestUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -38,18 +39,10 @@ KCAN_INIT_CONFIG initConfig(uint8_t t0 = 0x00, uint8_t t1 = 0x1C, uint8_t mode =
     return c;
 }
 
+// A frame whose data bytes follow from its identifier.
 KCAN_CAN_OBJ frame(uint32_t id, bool ext = false, bool rtr = false, uint8_t len = 8, uint8_t sendType = 0)
 {
-    KCAN_CAN_OBJ f;
-    std::memset(&f, 0, sizeof f);
-    f.ID = id;
-    f.ExternFlag = ext;
-    f.RemoteFlag = rtr;
-    f.DataLen = len;
-    f.SendType = sendType;
-    for (int i = 0; i < 8; ++i)
-        f.Data[i] = uint8_t(id + i);
-    return f;
+    return kemtest::kcanFrame(id, ext, rtr, len, kemtest::seq(int(id), 8), sendType);
 }
 
 KCAN_INITFD_CONFIG kvConfig(uint32_t rate, bool fd = false, uint32_t dataRate = 0)
@@ -87,14 +80,6 @@ protected:
 
     plat::sim::Adapter *classicAdapter(int index = 0) { return World::instance().adapter(0x0471, 0x1200, index); }
     kemusb::sim::SimClassicModel *classicModel() { return classicAdapter()->modelAs<kemusb::sim::SimClassicModel>(); }
-    std::vector<plat::sim::OutRecord> outOn(plat::sim::Adapter *a, uint8_t ep)
-    {
-        std::vector<plat::sim::OutRecord> r;
-        for (auto &o : a->outLog())
-            if (o.ep == ep)
-                r.push_back(o);
-        return r;
-    }
     void openClassic()
     {
         ASSERT_EQ(KCAN_OpenDevice(kUsbCan, 0), 1u);
@@ -104,14 +89,8 @@ protected:
     }
     std::vector<KCAN_CAN_OBJ> receive(uint32_t type, uint32_t ch, size_t want, int32_t waitMs = 2000)
     {
-        std::vector<KCAN_CAN_OBJ> got;
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-        while (got.size() < want && std::chrono::steady_clock::now() < until) {
-            KCAN_CAN_OBJ buf[64];
-            const uint32_t n = KCAN_Receive(type, 0, ch, buf, 64, 50);
-            got.insert(got.end(), buf, buf + n);
-        }
-        return got;
+        return kemtest::collect<KCAN_CAN_OBJ>(
+            want, waitMs, [&](KCAN_CAN_OBJ *buf, uint32_t room) { return KCAN_Receive(type, 0, ch, buf, room, 50); });
     }
 
     std::shared_ptr<plat::UsbBackend> prev_;
@@ -134,7 +113,7 @@ TEST_F(KemClassicDevice, TwoChannelsExchangeFramesInGroupsOfThree)
         for (uint32_t i = 0; i < 7; ++i)
             tx.push_back(frame(c.ext ? 0x18DA0000 + i : 0x100 + i, c.ext, c.rtr, uint8_t(i + 1)));
         ASSERT_EQ(KCAN_Transmit(kUsbCan, 0, c.from, tx.data(), 7), 7u);
-        const auto writes = outOn(classicAdapter(), 0x02);
+        const auto writes = kemtest::outOn(classicAdapter(), 0x02);
         ASSERT_EQ(writes.size(), 3u);
         EXPECT_EQ(writes[0].data.size(), 57u);
         EXPECT_EQ(writes[1].data.size(), 57u);
@@ -242,8 +221,9 @@ TEST_F(KemClassicDevice, ChannelStateReportsATimingThatMissesTheBus)
         EXPECT_EQ(e == 0, c.fits) << std::hex << int(c.t0) << " " << int(c.t1);
         const auto rx = receive(kUsbCan, 0, 1, c.fits ? 2000 : 100);
         EXPECT_EQ(!rx.empty(), c.fits);
-        if (!rx.empty())
+        if (!rx.empty()) {
             EXPECT_EQ(rx[0].ID, 0x321u);
+        }
     }
 }
 

@@ -5,6 +5,7 @@
 #include "kemusb/src/protocol/KemClassicProtocol.h"
 #include "kemusb/src/protocol/KemKvaserProtocol.h"
 #include "tests/kemusb/GoldenBytes.h"
+#include "tests/kemusb/KemTestUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -30,27 +31,6 @@ VCI_CAN_OBJ classic(uint32_t id, bool ext, bool rtr, uint8_t len, uint8_t sendTy
     for (int i = 0; i < 8; ++i)
         r.Data[i] = uint8_t(seed + i);
     return r;
-}
-
-KCAN_CAN_OBJ kobj(uint32_t id, bool ext, bool rtr, uint8_t len, const std::vector<uint8_t> &data)
-{
-    KCAN_CAN_OBJ f;
-    std::memset(&f, 0, sizeof f);
-    f.ID = id;
-    f.ExternFlag = ext;
-    f.RemoteFlag = rtr;
-    f.DataLen = len;
-    if (!data.empty())
-        std::memcpy(f.Data, data.data(), data.size() < 8 ? data.size() : 8);
-    return f;
-}
-
-std::vector<uint8_t> seq(int from, int n)
-{
-    std::vector<uint8_t> v;
-    for (int i = 0; i < n; ++i)
-        v.push_back(uint8_t(from + i));
-    return v;
 }
 
 struct ClassicCollect : kemusb::classic::StreamParser::Sink {
@@ -91,7 +71,7 @@ TEST(KemClassicProtocol, BuildersMatchGoldenBytes)
     }
     mine["cls_relay_set"] = kemusb::classic::cmdRelaySet(1, 0);
     mine["cls_relay_get"] = kemusb::classic::cmdRelayGet();
-    const auto payload = seq(0, 100);
+    const auto payload = kemtest::seq(0, 100);
     mine["cls_direct"] = kemusb::classic::cmdDirectTransfer(payload.data(), 100);
 
     // 7 frames on channel 1: groups of 3, 3 and 1.
@@ -124,7 +104,7 @@ TEST(KemClassicProtocol, BuildersMatchGoldenBytes)
         mine[c.name] = {uint8_t(w), uint8_t(w >> 8), uint8_t(w >> 16), uint8_t(w >> 24)};
         EXPECT_EQ(kemusb::classic::idFromWord(w, c.ext), c.id);
     }
-    const auto d8 = seq(1, 8);
+    const auto d8 = kemtest::seq(1, 8);
     mine["cls_rx_std"] = kemusb::classic::streamRecord(0, 0x321, false, false, 8, d8.data(), 0x123456);
     mine["cls_rx_ext_rtr"] = kemusb::classic::streamRecord(1, 0x1ABCDEF0, true, true, 0, nullptr, 0xFFFFFF);
 
@@ -140,13 +120,13 @@ TEST(KemClassicProtocol, BuildersMatchGoldenBytes)
     mine["kv20_start"] = kemusb::kvaser::cmd20StartChip(3);
     mine["kv20_stop"] = kemusb::kvaser::cmd20StopChip(3);
     kemusb::kvaser::Bytes b;
-    kemusb::kvaser::cmd20Transmit(b, 1, kobj(0x5A5, false, false, 8, seq(0xA0, 8)));
+    kemusb::kvaser::cmd20Transmit(b, 1, kemtest::kcanFrame(0x5A5, false, false, 8, kemtest::seq(0xA0, 8)));
     mine["kv20_tx_std"] = b;
     b.clear();
-    kemusb::kvaser::cmd20Transmit(b, 5, kobj(0x1BCDEF12, true, true, 4, seq(0, 4)));
+    kemusb::kvaser::cmd20Transmit(b, 5, kemtest::kcanFrame(0x1BCDEF12, true, true, 4, kemtest::seq(0, 4)));
     mine["kv20_tx_ext_rtr"] = b;
-    mine["kv20_rx_std"] = kemusb::kvaser::rx20Frame(2, 0x7E8, false, false, 8, seq(0, 8).data());
-    mine["kv20_rx_ext"] = kemusb::kvaser::rx20Frame(6, 0x18DAF110, true, false, 3, seq(1, 3).data());
+    mine["kv20_rx_std"] = kemusb::kvaser::rx20Frame(2, 0x7E8, false, false, 8, kemtest::seq(0, 8).data());
+    mine["kv20_rx_ext"] = kemusb::kvaser::rx20Frame(6, 0x18DAF110, true, false, 3, kemtest::seq(1, 3).data());
 
     // Kvaser, 32-byte family.
     cfg.KvArbBaud = 250000;
@@ -171,13 +151,13 @@ TEST(KemClassicProtocol, BuildersMatchGoldenBytes)
     mine["kv32_start"] = kemusb::kvaser::cmd32StartChip(9);
     mine["kv32_stop"] = kemusb::kvaser::cmd32StopChip(9);
     b.clear();
-    kemusb::kvaser::cmd32Transmit(b, 3, kobj(0x123, false, false, 8, seq(0, 8)));
+    kemusb::kvaser::cmd32Transmit(b, 3, kemtest::kcanFrame(0x123, false, false, 8, kemtest::seq(0, 8)));
     mine["kv32_tx_std"] = b;
     b.clear();
-    kemusb::kvaser::cmd32Transmit(b, 3, kobj(0x1ABCDEF0, true, true, 0, {}));
+    kemusb::kvaser::cmd32Transmit(b, 3, kemtest::kcanFrame(0x1ABCDEF0, true, true, 0, {}));
     mine["kv32_tx_ext_rtr"] = b;
     mine["kv32_rx_classic"] = kemusb::kvaser::rx32Frame(13, 0x18FF00AA, true, true, 2, std::vector<uint8_t>{0xDE, 0xAD}.data());
-    mine["kv32_rx_fd"] = kemusb::kvaser::rx32FdFrame(5, 0x2AB, false, true, false, 9, seq(0, 12).data(), 0xCAFE);
+    mine["kv32_rx_fd"] = kemusb::kvaser::rx32FdFrame(5, 0x2AB, false, true, false, 9, kemtest::seq(0, 12).data(), 0xCAFE);
     mine["kv32_ack"] = kemusb::kvaser::rx32Ack(7);
 
     for (const auto &kv : g) {
@@ -254,7 +234,7 @@ TEST(KemClassicProtocol, ReplyChecksStayWithinTheirLength)
 
 TEST(KemClassicProtocol, StreamParserFindsRecordsLosingOnlyStrayBytes)
 {
-    const auto d8 = seq(0x40, 8);
+    const auto d8 = kemtest::seq(0x40, 8);
     std::vector<uint8_t> s = {0xEE, 0x01};
     const auto r1 = kemusb::classic::streamRecord(0, 0x123, false, false, 8, d8.data(), 0x010203);
     const auto r2 = kemusb::classic::streamRecord(1, 0x1ABCDEF0, true, true, 0, nullptr, 0xFFFFFF);
@@ -287,7 +267,7 @@ TEST(KemClassicProtocol, StreamParserFindsRecordsLosingOnlyStrayBytes)
 
 TEST(KemClassicProtocol, StreamLengthNibbleAboveEightIsClampedAndOverflowDropped)
 {
-    auto r = kemusb::classic::streamRecord(0, 0x10, false, false, 8, seq(1, 8).data(), 0);
+    auto r = kemusb::classic::streamRecord(0, 0x10, false, false, 8, kemtest::seq(1, 8).data(), 0);
     for (uint8_t nib : {9, 12, 15}) {
         r[6] = uint8_t((r[6] & 0xF0) | nib);
         kemusb::classic::StreamParser p;
@@ -314,10 +294,10 @@ TEST(KemKvaserProtocol, Stream20SplitsCommandsAndStepsOverZeroLengths)
 {
     std::vector<uint8_t> s;
     auto add = [&](const std::vector<uint8_t> &x) { s.insert(s.end(), x.begin(), x.end()); };
-    add(kemusb::kvaser::rx20Frame(2, 0x7E8, false, false, 8, seq(0, 8).data()));
+    add(kemusb::kvaser::rx20Frame(2, 0x7E8, false, false, 8, kemtest::seq(0, 8).data()));
     add({0, 0}); // two zero lengths: would never move on
     add(kemusb::kvaser::rx20Ack(1));
-    add(kemusb::kvaser::rx20Frame(9, 0x18DAF110, true, true, 12, seq(5, 8).data())); // channel 9 → 7, length 12 → 8
+    add(kemusb::kvaser::rx20Frame(9, 0x18DAF110, true, true, 12, kemtest::seq(5, 8).data())); // channel 9 → 7, length 12 → 8
     add({6, 99, 0, 0, 0, 0}); // an unknown command is stepped over by its length
     add(kemusb::kvaser::rx20Ack(3));
     for (size_t cut = 0; cut <= s.size(); ++cut) {
@@ -350,7 +330,7 @@ TEST(KemKvaserProtocol, Stream32ChannelsFdFramesAndSplitCommands)
     std::vector<uint8_t> s;
     auto add = [&](const std::vector<uint8_t> &x) { s.insert(s.end(), x.begin(), x.end()); };
     add(kemusb::kvaser::rx32Frame(13, 0x18FF00AA, true, true, 2, std::vector<uint8_t>{0xDE, 0xAD}.data()));
-    add(kemusb::kvaser::rx32FdFrame(5, 0x2AB, false, true, true, 15, seq(0, 64).data(), 0xCAFE));
+    add(kemusb::kvaser::rx32FdFrame(5, 0x2AB, false, true, true, 15, kemtest::seq(0, 64).data(), 0xCAFE));
     add(kemusb::kvaser::rx32Ack(7));
     add(kemusb::kvaser::rx32Ack(15));
     for (size_t cut = 0; cut <= s.size(); cut += 3) {

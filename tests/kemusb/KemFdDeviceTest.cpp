@@ -1,20 +1,18 @@
 // The CAN FD and recording adapters through the KCAN_ and OCAN_ functions,
 // on simulated adapters.
 
+#include "kemusb/include/kcan_api.h"
 #include "kemusb/src/devices/KcanHandleRegistry.h"
-#include "kemusb/src/sim/KemSimModels.h"
+#include "kemusb/src/devices/OcanDeviceRegistry.h"
+#include "kemusb/src/devices/QDeviceUsbCanFd2.h"
 #include "kemusb/src/sim/KemSimAdapters.h"
 #include "kemusb/src/sim/KemSimFrames.h"
-#include "kemusb/src/devices/OcanDeviceRegistry.h"
-#include "tests/support/PeerCheck.h"
+#include "kemusb/src/sim/KemSimModels.h"
 #include "platform/PlatSim.h"
 #include "platform/PlatTicks.h"
-#include "kemusb/src/devices/QDeviceUsbCanFd2.h"
-#include "kemusb/include/kcan_api.h"
+#include "tests/kemusb/KemTestUtil.h"
 
 #include <gtest/gtest.h>
-
-#include <link.h>
 
 #include <atomic>
 #include <chrono>
@@ -117,14 +115,7 @@ protected:
     {
         return adapter(type, index)->modelAs<kemusb::sim::SimCanFdModel>();
     }
-    std::vector<plat::sim::OutRecord> outOn(uint32_t type, uint8_t ep)
-    {
-        std::vector<plat::sim::OutRecord> r;
-        for (auto &o : adapter(type)->outLog())
-            if (o.ep == ep)
-                r.push_back(o);
-        return r;
-    }
+    std::vector<plat::sim::OutRecord> outOn(uint32_t type, uint8_t ep) { return kemtest::outOn(adapter(type), ep); }
     // Open and start two channels at 500 kbit/s and 2 Mbit/s.
     void openTwo(uint32_t type, uint32_t a, uint32_t b)
     {
@@ -135,14 +126,8 @@ protected:
     }
     std::vector<KCAN_CANFD_OBJ> receiveFd(uint32_t type, uint32_t ch, size_t want, int32_t waitMs = 2000)
     {
-        std::vector<KCAN_CANFD_OBJ> got;
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-        while (got.size() < want && std::chrono::steady_clock::now() < until) {
-            KCAN_CANFD_OBJ buf[64];
-            const uint32_t n = KCAN_ReceiveFD(type, 0, ch, buf, 64, 50);
-            got.insert(got.end(), buf, buf + n);
-        }
-        return got;
+        return kemtest::collect<KCAN_CANFD_OBJ>(
+            want, waitMs, [&](KCAN_CANFD_OBJ *buf, uint32_t room) { return KCAN_ReceiveFD(type, 0, ch, buf, room, 50); });
     }
 
     std::shared_ptr<plat::UsbBackend> prev_;
@@ -620,45 +605,9 @@ TEST(KemSimCipher, FramesAndBlocksMatchPeer)
 // The shared library from Python: records declared there from their byte
 // layout, a simulated TRNA701 opened, two channels started, frames sent on
 // one and received on the other.
-namespace {
-
-#if defined(__SANITIZE_ADDRESS__)
-// A sanitizer build's library needs the sanitizer runtimes loaded before it:
-// Python gets the ones this test runs with.
-int collectRuntime(dl_phdr_info *info, size_t, void *out)
-{
-    const std::string name = info->dlpi_name ? info->dlpi_name : "";
-    if (name.find("libasan") != std::string::npos || name.find("libubsan") != std::string::npos) {
-        auto &list = *static_cast<std::string *>(out);
-        list += (list.empty() ? "" : ":") + name;
-    }
-    return 0;
-}
-#endif
-
-struct SanitizerEnv {
-#if defined(__SANITIZE_ADDRESS__)
-    SanitizerEnv()
-    {
-        std::string preload;
-        dl_iterate_phdr(&collectRuntime, &preload);
-        ::setenv("LD_PRELOAD", preload.c_str(), 1);
-        ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
-    }
-    ~SanitizerEnv()
-    {
-        ::unsetenv("LD_PRELOAD");
-        ::unsetenv("ASAN_OPTIONS");
-    }
-#endif
-};
-
-} // namespace
-
 TEST(KemFdLibrary, CtypesDrivesASimulatedAdapter)
 {
-    SanitizerEnv env;
-    const auto r = peer::run(peer::script("kemusb_ctypes.py"), {peer::binDir() + "/libkemusb.so"});
+    const auto r = kemtest::runLibraryPeer("kemusb_ctypes.py");
     EXPECT_EQ(r.exitCode, 0) << r.output;
     EXPECT_NE(r.output.find("ok"), std::string::npos) << r.output;
 }

@@ -4,8 +4,8 @@
 // host's parser still gets every frame once, in order.
 
 #include "kemusb/src/protocol/KemFdProtocol.h"
-#include "kemusb/src/sim/KemSimModels.h"
 #include "kemusb/src/sim/KemSimAdapters.h"
+#include "kemusb/src/sim/KemSimModels.h"
 #include "platform/PlatSim.h"
 #include "platform/PlatTicks.h"
 

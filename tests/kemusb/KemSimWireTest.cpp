@@ -8,6 +8,7 @@
 #include "kemusb/src/sim/KemSimClassic.h"
 #include "kemusb/src/sim/KemSimKvaser.h"
 #include "tests/kemusb/GoldenBytes.h"
+#include "tests/kemusb/KemTestUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -36,14 +37,6 @@ CanFrame frame(uint32_t id, bool ext, bool rtr, uint8_t len, const std::vector<u
     return f;
 }
 
-std::vector<uint8_t> seq(int from, int n)
-{
-    std::vector<uint8_t> v;
-    for (int i = 0; i < n; ++i)
-        v.push_back(uint8_t(from + i));
-    return v;
-}
-
 // Identifier, formats, length and the bytes the length covers.
 void expectFrame(const CanFrame &got, const CanFrame &want)
 {
@@ -67,7 +60,7 @@ TEST(KemSimWire, SentPacketsAreTheTablesBytes)
         {"cls_rx_std",
          [] {
              Bytes b;
-             SimClassicModel::appendStreamRecord(b, 0, frame(0x321, false, false, 8, seq(1, 8)), 0x123456);
+             SimClassicModel::appendStreamRecord(b, 0, frame(0x321, false, false, 8, kemtest::seq(1, 8)), 0x123456);
              return b;
          }()},
         {"cls_rx_ext_rtr",
@@ -76,10 +69,10 @@ TEST(KemSimWire, SentPacketsAreTheTablesBytes)
              SimClassicModel::appendStreamRecord(b, 1, frame(0x1ABCDEF0, true, true, 0, {}), 0xFFFFFF);
              return b;
          }()},
-        {"kv20_rx_std", SimKvaserModel::frame20(2, frame(0x7E8, false, false, 8, seq(0, 8)))},
-        {"kv20_rx_ext", SimKvaserModel::frame20(6, frame(0x18DAF110, true, false, 3, seq(1, 3)))},
+        {"kv20_rx_std", SimKvaserModel::frame20(2, frame(0x7E8, false, false, 8, kemtest::seq(0, 8)))},
+        {"kv20_rx_ext", SimKvaserModel::frame20(6, frame(0x18DAF110, true, false, 3, kemtest::seq(1, 3)))},
         {"kv32_rx_classic", SimKvaserModel::frame32(13, frame(0x18FF00AA, true, true, 2, {0xDE, 0xAD}), 0)},
-        {"kv32_rx_fd", SimKvaserModel::frame32(5, frame(0x2AB, false, false, 12, seq(0, 12), true, true), 0xCAFE)},
+        {"kv32_rx_fd", SimKvaserModel::frame32(5, frame(0x2AB, false, false, 12, kemtest::seq(0, 12), true, true), 0xCAFE)},
         {"kv32_ack", SimKvaserModel::ack32(7)},
     };
     for (const Case &c : cases) {
@@ -113,7 +106,7 @@ TEST(KemSimWire, TransmitCommandsOfTheTableReadAsTheirFrames)
         SCOPED_TRACE(i);
         const bool ext = i % 2 == 1;
         expectFrame(read[size_t(i)], frame(ext ? 0x18FF0000u + i : 0x100u + i, ext, i == 3, uint8_t(i + 2),
-                                           seq(i * 16, 8)));
+                                           kemtest::seq(i * 16, 8)));
     }
     Bytes notARecord = golden::bytes(g.at("cls_tx_group_2"));
     notARecord[4] = 0xC7;
@@ -128,9 +121,9 @@ TEST(KemSimWire, TransmitCommandsOfTheTableReadAsTheirFrames)
         int channel;
         CanFrame frame;
     } cases[] = {
-        {"kv20_tx_std", false, 1, frame(0x5A5, false, false, 8, seq(0xA0, 8))},
-        {"kv20_tx_ext_rtr", false, 5, frame(0x1BCDEF12, true, true, 4, seq(0, 4))},
-        {"kv32_tx_std", true, 3, frame(0x123, false, false, 8, seq(0, 8))},
+        {"kv20_tx_std", false, 1, frame(0x5A5, false, false, 8, kemtest::seq(0xA0, 8))},
+        {"kv20_tx_ext_rtr", false, 5, frame(0x1BCDEF12, true, true, 4, kemtest::seq(0, 4))},
+        {"kv32_tx_std", true, 3, frame(0x123, false, false, 8, kemtest::seq(0, 8))},
         {"kv32_tx_ext_rtr", true, 3, frame(0x1ABCDEF0, true, true, 0, {})},
     };
     for (const Case &c : cases) {

@@ -3,9 +3,9 @@
 // device class of the library has (transport, device thread, stream parser).
 
 #include "kemusb/src/devices/DeviceThread.h"
-#include "platform/PlatSim.h"
 #include "kemusb/src/devices/QDevice.h"
 #include "kemusb/src/devices/QUserWinUsb.h"
+#include "platform/PlatSim.h"
 
 #include <atomic>
 #include <mutex>

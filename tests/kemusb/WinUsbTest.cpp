@@ -1,7 +1,7 @@
-#include "tests/platform/FakeLibusb.h"
+#include "kemusb/src/devices/QUserWinUsb.h"
 #include "platform/PlatSim.h"
 #include "platform/PlatTicks.h"
-#include "kemusb/src/devices/QUserWinUsb.h"
+#include "tests/platform/FakeLibusb.h"
 
 #include <gtest/gtest.h>
 

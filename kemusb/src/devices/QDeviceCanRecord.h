@@ -5,9 +5,9 @@
 // device thread: every operation is one command exchange on 0x01/0x81 from
 // the caller's thread, one caller at a time.
 
-#include "kemusb/src/protocol/KemRecordProtocol.h"
 #include "kemusb/src/devices/QDevice.h"
 #include "kemusb/src/devices/QUserWinUsb.h"
+#include "kemusb/src/protocol/KemRecordProtocol.h"
 
 #include <atomic>
 #include <mutex>
@@ -33,7 +33,9 @@ public:
     bool isOpen() const { return open_; }
 
 private:
-    bool exchange(const kemusb::record::Bytes &req, uint32_t timeoutMs, uint8_t *reply, size_t *n);
+    // One command exchange; one at a time, since two callers on the command
+    // pipe at once could each take the other's reply.
+    bool exchange(const Bytes &req, uint32_t timeoutMs, uint8_t *reply, size_t *n);
 
     QUserWinUsb usb_;
     std::atomic<bool> open_{false};

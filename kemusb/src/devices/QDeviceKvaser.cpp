@@ -8,7 +8,7 @@
 
 namespace kemusb {
 
-class KvaserDeviceBase::Sink final : public kemusb::kvaser::Sink
+class KvaserDeviceBase::Sink final : public kvaser::Sink
 {
 public:
     explicit Sink(KvaserDeviceBase &d) : d_(d) {}
@@ -27,7 +27,7 @@ private:
 
 KvaserDeviceBase::KvaserDeviceBase(AdapterFamily family, int channels, size_t cmdSize, long ackMax)
     : family_(family), channels_(channels), cmdSize_(cmdSize), thread_(this, 0), ch_(size_t(channels)),
-      readBuf_(kemusb::kvaser::kStreamRead)
+      readBuf_(kvaser::kStreamRead)
 {
     for (Channel &c : ch_)
         c.ack = std::make_unique<plat::CSemaphore>(0, ackMax);
@@ -47,12 +47,12 @@ uint32_t KvaserDeviceBase::Open(uint32_t type, uint32_t index)
         return 0;
     plat::UsbPipeInfo info{};
     uint32_t per = 1;
-    if (usb_.pipeInformation(kemusb::kvaser::kEpOut, &info) && info.maximumPacketSize / cmdSize_ > 1)
+    if (usb_.pipeInformation(kvaser::kEpOut, &info) && info.maximumPacketSize / cmdSize_ > 1)
         per = uint32_t(info.maximumPacketSize / cmdSize_);
     perWrite_ = per;
     {
         std::lock_guard<std::mutex> g(bufMutex_);
-        clearStream();
+        stream().clear();
         for (Channel &c : ch_) {
             c.started = false;
             c.rx.clear();
@@ -74,7 +74,7 @@ uint32_t KvaserDeviceBase::Close()
         ResetCAN(c);
     {
         std::lock_guard<std::mutex> g(bufMutex_);
-        clearStream();
+        stream().clear();
     }
     thread_.stop();
     usb_.close();
@@ -86,9 +86,9 @@ uint32_t KvaserDeviceBase::Close()
     return 1;
 }
 
-bool KvaserDeviceBase::write(const kemusb::kvaser::Bytes &b)
+bool KvaserDeviceBase::write(const kvaser::Bytes &b)
 {
-    return usb_.write(b.data(), uint32_t(b.size()), kemusb::kvaser::kEpOut) == b.size();
+    return usb_.write(b.data(), uint32_t(b.size()), kvaser::kEpOut) == b.size();
 }
 
 uint32_t KvaserDeviceBase::setChip(uint32_t channel, bool start)
@@ -114,7 +114,7 @@ uint32_t KvaserDeviceBase::KvciInitCAN(uint32_t channel, const KCAN_INITFD_CONFI
         return 0;
     {
         std::lock_guard<std::mutex> g(stateMutex_);
-        for (const kemusb::kvaser::Bytes &b : busParams(int(channel), *cfg))
+        for (const kvaser::Bytes &b : busParams(int(channel), *cfg))
             if (!write(b))
                 return 0;
     }
@@ -130,11 +130,11 @@ uint32_t KvaserDeviceBase::KvciTransmit(uint32_t channel, const KCAN_CAN_OBJ *fr
         if (!ack.Lock(0))
             break;
     uint32_t per = perWrite_;
-    const uint32_t byBytes = uint32_t(kemusb::kvaser::kMaxGroupBytes / cmdSize_);
+    const uint32_t byBytes = uint32_t(kvaser::kMaxGroupBytes / cmdSize_);
     if (per > byBytes)
         per = byBytes;
     uint32_t sent = 0;
-    kemusb::kvaser::Bytes pkt;
+    kvaser::Bytes pkt;
     while (sent < count) {
         const uint32_t n = count - sent < per ? count - sent : per;
         pkt.clear();
@@ -143,7 +143,7 @@ uint32_t KvaserDeviceBase::KvciTransmit(uint32_t channel, const KCAN_CAN_OBJ *fr
         if (!write(pkt))
             break;
         uint32_t acked = 0;
-        while (acked < n && ack.Lock(kemusb::kvaser::kAckWaitMs))
+        while (acked < n && ack.Lock(kvaser::kAckWaitMs))
             ++acked;
         if (acked < n)
             break;
@@ -188,29 +188,19 @@ uint32_t KvaserDeviceBase::GetReceiveNum(uint32_t channel, uint8_t kind)
     if (channel >= uint32_t(channels_))
         return 0;
     std::lock_guard<std::mutex> g(bufMutex_);
-    const Channel &c = ch_[channel];
-    switch (kind) {
-    case 0:
-        return uint32_t(c.rx.size());
-    case 1:
-        return uint32_t(c.rxFd.size());
-    case 2:
-        return uint32_t(c.rx.size() + c.rxFd.size());
-    default:
-        return 0;
-    }
+    return countByKind(ch_[channel].rx.size(), ch_[channel].rxFd.size(), kind);
 }
 
 ReadTurn KvaserDeviceBase::deviceThreadRead(int)
 {
     plat::UsbStatus st = plat::UsbStatus::Ok;
-    const uint32_t got = usb_.read(readBuf_.data(), uint32_t(readBuf_.size()), kemusb::kvaser::kEpIn, &st);
+    const uint32_t got = usb_.read(readBuf_.data(), uint32_t(readBuf_.size()), kvaser::kEpIn, &st);
     if (got == 0)
         return st == plat::UsbStatus::Error ? ReadTurn::Failed : ReadTurn::Nothing;
     Sink sink(*this);
     {
         std::lock_guard<std::mutex> g(bufMutex_);
-        feedStream(readBuf_.data(), got, sink);
+        stream().feed(readBuf_.data(), got, sink);
     }
     if (sink.got)
         bufCv_.notify_all();
@@ -219,15 +209,15 @@ ReadTurn KvaserDeviceBase::deviceThreadRead(int)
 
 // ---- the two families ------------------------------------------------------------
 
-QDeviceKvaser::QDeviceKvaser() : KvaserDeviceBase(AdapterFamily::Kvaser, kemusb::kvaser::kChannels20, 20, 32), stream_(kemusb::kvaser::kChannels20) {}
+QDeviceKvaser::QDeviceKvaser() : KvaserDeviceBase(AdapterFamily::Kvaser, kvaser::kChannels20, 20, 32), stream_(kvaser::kChannels20) {}
 
-std::vector<kemusb::kvaser::Bytes> QDeviceKvaser::busParams(int channel, const KCAN_INITFD_CONFIG &cfg) const
+std::vector<kvaser::Bytes> QDeviceKvaser::busParams(int channel, const KCAN_INITFD_CONFIG &cfg) const
 {
-    return {kemusb::kvaser::cmd20BusParams(channel, cfg)};
+    return {kvaser::cmd20BusParams(channel, cfg)};
 }
 
 QDeviceKvaserProFD::QDeviceKvaserProFD()
-    : KvaserDeviceBase(AdapterFamily::KvaserFd, kemusb::kvaser::kChannels32, kemusb::kvaser::kCmd32, 8), stream_(kemusb::kvaser::kChannels32)
+    : KvaserDeviceBase(AdapterFamily::KvaserFd, kvaser::kChannels32, kvaser::kCmd32, 8), stream_(kvaser::kChannels32)
 {
 }
 

@@ -10,10 +10,10 @@
 // written on 0x02 from the caller's thread.
 
 #include "kemusb/src/devices/DeviceThread.h"
-#include "kemusb/src/protocol/KemKvaserProtocol.h"
-#include "platform/PlatSync.h"
 #include "kemusb/src/devices/QDevice.h"
 #include "kemusb/src/devices/QUserWinUsb.h"
+#include "kemusb/src/protocol/KemKvaserProtocol.h"
+#include "platform/PlatSync.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -47,12 +47,12 @@ public:
 protected:
     KvaserDeviceBase(AdapterFamily family, int channels, size_t cmdSize, long ackMax);
 
-    virtual std::vector<kemusb::kvaser::Bytes> busParams(int channel, const KCAN_INITFD_CONFIG &cfg) const = 0;
-    virtual kemusb::kvaser::Bytes startChip(int channel) const = 0;
-    virtual kemusb::kvaser::Bytes stopChip(int channel) const = 0;
-    virtual void appendTransmit(kemusb::kvaser::Bytes &out, int channel, const KCAN_CAN_OBJ &f) const = 0;
-    virtual void feedStream(const uint8_t *data, size_t len, kemusb::kvaser::Sink &sink) = 0;
-    virtual void clearStream() = 0;
+    virtual std::vector<kvaser::Bytes> busParams(int channel, const KCAN_INITFD_CONFIG &cfg) const = 0;
+    virtual kvaser::Bytes startChip(int channel) const = 0;
+    virtual kvaser::Bytes stopChip(int channel) const = 0;
+    virtual void appendTransmit(kvaser::Bytes &out, int channel, const KCAN_CAN_OBJ &f) const = 0;
+    // The command stream parser of the family (guarded by the buffer lock).
+    virtual kvaser::CommandStream &stream() = 0;
     // Stale acknowledgements taken without waiting before a transmit.
     virtual int staleAcks() const { return 0; }
 
@@ -67,7 +67,7 @@ private:
     class Sink;
     ReadTurn deviceThreadRead(int threadNo) override;
     QUserWinUsb *deviceThreadTransport(int) override { return &usb_; }
-    bool write(const kemusb::kvaser::Bytes &b);
+    bool write(const kvaser::Bytes &b);
     uint32_t setChip(uint32_t channel, bool start);
 
     const AdapterFamily family_; // the types this class opens
@@ -92,17 +92,16 @@ public:
     uint64_t skippedStreamBytes() const { return stream_.skippedBytes(); }
 
 private:
-    std::vector<kemusb::kvaser::Bytes> busParams(int channel, const KCAN_INITFD_CONFIG &cfg) const override;
-    kemusb::kvaser::Bytes startChip(int channel) const override { return kemusb::kvaser::cmd20StartChip(channel); }
-    kemusb::kvaser::Bytes stopChip(int channel) const override { return kemusb::kvaser::cmd20StopChip(channel); }
-    void appendTransmit(kemusb::kvaser::Bytes &out, int channel, const KCAN_CAN_OBJ &f) const override
+    std::vector<kvaser::Bytes> busParams(int channel, const KCAN_INITFD_CONFIG &cfg) const override;
+    kvaser::Bytes startChip(int channel) const override { return kvaser::cmd20StartChip(channel); }
+    kvaser::Bytes stopChip(int channel) const override { return kvaser::cmd20StopChip(channel); }
+    void appendTransmit(kvaser::Bytes &out, int channel, const KCAN_CAN_OBJ &f) const override
     {
-        kemusb::kvaser::cmd20Transmit(out, channel, f);
+        kvaser::cmd20Transmit(out, channel, f);
     }
-    void feedStream(const uint8_t *data, size_t len, kemusb::kvaser::Sink &sink) override { stream_.feed(data, len, sink); }
-    void clearStream() override { stream_.clear(); }
+    kvaser::CommandStream &stream() override { return stream_; }
 
-    kemusb::kvaser::Stream20 stream_;
+    kvaser::Stream20 stream_;
 };
 
 class QDeviceKvaserProFD final : public KvaserDeviceBase
@@ -112,21 +111,20 @@ public:
     ~QDeviceKvaserProFD() override { Close(); }
 
 private:
-    std::vector<kemusb::kvaser::Bytes> busParams(int channel, const KCAN_INITFD_CONFIG &cfg) const override
+    std::vector<kvaser::Bytes> busParams(int channel, const KCAN_INITFD_CONFIG &cfg) const override
     {
-        return kemusb::kvaser::cmd32BusParams(channel, cfg);
+        return kvaser::cmd32BusParams(channel, cfg);
     }
-    kemusb::kvaser::Bytes startChip(int channel) const override { return kemusb::kvaser::cmd32StartChip(channel); }
-    kemusb::kvaser::Bytes stopChip(int channel) const override { return kemusb::kvaser::cmd32StopChip(channel); }
-    void appendTransmit(kemusb::kvaser::Bytes &out, int channel, const KCAN_CAN_OBJ &f) const override
+    kvaser::Bytes startChip(int channel) const override { return kvaser::cmd32StartChip(channel); }
+    kvaser::Bytes stopChip(int channel) const override { return kvaser::cmd32StopChip(channel); }
+    void appendTransmit(kvaser::Bytes &out, int channel, const KCAN_CAN_OBJ &f) const override
     {
-        kemusb::kvaser::cmd32Transmit(out, channel, f);
+        kvaser::cmd32Transmit(out, channel, f);
     }
-    void feedStream(const uint8_t *data, size_t len, kemusb::kvaser::Sink &sink) override { stream_.feed(data, len, sink); }
-    void clearStream() override { stream_.clear(); }
+    kvaser::CommandStream &stream() override { return stream_; }
     int staleAcks() const override { return 8; }
 
-    kemusb::kvaser::Stream32 stream_;
+    kvaser::Stream32 stream_;
 };
 
 } // namespace kemusb

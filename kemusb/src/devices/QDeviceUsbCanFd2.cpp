@@ -1,5 +1,8 @@
 #include "kemusb/src/devices/QDeviceUsbCanFd2.h"
 
+#include "kemusb/src/devices/CommandExchange.h"
+
+#include "platform/PlatSpin.h"
 #include "platform/PlatThread.h"
 #include "platform/PlatTicks.h"
 
@@ -8,20 +11,9 @@
 
 namespace kemusb {
 
-using kemusb::fd::Bytes;
+using fd::Bytes;
 
 namespace {
-
-constexpr size_t kReplyRead = 64;
-
-inline void cpuRelax()
-{
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_ia32_pause();
-#elif defined(__aarch64__)
-    asm volatile("yield");
-#endif
-}
 
 bool channelOk(uint32_t channel) { return channel < uint32_t(QDeviceUsbCanFd2::kMaxChannels); }
 
@@ -60,10 +52,10 @@ uint32_t QDeviceUsbCanFd2::Open(uint32_t devType, uint32_t devIndex)
     clock_ = m->clockMHz;
     if (!usb_.open(m->vid, m->pid, devIndex))
         return 0;
-    uint8_t r[kReplyRead];
+    uint8_t r[kCommandReplyRead];
     size_t n = 0;
-    if (!exchange(kemusb::fd::cmdHardwareVersion(), kemusb::fd::kReplyMs, r, &n) || !kemusb::fd::parseVersionReply(r, n, &hw_) ||
-        !exchange(kemusb::fd::cmdFirmwareVersion(), kemusb::fd::kReplyMs, r, &n) || !kemusb::fd::parseVersionReply(r, n, &fw_)) {
+    if (!exchange(fd::cmdHardwareVersion(), fd::kReplyMs, r, &n) || !fd::parseVersionReply(r, n, &hw_) ||
+        !exchange(fd::cmdFirmwareVersion(), fd::kReplyMs, r, &n) || !fd::parseVersionReply(r, n, &fw_)) {
         usb_.close();
         return 0;
     }
@@ -90,9 +82,9 @@ uint32_t QDeviceUsbCanFd2::Close()
     for (int i = 0; i < kMaxChannels; ++i) {
         if (!ch_[i].initialised)
             continue;
-        uint8_t r[kReplyRead];
+        uint8_t r[kCommandReplyRead];
         size_t n = 0;
-        exchange(kemusb::fd::cmdResetChannel(i), kemusb::fd::kReplyMs, r, &n);
+        exchange(fd::cmdResetChannel(i), fd::kReplyMs, r, &n);
         std::lock_guard<std::mutex> g(bufMutex_);
         ch_[i].rx.clear();
         ch_[i].rxFd.clear();
@@ -111,36 +103,22 @@ uint32_t QDeviceUsbCanFd2::Close()
 bool QDeviceUsbCanFd2::exchange(const Bytes &req, uint32_t timeoutMs, uint8_t *reply, size_t *n)
 {
     std::lock_guard<std::mutex> g(cmdMutex_);
-    *n = 0;
-    if (usb_.write(req.data(), uint32_t(req.size()), kemusb::fd::kEpCmdOut) != req.size())
-        return false;
-    const uint32_t start = plat::GetTickCount();
-    uint32_t got = 0;
-    for (;;) {
-        got = usb_.read(reply, kReplyRead, kemusb::fd::kEpCmdIn);
-        if (kemusb::fd::replyMatches(req, reply, got))
-            break;
-        if (plat::GetTickCount() - start >= timeoutMs)
-            break;
-    }
-    // An unmatched last reply still counts as answered; the checks decide.
-    *n = got;
-    return got > 0;
+    return commandExchange(usb_, req, fd::kEpCmdOut, fd::kEpCmdIn, timeoutMs, reply, n);
 }
 
 uint32_t QDeviceUsbCanFd2::ReadBoardInfo(uint32_t, OCAN_DEVICE_INFO *info)
 {
     if (!open_ || !info)
         return 0;
-    uint8_t r[kReplyRead];
+    uint8_t r[kCommandReplyRead];
     size_t n = 0;
     uint16_t hw = 0, fw = 0;
     uint8_t count = 0;
-    if (!exchange(kemusb::fd::cmdHardwareVersion(), kemusb::fd::kReplyMs, r, &n) || !kemusb::fd::parseVersionReply(r, n, &hw))
+    if (!exchange(fd::cmdHardwareVersion(), fd::kReplyMs, r, &n) || !fd::parseVersionReply(r, n, &hw))
         return 0;
-    if (!exchange(kemusb::fd::cmdFirmwareVersion(), kemusb::fd::kReplyMs, r, &n) || !kemusb::fd::parseVersionReply(r, n, &fw))
+    if (!exchange(fd::cmdFirmwareVersion(), fd::kReplyMs, r, &n) || !fd::parseVersionReply(r, n, &fw))
         return 0;
-    if (!exchange(kemusb::fd::cmdChannelCount(), kemusb::fd::kReplyMs, r, &n) || !kemusb::fd::parseChannelCountReply(r, n, &count))
+    if (!exchange(fd::cmdChannelCount(), fd::kReplyMs, r, &n) || !fd::parseChannelCountReply(r, n, &count))
         return 0;
     info->HwVersion = hw;
     info->FwVersion = fw;
@@ -149,21 +127,7 @@ uint32_t QDeviceUsbCanFd2::ReadBoardInfo(uint32_t, OCAN_DEVICE_INFO *info)
     return 1;
 }
 
-uint32_t QDeviceUsbCanFd2::GetDeviceInf(OCAN_DEVICE_INFO *info)
-{
-    if (!info)
-        return 0;
-    std::memset(info, 0, sizeof *info);
-    info->HwVersion = 0x0100;
-    info->FwVersion = 0x0117;
-    info->DrVersion = 0x0100;
-    info->InVersion = 0x0100;
-    info->IrqNum = 0;
-    info->CanNum = 2;
-    std::memcpy(info->SerialNum, "KEMFD000000000000001", 20);
-    std::strcpy(info->HwType, "USBCANFD");
-    return 1;
-}
+uint32_t QDeviceUsbCanFd2::GetDeviceInf(OCAN_DEVICE_INFO *info) { return fixedDeviceInfo(info); }
 
 OcanChannelHandle *QDeviceUsbCanFd2::InitCAN(uint32_t channel, const OCAN_INIT_CONFIG *init)
 {
@@ -173,11 +137,11 @@ OcanChannelHandle *QDeviceUsbCanFd2::InitCAN(uint32_t channel, const OCAN_INIT_C
     const uint32_t arb = c.custom ? c.arbWord : init->fd.ArbTiming;
     const uint32_t data = c.custom ? c.dataWord : init->fd.DataTiming;
     c.mode = init->fd.Mode;
-    uint8_t r[kReplyRead];
+    uint8_t r[kCommandReplyRead];
     size_t n = 0;
-    if (!exchange(kemusb::fd::cmdInitChannel(int(channel), c.standard, c.mode, clock_, arb, data), kemusb::fd::kInitReplyMs, r,
+    if (!exchange(fd::cmdInitChannel(int(channel), c.standard, c.mode, clock_, arb, data), fd::kInitReplyMs, r,
                   &n) ||
-        !kemusb::fd::initReplyOk(r, n))
+        !fd::initReplyOk(r, n))
         return nullptr;
     c.initialised = true;
     return &c.handle;
@@ -187,9 +151,9 @@ uint32_t QDeviceUsbCanFd2::StartCAN(uint32_t channel)
 {
     if (!open_ || !channelOk(channel))
         return 0;
-    uint8_t r[kReplyRead];
+    uint8_t r[kCommandReplyRead];
     size_t n = 0;
-    return exchange(kemusb::fd::cmdStartChannel(int(channel)), kemusb::fd::kReplyMs, r, &n) && kemusb::fd::startReplyOk(r, n) ? 1 : 0;
+    return exchange(fd::cmdStartChannel(int(channel)), fd::kReplyMs, r, &n) && fd::startReplyOk(r, n) ? 1 : 0;
 }
 
 uint32_t QDeviceUsbCanFd2::ResetCAN(uint32_t channel)
@@ -197,9 +161,9 @@ uint32_t QDeviceUsbCanFd2::ResetCAN(uint32_t channel)
     if (!channelOk(channel))
         return 0;
     if (open_ && ch_[channel].initialised) {
-        uint8_t r[kReplyRead];
+        uint8_t r[kCommandReplyRead];
         size_t n = 0;
-        exchange(kemusb::fd::cmdResetChannel(int(channel)), kemusb::fd::kReplyMs, r, &n);
+        exchange(fd::cmdResetChannel(int(channel)), fd::kReplyMs, r, &n);
         ch_[channel].initialised = false;
     }
     return ClearBuffer(channel);
@@ -221,28 +185,10 @@ uint32_t QDeviceUsbCanFd2::GetReceiveNum(uint32_t channel, uint8_t kind)
     if (!channelOk(channel))
         return 0;
     std::unique_lock<std::mutex> g = lockBuffers();
-    const Channel &c = ch_[channel];
-    switch (kind) {
-    case 0:
-        return uint32_t(c.rx.size());
-    case 1:
-        return uint32_t(c.rxFd.size());
-    case 2:
-        return uint32_t(c.rx.size() + c.rxFd.size());
-    default:
-        return 0;
-    }
+    return countByKind(ch_[channel].rx.size(), ch_[channel].rxFd.size(), kind);
 }
 
-std::unique_lock<std::mutex> QDeviceUsbCanFd2::lockBuffers()
-{
-    for (int i = 0; i < 200; ++i) {
-        if (bufMutex_.try_lock())
-            return std::unique_lock<std::mutex>(bufMutex_, std::adopt_lock);
-        cpuRelax();
-    }
-    return std::unique_lock<std::mutex>(bufMutex_);
-}
+std::unique_lock<std::mutex> QDeviceUsbCanFd2::lockBuffers() { return plat::lockSpinningFirst(bufMutex_, 200); }
 
 template<class Rec>
 uint32_t QDeviceUsbCanFd2::takeFrames(uint32_t channel, Rec *out, uint32_t count, int32_t waitMs,
@@ -283,7 +229,7 @@ uint32_t QDeviceUsbCanFd2::ReceiveFD(uint32_t channel, OCAN_CANFD_RX *frames, ui
 ReadTurn QDeviceUsbCanFd2::deviceThreadRead(int)
 {
     plat::UsbStatus st = plat::UsbStatus::Ok;
-    const uint32_t got = usb_.read(readBuf_, sizeof readBuf_, kemusb::fd::kEpStreamIn, &st);
+    const uint32_t got = usb_.read(readBuf_, sizeof readBuf_, fd::kEpStreamIn, &st);
     if (got == 0)
         return st == plat::UsbStatus::Error ? ReadTurn::Failed : ReadTurn::Nothing;
     {
@@ -328,18 +274,18 @@ uint32_t QDeviceUsbCanFd2::sendBatches(uint32_t channel, const Rec *frames, uint
     std::lock_guard<std::mutex> g(txMutex_);
     uint32_t sent = 0;
     while (sent < count) {
-        const int n = int(count - sent < uint32_t(kemusb::fd::kTxBatch) ? count - sent : kemusb::fd::kTxBatch);
+        const int n = int(count - sent < uint32_t(fd::kTxBatch) ? count - sent : fd::kTxBatch);
         const Bytes pkt = build(int(channel), frames + sent, n);
-        if (usb_.write(pkt.data(), uint32_t(pkt.size()), kemusb::fd::kEpTxOut) != pkt.size())
+        if (usb_.write(pkt.data(), uint32_t(pkt.size()), fd::kEpTxOut) != pkt.size())
             break;
-        if (fw_ < kemusb::fd::kFirmwareNoTxAck) {
+        if (fw_ < fd::kFirmwareNoTxAck) {
             const uint32_t start = plat::GetTickCount();
-            uint8_t r[kReplyRead];
+            uint8_t r[kCommandReplyRead];
             bool acked = false;
             do {
-                const uint32_t got = usb_.read(r, sizeof r, kemusb::fd::kEpTxIn);
-                acked = kemusb::fd::txAckOk(r, got);
-            } while (!acked && plat::GetTickCount() - start < kemusb::fd::kReplyMs);
+                const uint32_t got = usb_.read(r, sizeof r, fd::kEpTxIn);
+                acked = fd::txAckOk(r, got);
+            } while (!acked && plat::GetTickCount() - start < fd::kReplyMs);
             if (!acked)
                 break;
         }
@@ -350,64 +296,64 @@ uint32_t QDeviceUsbCanFd2::sendBatches(uint32_t channel, const Rec *frames, uint
 
 uint32_t QDeviceUsbCanFd2::Transmit(uint32_t channel, const OCAN_CAN_TX *frames, uint32_t count)
 {
-    return sendBatches(channel, frames, count, &kemusb::fd::txPacket);
+    return sendBatches(channel, frames, count, &fd::txPacket);
 }
 
 uint32_t QDeviceUsbCanFd2::TransmitFD(uint32_t channel, const OCAN_CANFD_TX *frames, uint32_t count)
 {
-    return sendBatches(channel, frames, count, &kemusb::fd::txPacketFd);
+    return sendBatches(channel, frames, count, &fd::txPacketFd);
 }
 
 bool QDeviceUsbCanFd2::sendFilterCommand(const Bytes &req)
 {
-    uint8_t r[kReplyRead];
+    uint8_t r[kCommandReplyRead];
     size_t n = 0;
-    return exchange(req, kemusb::fd::kReplyMs, r, &n) && kemusb::fd::filterReplyOk(r, n);
+    return exchange(req, fd::kReplyMs, r, &n) && fd::filterReplyOk(r, n);
 }
 
 uint32_t QDeviceUsbCanFd2::SetValue(const char *path, const char *value)
 {
-    const kemusb::fd::SettingPath p = kemusb::fd::parseSettingPath(path, channels_);
-    if (p.key == kemusb::fd::SettingKey::None || !open_)
+    const fd::SettingPath p = fd::parseSettingPath(path, channels_);
+    if (p.key == fd::SettingKey::None || !open_)
         return 0;
     Channel &c = ch_[p.channel];
     switch (p.key) {
-    case kemusb::fd::SettingKey::Standard:
-        c.standard = kemusb::fd::parseDecimal(value) != 0 ? 1 : 0;
+    case fd::SettingKey::Standard:
+        c.standard = fd::parseDecimal(value) != 0 ? 1 : 0;
         return 1;
-    case kemusb::fd::SettingKey::ArbRate: {
+    case fd::SettingKey::ArbRate: {
         uint32_t w = 0;
-        if (!kemusb::fd::arbTimingFor(kemusb::fd::parseDecimal(value), clock_, &w))
+        if (!fd::arbTimingFor(fd::parseDecimal(value), clock_, &w))
             return 0;
         c.arbWord = w;
         c.custom = true;
         return 1;
     }
-    case kemusb::fd::SettingKey::DataRate: {
+    case fd::SettingKey::DataRate: {
         uint32_t w = 0;
-        if (!kemusb::fd::dataTimingFor(kemusb::fd::parseDecimal(value), clock_, &w))
+        if (!fd::dataTimingFor(fd::parseDecimal(value), clock_, &w))
             return 0;
         c.dataWord = w;
         c.custom = true;
         return 1;
     }
-    case kemusb::fd::SettingKey::CustomTiming: {
+    case fd::SettingKey::CustomTiming: {
         uint32_t a = 0, d = 0;
-        if (!kemusb::fd::parseCustomTiming(value, &a, &d))
+        if (!fd::parseCustomTiming(value, &a, &d))
             return 0;
         c.arbWord = a;
         c.dataWord = d;
         c.custom = true;
         return 1;
     }
-    case kemusb::fd::SettingKey::FilterClear:
+    case fd::SettingKey::FilterClear:
         c.filterState = 0;
-        return sendFilterCommand(kemusb::fd::cmdFilterClear(p.channel)) ? 1 : 0;
-    case kemusb::fd::SettingKey::FilterAck:
+        return sendFilterCommand(fd::cmdFilterClear(p.channel)) ? 1 : 0;
+    case fd::SettingKey::FilterAck:
         c.filterState = 0;
-        return sendFilterCommand(kemusb::fd::cmdFilterAck(p.channel)) ? 1 : 0;
-    case kemusb::fd::SettingKey::FilterMode: {
-        const uint32_t m = kemusb::fd::parseDecimal(value);
+        return sendFilterCommand(fd::cmdFilterAck(p.channel)) ? 1 : 0;
+    case fd::SettingKey::FilterMode: {
+        const uint32_t m = fd::parseDecimal(value);
         c.filterState = 1;
         if (m == 0 || m == 1) {
             c.filterMode = int(m);
@@ -415,25 +361,25 @@ uint32_t QDeviceUsbCanFd2::SetValue(const char *path, const char *value)
         }
         c.filterMode = 2;
         // A reply of three bytes or more with status 0 is enough here.
-        uint8_t r[kReplyRead];
+        uint8_t r[kCommandReplyRead];
         size_t n = 0;
-        return exchange(kemusb::fd::cmdFilterMode2(p.channel), kemusb::fd::kReplyMs, r, &n) && n >= 4 && r[3] == 0 ? 1 : 0;
+        return exchange(fd::cmdFilterMode2(p.channel), fd::kReplyMs, r, &n) && n >= 4 && r[3] == 0 ? 1 : 0;
     }
-    case kemusb::fd::SettingKey::FilterStart:
+    case fd::SettingKey::FilterStart:
         if (c.filterState != 1)
             return 0;
-        c.filterStart = kemusb::fd::parseHex0x(value);
+        c.filterStart = fd::parseHex0x(value);
         c.filterState = 2;
         return 1;
-    case kemusb::fd::SettingKey::FilterEnd:
+    case fd::SettingKey::FilterEnd:
         if (c.filterState != 2)
             return 0;
         c.filterState = 1; // the next range may follow with its own start
         return sendFilterCommand(
-                   kemusb::fd::cmdFilterRange(p.channel, c.filterMode, c.filterStart, kemusb::fd::parseHex0x(value)))
+                   fd::cmdFilterRange(p.channel, c.filterMode, c.filterStart, fd::parseHex0x(value)))
                    ? 1
                    : 0;
-    case kemusb::fd::SettingKey::None:
+    case fd::SettingKey::None:
         break;
     }
     return 0;
@@ -453,10 +399,10 @@ uint32_t QDeviceUsbCanFd2::statusWord(uint32_t channel, bool *ok)
     *ok = false;
     if (!open_ || !channelOk(channel))
         return 0;
-    uint8_t r[kReplyRead];
+    uint8_t r[kCommandReplyRead];
     size_t n = 0;
     uint32_t st = 0;
-    if (!exchange(kemusb::fd::cmdChannelStatus(int(channel)), kemusb::fd::kReplyMs, r, &n) || !kemusb::fd::parseStatusReply(r, n, &st))
+    if (!exchange(fd::cmdChannelStatus(int(channel)), fd::kReplyMs, r, &n) || !fd::parseStatusReply(r, n, &st))
         return 0;
     *ok = true;
     return st;
@@ -508,11 +454,12 @@ uint32_t QDeviceUsbCanFd2::DevDataTransfer(uint8_t *buf, int32_t len)
 {
     if (!open_ || !buf || len <= 0)
         return 0;
-    const Bytes req = kemusb::fd::cmdDirectTransfer(buf, len);
-    uint8_t r[kReplyRead];
+    const Bytes req = fd::cmdDirectTransfer(buf, len);
+    uint8_t r[kCommandReplyRead];
     size_t n = 0;
-    if (!exchange(req, kemusb::fd::kDirectReplyMs, r, &n) || !kemusb::fd::replyMatches(req, r, n))
+    if (!exchange(req, fd::kDirectReplyMs, r, &n) || !fd::replyMatches(req, r, n))
         return 0;
+    // replyMatches made sure of more than two bytes: n - 2 cannot wrap.
     std::memcpy(buf, r + 2, n - 2);
     return uint32_t(n - 2);
 }

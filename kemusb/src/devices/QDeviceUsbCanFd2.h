@@ -10,10 +10,10 @@
 // one caller at a time so that no caller takes another's reply.
 
 #include "kemusb/src/devices/DeviceThread.h"
-#include "kemusb/src/protocol/KemFdProtocol.h"
 #include "kemusb/src/devices/QDevice.h"
 #include "kemusb/src/devices/QUserWinUsb.h"
 #include "kemusb/src/protocol/AdapterModels.h"
+#include "kemusb/src/protocol/KemFdProtocol.h"
 
 #include <atomic>
 #include <chrono>
@@ -71,7 +71,9 @@ public:
     }
 
 private:
-    static constexpr size_t kKeep = 4096; // a drained ring keeps at most this many slots
+    // A drained ring keeps at most this many slots: without the bound, one
+    // burst would keep its memory for as long as the device stays open.
+    static constexpr size_t kKeep = 4096;
     void grow()
     {
         const size_t cap = ring_.size();
@@ -143,7 +145,7 @@ private:
         FrameFifo<OCAN_CANFD_RX> rxFd;
     };
 
-    class Sink final : public kemusb::fd::StreamSink
+    class Sink final : public fd::StreamSink
     {
     public:
         explicit Sink(QDeviceUsbCanFd2 &d) : d_(d) {}
@@ -159,8 +161,8 @@ private:
 
     // Writes req on 0x01 and reads 0x81 for the matching reply; false when
     // the write failed or nothing came. *n is the length of the reply kept.
-    bool exchange(const kemusb::fd::Bytes &req, uint32_t timeoutMs, uint8_t *reply, size_t *n);
-    bool sendFilterCommand(const kemusb::fd::Bytes &req);
+    bool exchange(const fd::Bytes &req, uint32_t timeoutMs, uint8_t *reply, size_t *n);
+    bool sendFilterCommand(const fd::Bytes &req);
     uint32_t statusWord(uint32_t channel, bool *ok);
     template<class Rec>
     uint32_t takeFrames(uint32_t channel, Rec *out, uint32_t count, int32_t waitMs, FrameFifo<Rec> Channel::*queue);
@@ -170,7 +172,7 @@ private:
     std::unique_lock<std::mutex> lockBuffers();
     template<class Rec>
     uint32_t sendBatches(uint32_t channel, const Rec *frames, uint32_t count,
-                         kemusb::fd::Bytes (*build)(int, const Rec *, int));
+                         fd::Bytes (*build)(int, const Rec *, int));
 
     QUserWinUsb usb_;
     DeviceThread thread_;
@@ -180,17 +182,19 @@ private:
     uint16_t hw_ = 0;
     uint16_t fw_ = 0;
 
-    std::mutex cmdMutex_; // the command pipe pair, one caller at a time
-    std::mutex txMutex_;  // the transmit pipe pair
+    // Each pipe pair serves one caller at a time: two callers waiting on one
+    // reply pipe at once could each take the other's reply.
+    std::mutex cmdMutex_; // the command pipe pair
+    std::mutex txMutex_;  // the transmit pipe pair and its acknowledgements
 
     // Frame buffers and the stream assembly buffer.
     std::mutex bufMutex_;
     std::condition_variable bufCv_;
     int waiters_ = 0; // receives waiting on bufCv_
     std::chrono::steady_clock::time_point lastWake_{};
-    kemusb::fd::StreamParser parser_;
+    fd::StreamParser parser_;
     Channel ch_[kMaxChannels];
-    uint8_t readBuf_[kemusb::fd::StreamParser::kCapacity];
+    uint8_t readBuf_[fd::StreamParser::kCapacity];
 };
 
 } // namespace kemusb

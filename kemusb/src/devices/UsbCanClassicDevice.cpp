@@ -8,19 +8,19 @@
 
 namespace kemusb {
 
-using kemusb::classic::Bytes;
+using classic::Bytes;
 
 namespace {
 
-bool channelOk(uint32_t channel) { return channel < uint32_t(kemusb::classic::kChannels); }
+bool channelOk(uint32_t channel) { return channel < uint32_t(classic::kChannels); }
 
 } // namespace
 
-class UsbCanClassicDevice::Sink final : public kemusb::classic::StreamParser::Sink
+class UsbCanClassicDevice::Sink final : public classic::StreamParser::Sink
 {
 public:
     explicit Sink(UsbCanClassicDevice &d) : d_(d) {}
-    void frame(const kemusb::classic::StreamFrame &f) override
+    void frame(const classic::StreamFrame &f) override
     {
         d_.rx_[f.channel].push_back(f.record);
         got = true;
@@ -72,7 +72,7 @@ void UsbCanClassicDevice::close()
 {
     if (!open_)
         return;
-    for (uint32_t ch = 0; ch < uint32_t(kemusb::classic::kChannels); ++ch) {
+    for (uint32_t ch = 0; ch < uint32_t(classic::kChannels); ++ch) {
         if (started_[ch]) {
             resetChannel(ch);
             clearBuffer(ch);
@@ -92,7 +92,7 @@ ReadTurn UsbCanClassicDevice::deviceThreadRead(int threadNo)
 {
     plat::UsbStatus st = plat::UsbStatus::Ok;
     if (threadNo == 0) {
-        const uint32_t got = usb_.read(streamBuf_, sizeof streamBuf_, kemusb::classic::kEpStreamIn, &st);
+        const uint32_t got = usb_.read(streamBuf_, sizeof streamBuf_, classic::kEpStreamIn, &st);
         if (got == 0)
             return st == plat::UsbStatus::Error ? ReadTurn::Failed : ReadTurn::Nothing;
         Sink sink(*this);
@@ -104,7 +104,7 @@ ReadTurn UsbCanClassicDevice::deviceThreadRead(int threadNo)
             rxCv_.notify_all();
         return ReadTurn::Data;
     }
-    const uint32_t got = usb_.read(replyBuf_, sizeof replyBuf_, kemusb::classic::kEpReplyIn, &st);
+    const uint32_t got = usb_.read(replyBuf_, sizeof replyBuf_, classic::kEpReplyIn, &st);
     if (got == 0)
         return st == plat::UsbStatus::Error ? ReadTurn::Failed : ReadTurn::Nothing;
     Reply r;
@@ -152,7 +152,7 @@ bool UsbCanClassicDevice::exchange(const Bytes &req, uint32_t ms, Reply *reply)
     if (!open_)
         return false;
     dropReplies();
-    if (usb_.write(req.data(), uint32_t(req.size()), kemusb::classic::kEpCmdOut) != req.size())
+    if (usb_.write(req.data(), uint32_t(req.size()), classic::kEpCmdOut) != req.size())
         return false;
     const uint32_t start = plat::GetTickCount();
     for (;;) {
@@ -163,7 +163,7 @@ bool UsbCanClassicDevice::exchange(const Bytes &req, uint32_t ms, Reply *reply)
         if (!takeReply(&r, ms - spent))
             break;
         *reply = r;
-        if (kemusb::classic::replyMatches(req, r.data, r.len))
+        if (classic::replyMatches(req, r.data, r.len))
             return true;
     }
     // A reply that did not match may still have come: the caller's check
@@ -175,21 +175,21 @@ bool UsbCanClassicDevice::hardwareVersion(uint16_t *v)
 {
     std::lock_guard<std::mutex> g(exchangeMutex_);
     Reply r;
-    return exchange(kemusb::classic::cmdHardwareVersion(), kemusb::classic::kShortMs, &r) && kemusb::classic::parseVersion(r.data, r.len, 0x01, v);
+    return exchange(classic::cmdHardwareVersion(), classic::kShortMs, &r) && classic::parseVersion(r.data, r.len, 0x01, v);
 }
 
 bool UsbCanClassicDevice::firmwareVersion(uint16_t *v)
 {
     std::lock_guard<std::mutex> g(exchangeMutex_);
     Reply r;
-    return exchange(kemusb::classic::cmdFirmwareVersion(), kemusb::classic::kShortMs, &r) && kemusb::classic::parseVersion(r.data, r.len, 0x12, v);
+    return exchange(classic::cmdFirmwareVersion(), classic::kShortMs, &r) && classic::parseVersion(r.data, r.len, 0x12, v);
 }
 
 bool UsbCanClassicDevice::channelCount(uint8_t *n)
 {
     std::lock_guard<std::mutex> g(exchangeMutex_);
     Reply r;
-    return exchange(kemusb::classic::cmdChannelCount(), kemusb::classic::kShortMs, &r) && kemusb::classic::parseChannelCount(r.data, r.len, n);
+    return exchange(classic::cmdChannelCount(), classic::kShortMs, &r) && classic::parseChannelCount(r.data, r.len, n);
 }
 
 uint32_t UsbCanClassicDevice::initChannel(uint32_t channel, uint8_t mode, uint8_t timing0, uint8_t timing1,
@@ -199,11 +199,11 @@ uint32_t UsbCanClassicDevice::initChannel(uint32_t channel, uint8_t mode, uint8_
         return 0;
     std::lock_guard<std::mutex> g(exchangeMutex_);
     Reply r;
-    if (!exchange(kemusb::classic::cmdModeTiming(int(channel), mode, timing0, timing1), kemusb::classic::kLongMs, &r) ||
-        !kemusb::classic::modeTimingOk(r.data, r.len))
+    if (!exchange(classic::cmdModeTiming(int(channel), mode, timing0, timing1), classic::kLongMs, &r) ||
+        !classic::modeTimingOk(r.data, r.len))
         return 0;
-    if (!exchange(kemusb::classic::cmdAcceptance(int(channel), filter, accCode, accMask), kemusb::classic::kLongMs, &r) ||
-        !kemusb::classic::acceptanceOk(r.data, r.len))
+    if (!exchange(classic::cmdAcceptance(int(channel), filter, accCode, accMask), classic::kLongMs, &r) ||
+        !classic::acceptanceOk(r.data, r.len))
         return 0;
     return 1;
 }
@@ -216,7 +216,7 @@ uint32_t UsbCanClassicDevice::startChannel(uint32_t channel)
     if (started_[channel])
         return 1;
     Reply r;
-    if (!exchange(kemusb::classic::cmdStart(int(channel)), kemusb::classic::kLongMs, &r) || !kemusb::classic::startOk(r.data, r.len))
+    if (!exchange(classic::cmdStart(int(channel)), classic::kLongMs, &r) || !classic::startOk(r.data, r.len))
         return 0;
     started_[channel] = true;
     return 1;
@@ -230,7 +230,7 @@ uint32_t UsbCanClassicDevice::resetChannel(uint32_t channel)
     if (!started_[channel])
         return 1;
     Reply r;
-    if (!exchange(kemusb::classic::cmdReset(int(channel)), kemusb::classic::kShortMs, &r) || !kemusb::classic::resetOk(r.data, r.len))
+    if (!exchange(classic::cmdReset(int(channel)), classic::kShortMs, &r) || !classic::resetOk(r.data, r.len))
         return 0;
     started_[channel] = false;
     return 1;
@@ -242,22 +242,22 @@ uint32_t UsbCanClassicDevice::relaySet(uint8_t a, uint8_t b)
 {
     std::lock_guard<std::mutex> g(exchangeMutex_);
     Reply r;
-    return exchange(kemusb::classic::cmdRelaySet(a, b), kemusb::classic::kShortMs, &r) && kemusb::classic::relaySetOk(r.data, r.len) ? 1 : 0;
+    return exchange(classic::cmdRelaySet(a, b), classic::kShortMs, &r) && classic::relaySetOk(r.data, r.len) ? 1 : 0;
 }
 
 uint32_t UsbCanClassicDevice::relayGet(uint8_t *a, uint8_t *b)
 {
     std::lock_guard<std::mutex> g(exchangeMutex_);
     Reply r;
-    return exchange(kemusb::classic::cmdRelayGet(), kemusb::classic::kShortMs, &r) && kemusb::classic::parseRelay(r.data, r.len, a, b) ? 1 : 0;
+    return exchange(classic::cmdRelayGet(), classic::kShortMs, &r) && classic::parseRelay(r.data, r.len, a, b) ? 1 : 0;
 }
 
 uint32_t UsbCanClassicDevice::busTimingGet(uint32_t channel, uint8_t *timing0, uint8_t *timing1)
 {
     std::lock_guard<std::mutex> g(exchangeMutex_);
     Reply r;
-    return exchange(kemusb::classic::cmdBusTimingGet(int(channel)), kemusb::classic::kShortMs, &r) &&
-                   kemusb::classic::parseBusTiming(r.data, r.len, timing0, timing1)
+    return exchange(classic::cmdBusTimingGet(int(channel)), classic::kShortMs, &r) &&
+                   classic::parseBusTiming(r.data, r.len, timing0, timing1)
                ? 1
                : 0;
 }
@@ -266,8 +266,8 @@ uint32_t UsbCanClassicDevice::channelStateGet(uint32_t channel, uint8_t *a, uint
 {
     std::lock_guard<std::mutex> g(exchangeMutex_);
     Reply r;
-    return exchange(kemusb::classic::cmdChannelStateGet(int(channel)), kemusb::classic::kShortMs, &r) &&
-                   kemusb::classic::parseChannelState(r.data, r.len, a, b, c)
+    return exchange(classic::cmdChannelStateGet(int(channel)), classic::kShortMs, &r) &&
+                   classic::parseChannelState(r.data, r.len, a, b, c)
                ? 1
                : 0;
 }
@@ -277,10 +277,11 @@ uint32_t UsbCanClassicDevice::directTransfer(uint8_t *buf, int32_t len)
     if (!buf || len <= 0)
         return 0;
     std::lock_guard<std::mutex> g(exchangeMutex_);
-    const Bytes req = kemusb::classic::cmdDirectTransfer(buf, len);
+    const Bytes req = classic::cmdDirectTransfer(buf, len);
     Reply r;
-    if (!exchange(req, kemusb::classic::kShortMs, &r) || !kemusb::classic::replyMatches(req, r.data, r.len))
+    if (!exchange(req, classic::kShortMs, &r) || !classic::replyMatches(req, r.data, r.len))
         return 0;
+    // replyMatches made sure of more than two bytes: the length cannot wrap.
     std::memcpy(buf, r.data + 2, r.len - 2);
     return uint32_t(r.len - 2);
 }
@@ -290,17 +291,17 @@ uint32_t UsbCanClassicDevice::transmit(uint32_t channel, const VCI_CAN_OBJ *fram
     if (!open_ || !channelOk(channel) || !frames)
         return 0;
     uint32_t sent = 0;
-    for (int n : kemusb::classic::txGroupSizes(count)) {
+    for (int n : classic::txGroupSizes(count)) {
         const VCI_CAN_OBJ *grp = frames + sent;
-        const Bytes pkt = kemusb::classic::txGroup(int(channel), grp, n);
+        const Bytes pkt = classic::txGroup(int(channel), grp, n);
         // The group's answer comes on the command replies' pipe: one
         // exchange at a time, as for a command.
         std::lock_guard<std::mutex> g(exchangeMutex_);
         dropReplies();
-        if (usb_.write(pkt.data(), uint32_t(pkt.size()), kemusb::classic::kEpTxOut) != pkt.size())
+        if (usb_.write(pkt.data(), uint32_t(pkt.size()), classic::kEpTxOut) != pkt.size())
             break;
         Reply r;
-        if (!takeReply(&r, kemusb::classic::txAckWaitMs(grp, n)) || !kemusb::classic::txGroupAccepted(r.data, r.len, n))
+        if (!takeReply(&r, classic::txAckWaitMs(grp, n)) || !classic::txGroupAccepted(r.data, r.len, n))
             break;
         sent += uint32_t(n);
     }

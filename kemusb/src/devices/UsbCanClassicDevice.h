@@ -10,8 +10,8 @@
 // other's reply.
 
 #include "kemusb/src/devices/DeviceThread.h"
-#include "kemusb/src/protocol/KemClassicProtocol.h"
 #include "kemusb/src/devices/QUserWinUsb.h"
+#include "kemusb/src/protocol/KemClassicProtocol.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -66,7 +66,7 @@ public:
 
 private:
     struct Reply {
-        uint8_t data[kemusb::classic::kReplyRead];
+        uint8_t data[classic::kReplyRead];
         size_t len;
     };
 
@@ -80,14 +80,18 @@ private:
     // The next non-empty reply within ms; false when none came.
     bool takeReply(Reply *out, uint32_t ms);
     // Command exchange: write on 0x01, wait for the matching reply.
-    bool exchange(const kemusb::classic::Bytes &req, uint32_t ms, Reply *reply);
+    bool exchange(const classic::Bytes &req, uint32_t ms, Reply *reply);
 
     QUserWinUsb usb_;
     DeviceThread frameThread_;
     DeviceThread replyThread_;
     std::atomic<bool> open_{false};
 
-    std::mutex exchangeMutex_; // one write-then-wait exchange at a time
+    // One write-then-wait exchange at a time: commands and transmit groups
+    // are both answered on 0x81, and an exchange empties the reply queue
+    // before it writes, so two at once would throw away or take each
+    // other's reply.
+    std::mutex exchangeMutex_;
 
     std::mutex replyMutex_;
     std::condition_variable replyCv_;
@@ -95,11 +99,11 @@ private:
 
     std::mutex rxMutex_;
     std::condition_variable rxCv_;
-    kemusb::classic::StreamParser parser_;
-    std::deque<VCI_CAN_OBJ> rx_[kemusb::classic::kChannels];
-    std::atomic<bool> started_[kemusb::classic::kChannels];
-    uint8_t streamBuf_[kemusb::classic::kStreamRead];
-    uint8_t replyBuf_[kemusb::classic::kReplyRead];
+    classic::StreamParser parser_;
+    std::deque<VCI_CAN_OBJ> rx_[classic::kChannels];
+    std::atomic<bool> started_[classic::kChannels];
+    uint8_t streamBuf_[classic::kStreamRead];
+    uint8_t replyBuf_[classic::kReplyRead];
 };
 
 } // namespace kemusb

@@ -1,16 +1,12 @@
 #include "kemusb/src/protocol/KemClassicProtocol.h"
 
+#include "platform/PlatBytes.h"
+
 #include <cstring>
 
 namespace kemusb::classic {
 
 namespace {
-
-void putBe32(Bytes &b, uint32_t v)
-{
-    for (int s = 24; s >= 0; s -= 8)
-        b.push_back(uint8_t(v >> s));
-}
 
 bool answered(const uint8_t *r, size_t n, size_t least, uint8_t cmd)
 {
@@ -32,8 +28,8 @@ Bytes cmdModeTiming(int channel, uint8_t mode, uint8_t timing0, uint8_t timing1)
 Bytes cmdAcceptance(int channel, uint8_t filter, uint32_t accCode, uint32_t accMask)
 {
     Bytes b{0x12, 0x04, 0x0A, 0x00, uint8_t(channelByte(channel) | (filter ? 0x40 : 0x00))};
-    putBe32(b, accCode);
-    putBe32(b, accMask);
+    plat::appendBe32(b, accCode);
+    plat::appendBe32(b, accMask);
     return b;
 }
 
@@ -44,24 +40,11 @@ Bytes cmdRelayGet() { return {0x12, 0xB2, 0x02, 0x00, 0x00}; }
 Bytes cmdBusTimingGet(int channel) { return {0x12, 0xA4, 0x01, uint8_t(channel)}; }
 Bytes cmdChannelStateGet(int channel) { return {0x12, 0x80, 0x01, uint8_t(channel), 0x00, 0x00}; }
 
-Bytes cmdDirectTransfer(const uint8_t *buf, int32_t len)
-{
-    Bytes b{0x12, 0xA7};
-    if (buf && len > 0)
-        b.insert(b.end(), buf, buf + (len < 62 ? len : 62));
-    return b;
-}
-
-bool replyMatches(const Bytes &req, const uint8_t *reply, size_t n)
-{
-    return reply && req.size() >= 2 && n > 2 && reply[0] == req[0] && reply[1] == req[1];
-}
-
 bool parseVersion(const uint8_t *r, size_t n, uint8_t cmd, uint16_t *version)
 {
     if (!answered(r, n, 6, cmd))
         return false;
-    *version = uint16_t(r[4] | r[5] << 8);
+    *version = plat::le16(r + 4);
     return true;
 }
 
@@ -134,10 +117,7 @@ Bytes txGroup(int channel, const VCI_CAN_OBJ *frames, int count)
         p[4] = 0xC6;
         p[5] = f.SendType;
         p[6] = uint8_t((f.ExternFlag ? 0x80 : 0) | (f.RemoteFlag ? 0x40 : 0) | channelByte(channel) | len);
-        p[7] = uint8_t(w);
-        p[8] = uint8_t(w >> 8);
-        p[9] = uint8_t(w >> 16);
-        p[10] = uint8_t(w >> 24);
+        plat::putLe32(p + 7, w);
         std::memcpy(p + 11, f.Data, len < 8 ? len : 8);
     }
     return b;
@@ -166,7 +146,7 @@ StreamFrame StreamParser::decode(const uint8_t *p)
     const bool ext = flags & 0x80;
     uint8_t len = flags & 0x0F;
     if (len > 8)
-        len = 8;
+        len = 8; // the record carries 8 data bytes: a reader would copy past them
     f.channel = (flags & 0x10) ? 1 : 0;
     VCI_CAN_OBJ &r = f.record;
     r.TimeStamp = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
@@ -175,7 +155,7 @@ StreamFrame StreamParser::decode(const uint8_t *p)
     r.RemoteFlag = (flags & 0x40) ? 1 : 0;
     r.ExternFlag = ext ? 1 : 0;
     r.DataLen = len;
-    const uint32_t w = uint32_t(p[7]) | uint32_t(p[8]) << 8 | uint32_t(p[9]) << 16 | uint32_t(p[10]) << 24;
+    const uint32_t w = plat::le32(p + 7);
     r.ID = idFromWord(w, ext);
     std::memcpy(r.Data, p + 11, 8);
     return f;
@@ -184,6 +164,8 @@ StreamFrame StreamParser::decode(const uint8_t *p)
 void StreamParser::feed(const uint8_t *data, size_t len, Sink &sink)
 {
     if (len > 0 && data) {
+        // The assembly buffer has a fixed size: what does not fit is dropped
+        // and counted, never written past its end.
         const size_t room = kAssemblyCapacity - fill_;
         const size_t take = len < room ? len : room;
         std::memcpy(buf_ + fill_, data, take);
@@ -216,8 +198,7 @@ Bytes streamRecord(int channel, uint32_t id, bool ext, bool rtr, uint8_t len, co
     b[3] = 0x01;
     b[6] = uint8_t((ext ? 0x80 : 0) | (rtr ? 0x40 : 0) | channelByte(channel) | (len & 0x0F));
     const uint32_t w = idWord(id, ext);
-    for (int i = 0; i < 4; ++i)
-        b[7 + i] = uint8_t(w >> (8 * i));
+    plat::putLe32(b.data() + 7, w);
     if (data)
         std::memcpy(b.data() + 11, data, len < 8 ? len : 8);
     return b;

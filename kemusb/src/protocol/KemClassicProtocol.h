@@ -10,6 +10,7 @@
 
 #include "kemusb/include/vci_api.h"
 #include "kemusb/src/protocol/AdapterModels.h"
+#include "kemusb/src/protocol/CommandChannel.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -53,10 +54,10 @@ Bytes cmdRelayGet();
 Bytes cmdBusTimingGet(int channel);
 Bytes cmdChannelStateGet(int channel);
 // 0x12 0xA7 and at most 62 bytes of buf.
-Bytes cmdDirectTransfer(const uint8_t *buf, int32_t len);
+using kemusb::cmdDirectTransfer;
 
 // A reply longer than two bytes whose first two bytes are the request's.
-bool replyMatches(const Bytes &req, const uint8_t *reply, size_t n);
+using kemusb::replyMatches;
 
 // Reply checks; each looks only at bytes below n.
 bool parseVersion(const uint8_t *r, size_t n, uint8_t cmd, uint16_t *version); // 6+ bytes, r[1] = cmd

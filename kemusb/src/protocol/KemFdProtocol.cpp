@@ -1,5 +1,7 @@
 #include "kemusb/src/protocol/KemFdProtocol.h"
 
+#include "platform/PlatBytes.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -23,25 +25,13 @@ const RateWord kDataTable[] = {
     {100000, 0x0041BBEE},  {50000, 0x00C1BBEE},
 };
 
-inline void putU16(Bytes &b, uint16_t v)
-{
-    b.push_back(uint8_t(v));
-    b.push_back(uint8_t(v >> 8));
-}
-inline void putU32(Bytes &b, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b.push_back(uint8_t(v >> (8 * i)));
-}
-inline uint32_t getU32(const uint8_t *p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
-
 uint8_t chByte(int channel) { return uint8_t((channel & 0x0F) << 4); }
 
 Bytes filterCmd(uint8_t sub, int channel, uint32_t start, uint32_t end)
 {
     Bytes b{0x55, 0x04, 0x0A, sub, chByte(channel)};
-    putU32(b, start);
-    putU32(b, end);
+    plat::appendLe32(b, start);
+    plat::appendLe32(b, end);
     return b;
 }
 
@@ -91,11 +81,11 @@ bool lookup(const RateWord *table, size_t n, uint32_t rate, uint32_t clockMHz, u
 void putPhase(Bytes &b, uint8_t clockMHz, uint32_t word)
 {
     const Timing t = decodeTiming(word);
-    putU16(b, clockMHz);
-    putU16(b, uint16_t(t.prescaler - 1));
+    plat::appendLe16(b, clockMHz);
+    plat::appendLe16(b, uint16_t(t.prescaler - 1));
     b.push_back(uint8_t(t.sjw - 1));
-    putU16(b, uint16_t(t.tseg1 - 1));
-    putU16(b, uint16_t(t.tseg2 - 1));
+    plat::appendLe16(b, uint16_t(t.tseg1 - 1));
+    plat::appendLe16(b, uint16_t(t.tseg2 - 1));
 }
 
 std::string stripped(const char *text)
@@ -122,6 +112,34 @@ bool parseUnsigned(const std::string &s, int base, uint32_t *out)
         return false;
     *out = uint32_t(v);
     return true;
+}
+
+// A transmit packet: 55 F2 00 00, the u16 LE payload length, the record
+// count, then per frame a record of Size bytes: [0] channel << 4 | send
+// type, [1] flags (the kind's own, 02 remote, 04 extended), [2..5] 0,
+// [6..9] identifier LE, [10] length (0 for a remote frame), then the data.
+template<size_t Size, class Tx, class KindFlags>
+Bytes txPacketOf(int channel, const Tx *frames, int count, KindFlags kindFlags)
+{
+    constexpr size_t kData = Size - 11;
+    Bytes b;
+    b.reserve(kPacketHeader + Size * size_t(count));
+    b.insert(b.end(), {0x55, 0xF2, 0x00, 0x00});
+    plat::appendLe16(b, uint16_t(Size * size_t(count)));
+    b.push_back(uint8_t(count));
+    for (int i = 0; i < count; ++i) {
+        const Tx &f = frames[i];
+        const bool remote = f.IdWord & OCAN_ID_REMOTE;
+        uint8_t rec[Size] = {};
+        rec[0] = uint8_t(chByte(channel) | (f.SendType & 0x0F));
+        rec[1] = uint8_t(kindFlags(f) | (remote ? 0x02 : 0) | ((f.IdWord & OCAN_ID_EXTENDED) ? 0x04 : 0));
+        plat::putLe32(rec + 6, f.IdWord & 0x1FFFFFFF);
+        const uint8_t len = remote ? 0 : f.Len;
+        rec[10] = len;
+        std::memcpy(rec + 11, f.Data, len < kData ? len : kData);
+        b.insert(b.end(), rec, rec + Size);
+    }
+    return b;
 }
 
 } // namespace
@@ -154,9 +172,6 @@ bool dataTimingFor(uint32_t rate, uint32_t clockMHz, uint32_t *word)
     return lookup(kDataTable, sizeof kDataTable / sizeof kDataTable[0], rate, clockMHz, word);
 }
 
-Bytes cmdHardwareVersion() { return {0x55, 0x01, 0x01, 0x01}; }
-Bytes cmdFirmwareVersion() { return {0x55, 0x12, 0x01, 0x01}; }
-Bytes cmdChannelCount() { return {0x55, 0x13, 0x01, 0x01}; }
 Bytes cmdStartChannel(int channel) { return {0x55, 0x0E, 0x02, 0x00, chByte(channel)}; }
 Bytes cmdResetChannel(int channel) { return {0x55, 0x0F, 0x02, 0x00, chByte(channel)}; }
 Bytes cmdFilterClear(int channel) { return filterCmd(0x01, channel, 0, 0); }
@@ -183,34 +198,11 @@ Bytes cmdInitChannel(int channel, uint8_t standard, uint8_t mode, uint8_t clockM
     return b;
 }
 
-Bytes cmdDirectTransfer(const uint8_t *buf, int len)
-{
-    Bytes b{0x12, 0xA7};
-    if (len > 62)
-        len = 62;
-    if (buf && len > 0)
-        b.insert(b.end(), buf, buf + len);
-    return b;
-}
-
-bool replyMatches(const Bytes &request, const uint8_t *reply, size_t n)
-{
-    return n > 2 && request.size() >= 2 && reply[0] == request[0] && reply[1] == request[1];
-}
-
 bool parseVersionReply(const uint8_t *reply, size_t n, uint16_t *version)
 {
     if (n < 6)
         return false;
     *version = uint16_t(reply[4] << 8 | reply[5]);
-    return true;
-}
-
-bool parseChannelCountReply(const uint8_t *reply, size_t n, uint8_t *count)
-{
-    if (n < 5)
-        return false;
-    *count = reply[4];
     return true;
 }
 
@@ -222,55 +214,20 @@ bool parseStatusReply(const uint8_t *reply, size_t n, uint32_t *status)
 {
     if (n <= 10)
         return false;
-    *status = getU32(reply + 3);
+    *status = plat::le32(reply + 3);
     return true;
 }
 
 Bytes txPacket(int channel, const OCAN_CAN_TX *frames, int count)
 {
-    Bytes b;
-    b.reserve(kPacketHeader + kClassicRecordSize * count);
-    b.insert(b.end(), {0x55, 0xF2, 0x00, 0x00});
-    putU16(b, uint16_t(kClassicRecordSize * count));
-    b.push_back(uint8_t(count));
-    for (int i = 0; i < count; ++i) {
-        const OCAN_CAN_TX &f = frames[i];
-        const bool remote = f.IdWord & OCAN_ID_REMOTE;
-        uint8_t rec[kClassicRecordSize] = {};
-        rec[0] = uint8_t(chByte(channel) | (f.SendType & 0x0F));
-        rec[1] = uint8_t((remote ? 0x02 : 0) | ((f.IdWord & OCAN_ID_EXTENDED) ? 0x04 : 0));
-        const uint32_t id = f.IdWord & 0x1FFFFFFF;
-        std::memcpy(rec + 6, &id, 4);
-        const uint8_t len = remote ? 0 : f.Len;
-        rec[10] = len;
-        std::memcpy(rec + 11, f.Data, len < 8 ? len : 8);
-        b.insert(b.end(), rec, rec + sizeof rec);
-    }
-    return b;
+    return txPacketOf<kClassicRecordSize>(channel, frames, count, [](const OCAN_CAN_TX &) { return uint8_t(0); });
 }
 
 Bytes txPacketFd(int channel, const OCAN_CANFD_TX *frames, int count)
 {
-    Bytes b;
-    b.reserve(kPacketHeader + kFdRecordSize * count);
-    b.insert(b.end(), {0x55, 0xF2, 0x00, 0x00});
-    putU16(b, uint16_t(kFdRecordSize * count));
-    b.push_back(uint8_t(count));
-    for (int i = 0; i < count; ++i) {
-        const OCAN_CANFD_TX &f = frames[i];
-        const bool remote = f.IdWord & OCAN_ID_REMOTE;
-        uint8_t rec[kFdRecordSize] = {};
-        rec[0] = uint8_t(chByte(channel) | (f.SendType & 0x0F));
-        rec[1] = uint8_t(0x01 | (remote ? 0x02 : 0) | ((f.IdWord & OCAN_ID_EXTENDED) ? 0x04 : 0) |
-                         ((f.Flags & 0x02) ? 0x08 : 0) | ((f.Flags & 0x01) ? 0x10 : 0));
-        const uint32_t id = f.IdWord & 0x1FFFFFFF;
-        std::memcpy(rec + 6, &id, 4);
-        const uint8_t len = remote ? 0 : f.Len;
-        rec[10] = len;
-        std::memcpy(rec + 11, f.Data, len < 64 ? len : 64);
-        b.insert(b.end(), rec, rec + sizeof rec);
-    }
-    return b;
+    return txPacketOf<kFdRecordSize>(channel, frames, count, [](const OCAN_CANFD_TX &f) {
+        return uint8_t(0x01 | ((f.Flags & OCAN_FD_ESI) ? 0x08 : 0) | ((f.Flags & OCAN_FD_BRS) ? 0x10 : 0));
+    });
 }
 
 bool txAckOk(const uint8_t *reply, size_t n) { return n >= 2 && reply[0] == 0x55 && reply[1] == 0xF2; }
@@ -432,16 +389,18 @@ void StreamParser::parse(StreamSink &sink)
             const uint8_t b0 = r[0];
             const int ch = b0 >= 0x80 ? 7 : b0 >> 4;
             const uint8_t fl = r[1];
-            const uint32_t idWord = (getU32(r + 6) & 0x1FFFFFFF) | ((fl & 0x02) ? OCAN_ID_REMOTE : 0) |
+            const uint32_t idWord = (plat::le32(r + 6) & 0x1FFFFFFF) | ((fl & 0x02) ? OCAN_ID_REMOTE : 0) |
                                     ((fl & 0x04) ? OCAN_ID_EXTENDED : 0);
             if (fl & 0x01) {
                 OCAN_CANFD_RX f;
                 f.IdWord = idWord;
+                // The record carries 64 (or 8) data bytes: a longer length
+                // byte would make readers copy past them.
                 f.Len = r[10] < 64 ? r[10] : 64;
                 f.Flags = uint8_t(((fl & 0x10) ? 0x01 : 0) | ((fl & 0x08) ? 0x02 : 0));
                 f.Reserved[0] = f.Reserved[1] = 0;
                 std::memcpy(f.Data, r + 11, 64);
-                f.TimeStamp = getU32(r + 2);
+                f.TimeStamp = plat::le32(r + 2);
                 f.Reserved2 = 0;
                 sink.fdFrame(ch, f);
                 r += kFdRecordSize;
@@ -451,7 +410,7 @@ void StreamParser::parse(StreamSink &sink)
                 f.Len = r[10] < 8 ? r[10] : 8;
                 f.Reserved[0] = f.Reserved[1] = f.Reserved[2] = 0;
                 std::memcpy(f.Data, r + 11, 8);
-                f.TimeStamp = getU32(r + 2);
+                f.TimeStamp = plat::le32(r + 2);
                 f.Reserved2 = 0;
                 sink.classicFrame(ch, f);
                 r += kClassicRecordSize;
@@ -485,8 +444,7 @@ Bytes streamPacket(const StreamFrame *frames, int count)
         b.insert(b.end(), rec, rec + size);
     }
     const size_t payload = b.size() - kPacketHeader;
-    b[4] = uint8_t(payload);
-    b[5] = uint8_t(payload >> 8);
+    plat::putLe16(&b[4], uint16_t(payload));
     return b;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "kemusb/include/ocan_records.h"
+#include "kemusb/src/protocol/CommandChannel.h"
 
 namespace kemusb::fd {
 
@@ -50,9 +51,13 @@ bool dataTimingFor(uint32_t rate, uint32_t clockMHz, uint32_t *word);
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes cmdHardwareVersion();
-Bytes cmdFirmwareVersion();
-Bytes cmdChannelCount();
+using kemusb::cmdChannelCount;
+using kemusb::cmdDirectTransfer;
+using kemusb::cmdFirmwareVersion;
+using kemusb::cmdHardwareVersion;
+using kemusb::parseChannelCountReply;
+using kemusb::replyMatches;
+
 Bytes cmdStartChannel(int channel);
 Bytes cmdResetChannel(int channel);
 Bytes cmdFilterClear(int channel);
@@ -63,13 +68,8 @@ Bytes cmdFilterAck(int channel);
 Bytes cmdChannelStatus(int channel);
 Bytes cmdInitChannel(int channel, uint8_t standard, uint8_t mode, uint8_t clockMHz, uint32_t arbWord,
                      uint32_t dataWord);
-// Direct transfer: 0x12 0xA7 and at most 62 bytes of buf.
-Bytes cmdDirectTransfer(const uint8_t *buf, int len);
-
 // Reply checks. Each reads no byte it has not checked to be there.
-bool replyMatches(const Bytes &request, const uint8_t *reply, size_t n);
 bool parseVersionReply(const uint8_t *reply, size_t n, uint16_t *version);
-bool parseChannelCountReply(const uint8_t *reply, size_t n, uint8_t *count);
 bool startReplyOk(const uint8_t *reply, size_t n);
 bool filterReplyOk(const uint8_t *reply, size_t n);
 bool initReplyOk(const uint8_t *reply, size_t n);

@@ -1,21 +1,12 @@
 #include "kemusb/src/protocol/KemKvaserProtocol.h"
 
+#include "platform/PlatBytes.h"
+
 #include <cstring>
 
 namespace kemusb::kvaser {
 
 namespace {
-
-void put32le(uint8_t *p, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = uint8_t(v >> (8 * i));
-}
-
-uint32_t le32(const uint8_t *p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 int clampChannel(int ch, int channels) { return ch >= channels ? channels - 1 : ch; }
 
@@ -33,7 +24,7 @@ Bytes cmd20BusParams(int channel, const KCAN_INITFD_CONFIG &cfg)
     b[0] = 12;
     b[1] = 16;
     b[3] = uint8_t(channel);
-    put32le(&b[4], cfg.KvArbBaud);
+    plat::putLe32(&b[4], cfg.KvArbBaud);
     b[8] = cfg.KvArbTseg1;
     b[9] = cfg.KvArbTseg2;
     b[10] = cfg.KvArbSjw;
@@ -91,7 +82,7 @@ void Stream20::command(const uint8_t *c, size_t len, Sink &sink) const
         f.RemoteFlag = (c[3] & 0x10) ? 1 : 0;
         uint8_t n = c[15] & 0x0F;
         if (n > 8)
-            n = 8;
+            n = 8; // a record holds 8 data bytes
         f.DataLen = n;
         const size_t avail = len - 16 < 8 ? len - 16 : 8;
         std::memcpy(f.Data, c + 16, avail);
@@ -112,7 +103,7 @@ size_t Stream20::parse(const uint8_t *p, size_t len, Sink &sink)
     while (at < len) {
         const size_t n = p[at];
         if (n == 0) {
-            ++at; // a zero length would never move on
+            ++at; // stepped over by its length, the parse would stay on it for ever
             ++skipped_;
             continue;
         }
@@ -124,25 +115,6 @@ size_t Stream20::parse(const uint8_t *p, size_t len, Sink &sink)
     return at;
 }
 
-void Stream20::feed(const uint8_t *data, size_t len, Sink &sink)
-{
-    if (!data)
-        len = 0;
-    size_t used;
-    if (tail_.empty()) {
-        used = parse(data, len, sink);
-        const size_t rest = len - used;
-        if (rest > 0 && rest <= kAssembly20)
-            tail_.assign(data + used, data + len);
-        return;
-    }
-    tail_.insert(tail_.end(), data, data + len);
-    used = parse(tail_.data(), tail_.size(), sink);
-    tail_.erase(tail_.begin(), tail_.begin() + long(used));
-    if (tail_.size() > kAssembly20)
-        tail_.clear();
-}
-
 // ---- 32-byte family ---------------------------------------------------------
 
 std::vector<Bytes> cmd32BusParams(int channel, const KCAN_INITFD_CONFIG &cfg)
@@ -151,7 +123,7 @@ std::vector<Bytes> cmd32BusParams(int channel, const KCAN_INITFD_CONFIG &cfg)
     Bytes a(kCmd32, 0);
     a[0] = cfg.FdEnable ? 69 : 16;
     a[1] = uint8_t(channel & 0x3F);
-    put32le(&a[4], cfg.KvArbBaud);
+    plat::putLe32(&a[4], cfg.KvArbBaud);
     a[8] = cfg.KvArbTseg1;
     a[9] = cfg.KvArbTseg2;
     a[10] = cfg.KvArbSjw;
@@ -162,7 +134,7 @@ std::vector<Bytes> cmd32BusParams(int channel, const KCAN_INITFD_CONFIG &cfg)
         Bytes d(kCmd32, 0);
         d[0] = 69;
         d[1] = uint8_t(channel & 0x3F);
-        put32le(&d[16], cfg.KvDataBaud);
+        plat::putLe32(&d[16], cfg.KvDataBaud);
         d[20] = cfg.KvDataTseg1;
         d[21] = cfg.KvDataTseg2;
         d[22] = cfg.KvDataSjw;
@@ -197,7 +169,7 @@ void cmd32Transmit(Bytes &out, int channel, const KCAN_CAN_OBJ &f)
     p[0] = 33;
     p[1] = uint8_t(channel & 0x3F);
     const uint32_t id = f.ExternFlag ? ((f.ID & 0x1FFFFFFFu) | 0x80000000u) : (f.ID & 0x7FFu);
-    put32le(p + 4, id);
+    plat::putLe32(p + 4, id);
     std::memcpy(p + 8, f.Data, 8);
     p[16] = f.DataLen;
     p[17] = uint8_t((f.ExternFlag ? 0x20 : 0) | (f.RemoteFlag ? 0x10 : 0));
@@ -205,16 +177,14 @@ void cmd32Transmit(Bytes &out, int channel, const KCAN_CAN_OBJ &f)
 
 int cmd32SourceChannel(const uint8_t *c)
 {
-    const int ch = (c[1] >> 6) * 16 + ((c[2] | c[3] << 8) >> 12);
+    const int ch = (c[1] >> 6) * 16 + (plat::le16(c + 2) >> 12);
     return ch > 15 ? 15 : ch;
 }
 
 void put32Source(uint8_t *c, int channel)
 {
     c[1] = uint8_t((c[1] & 0x3F) | ((channel / 16) & 3) << 6);
-    const uint16_t w = uint16_t(((c[2] | c[3] << 8) & 0x0FFF) | (channel % 16) << 12);
-    c[2] = uint8_t(w);
-    c[3] = uint8_t(w >> 8);
+    plat::putLe16(c + 2, uint16_t((plat::le16(c + 2) & 0x0FFF) | (channel % 16) << 12));
 }
 
 void Stream32::command(const uint8_t *c, size_t len, Sink &sink) const
@@ -231,11 +201,11 @@ void Stream32::command(const uint8_t *c, size_t len, Sink &sink) const
             return;
         KCAN_CAN_OBJ f;
         std::memset(&f, 0, sizeof f);
-        const uint32_t w = le32(c + 16);
+        const uint32_t w = plat::le32(c + 16);
         f.ExternFlag = (w & 0x80000000u) ? 1 : 0;
         f.ID = w & (f.ExternFlag ? 0x1FFFFFFFu : 0x7FFu);
         f.RemoteFlag = (c[7] & 0x10) ? 1 : 0;
-        f.DataLen = c[14] > 8 ? 8 : c[14];
+        f.DataLen = c[14] > 8 ? 8 : c[14]; // a record holds 8 data bytes
         std::memcpy(f.Data, c + 20, 8);
         sink.classicFrame(ch, f);
         return;
@@ -243,9 +213,9 @@ void Stream32::command(const uint8_t *c, size_t len, Sink &sink) const
     case 0xFF: {
         if (len < 28 || c[6] != 0xE2)
             return;
-        const uint32_t flags = le32(c + 8);
-        const uint32_t w = le32(c + 12);
-        const uint8_t n = dlcToLength(uint8_t((le32(c + 20) >> 8) & 0xFF));
+        const uint32_t flags = plat::le32(c + 8);
+        const uint32_t w = plat::le32(c + 12);
+        const uint8_t n = dlcToLength(uint8_t((plat::le32(c + 20) >> 8) & 0xFF));
         KCAN_CAN_OBJ cf;
         std::memset(&cf, 0, sizeof cf);
         KCAN_CANFD_OBJ f;
@@ -254,7 +224,7 @@ void Stream32::command(const uint8_t *c, size_t len, Sink &sink) const
         f.ID = w & (f.ExternFlag ? 0x1FFFFFFFu : 0x7FFu);
         f.RemoteFlag = (flags & 0x10) ? 1 : 0;
         f.FdFlag = uint8_t(((flags & 0x20000) ? KCAN_FD_FLAG_BRS : 0) | ((flags & 0x40000) ? KCAN_FD_FLAG_ESI : 0));
-        f.TimeStamp = le32(c + 24);
+        f.TimeStamp = plat::le32(c + 24);
         f.DataLen = n;
         const size_t avail = len - 28 < n ? len - 28 : n;
         std::memcpy(f.Data, c + 28, avail);
@@ -289,21 +259,21 @@ size_t Stream32::parse(const uint8_t *p, size_t len, Sink &sink)
     return at;
 }
 
-void Stream32::feed(const uint8_t *data, size_t len, Sink &sink)
+void CommandStream::feed(const uint8_t *data, size_t len, Sink &sink)
 {
     if (!data)
         len = 0;
     if (tail_.empty()) {
         const size_t used = parse(data, len, sink);
         const size_t rest = len - used;
-        if (rest > 0 && rest <= kAssembly32)
+        if (rest > 0 && rest <= assembly_)
             tail_.assign(data + used, data + len);
         return;
     }
     tail_.insert(tail_.end(), data, data + len);
     const size_t used = parse(tail_.data(), tail_.size(), sink);
     tail_.erase(tail_.begin(), tail_.begin() + long(used));
-    if (tail_.size() > kAssembly32)
+    if (tail_.size() > assembly_)
         tail_.clear();
 }
 
@@ -339,7 +309,7 @@ Bytes rx32Frame(int channel, uint32_t id, bool ext, bool rtr, uint8_t len, const
     put32Source(b.data(), channel);
     b[7] = rtr ? 0x10 : 0;
     b[14] = len;
-    put32le(&b[16], ext ? (id | 0x80000000u) : id);
+    plat::putLe32(&b[16], ext ? (id | 0x80000000u) : id);
     if (data)
         std::memcpy(&b[20], data, len < 8 ? len : 8);
     return b;
@@ -355,10 +325,10 @@ Bytes rx32FdFrame(int channel, uint32_t id, bool ext, bool brs, bool esi, uint8_
     b[4] = uint8_t(b.size());
     b[5] = uint8_t(b.size() >> 8);
     b[6] = 0xE2;
-    put32le(&b[8], (ext ? 0x20u : 0) | (brs ? 0x20000u : 0) | (esi ? 0x40000u : 0));
-    put32le(&b[12], ext ? (id | 0x80000000u) : id);
-    put32le(&b[20], uint32_t(dlc & 0x0F) << 8);
-    put32le(&b[24], stamp);
+    plat::putLe32(&b[8], (ext ? 0x20u : 0) | (brs ? 0x20000u : 0) | (esi ? 0x40000u : 0));
+    plat::putLe32(&b[12], ext ? (id | 0x80000000u) : id);
+    plat::putLe32(&b[20], uint32_t(dlc & 0x0F) << 8);
+    plat::putLe32(&b[24], stamp);
     if (data && n)
         std::memcpy(&b[28], data, n);
     return b;

@@ -58,42 +58,57 @@ public:
 };
 
 // Splits a command stream into whole commands, keeping a split command for
-// the next feed (a split command longer than the assembly buffer is
-// dropped). A command that declares a length of 0 cannot be stepped over:
-// one byte is skipped and parsing goes on.
-class Stream20
+// the next feed. A split command longer than the assembly buffer is
+// dropped: kept, it would make the buffer grow for as long as the stream
+// fails to complete it. The two families differ in how a command's length
+// is told (parse) and what a command means (command).
+class CommandStream
 {
 public:
-    explicit Stream20(int channels = kChannels20) : channels_(channels) {}
+    virtual ~CommandStream() = default;
     void feed(const uint8_t *data, size_t len, Sink &sink);
     void clear() { tail_.clear(); }
     size_t pending() const { return tail_.size(); }
     uint64_t skippedBytes() const { return skipped_; }
     // Handles one whole command.
-    void command(const uint8_t *c, size_t len, Sink &sink) const;
+    virtual void command(const uint8_t *c, size_t len, Sink &sink) const = 0;
+
+protected:
+    CommandStream(int channels, size_t assembly) : channels_(channels), assembly_(assembly) {}
+    // Hands every whole command at the front of p to command(); the bytes used.
+    virtual size_t parse(const uint8_t *p, size_t len, Sink &sink) = 0;
+
+    const int channels_;
+    uint64_t skipped_ = 0;
 
 private:
-    size_t parse(const uint8_t *p, size_t len, Sink &sink);
-    int channels_;
+    const size_t assembly_;
     Bytes tail_;
-    uint64_t skipped_ = 0;
 };
 
-class Stream32
+// The 20-byte family: byte 0 is the command's length. A command that
+// declares a length of 0 cannot be stepped over by it: one byte is skipped
+// and parsing goes on.
+class Stream20 final : public CommandStream
 {
 public:
-    explicit Stream32(int channels = kChannels32) : channels_(channels) {}
-    void feed(const uint8_t *data, size_t len, Sink &sink);
-    void clear() { tail_.clear(); }
-    size_t pending() const { return tail_.size(); }
-    uint64_t skippedBytes() const { return skipped_; }
-    void command(const uint8_t *c, size_t len, Sink &sink) const;
+    explicit Stream20(int channels = kChannels20) : CommandStream(channels, kAssembly20) {}
+    void command(const uint8_t *c, size_t len, Sink &sink) const override;
 
 private:
-    size_t parse(const uint8_t *p, size_t len, Sink &sink);
-    int channels_;
-    Bytes tail_;
-    uint64_t skipped_ = 0;
+    size_t parse(const uint8_t *p, size_t len, Sink &sink) override;
+};
+
+// The 32-byte family: 32 bytes, or the u16 at [4..5] after a command
+// number of 0xFF.
+class Stream32 final : public CommandStream
+{
+public:
+    explicit Stream32(int channels = kChannels32) : CommandStream(channels, kAssembly32) {}
+    void command(const uint8_t *c, size_t len, Sink &sink) const override;
+
+private:
+    size_t parse(const uint8_t *p, size_t len, Sink &sink) override;
 };
 
 // Received commands as the interfaces send them (simulator and tests).

@@ -1,5 +1,7 @@
 #include "kemusb/src/protocol/KemRecordProtocol.h"
 
+#include "platform/PlatBytes.h"
+
 namespace kemusb::record {
 
 namespace {
@@ -11,45 +13,29 @@ void putPhase(Bytes &b, uint32_t word)
     const uint16_t pre = uint16_t((word >> 22) & 0x3FF);
     const uint16_t seg1 = uint16_t(word & 0xFF);
     const uint16_t seg2 = uint16_t((word >> 8) & 0x7F);
-    b.push_back(uint8_t(pre));
-    b.push_back(uint8_t(pre >> 8));
+    plat::appendLe16(b, pre);
     b.push_back(uint8_t((word >> 15) & 0x7F));
-    b.push_back(uint8_t(seg1));
-    b.push_back(uint8_t(seg1 >> 8));
-    b.push_back(uint8_t(seg2));
-    b.push_back(uint8_t(seg2 >> 8));
+    plat::appendLe16(b, seg1);
+    plat::appendLe16(b, seg2);
 }
 
 uint32_t getPhase(const uint8_t *p)
 {
-    const uint32_t pre = uint32_t(p[0] | p[1] << 8);
+    const uint32_t pre = plat::le16(p);
     const uint32_t sjw = p[2];
-    const uint32_t seg1 = uint32_t(p[3] | p[4] << 8);
-    const uint32_t seg2 = uint32_t(p[5] | p[6] << 8);
+    const uint32_t seg1 = plat::le16(p + 3);
+    const uint32_t seg2 = plat::le16(p + 5);
     return pre << 22 | sjw << 15 | seg2 << 8 | seg1;
 }
 
-inline uint32_t u32le(const uint8_t *p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 
 } // namespace
-
-Bytes cmdHardwareVersion() { return {0x55, 0x01, 0x01, 0x01}; }
-Bytes cmdFirmwareVersion() { return {0x55, 0x12, 0x01, 0x01}; }
-Bytes cmdChannelCount() { return {0x55, 0x13, 0x01, 0x01}; }
 
 bool parseVersionReply(const uint8_t *reply, size_t n, uint16_t *version)
 {
     if (n < 6)
         return false;
-    *version = uint16_t(reply[4] | reply[5] << 8);
-    return true;
-}
-
-bool parseChannelCountReply(const uint8_t *reply, size_t n, uint8_t *count)
-{
-    if (n < 5)
-        return false;
-    *count = reply[4];
+    *version = plat::le16(reply + 4);
     return true;
 }
 
@@ -95,10 +81,8 @@ Bytes cmdFilter(uint32_t command, int channel, const RecordFilter *f)
     Bytes b{0x55, 0x04, uint8_t(command), filterChannel(channel)};
     if (command == 1 && f) {
         b.push_back(f->kind);
-        for (int i = 0; i < 4; ++i)
-            b.push_back(uint8_t(f->first >> (8 * i)));
-        for (int i = 0; i < 4; ++i)
-            b.push_back(uint8_t(f->last >> (8 * i)));
+        plat::appendLe32(b, f->first);
+        plat::appendLe32(b, f->last);
     } else {
         b.resize(13, 0);
     }
@@ -113,7 +97,7 @@ bool parseFilterInfoReply(const uint8_t *r, size_t n, RecordFilterInfo *info)
 {
     if (n < 7 || r[3] != 0)
         return false;
-    info->value0 = uint16_t(r[4] | r[5] << 8);
+    info->value0 = plat::le16(r + 4);
     info->value2 = r[6];
     return true;
 }
@@ -128,8 +112,8 @@ bool parseFilterEntryReply(const uint8_t *r, size_t n, RecordFilter *f)
     if (n < 13 || r[3] != 0)
         return false;
     f->kind = r[4];
-    f->first = u32le(r + 5);
-    f->last = u32le(r + 9);
+    f->first = plat::le32(r + 5);
+    f->last = plat::le32(r + 9);
     return true;
 }
 

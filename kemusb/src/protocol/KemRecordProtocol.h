@@ -5,6 +5,7 @@
 // reads no byte it has not checked to be there.
 
 #include "kemusb/src/protocol/AdapterModels.h"
+#include "kemusb/src/protocol/CommandChannel.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,6 +16,8 @@ namespace kemusb::record {
 using Bytes = std::vector<uint8_t>;
 
 constexpr int kChannels = familyChannels(AdapterFamily::Recording);
+constexpr uint8_t kEpCmdOut = 0x01;
+constexpr uint8_t kEpCmdIn = 0x81;
 constexpr uint32_t kBoardReplyMs = 1000;
 constexpr uint32_t kSettingSetMs = 5000;
 constexpr uint32_t kSettingGetMs = 1000;
@@ -68,12 +71,12 @@ static_assert(sizeof(RecordSetting) == 21, "RecordSetting");
 static_assert(sizeof(RecordFilter) == 14, "RecordFilter");
 static_assert(sizeof(BoardInfo) == 11, "BoardInfo");
 
-Bytes cmdHardwareVersion();
-Bytes cmdFirmwareVersion();
-Bytes cmdChannelCount();
+using kemusb::cmdChannelCount;
+using kemusb::cmdFirmwareVersion;
+using kemusb::cmdHardwareVersion;
+using kemusb::parseChannelCountReply;
 // Versions are little-endian at reply[4]; 6 bytes needed.
 bool parseVersionReply(const uint8_t *reply, size_t n, uint16_t *version);
-bool parseChannelCountReply(const uint8_t *reply, size_t n, uint8_t *count);
 
 Bytes cmdSettingSet(int channel, const RecordSetting &s); // 28 bytes
 bool settingSetReplyOk(const uint8_t *reply, size_t n);

@@ -42,8 +42,7 @@ void appendRecord(Bytes &out, int ch, const CanFrame &f, uint32_t stamp)
 void finishPacket(Bytes &out, size_t start, int count)
 {
     const size_t payload = out.size() - start - 7;
-    out[start + 4] = uint8_t(payload);
-    out[start + 5] = uint8_t(payload >> 8);
+    plat::putLe16(&out[start + 4], uint16_t(payload));
     out[start + 6] = uint8_t(count);
 }
 
@@ -60,7 +59,7 @@ bool addToPacket(Bytes &pkt, int ch, const CanFrame &f, uint32_t stamp)
 {
     if (pkt.size() < 7 || pkt[0] != 0x55 || pkt[1] != 0xF2)
         return false;
-    const size_t payload = size_t(pkt[4]) | size_t(pkt[5]) << 8;
+    const size_t payload = plat::le16(&pkt[4]);
     const size_t record = f.fd ? 75 : 19;
     if (payload + 7 != pkt.size() || pkt[6] == 0xFF || pkt.size() + record > kStreamPacketMax)
         return false;

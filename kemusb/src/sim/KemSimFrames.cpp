@@ -1,6 +1,7 @@
 #include "kemusb/src/sim/KemSimFrames.h"
 
 #include "kemusb/src/sim/KemSimAes.h"
+#include "platform/PlatBytes.h"
 
 namespace kemusb::sim {
 
@@ -14,8 +15,7 @@ std::vector<uint8_t> packDirectFrame(const DirectFrame &f, size_t maxLen)
     const uint16_t word = uint16_t((n + 4) | (f.enciphered ? 0x1000 : 0));
     b[0] = 0xFE;
     b[1] = 0xEF;
-    b[2] = uint8_t(word);
-    b[3] = uint8_t(word >> 8);
+    plat::putLe16(&b[2], word);
     b[4] = f.sequence;
     b[5] = 0x01;
     b[6] = 0x01;
@@ -35,7 +35,7 @@ bool unpackDirectFrame(const uint8_t *data, size_t len, DirectFrame *out)
 {
     if (len < 8 || data[0] != 0xFE || data[1] != 0xEF)
         return false;
-    const uint16_t word = uint16_t(data[2] | data[3] << 8);
+    const uint16_t word = plat::le16(data + 2);
     const size_t total = word & 0x0FFF;
     if (total < 8 || total > len || (total - 4) % 16 != 0)
         return false;
