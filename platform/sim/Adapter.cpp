@@ -16,7 +16,8 @@ namespace {
 using Guard = std::lock_guard<std::recursive_mutex>;
 
 // Read-out transfer buffers an endpoint keeps for reuse: the largest kept,
-// and the room all of them may take together.
+// and the room all of them may take together. Without the bounds, a stream
+// queued far ahead of its reader would keep every buffer it ever used.
 constexpr size_t kSpareBytes = 16384;
 constexpr size_t kSpareBudget = size_t(2) << 20;
 
