@@ -33,7 +33,8 @@ CanFrame frame(uint32_t id, bool ext, bool rtr, uint8_t len, const std::vector<u
     f.len = len;
     f.fd = fd;
     f.brs = brs;
-    std::memcpy(f.data, data.data(), data.size() < 64 ? data.size() : 64);
+    if (!data.empty())
+        std::memcpy(f.data, data.data(), data.size() < 64 ? data.size() : 64);
     return f;
 }
 

@@ -38,7 +38,8 @@ inline KCAN_CAN_OBJ kcanFrame(uint32_t id, bool ext, bool rtr, uint8_t len, cons
     f.RemoteFlag = rtr;
     f.DataLen = len;
     f.SendType = sendType;
-    std::memcpy(f.Data, data.data(), data.size() < 8 ? data.size() : 8);
+    if (!data.empty())
+        std::memcpy(f.Data, data.data(), data.size() < 8 ? data.size() : 8);
     return f;
 }
 
