@@ -6,7 +6,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <locale.h>
+#include <system_error>
 
 #include "SignalCodec.h"
 #include "TextCodec.h"
@@ -308,26 +310,33 @@ uint8_t DbcDatabase::loadFile(const char *path)
     sigComments_.clear();
     if (!path)
         return 0;
+    // Only a regular file is read: a folder, a device such as /dev/zero or a
+    // pipe would either fail half-way or never end, and opening a pipe waits
+    // for its writer.
+    std::error_code ec;
+    const std::filesystem::path fsPath(path);
+    if (!std::filesystem::is_regular_file(fsPath, ec))
+        return 0;
+    const uintmax_t declared = std::filesystem::file_size(fsPath, ec);
+    if (ec || declared > KDBC_MAX_FILE_BYTES)
+        return 0;
     FILE *fp = std::fopen(path, "rb");
     if (!fp)
         return 0;
+    // Read at most one byte past the limit, whatever the size said: a file
+    // that grows while it is read is refused like one that was too large.
     std::string text;
-    long size = -1;
-    if (std::fseek(fp, 0, SEEK_END) == 0) {
-        size = std::ftell(fp);
-        std::rewind(fp);
-    }
-    if (size > 0) {
-        text.resize(size_t(size));
-        text.resize(std::fread(&text[0], 1, text.size(), fp));
-    }
-    // Whatever the size said, read on to the end (a file that grew, or a
-    // stream without a size).
+    text.resize(size_t(declared));
+    size_t have = std::fread(&text[0], 1, text.size(), fp);
+    text.resize(have);
     char buf[4096];
     size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, fp)) > 0)
+    while (text.size() <= KDBC_MAX_FILE_BYTES && (n = std::fread(buf, 1, sizeof buf, fp)) > 0)
         text.append(buf, n);
+    const bool readError = std::ferror(fp) != 0;
     std::fclose(fp);
+    if (readError || text.size() > KDBC_MAX_FILE_BYTES)
+        return 0;
     loadText(text);
     return 1;
 }
