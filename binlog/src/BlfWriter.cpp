@@ -22,9 +22,21 @@ BlfWriter::BlfWriter() : containerSize_(kDefaultContainerSize) {}
 
 BlfWriter::~BlfWriter()
 {
-    if (file_)
-        close();
-    stopWorkers();
+    // A destructor must not throw: a close that runs out of memory or
+    // threads still releases the file and the workers.
+    try {
+        if (file_)
+            close();
+    } catch (...) {
+    }
+    if (file_) {
+        std::fclose(file_);
+        file_ = nullptr;
+    }
+    try {
+        stopWorkers();
+    } catch (...) {
+    }
 }
 
 bool BlfWriter::open(const char *path)

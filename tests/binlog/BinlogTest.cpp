@@ -3,6 +3,7 @@
 // damaged or hostile files end the read cleanly.
 
 #include "BlfCraft.h"
+#include "ChildProcess.h"
 #include "TempWorkDir.h"
 #include "binlog.h"
 
@@ -323,4 +324,37 @@ TEST_F(Binlog, MisuseAndWriteFailuresAreReported)
     BLWriteObject(w, good.data());
     EXPECT_EQ(BLFlushFileBuffers(w, 2), 0);
     EXPECT_EQ(BLCloseHandle(w), 0);
+}
+
+// A writer whose memory runs out (an address-space limit, and a container
+// size so large that the objects pile up in memory) refuses the objects it
+// cannot take; no exception unwinds through the C interface, which would end
+// the calling program with an abort.
+TEST_F(Binlog, RunningOutOfMemoryIsAFailedCall)
+{
+    if (!child::kAddressLimitWorks)
+        GTEST_SKIP() << "the sanitizers' allocator does not run out under an address-space limit";
+    const std::string path = workDir.file("limited.blf");
+    const child::Outcome o = child::run([&path] {
+        void *w = BLCreateFile(path.c_str(), BL_ACCESS_WRITE);
+        if (w == BL_INVALID_HANDLE)
+            return 10;
+        BLSetWriteOptions(w, 0, 0x7FFFFFFF);
+        const Bytes obj = craft::object(1, 0, body(16, 1));
+        if (!child::limitAddressSpace(2u << 20))
+            return 11;
+        // Up to 200 MB of objects: far more than the limit leaves, whatever
+        // free heap the process had already mapped.
+        int refused = 0;
+        for (int i = 0; i < 4000000 && refused < 10; ++i)
+            if (BLWriteObject(w, obj.data()) != 1)
+                ++refused;
+        if (refused == 0)
+            return 12;
+        BLFlushFileBuffers(w, 2);
+        BLCloseHandle(w);
+        return 0;
+    });
+    EXPECT_TRUE(o.exitedWith(0)) << o.describe() << " (12: no write was refused, "
+                                 << "SIGABRT: an exception left the interface)";
 }
