@@ -193,18 +193,30 @@ bool DbcDatabase::parseSgLine(std::string_view line, DbcSignal &s)
     size_t pos = 0;
     if (!LineFields::takeField(line, pos, ' ', ' ', f, pos))
         return false;
+    // The colon after the name ends the name-and-multiplexer part; blanks
+    // may stand before it (aligned columns). A name written against its
+    // colon ("S: 0|8...") ends at the colon.
+    const size_t nameStart = size_t(f.data() - line.data());
+    const size_t colon = line.find(':', nameStart);
+    if (colon == std::string_view::npos)
+        return false;
+    if (colon < pos)
+        f = line.substr(nameStart, colon - nameStart);
     copyText(s.strName, f);
-    const size_t p = pos;
-    if (LineFields::takeField(line, p, 'm', ':', f, pos)) {
+    // A multiplexer mark ("m3" or "M") stands between the name and the
+    // colon only: an "m" in the unit or the receivers belongs to them.
+    const std::string_view mark = colon > pos ? line.substr(pos, colon - pos) : std::string_view();
+    const size_t m = mark.find('m');
+    if (m != std::string_view::npos) {
         s.multiplexerType = KDBC_MUX_MULTIPLEXED;
-        s.multiplexerValue = int32_t(LineFields::readUnsigned(f));
-    } else if (LineFields::takeField(line, p, 'M', ':', f, pos)) {
+        s.multiplexerValue = int32_t(LineFields::readUnsigned(mark.substr(m + 1)));
+    } else if (mark.find('M') != std::string_view::npos) {
         s.multiplexerType = KDBC_MUX_SWITCH;
     } else {
         s.multiplexerType = KDBC_MUX_NONE;
-        pos = p + 1;
     }
-    if (!LineFields::takeField(line, pos, ' ', '|', f, pos))
+    // The start bit follows the colon, after any blanks.
+    if (!LineFields::takeField(line, colon, ':', '|', f, pos))
         return false;
     s.nStartBit = int32_t(LineFields::readUnsigned(f));
     if (!LineFields::takeField(line, pos, '|', '@', f, pos))
