@@ -316,15 +316,18 @@ bool QKemDev::chStartExec(QUserDrvCmdArg *arg)
         QMutexLocker lock(&chMutex);
         chTable[channel] = 1;
     }
-    if (chInit(channel, static_cast<KCAN_INIT_CONFIG *>(arg->cfg)) < 0) {
+    bool ok = chInit(channel, static_cast<KCAN_INIT_CONFIG *>(arg->cfg)) >= 0;
+    if (!ok)
         logLine(QStringLiteral("Kem %1 ch%2 Init Fail...").arg(name).arg(channel));
-        return false;
-    }
-    if (!chStart(channel)) {
+    else if (!(ok = chStart(channel)))
         logLine(QStringLiteral("Kem %1 ch%2 Start Fail...").arg(name).arg(channel));
-        return false;
+    if (!ok) {
+        // A channel that did not start is not polled, and does not keep the
+        // thread and the adapter alive once the others close.
+        QMutexLocker lock(&chMutex);
+        chTable[channel] = 0;
     }
-    return true;
+    return ok;
 }
 
 bool QKemDev::chCloseExec(QUserDrvCmdArg *arg)

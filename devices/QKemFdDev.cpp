@@ -315,15 +315,19 @@ bool QKemFdDev::chStartExec(int channel, QUserFd2Cfg *cfg)
         chTable[channel] = true;
         pollListRebuild();
     }
-    if (!cfg || canInit(channel, cfg) < 0) {
+    bool ok = cfg && canInit(channel, cfg) >= 0;
+    if (!ok)
         logLine(QStringLiteral("Kem %1 ch%2 Init Fail...").arg(typeName).arg(channel));
-        return false;
-    }
-    if (!chStart(channel)) {
+    else if (!(ok = chStart(channel)))
         logLine(QStringLiteral("Kem %1 ch%2 Start Fail...").arg(typeName).arg(channel));
-        return false;
+    if (!ok) {
+        // A channel that did not start is not polled, and does not keep the
+        // thread and the adapter alive once the others close.
+        QMutexLocker lock(&chMutex);
+        chTable[channel] = false;
+        pollListRebuild();
     }
-    return true;
+    return ok;
 }
 
 bool QKemFdDev::chCloseExec(int channel)

@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QPointer>
 
+#include <memory>
+
 #include "DialogAnswers.h"
 #include "FakeKcan.h"
 #include "PrintQt.h"
@@ -261,4 +263,71 @@ TEST_F(DeviceTest, ClassicRelayQueryFailureFailsTheOpenAndClosesTheChannel)
     EXPECT_EQ(other.open(none), -1);
     EXPECT_EQ(other.driverCount(), 0);
     EXPECT_FALSE(fake.isOpen(4, 1));
+}
+
+// A channel start that fails on an adapter that already has an open channel
+// leaves no trace in the driver: closing the open channel then stops the
+// driver thread and closes the adapter, as if the failed start never was.
+TEST_F(DeviceTest, AFailedStartBesideAnOpenChannelLeavesNothingOpenAfterTheClose)
+{
+    struct Case {
+        const char *what;
+        uint32_t type;
+        bool failInit; // else the start call fails
+    } cases[] = {{"classic, start", 4, false},
+                 {"classic, init", 4, true},
+                 {"CAN FD, start", 64, false},
+                 {"CAN FD, init", 64, true}};
+    auto pick = [](int channel, bool classic) {
+        ChannelPick p;
+        p.channel = channel;
+        if (classic) {
+            p.btr0 = "00";
+            p.btr1 = "1C";
+        }
+        return pickChannel(p);
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        fake.reset();
+        QUserPromptScript prompts;
+        QStringList ids;
+        std::unique_ptr<QUserDevice> dev;
+        QThread *drv = nullptr;
+        auto driverRunning = [&] { return dev && drv && drv->isRunning(); };
+        if (c.type == 4) {
+            auto *d = new QUserDeviceUSBCAN2("USBCAN2");
+            dev.reset(d);
+            fake.setRelay(4, 0, 0, 0, 1);
+            prompts.answerExec(pick(0, true));
+            ASSERT_EQ(d->open(ids), 0);
+            drv = d->driver(0);
+        } else {
+            auto *d = new QUserDeviceUSBCANFD2("TRNB701");
+            dev.reset(d);
+            prompts.answerExec(pick(0, false));
+            ASSERT_EQ(d->open(ids), 0);
+            drv = d->driver(0);
+        }
+        ASSERT_NE(drv, nullptr);
+        QPointer<QThread> watch(drv);
+        if (c.failInit)
+            fake.setInitResult(c.type, 0, 0);
+        else
+            fake.setStartResult(c.type, 0, 0);
+        prompts.answerExec(pick(1, c.type == 4));
+        QStringList more;
+        EXPECT_NE(dev->open(more), 0);
+        EXPECT_TRUE(more.isEmpty());
+        fake.setInitResult(c.type, 0, 1);
+        fake.setStartResult(c.type, 0, 1);
+
+        ASSERT_EQ(dev->close(ids[0]), 0);
+        EXPECT_FALSE(fake.isOpen(c.type, 0)) << "the adapter is closed with its last open channel";
+        EXPECT_TRUE(watch.isNull() || !driverRunning()) << "the driver thread has ended";
+        QUserCanMsg m;
+        EXPECT_EQ(dev->sendMsg(ids[0], m), 0);
+        dev.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 }
