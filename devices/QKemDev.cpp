@@ -284,6 +284,7 @@ int QKemDev::cmdPost(QUserDrvCmd *cmd)
 
 void QKemDev::threadStart()
 {
+    detectionRun = false;
     stopFlag = false;
     cmdQueue.open();
     start(QThread::InheritPriority);
@@ -442,16 +443,24 @@ int QKemDev::baudChkStart(int channel, int rateA, int rateB, int standard, int64
 {
     if (detecting)
         return 1;
-    // A finished detection run leaves the thread object ready for another.
-    if (isRunning() && !stopFlag)
-        return 1;
+    if (isRunning()) {
+        // The thread serves open channels: no detection on it.
+        if (!detectionRun)
+            return 0;
+        // A stopped detection still winding down (it ends within one trial
+        // step), or one that a stop during table preparation left in the
+        // poll loop: end it, then start afresh.
+        stopFlag = true;
+    }
     QThread::wait();
+    cmdQueue.close();
     rateLow = rateA < rateB ? rateA : rateB;
     rateHigh = rateA < rateB ? rateB : rateA;
     detChannel = channel;
     standardOnly = standard;
     waitMs = wait;
     detecting = true;
+    detectionRun = true;
     matchCount = 0;
     stopFlag = false;
     start(QThread::InheritPriority);
