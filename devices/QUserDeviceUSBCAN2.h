@@ -8,6 +8,7 @@
 #include <QString>
 
 #include "devices/QUserDevChState.h"
+#include "devices/QUserDrvTableLock.h"
 #include "devices/QUserDevice.h"
 
 class QKemDev;
@@ -30,8 +31,8 @@ public:
     // Fills a channel's record from its settings (timing registers, relay,
     // work mode, clock); 1.
     int devChStateFill(int devIndex, int channel, const QUserFd2Cfg &cfg);
-    QKemDev *driver(int devIndex) const { return drvTable.value(devIndex, nullptr); }
-    int driverCount() const { return drvTable.size(); }
+    QKemDev *driver(int devIndex) const;
+    int driverCount() const;
 
 signals:
     void receiveMsg(QString devId, QVector<QUserCanMsg> msgList);
@@ -46,6 +47,12 @@ protected:
 private:
     bool chClosePost(QKemDev *drv, int channel);
 
+    // Sender and playback threads look drivers up while the GUI thread opens
+    // and closes adapters: look-ups (and the send through the driver found)
+    // hold drvLock shared, changes of the table hold it exclusive (the GUI
+    // thread alone changes it). A driver leaves the table before its thread
+    // is stopped, so no sender can still be inside it when it is deleted.
+    mutable QUserDrvTableLock drvLock;
     QHash<int, QKemDev *> drvTable;
     QList<QList<QUserDevChState>> stateTable;
     QString typeName;

@@ -6,7 +6,10 @@
 #include <QCoreApplication>
 #include <QPointer>
 
+#include <atomic>
+#include <functional>
 #include <memory>
+#include <thread>
 
 #include "DialogAnswers.h"
 #include "FakeKcan.h"
@@ -327,6 +330,98 @@ TEST_F(DeviceTest, AFailedStartBesideAnOpenChannelLeavesNothingOpenAfterTheClose
         EXPECT_TRUE(watch.isNull() || !driverRunning()) << "the driver thread has ended";
         QUserCanMsg m;
         EXPECT_EQ(dev->sendMsg(ids[0], m), 0);
+        dev.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+// Sender and playback threads send through a device class while the GUI
+// thread opens and closes another adapter of the same model, and closes the
+// very adapter they send to: the driver table is never read while it
+// changes, and no driver goes while a sender is inside it. (Under
+// ThreadSanitizer this shows every unguarded access.)
+TEST_F(DeviceTest, SendsRaceOpensAndClosesOfAdaptersOfTheSameModel)
+{
+    struct Case {
+        const char *model;
+        uint32_t type;
+        bool classic;
+    } cases[] = {{"USBCAN2", 4, true}, {"USBCANFD2", 41, false}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.model);
+        fake.reset();
+        std::unique_ptr<QUserDevice> dev;
+        std::function<int()> drivers;
+        if (c.classic) {
+            auto *d = new QUserDeviceUSBCAN2(c.model);
+            drivers = [d] { return d->driverCount(); };
+            dev.reset(d);
+        } else {
+            auto *d = new QUserDeviceUSBCANFD2(c.model);
+            drivers = [d] { return d->driverCount(); };
+            dev.reset(d);
+        }
+        auto pick = [&c](int devIndex) {
+            ChannelPick p;
+            p.devIndex = devIndex;
+            if (c.classic) {
+                p.btr0 = "00";
+                p.btr1 = "1C";
+            }
+            return pickChannel(p);
+        };
+        QUserPromptScript prompts;
+        QStringList ids;
+        prompts.answerExec(pick(0));
+        ASSERT_EQ(dev->open(ids), 0);
+        const QString steady = ids[0];
+        const QString coming = QString("%1-1-0").arg(c.model);
+
+        std::atomic<bool> stop{false};
+        std::atomic<int> steadyFailed{0}, steadySent{0}, comingSent{0};
+        auto sender = [&](bool lists) {
+            QUserCanMsg m;
+            m.idText = "123";
+            m.lenText = "1";
+            m.dataText = "01";
+            while (!stop) {
+                if (lists) {
+                    steadyFailed += dev->sendMsgList(steady, {m, m}) == 2 ? 0 : 1;
+                    comingSent += dev->sendMsgList(coming, {m}) > 0 ? 1 : 0;
+                } else {
+                    steadyFailed += dev->sendMsg(steady, m) == 1 ? 0 : 1;
+                    comingSent += dev->sendMsg(coming, m);
+                }
+                ++steadySent;
+            }
+        };
+        std::thread single(sender, false), lists(sender, true);
+        for (int round = 0; round < 30; ++round) {
+            QStringList made;
+            prompts.answerExec(pick(1));
+            ASSERT_EQ(dev->open(made), 0);
+            ASSERT_EQ(made, QStringList({coming}));
+            QThread::usleep(500);
+            ASSERT_EQ(dev->close(coming), 0);
+            // The closed driver really goes before the next round.
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+        // The adapter the senders use closes under them too.
+        ASSERT_EQ(dev->close(steady), 0);
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QThread::msleep(5);
+        stop = true;
+        single.join();
+        lists.join();
+        EXPECT_GT(steadySent.load(), 0);
+        EXPECT_LT(steadyFailed.load(), steadySent.load()) << "sends reached the open adapter";
+        EXPECT_EQ(drivers(), 0);
+        EXPECT_FALSE(fake.isOpen(c.type, 0));
+        EXPECT_FALSE(fake.isOpen(c.type, 1));
+        QUserCanMsg m;
+        EXPECT_EQ(dev->sendMsg(steady, m), 0);
         dev.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
