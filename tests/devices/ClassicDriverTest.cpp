@@ -45,10 +45,14 @@ struct BaudLog {
                          },
                          Qt::DirectConnection);
     }
+    // A copy of its own, made under the lock: a copy that shared the
+    // list's data would read it outside the lock while the driver appends.
     QVector<QUserBaudChkMsg> copy()
     {
         QMutexLocker lock(&mutex);
-        return msgs;
+        QVector<QUserBaudChkMsg> c(msgs);
+        c.detach();
+        return c;
     }
 };
 } // namespace
