@@ -126,12 +126,17 @@ void Ui_Dialog::retranslateUi(QDialog *Dialog)
 // ---------------------------------------------------------------------------
 
 namespace {
+// The padding and minimum height are the buttons' own: the application's
+// theme pads push buttons, which would leave a 31 px title button no room
+// for its glyph.
 const char *kButtonStyle =
-    "QPushButton{background:transparent;margin:0px;border:0px solid #fff;outline:none;}"
+    "QPushButton{background:transparent;margin:0px;border:0px solid #fff;outline:none;"
+    "padding:0px;min-height:0px;}"
     "QPushButton:hover{background:rgba(0,0,0,40);}"
     "QPushButton:pressed{background:rgba(0,0,0,80);padding-top:3px;}";
 const char *kCloseStyle =
-    "QPushButton{background:transparent;margin:0px;border:0px solid #fff;outline:none;}"
+    "QPushButton{background:transparent;margin:0px;border:0px solid #fff;outline:none;"
+    "padding:0px;min-height:0px;}"
     "QPushButton:hover{background:rgba(232,17,35,255);}"
     "QPushButton:pressed{background:rgba(232,17,35,200);padding-top:3px;}";
 } // namespace

@@ -1,4 +1,5 @@
 #include "Dialog.h"
+#include "QRibbon.h"
 #include "QUserDlgSetting.h"
 #include "QUserPromptScript.h"
 #include "QUserSysCfg.h"
@@ -12,6 +13,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <gtest/gtest.h>
 
 namespace {
@@ -300,3 +303,34 @@ TEST(DialogFrameOwnership, SecondInitReleasesTheFirstFrame)
     EXPECT_EQ(setting.frameDlg()->windowTitle(), QStringLiteral("two"));
     EXPECT_EQ(setting.frameDlg()->tipIconPath(), QStringLiteral(":/res/gear.png"));
 }
+
+// With the program's theme applied to the application (its push-button
+// padding among it), the title-bar buttons keep their width and room for
+// their glyphs.
+TEST(DialogFrame, TitleButtonsKeepRoomForTheirGlyphsUnderTheTheme)
+{
+    TempWorkDir dir;
+    {
+        QRibbon scratch; // hands the theme to the application
+        qApp->setStyleSheet(QString());
+        scratch.setStyleColor(QString::fromLatin1(QRibbon::kBlue));
+    }
+    ASSERT_TRUE(qApp->styleSheet().contains(QLatin1String("QPushButton")));
+    Dialog d(QStringLiteral(":/res/chart.png"), QString(), QStringLiteral("Title"), 31);
+    d.resize(400, 200);
+    d.show();
+    wt::flush();
+    for (QPushButton *b : {d.form()->btnMenu_Min, d.form()->btnMenu_Max, d.form()->btnMenu_Close}) {
+        SCOPED_TRACE(b->objectName().toStdString());
+        QStyleOptionButton opt;
+        opt.initFrom(b);
+        opt.text = b->text();
+        const QRect contents = b->style()->subElementRect(QStyle::SE_PushButtonContents, &opt, b);
+        EXPECT_EQ(b->width(), 31);
+        EXPECT_GE(b->height(), 20);
+        EXPECT_GE(contents.width(), b->fontMetrics().horizontalAdvance(b->text()));
+        EXPECT_GE(contents.height(), b->fontMetrics().height());
+    }
+    qApp->setStyleSheet(QString());
+}
+
