@@ -218,6 +218,7 @@ void Dialog::uiInit()
 
     showPixmapTip(iconPath);
     ui->lab_Title->installEventFilter(this);
+    ui->label_Tip->installEventFilter(this);
 
     // Before the main window has stored a theme the title bar takes the
     // default one, so its white title never stands on a white background.
@@ -284,8 +285,20 @@ int Dialog::setTipVisible(bool visible)
 int Dialog::setTipText(const QString &text)
 {
     ui->label_Tip->setText(text);
+    fitTipText();
     setWindowTitle(text);
     return 0;
+}
+
+// A caption takes the width of its text (at least the form's 60 px): the
+// 24 x 24 limit is the icon's, and a caption cut to it shows "Warnin".
+void Dialog::fitTipText()
+{
+    QLabel *l = ui->label_Tip;
+    if (l->text().isEmpty())
+        return;
+    l->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    l->setMinimumWidth(qMax(60, l->minimumSizeHint().width()));
 }
 
 int Dialog::setTitleVisible(bool visible)
@@ -432,6 +445,9 @@ bool Dialog::eventFilter(QObject *obj, QEvent *event)
         toggleMaximize();
         return true;
     }
+    // A style sheet or font that reaches the caption changes its width.
+    if (obj == ui->label_Tip && (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange))
+        fitTipText();
     return QDialog::eventFilter(obj, event);
 }
 

@@ -334,3 +334,23 @@ TEST(DialogFrame, TitleButtonsKeepRoomForTheirGlyphsUnderTheTheme)
     qApp->setStyleSheet(QString());
 }
 
+// The caption at the left of a message box's title bar is shown whole, the
+// English texts as well as the Chinese ones.
+TEST(DialogFrame, CaptionIsNotCut)
+{
+    const char *captions[] = {"提示", "计算要点", "Tip", "Error", "Warning", "Question", "Information",
+                              "Calculation key points"};
+    for (const char *text : captions) {
+        const QString caption = QString::fromUtf8(text);
+        SCOPED_TRACE(text);
+        Dialog d;
+        d.msgDlgCreat(caption, QStringLiteral("body"), QStringLiteral(":/res/msg_icon_warning"));
+        d.show();
+        wt::flush();
+        const QLabel *l = d.form()->label_Tip;
+        EXPECT_EQ(l->text(), caption);
+        const int room = l->contentsRect().width() - 2 * l->margin();
+        EXPECT_GE(room, l->fontMetrics().horizontalAdvance(caption));
+        EXPECT_GE(l->height(), l->fontMetrics().height());
+    }
+}
