@@ -60,7 +60,7 @@ int QUserDeviceUSBCAN2::driverCount() const
 
 void QUserDeviceUSBCAN2::slotSendMsg(QString, QUserCanMsg) {}
 
-int QUserDeviceUSBCAN2::settingsDialogRun(QUserFd2Cfg *cfg)
+int QUserDeviceUSBCAN2::settingsDialogRun(QUserUsbcan2Cfg *cfg)
 {
     Usbcan2CfgDialog dlg(typeName + QObject::tr(" 配置"));
     QVector<QByteArray> usage;
@@ -77,7 +77,7 @@ int QUserDeviceUSBCAN2::settingsDialogRun(QUserFd2Cfg *cfg)
     return 1;
 }
 
-int QUserDeviceUSBCAN2::devChStateFill(int devIndex, int channel, const QUserFd2Cfg &cfg)
+int QUserDeviceUSBCAN2::devChStateFill(int devIndex, int channel, const QUserUsbcan2Cfg &cfg)
 {
     if (devIndex < 0 || devIndex >= stateTable.size() || channel < 0 || channel >= stateTable[devIndex].size())
         return 0;
@@ -110,7 +110,7 @@ bool QUserDeviceUSBCAN2::chClosePost(QKemDev *drv, int channel)
 
 int QUserDeviceUSBCAN2::open(QStringList &devIds)
 {
-    QUserFd2Cfg cfg;
+    QUserUsbcan2Cfg cfg;
     cfg.mode = 0;
     cfg.fdEnable = 1;
     cfg.selfBaud = 0;

@@ -10,9 +10,9 @@
 #include "devices/QUserDevChState.h"
 #include "devices/QUserDrvTableLock.h"
 #include "devices/QUserDevice.h"
+#include "devtools/QUserFd2Cfg.h" // QUserUsbcan2Cfg, the classic channel settings
 
 class QKemDev;
-struct QUserFd2Cfg;
 
 class QUserDeviceUSBCAN2 : public QUserDevice
 {
@@ -30,7 +30,7 @@ public:
     int channelCount() const { return typeName == QLatin1String("USBCAN2") ? 2 : 1; }
     // Fills a channel's record from its settings (timing registers, relay,
     // work mode, clock); 1.
-    int devChStateFill(int devIndex, int channel, const QUserFd2Cfg &cfg);
+    int devChStateFill(int devIndex, int channel, const QUserUsbcan2Cfg &cfg);
     QKemDev *driver(int devIndex) const;
     int driverCount() const;
 
@@ -42,7 +42,7 @@ public slots:
     void slotSendMsg(QString devId, QUserCanMsg msg);
 
 protected:
-    virtual int settingsDialogRun(QUserFd2Cfg *cfg);
+    virtual int settingsDialogRun(QUserUsbcan2Cfg *cfg);
 
 private:
     bool chClosePost(QKemDev *drv, int channel);

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <thread>
+#include <type_traits>
 
 #include "DialogAnswers.h"
 #include "FakeKcan.h"
@@ -425,4 +426,33 @@ TEST_F(DeviceTest, SendsRaceOpensAndClosesOfAdaptersOfTheSameModel)
         dev.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
+}
+
+// The classic device class hands its dialog the classic channel settings
+// record by its own name; a device that fills it itself opens the channel
+// it names.
+TEST_F(DeviceTest, ClassicSettingsRecordByItsClassicName)
+{
+    static_assert(std::is_same<QUserUsbcan2Cfg, QUserFd2Cfg>::value, "one record, two names");
+    struct Scripted : QUserDeviceUSBCAN2 {
+        Scripted() : QUserDeviceUSBCAN2("USBCAN2") {}
+        int settingsDialogRun(QUserUsbcan2Cfg *cfg) override
+        {
+            cfg->devIndex = 2;
+            cfg->channel = 1;
+            cfg->timing0 = 0x01;
+            cfg->timing1 = 0x1C;
+            cfg->accMask = 0xFFFFFFFFu;
+            cfg->clock = 16;
+            return 1;
+        }
+    } dev;
+    QStringList ids;
+    ASSERT_EQ(dev.open(ids), 0);
+    EXPECT_EQ(ids, QStringList({"USBCAN2-2-1"}));
+    KCAN_INIT_CONFIG init;
+    fake.lastInit(4, 2, 1, &init);
+    EXPECT_EQ(init.Timing0, 0x01);
+    EXPECT_EQ(init.Timing1, 0x1C);
+    EXPECT_EQ(dev.close("USBCAN2-2-1"), 0);
 }
