@@ -252,6 +252,18 @@ int QKemFdDev::relayStatusGet(int &a, int &b)
     return 1;
 }
 
+// The classic driver's timing operations, which CAN FD adapters do not
+// have: they reach no adapter, write nothing and answer 1.
+int QKemFdDev::canInitByTiming(int, uint8_t, uint8_t)
+{
+    return 1;
+}
+
+int QKemFdDev::devBaudParaGet(int, int *, int *)
+{
+    return 1;
+}
+
 int QKemFdDev::receiveNumGetDirect(int channel)
 {
     return lib->getReceiveNum ? int(lib->getReceiveNum(devType, devIndex, uint32_t(channel), 2)) : 0;
