@@ -12,8 +12,10 @@
 // sanitizer sees the ordering that exists. Nothing is hidden: a value touched
 // outside its lock, or after it was handed on, is still reported.
 
+#include <QByteArray>
 #include <QEvent>
 #include <QMetaObject>
+#include <QMetaType>
 #include <QMutex>
 #include <QObject>
 #include <QReadWriteLock>
@@ -22,7 +24,11 @@
 #include <QVariant>
 #include <QWaitCondition>
 
+#include <array>
+#include <cstdlib>
 #include <dlfcn.h>
+#include <mutex>
+#include <utility>
 
 extern "C" {
 void __tsan_acquire(void *addr);
@@ -232,13 +238,65 @@ bool QThread::isRunning() const
 
 // ---- queued calls ------------------------------------------------------------
 // A signal hands its arguments to the receiving thread through Qt's event
-// queue. The emission releases, the delivery of an event to one of our
-// objects acquires. The queue is one object per receiving thread in Qt;
-// one mark for all of them is the same order or stronger only where two
-// threads post to different receivers.
+// queue: Qt copies each argument (with the copy constructor our types
+// register) and posts the event. The emission releases, and so does every
+// copy Qt makes of one of our types, right after it is made and before the
+// event that carries it is posted; the delivery of an event to one of our
+// objects acquires. The queue is one object per receiving thread in Qt; one
+// mark for all of them is the same order or stronger only where two threads
+// post to different receivers.
 
 namespace {
+
 char g_postedEvents;
+
+using Constructor = void *(*)(void *, const void *);
+constexpr int kCopySlots = 64;
+Constructor g_copy[kCopySlots];
+int g_copyUsed = 0; // under g_copyMutex
+
+template <int N>
+void *copyThenRelease(void *where, const void *from)
+{
+    void *made = g_copy[N](where, from);
+    __tsan_release(&g_postedEvents);
+    return made;
+}
+
+template <int... N>
+constexpr std::array<Constructor, sizeof...(N)> copyTable(std::integer_sequence<int, N...>)
+{
+    return {{&copyThenRelease<N>...}};
+}
+
+constexpr std::array<Constructor, kCopySlots> g_copyWrappers = copyTable(std::make_integer_sequence<int, kCopySlots>());
+
+std::mutex g_copyMutex;
+
+Constructor wrapCopy(Constructor c)
+{
+    if (!c)
+        return c;
+    std::lock_guard<std::mutex> lock(g_copyMutex);
+    for (int i = 0; i < g_copyUsed; ++i)
+        if (g_copy[i] == c)
+            return g_copyWrappers[size_t(i)];
+    if (g_copyUsed == kCopySlots)
+        abort(); // more registered types than slots: raise kCopySlots
+    g_copy[g_copyUsed] = c;
+    return g_copyWrappers[size_t(g_copyUsed++)];
+}
+
+} // namespace
+
+int QMetaType::registerNormalizedType(const ::QByteArray &normalizedTypeName, Destructor destructor,
+                                      Constructor constructor, int size, QMetaType::TypeFlags flags,
+                                      const QMetaObject *metaObject)
+{
+    static auto fn = real<int (*)(const ::QByteArray &, Destructor, Constructor, int, QMetaType::TypeFlags,
+                                  const QMetaObject *)>(
+        "_ZN9QMetaType22registerNormalizedTypeERK10QByteArrayPFvPvEPFS3_S3_PKvEi6QFlagsINS_8TypeFlagEEPK11QMetaObject");
+    return fn(normalizedTypeName, destructor, wrapCopy(constructor), size, flags, metaObject);
 }
 
 void QMetaObject::activate(QObject *sender, const QMetaObject *m, int local_signal_index, void **argv)
