@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QElapsedTimer>
@@ -18,15 +19,18 @@
 #include <QThread>
 
 #include <functional>
+#include <mutex>
 
 #include "PeerCheck.h"
 #include "dbc/QUserMainWindowDBCSend.h"
 #include "devices/QKemLib.h"
 #include "devices/QUserDeviceAdapter.h"
 #include "tests/devices/DialogAnswers.h"
+#include "tests/devices/PrintQt.h"
 #include "tests/devices/SimHarness.h"
 #include "widgets/QUserPromptScript.h"
 #include "widgets/QUserTableWidget.h"
+#include "widgets/QUserTreeWidget.h"
 
 namespace sendtest {
 
@@ -142,6 +146,45 @@ inline QColor cellColor(QUserMainWindowDBCSend &w, int row, int column)
     QTableWidgetItem *it = w.sigListTable()->item(row, column);
     return it ? it->foreground().color() : QColor();
 }
+
+// Everything logged while it lives.
+class LogCapture
+{
+public:
+    LogCapture()
+    {
+        std::lock_guard<std::mutex> lock(mutex());
+        lines().clear();
+        previous_ = qInstallMessageHandler(&LogCapture::handler);
+    }
+    ~LogCapture() { qInstallMessageHandler(previous_); }
+    bool contains(const QString &text) const
+    {
+        std::lock_guard<std::mutex> lock(mutex());
+        for (const QString &l : lines())
+            if (l.contains(text))
+                return true;
+        return false;
+    }
+
+private:
+    static QStringList &lines()
+    {
+        static QStringList l;
+        return l;
+    }
+    static std::mutex &mutex()
+    {
+        static std::mutex m;
+        return m;
+    }
+    static void handler(QtMsgType, const QMessageLogContext &, const QString &msg)
+    {
+        std::lock_guard<std::mutex> lock(mutex());
+        lines().append(msg);
+    }
+    QtMessageHandler previous_ = nullptr;
+};
 
 inline bool kemusbBuilt()
 {
