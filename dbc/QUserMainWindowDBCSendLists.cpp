@@ -40,14 +40,23 @@ void tableSetup(QUserTableWidget *t, const QStringList &headers)
 {
     t->setColumnCount(headers.size());
     t->setHorizontalHeaderLabels(headers);
-    t->horizontalHeader()->setStretchLastSection(true);
     t->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     t->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    t->horizontalHeader()->setStretchLastSection(true);
     t->setAlternatingRowColors(true);
     t->setSortingEnabled(false);
     t->setSelectionBehavior(QAbstractItemView::SelectRows);
     t->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     t->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+}
+
+// Columns sized to their contents, the last one still taking the rest of
+// the width (sizing to contents leaves it at its own size otherwise).
+void columnsFit(QTableWidget *t)
+{
+    t->resizeColumnsToContents();
+    t->horizontalHeader()->setStretchLastSection(false);
+    t->horizontalHeader()->setStretchLastSection(true);
 }
 
 QTableWidgetItem *fixedItem(const QString &text)
@@ -447,7 +456,7 @@ void QUserMainWindowDBCSend::sendListTableUpdate()
         msgTable->insertRow(i);
         sendListRowWrite(i, sendMsgList.at(i));
     }
-    msgTable->resizeColumnsToContents();
+    columnsFit(msgTable);
     sigListUpdate();
 }
 
@@ -622,7 +631,7 @@ void QUserMainWindowDBCSend::sigListUpdate()
     sigTable->setRowCount(m.vSignals.size());
     for (int i = 0; i < m.vSignals.size(); ++i)
         sigListRowWrite(i, m.vSignals.at(i));
-    sigTable->resizeColumnsToContents();
+    columnsFit(sigTable);
     sigListWriting = false;
 }
 

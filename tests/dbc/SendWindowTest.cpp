@@ -892,3 +892,95 @@ TEST_F(SendWindow, CloseDestroysTheWindowAndItsWorker)
     EXPECT_TRUE(thread.isNull());
     EXPECT_EQ(QUserDbcSendWork::activeJobs(), 0);
 }
+
+// ---- sending ------------------------------------------------------------------------------------
+
+// On a classic channel a 12-byte message goes out as its first 8 bytes with
+// protocol 0 (its data text keeps all 12); the frame is reported back with
+// the window's tag. A channel that is not open fails the send with a box; a
+// J1939 identifier on a message without the extended flag never leaves.
+TEST_F(SendWindow, SendsThroughTheRegistry)
+{
+    if (!kemusbBuilt())
+        GTEST_SKIP() << "libkemusb.so not built";
+    const QString dbc = QDir::current().absoluteFilePath("twelve.dbc");
+    ASSERT_TRUE(writeText(dbc, "VERSION \"\"\n\nBU_: A\n\n"
+                               "BO_ 801 Twelve: 12 A\n"
+                               " SG_ Head : 0|16@1+ (1,0) [0|65535] \"\" A\n"
+                               " SG_ Tail : 64|32@1+ (1,0) [0|4294967295] \"\" A\n\n"
+                               "BO_ 2147483939 Marked: 8 A\n"
+                               " SG_ B0 : 0|8@1+ (1,0) [0|255] \"\" A\n"));
+    SimRig rig;
+    ASSERT_TRUE(rig.open(false));
+    Win w;
+    w.setDevAdapter(SimRig::tx(), &rig.reg);
+    ASSERT_FALSE(w.canFdAllowed());
+    ASSERT_EQ(loadDbc(w, dbc), 0);
+    ASSERT_EQ(w.sendListMsgAdd("Twelve"), 0);
+    ASSERT_EQ(w.sendListMsgAdd("Marked"), 0);
+    selectRow(w, 0);
+    editCell(w, 0, Win::SigColRaw, "BEEF");
+    editCell(w, 1, Win::SigColRaw, "11223344");
+    QUserPromptScript prompts;
+    sendButton(w, 0)->click();
+    sendButton(w, 1)->click();
+    EXPECT_EQ(prompts.records().size(), 0);
+    EXPECT_EQ(w.statusBar()->currentMessage(), "发送成功..");
+    EXPECT_EQ(w.sendMessages().at(0).strData, "EFBE000000000000" "44332211");
+    ASSERT_TRUE(waitUntil([&] { return rig.received(SimRig::rx()).size() == 2; }));
+    const QUserCanMsg got = rig.received(SimRig::rx()).at(0);
+    EXPECT_EQ(got.getId(), 0x321);
+    EXPECT_EQ(got.extended, 0);
+    EXPECT_EQ(got.protocol, 0);
+    EXPECT_EQ(got.lenText, "8");
+    EXPECT_EQ(got.dataText, "EFBE000000000000");
+    // Bit 31 of the file's identifier marks the extended frame; it is not
+    // part of the identifier sent.
+    const QUserCanMsg marked = rig.received(SimRig::rx()).at(1);
+    EXPECT_EQ(marked.getId(), 0x123);
+    EXPECT_EQ(marked.extended, 1);
+    ASSERT_TRUE(waitUntil([&] { return rig.collector.resultsWith(SimRig::tx(), MsgTagDbcSend) == 2; }));
+
+    LogCapture log;
+    w.setDevAdapter("TRNA702-0-9", &rig.reg);
+    prompts.answerExec(1);
+    sendButton(w, 0)->click();
+    EXPECT_EQ(w.statusBar()->currentMessage(), "发送失败..");
+    ASSERT_EQ(prompts.records().size(), 1);
+    EXPECT_EQ(prompts.records().at(0).title, "错误");
+    EXPECT_TRUE(prompts.records().at(0).text.contains("发送失败.."));
+    EXPECT_TRUE(log.contains("ERROR:DBC Msg Send Fail,CanMsg Send Fail ..."));
+
+    QUserSysCfg::instance()->setInt("dbcProcotolType", 1);
+    Win j1939;
+    j1939.setDevAdapter(SimRig::tx(), &rig.reg);
+    ASSERT_EQ(loadDbc(j1939, dbc), 0);
+    ASSERT_EQ(j1939.sendListMsgAdd("Twelve"), 0);
+    prompts.answerExec(1);
+    sendButton(j1939, 0)->click();
+    EXPECT_TRUE(prompts.records().last().text.contains("数据ID无效,请检查<参数设置>里的协议类型"));
+    EXPECT_TRUE(log.contains("ERROR:DBC Msg Send Fail,Msg Id Invalid..."));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(rig.received(SimRig::rx()).size(), 2) << "nothing more was sent";
+}
+
+// Both tables keep their last column stretched over the rest of the width
+// after their columns are sized to their contents (a rebuilt send list, a
+// refilled signal list).
+TEST_F(SendWindow, TablesKeepTheirLastColumnStretched)
+{
+    Win w;
+    w.resize(1100, 680);
+    w.show();
+    ASSERT_EQ(loadDbc(w, smallDbc()), 0);
+    for (const char *n : {"EngineData", "ENG_1", "Body"})
+        ASSERT_EQ(w.sendListMsgAdd(n), 0);
+    w.setSendListPopIndex(w.sendListTable()->model()->index(0, 1));
+    w.soltMsgListPopMenueActDown();
+    selectRow(w, 1);
+    QCoreApplication::processEvents();
+    for (QTableWidget *t : {static_cast<QTableWidget *>(w.sendListTable()), static_cast<QTableWidget *>(w.sigListTable())}) {
+        ASSERT_GT(t->rowCount(), 0);
+        EXPECT_EQ(t->horizontalHeader()->length(), t->viewport()->width());
+    }
+}
