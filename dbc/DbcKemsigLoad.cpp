@@ -61,10 +61,18 @@ int readMessages(QKemsigLib &lib, DbcDatabase *db, QVector<QUserDbcMsg> &out, co
 
 QByteArray pathBytes(const QString &path) { return QFile::encodeName(path); }
 
+namespace {
+std::atomic<LoadHook> g_loadHook{nullptr};
+}
+
+void setLoadHookForTest(LoadHook hook) { g_loadHook.store(hook); }
+
 int loadFile(const QString &path, QVector<QUserDbcMsg> &out, const std::atomic<bool> *stop,
              const QString &libFileName)
 {
     out.clear();
+    if (LoadHook hook = g_loadHook.load())
+        hook(path);
     logLine(QStringLiteral("加载DBC文件..."));
     QKemsigLib lib(libFileName);
     if (!lib.isLoaded()) {

@@ -32,6 +32,11 @@ enum Result {
 int loadFile(const QString &path, QVector<QUserDbcMsg> &out, const std::atomic<bool> *stop = nullptr,
              const QString &libFileName = QStringLiteral("kemsig.dll"));
 
+// Tests only: a function every load calls first, in the thread the load runs
+// in (nullptr: none). It lets a test hold a load up for a while.
+using LoadHook = void (*)(const QString &path);
+void setLoadHookForTest(LoadHook hook);
+
 // The path as kemsig's file open wants it: the file-system encoding of this
 // platform (UTF-8 here, the ANSI code page on Windows), NUL-terminated
 // through QByteArray::constData().
