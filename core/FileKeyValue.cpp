@@ -1,4 +1,4 @@
-#include "FileKeyValue.h"
+#include "core/FileKeyValue.h"
 
 #include <QDebug>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "QFClassUserCanMsg.h"
+#include "core/QFClassUserCanMsg.h"
 
 #include <QDebug>
 #include <QFileInfo>

@@ -16,7 +16,7 @@
 // still open on the old one keeps reading the old records safely. Do not
 // truncate a cache file by other means while it is open for reading.
 
-#include "QUserCanMsg.h"
+#include "core/QUserCanMsg.h"
 
 #include <QFile>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "QUserFliterCfg.h"
+#include "core/QUserFliterCfg.h"
 
 #include <QDebug>
 #include <QFile>

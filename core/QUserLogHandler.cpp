@@ -1,4 +1,4 @@
-#include "QUserLogHandler.h"
+#include "core/QUserLogHandler.h"
 
 #include <QFile>
 #include <QMutex>

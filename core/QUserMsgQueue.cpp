@@ -1,4 +1,4 @@
-#include "QUserMsgQueue.h"
+#include "core/QUserMsgQueue.h"
 
 #include <QMutexLocker>
 

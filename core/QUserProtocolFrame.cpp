@@ -1,4 +1,4 @@
-#include "QUserProtocolFrame.h"
+#include "core/QUserProtocolFrame.h"
 
 #include <QDebug>
 #include <QString>

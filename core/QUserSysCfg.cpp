@@ -1,4 +1,4 @@
-#include "QUserSysCfg.h"
+#include "core/QUserSysCfg.h"
 
 #include <QDebug>
 #include <QDir>

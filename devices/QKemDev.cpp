@@ -1,4 +1,4 @@
-#include "QKemDev.h"
+#include "devices/QKemDev.h"
 
 #include <QDebug>
 #include <QMutexLocker>

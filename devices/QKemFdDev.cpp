@@ -1,4 +1,4 @@
-#include "QKemFdDev.h"
+#include "devices/QKemFdDev.h"
 
 #include <QDebug>
 #include <QMutexLocker>

@@ -1,4 +1,4 @@
-#include "QUserDeviceAdapter.h"
+#include "devices/QUserDeviceAdapter.h"
 
 #include "core/QUserDevId.h"
 #include "devices/QUserDevice.h"

@@ -1,4 +1,4 @@
-#include "QUserDeviceUSBCAN2.h"
+#include "devices/QUserDeviceUSBCAN2.h"
 
 #include <QByteArray>
 #include <QDebug>

@@ -1,4 +1,4 @@
-#include "QUserDeviceUSBCANFD2.h"
+#include "devices/QUserDeviceUSBCANFD2.h"
 
 #include <QDebug>
 #include <QVector>

@@ -1,4 +1,4 @@
-#include "QUserDrvCmd.h"
+#include "devices/QUserDrvCmd.h"
 
 #include <QMutexLocker>
 

@@ -1,7 +1,7 @@
-#include "QUserDlgBaudCalculator.h"
+#include "devtools/QUserDlgBaudCalculator.h"
 
-#include "QUserBtrBaudSearch.h"
-#include "QUserMessageBox.h"
+#include "devtools/QUserBtrBaudSearch.h"
+#include "widgets/QUserMessageBox.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

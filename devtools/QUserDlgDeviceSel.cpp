@@ -1,6 +1,6 @@
-#include "QUserDlgDeviceSel.h"
+#include "devtools/QUserDlgDeviceSel.h"
 
-#include "QUserSysCfg.h"
+#include "core/QUserSysCfg.h"
 
 #include <QApplication>
 #include <QComboBox>

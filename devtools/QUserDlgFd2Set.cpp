@@ -1,8 +1,8 @@
-#include "QUserDlgFd2Set.h"
+#include "devtools/QUserDlgFd2Set.h"
 
-#include "QUserDlgFdBaudCalculator.h"
-#include "QUserDlgFliterSet.h"
-#include "QUserMessageBox.h"
+#include "devtools/QUserDlgFdBaudCalculator.h"
+#include "devtools/QUserDlgFliterSet.h"
+#include "widgets/QUserMessageBox.h"
 
 #include <QCheckBox>
 #include <QComboBox>

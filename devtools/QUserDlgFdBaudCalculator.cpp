@@ -1,7 +1,7 @@
-#include "QUserDlgFdBaudCalculator.h"
+#include "devtools/QUserDlgFdBaudCalculator.h"
 
-#include "QUserFdBaudSearch.h"
-#include "QUserMessageBox.h"
+#include "devtools/QUserFdBaudSearch.h"
+#include "widgets/QUserMessageBox.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,7 +1,7 @@
-#include "QUserDlgFliterSet.h"
+#include "devtools/QUserDlgFliterSet.h"
 
-#include "QUserIdText.h"
-#include "QUserMessageBox.h"
+#include "devtools/QUserIdText.h"
+#include "widgets/QUserMessageBox.h"
 
 #include <QComboBox>
 #include <QFrame>

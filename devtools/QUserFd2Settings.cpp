@@ -1,6 +1,6 @@
-#include "QUserFd2Settings.h"
+#include "devtools/QUserFd2Settings.h"
 
-#include "QUserIdText.h"
+#include "devtools/QUserIdText.h"
 
 #include <QCoreApplication>
 #include <QDebug>

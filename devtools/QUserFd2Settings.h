@@ -8,7 +8,7 @@
 //   FLITER_<true|false>_0x%08X_0x%08X      (one per rule)
 //   FDSUPPORT_<1|0>
 
-#include "QUserFliterCfg.h" // QUserFliterRule
+#include "core/QUserFliterCfg.h" // QUserFliterRule
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
-#include "uiDlgUsbcan2Cfg.h"
+#include "devtools/uiDlgUsbcan2Cfg.h"
 
-#include "QUserIdText.h"
-#include "QUserMessageBox.h"
+#include "devtools/QUserIdText.h"
+#include "widgets/QUserMessageBox.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,6 +1,6 @@
-#include "QUserAscFile.h"
+#include "traffic/QUserAscFile.h"
 
-#include "QUserTraceText.h"
+#include "traffic/QUserTraceText.h"
 
 #include <QDateTime>
 #include <QDebug>

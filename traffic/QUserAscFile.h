@@ -3,7 +3,7 @@
 // out every line with fixed blank fill; the reader takes the frame lines of
 // such files (ours and other tools') and skips everything else.
 
-#include "QUserCanMsg.h"
+#include "core/QUserCanMsg.h"
 
 #include <QFile>
 #include <QList>

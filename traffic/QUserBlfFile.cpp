@@ -1,6 +1,6 @@
-#include "QUserBlfFile.h"
+#include "traffic/QUserBlfFile.h"
 
-#include "QUserTraceText.h"
+#include "traffic/QUserTraceText.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -5,7 +5,7 @@
 // object; reading returns the CAN and CAN FD message objects and skips
 // everything else.
 
-#include "QUserCanMsg.h"
+#include "core/QUserCanMsg.h"
 
 #include <QList>
 #include <QString>

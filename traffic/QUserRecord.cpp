@@ -1,4 +1,4 @@
-#include "QUserRecord.h"
+#include "traffic/QUserRecord.h"
 
 #include <QDebug>
 

@@ -1,11 +1,11 @@
-#include "Dialog.h"
-#include "QRibbon.h"
+#include "widgets/Dialog.h"
+#include "widgets/QRibbon.h"
 
-#include "OrvaneResources.h"
-#include "QUserPrompt.h"
-#include "WidgetsSysCfg.h"
-#include "uiDlgAboutUs.h"
-#include "uiDlgBasic.h"
+#include "resources/OrvaneResources.h"
+#include "widgets/QUserPrompt.h"
+#include "widgets/WidgetsSysCfg.h"
+#include "widgets/uiDlgAboutUs.h"
+#include "widgets/uiDlgBasic.h"
 
 #include <QApplication>
 #include <QEvent>

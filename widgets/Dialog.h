@@ -1,5 +1,4 @@
-#ifndef DIALOG_H
-#define DIALOG_H
+#pragma once
 
 // Dialog: the frameless window frame every dialog of Orvane runs in. A 25 px
 // title bar of its own (icon or caption, title, minimise / maximise / close),
@@ -154,5 +153,3 @@ private:
     QWidget *m_content;
     QPointer<Dialog> m_frame;
 };
-
-#endif

@@ -1,7 +1,7 @@
-#include "QRibbon.h"
+#include "widgets/QRibbon.h"
 
-#include "OrvaneResources.h"
-#include "WidgetsSysCfg.h"
+#include "resources/OrvaneResources.h"
+#include "widgets/WidgetsSysCfg.h"
 
 #include <QAction>
 #include <QActionGroup>

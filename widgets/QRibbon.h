@@ -1,5 +1,4 @@
-#ifndef QRIBBON_H
-#define QRIBBON_H
+#pragma once
 
 // QRibbon: replaces a main window's menu bar with a ribbon title area (title,
 // theme button, minimise / maximise / close, window dragging) and one tab
@@ -128,5 +127,3 @@ private:
     bool showStyleButton = true;
     bool startExpanded = true;
 };
-
-#endif

@@ -1,4 +1,4 @@
-#include "QUserDlgInfo.h"
+#include "widgets/QUserDlgInfo.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

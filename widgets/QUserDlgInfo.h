@@ -1,9 +1,8 @@
-#ifndef QUSERDLGINFO_H
-#define QUSERDLGINFO_H
+#pragma once
 
 // Read-only table of texts in a Dialog frame (help boxes of the tool windows).
 
-#include "Dialog.h"
+#include "widgets/Dialog.h"
 
 #include <QList>
 #include <QStringList>
@@ -39,5 +38,3 @@ private:
     QList<QLayout *> layouts;
     QTableWidget *table = nullptr;
 };
-
-#endif

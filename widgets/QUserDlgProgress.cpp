@@ -1,4 +1,4 @@
-#include "QUserDlgProgress.h"
+#include "widgets/QUserDlgProgress.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

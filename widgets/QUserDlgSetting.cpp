@@ -1,4 +1,4 @@
-#include "QUserDlgSetting.h"
+#include "widgets/QUserDlgSetting.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

@@ -1,10 +1,9 @@
-#ifndef QUSERDLGSETTING_H
-#define QUSERDLGSETTING_H
+#pragma once
 
 // The generic settings dialog: rows of "属性" / "值" / "注释", the value
 // being a text, a combo box, a line edit or a check box.
 
-#include "Dialog.h"
+#include "widgets/Dialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -71,5 +70,3 @@ private:
     QPushButton *btnOk = nullptr;
     QPushButton *btnCancel = nullptr;
 };
-
-#endif

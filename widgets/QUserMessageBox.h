@@ -1,5 +1,4 @@
-#ifndef QUSERMESSAGEBOX_H
-#define QUSERMESSAGEBOX_H
+#pragma once
 
 // Message boxes (static, modal, run through QUserPrompt) and the floating
 // green / red tips over a window (instance operations).
@@ -47,5 +46,3 @@ private:
     QPointer<QLabel> tipLabel;
     QPointer<QSequentialAnimationGroup> lastGroup;
 };
-
-#endif

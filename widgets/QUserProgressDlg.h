@@ -1,5 +1,4 @@
-#ifndef QUSERPROGRESSDLG_H
-#define QUSERPROGRESSDLG_H
+#pragma once
 
 // A frameless progress dialog that can be dragged by any part of it.
 
@@ -22,5 +21,3 @@ private:
     QPoint dragOffset;
     bool dragging = false;
 };
-
-#endif

@@ -1,5 +1,4 @@
-#ifndef QUSERTABLEMODEL_H
-#define QUSERTABLEMODEL_H
+#pragma once
 
 // Base of every long frame / record table: the subclass keeps the whole list
 // (the cache) and fills only a window of windowSize rows starting at
@@ -42,5 +41,3 @@ protected:
     int m_windowStart = 0;
     int m_windowSize = 20;
 };
-
-#endif

@@ -1,5 +1,4 @@
-#ifndef QUSERTABLEVIEW_H
-#define QUSERTABLEVIEW_H
+#pragma once
 
 // The windowed table view: shows the model's window of item rows, owns the
 // scroll position through its own cache-wide scroll bar (vScrollBar, which
@@ -69,5 +68,3 @@ private:
     bool rowMarked = false;
     bool barHeld = false;
 };
-
-#endif

@@ -1,5 +1,4 @@
-#ifndef QUSERTABLEWIDGET_H
-#define QUSERTABLEWIDGET_H
+#pragma once
 
 // Table widget that hands drops, keys and wheel turns to its window as signals.
 
@@ -22,5 +21,3 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 };
-
-#endif

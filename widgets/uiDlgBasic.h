@@ -1,5 +1,4 @@
-#ifndef UIDLGBASIC_H
-#define UIDLGBASIC_H
+#pragma once
 
 // The body of a message box: icon, text and OK (or OK and Cancel).
 
@@ -52,5 +51,3 @@ private:
     QPushButton *btnCancel = nullptr;
     Dialog *parentDlg = nullptr;
 };
-
-#endif

@@ -1,6 +1,6 @@
-#include "BlfReader.h"
+#include "binlog/src/BlfReader.h"
 
-#include "BlfBytes.h"
+#include "binlog/src/BlfBytes.h"
 
 #include <algorithm>
 #include <cstring>

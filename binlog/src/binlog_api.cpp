@@ -1,9 +1,9 @@
 // The exported C interface over the reader and the writer.
 
-#include "binlog.h"
+#include "binlog/include/binlog.h"
 
-#include "BlfReader.h"
-#include "BlfWriter.h"
+#include "binlog/src/BlfReader.h"
+#include "binlog/src/BlfWriter.h"
 
 #include <cstring>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "DbcDatabase.h"
+#include "kemsig/src/DbcDatabase.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -8,8 +8,8 @@
 #include <cstring>
 #include <locale.h>
 
-#include "SignalCodec.h"
-#include "TextCodec.h"
+#include "kemsig/src/SignalCodec.h"
+#include "kemsig/src/TextCodec.h"
 
 using namespace kemsig;
 

@@ -1,4 +1,4 @@
-#include "J1939Reassembler.h"
+#include "kemsig/src/J1939Reassembler.h"
 
 #include <chrono>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "SignalCodec.h"
+#include "kemsig/src/SignalCodec.h"
 
 #include <cmath>
 

@@ -4,9 +4,9 @@
 // page, and numbers are read in the classic notation.
 #include <new>
 
-#include "DbcDatabase.h"
-#include "SignalCodec.h"
-#include "kemsig.h"
+#include "kemsig/src/DbcDatabase.h"
+#include "kemsig/src/SignalCodec.h"
+#include "kemsig/include/kemsig.h"
 
 extern "C" {
 

@@ -9,9 +9,9 @@
 #include <random>
 #include <sstream>
 
-#include "KemsigTestUtil.h"
-#include "PeerCheck.h"
-#include "TempWorkDir.h"
+#include "tests/kemsig/KemsigTestUtil.h"
+#include "tests/support/PeerCheck.h"
+#include "tests/support/TempWorkDir.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // Peer checks: python-can reads the ASC and BLF files we write, and we read
 // the files python-can writes, frame for frame.
 
-#include "PeerCheck.h"
-#include "QUserTraceFile.h"
-#include "TempWorkDir.h"
-#include "TraceSupport.h"
+#include "tests/support/PeerCheck.h"
+#include "traffic/QUserTraceFile.h"
+#include "tests/support/TempWorkDir.h"
+#include "tests/traffic/TraceSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -74,8 +74,9 @@ void expectSame(const QUserCanMsg &ours, const QJsonObject &p, qint64 ourTime)
     EXPECT_EQ(bool(ours.extended), p["ext"].toBool());
     // python-can's ASC reader takes a CAN FD line of length 0 as a remote
     // frame (it does so with its own files too); CAN FD has no remote frames.
-    if (!(ours.protocol != 0 && ours.lenText == "0"))
+    if (!(ours.protocol != 0 && ours.lenText == "0")) {
         EXPECT_EQ(bool(ours.remote), p["rtr"].toBool());
+    }
     EXPECT_EQ(ours.protocol != 0, p["fd"].toBool());
     EXPECT_EQ(ours.protocol == 2, p["brs"].toBool());
     if (!ours.remote) {

@@ -3,17 +3,17 @@
 // scripts/screenshots_widgets.sh under Xvfb:
 //   orvane_widgets_gallery <output folder>
 
-#include "Dialog.h"
-#include "QRibbon.h"
-#include "QUserDlgInfo.h"
-#include "QUserDlgProgress.h"
-#include "QUserDlgSetting.h"
-#include "QUserLoadingDialog.h"
-#include "QUserMessageBox.h"
-#include "QUserTableModel.h"
-#include "QUserTableView.h"
-#include "uiDlgAboutUs.h"
-#include "uiStatusBar.h"
+#include "widgets/Dialog.h"
+#include "widgets/QRibbon.h"
+#include "widgets/QUserDlgInfo.h"
+#include "widgets/QUserDlgProgress.h"
+#include "widgets/QUserDlgSetting.h"
+#include "widgets/QUserLoadingDialog.h"
+#include "widgets/QUserMessageBox.h"
+#include "widgets/QUserTableModel.h"
+#include "widgets/QUserTableView.h"
+#include "widgets/uiDlgAboutUs.h"
+#include "widgets/uiStatusBar.h"
 
 #include <QAction>
 #include <QApplication>
