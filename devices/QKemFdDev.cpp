@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "core/QUserAdapterModels.h"
 #include "core/QUserBaudFunc.h"
 #include "core/QUserDevId.h"
 #include "core/QUserProtocolFrame.h"
@@ -93,15 +94,8 @@ void QKemFdDev::rxFill(const Obj &obj, int maxData, QUserCanMsg &msg)
 
 int QKemFdDev::typeNumber(const QString &name)
 {
-    if (name == QLatin1String("TRNA701"))
-        return 65;
-    if (name == QLatin1String("TRNB701"))
-        return 64;
-    if (name == QLatin1String("TRNA702"))
-        return 66;
-    if (name == QLatin1String("TRNB702"))
-        return 67;
-    return 41;
+    // A name outside the CAN FD models takes 41, as devSet does for "any other name".
+    return QUserAdapterModels::fdDevice(name).typeNumber;
 }
 
 QKemFdDev::QKemFdDev(const QString &name, int type, int index)

@@ -117,7 +117,7 @@ int QUserDeviceUSBCAN2::open(QStringList &devIds)
     QKemDev *drv = drvTable.value(devIndex, nullptr);
     const bool made = drv == nullptr;
     if (made) {
-        drv = new QKemDev(typeName, 4, devIndex);
+        drv = new QKemDev(typeName, QUserAdapterModels::classicDevice(typeName).typeNumber, devIndex);
         drvTable.insert(devIndex, drv);
         connect(drv, SIGNAL(sendResultNotify(QString,QUserCanMsg)), this, SIGNAL(sendResultNotify(QString,QUserCanMsg)));
         connect(drv, SIGNAL(receiveMsg(QString,QVector<QUserCanMsg>)), this,

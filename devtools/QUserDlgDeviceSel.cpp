@@ -1,5 +1,6 @@
 #include "devtools/QUserDlgDeviceSel.h"
 
+#include "core/QUserAdapterModels.h"
 #include "core/QUserSysCfg.h"
 
 #include <QApplication>
@@ -37,14 +38,22 @@ const ClassInfo kClasses[] = {
 
 QStringList QUserDlgDeviceSel::modelList(int devClass)
 {
-    switch (devClass) {
-    case 0:
-        return {tr("USBCAN1-A"), tr("USBCAN1-B"), tr("USBCAN2-A"), tr("USBCAN2-B"), "VARIRORODadi", "VURIVUVU1",
-                "USBCANFD2", "TRNA701", "TRNB701", "TRNA702", "TRNB702"};
-    case 1: return {"TRND702"};
-    case 2: return {"TRNC701"};
-    default: return {};
+    // The models the table offers in this class, in its order; a model with
+    // editions is listed by them (translated), any other by its name.
+    QStringList list;
+    for (const QUserAdapterModel &m : QUserAdapterModels::kModels) {
+        if (m.selectClass != devClass)
+            continue;
+        if (!m.editions[0]) {
+            list << QString::fromLatin1(m.name);
+            continue;
+        }
+        for (const char *e : m.editions) {
+            if (e)
+                list << tr(e);
+        }
     }
+    return list;
 }
 
 QUserDlgDeviceSel::QUserDlgDeviceSel(QWidget *parent) : QWidget(parent), ui(new Ui_QUserDlgDeviceSel)

@@ -1,5 +1,6 @@
 #include "devtools/QUserDlgFdBaudCalculator.h"
 
+#include "core/QUserAdapterModels.h"
 #include "devtools/QUserFdBaudSearch.h"
 #include "widgets/QUserMessageBox.h"
 
@@ -135,14 +136,12 @@ QUserDlgFdBaudCalculator::QUserDlgFdBaudCalculator(QWidget *parent)
     : QWidget(parent), ui(new Ui_QUserDlgFdBaudCalculator)
 {
     ui->setupUi(this);
-    clockMap.insert("VARIRORODadi", "60");
-    clockMap.insert("VURIVUVU1", "60");
-    clockMap.insert("TRND701", "60");
-    clockMap.insert("TRND702", "200");
-    clockMap.insert("TRNA701", "60");
-    clockMap.insert("TRNB701", "60");
-    clockMap.insert("TRNA702", "80");
-    clockMap.insert("TRNB702", "80");
+    // Every CAN FD and recording model with its clock; a model outside the
+    // table keeps the clock the list shows (devTypeRefresh).
+    for (const QUserAdapterModel &m : QUserAdapterModels::kModels) {
+        if (m.family == QUserAdapterFamily::CanFd || m.family == QUserAdapterFamily::Recorder)
+            clockMap.insert(QString::fromLatin1(m.name), QString::number(m.clockMHz));
+    }
     uiInit();
     devTypeRefresh();
     m_frame.reset(new Dialog(":/res/cal.png", QString(), tr("FD波特率计算器"), 19));

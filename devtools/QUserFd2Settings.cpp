@@ -1,5 +1,6 @@
 #include "devtools/QUserFd2Settings.h"
 
+#include "core/QUserAdapterModels.h"
 #include "devtools/QUserIdText.h"
 
 #include <QCoreApplication>
@@ -50,7 +51,7 @@ void QUserFd2Settings::modelDefaultsSet(const QString &name)
 
 int QUserFd2Settings::modelClockOf(const QString &name)
 {
-    return (name == QLatin1String("TRNA702") || name == QLatin1String("TRNB702")) ? 80 : 60;
+    return QUserAdapterModels::fdDevice(name).clockMHz;
 }
 
 QString QUserFd2Settings::defaultSelfText(int clock)

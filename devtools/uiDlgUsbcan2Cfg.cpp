@@ -1,5 +1,6 @@
 #include "devtools/uiDlgUsbcan2Cfg.h"
 
+#include "core/QUserAdapterModels.h"
 #include "devtools/QUserIdText.h"
 #include "widgets/QUserMessageBox.h"
 
@@ -286,7 +287,7 @@ void uiDlgUsbcan2Cfg::cfgRead(QUserFd2Cfg *cfg)
     cfg->accCode = devtext::hexFieldParse(ui->lineEdit_accCode->text(), 1, 8, &v) ? v : 0;
     cfg->accMask = devtext::hexFieldParse(ui->lineEdit_maskCode->text(), 1, 8, &v) ? v : 0;
     cfg->mode = ui->comboBox_workMode->currentIndex();
-    cfg->clock = 16;
+    cfg->clock = QUserAdapterModels::classicDevice(m_cfg.devName).clockMHz; // 16 MHz
 }
 
 Usbcan2CfgDialog::Usbcan2CfgDialog(const QString &title)
