@@ -1,12 +1,12 @@
 #include "core/FileKeyValue.h"
 
+#include "core/QUserLogLine.h"
+
 #include <QDebug>
 #include <QFile>
 #include <QTextStream>
 
 namespace {
-
-void logLine(const QString &text) { qDebug() << ">" << text; }
 
 template <typename F>
 bool forEachLine(const QString &path, F f)

@@ -1,13 +1,13 @@
 #include "core/QUserProtocolFrame.h"
 
+#include "core/QUserLogLine.h"
+
 #include <QDebug>
 #include <QString>
 
 #include <cstring>
 
 namespace {
-
-void logLine(const QString &text) { qDebug() << ">" << text; }
 
 uint8_t checkByte(const uint8_t *frame, int checkOffset)
 {

@@ -1,5 +1,7 @@
 #include "core/QUserSysCfg.h"
 
+#include "core/QUserLogLine.h"
+
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
@@ -10,12 +12,6 @@
 
 #include <atomic>
 #include <memory>
-
-namespace {
-
-void logLine(const QString &text) { qDebug() << ">" << text; }
-
-} // namespace
 
 QUserSysCfg *QUserSysCfg::instance()
 {

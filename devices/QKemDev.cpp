@@ -6,14 +6,8 @@
 #include <cstring>
 
 #include "core/QUserDevId.h"
+#include "core/QUserLogLine.h"
 #include "devices/QKemFrames.h"
-
-namespace {
-void logLine(const QString &text)
-{
-    qDebug() << ">" << text;
-}
-} // namespace
 
 QKemDev::QKemDev(const QString &n, int type, int index) : QThread(nullptr)
 {

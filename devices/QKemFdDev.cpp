@@ -8,16 +8,12 @@
 #include "core/QUserAdapterModels.h"
 #include "core/QUserBaudFunc.h"
 #include "core/QUserDevId.h"
+#include "core/QUserLogLine.h"
 #include "core/QUserProtocolFrame.h"
 #include "devices/QKemFrames.h"
 #include "devtools/QUserFd2Cfg.h"
 
 namespace {
-void logLine(const QString &text)
-{
-    qDebug() << ">" << text;
-}
-
 // Decimal texts of 0..255, shared by every received frame.
 const QString &lengthText(uint8_t n)
 {

@@ -9,16 +9,10 @@
 
 #include "core/QUserBaudFunc.h"
 #include "core/QUserDevId.h"
+#include "core/QUserLogLine.h"
 #include "devices/QKemDev.h"
 #include "devtools/QUserFd2Cfg.h"
 #include "devtools/uiDlgUsbcan2Cfg.h"
-
-namespace {
-void logLine(const QString &text)
-{
-    qDebug() << ">" << text;
-}
-} // namespace
 
 QUserDeviceUSBCAN2::QUserDeviceUSBCAN2(const QString &name) : typeName(name)
 {

@@ -6,16 +6,10 @@
 #include "core/QUserAdapterModels.h"
 #include "core/QUserBaudFunc.h"
 #include "core/QUserDevId.h"
+#include "core/QUserLogLine.h"
 #include "devices/QKemFdDev.h"
 #include "devtools/QUserDlgFd2Set.h"
 #include "devtools/QUserFd2Cfg.h"
-
-namespace {
-void logLine(const QString &text)
-{
-    qDebug() << ">" << text;
-}
-} // namespace
 
 // A name outside the CAN FD models is served as "any other name": one
 // channel, type number 41, CAN FD capable.

@@ -61,7 +61,7 @@ QUserDlgDeviceSel::QUserDlgDeviceSel(QWidget *parent) : QWidget(parent), ui(new 
     ui->setupUi(this);
     configureLoad();
     devTypeSet(0);
-    m_frame.reset(new Dialog(":/res/devCan.png", QString(), tr("选择设备"), 19));
+    m_frame.make(":/res/devCan.png", tr("选择设备"));
 }
 
 QUserDlgDeviceSel::~QUserDlgDeviceSel()
@@ -169,14 +169,12 @@ int QUserDlgDeviceSel::dialogExec()
 
 void QUserDlgDeviceSel::slotOkExit()
 {
-    if (m_frame)
-        m_frame->dlgDone(1);
+    m_frame.done(1);
     m_model = m_modelCombo ? m_modelCombo->currentText() : QString();
 }
 
 void QUserDlgDeviceSel::slotCancelExit()
 {
-    if (m_frame)
-        m_frame->dlgDone(0);
+    m_frame.done(0);
     m_model.clear();
 }

@@ -1,6 +1,7 @@
 #include "devtools/uiDlgUsbcan2Cfg.h"
 
 #include "core/QUserAdapterModels.h"
+#include "devtools/QUserDlgParts.h"
 #include "devtools/QUserIdText.h"
 #include "widgets/QUserMessageBox.h"
 
@@ -230,13 +231,8 @@ bool uiDlgUsbcan2Cfg::fieldsCheck()
 
 void uiDlgUsbcan2Cfg::okExit()
 {
-    bool devOk = false, chOk = false;
-    ui->comboBox_devIndex->currentText().toInt(&devOk);
-    ui->comboBox_chIndex->currentText().toInt(&chOk);
-    if (!devOk || !chOk) {
-        QUserMessageBox::msgError(this, tr("错误"), tr("没有可打开的通道!!!"));
+    if (!dlgparts::channelChosen(this, ui->comboBox_devIndex, ui->comboBox_chIndex))
         return;
-    }
     if (!fieldsCheck())
         return;
     cfgFromUi();
@@ -317,10 +313,7 @@ int Usbcan2CfgDialog::dialogExec()
     if (!m_form)
         return 0;
     m_form->dlgSet(m_frame);
-    auto *layout = new QHBoxLayout;
-    layout->addWidget(m_form);
-    m_frame->setContentLayout(layout, m_form->width(), m_form->height());
-    return m_frame->dlgExec();
+    return m_frame->execContent(m_form);
 }
 
 void Usbcan2CfgDialog::cfgGet(QUserFd2Cfg *cfg)

@@ -351,9 +351,8 @@ bool QUserAscFile::fileCreate(const QString &name)
     m_out += "date";
     m_out += date.toLatin1().constData();
     m_out += "\r\nbase hex  timestamps absolute\r\nno internal events logged\r\n// version 7.0.0\r\n";
-    m_frameCount = 0;
+    m_clock.restart();
     m_linesSinceFlush = 0;
-    m_lastDeltaMs = 0;
     m_open = true;
     m_written = true;
     return true;
@@ -361,17 +360,7 @@ bool QUserAscFile::fileCreate(const QString &name)
 
 void QUserAscFile::buildLine(const QUserCanMsg &msg, std::string &line)
 {
-    if (m_frameCount == 0) {
-        m_startMs = msg.hostTime;
-        m_lastDeltaMs = 0;
-    }
-    ++m_frameCount;
-    int64_t d = msg.hostTime - m_startMs;
-    // Receive and transmit times come from different threads: a frame may
-    // carry a time before the last one written. Trace times never go back.
-    if (d < m_lastDeltaMs)
-        d = m_lastDeltaMs;
-    m_lastDeltaMs = d;
+    const int64_t d = m_clock.traceTimeMs(msg.hostTime);
 
     line.clear();
     appendTime(line, d);

@@ -4,6 +4,7 @@
 // such files (ours and other tools') and skips everything else.
 
 #include "core/QUserCanMsg.h"
+#include "traffic/QUserTraceClock.h"
 
 #include <QFile>
 #include <QList>
@@ -56,10 +57,8 @@ private:
     QFile m_file;
     bool m_open = false;
     bool m_written = false;
-    quint64 m_frameCount = 0;
     quint64 m_linesSinceFlush = 0;
-    qint64 m_startMs = 0;
-    qint64 m_lastDeltaMs = 0; // time of the last line written: times never go back
+    QUserTraceClock m_clock;
     bool m_writeError = false;
 
     std::string m_out;     // lines not yet handed to the file

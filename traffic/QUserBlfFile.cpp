@@ -204,9 +204,8 @@ bool QUserBlfFile::fileCreate(const QString &name)
         m_handle = invalidHandle();
         return false;
     }
-    m_frameCount = 0;
+    m_clock.restart();
     m_sinceFlush = 0;
-    m_lastDeltaMs = 0;
     m_created = true;
     std::memset(&m_trigger, 0, sizeof m_trigger);
     std::memset(&m_canMsg, 0, sizeof m_canMsg);
@@ -221,19 +220,7 @@ bool QUserBlfFile::write(const QUserCanMsg &msg)
 {
     if (m_handle == invalidHandle() || !m_created || !m_api->writeObject)
         return false;
-    if (m_frameCount == 0) {
-        m_startMs = msg.hostTime;
-        m_lastDeltaMs = 0;
-    }
-    ++m_frameCount;
-
-    // Frames from different threads may carry a time before the last one
-    // written: keep trace times from going back.
-    int64_t d = msg.hostTime - m_startMs;
-    if (d < m_lastDeltaMs)
-        d = m_lastDeltaMs;
-    m_lastDeltaMs = d;
-    const uint64_t t = uint64_t(d) * 1000000u;
+    const uint64_t t = uint64_t(m_clock.traceTimeMs(msg.hostTime)) * 1000000u;
 
     m_trigger.header.timeStamp = t;
     m_api->writeObject(m_handle, &m_trigger);

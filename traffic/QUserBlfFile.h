@@ -6,6 +6,7 @@
 // everything else.
 
 #include "core/QUserCanMsg.h"
+#include "traffic/QUserTraceClock.h"
 
 #include <QList>
 #include <QString>
@@ -101,10 +102,8 @@ private:
     int readObjects(QList<QUserCanMsg> &frames, int maxCount);
 
     bool m_created = false;
-    quint64 m_frameCount = 0;
     quint64 m_sinceFlush = 0;
-    qint64 m_startMs = 0;
-    qint64 m_lastDeltaMs = 0;
+    QUserTraceClock m_clock;
     QLibrary *m_lib = nullptr;
     void *m_handle;
     BlfAppTrigger m_trigger;

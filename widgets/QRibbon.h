@@ -1,5 +1,4 @@
 #pragma once
-
 // QRibbon: replaces a main window's menu bar with a ribbon title area (title,
 // theme button, minimise / maximise / close, window dragging) and one tab
 // per former menu with a large tool button per entry. The tab pages fold to

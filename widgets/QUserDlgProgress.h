@@ -1,5 +1,4 @@
 #pragma once
-
 // Progress content widget in its own Dialog frame: a tip line and a bar
 // that closes the frame with result 1 when the value reaches the maximum.
 // Fed by slotProgressValueChange: code 1000 = value, 1001 = finished.

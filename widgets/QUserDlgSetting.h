@@ -1,9 +1,8 @@
 #pragma once
-
 // The generic settings dialog: rows of "属性" / "值" / "注释", the value
 // being a text, a combo box, a line edit or a check box.
 
-#include "widgets/Dialog.h"
+#include "widgets/QUserDlgTable.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -36,7 +35,7 @@ struct QUserDlgSettingItem {
     bool itemChecked = false;
 };
 
-class QUserDlgSetting : public QWidget
+class QUserDlgSetting : public QUserDlgTable
 {
     Q_OBJECT
 
@@ -44,15 +43,10 @@ public:
     explicit QUserDlgSetting(QWidget *parent = nullptr);
     ~QUserDlgSetting() override;
 
-    void dlgInit(const QString &title);
-    void dlgInitIcon(const QString &title, const QString &iconPath);
-    int dlgExec();
     bool itemsSet(const QList<QUserDlgSettingItem> &rows);
     QList<QUserDlgSettingItem> *itemsGet() { return &items; }
     void itemsRead();
 
-    Dialog *frameDlg() const { return frame.get(); }
-    QTableWidget *tableWidget() const { return table; }
     QPushButton *okButton() const { return btnOk; }
     QPushButton *cancelButton() const { return btnCancel; }
 
@@ -63,10 +57,7 @@ private slots:
 private:
     void clearContent();
 
-    QUserOwnedFrame frame{this};
-    QList<QLayout *> layouts;
     QList<QUserDlgSettingItem> items;
-    QTableWidget *table = nullptr;
     QPushButton *btnOk = nullptr;
     QPushButton *btnCancel = nullptr;
 };

@@ -1,5 +1,4 @@
 #pragma once
-
 // The modal waiting card: animation, tip text, optional cancel button.
 // Owners run it through QUserPrompt::instance()->exec(&dlg) and connect the
 // worker's end signal to userExitReq(int).

@@ -1,5 +1,4 @@
 #pragma once
-
 // Message boxes (static, modal, run through QUserPrompt) and the floating
 // green / red tips over a window (instance operations).
 

@@ -1,5 +1,4 @@
 #pragma once
-
 // A frameless progress dialog that can be dragged by any part of it.
 
 #include <QPoint>

@@ -1,5 +1,4 @@
 #pragma once
-
 // QUserPrompt: the one door through which Orvane asks the user something
 // modally or hands something to the desktop.
 //

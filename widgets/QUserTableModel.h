@@ -1,5 +1,4 @@
 #pragma once
-
 // Base of every long frame / record table: the subclass keeps the whole list
 // (the cache) and fills only a window of windowSize rows starting at
 // windowStart into the item rows. QUserTableView drives the window.

@@ -1,5 +1,4 @@
 #pragma once
-
 // The windowed table view: shows the model's window of item rows, owns the
 // scroll position through its own cache-wide scroll bar (vScrollBar, which
 // the host lays out beside the view) and keeps the user's current row as an

@@ -1,5 +1,4 @@
 #pragma once
-
 // Table widget that hands drops, keys and wheel turns to its window as signals.
 
 #include <QTableWidget>

@@ -1,5 +1,4 @@
 #pragma once
-
 // Tree widget whose drags carry the current item's parent text (plain text)
 // and its own text (HTML), and which hands drops to its window.
 

@@ -1,5 +1,4 @@
 #pragma once
-
 // The widgets library's access to the system configuration ("setting/sys.ini").
 
 #include <QString>

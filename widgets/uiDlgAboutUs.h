@@ -1,5 +1,4 @@
 #pragma once
-
 // Content of the about box: logo, program name with version and a link to
 // the help page, owner information and OK.
 

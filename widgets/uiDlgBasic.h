@@ -1,5 +1,4 @@
 #pragma once
-
 // The body of a message box: icon, text and OK (or OK and Cancel).
 
 #include <QWidget>

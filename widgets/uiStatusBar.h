@@ -1,5 +1,4 @@
 #pragma once
-
 // The one-line status strip of the main window: device text, transmit and
 // receive rates and counts, and the clear button. A label is rewritten only
 // when its own value changed.

@@ -1,5 +1,4 @@
 #pragma once
-
 // QUserPromptScript: a scripted answerer for QUserPrompt (see QUserPrompt.h)
 // for tests. It installs itself in its constructor and puts the previous
 // answerer back in its destructor. Answers are consumed in the order they

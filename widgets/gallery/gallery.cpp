@@ -281,9 +281,7 @@ int main(int argc, char **argv)
         r.itemComment = QString::fromUtf8("只读");
         rows << r;
         setting.itemsSet(rows);
-        QHBoxLayout *layout = new QHBoxLayout;
-        layout->addWidget(&setting);
-        setting.frameDlg()->setContentLayout(layout, setting.width(), setting.height());
+        setting.frameDlg()->setContent(&setting);
         setting.frameDlg()->show();
         save(setting.frameDlg(), "settings_dialog");
         setting.frameDlg()->hide();
@@ -296,9 +294,7 @@ int main(int argc, char **argv)
         infoDlg.infoSet({{"F1", QString::fromUtf8("打开帮助")},
                          {"Ctrl+O", QString::fromUtf8("打开DBC文件")},
                          {"Space", QString::fromUtf8("暂停/继续显示")}});
-        QHBoxLayout *layout = new QHBoxLayout;
-        layout->addWidget(&infoDlg);
-        infoDlg.frameDlg()->setContentLayout(layout, infoDlg.width(), infoDlg.height());
+        infoDlg.frameDlg()->setContent(&infoDlg);
         infoDlg.frameDlg()->show();
         save(infoDlg.frameDlg(), "info_dialog");
         infoDlg.frameDlg()->hide();
@@ -309,9 +305,7 @@ int main(int argc, char **argv)
         QUserDlgProgress progress;
         progress.setTip(QString::fromUtf8("正在侦测波特率..."));
         progress.setValue(42);
-        QHBoxLayout *layout = new QHBoxLayout;
-        layout->addWidget(&progress);
-        progress.frameDlg()->setContentLayout(layout, progress.width(), progress.height());
+        progress.frameDlg()->setContent(&progress);
         progress.frameDlg()->show();
         save(progress.frameDlg(), "progress_dialog");
         progress.frameDlg()->hide();
