@@ -27,6 +27,8 @@ class QFClassUserCanMsg
 {
 public:
     enum : int {
+        // Any narrower and the record of a 64-byte frame is cut: its last
+        // fields, the channel among them, are lost.
         RecordTextWidth = 318,
         RecordSize = RecordTextWidth + 2, // with CR LF
         FieldCount = 11,                  // without the padding field

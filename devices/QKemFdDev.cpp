@@ -398,6 +398,8 @@ int QKemFdDev::transmitBatch(int channel, QVector<QUserCanMsg> &msgs)
     int sent = 0;
     int reported = 0;
     const QString id = deviceId(channel);
+    // Run by run of one kind: sent as one call of one kind, a mixed list
+    // would go out with every frame of the other kind as a garbage record.
     int start = 0;
     while (start < n) {
         const bool fd = kemframes::isFdProtocol(msgs[start].protocol);
@@ -407,6 +409,8 @@ int QKemFdDev::transmitBatch(int channel, QVector<QUserCanMsg> &msgs)
         const int count = end - start;
         uint32_t r = 0;
         {
+            // A sender thread and the driver thread transmit on one adapter;
+            // unlocked, their calls interleave inside the library.
             QMutexLocker lock(&txMutex);
             if (fd)
                 r = lib->transmitFd ? lib->transmitFd(devType, devIndex, uint32_t(channel), fdObjs + start, uint32_t(count)) : 0;

@@ -156,7 +156,8 @@ int QUserDeviceUSBCAN2::open(QStringList &devIds)
             int relay = 0;
             if (!drv->relayMaskGet(1 << c, &relay)) {
                 // The channel is running but its relay state is unknown: the
-                // open fails and the channel is closed again.
+                // open fails and the channel is closed again. Left open, it
+                // would run in the driver unmarked, unlisted and unclosable.
                 logLine(QStringLiteral("Kem %1 Relay Status Get Fail...").arg(typeName));
                 return fail(-1);
             }

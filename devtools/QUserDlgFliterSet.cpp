@@ -207,7 +207,8 @@ void QUserDlgFliterSet::slotFliterAdd()
     if (m_rangeMode) {
         if (!idRead(true, &end))
             return;
-        // Every user of the rules takes a range as start..end.
+        // Every user of the rules takes a range as start..end: an inverted
+        // one would match no identifier at all.
         if (start > end) {
             QUserMessageBox::msgError(this, tr("错误"), tr("起始ID不能大于结束ID!!!"));
             return;

@@ -184,8 +184,9 @@ bool QUserFd2Settings::cfgFileLoad()
             } else {
                 qDebug().noquote() << QStringLiteral(">警告:") + path
                                               + QStringLiteral("FD配置文件波特率参数错误...");
-                // Back to the defaults of this model, not of a 60 MHz one;
-                // the FD support stays what the device class gave.
+                // Back to the defaults of this model, not of a 60 MHz one (an
+                // 80 MHz adapter would be started with 60 MHz words); the FD
+                // support stays what the device class gave.
                 const QString name = devName;
                 constructorDefaults();
                 modelDefaultsSet(name);

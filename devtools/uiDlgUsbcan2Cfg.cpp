@@ -157,6 +157,8 @@ void uiDlgUsbcan2Cfg::devListUpdate(int pos)
     if (pos >= ui->comboBox_devIndex->count())
         return;
     ui->comboBox_devIndex->setCurrentIndex(pos);
+    // The channels are those of the adapter now selected: a list left from
+    // another adapter would offer a channel that is open, or that it lacks.
     ui->comboBox_chIndex->clear();
     const int d = ui->comboBox_devIndex->currentText().toInt();
     if (d >= 0 && d < m_usage.size())
@@ -209,6 +211,8 @@ void uiDlgUsbcan2Cfg::cfgFromUi()
 
 // A timing byte is 1-2 hexadecimal digits, the code and the mask 1-8; any
 // other text would reach the adapter as 0 (an invalid timing).
+// Unchecked, a field that is not hexadecimal or too long would reach the
+// adapter as 0 or cut, without a word to the user.
 bool uiDlgUsbcan2Cfg::fieldsCheck()
 {
     struct Field { QLineEdit *edit; int digits; QString what; };

@@ -305,7 +305,8 @@ void QRibbon::setupFromMenuBar(QMainWindow *window, const QRibbonOptions &option
                 continue;
             }
             // The old bar and its menus go with the window's old menu bar:
-            // entries they own move to the window so the buttons keep them.
+            // entries they own move to the window so the buttons keep them
+            // (left behind, they would be deleted under the buttons).
             if (b->parent() == a->menu() || b->parent() == bar)
                 b->setParent(window);
             if (QMenu *sub = b->menu())

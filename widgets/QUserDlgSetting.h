@@ -18,7 +18,9 @@ class QTableWidget;
 
 // One settings row, a plain value. The editor pointers are filled only in
 // the dialog's own rows; they never own the editors (the dialog's table
-// does) and turn null when the dialog goes, so copies are always safe.
+// does) and turn null when the dialog goes, so copies are always safe: a row
+// that owned its editor would delete it a second time after the table, or
+// leave its copies pointing at a deleted editor.
 struct QUserDlgSettingItem {
     enum Type { Text = 0, Combo = 1, Edit = 2, Check = 3 };
 
