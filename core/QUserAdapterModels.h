@@ -40,6 +40,7 @@ struct QUserAdapterModel
 namespace QUserAdapterModels {
 
 // Rows in the order of the device registry and of the selection lists.
+// clang-format off
 inline constexpr QUserAdapterModel kModels[] = {
     // name           family                       type ch clock  FD    class editions
     {"USBCAN1",      QUserAdapterFamily::Classic,  4,   1, 16,  false, 0, {QT_TRANSLATE_NOOP("QUserDlgDeviceSel", "USBCAN1-A"),
@@ -57,6 +58,7 @@ inline constexpr QUserAdapterModel kModels[] = {
     {"TRND702",      QUserAdapterFamily::Recorder, 62,  2, 200, true,  1, {nullptr, nullptr}},
     {"TRNC701",      QUserAdapterFamily::Lin,      0,   0, 0,   false, 2, {nullptr, nullptr}},
 };
+// clang-format on
 
 // The row of a type name (exact, case-sensitive); nullptr outside the table.
 const QUserAdapterModel *byName(const QString &name);
