@@ -118,7 +118,8 @@ endfunction()
 # benchmarks and fuzzers link it and call the exported functions directly),
 # and lib<name>.so made of the same objects plus ENTRY (the library's load
 # and unload hooks, where it has any). Nothing but what the version script
-# names is exported, and the shared library may leave no symbol undefined.
+# names is exported, and the shared library may leave no symbol undefined
+# (except a clang sanitizer build's runtime symbols).
 function(orvane_c_shared_library name)
   cmake_parse_arguments(A "" "CORE;MAP" "ENTRY;LIBS" ${ARGN})
   if(NOT A_CORE OR NOT A_MAP)
@@ -148,8 +149,12 @@ function(orvane_c_shared_library name)
     C_VISIBILITY_PRESET hidden CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON
     LINK_DEPENDS ${_map})
   # The C++ runtime's own symbols stay out of the export table as well.
-  target_link_options(${name} PRIVATE -Wl,--no-undefined -Wl,--exclude-libs,ALL
-                      -Wl,--version-script=${_map})
+  target_link_options(${name} PRIVATE -Wl,--exclude-libs,ALL -Wl,--version-script=${_map})
+  # clang leaves the sanitizer runtime to the program that loads a sanitized
+  # library, so there its runtime symbols are undefined by design.
+  if(NOT (CMAKE_CXX_COMPILER_ID MATCHES "Clang" AND (ORVANE_SANITIZE OR ORVANE_FUZZ)))
+    target_link_options(${name} PRIVATE -Wl,--no-undefined)
+  endif()
 endfunction()
 
 # orvane_test(<name> [QT] [LIBS ...] [SOURCES ...] [LABELS ...]) — the

@@ -402,7 +402,7 @@ void QUserAscFile::buildLine(const QUserCanMsg &msg, std::string &line)
         line.append(msg.protocol == 2 ? "    0  0   3000 0 0 0 0 0" : "    0  0   1000 0 0 0 0 0");
         qCDebug(lcAscLine) << "ASC FD line time diff" << d;
     }
-    line.append(" \r\n" + (msg.protocol == 0 ? 1 : 0));
+    line.append(msg.protocol == 0 ? "\r\n" : " \r\n");
 }
 
 QString QUserAscFile::msgToLine(const QUserCanMsg &msg, bool &ok)
