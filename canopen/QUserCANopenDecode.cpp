@@ -1,7 +1,7 @@
 // Received-frame decoders and the TIME calendar of QUserCANopenFrame.
-#include "QUserCANopenFrame.h"
+#include "canopen/QUserCANopenFrame.h"
 
-#include "QUserCANopenBytes.h"
+#include "canopen/QUserCANopenBytes.h"
 
 #include <QStringList>
 

@@ -16,7 +16,7 @@
 // still open on the old one keeps reading the old records safely. Do not
 // truncate a cache file by other means while it is open for reading.
 
-#include "QUserCanMsg.h"
+#include "core/QUserCanMsg.h"
 
 #include <QFile>
 #include <QString>
@@ -27,6 +27,8 @@ class QFClassUserCanMsg
 {
 public:
     enum : int {
+        // Any narrower and the record of a 64-byte frame is cut: its last
+        // fields, the channel among them, are lost.
         RecordTextWidth = 318,
         RecordSize = RecordTextWidth + 2, // with CR LF
         FieldCount = 11,                  // without the padding field

@@ -1,4 +1,4 @@
-#include "QUserChartView.h"
+#include "dbc/QUserChartView.h"
 
 #include <QGraphicsSimpleTextItem>
 #include <QGuiApplication>

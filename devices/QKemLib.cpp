@@ -1,4 +1,4 @@
-#include "QKemLib.h"
+#include "devices/QKemLib.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -5,13 +5,13 @@
 //
 //   orvane_devtools_gallery <output folder>
 
-#include "QUserDlgBaudCalculator.h"
-#include "QUserDlgDeviceSel.h"
-#include "QUserDlgFd2Set.h"
-#include "QUserDlgFdBaudCalculator.h"
-#include "QUserDlgFliterSet.h"
-#include "QUserPrompt.h"
-#include "uiDlgUsbcan2Cfg.h"
+#include "devtools/QUserDlgBaudCalculator.h"
+#include "devtools/QUserDlgDeviceSel.h"
+#include "devtools/QUserDlgFd2Set.h"
+#include "devtools/QUserDlgFdBaudCalculator.h"
+#include "devtools/QUserDlgFliterSet.h"
+#include "widgets/QUserPrompt.h"
+#include "devtools/uiDlgUsbcan2Cfg.h"
 
 #include <QApplication>
 #include <QComboBox>

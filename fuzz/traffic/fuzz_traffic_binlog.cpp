@@ -1,7 +1,7 @@
 // The binlog reader on arbitrary bytes: the input is a BLF file, walked
 // object by object with peek, read (buffers of assorted sizes) and skip.
 
-#include "BlfReader.h"
+#include "binlog/src/BlfReader.h"
 
 #include <cstdio>
 #include <cstring>

@@ -15,7 +15,7 @@
 //
 // An adapter or channel that is not listed leaves the dialog's own choice.
 
-#include "QUserPromptScript.h"
+#include "tests/support/QUserPromptScript.h"
 
 #include <QCheckBox>
 #include <QComboBox>

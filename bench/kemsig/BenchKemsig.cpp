@@ -12,8 +12,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "kcan_records.h"
-#include "kemsig.h"
+#include "kemusb/include/kcan_records.h"
+#include "kemsig/include/kemsig.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 // interval, once or in a cycle. A modeless frame of its own; closing it stops
 // the worker, ends its thread and removes the cache.
 
-#include "traffic/QPlayBackWork.h"
+#include "traffic/windows/QPlayBackWork.h"
 #include "widgets/Dialog.h"
 
 #include <QWidget>

@@ -2,14 +2,14 @@
 // run offscreen the way the device classes and the main window run them:
 // every modal run goes through the prompt seam and is answered by a script.
 
-#include "DialogTestUtil.h"
+#include "tests/devtools/DialogTestUtil.h"
 
-#include "QUserDlgDeviceSel.h"
-#include "QUserDlgFd2Set.h"
-#include "QUserSysCfg.h"
-#include "uiDlgUsbcan2Cfg.h"
+#include "devtools/QUserDlgDeviceSel.h"
+#include "devtools/QUserDlgFd2Set.h"
+#include "core/QUserSysCfg.h"
+#include "devtools/uiDlgUsbcan2Cfg.h"
 
-#include "TempWorkDir.h"
+#include "tests/support/TempWorkDir.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -600,7 +600,7 @@ TEST_F(DeviceSelection, PositionMovedBeforeCancelAndPositionsPastTheList)
 // ---------------------------------------------------------------------------
 // The canned answers that device-layer tests queue for the channel dialogs.
 
-#include "QUserChannelDlgAnswer.h"
+#include "tests/support/QUserChannelDlgAnswer.h"
 
 class ChannelDialogAnswers : public WorkDirTest {};
 

@@ -1,6 +1,4 @@
-#ifndef QUSERPROMPTSCRIPT_H
-#define QUSERPROMPTSCRIPT_H
-
+#pragma once
 // QUserPromptScript: a scripted answerer for QUserPrompt (see QUserPrompt.h)
 // for tests. It installs itself in its constructor and puts the previous
 // answerer back in its destructor. Answers are consumed in the order they
@@ -8,7 +6,7 @@
 // next answer is of another kind counts as unanswered and leaves that answer
 // queued.
 
-#include "QUserPrompt.h"
+#include "widgets/QUserPrompt.h"
 
 #include <QList>
 #include <QString>
@@ -79,5 +77,3 @@ private:
     QList<Record> m_records;
     int m_beeps = 0;
 };
-
-#endif

@@ -1,9 +1,9 @@
 // The bit-timing searches run synchronously on the GUI thread when the user
 // presses "计算": how long one press takes, worst cases included.
 
-#include "QUserBtrBaudSearch.h"
-#include "QUserFd2Settings.h"
-#include "QUserFdBaudSearch.h"
+#include "devtools/QUserBtrBaudSearch.h"
+#include "devtools/QUserFd2Settings.h"
+#include "devtools/QUserFdBaudSearch.h"
 
 #include <benchmark/benchmark.h>
 

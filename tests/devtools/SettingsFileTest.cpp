@@ -1,10 +1,10 @@
 // The channel settings files of the CAN FD and classic dialogs: exact lines,
 // round trips, rejected lines and what a reopened dialog recovers.
 
-#include "QUserFd2Settings.h"
-#include "QUserUsbcan2Settings.h"
+#include "devtools/QUserFd2Settings.h"
+#include "devtools/QUserUsbcan2Settings.h"
 
-#include "TempWorkDir.h"
+#include "tests/support/TempWorkDir.h"
 
 #include <gtest/gtest.h>
 

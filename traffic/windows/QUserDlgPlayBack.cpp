@@ -1,4 +1,4 @@
-#include "traffic/QUserDlgPlayBack.h"
+#include "traffic/windows/QUserDlgPlayBack.h"
 
 #include "widgets/QUserMessageBox.h"
 #include "widgets/QUserProgressDlg.h"

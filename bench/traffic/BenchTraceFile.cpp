@@ -4,7 +4,7 @@
 // benchmark runs python-can on the same files in the same run and reports
 // its frames per second beside ours.
 
-#include "QUserTraceFile.h"
+#include "traffic/QUserTraceFile.h"
 
 #include <benchmark/benchmark.h>
 

@@ -4,7 +4,7 @@
 // scripts/screenshots_traffic.sh under Xvfb:
 //   orvane_traffic_gallery <output folder>
 
-#include "traffic/QUserDlgPlayBack.h"
+#include "traffic/windows/QUserDlgPlayBack.h"
 #include "traffic/QUserTraceFile.h"
 #include "widgets/QUserPrompt.h"
 

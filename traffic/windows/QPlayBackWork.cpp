@@ -1,4 +1,4 @@
-#include "traffic/QPlayBackWork.h"
+#include "traffic/windows/QPlayBackWork.h"
 
 #include "core/QFClassUserCanMsg.h"
 #include "devices/QUserDeviceAdapter.h"

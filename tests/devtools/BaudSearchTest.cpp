@@ -2,11 +2,11 @@
 // the bit-timing formula, against the worked figures, and against
 // python-can's BitTiming for rate and sample point.
 
-#include "QUserBtrBaudSearch.h"
-#include "QUserFd2Settings.h"
-#include "QUserFdBaudSearch.h"
+#include "devtools/QUserBtrBaudSearch.h"
+#include "devtools/QUserFd2Settings.h"
+#include "devtools/QUserFdBaudSearch.h"
 
-#include "PeerCheck.h"
+#include "tests/support/PeerCheck.h"
 
 #include <gtest/gtest.h>
 

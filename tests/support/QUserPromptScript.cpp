@@ -1,4 +1,4 @@
-#include "QUserPromptScript.h"
+#include "tests/support/QUserPromptScript.h"
 
 #include <QDialog>
 #include <QLabel>

@@ -1,13 +1,13 @@
 // The filter rule editor and the two bit-timing calculator dialogs, run
 // offscreen; every modal run is answered by a prompt script.
 
-#include "DialogTestUtil.h"
+#include "tests/devtools/DialogTestUtil.h"
 
-#include "QUserDlgBaudCalculator.h"
-#include "QUserDlgFdBaudCalculator.h"
-#include "QUserDlgFliterSet.h"
+#include "devtools/QUserDlgBaudCalculator.h"
+#include "devtools/QUserDlgFdBaudCalculator.h"
+#include "devtools/QUserDlgFliterSet.h"
 
-#include "TempWorkDir.h"
+#include "tests/support/TempWorkDir.h"
 
 #include <QApplication>
 #include <QClipboard>
