@@ -259,6 +259,56 @@ std::vector<Icon> icons()
              badge(p, kOrange, false);
              glyph(p, "REC", 16);
          }},
+        {"res/database.png", [](QPainter &p) {
+             badge(p, kBlue, false);
+             p.setPen(whitePen(4));
+             p.setBrush(Qt::NoBrush);
+             p.drawEllipse(QRectF(16, 12, 32, 10));
+             p.drawLine(QPointF(16, 17), QPointF(16, 47));
+             p.drawLine(QPointF(48, 17), QPointF(48, 47));
+             p.drawArc(QRectF(16, 22, 32, 10), 180 * 16, 180 * 16);
+             p.drawArc(QRectF(16, 32, 32, 10), 180 * 16, 180 * 16);
+             p.drawArc(QRectF(16, 42, 32, 10), 180 * 16, 180 * 16);
+         }},
+        {"res/fold.png", [](QPainter &p) {
+             badge(p, kOrange, false);
+             p.setPen(Qt::NoPen);
+             p.setBrush(Qt::white);
+             p.drawPolygon(QPolygonF() << QPointF(12, 18) << QPointF(26, 18) << QPointF(30, 23) << QPointF(52, 23)
+                                       << QPointF(52, 48) << QPointF(12, 48));
+             p.setBrush(kOrange);
+             p.drawRect(QRectF(16, 29, 32, 2));
+         }},
+        {"res/scale.png", [](QPainter &p) {
+             badge(p, kTeal, false);
+             p.setPen(whitePen(4));
+             p.drawLine(QPointF(18, 18), QPointF(46, 46));
+             p.drawPolyline(QPolygonF() << QPointF(18, 30) << QPointF(18, 18) << QPointF(30, 18));
+             p.drawPolyline(QPolygonF() << QPointF(34, 46) << QPointF(46, 46) << QPointF(46, 34));
+         }},
+        {"res/branch_open.png", [](QPainter &p) {
+             badge(p, kGreen, false);
+             p.setPen(whitePen(6));
+             p.drawLine(QPointF(32, 16), QPointF(32, 48));
+             p.drawLine(QPointF(16, 32), QPointF(48, 32));
+         }},
+        {"res/upArrowGreen.png", [](QPainter &p) {
+             p.setPen(Qt::NoPen);
+             p.setBrush(kGreen);
+             p.drawPolygon(QPolygonF() << QPointF(32, 6) << QPointF(58, 34) << QPointF(42, 34) << QPointF(42, 58)
+                                       << QPointF(22, 58) << QPointF(22, 34) << QPointF(6, 34));
+         }},
+        {"res/downArrowGreen.png", [](QPainter &p) {
+             p.setPen(Qt::NoPen);
+             p.setBrush(kGreen);
+             p.drawPolygon(QPolygonF() << QPointF(32, 58) << QPointF(58, 30) << QPointF(42, 30) << QPointF(42, 6)
+                                       << QPointF(22, 6) << QPointF(22, 30) << QPointF(6, 30));
+         }},
+        {"res/errRed.png", [](QPainter &p) {
+             badge(p, kRed, true);
+             p.setPen(whitePen(7));
+             p.drawLine(QPointF(18, 32), QPointF(46, 32));
+         }},
         {"image/Bar.net.png", [](QPainter &p) {
              badge(p, kBlue, false);
              p.setPen(whitePen(3));
