@@ -4,7 +4,6 @@
 
 #include <QBrush>
 #include <QDateTime>
-#include <QMimeData>
 #include <QTimer>
 
 #include <algorithm>
@@ -168,16 +167,6 @@ int QUserTableModelDBC::clear()
     emit userRowChangeEvent(0);
     windowUpdate();
     return 1;
-}
-
-bool QUserTableModelDBC::canDropMimeData(const QMimeData *data, Qt::DropAction, int, int, const QModelIndex &) const
-{
-    return data && data->hasHtml();
-}
-
-Qt::DropActions QUserTableModelDBC::supportedDropActions() const
-{
-    return Qt::CopyAction | Qt::MoveAction;
 }
 
 QStandardItem *QUserTableModelDBC::cell(int tableRow, int column)

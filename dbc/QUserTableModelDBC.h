@@ -73,13 +73,6 @@ public:
     int refreshCount() const { return refreshes; }
     bool refreshPending() const;
 
-    // Drops from the tree of DBC messages carry the item texts as text and
-    // HTML; the view hands them to the window, so any drop that carries HTML
-    // may land.
-    bool canDropMimeData(const QMimeData *data, Qt::DropAction action, int row, int column,
-                         const QModelIndex &parent) const override;
-    Qt::DropActions supportedDropActions() const override;
-
 public slots:
     void windowUpdate() override;
 

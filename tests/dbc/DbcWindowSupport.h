@@ -32,6 +32,7 @@
 #include "devices/QKemLib.h"
 #include "devices/QUserDeviceAdapter.h"
 #include "tests/devices/DialogAnswers.h"
+#include "tests/devices/PrintQt.h"
 #include "tests/devices/SimHarness.h"
 #include "widgets/QUserPromptScript.h"
 
@@ -198,6 +199,18 @@ inline void settingsReset()
     cfg->setString("sendDataAnalysisEnable", "FALSE");
     cfg->setByteArray("dbcSpliteRootRate", QByteArray());
     cfg->setByteArray("dbcSpliteRightRate", QByteArray());
+}
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QStringList &l, std::ostream *os) { *os << '[' << l.join(", ").toStdString() << ']'; }
+QT_END_NAMESPACE
+
+// Lets the model's throttled refresh fill the window of rows now.
+inline void modelRefresh(QUserMainWindowDBC *w)
+{
+    waitUntil([w] { return !w->listenModel()->refreshPending(); }, 2000);
+    settle(110);
+    w->listenModel()->windowUpdate();
 }
 
 // The visible text of a model cell (window row).

@@ -5,7 +5,6 @@
 
 #include <QBrush>
 #include <QDateTime>
-#include <QMimeData>
 #include <QSignalSpy>
 
 #include "DbcWindowSupport.h"
@@ -229,20 +228,4 @@ TEST(TableModelDbc, RefreshIsThrottled)
     ASSERT_TRUE(waitUntil([&] { return !m.refreshPending(); }, 2000));
     EXPECT_LE(m.refreshCount() - start, 2);
     EXPECT_EQ(text(m, 0, 5), "999");
-}
-
-// Drops from the message tree carry the item text as HTML: the model lets
-// such drops land on the view (which hands them to the window) and no other.
-TEST(TableModelDbc, AcceptsDropsOfTreeItems)
-{
-    QUserTableModelDBC m;
-    QMimeData tree;
-    tree.setText("EngineData 256");
-    tree.setHtml("EngSpeed");
-    QMimeData plain;
-    plain.setText("x");
-    EXPECT_TRUE(m.canDropMimeData(&tree, Qt::CopyAction, -1, -1, QModelIndex()));
-    EXPECT_TRUE(m.canDropMimeData(&tree, Qt::MoveAction, -1, -1, QModelIndex()));
-    EXPECT_FALSE(m.canDropMimeData(&plain, Qt::CopyAction, -1, -1, QModelIndex()));
-    EXPECT_FALSE(m.canDropMimeData(nullptr, Qt::CopyAction, -1, -1, QModelIndex()));
 }
