@@ -31,6 +31,7 @@ struct DbcChartSeries {
     // milliseconds (a later value of the same millisecond replaces the y).
     QVector<QPointF> points;
     qint64 lastRefresh = 0; // host ms of the last series refresh
+    bool dirty = false;     // points added since then
 };
 
 struct DbcChartState {
@@ -50,6 +51,12 @@ struct DbcChartState {
     QDateTime createTime = QDateTime::currentDateTime();
     QVector<DbcChartSeries *> entries; // owned
     bool updateEnable = true;          // off while "停止显示" is checked
+    // The curves are refreshed together, at most every 100 ms, and less
+    // often when a refresh (handing the points over and painting) costs
+    // much: the chart keeps to about a fifth of the GUI thread.
+    qint64 lastRefresh = 0;            // host ms of the last refresh pass
+    qint64 refreshInterval = 100;      // ms
+    double lastRefreshCostMs = 0.0;
 
     // Settings (read from the system configuration before use).
     bool sendDataAnalysisEnable = false;

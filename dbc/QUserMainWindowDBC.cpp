@@ -380,13 +380,15 @@ void QUserMainWindowDBC::layoutInit()
     splitterRoot->setObjectName(QStringLiteral("splitter_root"));
     splitterRoot->addWidget(left);
     splitterRoot->addWidget(splitterRight);
-    if (!splitterRootState.isEmpty() && splitterRoot->restoreState(splitterRootState)) {
-    } else {
+    // Without a saved state the panels grow in the proportions 3 : 10 and
+    // 1 : 3; the left panel also starts at 3 : 10, so that the tree's texts
+    // show (the right side starts as its contents ask).
+    if (splitterRootState.isEmpty() || !splitterRoot->restoreState(splitterRootState)) {
         splitterRoot->setStretchFactor(0, 3);
         splitterRoot->setStretchFactor(1, 10);
+        splitterRoot->setSizes({3000, 10000});
     }
-    if (!splitterRightState.isEmpty() && splitterRight->restoreState(splitterRightState)) {
-    } else {
+    if (splitterRightState.isEmpty() || !splitterRight->restoreState(splitterRightState)) {
         splitterRight->setStretchFactor(0, 1);
         splitterRight->setStretchFactor(1, 3);
     }

@@ -268,6 +268,7 @@ private:
     void decodeBindingsReset();
     void rowValueUpdate(const DecodeRow &r, qint64 timeMs, quint64 bits);
     bool chartEntryUpdate(DbcChartSeries *entry, qint64 timeMs, double value);
+    void chartRefresh(qint64 nowMs);
     DbcChartSeries *chartEntryFind(const QString &msgName, const QString &sigName) const;
     void listenMsgResync();
     void treeItemNames(QTreeWidgetItem *item, QString &msgName, QString &sigName) const;

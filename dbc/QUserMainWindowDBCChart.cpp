@@ -3,10 +3,12 @@
 #include "dbc/QUserMainWindowDBC.h"
 
 #include "core/QUserBaudFunc.h"
+#include "dbc/DbcChartDecimate.h"
 #include "dbc/QUserChartView.h"
 
 #include <QAction>
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QtCharts/QChart>
 #include <QtCharts/QLineSeries>
@@ -24,6 +26,9 @@ namespace {
 void logLine(const QString &text) { qDebug().noquote() << text; }
 
 constexpr qint64 kSeriesRefreshMs = 100;
+// The chart's share of the GUI thread: a refresh pass and its paint may
+// cost a fifth of the time until the next pass.
+constexpr double kRefreshCostFactor = 5.0;
 
 } // namespace
 
@@ -127,6 +132,7 @@ bool QUserMainWindowDBC::chartSignalAdd(const QUserDbcSignal *sig)
     e->lastRefresh = getCurrentMs();
     if (chart.entries.isEmpty())
         chart.startTime = getCurrentMs();
+    chart.lastRefresh = e->lastRefresh;
     chart.entries.append(e);
     seriesSetup(e->series, sig->color);
     chartAxisYFit();
@@ -157,13 +163,40 @@ bool QUserMainWindowDBC::chartEntryUpdate(DbcChartSeries *e, qint64 timeMs, doub
         e->points.last().setY(value);
     else
         e->points.append(p);
-    const qint64 since = timeMs - e->lastRefresh;
-    if (since < kSeriesRefreshMs)
+    e->dirty = true;
+    // Points wait in the buffer until the next refresh pass, at least 100 ms
+    // after the last one (a clock that went back waits too).
+    const qint64 since = timeMs - chart.lastRefresh;
+    if (since < std::max(kSeriesRefreshMs, chart.refreshInterval))
         return false;
-    e->lastRefresh = timeMs;
-    if (e->series)
-        e->series->replace(e->points);
+    chartRefresh(timeMs);
     return true;
+}
+
+void QUserMainWindowDBC::chartRefresh(qint64 nowMs)
+{
+    QElapsedTimer t;
+    t.start();
+    // Curves get at most one point per two pixels of the plot (splines, whose
+    // geometry is costly) or two per pixel (straight lines); the buffers
+    // keep every point.
+    int plotWidth = chart.chart ? int(chart.chart->plotArea().width()) : 0;
+    if (plotWidth < 200)
+        plotWidth = 1000;
+    for (DbcChartSeries *e : chart.entries) {
+        if (!e->dirty || !e->series)
+            continue;
+        const int cap = e->seriesType != 0 ? 2 * plotWidth : plotWidth / 2;
+        if (e->points.size() > cap)
+            e->series->replace(DbcChartDecimate::lttb(e->points, cap));
+        else
+            e->series->replace(e->points);
+        e->dirty = false;
+        e->lastRefresh = nowMs;
+    }
+    chart.lastRefresh = nowMs;
+    chart.lastRefreshCostMs = double(t.nsecsElapsed()) / 1e6 + (chartViewWidget ? chartViewWidget->lastPaintMs() : 0.0);
+    chart.refreshInterval = std::max(kSeriesRefreshMs, qint64(kRefreshCostFactor * chart.lastRefreshCostMs));
 }
 
 bool QUserMainWindowDBC::chartSeriesUpdate(const QString &msgName, const QString &sigName, qint64 timeMs,
@@ -182,6 +215,7 @@ void QUserMainWindowDBC::chartDataClear()
         if (e->series)
             e->series->clear();
         e->points.resize(0); // the capacity stays
+        e->dirty = false;
     }
     chart.startTime = getCurrentMs();
 }

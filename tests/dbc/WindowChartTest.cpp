@@ -12,6 +12,8 @@
 #include <QSettings>
 #include <QSplitter>
 #include <QTableWidget>
+
+#include <cmath>
 #include <QtCharts/QChart>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QSplineSeries>
@@ -145,7 +147,9 @@ TEST_F(WindowChart, PointsRefreshAndRestart)
     DbcChartSeries *gear = cs.entries[1];
     EXPECT_NE(qobject_cast<QSplineSeries *>(speed->series), nullptr);
     const qint64 t0 = cs.startTime;
-    const qint64 r0 = speed->lastRefresh;
+    // The curves refresh together: the chart's last refresh is the clock.
+    const qint64 r0 = cs.lastRefresh;
+    EXPECT_EQ(cs.refreshInterval, 100);
 
     LogCapture log;
     // Within 100 ms of the last refresh: buffered, not drawn.
@@ -197,6 +201,39 @@ TEST_F(WindowChart, PointsRefreshAndRestart)
     EXPECT_TRUE(gear->points.isEmpty());
     EXPECT_GE(gear->points.capacity(), 60000) << "the buffer keeps its room";
     EXPECT_GE(w->chartState().startTime, before);
+}
+
+// A long buffer reaches a curve thinned to the plot's width (splines one
+// point per two pixels, straight lines two per pixel), peaks kept; the
+// buffer keeps every point. The refresh period follows the refresh's cost.
+TEST_F(WindowChart, CurvesGetThinnedPointsAndTheBufferKeepsAll)
+{
+    for (int type : {0, 1}) {
+        SCOPED_TRACE(type);
+        QUserSysCfg::instance()->setInt("seriesType", type);
+        auto w = openLoaded();
+        ASSERT_EQ(w->listenSignalAdd("EngineData", "EngSpeed"), 0);
+        ASSERT_TRUE(w->listenSignalChartEnable(0, true));
+        DbcChartSeries *e = w->chartState().entries[0];
+        const qint64 t0 = w->chartState().startTime;
+        for (int i = 0; i < 20000; ++i)
+            w->chartSeriesUpdate("EngineData", "EngSpeed", t0 + i, i == 12345 ? 5000.0 : std::sin(i * 0.01));
+        EXPECT_TRUE(w->chartSeriesUpdate("EngineData", "EngSpeed", t0 + 25000, 0.0));
+        EXPECT_EQ(e->points.size(), 20001);
+        int plot = int(w->chartState().chart->plotArea().width());
+        if (plot < 200)
+            plot = 1000;
+        const int cap = type == 0 ? plot / 2 : 2 * plot;
+        EXPECT_EQ(e->series->count(), cap);
+        double top = 0;
+        for (const QPointF &p : e->series->points())
+            top = std::max(top, p.y());
+        EXPECT_EQ(top, 5000.0);
+        // The period follows the pass's cost: five times it, 100 ms at least.
+        EXPECT_GT(w->chartState().lastRefreshCostMs, 0.0);
+        EXPECT_EQ(w->chartState().refreshInterval,
+                  std::max<qint64>(100, qint64(5.0 * w->chartState().lastRefreshCostMs)));
+    }
 }
 
 // The Y range spans the charted signals' limits; without curves it is
