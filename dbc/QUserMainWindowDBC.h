@@ -230,7 +230,10 @@ public slots:
     void soltListenSigListPopMenueActClr();
     void soltTableViewSignalItemClick(const QModelIndex &index);
     void soltTableViewSignalItemDoubleClick(const QModelIndex &index);
+    // One frame reported sent (the registry's sendResultNotify): senders'
+    // state reports and failed sends are not frames and are skipped.
     void soltCanMsgRec(QString devId, QUserCanMsg msg);
+    // Received frames (the registry's receiveMsg), in order.
     void soltCanMsgRec(QString devId, QVector<QUserCanMsg> msgs);
     void slotDbcWorkTimeout(void *job);
 

@@ -538,6 +538,14 @@ void QUserMainWindowDBC::slotDbcPrjLoad()
 
 void QUserMainWindowDBC::soltCanMsgRec(QString, QUserCanMsg msg)
 {
+    // This slot takes the registry's sendResultNotify, which carries the
+    // senders' state reports (status 0 to 3, records that are no frames)
+    // beside the frames that went out, and frames whose send failed: neither
+    // was on the bus.
+    if (msg.status >= MsgStatusBasicStart && msg.status <= MsgStatusAdvEnd)
+        return;
+    if (msg.sendFailed)
+        return;
     frameDecode(msg);
 }
 

@@ -431,6 +431,7 @@ TEST_F(WindowChart, AnalysisSettings)
     f.lenText = "8";
     f.dataText = "0000000003000000";
     f.direction = 1;
+    f.status = MsgTagDbcSend;
     w->soltCanMsgRec("X", f);
     EXPECT_EQ(w->listenSignalList().at(0).nRawValue, 3);
 }
@@ -506,7 +507,7 @@ TEST_F(WindowChart, HelpAndAttributeBoxes)
     f.idText = "00000100 ";
     f.lenText = "8";
     f.dataText = "1122334405667788";
-    w->soltCanMsgRec("X", f);
+    w->soltCanMsgRec("X", QVector<QUserCanMsg>{f});
     modelRefresh(w.get());
     w->soltTableViewSignalItemDoubleClick(w->listenModel()->index(0, 1));
     w->soltTableViewSignalItemDoubleClick(w->listenModel()->index(0, 9));

@@ -55,8 +55,16 @@ QUserCanMsg frame(uint32_t id, bool ext, const QByteArray &data, int direction =
     m.dataText = QString::fromLatin1(data.toHex().toUpper());
     m.protocol = 0;
     m.direction = uint8_t(direction);
+    // A frame this program sent carries its sender's tag.
+    m.status = direction ? MsgTagDbcSend : 0;
     m.hostTime = getCurrentMs();
     return m;
+}
+
+// A received frame, as the registry's receiveMsg hands it over.
+void receive(QUserMainWindowDBC *w, const QUserCanMsg &m)
+{
+    w->soltCanMsgRec(QStringLiteral("TRNA702-0-1"), QVector<QUserCanMsg>{m});
 }
 
 QStringList listenNames(QUserMainWindowDBC *w)
@@ -306,7 +314,7 @@ TEST_F(WindowListen, FramesDecodeIntoTheRows)
     // Deleting the last signal of a message takes it out of the handle: its
     // frames no longer decode. Deleting one of two keeps it.
     w->listenSignalDelete(0);
-    w->soltCanMsgRec("X", frame(0x100, false, QByteArray::fromHex("0000010000000000")));
+    receive(w.get(), frame(0x100, false, QByteArray::fromHex("0000010000000000")));
     EXPECT_EQ(values(w.get(), 0).second, "-39 degC");
     w->listenSignalDelete(1); // Door
     EXPECT_FALSE(handleNames(w.get()).contains("Body"));
@@ -331,7 +339,7 @@ TEST_F(WindowListen, DeleteKeepsAMessageOfTheSameKeyDecoding)
         w->listenSignalDelete(1);
         EXPECT_EQ(handleNames(w.get()), QSet<QString>({"EEC1_A"}));
         // 0x2EE0 * 0.125 = 1500 rpm, from any source address.
-        w->soltCanMsgRec("X", frame(0x18FEF133, true, QByteArray::fromHex("000000E02E000000")));
+        receive(w.get(), frame(0x18FEF133, true, QByteArray::fromHex("000000E02E000000")));
         EXPECT_EQ(values(w.get(), 0), qMakePair(QString("2EE0"), QString("1500 rpm")));
     }
 
@@ -365,8 +373,43 @@ TEST_F(WindowListen, DeleteKeepsAMessageOfTheSameKeyDecoding)
     EXPECT_EQ(handleNames(w.get()), QSet<QString>({"StdA"}));
     w->listenSignalDelete(1);
     EXPECT_EQ(handleNames(w.get()), QSet<QString>({"ExtA"}));
-    w->soltCanMsgRec("X", frame(0x123, true, QByteArray::fromHex("0042")));
+    receive(w.get(), frame(0x123, true, QByteArray::fromHex("0042")));
     EXPECT_EQ(values(w.get(), 0).first, "42");
+}
+
+// Mend: the registry's sendResultNotify also carries the senders' state
+// reports (records that are no frames: the advanced sender's are default
+// records with identifier 0 and data 00 01 02 ...) and frames whose send
+// failed. With the analysis of sent frames on, neither may decode; a frame
+// that went out does.
+TEST_F(WindowListen, SenderReportsAndFailedSendsDoNotDecode)
+{
+    QUserSysCfg::instance()->setString("sendDataAnalysisEnable", "TRUE");
+    ASSERT_TRUE(writeDbc(dbcPath("zero.dbc"), "BO_ 0 Zero: 8 ECU\n SG_ Z : 8|8@1+ (1,0) [0|255] \"\" ECU\n"));
+    std::unique_ptr<QUserMainWindowDBC> w(new QUserMainWindowDBC);
+    ASSERT_EQ(loadDbc(w.get(), dbcPath("zero.dbc")), 1);
+    ASSERT_EQ(w->listenSignalAdd("Zero", "Z"), 0);
+
+    QUserCanMsg advStart, advEnd; // as the advanced sender reports
+    advStart.status = MsgStatusAdvStart;
+    advEnd.status = MsgStatusAdvEnd;
+    QUserCanMsg basicStart = frame(0, false, QByteArray::fromHex("0005"), 1);
+    basicStart.status = MsgStatusBasicStart;
+    QUserCanMsg basicEnd = basicStart;
+    basicEnd.status = MsgStatusBasicEnd;
+    QUserCanMsg failed = frame(0, false, QByteArray::fromHex("0009"), 1);
+    failed.status = MsgTagAdvanceSend;
+    failed.sendFailed = 1;
+    for (const QUserCanMsg &m : {advStart, advEnd, basicStart, basicEnd, failed}) {
+        SCOPED_TRACE(m.status);
+        w->soltCanMsgRec(SimRig::tx(), m);
+        EXPECT_EQ(w->listenSignalList().at(0).nRawValue, 0);
+        EXPECT_TRUE(w->listenMessages().value("Zero").strData.isEmpty());
+    }
+    QUserCanMsg sent = frame(0, false, QByteArray::fromHex("0007"), 1);
+    sent.status = MsgTagAdvanceSend;
+    w->soltCanMsgRec(SimRig::tx(), sent);
+    EXPECT_EQ(w->listenSignalList().at(0).nRawValue, 7);
 }
 
 // A tree item dragged onto the listen table: the drag is accepted and the
@@ -532,6 +575,6 @@ TEST_F(WindowListen, ProjectSaveAndOpen)
     EXPECT_EQ(w->dbcMessages().size(), 6);
     EXPECT_EQ(w->msgTree()->topLevelItemCount(), 6);
     // And it decodes.
-    w->soltCanMsgRec("X", frame(0x200, false, QByteArray::fromHex("02")));
+    receive(w.get(), frame(0x200, false, QByteArray::fromHex("02")));
     EXPECT_EQ(values(w.get(), 1).first, "1");
 }
