@@ -25,6 +25,7 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QThread>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -120,6 +121,10 @@ void QUserMainWindowDBC::windowInit()
     decodeOut.reset(new DbcMessage);
     std::memset(decodeOut.get(), 0, sizeof(DbcMessage));
 
+    chartFlushTimer = new QTimer(this);
+    chartFlushTimer->setSingleShot(true);
+    connect(chartFlushTimer, &QTimer::timeout, this, &QUserMainWindowDBC::chartFlush);
+
     work.reset(new QUserDbcWork);
     ui = new Ui_QUserMainWindowDBC;
     ui->setupUi(this);
@@ -141,6 +146,7 @@ QUserMainWindowDBC::~QUserMainWindowDBC()
     // A load job may still be running with the job record in hand: end the
     // worker's thread (the job finishes first) before anything goes.
     workerStop();
+    chartFlushTimer->stop();
     windowRelease();
     qDeleteAll(decodeBindings);
     decodeBindings.clear();

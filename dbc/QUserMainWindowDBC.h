@@ -40,6 +40,7 @@ class QKemsigLib;
 class QLineEdit;
 class QMenu;
 class QSplitter;
+class QTimer;
 class QTreeWidgetItem;
 class QUserChartView;
 class QUserDeviceAdapter;
@@ -186,6 +187,7 @@ public:
     QSplitter *rootSplitter() const { return splitterRoot; }
     QSplitter *rightSplitter() const { return splitterRight; }
     QUserMessageBox &messageBox() { return msgBox; }
+    bool chartFlushPending() const;
     QUserDbcWork *worker() const { return work.get(); }
     QThread *workerThread() const { return workThread.thread; }
     DbcLoadJob &loadJob() { return job; }
@@ -272,6 +274,7 @@ private:
     void rowValueUpdate(const DecodeRow &r, qint64 timeMs, quint64 bits);
     bool chartEntryUpdate(DbcChartSeries *entry, qint64 timeMs, double value);
     void chartRefresh(qint64 nowMs);
+    void chartFlush();
     DbcChartSeries *chartEntryFind(const QString &msgName, const QString &sigName) const;
     void listenMsgResync();
     void treeItemNames(QTreeWidgetItem *item, QString &msgName, QString &sigName) const;
@@ -312,5 +315,8 @@ private:
     bool loadEnded = false;     // its job has reported its end
     bool loadCancelled = false; // its dialog closed before the job ended
     std::unique_ptr<DbcMessage> decodeOut; // KDBC_Decode's output record
+    // Draws the points still waiting when their refresh is due and no
+    // further value comes to do it (single shot).
+    QTimer *chartFlushTimer = nullptr;
     QHash<QByteArray, DecodeBinding *> decodeBindings;
 };

@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QDebug>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <QFont>
 #include <QtCharts/QChart>
 #include <QtCharts/QLineSeries>
@@ -167,10 +168,33 @@ bool QUserMainWindowDBC::chartEntryUpdate(DbcChartSeries *e, qint64 timeMs, doub
     // Points wait in the buffer until the next refresh pass, at least 100 ms
     // after the last one (a clock that went back waits too).
     const qint64 since = timeMs - chart.lastRefresh;
-    if (since < std::max(kSeriesRefreshMs, chart.refreshInterval))
+    const qint64 interval = std::max(kSeriesRefreshMs, chart.refreshInterval);
+    if (since < interval) {
+        // Should no further value come, the waiting points are drawn when
+        // the refresh is due.
+        if (chartFlushTimer && !chartFlushTimer->isActive())
+            chartFlushTimer->start(int(std::min<qint64>(interval - std::max<qint64>(since, 0), interval)) + 1);
         return false;
+    }
     chartRefresh(timeMs);
     return true;
+}
+
+void QUserMainWindowDBC::chartFlush()
+{
+    if (!chart.updateEnable)
+        return;
+    for (const DbcChartSeries *e : chart.entries) {
+        if (e->dirty) {
+            chartRefresh(getCurrentMs());
+            return;
+        }
+    }
+}
+
+bool QUserMainWindowDBC::chartFlushPending() const
+{
+    return chartFlushTimer && chartFlushTimer->isActive();
 }
 
 void QUserMainWindowDBC::chartRefresh(qint64 nowMs)
@@ -195,6 +219,8 @@ void QUserMainWindowDBC::chartRefresh(qint64 nowMs)
         e->lastRefresh = nowMs;
     }
     chart.lastRefresh = nowMs;
+    if (chartFlushTimer)
+        chartFlushTimer->stop();
     chart.lastRefreshCostMs = double(t.nsecsElapsed()) / 1e6 + (chartViewWidget ? chartViewWidget->lastPaintMs() : 0.0);
     chart.refreshInterval = std::max(kSeriesRefreshMs, qint64(kRefreshCostFactor * chart.lastRefreshCostMs));
 }

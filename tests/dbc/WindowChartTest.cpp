@@ -170,6 +170,13 @@ TEST_F(WindowChart, PointsRefreshAndRestart)
     EXPECT_EQ(speed->signal->nPhysicalValue, 4.0);
     EXPECT_FALSE(w->chartSeriesUpdate("EngineData", "Nope", r0, 1.0));
 
+    // No further value: the waiting points are drawn when the refresh is
+    // due, 100 ms after the last one (here: at once, the clock has passed).
+    EXPECT_TRUE(w->chartFlushPending());
+    ASSERT_TRUE(waitUntil([&] { return speed->series->count() == 3; }, 2000));
+    EXPECT_EQ(speed->series->at(2).y(), 4.0);
+    EXPECT_FALSE(speed->dirty);
+
     // 60001 ms after the start: every curve is emptied and the point lands
     // at x = 0.
     EXPECT_FALSE(w->chartSeriesUpdate("EngineData", "Gear", t0 + 30, 7.0));
