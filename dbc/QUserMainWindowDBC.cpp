@@ -262,6 +262,7 @@ void QUserMainWindowDBC::windowRelease()
 {
     settingsSave();
     loadedMsgs.clear();
+    loadedIndex.clear();
     listenMsgMap.clear();
     listenSignals.clear();
     listenIdx.clear();

@@ -277,6 +277,8 @@ private:
     void chartFlush();
     DbcChartSeries *chartEntryFind(const QString &msgName, const QString &sigName) const;
     void listenMsgResync();
+    int loadedIndexOf(const QString &name) const;
+    void loadedIndexRebuild();
     void treeItemNames(QTreeWidgetItem *item, QString &msgName, QString &sigName) const;
     void signalAddResultShow(int r);
     void workerStop();
@@ -299,6 +301,7 @@ private:
     QString dbcPath;
     int dbcProtocolType = 0;
     QVector<QUserDbcMsg> loadedMsgs;
+    QHash<QString, int> loadedIndex; // name -> first loaded message of that name
     QMap<QString, QUserDbcMsg> listenMsgMap;
     QVector<QUserDbcSignal> listenSignals;
     QMap<QString, QVector<int>> listenIdx;

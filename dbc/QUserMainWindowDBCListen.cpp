@@ -134,9 +134,11 @@ bool QUserMainWindowDBC::listenSignalAt(int index, QUserDbcSignal &out) const
 
 bool QUserMainWindowDBC::listenSignalFind(const QString &msgName, const QString &sigName, QUserDbcSignal &out) const
 {
-    for (const QUserDbcSignal &s : listenSignals) {
-        if (s.msgName == msgName && s.strName == sigName) {
-            out = s;
+    // The index holds every row of the message, in list order.
+    const QVector<int> rows = listenIdx.value(msgName);
+    for (int row : rows) {
+        if (row >= 0 && row < listenSignals.size() && listenSignals.at(row).strName == sigName) {
+            out = listenSignals.at(row);
             return true;
         }
     }
@@ -145,8 +147,11 @@ bool QUserMainWindowDBC::listenSignalFind(const QString &msgName, const QString 
 
 bool QUserMainWindowDBC::listenSignalExists(const QString &msgName, const QString &sigName) const
 {
-    for (const QUserDbcSignal &s : listenSignals) {
-        if (s.msgName == msgName && s.strName == sigName)
+    auto it = listenIdx.constFind(msgName);
+    if (it == listenIdx.constEnd())
+        return false;
+    for (int row : it.value()) {
+        if (row >= 0 && row < listenSignals.size() && listenSignals.at(row).strName == sigName)
             return true;
     }
     return false;
@@ -182,18 +187,17 @@ bool QUserMainWindowDBC::dbcSignalFind(const QString &msgName, const QString &si
 {
     if (msgName.isEmpty() || !out)
         return false;
-    for (const QUserDbcMsg &m : loadedMsgs) {
-        if (m.strName != msgName)
-            continue;
-        for (const QUserDbcSignal &s : m.vSignals) {
-            if (s.strName == sigName) {
-                *out = s;
-                out->msgId = m.nID;
-                out->msgName = m.strName;
-                return true;
-            }
+    const int i = loadedIndexOf(msgName); // the first message of that name
+    if (i < 0)
+        return false;
+    const QUserDbcMsg &m = loadedMsgs.at(i);
+    for (const QUserDbcSignal &s : m.vSignals) {
+        if (s.strName == sigName) {
+            *out = s;
+            out->msgId = m.nID;
+            out->msgName = m.strName;
+            return true;
         }
-        return false; // the first message of that name decides
     }
     return false;
 }
@@ -220,15 +224,10 @@ int QUserMainWindowDBC::listenMessageAdd(const QString &msgName)
 {
     if (msgName.isEmpty())
         return -2;
-    const QUserDbcMsg *msg = nullptr;
-    for (const QUserDbcMsg &m : loadedMsgs) {
-        if (m.strName == msgName) {
-            msg = &m;
-            break;
-        }
-    }
-    if (!msg)
+    const int index = loadedIndexOf(msgName);
+    if (index < 0)
         return -2;
+    const QUserDbcMsg *msg = &loadedMsgs.at(index);
     int already = 0;
     const QVector<QUserDbcSignal> sigs = msg->vSignals; // the loop may not outlive a change of the list
     for (const QUserDbcSignal &s : sigs) {
@@ -244,9 +243,15 @@ bool QUserMainWindowDBC::listenSignalInsert(const QUserDbcSignal &sig)
     listenIdx[sig.msgName].append(listenSignals.size());
     listenSignals.append(sig);
     decodeBindingsReset();
-    QUserDbcMsg msg;
-    if (!sig.msgName.isEmpty() && msgFindByName(sig.msgName, msg))
-        listenMsgInsert(msg);
+    if (sig.msgName.isEmpty() || loadedIndexOf(sig.msgName) < 0)
+        return true;
+    if (listenMsgMap.contains(sig.msgName)) {
+        // Listened already: stays as it is (no copy of the message needed).
+        logLine(QStringLiteral("Listen Msg<%1> Insert...").arg(sig.msgName));
+        logLine(QStringLiteral("WARNING:Listen Msg Insert Fail,Already Exist..."));
+        return true;
+    }
+    listenMsgInsert(loadedMsgs.at(loadedIndexOf(sig.msgName)));
     return true;
 }
 
@@ -514,8 +519,8 @@ void QUserMainWindowDBC::slotDbcPrjLoad()
     if (!prj.signalList().isEmpty())
         prj.getMessageMap(listenMsgMap);
     listenSignals = prj.signalList();
+    listenIndexRebuild(); // lookups by message use the index
     dbcPath = prj.dbcFilePath();
-    decodeBindingsReset();
     // The curves of the list being replaced go with it.
     chartSeriesClearAll();
 

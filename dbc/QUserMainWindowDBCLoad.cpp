@@ -167,6 +167,7 @@ void QUserMainWindowDBC::dbcWorkResult(DbcLoadJob *rec)
     switch (rec->result) {
     case DbcFileLoader::Loaded:
         loadedMsgs.swap(rec->messages);
+        loadedIndexRebuild();
         break;
     case DbcFileLoader::EmptyPath:
         logLine(QStringLiteral("DBC文件加载失败,路径空!!!"));
@@ -242,15 +243,28 @@ void QUserMainWindowDBC::slotDbcMsgFliterChange(const QString &text)
     msgTreeFill();
 }
 
+void QUserMainWindowDBC::loadedIndexRebuild()
+{
+    loadedIndex.clear();
+    loadedIndex.reserve(loadedMsgs.size());
+    for (int i = 0; i < loadedMsgs.size(); ++i) {
+        if (!loadedIndex.contains(loadedMsgs.at(i).strName))
+            loadedIndex.insert(loadedMsgs.at(i).strName, i);
+    }
+}
+
+int QUserMainWindowDBC::loadedIndexOf(const QString &name) const
+{
+    return loadedIndex.value(name, -1);
+}
+
 bool QUserMainWindowDBC::msgFindByName(const QString &name, QUserDbcMsg &out) const
 {
-    for (const QUserDbcMsg &m : loadedMsgs) {
-        if (m.strName == name) {
-            out = m;
-            return true;
-        }
-    }
-    return false;
+    const int i = loadedIndexOf(name);
+    if (i < 0)
+        return false;
+    out = loadedMsgs.at(i);
+    return true;
 }
 
 void QUserMainWindowDBC::soltTreeWidgetPopMenue(const QPoint &)
@@ -268,5 +282,6 @@ void QUserMainWindowDBC::soltTreeWidgetPopMenueActClr()
     if (QUserMessageBox::msgQuestionEx(this, tr("警告"), tr("是否删除所有信号?")) != 1)
         return;
     loadedMsgs.clear();
+    loadedIndexRebuild();
     msgTreeFill();
 }
