@@ -285,6 +285,13 @@ std::vector<Icon> icons()
              path.closeSubpath();
              p.drawPath(path);
          }},
+        {"res/scale.png", [](QPainter &p) {
+             badge(p, kTeal, false);
+             p.setPen(whitePen(4));
+             p.drawLine(QPointF(18, 18), QPointF(46, 46));
+             p.drawPolyline(QPolygonF() << QPointF(18, 30) << QPointF(18, 18) << QPointF(30, 18));
+             p.drawPolyline(QPolygonF() << QPointF(34, 46) << QPointF(46, 46) << QPointF(46, 34));
+         }},
         {"res/branch_open.png", [](QPainter &p) {
              badge(p, kGreen, true);
              p.setPen(whitePen(6));
