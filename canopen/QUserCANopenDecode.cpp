@@ -85,14 +85,34 @@ bool QUserCANopenFrame::heartBeatStateUpdate(const QUserCanMsg &msg)
 {
     if (msg.remote)
         return true;
+    int state = -1;
     switch (at(frameBytes(msg), 0) & 0x7F) {
-    case 0: nodeState = 0; break;
-    case 4: nodeState = 1; break;
-    case 5: nodeState = 2; break;
-    case 127: nodeState = 3; break;
+    case 0: state = 0; break;
+    case 4: state = 1; break;
+    case 5: state = 2; break;
+    case 127: state = 3; break;
     default: break;
     }
+    if (state < 0)
+        return true;
+    nodeState = state;
+    const uint32_t node = uint32_t(msg.getId()) & 0x7F;
+    if (node != 0)
+        nodeStates[node] = int8_t(state);
     return true;
+}
+
+QUserCANopenFrame::QUserCANopenFrame()
+{
+    for (int8_t &s : nodeStates)
+        s = -1;
+}
+
+int QUserCANopenFrame::nodeStateOf(int node) const
+{
+    if (node < 1 || node > 127)
+        return -1;
+    return nodeStates[node];
 }
 
 bool QUserCANopenFrame::nmtMsgAnalysis(const QUserCanMsg &msg, QString &text) const

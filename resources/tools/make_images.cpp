@@ -259,6 +259,84 @@ std::vector<Icon> icons()
              badge(p, kOrange, false);
              glyph(p, "REC", 16);
          }},
+        // The CANopen window.
+        {"res/database.png", [](QPainter &p) {
+             badge(p, kTeal, false);
+             p.setPen(whitePen(4));
+             p.setBrush(Qt::NoBrush);
+             p.drawEllipse(QRectF(18, 12, 28, 10));
+             p.drawLine(QPointF(18, 17), QPointF(18, 47));
+             p.drawLine(QPointF(46, 17), QPointF(46, 47));
+             p.drawArc(QRectF(18, 26, 28, 10), 180 * 16, 180 * 16);
+             p.drawArc(QRectF(18, 42, 28, 10), 180 * 16, 180 * 16);
+         }},
+        {"res/fold.png", [](QPainter &p) {
+             badge(p, kOrange, false);
+             p.setPen(Qt::NoPen);
+             p.setBrush(Qt::white);
+             p.drawPolygon(QPolygonF() << QPointF(12, 18) << QPointF(26, 18) << QPointF(30, 23) << QPointF(52, 23)
+                                       << QPointF(52, 48) << QPointF(12, 48));
+         }},
+        {"res/restart.png", [](QPainter &p) {
+             badge(p, kBlue, true);
+             p.setPen(whitePen(5));
+             p.setBrush(Qt::NoBrush);
+             p.drawArc(QRectF(17, 17, 30, 30), 60 * 16, 290 * 16);
+             p.setPen(Qt::NoPen);
+             p.setBrush(Qt::white);
+             p.drawPolygon(QPolygonF() << QPointF(36, 10) << QPointF(46, 19) << QPointF(33, 23));
+         }},
+        {"res/lock.png", [](QPainter &p) {
+             badge(p, kRed, false);
+             p.setPen(whitePen(5));
+             p.setBrush(Qt::NoBrush);
+             p.drawArc(QRectF(21, 12, 22, 24), 0, 180 * 16);
+             p.drawLine(QPointF(21, 24), QPointF(21, 30));
+             p.drawLine(QPointF(43, 24), QPointF(43, 30));
+             p.setPen(Qt::NoPen);
+             p.setBrush(Qt::white);
+             p.drawRoundedRect(QRectF(15, 29, 34, 23), 4, 4);
+         }},
+        {"res/unlock.png", [](QPainter &p) {
+             badge(p, kGreen, false);
+             p.setPen(whitePen(5));
+             p.setBrush(Qt::NoBrush);
+             p.drawArc(QRectF(29, 8, 22, 24), 0, 180 * 16);
+             p.drawLine(QPointF(51, 20), QPointF(51, 27));
+             p.drawLine(QPointF(29, 20), QPointF(29, 30));
+             p.setPen(Qt::NoPen);
+             p.setBrush(Qt::white);
+             p.drawRoundedRect(QRectF(13, 29, 34, 23), 4, 4);
+         }},
+        {"res/branch_open.png", [](QPainter &p) {
+             badge(p, kTeal, false);
+             p.setPen(whitePen(4));
+             p.drawLine(QPointF(20, 14), QPointF(20, 50));
+             p.drawLine(QPointF(20, 24), QPointF(36, 24));
+             p.drawLine(QPointF(20, 42), QPointF(36, 42));
+             p.setPen(Qt::NoPen);
+             p.setBrush(Qt::white);
+             p.drawRect(QRectF(38, 19, 12, 10));
+             p.drawRect(QRectF(38, 37, 12, 10));
+         }},
+        {"res/upArrowGreen.png", [](QPainter &p) {
+             p.setPen(Qt::NoPen);
+             p.setBrush(kGreen);
+             p.drawPolygon(QPolygonF() << QPointF(32, 8) << QPointF(56, 34) << QPointF(42, 34) << QPointF(42, 56)
+                                       << QPointF(22, 56) << QPointF(22, 34) << QPointF(8, 34));
+         }},
+        {"res/downArrowGreen.png", [](QPainter &p) {
+             p.setPen(Qt::NoPen);
+             p.setBrush(kGreen);
+             p.drawPolygon(QPolygonF() << QPointF(32, 56) << QPointF(56, 30) << QPointF(42, 30) << QPointF(42, 8)
+                                       << QPointF(22, 8) << QPointF(22, 30) << QPointF(8, 30));
+         }},
+        {"res/errRed.png", [](QPainter &p) {
+             badge(p, kRed, true);
+             p.setPen(whitePen(7));
+             p.drawLine(QPointF(22, 22), QPointF(42, 42));
+             p.drawLine(QPointF(42, 22), QPointF(22, 42));
+         }},
         {"image/Bar.net.png", [](QPainter &p) {
              badge(p, kBlue, false);
              p.setPen(whitePen(3));
