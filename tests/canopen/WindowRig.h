@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLibrary>
+#include <QTextEdit>
 #include <QThread>
 
 #include <functional>
@@ -29,6 +30,7 @@
 #include "devices/QKemLib.h"
 #include "devices/QUserDeviceAdapter.h"
 #include "tests/devices/DialogAnswers.h"
+#include "tests/devices/FakeDevice.h"
 #include "widgets/QUserPromptScript.h"
 
 namespace cowin {
@@ -209,6 +211,71 @@ protected:
     TempWorkDir workDir;
     QUserPromptScript prompts;
 };
+
+// A window bound to a channel of a registry whose device only records what
+// it is handed: the frames the window sends, without a bus.
+class FakeWindowTest : public WindowTest
+{
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        dev = new FakeDevice;
+        reg.deviceReplace(QStringLiteral("TRNA702"), dev);
+        w = newWindow();
+    }
+    void TearDown() override
+    {
+        delete w;
+        w = nullptr;
+        WindowTest::TearDown();
+    }
+    QUserMainWindowCANopen *newWindow()
+    {
+        auto *win = new QUserMainWindowCANopen;
+        win->setDevAdapter(&reg, kDev);
+        return win;
+    }
+    // Runs events until the window has no request open.
+    bool idle(int ms = 3000)
+    {
+        return waitUntil([this] { return w->requestsOpen() == 0; }, ms);
+    }
+    // A frame as the driver hands it over: "%08X " identifier, unseparated
+    // upper-case data, received.
+    static QUserCanMsg rx(uint32_t id, const QByteArray &data, bool remote = false, bool ext = false)
+    {
+        QUserCanMsg m(QString::asprintf("%08X ", id), remote, ext, QString::number(data.size()),
+                      QString::fromLatin1(data.toHex().toUpper()));
+        m.direction = 0;
+        return m;
+    }
+    void feed(const QUserCanMsg &m, const QString &devId = kDev)
+    {
+        w->slotCanMsgRec(devId, QVector<QUserCanMsg>{m});
+    }
+    QVector<QUserCanMsg> sentFrames() { QVector<QUserCanMsg> out; for (const auto &s : dev->sentCopy()) out.append(s.msg); return out; }
+    QString opLog() const { return w->operationLog()->toPlainText(); }
+    template<class T>
+    T *child(const char *name) const
+    {
+        T *c = w->findChild<T *>(QLatin1String(name));
+        EXPECT_NE(c, nullptr) << name;
+        return c;
+    }
+
+    static inline const QString kDev = QStringLiteral("TRNA702-0-0");
+    QObject owner;
+    QUserDeviceAdapter reg{&owner};
+    FakeDevice *dev = nullptr;
+    QUserMainWindowCANopen *w = nullptr;
+};
+
+// The bytes of a frame's data text.
+inline QByteArray dataOf(const QUserCanMsg &m)
+{
+    return QByteArray::fromHex(QString(m.dataText).remove(' ').toLatin1());
+}
 
 #define REQUIRE_COSIM(rig)                                                                   \
     do {                                                                                     \
