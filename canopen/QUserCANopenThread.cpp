@@ -58,6 +58,8 @@ void QUserCANopenThread::stop()
 {
     if (!isRunning())
         return;
+    // A long paced frame list in hand stops at its next frame.
+    stopPending.store(true);
     QSemaphore sem(0);
     QUserCANopenReq req;
     req.semaphore = &sem;
@@ -156,6 +158,8 @@ void QUserCANopenThread::reqFinishNotice()
 void QUserCANopenThread::msgListSend(QUserCANopenReqPara *p)
 {
     for (QUserCanMsg frame : qAsConst(p->frames)) {
+        if (stopPending.load())
+            break;
         if (p->adapter)
             p->adapter->devSendMsg(p->devId, frame);
         if (p->paceMs > 0)

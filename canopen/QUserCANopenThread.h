@@ -149,6 +149,7 @@ private:
     void dispatch(QUserCANopenReq *req);
 
     std::atomic<bool> stopFlag{false};
+    std::atomic<bool> stopPending{false}; // stop() was called: frame lists end early
     QUserMsgQueue queue;
     QList<QUserCANopenReq *> inProgress;
     QList<QUserCANopenReq *> sdoPending; // SDO lists waiting for the running one (also in inProgress)
