@@ -48,9 +48,12 @@ bool QUserCANopenThread::reqPost(QUserCANopenReq *req)
 {
     if (!req)
         return false;
+    // Once pushed, an asynchronous record belongs to the thread, which may
+    // already have finished and deleted it: it is not looked at again.
+    QSemaphore *sem = req->semaphore;
     queue.push(req);
-    if (req->semaphore)
-        req->semaphore->acquire();
+    if (sem)
+        sem->acquire();
     return true;
 }
 

@@ -13,6 +13,10 @@
 #include <QElapsedTimer>
 #include <QSemaphore>
 
+#include <atomic>
+#include <memory>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -480,4 +484,38 @@ TEST(RequestThread, DestroyingARunningThreadStopsItFirst)
     EXPECT_EQ(dev->sent.size(), sends);
     EXPECT_GE(sends, 1);
     delete p;
+}
+
+// A posted record belongs to the running thread at once: posting never
+// reads it again (the thread may have finished and freed it already).
+TEST(RequestThread, PostingToARunningThreadLeavesTheRecordAlone)
+{
+    QUserCANopenThread th;
+    QObject ctx;
+    std::atomic<int> finished{0};
+    QObject::connect(
+        &th, &QUserCANopenThread::progressNotice, &ctx,
+        [&](void *p, int phase, int) {
+            if (phase == 1 && p)
+                ++finished;
+        },
+        Qt::DirectConnection);
+    th.start();
+    const int n = 20000;
+    std::vector<std::unique_ptr<QUserCANopenReqPara>> params;
+    params.reserve(n);
+    for (int i = 0; i < n; ++i) {
+        params.emplace_back(new QUserCANopenReqPara);
+        params.back()->kind = 6;
+        auto *req = new QUserCANopenReq;
+        req->type = QUserCANopenThread::ReqCanMsgRec;
+        req->param = params.back().get();
+        ASSERT_TRUE(th.reqPost(req));
+    }
+    QElapsedTimer t;
+    t.start();
+    while (finished.load() < n && t.elapsed() < 20000)
+        QThread::msleep(2);
+    th.stop();
+    EXPECT_EQ(finished.load(), n);
 }
