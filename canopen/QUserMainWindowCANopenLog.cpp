@@ -45,7 +45,8 @@ void dataAppend(QString &out, const QString &data)
             continue;
         if (left != digits && left % 2 == 0)
             out += QLatin1Char(' ');
-        out += c.toUpper();
+        const ushort u = c.unicode();
+        out += (u >= 'a' && u <= 'z') ? QChar(u - 32) : c;
         --left;
     }
 }
