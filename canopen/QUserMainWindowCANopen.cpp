@@ -272,6 +272,7 @@ QWidget *QUserMainWindowCANopen::edsPageCreat()
     else {
         root->setStretchFactor(0, 1);
         root->setStretchFactor(1, 3);
+        root->setSizes({380, 1140});
     }
     if (!uiSetting->edsLeftSplitterState.isEmpty())
         left->restoreState(uiSetting->edsLeftSplitterState);
