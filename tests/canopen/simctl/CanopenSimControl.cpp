@@ -163,6 +163,8 @@ COSIM_API int cosim_record_take(const char *bus, void *out, int max)
     if (!r)
         return 0;
     const int n = int(std::min<size_t>(size_t(max), r->frames.size()));
+    if (n <= 0)
+        return 0;
     std::memcpy(out, r->frames.data(), size_t(n) * sizeof(Recorded));
     r->frames.erase(r->frames.begin(), r->frames.begin() + n);
     return n;
