@@ -214,13 +214,13 @@ bool QUserCANopenFrame::sdoAnalysis(const QUserCanMsg &msg, bool request, QStrin
     const QByteArray b = frameBytes(msg);
     const uint8_t cmd = at(b, 0);
 
-    auto dataList = [&b](int n) {
+    auto dataList = [&b](int n) -> QString {
         QStringList bytes;
         for (int i = 4; i < 4 + n && i < b.size(); ++i)
             bytes << QString::asprintf("%02x", uint8_t(b[i]));
         return QStringLiteral("[") + bytes.join(QLatin1Char(' ')) + QStringLiteral("]");
     };
-    auto sized = [&](int n, bool response) {
+    auto sized = [&](int n, bool response) -> QString {
         QString s = response ? word("读") + word("响应") : word("写");
         return s + QString::number(n) + word("字节") + dataList(n);
     };
