@@ -11,6 +11,7 @@
 #include "kcan_api.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QComboBox>
 #include <QDebug>
 #include <QGroupBox>
@@ -781,6 +782,9 @@ int QUserDlgFdRecordSet::diskOpRun(uint8_t sub)
         loading.moveToCenter(window());
         QUserPrompt::instance()->exec(&loading);
         task.wait();
+        // A waiting dialog left before the report arrived (Esc) still takes
+        // it: the outcome shown is the adapter's, not a guess.
+        QCoreApplication::sendPostedEvents(&loading, QEvent::MetaCall);
         code = loading.userExitCode();
         disconnect(this, SIGNAL(diskFormatThreadTaskExit(int)), &loading, SLOT(userExitReq(int)));
     }

@@ -632,6 +632,19 @@ TEST_F(RecordDialog, FinalStatusReportedAtOnceIsNotLost)
     EXPECT_EQ(g.last(), "操作成功!");
 }
 
+// A waiting dialog that returns before the report (the user pressed Esc)
+// does not turn the adapter's outcome into a failure.
+TEST_F(RecordDialog, WaitingDialogLeftEarlyStillReportsTheOutcome)
+{
+    QUserPromptScript prompts;
+    Dlg g;
+    g.open();
+    ctl->disk("R2", 2, 1, 120, 60);
+    prompts.answerExec(0);
+    EXPECT_EQ(g.d.diskWRTestRun(), 1);
+    EXPECT_EQ(g.last(), "读速度:120MB/秒 写速度:60MB/秒");
+}
+
 // ---- the bytes on the wire -------------------------------------------------------
 
 // Every command as the adapter receives it, opened by python3-cryptography
