@@ -13,9 +13,9 @@
 // second on the same bus; every read must give back what was written.
 //
 //   bench_canopen [--benchmark_filter=...]
-#include "canopen/QUserCANopenThread.h"
-#include "canopen/QUserMainWindowCANopen.h"
-#include "canopen/QUserTableModelCANopen.h"
+#include "canopen/windows/QUserCANopenThread.h"
+#include "canopen/windows/QUserMainWindowCANopen.h"
+#include "canopen/windows/QUserTableModelCANopen.h"
 #include "core/QUserSysCfg.h"
 #include "devices/QKemLib.h"
 #include "devices/QUserDeviceAdapter.h"

@@ -2,7 +2,7 @@
 // (the thread is not started) against a device that records what it is
 // handed, and answers fed in as received frames.
 #include "canopen/QUserCANopenPrj.h"
-#include "canopen/QUserCANopenThread.h"
+#include "canopen/windows/QUserCANopenThread.h"
 #include "canopen/QUserEdsParser.h"
 #include "devices/QUserDeviceAdapter.h"
 #include "tests/devices/FakeDevice.h"

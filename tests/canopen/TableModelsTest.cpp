@@ -1,7 +1,7 @@
 // The two table models of the CANopen window: the bounded frame log and the
 // listen list.
-#include "canopen/QUserTableModelCANopen.h"
-#include "canopen/QUserTableModelEDS.h"
+#include "canopen/windows/QUserTableModelCANopen.h"
+#include "canopen/windows/QUserTableModelEDS.h"
 #include "core/QUserSysCfg.h"
 
 #include "tests/canopen/CanopenTestUtil.h"

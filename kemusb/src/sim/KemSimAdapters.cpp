@@ -283,7 +283,9 @@ void SimRecordModel::command(const Bytes &q)
     if (q.size() < 2)
         return;
     if (q[0] == 0x12 && q[1] == 0xA7) {
-        a.push(0x81, directTransferReply(q.data(), q.size()));
+        const Bytes r = direct_.answer(q.data(), q.size());
+        if (!r.empty())
+            a.push(0x81, r);
         return;
     }
     if (q[0] != 0x55 || q.size() < 3)

@@ -13,6 +13,7 @@
 //     answered with a frame of the same command, sequence and cipher flag
 //     whose payload is the status byte 1 followed by the request's payload.
 
+#include "kemusb/src/sim/KemSimRecordDirect.h"
 #include "platform/PlatSim.h"
 
 #include <cstdint>
@@ -75,6 +76,9 @@ public:
     const Setting &setting(int ch) const { return set_[ch]; }
     const std::vector<SimRange> &filters(int ch) const { return filt_[ch]; }
     bool filterEnabled(int ch) const { return filtOn_[ch]; }
+    // The adapter's own commands 5 and 0xFF on the direct-transfer channel,
+    // answered as KemSimRecordDirect.h tells instead of echoed.
+    SimRecordDirect &direct() { return direct_; }
 
 private:
     void command(const plat::sim::Bytes &req);
@@ -82,6 +86,7 @@ private:
     Setting set_[2];
     std::vector<SimRange> filt_[2];
     bool filtOn_[2] = {false, false};
+    SimRecordDirect direct_;
 };
 
 

@@ -1,4 +1,4 @@
-#include "canopen/QUserCANopenThread.h"
+#include "canopen/windows/QUserCANopenThread.h"
 
 #include "canopen/QUserCANopenPrj.h"
 #include "canopen/QUserEdsParser.h"

@@ -1,13 +1,13 @@
 // The CANopen window's side of its request thread: every posting operation
 // fills a parameter record and hands a request to the thread without
 // waiting. The records come back with the finish notice (progress slot).
-#include "canopen/QUserMainWindowCANopen.h"
+#include "canopen/windows/QUserMainWindowCANopen.h"
 
 #include "canopen/QUserCANopenPrj.h"
-#include "canopen/QUserCANopenThread.h"
+#include "canopen/windows/QUserCANopenThread.h"
 #include "canopen/QUserCANopenUiSetting.h"
 #include "canopen/QUserEdsParser.h"
-#include "canopen/QUserTableModelEDS.h"
+#include "canopen/windows/QUserTableModelEDS.h"
 #include "devices/QUserDeviceAdapter.h"
 #include "widgets/QUserMessageBox.h"
 

@@ -1,12 +1,12 @@
 // The "EDS" page of the CANopen window, part one: the dictionary tree with
 // its filter and menu, the EDS information table, and the listen list whose
 // rows are read from and written to the device by SDO.
-#include "canopen/QUserMainWindowCANopen.h"
+#include "canopen/windows/QUserMainWindowCANopen.h"
 
-#include "canopen/QUserCANopenThread.h"
+#include "canopen/windows/QUserCANopenThread.h"
 #include "canopen/QUserCANopenUiSetting.h"
 #include "canopen/QUserEdsParser.h"
-#include "canopen/QUserTableModelEDS.h"
+#include "canopen/windows/QUserTableModelEDS.h"
 #include "dbc/QUserButtonDelegate.h"
 #include "dbc/QUserDbcTableDelegate.h"
 #include "widgets/QUserDlgInfo.h"

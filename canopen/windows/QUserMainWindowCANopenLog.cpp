@@ -1,9 +1,9 @@
 // The CANopen window's two logs: the frame log (its page, filters, line
 // format, pause, heartbeat display, clear, save and double click) and the
 // coloured operation log.
-#include "canopen/QUserMainWindowCANopen.h"
+#include "canopen/windows/QUserMainWindowCANopen.h"
 
-#include "canopen/QUserTableModelCANopen.h"
+#include "canopen/windows/QUserTableModelCANopen.h"
 #include "core/QUserSysCfg.h"
 #include "widgets/QUserMessageBox.h"
 #include "widgets/QUserPrompt.h"

@@ -1,7 +1,7 @@
 // The "CiA301" page of the CANopen window: a hand-operated master console,
 // one group per service. Each button reads and checks its inputs, builds one
 // frame and sends it at once on the window's channel.
-#include "canopen/QUserMainWindowCANopen.h"
+#include "canopen/windows/QUserMainWindowCANopen.h"
 
 #include "canopen/QUserCANopenUiSetting.h"
 #include "devices/QUserDeviceAdapter.h"

@@ -3,9 +3,9 @@
 // transmit PDOs are edited here, objects are mapped by dragging them from
 // the dictionary tree, and the whole configuration is uploaded from or
 // downloaded to the node by SDO through the request thread.
-#include "canopen/QUserMainWindowCANopen.h"
+#include "canopen/windows/QUserMainWindowCANopen.h"
 
-#include "canopen/QUserCANopenThread.h"
+#include "canopen/windows/QUserCANopenThread.h"
 #include "canopen/QUserCANopenUiSetting.h"
 #include "canopen/QUserEdsParser.h"
 #include "widgets/QUserMessageBox.h"

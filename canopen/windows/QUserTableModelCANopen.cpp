@@ -1,4 +1,4 @@
-#include "canopen/QUserTableModelCANopen.h"
+#include "canopen/windows/QUserTableModelCANopen.h"
 
 #include "core/QUserCanMsg.h"
 #include "core/QUserSysCfg.h"

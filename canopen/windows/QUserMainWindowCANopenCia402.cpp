@@ -2,7 +2,7 @@
 // run it in profile velocity, torque or position mode, and show whether its
 // node reports itself operational. Every button posts a paced frame list to
 // the request thread; the GUI thread never waits for the bus.
-#include "canopen/QUserMainWindowCANopen.h"
+#include "canopen/windows/QUserMainWindowCANopen.h"
 
 #include "canopen/QUserCANopenUiSetting.h"
 #include "widgets/QUserMessageBox.h"

@@ -1,6 +1,6 @@
 // The "快捷操作" page of the CANopen window: user-defined one-line frames,
 // each with a comment and a button that sends it once on the channel.
-#include "canopen/QUserMainWindowCANopen.h"
+#include "canopen/windows/QUserMainWindowCANopen.h"
 
 #include "canopen/QUserCANopenFastOpt.h"
 #include "canopen/QUserCANopenUiSetting.h"

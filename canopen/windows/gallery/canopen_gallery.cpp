@@ -6,8 +6,8 @@
 
 #include "canopen/QUserCANopenUiSetting.h"
 #include "canopen/QUserEdsParser.h"
-#include "canopen/QUserMainWindowCANopen.h"
-#include "canopen/QUserTableModelEDS.h"
+#include "canopen/windows/QUserMainWindowCANopen.h"
+#include "canopen/windows/QUserTableModelEDS.h"
 #include "widgets/QUserPrompt.h"
 
 #include <QApplication>

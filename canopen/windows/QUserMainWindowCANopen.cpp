@@ -2,14 +2,14 @@
 // binding to a channel, the receive path, the protocol settings dialog, the
 // EDS and project flows, the waiting dialogs of the request thread, the help
 // box and destruction.
-#include "canopen/QUserMainWindowCANopen.h"
+#include "canopen/windows/QUserMainWindowCANopen.h"
 
 #include "canopen/QUserCANopenPrj.h"
-#include "canopen/QUserCANopenThread.h"
+#include "canopen/windows/QUserCANopenThread.h"
 #include "canopen/QUserCANopenUiSetting.h"
 #include "canopen/QUserEdsParser.h"
-#include "canopen/QUserTableModelCANopen.h"
-#include "canopen/QUserTableModelEDS.h"
+#include "canopen/windows/QUserTableModelCANopen.h"
+#include "canopen/windows/QUserTableModelEDS.h"
 #include "core/QUserSysCfg.h"
 #include "devices/QUserDevChState.h"
 #include "devices/QUserDeviceAdapter.h"

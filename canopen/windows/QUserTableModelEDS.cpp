@@ -1,4 +1,4 @@
-#include "canopen/QUserTableModelEDS.h"
+#include "canopen/windows/QUserTableModelEDS.h"
 
 #include "core/QUserCanMsg.h"
 
