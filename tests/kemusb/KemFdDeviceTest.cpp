@@ -5,6 +5,7 @@
 #include "kemusb/src/devices/KcanHandleRegistry.h"
 #include "kemusb/src/devices/OcanDeviceRegistry.h"
 #include "kemusb/src/devices/QDeviceUsbCanFd2.h"
+#include "kemusb/src/protocol/KemFdProtocol.h"
 #include "kemusb/src/sim/KemSimAdapters.h"
 #include "kemusb/src/sim/KemSimFrames.h"
 #include "kemusb/src/sim/KemSimModels.h"
@@ -422,6 +423,41 @@ TEST_F(KemFdDevice, StreamRecoversFromFalseHeaders)
     const auto rx = receiveFd(kTrna701, 1, 1);
     ASSERT_EQ(rx.size(), 1u);
     EXPECT_EQ(rx[0].ID, 0x321u);
+}
+
+// A packet the firmware padded to a whole number of USB packets: its frames
+// all reach their channels, and reception goes on after it.
+TEST_F(KemFdDevice, PaddedStreamPacketsDeliverTheirFrames)
+{
+    openTwo(kTrna701, 0, 1);
+    kemusb::fd::StreamFrame fs[2] = {};
+    fs[0].channel = 1;
+    fs[0].fd = true;
+    fs[0].brs = true;
+    fs[0].id = 0x4AB;
+    fs[0].Len = 48;
+    fs[1].channel = 1;
+    fs[1].id = 0x4AC;
+    fs[1].Len = 3;
+    fs[1].Data[2] = 0x77;
+    kemusb::fd::Bytes pkt = kemusb::fd::streamPacket(fs, 2);
+    pkt.resize(128, 0x00); // 7 + 75 + 19 bytes of packet, padded to 128
+    pkt[4] = uint8_t(128 - 7);
+    pkt[5] = 0;
+    adapter(kTrna701)->push(0x83, pkt);
+    const auto rx = receiveFd(kTrna701, 1, 1);
+    ASSERT_EQ(rx.size(), 1u);
+    EXPECT_EQ(rx[0].ID, 0x4ABu);
+    EXPECT_EQ(rx[0].DataLen, 48);
+    KCAN_CAN_OBJ c;
+    ASSERT_EQ(KCAN_Receive(kTrna701, 0, 1, &c, 1, 1000), 1u);
+    EXPECT_EQ(c.ID, 0x4ACu);
+    EXPECT_EQ(c.Data[2], 0x77);
+    KCAN_CANFD_OBJ tx = fdFrame(0x5CD, 8);
+    EXPECT_EQ(KCAN_TransmitFD(kTrna701, 0, 0, &tx, 1), 1u);
+    const auto more = receiveFd(kTrna701, 1, 1);
+    ASSERT_EQ(more.size(), 1u);
+    EXPECT_EQ(more[0].ID, 0x5CDu);
 }
 
 // Two CAN FD models opened with the same index are two devices; both close.

@@ -129,8 +129,9 @@ public:
 // The stream assembly buffer and its parser. feed() may take any amount:
 // it is moved into the 4096-byte buffer a part at a time. A packet is only
 // taken when its length fits the buffer and its records, sized by their
-// flag bytes, fill exactly that length; anything else costs one byte and
-// the parser looks for the next header.
+// flag bytes, fit within that length; bytes after the last record (firmware
+// may pad its packets) are passed over with the packet. Anything else costs
+// one byte and the parser looks for the next header.
 class StreamParser
 {
 public:
