@@ -403,7 +403,7 @@ TEST_F(KemFdDevice, ShortRepliesAreRefused)
     std::memset(setting, 0x5A, sizeof setting);
     {
         std::lock_guard<std::recursive_mutex> g(World::instance().lock());
-        adapter(kTrnd701)->inFaults(0x81).truncateNextTo = 27;
+        adapter(kTrnd701)->inFaults(0x81).truncateNextTo = 25;
     }
     EXPECT_EQ(KCAN_RecordSettingGet(kTrnd701, 0, 0, setting), 0u);
     EXPECT_EQ(setting[20], 0x5A) << "a refused reply leaves the record as it was";

@@ -235,11 +235,13 @@ TEST(KemFdProtocol, ReplyParsersReadOnlyCheckedBytes)
 
     kemusb::record::RecordSetting s{};
     s.optE = 0x5A;
+    s.arbClock = 0x5A;
     uint8_t g[28] = {0x55, 0xA4, 0x00, 0x01, 0x01, 0x00, 60};
     g[27] = 0x77;
     EXPECT_FALSE(kemusb::record::parseSettingGetReply(g, 25, &s));
-    EXPECT_FALSE(kemusb::record::parseSettingGetReply(g, 27, &s));
-    EXPECT_EQ(s.optE, 0x5A) << "a refused reply leaves the record as it was";
+    EXPECT_EQ(s.arbClock, 0x5A) << "a refused reply leaves the record as it was";
+    EXPECT_TRUE(kemusb::record::parseSettingGetReply(g, 27, &s));
+    EXPECT_EQ(s.optE, 0x5A) << "a field the reply does not reach stays as it was";
     EXPECT_TRUE(kemusb::record::parseSettingGetReply(g, 28, &s));
     EXPECT_EQ(s.optE, 0x77);
     EXPECT_EQ(s.arbClock, 60);
