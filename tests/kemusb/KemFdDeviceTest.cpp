@@ -486,6 +486,41 @@ TEST_F(KemFdDevice, SlotsAreKeyedByTypeAndIndex)
     EXPECT_FALSE(adapter(kTrnd701, 2)->isOpen());
 }
 
+// Property records of two CAN FD models open under the same index each
+// reach their own adapter, and neither reaches the other once its own
+// adapter has closed.
+TEST_F(KemFdDevice, PropertyRecordsAreKeyedByTypeAndIndex)
+{
+    void *a = OCAN_OpenDevice(kTrna701, 0, 0); // 4 channels
+    void *b = OCAN_OpenDevice(kTrna702, 0, 0); // 8 channels, 80 MHz
+    ASSERT_TRUE(a && b);
+    OCAN_DEV_PROPERTY *pa = GetDevProperty(a);
+    OCAN_DEV_PROPERTY *pb = GetDevProperty(b);
+    ASSERT_TRUE(pa && pb);
+    auto *fa = dynamic_cast<kemusb::QDeviceUsbCanFd2 *>(static_cast<kemusb::QDevice *>(a));
+    auto *fb = dynamic_cast<kemusb::QDeviceUsbCanFd2 *>(static_cast<kemusb::QDevice *>(b));
+    ASSERT_TRUE(fa && fb);
+    uint32_t arb = 0, data = 0;
+    // Channel 5 exists on the TRNA702 only.
+    EXPECT_EQ(pb->SetValue("5/canfd_abit_baud_rate", "250000"), 1u);
+    ASSERT_TRUE(fb->customTiming(5, &arb, &data));
+    EXPECT_EQ(pa->SetValue("5/canfd_abit_baud_rate", "250000"), 0u);
+    // Channel 1 of each: each record reaches its own adapter only.
+    EXPECT_EQ(pb->SetValue("1/canfd_abit_baud_rate", "1000000"), 1u);
+    EXPECT_TRUE(fb->customTiming(1, &arb, &data));
+    EXPECT_FALSE(fa->customTiming(1, &arb, &data));
+    EXPECT_EQ(pa->SetValue("1/canfd_abit_baud_rate", "125000"), 1u);
+    ASSERT_TRUE(fa->customTiming(1, &arb, &data));
+    EXPECT_EQ(arb, 0x0041AFBEu) << "the 60 MHz word";
+    EXPECT_EQ(OCAN_CloseDevice(b), 1u);
+    EXPECT_EQ(pb->SetValue("1/canfd_abit_baud_rate", "500000"), 0u) << "its slot is empty";
+    EXPECT_EQ(pb->GetValue("1/canfd_abit_baud_rate"), nullptr);
+    ASSERT_TRUE(fa->customTiming(1, &arb, &data));
+    EXPECT_EQ(arb, 0x0041AFBEu) << "the other model's adapter is not reached";
+    EXPECT_EQ(ReleaseDevProperty(pa), 1u);
+    EXPECT_EQ(ReleaseDevProperty(pb), 1u);
+}
+
 // Look-ups from several threads while another opens, initialises and closes.
 TEST_F(KemFdDevice, RegistriesStandConcurrentLookupsAndChanges)
 {
