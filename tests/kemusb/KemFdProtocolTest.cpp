@@ -217,14 +217,22 @@ TEST(KemFdProtocol, RateTablesGiveTheAskedRateAtEachClock)
 TEST(KemFdProtocol, ReplyParsersReadOnlyCheckedBytes)
 {
     const uint8_t r[32] = {0x55, 0x01, 0x01, 0x00, 0x01, 0x17, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+    const uint8_t cr[5] = {0x55, 0x13, 0x01, 0x01, 0x04};
     uint16_t v = 0;
     uint8_t c = 0;
     uint32_t st = 0;
-    EXPECT_FALSE(parseVersionReply(r, 5, &v));
-    EXPECT_TRUE(parseVersionReply(r, 6, &v));
+    EXPECT_FALSE(parseVersionReply(cmdHardwareVersion(), r, 5, &v));
+    EXPECT_TRUE(parseVersionReply(cmdHardwareVersion(), r, 6, &v));
     EXPECT_EQ(v, 0x0117);
-    EXPECT_FALSE(parseChannelCountReply(r, 4, &c));
-    EXPECT_TRUE(parseChannelCountReply(r, 5, &c));
+    EXPECT_FALSE(parseChannelCountReply(cmdChannelCount(), cr, 4, &c));
+    EXPECT_TRUE(parseChannelCountReply(cmdChannelCount(), cr, 5, &c));
+    EXPECT_EQ(c, 4);
+    // A board reply counts only when it answers its own query.
+    v = 0;
+    EXPECT_FALSE(parseVersionReply(cmdFirmwareVersion(), r, 6, &v)) << "the hardware query's echo";
+    EXPECT_FALSE(parseChannelCountReply(cmdChannelCount(), r, 6, &c));
+    EXPECT_FALSE(kemusb::record::parseVersionReply(kemusb::record::cmdFirmwareVersion(), r, 6, &v));
+    EXPECT_EQ(v, 0) << "a refused reply writes nothing";
     EXPECT_FALSE(filterReplyOk(r, 3));
     EXPECT_TRUE(filterReplyOk(r, 4));
     EXPECT_FALSE(initReplyOk(r, 4));

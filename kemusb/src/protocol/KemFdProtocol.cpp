@@ -198,9 +198,9 @@ Bytes cmdInitChannel(int channel, uint8_t standard, uint8_t mode, uint8_t clockM
     return b;
 }
 
-bool parseVersionReply(const uint8_t *reply, size_t n, uint16_t *version)
+bool parseVersionReply(const Bytes &request, const uint8_t *reply, size_t n, uint16_t *version)
 {
-    if (n < 6)
+    if (n < 6 || !replyMatches(request, reply, n))
         return false;
     *version = uint16_t(reply[4] << 8 | reply[5]);
     return true;

@@ -69,7 +69,9 @@ Bytes cmdChannelStatus(int channel);
 Bytes cmdInitChannel(int channel, uint8_t standard, uint8_t mode, uint8_t clockMHz, uint32_t arbWord,
                      uint32_t dataWord);
 // Reply checks. Each reads no byte it has not checked to be there.
-bool parseVersionReply(const uint8_t *reply, size_t n, uint16_t *version);
+// A version reply must answer its request (hardware or firmware query);
+// the version is big-endian at reply[4].
+bool parseVersionReply(const Bytes &request, const uint8_t *reply, size_t n, uint16_t *version);
 bool startReplyOk(const uint8_t *reply, size_t n);
 bool filterReplyOk(const uint8_t *reply, size_t n);
 bool initReplyOk(const uint8_t *reply, size_t n);

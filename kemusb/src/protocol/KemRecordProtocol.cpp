@@ -31,9 +31,9 @@ uint32_t getPhase(const uint8_t *p)
 
 } // namespace
 
-bool parseVersionReply(const uint8_t *reply, size_t n, uint16_t *version)
+bool parseVersionReply(const Bytes &request, const uint8_t *reply, size_t n, uint16_t *version)
 {
-    if (n < 6)
+    if (n < 6 || !replyMatches(request, reply, n))
         return false;
     *version = plat::le16(reply + 4);
     return true;

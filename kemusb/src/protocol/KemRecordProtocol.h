@@ -75,8 +75,9 @@ using kemusb::cmdChannelCount;
 using kemusb::cmdFirmwareVersion;
 using kemusb::cmdHardwareVersion;
 using kemusb::parseChannelCountReply;
-// Versions are little-endian at reply[4]; 6 bytes needed.
-bool parseVersionReply(const uint8_t *reply, size_t n, uint16_t *version);
+// Versions are little-endian at reply[4]; 6 bytes needed, and the reply
+// must answer its request (hardware or firmware query).
+bool parseVersionReply(const Bytes &request, const uint8_t *reply, size_t n, uint16_t *version);
 
 Bytes cmdSettingSet(int channel, const RecordSetting &s); // 28 bytes
 bool settingSetReplyOk(const uint8_t *reply, size_t n);
