@@ -1,5 +1,7 @@
 #include "kemusb/src/devices/QDeviceKvaser.h"
 
+#include "kemusb/src/devices/BestEffort.h"
+
 #include "platform/PlatThread.h"
 #include "platform/PlatTicks.h"
 
@@ -80,7 +82,7 @@ uint32_t KvaserDeviceBase::Close()
     if (!open_)
         return 1;
     for (uint32_t c = 0; c < uint32_t(channels_); ++c)
-        ResetCAN(c);
+        bestEffort([&] { ResetCAN(c); });
     {
         std::lock_guard<std::mutex> g(bufMutex_);
         stream().clear();

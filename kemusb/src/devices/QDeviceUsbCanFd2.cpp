@@ -1,5 +1,6 @@
 #include "kemusb/src/devices/QDeviceUsbCanFd2.h"
 
+#include "kemusb/src/devices/BestEffort.h"
 #include "kemusb/src/devices/CommandExchange.h"
 
 #include "platform/PlatSpin.h"
@@ -81,9 +82,11 @@ uint32_t QDeviceUsbCanFd2::Close()
     for (int i = 0; i < kMaxChannels; ++i) {
         if (!ch_[i].initialised)
             continue;
-        uint8_t r[kCommandReplyRead];
-        size_t n = 0;
-        exchange(fd::cmdResetChannel(i), fd::kReplyMs, r, &n);
+        bestEffort([&] {
+            uint8_t r[kCommandReplyRead];
+            size_t n = 0;
+            exchange(fd::cmdResetChannel(i), fd::kReplyMs, r, &n);
+        });
         std::lock_guard<std::mutex> g(bufMutex_);
         ch_[i].rx.clear();
         ch_[i].rxFd.clear();
