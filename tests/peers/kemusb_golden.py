@@ -40,7 +40,8 @@ def packets():
         out('fd_fmode2_%d' % ch, bytes([0x55, 0x04, 0x0A, 0x05, ch << 4]) + bytes(8))
         out('fd_status_%d' % ch, [0x55, 0x16, ch * 16 + 1, 0x00])
     out('fd_frange_std', bytes([0x55, 0x04, 0x0A, 0x02, 0x10]) + struct.pack('<II', 0x123 & 0x7FF, 0xFFFF & 0x7FF))
-    out('fd_frange_ext', bytes([0x55, 0x04, 0x0A, 0x03, 0x20]) + struct.pack('<II', 0x18FF0000, 0xFFFFFFFF & 0x1FFFFFFF))
+    out('fd_frange_ext',
+        bytes([0x55, 0x04, 0x0A, 0x03, 0x20]) + struct.pack('<II', 0x18FF0000, 0xFFFFFFFF & 0x1FFFFFFF))
 
     # -- channel initialisation: 500 kbit/s arbitration, 2 Mbit/s data at 60 MHz,
     #    standard 1, mode 0 on channel 1; and 1M/5M at 80 MHz given as words
