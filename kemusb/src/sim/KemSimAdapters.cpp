@@ -280,7 +280,7 @@ SimRecordModel::SimRecordModel()
 void SimRecordModel::command(const Bytes &q)
 {
     plat::sim::Adapter &a = adapter();
-    if (q.size() < 2)
+    if (silent_ || q.size() < 2)
         return;
     if (q[0] == 0x12 && q[1] == 0xA7) {
         const Bytes r = direct_.answer(q.data(), q.size());

@@ -73,6 +73,7 @@ public:
         uint8_t bytes[25] = {}; // request bytes 3-27 as last written
         bool written = false;
     };
+    void setSilent(bool on) { silent_ = on; } // commands get no reply
     const Setting &setting(int ch) const { return set_[ch]; }
     const std::vector<SimRange> &filters(int ch) const { return filt_[ch]; }
     bool filterEnabled(int ch) const { return filtOn_[ch]; }
@@ -87,6 +88,7 @@ private:
     std::vector<SimRange> filt_[2];
     bool filtOn_[2] = {false, false};
     SimRecordDirect direct_;
+    bool silent_ = false;
 };
 
 
