@@ -28,7 +28,7 @@ protected:
     // Frames the request thread sent for a posted list, once it is done.
     QVector<QUserCanMsg> postedFrames(int expected)
     {
-        EXPECT_TRUE(waitUntil([&] { return dev->sentCount() >= expected; }, 3000));
+        EXPECT_TRUE(waitUntil([&] { return dev->sentCount() >= expected; }, 10000));
         EXPECT_TRUE(idle());
         return sentFrames();
     }

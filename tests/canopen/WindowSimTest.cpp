@@ -179,7 +179,7 @@ TEST_F(Sim, Cia301ButtonsDriveTheNode)
         SCOPED_TRACE(s.name);
         const int tx = txLines();
         s.act();
-        EXPECT_TRUE(waitUntil(s.reaction, 3000));
+        EXPECT_TRUE(waitUntil(s.reaction, 10000));
         const QVector<BusFrame> sent = fromMaster(rig.sim.take(kBus));
         ASSERT_EQ(sent.size(), s.master.size());
         for (int i = 0; i < sent.size(); ++i) {
@@ -190,14 +190,14 @@ TEST_F(Sim, Cia301ButtonsDriveTheNode)
                 EXPECT_EQ(sent[i].bytes(), s.master[i].second) << i;
             }
         }
-        EXPECT_TRUE(waitUntil([&] { return txLines() == tx + s.master.size(); }, 2000)) << txLines();
+        EXPECT_TRUE(waitUntil([&] { return txLines() == tx + s.master.size(); }, 10000)) << txLines();
     }
     // The node's heartbeats now reach the log and tell the node's state.
     EXPECT_TRUE(logHas(QStringLiteral("心跳")) || logHas(QStringLiteral("预操作")));
     EXPECT_EQ(w->frameDecoder().nodeStateOf(kNode), 3);
     combo("comBoxNmtType", 0);
     click("pushButtonNmtSend");
-    EXPECT_TRUE(waitUntil([&] { return w->frameDecoder().nodeStateOf(kNode) == 2; }, 2000));
+    EXPECT_TRUE(waitUntil([&] { return w->frameDecoder().nodeStateOf(kNode) == 2; }, 10000));
 }
 
 TEST_F(Sim, NodeEmergencyIsDecodedInTheLog)
@@ -205,7 +205,7 @@ TEST_F(Sim, NodeEmergencyIsDecodedInTheLog)
     ASSERT_TRUE(start());
     const uint8_t msef[5] = {1, 2, 3, 4, 5};
     ASSERT_TRUE(rig.sim.emcy(kBus, kNode, 0x8130, 0x11, msef));
-    ASSERT_TRUE(waitUntil([&] { return logHas(QStringLiteral("紧急报文")); }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return logHas(QStringLiteral("紧急报文")); }, 10000));
     EXPECT_TRUE(logHas(QStringLiteral("0x8130")));
     EXPECT_EQ(rig.sim.counter(kBus, kNode, Emcys), 1u);
 }
@@ -308,7 +308,7 @@ TEST_F(Sim, AnswerFromAnotherChannelDoesNotCompleteTheTransfer)
     listenClick(0x2001, QUserTableModelEDS::ColRead);
     // While this window waits on its own channel, someone reads the same
     // object from the node on channel 2.
-    ASSERT_TRUE(waitUntil([&] { return framesWithId(rig.sim.take(kBus), 0x605).size() == 1; }, 1000));
+    ASSERT_TRUE(waitUntil([&] { return framesWithId(rig.sim.take(kBus), 0x605).size() == 1; }, 10000));
     QUserCanMsg ask;
     ASSERT_TRUE(w->frameDecoder().sdoFastReadMsgCreat(ask, kNode, 0x2001, 0));
     ASSERT_EQ(rig.reg->devSendMsg(WindowRig::ch2(), ask), 1);
@@ -375,12 +375,12 @@ TEST_F(Sim, PdoUploadEditDownloadAndRun)
     // Operational: a SYNC brings TPDO1 with both values.
     combo("comBoxNmtType", 0);
     click("pushButtonNmtSend");
-    ASSERT_TRUE(waitUntil([&] { return rig.sim.nmt(kBus, kNode) == 5; }, 2000));
+    ASSERT_TRUE(waitUntil([&] { return rig.sim.nmt(kBus, kNode) == 5; }, 10000));
     ASSERT_TRUE(rig.sim.write(kBus, kNode, 0x2002, 0, 0xA1B2C3D4));
     rig.sim.take(kBus);
     field("lineEditSyncCnt", "1");
     click("pushButtonSyncSend");
-    ASSERT_TRUE(waitUntil([&] { return logHas(QStringLiteral("TPDO1")) || logHas(QStringLiteral("PDO")); }, 2000));
+    ASSERT_TRUE(waitUntil([&] { return logHas(QStringLiteral("TPDO1")) || logHas(QStringLiteral("PDO")); }, 10000));
     const QVector<BusFrame> tpdo = framesWithId(rig.sim.take(kBus), 0x185);
     ASSERT_EQ(tpdo.size(), 1);
     EXPECT_EQ(tpdo[0].bytes(), QByteArray::fromHex("3412D4C3B2A1"));
@@ -389,7 +389,7 @@ TEST_F(Sim, PdoUploadEditDownloadAndRun)
     combo("comBoxPdoType", 1);
     field("lineEditPdoData", "78 56 34 12");
     click("pushButtonPdoSend");
-    EXPECT_TRUE(waitUntil([&] { return node(0x2002) == 0x12345678u; }, 2000));
+    EXPECT_TRUE(waitUntil([&] { return node(0x2002) == 0x12345678u; }, 10000));
     EXPECT_EQ(rig.sim.counter(kBus, kNode, RpdosApplied), 1u);
 
     // Reading back shows the device's mapping.
@@ -408,17 +408,17 @@ TEST_F(Sim, Cia402SequencesEnableAndMoveTheDrive)
     ASSERT_TRUE(start());
     field("lineEditCia402NodeId", "5");
     click("toolButtonCia402Start");
-    ASSERT_TRUE(waitUntil([&] { return rig.sim.nmt(kBus, kNode) == 5; }, 2000));
+    ASSERT_TRUE(waitUntil([&] { return rig.sim.nmt(kBus, kNode) == 5; }, 10000));
 
     field("lineEditVelDstSpeed", "300");
     field("lineEditVelAccSpeed", "3000");
     field("lineEditVelDecSpeed", "3000");
     click("pushButtonVelStart");
-    ASSERT_TRUE(waitUntil([&] { return rig.sim.drive(kBus, kNode) == 4; }, 3000)); // operation enabled
-    EXPECT_TRUE(waitUntil([&] { return int32_t(node(0x606C)) == 300; }, 3000)) << int32_t(node(0x606C));
+    ASSERT_TRUE(waitUntil([&] { return rig.sim.drive(kBus, kNode) == 4; }, 10000)); // operation enabled
+    EXPECT_TRUE(waitUntil([&] { return int32_t(node(0x606C)) == 300; }, 10000)) << int32_t(node(0x606C));
     EXPECT_EQ(node(0x6061), 3u);
     click("pushButtonVelStop");
-    EXPECT_TRUE(waitUntil([&] { return int32_t(node(0x606C)) == 0; }, 3000));
+    EXPECT_TRUE(waitUntil([&] { return int32_t(node(0x606C)) == 0; }, 10000));
 
     field("linEditPosAAccSpeed", "20000");
     field("linEditPosAccSpeed", "100000");
@@ -436,7 +436,7 @@ TEST_F(Sim, Cia402SequencesEnableAndMoveTheDrive)
 
     // The indicator follows what the node reports: its heartbeat, once on.
     ASSERT_TRUE(rig.sim.write(kBus, kNode, 0x1017, 0, 50));
-    EXPECT_TRUE(waitUntil([&] { return w->cia402ShownState() == 2; }, 2000));
+    EXPECT_TRUE(waitUntil([&] { return w->cia402ShownState() == 2; }, 10000));
     click("toolButtonCia402Stop");
-    EXPECT_TRUE(waitUntil([&] { return w->cia402ShownState() == 1; }, 2000));
+    EXPECT_TRUE(waitUntil([&] { return w->cia402ShownState() == 1; }, 10000));
 }
