@@ -199,7 +199,9 @@ void QUserDlgBaudChk::driverHalt()
         m_drv->baudChkStop();
         m_started = false;
     }
-    m_drv->wait();
+    // A stop that came after the candidate file was made leaves the thread
+    // serving commands rather than ending: end it whatever it does.
+    m_drv->threadStop();
 }
 
 void QUserDlgBaudChk::enablingApply()

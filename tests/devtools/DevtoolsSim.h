@@ -40,6 +40,8 @@ struct Controls
     int64_t (*firmImage)(const char *, uint8_t *, int64_t, uint32_t *) = nullptr;
     int (*firmState)(const char *, uint64_t *, uint8_t *) = nullptr;
     int (*firmInject)(const char *, const uint8_t *, int) = nullptr;
+    int (*inDelay)(const char *, int, uint32_t) = nullptr;
+    int (*isOpen)(const char *) = nullptr;
 
     // Selects the simulated back end and points the device layer at the
     // test build of kemusb; the topology is set with configure().
@@ -65,13 +67,15 @@ struct Controls
         get(firmImage, "devtools_sim_firm_image");
         get(firmState, "devtools_sim_firm_state");
         get(firmInject, "devtools_sim_firm_inject");
+        get(inDelay, "devtools_sim_in_delay");
+        get(isOpen, "devtools_sim_is_open");
         QKemLib::setPathOverride(controlLibPath());
     }
     ~Controls() { QKemLib::setPathOverride(QString()); }
     bool ok() const
     {
         return configure && start && send && outCount && outGet && outClear && relay && firmFaults && firmSetup &&
-               firmImage && firmState && firmInject;
+               firmImage && firmState && firmInject && inDelay && isOpen;
     }
 
     // Every OUT write of an adapter on one endpoint.

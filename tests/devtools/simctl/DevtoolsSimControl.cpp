@@ -204,3 +204,25 @@ SIMCTL_API int devtools_sim_firm_inject(const char *alias, const uint8_t *bytes,
     m->pushLinkFrame(std::vector<uint8_t>(bytes, bytes + n));
     return 1;
 }
+
+// Everything an adapter sends on IN endpoint ep from now on arrives ms later
+// (0: on time again).
+SIMCTL_API int devtools_sim_in_delay(const char *alias, int ep, uint32_t ms)
+{
+    World &w = World::instance();
+    Guard l(w.lock());
+    plat::sim::Adapter *a = w.adapterByAlias(alias ? alias : "");
+    if (!a)
+        return 0;
+    a->inFaults(uint8_t(ep)).delayMs = ms;
+    return 1;
+}
+
+// 1 while the adapter is open on the host side.
+SIMCTL_API int devtools_sim_is_open(const char *alias)
+{
+    World &w = World::instance();
+    Guard l(w.lock());
+    plat::sim::Adapter *a = w.adapterByAlias(alias ? alias : "");
+    return a && a->isOpen() ? 1 : 0;
+}
