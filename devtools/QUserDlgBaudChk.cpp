@@ -309,11 +309,9 @@ void QUserDlgBaudChk::slotsBaudStart()
     const int r = prep->dlgExec();
     if (r == 1 || m_prep != prep)
         return;
-    // Closed by the user before the candidate file was ready.
-    if (m_drv) {
-        m_drv->baudChkStop();
-        m_started = false;
-    }
+    // Closed by the user before the candidate file was ready: the detection
+    // stops, and its thread is not left behind.
+    driverHalt();
     enablingApply();
     m_prep = nullptr;
     delete prep;

@@ -340,7 +340,8 @@ TEST_F(DlgBaudChkSim, FrequencyFieldsAreChecked)
     setRange(d, "1 000 000", "5 000");
     d.slotsBaudStart();
     EXPECT_TRUE(d.isStarted());
-    EXPECT_TRUE(rows(d).isEmpty());
+    for (const Row &r : rows(d))
+        EXPECT_NE(r.rate, "1") << "the start cleared the table";
     EXPECT_TRUE(d.driver()->isRunning());
     d.slotsBaudStop();
     EXPECT_FALSE(d.isStarted());
@@ -416,7 +417,7 @@ TEST_F(DlgBaudChkSim, ClosingThePreparationStopsAndIsShownAgain)
     d.slotsBaudStart();
     EXPECT_EQ(d.prepDialog(), nullptr);
     EXPECT_FALSE(d.isStarted());
-    ASSERT_TRUE(devsim::pumpUntil([&] { return !d.driver()->isRunning(); }, 10000));
+    EXPECT_FALSE(d.driver()->isRunning());
     EXPECT_FALSE(hasBox(prompts, QString::fromUtf8("提示"), QString::fromUtf8("扫描结束.."))) << "no end without a begin";
     EXPECT_EQ(enabling(d), kIdle);
     bool prepShown = false;
