@@ -153,6 +153,7 @@ QUserDlgBaudChk::QUserDlgBaudChk(QWidget *parent) : QWidget(parent), ui(new Ui_Q
     t->setSelectionBehavior(QAbstractItemView::SelectRows);
     t->setAlternatingRowColors(true);
     t->setSortingEnabled(false);
+    t->verticalHeader()->setDefaultSectionSize(22); // more candidates in view
 
     connect(ui->pushButton_devOpen, &QPushButton::clicked, this, &QUserDlgBaudChk::slotsDeviceOpen);
     connect(ui->pushButton_devClose, &QPushButton::clicked, this, &QUserDlgBaudChk::slotsDeviceClose);
