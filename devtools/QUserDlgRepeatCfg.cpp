@@ -405,7 +405,7 @@ bool QUserDlgRepeatCfg::timingFieldRead(QLineEdit *e, int *value) const
 void QUserDlgRepeatCfg::slotRelayEnable()
 {
     const QString mode = ui->comboBox_mode->currentText();
-    auto flagsOf = [this](const QString &text, int *a, int *b) {
+    auto flagsOf = [](const QString &text, int *a, int *b) {
         if (text == tr("CAN1<->CAN2")) {
             *a = 1;
             *b = 1;
