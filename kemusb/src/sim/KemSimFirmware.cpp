@@ -179,19 +179,21 @@ void SimFirmTarget::handle(const uint8_t *f, size_t total, std::vector<Reply> &o
     case kStart: {
         bool sized = false;
         uint32_t size = 0;
+        uint8_t config[sizeof config_] = {};
         for (const TagEntry &e : entries) {
             if (e.tag == 0 && e.len == 4) {
                 size = plat::le32(e.value);
                 sized = true;
             } else if (e.tag == 1) {
-                std::memset(config_, 0, sizeof config_);
-                std::memcpy(config_, e.value, e.len < sizeof config_ ? e.len : sizeof config_);
+                std::memset(config, 0, sizeof config);
+                std::memcpy(config, e.value, e.len < sizeof config ? e.len : sizeof config);
             }
         }
         if (!sized) {
             answer(seq, cmd, kRefused, {}, out);
             return;
         }
+        std::memcpy(config_, config, sizeof config_);
         started_ = true;
         imageSize_ = size;
         image_.clear();
