@@ -45,10 +45,15 @@ public:
             },
             Qt::DirectConnection);
     }
+    // A copy of its own (no storage shared with the list the worker appends to).
     QVector<Result> results()
     {
         QMutexLocker l(&m);
-        return all;
+        QVector<Result> copy;
+        copy.reserve(all.size());
+        for (const Result &r : qAsConst(all))
+            copy.append(r);
+        return copy;
     }
     // The (2, x) that ended the run, waiting up to ms for it.
     bool waitEnd(int ms, Result *end)
