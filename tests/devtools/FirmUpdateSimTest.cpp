@@ -339,6 +339,23 @@ TEST_F(FirmUpdateSim, TagEntriesAreReadOnlyInsideTheReply)
     EXPECT_EQ(w->packetSizeGet(), 0u);
 }
 
+// Of the packet sizes a start reply names, only one of 1..4096 is taken: a
+// later size out of range is logged, not used.
+TEST_F(FirmUpdateSim, OnlyAValidPacketSizeIsTaken)
+{
+    auto w = connected();
+    ASSERT_EQ(ctl.firmFaults(kAlias, 0, 1, 0, 0, 0, 0, -1), 1);
+    QByteArray reply = QByteArray::fromHex("FAD65A0900FF1100" "0A00" "02" "000400" "00020000" "000400" "88130000");
+    unsigned sum = 0;
+    for (int i = 3; i < reply.size(); ++i)
+        sum += uint8_t(reply[i]);
+    reply.append(char(sum & 0xFF)).append(char(sum >> 8));
+    ASSERT_EQ(ctl.firmInject(kAlias, reinterpret_cast<const uint8_t *>(reply.constData()), reply.size()), 1);
+    const uint8_t segment[16] = {};
+    EXPECT_EQ(w->updateStart(1000, segment), 0);
+    EXPECT_EQ(w->packetSizeGet(), 512u);
+}
+
 TEST_F(FirmUpdateSim, StopWhilePacketsFlowEndsBeforeTheNextPacket)
 {
     auto w = connected();
