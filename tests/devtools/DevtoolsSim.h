@@ -106,7 +106,7 @@ struct Controls
                  resets = 0;
         QByteArray config;
     };
-    FirmState firmState_(const char *alias)
+    FirmState firmStateOf(const char *alias)
     {
         uint64_t v[8] = {};
         uint8_t cfg[16] = {};

@@ -159,7 +159,7 @@ TEST_F(DlgFirmUpdateSim, ConnectShowsVersionsAndDisconnectLetsGo)
     EXPECT_FALSE(kid<QComboBox>(d.get(), "comboBox_devType")->isEnabled());
     EXPECT_FALSE(kid<QComboBox>(d.get(), "comboBox_devIndex")->isEnabled());
     EXPECT_FALSE(button(*d, "pushButton_start")->isEnabled()) << "no package yet";
-    EXPECT_EQ(ctl.firmState_("FW").updateMode, 1u);
+    EXPECT_EQ(ctl.firmStateOf("FW").updateMode, 1u);
 
     writePackage("fw.v1.2.3.6.dat", 5000);
     choosePackage(prompts, *d, "fw.v1.2.3.6.dat");
@@ -168,7 +168,7 @@ TEST_F(DlgFirmUpdateSim, ConnectShowsVersionsAndDisconnectLetsGo)
 
     d->slotConnect(); // disconnect
     EXPECT_FALSE(d->isConnected());
-    EXPECT_EQ(ctl.firmState_("FW").updateMode, 0u) << "the adapter left update mode";
+    EXPECT_EQ(ctl.firmStateOf("FW").updateMode, 0u) << "the adapter left update mode";
     EXPECT_EQ(ctl.isOpen("FW"), 0);
     EXPECT_TRUE(kid<QComboBox>(d.get(), "comboBox_devType")->isEnabled());
     EXPECT_EQ(text(*d, "label_devInfo"), QString::fromUtf8("设备信息:未知"));
@@ -229,12 +229,12 @@ TEST_F(DlgFirmUpdateSim, HardwareMismatchStartsNothing)
     connectTo(*d);
     writePackage("fw.v1.1.3.6.dat", 5000);
     choosePackage(prompts, *d, "fw.v1.1.3.6.dat");
-    const uint64_t frames = ctl.firmState_("FW").frames;
+    const uint64_t frames = ctl.firmStateOf("FW").frames;
     d->slotStartUpdate();
     EXPECT_TRUE(hasBox(prompts, QString::fromUtf8("警告"), QString::fromUtf8("升级失败，硬件版本不匹配!!!")));
     EXPECT_FALSE(d->isUpdating());
     QThread::msleep(50);
-    EXPECT_EQ(ctl.firmState_("FW").frames, frames) << "nothing was sent";
+    EXPECT_EQ(ctl.firmStateOf("FW").frames, frames) << "nothing was sent";
 }
 
 TEST_F(DlgFirmUpdateSim, StopDuringTheTransfer)
@@ -299,7 +299,7 @@ TEST_F(DlgFirmUpdateSim, PackageShrunkSinceItWasChosenIsRefused)
     }
     QThread::msleep(50);
     QCoreApplication::processEvents();
-    EXPECT_EQ(ctl.firmState_("FW").starts, 0u);
+    EXPECT_EQ(ctl.firmStateOf("FW").starts, 0u);
 }
 
 TEST_F(DlgFirmUpdateSim, LeavingDuringATransferStopsItAndLetsTheAdapterGo)
@@ -315,7 +315,7 @@ TEST_F(DlgFirmUpdateSim, LeavingDuringATransferStopsItAndLetsTheAdapterGo)
         d->slotStartUpdate();
         auto *bar = kid<QProgressBar>(d.get(), "progressBar_update");
         ASSERT_TRUE(devsim::pumpUntil([&] { return bar->value() >= 10; }, 20000));
-        const uint64_t before = ctl.firmState_("FW").packets;
+        const uint64_t before = ctl.firmStateOf("FW").packets;
         QElapsedTimer t;
         t.start();
         if (viaExit) {
@@ -325,7 +325,7 @@ TEST_F(DlgFirmUpdateSim, LeavingDuringATransferStopsItAndLetsTheAdapterGo)
             d.reset();
         }
         EXPECT_LT(t.elapsed(), 3000);
-        const auto st = ctl.firmState_("FW");
+        const auto st = ctl.firmStateOf("FW");
         EXPECT_EQ(st.updateMode, 0u) << "the update-mode request with 0 went out";
         EXPECT_LT(st.packets, before + 400) << "the transfer stopped";
         EXPECT_LT(st.packets * 32, 200u * 1024u) << "the transfer ended before the image was through";

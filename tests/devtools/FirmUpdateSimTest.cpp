@@ -179,7 +179,7 @@ TEST_F(FirmUpdateSim, VersionQueryOnTheWireAndVersionsRead)
     auto w = connected();
     EXPECT_EQ(w->hwVersion(), 0x0102);
     EXPECT_EQ(w->fwVersion(), 0x0305);
-    EXPECT_EQ(ctl.firmState_(kAlias).updateMode, 1u) << "the direct-transfer request put the target in update mode";
+    EXPECT_EQ(ctl.firmStateOf(kAlias).updateMode, 1u) << "the direct-transfer request put the target in update mode";
     const QVector<Piece> p = piecesSent(ctl);
     ASSERT_EQ(p.size(), 2) << "a 10-byte frame travels as two CAN frames";
     for (const Piece &x : p) {
@@ -190,7 +190,7 @@ TEST_F(FirmUpdateSim, VersionQueryOnTheWireAndVersionsRead)
     EXPECT_EQ(p[0].data, QByteArray::fromHex("FAD65A0100010000"));
     EXPECT_EQ(p[1].data, QByteArray::fromHex("0200000000000000"));
     w->updateReqOff();
-    EXPECT_EQ(ctl.firmState_(kAlias).updateMode, 0u);
+    EXPECT_EQ(ctl.firmStateOf(kAlias).updateMode, 0u);
 }
 
 TEST_F(FirmUpdateSim, UpdatesA200KiBImageEndToEnd)
@@ -214,7 +214,7 @@ TEST_F(FirmUpdateSim, UpdatesA200KiBImageEndToEnd)
     const QByteArray held = ctl.firmImageBytes(kAlias, &announced);
     EXPECT_EQ(announced, 200u * 1024u);
     EXPECT_TRUE(held == pkg.mid(1024)) << "the image the target holds differs from the package's";
-    const auto st = ctl.firmState_(kAlias);
+    const auto st = ctl.firmStateOf(kAlias);
     EXPECT_EQ(st.config, pkg.left(16));
     EXPECT_EQ(st.starts, 1u);
     EXPECT_EQ(st.packets, 50u);
@@ -305,7 +305,7 @@ TEST_F(FirmUpdateSim, InjectedFaultsEndWithTheRightResultAndTheAdapterStaysUsabl
         if (k.value == 1) {
             EXPECT_TRUE(ctl.firmImageBytes(kAlias) == pkg.mid(1024));
         }
-        EXPECT_EQ(ctl.firmState_(kAlias).updateMode, k.reconnect ? 0u : 1u);
+        EXPECT_EQ(ctl.firmStateOf(kAlias).updateMode, k.reconnect ? 0u : 1u);
 
         // Usable afterwards: a clean run (after connecting again when the
         // target reset) takes the whole image.
@@ -372,9 +372,9 @@ TEST_F(FirmUpdateSim, StopWhilePacketsFlowEndsBeforeTheNextPacket)
     EXPECT_EQ(end.value, -7);
     EXPECT_EQ(end.tip, QString::fromUtf8("升级失败，升级取消!!!"));
     w->wait(5000);
-    const uint64_t taken = ctl.firmState_(kAlias).packets;
+    const uint64_t taken = ctl.firmStateOf(kAlias).packets;
     QThread::msleep(100);
-    EXPECT_EQ(ctl.firmState_(kAlias).packets, taken) << "no packet after the stop";
+    EXPECT_EQ(ctl.firmStateOf(kAlias).packets, taken) << "no packet after the stop";
     EXPECT_LT(taken, 800u);
 }
 
@@ -391,7 +391,7 @@ TEST_F(FirmUpdateSim, StopRightAfterTheStartIsHonoured)
     Result end{};
     ASSERT_TRUE(log.waitEnd(5000, &end));
     EXPECT_EQ(end.value, -7);
-    EXPECT_EQ(ctl.firmState_(kAlias).packets, 0u);
+    EXPECT_EQ(ctl.firmStateOf(kAlias).packets, 0u);
 }
 
 // The stop handshake also ends when the run ends another way (here the start
@@ -453,7 +453,7 @@ TEST_F(FirmUpdateSim, PackageWithoutImageIsRefusedBeforeAnythingIsSent)
 {
     auto w = connected();
     ResultLog log(w.get());
-    const uint64_t framesBefore = ctl.firmState_(kAlias).frames;
+    const uint64_t framesBefore = ctl.firmStateOf(kAlias).frames;
     for (int size : {1024, 1000, 0}) {
         const QString path = "fw.v1.2.3.4.dat";
         QFile f(path);
@@ -465,8 +465,8 @@ TEST_F(FirmUpdateSim, PackageWithoutImageIsRefusedBeforeAnythingIsSent)
         EXPECT_EQ(end.value, -5) << size;
         EXPECT_EQ(end.tip, QString::fromUtf8("文件大小错误!")) << size;
     }
-    EXPECT_EQ(ctl.firmState_(kAlias).frames, framesBefore);
-    EXPECT_EQ(ctl.firmState_(kAlias).starts, 0u);
+    EXPECT_EQ(ctl.firmStateOf(kAlias).frames, framesBefore);
+    EXPECT_EQ(ctl.firmStateOf(kAlias).starts, 0u);
     EXPECT_FALSE(w->isBusy());
 }
 
