@@ -74,6 +74,8 @@ bool MainWindow::tabCreat(const QString &devId)
     header->setStretchLastSection(true);
     header->setVisible(true);
     header->setSectionResizeMode(QHeaderView::Interactive);
+    // Narrow enough for the length column's 35 pixels.
+    header->setMinimumSectionSize(20);
     view->verticalHeader()->hide();
     view->setAlternatingRowColors(true);
     view->setSortingEnabled(false);
@@ -101,6 +103,9 @@ bool MainWindow::tabCreat(const QString &devId)
     connect(view, &QAbstractItemView::clicked, this, &MainWindow::soltDataDisplayTableSelectionChanged);
     connect(view, &QAbstractItemView::doubleClicked, this, &MainWindow::soltDataDisplayTableItemDoubleClick);
     view->setUserModel(model);
+    // Attaching the model gave the header fresh sections of the default
+    // width: the widths are set again on them.
+    tabDataHeaderSet(view, model);
     return true;
 }
 
