@@ -20,9 +20,9 @@ void MainWindow::soltDevRec(QString devId, QVector<QUserCanMsg> msgs)
     if (!data || msgs.isEmpty())
         return;
     // Asked once per batch: neither the filter nor the recorder changes
-    // while this slot runs. A channel without registry objects refuses
-    // every frame, as its filter test would.
-    const bool filtering = devAdapter && (devAdapter->fliterEnableGet(devId) || !devAdapter->hasChannel(devId));
+    // while this slot runs. A channel without a filter (closed underneath
+    // its tab, its last frames still on their way) filters nothing.
+    const bool filtering = devAdapter && devAdapter->fliterEnableGet(devId);
     const bool recording = devAdapter && devAdapter->recordIsStart(devId);
     QUserTableModelCan *model = data->model;
     if (model)
