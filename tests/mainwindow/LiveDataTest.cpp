@@ -599,3 +599,40 @@ TEST_F(LiveDataTest, ModelReloadTakesTheSettingsAndGoesToTheTop)
     EXPECT_EQ(model->windowStart(), 0);
     EXPECT_EQ(model->cacheCount(), 10);
 }
+
+// The texts as the translations give them: whole (the warnings hold a
+// carriage return) in Chinese, and English where the language is English.
+TEST_F(LiveDataTest, WarningsAndHeadersThroughTheTranslations)
+{
+    withTranslations();
+    struct Case {
+        const char *language;
+        QString relayStart, relayEnd;
+        QString header0, opened;
+    } const cases[] = {
+        {"ZH", QString::fromUtf8("设备已处于中继模式"), QString::fromUtf8("，再打开设备!!"), "序号", "设备打开成功!"},
+        {"EN", "The device is in relay mode", "then open the device again!!", "No.", "Device opened!"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.language);
+        cfg()->setString("language", c.language);
+        w.reset(new MainWindow);
+        stub = new StubChannelDevice;
+        w->devAdapterGet()->deviceReplace("USBCANFD2", stub);
+        QUserDevChState relay(kFd0, 1);
+        relay.relayShowSet();
+        relay.relayStateSet(1);
+        stub->states.insert(kFd0, relay);
+        prompts.answerExec(1);
+        openChannels({kFd0});
+        const QString text = prompts.last().text;
+        EXPECT_TRUE(text.contains(c.relayStart)) << text.toStdString();
+        if (QString(c.language) == "ZH") {
+            EXPECT_TRUE(text.contains(kRelayText)) << text.toStdString();
+        }
+        EXPECT_TRUE(text.endsWith(c.relayEnd)) << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("\r\n                "))) << text.toStdString();
+        EXPECT_EQ(tab(kFd0)->model->headerData(0, Qt::Horizontal).toString(), c.header0);
+        EXPECT_EQ(tipsSaying(c.opened), 1);
+    }
+}
