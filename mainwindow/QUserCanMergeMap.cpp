@@ -57,6 +57,7 @@ QUserCanMsgMerge &QUserCanMergeMap::insert(uint32_t id)
     }
     ++pageCount[p];
     ++total;
+    firstHint = std::min(firstHint, int(id >> kBucketShift));
     QUserCanMsgMerge &e = slotRef(slot);
     e = QUserCanMsgMerge();
     return e;
@@ -64,14 +65,16 @@ QUserCanMsgMerge &QUserCanMergeMap::insert(uint32_t id)
 
 bool QUserCanMergeMap::removeFirst()
 {
-    for (int p = 0; p < kPages; ++p) {
+    int k = firstHint % kBuckets;
+    for (int p = firstHint / kBuckets; p < kPages; ++p, k = 0) {
         if (pageCount[p] == 0)
             continue;
         Page *page = pages[p].get();
-        for (int k = 0; k < kBuckets; ++k) {
+        for (; k < kBuckets; ++k) {
             Bucket &b = page->buckets[k];
             if (b.size() == 0)
                 continue;
+            firstHint = p * kBuckets + k;
             freeSlots.push_back(b.items[b.begin].slot);
             ++b.begin;
             if (b.begin == b.items.size()) {
@@ -99,6 +102,7 @@ void QUserCanMergeMap::clear()
         pageCount[p] = 0;
     }
     total = 0;
+    firstHint = 0;
     slotBlocks.clear();
     slotBlocks.shrink_to_fit();
     slotsMade = 0;

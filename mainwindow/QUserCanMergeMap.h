@@ -99,6 +99,9 @@ private:
     std::unique_ptr<Page> pages[kPages];
     int32_t pageCount[kPages];
     int total = 0;
+    // No bucket before this one (page * kBuckets + bucket) holds an entry:
+    // dropping the smallest starts its search here.
+    int firstHint = 0;
     std::vector<std::unique_ptr<QUserCanMsgMerge[]>> slotBlocks;
     uint32_t slotsMade = 0;
     std::vector<uint32_t> freeSlots;

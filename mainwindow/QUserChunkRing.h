@@ -4,9 +4,12 @@
 // oldest) in constant time. Memory is taken one block at a time as records
 // arrive, never the whole bound up front, and growing never moves more than
 // one block of records (no copy of the whole ring, so no long stall and no
-// moment with two copies in memory).
+// moment with two copies in memory). Blocks come from QUserBlockStock,
+// mapped in advance off the caller's thread.
 //
 // T must be trivially copyable. Not thread-safe.
+
+#include "mainwindow/QUserBlockStock.h"
 
 #include <cstdint>
 #include <cstring>
@@ -81,7 +84,7 @@ private:
 
     void grow()
     {
-        std::unique_ptr<T[]> fresh(new T[size_t(kBlock)]);
+        Block fresh(static_cast<T *>(QUserBlockStock::instance().take(size_t(kBlock) * sizeof(T))));
         if (head == 0) {
             blocks.push_back(std::move(fresh));
             return;
@@ -97,7 +100,13 @@ private:
         head += kBlock;
     }
 
-    std::vector<std::unique_ptr<T[]>> blocks;
+    struct BlockGive
+    {
+        void operator()(T *p) const { QUserBlockStock::instance().give(p, size_t(kBlock) * sizeof(T)); }
+    };
+    using Block = std::unique_ptr<T[], BlockGive>;
+
+    std::vector<Block> blocks;
     int64_t head = 0;
     int64_t count = 0;
 };

@@ -5,6 +5,7 @@
 
 #include "MainWindowTestEnv.h"
 
+#include "mainwindow/QUserBlockStock.h"
 #include "mainwindow/QUserCanMergeMap.h"
 #include "mainwindow/QUserChunkRing.h"
 #include "mainwindow/QUserTableModelCan.h"
@@ -15,6 +16,7 @@
 #include <QStandardItem>
 
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <random>
@@ -637,4 +639,25 @@ TEST(CanFrameRec, IdentifierTexts)
     };
     for (const Case &c : cases)
         EXPECT_EQ(canFrameIdParse(QString::fromLatin1(c.text)), c.id) << c.text;
+}
+
+TEST(BlockStock, ZeroFilledBlocksAndAStockKeptForSizesAskedFor)
+{
+    QUserBlockStock &stock = QUserBlockStock::instance();
+    const size_t bytes = 3 * 4096 + 100; // a size nothing else asks for
+    EXPECT_EQ(stock.ready(bytes), 0);
+    std::vector<void *> taken;
+    for (int i = 0; i < QUserBlockStock::kSpares + 3; ++i) {
+        void *p = stock.take(bytes);
+        ASSERT_NE(p, nullptr);
+        const unsigned char *c = static_cast<const unsigned char *>(p);
+        for (size_t k = 0; k < bytes; k += 97)
+            ASSERT_EQ(c[k], 0) << k;
+        std::memset(p, 0xA5, bytes);
+        taken.push_back(p);
+    }
+    // Once asked for, the size is kept in stock by the stock's own thread.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return stock.ready(bytes) == QUserBlockStock::kSpares; }, 5000));
+    for (void *p : taken)
+        stock.give(p, bytes);
 }
