@@ -4,6 +4,7 @@
 
 #include "mainwindow/MainWindow.h"
 
+#include "core/QUserCanMsg.h"
 #include "core/QUserDevId.h"
 #include "core/QUserSysCfg.h"
 #include "mainwindow/QUserMainWindowLayout.h"
@@ -11,6 +12,7 @@
 #include "widgets/QUserTableView.h"
 
 #include <QDebug>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
@@ -120,9 +122,25 @@ bool MainWindow::tabDataHeaderSet(QUserTableView *view, QUserTableModelCan *mode
         for (int c = 0; c < n; ++c)
             model->setHeaderData(c, Qt::Horizontal, tr(columns[c].header), Qt::EditRole);
     }
-    if (view)
-        for (int c = 0; c < n; ++c)
-            view->setColumnWidth(c, columns[c].width);
+    if (view) {
+        // The widths suit the Chinese texts; a translated header or cell
+        // text that is longer widens its column rather than being cut. The
+        // direction cell holds the protocol icon before its text.
+        const QFontMetrics header = view->horizontalHeader()->fontMetrics();
+        const QFontMetrics cell = view->fontMetrics();
+        const int pad = 12;
+        int cellMin[3] = {0, 0, 0};
+        for (bool b : {false, true}) {
+            cellMin[1] = qMax(cellMin[1], cell.horizontalAdvance(getDirText(languageCode, b)) + 16 + 2 * pad);
+            cellMin[2] = qMax(cellMin[2], cell.horizontalAdvance(QUserTableModelCan::stateCellText(b)) + pad);
+        }
+        for (int c = 0; c < n; ++c) {
+            int width = qMax(columns[c].width, header.horizontalAdvance(tr(columns[c].header)) + pad);
+            if (c < 3)
+                width = qMax(width, cellMin[c]);
+            view->setColumnWidth(c, width);
+        }
+    }
     return true;
 }
 

@@ -103,8 +103,8 @@ void QUserTableModelCan::loadSettings()
         formatText[i] = getFrameFormatText(lang, i == 1);
         typeText[i] = getFrameTypeText(lang, i == 1);
     }
-    stateText[0] = tr("正常");
-    stateText[1] = tr("发送失败");
+    stateText[0] = stateCellText(false);
+    stateText[1] = stateCellText(true);
     stateBrush[0] = QBrush(QColor(0, 0, 0));
     stateBrush[1] = QBrush(QColor(255, 0, 0));
 }
@@ -423,6 +423,11 @@ QString QUserTableModelCan::dataCellText(const uint8_t *data, int count) const
         *d++ = QLatin1Char(kHex[data[i] & 0xF]);
     }
     return s;
+}
+
+QString QUserTableModelCan::stateCellText(bool failed)
+{
+    return failed ? tr("发送失败") : tr("正常");
 }
 
 QString QUserTableModelCan::timeCellText(int64_t hostMs)

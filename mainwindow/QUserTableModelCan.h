@@ -110,6 +110,8 @@ public:
     QString idCellText(uint32_t id) const;
     QString dataCellText(const uint8_t *data, int count) const;
     static QString timeCellText(int64_t hostMs);
+    // The state column's text: "正常", or "发送失败" for a failed send.
+    static QString stateCellText(bool failed);
 
     // Rebuilds the rows on screen now, past the throttle (windowUpdate
     // decides when; benchmarks measure this).
