@@ -93,7 +93,8 @@ void QUserTableModelCan::loadSettings()
     lang = cfg()->getString(QStringLiteral("language")) == QLatin1String("ZH") ? 0 : 1;
     merge = cfg()->getString(QStringLiteral("idMergEnable")) == QLatin1String("ON");
     trimToLimit();
-    emit userRowChangeEvent(cacheCount());
+    reported = cacheCount();
+    emit userRowChangeEvent(reported);
     idFmt = cfg()->getInt(QStringLiteral("msgIdFormat"));
     dataFmt = cfg()->getInt(QStringLiteral("msgDataFormat"));
     hwTime = cfg()->getString(QStringLiteral("msgHardWareTimeEn")) == QLatin1String("TRUE");
@@ -235,13 +236,10 @@ void QUserTableModelCan::appendTail(bool newEntry)
     // Display stopped: the frames are kept, nothing on screen moves.
     if (!m_scrollState)
         return;
+    // The row count goes out with the rebuild it belongs to (below), so the
+    // scroll bar changes at most as often as the rows: reported with every
+    // batch it made the whole window repaint hundreds of times a second.
     windowUpdate();
-    if (merge) {
-        if (newEntry)
-            emit userRowChangeEvent(merged.size());
-    } else {
-        emit userRowChangeEvent(int(list.size()));
-    }
 }
 
 bool QUserTableModelCan::msgClear()
@@ -252,6 +250,7 @@ bool QUserTableModelCan::msgClear()
     merged.clear();
     m_windowStart = 0;
     windowUpdate();
+    reported = 0;
     emit userRowChangeEvent(0);
     loadSettings();
     return true;
@@ -317,6 +316,13 @@ void QUserTableModelCan::windowUpdate()
 void QUserTableModelCan::windowRebuild()
 {
     ++rebuilds;
+    // While the display is stopped the scroll bar stands still too (the
+    // user may still scroll, which rebuilds).
+    const int count = cacheCount();
+    if (m_scrollState && count != reported) {
+        reported = count;
+        emit userRowChangeEvent(count);
+    }
     const int rows = windowRowsWanted();
     if (rowCount() != rows) {
         setRowCount(rows);

@@ -8,7 +8,9 @@
 //
 // Only the rows on screen exist as items (QUserTableModel's window); they
 // are rebuilt at most once every 100 ms however fast frames arrive, and not
-// at all while the display is stopped (scroll state off).
+// at all while the display is stopped (scroll state off). The row count
+// (userRowChangeEvent, the view's scroll bar) is reported with the rebuilds
+// when it changed, and at once on clear and reload.
 //
 // Settings read from the system configuration ("sys.ini"):
 //   "msgCacheSize"   frames in the list, and entries in the merged view,
@@ -152,6 +154,8 @@ private:
     bool batchAppended = false;
     bool batchNew = false;
     qint64 rebuilds = 0;
+    // The row count last reported to the view.
+    int reported = -1;
 
     // Texts and decorations the rows reuse.
     QString dirText[2];
