@@ -3,12 +3,9 @@
 #include "core/QUserLibPath.h"
 #include "traffic/QUserTraceText.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QDebug>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QLibrary>
 
 #include <array>
