@@ -277,6 +277,56 @@
     </message>
 </context>
 <context>
+    <name>QFirmPackage</name>
+    <message>
+        <source>升级包为空!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>文件大小错误!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>文件名称长度错误!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>文件格式错误!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>版本信息格式错误!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>文件信息:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>大小:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> 硬件版本:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> 固件版本:</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>QFirmUpdateSrv</name>
+    <message>
+        <source>升级失败，升级取消!!!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>升级失败，数据包发送失败!!!</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>QObject</name>
     <message>
         <source>设备:</source>
@@ -714,6 +764,102 @@
         <source>%1映射对象%2个,设备只提供%3个映射位置</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>打开设备</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>关闭设备</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>侦测参数:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>开始频率:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>快速检测</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>结束频率:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>检测信息:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>①连接设备</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>升级文件:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>②选择升级包</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>升级进度:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>③开始</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>波 特  率:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>定时器0: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>定时器1:</source>
+        <translation type="unfinished">Timing 1:</translation>
+    </message>
+    <message>
+        <source>当前模式:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CAN1参数:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CAN2参数:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>中继模式:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>(重启设备后生效)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>开启中继</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>关闭中继</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>QProgressDialog</name>
@@ -825,6 +971,77 @@
     </message>
 </context>
 <context>
+    <name>QUserDlgBaudChk</name>
+    <message>
+        <source>波特率侦测</source>
+        <translation type="unfinished">Baud Detect</translation>
+    </message>
+    <message>
+        <source>波特率(Hz)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>检测结果</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation type="unfinished">Error</translation>
+    </message>
+    <message>
+        <source>设备打开失败..</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>开始频率不能为空..</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>结束频率不能为空..</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>开始频率必须属于5000-1000000Hz!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>结束频率必须属于5000-1000000Hz!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>请先打开设备..</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>准备中</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>首次使用,准备中...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>开始侦测...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>侦测成功...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>侦测失败...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>扫描结束..</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>QUserDlgDeviceSel</name>
     <message>
         <source>USBCAN1-A</source>
@@ -880,10 +1097,6 @@
     <message>
         <source>错误</source>
         <translation>Error</translation>
-    </message>
-    <message>
-        <source>没有可打开的通道!!!</source>
-        <translation>No channel left to open!</translation>
     </message>
     <message>
         <source>自定义波特率参数不能为空!!!</source>
@@ -998,6 +1211,281 @@
     </message>
 </context>
 <context>
+    <name>QUserDlgFdRecordSet</name>
+    <message>
+        <source>设备类型:</source>
+        <translation type="unfinished">Device type:</translation>
+    </message>
+    <message>
+        <source>打开设备</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>关闭设备</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>读取配置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>写入配置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>设备打开成功!</source>
+        <translation type="unfinished">Device opened!</translation>
+    </message>
+    <message>
+        <source>设备打开失败!</source>
+        <translation type="unfinished">Failed to open the device!</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation type="unfinished">Error</translation>
+    </message>
+    <message>
+        <source>设备已关闭!</source>
+        <translation type="unfinished">Device closed!</translation>
+    </message>
+    <message>
+        <source>当前过滤器规则数量:</source>
+        <translation type="unfinished">Filter rules: </translation>
+    </message>
+    <message>
+        <source>仲裁域波特率:</source>
+        <translation type="unfinished">Arbitration rate:</translation>
+    </message>
+    <message>
+        <source>波特率:</source>
+        <translation type="unfinished">Bit rate:</translation>
+    </message>
+    <message>
+        <source>仲裁域-&gt; 时钟:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>时钟:</source>
+        <translation type="unfinished">Clock:</translation>
+    </message>
+    <message>
+        <source>滤波设置</source>
+        <translation type="unfinished">Filter settings</translation>
+    </message>
+    <message>
+        <source>文件创建间隔</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>有效范围:1-255</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>写入失败!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>写入成功!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>读取成功!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>读取失败!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>配置失败!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>过滤器配置失败!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>过滤器清空失败!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>过滤器新增失败!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>设备时间同步失败!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>设备时间同步成功!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>FLiter读取失败!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>设备参数无效,请重新写入配置!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>硬件版本:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>固件版本:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>DLL:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>容量查询失败!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>总空间: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> 剩余空间: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>未发现存储设备!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>操作中,请等待...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>测试中,请等待...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>操作成功!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>读速度:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MB/秒</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>写速度:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>操作超时!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>操作失败!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation type="unfinished">Warning</translation>
+    </message>
+    <message>
+        <source>格式化将清空所有记录文件,</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>确定继续?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>自定义</source>
+        <translation type="unfinished">Custom</translation>
+    </message>
+</context>
+<context>
+    <name>QUserDlgFirmUpdate</name>
+    <message>
+        <source>设备升级</source>
+        <translation type="unfinished">Firmware</translation>
+    </message>
+    <message>
+        <source>设备信息:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> 硬件版本:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> 固件版本:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>①断开连接</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>未知</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>①连接设备</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>③停止</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>③开始</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>文件信息:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation type="unfinished">Error</translation>
+    </message>
+    <message>
+        <source>设备打开失败</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>升级请求失败</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>选择升级包</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation type="unfinished">Warning</translation>
+    </message>
+    <message>
+        <source>升级失败，硬件版本不匹配!!!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>升级完成</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>恭喜您升级成功!<byte value="xd"/>
+请重启设备!!!</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>QUserDlgFliterSet</name>
     <message>
         <source>序号</source>
@@ -1058,6 +1546,17 @@
     <message>
         <source>先选中待删除的行!!!</source>
         <translation>Select the row to delete first!</translation>
+    </message>
+</context>
+<context>
+    <name>QUserDlgParts</name>
+    <message>
+        <source>错误</source>
+        <translation type="unfinished">Error</translation>
+    </message>
+    <message>
+        <source>没有可打开的通道!!!</source>
+        <translation type="unfinished">No channel left to open!</translation>
     </message>
 </context>
 <context>
@@ -1131,6 +1630,73 @@
     </message>
 </context>
 <context>
+    <name>QUserDlgRepeatCfg</name>
+    <message>
+        <source>中继配置</source>
+        <translation type="unfinished">Relay</translation>
+    </message>
+    <message>
+        <source>自定义</source>
+        <translation type="unfinished">Custom</translation>
+    </message>
+    <message>
+        <source>未知</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>未开启</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CAN1&lt;-&gt;CAN2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CAN1-&gt;CAN2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CAN1&lt;-CAN2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation type="unfinished">Error</translation>
+    </message>
+    <message>
+        <source>设备打开错误!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>中继状态获取失败!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>波特率获取失败!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>波特率参数错误!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>中继状态设置失败!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>波特率设置失败!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>设置成功!</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>QUserDlgSetting</name>
     <message>
         <source>确定</source>
@@ -1165,6 +1731,1565 @@
     </message>
 </context>
 <context>
+    <name>QUserMainWindowCANopen</name>
+    <message>
+        <source>快捷操作</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>当前设备:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CANopen设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>快捷操作数量:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>快捷指令数量</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>节点显示格式:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>十六进制</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>十进制</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>控制报文解析里的节点ID的显示格式</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>节点过滤:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>使能 </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>只接收指定的节点报文</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>开始节点:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>节点过滤功能的开始节点(1-127)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>结束节点:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>节点过滤功能的结束节点(1-127)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation type="unfinished">Error</translation>
+    </message>
+    <message>
+        <source>快捷操作数量范围:1-%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1.节点地址范围:1-127<byte value="xd"/>
+2.开始节点必须小于等于结束节点</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>选择EDS文件</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>加载失败...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation type="unfinished">Warning</translation>
+    </message>
+    <message>
+        <source>EDS文件</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>空!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>加载成功</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>文件信息</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>打开工程</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>加载失败</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>检测到EDS文件...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>保存失败</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>保存成功!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>是否关闭当前工程?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>操作中,请等待...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>格式:帧类型+帧ID+帧数据</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>用例模板:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>用例解析:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>标准帧,数据帧,ID=0x123,数据:00 01 02 03 04 05 06 07</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>帧格式:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>S=标准帧 E=扩展帧</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>帧类型:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>D=数据帧 R=远程帧</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>数字格式:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ID和数据都使用16进制格式,数据每1字节用1个空格隔开</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>用途:通过EDS文件直接对设备进行字典对象操作</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>用法:导入EDS文件后,用鼠标拖拽左侧栏的字典对象到监听列表即可操作</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>字典对象值修改:鼠标双击监听表格里的单元格-&gt;改值-&gt;写入</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>重要事项:操作前先在CiA301页面设置好目标Node-ID</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>快捷帮助</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>快捷操作页面</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>EDS页面</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>(有效值:10进制数1-127)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>启动</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>预操作</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>复位</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>复位通讯</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>发送</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>NMT命令</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>远程操作</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>查询</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>启动状态</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>停止状态</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>操作状态</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>预操作状态</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>NMT节点守护</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>状态查询:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>状态应答:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>发送同步报文</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>SYNC命令</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>次数:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>EMERG命令</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>紧急错误代码(2BYTE):</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>错误寄存器(1BYTE):</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>自定义错误代码(5BYTE):</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PDO命令</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>类型:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>数据:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>远程PDO请求</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1字节</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>2字节</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>3字节</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>4字节</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>写入</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>快速SDO写操作</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>索引(2BYTE):0x</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>子索引(1BYTE):0x</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>长度:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>读取</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>快速SDO读操作</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>使用系统时间</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>时间设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Node-Id不能为空!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>发送次数不能为空!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>发送次数范围:1-%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>发送参数不能为空!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>索引不能为空!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>子索引不能为空!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>设备状态</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>节点状态:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>非</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>设备操作</source>
+        <translation type="unfinished">Device</translation>
+    </message>
+    <message>
+        <source>重置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>伺服控制</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>目标速度</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>转/分钟</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>加速速度</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>减速速度</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>结束</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>速度模式</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>扭矩单位:1/1000×额定扭矩</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>目标扭矩</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>范围:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>扭矩斜率</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1秒时间内变化的扭矩</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>扭矩模式</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>轮廓速度</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>绝对目标</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>单位:PUU</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>相对目标</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>位置模式</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>不能为空!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>加速度</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>减速度</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>目标位置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>对象字典</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>过滤:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>索引(16进制)或名称</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>添加到监听列表</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>删除所有对象</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>属性</source>
+        <translation type="unfinished">Property</translation>
+    </message>
+    <message>
+        <source>EDS信息</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>设备信息</source>
+        <translation type="unfinished">Device</translation>
+    </message>
+    <message>
+        <source>值</source>
+        <translation type="unfinished">Value</translation>
+    </message>
+    <message>
+        <source>监听列表</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>序号</source>
+        <translation type="unfinished">No.</translation>
+    </message>
+    <message>
+        <source>主索引</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>子索引</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>颜色</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>更新时间</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>当前值(10进制)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>当前值(16进制)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>最小值</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>最大值</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>写操作</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>读操作</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>备注</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>上移一行</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>下移一行</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>删除当前行</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>清空表格</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>列表空!请先导入EDS文件!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>格式错误!!!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>对象已存在!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>颜色选择对话框</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>是否删除该信号?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>是否删除所有对象?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>SDO操作[%1,%2]失败...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>中止代码:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>超时</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>对象无法用快速SDO传输</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>SDO操作完成...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CAN报文</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>说明</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>帮助?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tx</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rx</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>未知报文</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>另存为</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>错误:文件&lt;%1&gt;创建失败</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>保存失败!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>序号:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>报文:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>解析:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>报文</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>解析</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>暂停刷新</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>显示心跳报文</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>清屏</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>清空日志</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>日志输出</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>使能</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>非循环同步</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>循环同步</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>远程同步</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>远程异步</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>异步&lt;制造商特定事件&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>异步&lt;设备子协议特定事件&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>未知类型</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>参数类型:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>COB-ID:0x</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>传输类型:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>约束时间(1/10ms):</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>事件定时时间(ms):</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>同步起始值:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>从</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>设备中</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>配置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>往</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>写</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>映射</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>清空</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>该对象不支持映射!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>只读属性的对象只能映射到TPDO中</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>此PDO最大只支持8个字节的数据</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PDO配置从设备上传...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>错误:请先导入EDS文件!!!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PDO配置下载到设备...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>加载EDS文件:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>加载工程文件:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>保存工程文件:</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>QUserMainWindowDBC</name>
+    <message>
+        <source>错误</source>
+        <translation type="unfinished">Error</translation>
+    </message>
+    <message>
+        <source>DBC库初始化设备失败!!!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>DBC文件消息总表:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>过滤条件:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>输入消息名称或ID(10进制)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>添加到监听列表</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>添加所有信号到监听列表</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>删除所有信号</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>属性</source>
+        <translation type="unfinished">Property</translation>
+    </message>
+    <message>
+        <source>当前监听信号列表:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>序号</source>
+        <translation type="unfinished">No.</translation>
+    </message>
+    <message>
+        <source>信号名称</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>信号颜色</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>图表显示</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>原始值(Hex)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>物理值</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>最小值</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>最大值</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>时间标志</source>
+        <translation type="unfinished">Time</translation>
+    </message>
+    <message>
+        <source>报文</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>信号上移一行</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>信号下移一行</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>删除当前信号</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>当前监听信号图</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>时间:ms</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>信号值</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>数据更新已关闭!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>数据更新已开启!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>DBC解析帮助</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> 属性</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>颜色选择对话框</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>信号信息获取失败!!!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>消息信息获取失败!!!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> 数据信息</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>数据点可视:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>使能</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>曲线(折线无效)上样本处用点标记</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>数据点坐标可视:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>曲线(折线无效)上显示样本坐标(折线无效)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>图表类型:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>曲线</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>折线</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>曲线(CPU使用率高) 折线(CPU使用率低)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>X轴最大时刻:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>X轴的最长记录时间 单位:毫秒</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>图表参数设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>DBC协议类型:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CAN普通</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>J1939</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>根据实际协议选择</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>解析发送帧:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>开启 </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>发送方向的数据是否参与解析</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>解析参数设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>信号不存在!!!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>信号已存在!!!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>是否添加所有信号?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>操作完成!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation type="unfinished">Warning</translation>
+    </message>
+    <message>
+        <source>是否删除该信号?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>是否删除所有信号?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>保存成功!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>加载中...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>打开工程</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>打开失败,文件解析错误!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>打开成功!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>选择DBC文件</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>DBC文件加载成功!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation type="unfinished">Cancel</translation>
+    </message>
+    <message>
+        <source>DBC文件加载失败,路径空!!!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>DBC库加载失败!!!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>DBC文件解析失败!!!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>列表空!请先导入DBC文件!</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>QUserMainWindowDBCSend</name>
+    <message>
+        <source>错误</source>
+        <translation type="unfinished">Error</translation>
+    </message>
+    <message>
+        <source>DBC库初始化设备失败!!!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>发送错误,DBC消息获取失败</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>发送错误,DBC消息编码错误</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>数据ID无效,请检查&lt;参数设置&gt;里的协议类型<byte value="xd"/>
+是否和DBC文件匹配!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>发送成功..</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>发送失败..</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>DBC文件消息总表:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>过滤条件:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>输入消息名称或ID(10进制)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>消息发送列表:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>序号</source>
+        <translation type="unfinished">No.</translation>
+    </message>
+    <message>
+        <source>消息名称</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>消息ID</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>长度</source>
+        <translation type="unfinished">Length</translation>
+    </message>
+    <message>
+        <source>数据</source>
+        <translation type="unfinished">Data</translation>
+    </message>
+    <message>
+        <source>发送</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>注释</source>
+        <translation type="unfinished">Comment</translation>
+    </message>
+    <message>
+        <source>信号信息:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>信号名称</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>原始值(十六进制)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>物理值(双击编辑)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>单位</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>最小值</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>最大值</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>添加到发送列表</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>添加所有消息到发送列表</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>删除所有消息</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>属性</source>
+        <translation type="unfinished">Property</translation>
+    </message>
+    <message>
+        <source>上移一行</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>下移一行</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>删除当前行</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>清空表格</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>列表空!请先导入DBC文件!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>消息已存在!!!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>消息不存在!!!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>是否添加所有信号?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>操作完成!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation type="unfinished">Warning</translation>
+    </message>
+    <message>
+        <source>是否删除所有信号?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> 属性</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>双击查看数据</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>是否删除该消息?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>是否删除所有消息?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>消息信息获取失败!!!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>消息参数错误,长度不能等于0!!!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> 数据信息</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>信号信息获取失败!!!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>选择DBC文件</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>DBC文件加载成功!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>保存失败!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>保存成功!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>打开工程</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>打开失败,文件解析错误!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>打开成功!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation type="unfinished">Cancel</translation>
+    </message>
+    <message>
+        <source>加载中...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>取消中...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>DBC文件加载失败,路径空!!!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>DBC库加载失败!!!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>DBC文件解析失败!!!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>DBC发送参数设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>DBC协议类型:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CAN普通</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>J1939</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>根据实际协议选择</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>J1939源地址:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>十六进制格式,00-FF</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>J1939目的地址:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>FD设备帧协议:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CAN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CANFD</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CANFD加速</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>FD设备工作于于FD模式时有效</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>J1939地址无效,有效范围:00-FF!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>DBC发送帮助</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>操作步骤:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;加载DBC&gt;&lt;选择消息&gt;&lt;发送&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>加载DBC:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>通过菜单[文件]-&gt;[加载DBC]加载DBC文件</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>选择消息:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>从左侧&quot;DBC文件消息总表&quot;中选择消息添加到右侧消息发送列表</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>选择方法:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>鼠标左键拖拽消息到发送列表,或通过右键弹出菜单添加</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>信号修改:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>双击信号列表中的原始值或物理值进行修改</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>发送方法:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>点击消息发送列表中的[发送]按钮发送该行消息</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>信号值格式:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>原始值是十六进制数,物理值是十进制数</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>保存工程:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>保存当前的发送配置,便于下次快速加载</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>打开工程:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>打开保存的工程文件,加载发送配置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>属性查看:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>双击消息名称或信号名称可查看其属性</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>QUserMainWindowLin</name>
     <message>
         <source>MainWindow</source>
@@ -1192,6 +3317,137 @@
     </message>
 </context>
 <context>
+    <name>QUserRecordChPage</name>
+    <message>
+        <source>波特率</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>工作协议:</source>
+        <translation type="unfinished">Protocol:</translation>
+    </message>
+    <message>
+        <source>CANFD标准:</source>
+        <translation type="unfinished">CAN FD standard:</translation>
+    </message>
+    <message>
+        <source>工作模式:</source>
+        <translation type="unfinished">Work mode:</translation>
+    </message>
+    <message>
+        <source>正常模式</source>
+        <translation type="unfinished">Normal</translation>
+    </message>
+    <message>
+        <source>只听模式</source>
+        <translation type="unfinished">Listen only</translation>
+    </message>
+    <message>
+        <source>通道开启</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>仲裁域波特率:</source>
+        <translation type="unfinished">Arbitration rate:</translation>
+    </message>
+    <message>
+        <source>数据域波特率:</source>
+        <translation type="unfinished">Data rate:</translation>
+    </message>
+    <message>
+        <source>自定义波特率(可选)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>自定义波特率参数</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>预分频:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>SJW:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>BS1:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>BS2:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>仲裁域-&gt; 时钟:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>数据域-&gt; 时钟:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>波特率计算器</source>
+        <translation type="unfinished">Bit Rate Calculator</translation>
+    </message>
+    <message>
+        <source>滤波开启(可选)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>滤波配置</source>
+        <translation type="unfinished">Filter rules</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation type="unfinished">File</translation>
+    </message>
+    <message>
+        <source>文件存储格式:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>文件创建间隔:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>分钟(1-255)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>磁盘已满策略:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>删除旧记录继续任务</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>停止任务</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>设备管理</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>存储卡格式化</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>容量查询</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>设备信息</source>
+        <translation type="unfinished">Device</translation>
+    </message>
+    <message>
+        <source>读写测试</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>QUserTableModelCan</name>
     <message>
         <source>正常</source>
@@ -1200,6 +3456,13 @@
     <message>
         <source>发送失败</source>
         <translation>Send failed</translation>
+    </message>
+</context>
+<context>
+    <name>QUserTableModelDBC</name>
+    <message>
+        <source>双击查看报文</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -1215,6 +3478,124 @@
     <message>
         <source>主题</source>
         <translation>Theme</translation>
+    </message>
+</context>
+<context>
+    <name>Ui_QUserMainWindowCANopen</name>
+    <message>
+        <source>MainWindow</source>
+        <translation type="unfinished">MainWindow</translation>
+    </message>
+    <message>
+        <source>加载EDS</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>快捷帮助</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>解析设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>打开工程</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>保存工程</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>关闭工程</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation type="unfinished">File</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation type="unfinished">Settings</translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation type="unfinished">Help</translation>
+    </message>
+    <message>
+        <source>toolBar</source>
+        <translation type="unfinished">toolBar</translation>
+    </message>
+</context>
+<context>
+    <name>Ui_QUserMainWindowDBC</name>
+    <message>
+        <source>MainWindow</source>
+        <translation type="unfinished">MainWindow</translation>
+    </message>
+    <message>
+        <source>加载DBC</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>加载DBC文件</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>保存工程</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>打开工程</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>打开工程文件</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>数据清空</source>
+        <translation type="unfinished">Clear</translation>
+    </message>
+    <message>
+        <source>停止显示</source>
+        <translation type="unfinished">Pause</translation>
+    </message>
+    <message>
+        <source>自动缩放</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>图表自适应</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>图表设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation type="unfinished">Help</translation>
+    </message>
+    <message>
+        <source>解析设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>DBC解析设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation type="unfinished">File</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation type="unfinished">Settings</translation>
+    </message>
+    <message>
+        <source>toolBar</source>
+        <translation type="unfinished">toolBar</translation>
     </message>
 </context>
 <context>
@@ -1272,10 +3653,6 @@
     <message>
         <source>参数错误,请输入1-%1位十六进制数!!!</source>
         <translation>Invalid value: enter 1 to %1 hexadecimal digits!</translation>
-    </message>
-    <message>
-        <source>没有可打开的通道!!!</source>
-        <translation>No channel left to open!</translation>
     </message>
 </context>
 <context>
