@@ -280,50 +280,50 @@
     <name>QFirmPackage</name>
     <message>
         <source>升级包为空!</source>
-        <translation type="unfinished"></translation>
+        <translation>The firmware package is empty!</translation>
     </message>
     <message>
         <source>文件大小错误!</source>
-        <translation type="unfinished"></translation>
+        <translation>Wrong file size!</translation>
     </message>
     <message>
         <source>文件名称长度错误!</source>
-        <translation type="unfinished"></translation>
+        <translation>Wrong file name length!</translation>
     </message>
     <message>
         <source>文件格式错误!</source>
-        <translation type="unfinished"></translation>
+        <translation>Wrong file format!</translation>
     </message>
     <message>
         <source>版本信息格式错误!</source>
-        <translation type="unfinished"></translation>
+        <translation>Wrong version format!</translation>
     </message>
     <message>
         <source>文件信息:</source>
-        <translation type="unfinished"></translation>
+        <translation>File: </translation>
     </message>
     <message>
         <source>大小:</source>
-        <translation type="unfinished"></translation>
+        <translation>Size: </translation>
     </message>
     <message>
         <source> 硬件版本:</source>
-        <translation type="unfinished"></translation>
+        <translation> Hardware: </translation>
     </message>
     <message>
         <source> 固件版本:</source>
-        <translation type="unfinished"></translation>
+        <translation> Firmware: </translation>
     </message>
 </context>
 <context>
     <name>QFirmUpdateSrv</name>
     <message>
         <source>升级失败，升级取消!!!</source>
-        <translation type="unfinished"></translation>
+        <translation>Update failed: cancelled!</translation>
     </message>
     <message>
         <source>升级失败，数据包发送失败!!!</source>
-        <translation type="unfinished"></translation>
+        <translation>Update failed: a data packet could not be sent!</translation>
     </message>
 </context>
 <context>
@@ -598,267 +598,267 @@
     </message>
     <message>
         <source>[发送步长]:有效范围:</source>
-        <translation type="unfinished"></translation>
+        <translation>[Send step]: valid range: </translation>
     </message>
     <message>
         <source> 十六进制:</source>
-        <translation type="unfinished"></translation>
+        <translation> hex: </translation>
     </message>
     <message>
         <source>扩展帧</source>
-        <translation type="unfinished"></translation>
+        <translation>Extended</translation>
     </message>
     <message>
         <source>标准帧</source>
-        <translation type="unfinished"></translation>
+        <translation>Standard</translation>
     </message>
     <message>
         <source>普通信号</source>
-        <translation type="unfinished"></translation>
+        <translation>Plain</translation>
     </message>
     <message>
         <source>复用信号</source>
-        <translation type="unfinished"></translation>
+        <translation>Multiplexed</translation>
     </message>
     <message>
         <source>复用器开关</source>
-        <translation type="unfinished"></translation>
+        <translation>Multiplexer</translation>
     </message>
     <message>
         <source>未知</source>
-        <translation type="unfinished"></translation>
+        <translation>Unknown</translation>
     </message>
     <message>
         <source>消息名称:</source>
-        <translation type="unfinished"></translation>
+        <translation>Message name:</translation>
     </message>
     <message>
         <source>消息ID:</source>
-        <translation type="unfinished"></translation>
+        <translation>Message ID:</translation>
     </message>
     <message>
         <source>消息长度:</source>
-        <translation type="unfinished"></translation>
+        <translation>Message length:</translation>
     </message>
     <message>
         <source> 字节</source>
-        <translation type="unfinished"></translation>
+        <translation> bytes</translation>
     </message>
     <message>
         <source>包含信号数量:</source>
-        <translation type="unfinished"></translation>
+        <translation>Contains:</translation>
     </message>
     <message>
         <source> 个</source>
-        <translation type="unfinished"></translation>
+        <translation> signals</translation>
     </message>
     <message>
         <source>帧类型:</source>
-        <translation type="unfinished"></translation>
+        <translation>Frame type:</translation>
     </message>
     <message>
         <source>消息注释:</source>
-        <translation type="unfinished"></translation>
+        <translation>Message comment:</translation>
     </message>
     <message>
         <source>帧时间:</source>
-        <translation type="unfinished"></translation>
+        <translation>Frame time:</translation>
     </message>
     <message>
         <source>待定</source>
-        <translation type="unfinished"></translation>
+        <translation>TBD</translation>
     </message>
     <message>
         <source>0x</source>
-        <translation type="unfinished"></translation>
+        <translation>0x</translation>
     </message>
     <message>
         <source> &lt;实际传输计算所得ID&gt;</source>
-        <translation type="unfinished"></translation>
+        <translation> &lt;ID as computed when sent&gt;</translation>
     </message>
     <message>
         <source>帧ID:</source>
-        <translation type="unfinished"></translation>
+        <translation>Frame ID:</translation>
     </message>
     <message>
         <source>数据长度:</source>
-        <translation type="unfinished"></translation>
+        <translation>Data length:</translation>
     </message>
     <message>
         <source>数据内容:</source>
-        <translation type="unfinished"></translation>
+        <translation>Data:</translation>
     </message>
     <message>
         <source>所属消息:</source>
-        <translation type="unfinished"></translation>
+        <translation>Message:</translation>
     </message>
     <message>
         <source>信号名称:</source>
-        <translation type="unfinished"></translation>
+        <translation>Signal name:</translation>
     </message>
     <message>
         <source>起始位:</source>
-        <translation type="unfinished"></translation>
+        <translation>Start bit:</translation>
     </message>
     <message>
         <source>位长度:</source>
-        <translation type="unfinished"></translation>
+        <translation>Bit length:</translation>
     </message>
     <message>
         <source>转换因子:</source>
-        <translation type="unfinished"></translation>
+        <translation>Factor:</translation>
     </message>
     <message>
         <source>转换偏移:</source>
-        <translation type="unfinished"></translation>
+        <translation>Offset:</translation>
     </message>
     <message>
         <source>最小值:</source>
-        <translation type="unfinished"></translation>
+        <translation>Minimum:</translation>
     </message>
     <message>
         <source>最大值:</source>
-        <translation type="unfinished"></translation>
+        <translation>Maximum:</translation>
     </message>
     <message>
         <source>值描述:</source>
-        <translation type="unfinished"></translation>
+        <translation>Value table:</translation>
     </message>
     <message>
         <source>单位:</source>
-        <translation type="unfinished"></translation>
+        <translation>Unit:</translation>
     </message>
     <message>
         <source>字节顺序:</source>
-        <translation type="unfinished"></translation>
+        <translation>Byte order:</translation>
     </message>
     <message>
         <source>Motorola</source>
-        <translation type="unfinished"></translation>
+        <translation>Motorola</translation>
     </message>
     <message>
         <source>Intel</source>
-        <translation type="unfinished"></translation>
+        <translation>Intel</translation>
     </message>
     <message>
         <source>信号类型:</source>
-        <translation type="unfinished"></translation>
+        <translation>Signal type:</translation>
     </message>
     <message>
         <source>复用器开关值:</source>
-        <translation type="unfinished"></translation>
+        <translation>Multiplexer value:</translation>
     </message>
     <message>
         <source>信号注释:</source>
-        <translation type="unfinished"></translation>
+        <translation>Signal comment:</translation>
     </message>
     <message>
         <source>未知错误</source>
-        <translation type="unfinished"></translation>
+        <translation>Unknown error</translation>
     </message>
     <message>
         <source>%1映射对象[%2,%3]超出PDO长度,其后的映射未写入</source>
-        <translation type="unfinished"></translation>
+        <translation>%1: mapped object [%2,%3] exceeds the PDO length; the mappings after it were not written</translation>
     </message>
     <message>
         <source>%1映射对象%2个,设备只提供%3个映射位置</source>
-        <translation type="unfinished"></translation>
+        <translation>%1: %2 mapped objects, but the device offers only %3 mapping entries</translation>
     </message>
     <message>
         <source>打开设备</source>
-        <translation type="unfinished"></translation>
+        <translation>Open device</translation>
     </message>
     <message>
         <source>关闭设备</source>
-        <translation type="unfinished"></translation>
+        <translation>Close device</translation>
     </message>
     <message>
         <source>侦测参数:</source>
-        <translation type="unfinished"></translation>
+        <translation>Scan range:</translation>
     </message>
     <message>
         <source>开始频率:</source>
-        <translation type="unfinished"></translation>
+        <translation>Start rate:</translation>
     </message>
     <message>
         <source>快速检测</source>
-        <translation type="unfinished"></translation>
+        <translation>Quick scan</translation>
     </message>
     <message>
         <source>结束频率:</source>
-        <translation type="unfinished"></translation>
+        <translation>End rate:</translation>
     </message>
     <message>
         <source>开始</source>
-        <translation type="unfinished"></translation>
+        <translation>Start</translation>
     </message>
     <message>
         <source>停止</source>
-        <translation type="unfinished"></translation>
+        <translation>Stop</translation>
     </message>
     <message>
         <source>检测信息:</source>
-        <translation type="unfinished"></translation>
+        <translation>Results:</translation>
     </message>
     <message>
         <source>①连接设备</source>
-        <translation type="unfinished"></translation>
+        <translation>① Connect</translation>
     </message>
     <message>
         <source>升级文件:</source>
-        <translation type="unfinished"></translation>
+        <translation>Firmware file:</translation>
     </message>
     <message>
         <source>②选择升级包</source>
-        <translation type="unfinished"></translation>
+        <translation>② Select file</translation>
     </message>
     <message>
         <source>升级进度:</source>
-        <translation type="unfinished"></translation>
+        <translation>Progress:</translation>
     </message>
     <message>
         <source>③开始</source>
-        <translation type="unfinished"></translation>
+        <translation>③ Start</translation>
     </message>
     <message>
         <source>波 特  率:</source>
-        <translation type="unfinished"></translation>
+        <translation>Bit rate:</translation>
     </message>
     <message>
         <source>定时器0: </source>
-        <translation type="unfinished"></translation>
+        <translation>Timing 0: </translation>
     </message>
     <message>
         <source>定时器1:</source>
-        <translation type="unfinished">Timing 1:</translation>
+        <translation>Timing 1:</translation>
     </message>
     <message>
         <source>当前模式:</source>
-        <translation type="unfinished"></translation>
+        <translation>Current mode:</translation>
     </message>
     <message>
         <source>CAN1参数:</source>
-        <translation type="unfinished"></translation>
+        <translation>CAN1:</translation>
     </message>
     <message>
         <source>CAN2参数:</source>
-        <translation type="unfinished"></translation>
+        <translation>CAN2:</translation>
     </message>
     <message>
         <source>中继模式:</source>
-        <translation type="unfinished"></translation>
+        <translation>Relay mode:</translation>
     </message>
     <message>
         <source>(重启设备后生效)</source>
-        <translation type="unfinished"></translation>
+        <translation>(applies after a device restart)</translation>
     </message>
     <message>
         <source>开启中继</source>
-        <translation type="unfinished"></translation>
+        <translation>Relay on</translation>
     </message>
     <message>
         <source>关闭中继</source>
-        <translation type="unfinished"></translation>
+        <translation>Relay off</translation>
     </message>
 </context>
 <context>
@@ -974,71 +974,71 @@
     <name>QUserDlgBaudChk</name>
     <message>
         <source>波特率侦测</source>
-        <translation type="unfinished">Baud Detect</translation>
+        <translation>Baud Detect</translation>
     </message>
     <message>
         <source>波特率(Hz)</source>
-        <translation type="unfinished"></translation>
+        <translation>Bit rate (Hz)</translation>
     </message>
     <message>
         <source>检测结果</source>
-        <translation type="unfinished"></translation>
+        <translation>Result</translation>
     </message>
     <message>
         <source>错误</source>
-        <translation type="unfinished">Error</translation>
+        <translation>Error</translation>
     </message>
     <message>
         <source>设备打开失败..</source>
-        <translation type="unfinished"></translation>
+        <translation>Failed to open the device.</translation>
     </message>
     <message>
         <source>开始频率不能为空..</source>
-        <translation type="unfinished"></translation>
+        <translation>The start rate must not be empty.</translation>
     </message>
     <message>
         <source>结束频率不能为空..</source>
-        <translation type="unfinished"></translation>
+        <translation>The end rate must not be empty.</translation>
     </message>
     <message>
         <source>开始频率必须属于5000-1000000Hz!</source>
-        <translation type="unfinished"></translation>
+        <translation>The start rate must be within 5000-1000000 Hz!</translation>
     </message>
     <message>
         <source>结束频率必须属于5000-1000000Hz!</source>
-        <translation type="unfinished"></translation>
+        <translation>The end rate must be within 5000-1000000 Hz!</translation>
     </message>
     <message>
         <source>请先打开设备..</source>
-        <translation type="unfinished"></translation>
+        <translation>Open the device first.</translation>
     </message>
     <message>
         <source>准备中</source>
-        <translation type="unfinished"></translation>
+        <translation>Preparing</translation>
     </message>
     <message>
         <source>首次使用,准备中...</source>
-        <translation type="unfinished"></translation>
+        <translation>First use, preparing...</translation>
     </message>
     <message>
         <source>开始侦测...</source>
-        <translation type="unfinished"></translation>
+        <translation>Scanning...</translation>
     </message>
     <message>
         <source>侦测成功...</source>
-        <translation type="unfinished"></translation>
+        <translation>Detected</translation>
     </message>
     <message>
         <source>侦测失败...</source>
-        <translation type="unfinished"></translation>
+        <translation>Not detected</translation>
     </message>
     <message>
         <source>提示</source>
-        <translation type="unfinished"></translation>
+        <translation>Notice</translation>
     </message>
     <message>
         <source>扫描结束..</source>
-        <translation type="unfinished"></translation>
+        <translation>Scan finished.</translation>
     </message>
 </context>
 <context>
@@ -1214,275 +1214,276 @@
     <name>QUserDlgFdRecordSet</name>
     <message>
         <source>设备类型:</source>
-        <translation type="unfinished">Device type:</translation>
+        <translation>Device type:</translation>
     </message>
     <message>
         <source>打开设备</source>
-        <translation type="unfinished"></translation>
+        <translation>Open device</translation>
     </message>
     <message>
         <source>关闭设备</source>
-        <translation type="unfinished"></translation>
+        <translation>Close device</translation>
     </message>
     <message>
         <source>读取配置</source>
-        <translation type="unfinished"></translation>
+        <translation>Read config</translation>
     </message>
     <message>
         <source>写入配置</source>
-        <translation type="unfinished"></translation>
+        <translation>Write config</translation>
     </message>
     <message>
         <source>设备打开成功!</source>
-        <translation type="unfinished">Device opened!</translation>
+        <translation>Device opened!</translation>
     </message>
     <message>
         <source>设备打开失败!</source>
-        <translation type="unfinished">Failed to open the device!</translation>
+        <translation>Failed to open the device!</translation>
     </message>
     <message>
         <source>错误</source>
-        <translation type="unfinished">Error</translation>
+        <translation>Error</translation>
     </message>
     <message>
         <source>设备已关闭!</source>
-        <translation type="unfinished">Device closed!</translation>
+        <translation>Device closed!</translation>
     </message>
     <message>
         <source>当前过滤器规则数量:</source>
-        <translation type="unfinished">Filter rules: </translation>
+        <translation>Filter rules: </translation>
     </message>
     <message>
         <source>仲裁域波特率:</source>
-        <translation type="unfinished">Arbitration rate:</translation>
+        <translation>Arbitration rate:</translation>
     </message>
     <message>
         <source>波特率:</source>
-        <translation type="unfinished">Bit rate:</translation>
+        <translation>Bit rate:</translation>
     </message>
     <message>
         <source>仲裁域-&gt; 时钟:</source>
-        <translation type="unfinished"></translation>
+        <translation>Arbitration clock:</translation>
     </message>
     <message>
         <source>时钟:</source>
-        <translation type="unfinished">Clock:</translation>
+        <translation>Clock:</translation>
     </message>
     <message>
         <source>滤波设置</source>
-        <translation type="unfinished">Filter settings</translation>
+        <translation>Filter settings</translation>
     </message>
     <message>
         <source>文件创建间隔</source>
-        <translation type="unfinished"></translation>
+        <translation>File interval</translation>
     </message>
     <message>
         <source>有效范围:1-255</source>
-        <translation type="unfinished"></translation>
+        <translation>: valid range 1-255</translation>
     </message>
     <message>
         <source>写入失败!</source>
-        <translation type="unfinished"></translation>
+        <translation>Write failed!</translation>
     </message>
     <message>
         <source>写入成功!</source>
-        <translation type="unfinished"></translation>
+        <translation>Written!</translation>
     </message>
     <message>
         <source>读取成功!</source>
-        <translation type="unfinished"></translation>
+        <translation>Read done!</translation>
     </message>
     <message>
         <source>读取失败!</source>
-        <translation type="unfinished"></translation>
+        <translation>Read failed!</translation>
     </message>
     <message>
         <source>配置失败!</source>
-        <translation type="unfinished"></translation>
+        <translation>: configuration failed!</translation>
     </message>
     <message>
         <source>过滤器配置失败!</source>
-        <translation type="unfinished"></translation>
+        <translation>: filter configuration failed!</translation>
     </message>
     <message>
         <source>过滤器清空失败!</source>
-        <translation type="unfinished"></translation>
+        <translation>: filters could not be cleared!</translation>
     </message>
     <message>
         <source>过滤器新增失败!</source>
-        <translation type="unfinished"></translation>
+        <translation>: filter could not be added!</translation>
     </message>
     <message>
         <source>设备时间同步失败!</source>
-        <translation type="unfinished"></translation>
+        <translation>Device time sync failed!</translation>
     </message>
     <message>
         <source>设备时间同步成功!</source>
-        <translation type="unfinished"></translation>
+        <translation>Device time synced!</translation>
     </message>
     <message>
         <source>FLiter读取失败!</source>
-        <translation type="unfinished"></translation>
+        <translation>: filters could not be read!</translation>
     </message>
     <message>
         <source>设备参数无效,请重新写入配置!</source>
-        <translation type="unfinished"></translation>
+        <translation>Invalid device settings; write the configuration again!</translation>
     </message>
     <message>
         <source>硬件版本:</source>
-        <translation type="unfinished"></translation>
+        <translation>Hardware:</translation>
     </message>
     <message>
         <source>固件版本:</source>
-        <translation type="unfinished"></translation>
+        <translation>Firmware:</translation>
     </message>
     <message>
         <source>DLL:</source>
-        <translation type="unfinished"></translation>
+        <translation>DLL:</translation>
     </message>
     <message>
         <source>容量查询失败!</source>
-        <translation type="unfinished"></translation>
+        <translation>Capacity query failed!</translation>
     </message>
     <message>
         <source>总空间: </source>
-        <translation type="unfinished"></translation>
+        <translation>Total: </translation>
     </message>
     <message>
         <source> 剩余空间: </source>
-        <translation type="unfinished"></translation>
+        <translation> Free: </translation>
     </message>
     <message>
         <source>未发现存储设备!</source>
-        <translation type="unfinished"></translation>
+        <translation>No storage card found!</translation>
     </message>
     <message>
         <source>操作中,请等待...</source>
-        <translation type="unfinished"></translation>
+        <translation>Working, please wait...</translation>
     </message>
     <message>
         <source>测试中,请等待...</source>
-        <translation type="unfinished"></translation>
+        <translation>Testing, please wait...</translation>
     </message>
     <message>
         <source>操作成功!</source>
-        <translation type="unfinished"></translation>
+        <translation>Done!</translation>
     </message>
     <message>
         <source>提示</source>
-        <translation type="unfinished"></translation>
+        <translation>Notice</translation>
     </message>
     <message>
         <source>读速度:</source>
-        <translation type="unfinished"></translation>
+        <translation>Read speed:</translation>
     </message>
     <message>
         <source>MB/秒</source>
-        <translation type="unfinished"></translation>
+        <translation>MB/s</translation>
     </message>
     <message>
         <source>写速度:</source>
-        <translation type="unfinished"></translation>
+        <translation>Write speed:</translation>
     </message>
     <message>
         <source>操作超时!</source>
-        <translation type="unfinished"></translation>
+        <translation>Timed out!</translation>
     </message>
     <message>
         <source>操作失败!</source>
-        <translation type="unfinished"></translation>
+        <translation>Failed!</translation>
     </message>
     <message>
         <source>警告</source>
-        <translation type="unfinished">Warning</translation>
+        <translation>Warning</translation>
     </message>
     <message>
         <source>格式化将清空所有记录文件,</source>
-        <translation type="unfinished"></translation>
+        <translation>Formatting erases all record files,</translation>
     </message>
     <message>
         <source>确定继续?</source>
-        <translation type="unfinished"></translation>
+        <translation>continue?</translation>
     </message>
     <message>
         <source>自定义</source>
-        <translation type="unfinished">Custom</translation>
+        <translation>Custom</translation>
     </message>
 </context>
 <context>
     <name>QUserDlgFirmUpdate</name>
     <message>
         <source>设备升级</source>
-        <translation type="unfinished">Firmware</translation>
+        <translation>Firmware</translation>
     </message>
     <message>
         <source>设备信息:</source>
-        <translation type="unfinished"></translation>
+        <translation>Device: </translation>
     </message>
     <message>
         <source> 硬件版本:</source>
-        <translation type="unfinished"></translation>
+        <translation> Hardware: </translation>
     </message>
     <message>
         <source> 固件版本:</source>
-        <translation type="unfinished"></translation>
+        <translation> Firmware: </translation>
     </message>
     <message>
         <source>①断开连接</source>
-        <translation type="unfinished"></translation>
+        <translation>① Disconnect</translation>
     </message>
     <message>
         <source>未知</source>
-        <translation type="unfinished"></translation>
+        <translation>Unknown</translation>
     </message>
     <message>
         <source>①连接设备</source>
-        <translation type="unfinished"></translation>
+        <translation>① Connect</translation>
     </message>
     <message>
         <source>③停止</source>
-        <translation type="unfinished"></translation>
+        <translation>③ Stop</translation>
     </message>
     <message>
         <source>③开始</source>
-        <translation type="unfinished"></translation>
+        <translation>③ Start</translation>
     </message>
     <message>
         <source>文件信息:</source>
-        <translation type="unfinished"></translation>
+        <translation>File: </translation>
     </message>
     <message>
         <source>错误</source>
-        <translation type="unfinished">Error</translation>
+        <translation>Error</translation>
     </message>
     <message>
         <source>设备打开失败</source>
-        <translation type="unfinished"></translation>
+        <translation>Failed to open the device</translation>
     </message>
     <message>
         <source>升级请求失败</source>
-        <translation type="unfinished"></translation>
+        <translation>Update request failed</translation>
     </message>
     <message>
         <source>选择升级包</source>
-        <translation type="unfinished"></translation>
+        <translation>Select firmware file</translation>
     </message>
     <message>
         <source>警告</source>
-        <translation type="unfinished">Warning</translation>
+        <translation>Warning</translation>
     </message>
     <message>
         <source>升级失败，硬件版本不匹配!!!</source>
-        <translation type="unfinished"></translation>
+        <translation>Update failed: the hardware version does not match!</translation>
     </message>
     <message>
         <source>升级完成</source>
-        <translation type="unfinished"></translation>
+        <translation>Update done</translation>
     </message>
     <message>
         <source>恭喜您升级成功!<byte value="xd"/>
 请重启设备!!!</source>
-        <translation type="unfinished"></translation>
+        <translation>Firmware updated!<byte value="xd"/>
+Please restart the device!</translation>
     </message>
 </context>
 <context>
@@ -1552,74 +1553,74 @@
     <name>QUserDlgParts</name>
     <message>
         <source>错误</source>
-        <translation type="unfinished">Error</translation>
+        <translation>Error</translation>
     </message>
     <message>
         <source>没有可打开的通道!!!</source>
-        <translation type="unfinished">No channel left to open!</translation>
+        <translation>No channel to open!</translation>
     </message>
 </context>
 <context>
     <name>QUserDlgPlayBack</name>
     <message>
         <source>数据回放</source>
-        <translation type="unfinished">Playback</translation>
+        <translation>Playback</translation>
     </message>
     <message>
         <source>加载文件</source>
-        <translation type="unfinished"></translation>
+        <translation>Load file</translation>
     </message>
     <message>
         <source>加载中...</source>
-        <translation type="unfinished"></translation>
+        <translation>Loading...</translation>
     </message>
     <message>
         <source>错误</source>
-        <translation type="unfinished">Error</translation>
+        <translation>Error</translation>
     </message>
     <message>
         <source>间隔时间参数不能为空!</source>
-        <translation type="unfinished"></translation>
+        <translation>The interval must not be empty!</translation>
     </message>
     <message>
         <source>间隔时间不能等于0!</source>
-        <translation type="unfinished"></translation>
+        <translation>The interval must not be 0!</translation>
     </message>
     <message>
         <source>警告</source>
-        <translation type="unfinished">Warning</translation>
+        <translation>Warning</translation>
     </message>
     <message>
         <source>无可发送数据!</source>
-        <translation type="unfinished"></translation>
+        <translation>Nothing to send!</translation>
     </message>
     <message>
         <source>帧总数量:</source>
-        <translation type="unfinished"></translation>
+        <translation>Frames: </translation>
     </message>
     <message>
         <source>提示</source>
-        <translation type="unfinished">Note</translation>
+        <translation>Notice</translation>
     </message>
     <message>
         <source>成功加载%1条数据。</source>
-        <translation type="unfinished"></translation>
+        <translation>Loaded %1 records.</translation>
     </message>
     <message>
         <source>发送完成!</source>
-        <translation type="unfinished"></translation>
+        <translation>Sending done!</translation>
     </message>
     <message>
         <source>发送已停止!</source>
-        <translation type="unfinished"></translation>
+        <translation>Sending stopped!</translation>
     </message>
     <message>
         <source>发送失败!</source>
-        <translation type="unfinished">Send failed!</translation>
+        <translation>Send failed!</translation>
     </message>
     <message>
         <source>跳过%1条无法读取的数据。</source>
-        <translation type="unfinished"></translation>
+        <translation> Skipped %1 unreadable records.</translation>
     </message>
 </context>
 <context>
@@ -1633,67 +1634,67 @@
     <name>QUserDlgRepeatCfg</name>
     <message>
         <source>中继配置</source>
-        <translation type="unfinished">Relay</translation>
+        <translation>Relay</translation>
     </message>
     <message>
         <source>自定义</source>
-        <translation type="unfinished">Custom</translation>
+        <translation>Custom</translation>
     </message>
     <message>
         <source>未知</source>
-        <translation type="unfinished"></translation>
+        <translation>Unknown</translation>
     </message>
     <message>
         <source>未开启</source>
-        <translation type="unfinished"></translation>
+        <translation>Off</translation>
     </message>
     <message>
         <source>CAN1&lt;-&gt;CAN2</source>
-        <translation type="unfinished"></translation>
+        <translation>CAN1&lt;-&gt;CAN2</translation>
     </message>
     <message>
         <source>CAN1-&gt;CAN2</source>
-        <translation type="unfinished"></translation>
+        <translation>CAN1-&gt;CAN2</translation>
     </message>
     <message>
         <source>CAN1&lt;-CAN2</source>
-        <translation type="unfinished"></translation>
+        <translation>CAN1&lt;-CAN2</translation>
     </message>
     <message>
         <source>错误</source>
-        <translation type="unfinished">Error</translation>
+        <translation>Error</translation>
     </message>
     <message>
         <source>设备打开错误!</source>
-        <translation type="unfinished"></translation>
+        <translation>Failed to open the device!</translation>
     </message>
     <message>
         <source>中继状态获取失败!</source>
-        <translation type="unfinished"></translation>
+        <translation>Failed to read the relay state!</translation>
     </message>
     <message>
         <source>波特率获取失败!</source>
-        <translation type="unfinished"></translation>
+        <translation> bit rate could not be read!</translation>
     </message>
     <message>
         <source>波特率参数错误!</source>
-        <translation type="unfinished"></translation>
+        <translation>Invalid bit rate!</translation>
     </message>
     <message>
         <source>中继状态设置失败!</source>
-        <translation type="unfinished"></translation>
+        <translation>Failed to set the relay state!</translation>
     </message>
     <message>
         <source>波特率设置失败!</source>
-        <translation type="unfinished"></translation>
+        <translation>Failed to set the bit rate!</translation>
     </message>
     <message>
         <source>提示</source>
-        <translation type="unfinished"></translation>
+        <translation>Notice</translation>
     </message>
     <message>
         <source>设置成功!</source>
-        <translation type="unfinished"></translation>
+        <translation>Settings applied!</translation>
     </message>
 </context>
 <context>
@@ -1723,1570 +1724,1572 @@
     <name>QUserEdsParser</name>
     <message>
         <source>%1的COB-ID(0x%2)不可用,PDO保持无效</source>
-        <translation type="unfinished"></translation>
+        <translation>%1: COB-ID (0x%2) not usable; the PDO stays invalid</translation>
     </message>
     <message>
         <source>未知</source>
-        <translation type="unfinished"></translation>
+        <translation>Unknown</translation>
     </message>
 </context>
 <context>
     <name>QUserMainWindowCANopen</name>
     <message>
         <source>快捷操作</source>
-        <translation type="unfinished"></translation>
+        <translation>Quick Send</translation>
     </message>
     <message>
         <source>当前设备:</source>
-        <translation type="unfinished"></translation>
+        <translation>Device: </translation>
     </message>
     <message>
         <source>CANopen设置</source>
-        <translation type="unfinished"></translation>
+        <translation>CANopen settings</translation>
     </message>
     <message>
         <source>快捷操作数量:</source>
-        <translation type="unfinished"></translation>
+        <translation>Quick sends:</translation>
     </message>
     <message>
         <source>快捷指令数量</source>
-        <translation type="unfinished"></translation>
+        <translation>Number of quick send rows</translation>
     </message>
     <message>
         <source>节点显示格式:</source>
-        <translation type="unfinished"></translation>
+        <translation>Node ID format:</translation>
     </message>
     <message>
         <source>十六进制</source>
-        <translation type="unfinished"></translation>
+        <translation>Hex</translation>
     </message>
     <message>
         <source>十进制</source>
-        <translation type="unfinished"></translation>
+        <translation>Decimal</translation>
     </message>
     <message>
         <source>控制报文解析里的节点ID的显示格式</source>
-        <translation type="unfinished"></translation>
+        <translation>How node IDs show in the decoded messages</translation>
     </message>
     <message>
         <source>节点过滤:</source>
-        <translation type="unfinished"></translation>
+        <translation>Node filter:</translation>
     </message>
     <message>
         <source>使能 </source>
-        <translation type="unfinished"></translation>
+        <translation>Enable </translation>
     </message>
     <message>
         <source>只接收指定的节点报文</source>
-        <translation type="unfinished"></translation>
+        <translation>Receive only the messages of the given nodes</translation>
     </message>
     <message>
         <source>开始节点:</source>
-        <translation type="unfinished"></translation>
+        <translation>First node:</translation>
     </message>
     <message>
         <source>节点过滤功能的开始节点(1-127)</source>
-        <translation type="unfinished"></translation>
+        <translation>First node of the node filter (1-127)</translation>
     </message>
     <message>
         <source>结束节点:</source>
-        <translation type="unfinished"></translation>
+        <translation>Last node:</translation>
     </message>
     <message>
         <source>节点过滤功能的结束节点(1-127)</source>
-        <translation type="unfinished"></translation>
+        <translation>Last node of the node filter (1-127)</translation>
     </message>
     <message>
         <source>错误</source>
-        <translation type="unfinished">Error</translation>
+        <translation>Error</translation>
     </message>
     <message>
         <source>快捷操作数量范围:1-%1</source>
-        <translation type="unfinished"></translation>
+        <translation>Quick sends: range 1-%1</translation>
     </message>
     <message>
         <source>1.节点地址范围:1-127<byte value="xd"/>
 2.开始节点必须小于等于结束节点</source>
-        <translation type="unfinished"></translation>
+        <translation>1. Node address range: 1-127<byte value="xd"/>
+2. The first node must not be above the last node</translation>
     </message>
     <message>
         <source>选择EDS文件</source>
-        <translation type="unfinished"></translation>
+        <translation>Select EDS file</translation>
     </message>
     <message>
         <source>加载失败...</source>
-        <translation type="unfinished"></translation>
+        <translation>Load failed...</translation>
     </message>
     <message>
         <source>警告</source>
-        <translation type="unfinished">Warning</translation>
+        <translation>Warning</translation>
     </message>
     <message>
         <source>EDS文件</source>
-        <translation type="unfinished"></translation>
+        <translation>EDS file</translation>
     </message>
     <message>
         <source>空!</source>
-        <translation type="unfinished"></translation>
+        <translation> is empty!</translation>
     </message>
     <message>
         <source>加载成功</source>
-        <translation type="unfinished"></translation>
+        <translation>Loaded</translation>
     </message>
     <message>
         <source>文件信息</source>
-        <translation type="unfinished"></translation>
+        <translation>File info</translation>
     </message>
     <message>
         <source>打开工程</source>
-        <translation type="unfinished"></translation>
+        <translation>Open Project</translation>
     </message>
     <message>
         <source>加载失败</source>
-        <translation type="unfinished"></translation>
+        <translation>Load failed</translation>
     </message>
     <message>
         <source>检测到EDS文件...</source>
-        <translation type="unfinished"></translation>
+        <translation>EDS file found...</translation>
     </message>
     <message>
         <source>保存</source>
-        <translation type="unfinished"></translation>
+        <translation>Save</translation>
     </message>
     <message>
         <source>保存失败</source>
-        <translation type="unfinished"></translation>
+        <translation>Save failed</translation>
     </message>
     <message>
         <source>保存成功!</source>
-        <translation type="unfinished"></translation>
+        <translation>Saved!</translation>
     </message>
     <message>
         <source>是否关闭当前工程?</source>
-        <translation type="unfinished"></translation>
+        <translation>Close the current project?</translation>
     </message>
     <message>
         <source>操作中,请等待...</source>
-        <translation type="unfinished"></translation>
+        <translation>Working, please wait...</translation>
     </message>
     <message>
         <source>格式:帧类型+帧ID+帧数据</source>
-        <translation type="unfinished"></translation>
+        <translation>Format: frame type + frame ID + frame data</translation>
     </message>
     <message>
         <source>用例模板:</source>
-        <translation type="unfinished"></translation>
+        <translation>Example: </translation>
     </message>
     <message>
         <source>用例解析:</source>
-        <translation type="unfinished"></translation>
+        <translation>Meaning: </translation>
     </message>
     <message>
         <source>标准帧,数据帧,ID=0x123,数据:00 01 02 03 04 05 06 07</source>
-        <translation type="unfinished"></translation>
+        <translation>standard, data frame, ID=0x123, data: 00 01 02 03 04 05 06 07</translation>
     </message>
     <message>
         <source>帧格式:</source>
-        <translation type="unfinished"></translation>
+        <translation>Frame format: </translation>
     </message>
     <message>
         <source>S=标准帧 E=扩展帧</source>
-        <translation type="unfinished"></translation>
+        <translation>S=standard E=extended</translation>
     </message>
     <message>
         <source>帧类型:</source>
-        <translation type="unfinished"></translation>
+        <translation>Frame type: </translation>
     </message>
     <message>
         <source>D=数据帧 R=远程帧</source>
-        <translation type="unfinished"></translation>
+        <translation>D=data R=remote</translation>
     </message>
     <message>
         <source>数字格式:</source>
-        <translation type="unfinished"></translation>
+        <translation>Numbers: </translation>
     </message>
     <message>
         <source>ID和数据都使用16进制格式,数据每1字节用1个空格隔开</source>
-        <translation type="unfinished"></translation>
+        <translation>ID and data in hex, one space between data bytes</translation>
     </message>
     <message>
         <source>用途:通过EDS文件直接对设备进行字典对象操作</source>
-        <translation type="unfinished"></translation>
+        <translation>Use: read and write the device&apos;s dictionary objects through its EDS file</translation>
     </message>
     <message>
         <source>用法:导入EDS文件后,用鼠标拖拽左侧栏的字典对象到监听列表即可操作</source>
-        <translation type="unfinished"></translation>
+        <translation>How: load the EDS file, then drag objects from the left-hand tree into the watch list</translation>
     </message>
     <message>
         <source>字典对象值修改:鼠标双击监听表格里的单元格-&gt;改值-&gt;写入</source>
-        <translation type="unfinished"></translation>
+        <translation>Change a value: double-click its cell in the watch list -&gt; edit -&gt; Write</translation>
     </message>
     <message>
         <source>重要事项:操作前先在CiA301页面设置好目标Node-ID</source>
-        <translation type="unfinished"></translation>
+        <translation>Important: set the target Node-ID on the CiA301 page first</translation>
     </message>
     <message>
         <source>快捷帮助</source>
-        <translation type="unfinished"></translation>
+        <translation>Quick Help</translation>
     </message>
     <message>
         <source>快捷操作页面</source>
-        <translation type="unfinished"></translation>
+        <translation>Quick Send page</translation>
     </message>
     <message>
         <source>EDS页面</source>
-        <translation type="unfinished"></translation>
+        <translation>EDS page</translation>
     </message>
     <message>
         <source>(有效值:10进制数1-127)</source>
-        <translation type="unfinished"></translation>
+        <translation>(decimal 1-127)</translation>
     </message>
     <message>
         <source>启动</source>
-        <translation type="unfinished"></translation>
+        <translation>Start</translation>
     </message>
     <message>
         <source>停止</source>
-        <translation type="unfinished"></translation>
+        <translation>Stop</translation>
     </message>
     <message>
         <source>预操作</source>
-        <translation type="unfinished"></translation>
+        <translation>Pre-operational</translation>
     </message>
     <message>
         <source>复位</source>
-        <translation type="unfinished"></translation>
+        <translation>Reset node</translation>
     </message>
     <message>
         <source>复位通讯</source>
-        <translation type="unfinished"></translation>
+        <translation>Reset comm.</translation>
     </message>
     <message>
         <source>发送</source>
-        <translation type="unfinished"></translation>
+        <translation>Send</translation>
     </message>
     <message>
         <source>NMT命令</source>
-        <translation type="unfinished"></translation>
+        <translation>NMT command</translation>
     </message>
     <message>
         <source>远程操作</source>
-        <translation type="unfinished"></translation>
+        <translation>Command</translation>
     </message>
     <message>
         <source>查询</source>
-        <translation type="unfinished"></translation>
+        <translation>Query</translation>
     </message>
     <message>
         <source>启动状态</source>
-        <translation type="unfinished"></translation>
+        <translation>Started</translation>
     </message>
     <message>
         <source>停止状态</source>
-        <translation type="unfinished"></translation>
+        <translation>Stopped</translation>
     </message>
     <message>
         <source>操作状态</source>
-        <translation type="unfinished"></translation>
+        <translation>Operational</translation>
     </message>
     <message>
         <source>预操作状态</source>
-        <translation type="unfinished"></translation>
+        <translation>Pre-operational</translation>
     </message>
     <message>
         <source>NMT节点守护</source>
-        <translation type="unfinished"></translation>
+        <translation>NMT node guarding</translation>
     </message>
     <message>
         <source>状态查询:</source>
-        <translation type="unfinished"></translation>
+        <translation>Request:</translation>
     </message>
     <message>
         <source>状态应答:</source>
-        <translation type="unfinished"></translation>
+        <translation>Reply:</translation>
     </message>
     <message>
         <source>发送同步报文</source>
-        <translation type="unfinished"></translation>
+        <translation>Send SYNC</translation>
     </message>
     <message>
         <source>SYNC命令</source>
-        <translation type="unfinished"></translation>
+        <translation>SYNC command</translation>
     </message>
     <message>
         <source>次数:</source>
-        <translation type="unfinished"></translation>
+        <translation>Count:</translation>
     </message>
     <message>
         <source>EMERG命令</source>
-        <translation type="unfinished"></translation>
+        <translation>EMCY command</translation>
     </message>
     <message>
         <source>紧急错误代码(2BYTE):</source>
-        <translation type="unfinished"></translation>
+        <translation>Error code (2 bytes):</translation>
     </message>
     <message>
         <source>错误寄存器(1BYTE):</source>
-        <translation type="unfinished"></translation>
+        <translation>Error register (1 byte):</translation>
     </message>
     <message>
         <source>自定义错误代码(5BYTE):</source>
-        <translation type="unfinished"></translation>
+        <translation>Vendor error (5 bytes):</translation>
     </message>
     <message>
         <source>PDO命令</source>
-        <translation type="unfinished"></translation>
+        <translation>PDO command</translation>
     </message>
     <message>
         <source>类型:</source>
-        <translation type="unfinished"></translation>
+        <translation>Type:</translation>
     </message>
     <message>
         <source>数据:</source>
-        <translation type="unfinished"></translation>
+        <translation>Data:</translation>
     </message>
     <message>
         <source>远程PDO请求</source>
-        <translation type="unfinished"></translation>
+        <translation>Remote PDO request</translation>
     </message>
     <message>
         <source>1字节</source>
-        <translation type="unfinished"></translation>
+        <translation>1 byte</translation>
     </message>
     <message>
         <source>2字节</source>
-        <translation type="unfinished"></translation>
+        <translation>2 bytes</translation>
     </message>
     <message>
         <source>3字节</source>
-        <translation type="unfinished"></translation>
+        <translation>3 bytes</translation>
     </message>
     <message>
         <source>4字节</source>
-        <translation type="unfinished"></translation>
+        <translation>4 bytes</translation>
     </message>
     <message>
         <source>写入</source>
-        <translation type="unfinished"></translation>
+        <translation>Write</translation>
     </message>
     <message>
         <source>快速SDO写操作</source>
-        <translation type="unfinished"></translation>
+        <translation>Expedited SDO write</translation>
     </message>
     <message>
         <source>索引(2BYTE):0x</source>
-        <translation type="unfinished"></translation>
+        <translation>Index (2 bytes): 0x</translation>
     </message>
     <message>
         <source>子索引(1BYTE):0x</source>
-        <translation type="unfinished"></translation>
+        <translation>Sub-index (1 byte): 0x</translation>
     </message>
     <message>
         <source>长度:</source>
-        <translation type="unfinished"></translation>
+        <translation>Length:</translation>
     </message>
     <message>
         <source>读取</source>
-        <translation type="unfinished"></translation>
+        <translation>Read</translation>
     </message>
     <message>
         <source>快速SDO读操作</source>
-        <translation type="unfinished"></translation>
+        <translation>Expedited SDO read</translation>
     </message>
     <message>
         <source>使用系统时间</source>
-        <translation type="unfinished"></translation>
+        <translation>Use system time</translation>
     </message>
     <message>
         <source>时间设置</source>
-        <translation type="unfinished"></translation>
+        <translation>TIME command</translation>
     </message>
     <message>
         <source>Node-Id不能为空!</source>
-        <translation type="unfinished"></translation>
+        <translation>The Node-ID must not be empty!</translation>
     </message>
     <message>
         <source>发送次数不能为空!</source>
-        <translation type="unfinished"></translation>
+        <translation>The count must not be empty!</translation>
     </message>
     <message>
         <source>发送次数范围:1-%1</source>
-        <translation type="unfinished"></translation>
+        <translation>Count range: 1-%1</translation>
     </message>
     <message>
         <source>发送参数不能为空!</source>
-        <translation type="unfinished"></translation>
+        <translation>The data must not be empty!</translation>
     </message>
     <message>
         <source>索引不能为空!</source>
-        <translation type="unfinished"></translation>
+        <translation>The index must not be empty!</translation>
     </message>
     <message>
         <source>子索引不能为空!</source>
-        <translation type="unfinished"></translation>
+        <translation>The sub-index must not be empty!</translation>
     </message>
     <message>
         <source>设备状态</source>
-        <translation type="unfinished"></translation>
+        <translation>Device state</translation>
     </message>
     <message>
         <source>节点状态:</source>
-        <translation type="unfinished"></translation>
+        <translation>Node state:</translation>
     </message>
     <message>
         <source>非</source>
-        <translation type="unfinished"></translation>
+        <translation>Not </translation>
     </message>
     <message>
         <source>设备操作</source>
-        <translation type="unfinished">Device</translation>
+        <translation>Device control</translation>
     </message>
     <message>
         <source>重置</source>
-        <translation type="unfinished"></translation>
+        <translation>Reset</translation>
     </message>
     <message>
         <source>伺服控制</source>
-        <translation type="unfinished"></translation>
+        <translation>Drive control</translation>
     </message>
     <message>
         <source>目标速度</source>
-        <translation type="unfinished"></translation>
+        <translation>Target speed</translation>
     </message>
     <message>
         <source>转/分钟</source>
-        <translation type="unfinished"></translation>
+        <translation>rpm</translation>
     </message>
     <message>
         <source>加速速度</source>
-        <translation type="unfinished"></translation>
+        <translation>Acceleration</translation>
     </message>
     <message>
         <source>减速速度</source>
-        <translation type="unfinished"></translation>
+        <translation>Deceleration</translation>
     </message>
     <message>
         <source>开始</source>
-        <translation type="unfinished"></translation>
+        <translation>Start</translation>
     </message>
     <message>
         <source>结束</source>
-        <translation type="unfinished"></translation>
+        <translation>Stop</translation>
     </message>
     <message>
         <source>速度模式</source>
-        <translation type="unfinished"></translation>
+        <translation>Velocity</translation>
     </message>
     <message>
         <source>扭矩单位:1/1000×额定扭矩</source>
-        <translation type="unfinished"></translation>
+        <translation>Torque unit: 1/1000 × rated torque</translation>
     </message>
     <message>
         <source>目标扭矩</source>
-        <translation type="unfinished"></translation>
+        <translation>Target torque</translation>
     </message>
     <message>
         <source>范围:</source>
-        <translation type="unfinished"></translation>
+        <translation>Range: </translation>
     </message>
     <message>
         <source>扭矩斜率</source>
-        <translation type="unfinished"></translation>
+        <translation>Torque slope</translation>
     </message>
     <message>
         <source>1秒时间内变化的扭矩</source>
-        <translation type="unfinished"></translation>
+        <translation>Torque change per second</translation>
     </message>
     <message>
         <source>扭矩模式</source>
-        <translation type="unfinished"></translation>
+        <translation>Torque</translation>
     </message>
     <message>
         <source>轮廓速度</source>
-        <translation type="unfinished"></translation>
+        <translation>Profile speed</translation>
     </message>
     <message>
         <source>绝对目标</source>
-        <translation type="unfinished"></translation>
+        <translation>Absolute target</translation>
     </message>
     <message>
         <source>单位:PUU</source>
-        <translation type="unfinished"></translation>
+        <translation>Unit: PUU</translation>
     </message>
     <message>
         <source>相对目标</source>
-        <translation type="unfinished"></translation>
+        <translation>Relative target</translation>
     </message>
     <message>
         <source>位置模式</source>
-        <translation type="unfinished"></translation>
+        <translation>Position</translation>
     </message>
     <message>
         <source>不能为空!</source>
-        <translation type="unfinished"></translation>
+        <translation> must not be empty!</translation>
     </message>
     <message>
         <source>加速度</source>
-        <translation type="unfinished"></translation>
+        <translation>Acceleration</translation>
     </message>
     <message>
         <source>减速度</source>
-        <translation type="unfinished"></translation>
+        <translation>Deceleration</translation>
     </message>
     <message>
         <source>目标位置</source>
-        <translation type="unfinished"></translation>
+        <translation>Target position</translation>
     </message>
     <message>
         <source>对象字典</source>
-        <translation type="unfinished"></translation>
+        <translation>Object dictionary</translation>
     </message>
     <message>
         <source>过滤:</source>
-        <translation type="unfinished"></translation>
+        <translation>Filter:</translation>
     </message>
     <message>
         <source>索引(16进制)或名称</source>
-        <translation type="unfinished"></translation>
+        <translation>Index (hex) or name</translation>
     </message>
     <message>
         <source>添加到监听列表</source>
-        <translation type="unfinished"></translation>
+        <translation>Add to watch list</translation>
     </message>
     <message>
         <source>删除所有对象</source>
-        <translation type="unfinished"></translation>
+        <translation>Delete all objects</translation>
     </message>
     <message>
         <source>属性</source>
-        <translation type="unfinished">Property</translation>
+        <translation>Properties</translation>
     </message>
     <message>
         <source>EDS信息</source>
-        <translation type="unfinished"></translation>
+        <translation>EDS info</translation>
     </message>
     <message>
         <source>设备信息</source>
-        <translation type="unfinished">Device</translation>
+        <translation>Device info</translation>
     </message>
     <message>
         <source>值</source>
-        <translation type="unfinished">Value</translation>
+        <translation>Value</translation>
     </message>
     <message>
         <source>监听列表</source>
-        <translation type="unfinished"></translation>
+        <translation>Watch list</translation>
     </message>
     <message>
         <source>序号</source>
-        <translation type="unfinished">No.</translation>
+        <translation>No.</translation>
     </message>
     <message>
         <source>主索引</source>
-        <translation type="unfinished"></translation>
+        <translation>Index</translation>
     </message>
     <message>
         <source>子索引</source>
-        <translation type="unfinished"></translation>
+        <translation>Sub-index</translation>
     </message>
     <message>
         <source>名称</source>
-        <translation type="unfinished"></translation>
+        <translation>Name</translation>
     </message>
     <message>
         <source>颜色</source>
-        <translation type="unfinished"></translation>
+        <translation>Colour</translation>
     </message>
     <message>
         <source>更新时间</source>
-        <translation type="unfinished"></translation>
+        <translation>Updated</translation>
     </message>
     <message>
         <source>当前值(10进制)</source>
-        <translation type="unfinished"></translation>
+        <translation>Value (dec)</translation>
     </message>
     <message>
         <source>当前值(16进制)</source>
-        <translation type="unfinished"></translation>
+        <translation>Value (hex)</translation>
     </message>
     <message>
         <source>最小值</source>
-        <translation type="unfinished"></translation>
+        <translation>Min</translation>
     </message>
     <message>
         <source>最大值</source>
-        <translation type="unfinished"></translation>
+        <translation>Max</translation>
     </message>
     <message>
         <source>写操作</source>
-        <translation type="unfinished"></translation>
+        <translation>Write</translation>
     </message>
     <message>
         <source>读操作</source>
-        <translation type="unfinished"></translation>
+        <translation>Read</translation>
     </message>
     <message>
         <source>备注</source>
-        <translation type="unfinished"></translation>
+        <translation>Note</translation>
     </message>
     <message>
         <source>上移一行</source>
-        <translation type="unfinished"></translation>
+        <translation>Move up</translation>
     </message>
     <message>
         <source>下移一行</source>
-        <translation type="unfinished"></translation>
+        <translation>Move down</translation>
     </message>
     <message>
         <source>删除当前行</source>
-        <translation type="unfinished"></translation>
+        <translation>Delete row</translation>
     </message>
     <message>
         <source>清空表格</source>
-        <translation type="unfinished"></translation>
+        <translation>Clear table</translation>
     </message>
     <message>
         <source>列表空!请先导入EDS文件!</source>
-        <translation type="unfinished"></translation>
+        <translation>Empty list! Load an EDS file first!</translation>
     </message>
     <message>
         <source>提示</source>
-        <translation type="unfinished"></translation>
+        <translation>Notice</translation>
     </message>
     <message>
         <source>格式错误!!!</source>
-        <translation type="unfinished"></translation>
+        <translation>Wrong format!</translation>
     </message>
     <message>
         <source>对象已存在!</source>
-        <translation type="unfinished"></translation>
+        <translation>The object is already in the list!</translation>
     </message>
     <message>
         <source>颜色选择对话框</source>
-        <translation type="unfinished"></translation>
+        <translation>Select colour</translation>
     </message>
     <message>
         <source>是否删除该信号?</source>
-        <translation type="unfinished"></translation>
+        <translation>Delete this object?</translation>
     </message>
     <message>
         <source>是否删除所有对象?</source>
-        <translation type="unfinished"></translation>
+        <translation>Delete all objects?</translation>
     </message>
     <message>
         <source>SDO操作[%1,%2]失败...</source>
-        <translation type="unfinished"></translation>
+        <translation>SDO transfer [%1,%2] failed...</translation>
     </message>
     <message>
         <source>中止代码:</source>
-        <translation type="unfinished"></translation>
+        <translation>abort code: </translation>
     </message>
     <message>
         <source>超时</source>
-        <translation type="unfinished"></translation>
+        <translation>timeout</translation>
     </message>
     <message>
         <source>对象无法用快速SDO传输</source>
-        <translation type="unfinished"></translation>
+        <translation>object too large for an expedited SDO</translation>
     </message>
     <message>
         <source>SDO操作完成...</source>
-        <translation type="unfinished"></translation>
+        <translation>SDO transfer done...</translation>
     </message>
     <message>
         <source>CAN报文</source>
-        <translation type="unfinished"></translation>
+        <translation>CAN message</translation>
     </message>
     <message>
         <source>说明</source>
-        <translation type="unfinished"></translation>
+        <translation>Description</translation>
     </message>
     <message>
         <source>帮助?</source>
-        <translation type="unfinished"></translation>
+        <translation>Help?</translation>
     </message>
     <message>
         <source>Tx</source>
-        <translation type="unfinished"></translation>
+        <translation>Tx</translation>
     </message>
     <message>
         <source>Rx</source>
-        <translation type="unfinished"></translation>
+        <translation>Rx</translation>
     </message>
     <message>
         <source>未知报文</source>
-        <translation type="unfinished"></translation>
+        <translation>Unknown message</translation>
     </message>
     <message>
         <source>另存为</source>
-        <translation type="unfinished"></translation>
+        <translation>Save as</translation>
     </message>
     <message>
         <source>错误:文件&lt;%1&gt;创建失败</source>
-        <translation type="unfinished"></translation>
+        <translation>Error: file &lt;%1&gt; could not be created</translation>
     </message>
     <message>
         <source>保存失败!</source>
-        <translation type="unfinished"></translation>
+        <translation>Save failed!</translation>
     </message>
     <message>
         <source>序号:</source>
-        <translation type="unfinished"></translation>
+        <translation>No.:</translation>
     </message>
     <message>
         <source>报文:</source>
-        <translation type="unfinished"></translation>
+        <translation>Message:</translation>
     </message>
     <message>
         <source>解析:</source>
-        <translation type="unfinished"></translation>
+        <translation>Decoded:</translation>
     </message>
     <message>
         <source>报文</source>
-        <translation type="unfinished"></translation>
+        <translation>Message</translation>
     </message>
     <message>
         <source>解析</source>
-        <translation type="unfinished"></translation>
+        <translation>Decoded</translation>
     </message>
     <message>
         <source>暂停刷新</source>
-        <translation type="unfinished"></translation>
+        <translation>Pause</translation>
     </message>
     <message>
         <source>显示心跳报文</source>
-        <translation type="unfinished"></translation>
+        <translation>Show heartbeats</translation>
     </message>
     <message>
         <source>清屏</source>
-        <translation type="unfinished"></translation>
+        <translation>Clear</translation>
     </message>
     <message>
         <source>清空日志</source>
-        <translation type="unfinished"></translation>
+        <translation>Clear log</translation>
     </message>
     <message>
         <source>日志输出</source>
-        <translation type="unfinished"></translation>
+        <translation>Log</translation>
     </message>
     <message>
         <source>使能</source>
-        <translation type="unfinished"></translation>
+        <translation>Enable</translation>
     </message>
     <message>
         <source>非循环同步</source>
-        <translation type="unfinished"></translation>
+        <translation>Synchronous (acyclic)</translation>
     </message>
     <message>
         <source>循环同步</source>
-        <translation type="unfinished"></translation>
+        <translation>Synchronous (cyclic)</translation>
     </message>
     <message>
         <source>远程同步</source>
-        <translation type="unfinished"></translation>
+        <translation>RTR-only (synchronous)</translation>
     </message>
     <message>
         <source>远程异步</source>
-        <translation type="unfinished"></translation>
+        <translation>RTR-only (event)</translation>
     </message>
     <message>
         <source>异步&lt;制造商特定事件&gt;</source>
-        <translation type="unfinished"></translation>
+        <translation>Event (manufacturer)</translation>
     </message>
     <message>
         <source>异步&lt;设备子协议特定事件&gt;</source>
-        <translation type="unfinished"></translation>
+        <translation>Event (device profile)</translation>
     </message>
     <message>
         <source>未知类型</source>
-        <translation type="unfinished"></translation>
+        <translation>Unknown type</translation>
     </message>
     <message>
         <source>参数类型:</source>
-        <translation type="unfinished"></translation>
+        <translation>Parameter:</translation>
     </message>
     <message>
         <source>COB-ID:0x</source>
-        <translation type="unfinished"></translation>
+        <translation>COB-ID: 0x</translation>
     </message>
     <message>
         <source>传输类型:</source>
-        <translation type="unfinished"></translation>
+        <translation>Transmission type:</translation>
     </message>
     <message>
         <source>约束时间(1/10ms):</source>
-        <translation type="unfinished"></translation>
+        <translation>Inhibit time (100 µs):</translation>
     </message>
     <message>
         <source>事件定时时间(ms):</source>
-        <translation type="unfinished"></translation>
+        <translation>Event timer (ms):</translation>
     </message>
     <message>
         <source>同步起始值:</source>
-        <translation type="unfinished"></translation>
+        <translation>SYNC start value:</translation>
     </message>
     <message>
         <source>从</source>
-        <translation type="unfinished"></translation>
+        <translation>From</translation>
     </message>
     <message>
         <source>设备中</source>
-        <translation type="unfinished"></translation>
+        <translation> device: </translation>
     </message>
     <message>
         <source>配置</source>
-        <translation type="unfinished"></translation>
+        <translation> config</translation>
     </message>
     <message>
         <source>往</source>
-        <translation type="unfinished"></translation>
+        <translation>To</translation>
     </message>
     <message>
         <source>写</source>
-        <translation type="unfinished"></translation>
+        <translation>Write</translation>
     </message>
     <message>
         <source>映射</source>
-        <translation type="unfinished"></translation>
+        <translation>Mapping</translation>
     </message>
     <message>
         <source>清空</source>
-        <translation type="unfinished"></translation>
+        <translation>Clear</translation>
     </message>
     <message>
         <source>该对象不支持映射!</source>
-        <translation type="unfinished"></translation>
+        <translation>This object cannot be mapped!</translation>
     </message>
     <message>
         <source>只读属性的对象只能映射到TPDO中</source>
-        <translation type="unfinished"></translation>
+        <translation>Read-only objects can be mapped into a TPDO only</translation>
     </message>
     <message>
         <source>此PDO最大只支持8个字节的数据</source>
-        <translation type="unfinished"></translation>
+        <translation>This PDO holds at most 8 bytes of data</translation>
     </message>
     <message>
         <source>PDO配置从设备上传...</source>
-        <translation type="unfinished"></translation>
+        <translation>Reading the PDO configuration from the device...</translation>
     </message>
     <message>
         <source>错误:请先导入EDS文件!!!</source>
-        <translation type="unfinished"></translation>
+        <translation>Error: load an EDS file first!</translation>
     </message>
     <message>
         <source>PDO配置下载到设备...</source>
-        <translation type="unfinished"></translation>
+        <translation>Writing the PDO configuration to the device...</translation>
     </message>
     <message>
         <source>加载EDS文件:</source>
-        <translation type="unfinished"></translation>
+        <translation>Load EDS file: </translation>
     </message>
     <message>
         <source>加载工程文件:</source>
-        <translation type="unfinished"></translation>
+        <translation>Load project file: </translation>
     </message>
     <message>
         <source>保存工程文件:</source>
-        <translation type="unfinished"></translation>
+        <translation>Save project file: </translation>
     </message>
 </context>
 <context>
     <name>QUserMainWindowDBC</name>
     <message>
         <source>错误</source>
-        <translation type="unfinished">Error</translation>
+        <translation>Error</translation>
     </message>
     <message>
         <source>DBC库初始化设备失败!!!</source>
-        <translation type="unfinished"></translation>
+        <translation>The DBC library could not set up the device!</translation>
     </message>
     <message>
         <source>DBC文件消息总表:</source>
-        <translation type="unfinished"></translation>
+        <translation>DBC messages:</translation>
     </message>
     <message>
         <source>过滤条件:</source>
-        <translation type="unfinished"></translation>
+        <translation>Filter:</translation>
     </message>
     <message>
         <source>输入消息名称或ID(10进制)</source>
-        <translation type="unfinished"></translation>
+        <translation>Message name or ID (decimal)</translation>
     </message>
     <message>
         <source>添加到监听列表</source>
-        <translation type="unfinished"></translation>
+        <translation>Add to watch list</translation>
     </message>
     <message>
         <source>添加所有信号到监听列表</source>
-        <translation type="unfinished"></translation>
+        <translation>Add all signals to the watch list</translation>
     </message>
     <message>
         <source>删除所有信号</source>
-        <translation type="unfinished"></translation>
+        <translation>Delete all signals</translation>
     </message>
     <message>
         <source>属性</source>
-        <translation type="unfinished">Property</translation>
+        <translation>Properties</translation>
     </message>
     <message>
         <source>当前监听信号列表:</source>
-        <translation type="unfinished"></translation>
+        <translation>Watched signals:</translation>
     </message>
     <message>
         <source>序号</source>
-        <translation type="unfinished">No.</translation>
+        <translation>No.</translation>
     </message>
     <message>
         <source>信号名称</source>
-        <translation type="unfinished"></translation>
+        <translation>Signal</translation>
     </message>
     <message>
         <source>信号颜色</source>
-        <translation type="unfinished"></translation>
+        <translation>Colour</translation>
     </message>
     <message>
         <source>图表显示</source>
-        <translation type="unfinished"></translation>
+        <translation>Chart</translation>
     </message>
     <message>
         <source>原始值(Hex)</source>
-        <translation type="unfinished"></translation>
+        <translation>Raw (hex)</translation>
     </message>
     <message>
         <source>物理值</source>
-        <translation type="unfinished"></translation>
+        <translation>Physical</translation>
     </message>
     <message>
         <source>最小值</source>
-        <translation type="unfinished"></translation>
+        <translation>Min</translation>
     </message>
     <message>
         <source>最大值</source>
-        <translation type="unfinished"></translation>
+        <translation>Max</translation>
     </message>
     <message>
         <source>时间标志</source>
-        <translation type="unfinished">Time</translation>
+        <translation>Time</translation>
     </message>
     <message>
         <source>报文</source>
-        <translation type="unfinished"></translation>
+        <translation>Frame</translation>
     </message>
     <message>
         <source>信号上移一行</source>
-        <translation type="unfinished"></translation>
+        <translation>Move signal up</translation>
     </message>
     <message>
         <source>信号下移一行</source>
-        <translation type="unfinished"></translation>
+        <translation>Move signal down</translation>
     </message>
     <message>
         <source>删除当前信号</source>
-        <translation type="unfinished"></translation>
+        <translation>Delete signal</translation>
     </message>
     <message>
         <source>当前监听信号图</source>
-        <translation type="unfinished"></translation>
+        <translation>Watched signals chart</translation>
     </message>
     <message>
         <source>时间:ms</source>
-        <translation type="unfinished"></translation>
+        <translation>Time: ms</translation>
     </message>
     <message>
         <source>信号值</source>
-        <translation type="unfinished"></translation>
+        <translation>Signal value</translation>
     </message>
     <message>
         <source>数据更新已关闭!</source>
-        <translation type="unfinished"></translation>
+        <translation>Display updates paused!</translation>
     </message>
     <message>
         <source>数据更新已开启!</source>
-        <translation type="unfinished"></translation>
+        <translation>Display updates resumed!</translation>
     </message>
     <message>
         <source>DBC解析帮助</source>
-        <translation type="unfinished"></translation>
+        <translation>DBC decoding help</translation>
     </message>
     <message>
         <source> 属性</source>
-        <translation type="unfinished"></translation>
+        <translation> properties</translation>
     </message>
     <message>
         <source>颜色选择对话框</source>
-        <translation type="unfinished"></translation>
+        <translation>Select colour</translation>
     </message>
     <message>
         <source>提示</source>
-        <translation type="unfinished"></translation>
+        <translation>Notice</translation>
     </message>
     <message>
         <source>信号信息获取失败!!!</source>
-        <translation type="unfinished"></translation>
+        <translation>Failed to read the signal!</translation>
     </message>
     <message>
         <source>消息信息获取失败!!!</source>
-        <translation type="unfinished"></translation>
+        <translation>Failed to read the message!</translation>
     </message>
     <message>
         <source> 数据信息</source>
-        <translation type="unfinished"></translation>
+        <translation> data</translation>
     </message>
     <message>
         <source>数据点可视:</source>
-        <translation type="unfinished"></translation>
+        <translation>Show points:</translation>
     </message>
     <message>
         <source>使能</source>
-        <translation type="unfinished"></translation>
+        <translation>On</translation>
     </message>
     <message>
         <source>曲线(折线无效)上样本处用点标记</source>
-        <translation type="unfinished"></translation>
+        <translation>Mark the samples on the curve with dots (not for lines)</translation>
     </message>
     <message>
         <source>数据点坐标可视:</source>
-        <translation type="unfinished"></translation>
+        <translation>Show point values:</translation>
     </message>
     <message>
         <source>曲线(折线无效)上显示样本坐标(折线无效)</source>
-        <translation type="unfinished"></translation>
+        <translation>Show the sample values on the curve (not for lines)</translation>
     </message>
     <message>
         <source>图表类型:</source>
-        <translation type="unfinished"></translation>
+        <translation>Chart type:</translation>
     </message>
     <message>
         <source>曲线</source>
-        <translation type="unfinished"></translation>
+        <translation>Curve</translation>
     </message>
     <message>
         <source>折线</source>
-        <translation type="unfinished"></translation>
+        <translation>Lines</translation>
     </message>
     <message>
         <source>曲线(CPU使用率高) 折线(CPU使用率低)</source>
-        <translation type="unfinished"></translation>
+        <translation>Curve (high CPU load), lines (low CPU load)</translation>
     </message>
     <message>
         <source>X轴最大时刻:</source>
-        <translation type="unfinished"></translation>
+        <translation>X axis span:</translation>
     </message>
     <message>
         <source>X轴的最长记录时间 单位:毫秒</source>
-        <translation type="unfinished"></translation>
+        <translation>Longest time shown on the X axis, in ms</translation>
     </message>
     <message>
         <source>图表参数设置</source>
-        <translation type="unfinished"></translation>
+        <translation>Chart settings</translation>
     </message>
     <message>
         <source>DBC协议类型:</source>
-        <translation type="unfinished"></translation>
+        <translation>DBC protocol:</translation>
     </message>
     <message>
         <source>CAN普通</source>
-        <translation type="unfinished"></translation>
+        <translation>Plain CAN</translation>
     </message>
     <message>
         <source>J1939</source>
-        <translation type="unfinished"></translation>
+        <translation>J1939</translation>
     </message>
     <message>
         <source>根据实际协议选择</source>
-        <translation type="unfinished"></translation>
+        <translation>Pick the protocol the bus uses</translation>
     </message>
     <message>
         <source>解析发送帧:</source>
-        <translation type="unfinished"></translation>
+        <translation>Decode sent frames:</translation>
     </message>
     <message>
         <source>开启 </source>
-        <translation type="unfinished"></translation>
+        <translation>On </translation>
     </message>
     <message>
         <source>发送方向的数据是否参与解析</source>
-        <translation type="unfinished"></translation>
+        <translation>Whether frames sent by this tool are decoded too</translation>
     </message>
     <message>
         <source>解析参数设置</source>
-        <translation type="unfinished"></translation>
+        <translation>Decoding settings</translation>
     </message>
     <message>
         <source>信号不存在!!!</source>
-        <translation type="unfinished"></translation>
+        <translation>No such signal!</translation>
     </message>
     <message>
         <source>信号已存在!!!</source>
-        <translation type="unfinished"></translation>
+        <translation>The signal is already in the list!</translation>
     </message>
     <message>
         <source>是否添加所有信号?</source>
-        <translation type="unfinished"></translation>
+        <translation>Add all signals?</translation>
     </message>
     <message>
         <source>操作完成!</source>
-        <translation type="unfinished"></translation>
+        <translation>Done!</translation>
     </message>
     <message>
         <source>警告</source>
-        <translation type="unfinished">Warning</translation>
+        <translation>Warning</translation>
     </message>
     <message>
         <source>是否删除该信号?</source>
-        <translation type="unfinished"></translation>
+        <translation>Delete this signal?</translation>
     </message>
     <message>
         <source>是否删除所有信号?</source>
-        <translation type="unfinished"></translation>
+        <translation>Delete all signals?</translation>
     </message>
     <message>
         <source>保存</source>
-        <translation type="unfinished"></translation>
+        <translation>Save</translation>
     </message>
     <message>
         <source>保存成功!</source>
-        <translation type="unfinished"></translation>
+        <translation>Saved!</translation>
     </message>
     <message>
         <source>加载中...</source>
-        <translation type="unfinished"></translation>
+        <translation>Loading...</translation>
     </message>
     <message>
         <source>打开工程</source>
-        <translation type="unfinished"></translation>
+        <translation>Open Project</translation>
     </message>
     <message>
         <source>打开失败,文件解析错误!</source>
-        <translation type="unfinished"></translation>
+        <translation>Open failed: the file could not be parsed!</translation>
     </message>
     <message>
         <source>打开成功!</source>
-        <translation type="unfinished"></translation>
+        <translation>Opened!</translation>
     </message>
     <message>
         <source>选择DBC文件</source>
-        <translation type="unfinished"></translation>
+        <translation>Select DBC file</translation>
     </message>
     <message>
         <source>DBC文件加载成功!</source>
-        <translation type="unfinished"></translation>
+        <translation>DBC file loaded!</translation>
     </message>
     <message>
         <source>取消</source>
-        <translation type="unfinished">Cancel</translation>
+        <translation>Cancel</translation>
     </message>
     <message>
         <source>DBC文件加载失败,路径空!!!</source>
-        <translation type="unfinished"></translation>
+        <translation>DBC file not loaded: no path!</translation>
     </message>
     <message>
         <source>DBC库加载失败!!!</source>
-        <translation type="unfinished"></translation>
+        <translation>The DBC library could not be loaded!</translation>
     </message>
     <message>
         <source>DBC文件解析失败!!!</source>
-        <translation type="unfinished"></translation>
+        <translation>The DBC file could not be parsed!</translation>
     </message>
     <message>
         <source>列表空!请先导入DBC文件!</source>
-        <translation type="unfinished"></translation>
+        <translation>Empty list! Load a DBC file first!</translation>
     </message>
 </context>
 <context>
     <name>QUserMainWindowDBCSend</name>
     <message>
         <source>错误</source>
-        <translation type="unfinished">Error</translation>
+        <translation>Error</translation>
     </message>
     <message>
         <source>DBC库初始化设备失败!!!</source>
-        <translation type="unfinished"></translation>
+        <translation>The DBC library could not set up the device!</translation>
     </message>
     <message>
         <source>发送错误,DBC消息获取失败</source>
-        <translation type="unfinished"></translation>
+        <translation>Send error: the DBC message could not be read</translation>
     </message>
     <message>
         <source>发送错误,DBC消息编码错误</source>
-        <translation type="unfinished"></translation>
+        <translation>Send error: the DBC message could not be encoded</translation>
     </message>
     <message>
         <source>数据ID无效,请检查&lt;参数设置&gt;里的协议类型<byte value="xd"/>
 是否和DBC文件匹配!</source>
-        <translation type="unfinished"></translation>
+        <translation>Invalid ID: check that the protocol in &lt;Settings&gt;<byte value="xd"/>
+matches the DBC file!</translation>
     </message>
     <message>
         <source>发送成功..</source>
-        <translation type="unfinished"></translation>
+        <translation>Sent.</translation>
     </message>
     <message>
         <source>发送失败..</source>
-        <translation type="unfinished"></translation>
+        <translation>Send failed.</translation>
     </message>
     <message>
         <source>DBC文件消息总表:</source>
-        <translation type="unfinished"></translation>
+        <translation>DBC messages:</translation>
     </message>
     <message>
         <source>过滤条件:</source>
-        <translation type="unfinished"></translation>
+        <translation>Filter:</translation>
     </message>
     <message>
         <source>输入消息名称或ID(10进制)</source>
-        <translation type="unfinished"></translation>
+        <translation>Message name or ID (decimal)</translation>
     </message>
     <message>
         <source>消息发送列表:</source>
-        <translation type="unfinished"></translation>
+        <translation>Send list:</translation>
     </message>
     <message>
         <source>序号</source>
-        <translation type="unfinished">No.</translation>
+        <translation>No.</translation>
     </message>
     <message>
         <source>消息名称</source>
-        <translation type="unfinished"></translation>
+        <translation>Message</translation>
     </message>
     <message>
         <source>消息ID</source>
-        <translation type="unfinished"></translation>
+        <translation>ID</translation>
     </message>
     <message>
         <source>长度</source>
-        <translation type="unfinished">Length</translation>
+        <translation>Length</translation>
     </message>
     <message>
         <source>数据</source>
-        <translation type="unfinished">Data</translation>
+        <translation>Data</translation>
     </message>
     <message>
         <source>发送</source>
-        <translation type="unfinished"></translation>
+        <translation>Send</translation>
     </message>
     <message>
         <source>注释</source>
-        <translation type="unfinished">Comment</translation>
+        <translation>Comment</translation>
     </message>
     <message>
         <source>信号信息:</source>
-        <translation type="unfinished"></translation>
+        <translation>Signals:</translation>
     </message>
     <message>
         <source>信号名称</source>
-        <translation type="unfinished"></translation>
+        <translation>Signal</translation>
     </message>
     <message>
         <source>原始值(十六进制)</source>
-        <translation type="unfinished"></translation>
+        <translation>Raw (hex)</translation>
     </message>
     <message>
         <source>物理值(双击编辑)</source>
-        <translation type="unfinished"></translation>
+        <translation>Physical (double-click)</translation>
     </message>
     <message>
         <source>单位</source>
-        <translation type="unfinished"></translation>
+        <translation>Unit</translation>
     </message>
     <message>
         <source>最小值</source>
-        <translation type="unfinished"></translation>
+        <translation>Min</translation>
     </message>
     <message>
         <source>最大值</source>
-        <translation type="unfinished"></translation>
+        <translation>Max</translation>
     </message>
     <message>
         <source>添加到发送列表</source>
-        <translation type="unfinished"></translation>
+        <translation>Add to send list</translation>
     </message>
     <message>
         <source>添加所有消息到发送列表</source>
-        <translation type="unfinished"></translation>
+        <translation>Add all messages to the send list</translation>
     </message>
     <message>
         <source>删除所有消息</source>
-        <translation type="unfinished"></translation>
+        <translation>Delete all messages</translation>
     </message>
     <message>
         <source>属性</source>
-        <translation type="unfinished">Property</translation>
+        <translation>Properties</translation>
     </message>
     <message>
         <source>上移一行</source>
-        <translation type="unfinished"></translation>
+        <translation>Move up</translation>
     </message>
     <message>
         <source>下移一行</source>
-        <translation type="unfinished"></translation>
+        <translation>Move down</translation>
     </message>
     <message>
         <source>删除当前行</source>
-        <translation type="unfinished"></translation>
+        <translation>Delete row</translation>
     </message>
     <message>
         <source>清空表格</source>
-        <translation type="unfinished"></translation>
+        <translation>Clear table</translation>
     </message>
     <message>
         <source>列表空!请先导入DBC文件!</source>
-        <translation type="unfinished"></translation>
+        <translation>Empty list! Load a DBC file first!</translation>
     </message>
     <message>
         <source>提示</source>
-        <translation type="unfinished"></translation>
+        <translation>Notice</translation>
     </message>
     <message>
         <source>消息已存在!!!</source>
-        <translation type="unfinished"></translation>
+        <translation>The message is already in the list!</translation>
     </message>
     <message>
         <source>消息不存在!!!</source>
-        <translation type="unfinished"></translation>
+        <translation>No such message!</translation>
     </message>
     <message>
         <source>是否添加所有信号?</source>
-        <translation type="unfinished"></translation>
+        <translation>Add all signals?</translation>
     </message>
     <message>
         <source>操作完成!</source>
-        <translation type="unfinished"></translation>
+        <translation>Done!</translation>
     </message>
     <message>
         <source>警告</source>
-        <translation type="unfinished">Warning</translation>
+        <translation>Warning</translation>
     </message>
     <message>
         <source>是否删除所有信号?</source>
-        <translation type="unfinished"></translation>
+        <translation>Delete all signals?</translation>
     </message>
     <message>
         <source> 属性</source>
-        <translation type="unfinished"></translation>
+        <translation> properties</translation>
     </message>
     <message>
         <source>双击查看数据</source>
-        <translation type="unfinished"></translation>
+        <translation>Double-click to view the data</translation>
     </message>
     <message>
         <source>是否删除该消息?</source>
-        <translation type="unfinished"></translation>
+        <translation>Delete this message?</translation>
     </message>
     <message>
         <source>是否删除所有消息?</source>
-        <translation type="unfinished"></translation>
+        <translation>Delete all messages?</translation>
     </message>
     <message>
         <source>消息信息获取失败!!!</source>
-        <translation type="unfinished"></translation>
+        <translation>Failed to read the message!</translation>
     </message>
     <message>
         <source>消息参数错误,长度不能等于0!!!</source>
-        <translation type="unfinished"></translation>
+        <translation>Invalid message: the length must not be 0!</translation>
     </message>
     <message>
         <source> 数据信息</source>
-        <translation type="unfinished"></translation>
+        <translation> data</translation>
     </message>
     <message>
         <source>信号信息获取失败!!!</source>
-        <translation type="unfinished"></translation>
+        <translation>Failed to read the signal!</translation>
     </message>
     <message>
         <source>选择DBC文件</source>
-        <translation type="unfinished"></translation>
+        <translation>Select DBC file</translation>
     </message>
     <message>
         <source>DBC文件加载成功!</source>
-        <translation type="unfinished"></translation>
+        <translation>DBC file loaded!</translation>
     </message>
     <message>
         <source>保存</source>
-        <translation type="unfinished"></translation>
+        <translation>Save</translation>
     </message>
     <message>
         <source>保存失败!</source>
-        <translation type="unfinished"></translation>
+        <translation>Save failed!</translation>
     </message>
     <message>
         <source>保存成功!</source>
-        <translation type="unfinished"></translation>
+        <translation>Saved!</translation>
     </message>
     <message>
         <source>打开工程</source>
-        <translation type="unfinished"></translation>
+        <translation>Open Project</translation>
     </message>
     <message>
         <source>打开失败,文件解析错误!</source>
-        <translation type="unfinished"></translation>
+        <translation>Open failed: the file could not be parsed!</translation>
     </message>
     <message>
         <source>打开成功!</source>
-        <translation type="unfinished"></translation>
+        <translation>Opened!</translation>
     </message>
     <message>
         <source>取消</source>
-        <translation type="unfinished">Cancel</translation>
+        <translation>Cancel</translation>
     </message>
     <message>
         <source>加载中...</source>
-        <translation type="unfinished"></translation>
+        <translation>Loading...</translation>
     </message>
     <message>
         <source>取消中...</source>
-        <translation type="unfinished"></translation>
+        <translation>Cancelling...</translation>
     </message>
     <message>
         <source>DBC文件加载失败,路径空!!!</source>
-        <translation type="unfinished"></translation>
+        <translation>DBC file not loaded: no path!</translation>
     </message>
     <message>
         <source>DBC库加载失败!!!</source>
-        <translation type="unfinished"></translation>
+        <translation>The DBC library could not be loaded!</translation>
     </message>
     <message>
         <source>DBC文件解析失败!!!</source>
-        <translation type="unfinished"></translation>
+        <translation>The DBC file could not be parsed!</translation>
     </message>
     <message>
         <source>DBC发送参数设置</source>
-        <translation type="unfinished"></translation>
+        <translation>DBC send settings</translation>
     </message>
     <message>
         <source>DBC协议类型:</source>
-        <translation type="unfinished"></translation>
+        <translation>DBC protocol:</translation>
     </message>
     <message>
         <source>CAN普通</source>
-        <translation type="unfinished"></translation>
+        <translation>Plain CAN</translation>
     </message>
     <message>
         <source>J1939</source>
-        <translation type="unfinished"></translation>
+        <translation>J1939</translation>
     </message>
     <message>
         <source>根据实际协议选择</source>
-        <translation type="unfinished"></translation>
+        <translation>Pick the protocol the bus uses</translation>
     </message>
     <message>
         <source>J1939源地址:</source>
-        <translation type="unfinished"></translation>
+        <translation>J1939 source address:</translation>
     </message>
     <message>
         <source>十六进制格式,00-FF</source>
-        <translation type="unfinished"></translation>
+        <translation>Hex, 00-FF</translation>
     </message>
     <message>
         <source>J1939目的地址:</source>
-        <translation type="unfinished"></translation>
+        <translation>J1939 destination:</translation>
     </message>
     <message>
         <source>FD设备帧协议:</source>
-        <translation type="unfinished"></translation>
+        <translation>FD frame type:</translation>
     </message>
     <message>
         <source>CAN</source>
-        <translation type="unfinished"></translation>
+        <translation>CAN</translation>
     </message>
     <message>
         <source>CANFD</source>
-        <translation type="unfinished"></translation>
+        <translation>CANFD</translation>
     </message>
     <message>
         <source>CANFD加速</source>
-        <translation type="unfinished"></translation>
+        <translation>CANFD BRS</translation>
     </message>
     <message>
         <source>FD设备工作于于FD模式时有效</source>
-        <translation type="unfinished"></translation>
+        <translation>Applies when an FD device works in FD mode</translation>
     </message>
     <message>
         <source>J1939地址无效,有效范围:00-FF!</source>
-        <translation type="unfinished"></translation>
+        <translation>Invalid J1939 address; valid range: 00-FF!</translation>
     </message>
     <message>
         <source>DBC发送帮助</source>
-        <translation type="unfinished"></translation>
+        <translation>DBC send help</translation>
     </message>
     <message>
         <source>操作步骤:</source>
-        <translation type="unfinished"></translation>
+        <translation>Steps:</translation>
     </message>
     <message>
         <source>&lt;加载DBC&gt;&lt;选择消息&gt;&lt;发送&gt;</source>
-        <translation type="unfinished"></translation>
+        <translation>&lt;Load DBC&gt;&lt;Select messages&gt;&lt;Send&gt;</translation>
     </message>
     <message>
         <source>加载DBC:</source>
-        <translation type="unfinished"></translation>
+        <translation>Load DBC:</translation>
     </message>
     <message>
         <source>通过菜单[文件]-&gt;[加载DBC]加载DBC文件</source>
-        <translation type="unfinished"></translation>
+        <translation>Load a DBC file with [File]-&gt;[Load DBC]</translation>
     </message>
     <message>
         <source>选择消息:</source>
-        <translation type="unfinished"></translation>
+        <translation>Select messages:</translation>
     </message>
     <message>
         <source>从左侧&quot;DBC文件消息总表&quot;中选择消息添加到右侧消息发送列表</source>
-        <translation type="unfinished"></translation>
+        <translation>Add messages from &quot;DBC messages&quot; on the left to the send list on the right</translation>
     </message>
     <message>
         <source>选择方法:</source>
-        <translation type="unfinished"></translation>
+        <translation>How to add:</translation>
     </message>
     <message>
         <source>鼠标左键拖拽消息到发送列表,或通过右键弹出菜单添加</source>
-        <translation type="unfinished"></translation>
+        <translation>Drag a message into the send list, or use the right-click menu</translation>
     </message>
     <message>
         <source>信号修改:</source>
-        <translation type="unfinished"></translation>
+        <translation>Change signals:</translation>
     </message>
     <message>
         <source>双击信号列表中的原始值或物理值进行修改</source>
-        <translation type="unfinished"></translation>
+        <translation>Double-click a raw or physical value in the signal list to edit it</translation>
     </message>
     <message>
         <source>发送方法:</source>
-        <translation type="unfinished"></translation>
+        <translation>How to send:</translation>
     </message>
     <message>
         <source>点击消息发送列表中的[发送]按钮发送该行消息</source>
-        <translation type="unfinished"></translation>
+        <translation>Click [Send] in a row of the send list to send that message</translation>
     </message>
     <message>
         <source>信号值格式:</source>
-        <translation type="unfinished"></translation>
+        <translation>Value format:</translation>
     </message>
     <message>
         <source>原始值是十六进制数,物理值是十进制数</source>
-        <translation type="unfinished"></translation>
+        <translation>Raw values are hex, physical values decimal</translation>
     </message>
     <message>
         <source>保存工程:</source>
-        <translation type="unfinished"></translation>
+        <translation>Save project:</translation>
     </message>
     <message>
         <source>保存当前的发送配置,便于下次快速加载</source>
-        <translation type="unfinished"></translation>
+        <translation>Saves the send setup to load it again quickly next time</translation>
     </message>
     <message>
         <source>打开工程:</source>
-        <translation type="unfinished"></translation>
+        <translation>Open project:</translation>
     </message>
     <message>
         <source>打开保存的工程文件,加载发送配置</source>
-        <translation type="unfinished"></translation>
+        <translation>Opens a saved project file and loads its send setup</translation>
     </message>
     <message>
         <source>属性查看:</source>
-        <translation type="unfinished"></translation>
+        <translation>Properties:</translation>
     </message>
     <message>
         <source>双击消息名称或信号名称可查看其属性</source>
-        <translation type="unfinished"></translation>
+        <translation>Double-click a message or signal name to see its properties</translation>
     </message>
 </context>
 <context>
@@ -3320,131 +3323,131 @@
     <name>QUserRecordChPage</name>
     <message>
         <source>波特率</source>
-        <translation type="unfinished"></translation>
+        <translation>Bit rate</translation>
     </message>
     <message>
         <source>工作协议:</source>
-        <translation type="unfinished">Protocol:</translation>
+        <translation>Protocol:</translation>
     </message>
     <message>
         <source>CANFD标准:</source>
-        <translation type="unfinished">CAN FD standard:</translation>
+        <translation>CAN FD standard:</translation>
     </message>
     <message>
         <source>工作模式:</source>
-        <translation type="unfinished">Work mode:</translation>
+        <translation>Work mode:</translation>
     </message>
     <message>
         <source>正常模式</source>
-        <translation type="unfinished">Normal</translation>
+        <translation>Normal</translation>
     </message>
     <message>
         <source>只听模式</source>
-        <translation type="unfinished">Listen only</translation>
+        <translation>Listen only</translation>
     </message>
     <message>
         <source>通道开启</source>
-        <translation type="unfinished"></translation>
+        <translation>Channel on</translation>
     </message>
     <message>
         <source>仲裁域波特率:</source>
-        <translation type="unfinished">Arbitration rate:</translation>
+        <translation>Arbitration rate:</translation>
     </message>
     <message>
         <source>数据域波特率:</source>
-        <translation type="unfinished">Data rate:</translation>
+        <translation>Data rate:</translation>
     </message>
     <message>
         <source>自定义波特率(可选)</source>
-        <translation type="unfinished"></translation>
+        <translation>Custom bit rate (optional)</translation>
     </message>
     <message>
         <source>自定义波特率参数</source>
-        <translation type="unfinished"></translation>
+        <translation>Custom bit rate</translation>
     </message>
     <message>
         <source>预分频:</source>
-        <translation type="unfinished"></translation>
+        <translation>Prescaler:</translation>
     </message>
     <message>
         <source>SJW:</source>
-        <translation type="unfinished"></translation>
+        <translation>SJW:</translation>
     </message>
     <message>
         <source>BS1:</source>
-        <translation type="unfinished"></translation>
+        <translation>BS1:</translation>
     </message>
     <message>
         <source>BS2:</source>
-        <translation type="unfinished"></translation>
+        <translation>BS2:</translation>
     </message>
     <message>
         <source>仲裁域-&gt; 时钟:</source>
-        <translation type="unfinished"></translation>
+        <translation>Arbitration clock:</translation>
     </message>
     <message>
         <source>数据域-&gt; 时钟:</source>
-        <translation type="unfinished"></translation>
+        <translation>Data clock:</translation>
     </message>
     <message>
         <source>波特率计算器</source>
-        <translation type="unfinished">Bit Rate Calculator</translation>
+        <translation>Bit Rate Calculator</translation>
     </message>
     <message>
         <source>滤波开启(可选)</source>
-        <translation type="unfinished"></translation>
+        <translation>Enable filter (optional)</translation>
     </message>
     <message>
         <source>滤波配置</source>
-        <translation type="unfinished">Filter rules</translation>
+        <translation>Filter rules</translation>
     </message>
     <message>
         <source>文件</source>
-        <translation type="unfinished">File</translation>
+        <translation>File</translation>
     </message>
     <message>
         <source>文件存储格式:</source>
-        <translation type="unfinished"></translation>
+        <translation>File format:</translation>
     </message>
     <message>
         <source>文件创建间隔:</source>
-        <translation type="unfinished"></translation>
+        <translation>New file every:</translation>
     </message>
     <message>
         <source>分钟(1-255)</source>
-        <translation type="unfinished"></translation>
+        <translation>min (1-255)</translation>
     </message>
     <message>
         <source>磁盘已满策略:</source>
-        <translation type="unfinished"></translation>
+        <translation>When card is full:</translation>
     </message>
     <message>
         <source>删除旧记录继续任务</source>
-        <translation type="unfinished"></translation>
+        <translation>Delete oldest, continue</translation>
     </message>
     <message>
         <source>停止任务</source>
-        <translation type="unfinished"></translation>
+        <translation>Stop recording</translation>
     </message>
     <message>
         <source>设备管理</source>
-        <translation type="unfinished"></translation>
+        <translation>Device</translation>
     </message>
     <message>
         <source>存储卡格式化</source>
-        <translation type="unfinished"></translation>
+        <translation>Format card</translation>
     </message>
     <message>
         <source>容量查询</source>
-        <translation type="unfinished"></translation>
+        <translation>Capacity</translation>
     </message>
     <message>
         <source>设备信息</source>
-        <translation type="unfinished">Device</translation>
+        <translation>Device info</translation>
     </message>
     <message>
         <source>读写测试</source>
-        <translation type="unfinished"></translation>
+        <translation>Speed test</translation>
     </message>
 </context>
 <context>
@@ -3462,7 +3465,7 @@
     <name>QUserTableModelDBC</name>
     <message>
         <source>双击查看报文</source>
-        <translation type="unfinished"></translation>
+        <translation>Double-click to view the frame</translation>
     </message>
 </context>
 <context>
@@ -3484,118 +3487,118 @@
     <name>Ui_QUserMainWindowCANopen</name>
     <message>
         <source>MainWindow</source>
-        <translation type="unfinished">MainWindow</translation>
+        <translation>MainWindow</translation>
     </message>
     <message>
         <source>加载EDS</source>
-        <translation type="unfinished"></translation>
+        <translation>Load EDS</translation>
     </message>
     <message>
         <source>快捷帮助</source>
-        <translation type="unfinished"></translation>
+        <translation>Quick Help</translation>
     </message>
     <message>
         <source>解析设置</source>
-        <translation type="unfinished"></translation>
+        <translation>Decoding</translation>
     </message>
     <message>
         <source>打开工程</source>
-        <translation type="unfinished"></translation>
+        <translation>Open Project</translation>
     </message>
     <message>
         <source>保存工程</source>
-        <translation type="unfinished"></translation>
+        <translation>Save Project</translation>
     </message>
     <message>
         <source>关闭工程</source>
-        <translation type="unfinished"></translation>
+        <translation>Close Project</translation>
     </message>
     <message>
         <source>文件</source>
-        <translation type="unfinished">File</translation>
+        <translation>File</translation>
     </message>
     <message>
         <source>设置</source>
-        <translation type="unfinished">Settings</translation>
+        <translation>Settings</translation>
     </message>
     <message>
         <source>帮助</source>
-        <translation type="unfinished">Help</translation>
+        <translation>Help</translation>
     </message>
     <message>
         <source>toolBar</source>
-        <translation type="unfinished">toolBar</translation>
+        <translation>toolBar</translation>
     </message>
 </context>
 <context>
     <name>Ui_QUserMainWindowDBC</name>
     <message>
         <source>MainWindow</source>
-        <translation type="unfinished">MainWindow</translation>
+        <translation>MainWindow</translation>
     </message>
     <message>
         <source>加载DBC</source>
-        <translation type="unfinished"></translation>
+        <translation>Load DBC</translation>
     </message>
     <message>
         <source>加载DBC文件</source>
-        <translation type="unfinished"></translation>
+        <translation>Load a DBC file</translation>
     </message>
     <message>
         <source>保存工程</source>
-        <translation type="unfinished"></translation>
+        <translation>Save Project</translation>
     </message>
     <message>
         <source>打开工程</source>
-        <translation type="unfinished"></translation>
+        <translation>Open Project</translation>
     </message>
     <message>
         <source>打开工程文件</source>
-        <translation type="unfinished"></translation>
+        <translation>Open a project file</translation>
     </message>
     <message>
         <source>数据清空</source>
-        <translation type="unfinished">Clear</translation>
+        <translation>Clear</translation>
     </message>
     <message>
         <source>停止显示</source>
-        <translation type="unfinished">Pause</translation>
+        <translation>Pause</translation>
     </message>
     <message>
         <source>自动缩放</source>
-        <translation type="unfinished"></translation>
+        <translation>Auto Scale</translation>
     </message>
     <message>
         <source>图表自适应</source>
-        <translation type="unfinished"></translation>
+        <translation>Fit the chart to the data</translation>
     </message>
     <message>
         <source>图表设置</source>
-        <translation type="unfinished"></translation>
+        <translation>Chart</translation>
     </message>
     <message>
         <source>帮助</source>
-        <translation type="unfinished">Help</translation>
+        <translation>Help</translation>
     </message>
     <message>
         <source>解析设置</source>
-        <translation type="unfinished"></translation>
+        <translation>Decoding</translation>
     </message>
     <message>
         <source>DBC解析设置</source>
-        <translation type="unfinished"></translation>
+        <translation>DBC decoding settings</translation>
     </message>
     <message>
         <source>文件</source>
-        <translation type="unfinished">File</translation>
+        <translation>File</translation>
     </message>
     <message>
         <source>设置</source>
-        <translation type="unfinished">Settings</translation>
+        <translation>Settings</translation>
     </message>
     <message>
         <source>toolBar</source>
-        <translation type="unfinished">toolBar</translation>
+        <translation>toolBar</translation>
     </message>
 </context>
 <context>
