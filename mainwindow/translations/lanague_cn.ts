@@ -859,6 +859,10 @@
         <source>关闭中继</source>
         <translation>关闭中继</translation>
     </message>
+    <message>
+        <source>%1的COB-ID(0x%2)不可用,PDO保持无效</source>
+        <translation>%1的COB-ID(0x%2)不可用,PDO保持无效</translation>
+    </message>
 </context>
 <context>
     <name>QProgressDialog</name>
@@ -1620,6 +1624,66 @@
     <message>
         <source>跳过%1条无法读取的数据。</source>
         <translation>跳过%1条无法读取的数据。</translation>
+    </message>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>数据文件:</source>
+        <translation>数据文件:</translation>
+    </message>
+    <message>
+        <source>加载</source>
+        <translation>加载</translation>
+    </message>
+    <message>
+        <source>帧总数量:0</source>
+        <translation>帧总数量:0</translation>
+    </message>
+    <message>
+        <source>发送间隔:</source>
+        <translation>发送间隔:</translation>
+    </message>
+    <message>
+        <source>1</source>
+        <translation>1</translation>
+    </message>
+    <message>
+        <source>(单位:毫秒)</source>
+        <translation>(单位:毫秒)</translation>
+    </message>
+    <message>
+        <source>发送步长:</source>
+        <translation>发送步长:</translation>
+    </message>
+    <message>
+        <source>(有效值:1-32)</source>
+        <translation>(有效值:1-32)</translation>
+    </message>
+    <message>
+        <source>发送进度:</source>
+        <translation>发送进度:</translation>
+    </message>
+    <message>
+        <source>发送失败自动停止</source>
+        <translation>发送失败自动停止</translation>
+    </message>
+    <message>
+        <source>循环发送</source>
+        <translation>循环发送</translation>
+    </message>
+    <message>
+        <source>启动发送</source>
+        <translation>启动发送</translation>
+    </message>
+    <message>
+        <source>停止发送</source>
+        <translation>停止发送</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>退出</translation>
     </message>
 </context>
 <context>
@@ -2590,6 +2654,42 @@
         <source>保存工程文件:</source>
         <translation>保存工程文件:</translation>
     </message>
+    <message>
+        <source>MainWindow</source>
+        <translation>MainWindow</translation>
+    </message>
+    <message>
+        <source>加载EDS</source>
+        <translation>加载EDS</translation>
+    </message>
+    <message>
+        <source>解析设置</source>
+        <translation>解析设置</translation>
+    </message>
+    <message>
+        <source>保存工程</source>
+        <translation>保存工程</translation>
+    </message>
+    <message>
+        <source>关闭工程</source>
+        <translation>关闭工程</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>文件</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>设置</translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation>帮助</translation>
+    </message>
+    <message>
+        <source>toolBar</source>
+        <translation>toolBar</translation>
+    </message>
 </context>
 <context>
     <name>QUserMainWindowDBC</name>
@@ -2892,6 +2992,70 @@
     <message>
         <source>列表空!请先导入DBC文件!</source>
         <translation>列表空!请先导入DBC文件!</translation>
+    </message>
+    <message>
+        <source>MainWindow</source>
+        <translation>MainWindow</translation>
+    </message>
+    <message>
+        <source>加载DBC</source>
+        <translation>加载DBC</translation>
+    </message>
+    <message>
+        <source>加载DBC文件</source>
+        <translation>加载DBC文件</translation>
+    </message>
+    <message>
+        <source>保存工程</source>
+        <translation>保存工程</translation>
+    </message>
+    <message>
+        <source>打开工程文件</source>
+        <translation>打开工程文件</translation>
+    </message>
+    <message>
+        <source>数据清空</source>
+        <translation>数据清空</translation>
+    </message>
+    <message>
+        <source>停止显示</source>
+        <translation>停止显示</translation>
+    </message>
+    <message>
+        <source>自动缩放</source>
+        <translation>自动缩放</translation>
+    </message>
+    <message>
+        <source>图表自适应</source>
+        <translation>图表自适应</translation>
+    </message>
+    <message>
+        <source>图表设置</source>
+        <translation>图表设置</translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation>帮助</translation>
+    </message>
+    <message>
+        <source>解析设置</source>
+        <translation>解析设置</translation>
+    </message>
+    <message>
+        <source>DBC解析设置</source>
+        <translation>DBC解析设置</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>文件</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>设置</translation>
+    </message>
+    <message>
+        <source>toolBar</source>
+        <translation>toolBar</translation>
     </message>
 </context>
 <context>
@@ -3289,6 +3453,50 @@
     <message>
         <source>双击消息名称或信号名称可查看其属性</source>
         <translation>双击消息名称或信号名称可查看其属性</translation>
+    </message>
+    <message>
+        <source>MainWindow</source>
+        <translation>MainWindow</translation>
+    </message>
+    <message>
+        <source>加载DBC</source>
+        <translation>加载DBC</translation>
+    </message>
+    <message>
+        <source>加载DBC文件</source>
+        <translation>加载DBC文件</translation>
+    </message>
+    <message>
+        <source>打开工程文件</source>
+        <translation>打开工程文件</translation>
+    </message>
+    <message>
+        <source>保存工程</source>
+        <translation>保存工程</translation>
+    </message>
+    <message>
+        <source>参数设置</source>
+        <translation>参数设置</translation>
+    </message>
+    <message>
+        <source>发送参数设置</source>
+        <translation>发送参数设置</translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation>帮助</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>文件</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>设置</translation>
+    </message>
+    <message>
+        <source>toolBar</source>
+        <translation>toolBar</translation>
     </message>
 </context>
 <context>

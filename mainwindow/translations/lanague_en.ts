@@ -860,6 +860,10 @@
         <source>关闭中继</source>
         <translation>Relay off</translation>
     </message>
+    <message>
+        <source>%1的COB-ID(0x%2)不可用,PDO保持无效</source>
+        <translation>%1: COB-ID (0x%2) not usable; the PDO stays invalid</translation>
+    </message>
 </context>
 <context>
     <name>QProgressDialog</name>
@@ -1621,6 +1625,66 @@ Please restart the device!</translation>
     <message>
         <source>跳过%1条无法读取的数据。</source>
         <translation> Skipped %1 unreadable records.</translation>
+    </message>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>数据文件:</source>
+        <translation>Data file:</translation>
+    </message>
+    <message>
+        <source>加载</source>
+        <translation>Load</translation>
+    </message>
+    <message>
+        <source>帧总数量:0</source>
+        <translation>Frames: 0</translation>
+    </message>
+    <message>
+        <source>发送间隔:</source>
+        <translation>Interval:</translation>
+    </message>
+    <message>
+        <source>1</source>
+        <translation>1</translation>
+    </message>
+    <message>
+        <source>(单位:毫秒)</source>
+        <translation>(ms)</translation>
+    </message>
+    <message>
+        <source>发送步长:</source>
+        <translation>Send step:</translation>
+    </message>
+    <message>
+        <source>(有效值:1-32)</source>
+        <translation>(1-32)</translation>
+    </message>
+    <message>
+        <source>发送进度:</source>
+        <translation>Progress:</translation>
+    </message>
+    <message>
+        <source>发送失败自动停止</source>
+        <translation>Stop on send error</translation>
+    </message>
+    <message>
+        <source>循环发送</source>
+        <translation>Loop</translation>
+    </message>
+    <message>
+        <source>启动发送</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>停止发送</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>Close</translation>
     </message>
 </context>
 <context>
@@ -2591,6 +2655,42 @@ Please restart the device!</translation>
         <source>保存工程文件:</source>
         <translation>Save project file: </translation>
     </message>
+    <message>
+        <source>MainWindow</source>
+        <translation>MainWindow</translation>
+    </message>
+    <message>
+        <source>加载EDS</source>
+        <translation>Load EDS</translation>
+    </message>
+    <message>
+        <source>解析设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>保存工程</source>
+        <translation>Save Project</translation>
+    </message>
+    <message>
+        <source>关闭工程</source>
+        <translation>Close Project</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>toolBar</source>
+        <translation>toolBar</translation>
+    </message>
 </context>
 <context>
     <name>QUserMainWindowDBC</name>
@@ -2893,6 +2993,70 @@ Please restart the device!</translation>
     <message>
         <source>列表空!请先导入DBC文件!</source>
         <translation>Empty list! Load a DBC file first!</translation>
+    </message>
+    <message>
+        <source>MainWindow</source>
+        <translation>MainWindow</translation>
+    </message>
+    <message>
+        <source>加载DBC</source>
+        <translation>Load DBC</translation>
+    </message>
+    <message>
+        <source>加载DBC文件</source>
+        <translation>Load a DBC file</translation>
+    </message>
+    <message>
+        <source>保存工程</source>
+        <translation>Save Project</translation>
+    </message>
+    <message>
+        <source>打开工程文件</source>
+        <translation>Open a project file</translation>
+    </message>
+    <message>
+        <source>数据清空</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>停止显示</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>自动缩放</source>
+        <translation>Auto Scale</translation>
+    </message>
+    <message>
+        <source>图表自适应</source>
+        <translation>Fit the chart to the data</translation>
+    </message>
+    <message>
+        <source>图表设置</source>
+        <translation>Chart</translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>解析设置</source>
+        <translation>Decoding</translation>
+    </message>
+    <message>
+        <source>DBC解析设置</source>
+        <translation>DBC decoding settings</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>toolBar</source>
+        <translation>toolBar</translation>
     </message>
 </context>
 <context>
@@ -3291,6 +3455,50 @@ matches the DBC file!</translation>
         <source>双击消息名称或信号名称可查看其属性</source>
         <translation>Double-click a message or signal name to see its properties</translation>
     </message>
+    <message>
+        <source>MainWindow</source>
+        <translation>MainWindow</translation>
+    </message>
+    <message>
+        <source>加载DBC</source>
+        <translation>Load DBC</translation>
+    </message>
+    <message>
+        <source>加载DBC文件</source>
+        <translation>Load a DBC file</translation>
+    </message>
+    <message>
+        <source>打开工程文件</source>
+        <translation>Open a project file</translation>
+    </message>
+    <message>
+        <source>保存工程</source>
+        <translation>Save Project</translation>
+    </message>
+    <message>
+        <source>参数设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>发送参数设置</source>
+        <translation>Send settings</translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>toolBar</source>
+        <translation>toolBar</translation>
+    </message>
 </context>
 <context>
     <name>QUserMainWindowLin</name>
@@ -3499,7 +3707,7 @@ matches the DBC file!</translation>
     </message>
     <message>
         <source>解析设置</source>
-        <translation>Decoding</translation>
+        <translation>Settings</translation>
     </message>
     <message>
         <source>打开工程</source>
