@@ -864,6 +864,274 @@
         <source>%1的COB-ID(0x%2)不可用,PDO保持无效</source>
         <translation>%1: COB-ID (0x%2) not usable; the PDO stays invalid</translation>
     </message>
+    <message>
+        <source>同步报文</source>
+        <translation> message</translation>
+    </message>
+    <message>
+        <source>LSS报文</source>
+        <translation>LSS message</translation>
+    </message>
+    <message>
+        <source>NMT状态切换请求</source>
+        <translation>NMT state change</translation>
+    </message>
+    <message>
+        <source>节点ID:</source>
+        <translation>Node ID: </translation>
+    </message>
+    <message>
+        <source>命令:</source>
+        <translation>Command: </translation>
+    </message>
+    <message>
+        <source>紧急报文</source>
+        <translation>EMCY</translation>
+    </message>
+    <message>
+        <source>错误代码:</source>
+        <translation>Error code: </translation>
+    </message>
+    <message>
+        <source>错误寄存器:</source>
+        <translation>Error register: </translation>
+    </message>
+    <message>
+        <source>自定义错误代码:</source>
+        <translation>Vendor error: </translation>
+    </message>
+    <message>
+        <source>时间同步</source>
+        <translation>TIME</translation>
+    </message>
+    <message>
+        <source>状态请求</source>
+        <translation>Guard request</translation>
+    </message>
+    <message>
+        <source>启动</source>
+        <translation>Boot-up</translation>
+    </message>
+    <message>
+        <source>操作</source>
+        <translation>Operational</translation>
+    </message>
+    <message>
+        <source>预操作</source>
+        <translation>Pre-operational</translation>
+    </message>
+    <message>
+        <source>未知状态-&gt;</source>
+        <translation>Unknown state-&gt;</translation>
+    </message>
+    <message>
+        <source>心跳报文</source>
+        <translation>Heartbeat</translation>
+    </message>
+    <message>
+        <source>状态:</source>
+        <translation>State: </translation>
+    </message>
+    <message>
+        <source>远程</source>
+        <translation>Remote </translation>
+    </message>
+    <message>
+        <source>请求</source>
+        <translation> request</translation>
+    </message>
+    <message>
+        <source>数据:</source>
+        <translation>Data: </translation>
+    </message>
+    <message>
+        <source>读</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <source>响应</source>
+        <translation> response </translation>
+    </message>
+    <message>
+        <source>写</source>
+        <translation>Write </translation>
+    </message>
+    <message>
+        <source>字节</source>
+        <translation> bytes</translation>
+    </message>
+    <message>
+        <source>异常错误</source>
+        <translation>Abort</translation>
+    </message>
+    <message>
+        <source>读取</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <source>成功</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>索引:0x</source>
+        <translation>Index: 0x</translation>
+    </message>
+    <message>
+        <source>子索引:0x</source>
+        <translation>Sub-index: 0x</translation>
+    </message>
+    <message>
+        <source>操作:</source>
+        <translation>Operation: </translation>
+    </message>
+    <message>
+        <source>未知命令</source>
+        <translation>Unknown command</translation>
+    </message>
+    <message>
+        <source>启动节点</source>
+        <translation>Start node</translation>
+    </message>
+    <message>
+        <source>停止节点</source>
+        <translation>Stop node</translation>
+    </message>
+    <message>
+        <source>进入预操作状态</source>
+        <translation>Enter pre-operational</translation>
+    </message>
+    <message>
+        <source>复位节点应用层</source>
+        <translation>Reset node</translation>
+    </message>
+    <message>
+        <source>复位节点通讯</source>
+        <translation>Reset communication</translation>
+    </message>
+    <message>
+        <source>触发位未交替</source>
+        <translation>Toggle bit not alternated</translation>
+    </message>
+    <message>
+        <source>SDO协议超时</source>
+        <translation>SDO protocol timed out</translation>
+    </message>
+    <message>
+        <source>命令字无效或未知</source>
+        <translation>Command specifier not valid or unknown</translation>
+    </message>
+    <message>
+        <source>无效的块大小</source>
+        <translation>Invalid block size</translation>
+    </message>
+    <message>
+        <source>无效的序号</source>
+        <translation>Invalid sequence number</translation>
+    </message>
+    <message>
+        <source>CRC错误</source>
+        <translation>CRC error</translation>
+    </message>
+    <message>
+        <source>内存溢出</source>
+        <translation>Out of memory</translation>
+    </message>
+    <message>
+        <source>不支持访问该对象</source>
+        <translation>Unsupported access to an object</translation>
+    </message>
+    <message>
+        <source>试图读只写对象</source>
+        <translation>Attempt to read a write-only object</translation>
+    </message>
+    <message>
+        <source>试图写只读对象</source>
+        <translation>Attempt to write a read-only object</translation>
+    </message>
+    <message>
+        <source>对象字典中不存在该对象</source>
+        <translation>Object does not exist in the object dictionary</translation>
+    </message>
+    <message>
+        <source>对象不能映射到PDO</source>
+        <translation>Object cannot be mapped to the PDO</translation>
+    </message>
+    <message>
+        <source>映射对象的数量和长度超出PDO长度</source>
+        <translation>Number and length of the mapped objects exceed the PDO length</translation>
+    </message>
+    <message>
+        <source>一般性参数不兼容</source>
+        <translation>General parameter incompatibility</translation>
+    </message>
+    <message>
+        <source>设备内部一般性不兼容</source>
+        <translation>General internal incompatibility in the device</translation>
+    </message>
+    <message>
+        <source>硬件错误导致访问失败</source>
+        <translation>Access failed due to a hardware error</translation>
+    </message>
+    <message>
+        <source>数据类型不匹配,服务参数长度不匹配</source>
+        <translation>Data type does not match: wrong length of service parameter</translation>
+    </message>
+    <message>
+        <source>数据类型不匹配,服务参数长度太大</source>
+        <translation>Data type does not match: service parameter too long</translation>
+    </message>
+    <message>
+        <source>数据类型不匹配,服务参数长度太小</source>
+        <translation>Data type does not match: service parameter too short</translation>
+    </message>
+    <message>
+        <source>子索引不存在</source>
+        <translation>Sub-index does not exist</translation>
+    </message>
+    <message>
+        <source>参数值无效</source>
+        <translation>Invalid value for parameter</translation>
+    </message>
+    <message>
+        <source>写入的参数值太大</source>
+        <translation>Value of parameter written too high</translation>
+    </message>
+    <message>
+        <source>写入的参数值太小</source>
+        <translation>Value of parameter written too low</translation>
+    </message>
+    <message>
+        <source>最大值小于最小值</source>
+        <translation>Maximum value is less than minimum value</translation>
+    </message>
+    <message>
+        <source>SDO连接资源不可用</source>
+        <translation>Resource not available: SDO connection</translation>
+    </message>
+    <message>
+        <source>一般性错误</source>
+        <translation>General error</translation>
+    </message>
+    <message>
+        <source>数据不能传送或保存到应用</source>
+        <translation>Data cannot be transferred or stored to the application</translation>
+    </message>
+    <message>
+        <source>因本地控制,数据不能传送或保存到应用</source>
+        <translation>Data cannot be transferred or stored to the application because of local control</translation>
+    </message>
+    <message>
+        <source>因当前设备状态,数据不能传送或保存到应用</source>
+        <translation>Data cannot be transferred or stored to the application because of the present device state</translation>
+    </message>
+    <message>
+        <source>对象字典动态生成失败或对象字典不存在</source>
+        <translation>Object dictionary generation failed or no object dictionary present</translation>
+    </message>
+    <message>
+        <source>无可用数据</source>
+        <translation>No data available</translation>
+    </message>
 </context>
 <context>
     <name>QProgressDialog</name>
@@ -3058,6 +3326,118 @@ Please restart the device!</translation>
         <source>toolBar</source>
         <translation>toolBar</translation>
     </message>
+    <message>
+        <source>操作步骤:</source>
+        <translation>Steps:</translation>
+    </message>
+    <message>
+        <source>&lt;加载DBC&gt;&lt;添加信号&gt;</source>
+        <translation>&lt;Load DBC&gt;&lt;Add signals&gt;</translation>
+    </message>
+    <message>
+        <source>解析范围:</source>
+        <translation>Decoded:</translation>
+    </message>
+    <message>
+        <source>只解析添加到信号列表中的信号</source>
+        <translation>Only the signals in the signal list are decoded</translation>
+    </message>
+    <message>
+        <source>加载DBC:</source>
+        <translation>Load DBC:</translation>
+    </message>
+    <message>
+        <source>&lt;文件&gt;菜单中的&lt;加载DBC&gt;</source>
+        <translation>&lt;Load DBC&gt; in the &lt;File&gt; menu</translation>
+    </message>
+    <message>
+        <source>选择消息:</source>
+        <translation>Select messages:</translation>
+    </message>
+    <message>
+        <source>从左侧&lt;DBC文件消息总表&gt;选择消息或信号添加到右侧信号列表</source>
+        <translation>Add messages or signals from &lt;DBC messages&gt; on the left to the signal list on the right</translation>
+    </message>
+    <message>
+        <source>选择方法:</source>
+        <translation>How to add:</translation>
+    </message>
+    <message>
+        <source>按住鼠标左键拖拽,或右键弹出菜单</source>
+        <translation>Drag with the left mouse button, or use the right-click menu</translation>
+    </message>
+    <message>
+        <source>图表显示:</source>
+        <translation>Chart:</translation>
+    </message>
+    <message>
+        <source>勾选&lt;图表显示&gt;后信号的物理值以曲线显示</source>
+        <translation>Tick &lt;Chart&gt; to draw the physical value of a signal</translation>
+    </message>
+    <message>
+        <source>波形X轴缩放:</source>
+        <translation>X axis zoom:</translation>
+    </message>
+    <message>
+        <source>利用鼠标滚轮进行缩放</source>
+        <translation>Mouse wheel</translation>
+    </message>
+    <message>
+        <source>波形X轴范围:</source>
+        <translation>X axis span:</translation>
+    </message>
+    <message>
+        <source>&lt;设置&gt;&lt;图表设置&gt;&lt;X轴最大时刻&gt;</source>
+        <translation>&lt;Settings&gt;&lt;Chart&gt;&lt;X axis span&gt;</translation>
+    </message>
+    <message>
+        <source>波形Y轴缩放:</source>
+        <translation>Y axis zoom:</translation>
+    </message>
+    <message>
+        <source>利用Ctrl键+鼠标滚轮进行缩放</source>
+        <translation>Ctrl + mouse wheel</translation>
+    </message>
+    <message>
+        <source>波形Y轴范围:</source>
+        <translation>Y axis range:</translation>
+    </message>
+    <message>
+        <source>根据所有图表显示信号的最小值和最大值计算</source>
+        <translation>From the minimum and maximum of all charted signals</translation>
+    </message>
+    <message>
+        <source>颜色修改:</source>
+        <translation>Change colour:</translation>
+    </message>
+    <message>
+        <source>双击信号列表中的&lt;信号颜色&gt;单元格</source>
+        <translation>Double-click the &lt;Colour&gt; cell in the signal list</translation>
+    </message>
+    <message>
+        <source>保存工程:</source>
+        <translation>Save project:</translation>
+    </message>
+    <message>
+        <source>保存当前的解析配置,便于下次快速加载</source>
+        <translation>Saves the decoding setup to load it again quickly next time</translation>
+    </message>
+    <message>
+        <source>打开工程:</source>
+        <translation>Open project:</translation>
+    </message>
+    <message>
+        <source>加载已保存的解析配置</source>
+        <translation>Loads a saved decoding setup</translation>
+    </message>
+    <message>
+        <source>属性查看:</source>
+        <translation>Properties:</translation>
+    </message>
+    <message>
+        <source>双击信号列表中的消息名称或信号名称</source>
+        <translation>Double-click a message or signal name in the signal list</translation>
+    </message>
 </context>
 <context>
     <name>QUserMainWindowDBCSend</name>
@@ -3673,7 +4053,22 @@ matches the DBC file!</translation>
     <name>QUserTableModelDBC</name>
     <message>
         <source>双击查看报文</source>
-        <translation>Double-click to view the frame</translation>
+        <translation>Double-click</translation>
+    </message>
+</context>
+<context>
+    <name>QUserTableModelEDS</name>
+    <message>
+        <source>写入</source>
+        <translation>Write</translation>
+    </message>
+    <message>
+        <source>不支持</source>
+        <translation>N/A</translation>
+    </message>
+    <message>
+        <source>读取</source>
+        <translation>Read</translation>
     </message>
 </context>
 <context>
