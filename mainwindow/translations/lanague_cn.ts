@@ -1131,6 +1131,14 @@
         <source>无可用数据</source>
         <translation>无可用数据</translation>
     </message>
+    <message>
+        <source>SDO请求</source>
+        <translation>SDO请求</translation>
+    </message>
+    <message>
+        <source>SDO响应</source>
+        <translation>SDO响应</translation>
+    </message>
 </context>
 <context>
     <name>QProgressDialog</name>

@@ -1132,6 +1132,14 @@
         <source>无可用数据</source>
         <translation>No data available</translation>
     </message>
+    <message>
+        <source>SDO请求</source>
+        <translation>SDO request</translation>
+    </message>
+    <message>
+        <source>SDO响应</source>
+        <translation>SDO response</translation>
+    </message>
 </context>
 <context>
     <name>QProgressDialog</name>
