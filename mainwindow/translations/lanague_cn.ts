@@ -1687,6 +1687,10 @@
         <source>自定义</source>
         <translation>自定义</translation>
     </message>
+    <message>
+        <source>设备时间:</source>
+        <translation>设备时间:</translation>
+    </message>
 </context>
 <context>
     <name>QUserDlgFirmUpdate</name>

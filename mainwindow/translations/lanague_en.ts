@@ -1688,6 +1688,10 @@
         <source>自定义</source>
         <translation>Custom</translation>
     </message>
+    <message>
+        <source>设备时间:</source>
+        <translation>Device time: </translation>
+    </message>
 </context>
 <context>
     <name>QUserDlgFirmUpdate</name>
