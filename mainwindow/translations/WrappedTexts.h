@@ -1,7 +1,8 @@
 #pragma once
-// Texts that reach the translator through a helper function of their class,
-// where lupdate cannot see them, listed under the context they are looked up
-// in. Read by update.sh only; not compiled.
+// Texts that reach the translator where lupdate cannot see them (through a
+// helper function, from a table of texts, or under a context held in a
+// variable), listed under the context they are looked up in. Read by
+// update.sh only; not compiled.
 
 #include <QtGlobal>
 
@@ -94,7 +95,8 @@ static const char *const kWrappedTexts[] = {
     QT_TRANSLATE_NOOP("QUserDlgPlayBack", "启动发送"),
     QT_TRANSLATE_NOOP("QUserDlgPlayBack", "停止发送"),
     QT_TRANSLATE_NOOP("QUserDlgPlayBack", "退出"),
-    // canopen/QUserCANopenDecode.cpp and QUserCANopenFrame.cpp (through canopen::word)
+    // canopen/QUserCANopenDecode.cpp (canopen::word) and the SDO abort texts of
+    // canopen/QUserCANopenFrame.cpp
     QT_TRANSLATE_NOOP("QObject", "同步报文"),
     QT_TRANSLATE_NOOP("QObject", "LSS报文"),
     QT_TRANSLATE_NOOP("QObject", "NMT状态切换请求"),
