@@ -60,6 +60,10 @@ bool detectOn = false;
 // shows the error byte of a timing that misses the bus.
 int detectLatePolls = 0;
 int lateLeft = 0;
+// State queries that go unanswered after every channel init (a reply lost
+// on a loaded machine).
+int stateLostCalls = 0;
+int stateLostLeft = 0;
 int receiveDelayUs = 0;
 
 bool detectMatches(const KCAN_INIT_CONFIG &init)
@@ -86,6 +90,8 @@ FAKE_API void fake_reset()
     detectOn = false;
     detectLatePolls = 0;
     lateLeft = 0;
+    stateLostCalls = 0;
+    stateLostLeft = 0;
     receiveDelayUs = 0;
 }
 FAKE_API void fake_setOpenResult(uint32_t t, uint32_t i, uint32_t r)
@@ -201,6 +207,12 @@ FAKE_API void fake_setDetectLate(int polls)
     detectLatePolls = polls;
     lateLeft = 0;
 }
+FAKE_API void fake_setStateLost(int calls)
+{
+    std::lock_guard<std::mutex> l(mu);
+    stateLostCalls = calls;
+    stateLostLeft = 0;
+}
 // Every classic receive call sleeps this long (a slow driver turn).
 FAKE_API void fake_setReceiveDelayUs(int us)
 {
@@ -237,6 +249,7 @@ FAKE_API uint32_t KCAN_InitCAN(uint32_t t, uint32_t i, uint32_t ch, KCAN_INIT_CO
     if (detectOn && detectLatePolls > 0)
         lateLeft = detectMatches(a.channels[int(ch)].init) && !detectMatches(*cfg) ? detectLatePolls : 0;
     a.channels[int(ch)].init = *cfg;
+    stateLostLeft = stateLostCalls;
     return a.initResult;
 }
 FAKE_API uint32_t KCAN_InitCANFD(uint32_t t, uint32_t i, uint32_t ch, KCAN_INITFD_CONFIG *cfg)
@@ -366,6 +379,10 @@ FAKE_API uint32_t KCAN_DevChStateGet(uint32_t t, uint32_t i, uint32_t ch, uint8_
 {
     std::lock_guard<std::mutex> l(mu);
     count("KCAN_DevChStateGet");
+    if (stateLostLeft > 0) {
+        --stateLostLeft;
+        return 0;
+    }
     *a = 0;
     *b = 0;
     const Channel &chan = adapter(t, i).channels[int(ch)];
