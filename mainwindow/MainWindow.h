@@ -107,9 +107,9 @@ public:
     bool devClose(const QString &devId);
 
     // The device tools the ribbon launches. A tool whose dialog is not
-    // built yet is only logged: its launcher closes nothing and shows
-    // nothing. devToolExec runs a tool's dialog modally and gives its
-    // result; the issues that build the dialogs fill it in.
+    // available is only logged: its launcher closes nothing and shows
+    // nothing. devToolExec builds a tool's dialog without parent, runs it
+    // modally, destroys it and gives its result.
     enum DevTool { DevToolFirmUpdate, DevToolRepeatCfg, DevToolBaudChk, DevToolBaudCalc, DevToolRecordSet };
     static bool devToolAvailable(DevTool tool);
     int devToolExec(DevTool tool);

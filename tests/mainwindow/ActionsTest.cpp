@@ -168,10 +168,10 @@ TEST_F(ActionsTest, EveryActionReachesItsSlot)
         {"actionAboutUs", Modal, "软件信息"},
         {"actionLanguageChina", Modal, "警告"},
         {"actionLanguageEnglish", Modal, "警告"},
-        {"actionRepeatCfg", Pending, "slotRepeatCfg"},
-        {"actionFreqChk", Pending, "slotBaudChk"},
+        {"actionRepeatCfg", Modal, "中继配置"},
+        {"actionFreqChk", Modal, "波特率侦测"},
         {"actionCalculator", Modal, "波特率计算器"},
-        {"actionFirmUpdate", Pending, "slotDevFirmUpdate"},
+        {"actionFirmUpdate", Modal, "设备升级"},
     };
     for (const Row &r : rows) {
         SCOPED_TRACE(r.action);
