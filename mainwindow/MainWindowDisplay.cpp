@@ -66,7 +66,12 @@ void MainWindow::uiTabDataShowSet()
     QUserDlgSettingItem cache;
     cache.itemType = QUserDlgSettingItem::Edit;
     cache.itemName = tr("最大帧数量:");
-    cache.itemValue = QString::number(cfg->getInt(QStringLiteral("msgCacheSize")));
+    // A store that never had a data tab has no size yet: the tabs will use
+    // the default, so that is what the row shows (and OK keeps), not the
+    // -1 of the absent key, which would be stored as 10 frames.
+    cache.itemValue = cfg->getString(QStringLiteral("msgCacheSize")).isEmpty()
+                          ? QString::number(QUserTableModelCan::kCacheSizeDefault)
+                          : QString::number(cfg->getInt(QStringLiteral("msgCacheSize")));
     cache.itemComment = tr("显示缓冲区最大帧保存数量");
     rows << cache;
     rows << comboRow(tr("软件主题:"), QStringList{tr("蓝色"), tr("绿色"), tr("红色")}, styleIndex, tr("重启软件生效"));
