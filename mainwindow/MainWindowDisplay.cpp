@@ -10,6 +10,9 @@
 #include "widgets/QUserTableView.h"
 
 #include <QAction>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableWidget>
 #include <QDebug>
 #include <QItemSelectionModel>
 
@@ -79,6 +82,15 @@ void MainWindow::uiTabDataShowSet()
     QUserDlgSetting dlg;
     dlg.dlgInitIcon(tr("显示设置"), QStringLiteral(":/res/plane.png"));
     dlg.itemsSet(rows);
+    // Tall enough for all seven rows without a scroll bar.
+    if (QTableWidget *table = dlg.tableWidget()) {
+        int rowsHeight = 0;
+        for (int r = 0; r < table->rowCount(); ++r)
+            rowsHeight += table->rowHeight(r);
+        const int header = table->horizontalHeader()->sizeHint().height();
+        const int buttons = dlg.okButton() ? dlg.okButton()->sizeHint().height() : 30;
+        dlg.resize(qMax(dlg.width(), 540), qMax(dlg.height(), rowsHeight + header + buttons + 48));
+    }
     if (dlg.dlgExec() != 1)
         return;
     const QList<QUserDlgSettingItem> got = *dlg.itemsGet();
