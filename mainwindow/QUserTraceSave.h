@@ -43,7 +43,7 @@ public:
     Result save(const QString &name, const QVector<QUserCanMsg> &frames);
 
     int writtenCount() const { return written; }
-    // Whether the last save showed its progress, and the highest value shown.
+    // Whether the last save took long enough to show its progress.
     bool progressShown() const { return shown; }
 
 private:
