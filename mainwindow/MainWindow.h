@@ -14,6 +14,8 @@
 //                          switched, closed (closing the channel), deleted
 //   MainWindowReceive.cpp  the receive road, send results, status bar
 //   MainWindowDevices.cpp  device open and close, the device tool launchers
+//   MainWindowDisplay.cpp  display settings, stop display, data clearing
+//   MainWindowRecord.cpp   receive filter, data save, real-time recording
 //   MainWindowPending.cpp  the slots and panel operations whose work is not
 //                          built yet; each logs once that it is not built
 //                          and changes nothing the user could take for a
@@ -121,6 +123,12 @@ public:
     bool tabAdvMenuRowMsgGet(QUserCanMsg &msg);
     bool tabAdvRowMsgGet(int row, QUserCanMsg &msg);
 
+    // The current tab's scroll state (MainWindowDisplay.cpp): stored as
+    // "scrollState" in the tab registry and given to the tab's model; on
+    // clears the view's selection.
+    void tabScrollStateSet(bool on);
+    void tabScrollStateApply();
+
     // Theme colour ("styleColor").
     bool styleColorSet(const QString &colour);
     QString styleColorGet() const;
@@ -213,6 +221,8 @@ public slots:
     void slotStatusBarTimeTask();
     void slotStatusBarBtnClrClick();
     void soltMainWindowTimeHandle();
+    // A channel's recording stopped by a failed write (MainWindowRecord.cpp).
+    void soltRecordFailed(QString devId, QString text);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -27,40 +27,6 @@ void MainWindow::notBuiltUncheck(QAction *action, const char *what)
     notBuilt(what);
 }
 
-// ---- display settings and view controls ------------------------------------
-
-void MainWindow::uiTabDataShowSet()
-{
-    notBuilt("uiTabDataShowSet");
-}
-
-void MainWindow::soltTabDataShowClr()
-{
-    notBuilt("soltTabDataShowClr");
-}
-
-void MainWindow::soltTabDataShowStop()
-{
-    notBuiltUncheck(ui ? ui->actionStop : nullptr, "soltTabDataShowStop");
-}
-
-// ---- receive filter, data save, real-time recording ------------------------
-
-void MainWindow::soltTabDataFliterSet()
-{
-    notBuiltUncheck(ui ? ui->actFliter : nullptr, "soltTabDataFliterSet");
-}
-
-void MainWindow::soltTabDataSave()
-{
-    notBuilt("soltTabDataSave");
-}
-
-void MainWindow::soltTabDataRecord()
-{
-    notBuiltUncheck(ui ? ui->actRecord : nullptr, "soltTabDataRecord");
-}
-
 // ---- tool windows (each opened one goes through toolWindowAdd) -------------
 
 void MainWindow::soltTabDataPlay()
