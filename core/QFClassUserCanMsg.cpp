@@ -184,6 +184,51 @@ bool QFClassUserCanMsg::open(bool rd, const QString &p)
     return true;
 }
 
+void QFClassUserCanMsg::formatRaw(const QUserCanMsgRaw &f, char *out)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    char *p = out;
+    char *const end = out + RecordTextWidth;
+    uint32_t id = f.id;
+    for (int i = 7; i >= 0; --i) {
+        p[i] = hex[id & 0xF];
+        id >>= 4;
+    }
+    p += 8;
+    *p++ = ',';
+    p = putUnsigned(p, end, f.protocol);
+    *p++ = ',';
+    p = putUnsigned(p, end, f.extended);
+    *p++ = ',';
+    p = putUnsigned(p, end, f.remote);
+    *p++ = ',';
+    p = putUnsigned(p, end, f.fdFlags);
+    *p++ = ',';
+    p = putUnsigned(p, end, f.len);
+    *p++ = ',';
+    if (!f.remote) {
+        const int n = f.dataLen > 64 ? 64 : f.dataLen;
+        for (int i = 0; i < n; ++i) {
+            *p++ = hex[f.data[i] >> 4];
+            *p++ = hex[f.data[i] & 0xF];
+        }
+    }
+    *p++ = ',';
+    p = putUnsigned(p, end, f.direction);
+    *p++ = ',';
+    p = putUnsigned(p, end, f.devTime);
+    *p++ = ',';
+    p = putSigned(p, end, f.hostTime);
+    *p++ = ',';
+    p = putUnsigned(p, end, f.channel);
+    // The longest frame takes about 210 characters: the padding field is
+    // always there.
+    *p++ = ',';
+    std::memset(p, '0', size_t(end - p));
+    out[RecordTextWidth] = '\r';
+    out[RecordTextWidth + 1] = '\n';
+}
+
 void QFClassUserCanMsg::formatRecord(const QUserCanMsg &m, char *out)
 {
     char *p = out;
@@ -287,6 +332,19 @@ bool QFClassUserCanMsg::appendMsg(const QUserCanMsg &msg)
     return true;
 }
 
+bool QFClassUserCanMsg::appendRecords(const char *records, uint64_t n)
+{
+    if (!isOpen || readMode || (n && !records))
+        return false;
+    const uint64_t bytes = n * uint64_t(RecordSize);
+    if (bytes > uint64_t(INT64_MAX))
+        return false;
+    if (file.write(records, qint64(bytes)) != qint64(bytes))
+        return false;
+    count += n;
+    return true;
+}
+
 bool QFClassUserCanMsg::writeHeader()
 {
     char buf[RecordSize];
@@ -340,14 +398,20 @@ bool QFClassUserCanMsg::readHeader()
     const char *comma = static_cast<const char *>(std::memchr(buf, ',', size_t(end - buf)));
     if (!comma)
         return false;
-    const uint64_t v = readUnsigned(buf, comma);
-    count = v > UINT32_MAX ? 0 : uint32_t(v);
+    uint64_t v = readUnsigned(buf, comma);
+    // A header that claims more than the file holds would have readers
+    // walk through records that are not there.
+    const uint64_t size = uint64_t(mapped ? mappedSize : file.size());
+    const uint64_t room = size > uint64_t(RecordSize) ? (size - RecordSize + RecordSize - 1) / RecordSize : 0;
+    if (v > room)
+        v = room;
+    count = v;
     headerRead = true;
     position = 0;
     return true;
 }
 
-uint32_t QFClassUserCanMsg::getMsgCount()
+uint64_t QFClassUserCanMsg::getMsgCount()
 {
     if (!isOpen)
         return count;
@@ -356,13 +420,13 @@ uint32_t QFClassUserCanMsg::getMsgCount()
     return count;
 }
 
-bool QFClassUserCanMsg::readMsg(uint32_t index, QUserCanMsg *out)
+bool QFClassUserCanMsg::readMsg(uint64_t index, QUserCanMsg *out)
 {
-    if (!isOpen || !readMode)
+    if (!isOpen || !readMode || index >= uint64_t(INT64_MAX) / RecordSize)
         return false;
     if (position != int64_t(index)) {
         ++seeks;
-        position = index;
+        position = int64_t(index);
     }
     char buf[RecordSize];
     int got = 0;
@@ -372,6 +436,21 @@ bool QFClassUserCanMsg::readMsg(uint32_t index, QUserCanMsg *out)
     if (got == 0)
         return false;
     return parseRecord(buf, got, out);
+}
+
+bool QFClassUserCanMsg::readRecord(uint64_t index, char *out)
+{
+    if (!isOpen || !readMode || !out || index >= uint64_t(INT64_MAX) / RecordSize)
+        return false;
+    if (position != int64_t(index)) {
+        ++seeks;
+        position = int64_t(index);
+    }
+    int got = 0;
+    if (!readRaw(recordOffset(index), out, &got))
+        return false;
+    ++position;
+    return got == RecordSize;
 }
 
 void QFClassUserCanMsg::close()

@@ -17,6 +17,7 @@
 // truncate a cache file by other means while it is open for reading.
 
 #include "QUserCanMsg.h"
+#include "QUserCanMsgRaw.h"
 
 #include <QFile>
 #include <QString>
@@ -39,8 +40,17 @@ public:
 
     bool open(bool readMode, const QString &path);
     bool appendMsg(const QUserCanMsg &msg);
-    uint32_t getMsgCount();
-    bool readMsg(uint32_t index, QUserCanMsg *out);
+    // Appends n records already formatted (RecordSize bytes each, as
+    // formatRecord or formatRaw make them) in one write.
+    bool appendRecords(const char *records, uint64_t n);
+    // Records in the file: the header's count, but never more than the file
+    // can hold (a cut last record still counts, and fails to read).
+    uint64_t getMsgCount();
+    bool readMsg(uint64_t index, QUserCanMsg *out);
+    // The RecordSize bytes of record index as they stand in the file; false
+    // when the file ends before them or cannot be read. Whether they make a
+    // record is parseRecord's question.
+    bool readRecord(uint64_t index, char *out);
     void close();
 
     static QString msgToLine(const QUserCanMsg &msg);
@@ -49,6 +59,9 @@ public:
     static bool parseRecord(const char *text, int len, QUserCanMsg *msg);
     // Writes the RecordSize-byte line of msg into out.
     static void formatRecord(const QUserCanMsg &msg, char *out);
+    // The same line for a binary frame: byte for byte what formatRecord
+    // writes for rawToMsg(raw).
+    static void formatRaw(const QUserCanMsgRaw &raw, char *out);
 
     bool writeHeader();
     bool readHeader();
@@ -56,8 +69,9 @@ public:
     bool isOpened() const { return isOpen; }
     // Times readMsg had to seek (not continue in sequence).
     uint64_t seekCount() const { return seeks; }
-    // Byte offset of record n.
-    static uint64_t recordOffset(uint32_t n) { return uint64_t(RecordSize) * (uint64_t(n) + 1); }
+    // Byte offset of record n (64-bit: a file passes 2^31 bytes at about
+    // 6.7 million records and 2^32 at about 13.4 million).
+    static uint64_t recordOffset(uint64_t n) { return uint64_t(RecordSize) * (n + 1); }
 
 private:
     bool readRaw(uint64_t offset, char *buf, int *got);
@@ -65,7 +79,7 @@ private:
     QString path;
     bool readMode = false;
     bool headerRead = false;
-    uint32_t count = 0;
+    uint64_t count = 0;
     int64_t position = -1;
     QFile file;
     bool isOpen = false;

@@ -6,6 +6,7 @@
 #include "QUserAes.h"
 #include "QUserBaudFunc.h"
 #include "QUserCanMsg.h"
+#include "QUserCanMsgRaw.h"
 #include "QUserDevId.h"
 #include "QUserFliterCfg.h"
 #include "QUserLogHandler.h"

@@ -8,6 +8,7 @@
 // frame to send (bit 0 bit-rate switch, bit 1 error-state indicator).
 
 #include "QUserCanMsg.h"
+#include "QUserCanMsgRaw.h"
 
 #include <QList>
 #include <QString>
@@ -125,6 +126,8 @@ public:
     // True when nothing is open; false when the last data could not be written.
     bool close();
     int fileReadPart(const QString &name, QList<QUserCanMsg> &frames, int maxCount);
+    // fileReadPart without the texts: the same frames as binary records.
+    int fileReadPartRaw(const QString &name, QUserCanMsgRaw *frames, int maxCount);
     int fileRead(const QString &name, QList<QUserCanMsg> &frames);
 
     bool isLoaded() const;
@@ -140,6 +143,7 @@ private:
     static void *invalidHandle() { return reinterpret_cast<void *>(~uintptr_t(0)); }
     bool openForRead(const QString &name);
     int readObjects(QList<QUserCanMsg> &frames, int maxCount);
+    int readRawObjects(QUserCanMsgRaw *frames, int maxCount);
 
     bool m_created = false;
     quint64 m_frameCount = 0;
