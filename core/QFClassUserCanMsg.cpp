@@ -3,6 +3,7 @@
 #include <QDebug>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <cstring>
 
 #include <sys/mman.h>
@@ -451,6 +452,29 @@ bool QFClassUserCanMsg::readRecord(uint64_t index, char *out)
         return false;
     ++position;
     return got == RecordSize;
+}
+
+uint64_t QFClassUserCanMsg::dataRecordFrom(uint64_t index)
+{
+    if (!isOpen || !readMode || index >= uint64_t(INT64_MAX) / RecordSize)
+        return index;
+    const int fd = file.handle();
+    if (fd < 0)
+        return index;
+    // Reads go through the mapping or pread, which ignore the descriptor's
+    // offset; it is put back all the same.
+    const off_t before = ::lseek(fd, 0, SEEK_CUR);
+    const off_t data = ::lseek(fd, off_t(recordOffset(index)), SEEK_DATA);
+    if (before >= 0)
+        ::lseek(fd, before, SEEK_SET);
+    if (data < 0) {
+        // No data after the offset: the rest of the file is one hole.
+        const uint64_t n = getMsgCount();
+        return errno == ENXIO && n > index ? n : index;
+    }
+    // The record in which the data starts may hold some of it.
+    const uint64_t at = uint64_t(data) / RecordSize;
+    return at >= 1 && at - 1 > index ? at - 1 : index;
 }
 
 void QFClassUserCanMsg::close()

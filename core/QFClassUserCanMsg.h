@@ -52,6 +52,11 @@ public:
     // record is parseRecord's question.
     bool readRecord(uint64_t index, char *out);
     void close();
+    // A reader's first record at or after index that may hold data. In a
+    // sparse file the records inside a hole hold none (they read as zeros
+    // and never parse); walking them one by one would only fill memory
+    // with zero pages. index itself when the file system cannot tell.
+    uint64_t dataRecordFrom(uint64_t index);
 
     static QString msgToLine(const QUserCanMsg &msg);
     static bool lineToMsg(const QString &line, QUserCanMsg *msg);

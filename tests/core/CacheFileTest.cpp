@@ -383,7 +383,15 @@ TEST_F(CacheFileTest, RecordsPastFourGigabytes)
         ASSERT_TRUE(r.readMsg(i, &m)) << i;
         expectSameRecord(fd64Frame(int(i % 1000)), m);
     }
-    // The holes between them read as zeros: no record.
+    // The holes between them read as zeros: no record. A reader learns
+    // where the next data may be (to within the file system's block), and
+    // that nothing follows the last record.
     QUserCanMsg m;
     EXPECT_FALSE(r.readMsg(13421771, &m));
+    EXPECT_EQ(r.dataRecordFrom(1), 1u); // the header's block holds data
+    const uint64_t next = r.dataRecordFrom(100);
+    EXPECT_LE(next, 6710886u);
+    EXPECT_GE(next + 64, 6710886u) << "a sparse file should skip to near its first record";
+    EXPECT_EQ(r.dataRecordFrom(6710886), 6710886u);
+    EXPECT_EQ(r.dataRecordFrom(13500000), 13500000u);
 }
