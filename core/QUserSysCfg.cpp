@@ -73,6 +73,15 @@ void QUserSysCfg::load()
     }
 }
 
+void QUserSysCfg::reload()
+{
+    if (settings)
+        settings->sync();
+    delete settings;
+    settings = nullptr;
+    load();
+}
+
 void QUserSysCfg::createDefault()
 {
     if (settings)

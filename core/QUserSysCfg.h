@@ -36,6 +36,10 @@ public:
     QByteArray getByteArray(const QString &key) const;
     bool setByteArray(const QString &key, const QByteArray &value);
 
+    // Reads "setting/sys.ini" of the current working directory afresh,
+    // forgetting every cached key (tests start from an empty store this way).
+    void reload();
+
     void createDefault();
     bool writeValue(const QString &key, const QString &value);
 

@@ -1,4 +1,5 @@
 #include "PlatSim.h"
+#include "sim/SimCanopenNode.h"
 
 #include "PlatGlobals.h"
 #include "PlatTicks.h"
@@ -550,14 +551,25 @@ UsbStatus Adapter::write(uint8_t ep, const uint8_t *buf, uint32_t len, uint32_t 
 // ---------------------------------------------------------------------------
 // Bus and nodes
 
-PeriodicNode::PeriodicNode(const CanFrame &frame, uint32_t periodMs, uint64_t count)
-    : frame_(frame), period_(periodMs ? periodMs : 1), count_(count), next_(GetTickCount64() + period_)
+PeriodicNode::PeriodicNode(const CanFrame &frame, uint32_t periodMs, uint64_t count, const FrameChanges &changes)
+    : frame_(frame), period_(periodMs ? periodMs : 1), count_(count), next_(GetTickCount64() + period_),
+      changes_(changes), noise_(frame.id * 2654435761u + 0x9E3779B9u)
 {
+    if (noise_ == 0)
+        noise_ = 1;
 }
 
 void PeriodicNode::tick(Bus &bus, uint64_t nowMs)
 {
     while (next_ <= nowMs && (count_ == 0 || sent_ < count_)) {
+        if (changes_.counter >= 0 && changes_.counter < frame_.len)
+            frame_.data[changes_.counter] = uint8_t(sent_);
+        for (int i = changes_.varyFrom; i >= 0 && i <= changes_.varyTo && i < frame_.len; ++i) {
+            noise_ ^= noise_ << 13;
+            noise_ ^= noise_ >> 17;
+            noise_ ^= noise_ << 5;
+            frame_.data[i] = uint8_t(noise_ >> 24);
+        }
         bus.inject(frame_);
         ++sent_;
         next_ += period_;
@@ -592,6 +604,18 @@ BusNode *Bus::addNode(std::unique_ptr<BusNode> node)
     nodes_.push_back(std::move(node));
     world_.cv_.notify_all();
     return nodes_.back().get();
+}
+
+size_t Bus::nodeCount()
+{
+    Guard g(world_.m_);
+    return nodes_.size();
+}
+
+BusNode *Bus::node(size_t i)
+{
+    Guard g(world_.m_);
+    return i < nodes_.size() ? nodes_[i].get() : nullptr;
 }
 
 std::vector<Channel *> Bus::members()
@@ -962,13 +986,40 @@ bool World::loadConfig(const std::string &text, std::string *error)
                     return fail("bad period");
                 if (kv.count("count") && !parseUint(kv["count"], &count))
                     return fail("bad count");
-                bus(words[1]).addNode(std::unique_ptr<BusNode>(new PeriodicNode(f, uint32_t(period), count)));
+                FrameChanges changes;
+                if (kv.count("counter")) {
+                    uint64_t at = 0;
+                    if (!parseUint(kv["counter"], &at) || at >= f.len)
+                        return fail("counter outside the data");
+                    changes.counter = int(at);
+                }
+                if (kv.count("vary")) {
+                    const std::string &v = kv["vary"];
+                    const size_t dash = v.find('-');
+                    uint64_t from = 0, to = 0;
+                    if (dash == std::string::npos || !parseUint(v.substr(0, dash), &from) ||
+                        !parseUint(v.substr(dash + 1), &to) || from > to || to >= f.len)
+                        return fail("vary outside the data");
+                    changes.varyFrom = int(from);
+                    changes.varyTo = int(to);
+                }
+                bus(words[1]).addNode(
+                    std::unique_ptr<BusNode>(new PeriodicNode(f, uint32_t(period), count, changes)));
             } else {
                 uint64_t req = 0;
                 if (!kv.count("request") || !parseHex(kv["request"], &req))
                     return fail("bad request");
                 bus(words[1]).addNode(std::unique_ptr<BusNode>(new AnswerNode(uint32_t(req), flag("request_ext"), f)));
             }
+        } else if (what == "canopen") {
+            uint64_t id = 0;
+            if (words.size() != 2 || !kv.count("node") || !parseUint(kv["node"], &id) || id < 1 || id > 127)
+                return fail("canopen BUS node=1..127 eds=PATH");
+            auto node = std::make_unique<CanopenNode>(uint8_t(id));
+            std::string why;
+            if (!kv.count("eds") || !node->loadEds(kv["eds"], &why))
+                return fail("canopen: " + (why.empty() ? std::string("no eds") : why));
+            bus(words[1]).addNode(std::move(node));
         } else {
             return fail("unknown statement " + what);
         }

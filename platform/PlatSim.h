@@ -310,12 +310,20 @@ public:
     virtual void tick(Bus &bus, uint64_t nowMs) {}
 };
 
+// What changes in a periodic frame from one send to the next.
+struct FrameChanges
+{
+    int counter = -1;  // this data byte carries the number of frames sent before (wraps at 256)
+    int varyFrom = -1; // the data bytes varyFrom..varyTo take new values every send
+    int varyTo = -1;
+};
+
 // Sends one frame every period (count 0: without end), the first one
 // period after it joins.
 class PeriodicNode final : public BusNode
 {
 public:
-    PeriodicNode(const CanFrame &frame, uint32_t periodMs, uint64_t count = 0);
+    PeriodicNode(const CanFrame &frame, uint32_t periodMs, uint64_t count = 0, const FrameChanges &changes = {});
     uint64_t nextDueMs() override { return next_; }
     void tick(Bus &bus, uint64_t nowMs) override;
     uint64_t sent() const { return sent_; }
@@ -326,6 +334,8 @@ private:
     uint64_t count_;
     uint64_t sent_ = 0;
     uint64_t next_;
+    FrameChanges changes_;
+    uint32_t noise_; // the varying bytes' generator (xorshift), seeded by the identifier
 };
 
 // Answers every frame with the request's identifier (and format) by a reply.
@@ -355,6 +365,10 @@ public:
     void inject(const CanFrame &frame);
     std::vector<Channel *> members();
     uint64_t frames() const { return frames_; }
+    // The scripted nodes in the order they joined (take World::lock() while
+    // threads run).
+    size_t nodeCount();
+    BusNode *node(size_t i);
 
 private:
     friend class World;
@@ -388,7 +402,9 @@ public:
     //   adapter MODEL|VVVV:PPPP [name=ALIAS] [busy=1] [openfail=1]
     //   attach ALIAS CHANNEL BUS
     //   periodic BUS id=HEX period=MS [ext=1] [rtr=1] [fd=1] [brs=1] [data=HEXBYTES] [count=N]
+    //            [counter=BYTE] [vary=FROM-TO]   (byte indexes into data, counted from 0)
     //   answer BUS request=HEX [request_ext=1] id=HEX [ext=1] [fd=1] [brs=1] [data=HEXBYTES]
+    //   canopen BUS node=ID eds=PATH   (a CANopen slave, sim/SimCanopenNode.h)
     // Adapters are numbered per VID:PID in the order of their lines; an
     // adapter without name= is called "<MODEL>.<index>". Channels not
     // attached go to a bus named after their adapter. false with *error set

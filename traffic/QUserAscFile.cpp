@@ -170,7 +170,14 @@ bool readTime(const P &parts, int64_t &ms)
     const int dot = parts.indexOf(0, '.');
     if (dot < 0)
         return false;
-    ms = int64_t(parts.u64(0, 0, dot) * 1000 + parts.u64(0, dot + 1, 3));
+    // Milliseconds are the first three decimals; a shorter fraction stands for
+    // tenths or hundredths ("0.25" is 250 ms), not for the last digits of a
+    // millisecond count, or times of files written with fewer decimals shrink.
+    const int decimals = parts.length(0) - dot - 1;
+    uint64_t frac = parts.u64(0, dot + 1, 3);
+    for (int k = decimals; k < 3; ++k)
+        frac *= 10;
+    ms = int64_t(parts.u64(0, 0, dot) * 1000 + frac);
     return true;
 }
 

@@ -451,6 +451,50 @@ void writeLoadingGif(const QString &path)
         file.write(gif.bytes(w, h, 8));
 }
 
+// The welcome page's picture: the program's name over a bus line with its
+// nodes, on a transparent ground.
+void writeWelcomeLogo(const QString &path)
+{
+    const int w = 420, h = 160;
+    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    // Badge at the left.
+    p.setPen(Qt::NoPen);
+    p.setBrush(kBlue);
+    p.drawRoundedRect(QRectF(8, 20, 96, 96), 20, 20);
+    p.setPen(QPen(Qt::white, 7, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(24, 68), QPointF(88, 68));
+    p.setBrush(Qt::white);
+    p.setPen(Qt::NoPen);
+    for (int x : {34, 56, 78}) {
+        p.drawRect(QRectF(x - 3, 40, 6, 28));
+        p.drawEllipse(QPointF(x, 38), 7, 7);
+    }
+    // Name and line.
+    QFont f("DejaVu Sans");
+    f.setPixelSize(58);
+    f.setBold(true);
+    p.setFont(f);
+    p.setPen(kBlue);
+    p.drawText(QRectF(122, 14, w - 126, 80), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Orvane"));
+    f.setPixelSize(20);
+    f.setBold(false);
+    p.setFont(f);
+    p.setPen(kGrey);
+    p.drawText(QRectF(124, 88, w - 128, 30), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("CAN  \u00b7  CAN FD"));
+    p.setPen(QPen(kTeal, 3));
+    p.drawLine(QPointF(124, 132), QPointF(w - 12, 132));
+    p.setBrush(kTeal);
+    p.setPen(Qt::NoPen);
+    for (int x = 150; x < w - 20; x += 64)
+        p.drawEllipse(QPointF(x, 132), 5, 5);
+    p.end();
+    img.save(path, "PNG");
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -470,5 +514,6 @@ int main(int argc, char **argv)
         img.save(dir.filePath(QString::fromLatin1(icon.path)), "PNG");
     }
     writeLoadingGif(dir.filePath("res/loading.gif"));
+    writeWelcomeLogo(dir.filePath("res/kemLogo.png"));
     return 0;
 }

@@ -1,0 +1,213 @@
+#pragma once
+// The main window: the ribbon over the form's menus, the data tabs above the
+// send panels, the status bar, the device registry and the tool windows it
+// opened. One exists at a time; a language switch ends the event loop with
+// 1 and the restart loop (MainLoop.h) builds the next one.
+//
+// Where the parts of the window live:
+//   MainWindow.cpp         construction and teardown, language, splitter,
+//                          tab and "GLOBAL" properties, theme colour,
+//                          the tool-window list
+//   MainWindowActions.cpp  the action-to-slot table, the language, help,
+//                          shop, download and about slots
+//   MainWindowPending.cpp  the slots and panel operations whose work is not
+//                          built yet; each logs once that it is not built
+//                          and changes nothing the user could take for a
+//                          result. The work that fills one moves it into a
+//                          file of its own (data tabs, receive road, device
+//                          open and close, filter / save / record, tool
+//                          windows, send panels).
+
+#include <QHash>
+#include <QList>
+#include <QMainWindow>
+#include <QMap>
+#include <QModelIndex>
+#include <QPoint>
+#include <QPointer>
+#include <QString>
+#include <QVector>
+
+#include "core/QUserCanMsg.h"
+#include "mainwindow/QUserWindowSrv.h"
+#include "widgets/QUserMessageBox.h"
+
+class QCloseEvent;
+class QTimer;
+class QTranslator;
+class QUserDeviceAdapter;
+class QUserMainWindowLayout;
+class QUserTableView;
+class Ui_MainWindow;
+class uiStatusBar;
+
+// Inserts sep before every group of width characters counted from the end
+// (positions length - width, length - 2 * width, ... while above 0).
+bool textGroupInsert(QString &text, const QString &sep, int width);
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // Translation files, looked for in the working directory.
+    static const char *kQmChinese;
+    static const char *kQmEnglish;
+
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Construction and teardown steps.
+    void languageInit();
+    void languageLoad(const QString &language);
+    void displaySettingsInit();
+    void uiWelcomeTabInit();
+    void uiActionConnect();
+    void uiTabDataConnect();
+    bool uiStatusBarInit();
+    bool uiStatusBarFree();
+    void uiLayoutFree();
+    void uiLayoutRestore();
+
+    // Properties of the current data tab and of the "GLOBAL" entry.
+    QString curTabDevGet() const;
+    int curTabIntGet(const QString &key) const;
+    bool curTabIntSet(const QString &key, int value);
+    QString curTabStrGet(const QString &key) const;
+    bool curTabStrSet(const QString &key, const QString &value);
+    int globalIntGet(const QString &key) const;
+    bool globalIntSet(const QString &key, int value);
+    QString globalStrGet(const QString &key) const;
+    bool globalStrSet(const QString &key, const QString &value);
+    QUserWindowTabData *curTabDataGet() const;
+    QUserTableView *curTabViewGet() const;
+    void curTabModelReload();
+
+    // The advanced send list (the table exists once its panel is built).
+    void tabAdvListClear();
+    int tabAdvRowCount() const;
+    bool tabAdvRowRemove(int row);
+    bool tabAdvMenuRowMsgGet(QUserCanMsg &msg);
+    bool tabAdvRowMsgGet(int row, QUserCanMsg &msg);
+
+    // Theme colour ("styleColor").
+    bool styleColorSet(const QString &colour);
+    QString styleColorGet() const;
+
+    // Send panels: built once by the constructor, refreshed from the
+    // current channel.
+    bool uiTabBasicSendInit();
+    bool uiTabAdvanceSendInit();
+    void uiTabBasicSendUpdate();
+    void uiTabAdvSendUpdate();
+
+    // Tool windows (playback, DBC, DBC send, CANopen, trace viewer) opened
+    // from this window: the window closes and deletes every one still open
+    // before it deletes the device registry, so none outlives the registry
+    // it was bound to, at a language switch or at exit. A window the user
+    // closed (and deleted) before is simply gone from the list.
+    void toolWindowAdd(QWidget *window);
+    int toolWindowCount() const;
+    void toolWindowsClose();
+
+    // What the window holds, for the parts built on it.
+    Ui_MainWindow *formGet() const { return ui; }
+    QUserMainWindowLayout *layoutGet() const { return layout; }
+    QUserWindowSrv &tabSrvGet() { return tabSrv; }
+    QUserDeviceAdapter *devAdapterGet() const { return devAdapter; }
+    QUserMessageBox &msgBoxGet() { return msgBox; }
+    uiStatusBar *statusBarWidgetGet() const { return statusBarWidget; }
+    QTimer *mainTimerGet() const { return mainTimer; }
+    QTimer *statusBarTimerGet() const { return statusBarTimer; }
+    QTranslator *translatorGet() const { return translator; }
+    quint8 languageCodeGet() const { return languageCode; }
+    const QMap<QString, QString> &deviceModelMapGet() const { return deviceModelMap; }
+
+    // How often a slot that is not built yet was reached (by its name).
+    int notBuiltCount(const QString &slot) const { return notBuiltCalls.value(slot, 0); }
+
+public slots:
+    void slotTabDataShowSelSwitch(int index);
+    void soltTabDataShowClose(int index);
+    void uiTabDataShowSet();
+    void soltTabDataShowClr();
+    void soltTabDataFliterSet();
+    void soltTabDataShowStop();
+    void soltTabDataSave();
+    void soltTabDataRecord();
+    void soltTabDataPlay();
+    void soltDbcAnalysis();
+    void soltDbcSend();
+    void soltTools();
+    void soltCANopenAnalysis();
+    void soltCANwatch();
+    void slotLanguageZh();
+    void slotLanguageEn();
+    void slotRepeatCfg();
+    void slotBaudChk();
+    void slotBaudAssistor();
+    void slotDevFirmUpdate();
+    void soltFastHelpFileOpen();
+    void soltHelpFileOpen();
+    void soltGoShopping();
+    void soltFileDownload();
+    void uiDlgAbout();
+    void soltDevCanSelect();
+    void soltDevLinSelect();
+    void soltDevRecordSelect();
+    void soltDataDisplayTableItemDoubleClick(QModelIndex index);
+    void soltDataDisplayTableSelectionChanged(QModelIndex index);
+    void soltDevRec(QString devId, QVector<QUserCanMsg> msgs);
+    void soltDevSendResult(QString devId, QUserCanMsg msg);
+    void soltTabBasicSendStart();
+    void soltTabBasicSendStop();
+    void soltTabBasicProcotolChange(int index);
+    void soltTabBasicDataLenChange(int index);
+    void soltTabAdvanceSendPopMenue(QPoint pos);
+    void soltTabAdvanceSendPopMenueActAdd();
+    void soltTabAdvanceSendPopMenueActCopy();
+    void soltTabAdvanceSendPopMenueActDel();
+    void soltTabAdvanceSendPopMenueActEdit();
+    void soltTabAdvanceSendPopMenueActUp();
+    void soltTabAdvanceSendPopMenueActDown();
+    void soltTabAdvanceSendPopMenueActClr();
+    void soltTabAdvanceSendCellChange(int row, int column);
+    void soltTabAdvanceSendCellDoubleClick(int row, int column);
+    void soltTabAdvSendStart();
+    void soltTabAdvSendStop();
+    void soltTabAdvFileLoad();
+    void soltTabAdvFileSave();
+    void slotStatusBarTimeTask();
+    void slotStatusBarBtnClrClick();
+    void soltMainWindowTimeHandle();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void welcomePageInit(QWidget *page);
+    void fadeIn();
+    void languageSwitch(const QString &language);
+    void pageOpen(const QString &url);
+    // A slot or operation whose work is not built yet: logged once per
+    // window, counted, nothing else.
+    void notBuilt(const char *what);
+    // A checkable action whose slot is not built yet goes back to unchecked,
+    // so it never shows a state that nothing stands behind.
+    void notBuiltUncheck(QAction *action, const char *what);
+
+    Ui_MainWindow *ui = nullptr;
+    QTimer *mainTimer = nullptr;
+    QMap<QString, QString> deviceModelMap;
+    QUserMainWindowLayout *layout = nullptr;
+    QUserWindowSrv tabSrv;
+    QUserDeviceAdapter *devAdapter = nullptr;
+    QTimer *statusBarTimer = nullptr;
+    uiStatusBar *statusBarWidget = nullptr;
+    QTranslator *translator = nullptr;
+    quint8 languageCode = 0;
+    QUserMessageBox msgBox;
+
+    QList<QPointer<QWidget>> toolWindows;
+    QHash<QString, int> notBuiltCalls;
+};

@@ -1,0 +1,308 @@
+// Slots and operations of the main window whose work is not built yet.
+// Each one says so in the log (once per window), is counted for the tests,
+// and otherwise leaves everything as it was: no box, no tip, no check mark
+// that nothing stands behind. The work that fills one moves its slots out of
+// this file into a file of its own.
+
+#include "mainwindow/MainWindow.h"
+
+#include "mainwindow/MainWindowForm.h"
+#include "mainwindow/QUserMainWindowLayout.h"
+
+#include <QAction>
+#include <QDebug>
+#include <QTabWidget>
+
+void MainWindow::notBuilt(const char *what)
+{
+    const QString name = QString::fromLatin1(what);
+    const int seen = notBuiltCalls.value(name, 0);
+    notBuiltCalls.insert(name, seen + 1);
+    if (seen == 0)
+        qDebug().noquote() << "MainWindow >" << name << "not built yet";
+}
+
+void MainWindow::notBuiltUncheck(QAction *action, const char *what)
+{
+    if (action && action->isChecked())
+        action->setChecked(false);
+    notBuilt(what);
+}
+
+// ---- data tabs -------------------------------------------------------------
+
+void MainWindow::slotTabDataShowSelSwitch(int index)
+{
+    if (index < 0)
+        return;
+    qDebug().noquote() << "MainWindow >" << QStringLiteral("Tab %1 Select...").arg(index);
+    uiTabBasicSendUpdate();
+    uiTabAdvSendUpdate();
+}
+
+void MainWindow::soltTabDataShowClose(int index)
+{
+    if (index < 0 || !layout || !layout->tabDataShow)
+        return;
+    qDebug().noquote() << "MainWindow >" << QStringLiteral("Tab %1 Close...").arg(index);
+    QTabWidget *tabs = layout->tabDataShow;
+    if (tabs->tabText(index) == tr("欢迎界面")) {
+        QWidget *page = tabs->widget(index);
+        tabs->removeTab(index);
+        if (page)
+            page->deleteLater();
+        return;
+    }
+    // Closing a channel's tab closes the channel.
+    notBuilt("soltTabDataShowClose");
+}
+
+void MainWindow::curTabModelReload()
+{
+    QUserWindowTabData *data = curTabDataGet();
+    if (!data || !data->model)
+        return;
+    notBuilt("curTabModelReload");
+}
+
+// ---- display settings and view controls ------------------------------------
+
+void MainWindow::uiTabDataShowSet()
+{
+    notBuilt("uiTabDataShowSet");
+}
+
+void MainWindow::soltTabDataShowClr()
+{
+    notBuilt("soltTabDataShowClr");
+}
+
+void MainWindow::soltTabDataShowStop()
+{
+    notBuiltUncheck(ui ? ui->actionStop : nullptr, "soltTabDataShowStop");
+}
+
+// ---- receive filter, data save, real-time recording ------------------------
+
+void MainWindow::soltTabDataFliterSet()
+{
+    notBuiltUncheck(ui ? ui->actFliter : nullptr, "soltTabDataFliterSet");
+}
+
+void MainWindow::soltTabDataSave()
+{
+    notBuilt("soltTabDataSave");
+}
+
+void MainWindow::soltTabDataRecord()
+{
+    notBuiltUncheck(ui ? ui->actRecord : nullptr, "soltTabDataRecord");
+}
+
+// ---- tool windows (each opened one goes through toolWindowAdd) -------------
+
+void MainWindow::soltTabDataPlay()
+{
+    notBuilt("soltTabDataPlay");
+}
+
+void MainWindow::soltDbcAnalysis()
+{
+    notBuilt("soltDbcAnalysis");
+}
+
+void MainWindow::soltDbcSend()
+{
+    notBuilt("soltDbcSend");
+}
+
+void MainWindow::soltTools()
+{
+    notBuilt("soltTools");
+}
+
+void MainWindow::soltCANopenAnalysis()
+{
+    notBuilt("soltCANopenAnalysis");
+}
+
+void MainWindow::soltCANwatch()
+{
+    notBuilt("soltCANwatch");
+}
+
+// ---- device open and close, device tools -----------------------------------
+
+void MainWindow::slotRepeatCfg()
+{
+    notBuilt("slotRepeatCfg");
+}
+
+void MainWindow::slotBaudChk()
+{
+    notBuilt("slotBaudChk");
+}
+
+void MainWindow::slotBaudAssistor()
+{
+    notBuilt("slotBaudAssistor");
+}
+
+void MainWindow::slotDevFirmUpdate()
+{
+    notBuilt("slotDevFirmUpdate");
+}
+
+void MainWindow::soltDevCanSelect()
+{
+    notBuilt("soltDevCanSelect");
+}
+
+void MainWindow::soltDevLinSelect()
+{
+    notBuilt("soltDevLinSelect");
+}
+
+void MainWindow::soltDevRecordSelect()
+{
+    notBuilt("soltDevRecordSelect");
+}
+
+// ---- receive road, send results, status bar --------------------------------
+
+void MainWindow::soltDevRec(QString, QVector<QUserCanMsg>)
+{
+    notBuilt("soltDevRec");
+}
+
+void MainWindow::soltDevSendResult(QString, QUserCanMsg)
+{
+    notBuilt("soltDevSendResult");
+}
+
+void MainWindow::slotStatusBarTimeTask()
+{
+    // Runs every 100 ms; nothing to show until the data tabs count traffic.
+}
+
+void MainWindow::slotStatusBarBtnClrClick()
+{
+    notBuilt("slotStatusBarBtnClrClick");
+}
+
+// ---- basic send panel ------------------------------------------------------
+
+bool MainWindow::uiTabBasicSendInit()
+{
+    notBuilt("uiTabBasicSendInit");
+    return false;
+}
+
+void MainWindow::uiTabBasicSendUpdate()
+{
+    notBuilt("uiTabBasicSendUpdate");
+}
+
+void MainWindow::soltTabBasicSendStart()
+{
+    notBuilt("soltTabBasicSendStart");
+}
+
+void MainWindow::soltTabBasicSendStop()
+{
+    notBuilt("soltTabBasicSendStop");
+}
+
+void MainWindow::soltTabBasicProcotolChange(int)
+{
+    notBuilt("soltTabBasicProcotolChange");
+}
+
+void MainWindow::soltTabBasicDataLenChange(int)
+{
+    notBuilt("soltTabBasicDataLenChange");
+}
+
+// ---- advanced send panel ---------------------------------------------------
+
+bool MainWindow::uiTabAdvanceSendInit()
+{
+    notBuilt("uiTabAdvanceSendInit");
+    return false;
+}
+
+void MainWindow::uiTabAdvSendUpdate()
+{
+    notBuilt("uiTabAdvSendUpdate");
+}
+
+bool MainWindow::tabAdvRowMsgGet(int, QUserCanMsg &)
+{
+    notBuilt("tabAdvRowMsgGet");
+    return false;
+}
+
+void MainWindow::soltTabAdvanceSendPopMenue(QPoint)
+{
+    notBuilt("soltTabAdvanceSendPopMenue");
+}
+
+void MainWindow::soltTabAdvanceSendPopMenueActAdd()
+{
+    notBuilt("soltTabAdvanceSendPopMenueActAdd");
+}
+
+void MainWindow::soltTabAdvanceSendPopMenueActCopy()
+{
+    notBuilt("soltTabAdvanceSendPopMenueActCopy");
+}
+
+void MainWindow::soltTabAdvanceSendPopMenueActDel()
+{
+    notBuilt("soltTabAdvanceSendPopMenueActDel");
+}
+
+void MainWindow::soltTabAdvanceSendPopMenueActEdit()
+{
+    notBuilt("soltTabAdvanceSendPopMenueActEdit");
+}
+
+void MainWindow::soltTabAdvanceSendPopMenueActUp()
+{
+    notBuilt("soltTabAdvanceSendPopMenueActUp");
+}
+
+void MainWindow::soltTabAdvanceSendPopMenueActDown()
+{
+    notBuilt("soltTabAdvanceSendPopMenueActDown");
+}
+
+void MainWindow::soltTabAdvanceSendPopMenueActClr()
+{
+    notBuilt("soltTabAdvanceSendPopMenueActClr");
+}
+
+void MainWindow::soltTabAdvanceSendCellDoubleClick(int, int)
+{
+    notBuilt("soltTabAdvanceSendCellDoubleClick");
+}
+
+void MainWindow::soltTabAdvSendStart()
+{
+    notBuilt("soltTabAdvSendStart");
+}
+
+void MainWindow::soltTabAdvSendStop()
+{
+    notBuilt("soltTabAdvSendStop");
+}
+
+void MainWindow::soltTabAdvFileLoad()
+{
+    notBuilt("soltTabAdvFileLoad");
+}
+
+void MainWindow::soltTabAdvFileSave()
+{
+    notBuilt("soltTabAdvFileSave");
+}

@@ -1,0 +1,63 @@
+#pragma once
+// The main window's shell widgets: the data tab widget (welcome tab first),
+// the send-panel tab widget under it in a vertical splitter, the widgets of
+// the two send panels once they are built, and the splitter state that is
+// kept in "mainWindowSpliteRate". A plain record made and owned by the main
+// window; the widgets belong to the window's widget tree, not to the record.
+// Destroying the record writes the splitter state.
+
+#include <QByteArray>
+#include <QtGlobal>
+
+class QAbstractItemModel;
+class QMenu;
+class QSplitter;
+class QTabWidget;
+class QTableWidget;
+
+// Where a context menu opened: row and column stay -1 and the model null
+// until the first time.
+struct QUserMenuIndex
+{
+    int row = -1;
+    int column = -1;
+    quintptr internalId = 0;
+    const QAbstractItemModel *model = nullptr;
+
+    bool isValid() const { return row >= 0 && column >= 0 && model; }
+};
+
+class QUserMainWindowLayout
+{
+public:
+    // Key of the saved splitter state in the system configuration.
+    static const char *kSplitterKey;
+    // Stretch of the data tabs and of the send panels without a saved state.
+    static constexpr int kDataStretch = 15;
+    static constexpr int kSendStretch = 1;
+
+    QUserMainWindowLayout() = default;
+    ~QUserMainWindowLayout();
+    QUserMainWindowLayout(const QUserMainWindowLayout &) = delete;
+    QUserMainWindowLayout &operator=(const QUserMainWindowLayout &) = delete;
+
+    // The saved state when there is one, else the 15 : 1 split.
+    void splitterRestore();
+    // Takes the splitter's state into the record and writes it.
+    void splitterSave();
+
+    QTabWidget *tabDataShow = nullptr;  // the data tabs
+    QTabWidget *tabSend = nullptr;      // the send panels
+    QSplitter *splitter = nullptr;
+
+    // Basic send panel: its widgets are added here by the panel.
+
+    // Advanced send panel: the frame list and its context menu.
+    QTableWidget *tabAdvSendTable = nullptr;
+    QMenu *tabAdvSendMenu = nullptr;
+    // The list cell under the cursor when the context menu last opened.
+    QUserMenuIndex tabAdvSendMenuIndex;
+    // Advanced send panel: its other widgets are added here by the panel.
+
+    QByteArray splitterState;
+};
