@@ -99,38 +99,6 @@ void MainWindow::soltTabDataRecord()
     notBuiltUncheck(ui ? ui->actRecord : nullptr, "soltTabDataRecord");
 }
 
-// ---- tool windows (each opened one goes through toolWindowAdd) -------------
-
-void MainWindow::soltTabDataPlay()
-{
-    notBuilt("soltTabDataPlay");
-}
-
-void MainWindow::soltDbcAnalysis()
-{
-    notBuilt("soltDbcAnalysis");
-}
-
-void MainWindow::soltDbcSend()
-{
-    notBuilt("soltDbcSend");
-}
-
-void MainWindow::soltTools()
-{
-    notBuilt("soltTools");
-}
-
-void MainWindow::soltCANopenAnalysis()
-{
-    notBuilt("soltCANopenAnalysis");
-}
-
-void MainWindow::soltCANwatch()
-{
-    notBuilt("soltCANwatch");
-}
-
 // ---- device open and close, device tools -----------------------------------
 
 void MainWindow::slotRepeatCfg()

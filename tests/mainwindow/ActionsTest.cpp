@@ -155,8 +155,8 @@ TEST_F(ActionsTest, EveryActionReachesItsSlot)
         {"actionStop", Pending, "soltTabDataShowStop"},
         {"actSave", Pending, "soltTabDataSave"},
         {"actRecord", Pending, "soltTabDataRecord"},
-        {"actPlay", Pending, "soltTabDataPlay"},
-        {"actTools", Pending, "soltTools"},
+        {"actPlay", Modal, "错误"},   // no channel yet: "请先[选择设备]!!!"
+        {"actTools", Modal, "工具集"}, // the tools launcher, closed
         {"actionShowSet", Pending, "uiTabDataShowSet"},
         {"actDevCAN", Pending, "soltDevCanSelect"},
         {"actDevLIN", Pending, "soltDevLinSelect"},

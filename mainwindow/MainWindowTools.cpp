@@ -1,0 +1,138 @@
+// The tool windows the main window opens: playback from the tool bar, and
+// from the tools launcher the DBC analysis, DBC send and CANopen windows and
+// the trace-file viewer. Every window is a top-level window of its own
+// (several of a kind may be open), placed a quarter of the main window's
+// frame from its corner and put on the main window's list of tool windows,
+// which closes them before the device registry goes.
+
+#include "mainwindow/MainWindow.h"
+
+#include "mainwindow/QUserDlgTools.h"
+#include "traffic/QUserDlgPlayBack.h"
+#include "traffic/QUserMainWindowCANWatch.h"
+#include "widgets/QRibbon.h"
+
+#include <QDebug>
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace {
+
+void logLine(const QString &text) { qDebug().noquote() << "MainWindow" << ">" << text; }
+
+// A quarter of the main window's frame width and height from its corner.
+void placeBeside(const QWidget *main, QWidget *tool)
+{
+    const QRect f = main->frameGeometry();
+    tool->move(f.left() + f.width() / 4, f.top() + f.height() / 4);
+}
+
+void resizeToHalfScreen(QWidget *tool)
+{
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect s = screen->geometry();
+        tool->resize(s.width() / 2, s.height() / 2);
+    }
+}
+
+} // namespace
+
+void MainWindow::soltTabDataPlay()
+{
+    logLine(tr("数据回放"));
+    const QString devId = curTabDevGet();
+    if (devId.isEmpty()) {
+        QUserMessageBox::msgError(this, tr("错误"), tr("请先[选择设备]!!!"));
+        return;
+    }
+    auto *dlg = new QUserDlgPlayBack;
+    dlg->devSet(devId, devAdapter);
+    dlg->dialogShow();
+    // The frame is the window: closing it takes the dialog along.
+    toolWindowAdd(dlg->frameDlg());
+}
+
+void MainWindow::soltDbcAnalysis()
+{
+    logLine(tr("DBC解析"));
+    const QString devId = curTabDevGet();
+    if (devId.isEmpty()) {
+        QUserMessageBox::msgError(this, tr("错误"), tr("请先[选择设备]!!!"));
+        return;
+    }
+    if (!devAdapter)
+        return;
+    // The DBC analysis window is not in this build yet; the launcher lists
+    // it disabled. It opens here (ribbon "DBC解析", ":/res/chart.png", both
+    // registry signals connected, placed with placeBeside, toolWindowAdd).
+    notBuilt("soltDbcAnalysis");
+}
+
+void MainWindow::soltDbcSend()
+{
+    logLine(tr("DBC发送"));
+    const QString devId = curTabDevGet();
+    if (devId.isEmpty()) {
+        QUserMessageBox::msgError(this, tr("错误"), tr("请先[选择设备]!!!"));
+        return;
+    }
+    if (!devAdapter)
+        return;
+    // The DBC send window is not in this build yet; the launcher lists it
+    // disabled. It opens here (bound with setDevAdapter, ribbon "DBC发送",
+    // ":/res/chart.png", placed with placeBeside, toolWindowAdd).
+    notBuilt("soltDbcSend");
+}
+
+void MainWindow::soltCANopenAnalysis()
+{
+    logLine(tr("CANopen操作"));
+    const QString devId = curTabDevGet();
+    if (devId.isEmpty()) {
+        QUserMessageBox::msgError(this, tr("错误"), tr("请先[选择设备]!!!"));
+        return;
+    }
+    if (!devAdapter)
+        return;
+    // The CANopen window is not in this build yet; the launcher lists it
+    // disabled. It opens here (bound with setDevAdapter, ribbon
+    // "CANopen操作", ":/res/canopen.png", both registry signals connected,
+    // placed with placeBeside, resizeToHalfScreen, toolWindowAdd).
+    notBuilt("soltCANopenAnalysis");
+}
+
+void MainWindow::soltCANwatch()
+{
+    logLine(tr("CAN记录文件查看器启动"));
+    auto *viewer = new QUserMainWindowCANWatch;
+    QRibbonOptions ribbon;
+    ribbon.title = tr("文件查看器");
+    ribbon.iconPath = QStringLiteral(":/res/can.png");
+    ribbon.showStyleButton = false;
+    ribbon.startExpanded = false;
+    QRibbon::install(viewer, ribbon);
+    placeBeside(this, viewer);
+    resizeToHalfScreen(viewer);
+    viewer->show();
+    toolWindowAdd(viewer);
+}
+
+void MainWindow::soltTools()
+{
+    QString chosen;
+    {
+        QUserDlgTools tools;
+        tools.dlgExec();
+        chosen = tools.toolSelGet();
+    }
+    // A click ends the list with 0 and still opens the tool: the choice, not
+    // the frame's result, decides.
+    if (chosen == QUserDlgTools::tr("DBC解析"))
+        soltDbcAnalysis();
+    else if (chosen == QUserDlgTools::tr("DBC发送"))
+        soltDbcSend();
+    else if (chosen == QUserDlgTools::tr("CANopen"))
+        soltCANopenAnalysis();
+    else if (chosen == QUserDlgTools::tr("文件查看器"))
+        soltCANwatch();
+}

@@ -1,0 +1,281 @@
+// The tools launcher and the tool windows the main window opens: the list
+// and its frame, a click and a close, the trace viewer from the launcher
+// (several at once, placed a quarter of the frame from the main window's
+// corner, on the tool-window list), playback from the tool bar on the
+// current channel, the channel check of the channel tools, and the tools
+// that this build lists disabled.
+
+#include "MainWindowTestEnv.h"
+
+#include "core/QUserDevId.h"
+#include "mainwindow/MainWindow.h"
+#include "mainwindow/MainWindowForm.h"
+#include "mainwindow/QUserDlgTools.h"
+#include "mainwindow/QUserMainWindowLayout.h"
+#include "traffic/QUserDlgPlayBack.h"
+#include "traffic/QUserMainWindowCANWatch.h"
+#include "widgets/Dialog.h"
+#include "widgets/QRibbon.h"
+
+#include <QAction>
+#include <QGraphicsOpacityEffect>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLayout>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QThread>
+
+#include <functional>
+
+namespace {
+
+// Answers the launcher's modal run by clicking the item with `text` (shown,
+// so that the click lands where a user's would).
+std::function<int(QDialog *)> clickTool(const QString &text, bool *clicked = nullptr)
+{
+    return [text, clicked](QDialog *d) {
+        d->show();
+        QApplication::processEvents();
+        auto *list = d->findChild<QListWidget *>();
+        if (!list)
+            return -1;
+        for (int i = 0; i < list->count(); ++i) {
+            QListWidgetItem *item = list->item(i);
+            if (item->text() != text)
+                continue;
+            const QRect r = list->visualItemRect(item);
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
+            if (clicked)
+                *clicked = true;
+        }
+        const int result = d->result();
+        d->hide();
+        return result;
+    };
+}
+
+QList<QUserMainWindowCANWatch *> viewers()
+{
+    QList<QUserMainWindowCANWatch *> out;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *v = qobject_cast<QUserMainWindowCANWatch *>(w))
+            out << v;
+    return out;
+}
+
+// Makes a channel's data tab current (the way an opened channel shows).
+void channelTabShow(MainWindow &w, const QString &devId)
+{
+    QTabWidget *tabs = w.layoutGet()->tabDataShow;
+    const int index = tabs->addTab(new QWidget, getDevIdTextEx(w.languageCodeGet(), devId));
+    tabs->setCurrentIndex(index);
+}
+
+} // namespace
+
+using ToolsLauncherTest = MainWindowEnv;
+
+TEST_F(ToolsLauncherTest, TheListAndItsFrame)
+{
+    QUserDlgTools tools;
+    EXPECT_EQ(tools.objectName(), "QUserDlgTools");
+    EXPECT_EQ(tools.size(), QSize(648, 353));
+    EXPECT_EQ(tools.windowTitle(), "Form");
+    EXPECT_EQ(tools.sizePolicy().horizontalPolicy(), QSizePolicy::Expanding);
+    EXPECT_EQ(tools.sizePolicy().verticalPolicy(), QSizePolicy::Preferred);
+    ASSERT_NE(tools.frameDlg(), nullptr);
+    EXPECT_EQ(tools.frameDlg()->form()->lab_Title->text(), "工具集");
+    EXPECT_EQ(tools.frameDlg()->tipIconPath(), ":/res/tools.png");
+    QListWidget *list = tools.listWidget();
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->viewMode(), QListView::IconMode);
+    EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
+    EXPECT_EQ(list->spacing(), 5);
+    EXPECT_FALSE(list->dragEnabled());
+    EXPECT_EQ(list->editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_TRUE(list->isSelectionRectVisible());
+    const struct {
+        const char *text;
+        bool enabled;
+    } want[] = {{"DBC解析", false}, {"DBC发送", false}, {"CANopen", false}, {"文件查看器", true}};
+    ASSERT_EQ(list->count(), 4);
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(want[i].text);
+        QListWidgetItem *item = list->item(i);
+        EXPECT_EQ(item->text(), QString::fromUtf8(want[i].text));
+        EXPECT_FALSE(item->icon().isNull());
+        EXPECT_EQ(bool(item->flags() & Qt::ItemIsEnabled), want[i].enabled);
+        // A tool not in this build says so instead of doing nothing.
+        EXPECT_EQ(item->toolTip().isEmpty(), want[i].enabled);
+    }
+    // The list fades in.
+    auto *fade = qobject_cast<QGraphicsOpacityEffect *>(tools.graphicsEffect());
+    ASSERT_NE(fade, nullptr);
+    EXPECT_TRUE(tools.toolSelGet().isEmpty());
+}
+
+// A click on an item ends the launcher with 0 and leaves the item's text; a
+// click on a disabled item is no choice; closing the frame leaves none.
+TEST_F(ToolsLauncherTest, ClickAndClose)
+{
+    {
+        QUserDlgTools tools;
+        bool clicked = false;
+        prompts.answerExec(clickTool("文件查看器", &clicked));
+        EXPECT_EQ(tools.dlgExec(), 0);
+        EXPECT_TRUE(clicked);
+        EXPECT_EQ(tools.toolSelGet(), "文件查看器");
+        EXPECT_EQ(tools.frameDlg()->result(), 0);
+    }
+    {
+        QUserDlgTools tools;
+        prompts.answerExec(clickTool("DBC发送"));
+        tools.dlgExec();
+        EXPECT_TRUE(tools.toolSelGet().isEmpty());
+    }
+    {
+        QUserDlgTools tools;
+        prompts.answerExec([](QDialog *d) {
+            auto *frame = qobject_cast<Dialog *>(d);
+            if (frame)
+                frame->form()->btnMenu_Close->click();
+            return d->result();
+        });
+        tools.dlgExec();
+        EXPECT_TRUE(tools.toolSelGet().isEmpty());
+    }
+    EXPECT_EQ(prompts.unanswered(), 0);
+}
+
+// "文件查看器" from the launcher, twice: two independent viewers, each with
+// the ribbon "文件查看器", placed a quarter of the main window's frame from
+// its corner, half the primary screen in size, on the tool-window list. The
+// main window closes them (their jobs' threads ended) before it goes.
+TEST_F(ToolsLauncherTest, ViewersFromTheLauncher)
+{
+    QPointer<QUserMainWindowCANWatch> first;
+    QPointer<QUserMainWindowCANWatch> second;
+    QPointer<QThread> firstThread;
+    {
+        MainWindow w;
+        w.setGeometry(100, 100, 800, 600);
+        const QRect frame = w.frameGeometry();
+        prompts.answerExec(clickTool("文件查看器"));
+        w.formGet()->actTools->trigger();
+        prompts.answerExec(clickTool("文件查看器"));
+        w.soltTools();
+        const QList<QUserMainWindowCANWatch *> open = viewers();
+        ASSERT_EQ(open.size(), 2);
+        first = open[0];
+        second = open[1];
+        EXPECT_EQ(w.toolWindowCount(), 2);
+        EXPECT_TRUE(log.contains("MainWindow > CAN记录文件查看器启动"));
+        const QSize half = QGuiApplication::primaryScreen()->geometry().size() / 2;
+        for (QUserMainWindowCANWatch *v : open) {
+            EXPECT_EQ(v->parent(), nullptr);
+            EXPECT_TRUE(v->isVisible());
+            EXPECT_EQ(v->pos(), QPoint(frame.left() + frame.width() / 4, frame.top() + frame.height() / 4));
+            // Half the screen, or what its layout needs on a small screen.
+            EXPECT_GE(v->width(), half.width());
+            EXPECT_GE(v->height(), half.height());
+            EXPECT_LE(v->width(), qMax(half.width(), v->minimumSizeHint().width()));
+            auto *ribbon = qobject_cast<QRibbon *>(v->menuWidget());
+            ASSERT_NE(ribbon, nullptr);
+            EXPECT_EQ(v->windowTitle(), "文件查看器");
+        }
+        EXPECT_NE(first->request().cachePath, second->request().cachePath);
+        firstThread = first->workerThread();
+        ASSERT_TRUE(firstThread);
+        // The user closes one; the list forgets it.
+        second->close();
+        mwtest::flush();
+        EXPECT_TRUE(second.isNull());
+        EXPECT_EQ(w.toolWindowCount(), 1);
+    }
+    EXPECT_TRUE(first.isNull());
+    EXPECT_TRUE(firstThread.isNull());
+}
+
+// A main window whose frame spans (100, 100) to (899, 699) puts a new tool
+// window at (300, 250).
+TEST_F(ToolsLauncherTest, PlacementExample)
+{
+    MainWindow w;
+    w.setGeometry(100, 100, 800, 600);
+    if (w.frameGeometry() != QRect(QPoint(100, 100), QPoint(899, 699)))
+        GTEST_SKIP() << "this platform draws a window frame";
+    w.soltCANwatch();
+    const QList<QUserMainWindowCANWatch *> open = viewers();
+    ASSERT_EQ(open.size(), 1);
+    EXPECT_EQ(open[0]->pos(), QPoint(300, 250));
+}
+
+// With the welcome tab current the channel tools refuse with the error box;
+// the trace viewer needs no channel.
+TEST_F(ToolsLauncherTest, ChannelToolsNeedAChannel)
+{
+    MainWindow w;
+    ASSERT_TRUE(w.curTabDevGet().isEmpty());
+    const struct {
+        void (MainWindow::*slot)();
+        const char *log;
+    } tools[] = {{&MainWindow::soltTabDataPlay, "数据回放"},
+                 {&MainWindow::soltDbcAnalysis, "DBC解析"},
+                 {&MainWindow::soltDbcSend, "DBC发送"},
+                 {&MainWindow::soltCANopenAnalysis, "CANopen操作"}};
+    for (const auto &t : tools) {
+        SCOPED_TRACE(t.log);
+        prompts.answerExec(1);
+        (w.*t.slot)();
+        EXPECT_EQ(prompts.last().title, "错误");
+        EXPECT_TRUE(prompts.last().text.contains("请先[选择设备]!!!")) << prompts.last().text.toStdString();
+        EXPECT_TRUE(log.contains(QStringLiteral("MainWindow > ") + QString::fromUtf8(t.log)));
+    }
+    EXPECT_EQ(w.toolWindowCount(), 0);
+    EXPECT_EQ(prompts.unanswered(), 0);
+}
+
+// Playback from the tool bar on the current channel: a modeless dialog of
+// its own bound to the channel and the registry, two at once, on the list.
+// The DBC and CANopen tools, not in this build, open nothing and say so in
+// the log.
+TEST_F(ToolsLauncherTest, PlaybackOnTheCurrentChannel)
+{
+    QPointer<Dialog> firstFrame;
+    {
+        MainWindow w;
+        channelTabShow(w, "TRNA702-0-1");
+        ASSERT_EQ(w.curTabDevGet(), "TRNA702-0-1");
+        w.formGet()->actPlay->trigger();
+        w.formGet()->actPlay->trigger();
+        EXPECT_TRUE(prompts.records().isEmpty());
+        EXPECT_EQ(w.toolWindowCount(), 2);
+        QList<QUserDlgPlayBack *> dialogs;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (auto *frame = qobject_cast<Dialog *>(top))
+                if (auto *d = frame->findChild<QUserDlgPlayBack *>())
+                    dialogs << d;
+        ASSERT_EQ(dialogs.size(), 2);
+        for (QUserDlgPlayBack *d : dialogs) {
+            EXPECT_EQ(d->param().devId, "TRNA702-0-1");
+            EXPECT_EQ(d->param().devAdapter, w.devAdapterGet());
+            EXPECT_TRUE(d->frameDlg()->isVisible());
+            EXPECT_FALSE(d->frameDlg()->isModal());
+        }
+        firstFrame = dialogs[0]->frameDlg();
+
+        for (void (MainWindow::*slot)() : {&MainWindow::soltDbcAnalysis, &MainWindow::soltDbcSend,
+                                           &MainWindow::soltCANopenAnalysis})
+            (w.*slot)();
+        EXPECT_EQ(w.notBuiltCount("soltDbcAnalysis"), 1);
+        EXPECT_EQ(w.notBuiltCount("soltDbcSend"), 1);
+        EXPECT_EQ(w.notBuiltCount("soltCANopenAnalysis"), 1);
+        EXPECT_EQ(w.toolWindowCount(), 2);
+        EXPECT_TRUE(prompts.records().isEmpty());
+    }
+    EXPECT_TRUE(firstFrame.isNull());
+}
