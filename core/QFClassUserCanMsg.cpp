@@ -175,7 +175,9 @@ bool QFClassUserCanMsg::open(bool rd, const QString &p)
     } else {
         file.resize(0);
         headerRead = true;
-        if (!writeHeader()) {
+        // Flushed at once: records may go to the file past the buffer
+        // (writeRecordsAt).
+        if (!writeHeader() || !file.flush()) {
             file.close();
             isOpen = false;
             logLine(QStringLiteral("QFClassUserCanMsg Class File:%1 Creat Fail...").arg(p));
@@ -343,6 +345,41 @@ bool QFClassUserCanMsg::appendRecords(const char *records, uint64_t n)
     if (file.write(records, qint64(bytes)) != qint64(bytes))
         return false;
     count += n;
+    return true;
+}
+
+bool QFClassUserCanMsg::writeRecordsAt(uint64_t first, const char *records, uint64_t n)
+{
+    if (!isOpen || readMode || (n && !records))
+        return false;
+    if (n == 0)
+        return true;
+    const int fd = file.handle();
+    if (fd < 0 || first >= uint64_t(INT64_MAX) / RecordSize || n >= uint64_t(INT64_MAX) / RecordSize)
+        return false;
+    uint64_t offset = recordOffset(first);
+    const char *p = records;
+    uint64_t left = n * uint64_t(RecordSize);
+    if (offset > uint64_t(INT64_MAX) - left)
+        return false;
+    while (left > 0) {
+        const size_t chunk = left > (uint64_t(1) << 30) ? size_t(1) << 30 : size_t(left);
+        const ssize_t w = ::pwrite(fd, p, chunk, off_t(offset));
+        if (w < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (w == 0)
+            return false;
+        p += w;
+        offset += uint64_t(w);
+        left -= uint64_t(w);
+    }
+    const uint64_t end = first + n;
+    uint64_t seen = count.load();
+    while (seen < end && !count.compare_exchange_weak(seen, end)) {
+    }
     return true;
 }
 

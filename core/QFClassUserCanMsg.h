@@ -22,6 +22,7 @@
 #include <QFile>
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 
 class QFClassUserCanMsg
@@ -43,6 +44,11 @@ public:
     // Appends n records already formatted (RecordSize bytes each, as
     // formatRecord or formatRaw make them) in one write.
     bool appendRecords(const char *records, uint64_t n);
+    // Writes n formatted records as records first .. first+n-1 of a file
+    // open for writing. Safe from several threads at once for ranges that
+    // do not overlap; the count becomes the highest record written plus
+    // one. Not to be mixed with appendMsg/appendRecords on one file.
+    bool writeRecordsAt(uint64_t first, const char *records, uint64_t n);
     // Records in the file: the header's count, but never more than the file
     // can hold (a cut last record still counts, and fails to read).
     uint64_t getMsgCount();
@@ -84,7 +90,7 @@ private:
     QString path;
     bool readMode = false;
     bool headerRead = false;
-    uint64_t count = 0;
+    std::atomic<uint64_t> count{0};
     int64_t position = -1;
     QFile file;
     bool isOpen = false;

@@ -10,8 +10,13 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include <unistd.h>
@@ -75,6 +80,114 @@ private:
     std::vector<char> buf_;
     int fill_ = 0;
 };
+
+// Formats binary frames into cache records on threads of its own and writes
+// each block of records where it belongs in the cache (the records have a
+// fixed size, so a block's place is known from its first frame's number).
+// The reading thread fills blocks and hands them over in order; memory stays
+// at a few blocks whatever the length of the trace.
+class RecordPipeline
+{
+public:
+    enum { BlockFrames = 4096 };
+
+    struct Block {
+        QUserCanMsgRaw frames[BlockFrames];
+        int n = 0;
+        uint64_t first = 0;
+    };
+
+    RecordPipeline(QFClassUserCanMsg &cache, int threads) : cache_(cache)
+    {
+        for (int i = 0; i < threads + 2; ++i)
+            free_.push_back(new Block);
+        for (int i = 0; i < threads; ++i)
+            threads_.emplace_back([this] { run(); });
+    }
+
+    ~RecordPipeline()
+    {
+        finish();
+        for (Block *b : free_)
+            delete b;
+    }
+
+    // An empty block (waits while all of them are being formatted).
+    Block *acquire()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return !free_.empty(); });
+        Block *b = free_.front();
+        free_.pop_front();
+        b->n = 0;
+        return b;
+    }
+
+    void submit(Block *b)
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            work_.push_back(b);
+        }
+        changed_.notify_all();
+    }
+
+    // Waits for every block handed over; false when a write failed.
+    bool finish()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            done_ = true;
+        }
+        changed_.notify_all();
+        for (std::thread &t : threads_)
+            t.join();
+        threads_.clear();
+        return !failed_;
+    }
+
+private:
+    void run()
+    {
+        std::vector<char> records(size_t(BlockFrames) * QFClassUserCanMsg::RecordSize);
+        for (;;) {
+            Block *b = nullptr;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                changed_.wait(lock, [this] { return done_ || !work_.empty(); });
+                if (work_.empty())
+                    return;
+                b = work_.front();
+                work_.pop_front();
+            }
+            char *out = records.data();
+            for (int i = 0; i < b->n; ++i)
+                QFClassUserCanMsg::formatRaw(b->frames[i], out + size_t(i) * QFClassUserCanMsg::RecordSize);
+            if (b->n > 0 && !cache_.writeRecordsAt(b->first, records.data(), uint64_t(b->n)))
+                failed_ = true;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                free_.push_back(b);
+            }
+            changed_.notify_all();
+        }
+    }
+
+    QFClassUserCanMsg &cache_;
+    std::vector<std::thread> threads_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Block *> free_;
+    std::deque<Block *> work_;
+    bool done_ = false;
+    std::atomic<bool> failed_{false};
+};
+
+int formatThreads()
+{
+    const unsigned cores = std::thread::hardware_concurrency();
+    return int(std::min(4u, std::max(1u, cores / 2)));
+}
 
 // The filtered cache after a load is the source cache itself. A hard link
 // gives it without a copy: writers of a cache always make a new file under
@@ -261,29 +374,33 @@ bool QUserCanWatchWork::loadText(QUserCanWatchReq *req, QUserTraceFile &trace, Q
 
 bool QUserCanWatchWork::loadRaw(QUserCanWatchReq *req, QUserTraceFile &trace, QFClassUserCanMsg &cache)
 {
-    QUserCanMsgRaw frames[kReadBatch];
-    RecordBlock block;
+    RecordPipeline pipeline(cache, formatThreads());
+    RecordPipeline::Block *block = pipeline.acquire();
+    uint64_t next = 0;
     LoadPacer pacer;
     for (;;) {
         if (isStopRequested()) {
             req->stopped = true;
             break;
         }
-        const int n = trace.fileReadPartRaw(req->path, frames, kReadBatch);
+        const int n = trace.fileReadPartRaw(req->path, block->frames + block->n, kReadBatch);
         if (n <= 0)
             break;
-        for (int i = 0; i < n; ++i) {
-            QFClassUserCanMsg::formatRaw(frames[i], block.next());
-            block.commit();
-            if (block.full() && !block.flush(cache))
-                return false;
+        block->n += n;
+        if (block->n + kReadBatch > RecordPipeline::BlockFrames) {
+            block->first = next;
+            next += uint64_t(block->n);
+            pipeline.submit(block);
+            block = pipeline.acquire();
         }
         if (n < kReadBatch)
             break;
         if (pacer.due())
             emit progressValue(pacer.percent());
     }
-    return block.flush(cache);
+    block->first = next;
+    pipeline.submit(block);
+    return pipeline.finish();
 }
 
 int QUserCanWatchWork::cacheFliter(QUserCanWatchReq *req)

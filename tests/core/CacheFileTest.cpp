@@ -7,6 +7,9 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <thread>
+#include <vector>
+#include <atomic>
 
 namespace {
 
@@ -394,4 +397,41 @@ TEST_F(CacheFileTest, RecordsPastFourGigabytes)
     EXPECT_GE(next + 64, 6710886u) << "a sparse file should skip to near its first record";
     EXPECT_EQ(r.dataRecordFrom(6710886), 6710886u);
     EXPECT_EQ(r.dataRecordFrom(13500000), 13500000u);
+}
+
+// Records written by several threads at once, each block at its place: the
+// file reads back in order and the count is the highest record written.
+TEST_F(CacheFileTest, BlocksWrittenInPlaceFromSeveralThreads)
+{
+    const int blocks = 16;
+    const int perBlock = 100;
+    QFClassUserCanMsg w;
+    ASSERT_TRUE(w.open(false, "p.cache"));
+    std::vector<std::thread> threads;
+    std::atomic<int> failures{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            std::string buf(size_t(perBlock) * W, '\0');
+            for (int b = blocks - 1 - t; b >= 0; b -= 4) { // from the end: the count must still come out right
+                for (int i = 0; i < perBlock; ++i)
+                    QFClassUserCanMsg::formatRecord(fd64Frame(b * perBlock + i), &buf[size_t(i) * W]);
+                if (!w.writeRecordsAt(uint64_t(b) * perBlock, buf.data(), perBlock))
+                    ++failures;
+            }
+        });
+    }
+    for (std::thread &t : threads)
+        t.join();
+    EXPECT_EQ(failures.load(), 0);
+    EXPECT_EQ(w.getMsgCount(), uint64_t(blocks * perBlock));
+    w.close();
+    QFClassUserCanMsg r;
+    ASSERT_TRUE(r.open(true, "p.cache"));
+    ASSERT_EQ(r.getMsgCount(), uint64_t(blocks * perBlock));
+    for (int i = 0; i < blocks * perBlock; ++i) {
+        QUserCanMsg m;
+        ASSERT_TRUE(r.readMsg(uint64_t(i), &m)) << i;
+        ASSERT_EQ(m.idText, fd64Frame(i).idText.trimmed()) << i;
+    }
+    EXPECT_FALSE(r.writeRecordsAt(0, "x", 1));
 }
