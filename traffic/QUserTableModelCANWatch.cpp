@@ -26,6 +26,46 @@ const QIcon &protocolIcon(int protocol)
     return none;
 }
 
+// "hh:mm:ss:zzz" of a host time in local time. The zone's offset is looked
+// up once per window of rows (a lookup reads the zone data each time); a row
+// more than an hour away from the row it was looked up for (a daylight
+// saving change may lie between) looks it up itself.
+class LocalClock
+{
+public:
+    QString text(int64_t ms)
+    {
+        if (!known_ || ms < at_ - kHour || ms > at_ + kHour) {
+            const QDateTime local = QDateTime::fromMSecsSinceEpoch(ms);
+            if (!known_) {
+                known_ = true;
+                at_ = ms;
+                offsetMs_ = int64_t(local.offsetFromUtc()) * 1000;
+            } else {
+                return local.toString(QStringLiteral("hh:mm:ss:zzz"));
+            }
+        }
+        int64_t day = (ms + offsetMs_) % kDay;
+        if (day < 0)
+            day += kDay;
+        const int h = int(day / 3600000);
+        const int m = int(day / 60000 % 60);
+        const int sec = int(day / 1000 % 60);
+        const int milli = int(day % 1000);
+        const QChar t[12] = {QChar('0' + h / 10), QChar('0' + h % 10), QChar(':'), QChar('0' + m / 10),
+                             QChar('0' + m % 10), QChar(':'), QChar('0' + sec / 10), QChar('0' + sec % 10),
+                             QChar(':'), QChar('0' + milli / 100), QChar('0' + milli / 10 % 10), QChar('0' + milli % 10)};
+        return QString(t, 12);
+    }
+
+private:
+    static constexpr int64_t kHour = 3600000;
+    static constexpr int64_t kDay = 86400000;
+    bool known_ = false;
+    int64_t at_ = 0;
+    int64_t offsetMs_ = 0;
+};
+
 void setCell(QStandardItemModel *model, int row, int column, const QString &text)
 {
     if (QStandardItem *it = model->item(row, column)) {
@@ -170,23 +210,33 @@ void QUserTableModelCANWatch::windowRebuild()
         setRowCount(rows);
     if (columnCount() < ColumnCount)
         setColumnCount(ColumnCount);
+    // The cells change quietly and the views hear of the whole window once:
+    // a view that sizes its rows to their contents would otherwise lay out
+    // every row again for every cell changed.
     QUserCanMsg msg;
+    LocalClock clock;
+    int filled = 0;
+    const bool wasBlocked = blockSignals(true);
     for (int r = 0; r < rows; ++r) {
         const int64_t i = int64_t(m_windowStart) + r;
         // The first record that does not read ends the rebuild; the rows
         // after it keep what they showed.
         if (!cache || !cache->readMsg(uint64_t(i), &msg))
             break;
+        filled = r + 1;
         setCell(this, r, 0, QString::number(i));
         setCell(this, r, 1, getDirText(lang, msg.direction == 1));
         const QIcon &icon = protocolIcon(msg.protocol);
         if (item(r, 1)->icon().cacheKey() != icon.cacheKey())
             item(r, 1)->setIcon(icon);
-        setCell(this, r, 2, QDateTime::fromMSecsSinceEpoch(msg.hostTime).toString(QStringLiteral("hh:mm:ss:zzz")));
+        setCell(this, r, 2, clock.text(msg.hostTime));
         setCell(this, r, 3, idCellText(msg));
         setCell(this, r, 4, getFrameFormatText(lang, msg.remote == 1));
         setCell(this, r, 5, getFrameTypeText(lang, msg.extended == 1));
         setCell(this, r, 6, msg.lenText);
         setCell(this, r, 7, dataCellText(msg));
     }
+    blockSignals(wasBlocked);
+    if (filled > 0 && !wasBlocked)
+        emit dataChanged(index(0, 0), index(filled - 1, ColumnCount - 1));
 }
