@@ -491,6 +491,31 @@ bool QFClassUserCanMsg::readRecord(uint64_t index, char *out)
     return got == RecordSize;
 }
 
+int64_t QFClassUserCanMsg::readRecords(uint64_t first, uint64_t n, char *out)
+{
+    if (!isOpen || !readMode || !out || first >= uint64_t(INT64_MAX) / RecordSize
+        || n > (uint64_t(1) << 30) / RecordSize)
+        return -1;
+    const int fd = file.handle();
+    if (fd < 0)
+        return -1;
+    const uint64_t want = n * uint64_t(RecordSize);
+    uint64_t got = 0;
+    while (got < want) {
+        const ssize_t r = ::pread(fd, out + got, size_t(want - got), off_t(recordOffset(first) + got));
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (r == 0)
+            break;
+        got += uint64_t(r);
+    }
+    position = int64_t(first + got / RecordSize);
+    return int64_t(got / RecordSize);
+}
+
 uint64_t QFClassUserCanMsg::dataRecordFrom(uint64_t index)
 {
     if (!isOpen || !readMode || index >= uint64_t(INT64_MAX) / RecordSize)

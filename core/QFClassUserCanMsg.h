@@ -57,6 +57,11 @@ public:
     // when the file ends before them or cannot be read. Whether they make a
     // record is parseRecord's question.
     bool readRecord(uint64_t index, char *out);
+    // Up to n records from first on, as they stand, into out (n *
+    // RecordSize bytes) with one read of the file: the way to walk a large
+    // cache in order. Returns how many whole records were read (fewer at
+    // the end of the file), -1 when the file cannot be read.
+    int64_t readRecords(uint64_t first, uint64_t n, char *out);
     void close();
     // A reader's first record at or after index that may hold data. In a
     // sparse file the records inside a hole hold none (they read as zeros

@@ -81,6 +81,33 @@ private:
     int fill_ = 0;
 };
 
+// Walks a cache's records in order a block at a time (one read of the file
+// per block rather than one copy per record).
+class RecordWalk
+{
+public:
+    explicit RecordWalk(QFClassUserCanMsg &cache) : cache_(cache), buf_(size_t(kWriteBlock) * QFClassUserCanMsg::RecordSize) {}
+
+    // Record i (read or not: false when it is not in the file).
+    bool record(int64_t i, const char **out)
+    {
+        if (i < first_ || i >= first_ + have_) {
+            first_ = i;
+            have_ = qMax<int64_t>(0, cache_.readRecords(uint64_t(i), kWriteBlock, buf_.data()));
+            if (have_ == 0)
+                return false;
+        }
+        *out = buf_.data() + size_t(i - first_) * QFClassUserCanMsg::RecordSize;
+        return true;
+    }
+
+private:
+    QFClassUserCanMsg &cache_;
+    std::vector<char> buf_;
+    int64_t first_ = 0;
+    int64_t have_ = 0;
+};
+
 // Formats binary frames into cache records on threads of its own and writes
 // each block of records where it belongs in the cache (the records have a
 // fixed size, so a block's place is known from its first frame's number).
@@ -423,14 +450,15 @@ int QUserCanWatchWork::cacheFliter(QUserCanWatchReq *req)
     const int64_t n = int64_t(source.getMsgCount());
     if (n > 0 && !isStopRequested()) {
         RecordBlock block;
+        RecordWalk walk(source);
         QUserCanMsg msg;
-        char record[QFClassUserCanMsg::RecordSize];
+        const char *record = nullptr;
         int64_t i = 0;
         while (i < n) {
             int64_t next = i + 1;
             // Every read is checked: a record that cannot be read is left
             // out and counted, never replaced by the frame read before it.
-            if (!source.readRecord(uint64_t(i), record)
+            if (!walk.record(i, &record)
                 || !QFClassUserCanMsg::parseRecord(record, QFClassUserCanMsg::RecordSize, &msg)) {
                 ++req->skippedCount;
                 // A hole in the file: none of its records can be read.

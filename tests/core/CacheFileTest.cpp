@@ -435,3 +435,25 @@ TEST_F(CacheFileTest, BlocksWrittenInPlaceFromSeveralThreads)
     }
     EXPECT_FALSE(r.writeRecordsAt(0, "x", 1));
 }
+
+// Records read a block at a time: whole records only, fewer at the end.
+TEST_F(CacheFileTest, BlockReads)
+{
+    {
+        QFClassUserCanMsg w;
+        ASSERT_TRUE(w.open(false, "k.cache"));
+        for (int i = 0; i < 10; ++i)
+            ASSERT_TRUE(w.appendMsg(fd64Frame(i)));
+    }
+    QFClassUserCanMsg r;
+    ASSERT_TRUE(r.open(true, "k.cache"));
+    std::string buf(size_t(8) * W, '\0');
+    EXPECT_EQ(r.readRecords(0, 8, &buf[0]), 8);
+    EXPECT_EQ(QString::fromLatin1(buf.data() + 3 * W, W), QFClassUserCanMsg::msgToLine(fd64Frame(3)));
+    EXPECT_EQ(r.readRecords(6, 8, &buf[0]), 4);
+    EXPECT_EQ(QString::fromLatin1(buf.data(), W), QFClassUserCanMsg::msgToLine(fd64Frame(6)));
+    EXPECT_EQ(r.readRecords(10, 8, &buf[0]), 0);
+    EXPECT_EQ(r.readRecords(0, 8, nullptr), -1);
+    QFClassUserCanMsg closed;
+    EXPECT_EQ(closed.readRecords(0, 1, &buf[0]), -1);
+}
