@@ -425,9 +425,20 @@ QWidget *QUserMainWindowCANWatch::basicOptPageInit()
     connect(opt.btnLocate.data(), &QPushButton::clicked, this, &QUserMainWindowCANWatch::slotBasicRowLocate);
     column->addWidget(locateBox);
 
+    // Eight digits is all the edits take: as wide as that.
+    for (QLineEdit *edit : {opt.lineEditFliterStartId.data(), opt.lineEditFliterStopId.data(),
+                            opt.lineEditLocateRow.data()}) {
+        const int w = edit->fontMetrics().horizontalAdvance(QStringLiteral("DDDDDDDDD")) + 12;
+        edit->setMinimumWidth(w);
+        edit->setMaximumWidth(w);
+    }
     opt.textToUi();
     column->addStretch();
     scroll->setWidget(content);
+    // The column takes a quarter of the window, but never so little that
+    // the controls are cut off.
+    scroll->setMinimumWidth(content->sizeHint().width() + scroll->verticalScrollBar()->sizeHint().width()
+                            + 2 * scroll->frameWidth());
     return page;
 }
 
