@@ -7,6 +7,16 @@ if(ORVANE_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# ThreadSanitizer, for the tests of the threaded layers (scripts/test.sh
+# builds and runs only those in build-tsan).
+if(ORVANE_TSAN)
+  if(ORVANE_SANITIZE)
+    message(FATAL_ERROR "ORVANE_TSAN and ORVANE_SANITIZE exclude each other")
+  endif()
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
 if(ORVANE_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     message(FATAL_ERROR "ORVANE_FUZZ needs clang (CXX=clang++)")
@@ -74,6 +84,11 @@ function(orvane_test name)
                              ORVANE_BINARY_DIR_DEFAULT="${CMAKE_BINARY_DIR}")
   if(A_QT)
     target_link_libraries(${name} PRIVATE orvane_test_main_qt Qt5::Test ${A_LIBS})
+    if(ORVANE_TSAN)
+      # Makes Qt's locks visible to ThreadSanitizer (see the file).
+      target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support/TsanQtSync.cpp)
+      target_link_libraries(${name} PRIVATE ${CMAKE_DL_LIBS})
+    endif()
   else()
     target_link_libraries(${name} PRIVATE orvane_test_main ${A_LIBS})
   endif()

@@ -284,6 +284,7 @@ int QKemDev::cmdPost(QUserDrvCmd *cmd)
 
 void QKemDev::threadStart()
 {
+    detectionRun = false;
     stopFlag = false;
     cmdQueue.open();
     start(QThread::InheritPriority);
@@ -316,15 +317,18 @@ bool QKemDev::chStartExec(QUserDrvCmdArg *arg)
         QMutexLocker lock(&chMutex);
         chTable[channel] = 1;
     }
-    if (chInit(channel, static_cast<KCAN_INIT_CONFIG *>(arg->cfg)) < 0) {
+    bool ok = chInit(channel, static_cast<KCAN_INIT_CONFIG *>(arg->cfg)) >= 0;
+    if (!ok)
         logLine(QStringLiteral("Kem %1 ch%2 Init Fail...").arg(name).arg(channel));
-        return false;
-    }
-    if (!chStart(channel)) {
+    else if (!(ok = chStart(channel)))
         logLine(QStringLiteral("Kem %1 ch%2 Start Fail...").arg(name).arg(channel));
-        return false;
+    if (!ok) {
+        // A channel that did not start is not polled, and does not keep the
+        // thread and the adapter alive once the others close.
+        QMutexLocker lock(&chMutex);
+        chTable[channel] = 0;
     }
-    return true;
+    return ok;
 }
 
 bool QKemDev::chCloseExec(QUserDrvCmdArg *arg)
@@ -439,16 +443,24 @@ int QKemDev::baudChkStart(int channel, int rateA, int rateB, int standard, int64
 {
     if (detecting)
         return 1;
-    // A finished detection run leaves the thread object ready for another.
-    if (isRunning() && !stopFlag)
-        return 1;
+    if (isRunning()) {
+        // The thread serves open channels: no detection on it.
+        if (!detectionRun)
+            return 0;
+        // A stopped detection still winding down (it ends within one trial
+        // step), or one that a stop during table preparation left in the
+        // poll loop: end it, then start afresh.
+        stopFlag = true;
+    }
     QThread::wait();
+    cmdQueue.close();
     rateLow = rateA < rateB ? rateA : rateB;
     rateHigh = rateA < rateB ? rateB : rateA;
     detChannel = channel;
     standardOnly = standard;
     waitMs = wait;
     detecting = true;
+    detectionRun = true;
     matchCount = 0;
     stopFlag = false;
     start(QThread::InheritPriority);

@@ -61,7 +61,10 @@ public:
     bool isOpened() const { return opened; }
     QString deviceId(int channel) const;
 
-    // Baud-rate detection.
+    // Baud-rate detection. A start while a detection runs is ignored (1); a
+    // start right after a stop waits for the stopped run to end and starts a
+    // new one (1); a start on a thread that serves open channels is refused
+    // (0).
     int baudChkStart(int channel, int rateA, int rateB, int standardOnly, int64_t waitMs);
     int baudChkStop();
     bool isDetecting() const { return detecting; }
@@ -105,6 +108,7 @@ private:
     int64_t waitMs = 300;
     std::atomic<int> matchCount{0};
     std::atomic<bool> detecting{false};
+    std::atomic<bool> detectionRun{false}; // the thread was started for a detection
     QVector<QUserBaudEntry> baudList;
     QUserDrvCmdPort cmdQueue;
 };

@@ -252,6 +252,18 @@ int QKemFdDev::relayStatusGet(int &a, int &b)
     return 1;
 }
 
+// The classic driver's timing operations, which CAN FD adapters do not
+// have: they reach no adapter, write nothing and answer 1.
+int QKemFdDev::canInitByTiming(int, uint8_t, uint8_t)
+{
+    return 1;
+}
+
+int QKemFdDev::devBaudParaGet(int, int *, int *)
+{
+    return 1;
+}
+
 int QKemFdDev::receiveNumGetDirect(int channel)
 {
     return lib->getReceiveNum ? int(lib->getReceiveNum(devType, devIndex, uint32_t(channel), 2)) : 0;
@@ -315,15 +327,19 @@ bool QKemFdDev::chStartExec(int channel, QUserFd2Cfg *cfg)
         chTable[channel] = true;
         pollListRebuild();
     }
-    if (!cfg || canInit(channel, cfg) < 0) {
+    bool ok = cfg && canInit(channel, cfg) >= 0;
+    if (!ok)
         logLine(QStringLiteral("Kem %1 ch%2 Init Fail...").arg(typeName).arg(channel));
-        return false;
-    }
-    if (!chStart(channel)) {
+    else if (!(ok = chStart(channel)))
         logLine(QStringLiteral("Kem %1 ch%2 Start Fail...").arg(typeName).arg(channel));
-        return false;
+    if (!ok) {
+        // A channel that did not start is not polled, and does not keep the
+        // thread and the adapter alive once the others close.
+        QMutexLocker lock(&chMutex);
+        chTable[channel] = false;
+        pollListRebuild();
     }
-    return true;
+    return ok;
 }
 
 bool QKemFdDev::chCloseExec(int channel)

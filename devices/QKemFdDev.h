@@ -54,6 +54,10 @@ public:
     void stopRequest();
     int relayStatusSet(uint8_t a, uint8_t b);
     int relayStatusGet(int &a, int &b);
+    // Counterparts of the classic driver's timing operations: no adapter is
+    // asked, nothing is written through the pointers, the answer is 1.
+    int canInitByTiming(int channel, uint8_t timing0, uint8_t timing1);
+    int devBaudParaGet(int channel, int *timing0, int *timing1);
     int receiveNumGetDirect(int channel);
     int dataDirectTransferAny(uint8_t *buffer, int length);
 

@@ -94,7 +94,11 @@ int QUserDeviceAdapter::devOpen(const QString &typeName, QStringList &devIds)
         QUserDeviceSendMachine *m = new QUserDeviceSendMachine(id, device);
         sendMachineMap.insert(id, m);
         connect(m, SIGNAL(sendResultNotify(QString,QUserCanMsg)), this, SIGNAL(sendResultNotify(QString,QUserCanMsg)));
-        recordMap.insert(id, new QUserRecord(id));
+        QUserRecord *rec = new QUserRecord(id);
+        recordMap.insert(id, rec);
+        connect(rec, &QUserRecord::recordFailed, this, [this, id](const QString &) {
+            emit recordFailed(id, QStringLiteral("Record Write Fail, Record Stop..."));
+        });
         fliterMap.insert(id, new QUserFliterCfg(id));
     }
     return r;

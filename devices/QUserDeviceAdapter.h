@@ -2,9 +2,10 @@
 // The device registry: the one object through which the windows reach the
 // adapters. It owns one device object per supported type name and, for every
 // open channel, a send machine, a recorder and a receive filter keyed by the
-// channel's device id. Every operation forwards to one of them. Its two
+// channel's device id. Every operation forwards to one of them. Two of its
 // signals relay what the devices and send machines report: received batches
-// and transmitted frames (or sender state reports).
+// and transmitted frames (or sender state reports); a third tells of a
+// recording that a failed write stopped.
 //
 // devSendMsg and devSendMsgList may be called from other threads (CANopen,
 // playback); everything else belongs to the GUI thread, which alone changes
@@ -77,6 +78,10 @@ public:
 signals:
     void receiveMsg(QString devId, QVector<QUserCanMsg> msgList);
     void sendResultNotify(QString devId, QUserCanMsg msg);
+    // A channel's recording stopped because a frame could not be written
+    // (disk full, folder gone): the file is closed and recordIsStart is
+    // false from now on. text says what happened, for the window to show.
+    void recordFailed(QString devId, QString text);
 
 private:
     QUserDevice *deviceOf(const QString &devId) const;

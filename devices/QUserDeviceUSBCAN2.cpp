@@ -5,6 +5,9 @@
 #include <QSemaphore>
 #include <QVector>
 
+#include <mutex>
+#include <shared_mutex>
+
 #include <cstring>
 
 #include "core/QUserBaudFunc.h"
@@ -33,15 +36,31 @@ QUserDeviceUSBCAN2::QUserDeviceUSBCAN2(const QString &name) : typeName(name)
 
 QUserDeviceUSBCAN2::~QUserDeviceUSBCAN2()
 {
-    const QList<QKemDev *> drivers = drvTable.values();
-    drvTable.clear();
+    QList<QKemDev *> drivers;
+    {
+        std::unique_lock<QUserDrvTableLock> lock(drvLock);
+        drivers = drvTable.values();
+        drvTable.clear();
+    }
     for (QKemDev *d : drivers)
         delete d;
 }
 
+QKemDev *QUserDeviceUSBCAN2::driver(int devIndex) const
+{
+    std::shared_lock<QUserDrvTableLock> lock(drvLock);
+    return drvTable.value(devIndex, nullptr);
+}
+
+int QUserDeviceUSBCAN2::driverCount() const
+{
+    std::shared_lock<QUserDrvTableLock> lock(drvLock);
+    return drvTable.size();
+}
+
 void QUserDeviceUSBCAN2::slotSendMsg(QString, QUserCanMsg) {}
 
-int QUserDeviceUSBCAN2::settingsDialogRun(QUserFd2Cfg *cfg)
+int QUserDeviceUSBCAN2::settingsDialogRun(QUserUsbcan2Cfg *cfg)
 {
     Usbcan2CfgDialog dlg(typeName + QObject::tr(" 配置"));
     QVector<QByteArray> usage;
@@ -58,7 +77,7 @@ int QUserDeviceUSBCAN2::settingsDialogRun(QUserFd2Cfg *cfg)
     return 1;
 }
 
-int QUserDeviceUSBCAN2::devChStateFill(int devIndex, int channel, const QUserFd2Cfg &cfg)
+int QUserDeviceUSBCAN2::devChStateFill(int devIndex, int channel, const QUserUsbcan2Cfg &cfg)
 {
     if (devIndex < 0 || devIndex >= stateTable.size() || channel < 0 || channel >= stateTable[devIndex].size())
         return 0;
@@ -91,7 +110,7 @@ bool QUserDeviceUSBCAN2::chClosePost(QKemDev *drv, int channel)
 
 int QUserDeviceUSBCAN2::open(QStringList &devIds)
 {
-    QUserFd2Cfg cfg;
+    QUserUsbcan2Cfg cfg;
     cfg.mode = 0;
     cfg.fdEnable = 1;
     cfg.selfBaud = 0;
@@ -114,23 +133,27 @@ int QUserDeviceUSBCAN2::open(QStringList &devIds)
     init.Mode = uint8_t(cfg.mode);
 
     const int devIndex = cfg.devIndex;
-    QKemDev *drv = drvTable.value(devIndex, nullptr);
+    QKemDev *drv = driver(devIndex);
     const bool made = drv == nullptr;
     if (made) {
         drv = new QKemDev(typeName, 4, devIndex);
-        drvTable.insert(devIndex, drv);
         connect(drv, SIGNAL(sendResultNotify(QString,QUserCanMsg)), this, SIGNAL(sendResultNotify(QString,QUserCanMsg)));
         connect(drv, SIGNAL(receiveMsg(QString,QVector<QUserCanMsg>)), this,
                 SIGNAL(receiveMsg(QString,QVector<QUserCanMsg>)));
         connect(drv, &QThread::finished, drv, &QObject::deleteLater);
         drv->threadStart();
+        std::unique_lock<QUserDrvTableLock> lock(drvLock);
+        drvTable.insert(devIndex, drv);
     }
 
     QList<int> started;
     const bool inTable = devIndex >= 0 && devIndex < stateTable.size();
     auto fail = [&](int code) {
         if (made) {
-            drvTable.remove(devIndex);
+            {
+                std::unique_lock<QUserDrvTableLock> lock(drvLock);
+                drvTable.remove(devIndex);
+            }
             delete drv;
         } else {
             for (int s : started)
@@ -184,15 +207,20 @@ int QUserDeviceUSBCAN2::close(const QString &devId)
         logLine(QStringLiteral("DevId Format Err, devClose fail..."));
         return -1;
     }
-    QKemDev *drv = drvTable.value(devIndex, nullptr);
+    QKemDev *drv = driver(devIndex);
     if (!drv)
         return -1;
     if (!chClosePost(drv, channel))
         return -1;
     if (drv->anyChannelOpen() == 0) {
+        // Out of the table first: this waits for the senders inside the
+        // driver, and no sender finds it afterwards.
+        {
+            std::unique_lock<QUserDrvTableLock> lock(drvLock);
+            drvTable.remove(devIndex);
+        }
         drv->threadStop();
         drv->wait();
-        drvTable.remove(devIndex);
         // The driver deletes itself once the finished signal is delivered.
     }
     if (devIndex >= 0 && devIndex < stateTable.size() && channel >= 0 && channel < stateTable[devIndex].size())
@@ -208,6 +236,9 @@ int QUserDeviceUSBCAN2::sendMsg(const QString &devId, QUserCanMsg &msg)
     int devIndex = 0, channel = 0;
     if (!parseDevId(devId, type, &devIndex, &channel))
         return 0;
+    // Held across the send: the driver cannot leave the table (and go)
+    // while this thread is inside it.
+    std::shared_lock<QUserDrvTableLock> lock(drvLock);
     QKemDev *drv = drvTable.value(devIndex, nullptr);
     if (!drv)
         return 0;
@@ -222,6 +253,7 @@ int QUserDeviceUSBCAN2::sendMsgList(const QString &devId, QVector<QUserCanMsg> m
     int devIndex = 0, channel = 0;
     if (!parseDevId(devId, type, &devIndex, &channel))
         return -1;
+    std::shared_lock<QUserDrvTableLock> lock(drvLock);
     QKemDev *drv = drvTable.value(devIndex, nullptr);
     if (!drv)
         return 0;

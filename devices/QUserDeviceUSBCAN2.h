@@ -8,10 +8,11 @@
 #include <QString>
 
 #include "devices/QUserDevChState.h"
+#include "devices/QUserDrvTableLock.h"
 #include "devices/QUserDevice.h"
+#include "devtools/QUserFd2Cfg.h" // QUserUsbcan2Cfg, the classic channel settings
 
 class QKemDev;
-struct QUserFd2Cfg;
 
 class QUserDeviceUSBCAN2 : public QUserDevice
 {
@@ -29,9 +30,9 @@ public:
     int channelCount() const { return typeName == QLatin1String("USBCAN2") ? 2 : 1; }
     // Fills a channel's record from its settings (timing registers, relay,
     // work mode, clock); 1.
-    int devChStateFill(int devIndex, int channel, const QUserFd2Cfg &cfg);
-    QKemDev *driver(int devIndex) const { return drvTable.value(devIndex, nullptr); }
-    int driverCount() const { return drvTable.size(); }
+    int devChStateFill(int devIndex, int channel, const QUserUsbcan2Cfg &cfg);
+    QKemDev *driver(int devIndex) const;
+    int driverCount() const;
 
 signals:
     void receiveMsg(QString devId, QVector<QUserCanMsg> msgList);
@@ -41,11 +42,17 @@ public slots:
     void slotSendMsg(QString devId, QUserCanMsg msg);
 
 protected:
-    virtual int settingsDialogRun(QUserFd2Cfg *cfg);
+    virtual int settingsDialogRun(QUserUsbcan2Cfg *cfg);
 
 private:
     bool chClosePost(QKemDev *drv, int channel);
 
+    // Sender and playback threads look drivers up while the GUI thread opens
+    // and closes adapters: look-ups (and the send through the driver found)
+    // hold drvLock shared, changes of the table hold it exclusive (the GUI
+    // thread alone changes it). A driver leaves the table before its thread
+    // is stopped, so no sender can still be inside it when it is deleted.
+    mutable QUserDrvTableLock drvLock;
     QHash<int, QKemDev *> drvTable;
     QList<QList<QUserDevChState>> stateTable;
     QString typeName;

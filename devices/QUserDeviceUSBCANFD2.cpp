@@ -3,6 +3,9 @@
 #include <QDebug>
 #include <QVector>
 
+#include <mutex>
+#include <shared_mutex>
+
 #include "core/QUserBaudFunc.h"
 #include "core/QUserDevId.h"
 #include "devices/QKemFdDev.h"
@@ -51,10 +54,26 @@ QUserDeviceUSBCANFD2::QUserDeviceUSBCANFD2(const QString &name) : typeName(name)
 
 QUserDeviceUSBCANFD2::~QUserDeviceUSBCANFD2()
 {
-    const QList<QKemFdDev *> drivers = drvTable.values();
-    drvTable.clear();
+    QList<QKemFdDev *> drivers;
+    {
+        std::unique_lock<QUserDrvTableLock> lock(drvLock);
+        drivers = drvTable.values();
+        drvTable.clear();
+    }
     for (QKemFdDev *d : drivers)
         delete d;
+}
+
+QKemFdDev *QUserDeviceUSBCANFD2::driver(int devIndex) const
+{
+    std::shared_lock<QUserDrvTableLock> lock(drvLock);
+    return drvTable.value(devIndex, nullptr);
+}
+
+int QUserDeviceUSBCANFD2::driverCount() const
+{
+    std::shared_lock<QUserDrvTableLock> lock(drvLock);
+    return drvTable.size();
 }
 
 void QUserDeviceUSBCANFD2::stateTableBuild()
@@ -112,16 +131,17 @@ int QUserDeviceUSBCANFD2::open(QStringList &devIds)
     const int devIndex = cfg.devIndex;
     const int n = channelCount(typeName);
 
-    QKemFdDev *drv = drvTable.value(devIndex, nullptr);
+    QKemFdDev *drv = driver(devIndex);
     const bool made = drv == nullptr;
     if (made) {
         drv = new QKemFdDev(typeName, typeNumber(typeName), devIndex);
-        drvTable.insert(devIndex, drv);
         connect(drv, &QThread::finished, drv, &QObject::deleteLater);
         connect(drv, SIGNAL(sendResultNotify(QString,QUserCanMsg)), this, SIGNAL(sendResultNotify(QString,QUserCanMsg)));
         connect(drv, SIGNAL(receiveMsg(QString,QVector<QUserCanMsg>)), this,
                 SIGNAL(receiveMsg(QString,QVector<QUserCanMsg>)));
         drv->threadStart();
+        std::unique_lock<QUserDrvTableLock> lock(drvLock);
+        drvTable.insert(devIndex, drv);
     }
 
     QList<int> channels;
@@ -142,7 +162,10 @@ int QUserDeviceUSBCANFD2::open(QStringList &devIds)
             // its adapter; on a driver that was there before, the channels
             // started by this call are closed again and shown closed.
             if (made) {
-                drvTable.remove(devIndex);
+                {
+                    std::unique_lock<QUserDrvTableLock> lock(drvLock);
+                    drvTable.remove(devIndex);
+                }
                 delete drv;
             } else {
                 for (int s : started)
@@ -170,15 +193,20 @@ int QUserDeviceUSBCANFD2::close(const QString &devId)
         logLine(QStringLiteral("DevId Format Err, devClose fail..."));
         return -1;
     }
-    QKemFdDev *drv = drvTable.value(devIndex, nullptr);
+    QKemFdDev *drv = driver(devIndex);
     if (!drv)
         return -1;
     if (!drv->canClose(channel))
         return -1;
     if (!drv->anyChannelOpen()) {
+        // Out of the table first: this waits for the senders inside the
+        // driver, and no sender finds it afterwards.
+        {
+            std::unique_lock<QUserDrvTableLock> lock(drvLock);
+            drvTable.remove(devIndex);
+        }
         drv->stopRequest();
         drv->wait();
-        drvTable.remove(devIndex);
         // The driver deletes itself once the finished signal is delivered.
     }
     if (devIndex >= 0 && devIndex < stateTable.size() && channel >= 0 && channel < stateTable[devIndex].size())
@@ -196,6 +224,9 @@ int QUserDeviceUSBCANFD2::sendMsg(const QString &devId, QUserCanMsg &msg)
         logLine(QStringLiteral("DevId Format Err, devClose fail..."));
         return 0;
     }
+    // Held across the send: the driver cannot leave the table (and go)
+    // while this thread is inside it.
+    std::shared_lock<QUserDrvTableLock> lock(drvLock);
     QKemFdDev *drv = drvTable.value(devIndex, nullptr);
     if (!drv)
         return 0;
@@ -212,6 +243,7 @@ int QUserDeviceUSBCANFD2::sendMsgList(const QString &devId, QVector<QUserCanMsg>
         logLine(QStringLiteral("DevId Format Err, devClose fail..."));
         return -1;
     }
+    std::shared_lock<QUserDrvTableLock> lock(drvLock);
     QKemFdDev *drv = drvTable.value(devIndex, nullptr);
     if (!drv)
         return 0;

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include "devices/QUserDevChState.h"
+#include "devices/QUserDrvTableLock.h"
 #include "devices/QUserDevice.h"
 
 class QKemFdDev;
@@ -33,8 +34,8 @@ public:
     static bool fdCapable(const QString &typeName);
 
     QString typeNameGet() const { return typeName; }
-    QKemFdDev *driver(int devIndex) const { return drvTable.value(devIndex, nullptr); }
-    int driverCount() const { return drvTable.size(); }
+    QKemFdDev *driver(int devIndex) const;
+    int driverCount() const;
 
 signals:
     void receiveMsg(QString devId, QVector<QUserCanMsg> msgList);
@@ -52,6 +53,12 @@ private:
     void stateTableBuild();
     void stateFill(int devIndex, int channel, const QUserFd2Cfg &cfg);
 
+    // Sender and playback threads look drivers up while the GUI thread opens
+    // and closes adapters: look-ups (and the send through the driver found)
+    // hold drvLock shared, changes of the table hold it exclusive (the GUI
+    // thread alone changes it). A driver leaves the table before its thread
+    // is stopped, so no sender can still be inside it when it is deleted.
+    mutable QUserDrvTableLock drvLock;
     QHash<int, QKemFdDev *> drvTable;
     QString typeName;
     QList<QList<QUserDevChState>> stateTable;

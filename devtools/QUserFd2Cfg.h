@@ -34,3 +34,7 @@ struct QUserFd2Cfg
     uint32_t dataTimingWord = 0x00800001; // data phase timing word
     QVector<QUserFliterRule> rules;
 };
+
+// The same record under the name the classic adapters' dialog and device
+// class use for it: the classic channel settings record.
+using QUserUsbcan2Cfg = QUserFd2Cfg;

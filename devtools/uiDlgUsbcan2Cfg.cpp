@@ -272,7 +272,7 @@ void uiDlgUsbcan2Cfg::slotsCheckboxSelfBaudStateChange(int state)
     ui->lineEdit_btr1->setEnabled(state != 0);
 }
 
-void uiDlgUsbcan2Cfg::cfgRead(QUserFd2Cfg *cfg)
+void uiDlgUsbcan2Cfg::cfgRead(QUserUsbcan2Cfg *cfg)
 {
     if (!cfg)
         return;
@@ -322,7 +322,7 @@ int Usbcan2CfgDialog::dialogExec()
     return m_frame->dlgExec();
 }
 
-void Usbcan2CfgDialog::cfgGet(QUserFd2Cfg *cfg)
+void Usbcan2CfgDialog::cfgGet(QUserUsbcan2Cfg *cfg)
 {
     if (m_form)
         m_form->cfgRead(cfg);

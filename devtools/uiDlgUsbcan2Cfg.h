@@ -2,7 +2,7 @@
 // Channel dialog of the classic adapters (USBCAN1, USBCAN2): free adapter
 // and channel, bit rate as the two bus-timing registers (named rates or
 // typed), acceptance filter mode, code and mask, work mode. The choices are
-// kept in "./<type>Set.ini" and handed back in a QUserFd2Cfg.
+// kept in "./<type>Set.ini" and handed back in a QUserUsbcan2Cfg.
 //
 // The classic device class uses the host Usbcan2CfgDialog: construct with
 // the title, cfgSet, dialogExec (through the frame's prompt seam), on 1
@@ -31,7 +31,7 @@ public:
     // usage[d]: one byte per channel of adapter d, non-zero while open.
     void devSet(const QString &name, const QVector<QByteArray> &usage);
     void dlgSet(Dialog *frame) { m_frame = frame; }
-    void cfgRead(QUserFd2Cfg *cfg);
+    void cfgRead(QUserUsbcan2Cfg *cfg);
 
     const QUserUsbcan2Settings &settings() const { return m_cfg; }
 
@@ -64,7 +64,7 @@ public:
 
     void cfgSet(const QString &name, const QVector<QByteArray> &usage);
     int dialogExec();
-    void cfgGet(QUserFd2Cfg *cfg);
+    void cfgGet(QUserUsbcan2Cfg *cfg);
 
     uiDlgUsbcan2Cfg *form() const { return m_form; }
     Dialog *frame() const { return m_frame; }

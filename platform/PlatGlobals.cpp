@@ -1,4 +1,4 @@
-#include "PlatGlobals.h"
+#include "platform/PlatGlobals.h"
 
 #include <mutex>
 

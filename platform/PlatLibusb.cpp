@@ -1,4 +1,4 @@
-#include "PlatLibusb.h"
+#include "platform/PlatLibusb.h"
 
 #include <algorithm>
 #include <cstring>

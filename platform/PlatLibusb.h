@@ -11,7 +11,7 @@
 //
 // Non-root access needs a udev rule; see kemusb/README.md.
 
-#include "PlatUsb.h"
+#include "platform/PlatUsb.h"
 
 #include <libusb.h>
 

@@ -1,4 +1,4 @@
-#include "PlatSync.h"
+#include "platform/PlatSync.h"
 
 namespace plat {
 

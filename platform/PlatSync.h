@@ -4,7 +4,7 @@
 // with PulseEvent, and a counting semaphore with a maximum. Timed waits are
 // measured on the current tick source (PlatTicks.h).
 
-#include "PlatTicks.h"
+#include "platform/PlatTicks.h"
 
 #include <condition_variable>
 #include <cstdint>

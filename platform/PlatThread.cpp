@@ -1,4 +1,4 @@
-#include "PlatThread.h"
+#include "platform/PlatThread.h"
 
 #include <sys/resource.h>
 #include <sys/syscall.h>

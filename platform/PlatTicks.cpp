@@ -1,6 +1,6 @@
-#include "PlatTicks.h"
+#include "platform/PlatTicks.h"
 
-#include "PlatGlobals.h"
+#include "platform/PlatGlobals.h"
 
 #include <atomic>
 #include <chrono>
@@ -18,35 +18,9 @@ uint64_t steadyUs()
     return uint64_t(duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-struct TickState
-{
-    std::mutex m;
-    std::shared_ptr<TickSource> src;
-    // Sources that were current once stay alive: a thread may still be
-    // inside one of their waits when a test swaps the source.
-    std::vector<std::shared_ptr<TickSource>> retired;
-};
-TickState *g_state = nullptr;
-std::mutex g_stateMutex;
-std::atomic<TickSource *> g_current{nullptr};
-
-void releaseTickState()
-{
-    g_current.store(nullptr);
-    std::lock_guard<std::mutex> g(g_stateMutex);
-    delete g_state;
-    g_state = nullptr;
-}
-
-TickState &tickState()
-{
-    std::lock_guard<std::mutex> g(g_stateMutex);
-    if (!g_state) {
-        g_state = new TickState;
-        atRelease(&releaseTickState);
-    }
-    return *g_state;
-}
+// Sources that were current once stay alive: a thread may still be inside
+// one of their waits when a test swaps the source.
+SwappableService<TickSource> g_ticks{[] { g_ticks.release(); }};
 
 RealTicks &realTicks()
 {
@@ -118,21 +92,11 @@ void ManualTicks::waitSlice(std::condition_variable_any &cv, BasicLock &lock, ui
 
 TickSource &ticks()
 {
-    TickSource *t = g_current.load(std::memory_order_acquire);
+    TickSource *t = g_ticks.current();
     return t ? *t : realTicks();
 }
 
-std::shared_ptr<TickSource> setTickSource(std::shared_ptr<TickSource> src)
-{
-    TickState &st = tickState();
-    std::lock_guard<std::mutex> g(st.m);
-    std::shared_ptr<TickSource> prev = st.src;
-    if (prev)
-        st.retired.push_back(prev);
-    st.src = std::move(src);
-    g_current.store(st.src.get(), std::memory_order_release);
-    return prev;
-}
+std::shared_ptr<TickSource> setTickSource(std::shared_ptr<TickSource> src) { return g_ticks.install(std::move(src)); }
 
 uint32_t GetTickCount() { return uint32_t(ticks().nowMs()); }
 uint64_t GetTickCount64() { return ticks().nowMs(); }

@@ -1,8 +1,8 @@
-#include "PlatUsb.h"
+#include "platform/PlatUsb.h"
 
-#include "PlatGlobals.h"
-#include "PlatLibusb.h"
-#include "PlatSim.h"
+#include "platform/PlatGlobals.h"
+#include "platform/PlatLibusb.h"
+#include "platform/sim/Backend.h"
 
 #include <atomic>
 #include <cstdio>
@@ -38,32 +38,8 @@ std::string usbPathInstance(const std::string &path)
 
 namespace {
 
-struct UsbState
-{
-    std::shared_ptr<UsbBackend> backend;
-    // Back ends that were current once: open devices may still use them.
-    std::vector<std::shared_ptr<UsbBackend>> retired;
-};
-std::mutex g_mutex;
-UsbState *g_state = nullptr; // guarded by g_mutex
-std::atomic<UsbBackend *> g_current{nullptr};
-
-void releaseUsbState()
-{
-    g_current.store(nullptr);
-    std::lock_guard<std::mutex> g(g_mutex);
-    delete g_state;
-    g_state = nullptr;
-}
-
-UsbState &usbState() // g_mutex held
-{
-    if (!g_state) {
-        g_state = new UsbState;
-        atRelease(&releaseUsbState);
-    }
-    return *g_state;
-}
+// Back ends that were current once stay alive: open devices may still use them.
+SwappableService<UsbBackend> g_backend{[] { g_backend.release(); }};
 
 std::shared_ptr<UsbBackend> fromEnvironment()
 {
@@ -75,30 +51,11 @@ std::shared_ptr<UsbBackend> fromEnvironment()
 
 } // namespace
 
-UsbBackend &usbBackend()
-{
-    UsbBackend *b = g_current.load(std::memory_order_acquire);
-    if (b)
-        return *b;
-    std::lock_guard<std::mutex> g(g_mutex);
-    UsbState &st = usbState();
-    if (!st.backend) {
-        st.backend = fromEnvironment();
-        g_current.store(st.backend.get(), std::memory_order_release);
-    }
-    return *st.backend;
-}
+UsbBackend &usbBackend() { return g_backend.currentOr(&fromEnvironment); }
 
 std::shared_ptr<UsbBackend> setUsbBackend(std::shared_ptr<UsbBackend> backend)
 {
-    std::lock_guard<std::mutex> g(g_mutex);
-    UsbState &st = usbState();
-    std::shared_ptr<UsbBackend> prev = st.backend;
-    if (prev)
-        st.retired.push_back(prev);
-    st.backend = std::move(backend);
-    g_current.store(st.backend.get(), std::memory_order_release);
-    return prev;
+    return g_backend.install(std::move(backend));
 }
 
 } // namespace plat

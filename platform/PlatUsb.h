@@ -2,7 +2,7 @@
 // The adapter transport below kemusb: what SetupAPI enumeration, CreateFile
 // and the WinUSB pipe calls give the library, over one of two back ends:
 //   "libusb" (the default) drives real adapters through libusb-1.0;
-//   "sim" serves simulated adapters in the same process (PlatSim.h).
+//   "sim" serves simulated adapters in the same process (platform/PlatSim.h).
 // The environment variable KEMUSB_BACKEND picks one at the first use.
 //
 // Read semantics are WinUSB's: a read ends when its buffer is full or a
@@ -54,6 +54,9 @@ class UsbBackend
 public:
     virtual ~UsbBackend() = default;
     virtual const char *name() const = 0;
+    // Whether the adapters behind it are models that a library registers
+    // (the simulated world) rather than devices found on the bus.
+    virtual bool carriesModels() const { return false; }
     // Interface paths of the present adapters in a stable order; each holds
     // "#vid_xxxx&pid_xxxx#" in lower-case hexadecimal.
     virtual std::vector<std::string> devicePaths() = 0;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: first the normal build, then the
-# library tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
-# Exits non-zero on any failure.
+# library tests again under AddressSanitizer and UndefinedBehaviorSanitizer,
+# then the tests of the threaded layers (platform, kemusb, devices, traffic)
+# under ThreadSanitizer. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -27,4 +28,23 @@ if [ "${ORVANE_SKIP_SANITIZE:-0}" != "1" ]; then
   ASAN_OPTIONS=detect_leaks=0 cmake --build build-asan -j "$jobs"
   echo "== library tests under the sanitizers"
   ctest --test-dir build-asan --output-on-failure -j "$jobs" -L lib
+fi
+
+if [ "${ORVANE_SKIP_TSAN:-0}" != "1" ]; then
+  echo "== ThreadSanitizer build of the threaded layers' tests"
+  tsan_tests="test_platform test_kemusb test_devices test_traffic"
+  cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_TSAN=ON -DORVANE_BENCH=OFF
+  # Only these test programs (and what they load) are built here.
+  cmake --build build-tsan -j "$jobs" --target $tsan_tests
+  echo "== threaded layers' tests under ThreadSanitizer"
+  # Qt is not instrumented: its locks are made visible by
+  # tests/support/TsanQtSync.cpp, and only Qt's internals are suppressed.
+  export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$root/tests/support/tsan.supp"
+  for t in $tsan_tests; do
+    echo "-- $t"
+    # The ctypes checks load the library into Python, which an instrumented
+    # library cannot join.
+    "build-tsan/bin/$t" --gtest_filter='-*Ctypes*' --gtest_brief=1
+  done
+  unset TSAN_OPTIONS
 fi

@@ -452,10 +452,11 @@ void QUserAscFile::buildLine(const QUserCanMsg &msg, std::string &line)
     }
     ++m_frameCount;
     int64_t d = msg.hostTime - m_startMs;
-    // Receive and transmit times come from different threads: a frame may
-    // carry a time before the last one written. Trace times never go back.
-    if (d < m_lastDeltaMs)
-        d = m_lastDeltaMs;
+    // Receive and transmit times come from different threads, so frames may
+    // reach the file out of order: each keeps its own time. Only a time
+    // before the first frame's is clamped to 0.
+    if (d < 0)
+        d = 0;
     m_lastDeltaMs = d;
 
     line.clear();

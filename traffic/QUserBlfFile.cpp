@@ -237,11 +237,12 @@ bool QUserBlfFile::write(const QUserCanMsg &msg)
     }
     ++m_frameCount;
 
-    // Frames from different threads may carry a time before the last one
-    // written: keep trace times from going back.
+    // Frames from different threads may reach the file out of order: each
+    // keeps its own time. Only a time before the first frame's is clamped
+    // to 0 (the time stamp field is unsigned).
     int64_t d = msg.hostTime - m_startMs;
-    if (d < m_lastDeltaMs)
-        d = m_lastDeltaMs;
+    if (d < 0)
+        d = 0;
     m_lastDeltaMs = d;
     const uint64_t t = uint64_t(d) * 1000000u;
 

@@ -55,6 +55,16 @@ void compactLatin1(const QString &text, std::string &out)
 
 void fitHex(std::string &hex, int bytes)
 {
+    // The bytes the frame's text stands for, as the transmit path decodes
+    // them: characters that are not hex digits are skipped, and an odd
+    // digit count makes the first digit a byte of its own.
+    size_t n = 0;
+    for (char c : hex)
+        if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))
+            hex[n++] = c;
+    hex.resize(n);
+    if (n % 2)
+        hex.insert(hex.begin(), '0');
     const size_t want = size_t(bytes < 0 ? 0 : bytes) * 2;
     if (hex.size() != want)
         hex.resize(want, '0');

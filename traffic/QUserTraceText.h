@@ -21,7 +21,9 @@ int lengthOfDlc(int dlc);
 
 // The text with every white-space character removed, as Latin-1 bytes.
 void compactLatin1(const QString &text, std::string &out);
-// Hex digits fitted to `bytes` bytes: cut, or padded with "0" at the end.
+// Hex digits fitted to `bytes` bytes, giving the bytes the transmit path
+// sends for the same text: non-digits dropped, a leading "0" for an odd
+// count, then cut, or padded with "0" at the end.
 void fitHex(std::string &hex, int bytes);
 // Decimal value of a text (surrounding white space allowed); `fallback`
 // when it does not read as a 32-bit signed number.

@@ -126,12 +126,17 @@ void Ui_Dialog::retranslateUi(QDialog *Dialog)
 // ---------------------------------------------------------------------------
 
 namespace {
+// The padding and minimum height are the buttons' own: the application's
+// theme pads push buttons, which would leave a 31 px title button no room
+// for its glyph.
 const char *kButtonStyle =
-    "QPushButton{background:transparent;margin:0px;border:0px solid #fff;outline:none;}"
+    "QPushButton{background:transparent;margin:0px;border:0px solid #fff;outline:none;"
+    "padding:0px;min-height:0px;}"
     "QPushButton:hover{background:rgba(0,0,0,40);}"
     "QPushButton:pressed{background:rgba(0,0,0,80);padding-top:3px;}";
 const char *kCloseStyle =
-    "QPushButton{background:transparent;margin:0px;border:0px solid #fff;outline:none;}"
+    "QPushButton{background:transparent;margin:0px;border:0px solid #fff;outline:none;"
+    "padding:0px;min-height:0px;}"
     "QPushButton:hover{background:rgba(232,17,35,255);}"
     "QPushButton:pressed{background:rgba(232,17,35,200);padding-top:3px;}";
 } // namespace
@@ -213,6 +218,7 @@ void Dialog::uiInit()
 
     showPixmapTip(iconPath);
     ui->lab_Title->installEventFilter(this);
+    ui->label_Tip->installEventFilter(this);
 
     // Before the main window has stored a theme the title bar takes the
     // default one, so its white title never stands on a white background.
@@ -279,8 +285,20 @@ int Dialog::setTipVisible(bool visible)
 int Dialog::setTipText(const QString &text)
 {
     ui->label_Tip->setText(text);
+    fitTipText();
     setWindowTitle(text);
     return 0;
+}
+
+// A caption takes the width of its text (at least the form's 60 px): the
+// 24 x 24 limit is the icon's, and a caption cut to it shows "Warnin".
+void Dialog::fitTipText()
+{
+    QLabel *l = ui->label_Tip;
+    if (l->text().isEmpty())
+        return;
+    l->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    l->setMinimumWidth(qMax(60, l->minimumSizeHint().width()));
 }
 
 int Dialog::setTitleVisible(bool visible)
@@ -427,6 +445,9 @@ bool Dialog::eventFilter(QObject *obj, QEvent *event)
         toggleMaximize();
         return true;
     }
+    // A style sheet or font that reaches the caption changes its width.
+    if (obj == ui->label_Tip && (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange))
+        fitTipText();
     return QDialog::eventFilter(obj, event);
 }
 

@@ -120,6 +120,7 @@ private:
     void uiInit();
     void applyFlags(const QString &tip, const QString &title, int flags, bool tipIsIcon);
     void showPixmapTip(const QString &path);
+    void fitTipText();
     void toggleMaximize();
 
     Ui_Dialog *ui = nullptr;

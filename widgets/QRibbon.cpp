@@ -28,7 +28,9 @@ const char *QRibbon::kRed = "rgb(183, 71, 42)";
 
 namespace {
 
-QString g_currentColour = QStringLiteral("rgb(43,87,154)");
+// The theme colour as the theme style sheet writes it.
+const QString kSheetColour = QStringLiteral("rgb(43,87,154)");
+QString g_currentColour = kSheetColour;
 
 QString themeSheet()
 {
@@ -378,8 +380,16 @@ void QRibbon::setStyleColor(const QString &colour)
         }
     }
     if (!ui->widgetContainer->styleSheet().isEmpty()) {
-        parts << ui->widgetContainer->styleSheet();
+        const QString own = ui->widgetContainer->styleSheet();
         ui->widgetContainer->setStyleSheet(QString());
+        // Every ribbon carries the same theme. A copy that the application
+        // holds already (in the present colour) is not added again, or the
+        // sheet would grow with every window, and a later copy in the
+        // sheet's own colour would override the colour chosen.
+        QString applied = own;
+        applied.replace(kSheetColour, g_currentColour, Qt::CaseSensitive);
+        if (!(qApp && qApp->styleSheet().contains(applied)))
+            parts << own;
     }
     if (qApp && !qApp->styleSheet().isEmpty())
         parts << qApp->styleSheet();

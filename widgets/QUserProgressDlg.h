@@ -1,7 +1,8 @@
 #ifndef QUSERPROGRESSDLG_H
 #define QUSERPROGRESSDLG_H
 
-// A frameless progress dialog that can be dragged by any part of it.
+// A frameless progress dialog that can be dragged by any part of it. It
+// paints its own background and a thin border, since no window frame does.
 
 #include <QPoint>
 #include <QProgressDialog>
@@ -14,6 +15,7 @@ public:
     bool draggingState() const { return dragging; }
 
 protected:
+    void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;

@@ -1,12 +1,12 @@
 // The classic adapter's receive path: the frame-stream parser alone, and the
 // whole road from a simulated classic adapter to KCAN_Receive on both of its
 // channels, counting frames lost or out of order.
-#include "KcanHandleRegistry.h"
-#include "KemClassicProtocol.h"
-#include "KemSimClassic.h"
-#include "PlatSim.h"
-#include "VciDeviceRegistry.h"
-#include "kcan_api.h"
+#include "bench/kemusb/BenchSimSession.h"
+#include "kemusb/include/kcan_api.h"
+#include "kemusb/src/devices/KcanHandleRegistry.h"
+#include "kemusb/src/protocol/KemClassicProtocol.h"
+#include "kemusb/src/sim/KemSimClassic.h"
+#include "platform/PlatSim.h"
 
 #include <benchmark/benchmark.h>
 
@@ -18,10 +18,10 @@
 
 namespace {
 
-struct CountSink final : kemcls::StreamParser::Sink {
+struct CountSink final : kemusb::classic::StreamParser::Sink {
     size_t n = 0;
     uint32_t last = 0;
-    void frame(const kemcls::StreamFrame &f) override
+    void frame(const kemusb::classic::StreamFrame &f) override
     {
         ++n;
         last = f.record.ID;
@@ -34,11 +34,11 @@ void BM_ClassicStreamParser(benchmark::State &state)
     std::vector<uint8_t> s;
     for (size_t i = 0; i < frames; ++i) {
         const uint8_t d[8] = {1, 2, 3, 4, 5, 6, 7, uint8_t(i)};
-        const auto r = kemcls::streamRecord(int(i & 1), uint32_t(i & 0x7FF), false, false, 8, d, uint32_t(i));
+        const auto r = kemusb::classic::streamRecord(int(i & 1), uint32_t(i & 0x7FF), false, false, 8, d, uint32_t(i));
         s.insert(s.end(), r.begin(), r.end());
     }
     const size_t read = size_t(state.range(0));
-    kemcls::StreamParser parser;
+    kemusb::classic::StreamParser parser;
     CountSink sink;
     for (auto _ : state) {
         for (size_t at = 0; at < s.size(); at += read)
@@ -51,20 +51,14 @@ void BM_ClassicStreamParser(benchmark::State &state)
 BENCHMARK(BM_ClassicStreamParser)->Arg(256)->Arg(2048);
 
 struct SimClassic {
-    std::shared_ptr<plat::UsbBackend> prev;
+    BenchSimSession session; // made first, gone last
     plat::sim::Adapter *adapter = nullptr;
-    kemsim::SimClassicModel *model = nullptr;
+    kemusb::sim::SimClassicModel *model = nullptr;
     static constexpr uint32_t kType = 3;
 
     SimClassic()
     {
-        kemsim::registerClassicModels();
-        // The classic path's object joins a static link only when named.
-        kemusb::VciDeviceRegistry::instance();
-        prev = plat::setUsbBackend(plat::sim::makeSimBackend());
-        plat::sim::World::instance().loadDefault();
-        adapter = plat::sim::World::instance().adapter(0x0471, 0x1200, 0);
-        model = adapter->modelAs<kemsim::SimClassicModel>();
+        model = BenchSimSession::model<kemusb::sim::SimClassicModel>(0x0471, 0x1200, &adapter);
         KCAN_OpenDevice(kType, 0);
         KCAN_INIT_CONFIG c;
         std::memset(&c, 0, sizeof c);
@@ -74,12 +68,7 @@ struct SimClassic {
         KCAN_InitCAN(kType, 0, 0, &c);
         KCAN_InitCAN(kType, 0, 1, &c);
     }
-    ~SimClassic()
-    {
-        KCAN_CloseDevice(kType, 0);
-        plat::sim::World::instance().reset();
-        plat::setUsbBackend(prev);
-    }
+    ~SimClassic() { KCAN_CloseDevice(kType, 0); }
 };
 
 // Simulator to KCAN_Receive on both channels: one producer keeps the

@@ -1,12 +1,13 @@
 // The CAN FD adapter's receive path: the stream parser alone, the whole road
 // from a simulated TRNA702 to KCAN_ReceiveFD on its eight channels, and
 // KCAN_TransmitFD into the simulator.
-#include "KcanHandleRegistry.h"
-#include "KemFdProtocol.h"
-#include "KemSimAdapters.h"
-#include "OcanDeviceRegistry.h"
-#include "PlatSim.h"
-#include "kcan_api.h"
+#include "bench/kemusb/BenchSimSession.h"
+#include "kemusb/include/kcan_api.h"
+#include "kemusb/src/devices/KcanHandleRegistry.h"
+#include "kemusb/src/devices/OcanDeviceRegistry.h"
+#include "kemusb/src/protocol/KemFdProtocol.h"
+#include "kemusb/src/sim/KemSimAdapters.h"
+#include "platform/PlatSim.h"
 
 #include <benchmark/benchmark.h>
 
@@ -19,7 +20,7 @@
 namespace {
 
 // Keeps frames the way the device does, in a reused array.
-struct ArraySink final : kemfd::StreamSink {
+struct ArraySink final : kemusb::fd::StreamSink {
     std::vector<OCAN_CAN_RX> classic = std::vector<OCAN_CAN_RX>(4096);
     std::vector<OCAN_CANFD_RX> fd = std::vector<OCAN_CANFD_RX>(4096);
     size_t nc = 0, nf = 0;
@@ -32,9 +33,9 @@ struct ArraySink final : kemfd::StreamSink {
 std::vector<uint8_t> makeStream(size_t frames, int perPacket, int fdEvery)
 {
     std::vector<uint8_t> s;
-    std::vector<kemfd::StreamFrame> batch;
+    std::vector<kemusb::fd::StreamFrame> batch;
     for (size_t i = 0; i < frames; ++i) {
-        kemfd::StreamFrame f{};
+        kemusb::fd::StreamFrame f{};
         f.channel = int(i % 8);
         f.fd = fdEvery && i % size_t(fdEvery) == 0;
         f.id = uint32_t(i & 0x7FF);
@@ -42,7 +43,7 @@ std::vector<uint8_t> makeStream(size_t frames, int perPacket, int fdEvery)
         f.TimeStamp = uint32_t(i);
         batch.push_back(f);
         if (int(batch.size()) == perPacket || i + 1 == frames) {
-            const auto p = kemfd::streamPacket(batch.data(), int(batch.size()));
+            const auto p = kemusb::fd::streamPacket(batch.data(), int(batch.size()));
             s.insert(s.end(), p.begin(), p.end());
             batch.clear();
         }
@@ -56,7 +57,7 @@ void BM_StreamParser(benchmark::State &state)
     const int fdEvery = int(state.range(1));
     const size_t frames = 20000;
     const std::vector<uint8_t> s = makeStream(frames, perPacket, fdEvery);
-    kemfd::StreamParser parser;
+    kemusb::fd::StreamParser parser;
     ArraySink sink;
     for (auto _ : state) {
         // In reads of 4096 bytes, as the device thread gets them.
@@ -70,18 +71,14 @@ void BM_StreamParser(benchmark::State &state)
 BENCHMARK(BM_StreamParser)->Args({10, 0})->Args({50, 0})->Args({10, 1})->Args({40, 4});
 
 struct SimFd {
-    std::shared_ptr<plat::UsbBackend> prev;
+    BenchSimSession session; // made first, gone last
     plat::sim::Adapter *adapter = nullptr;
-    kemsim::SimCanFdModel *model = nullptr;
+    kemusb::sim::SimCanFdModel *model = nullptr;
     static constexpr uint32_t kType = 66; // TRNA702, eight channels
 
     explicit SimFd(int channels, uint16_t firmware = 0x0210)
     {
-        kemsim::registerAdapterModels();
-        prev = plat::setUsbBackend(plat::sim::makeSimBackend());
-        plat::sim::World::instance().loadDefault();
-        adapter = plat::sim::World::instance().adapter(0x0471, 0x7A43, 0);
-        model = adapter->modelAs<kemsim::SimCanFdModel>();
+        model = BenchSimSession::model<kemusb::sim::SimCanFdModel>(0x0471, 0x7A43, &adapter);
         model->setFirmware(firmware);
         KCAN_OpenDevice(kType, 0);
         KCAN_INITFD_CONFIG c;
@@ -92,12 +89,7 @@ struct SimFd {
         for (int ch = 0; ch < channels; ++ch)
             KCAN_InitCANFD(kType, 0, uint32_t(ch), &c);
     }
-    ~SimFd()
-    {
-        KCAN_CloseDevice(kType, 0);
-        plat::sim::World::instance().reset();
-        plat::setUsbBackend(prev);
-    }
+    ~SimFd() { KCAN_CloseDevice(kType, 0); }
 };
 
 // Simulator to KCAN_ReceiveFD over the eight channels: one producer keeps

@@ -1,7 +1,7 @@
 // Reads of the simulated stream endpoint in 4096-byte pieces, as a device
 // thread makes them: the stand-in must never be what limits an adapter path.
-#include "PlatSim.h"
-#include "QUserWinUsb.h"
+#include "kemusb/src/devices/QUserWinUsb.h"
+#include "platform/PlatSim.h"
 
 #include <benchmark/benchmark.h>
 

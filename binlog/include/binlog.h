@@ -6,7 +6,8 @@
  * binlog.dll of other installations, so only this C interface is public.
  * Handles are opaque pointers; BLCreateFile fails with the all-bits-set
  * pointer (BL_INVALID_HANDLE). Every other function returns a 32-bit result,
- * non-zero for success.
+ * non-zero for success. No C++ exception leaves any of them: a function
+ * that runs out of memory or threads returns its failure value.
  *
  * Objects handed to BLWriteObject and read back by BLReadObjectSecure start
  * with the 32-byte object header (version 1):
@@ -65,8 +66,10 @@ BINLOG_API int32_t BLSetMeasurementStartTime(void *h, const uint16_t systemTime[
  * Returns 1 when taken. */
 BINLOG_API int32_t BLWriteObject(void *h, const void *object);
 
-/* Writer: puts every object taken so far into the file and brings the file
- * header up to date. 0 when the file could not be written. */
+/* Writer: puts every object taken so far into the file as complete
+ * containers and brings the file header up to date, all before it returns,
+ * so a program that ends right after it leaves a readable file with those
+ * objects. 0 when the file could not be written. */
 BINLOG_API int32_t BLFlushFileBuffers(void *h, uint32_t flags);
 
 /* Closes either kind of handle; a writer flushes first. 0 when the last

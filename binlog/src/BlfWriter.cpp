@@ -3,28 +3,35 @@
 #include "BlfBytes.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 
 namespace binlog {
 
 namespace {
 constexpr size_t kMaxWorkers = 4;
-constexpr int64_t kFlushCoalesceMs = 20;
-
-int64_t monotonicMs()
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 } // namespace
 
 BlfWriter::BlfWriter() : containerSize_(kDefaultContainerSize) {}
 
 BlfWriter::~BlfWriter()
 {
-    if (file_)
-        close();
-    stopWorkers();
+    // A destructor must not throw: a close that runs out of memory or
+    // threads still releases the file and the workers.
+    try {
+        if (file_)
+            close();
+    } catch (...) {
+    }
+    if (file_) {
+        std::fclose(file_);
+        file_ = nullptr;
+    }
+    try {
+        stopWorkers();
+    } catch (...) {
+    }
+    if (callerZsReady_)
+        deflateEnd(&callerZs_);
 }
 
 bool BlfWriter::open(const char *path)
@@ -279,18 +286,32 @@ bool BlfWriter::flush()
 {
     if (!file_)
         return false;
-    const int64_t now = monotonicMs();
-    if (lastFullFlushMs_ >= 0 && now - lastFullFlushMs_ < kFlushCoalesceMs)
-        return writeReady(false);
-    lastFullFlushMs_ = now;
+    // Every object taken so far goes into the file as complete containers
+    // before the flush returns, so that a program that ends right after it
+    // (a crash, a kill) leaves a file that ends with whole containers.
+    // The containers already handed to the workers go first, in order; the
+    // pending rest is packed here, which spares a hand-over to a worker and
+    // back for what is usually a small container.
+    writeReady(true);
     if (!pending_.empty()) {
-        const bool ok = submit(pending_.data(), pending_.size());
+        bool ok;
+        if (level_ == 0) {
+            ok = submit(pending_.data(), pending_.size());
+        } else {
+            if (!callerZsReady_)
+                callerZsReady_ = deflateInit(&callerZs_, level_) == Z_OK;
+            ok = callerZsReady_ && buildContainer(pending_.data(), pending_.size(), &callerZs_, stored_)
+                 && writeContainer(stored_, pending_.size());
+            if (!callerZsReady_ || !ok)
+                ioError_ = true;
+        }
         pending_.clear();
         if (!ok)
             return false;
     }
-    writeReady(false);
     writeHeader();
+    // Into the operating system's hands; that survives the end of the
+    // program. What a power loss keeps is the file system's business.
     if (std::fflush(file_) != 0 || std::ferror(file_))
         ioError_ = true;
     return !ioError_;
@@ -300,7 +321,6 @@ bool BlfWriter::close()
 {
     if (!file_)
         return false;
-    lastFullFlushMs_ = -1; // the last flush is a full one
     bool ok = flush();
     if (!writeReady(true))
         ok = false;

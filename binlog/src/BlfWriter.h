@@ -3,8 +3,8 @@
 // into LOG_CONTAINER objects of a fixed data size (zlib-compressed or stored);
 // an object that does not fit the rest of a container continues in the next.
 // Containers are compressed on helper threads and written in order by the
-// caller's thread: a flush hands the pending data over and writes what is
-// ready; close waits for everything.
+// caller's thread: a flush and a close wait until everything taken is
+// written.
 
 #include <condition_variable>
 #include <cstdint>
@@ -35,11 +35,9 @@ public:
     void setStartTime(const uint16_t systemTime[8]);
     // One complete object; false for a malformed object or a failed write.
     bool writeObject(const uint8_t *object);
-    // Empties the pending data into a container and rewrites the header.
-    // Flushes that follow each other within kFlushCoalesceMs only write
-    // what is already packed: at high frame rates a flush per handful of
-    // frames would cut tiny containers and cost a system call each time,
-    // while the file still lags by no more than that interval.
+    // Writes every object taken so far as complete containers (the pending
+    // data becomes a container of its own), rewrites the header and hands
+    // the file to the operating system before it returns.
     bool flush();
     // Flush and close; false when anything since the last success failed.
     bool close();
@@ -72,6 +70,8 @@ private:
     size_t containerSize_;
     std::vector<uint8_t> pending_;
     std::vector<uint8_t> stored_;
+    z_stream callerZs_{};      // packs a flush's last container on the caller's thread
+    bool callerZsReady_ = false;
 
     std::vector<std::thread> workers_;
     std::mutex mutex_;
@@ -84,7 +84,6 @@ private:
     uint64_t uncompressedSize_ = 0;
     uint32_t objectCount_ = 0;
     uint64_t lastTimeNs_ = 0;
-    int64_t lastFullFlushMs_ = -1;
 };
 
 } // namespace binlog

@@ -2,13 +2,13 @@
 // KV_WIDE_STREAM, the 32-byte set (the first byte picks the piece size): parsing always ends, frames
 // carry a channel of the family and a length within their record, and a
 // split command never grows past the assembly buffer.
-#include "KemKvaserProtocol.h"
+#include "kemusb/src/protocol/KemKvaserProtocol.h"
 
 #include <cstdlib>
 
 namespace {
 
-struct CheckSink final : kemkv::Sink {
+struct CheckSink final : kemusb::kvaser::Sink {
     int channels;
     explicit CheckSink(int ch) : channels(ch) {}
     void classicFrame(int ch, const KCAN_CAN_OBJ &f) override
@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 1)
         return 0;
-    static kemkv::Stream20 s20;
-    static kemkv::Stream32 s32;
+    static kemusb::kvaser::Stream20 s20;
+    static kemusb::kvaser::Stream32 s32;
 #ifdef KV_WIDE_STREAM
     const bool wide = true;
 #else
@@ -48,16 +48,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     ++data;
     --size;
-    CheckSink sink(wide ? kemkv::kChannels32 : kemkv::kChannels20);
+    CheckSink sink(wide ? kemusb::kvaser::kChannels32 : kemusb::kvaser::kChannels20);
     for (size_t at = 0; at < size; at += piece) {
         const size_t n = size - at < piece ? size - at : piece;
         if (wide) {
             s32.feed(data + at, n, sink);
-            if (s32.pending() > kemkv::kAssembly32)
+            if (s32.pending() > kemusb::kvaser::kAssembly32)
                 std::abort();
         } else {
             s20.feed(data + at, n, sink);
-            if (s20.pending() > kemkv::kAssembly20)
+            if (s20.pending() > kemusb::kvaser::kAssembly20)
                 std::abort();
         }
     }

@@ -1,9 +1,9 @@
 // WinUSB read semantics of both back ends under any mix of transfer sizes,
 // read sizes and stream splits: every byte arrives once and in order, and
 // the libusb back end never makes libusb overflow.
-#include "FakeLibusb.h"
-#include "PlatSim.h"
-#include "PlatTicks.h"
+#include "platform/PlatSim.h"
+#include "platform/PlatTicks.h"
+#include "tests/platform/FakeLibusb.h"
 
 #include <cstdint>
 #include <vector>
@@ -17,6 +17,17 @@ struct Input
     uint8_t byte() { return n ? (--n, *p++) : 0; }
     uint16_t u16() { return uint16_t(byte() | byte() << 8); }
 };
+
+// The next device transfer of the stream (up to 3000 bytes counting on from
+// next), also appended to what was sent.
+std::vector<uint8_t> nextTransfer(Input &in, uint8_t &next, std::vector<uint8_t> &sent)
+{
+    std::vector<uint8_t> b(in.u16() % 3000);
+    for (auto &x : b)
+        x = next++;
+    sent.insert(sent.end(), b.begin(), b.end());
+    return b;
+}
 
 void simCase(Input &in)
 {
@@ -33,11 +44,7 @@ void simCase(Input &in)
     uint8_t next = 0;
     while (in.n) {
         if (in.byte() & 1) {
-            std::vector<uint8_t> b(in.u16() % 3000);
-            for (auto &x : b)
-                x = next++;
-            sent.insert(sent.end(), b.begin(), b.end());
-            a->push(0x83, b); // terminated: a read never waits for more
+            a->push(0x83, nextTransfer(in, next, sent)); // terminated: a read never waits for more
         } else if (got.size() < sent.size()) { // nothing is lost: what waits is the difference
             uint32_t len = in.u16() % 5000 + 1;
             std::vector<uint8_t> buf(len);
@@ -68,10 +75,7 @@ void libusbCase(Input &in)
     uint8_t next = 0;
     while (in.n) {
         if (in.byte() & 1) {
-            std::vector<uint8_t> b(in.u16() % 3000);
-            for (auto &x : b)
-                x = next++;
-            sent.insert(sent.end(), b.begin(), b.end());
+            const std::vector<uint8_t> b = nextTransfer(in, next, sent);
             api->send(0, 0x83, b, b.size() % 512 == 0);
         } else {
             uint32_t len = in.u16() % 5000;

@@ -1,7 +1,7 @@
 // The simulator's topology file: any text either loads or is refused with
 // a line number, and a loaded topology carries frames without fault.
-#include "PlatSim.h"
-#include "PlatTicks.h"
+#include "platform/PlatSim.h"
+#include "platform/PlatTicks.h"
 
 #include <cstdint>
 #include <cstring>

@@ -33,6 +33,11 @@ extern "C" {
 #define KDBC_MAX_VALDESC_PAIRS 16
 #define KDBC_J1939_MAX_BYTES 1792
 
+/* KDBC_LoadFile reads regular files of at most this many bytes (64 MiB,
+ * far beyond any real DBC file); folders, devices, pipes and larger files
+ * are refused like a file that cannot be opened. */
+#define KDBC_MAX_FILE_BYTES (64u * 1024u * 1024u)
+
 /* Protocols of a handle. */
 #define KDBC_PROTOCOL_J1939 0
 #define KDBC_PROTOCOL_CAN 1
@@ -124,7 +129,11 @@ KEMSIG_STATIC_ASSERT(sizeof(DbcValDescPair) == 144, "DbcValDescPair size");
 KEMSIG_STATIC_ASSERT(offsetof(DbcValDescPair, value) == 0, "DbcValDescPair.value");
 KEMSIG_STATIC_ASSERT(offsetof(DbcValDescPair, text) == 8, "DbcValDescPair.text");
 
-/* The handle: one DBC database, used by one thread at a time. */
+/* The handle: one DBC database, used by one thread at a time.
+ *
+ * No C++ exception ever leaves a KDBC_ function: each one catches at its
+ * boundary (running out of memory while loading, for instance) and returns
+ * its failure value (0, -1 for KDBC_Decode, a null handle for KDBC_Init). */
 typedef struct DbcDatabase DbcDatabase;
 
 KEMSIG_API DbcDatabase *KDBC_Init(void);

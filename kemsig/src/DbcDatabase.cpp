@@ -6,7 +6,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <locale.h>
+#include <system_error>
 
 #include "SignalCodec.h"
 #include "TextCodec.h"
@@ -191,18 +193,30 @@ bool DbcDatabase::parseSgLine(std::string_view line, DbcSignal &s)
     size_t pos = 0;
     if (!LineFields::takeField(line, pos, ' ', ' ', f, pos))
         return false;
+    // The colon after the name ends the name-and-multiplexer part; blanks
+    // may stand before it (aligned columns). A name written against its
+    // colon ("S: 0|8...") ends at the colon.
+    const size_t nameStart = size_t(f.data() - line.data());
+    const size_t colon = line.find(':', nameStart);
+    if (colon == std::string_view::npos)
+        return false;
+    if (colon < pos)
+        f = line.substr(nameStart, colon - nameStart);
     copyText(s.strName, f);
-    const size_t p = pos;
-    if (LineFields::takeField(line, p, 'm', ':', f, pos)) {
+    // A multiplexer mark ("m3" or "M") stands between the name and the
+    // colon only: an "m" in the unit or the receivers belongs to them.
+    const std::string_view mark = colon > pos ? line.substr(pos, colon - pos) : std::string_view();
+    const size_t m = mark.find('m');
+    if (m != std::string_view::npos) {
         s.multiplexerType = KDBC_MUX_MULTIPLEXED;
-        s.multiplexerValue = int32_t(LineFields::readUnsigned(f));
-    } else if (LineFields::takeField(line, p, 'M', ':', f, pos)) {
+        s.multiplexerValue = int32_t(LineFields::readUnsigned(mark.substr(m + 1)));
+    } else if (mark.find('M') != std::string_view::npos) {
         s.multiplexerType = KDBC_MUX_SWITCH;
     } else {
         s.multiplexerType = KDBC_MUX_NONE;
-        pos = p + 1;
     }
-    if (!LineFields::takeField(line, pos, ' ', '|', f, pos))
+    // The start bit follows the colon, after any blanks.
+    if (!LineFields::takeField(line, colon, ':', '|', f, pos))
         return false;
     s.nStartBit = int32_t(LineFields::readUnsigned(f));
     if (!LineFields::takeField(line, pos, '|', '@', f, pos))
@@ -308,26 +322,33 @@ uint8_t DbcDatabase::loadFile(const char *path)
     sigComments_.clear();
     if (!path)
         return 0;
+    // Only a regular file is read: a folder, a device such as /dev/zero or a
+    // pipe would either fail half-way or never end, and opening a pipe waits
+    // for its writer.
+    std::error_code ec;
+    const std::filesystem::path fsPath(path);
+    if (!std::filesystem::is_regular_file(fsPath, ec))
+        return 0;
+    const uintmax_t declared = std::filesystem::file_size(fsPath, ec);
+    if (ec || declared > KDBC_MAX_FILE_BYTES)
+        return 0;
     FILE *fp = std::fopen(path, "rb");
     if (!fp)
         return 0;
+    // Read at most one byte past the limit, whatever the size said: a file
+    // that grows while it is read is refused like one that was too large.
     std::string text;
-    long size = -1;
-    if (std::fseek(fp, 0, SEEK_END) == 0) {
-        size = std::ftell(fp);
-        std::rewind(fp);
-    }
-    if (size > 0) {
-        text.resize(size_t(size));
-        text.resize(std::fread(&text[0], 1, text.size(), fp));
-    }
-    // Whatever the size said, read on to the end (a file that grew, or a
-    // stream without a size).
+    text.resize(size_t(declared));
+    size_t have = std::fread(&text[0], 1, text.size(), fp);
+    text.resize(have);
     char buf[4096];
     size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, fp)) > 0)
+    while (text.size() <= KDBC_MAX_FILE_BYTES && (n = std::fread(buf, 1, sizeof buf, fp)) > 0)
         text.append(buf, n);
+    const bool readError = std::ferror(fp) != 0;
     std::fclose(fp);
+    if (readError || text.size() > KDBC_MAX_FILE_BYTES)
+        return 0;
     loadText(text);
     return 1;
 }

@@ -1,10 +1,9 @@
+#pragma once
 /*
  * The KCAN_ functions of kemusb: one flat family through which a caller
  * drives every supported adapter by device type, device index and channel.
  * Results are 1 for success and 0 for failure unless a count is returned.
  */
-#ifndef KCAN_API_H
-#define KCAN_API_H
 
 #include "kcan_records.h"
 #include "kemusb_export.h"
@@ -53,5 +52,3 @@ KEMUSB_API uint32_t KCAN_RecordFliterDisable(uint32_t type, uint32_t index, uint
 KEMUSB_API uint32_t KCAN_RecordFliterInfoGet(uint32_t type, uint32_t index, uint32_t channel, void *info);
 KEMUSB_API uint32_t KCAN_RecordFliterSettingGet(uint32_t type, uint32_t index, uint32_t channel, uint16_t filterIndex,
                                                 void *filter);
-
-#endif /* KCAN_API_H */

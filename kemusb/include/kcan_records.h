@@ -1,10 +1,9 @@
+#pragma once
 /*
  * Records that cross the boundary between a caller of the KCAN_ functions and
  * kemusb. They are a binary interface: every offset and width is fixed and
  * multi-byte fields are little-endian. The caller owns every record it passes.
  */
-#ifndef KCAN_RECORDS_H
-#define KCAN_RECORDS_H
 
 #include <stddef.h>
 #include <stdint.h>
@@ -170,5 +169,3 @@ _Static_assert(sizeof(KCAN_INIT_CONFIG) == 16, "KCAN_INIT_CONFIG size");
 _Static_assert(sizeof(KCAN_INITFD_CONFIG) == 56, "KCAN_INITFD_CONFIG size");
 _Static_assert(sizeof(KCAN_FLITER_CONFIG) == 16, "KCAN_FLITER_CONFIG size");
 #endif
-
-#endif /* KCAN_RECORDS_H */

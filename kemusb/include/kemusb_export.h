@@ -1,11 +1,10 @@
+#pragma once
 /*
  * The one export macro of kemusb. Every exported function is a plain C name
  * with default visibility; everything else in the library is hidden. The
  * Windows calling convention and decorated names do not exist here: the
  * calling-convention macro is empty and names are exported undecorated.
  */
-#ifndef KEMUSB_EXPORT_H
-#define KEMUSB_EXPORT_H
 
 #ifdef __cplusplus
 #define KEMUSB_EXTERN_C extern "C"
@@ -15,5 +14,3 @@
 
 #define KEMUSB_API KEMUSB_EXTERN_C __attribute__((visibility("default")))
 #define KEMUSB_CALL
-
-#endif /* KEMUSB_EXPORT_H */

@@ -1,9 +1,8 @@
+#pragma once
 /*
  * Records of kemusb's handle path (the OCAN_ functions and the device
  * objects behind them). Little-endian, fixed layout.
  */
-#ifndef OCAN_RECORDS_H
-#define OCAN_RECORDS_H
 
 #include <stddef.h>
 #include <stdint.h>
@@ -143,5 +142,3 @@ static_assert(offsetof(OCAN_DEVICE_INFO, CanNum) == 10 && offsetof(OCAN_DEVICE_I
 static_assert(sizeof(OCAN_ERR_INFO) == 8, "OCAN_ERR_INFO size");
 static_assert(sizeof(OCAN_CAN_STATUS) == 12, "OCAN_CAN_STATUS size");
 #endif
-
-#endif /* OCAN_RECORDS_H */

@@ -1,16 +1,16 @@
+#pragma once
 /*
  * The VCI_ and KVCI_ functions of kemusb: classic adapters (types 3 and 4)
  * and Kvaser interfaces (63, 68-73) by device type, device index and channel.
  * Results are 1 for success and 0 for failure unless a count is returned;
  * VCI_OpenDevice returns 0xFFFFFFFF when the adapter cannot be opened.
  */
-#ifndef VCI_API_H
-#define VCI_API_H
 
 #include "kcan_records.h"
 #include "kemusb_export.h"
 #include "ocan_records.h"
 
+#include <stddef.h>
 #include <stdint.h>
 
 #ifdef __cplusplus
@@ -34,6 +34,13 @@ typedef struct VCI_CAN_OBJ {
 
 #ifdef __cplusplus
 }
+
+static_assert(sizeof(VCI_CAN_OBJ) == 24, "VCI_CAN_OBJ size");
+static_assert(offsetof(VCI_CAN_OBJ, DataLen) == 12 && offsetof(VCI_CAN_OBJ, Data) == 13 &&
+                  offsetof(VCI_CAN_OBJ, Reserved) == 21,
+              "VCI_CAN_OBJ layout");
+#else
+_Static_assert(sizeof(VCI_CAN_OBJ) == 24, "VCI_CAN_OBJ size");
 #endif
 
 KEMUSB_API uint32_t VCI_OpenDevice(uint32_t type, uint32_t index, uint32_t reserved);
@@ -84,5 +91,3 @@ KEMUSB_API uint32_t KVCI_Transmit(uint32_t type, uint32_t index, uint32_t channe
                                   uint32_t count);
 KEMUSB_API uint32_t KVCI_Receive(uint32_t type, uint32_t index, uint32_t channel, KCAN_CAN_OBJ *frames,
                                  uint32_t count, int32_t waitMs);
-
-#endif /* VCI_API_H */

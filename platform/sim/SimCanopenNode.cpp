@@ -1,4 +1,4 @@
-#include "SimCanopenNode.h"
+#include "platform/sim/SimCanopenNode.h"
 
 #include "platform/PlatTicks.h"
 

@@ -290,6 +290,58 @@ std::vector<Icon> icons()
              p.setBrush(Qt::white);
              p.drawEllipse(QPointF(19, 45), 5, 5);
          }},
+        // The DBC tools: database, project folder, add-to-list branch, the
+        // row moves and the row delete.
+        {"res/database.png", [](QPainter &p) {
+             badge(p, kTeal, false);
+             p.setPen(whitePen(4));
+             p.setBrush(Qt::NoBrush);
+             p.drawEllipse(QRectF(18, 12, 28, 10));
+             p.drawLine(QPointF(18, 17), QPointF(18, 47));
+             p.drawLine(QPointF(46, 17), QPointF(46, 47));
+             p.drawArc(QRectF(18, 27, 28, 10), 180 * 16, 180 * 16);
+             p.drawArc(QRectF(18, 42, 28, 10), 180 * 16, 180 * 16);
+         }},
+        {"res/fold.png", [](QPainter &p) {
+             badge(p, kOrange, false);
+             p.setPen(Qt::NoPen);
+             p.setBrush(Qt::white);
+             QPainterPath path;
+             path.moveTo(14, 20);
+             path.lineTo(28, 20);
+             path.lineTo(32, 25);
+             path.lineTo(50, 25);
+             path.lineTo(50, 46);
+             path.lineTo(14, 46);
+             path.closeSubpath();
+             p.drawPath(path);
+         }},
+        {"res/branch_open.png", [](QPainter &p) {
+             badge(p, kGreen, true);
+             p.setPen(whitePen(6));
+             p.drawLine(QPointF(32, 18), QPointF(32, 46));
+             p.drawLine(QPointF(18, 32), QPointF(46, 32));
+         }},
+        {"res/upArrowGreen.png", [](QPainter &p) {
+             badge(p, kGreen, true);
+             p.setPen(Qt::NoPen);
+             p.setBrush(Qt::white);
+             p.drawPolygon(QPolygonF({QPointF(32, 14), QPointF(50, 34), QPointF(14, 34)}));
+             p.drawRect(QRectF(26, 33, 12, 16));
+         }},
+        {"res/downArrowGreen.png", [](QPainter &p) {
+             badge(p, kGreen, true);
+             p.setPen(Qt::NoPen);
+             p.setBrush(Qt::white);
+             p.drawPolygon(QPolygonF({QPointF(32, 50), QPointF(50, 30), QPointF(14, 30)}));
+             p.drawRect(QRectF(26, 15, 12, 16));
+         }},
+        {"res/errRed.png", [](QPainter &p) {
+             badge(p, kRed, true);
+             p.setPen(whitePen(6));
+             p.drawLine(QPointF(21, 21), QPointF(43, 43));
+             p.drawLine(QPointF(43, 21), QPointF(21, 43));
+         }},
         {"image/Bar.net.png", [](QPainter &p) {
              badge(p, kBlue, false);
              p.setPen(whitePen(3));

@@ -3,12 +3,15 @@
 // damaged or hostile files end the read cleanly.
 
 #include "BlfCraft.h"
+#include "ChildProcess.h"
+#include "PeerCheck.h"
 #include "TempWorkDir.h"
 #include "binlog.h"
 #include "BlfReader.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <random>
 
 using craft::Bytes;
@@ -381,4 +384,106 @@ TEST_F(Binlog, ReadAheadGivesTheSameObjects)
     binlog::BlfReader small;
     ASSERT_TRUE(small.open(workDir.file("plain.blf").c_str()));
     EXPECT_FALSE(small.prefetching());
+}
+
+// A writer whose memory runs out (an address-space limit, and a container
+// size so large that the objects pile up in memory) refuses the objects it
+// cannot take; no exception unwinds through the C interface, which would end
+// the calling program with an abort.
+TEST_F(Binlog, RunningOutOfMemoryIsAFailedCall)
+{
+    if (!child::kAddressLimitWorks)
+        GTEST_SKIP() << "the sanitizers' allocator does not run out under an address-space limit";
+    const std::string path = workDir.file("limited.blf");
+    const child::Outcome o = child::run([&path] {
+        void *w = BLCreateFile(path.c_str(), BL_ACCESS_WRITE);
+        if (w == BL_INVALID_HANDLE)
+            return 10;
+        BLSetWriteOptions(w, 0, 0x7FFFFFFF);
+        const Bytes obj = craft::object(1, 0, body(16, 1));
+        if (!child::limitAddressSpace(2u << 20))
+            return 11;
+        // Up to 200 MB of objects: far more than the limit leaves, whatever
+        // free heap the process had already mapped.
+        int refused = 0;
+        for (int i = 0; i < 4000000 && refused < 10; ++i)
+            if (BLWriteObject(w, obj.data()) != 1)
+                ++refused;
+        if (refused == 0)
+            return 12;
+        BLFlushFileBuffers(w, 2);
+        BLCloseHandle(w);
+        return 0;
+    });
+    EXPECT_TRUE(o.exitedWith(0)) << o.describe() << " (12: no write was refused, "
+                                 << "SIGABRT: an exception left the interface)";
+}
+
+// A writer killed right after a flush leaves a file that python-can reads to
+// the end, with every frame taken before that flush: the flush put them into
+// the file as whole containers. Frames taken after it may be lost.
+TEST_F(Binlog, EveryFrameBeforeAFlushSurvivesAKillRightAfterIt)
+{
+    REQUIRE_PEER_MODULES("can");
+    struct Case {
+        uint32_t compression;
+        int first, second; // frames before the first and the second flush
+    } cases[] = {
+        {6, 3000, 50}, // the first flush waits for a container on a worker
+        {6, 7, 1},
+        {0, 2900, 120},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.compression);
+        const std::string path = workDir.file("killed.blf");
+        const child::Outcome o = child::run([&] {
+            void *w = BLCreateFile(path.c_str(), BL_ACCESS_WRITE);
+            if (w == BL_INVALID_HANDLE)
+                return 10;
+            BLSetWriteOptions(w, c.compression, 0);
+            auto frame = [w](uint32_t n) {
+                Bytes b(16, 0);
+                b[0] = 1; // channel 1
+                b[3] = 8;
+                craft::put32(b, 4, 0x100 + n);
+                for (int k = 0; k < 8; ++k)
+                    b[8 + k] = uint8_t(n + k);
+                const Bytes obj = craft::object(BL_OBJ_TYPE_CAN_MESSAGE, uint64_t(n) * 1000000u, b);
+                return BLWriteObject(w, obj.data()) == 1;
+            };
+            uint32_t n = 0;
+            for (int i = 0; i < c.first; ++i)
+                if (!frame(n++))
+                    return 11;
+            if (BLFlushFileBuffers(w, 2) != 1)
+                return 12;
+            for (int i = 0; i < c.second; ++i)
+                if (!frame(n++))
+                    return 11;
+            if (BLFlushFileBuffers(w, 2) != 1)
+                return 12;
+            // Taken, but never flushed.
+            for (int i = 0; i < 10; ++i)
+                frame(n++);
+            raise(SIGKILL);
+            return 13;
+        });
+        ASSERT_EQ(o.signal, SIGKILL) << o.describe();
+
+        const peer::Result r = peer::run(peer::script("traffic_peer.py"), {"read", path});
+        ASSERT_EQ(r.exitCode, 0) << r.output;
+        // One JSON object per frame; the identifiers count up from 0x100.
+        const int flushed = c.first + c.second;
+        int count = 0;
+        size_t at = 0;
+        while ((at = r.output.find("\"id\": ", at)) != std::string::npos) {
+            at += 6;
+            const int id = std::atoi(r.output.c_str() + at);
+            if (count < flushed) {
+                EXPECT_EQ(id, 0x100 + count) << "frame " << count;
+            }
+            ++count;
+        }
+        EXPECT_EQ(count, flushed) << "python-can read " << count << " of " << flushed << " flushed frames";
+    }
 }

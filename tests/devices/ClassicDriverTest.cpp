@@ -45,10 +45,14 @@ struct BaudLog {
                          },
                          Qt::DirectConnection);
     }
+    // A copy of its own, made under the lock: a copy that shared the
+    // list's data would read it outside the lock while the driver appends.
     QVector<QUserBaudChkMsg> copy()
     {
         QMutexLocker lock(&mutex);
-        return msgs;
+        QVector<QUserBaudChkMsg> c(msgs);
+        c.detach();
+        return c;
     }
 };
 } // namespace
@@ -309,4 +313,54 @@ TEST_F(ClassicDriverTest, TableFileWithWrongWidthLinesIsRegenerated)
     ASSERT_TRUE(drv.wait(30000));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll().count('\n'), 323);
+}
+
+// A detection started again right after a stop runs: the start waits for the
+// stopped run to end instead of answering 1 and running nothing. A thread
+// that serves open channels takes no detection: 0.
+TEST_F(ClassicDriverTest, RestartAfterAStopRunsAndABusyThreadRefuses)
+{
+    QDir().mkpath("setting");
+    QFile f("setting/baudlist.txt");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("500000,00,1C\n250000,01,1C\n125000,03,1C\n");
+    f.close();
+    fake.setDetect(nullptr, 0); // no candidate ever matches
+    QKemDev drv("USBCAN2", int(kType), 0);
+    BaudLog log;
+    log.attach(&drv);
+    ASSERT_EQ(drv.devOpen(), 0);
+    auto count = [&](int code) {
+        int n = 0;
+        for (const QUserBaudChkMsg &m : log.copy())
+            n += m.code == code ? 1 : 0;
+        return n;
+    };
+    for (int round = 1; round <= 3; ++round) {
+        SCOPED_TRACE(round);
+        // Long trials: the run is still in its first one when it is stopped.
+        ASSERT_EQ(drv.baudChkStart(0, 100000, 600000, 0, 100000), 1);
+        ASSERT_TRUE(waitFor([&] { return count(QUserBaudChkMsg::TryBegin) >= round; }, 5000));
+        EXPECT_EQ(drv.baudChkStop(), 1);
+    }
+    // The last run, stopped like the others, and one more that runs to its
+    // end: a range with no table rate begins and ends at once.
+    ASSERT_EQ(drv.baudChkStart(0, 3000, 4000, 0, 5), 1);
+    ASSERT_TRUE(drv.wait(10000));
+    EXPECT_EQ(count(QUserBaudChkMsg::Begin), 4);
+    EXPECT_EQ(count(QUserBaudChkMsg::End), 4);
+    EXPECT_FALSE(drv.isDetecting());
+
+    // A driver whose thread polls an open channel refuses a detection.
+    QKemDev busy("USBCAN2", int(kType), 1);
+    ASSERT_EQ(busy.devOpen(), 0);
+    busy.threadStart();
+    KCAN_INIT_CONFIG cfg = initCfg();
+    ASSERT_EQ(busy.canStart(0, &cfg), 0);
+    EXPECT_EQ(busy.baudChkStart(0, 5000, 1000000, 1, 15), 0);
+    EXPECT_FALSE(busy.isDetecting());
+    QUserCanMsg m;
+    m.idText = "1";
+    m.lenText = "0";
+    EXPECT_TRUE(busy.transmitPost(0, m)) << "the poll loop still serves the channel";
 }

@@ -6,6 +6,12 @@
 #include <QCoreApplication>
 #include <QPointer>
 
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
+#include <type_traits>
+
 #include "DialogAnswers.h"
 #include "FakeKcan.h"
 #include "PrintQt.h"
@@ -261,4 +267,192 @@ TEST_F(DeviceTest, ClassicRelayQueryFailureFailsTheOpenAndClosesTheChannel)
     EXPECT_EQ(other.open(none), -1);
     EXPECT_EQ(other.driverCount(), 0);
     EXPECT_FALSE(fake.isOpen(4, 1));
+}
+
+// A channel start that fails on an adapter that already has an open channel
+// leaves no trace in the driver: closing the open channel then stops the
+// driver thread and closes the adapter, as if the failed start never was.
+TEST_F(DeviceTest, AFailedStartBesideAnOpenChannelLeavesNothingOpenAfterTheClose)
+{
+    struct Case {
+        const char *what;
+        uint32_t type;
+        bool failInit; // else the start call fails
+    } cases[] = {{"classic, start", 4, false},
+                 {"classic, init", 4, true},
+                 {"CAN FD, start", 64, false},
+                 {"CAN FD, init", 64, true}};
+    auto pick = [](int channel, bool classic) {
+        ChannelPick p;
+        p.channel = channel;
+        if (classic) {
+            p.btr0 = "00";
+            p.btr1 = "1C";
+        }
+        return pickChannel(p);
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        fake.reset();
+        QUserPromptScript prompts;
+        QStringList ids;
+        std::unique_ptr<QUserDevice> dev;
+        QThread *drv = nullptr;
+        auto driverRunning = [&] { return dev && drv && drv->isRunning(); };
+        if (c.type == 4) {
+            auto *d = new QUserDeviceUSBCAN2("USBCAN2");
+            dev.reset(d);
+            fake.setRelay(4, 0, 0, 0, 1);
+            prompts.answerExec(pick(0, true));
+            ASSERT_EQ(d->open(ids), 0);
+            drv = d->driver(0);
+        } else {
+            auto *d = new QUserDeviceUSBCANFD2("TRNB701");
+            dev.reset(d);
+            prompts.answerExec(pick(0, false));
+            ASSERT_EQ(d->open(ids), 0);
+            drv = d->driver(0);
+        }
+        ASSERT_NE(drv, nullptr);
+        QPointer<QThread> watch(drv);
+        if (c.failInit)
+            fake.setInitResult(c.type, 0, 0);
+        else
+            fake.setStartResult(c.type, 0, 0);
+        prompts.answerExec(pick(1, c.type == 4));
+        QStringList more;
+        EXPECT_NE(dev->open(more), 0);
+        EXPECT_TRUE(more.isEmpty());
+        fake.setInitResult(c.type, 0, 1);
+        fake.setStartResult(c.type, 0, 1);
+
+        ASSERT_EQ(dev->close(ids[0]), 0);
+        EXPECT_FALSE(fake.isOpen(c.type, 0)) << "the adapter is closed with its last open channel";
+        EXPECT_TRUE(watch.isNull() || !driverRunning()) << "the driver thread has ended";
+        QUserCanMsg m;
+        EXPECT_EQ(dev->sendMsg(ids[0], m), 0);
+        dev.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+// Sender and playback threads send through a device class while the GUI
+// thread opens and closes another adapter of the same model, and closes the
+// very adapter they send to: the driver table is never read while it
+// changes, and no driver goes while a sender is inside it. (Under
+// ThreadSanitizer this shows every unguarded access.)
+TEST_F(DeviceTest, SendsRaceOpensAndClosesOfAdaptersOfTheSameModel)
+{
+    struct Case {
+        const char *model;
+        uint32_t type;
+        bool classic;
+    } cases[] = {{"USBCAN2", 4, true}, {"USBCANFD2", 41, false}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.model);
+        fake.reset();
+        std::unique_ptr<QUserDevice> dev;
+        std::function<int()> drivers;
+        if (c.classic) {
+            auto *d = new QUserDeviceUSBCAN2(c.model);
+            drivers = [d] { return d->driverCount(); };
+            dev.reset(d);
+        } else {
+            auto *d = new QUserDeviceUSBCANFD2(c.model);
+            drivers = [d] { return d->driverCount(); };
+            dev.reset(d);
+        }
+        auto pick = [&c](int devIndex) {
+            ChannelPick p;
+            p.devIndex = devIndex;
+            if (c.classic) {
+                p.btr0 = "00";
+                p.btr1 = "1C";
+            }
+            return pickChannel(p);
+        };
+        QUserPromptScript prompts;
+        QStringList ids;
+        prompts.answerExec(pick(0));
+        ASSERT_EQ(dev->open(ids), 0);
+        const QString steady = ids[0];
+        const QString coming = QString("%1-1-0").arg(c.model);
+
+        std::atomic<bool> stop{false};
+        std::atomic<int> steadyFailed{0}, steadySent{0}, comingSent{0};
+        auto sender = [&](bool lists) {
+            QUserCanMsg m;
+            m.idText = "123";
+            m.lenText = "1";
+            m.dataText = "01";
+            while (!stop) {
+                if (lists) {
+                    steadyFailed += dev->sendMsgList(steady, {m, m}) == 2 ? 0 : 1;
+                    comingSent += dev->sendMsgList(coming, {m}) > 0 ? 1 : 0;
+                } else {
+                    steadyFailed += dev->sendMsg(steady, m) == 1 ? 0 : 1;
+                    comingSent += dev->sendMsg(coming, m);
+                }
+                ++steadySent;
+            }
+        };
+        std::thread single(sender, false), lists(sender, true);
+        for (int round = 0; round < 30; ++round) {
+            QStringList made;
+            prompts.answerExec(pick(1));
+            ASSERT_EQ(dev->open(made), 0);
+            ASSERT_EQ(made, QStringList({coming}));
+            QThread::usleep(500);
+            ASSERT_EQ(dev->close(coming), 0);
+            // The closed driver really goes before the next round.
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+        // The adapter the senders use closes under them too.
+        ASSERT_EQ(dev->close(steady), 0);
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QThread::msleep(5);
+        stop = true;
+        single.join();
+        lists.join();
+        EXPECT_GT(steadySent.load(), 0);
+        EXPECT_LT(steadyFailed.load(), steadySent.load()) << "sends reached the open adapter";
+        EXPECT_EQ(drivers(), 0);
+        EXPECT_FALSE(fake.isOpen(c.type, 0));
+        EXPECT_FALSE(fake.isOpen(c.type, 1));
+        QUserCanMsg m;
+        EXPECT_EQ(dev->sendMsg(steady, m), 0);
+        dev.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+// The classic device class hands its dialog the classic channel settings
+// record by its own name; a device that fills it itself opens the channel
+// it names.
+TEST_F(DeviceTest, ClassicSettingsRecordByItsClassicName)
+{
+    static_assert(std::is_same<QUserUsbcan2Cfg, QUserFd2Cfg>::value, "one record, two names");
+    struct Scripted : QUserDeviceUSBCAN2 {
+        Scripted() : QUserDeviceUSBCAN2("USBCAN2") {}
+        int settingsDialogRun(QUserUsbcan2Cfg *cfg) override
+        {
+            cfg->devIndex = 2;
+            cfg->channel = 1;
+            cfg->timing0 = 0x01;
+            cfg->timing1 = 0x1C;
+            cfg->accMask = 0xFFFFFFFFu;
+            cfg->clock = 16;
+            return 1;
+        }
+    } dev;
+    QStringList ids;
+    ASSERT_EQ(dev.open(ids), 0);
+    EXPECT_EQ(ids, QStringList({"USBCAN2-2-1"}));
+    KCAN_INIT_CONFIG init;
+    fake.lastInit(4, 2, 1, &init);
+    EXPECT_EQ(init.Timing0, 0x01);
+    EXPECT_EQ(init.Timing1, 0x1C);
+    EXPECT_EQ(dev.close("USBCAN2-2-1"), 0);
 }

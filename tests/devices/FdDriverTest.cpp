@@ -318,6 +318,28 @@ TEST_F(FdDriverTest, QueuedModeRefusesDirectOperations)
     EXPECT_FALSE(fake.isOpen(65, 2));
 }
 
+// The relay and classic timing operations of a CAN FD driver answer without
+// asking the adapter, and the two timing ones leave their outputs alone.
+TEST_F(FdDriverTest, RelayAndClassicTimingOperationsAnswerWithoutTheAdapter)
+{
+    QKemFdDev drv("TRNB701", int(kType), 0);
+    EXPECT_EQ(drv.relayStatusSet(1, 1), 1);
+    int a = 7, b = 7;
+    EXPECT_EQ(drv.relayStatusGet(a, b), 1);
+    EXPECT_EQ(a, 0);
+    EXPECT_EQ(b, 0);
+    EXPECT_EQ(drv.canInitByTiming(0, 0x00, 0x1C), 1);
+    int t0 = 0x55, t1 = 0x66;
+    EXPECT_EQ(drv.devBaudParaGet(1, &t0, &t1), 1);
+    EXPECT_EQ(t0, 0x55);
+    EXPECT_EQ(t1, 0x66);
+    EXPECT_EQ(drv.devBaudParaGet(1, nullptr, nullptr), 1);
+    for (const char *fn : {"KCAN_OpenDevice", "KCAN_InitCAN", "KCAN_InitCANFD", "KCAN_DevBaudParaGet",
+                           "KCAN_DevRelayStatusSet", "KCAN_DevRelayStatusGet"})
+        EXPECT_EQ(fake.calls(fn), 0) << fn;
+    EXPECT_FALSE(drv.isOpened());
+}
+
 // A send to a driver whose thread does not run fails at once, and posters
 // still queued when a driver stops are answered instead of waiting for ever.
 TEST_F(FdDriverTest, StoppedOrNeverStartedDriverReleasesPosters)

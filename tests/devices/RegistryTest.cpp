@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
+#include <QSignalSpy>
 
 #include "PrintQt.h"
 #include "SignalLog.h"
@@ -173,6 +175,42 @@ TEST_F(RegistryTest, ChannelForwardersReachTheirObjects)
     reg.basicSendParaRef(id)->perSendCnt = 7;
     EXPECT_EQ(reg.basicSendParaGet(id, got), 1);
     EXPECT_EQ(got.perSendCnt, 7u);
+}
+
+// A recording that a failed write stops is reported by the registry with the
+// channel's device id, so the main window can tell the user; the channel
+// shows as not recording from then on.
+TEST_F(RegistryTest, ReportsARecordingStoppedByAFailedWrite)
+{
+    if (!QFile::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    ASSERT_TRUE(QFile::link("/dev/full", "full.asc"));
+    QObject owner;
+    QUserDeviceAdapter reg(&owner);
+    auto *stub = new StubDevice;
+    reg.deviceReplace("TRNB701", stub);
+    stub->openIds = QStringList({"TRNB701-0-1", "TRNB701-0-2"});
+    QStringList ids;
+    ASSERT_EQ(reg.devOpen("TRNB701", ids), 0);
+    QSignalSpy failed(&reg, &QUserDeviceAdapter::recordFailed);
+
+    ASSERT_TRUE(reg.recordStart("TRNB701-0-2", "full.asc"));
+    ASSERT_TRUE(reg.recordStart("TRNB701-0-1", "fine.asc"));
+    QUserCanMsg m;
+    m.idText = "00000123 ";
+    m.hostTime = 1000;
+    int refused = 0;
+    // The writer hands its lines to the file every 100 frames at the latest.
+    for (int i = 0; i < 150; ++i) {
+        refused += reg.recordWrite("TRNB701-0-2", m) == 0 ? 1 : 0;
+        reg.recordWrite("TRNB701-0-1", m);
+    }
+    EXPECT_GE(refused, 1);
+    ASSERT_EQ(failed.count(), 1) << "reported once, when the recording stopped";
+    EXPECT_EQ(failed[0][0].toString(), "TRNB701-0-2");
+    EXPECT_FALSE(failed[0][1].toString().isEmpty());
+    EXPECT_FALSE(reg.recordIsStart("TRNB701-0-2"));
+    EXPECT_TRUE(reg.recordIsStart("TRNB701-0-1")) << "the other channel records on";
 }
 
 TEST_F(RegistryTest, RelaysDeviceAndSenderSignalsUnchanged)

@@ -192,11 +192,23 @@ TEST_F(KemsigParser, SgLineGrammar)
         bool parses;
         int32_t start, len;
         uint8_t mux;
+        int32_t muxValue = 0;
     } cases[] = {
         {" SG_ S : 0|8@1+ (1,0) [0|255] \"\" X", true, 0, 8, 0},
         {"SG_ S : 0|8@1+ (1,0) [0|255] \"\" X", true, 0, 8, 0},
         {"\tSG_ S : 0|8@1+ (1,0) [0|255] \"\" X", false, 0, 0, 0},  // a tab is no leading space
-        {" SG_ S : 0|8@1+ (1,0) [0|255] \"km\" X:Y", false, 0, 0, 0}, // m, then a colon: taken as a multiplexer, the cut runs past the fields
+        // An "m" or "M" after the colon (unit, receivers) is no multiplexer mark.
+        {" SG_ S : 0|8@1+ (1,0) [0|255] \"km\" X:Y", true, 0, 8, 0},
+        {" SG_ T : 24|16@1+ (1,0) [0|65535] \"mm:ss\" X", true, 24, 16, 0},
+        {" SG_ T : 24|16@1+ (1,0) [0|65535] \"MB:s\" X", true, 24, 16, 0},
+        // Aligned columns: blanks between the name (or the mark) and the colon.
+        {" SG_ Speed      : 16|8@1+ (1,0) [0|255] \"\" X", true, 16, 8, 0},
+        {" SG_ Ch1 m1     : 8|8@1+ (1,0) [0|255] \"\" X", true, 8, 8, 1, 1},
+        {" SG_ Ch12 m12   :  40|4@1+ (1,0) [0|15] \"mm:ss\" X", true, 40, 4, 1, 12},
+        {" SG_ Sel M      :  4|4@1+ (1,0) [0|15] \"\" X", true, 4, 4, 2},
+        {" SG_ S:12|4@1+ (1,0) [0|1] \"\" X", true, 12, 4, 0}, // name against its colon
+        {" SG_ S: 12|4@1+ (1,0) [0|1] \"\" X", true, 12, 4, 0},
+        {" SG_ S 0|8@1+ (1,0) [0|255] \"\" X", false, 0, 0, 0},  // no colon at all
         {" SG_ S : 0|8@1+x (1,0) [0|255] \"\" X", false, 0, 0, 0},  // order and sign must be two characters
         {" SG_ S : 0|8@1+ (1,0) [0|255] X", false, 0, 0, 0},        // no unit
         {" SG_ S : 0|8@1+ (1,0) [0|255] \"unit", false, 0, 0, 0},   // unclosed unit
@@ -215,10 +227,10 @@ TEST_F(KemsigParser, SgLineGrammar)
             continue;
         const DbcSignal &s = msg->sSignals[0];
         EXPECT_EQ(s.multiplexerType, c.mux);
-        if (c.mux == 0) {
-            EXPECT_EQ(s.nStartBit, c.start);
-            EXPECT_EQ(s.nLen, c.len);
-        }
+        EXPECT_EQ(s.multiplexerValue, c.muxValue);
+        EXPECT_EQ(s.nStartBit, c.start);
+        EXPECT_EQ(s.nLen, c.len);
+        EXPECT_EQ(std::string(s.strName).find_first_of(" :"), std::string::npos) << s.strName;
     }
 }
 

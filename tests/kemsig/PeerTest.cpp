@@ -215,6 +215,28 @@ const char kHandGbk[] = // written as UTF-8 here, stored as GBK with CR LF
     "VAL_ 512 Door 0 \"\xE5\x85\xB3\xE9\x97\xAD\" 1 \"\xE6\x89\x93\xE5\xBC\x80\" 2 \"\xE9\x94\x99\xE8\xAF\xAF\" ;\r\n"
     "VAL_ 2147483905 Heat 0 \"\xE5\x85\xB3\" 1 \"\xE4\xBD\x8E\" 2 \"\xE4\xB8\xAD\" 3 \"\xE9\xAB\x98\" ;\r\n";
 
+// Columns aligned with blanks before the colon, as hand-written and
+// tool-written files have them, and units that hold an "m" or "M" and a
+// colon.
+const char kHandAligned[] =
+    "VERSION \"\"\n"
+    "\n"
+    "BU_: ECU GW\n"
+    "\n"
+    "BO_ 256 Aligned: 8 ECU\n"
+    " SG_ Speed        : 0|16@1+ (0.1,0) [0|6553.5] \"km/h\" GW\n"
+    " SG_ Elapsed      : 16|16@1+ (1,0) [0|65535] \"mm:ss\" GW\n"
+    " SG_ Flow         : 39|8@0- (0.5,0) [-64|63.5] \"m3/h\" GW\n"
+    " SG_ Load     : 48|8@1+ (1,0) [0|255] \"MB:s\" GW\n"
+    "\n"
+    "BO_ 300 MuxAligned: 8 ECU\n"
+    " SG_ Sel M        : 0|4@1+ (1,0) [0|15] \"\" GW\n"
+    " SG_ Ch1 m1       : 8|8@1+ (1,0) [0|255] \"min:s\" GW\n"
+    " SG_ Ch2 m2       : 8|16@1- (1,0) [0|255] \"\" GW\n"
+    "\n"
+    "CM_ SG_ 256 Elapsed \"time since start\";\n"
+    "VAL_ 300 Sel 1 \"one\" 2 \"two\" ;\n";
+
 class KemsigPeer : public WorkDirTest
 {
 };
@@ -228,6 +250,18 @@ TEST_F(KemsigPeer, HandWrittenDbcFilesMatchCanmatrix)
     kt::writeFile("hand_gbk.dbc", utf8ToGbk(kHandGbk));
     crossCheck(workDir.path().string() + "/hand_ascii.dbc", "ascii", 1);
     crossCheck(workDir.path().string() + "/hand_gbk.dbc", "gbk", 2);
+}
+
+TEST_F(KemsigPeer, AlignedColumnsAndUnitsWithColonsMatchCanmatrix)
+{
+    REQUIRE_PEER_MODULES("canmatrix");
+    kt::writeFile("hand_aligned.dbc", kHandAligned);
+    crossCheck(workDir.path().string() + "/hand_aligned.dbc", "ascii", 5);
+    kt::Db db = kt::makeDb();
+    ASSERT_EQ(KDBC_LoadFile(db.get(), "hand_aligned.dbc"), 1);
+    auto m = kt::newMessage();
+    ASSERT_EQ(KDBC_GetMessageByIndex(db.get(), 0, m.get()), 1);
+    EXPECT_EQ(m->nSignalCount, 4u) << "no plain signal is taken for a multiplexed one and dropped";
 }
 
 TEST_F(KemsigPeer, DbcFilesExportedByCanmatrixMatch)

@@ -1,5 +1,5 @@
-#include "KemLibrary.h"
-#include "QDevice.h"
+#include "kemusb/src/devices/KemLibrary.h"
+#include "kemusb/src/devices/QDevice.h"
 
 #include <gtest/gtest.h>
 

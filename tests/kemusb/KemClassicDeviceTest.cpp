@@ -1,14 +1,17 @@
 // The classic adapter and the Kvaser interfaces through the KCAN_, VCI_ and
 // KVCI_ functions on simulated adapters.
 
-#include "KcanHandleRegistry.h"
-#include "KemSimClassic.h"
-#include "OcanDeviceRegistry.h"
-#include "PlatSim.h"
-#include "QDeviceKvaser.h"
-#include "VciDeviceRegistry.h"
-#include "kcan_api.h"
-#include "vci_api.h"
+#include "kemusb/include/kcan_api.h"
+#include "kemusb/include/vci_api.h"
+#include "kemusb/src/devices/KcanHandleRegistry.h"
+#include "kemusb/src/devices/OcanDeviceRegistry.h"
+#include "kemusb/src/devices/QDeviceKvaser.h"
+#include "kemusb/src/devices/VciDeviceRegistry.h"
+#include "kemusb/src/sim/KemSimClassic.h"
+#include "kemusb/src/sim/KemSimKvaser.h"
+#include "kemusb/src/sim/KemSimModels.h"
+#include "platform/PlatSim.h"
+#include "tests/kemusb/KemTestUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -36,18 +39,10 @@ KCAN_INIT_CONFIG initConfig(uint8_t t0 = 0x00, uint8_t t1 = 0x1C, uint8_t mode =
     return c;
 }
 
+// A frame whose data bytes follow from its identifier.
 KCAN_CAN_OBJ frame(uint32_t id, bool ext = false, bool rtr = false, uint8_t len = 8, uint8_t sendType = 0)
 {
-    KCAN_CAN_OBJ f;
-    std::memset(&f, 0, sizeof f);
-    f.ID = id;
-    f.ExternFlag = ext;
-    f.RemoteFlag = rtr;
-    f.DataLen = len;
-    f.SendType = sendType;
-    for (int i = 0; i < 8; ++i)
-        f.Data[i] = uint8_t(id + i);
-    return f;
+    return kemtest::kcanFrame(id, ext, rtr, len, kemtest::seq(int(id), 8), sendType);
 }
 
 KCAN_INITFD_CONFIG kvConfig(uint32_t rate, bool fd = false, uint32_t dataRate = 0)
@@ -70,7 +65,7 @@ class KemClassicDevice : public ::testing::Test
 protected:
     void SetUp() override
     {
-        kemsim::registerClassicModels();
+        kemusb::registerSimModels();
         prev_ = plat::setUsbBackend(plat::sim::makeSimBackend());
         World::instance().loadDefault();
     }
@@ -84,15 +79,7 @@ protected:
     }
 
     plat::sim::Adapter *classicAdapter(int index = 0) { return World::instance().adapter(0x0471, 0x1200, index); }
-    kemsim::SimClassicModel *classicModel() { return classicAdapter()->modelAs<kemsim::SimClassicModel>(); }
-    std::vector<plat::sim::OutRecord> outOn(plat::sim::Adapter *a, uint8_t ep)
-    {
-        std::vector<plat::sim::OutRecord> r;
-        for (auto &o : a->outLog())
-            if (o.ep == ep)
-                r.push_back(o);
-        return r;
-    }
+    kemusb::sim::SimClassicModel *classicModel() { return classicAdapter()->modelAs<kemusb::sim::SimClassicModel>(); }
     void openClassic()
     {
         ASSERT_EQ(KCAN_OpenDevice(kUsbCan, 0), 1u);
@@ -102,14 +89,8 @@ protected:
     }
     std::vector<KCAN_CAN_OBJ> receive(uint32_t type, uint32_t ch, size_t want, int32_t waitMs = 2000)
     {
-        std::vector<KCAN_CAN_OBJ> got;
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-        while (got.size() < want && std::chrono::steady_clock::now() < until) {
-            KCAN_CAN_OBJ buf[64];
-            const uint32_t n = KCAN_Receive(type, 0, ch, buf, 64, 50);
-            got.insert(got.end(), buf, buf + n);
-        }
-        return got;
+        return kemtest::collect<KCAN_CAN_OBJ>(
+            want, waitMs, [&](KCAN_CAN_OBJ *buf, uint32_t room) { return KCAN_Receive(type, 0, ch, buf, room, 50); });
     }
 
     std::shared_ptr<plat::UsbBackend> prev_;
@@ -132,7 +113,7 @@ TEST_F(KemClassicDevice, TwoChannelsExchangeFramesInGroupsOfThree)
         for (uint32_t i = 0; i < 7; ++i)
             tx.push_back(frame(c.ext ? 0x18DA0000 + i : 0x100 + i, c.ext, c.rtr, uint8_t(i + 1)));
         ASSERT_EQ(KCAN_Transmit(kUsbCan, 0, c.from, tx.data(), 7), 7u);
-        const auto writes = outOn(classicAdapter(), 0x02);
+        const auto writes = kemtest::outOn(classicAdapter(), 0x02);
         ASSERT_EQ(writes.size(), 3u);
         EXPECT_EQ(writes[0].data.size(), 57u);
         EXPECT_EQ(writes[1].data.size(), 57u);
@@ -240,8 +221,9 @@ TEST_F(KemClassicDevice, ChannelStateReportsATimingThatMissesTheBus)
         EXPECT_EQ(e == 0, c.fits) << std::hex << int(c.t0) << " " << int(c.t1);
         const auto rx = receive(kUsbCan, 0, 1, c.fits ? 2000 : 100);
         EXPECT_EQ(!rx.empty(), c.fits);
-        if (!rx.empty())
+        if (!rx.empty()) {
             EXPECT_EQ(rx[0].ID, 0x321u);
+        }
     }
 }
 
@@ -354,7 +336,7 @@ TEST_F(KemClassicDevice, KvaserInterfacesSendAndReceive)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.type);
         ASSERT_EQ(KCAN_OpenDevice(c.type, 0), 1u);
-        plat::sim::Adapter *a = World::instance().adapter(kemsim::kKvaserVid, c.pid, 0);
+        plat::sim::Adapter *a = World::instance().adapter(kemusb::sim::kKvaserVid, c.pid, 0);
         ASSERT_TRUE(a && a->isOpen());
         auto dev = std::dynamic_pointer_cast<kemusb::KvaserDeviceBase>(
             kemusb::VciDeviceRegistry::instance().kvaser(c.type, 0));
@@ -389,10 +371,10 @@ TEST_F(KemClassicDevice, KvaserTransmitWithoutAcknowledgementsAndFdFrames)
     const KCAN_INITFD_CONFIG cfg = kvConfig(500000);
     ASSERT_EQ(KCAN_InitCANFD(69, 0, 0, &cfg), 1u);
     ASSERT_EQ(KCAN_InitCANFD(69, 0, 1, &cfg), 1u);
-    plat::sim::Adapter *a = World::instance().adapter(kemsim::kKvaserVid, 0x0122, 0);
+    plat::sim::Adapter *a = World::instance().adapter(kemusb::sim::kKvaserVid, 0x0122, 0);
     {
         std::lock_guard<std::recursive_mutex> g(World::instance().lock());
-        a->modelAs<kemsim::SimKvaserModel>()->setAckSilent(true);
+        a->modelAs<kemusb::sim::SimKvaserModel>()->setAckSilent(true);
     }
     std::vector<KCAN_CAN_OBJ> tx(40, frame(0x55));
     const auto t0 = std::chrono::steady_clock::now();
@@ -406,7 +388,7 @@ TEST_F(KemClassicDevice, KvaserTransmitWithoutAcknowledgementsAndFdFrames)
     KCAN_INITFD_CONFIG fd = kvConfig(500000, true, 2000000);
     ASSERT_EQ(KCAN_InitCANFD(63, 0, 0, &fd), 1u);
     ASSERT_EQ(KCAN_InitCANFD(63, 0, 1, &fd), 1u);
-    plat::sim::Adapter *pro = World::instance().adapter(kemsim::kKvaserVid, 0x0102, 0);
+    plat::sim::Adapter *pro = World::instance().adapter(kemusb::sim::kKvaserVid, 0x0102, 0);
     {
         std::lock_guard<std::recursive_mutex> g(World::instance().lock());
         plat::sim::CanFrame f;

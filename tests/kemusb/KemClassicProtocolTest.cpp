@@ -2,9 +2,10 @@
 // from a script written from the byte tables, the reply checks at their
 // length bounds, and the stream parsers on awkward streams.
 
-#include "KemClassicProtocol.h"
-#include "KemKvaserProtocol.h"
-#include "PeerCheck.h"
+#include "kemusb/src/protocol/KemClassicProtocol.h"
+#include "kemusb/src/protocol/KemKvaserProtocol.h"
+#include "tests/kemusb/GoldenBytes.h"
+#include "tests/kemusb/KemTestUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -18,32 +19,9 @@
 
 namespace {
 
-std::string hex(const std::vector<uint8_t> &b)
+VCI_CAN_OBJ classic(uint32_t id, bool ext, bool rtr, uint8_t len, uint8_t sendType, uint8_t seed)
 {
-    static const char *d = "0123456789abcdef";
-    std::string s;
-    for (uint8_t c : b) {
-        s += d[c >> 4];
-        s += d[c & 15];
-    }
-    return s;
-}
-
-std::map<std::string, std::string> golden()
-{
-    std::map<std::string, std::string> m;
-    const auto r = peer::run(peer::script("kemusb_classic_golden.py"));
-    EXPECT_EQ(r.exitCode, 0) << r.output;
-    std::istringstream in(r.output);
-    std::string name, value;
-    while (in >> name >> value)
-        m[name] = value;
-    return m;
-}
-
-kemcls::ClassicRecord classic(uint32_t id, bool ext, bool rtr, uint8_t len, uint8_t sendType, uint8_t seed)
-{
-    kemcls::ClassicRecord r;
+    VCI_CAN_OBJ r;
     std::memset(&r, 0, sizeof r);
     r.ID = id;
     r.ExternFlag = ext;
@@ -55,33 +33,12 @@ kemcls::ClassicRecord classic(uint32_t id, bool ext, bool rtr, uint8_t len, uint
     return r;
 }
 
-KCAN_CAN_OBJ kobj(uint32_t id, bool ext, bool rtr, uint8_t len, const std::vector<uint8_t> &data)
-{
-    KCAN_CAN_OBJ f;
-    std::memset(&f, 0, sizeof f);
-    f.ID = id;
-    f.ExternFlag = ext;
-    f.RemoteFlag = rtr;
-    f.DataLen = len;
-    if (!data.empty())
-        std::memcpy(f.Data, data.data(), data.size() < 8 ? data.size() : 8);
-    return f;
-}
-
-std::vector<uint8_t> seq(int from, int n)
-{
-    std::vector<uint8_t> v;
-    for (int i = 0; i < n; ++i)
-        v.push_back(uint8_t(from + i));
-    return v;
-}
-
-struct ClassicCollect : kemcls::StreamParser::Sink {
-    std::vector<kemcls::StreamFrame> frames;
-    void frame(const kemcls::StreamFrame &f) override { frames.push_back(f); }
+struct ClassicCollect : kemusb::classic::StreamParser::Sink {
+    std::vector<kemusb::classic::StreamFrame> frames;
+    void frame(const kemusb::classic::StreamFrame &f) override { frames.push_back(f); }
 };
 
-struct KvCollect : kemkv::Sink {
+struct KvCollect : kemusb::kvaser::Sink {
     std::vector<std::pair<int, KCAN_CAN_OBJ>> frames;
     std::vector<std::pair<int, KCAN_CANFD_OBJ>> fd;
     std::vector<int> acks;
@@ -94,45 +51,45 @@ struct KvCollect : kemkv::Sink {
 
 TEST(KemClassicProtocol, BuildersMatchGoldenBytes)
 {
-    const auto g = golden();
+    const auto g = golden::vectors("kemusb_classic_golden.py");
     ASSERT_FALSE(g.empty());
     std::map<std::string, std::vector<uint8_t>> mine;
-    mine["cls_hw"] = kemcls::cmdHardwareVersion();
-    mine["cls_fw"] = kemcls::cmdFirmwareVersion();
-    mine["cls_count"] = kemcls::cmdChannelCount();
+    mine["cls_hw"] = kemusb::classic::cmdHardwareVersion();
+    mine["cls_fw"] = kemusb::classic::cmdFirmwareVersion();
+    mine["cls_count"] = kemusb::classic::cmdChannelCount();
     for (int c = 0; c < 2; ++c) {
         for (int mode = 0; mode < 3; ++mode)
             mine["cls_mode_" + std::to_string(c) + "_" + std::to_string(mode)] =
-                kemcls::cmdModeTiming(c, uint8_t(mode), 0x00, 0x1C);
+                kemusb::classic::cmdModeTiming(c, uint8_t(mode), 0x00, 0x1C);
         for (int f = 0; f < 2; ++f)
             mine["cls_acc_" + std::to_string(c) + "_" + std::to_string(f)] =
-                kemcls::cmdAcceptance(c, uint8_t(f ? 7 : 0), 0x12345678, 0x80FF00AA);
-        mine["cls_start_" + std::to_string(c)] = kemcls::cmdStart(c);
-        mine["cls_reset_" + std::to_string(c)] = kemcls::cmdReset(c);
-        mine["cls_timing_" + std::to_string(c)] = kemcls::cmdBusTimingGet(c);
-        mine["cls_state_" + std::to_string(c)] = kemcls::cmdChannelStateGet(c);
+                kemusb::classic::cmdAcceptance(c, uint8_t(f ? 7 : 0), 0x12345678, 0x80FF00AA);
+        mine["cls_start_" + std::to_string(c)] = kemusb::classic::cmdStart(c);
+        mine["cls_reset_" + std::to_string(c)] = kemusb::classic::cmdReset(c);
+        mine["cls_timing_" + std::to_string(c)] = kemusb::classic::cmdBusTimingGet(c);
+        mine["cls_state_" + std::to_string(c)] = kemusb::classic::cmdChannelStateGet(c);
     }
-    mine["cls_relay_set"] = kemcls::cmdRelaySet(1, 0);
-    mine["cls_relay_get"] = kemcls::cmdRelayGet();
-    const auto payload = seq(0, 100);
-    mine["cls_direct"] = kemcls::cmdDirectTransfer(payload.data(), 100);
+    mine["cls_relay_set"] = kemusb::classic::cmdRelaySet(1, 0);
+    mine["cls_relay_get"] = kemusb::classic::cmdRelayGet();
+    const auto payload = kemtest::seq(0, 100);
+    mine["cls_direct"] = kemusb::classic::cmdDirectTransfer(payload.data(), 100);
 
     // 7 frames on channel 1: groups of 3, 3 and 1.
-    std::vector<kemcls::ClassicRecord> frames;
+    std::vector<VCI_CAN_OBJ> frames;
     for (int i = 0; i < 7; ++i) {
         const bool ext = i % 2 == 1;
         frames.push_back(classic(ext ? 0x18FF0000u + i : 0x100u + i, ext, i == 3, uint8_t(i + 2), i == 6 ? 1 : 0,
                                  uint8_t(i * 16)));
     }
-    const auto sizes = kemcls::txGroupSizes(7);
+    const auto sizes = kemusb::classic::txGroupSizes(7);
     ASSERT_EQ(sizes, (std::vector<int>{3, 3, 1}));
     size_t at = 0;
     for (size_t n = 0; n < sizes.size(); ++n) {
-        mine["cls_tx_group_" + std::to_string(n)] = kemcls::txGroup(1, frames.data() + at, sizes[n]);
+        mine["cls_tx_group_" + std::to_string(n)] = kemusb::classic::txGroup(1, frames.data() + at, sizes[n]);
         at += size_t(sizes[n]);
     }
-    EXPECT_EQ(kemcls::txAckWaitMs(frames.data() + 6, 1), 100u) << "single-shot last frame";
-    EXPECT_EQ(kemcls::txAckWaitMs(frames.data(), 3), 2000u);
+    EXPECT_EQ(kemusb::classic::txAckWaitMs(frames.data() + 6, 1), 100u) << "single-shot last frame";
+    EXPECT_EQ(kemusb::classic::txAckWaitMs(frames.data(), 3), 2000u);
 
     struct IdCase {
         uint32_t id;
@@ -143,13 +100,13 @@ TEST(KemClassicProtocol, BuildersMatchGoldenBytes)
                {0x1FFFFFFF, true, "cls_idword_1fffffff_1"},
                {0x18DAF110, true, "cls_idword_18daf110_1"}};
     for (const IdCase &c : ids) {
-        const uint32_t w = kemcls::idWord(c.id, c.ext);
+        const uint32_t w = kemusb::classic::idWord(c.id, c.ext);
         mine[c.name] = {uint8_t(w), uint8_t(w >> 8), uint8_t(w >> 16), uint8_t(w >> 24)};
-        EXPECT_EQ(kemcls::idFromWord(w, c.ext), c.id);
+        EXPECT_EQ(kemusb::classic::idFromWord(w, c.ext), c.id);
     }
-    const auto d8 = seq(1, 8);
-    mine["cls_rx_std"] = kemcls::streamRecord(0, 0x321, false, false, 8, d8.data(), 0x123456);
-    mine["cls_rx_ext_rtr"] = kemcls::streamRecord(1, 0x1ABCDEF0, true, true, 0, nullptr, 0xFFFFFF);
+    const auto d8 = kemtest::seq(1, 8);
+    mine["cls_rx_std"] = kemusb::classic::streamRecord(0, 0x321, false, false, 8, d8.data(), 0x123456);
+    mine["cls_rx_ext_rtr"] = kemusb::classic::streamRecord(1, 0x1ABCDEF0, true, true, 0, nullptr, 0xFFFFFF);
 
     // Kvaser, 20-byte family.
     KCAN_INITFD_CONFIG cfg;
@@ -159,22 +116,22 @@ TEST(KemClassicProtocol, BuildersMatchGoldenBytes)
     cfg.KvArbTseg2 = 2;
     cfg.KvArbSjw = 1;
     cfg.KvSamplePoints = 1;
-    mine["kv20_bus"] = kemkv::cmd20BusParams(2, cfg);
-    mine["kv20_start"] = kemkv::cmd20StartChip(3);
-    mine["kv20_stop"] = kemkv::cmd20StopChip(3);
-    kemkv::Bytes b;
-    kemkv::cmd20Transmit(b, 1, kobj(0x5A5, false, false, 8, seq(0xA0, 8)));
+    mine["kv20_bus"] = kemusb::kvaser::cmd20BusParams(2, cfg);
+    mine["kv20_start"] = kemusb::kvaser::cmd20StartChip(3);
+    mine["kv20_stop"] = kemusb::kvaser::cmd20StopChip(3);
+    kemusb::kvaser::Bytes b;
+    kemusb::kvaser::cmd20Transmit(b, 1, kemtest::kcanFrame(0x5A5, false, false, 8, kemtest::seq(0xA0, 8)));
     mine["kv20_tx_std"] = b;
     b.clear();
-    kemkv::cmd20Transmit(b, 5, kobj(0x1BCDEF12, true, true, 4, seq(0, 4)));
+    kemusb::kvaser::cmd20Transmit(b, 5, kemtest::kcanFrame(0x1BCDEF12, true, true, 4, kemtest::seq(0, 4)));
     mine["kv20_tx_ext_rtr"] = b;
-    mine["kv20_rx_std"] = kemkv::rx20Frame(2, 0x7E8, false, false, 8, seq(0, 8).data());
-    mine["kv20_rx_ext"] = kemkv::rx20Frame(6, 0x18DAF110, true, false, 3, seq(1, 3).data());
+    mine["kv20_rx_std"] = kemusb::kvaser::rx20Frame(2, 0x7E8, false, false, 8, kemtest::seq(0, 8).data());
+    mine["kv20_rx_ext"] = kemusb::kvaser::rx20Frame(6, 0x18DAF110, true, false, 3, kemtest::seq(1, 3).data());
 
     // Kvaser, 32-byte family.
     cfg.KvArbBaud = 250000;
-    mine["kv32_bus_classic"] = kemkv::cmd32BusParams(4, cfg).at(0);
-    EXPECT_EQ(kemkv::cmd32BusParams(4, cfg).size(), 1u);
+    mine["kv32_bus_classic"] = kemusb::kvaser::cmd32BusParams(4, cfg).at(0);
+    EXPECT_EQ(kemusb::kvaser::cmd32BusParams(4, cfg).size(), 1u);
     cfg.FdEnable = 1;
     cfg.Standard = 1;
     cfg.KvArbBaud = 500000;
@@ -185,23 +142,23 @@ TEST(KemClassicProtocol, BuildersMatchGoldenBytes)
     cfg.KvDataTseg1 = 7;
     cfg.KvDataTseg2 = 2;
     cfg.KvDataSjw = 2;
-    auto fd = kemkv::cmd32BusParams(4, cfg);
+    auto fd = kemusb::kvaser::cmd32BusParams(4, cfg);
     ASSERT_EQ(fd.size(), 2u);
     mine["kv32_bus_fd_a"] = fd[0];
     mine["kv32_bus_fd_d"] = fd[1];
     cfg.Standard = 0;
-    mine["kv32_bus_fd_d_std0"] = kemkv::cmd32BusParams(4, cfg).at(1);
-    mine["kv32_start"] = kemkv::cmd32StartChip(9);
-    mine["kv32_stop"] = kemkv::cmd32StopChip(9);
+    mine["kv32_bus_fd_d_std0"] = kemusb::kvaser::cmd32BusParams(4, cfg).at(1);
+    mine["kv32_start"] = kemusb::kvaser::cmd32StartChip(9);
+    mine["kv32_stop"] = kemusb::kvaser::cmd32StopChip(9);
     b.clear();
-    kemkv::cmd32Transmit(b, 3, kobj(0x123, false, false, 8, seq(0, 8)));
+    kemusb::kvaser::cmd32Transmit(b, 3, kemtest::kcanFrame(0x123, false, false, 8, kemtest::seq(0, 8)));
     mine["kv32_tx_std"] = b;
     b.clear();
-    kemkv::cmd32Transmit(b, 3, kobj(0x1ABCDEF0, true, true, 0, {}));
+    kemusb::kvaser::cmd32Transmit(b, 3, kemtest::kcanFrame(0x1ABCDEF0, true, true, 0, {}));
     mine["kv32_tx_ext_rtr"] = b;
-    mine["kv32_rx_classic"] = kemkv::rx32Frame(13, 0x18FF00AA, true, true, 2, std::vector<uint8_t>{0xDE, 0xAD}.data());
-    mine["kv32_rx_fd"] = kemkv::rx32FdFrame(5, 0x2AB, false, true, false, 9, seq(0, 12).data(), 0xCAFE);
-    mine["kv32_ack"] = kemkv::rx32Ack(7);
+    mine["kv32_rx_classic"] = kemusb::kvaser::rx32Frame(13, 0x18FF00AA, true, true, 2, std::vector<uint8_t>{0xDE, 0xAD}.data());
+    mine["kv32_rx_fd"] = kemusb::kvaser::rx32FdFrame(5, 0x2AB, false, true, false, 9, kemtest::seq(0, 12).data(), 0xCAFE);
+    mine["kv32_ack"] = kemusb::kvaser::rx32Ack(7);
 
     for (const auto &kv : g) {
         auto it = mine.find(kv.first);
@@ -209,7 +166,7 @@ TEST(KemClassicProtocol, BuildersMatchGoldenBytes)
             ADD_FAILURE() << "no C++ packet for " << kv.first;
             continue;
         }
-        EXPECT_EQ(hex(it->second), kv.second) << kv.first;
+        EXPECT_EQ(golden::hex(it->second), kv.second) << kv.first;
     }
     EXPECT_EQ(mine.size(), g.size());
 }
@@ -225,17 +182,17 @@ TEST(KemClassicProtocol, ReplyChecksStayWithinTheirLength)
         size_t least;
         std::function<bool(const uint8_t *, size_t)> check;
     } cases[] = {
-        {"hardware", 0x01, 6, [](const uint8_t *r, size_t n) { uint16_t v; return kemcls::parseVersion(r, n, 0x01, &v); }},
-        {"count", 0x13, 5, [](const uint8_t *r, size_t n) { uint8_t c; return kemcls::parseChannelCount(r, n, &c); }},
-        {"mode", 0x03, 4, kemcls::modeTimingOk},
-        {"filter", 0x04, 4, kemcls::acceptanceOk},
-        {"start", 0x0E, 3, kemcls::startOk},
-        {"reset", 0x0F, 3, kemcls::resetOk},
-        {"relay set", 0xB1, 5, kemcls::relaySetOk},
-        {"relay get", 0xB2, 5, [](const uint8_t *r, size_t n) { uint8_t a, b; return kemcls::parseRelay(r, n, &a, &b); }},
-        {"timing", 0xA4, 9, [](const uint8_t *r, size_t n) { uint8_t a, b; return kemcls::parseBusTiming(r, n, &a, &b); }},
+        {"hardware", 0x01, 6, [](const uint8_t *r, size_t n) { uint16_t v; return kemusb::classic::parseVersion(r, n, 0x01, &v); }},
+        {"count", 0x13, 5, [](const uint8_t *r, size_t n) { uint8_t c; return kemusb::classic::parseChannelCount(r, n, &c); }},
+        {"mode", 0x03, 4, kemusb::classic::modeTimingOk},
+        {"filter", 0x04, 4, kemusb::classic::acceptanceOk},
+        {"start", 0x0E, 3, kemusb::classic::startOk},
+        {"reset", 0x0F, 3, kemusb::classic::resetOk},
+        {"relay set", 0xB1, 5, kemusb::classic::relaySetOk},
+        {"relay get", 0xB2, 5, [](const uint8_t *r, size_t n) { uint8_t a, b; return kemusb::classic::parseRelay(r, n, &a, &b); }},
+        {"timing", 0xA4, 9, [](const uint8_t *r, size_t n) { uint8_t a, b; return kemusb::classic::parseBusTiming(r, n, &a, &b); }},
         {"state", 0x80, 12,
-         [](const uint8_t *r, size_t n) { uint8_t a, b, c; return kemcls::parseChannelState(r, n, &a, &b, &c); }},
+         [](const uint8_t *r, size_t n) { uint8_t a, b, c; return kemusb::classic::parseChannelState(r, n, &a, &b, &c); }},
     };
     for (const Case &c : cases) {
         for (size_t n : {c.least - 1, c.least}) {
@@ -252,40 +209,40 @@ TEST(KemClassicProtocol, ReplyChecksStayWithinTheirLength)
     // Where the values sit.
     const uint8_t state[12] = {0x12, 0x80, 1, 0, 0, 0xA5, 0, 0, 0, 0xC9, 0xB7, 0};
     uint8_t a = 0, b = 0, c = 0;
-    ASSERT_TRUE(kemcls::parseChannelState(state, sizeof state, &a, &b, &c));
+    ASSERT_TRUE(kemusb::classic::parseChannelState(state, sizeof state, &a, &b, &c));
     EXPECT_EQ(a, 0xA5);
     EXPECT_EQ(b, 0xB7);
     EXPECT_EQ(c, 0xC9);
     const uint8_t timing[9] = {0x12, 0xA4, 1, 0, 0, 0, 0x01, 0, 0x1C};
-    ASSERT_TRUE(kemcls::parseBusTiming(timing, sizeof timing, &a, &b));
+    ASSERT_TRUE(kemusb::classic::parseBusTiming(timing, sizeof timing, &a, &b));
     EXPECT_EQ(a, 0x01);
     EXPECT_EQ(b, 0x1C);
     const uint8_t relay[5] = {0x12, 0xB2, 2, 1, 0};
-    ASSERT_TRUE(kemcls::parseRelay(relay, sizeof relay, &a, &b));
+    ASSERT_TRUE(kemusb::classic::parseRelay(relay, sizeof relay, &a, &b));
     EXPECT_EQ(a, 1);
     EXPECT_EQ(b, 0);
     const uint8_t version[6] = {0x12, 0x01, 1, 1, 0x10, 0x02};
     uint16_t v = 0;
-    ASSERT_TRUE(kemcls::parseVersion(version, sizeof version, 0x01, &v));
+    ASSERT_TRUE(kemusb::classic::parseVersion(version, sizeof version, 0x01, &v));
     EXPECT_EQ(v, 0x0210) << "little-endian at bytes 4 and 5";
     // A group's answer must reach its count.
     const uint8_t ack[3] = {0x12, 0xC6, 3};
-    EXPECT_TRUE(kemcls::txGroupAccepted(ack, 3, 3));
-    EXPECT_FALSE(kemcls::txGroupAccepted(ack, 2, 3));
-    EXPECT_FALSE(kemcls::txGroupAccepted(ack, 3, 2));
+    EXPECT_TRUE(kemusb::classic::txGroupAccepted(ack, 3, 3));
+    EXPECT_FALSE(kemusb::classic::txGroupAccepted(ack, 2, 3));
+    EXPECT_FALSE(kemusb::classic::txGroupAccepted(ack, 3, 2));
 }
 
 TEST(KemClassicProtocol, StreamParserFindsRecordsLosingOnlyStrayBytes)
 {
-    const auto d8 = seq(0x40, 8);
+    const auto d8 = kemtest::seq(0x40, 8);
     std::vector<uint8_t> s = {0xEE, 0x01};
-    const auto r1 = kemcls::streamRecord(0, 0x123, false, false, 8, d8.data(), 0x010203);
-    const auto r2 = kemcls::streamRecord(1, 0x1ABCDEF0, true, true, 0, nullptr, 0xFFFFFF);
+    const auto r1 = kemusb::classic::streamRecord(0, 0x123, false, false, 8, d8.data(), 0x010203);
+    const auto r2 = kemusb::classic::streamRecord(1, 0x1ABCDEF0, true, true, 0, nullptr, 0xFFFFFF);
     s.insert(s.end(), r1.begin(), r1.end());
     s.insert(s.end(), r2.begin(), r2.end());
     // Fed in every possible two-piece split: the result never changes.
     for (size_t cut = 0; cut <= s.size(); ++cut) {
-        kemcls::StreamParser p;
+        kemusb::classic::StreamParser p;
         ClassicCollect c;
         p.feed(s.data(), cut, c);
         p.feed(s.data() + cut, s.size() - cut, c);
@@ -310,10 +267,10 @@ TEST(KemClassicProtocol, StreamParserFindsRecordsLosingOnlyStrayBytes)
 
 TEST(KemClassicProtocol, StreamLengthNibbleAboveEightIsClampedAndOverflowDropped)
 {
-    auto r = kemcls::streamRecord(0, 0x10, false, false, 8, seq(1, 8).data(), 0);
+    auto r = kemusb::classic::streamRecord(0, 0x10, false, false, 8, kemtest::seq(1, 8).data(), 0);
     for (uint8_t nib : {9, 12, 15}) {
         r[6] = uint8_t((r[6] & 0xF0) | nib);
-        kemcls::StreamParser p;
+        kemusb::classic::StreamParser p;
         ClassicCollect c;
         p.feed(r.data(), r.size(), c);
         ASSERT_EQ(c.frames.size(), 1u);
@@ -323,28 +280,28 @@ TEST(KemClassicProtocol, StreamLengthNibbleAboveEightIsClampedAndOverflowDropped
     // whole records that fitted come out.
     std::vector<uint8_t> big;
     for (int i = 0; i < 120; ++i) {
-        const auto x = kemcls::streamRecord(i & 1, uint32_t(i), false, false, 1, nullptr, 0);
+        const auto x = kemusb::classic::streamRecord(i & 1, uint32_t(i), false, false, 1, nullptr, 0);
         big.insert(big.end(), x.begin(), x.end());
     }
-    kemcls::StreamParser p;
+    kemusb::classic::StreamParser p;
     ClassicCollect c;
     p.feed(big.data(), big.size(), c);
-    EXPECT_EQ(c.frames.size(), kemcls::kAssemblyCapacity / kemcls::kRecordSize);
-    EXPECT_EQ(p.droppedBytes(), big.size() - kemcls::kAssemblyCapacity);
+    EXPECT_EQ(c.frames.size(), kemusb::classic::kAssemblyCapacity / kemusb::classic::kRecordSize);
+    EXPECT_EQ(p.droppedBytes(), big.size() - kemusb::classic::kAssemblyCapacity);
 }
 
 TEST(KemKvaserProtocol, Stream20SplitsCommandsAndStepsOverZeroLengths)
 {
     std::vector<uint8_t> s;
     auto add = [&](const std::vector<uint8_t> &x) { s.insert(s.end(), x.begin(), x.end()); };
-    add(kemkv::rx20Frame(2, 0x7E8, false, false, 8, seq(0, 8).data()));
+    add(kemusb::kvaser::rx20Frame(2, 0x7E8, false, false, 8, kemtest::seq(0, 8).data()));
     add({0, 0}); // two zero lengths: would never move on
-    add(kemkv::rx20Ack(1));
-    add(kemkv::rx20Frame(9, 0x18DAF110, true, true, 12, seq(5, 8).data())); // channel 9 → 7, length 12 → 8
+    add(kemusb::kvaser::rx20Ack(1));
+    add(kemusb::kvaser::rx20Frame(9, 0x18DAF110, true, true, 12, kemtest::seq(5, 8).data())); // channel 9 → 7, length 12 → 8
     add({6, 99, 0, 0, 0, 0}); // an unknown command is stepped over by its length
-    add(kemkv::rx20Ack(3));
+    add(kemusb::kvaser::rx20Ack(3));
     for (size_t cut = 0; cut <= s.size(); ++cut) {
-        kemkv::Stream20 p;
+        kemusb::kvaser::Stream20 p;
         KvCollect c;
         p.feed(s.data(), cut, c);
         p.feed(s.data() + cut, s.size() - cut, c);
@@ -361,7 +318,7 @@ TEST(KemKvaserProtocol, Stream20SplitsCommandsAndStepsOverZeroLengths)
     }
     // A stream of nothing but zero bytes ends.
     std::vector<uint8_t> zeros(4096, 0);
-    kemkv::Stream20 p;
+    kemusb::kvaser::Stream20 p;
     KvCollect c;
     p.feed(zeros.data(), zeros.size(), c);
     EXPECT_EQ(p.skippedBytes(), zeros.size());
@@ -372,12 +329,12 @@ TEST(KemKvaserProtocol, Stream32ChannelsFdFramesAndSplitCommands)
 {
     std::vector<uint8_t> s;
     auto add = [&](const std::vector<uint8_t> &x) { s.insert(s.end(), x.begin(), x.end()); };
-    add(kemkv::rx32Frame(13, 0x18FF00AA, true, true, 2, std::vector<uint8_t>{0xDE, 0xAD}.data()));
-    add(kemkv::rx32FdFrame(5, 0x2AB, false, true, true, 15, seq(0, 64).data(), 0xCAFE));
-    add(kemkv::rx32Ack(7));
-    add(kemkv::rx32Ack(15));
+    add(kemusb::kvaser::rx32Frame(13, 0x18FF00AA, true, true, 2, std::vector<uint8_t>{0xDE, 0xAD}.data()));
+    add(kemusb::kvaser::rx32FdFrame(5, 0x2AB, false, true, true, 15, kemtest::seq(0, 64).data(), 0xCAFE));
+    add(kemusb::kvaser::rx32Ack(7));
+    add(kemusb::kvaser::rx32Ack(15));
     for (size_t cut = 0; cut <= s.size(); cut += 3) {
-        kemkv::Stream32 p;
+        kemusb::kvaser::Stream32 p;
         KvCollect c;
         p.feed(s.data(), cut, c);
         p.feed(s.data() + cut, s.size() - cut, c);
@@ -401,28 +358,28 @@ TEST(KemKvaserProtocol, Stream32ChannelsFdFramesAndSplitCommands)
         std::vector<uint8_t> bad;
         for (int i = 0; i < 200; ++i)
             bad.insert(bad.end(), {0xFF, 0, 0, 0, uint8_t(i % 6), 0});
-        kemkv::Stream32 p;
+        kemusb::kvaser::Stream32 p;
         KvCollect c;
         p.feed(bad.data(), bad.size(), c);
         EXPECT_GT(p.skippedBytes(), 0u);
-        EXPECT_LE(p.pending(), kemkv::kAssembly32);
+        EXPECT_LE(p.pending(), kemusb::kvaser::kAssembly32);
     }
     // Source channels: the two fields make 0-63, anything above 15 is 15.
     for (int ch : {0, 1, 15, 16, 40, 63}) {
-        auto a = kemkv::rx32Ack(ch);
-        EXPECT_EQ(kemkv::cmd32SourceChannel(a.data()), ch > 15 ? 15 : ch) << ch;
+        auto a = kemusb::kvaser::rx32Ack(ch);
+        EXPECT_EQ(kemusb::kvaser::cmd32SourceChannel(a.data()), ch > 15 ? 15 : ch) << ch;
     }
     // A split command longer than the assembly buffer is dropped.
-    auto longFd = kemkv::rx32FdFrame(1, 0x10, false, false, false, 15, nullptr, 0);
+    auto longFd = kemusb::kvaser::rx32FdFrame(1, 0x10, false, false, false, 15, nullptr, 0);
     longFd[4] = 0x00;
     longFd[5] = 0x01; // claims 256 bytes
-    kemkv::Stream32 p;
+    kemusb::kvaser::Stream32 p;
     KvCollect c;
     p.feed(longFd.data(), longFd.size(), c);
     std::vector<uint8_t> more(100, 0x11);
     p.feed(more.data(), more.size(), c);
     EXPECT_EQ(p.pending(), 0u);
-    const auto ack = kemkv::rx32Ack(2);
+    const auto ack = kemusb::kvaser::rx32Ack(2);
     p.feed(ack.data(), ack.size(), c);
     EXPECT_EQ(c.acks, std::vector<int>{2});
 }

@@ -1,19 +1,18 @@
 // The CAN FD and recording adapters through the KCAN_ and OCAN_ functions,
 // on simulated adapters.
 
-#include "KcanHandleRegistry.h"
-#include "KemSimAdapters.h"
-#include "KemSimFrames.h"
-#include "OcanDeviceRegistry.h"
-#include "PeerCheck.h"
-#include "PlatSim.h"
-#include "PlatTicks.h"
-#include "QDeviceUsbCanFd2.h"
-#include "kcan_api.h"
+#include "kemusb/include/kcan_api.h"
+#include "kemusb/src/devices/KcanHandleRegistry.h"
+#include "kemusb/src/devices/OcanDeviceRegistry.h"
+#include "kemusb/src/devices/QDeviceUsbCanFd2.h"
+#include "kemusb/src/sim/KemSimAdapters.h"
+#include "kemusb/src/sim/KemSimFrames.h"
+#include "kemusb/src/sim/KemSimModels.h"
+#include "platform/PlatSim.h"
+#include "platform/PlatTicks.h"
+#include "tests/kemusb/KemTestUtil.h"
 
 #include <gtest/gtest.h>
-
-#include <link.h>
 
 #include <atomic>
 #include <chrono>
@@ -95,7 +94,7 @@ class KemFdDevice : public ::testing::Test
 protected:
     void SetUp() override
     {
-        kemsim::registerAdapterModels();
+        kemusb::registerSimModels();
         prev_ = plat::setUsbBackend(plat::sim::makeSimBackend());
         World::instance().loadDefault();
     }
@@ -112,18 +111,11 @@ protected:
         const Usb u = usbOf(type);
         return World::instance().adapter(u.vid, u.pid, index);
     }
-    kemsim::SimCanFdModel *fdModel(uint32_t type, int index = 0)
+    kemusb::sim::SimCanFdModel *fdModel(uint32_t type, int index = 0)
     {
-        return adapter(type, index)->modelAs<kemsim::SimCanFdModel>();
+        return adapter(type, index)->modelAs<kemusb::sim::SimCanFdModel>();
     }
-    std::vector<plat::sim::OutRecord> outOn(uint32_t type, uint8_t ep)
-    {
-        std::vector<plat::sim::OutRecord> r;
-        for (auto &o : adapter(type)->outLog())
-            if (o.ep == ep)
-                r.push_back(o);
-        return r;
-    }
+    std::vector<plat::sim::OutRecord> outOn(uint32_t type, uint8_t ep) { return kemtest::outOn(adapter(type), ep); }
     // Open and start two channels at 500 kbit/s and 2 Mbit/s.
     void openTwo(uint32_t type, uint32_t a, uint32_t b)
     {
@@ -134,14 +126,8 @@ protected:
     }
     std::vector<KCAN_CANFD_OBJ> receiveFd(uint32_t type, uint32_t ch, size_t want, int32_t waitMs = 2000)
     {
-        std::vector<KCAN_CANFD_OBJ> got;
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-        while (got.size() < want && std::chrono::steady_clock::now() < until) {
-            KCAN_CANFD_OBJ buf[64];
-            const uint32_t n = KCAN_ReceiveFD(type, 0, ch, buf, 64, 50);
-            got.insert(got.end(), buf, buf + n);
-        }
-        return got;
+        return kemtest::collect<KCAN_CANFD_OBJ>(
+            want, waitMs, [&](KCAN_CANFD_OBJ *buf, uint32_t room) { return KCAN_ReceiveFD(type, 0, ch, buf, room, 50); });
     }
 
     std::shared_ptr<plat::UsbBackend> prev_;
@@ -586,12 +572,12 @@ TEST_F(KemFdDevice, DirectTransferFramesAgainstPeer)
 TEST(KemSimCipher, FramesAndBlocksMatchPeer)
 {
     REQUIRE_PEER_MODULES("cryptography");
-    kemsim::DirectFrame f;
+    kemusb::sim::DirectFrame f;
     f.sequence = 200;
     f.command = 4;
     f.enciphered = true;
     f.payload = {0x01};
-    const auto bytes = kemsim::packDirectFrame(f);
+    const auto bytes = kemusb::sim::packDirectFrame(f);
     ASSERT_EQ(bytes.size(), 20u);
     EXPECT_EQ(bytes[2], 0x14);
     EXPECT_EQ(bytes[3], 0x10);
@@ -605,59 +591,23 @@ TEST(KemSimCipher, FramesAndBlocksMatchPeer)
     ASSERT_EQ(r.exitCode, 0) << r.output;
     // sequence, 01, 01, command, payload, padding, check byte
     EXPECT_EQ(r.output.substr(0, 30), "c80101040100000000000000000000");
-    kemsim::DirectFrame back;
-    ASSERT_TRUE(kemsim::unpackDirectFrame(bytes.data(), bytes.size(), &back));
+    kemusb::sim::DirectFrame back;
+    ASSERT_TRUE(kemusb::sim::unpackDirectFrame(bytes.data(), bytes.size(), &back));
     EXPECT_EQ(back.sequence, 200);
     EXPECT_EQ(back.command, 4);
     EXPECT_EQ(back.payload[0], 1);
     auto bad = bytes;
     bad[19] ^= 1;
-    EXPECT_FALSE(kemsim::unpackDirectFrame(bad.data(), bad.size(), &back));
-    EXPECT_FALSE(kemsim::unpackDirectFrame(bytes.data(), 19, &back));
+    EXPECT_FALSE(kemusb::sim::unpackDirectFrame(bad.data(), bad.size(), &back));
+    EXPECT_FALSE(kemusb::sim::unpackDirectFrame(bytes.data(), 19, &back));
 }
 
 // The shared library from Python: records declared there from their byte
 // layout, a simulated TRNA701 opened, two channels started, frames sent on
 // one and received on the other.
-namespace {
-
-#if defined(__SANITIZE_ADDRESS__)
-// A sanitizer build's library needs the sanitizer runtimes loaded before it:
-// Python gets the ones this test runs with.
-int collectRuntime(dl_phdr_info *info, size_t, void *out)
-{
-    const std::string name = info->dlpi_name ? info->dlpi_name : "";
-    if (name.find("libasan") != std::string::npos || name.find("libubsan") != std::string::npos) {
-        auto &list = *static_cast<std::string *>(out);
-        list += (list.empty() ? "" : ":") + name;
-    }
-    return 0;
-}
-#endif
-
-struct SanitizerEnv {
-#if defined(__SANITIZE_ADDRESS__)
-    SanitizerEnv()
-    {
-        std::string preload;
-        dl_iterate_phdr(&collectRuntime, &preload);
-        ::setenv("LD_PRELOAD", preload.c_str(), 1);
-        ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
-    }
-    ~SanitizerEnv()
-    {
-        ::unsetenv("LD_PRELOAD");
-        ::unsetenv("ASAN_OPTIONS");
-    }
-#endif
-};
-
-} // namespace
-
 TEST(KemFdLibrary, CtypesDrivesASimulatedAdapter)
 {
-    SanitizerEnv env;
-    const auto r = peer::run(peer::script("kemusb_ctypes.py"), {peer::binDir() + "/libkemusb.so"});
+    const auto r = kemtest::runLibraryPeer("kemusb_ctypes.py");
     EXPECT_EQ(r.exitCode, 0) << r.output;
     EXPECT_NE(r.output.find("ok"), std::string::npos) << r.output;
 }
@@ -724,16 +674,16 @@ TEST_F(KemFdDevice, ConcurrentCommandsKeepTheirReplies)
         for (int t = 0; t < 3; ++t) {
             threads.emplace_back([&, t] {
                 for (int i = 0; i < 40; ++i) {
-                    kemsim::DirectFrame f;
+                    kemusb::sim::DirectFrame f;
                     f.sequence = uint8_t(i);
                     f.command = uint8_t(0x40 + t);
                     f.payload = {uint8_t(t), uint8_t(i)};
-                    const auto req = kemsim::packDirectFrame(f);
+                    const auto req = kemusb::sim::packDirectFrame(f);
                     uint8_t buf[62] = {};
                     std::memcpy(buf, req.data(), req.size());
                     const uint32_t n = KCAN_DataDirectTransfer(type, 0, buf, int32_t(req.size()));
-                    kemsim::DirectFrame back;
-                    if (n == 0 || !kemsim::unpackDirectFrame(buf, n, &back) || back.command != f.command ||
+                    kemusb::sim::DirectFrame back;
+                    if (n == 0 || !kemusb::sim::unpackDirectFrame(buf, n, &back) || back.command != f.command ||
                         back.sequence != f.sequence || back.payload.size() < 3 || back.payload[1] != t ||
                         back.payload[2] != i)
                         ++wrong;

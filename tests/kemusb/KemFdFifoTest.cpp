@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "QDeviceUsbCanFd2.h"
+#include "kemusb/src/devices/QDeviceUsbCanFd2.h"
 
 using kemusb::FrameFifo;
 

@@ -1,9 +1,9 @@
 // Packet builders and parsers of the CAN FD and recording adapters.
 
-#include "KemFdProtocol.h"
-#include "KemRecordProtocol.h"
+#include "kemusb/src/protocol/KemFdProtocol.h"
+#include "kemusb/src/protocol/KemRecordProtocol.h"
 
-#include "PeerCheck.h"
+#include "tests/kemusb/GoldenBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -11,32 +11,9 @@
 #include <map>
 #include <sstream>
 
-using namespace kemfd;
+using namespace kemusb::fd;
 
 namespace {
-
-std::string hex(const std::vector<uint8_t> &b)
-{
-    static const char *d = "0123456789abcdef";
-    std::string s;
-    for (uint8_t c : b) {
-        s += d[c >> 4];
-        s += d[c & 15];
-    }
-    return s;
-}
-
-std::map<std::string, std::string> goldenVectors()
-{
-    std::map<std::string, std::string> m;
-    const auto r = peer::run(peer::script("kemusb_golden.py"));
-    EXPECT_EQ(r.exitCode, 0) << r.output;
-    std::istringstream in(r.output);
-    std::string name, value;
-    while (in >> name >> value)
-        m[name] = value;
-    return m;
-}
 
 struct Collect : StreamSink {
     std::vector<std::pair<int, OCAN_CAN_RX>> classic;
@@ -62,7 +39,7 @@ StreamFrame frame(int ch, bool fd, uint32_t id, uint8_t len, uint8_t seed = 0)
 
 TEST(KemFdProtocol, PacketsMatchGoldenVectors)
 {
-    const auto g = goldenVectors();
+    const auto g = golden::vectors("kemusb_golden.py");
     ASSERT_FALSE(g.empty());
     std::map<std::string, Bytes> mine;
     mine["fd_hw"] = cmdHardwareVersion();
@@ -113,35 +90,35 @@ TEST(KemFdProtocol, PacketsMatchGoldenVectors)
     mine["tx_fd_0"] = txPacketFd(7, fd.data(), 10);
     mine["tx_fd_1"] = txPacketFd(7, fd.data() + 10, 2);
 
-    kemrec::RecordSetting s0{};
+    kemusb::record::RecordSetting s0{};
     s0.enabled = 1, s0.standard = 1, s0.mode = 0, s0.arbClock = 60, s0.dataClock = 60;
     s0.arbTiming = 0x0001975E, s0.dataTiming = 0x0041020A, s0.optA = 1, s0.optB = 7, s0.optC = 9, s0.optE = 200;
-    kemrec::RecordSetting s1{};
+    kemusb::record::RecordSetting s1{};
     s1.enabled = 0, s1.standard = 0, s1.mode = 3, s1.arbClock = 80, s1.dataClock = 40;
     s1.arbTiming = 0x00C1BBEE, s1.dataTiming = 0x00010207, s1.optD = 9;
     s1.optB = 0, s1.optC = 0, s1.optE = 0;
-    mine["rec_set_0"] = kemrec::cmdSettingSet(0, s0);
-    mine["rec_set_1"] = kemrec::cmdSettingSet(1, s1);
-    kemrec::RecordFilter f{};
+    mine["rec_set_0"] = kemusb::record::cmdSettingSet(0, s0);
+    mine["rec_set_1"] = kemusb::record::cmdSettingSet(1, s1);
+    kemusb::record::RecordFilter f{};
     f.kind = 1, f.first = 0x18DA00F1, f.last = 0x18DAFFF1;
-    mine["rec_fclear_1"] = kemrec::cmdFilter(0, 5, nullptr); // any non-zero channel is 1
-    mine["rec_fadd_0"] = kemrec::cmdFilter(1, 0, &f);
-    mine["rec_fenable_1"] = kemrec::cmdFilter(2, 1, nullptr);
-    mine["rec_fdisable_0"] = kemrec::cmdFilter(3, 0, nullptr);
-    mine["rec_finfo_1"] = kemrec::cmdFilterInfo(1);
-    mine["rec_fentry_300"] = kemrec::cmdFilterEntry(0, 300);
-    mine["rec_get_1"] = kemrec::cmdSettingGet(1);
+    mine["rec_fclear_1"] = kemusb::record::cmdFilter(0, 5, nullptr); // any non-zero channel is 1
+    mine["rec_fadd_0"] = kemusb::record::cmdFilter(1, 0, &f);
+    mine["rec_fenable_1"] = kemusb::record::cmdFilter(2, 1, nullptr);
+    mine["rec_fdisable_0"] = kemusb::record::cmdFilter(3, 0, nullptr);
+    mine["rec_finfo_1"] = kemusb::record::cmdFilterInfo(1);
+    mine["rec_fentry_300"] = kemusb::record::cmdFilterEntry(0, 300);
+    mine["rec_get_1"] = kemusb::record::cmdSettingGet(1);
 
     for (const auto &kv : g) {
         auto it = mine.find(kv.first);
         ASSERT_NE(it, mine.end()) << "no builder for " << kv.first;
-        EXPECT_EQ(hex(it->second), kv.second) << kv.first;
+        EXPECT_EQ(golden::hex(it->second), kv.second) << kv.first;
     }
     EXPECT_EQ(g.size(), mine.size());
     EXPECT_EQ(mine["tx_classic_0"].size(), 7u + 10 * 19);
     EXPECT_EQ(mine["tx_classic_2"].size(), 7u + 5 * 19);
     EXPECT_EQ(mine["rec_set_0"].size(), 28u);
-    EXPECT_EQ(hex(mine["rec_fentry_300"]).substr(8), "2c01");
+    EXPECT_EQ(golden::hex(mine["rec_fentry_300"]).substr(8), "2c01");
 }
 
 // Channels 2 to 7 of the 4- and 8-channel adapters reach their keys; a
@@ -254,33 +231,33 @@ TEST(KemFdProtocol, ReplyParsersReadOnlyCheckedBytes)
     EXPECT_TRUE(parseStatusReply(r, 11, &st));
     EXPECT_FALSE(startReplyOk(r, 2));
 
-    kemrec::RecordSetting s{};
+    kemusb::record::RecordSetting s{};
     s.optE = 0x5A;
     uint8_t g[28] = {0x55, 0xA4, 0x00, 0x01, 0x01, 0x00, 60};
     g[27] = 0x77;
-    EXPECT_FALSE(kemrec::parseSettingGetReply(g, 25, &s));
-    EXPECT_FALSE(kemrec::parseSettingGetReply(g, 27, &s));
+    EXPECT_FALSE(kemusb::record::parseSettingGetReply(g, 25, &s));
+    EXPECT_FALSE(kemusb::record::parseSettingGetReply(g, 27, &s));
     EXPECT_EQ(s.optE, 0x5A) << "a refused reply leaves the record as it was";
-    EXPECT_TRUE(kemrec::parseSettingGetReply(g, 28, &s));
+    EXPECT_TRUE(kemusb::record::parseSettingGetReply(g, 28, &s));
     EXPECT_EQ(s.optE, 0x77);
     EXPECT_EQ(s.arbClock, 60);
-    kemrec::RecordFilterInfo info{};
+    kemusb::record::RecordFilterInfo info{};
     const uint8_t fi[7] = {0x55, 0x05, 0x00, 0x00, 0x34, 0x12, 0x09};
-    EXPECT_FALSE(kemrec::parseFilterInfoReply(fi, 6, &info));
-    EXPECT_TRUE(kemrec::parseFilterInfoReply(fi, 7, &info));
+    EXPECT_FALSE(kemusb::record::parseFilterInfoReply(fi, 6, &info));
+    EXPECT_TRUE(kemusb::record::parseFilterInfoReply(fi, 7, &info));
     EXPECT_EQ(info.value0, 0x1234);
     EXPECT_EQ(info.value2, 9);
-    EXPECT_FALSE(kemrec::filterReplyOk(fi, 3));
+    EXPECT_FALSE(kemusb::record::filterReplyOk(fi, 3));
 }
 
 TEST(KemFdProtocol, RecordSettingRoundTripsThroughItsReply)
 {
-    kemrec::RecordSetting s{};
+    kemusb::record::RecordSetting s{};
     s.enabled = 1, s.standard = 1, s.mode = 1, s.arbClock = 80, s.dataClock = 40;
     s.arbTiming = 0x00C1BBEE, s.dataTiming = 0x0081830E, s.optA = 1, s.optB = 2, s.optC = 3, s.optD = 1, s.optE = 4;
-    const Bytes req = kemrec::cmdSettingSet(1, s);
-    kemrec::RecordSetting back{};
-    ASSERT_TRUE(kemrec::parseSettingGetReply(req.data(), req.size(), &back));
+    const Bytes req = kemusb::record::cmdSettingSet(1, s);
+    kemusb::record::RecordSetting back{};
+    ASSERT_TRUE(kemusb::record::parseSettingGetReply(req.data(), req.size(), &back));
     EXPECT_EQ(std::memcmp(&back.enabled, &s.enabled, 5), 0);
     EXPECT_EQ(back.arbTiming, s.arbTiming);
     EXPECT_EQ(back.dataTiming, s.dataTiming);

@@ -3,10 +3,11 @@
 // has room; a transfer the host has begun to read stays as it was, and the
 // host's parser still gets every frame once, in order.
 
-#include "KemFdProtocol.h"
-#include "KemSimAdapters.h"
-#include "PlatSim.h"
-#include "PlatTicks.h"
+#include "kemusb/src/protocol/KemFdProtocol.h"
+#include "kemusb/src/sim/KemSimAdapters.h"
+#include "kemusb/src/sim/KemSimModels.h"
+#include "platform/PlatSim.h"
+#include "platform/PlatTicks.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +28,7 @@ struct Got {
     uint8_t first;
 };
 
-struct Collect : kemfd::StreamSink {
+struct Collect : kemusb::fd::StreamSink {
     std::vector<Got> frames;
     void classicFrame(int ch, const OCAN_CAN_RX &f) override
     {
@@ -43,21 +44,21 @@ protected:
     plat::ScopedTickSource useClock{clock};
     std::shared_ptr<plat::UsbBackend> backend = plat::sim::makeSimBackend();
     plat::sim::Adapter *a = nullptr;
-    kemsim::SimCanFdModel *model = nullptr;
+    kemusb::sim::SimCanFdModel *model = nullptr;
     std::unique_ptr<plat::UsbDevice> dev;
     std::vector<CanFrame> sent;
 
     void SetUp() override
     {
-        kemsim::registerAdapterModels();
+        kemusb::registerSimModels();
         World::instance().reset();
         a = World::instance().addAdapter("TRNA701");
         ASSERT_TRUE(a);
-        model = a->modelAs<kemsim::SimCanFdModel>();
+        model = a->modelAs<kemusb::sim::SimCanFdModel>();
         ASSERT_TRUE(model);
         dev = backend->open(a->path());
         ASSERT_TRUE(dev);
-        dev->setPipeTimeout(kemfd::kEpStreamIn, 20);
+        dev->setPipeTimeout(kemusb::fd::kEpStreamIn, 20);
     }
     void TearDown() override
     {
@@ -94,17 +95,17 @@ protected:
     {
         Bytes b(len);
         uint32_t got = 0;
-        dev->readPipe(kemfd::kEpStreamIn, b.data(), len, &got);
+        dev->readPipe(kemusb::fd::kEpStreamIn, b.data(), len, &got);
         b.resize(got);
         return b;
     }
     // One packet of the given frames as the host-side builder makes it.
     Bytes packetOf(int from, int to)
     {
-        std::vector<kemfd::StreamFrame> v;
+        std::vector<kemusb::fd::StreamFrame> v;
         for (int i = from; i < to; ++i) {
             const CanFrame &f = sent[size_t(i)];
-            kemfd::StreamFrame s{};
+            kemusb::fd::StreamFrame s{};
             s.channel = f.channel;
             s.fd = f.fd;
             s.brs = f.brs;
@@ -115,7 +116,7 @@ protected:
             std::memcpy(s.Data, f.data, 64);
             v.push_back(s);
         }
-        return kemfd::streamPacket(v.data(), int(v.size()));
+        return kemusb::fd::streamPacket(v.data(), int(v.size()));
     }
     void expectParsedInOrder(const std::vector<Got> &got)
     {
@@ -134,14 +135,14 @@ protected:
 
 TEST_F(KemFdStreamPacking, UnreadPacketTakesNewFramesAndPartlyReadOneNeverChanges)
 {
-    kemfd::StreamParser parser;
+    kemusb::fd::StreamParser parser;
     Collect sink;
 
     // Five frames before the host reads: one transfer holding one packet.
     arrive(0, 5);
-    EXPECT_EQ(a->pendingTransfers(kemfd::kEpStreamIn), 1u);
+    EXPECT_EQ(a->pendingTransfers(kemusb::fd::kEpStreamIn), 1u);
     const Bytes first = packetOf(0, 5);
-    EXPECT_EQ(a->pendingBytes(kemfd::kEpStreamIn), first.size());
+    EXPECT_EQ(a->pendingBytes(kemusb::fd::kEpStreamIn), first.size());
 
     // The host takes the first 20 bytes; frames coming now start a packet
     // of their own and leave the rest of the first one as it was.
@@ -149,23 +150,23 @@ TEST_F(KemFdStreamPacking, UnreadPacketTakesNewFramesAndPartlyReadOneNeverChange
     ASSERT_EQ(head.size(), 20u);
     parser.feed(head.data(), head.size(), sink);
     arrive(5, 8);
-    EXPECT_EQ(a->pendingTransfers(kemfd::kEpStreamIn), 2u);
-    Bytes rest = read(kemfd::StreamParser::kCapacity);
+    EXPECT_EQ(a->pendingTransfers(kemusb::fd::kEpStreamIn), 2u);
+    Bytes rest = read(kemusb::fd::StreamParser::kCapacity);
     head.insert(head.end(), rest.begin(), rest.end());
     EXPECT_EQ(head, first);
     parser.feed(rest.data(), rest.size(), sink);
 
     // The second packet, still unread, keeps growing.
     arrive(8, 10);
-    EXPECT_EQ(a->pendingTransfers(kemfd::kEpStreamIn), 1u);
-    Bytes second = read(kemfd::StreamParser::kCapacity);
+    EXPECT_EQ(a->pendingTransfers(kemusb::fd::kEpStreamIn), 1u);
+    Bytes second = read(kemusb::fd::StreamParser::kCapacity);
     EXPECT_EQ(second, packetOf(5, 10));
     parser.feed(second.data(), second.size(), sink);
 
     // Nothing is waiting: the next frame opens a new transfer.
     arrive(10, 11);
-    EXPECT_EQ(a->pendingTransfers(kemfd::kEpStreamIn), 1u);
-    Bytes third = read(kemfd::StreamParser::kCapacity);
+    EXPECT_EQ(a->pendingTransfers(kemusb::fd::kEpStreamIn), 1u);
+    Bytes third = read(kemusb::fd::StreamParser::kCapacity);
     EXPECT_EQ(third, packetOf(10, 11));
     parser.feed(third.data(), third.size(), sink);
 
@@ -179,20 +180,20 @@ TEST_F(KemFdStreamPacking, PacketsStopAtTheLargestTheHostTakes)
     // 600 frames while the host reads nothing: every transfer is one packet
     // of at most 4096 bytes, too full for the frame that opened the next.
     arrive(0, 600);
-    kemfd::StreamParser parser;
+    kemusb::fd::StreamParser parser;
     Collect sink;
     size_t transfers = 0;
     size_t records = 0;
-    for (Bytes b = read(kemfd::StreamParser::kCapacity); !b.empty(); b = read(kemfd::StreamParser::kCapacity)) {
+    for (Bytes b = read(kemusb::fd::StreamParser::kCapacity); !b.empty(); b = read(kemusb::fd::StreamParser::kCapacity)) {
         SCOPED_TRACE(transfers);
         ++transfers;
-        ASSERT_GE(b.size(), kemfd::kPacketHeader);
-        ASSERT_LE(b.size(), kemfd::StreamParser::kCapacity);
-        EXPECT_EQ(size_t(b[4] | b[5] << 8) + kemfd::kPacketHeader, b.size());
+        ASSERT_GE(b.size(), kemusb::fd::kPacketHeader);
+        ASSERT_LE(b.size(), kemusb::fd::StreamParser::kCapacity);
+        EXPECT_EQ(size_t(b[4] | b[5] << 8) + kemusb::fd::kPacketHeader, b.size());
         const size_t next = records + b[6];
         if (next < sent.size()) {
-            const size_t add = sent[next].fd ? kemfd::kFdRecordSize : kemfd::kClassicRecordSize;
-            EXPECT_GT(b.size() + add, kemfd::StreamParser::kCapacity);
+            const size_t add = sent[next].fd ? kemusb::fd::kFdRecordSize : kemusb::fd::kClassicRecordSize;
+            EXPECT_GT(b.size() + add, kemusb::fd::StreamParser::kCapacity);
         }
         records = next;
         parser.feed(b.data(), b.size(), sink);
@@ -208,14 +209,14 @@ TEST_F(KemFdStreamPacking, FaultsOnTheStreamKeepATransferPerFrame)
 {
     {
         std::lock_guard<std::recursive_mutex> g(World::instance().lock());
-        a->inFaults(kemfd::kEpStreamIn).garbage = {0x01, 0x02};
+        a->inFaults(kemusb::fd::kEpStreamIn).garbage = {0x01, 0x02};
     }
     arrive(0, 6);
-    EXPECT_EQ(a->pendingTransfers(kemfd::kEpStreamIn), 6u);
-    kemfd::StreamParser parser;
+    EXPECT_EQ(a->pendingTransfers(kemusb::fd::kEpStreamIn), 6u);
+    kemusb::fd::StreamParser parser;
     Collect sink;
     for (int i = 0; i < 6; ++i) {
-        Bytes b = read(kemfd::StreamParser::kCapacity);
+        Bytes b = read(kemusb::fd::StreamParser::kCapacity);
         ASSERT_GE(b.size(), 2u);
         EXPECT_EQ(b[0], 0x01);
         parser.feed(b.data(), b.size(), sink);
@@ -226,10 +227,10 @@ TEST_F(KemFdStreamPacking, FaultsOnTheStreamKeepATransferPerFrame)
     // Once the fault is gone, packing resumes.
     {
         std::lock_guard<std::recursive_mutex> g(World::instance().lock());
-        a->inFaults(kemfd::kEpStreamIn) = plat::sim::InFaults();
+        a->inFaults(kemusb::fd::kEpStreamIn) = plat::sim::InFaults();
     }
     arrive(6, 9);
-    EXPECT_EQ(a->pendingTransfers(kemfd::kEpStreamIn), 1u);
+    EXPECT_EQ(a->pendingTransfers(kemusb::fd::kEpStreamIn), 1u);
 }
 
 } // namespace

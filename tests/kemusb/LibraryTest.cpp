@@ -1,5 +1,5 @@
-#include "KemLibrary.h"
-#include "TestDevices.h"
+#include "kemusb/src/devices/KemLibrary.h"
+#include "tests/kemusb/TestDevices.h"
 
 #include <gtest/gtest.h>
 

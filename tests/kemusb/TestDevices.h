@@ -2,10 +2,10 @@
 // A small adapter object over the simulated echo adapter: the shape every
 // device class of the library has (transport, device thread, stream parser).
 
-#include "DeviceThread.h"
-#include "PlatSim.h"
-#include "QDevice.h"
-#include "QUserWinUsb.h"
+#include "kemusb/src/devices/DeviceThread.h"
+#include "kemusb/src/devices/QDevice.h"
+#include "kemusb/src/devices/QUserWinUsb.h"
+#include "platform/PlatSim.h"
 
 #include <atomic>
 #include <mutex>

@@ -1,11 +1,13 @@
-#include "../platform/FakeLibusb.h"
-#include "PlatSim.h"
-#include "PlatTicks.h"
-#include "QUserWinUsb.h"
+#include "kemusb/src/devices/QUserWinUsb.h"
+#include "platform/PlatSim.h"
+#include "platform/PlatTicks.h"
+#include "tests/platform/FakeLibusb.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <thread>
 
 using namespace kemusb;
 using plat::sim::Adapter;
@@ -152,6 +154,40 @@ TEST_F(WinUsbSimTest, ReadOnATimeOutHandsOverWhatArrived)
     plat::UsbStatus st;
     EXPECT_EQ(usb.read(buf, sizeof buf, 0x83, &st), 1024u);
     EXPECT_EQ(st, plat::UsbStatus::Timeout);
+}
+
+// A read of another thread still waiting on the adapter when the transport
+// closes: close returns once that read has let go of the adapter, so the
+// adapter is free when close returns and opens again at once.
+TEST_F(WinUsbSimTest, CloseWaitsForAReadInFlightSoTheAdapterIsFreeAfterwards)
+{
+    clock->setAutoAdvance(false); // the read waits until the clock is moved
+    Adapter *a = world.addAdapter("ECHO");
+    QUserWinUsb usb;
+    ASSERT_EQ(usb.open(plat::sim::kEchoVid, plat::sim::kEchoPid, 0), 1u);
+    std::atomic<bool> readDone{false};
+    std::thread reader([&] {
+        uint8_t buf[64];
+        usb.read(buf, sizeof buf, 0x81);
+        readDone = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(30)); // the read is waiting
+    std::atomic<bool> closed{false};
+    bool adapterFreeAtClose = false;
+    std::thread closer([&] {
+        usb.close();
+        adapterFreeAtClose = !a->isOpen();
+        closed = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_FALSE(closed.load()) << "close returned while a read still held the adapter";
+    clock->advance(QUserWinUsb::kPipeTimeoutMs); // the read times out
+    closer.join();
+    reader.join();
+    EXPECT_TRUE(readDone.load());
+    EXPECT_TRUE(adapterFreeAtClose);
+    QUserWinUsb again;
+    EXPECT_EQ(again.open(plat::sim::kEchoVid, plat::sim::kEchoPid, 0), 1u);
 }
 
 // The same open logic over the libusb back end, against its stand-in.

@@ -2,39 +2,15 @@
 """Loads libkemusb with the simulated back end and drives the simulated
 classic adapter (type 3) through the KCAN_ functions: two channels on one
 bus, frames both ways, the relay and bus-timing queries. The records are
-declared here from their byte layout. Prints "ok" when every check held.
+declared from their byte layout (kemusb_records.py). Prints "ok" when
+every check held.
 
   kemusb_classic_ctypes.py /path/to/libkemusb.so
 """
 import ctypes as C
-import os
 import sys
 
-os.environ['KEMUSB_BACKEND'] = 'sim'
-os.environ.pop('KEMUSB_SIM_CONFIG', None)
-
-
-class CAN_OBJ(C.Structure):
-    _pack_ = 1
-    _fields_ = [('ID', C.c_uint32), ('TimeStamp', C.c_uint32), ('TimeFlag', C.c_uint8),
-                ('SendType', C.c_uint8), ('RemoteFlag', C.c_uint8), ('ExternFlag', C.c_uint8),
-                ('DataLen', C.c_uint8), ('Reserved', C.c_uint8 * 3), ('Data', C.c_uint8 * 8)]
-
-
-class INIT_CONFIG(C.Structure):
-    _pack_ = 1
-    _fields_ = [('AccCode', C.c_uint32), ('AccMask', C.c_uint32), ('Reserved', C.c_uint32),
-                ('Filter', C.c_uint8), ('Timing0', C.c_uint8), ('Timing1', C.c_uint8), ('Mode', C.c_uint8)]
-
-
-def check(cond, what):
-    if not cond:
-        print('FAILED:', what)
-        sys.exit(1)
-
-
-check(C.sizeof(CAN_OBJ) == 24 and CAN_OBJ.Data.offset == 16, 'CAN_OBJ layout')
-check(C.sizeof(INIT_CONFIG) == 16 and INIT_CONFIG.Timing0.offset == 13, 'INIT_CONFIG layout')
+from kemusb_records import CAN_OBJ, INIT_CONFIG, check
 
 lib = C.CDLL(sys.argv[1])
 u32, u8 = C.c_uint32, C.c_uint8

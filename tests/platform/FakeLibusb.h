@@ -4,7 +4,7 @@
 // libusb's synchronous transfers do (a short packet or a full buffer ends a
 // transfer; a packet larger than the room left is an overflow that loses it).
 
-#include "PlatLibusb.h"
+#include "platform/PlatLibusb.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "FakeLibusb.h"
+#include "tests/platform/FakeLibusb.h"
 
 #include <gtest/gtest.h>
 

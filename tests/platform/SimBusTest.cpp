@@ -1,4 +1,4 @@
-#include "SimFixture.h"
+#include "tests/platform/SimFixture.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -247,6 +247,7 @@ TEST_F(BusTest, EnvironmentPicksTheBackEndAndTheTopology)
     world.reconfigureFromEnvironment();
     UsbBackend &b = usbBackend();
     EXPECT_STREQ(b.name(), "sim");
+    EXPECT_TRUE(b.carriesModels()) << "the library's models join the simulated world";
     auto paths = b.devicePaths();
     ASSERT_EQ(paths.size(), 3u);
     EXPECT_FALSE(b.open(paths[1]));
@@ -260,6 +261,7 @@ TEST_F(BusTest, EnvironmentPicksTheBackEndAndTheTopology)
     setenv("KEMUSB_BACKEND", "libusb", 1);
     setUsbBackend(nullptr);
     EXPECT_STREQ(usbBackend().name(), "libusb");
+    EXPECT_FALSE(usbBackend().carriesModels()) << "real adapters are found, not registered";
     setUsbBackend(prev);
     if (oldBackend)
         setenv("KEMUSB_BACKEND", oldBackend, 1);

@@ -1,8 +1,8 @@
 #pragma once
 // Simulated adapters on an injected clock, fresh for every test.
 
-#include "PlatSim.h"
-#include "PlatTicks.h"
+#include "platform/PlatSim.h"
+#include "platform/PlatTicks.h"
 
 #include <gtest/gtest.h>
 

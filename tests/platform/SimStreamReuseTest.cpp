@@ -2,7 +2,7 @@
 // transfers already read are reused for later ones, and the clock is read only
 // for delayed transfers; neither may show in what the reads return.
 
-#include "SimFixture.h"
+#include "tests/platform/SimFixture.h"
 
 using namespace plat;
 using plat::sim::Adapter;

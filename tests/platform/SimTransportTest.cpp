@@ -1,4 +1,4 @@
-#include "SimFixture.h"
+#include "tests/platform/SimFixture.h"
 
 #include <chrono>
 

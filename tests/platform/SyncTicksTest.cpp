@@ -1,6 +1,6 @@
-#include "PlatSync.h"
-#include "PlatThread.h"
-#include "PlatTicks.h"
+#include "platform/PlatSync.h"
+#include "platform/PlatThread.h"
+#include "platform/PlatTicks.h"
 
 #include <gtest/gtest.h>
 

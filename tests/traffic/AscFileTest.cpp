@@ -107,13 +107,15 @@ TEST_F(AscFile, LineLayouts)
     }
 }
 
-TEST_F(AscFile, TimesNeverGoBack)
+// Frames that reach the file out of order keep their own times; only a time
+// before the first frame's is written as 0.
+TEST_F(AscFile, OutOfOrderTimesAreKeptAndOnlyTimesBeforeTheFirstClamped)
 {
     QUserAscFile f;
     bool ok;
     const qint64 t0 = 10000;
     const qint64 times[] = {t0, t0 + 100, t0 + 50, t0 - 20, t0 + 150};
-    const char *expected[] = {"     0.000000", "     0.100000", "     0.100000", "     0.100000", "     0.150000"};
+    const char *expected[] = {"     0.000000", "     0.100000", "     0.050000", "     0.000000", "     0.150000"};
     for (int i = 0; i < 5; ++i)
         EXPECT_TRUE(f.msgToLine(frame("1", false, false, 0, "0", "", 0, 0, times[i]), ok).startsWith(expected[i])) << i;
 }

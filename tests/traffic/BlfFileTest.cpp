@@ -148,7 +148,9 @@ TEST_F(BlfFile, ObjectsWrittenPerFrame)
     }
 }
 
-TEST_F(BlfFile, TimesNeverGoBack)
+// Frames that reach the file out of order keep their own times; only a time
+// before the first frame's is stamped 0.
+TEST_F(BlfFile, OutOfOrderTimesAreKeptAndOnlyTimesBeforeTheFirstClamped)
 {
     const qint64 t0 = 50000;
     {
@@ -164,7 +166,7 @@ TEST_F(BlfFile, TimesNeverGoBack)
     QList<qint64> times;
     for (const auto &m : back)
         times.append(m.hostTime);
-    EXPECT_EQ(times, (QList<qint64>{0, 100, 100, 100, 150}));
+    EXPECT_EQ(times, (QList<qint64>{0, 100, 50, 0, 150}));
 }
 
 TEST_F(BlfFile, ReaderTakesOtherToolsObjects)

@@ -10,6 +10,9 @@
 #include <QDir>
 #include <QSignalSpy>
 
+#include <cstring>
+#include <vector>
+
 using tracetest::frame;
 
 namespace {
@@ -198,5 +201,67 @@ TEST_F(TraceFile, RecorderStopsAndReportsWhenWritesFail)
         EXPECT_EQ(failed[0][0].toString(), "DEV-0-1");
         EXPECT_TRUE(log.contains("DEV-0-1 Record Write Fail, Record Stop..."));
         EXPECT_FALSE(rec.recordWrite("DEV-0-1", nth(0)));
+    }
+}
+
+// The same frame gives the same data bytes in an ASC file, in a BLF file and
+// on the bus (the adapter record the transmit path fills): an odd digit count
+// makes the first digit a byte of its own, characters that are not hex
+// digits are skipped, and bytes the text does not give are zero.
+TEST_F(TraceFile, OneFrameGivesTheSameBytesInAscBlfAndOnTheBus)
+{
+    struct Case {
+        int protocol;
+        const char *len;
+        const char *data;
+        std::vector<uint8_t> bytes; // what the bus gets
+    } cases[] = {
+        {0, "3", "123", {0x01, 0x23, 0x00}},
+        {0, "2", "1 2 3", {0x01, 0x23}},
+        {0, "3", "12345", {0x01, 0x23, 0x45}},
+        {0, "2", "12345", {0x01, 0x23}},
+        {0, "8", "abc", {0x0a, 0xbc, 0, 0, 0, 0, 0, 0}},
+        {0, "1", "7", {0x07}},
+        {0, "2", "", {0x00, 0x00}},
+        {0, "2", "1G2", {0x12, 0x00}},
+        {0, "8", "00 11 22 33 44 55 66 77 88", {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77}},
+        {1, "12", "1 2 3", {0x01, 0x23, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {2, "8", "FEDCBA98765", {0x0F, 0xED, 0xCB, 0xA9, 0x87, 0x65, 0, 0}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.data) + " / " + c.len);
+        QUserCanMsg m = frame("123", false, false, c.protocol, c.len, c.data, 1, 0, 5000);
+
+        uint8_t bus[64] = {};
+        if (c.protocol == 0) {
+            KCAN_CAN_OBJ obj;
+            ASSERT_EQ(msgToCanObj(m, obj), 1);
+            std::memcpy(bus, obj.Data, sizeof obj.Data);
+        } else {
+            KCAN_CANFD_OBJ obj;
+            ASSERT_EQ(msgToCanFdObj(m, obj), 1);
+            std::memcpy(bus, obj.Data, sizeof obj.Data);
+        }
+        ASSERT_EQ(std::vector<uint8_t>(bus, bus + c.bytes.size()), c.bytes) << "the bus conversion";
+
+        for (const QString name : {"same.asc", "same.blf"}) {
+            SCOPED_TRACE(name.toStdString());
+            {
+                QUserTraceFile t;
+                ASSERT_TRUE(t.fileCreate(name));
+                ASSERT_TRUE(t.write(m));
+                ASSERT_TRUE(t.close());
+            }
+            QUserTraceFile t;
+            QList<QUserCanMsg> back;
+            t.fileRead(name, back);
+            t.close();
+            ASSERT_EQ(back.size(), 1);
+            EXPECT_EQ(back[0].lenText, QString::fromLatin1(c.len));
+            uint8_t got[64] = {};
+            const int n = hexTextToBytes(back[0].dataText, got, 64);
+            EXPECT_EQ(n, int(c.bytes.size())) << back[0].dataText.toStdString();
+            EXPECT_EQ(std::vector<uint8_t>(got, got + c.bytes.size()), c.bytes) << back[0].dataText.toStdString();
+        }
     }
 }

@@ -1,4 +1,5 @@
 #include "Dialog.h"
+#include "QRibbon.h"
 #include "QUserDlgSetting.h"
 #include "QUserPromptScript.h"
 #include "QUserSysCfg.h"
@@ -12,6 +13,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <gtest/gtest.h>
 
 namespace {
@@ -299,4 +302,55 @@ TEST(DialogFrameOwnership, SecondInitReleasesTheFirstFrame)
     ASSERT_NE(setting.frameDlg(), nullptr);
     EXPECT_EQ(setting.frameDlg()->windowTitle(), QStringLiteral("two"));
     EXPECT_EQ(setting.frameDlg()->tipIconPath(), QStringLiteral(":/res/gear.png"));
+}
+
+// With the program's theme applied to the application (its push-button
+// padding among it), the title-bar buttons keep their width and room for
+// their glyphs.
+TEST(DialogFrame, TitleButtonsKeepRoomForTheirGlyphsUnderTheTheme)
+{
+    TempWorkDir dir;
+    {
+        QRibbon scratch; // hands the theme to the application
+        qApp->setStyleSheet(QString());
+        scratch.setStyleColor(QString::fromLatin1(QRibbon::kBlue));
+    }
+    ASSERT_TRUE(qApp->styleSheet().contains(QLatin1String("QPushButton")));
+    Dialog d(QStringLiteral(":/res/chart.png"), QString(), QStringLiteral("Title"), 31);
+    d.resize(400, 200);
+    d.show();
+    wt::flush();
+    for (QPushButton *b : {d.form()->btnMenu_Min, d.form()->btnMenu_Max, d.form()->btnMenu_Close}) {
+        SCOPED_TRACE(b->objectName().toStdString());
+        QStyleOptionButton opt;
+        opt.initFrom(b);
+        opt.text = b->text();
+        const QRect contents = b->style()->subElementRect(QStyle::SE_PushButtonContents, &opt, b);
+        EXPECT_EQ(b->width(), 31);
+        EXPECT_GE(b->height(), 20);
+        EXPECT_GE(contents.width(), b->fontMetrics().horizontalAdvance(b->text()));
+        EXPECT_GE(contents.height(), b->fontMetrics().height());
+    }
+    qApp->setStyleSheet(QString());
+}
+
+// The caption at the left of a message box's title bar is shown whole, the
+// English texts as well as the Chinese ones.
+TEST(DialogFrame, CaptionIsNotCut)
+{
+    const char *captions[] = {"提示", "计算要点", "Tip", "Error", "Warning", "Question", "Information",
+                              "Calculation key points"};
+    for (const char *text : captions) {
+        const QString caption = QString::fromUtf8(text);
+        SCOPED_TRACE(text);
+        Dialog d;
+        d.msgDlgCreat(caption, QStringLiteral("body"), QStringLiteral(":/res/msg_icon_warning"));
+        d.show();
+        wt::flush();
+        const QLabel *l = d.form()->label_Tip;
+        EXPECT_EQ(l->text(), caption);
+        const int room = l->contentsRect().width() - 2 * l->margin();
+        EXPECT_GE(room, l->fontMetrics().horizontalAdvance(caption));
+        EXPECT_GE(l->height(), l->fontMetrics().height());
+    }
 }

@@ -6,6 +6,7 @@
 #include "WidgetsTestUtil.h"
 
 #include <QHBoxLayout>
+#include <QImage>
 #include <QLabel>
 #include <QMovie>
 #include <QPointer>
@@ -167,6 +168,29 @@ TEST(ProgressDlgFrameless, FlagsRangeAndDragging)
     EXPECT_FALSE(d.draggingState());
     wt::press(&d, QPoint(5, 5), d.pos() + QPoint(5, 5), Qt::MiddleButton);
     EXPECT_FALSE(d.draggingState());
+    d.cancel();
+}
+
+// The frameless progress dialog paints a background of its own: its text
+// does not float over whatever window lies beneath it.
+TEST(ProgressDlgFrameless, PaintsItsOwnBackground)
+{
+    QUserProgressDlg d;
+    d.setLabelText(QString::fromUtf8("加载中..."));
+    d.setGeometry(100, 100, 260, 120);
+    d.setValue(40);
+    d.show();
+    wt::flush();
+    EXPECT_TRUE(d.autoFillBackground());
+    QImage img(d.size(), QImage::Format_ARGB32);
+    img.fill(Qt::transparent);
+    d.render(&img);
+    // Corners and edges hold no child widget: only the dialog's own
+    // background can cover them.
+    for (const QPoint p : {QPoint(1, 1), QPoint(d.width() - 2, 1), QPoint(1, d.height() - 2),
+                           QPoint(d.width() - 2, d.height() - 2), QPoint(d.width() / 2, 1)}) {
+        EXPECT_EQ(qAlpha(img.pixel(p)), 255) << p.x() << "," << p.y();
+    }
     d.cancel();
 }
 

@@ -14,7 +14,9 @@
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
+#include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -232,7 +234,7 @@ TEST(RibbonTheme, ContainerSheetCarriesTheThemeColourTwentyThreeTimes)
         EXPECT_TRUE(sheet.contains(QLatin1String(selector))) << selector;
 }
 
-TEST(RibbonTheme, FirstChangeRecoloursAllOccurrencesLaterRibbonsKeepTheirOwn)
+TEST(RibbonTheme, FirstChangeRecoloursAllOccurrencesLaterRibbonsAddNoSecondCopy)
 {
     TempWorkDir dir;
     ThemeGuard theme;
@@ -249,16 +251,51 @@ TEST(RibbonTheme, FirstChangeRecoloursAllOccurrencesLaterRibbonsKeepTheirOwn)
     EXPECT_TRUE(w->styleSheet().isEmpty());
     EXPECT_EQ(QRibbon::currentStyleColor(), QStringLiteral("rgb(33,115,70)"));
 
-    // A ribbon installed while the current colour is green brings its own
-    // blue texts, which the next change does not touch.
+    // A ribbon installed while the current colour is green brings the same
+    // theme: the application holds it already, so no second copy (with its
+    // own blue texts, which would override the colour chosen) is added.
     auto tool = formWindow();
     QRibbon *second = new QRibbon(tool.get());
     second->setupFromMenuBar(tool.get(), mainOptions());
     second->setStyleColor(QString::fromLatin1(QRibbon::kRed));
     const QString after = qApp->styleSheet();
     EXPECT_EQ(occurrences(after, QStringLiteral("rgb(183, 71, 42)")), 24);
-    EXPECT_EQ(occurrences(after, kSheetBlue), 23);
+    EXPECT_EQ(occurrences(after, kSheetBlue), 0);
     EXPECT_EQ(occurrences(after, QStringLiteral("rgb(33,115,70)")), 0);
+    EXPECT_EQ(after.size(), app.size() + 24 * (int(strlen("rgb(183, 71, 42)")) - int(strlen("rgb(33,115,70)"))));
+}
+
+// Every window installs a ribbon of its own; the theme those ribbons carry
+// is one text, and a copy the application holds already is not added
+// again, whatever the colour chosen in between.
+TEST(RibbonTheme, RepeatedSetUpsDoNotGrowTheApplicationSheet)
+{
+    TempWorkDir dir;
+    ThemeGuard theme;
+    // The store is process-wide: start from the default colour.
+    QUserSysCfg::instance()->setString("styleColor", QString::fromLatin1(QRibbon::kBlue));
+    auto main = formWindow();
+    QRibbon *ribbon = QRibbon::install(main.get(), mainOptions());
+    const int once = qApp->styleSheet().size();
+    ASSERT_GT(once, 0);
+    QRibbonOptions tool = mainOptions();
+    tool.showStyleButton = false;
+    tool.startExpanded = false;
+    std::vector<std::unique_ptr<QMainWindow>> tools;
+    for (int i = 0; i < 4; ++i) {
+        tools.push_back(formWindow());
+        QRibbon::install(tools.back().get(), tool);
+        EXPECT_EQ(qApp->styleSheet().size(), once) << "tool window " << i;
+    }
+    ribbon->styleMenu()->actions()[1]->trigger(); // green
+    const int green = qApp->styleSheet().size();
+    for (int i = 0; i < 3; ++i) {
+        tools.push_back(formWindow());
+        QRibbon::install(tools.back().get(), tool);
+        EXPECT_EQ(qApp->styleSheet().size(), green) << "tool window after the change " << i;
+    }
+    EXPECT_EQ(occurrences(qApp->styleSheet(), QStringLiteral("rgb(33,115,70)")), 23);
+    EXPECT_EQ(occurrences(qApp->styleSheet(), kSheetBlue), 0) << "no blue copy comes back";
 }
 
 TEST(RibbonTheme, ThemeMenuRecoloursAndStoresTheChoice)

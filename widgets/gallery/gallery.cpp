@@ -10,6 +10,7 @@
 #include "QUserDlgSetting.h"
 #include "QUserLoadingDialog.h"
 #include "QUserMessageBox.h"
+#include "QUserProgressDlg.h"
 #include "QUserTableModel.h"
 #include "QUserTableView.h"
 #include "uiDlgAboutUs.h"
@@ -21,10 +22,12 @@
 #include <QFont>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSequentialAnimationGroup>
 #include <QStandardItem>
@@ -248,6 +251,26 @@ int main(int argc, char **argv)
         save(&box, "msgbox_check");
     }
 
+    {
+        // An English caption is shown whole.
+        Dialog box;
+        box.msgDlgCreat(QStringLiteral("Information"), QStringLiteral("The configuration was saved."),
+                        ":/res/msg_icon_check.png");
+        box.show();
+        save(&box, "msgbox_english");
+    }
+    {
+        // A tool dialog's title bar with all its buttons, under the theme.
+        Dialog tool(QStringLiteral(":/res/chart.png"), QString(), QString::fromUtf8("信号曲线"), 31);
+        QLabel *body = new QLabel(QString::fromUtf8("内容区域"));
+        body->setAlignment(Qt::AlignCenter);
+        QHBoxLayout *layout = new QHBoxLayout;
+        layout->addWidget(body);
+        tool.setContentLayout(layout, 420, 160);
+        tool.show();
+        save(&tool, "dialog_title_buttons");
+    }
+
     // Settings dialog as the display settings fill it.
     {
         QUserDlgSetting setting;
@@ -315,6 +338,29 @@ int main(int argc, char **argv)
         progress.frameDlg()->show();
         save(progress.frameDlg(), "progress_dialog");
         progress.frameDlg()->hide();
+    }
+    {
+        // The frameless progress dialog over the main window, as the screen
+        // shows it (the window beneath must not show through).
+        QUserProgressDlg progress;
+        progress.setWindowTitle(QString::fromUtf8("加载"));
+        progress.setLabelText(QString::fromUtf8("加载中..."));
+        progress.setValue(37);
+        progress.resize(300, 110);
+        const QRect area = w->geometry();
+        progress.move(area.left() + 200, area.top() + 250);
+        progress.show();
+        settle(300);
+        save(&progress, "progress_frameless");
+        const QRect shot = progress.frameGeometry().adjusted(-40, -40, 40, 40);
+        const QPixmap screen =
+            QGuiApplication::primaryScreen()->grabWindow(0, shot.x(), shot.y(), shot.width(), shot.height());
+        const QString path = QDir(g_out).filePath("progress_frameless_on_screen.png");
+        if (screen.isNull() || !screen.save(path))
+            ++g_failures;
+        else
+            std::printf("%s %dx%d\n", qPrintable(path), screen.width(), screen.height());
+        progress.hide();
     }
     {
         QWidget backdrop;

@@ -7,11 +7,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "kemusb/src/sim/KemSimModels.h"
 #include "platform/PlatSim.h"
-
-namespace kemusb {
-void registerSimModels(); // kemusb/QUserWinUsb.h
-}
 
 #define SIMCTL_API extern "C" __attribute__((visibility("default")))
 
