@@ -7,6 +7,7 @@
 
 #include "mainwindow/MainWindow.h"
 
+#include "dbc/QUserMainWindowDBCSend.h"
 #include "mainwindow/QUserDlgTools.h"
 #include "traffic/QUserDlgPlayBack.h"
 #include "traffic/QUserMainWindowCANWatch.h"
@@ -78,10 +79,17 @@ void MainWindow::soltDbcSend()
     }
     if (!devAdapter)
         return;
-    // The DBC send window is not in this build yet; the launcher lists it
-    // disabled. It opens here (bound with setDevAdapter, ribbon "DBC发送",
-    // ":/res/chart.png", placed with placeBeside, toolWindowAdd).
-    notBuilt("soltDbcSend");
+    auto *window = new QUserMainWindowDBCSend;
+    window->setDevAdapter(devId, devAdapter);
+    QRibbonOptions ribbon;
+    ribbon.title = tr("DBC发送");
+    ribbon.iconPath = QStringLiteral(":/res/chart.png");
+    ribbon.showStyleButton = false;
+    ribbon.startExpanded = false;
+    QRibbon::install(window, ribbon);
+    placeBeside(this, window);
+    window->show();
+    toolWindowAdd(window);
 }
 
 void MainWindow::soltCANopenAnalysis()

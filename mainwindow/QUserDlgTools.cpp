@@ -9,12 +9,12 @@
 #include <QListWidget>
 #include <QPropertyAnimation>
 
-// The DBC analysis, DBC send and CANopen windows are not part of this build
-// yet: their entries stay listed but disabled. When a window lands, its
-// entry becomes available here and its slot in MainWindowTools.cpp opens it.
+// The DBC analysis and CANopen windows are not part of this build yet: their
+// entries stay listed but disabled. When a window lands, its entry becomes
+// available here and its slot in MainWindowTools.cpp opens it.
 const QUserDlgTools::Tool QUserDlgTools::kTools[4] = {
     {QT_TRANSLATE_NOOP("QUserDlgTools", "DBC解析"), ":/res/chart.png", false},
-    {QT_TRANSLATE_NOOP("QUserDlgTools", "DBC发送"), ":/res/chart.png", false},
+    {QT_TRANSLATE_NOOP("QUserDlgTools", "DBC发送"), ":/res/chart.png", true},
     {QT_TRANSLATE_NOOP("QUserDlgTools", "CANopen"), ":/res/canopen.png", false},
     {QT_TRANSLATE_NOOP("QUserDlgTools", "文件查看器"), ":/res/can.png", true},
 };

@@ -12,6 +12,7 @@
 #include "mainwindow/MainWindowForm.h"
 #include "mainwindow/QUserDlgTools.h"
 #include "mainwindow/QUserMainWindowLayout.h"
+#include "dbc/QUserMainWindowDBCSend.h"
 #include "traffic/QUserDlgPlayBack.h"
 #include "traffic/QUserMainWindowCANWatch.h"
 #include "widgets/Dialog.h"
@@ -101,7 +102,7 @@ TEST_F(ToolsLauncherTest, TheListAndItsFrame)
     const struct {
         const char *text;
         bool enabled;
-    } want[] = {{"DBC解析", false}, {"DBC发送", false}, {"CANopen", false}, {"文件查看器", true}};
+    } want[] = {{"DBC解析", false}, {"DBC发送", true}, {"CANopen", false}, {"文件查看器", true}};
     ASSERT_EQ(list->count(), 4);
     for (int i = 0; i < 4; ++i) {
         SCOPED_TRACE(want[i].text);
@@ -133,7 +134,7 @@ TEST_F(ToolsLauncherTest, ClickAndClose)
     }
     {
         QUserDlgTools tools;
-        prompts.answerExec(clickTool("DBC发送"));
+        prompts.answerExec(clickTool("DBC解析"));
         tools.dlgExec();
         EXPECT_TRUE(tools.toolSelGet().isEmpty());
     }
@@ -241,8 +242,8 @@ TEST_F(ToolsLauncherTest, ChannelToolsNeedAChannel)
 
 // Playback from the tool bar on the current channel: a modeless dialog of
 // its own bound to the channel and the registry, two at once, on the list.
-// The DBC and CANopen tools, not in this build, open nothing and say so in
-// the log.
+// The DBC analysis and CANopen tools, not in this build, open nothing and
+// say so in the log.
 TEST_F(ToolsLauncherTest, PlaybackOnTheCurrentChannel)
 {
     QPointer<Dialog> firstFrame;
@@ -268,14 +269,48 @@ TEST_F(ToolsLauncherTest, PlaybackOnTheCurrentChannel)
         }
         firstFrame = dialogs[0]->frameDlg();
 
-        for (void (MainWindow::*slot)() : {&MainWindow::soltDbcAnalysis, &MainWindow::soltDbcSend,
-                                           &MainWindow::soltCANopenAnalysis})
+        for (void (MainWindow::*slot)() : {&MainWindow::soltDbcAnalysis, &MainWindow::soltCANopenAnalysis})
             (w.*slot)();
         EXPECT_EQ(w.notBuiltCount("soltDbcAnalysis"), 1);
-        EXPECT_EQ(w.notBuiltCount("soltDbcSend"), 1);
         EXPECT_EQ(w.notBuiltCount("soltCANopenAnalysis"), 1);
         EXPECT_EQ(w.toolWindowCount(), 2);
         EXPECT_TRUE(prompts.records().isEmpty());
     }
     EXPECT_TRUE(firstFrame.isNull());
+}
+
+// "DBC发送" from the launcher on the current channel, twice: two send
+// windows bound to the channel and the registry, each with the ribbon
+// "DBC发送", placed a quarter of the frame from the main window's corner
+// and on the list, closed with the main window.
+TEST_F(ToolsLauncherTest, DbcSendWindowsOnTheCurrentChannel)
+{
+    QList<QPointer<QUserMainWindowDBCSend>> opened;
+    {
+        MainWindow w;
+        w.setGeometry(100, 100, 800, 600);
+        const QRect frame = w.frameGeometry();
+        channelTabShow(w, "TRNA702-0-2");
+        for (int i = 0; i < 2; ++i) {
+            prompts.answerExec(clickTool("DBC发送"));
+            w.formGet()->actTools->trigger();
+        }
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (auto *s = qobject_cast<QUserMainWindowDBCSend *>(top))
+                opened << s;
+        ASSERT_EQ(opened.size(), 2);
+        EXPECT_EQ(w.toolWindowCount(), 2);
+        EXPECT_TRUE(log.contains("MainWindow > DBC发送"));
+        for (const auto &s : opened) {
+            EXPECT_EQ(s->parent(), nullptr);
+            EXPECT_TRUE(s->isVisible());
+            EXPECT_EQ(s->devId(), "TRNA702-0-2");
+            EXPECT_EQ(s->windowTitle(), "DBC发送");
+            EXPECT_NE(qobject_cast<QRibbon *>(s->menuWidget()), nullptr);
+            EXPECT_EQ(s->pos(), QPoint(frame.left() + frame.width() / 4, frame.top() + frame.height() / 4));
+        }
+        EXPECT_EQ(w.notBuiltCount("soltDbcSend"), 0);
+    }
+    for (const auto &s : opened)
+        EXPECT_TRUE(s.isNull());
 }
