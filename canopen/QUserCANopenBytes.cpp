@@ -1,4 +1,4 @@
-#include "QUserCANopenBytes.h"
+#include "canopen/QUserCANopenBytes.h"
 
 #include <QCoreApplication>
 

@@ -1,7 +1,7 @@
 // Received-frame decoders and the TIME calendar of QUserCANopenFrame.
-#include "QUserCANopenFrame.h"
+#include "canopen/QUserCANopenFrame.h"
 
-#include "QUserCANopenBytes.h"
+#include "canopen/QUserCANopenBytes.h"
 
 #include <QStringList>
 
@@ -12,6 +12,18 @@ namespace {
 QByteArray frameBytes(const QUserCanMsg &msg)
 {
     return canopen::dataBytes(canopen::removeBlanks(msg.dataText));
+}
+
+// Two hexadecimal digits of a byte, as "%02X" or "%02x" write them
+// (decoding runs for every logged frame; this is much cheaper than a
+// formatted print).
+QString hex2(unsigned v, bool upper)
+{
+    static const char kUpper[] = "0123456789ABCDEF";
+    static const char kLower[] = "0123456789abcdef";
+    const char *digits = upper ? kUpper : kLower;
+    const QChar c[2] = {QLatin1Char(digits[(v >> 4) & 0xF]), QLatin1Char(digits[v & 0xF])};
+    return QString(c, 2);
 }
 
 // Byte i of the data, 0 when the frame is shorter.
@@ -29,12 +41,16 @@ const uint16_t kMonthDays[2][13] = {
 
 QString QUserCANopenFrame::nodeText(uint32_t node) const
 {
-    return nodeIdFormat == 1 ? QString::asprintf("%d ", int(node)) : QString::asprintf("0x%02X ", node);
+    if (nodeIdFormat == 1)
+        return QString::number(int(node)) + QLatin1Char(' ');
+    return node > 0xFF ? QString::asprintf("0x%02X ", node) : QLatin1String("0x") + hex2(node, true) + QLatin1Char(' ');
 }
 
 QString QUserCANopenFrame::sdoNodeText(uint32_t node) const
 {
-    return nodeIdFormat == 1 ? QString::asprintf("%d ", int(node)) : QString::asprintf("%02X ", node);
+    if (nodeIdFormat == 1)
+        return QString::number(int(node)) + QLatin1Char(' ');
+    return node > 0xFF ? QString::asprintf("%02X ", node) : hex2(node, true) + QLatin1Char(' ');
 }
 
 bool QUserCANopenFrame::msgAnalysis(const QUserCanMsg &msg, QString &text) const
@@ -85,14 +101,34 @@ bool QUserCANopenFrame::heartBeatStateUpdate(const QUserCanMsg &msg)
 {
     if (msg.remote)
         return true;
+    int state = -1;
     switch (at(frameBytes(msg), 0) & 0x7F) {
-    case 0: nodeState = 0; break;
-    case 4: nodeState = 1; break;
-    case 5: nodeState = 2; break;
-    case 127: nodeState = 3; break;
+    case 0: state = 0; break;
+    case 4: state = 1; break;
+    case 5: state = 2; break;
+    case 127: state = 3; break;
     default: break;
     }
+    if (state < 0)
+        return true;
+    nodeState = state;
+    const uint32_t node = uint32_t(msg.getId()) & 0x7F;
+    if (node != 0)
+        nodeStates[node] = int8_t(state);
     return true;
+}
+
+QUserCANopenFrame::QUserCANopenFrame()
+{
+    for (int8_t &s : nodeStates)
+        s = -1;
+}
+
+int QUserCANopenFrame::nodeStateOf(int node) const
+{
+    if (node < 1 || node > 127)
+        return -1;
+    return nodeStates[node];
 }
 
 bool QUserCANopenFrame::nmtMsgAnalysis(const QUserCanMsg &msg, QString &text) const
@@ -121,10 +157,10 @@ bool QUserCANopenFrame::emergMsgAnalysis(const QUserCanMsg &msg, QString &text) 
     const QByteArray b = frameBytes(msg);
     QString manufacturer;
     for (int i = 3; i <= 7; ++i)
-        manufacturer += QString::asprintf("%02X ", at(b, i));
+        manufacturer += hex2(at(b, i), true) + QLatin1Char(' ');
     text = word("紧急报文") + QStringLiteral("->") + word("节点ID:") + nodeText(uint32_t(msg.getId()) & 0x7F)
-        + QStringLiteral(" ") + word("错误代码:") + QString::asprintf("0x%02X%02X ", at(b, 1), at(b, 0))
-        + word("错误寄存器:") + QString::asprintf("0x%02X ", at(b, 2)) + word("自定义错误代码:")
+        + QStringLiteral(" ") + word("错误代码:") + QLatin1String("0x") + hex2(at(b, 1), true) + hex2(at(b, 0), true) + QLatin1Char(' ')
+        + word("错误寄存器:") + QLatin1String("0x") + hex2(at(b, 2), true) + QLatin1Char(' ') + word("自定义错误代码:")
         + QStringLiteral("[") + manufacturer + QStringLiteral("]");
     return true;
 }
@@ -194,13 +230,13 @@ bool QUserCANopenFrame::sdoAnalysis(const QUserCanMsg &msg, bool request, QStrin
     const QByteArray b = frameBytes(msg);
     const uint8_t cmd = at(b, 0);
 
-    auto dataList = [&b](int n) {
+    auto dataList = [&b](int n) -> QString {
         QStringList bytes;
         for (int i = 4; i < 4 + n && i < b.size(); ++i)
-            bytes << QString::asprintf("%02x", uint8_t(b[i]));
+            bytes << hex2(uint8_t(b[i]), false);
         return QStringLiteral("[") + bytes.join(QLatin1Char(' ')) + QStringLiteral("]");
     };
-    auto sized = [&](int n, bool response) {
+    auto sized = [&](int n, bool response) -> QString {
         QString s = response ? word("读") + word("响应") : word("写");
         return s + QString::number(n) + word("字节") + dataList(n);
     };
@@ -236,8 +272,8 @@ bool QUserCANopenFrame::sdoAnalysis(const QUserCanMsg &msg, bool request, QStrin
         operation = word("未知") + QString::asprintf("<0x%02x>", cmd);
 
     text = (request ? QStringLiteral("SDO请求") : QStringLiteral("SDO响应")) + QStringLiteral("->") + word("节点ID:")
-        + sdoNodeText(node) + word("索引:0x") + QString::asprintf("%02x%02x ", at(b, 2), at(b, 1))
-        + word("子索引:0x") + QString::asprintf("%02x ", at(b, 3)) + word("操作:") + operation;
+        + sdoNodeText(node) + word("索引:0x") + hex2(at(b, 2), false) + hex2(at(b, 1), false) + QLatin1Char(' ')
+        + word("子索引:0x") + hex2(at(b, 3), false) + QLatin1Char(' ') + word("操作:") + operation;
     return true;
 }
 

@@ -1,4 +1,4 @@
-#include "QUserCANopenFastOpt.h"
+#include "canopen/QUserCANopenFastOpt.h"
 
 #include <QRegularExpression>
 #include <QStringList>

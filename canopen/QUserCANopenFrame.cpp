@@ -1,8 +1,8 @@
 // Frame builders and the SDO answer parsers of QUserCANopenFrame.
-#include "QUserCANopenFrame.h"
+#include "canopen/QUserCANopenFrame.h"
 
-#include "QUserCANopenBytes.h"
-#include "QUserDictObj.h"
+#include "canopen/QUserCANopenBytes.h"
+#include "canopen/QUserDictObj.h"
 
 #include <QCoreApplication>
 #include <QDebug>

@@ -30,6 +30,12 @@ public:
     int nodeIdFormat = 0; // 1: node ids in decimal; otherwise hexadecimal
     int nodeState = 3;    // NMT state of the last heartbeat: 0 boot-up, 1 stopped, 2 operational, 3 pre-operational
 
+    QUserCANopenFrame();
+    // The NMT state (as nodeState counts it) of the last heartbeat or
+    // node-guarding answer of one node; -1 while none was seen (and for
+    // node ids outside 1-127).
+    int nodeStateOf(int node) const;
+
     // ---- builders ------------------------------------------------------
     // Every builder writes identifier, flags, send type 0, direction 1,
     // status 104, length and data of the caller's record and leaves the
@@ -109,6 +115,8 @@ public:
     static bool isLeapYear(int year);
 
 private:
+    int8_t nodeStates[128];
+
     QString nodeText(uint32_t node) const;
     QString sdoNodeText(uint32_t node) const;
     bool sdoAnalysis(const QUserCanMsg &msg, bool request, QString &text) const;

@@ -1,4 +1,4 @@
-#include "QUserCANopenPrj.h"
+#include "canopen/QUserCANopenPrj.h"
 
 #include <QDebug>
 #include <QFile>

@@ -3,7 +3,7 @@
 // transmit PDO records, kept as one JSON document (".prj"). Every number is
 // written as a JSON string of its decimal text.
 
-#include "QUserDictObj.h"
+#include "canopen/QUserDictObj.h"
 
 #include <QJsonObject>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "QUserCANopenUiSetting.h"
+#include "canopen/QUserCANopenUiSetting.h"
 
 #include "core/QUserSysCfg.h"
 

@@ -6,8 +6,8 @@
 // window's EDS parser. Loaded when built, written back when destroyed.
 // GUI thread only.
 
-#include "QUserCANopenFastOpt.h"
-#include "QUserEdsParser.h"
+#include "canopen/QUserCANopenFastOpt.h"
+#include "canopen/QUserEdsParser.h"
 #include "core/FileKeyValue.h"
 
 #include <QByteArray>

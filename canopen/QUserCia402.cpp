@@ -1,4 +1,4 @@
-#include "QUserCia402.h"
+#include "canopen/QUserCia402.h"
 
 bool QUserCia402::sdoWriteAppend(int node, uint16_t index, uint8_t subIndex, int size, uint32_t value,
                                  QVector<QUserCanMsg> &list) const

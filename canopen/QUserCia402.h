@@ -4,7 +4,7 @@
 // (controlword 0x6040, modes of operation 0x6060, targets and profile
 // values, all sub-index 0) that one step needs. Nothing is sent here.
 
-#include "QUserCANopenFrame.h"
+#include "canopen/QUserCANopenFrame.h"
 
 #include <QVector>
 

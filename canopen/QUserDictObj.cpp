@@ -1,4 +1,4 @@
-#include "QUserDictObj.h"
+#include "canopen/QUserDictObj.h"
 
 #include <QDateTime>
 #include <QDebug>

@@ -1,4 +1,4 @@
-#include "QUserEdsParser.h"
+#include "canopen/QUserEdsParser.h"
 
 #include <QCoreApplication>
 #include <QDebug>

@@ -6,7 +6,7 @@
 // The reader is tolerant: a line or section it does not understand is skipped
 // with one debug line ("> ..."), and the rest of the file still loads.
 
-#include "QUserDictObj.h"
+#include "canopen/QUserDictObj.h"
 
 #include <QList>
 #include <QString>

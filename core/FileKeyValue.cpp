@@ -1,12 +1,12 @@
-#include "FileKeyValue.h"
+#include "core/FileKeyValue.h"
+
+#include "core/QUserLogLine.h"
 
 #include <QDebug>
 #include <QFile>
 #include <QTextStream>
 
 namespace {
-
-void logLine(const QString &text) { qDebug() << ">" << text; }
 
 template <typename F>
 bool forEachLine(const QString &path, F f)
@@ -64,7 +64,9 @@ bool FileKeyValue::parseLine(const QString &line, QString &key, QString &value)
         return false;
     const QStringRef k = line.leftRef(firstComma);
     const QStringRef rest = line.midRef(firstComma + 1);
-    // rest = value "," key value  =>  |rest| = 2|value| + 1 + |key|
+    // rest = value "," key value  =>  |rest| = 2|value| + 1 + |key|. The
+    // value's length comes from the line's length, not from the next comma:
+    // cut at the next comma, a value holding "," would fail its check.
     const int twice = rest.size() - 1 - k.size();
     if (twice < 0 || twice % 2 != 0)
         return false;

@@ -1,4 +1,6 @@
-#include "QFClassUserCanMsg.h"
+#include "core/QFClassUserCanMsg.h"
+
+#include "core/QUserLogLine.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -10,8 +12,6 @@
 #include <unistd.h>
 
 namespace {
-
-void logLine(const QString &text) { qDebug() << ">" << text; }
 
 // Appends a text field; "," CR and LF would break the record, so they become
 // blanks. Non-Latin-1 characters become '?'.

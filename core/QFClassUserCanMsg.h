@@ -16,8 +16,8 @@
 // still open on the old one keeps reading the old records safely. Do not
 // truncate a cache file by other means while it is open for reading.
 
-#include "QUserCanMsg.h"
-#include "QUserCanMsgRaw.h"
+#include "core/QUserCanMsg.h"
+#include "core/QUserCanMsgRaw.h"
 
 #include <QFile>
 #include <QString>
@@ -29,6 +29,8 @@ class QFClassUserCanMsg
 {
 public:
     enum : int {
+        // Any narrower and the record of a 64-byte frame is cut: its last
+        // fields, the channel among them, are lost.
         RecordTextWidth = 318,
         RecordSize = RecordTextWidth + 2, // with CR LF
         FieldCount = 11,                  // without the padding field

@@ -1,4 +1,4 @@
-#include "QUserAes.h"
+#include "core/QUserAes.h"
 
 #include <cstring>
 #include <mutex>

@@ -17,7 +17,8 @@ public:
     static void setKey(const uint8_t key[16]);
 
     // In place, one block at each offset 0, 16, 32, ... Only whole blocks
-    // are touched: a tail shorter than 16 bytes is left as it is.
+    // are touched: a tail shorter than 16 bytes is left as it is (a block
+    // started there would be read and written past the buffer).
     void encrypt(uint8_t *buf, size_t length) const;
     void decrypt(uint8_t *buf, size_t length) const;
 

@@ -1,4 +1,4 @@
-#include "QUserBaudFunc.h"
+#include "core/QUserBaudFunc.h"
 
 #include <cstdio>
 #include <iterator>

@@ -1,5 +1,5 @@
-#include "QUserCanMsg.h"
-#include "QUserCanMsgRaw.h"
+#include "core/QUserCanMsg.h"
+#include "core/QUserCanMsgRaw.h"
 
 #include <QDateTime>
 #include <QMetaType>
@@ -255,6 +255,8 @@ bool isCanIdValid(bool extended, QString idText)
     const QString digits = removeBlanks(idText);
     bool ok = false;
     const int32_t v = parseIdValue(digits, &ok);
+    // Without the ok test an empty or unparsable text ("", "xyz") reads as
+    // 0 and passes; without v < 0 one out of 32 bits ("FFFFFFFF") does.
     if (!ok || v < 0)
         return false;
     const uint32_t mask = extended ? 0x1FFFFFFFu : 0x7FFu;

@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "kcan_records.h"
+#include "kemusb/include/kcan_records.h"
 
 class QUserCanMsg
 {

@@ -6,7 +6,7 @@
 // QFClassUserCanMsg::formatRaw writes the same cache record as formatting
 // that QUserCanMsg.
 
-#include "QUserCanMsg.h"
+#include "core/QUserCanMsg.h"
 
 #include <cstdint>
 

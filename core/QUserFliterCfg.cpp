@@ -1,12 +1,12 @@
-#include "QUserFliterCfg.h"
+#include "core/QUserFliterCfg.h"
+
+#include "core/QUserLogLine.h"
 
 #include <QDebug>
 #include <QFile>
 #include <QTextStream>
 
 namespace {
-
-void logLine(const QString &text) { qDebug() << ">" << text; }
 
 inline bool isBlank(ushort c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 

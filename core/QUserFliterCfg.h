@@ -5,7 +5,7 @@
 // type pass. The list is kept in "./<device id>-Fliter.ini"; the switch is
 // not stored, so a channel always opens with filtering off.
 
-#include "QUserCanMsg.h"
+#include "core/QUserCanMsg.h"
 
 #include <QString>
 #include <QVector>

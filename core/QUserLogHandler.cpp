@@ -1,4 +1,4 @@
-#include "QUserLogHandler.h"
+#include "core/QUserLogHandler.h"
 
 #include <QFile>
 #include <QMutex>
@@ -102,7 +102,9 @@ void QUserLogState::purgeOld()
     const QString active = QFileInfo(path).absoluteFilePath();
     for (const QFileInfo &e : entries) {
         std::fprintf(stderr, "%s\n", e.absoluteFilePath().toLocal8Bit().constData());
-        // The file being written must stay, whatever its age.
+        // The file being written stays, whatever its age: removed, it would
+        // take every later line with it (the stream writes on into the
+        // deleted file).
         if (e.absoluteFilePath() == active || !e.isFile())
             continue;
         const QDateTime t = fileTimeSource ? fileTimeSource(e) : fileTime(e);

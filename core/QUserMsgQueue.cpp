@@ -1,4 +1,4 @@
-#include "QUserMsgQueue.h"
+#include "core/QUserMsgQueue.h"
 
 #include <QMutexLocker>
 
@@ -6,6 +6,8 @@ QUserMsgQueue::QUserMsgQueue() = default;
 
 QUserMsgQueue::~QUserMsgQueue()
 {
+    // Only the pointers go: deleting the items would free commands that live
+    // on their posters' stacks (a crash), or that their posters still read.
     QMutexLocker lock(&mutex);
     items.clear();
 }

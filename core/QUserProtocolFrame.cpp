@@ -1,4 +1,6 @@
-#include "QUserProtocolFrame.h"
+#include "core/QUserProtocolFrame.h"
+
+#include "core/QUserLogLine.h"
 
 #include <QDebug>
 #include <QString>
@@ -6,8 +8,6 @@
 #include <cstring>
 
 namespace {
-
-void logLine(const QString &text) { qDebug() << ">" << text; }
 
 uint8_t checkByte(const uint8_t *frame, int checkOffset)
 {
@@ -37,6 +37,8 @@ int QUserProtocolFrame::framePack(uint8_t *buf, int size, uint8_t command, bool 
         logLine(QString::asprintf("错误:协议报文缓冲大小不足...<%d,%lld>", size, total));
         return 0;
     }
+    // The 12-bit length field cannot hold more: the frame would announce a
+    // wrong length.
     if (total > MaxFrameSize) {
         logLine(QString::asprintf("错误:协议报文长度超出...<%lld>", total));
         return 0;
@@ -71,12 +73,16 @@ int QUserProtocolFrame::frameUnpack(uint8_t *frame, int length, uint8_t *out, in
     }
     const int word = frame[2] | (frame[3] << 8);
     const int f = word & 0x0FFF;
+    // A length field beyond what arrived would have the cipher and the check
+    // byte read past the reply.
     if (length < f) {
         logLine(QString::asprintf("错误:协议报文长度不足...<%d,%d>", length, f));
         return 0;
     }
     // The length field must describe a whole frame: header plus whole blocks.
-    // Anything else is refused before a byte is deciphered.
+    // Anything else is refused before a byte is deciphered: a ragged tail
+    // would be left enciphered, and a field below the header size would put
+    // the check byte before the frame.
     if (f < MinFrameSize || (f - HeaderSize) % 16 != 0) {
         logLine(QStringLiteral("错误:协议报文长度字段无效...<%1>").arg(f));
         return 0;

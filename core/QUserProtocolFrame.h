@@ -8,7 +8,7 @@
 // (ECB) when bit 12 is set. The check byte is the sum of every plain byte
 // before it, XOR the command code.
 
-#include "QUserAes.h"
+#include "core/QUserAes.h"
 
 #include <cstddef>
 #include <cstdint>

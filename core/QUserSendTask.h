@@ -4,7 +4,7 @@
 // cycle after cycle. A plain value: built by the send panel, copied whole
 // into the sender, copied back out to refill the panel.
 
-#include "QUserCanMsg.h"
+#include "core/QUserCanMsg.h"
 
 #include <QVector>
 

@@ -1,4 +1,6 @@
-#include "QUserSysCfg.h"
+#include "core/QUserSysCfg.h"
+
+#include "core/QUserLogLine.h"
 
 #include <QDebug>
 #include <QDir>
@@ -10,12 +12,6 @@
 
 #include <atomic>
 #include <memory>
-
-namespace {
-
-void logLine(const QString &text) { qDebug() << ">" << text; }
-
-} // namespace
 
 QUserSysCfg *QUserSysCfg::instance()
 {

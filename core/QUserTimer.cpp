@@ -1,4 +1,4 @@
-#include "QUserTimer.h"
+#include "core/QUserTimer.h"
 
 #include <QTimer>
 

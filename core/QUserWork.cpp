@@ -1,4 +1,4 @@
-#include "QUserWork.h"
+#include "core/QUserWork.h"
 
 QUserWork::QUserWork(QObject *parent) : QObject(parent)
 {

@@ -1,4 +1,4 @@
-#include "DbcKemsigLoad.h"
+#include "dbc/DbcKemsigLoad.h"
 
 #include <QDebug>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "DbcLibText.h"
+#include "dbc/DbcLibText.h"
 
 #include <cstring>
 

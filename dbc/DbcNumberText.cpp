@@ -1,4 +1,4 @@
-#include "DbcNumberText.h"
+#include "dbc/DbcNumberText.h"
 
 #include <QByteArray>
 

@@ -1,4 +1,4 @@
-#include "DbcPrjFile.h"
+#include "dbc/DbcPrjFile.h"
 
 #include "dbc/DbcNumberText.h"
 

@@ -1,4 +1,4 @@
-#include "DbcRecord.h"
+#include "dbc/DbcRecord.h"
 
 #include "core/QUserCanMsg.h"
 #include "dbc/DbcLibText.h"

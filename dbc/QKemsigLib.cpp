@@ -1,4 +1,4 @@
-#include "QKemsigLib.h"
+#include "dbc/QKemsigLib.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "QUserButtonDelegate.h"
+#include "dbc/QUserButtonDelegate.h"
 
 #include <QPainter>
 #include <QWidget>

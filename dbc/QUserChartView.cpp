@@ -1,5 +1,6 @@
-#include "QUserChartView.h"
+#include "dbc/QUserChartView.h"
 
+#include <QElapsedTimer>
 #include <QGraphicsSimpleTextItem>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -178,4 +179,12 @@ void QUserChartView::keyPressEvent(QKeyEvent *event)
 void QUserChartView::keyReleaseEvent(QKeyEvent *event)
 {
     QWidget::keyReleaseEvent(event);
+}
+
+void QUserChartView::paintEvent(QPaintEvent *event)
+{
+    QElapsedTimer t;
+    t.start();
+    QChartView::paintEvent(event);
+    paintMs = double(t.nsecsElapsed()) / 1e6;
 }

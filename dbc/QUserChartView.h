@@ -44,6 +44,8 @@ public:
     // The read-out item; null until the mouse first moved over a chart with
     // series.
     QGraphicsSimpleTextItem *readOutItem() const { return readOut; }
+    // How long the last paint of the view took (ms; 0 before the first).
+    double lastPaintMs() const { return paintMs; }
     bool isDragging() const { return dragging; }
 
 protected:
@@ -53,6 +55,7 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     QtCharts::QValueAxis *valueAxis(Qt::Orientation orientation) const;
@@ -65,4 +68,5 @@ private:
     double xUpperLimit = 50000.0;
     double yLower = 0.0;
     double yUpper = 100.0;
+    double paintMs = 0.0;
 };

@@ -1,4 +1,4 @@
-#include "QUserDbcMsg.h"
+#include "dbc/QUserDbcMsg.h"
 
 #include "core/QUserCanMsg.h"
 

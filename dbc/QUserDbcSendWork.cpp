@@ -1,4 +1,4 @@
-#include "QUserDbcSendWork.h"
+#include "dbc/QUserDbcSendWork.h"
 
 #include "core/QUserTimer.h"
 #include "dbc/DbcKemsigLoad.h"

@@ -1,4 +1,4 @@
-#include "QUserDbcSignal.h"
+#include "dbc/QUserDbcSignal.h"
 
 bool QUserDbcSignal::isRawInRange() const
 {

@@ -1,4 +1,4 @@
-#include "QUserDbcTableDelegate.h"
+#include "dbc/QUserDbcTableDelegate.h"
 
 #include <QPainter>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "QKemDev.h"
+#include "devices/QKemDev.h"
 
 #include <QDebug>
 #include <QMutexLocker>
@@ -6,14 +6,8 @@
 #include <cstring>
 
 #include "core/QUserDevId.h"
+#include "core/QUserLogLine.h"
 #include "devices/QKemFrames.h"
-
-namespace {
-void logLine(const QString &text)
-{
-    qDebug() << ">" << text;
-}
-} // namespace
 
 QKemDev::QKemDev(const QString &n, int type, int index) : QThread(nullptr)
 {

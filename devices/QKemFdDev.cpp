@@ -1,22 +1,19 @@
-#include "QKemFdDev.h"
+#include "devices/QKemFdDev.h"
 
 #include <QDebug>
 #include <QMutexLocker>
 
 #include <cstring>
 
+#include "core/QUserAdapterModels.h"
 #include "core/QUserBaudFunc.h"
 #include "core/QUserDevId.h"
+#include "core/QUserLogLine.h"
 #include "core/QUserProtocolFrame.h"
 #include "devices/QKemFrames.h"
 #include "devtools/QUserFd2Cfg.h"
 
 namespace {
-void logLine(const QString &text)
-{
-    qDebug() << ">" << text;
-}
-
 // Decimal texts of 0..255, shared by every received frame.
 const QString &lengthText(uint8_t n)
 {
@@ -93,15 +90,8 @@ void QKemFdDev::rxFill(const Obj &obj, int maxData, QUserCanMsg &msg)
 
 int QKemFdDev::typeNumber(const QString &name)
 {
-    if (name == QLatin1String("TRNA701"))
-        return 65;
-    if (name == QLatin1String("TRNB701"))
-        return 64;
-    if (name == QLatin1String("TRNA702"))
-        return 66;
-    if (name == QLatin1String("TRNB702"))
-        return 67;
-    return 41;
+    // A name outside the CAN FD models takes 41, as devSet does for "any other name".
+    return QUserAdapterModels::fdDevice(name).typeNumber;
 }
 
 QKemFdDev::QKemFdDev(const QString &name, int type, int index)
@@ -424,6 +414,8 @@ int QKemFdDev::transmitBatch(int channel, QVector<QUserCanMsg> &msgs)
     int sent = 0;
     int reported = 0;
     const QString id = deviceId(channel);
+    // Run by run of one kind: sent as one call of one kind, a mixed list
+    // would go out with every frame of the other kind as a garbage record.
     int start = 0;
     while (start < n) {
         const bool fd = kemframes::isFdProtocol(msgs[start].protocol);
@@ -433,6 +425,8 @@ int QKemFdDev::transmitBatch(int channel, QVector<QUserCanMsg> &msgs)
         const int count = end - start;
         uint32_t r = 0;
         {
+            // A sender thread and the driver thread transmit on one adapter;
+            // unlocked, their calls interleave inside the library.
             QMutexLocker lock(&txMutex);
             if (fd)
                 r = lib->transmitFd ? lib->transmitFd(devType, devIndex, uint32_t(channel), fdObjs + start, uint32_t(count)) : 0;

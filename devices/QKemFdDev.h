@@ -30,7 +30,7 @@ public:
     QKemFdDev(const QString &typeName, int devType, int devIndex);
     ~QKemFdDev() override;
 
-    // The device type number of a CAN FD model name.
+    // The device type number of a CAN FD model name (core/QUserAdapterModels.h).
     static int typeNumber(const QString &typeName);
 
     int devSet(const QString &typeName, int devType, int devIndex) override;

@@ -1,4 +1,4 @@
-#include "QKemFrames.h"
+#include "devices/QKemFrames.h"
 
 #include <cstring>
 

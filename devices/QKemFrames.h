@@ -3,7 +3,7 @@
 // receive-side stamping shared by both drivers.
 
 #include "core/QUserCanMsg.h"
-#include "kcan_records.h"
+#include "kemusb/include/kcan_records.h"
 
 namespace kemframes {
 

@@ -1,62 +1,20 @@
-#include "QKemLib.h"
+#include "devices/QKemLib.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
-#include <QMutex>
-#include <QMutexLocker>
-
-namespace {
-QMutex overrideMutex;
-QString overridePath;
-
-QString platformName(const QString &fileName)
-{
-    QString base = fileName;
-    if (base.endsWith(QStringLiteral(".dll"), Qt::CaseInsensitive))
-        base.chop(4);
-#if defined(Q_OS_WIN)
-    return base + QStringLiteral(".dll");
-#elif defined(Q_OS_MACOS)
-    return QStringLiteral("lib") + base + QStringLiteral(".dylib");
-#else
-    return QStringLiteral("lib") + base + QStringLiteral(".so");
-#endif
-}
-} // namespace
+#include "core/QUserKemusbPath.h"
 
 QString QKemLib::resolvePath(const QString &fileName)
 {
-    const QString over = pathOverride();
-    if (!over.isEmpty())
-        return over;
-    const QString name = platformName(fileName);
-    QStringList dirs;
-    if (QCoreApplication::instance())
-        dirs << QCoreApplication::applicationDirPath();
-    const QByteArray bin = qgetenv("ORVANE_BINARY_DIR");
-    if (!bin.isEmpty())
-        dirs << QString::fromLocal8Bit(bin) + QStringLiteral("/bin");
-#ifdef ORVANE_BUILD_BIN_DIR
-    dirs << QStringLiteral(ORVANE_BUILD_BIN_DIR);
-#endif
-    for (const QString &d : dirs) {
-        const QString p = d + QLatin1Char('/') + name;
-        if (QFileInfo::exists(p))
-            return p;
-    }
-    return name; // the loader's own search
+    return QUserKemusbPath::resolve(fileName);
 }
 
 void QKemLib::setPathOverride(const QString &path)
 {
-    QMutexLocker lock(&overrideMutex);
-    overridePath = path;
+    QUserKemusbPath::setPathOverride(path);
 }
 
 QString QKemLib::pathOverride()
 {
-    QMutexLocker lock(&overrideMutex);
-    return overridePath;
+    return QUserKemusbPath::pathOverride();
 }
 
 QKemLib::QKemLib(const QString &fileName)

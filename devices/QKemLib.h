@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "kcan_records.h"
+#include "kemusb/include/kcan_records.h"
 
 class QKemLib
 {
@@ -43,10 +43,11 @@ public:
     void unload();
 
     // The file that "kemusb.dll" stands for on this platform, searched next to
-    // the program, then in the build's bin folder.
+    // the program, then in the build's bin folder (QUserKemusbPath).
     static QString resolvePath(const QString &fileName);
     // Tests point every library object made afterwards at another file
-    // (an empty text restores the normal search).
+    // (an empty text restores the normal search); the recording adapter's
+    // settings dialog, which loads kemusb itself, follows it too.
     static void setPathOverride(const QString &path);
     static QString pathOverride();
 

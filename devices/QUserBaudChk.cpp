@@ -1,4 +1,4 @@
-#include "QUserBaudChk.h"
+#include "devices/QUserBaudChk.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "QUserDevChState.h"
+#include "devices/QUserDevChState.h"
 
 QString QUserDevChState::rateText(float rate)
 {

@@ -1,5 +1,6 @@
-#include "QUserDeviceAdapter.h"
+#include "devices/QUserDeviceAdapter.h"
 
+#include "core/QUserAdapterModels.h"
 #include "core/QUserDevId.h"
 #include "devices/QUserDevice.h"
 #include "devices/QUserDeviceSendMachine.h"
@@ -10,13 +11,15 @@
 QUserDeviceAdapter::QUserDeviceAdapter(QObject *ownerWindow) : QObject(nullptr), owner(ownerWindow)
 {
     registerCanMsgMetaTypes();
-    const char *classic[] = {"USBCAN1", "USBCAN2"};
-    const char *fd[] = {"VARIRORODadi", "VURIVUVU1", "USBCANFD2", "TRNA701", "TRNB701", "TRNA702", "TRNB702"};
+    // One device per classic and CAN FD model, in the model table's order.
     QList<QPair<QString, QUserDevice *>> made;
-    for (const char *n : classic)
-        made.append({QString::fromLatin1(n), new QUserDeviceUSBCAN2(QString::fromLatin1(n))});
-    for (const char *n : fd)
-        made.append({QString::fromLatin1(n), new QUserDeviceUSBCANFD2(QString::fromLatin1(n))});
+    for (const QUserAdapterModel &m : QUserAdapterModels::kModels) {
+        const QString name = QString::fromLatin1(m.name);
+        if (m.family == QUserAdapterFamily::Classic)
+            made.append({name, new QUserDeviceUSBCAN2(name)});
+        else if (m.family == QUserAdapterFamily::CanFd)
+            made.append({name, new QUserDeviceUSBCANFD2(name)});
+    }
     for (const auto &p : made)
         devMap.insert(p.first, p.second);
     for (const auto &p : made)

@@ -1,4 +1,4 @@
-#include "QUserDeviceSendMachine.h"
+#include "devices/QUserDeviceSendMachine.h"
 
 #include "traffic/QUserAdvanceSend.h"
 #include "traffic/QUserBasicSend.h"

@@ -1,4 +1,4 @@
-#include "QUserDeviceUSBCAN2.h"
+#include "devices/QUserDeviceUSBCAN2.h"
 
 #include <QByteArray>
 #include <QDebug>
@@ -12,16 +12,10 @@
 
 #include "core/QUserBaudFunc.h"
 #include "core/QUserDevId.h"
+#include "core/QUserLogLine.h"
 #include "devices/QKemDev.h"
 #include "devtools/QUserFd2Cfg.h"
 #include "devtools/uiDlgUsbcan2Cfg.h"
-
-namespace {
-void logLine(const QString &text)
-{
-    qDebug() << ">" << text;
-}
-} // namespace
 
 QUserDeviceUSBCAN2::QUserDeviceUSBCAN2(const QString &name) : typeName(name)
 {
@@ -136,7 +130,7 @@ int QUserDeviceUSBCAN2::open(QStringList &devIds)
     QKemDev *drv = driver(devIndex);
     const bool made = drv == nullptr;
     if (made) {
-        drv = new QKemDev(typeName, 4, devIndex);
+        drv = new QKemDev(typeName, QUserAdapterModels::classicDevice(typeName).typeNumber, devIndex);
         connect(drv, SIGNAL(sendResultNotify(QString,QUserCanMsg)), this, SIGNAL(sendResultNotify(QString,QUserCanMsg)));
         connect(drv, SIGNAL(receiveMsg(QString,QVector<QUserCanMsg>)), this,
                 SIGNAL(receiveMsg(QString,QVector<QUserCanMsg>)));
@@ -185,7 +179,8 @@ int QUserDeviceUSBCAN2::open(QStringList &devIds)
             int relay = 0;
             if (!drv->relayMaskGet(1 << c, &relay)) {
                 // The channel is running but its relay state is unknown: the
-                // open fails and the channel is closed again.
+                // open fails and the channel is closed again. Left open, it
+                // would run in the driver unmarked, unlisted and unclosable.
                 logLine(QStringLiteral("Kem %1 Relay Status Get Fail...").arg(typeName));
                 return fail(-1);
             }

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 
+#include "core/QUserAdapterModels.h"
 #include "devices/QUserDevChState.h"
 #include "devices/QUserDrvTableLock.h"
 #include "devices/QUserDevice.h"
@@ -27,7 +28,8 @@ public:
     int sendMsgList(const QString &devId, QVector<QUserCanMsg> msgs) override;
     int devInfoGet(const QString &devId, QUserDevChState *state) override;
 
-    int channelCount() const { return typeName == QLatin1String("USBCAN2") ? 2 : 1; }
+    // Two for "USBCAN2", one for any other name (core/QUserAdapterModels.h).
+    int channelCount() const { return QUserAdapterModels::classicDevice(typeName).channels; }
     // Fills a channel's record from its settings (timing registers, relay,
     // work mode, clock); 1.
     int devChStateFill(int devIndex, int channel, const QUserUsbcan2Cfg &cfg);

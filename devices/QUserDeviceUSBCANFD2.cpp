@@ -1,4 +1,4 @@
-#include "QUserDeviceUSBCANFD2.h"
+#include "devices/QUserDeviceUSBCANFD2.h"
 
 #include <QDebug>
 #include <QVector>
@@ -6,40 +6,29 @@
 #include <mutex>
 #include <shared_mutex>
 
+#include "core/QUserAdapterModels.h"
 #include "core/QUserBaudFunc.h"
 #include "core/QUserDevId.h"
+#include "core/QUserLogLine.h"
 #include "devices/QKemFdDev.h"
 #include "devtools/QUserDlgFd2Set.h"
 #include "devtools/QUserFd2Cfg.h"
 
-namespace {
-void logLine(const QString &text)
-{
-    qDebug() << ">" << text;
-}
-} // namespace
-
+// A name outside the CAN FD models is served as "any other name": one
+// channel, type number 41, CAN FD capable.
 int QUserDeviceUSBCANFD2::channelCount(const QString &name)
 {
-    if (name == QLatin1String("VURIVUVU1"))
-        return 1;
-    if (name == QLatin1String("USBCANFD2"))
-        return 2;
-    if (name == QLatin1String("TRNA701") || name == QLatin1String("TRNB701"))
-        return 4;
-    if (name == QLatin1String("TRNA702") || name == QLatin1String("TRNB702"))
-        return 8;
-    return 1;
+    return QUserAdapterModels::fdDevice(name).channels;
 }
 
 int QUserDeviceUSBCANFD2::typeNumber(const QString &name)
 {
-    return QKemFdDev::typeNumber(name);
+    return QUserAdapterModels::fdDevice(name).typeNumber;
 }
 
 bool QUserDeviceUSBCANFD2::fdCapable(const QString &name)
 {
-    return name != QLatin1String("TRNA701") && name != QLatin1String("TRNA702");
+    return QUserAdapterModels::fdDevice(name).fdCapable;
 }
 
 QUserDeviceUSBCANFD2::QUserDeviceUSBCANFD2() : typeName(QStringLiteral("USBCANFD2"))

@@ -28,7 +28,7 @@ public:
     int sendMsgList(const QString &devId, QVector<QUserCanMsg> msgs) override;
     int devInfoGet(const QString &devId, QUserDevChState *state) override;
 
-    // Model facts by type name.
+    // Model facts by type name (core/QUserAdapterModels.h).
     static int channelCount(const QString &typeName);
     static int typeNumber(const QString &typeName);
     static bool fdCapable(const QString &typeName);

@@ -1,4 +1,4 @@
-#include "QUserDrvCmd.h"
+#include "devices/QUserDrvCmd.h"
 
 #include <QMutexLocker>
 
@@ -21,6 +21,8 @@ void QUserDrvCmdPort::close()
         accepting = false;
         left.swap(queue);
     }
+    // Nobody pops these any more: unanswered, their posters would wait on
+    // their semaphores for ever.
     for (QUserDrvCmd *cmd : left) {
         if (!cmd)
             continue;
@@ -32,6 +34,8 @@ void QUserDrvCmdPort::close()
 bool QUserDrvCmdPort::push(QUserDrvCmd *cmd)
 {
     QMutexLocker lock(&mutex);
+    // Queued on a port without a driver thread, the command would never be
+    // popped and its poster never woken.
     if (!accepting) {
         cmd->result = -1;
         return false;

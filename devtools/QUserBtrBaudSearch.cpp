@@ -1,4 +1,4 @@
-#include "QUserBtrBaudSearch.h"
+#include "devtools/QUserBtrBaudSearch.h"
 
 #include <cmath>
 

@@ -1,7 +1,8 @@
-#include "QUserDlgBaudCalculator.h"
+#include "devtools/QUserDlgBaudCalculator.h"
 
-#include "QUserBtrBaudSearch.h"
-#include "QUserMessageBox.h"
+#include "devtools/QUserBtrBaudSearch.h"
+#include "devtools/QUserDlgParts.h"
+#include "widgets/QUserMessageBox.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -74,19 +75,7 @@ static QTableWidget *resultTable(const QStringList &headers, const QList<int> &w
 {
     auto *t = new QTableWidget;
     t->setObjectName(name);
-    t->setColumnCount(headers.size());
-    t->setHorizontalHeaderLabels(headers);
-    for (int i = 0; i < widths.size(); ++i)
-        t->setColumnWidth(i, widths[i]);
-    t->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    t->setSelectionBehavior(QAbstractItemView::SelectRows);
-    t->setSelectionMode(QAbstractItemView::SingleSelection);
-    t->setAlternatingRowColors(true);
-    t->setSortingEnabled(false);
-    t->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    t->horizontalHeader()->setStretchLastSection(true);
-    t->horizontalHeader()->setVisible(true);
-    t->verticalHeader()->setVisible(false);
+    dlgparts::resultTableSetup(t, headers, widths);
     return t;
 }
 
@@ -94,7 +83,8 @@ QUserDlgBaudCalculator::QUserDlgBaudCalculator(QWidget *parent)
     : QWidget(parent), ui(new Ui_QUserDlgBaudCalculator)
 {
     ui->setupUi(this);
-    m_frame.reset(new Dialog(":/res/cal.png", QString(), tr("波特率计算器"), 31));
+    m_frame.make(":/res/cal.png", tr("波特率计算器"),
+                 Dialog::FlagTip | Dialog::FlagTitle | Dialog::FlagMin | Dialog::FlagMax | Dialog::FlagClose);
     uiInit();
 }
 
@@ -134,22 +124,17 @@ void QUserDlgBaudCalculator::uiInit()
 
 int QUserDlgBaudCalculator::dialogExec()
 {
-    auto *layout = new QHBoxLayout;
-    layout->addWidget(this);
-    m_frame->setContentLayout(layout, width(), height());
-    return m_frame->dlgExec();
+    return m_frame.exec();
 }
 
 void QUserDlgBaudCalculator::slotOkExit()
 {
-    if (m_frame)
-        m_frame->dlgDone(1);
+    m_frame.done(1);
 }
 
 void QUserDlgBaudCalculator::slotCancelExit()
 {
-    if (m_frame)
-        m_frame->dlgDone(0);
+    m_frame.done(0);
 }
 
 static int32_t kiloText(const QString &text)

@@ -4,7 +4,7 @@
 // bound and a minimum sample point, as two bytes ("RAVIRO1/2") or as one
 // 16-bit register value ("PEAK"). Nothing is handed back.
 
-#include "Dialog.h"
+#include "widgets/Dialog.h"
 
 #include <QWidget>
 

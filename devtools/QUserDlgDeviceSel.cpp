@@ -1,6 +1,7 @@
-#include "QUserDlgDeviceSel.h"
+#include "devtools/QUserDlgDeviceSel.h"
 
-#include "QUserSysCfg.h"
+#include "core/QUserAdapterModels.h"
+#include "core/QUserSysCfg.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -37,14 +38,22 @@ const ClassInfo kClasses[] = {
 
 QStringList QUserDlgDeviceSel::modelList(int devClass)
 {
-    switch (devClass) {
-    case 0:
-        return {tr("USBCAN1-A"), tr("USBCAN1-B"), tr("USBCAN2-A"), tr("USBCAN2-B"), "VARIRORODadi", "VURIVUVU1",
-                "USBCANFD2", "TRNA701", "TRNB701", "TRNA702", "TRNB702"};
-    case 1: return {"TRND702"};
-    case 2: return {"TRNC701"};
-    default: return {};
+    // The models the table offers in this class, in its order; a model with
+    // editions is listed by them (translated), any other by its name.
+    QStringList list;
+    for (const QUserAdapterModel &m : QUserAdapterModels::kModels) {
+        if (m.selectClass != devClass)
+            continue;
+        if (!m.editions[0]) {
+            list << QString::fromLatin1(m.name);
+            continue;
+        }
+        for (const char *e : m.editions) {
+            if (e)
+                list << tr(e);
+        }
     }
+    return list;
 }
 
 QUserDlgDeviceSel::QUserDlgDeviceSel(QWidget *parent) : QWidget(parent), ui(new Ui_QUserDlgDeviceSel)
@@ -52,7 +61,7 @@ QUserDlgDeviceSel::QUserDlgDeviceSel(QWidget *parent) : QWidget(parent), ui(new 
     ui->setupUi(this);
     configureLoad();
     devTypeSet(0);
-    m_frame.reset(new Dialog(":/res/devCan.png", QString(), tr("选择设备"), 19));
+    m_frame.make(":/res/devCan.png", tr("选择设备"));
 }
 
 QUserDlgDeviceSel::~QUserDlgDeviceSel()
@@ -160,14 +169,12 @@ int QUserDlgDeviceSel::dialogExec()
 
 void QUserDlgDeviceSel::slotOkExit()
 {
-    if (m_frame)
-        m_frame->dlgDone(1);
+    m_frame.done(1);
     m_model = m_modelCombo ? m_modelCombo->currentText() : QString();
 }
 
 void QUserDlgDeviceSel::slotCancelExit()
 {
-    if (m_frame)
-        m_frame->dlgDone(0);
+    m_frame.done(0);
     m_model.clear();
 }

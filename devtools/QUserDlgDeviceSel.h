@@ -3,7 +3,7 @@
 // class (0 CAN and CAN FD adapters, 1 recording adapters, 2 LIN adapters).
 // The last chosen list position of each class is remembered in sys.ini.
 
-#include "Dialog.h"
+#include "widgets/Dialog.h"
 
 #include <QPointer>
 #include <QWidget>

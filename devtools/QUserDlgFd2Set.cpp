@@ -1,8 +1,9 @@
-#include "QUserDlgFd2Set.h"
+#include "devtools/QUserDlgFd2Set.h"
 
-#include "QUserDlgFdBaudCalculator.h"
-#include "QUserDlgFliterSet.h"
-#include "QUserMessageBox.h"
+#include "devtools/QUserDlgFdBaudCalculator.h"
+#include "devtools/QUserDlgFliterSet.h"
+#include "devtools/QUserDlgParts.h"
+#include "widgets/QUserMessageBox.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -164,7 +165,7 @@ void QUserDlgFd2Set::dlgInit(const QString &devName, const QString &title,
                              const QVector<QVector<bool>> &openTable)
 {
     m_cfg.modelDefaultsSet(devName);
-    m_frame.reset(new Dialog(":/res/gear.png", QString(), title, 19));
+    m_frame.make(":/res/gear.png", title);
     m_openTable = openTable;
     // Only adapters and channels that can be opened are offered: the
     // form's placeholder entries go even when nothing is free.
@@ -269,38 +270,26 @@ void QUserDlgFd2Set::uiToCfgText()
 int QUserDlgFd2Set::dialogExec()
 {
     if (!m_frame)
-        m_frame.reset(new Dialog(":/res/gear.png", QString(), QString(), 19));
-    auto *layout = new QHBoxLayout;
-    layout->addWidget(this);
-    m_frame->setContentLayout(layout, width(), height());
-    return m_frame->dlgExec();
+        m_frame.make(":/res/gear.png", QString());
+    return m_frame.exec();
 }
 
 void QUserDlgFd2Set::slotOkExit()
 {
-    // Without a free adapter and channel the record would name adapter 0,
-    // which may be open already or not exist at all.
-    bool devOk = false, chOk = false;
-    ui->comboBox_devIndex->currentText().toInt(&devOk);
-    ui->comboBox_chIndex->currentText().toInt(&chOk);
-    if (!devOk || !chOk) {
-        QUserMessageBox::msgError(this, tr("错误"), tr("没有可打开的通道!!!"));
+    if (!dlgparts::channelChosen(this, ui->comboBox_devIndex, ui->comboBox_chIndex))
         return;
-    }
     if (ui->checkBox_self->isChecked() && ui->lineEdit_selfPara->text().trimmed().isEmpty()) {
         QUserMessageBox::msgError(this, tr("错误"), tr("自定义波特率参数不能为空!!!"));
         return;
     }
     uiToCfgText();
     m_cfg.cfgFileSave();
-    if (m_frame)
-        m_frame->dlgDone(1);
+    m_frame.done(1);
 }
 
 void QUserDlgFd2Set::slotCancelExit()
 {
-    if (m_frame)
-        m_frame->dlgDone(0);
+    m_frame.done(0);
 }
 
 void QUserDlgFd2Set::slotBaudCal()

@@ -8,9 +8,9 @@
 // The device class runs it as: construct, fdSupportSet, dlgInit,
 // dialogExec (through the frame's prompt seam), on 1 devCfgGet, destroy.
 
-#include "Dialog.h"
-#include "QUserFd2Cfg.h"
-#include "QUserFd2Settings.h"
+#include "widgets/Dialog.h"
+#include "devtools/QUserFd2Cfg.h"
+#include "devtools/QUserFd2Settings.h"
 
 #include <QVector>
 #include <QWidget>

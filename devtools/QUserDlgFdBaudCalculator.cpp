@@ -1,7 +1,9 @@
-#include "QUserDlgFdBaudCalculator.h"
+#include "devtools/QUserDlgFdBaudCalculator.h"
 
-#include "QUserFdBaudSearch.h"
-#include "QUserMessageBox.h"
+#include "core/QUserAdapterModels.h"
+#include "devtools/QUserDlgParts.h"
+#include "devtools/QUserFdBaudSearch.h"
+#include "widgets/QUserMessageBox.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -135,17 +137,15 @@ QUserDlgFdBaudCalculator::QUserDlgFdBaudCalculator(QWidget *parent)
     : QWidget(parent), ui(new Ui_QUserDlgFdBaudCalculator)
 {
     ui->setupUi(this);
-    clockMap.insert("VARIRORODadi", "60");
-    clockMap.insert("VURIVUVU1", "60");
-    clockMap.insert("TRND701", "60");
-    clockMap.insert("TRND702", "200");
-    clockMap.insert("TRNA701", "60");
-    clockMap.insert("TRNB701", "60");
-    clockMap.insert("TRNA702", "80");
-    clockMap.insert("TRNB702", "80");
+    // Every CAN FD and recording model with its clock; a model outside the
+    // table keeps the clock the list shows (devTypeRefresh).
+    for (const QUserAdapterModel &m : QUserAdapterModels::kModels) {
+        if (m.family == QUserAdapterFamily::CanFd || m.family == QUserAdapterFamily::Recorder)
+            clockMap.insert(QString::fromLatin1(m.name), QString::number(m.clockMHz));
+    }
     uiInit();
     devTypeRefresh();
-    m_frame.reset(new Dialog(":/res/cal.png", QString(), tr("FD波特率计算器"), 19));
+    m_frame.make(":/res/cal.png", tr("FD波特率计算器"));
 }
 
 QUserDlgFdBaudCalculator::~QUserDlgFdBaudCalculator()
@@ -207,21 +207,9 @@ void QUserDlgFdBaudCalculator::uiInit()
 
 void QUserDlgFdBaudCalculator::tableInit(QTableWidget *t)
 {
-    t->setColumnCount(8);
-    t->setHorizontalHeaderLabels(
-        {tr("序号"), tr("配置字"), "BRP", "TSEG1", "TSEG2", tr("采样点"), tr("实际波特率"), tr("误差")});
-    const int widths[] = {50, 100, 60, 60, 60, 100, 100, 50};
-    for (int i = 0; i < 8; ++i)
-        t->setColumnWidth(i, widths[i]);
-    t->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    t->setSelectionBehavior(QAbstractItemView::SelectRows);
-    t->setSelectionMode(QAbstractItemView::SingleSelection);
-    t->setAlternatingRowColors(true);
-    t->setSortingEnabled(false);
-    t->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    t->horizontalHeader()->setStretchLastSection(true);
-    t->horizontalHeader()->setVisible(true);
-    t->verticalHeader()->setVisible(false);
+    dlgparts::resultTableSetup(
+        t, {tr("序号"), tr("配置字"), "BRP", "TSEG1", "TSEG2", tr("采样点"), tr("实际波特率"), tr("误差")},
+        {50, 100, 60, 60, 60, 100, 100, 50});
 }
 
 void QUserDlgFdBaudCalculator::tableRowAdd(QTableWidget *t, const FdBaudParam &p)
@@ -256,10 +244,7 @@ bool QUserDlgFdBaudCalculator::devTypeSet(const QString &model)
 
 int QUserDlgFdBaudCalculator::dialogExec()
 {
-    auto *layout = new QHBoxLayout;
-    layout->addWidget(this);
-    m_frame->setContentLayout(layout, width(), height());
-    return m_frame->dlgExec();
+    return m_frame.exec();
 }
 
 bool QUserDlgFdBaudCalculator::resultGet(int &clock, uint32_t &arbWord, uint32_t &dataWord) const
@@ -272,14 +257,12 @@ bool QUserDlgFdBaudCalculator::resultGet(int &clock, uint32_t &arbWord, uint32_t
 
 void QUserDlgFdBaudCalculator::slotOkExit()
 {
-    if (m_frame)
-        m_frame->dlgDone(1);
+    m_frame.done(1);
 }
 
 void QUserDlgFdBaudCalculator::slotCancelExit()
 {
-    if (m_frame)
-        m_frame->dlgDone(0);
+    m_frame.done(0);
 }
 
 void QUserDlgFdBaudCalculator::calParaReset()

@@ -3,7 +3,7 @@
 // phase for the wanted rates, lets the user pick one row of each and hands
 // back the result text with the clock and both packed timing words.
 
-#include "Dialog.h"
+#include "widgets/Dialog.h"
 
 #include <QMap>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "QUserDlgFliterSet.h"
+#include "devtools/QUserDlgFliterSet.h"
 
-#include "QUserIdText.h"
-#include "QUserMessageBox.h"
+#include "devtools/QUserIdText.h"
+#include "widgets/QUserMessageBox.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -142,7 +142,7 @@ QUserDlgFliterSet::~QUserDlgFliterSet()
 
 void QUserDlgFliterSet::dlgInit(const QString &title)
 {
-    m_frame.reset(new Dialog(":/res/fliter.png", QString(), title, 19));
+    m_frame.make(":/res/fliter.png", title);
 }
 
 void QUserDlgFliterSet::fliterRulesSet(const QVector<QUserFliterRule> &rules)
@@ -155,10 +155,7 @@ int QUserDlgFliterSet::dialogExec()
 {
     if (!m_frame)
         dlgInit(tr("滤波设置"));
-    auto *layout = new QHBoxLayout;
-    layout->addWidget(this);
-    m_frame->setContentLayout(layout, width(), height());
-    return m_frame->dlgExec();
+    return m_frame.exec();
 }
 
 void QUserDlgFliterSet::fliterRulesGet(QVector<QUserFliterRule> &rules) const
@@ -168,14 +165,12 @@ void QUserDlgFliterSet::fliterRulesGet(QVector<QUserFliterRule> &rules) const
 
 void QUserDlgFliterSet::slotOkExit()
 {
-    if (m_frame)
-        m_frame->dlgDone(1);
+    m_frame.done(1);
 }
 
 void QUserDlgFliterSet::slotCancelExit()
 {
-    if (m_frame)
-        m_frame->dlgDone(0);
+    m_frame.done(0);
 }
 
 void QUserDlgFliterSet::slotsComboxModeChanged(int)
@@ -212,7 +207,8 @@ void QUserDlgFliterSet::slotFliterAdd()
     if (m_rangeMode) {
         if (!idRead(true, &end))
             return;
-        // Every user of the rules takes a range as start..end.
+        // Every user of the rules takes a range as start..end: an inverted
+        // one would match no identifier at all.
         if (start > end) {
             QUserMessageBox::msgError(this, tr("错误"), tr("起始ID不能大于结束ID!!!"));
             return;

@@ -4,8 +4,8 @@
 // list in, runs the editor and, on 1, takes the edited list back; the
 // editor reads and writes no file.
 
-#include "Dialog.h"
-#include "QUserFliterCfg.h" // QUserFliterRule
+#include "widgets/Dialog.h"
+#include "core/QUserFliterCfg.h" // QUserFliterRule
 
 #include <QVector>
 #include <QWidget>

@@ -5,7 +5,7 @@
 // CAN FD fields (mode, fdEnable .. rules). Defaults are those the device
 // classes start from before a dialog fills the record.
 
-#include "QUserFliterCfg.h" // QUserFliterRule
+#include "core/QUserFliterCfg.h" // QUserFliterRule
 
 #include <QString>
 #include <QVector>

@@ -1,6 +1,7 @@
-#include "QUserFd2Settings.h"
+#include "devtools/QUserFd2Settings.h"
 
-#include "QUserIdText.h"
+#include "core/QUserAdapterModels.h"
+#include "devtools/QUserIdText.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -50,7 +51,7 @@ void QUserFd2Settings::modelDefaultsSet(const QString &name)
 
 int QUserFd2Settings::modelClockOf(const QString &name)
 {
-    return (name == QLatin1String("TRNA702") || name == QLatin1String("TRNB702")) ? 80 : 60;
+    return QUserAdapterModels::fdDevice(name).clockMHz;
 }
 
 QString QUserFd2Settings::defaultSelfText(int clock)
@@ -183,8 +184,9 @@ bool QUserFd2Settings::cfgFileLoad()
             } else {
                 qDebug().noquote() << QStringLiteral(">警告:") + path
                                               + QStringLiteral("FD配置文件波特率参数错误...");
-                // Back to the defaults of this model, not of a 60 MHz one;
-                // the FD support stays what the device class gave.
+                // Back to the defaults of this model, not of a 60 MHz one (an
+                // 80 MHz adapter would be started with 60 MHz words); the FD
+                // support stays what the device class gave.
                 const QString name = devName;
                 constructorDefaults();
                 modelDefaultsSet(name);

@@ -8,7 +8,7 @@
 //   FLITER_<true|false>_0x%08X_0x%08X      (one per rule)
 //   FDSUPPORT_<1|0>
 
-#include "QUserFliterCfg.h" // QUserFliterRule
+#include "core/QUserFliterCfg.h" // QUserFliterRule
 
 #include <QString>
 #include <QStringList>
@@ -27,7 +27,9 @@ public:
     // texts are left alone.
     void modelDefaultsSet(const QString &devName);
 
-    // 80 for "TRNA702" and "TRNB702", 60 for every other type name.
+    // The model's controller clock (core/QUserAdapterModels.h): 80 for
+    // "TRNA702" and "TRNB702", 60 for the other CAN FD models and for any
+    // name outside them.
     static int modelClockOf(const QString &devName);
     static QString defaultSelfText(int clock);
     static uint32_t defaultSelfArbWord(int clock);

@@ -1,4 +1,4 @@
-#include "QUserFdBaudSearch.h"
+#include "devtools/QUserFdBaudSearch.h"
 
 #include <cmath>
 

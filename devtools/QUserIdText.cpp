@@ -1,4 +1,4 @@
-#include "QUserIdText.h"
+#include "devtools/QUserIdText.h"
 
 namespace devtext {
 

@@ -1,4 +1,4 @@
-#include "QUserUsbcan2Settings.h"
+#include "devtools/QUserUsbcan2Settings.h"
 
 #include <QFile>
 #include <QTextStream>

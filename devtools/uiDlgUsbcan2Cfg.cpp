@@ -1,7 +1,9 @@
-#include "uiDlgUsbcan2Cfg.h"
+#include "devtools/uiDlgUsbcan2Cfg.h"
 
-#include "QUserIdText.h"
-#include "QUserMessageBox.h"
+#include "core/QUserAdapterModels.h"
+#include "devtools/QUserDlgParts.h"
+#include "devtools/QUserIdText.h"
+#include "widgets/QUserMessageBox.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -155,6 +157,8 @@ void uiDlgUsbcan2Cfg::devListUpdate(int pos)
     if (pos >= ui->comboBox_devIndex->count())
         return;
     ui->comboBox_devIndex->setCurrentIndex(pos);
+    // The channels are those of the adapter now selected: a list left from
+    // another adapter would offer a channel that is open, or that it lacks.
     ui->comboBox_chIndex->clear();
     const int d = ui->comboBox_devIndex->currentText().toInt();
     if (d >= 0 && d < m_usage.size())
@@ -207,6 +211,8 @@ void uiDlgUsbcan2Cfg::cfgFromUi()
 
 // A timing byte is 1-2 hexadecimal digits, the code and the mask 1-8; any
 // other text would reach the adapter as 0 (an invalid timing).
+// Unchecked, a field that is not hexadecimal or too long would reach the
+// adapter as 0 or cut, without a word to the user.
 bool uiDlgUsbcan2Cfg::fieldsCheck()
 {
     struct Field { QLineEdit *edit; int digits; QString what; };
@@ -229,13 +235,8 @@ bool uiDlgUsbcan2Cfg::fieldsCheck()
 
 void uiDlgUsbcan2Cfg::okExit()
 {
-    bool devOk = false, chOk = false;
-    ui->comboBox_devIndex->currentText().toInt(&devOk);
-    ui->comboBox_chIndex->currentText().toInt(&chOk);
-    if (!devOk || !chOk) {
-        QUserMessageBox::msgError(this, tr("错误"), tr("没有可打开的通道!!!"));
+    if (!dlgparts::channelChosen(this, ui->comboBox_devIndex, ui->comboBox_chIndex))
         return;
-    }
     if (!fieldsCheck())
         return;
     cfgFromUi();
@@ -286,7 +287,7 @@ void uiDlgUsbcan2Cfg::cfgRead(QUserUsbcan2Cfg *cfg)
     cfg->accCode = devtext::hexFieldParse(ui->lineEdit_accCode->text(), 1, 8, &v) ? v : 0;
     cfg->accMask = devtext::hexFieldParse(ui->lineEdit_maskCode->text(), 1, 8, &v) ? v : 0;
     cfg->mode = ui->comboBox_workMode->currentIndex();
-    cfg->clock = 16;
+    cfg->clock = QUserAdapterModels::classicDevice(m_cfg.devName).clockMHz; // 16 MHz
 }
 
 Usbcan2CfgDialog::Usbcan2CfgDialog(const QString &title)
@@ -316,10 +317,7 @@ int Usbcan2CfgDialog::dialogExec()
     if (!m_form)
         return 0;
     m_form->dlgSet(m_frame);
-    auto *layout = new QHBoxLayout;
-    layout->addWidget(m_form);
-    m_frame->setContentLayout(layout, m_form->width(), m_form->height());
-    return m_frame->dlgExec();
+    return m_frame->execContent(m_form);
 }
 
 void Usbcan2CfgDialog::cfgGet(QUserUsbcan2Cfg *cfg)

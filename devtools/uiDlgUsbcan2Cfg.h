@@ -8,9 +8,9 @@
 // the title, cfgSet, dialogExec (through the frame's prompt seam), on 1
 // cfgGet, destroy.
 
-#include "Dialog.h"
-#include "QUserFd2Cfg.h"
-#include "QUserUsbcan2Settings.h"
+#include "widgets/Dialog.h"
+#include "devtools/QUserFd2Cfg.h"
+#include "devtools/QUserUsbcan2Settings.h"
 
 #include <QByteArray>
 #include <QHash>

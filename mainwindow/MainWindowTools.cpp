@@ -7,10 +7,12 @@
 
 #include "mainwindow/MainWindow.h"
 
+#include "canopen/windows/QUserMainWindowCANopen.h"
+#include "dbc/QUserMainWindowDBC.h"
 #include "dbc/QUserMainWindowDBCSend.h"
 #include "mainwindow/QUserDlgTools.h"
-#include "traffic/QUserDlgPlayBack.h"
-#include "traffic/QUserMainWindowCANWatch.h"
+#include "traffic/windows/QUserDlgPlayBack.h"
+#include "traffic/windows/QUserMainWindowCANWatch.h"
 #include "widgets/QRibbon.h"
 
 #include <QDebug>
@@ -26,6 +28,17 @@ void placeBeside(const QWidget *main, QWidget *tool)
 {
     const QRect f = main->frameGeometry();
     tool->move(f.left() + f.width() / 4, f.top() + f.height() / 4);
+}
+
+// The ribbon of a tool window: its title and icon, both display flags off.
+void installRibbon(QMainWindow *window, const QString &title, const QString &icon)
+{
+    QRibbonOptions ribbon;
+    ribbon.title = title;
+    ribbon.iconPath = icon;
+    ribbon.showStyleButton = false;
+    ribbon.startExpanded = false;
+    QRibbon::install(window, ribbon);
 }
 
 void resizeToHalfScreen(QWidget *tool)
@@ -63,10 +76,14 @@ void MainWindow::soltDbcAnalysis()
     }
     if (!devAdapter)
         return;
-    // The DBC analysis window is not in this build yet; the launcher lists
-    // it disabled. It opens here (ribbon "DBC解析", ":/res/chart.png", both
-    // registry signals connected, placed with placeBeside, toolWindowAdd).
-    notBuilt("soltDbcAnalysis");
+    auto *window = new QUserMainWindowDBC;
+    installRibbon(window, tr("DBC解析"), QStringLiteral(":/res/chart.png"));
+    // Connects the registry's received batches and transmitted frames to
+    // the window: it sees the traffic of every open channel.
+    window->setDevAdapter(devAdapter, devId);
+    placeBeside(this, window);
+    window->show();
+    toolWindowAdd(window);
 }
 
 void MainWindow::soltDbcSend()
@@ -81,12 +98,7 @@ void MainWindow::soltDbcSend()
         return;
     auto *window = new QUserMainWindowDBCSend;
     window->setDevAdapter(devId, devAdapter);
-    QRibbonOptions ribbon;
-    ribbon.title = tr("DBC发送");
-    ribbon.iconPath = QStringLiteral(":/res/chart.png");
-    ribbon.showStyleButton = false;
-    ribbon.startExpanded = false;
-    QRibbon::install(window, ribbon);
+    installRibbon(window, tr("DBC发送"), QStringLiteral(":/res/chart.png"));
     placeBeside(this, window);
     window->show();
     toolWindowAdd(window);
@@ -102,23 +114,22 @@ void MainWindow::soltCANopenAnalysis()
     }
     if (!devAdapter)
         return;
-    // The CANopen window is not in this build yet; the launcher lists it
-    // disabled. It opens here (bound with setDevAdapter, ribbon
-    // "CANopen操作", ":/res/canopen.png", both registry signals connected,
-    // placed with placeBeside, resizeToHalfScreen, toolWindowAdd).
-    notBuilt("soltCANopenAnalysis");
+    auto *window = new QUserMainWindowCANopen;
+    // Binds the window to the channel and connects the registry's received
+    // batches and transmitted frames to it.
+    window->setDevAdapter(devId, devAdapter);
+    installRibbon(window, tr("CANopen操作"), QStringLiteral(":/res/canopen.png"));
+    placeBeside(this, window);
+    resizeToHalfScreen(window);
+    window->show();
+    toolWindowAdd(window);
 }
 
 void MainWindow::soltCANwatch()
 {
     logLine(tr("CAN记录文件查看器启动"));
     auto *viewer = new QUserMainWindowCANWatch;
-    QRibbonOptions ribbon;
-    ribbon.title = tr("文件查看器");
-    ribbon.iconPath = QStringLiteral(":/res/can.png");
-    ribbon.showStyleButton = false;
-    ribbon.startExpanded = false;
-    QRibbon::install(viewer, ribbon);
+    installRibbon(viewer, tr("文件查看器"), QStringLiteral(":/res/can.png"));
     placeBeside(this, viewer);
     resizeToHalfScreen(viewer);
     viewer->show();

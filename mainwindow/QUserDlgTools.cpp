@@ -9,14 +9,12 @@
 #include <QListWidget>
 #include <QPropertyAnimation>
 
-// The DBC analysis and CANopen windows are not part of this build yet: their
-// entries stay listed but disabled. When a window lands, its entry becomes
-// available here and its slot in MainWindowTools.cpp opens it.
+// The main window opens the tool of the text chosen (MainWindowTools.cpp).
 const QUserDlgTools::Tool QUserDlgTools::kTools[4] = {
-    {QT_TRANSLATE_NOOP("QUserDlgTools", "DBC解析"), ":/res/chart.png", false},
-    {QT_TRANSLATE_NOOP("QUserDlgTools", "DBC发送"), ":/res/chart.png", true},
-    {QT_TRANSLATE_NOOP("QUserDlgTools", "CANopen"), ":/res/canopen.png", false},
-    {QT_TRANSLATE_NOOP("QUserDlgTools", "文件查看器"), ":/res/can.png", true},
+    {QT_TRANSLATE_NOOP("QUserDlgTools", "DBC解析"), ":/res/chart.png"},
+    {QT_TRANSLATE_NOOP("QUserDlgTools", "DBC发送"), ":/res/chart.png"},
+    {QT_TRANSLATE_NOOP("QUserDlgTools", "CANopen"), ":/res/canopen.png"},
+    {QT_TRANSLATE_NOOP("QUserDlgTools", "文件查看器"), ":/res/can.png"},
 };
 
 void Ui_QUserDlgTools::setupUi(QWidget *w)
@@ -71,10 +69,6 @@ void QUserDlgTools::uiInit()
         auto *item = new QListWidgetItem;
         item->setData(Qt::DisplayRole, tr(t.text));
         item->setData(Qt::DecorationRole, QIcon(QString::fromLatin1(t.icon)));
-        if (!t.available) {
-            item->setFlags(item->flags() & ~(Qt::ItemIsEnabled | Qt::ItemIsSelectable));
-            item->setToolTip(tr("该工具尚未提供"));
-        }
         list->addItem(item);
     }
 
@@ -105,7 +99,7 @@ int QUserDlgTools::dlgExec()
 
 void QUserDlgTools::slotItemClicked(QListWidgetItem *item)
 {
-    // A tool this build does not have takes no click.
+    // A disabled item takes no click.
     if (!item || !(item->flags() & Qt::ItemIsEnabled))
         return;
     selText = item->data(Qt::DisplayRole).toString();

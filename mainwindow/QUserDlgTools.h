@@ -2,8 +2,7 @@
 // The tools launcher: a small modal list of the tool windows that the main
 // window opens on a click ("DBC解析", "DBC发送", "CANopen", "文件查看器").
 // A click ends the list and leaves the item's text as the choice; closing
-// the frame leaves no choice. Tools whose window this build does not have
-// yet are listed disabled, with a tool tip that says so.
+// the frame leaves no choice.
 
 #include "widgets/Dialog.h"
 
@@ -28,7 +27,6 @@ public:
     struct Tool {
         const char *text; // display text, translated
         const char *icon;
-        bool available;   // the build has the window
     };
     // The entries in their order.
     static const Tool kTools[4];

@@ -1,4 +1,4 @@
-#include "OrvaneResources.h"
+#include "resources/OrvaneResources.h"
 
 #include <QtGlobal>
 #include <atomic>

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: first the normal build, then the
-# library tests again under AddressSanitizer and UndefinedBehaviorSanitizer,
-# then the tests of the threaded layers (platform, kemusb, devices, traffic)
-# under ThreadSanitizer. Exits non-zero on any failure.
+# Builds everything (compiler warnings are errors) and runs every test: first
+# the normal build, then the library tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then the tests of the threaded layers (platform,
+# kemusb, devices, traffic) under ThreadSanitizer. The fuzz targets run as
+# replay tests in the first two. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -13,7 +14,7 @@ bash scripts/deps.sh
 export QT_QPA_PLATFORM=offscreen
 
 echo "== build"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_WERROR=ON
 cmake --build build -j "$jobs"
 
 echo "== tests"
@@ -21,7 +22,7 @@ ctest --test-dir build --output-on-failure -j "$jobs"
 
 if [ "${ORVANE_SKIP_SANITIZE:-0}" != "1" ]; then
   echo "== sanitizer build (ASan + UBSan)"
-  cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=ON -DORVANE_BENCH=OFF
+  cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=ON -DORVANE_BENCH=OFF -DORVANE_WERROR=ON
   # Listing the tests of a Qt binary at build time would report the
   # framework's process-wide allocations as leaks; the tests themselves keep
   # leak detection where it means something.

@@ -1,4 +1,4 @@
-#include "QUserAdvanceSend.h"
+#include "traffic/QUserAdvanceSend.h"
 
 #include <QMutexLocker>
 #include <QStringList>

@@ -55,6 +55,8 @@ protected:
 private:
     bool listSendNext();
 
+    // Without it a copy taken while the sender thread writes into an entry
+    // mixes two lists (and races on the texts' storage).
     mutable QMutex taskMutex;
     QUserSendTask task;
     QUserDevice *device = nullptr;

@@ -1,6 +1,6 @@
-#include "QUserAscFile.h"
+#include "traffic/QUserAscFile.h"
 
-#include "QUserTraceText.h"
+#include "traffic/QUserTraceText.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -436,9 +436,8 @@ bool QUserAscFile::fileCreate(const QString &name)
     m_out += "date";
     m_out += date.toLatin1().constData();
     m_out += "\r\nbase hex  timestamps absolute\r\nno internal events logged\r\n// version 7.0.0\r\n";
-    m_frameCount = 0;
+    m_clock.restart();
     m_linesSinceFlush = 0;
-    m_lastDeltaMs = 0;
     m_open = true;
     m_written = true;
     return true;
@@ -446,18 +445,7 @@ bool QUserAscFile::fileCreate(const QString &name)
 
 void QUserAscFile::buildLine(const QUserCanMsg &msg, std::string &line)
 {
-    if (m_frameCount == 0) {
-        m_startMs = msg.hostTime;
-        m_lastDeltaMs = 0;
-    }
-    ++m_frameCount;
-    int64_t d = msg.hostTime - m_startMs;
-    // Receive and transmit times come from different threads, so frames may
-    // reach the file out of order: each keeps its own time. Only a time
-    // before the first frame's is clamped to 0.
-    if (d < 0)
-        d = 0;
-    m_lastDeltaMs = d;
+    const int64_t d = m_clock.traceTimeMs(msg.hostTime);
 
     line.clear();
     appendTime(line, d);
@@ -499,7 +487,7 @@ void QUserAscFile::buildLine(const QUserCanMsg &msg, std::string &line)
         line.append(msg.protocol == 2 ? "    0  0   3000 0 0 0 0 0" : "    0  0   1000 0 0 0 0 0");
         qCDebug(lcAscLine) << "ASC FD line time diff" << d;
     }
-    line.append(" \r\n" + (msg.protocol == 0 ? 1 : 0));
+    line.append(msg.protocol == 0 ? "\r\n" : " \r\n");
 }
 
 QString QUserAscFile::msgToLine(const QUserCanMsg &msg, bool &ok)

@@ -6,7 +6,8 @@
 // frame to send (bit 0 bit-rate switch, bit 1 error-state indicator), so
 // that playback sends them as recorded.
 
-#include "QUserCanMsg.h"
+#include "core/QUserCanMsg.h"
+#include "traffic/QUserTraceClock.h"
 
 #include <QFile>
 #include <QList>
@@ -59,10 +60,8 @@ private:
     QFile m_file;
     bool m_open = false;
     bool m_written = false;
-    quint64 m_frameCount = 0;
     quint64 m_linesSinceFlush = 0;
-    qint64 m_startMs = 0;
-    qint64 m_lastDeltaMs = 0; // time of the last line written: times never go back
+    QUserTraceClock m_clock;
     bool m_writeError = false;
 
     std::string m_out;     // lines not yet handed to the file

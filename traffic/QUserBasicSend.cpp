@@ -1,4 +1,4 @@
-#include "QUserBasicSend.h"
+#include "traffic/QUserBasicSend.h"
 
 #include <QMutexLocker>
 

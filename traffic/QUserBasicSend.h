@@ -50,6 +50,8 @@ protected:
 private:
     bool msgSendNext();
 
+    // Without it a copy taken while the sender thread steps the identifier
+    // mixes two tasks' fields (and races on the texts' storage).
     mutable QMutex taskMutex;
     QUserSendTask task;
     QUserDevice *device = nullptr;
@@ -58,6 +60,8 @@ private:
     int64_t startTime = 0;
     uint32_t framesSent = 0;
     uint32_t framesDue = 0;
+    // Atomic: set by the GUI thread, read by the sender thread between
+    // batches; a plain flag may be read once and never again.
     std::atomic<bool> stopRequest{false};
     std::atomic<bool> running{false};
 };

@@ -1,6 +1,6 @@
-#include "QUserBlfFile.h"
+#include "traffic/QUserBlfFile.h"
 
-#include "QUserTraceText.h"
+#include "traffic/QUserTraceText.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -214,9 +214,8 @@ bool QUserBlfFile::fileCreate(const QString &name)
         m_handle = invalidHandle();
         return false;
     }
-    m_frameCount = 0;
+    m_clock.restart();
     m_sinceFlush = 0;
-    m_lastDeltaMs = 0;
     m_created = true;
     std::memset(&m_trigger, 0, sizeof m_trigger);
     std::memset(&m_canMsg, 0, sizeof m_canMsg);
@@ -231,20 +230,7 @@ bool QUserBlfFile::write(const QUserCanMsg &msg)
 {
     if (m_handle == invalidHandle() || !m_created || !m_api->writeObject)
         return false;
-    if (m_frameCount == 0) {
-        m_startMs = msg.hostTime;
-        m_lastDeltaMs = 0;
-    }
-    ++m_frameCount;
-
-    // Frames from different threads may reach the file out of order: each
-    // keeps its own time. Only a time before the first frame's is clamped
-    // to 0 (the time stamp field is unsigned).
-    int64_t d = msg.hostTime - m_startMs;
-    if (d < 0)
-        d = 0;
-    m_lastDeltaMs = d;
-    const uint64_t t = uint64_t(d) * 1000000u;
+    const uint64_t t = uint64_t(m_clock.traceTimeMs(msg.hostTime)) * 1000000u;
 
     m_trigger.header.timeStamp = t;
     m_api->writeObject(m_handle, &m_trigger);

@@ -7,8 +7,9 @@
 // else, error frames among it. Frames read carry the CAN FD flag byte of a
 // frame to send (bit 0 bit-rate switch, bit 1 error-state indicator).
 
-#include "QUserCanMsg.h"
-#include "QUserCanMsgRaw.h"
+#include "core/QUserCanMsg.h"
+#include "core/QUserCanMsgRaw.h"
+#include "traffic/QUserTraceClock.h"
 
 #include <QList>
 #include <QString>
@@ -146,10 +147,8 @@ private:
     int readRawObjects(QUserCanMsgRaw *frames, int maxCount);
 
     bool m_created = false;
-    quint64 m_frameCount = 0;
     quint64 m_sinceFlush = 0;
-    qint64 m_startMs = 0;
-    qint64 m_lastDeltaMs = 0;
+    QUserTraceClock m_clock;
     QLibrary *m_lib = nullptr;
     void *m_handle;
     BlfAppTrigger m_trigger;

@@ -1,4 +1,4 @@
-#include "QUserRecord.h"
+#include "traffic/QUserRecord.h"
 
 #include <QDebug>
 
@@ -34,6 +34,8 @@ bool QUserRecord::recordWrite(const QString &devId, const QUserCanMsg &msg)
         return false;
     if (m_trace.write(msg))
         return true;
+    // Stop and tell: recording on would leave a hole in the trace that
+    // nobody learns of.
     qDebug().noquote() << QStringLiteral("%1 Record Write Fail, Record Stop...").arg(m_devName);
     m_recording = false;
     m_trace.close();

@@ -2,7 +2,7 @@
 // The live recorder of one device channel: the device registry starts and
 // stops it and hands it every frame of the channel while it records.
 
-#include "QUserTraceFile.h"
+#include "traffic/QUserTraceFile.h"
 
 #include <QObject>
 #include <QString>

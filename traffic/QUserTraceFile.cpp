@@ -1,4 +1,4 @@
-#include "QUserTraceFile.h"
+#include "traffic/QUserTraceFile.h"
 
 #include <QDebug>
 

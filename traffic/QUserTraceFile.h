@@ -3,8 +3,8 @@
 // name's suffix and offers create, write (with a flush at most about once a
 // second), close and batched reads.
 
-#include "QUserAscFile.h"
-#include "QUserBlfFile.h"
+#include "traffic/QUserAscFile.h"
+#include "traffic/QUserBlfFile.h"
 
 #include <QList>
 #include <QString>

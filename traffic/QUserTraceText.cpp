@@ -1,6 +1,6 @@
-#include "QUserTraceText.h"
+#include "traffic/QUserTraceText.h"
 
-#include "QUserCanMsg.h"
+#include "core/QUserCanMsg.h"
 
 namespace tracetext {
 

@@ -1,11 +1,11 @@
-#include "Dialog.h"
-#include "QRibbon.h"
+#include "widgets/Dialog.h"
+#include "widgets/QRibbon.h"
 
-#include "OrvaneResources.h"
-#include "QUserPrompt.h"
-#include "WidgetsSysCfg.h"
-#include "uiDlgAboutUs.h"
-#include "uiDlgBasic.h"
+#include "resources/OrvaneResources.h"
+#include "widgets/QUserPrompt.h"
+#include "widgets/WidgetsSysCfg.h"
+#include "widgets/uiDlgAboutUs.h"
+#include "widgets/uiDlgBasic.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -250,9 +250,7 @@ void Dialog::msgDlgCreat(const QString &title, const QString &text, const QStrin
     uiDlgBasic *body = new uiDlgBasic(static_cast<QWidget *>(nullptr));
     body->setParentDlg(this);
     body->msgSet(text, iconPath);
-    QHBoxLayout *layout = new QHBoxLayout;
-    layout->addWidget(body);
-    setContentLayout(layout, body->width(), body->height());
+    setContent(body);
 }
 
 void Dialog::msgDlgCreatEx(const QString &title, const QString &text, const QString &iconPath, int mode)
@@ -261,9 +259,7 @@ void Dialog::msgDlgCreatEx(const QString &title, const QString &text, const QStr
     uiDlgBasic *body = new uiDlgBasic(mode);
     body->setParentDlg(this);
     body->msgSet(text, iconPath);
-    QHBoxLayout *layout = new QHBoxLayout;
-    layout->addWidget(body);
-    setContentLayout(layout, body->width(), body->height());
+    setContent(body);
 }
 
 void Dialog::aboutDlgCreat(const QString &tipText, const QString &titleText)
@@ -271,9 +267,7 @@ void Dialog::aboutDlgCreat(const QString &tipText, const QString &titleText)
     applyFlags(tipText, titleText, FlagTip | FlagTitle | FlagClose, false);
     uiDlgAboutUs *about = new uiDlgAboutUs(nullptr);
     about->setParentDlg(this);
-    QHBoxLayout *layout = new QHBoxLayout;
-    layout->addWidget(about);
-    setContentLayout(layout, about->width(), about->height());
+    setContent(about);
 }
 
 int Dialog::setTipVisible(bool visible)
@@ -387,6 +381,19 @@ int Dialog::setContentLayout(QLayout *layout, int w, int h)
     return 0;
 }
 
+void Dialog::setContent(QWidget *content)
+{
+    QHBoxLayout *layout = new QHBoxLayout;
+    layout->addWidget(content);
+    setContentLayout(layout, content->width(), content->height());
+}
+
+int Dialog::execContent(QWidget *content)
+{
+    setContent(content);
+    return dlgExec();
+}
+
 int Dialog::dlgExec()
 {
     return QUserPrompt::instance()->exec(this);
@@ -496,6 +503,22 @@ void QUserOwnedFrame::reset(Dialog *frame)
 {
     release();
     m_frame = frame;
+}
+
+void QUserOwnedFrame::make(const QString &tipIconPath, const QString &title, int flags)
+{
+    reset(new Dialog(tipIconPath, QString(), title, flags));
+}
+
+int QUserOwnedFrame::exec()
+{
+    return m_frame ? m_frame->execContent(m_content) : 0;
+}
+
+void QUserOwnedFrame::done(int result)
+{
+    if (m_frame)
+        m_frame->dlgDone(result);
 }
 
 void QUserOwnedFrame::release()

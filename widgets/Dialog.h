@@ -1,17 +1,16 @@
-#ifndef DIALOG_H
-#define DIALOG_H
-
+#pragma once
 // Dialog: the frameless window frame every dialog of Orvane runs in. A 25 px
 // title bar of its own (icon or caption, title, minimise / maximise / close),
 // painted in the theme colour, and a content area "widget_content" that
 // takes the layout of a content widget.
 //
-// Content widgets make their frame with new (dlgInit / dlgInitIcon), keep it
-// in a QUserOwnedFrame, lay themselves into it in dlgExec and close it from
-// their OK / Cancel slots with dlgDone(1) / dlgDone(0). The QUserOwnedFrame
-// deletes the frame when the content widget goes; a frame that is deleted
-// first (dlgShow frames delete themselves on close) takes the content widget
-// with it.
+// Content widgets keep their frame in a QUserOwnedFrame: they make it
+// (QUserOwnedFrame::make, from dlgInit / dlgInitIcon or the constructor), run
+// themselves in it (QUserOwnedFrame::exec, from dlgExec) and end it from
+// their OK / Cancel slots (QUserOwnedFrame::done(1) / done(0)). The
+// QUserOwnedFrame deletes the frame when the content widget goes; a frame
+// that is deleted first (dlgShow frames delete themselves on close) takes the
+// content widget with it.
 
 #include <QDialog>
 #include <QPointer>
@@ -85,6 +84,11 @@ public:
     bool topStyleSet(const QString &style);
     int setBtnVisible(int button, bool visible);
     int setContentLayout(QLayout *layout, int w, int h);
+    // The one content widget of the frame: laid into a new horizontal
+    // layout, the content area sized to the widget's own size.
+    void setContent(QWidget *content);
+    // setContent, then the modal run (dlgExec).
+    int execContent(QWidget *content);
 
     int dlgExec();
     int dlgShow();
@@ -144,6 +148,13 @@ public:
 
     void reset(Dialog *frame);
     void release();
+    // A new frame with the tip icon, title and title-bar flags given.
+    void make(const QString &tipIconPath, const QString &title,
+              int flags = Dialog::FlagTip | Dialog::FlagTitle | Dialog::FlagClose);
+    // Runs the content widget modally in the frame; 0 without a frame.
+    int exec();
+    // Ends the modal run with a result; nothing without a frame.
+    void done(int result);
     Dialog *get() const { return m_frame.data(); }
     Dialog *operator->() const { return m_frame.data(); }
     explicit operator bool() const { return !m_frame.isNull(); }
@@ -155,5 +166,3 @@ private:
     QWidget *m_content;
     QPointer<Dialog> m_frame;
 };
-
-#endif

@@ -1,7 +1,7 @@
-#include "QRibbon.h"
+#include "widgets/QRibbon.h"
 
-#include "OrvaneResources.h"
-#include "WidgetsSysCfg.h"
+#include "resources/OrvaneResources.h"
+#include "widgets/WidgetsSysCfg.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -307,7 +307,8 @@ void QRibbon::setupFromMenuBar(QMainWindow *window, const QRibbonOptions &option
                 continue;
             }
             // The old bar and its menus go with the window's old menu bar:
-            // entries they own move to the window so the buttons keep them.
+            // entries they own move to the window so the buttons keep them
+            // (left behind, they would be deleted under the buttons).
             if (b->parent() == a->menu() || b->parent() == bar)
                 b->setParent(window);
             if (QMenu *sub = b->menu())

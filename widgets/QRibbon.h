@@ -1,6 +1,4 @@
-#ifndef QRIBBON_H
-#define QRIBBON_H
-
+#pragma once
 // QRibbon: replaces a main window's menu bar with a ribbon title area (title,
 // theme button, minimise / maximise / close, window dragging) and one tab
 // per former menu with a large tool button per entry. The tab pages fold to
@@ -128,5 +126,3 @@ private:
     bool showStyleButton = true;
     bool startExpanded = true;
 };
-
-#endif

@@ -1,18 +1,13 @@
-#ifndef QUSERDLGINFO_H
-#define QUSERDLGINFO_H
-
+#pragma once
 // Read-only table of texts in a Dialog frame (help boxes of the tool windows).
 
-#include "Dialog.h"
+#include "widgets/QUserDlgTable.h"
 
 #include <QList>
 #include <QStringList>
 #include <QWidget>
 
-class QLayout;
-class QTableWidget;
-
-class QUserDlgInfo : public QWidget
+class QUserDlgInfo : public QUserDlgTable
 {
     Q_OBJECT
 
@@ -20,24 +15,9 @@ public:
     explicit QUserDlgInfo(QWidget *parent = nullptr);
     ~QUserDlgInfo() override;
 
-    void dlgInit(const QString &title);
-    void dlgInitIcon(const QString &title, const QString &iconPath);
-    int dlgExec();
     bool infoSet(const QList<QStringList> &rows);
-
-    Dialog *frameDlg() const { return frame.get(); }
-    QTableWidget *tableWidget() const { return table; }
 
 private slots:
     void slotOkExit();
     void slotCancelExit();
-
-private:
-    void clearContent();
-
-    QUserOwnedFrame frame{this};
-    QList<QLayout *> layouts;
-    QTableWidget *table = nullptr;
 };
-
-#endif

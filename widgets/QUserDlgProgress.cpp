@@ -1,6 +1,5 @@
-#include "QUserDlgProgress.h"
+#include "widgets/QUserDlgProgress.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QVBoxLayout>
@@ -32,7 +31,7 @@ QUserDlgProgress::QUserDlgProgress(QWidget *parent) : QWidget(parent)
 {
     ui = new Ui_QUserDlgProgress;
     ui->setupUi(this);
-    frame.reset(new Dialog(QStringLiteral(":/res/plane.png"), QString(), tr("执行进度"), 19));
+    frame.make(QStringLiteral(":/res/plane.png"), tr("执行进度"));
     refresh();
 }
 
@@ -44,10 +43,7 @@ QUserDlgProgress::~QUserDlgProgress()
 
 int QUserDlgProgress::dlgExec()
 {
-    QHBoxLayout *layout = new QHBoxLayout;
-    layout->addWidget(this);
-    frame->setContentLayout(layout, width(), height());
-    return frame->dlgExec();
+    return frame.exec();
 }
 
 int QUserDlgProgress::dlgShow()
@@ -66,8 +62,7 @@ int QUserDlgProgress::dlgHide()
 
 int QUserDlgProgress::dlgDone()
 {
-    if (frame)
-        frame->dlgDone(0);
+    frame.done(0);
     return 0;
 }
 
@@ -114,8 +109,7 @@ void QUserDlgProgress::slotProgressValueChange(int code, int value)
         curValue = value;
         refresh();
     } else if (code == CodeFinished) {
-        if (frame)
-            frame->dlgDone(1);
+        frame.done(1);
     }
 }
 
@@ -124,6 +118,6 @@ void QUserDlgProgress::refresh()
     ui->progressBar->setRange(minValue, maxValue);
     // The bar ignores values outside its range; show overshoots at the end.
     ui->progressBar->setValue(qBound(minValue, curValue, maxValue));
-    if (autoClose && maxValue <= curValue && frame)
-        frame->dlgDone(1);
+    if (autoClose && maxValue <= curValue)
+        frame.done(1);
 }

@@ -1,11 +1,9 @@
-#ifndef QUSERDLGPROGRESS_H
-#define QUSERDLGPROGRESS_H
-
+#pragma once
 // Progress content widget in its own Dialog frame: a tip line and a bar
 // that closes the frame with result 1 when the value reaches the maximum.
 // Fed by slotProgressValueChange: code 1000 = value, 1001 = finished.
 
-#include "Dialog.h"
+#include "widgets/Dialog.h"
 
 #include <QWidget>
 
@@ -61,5 +59,3 @@ private:
     int maxValue = 100;
     int curValue = 0;
 };
-
-#endif

@@ -1,4 +1,4 @@
-#include "QUserDlgSetting.h"
+#include "widgets/QUserDlgSetting.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -6,7 +6,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-QUserDlgSetting::QUserDlgSetting(QWidget *parent) : QWidget(parent)
+QUserDlgSetting::QUserDlgSetting(QWidget *parent) : QUserDlgTable(parent)
 {
     setObjectName(QStringLiteral("QUserDlgSetting"));
     resize(518, 276);
@@ -27,26 +27,6 @@ QUserDlgSetting::~QUserDlgSetting()
     frame.release();
 }
 
-void QUserDlgSetting::dlgInit(const QString &title)
-{
-    dlgInitIcon(title, QStringLiteral(":/res/chart.png"));
-}
-
-void QUserDlgSetting::dlgInitIcon(const QString &title, const QString &iconPath)
-{
-    frame.reset(new Dialog(iconPath, QString(), title, 19));
-}
-
-int QUserDlgSetting::dlgExec()
-{
-    if (!frame)
-        return 0;
-    QHBoxLayout *layout = new QHBoxLayout;
-    layout->addWidget(this);
-    frame->setContentLayout(layout, width(), height());
-    return frame->dlgExec();
-}
-
 void QUserDlgSetting::slotOkExit()
 {
     if (!frame)
@@ -57,8 +37,7 @@ void QUserDlgSetting::slotOkExit()
 
 void QUserDlgSetting::slotCancelExit()
 {
-    if (frame)
-        frame->dlgDone(0);
+    frame.done(0);
 }
 
 void QUserDlgSetting::clearContent()
@@ -70,33 +49,18 @@ void QUserDlgSetting::clearContent()
     if (btnCancel)
         btnCancel->setParent(nullptr);
     items.clear();
-    for (QLayout *l : layouts)
-        delete l;
-    layouts.clear();
-    delete table; // deletes the editors in its cells
-    table = nullptr;
+    tableClear(); // deletes the editors in the table's cells
 }
 
 bool QUserDlgSetting::itemsSet(const QList<QUserDlgSettingItem> &rows)
 {
-    QVBoxLayout *layout = new QVBoxLayout;
     clearContent();
-    layouts.append(layout);
-
-    table = new QTableWidget;
+    QVBoxLayout *layout = tableStart();
     table->setColumnCount(3);
     table->setHorizontalHeaderLabels(QStringList() << tr("属性") << tr("值") << tr("注释"));
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->horizontalHeader()->setVisible(true);
-    table->horizontalHeader()->setStretchLastSection(true);
     table->horizontalHeader()->setMinimumHeight(10);
     table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    table->verticalHeader()->setVisible(false);
-    table->setAlternatingRowColors(true);
-    table->setSortingEnabled(false);
-    table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    table->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
     for (const QUserDlgSettingItem &given : rows) {
         const int r = table->rowCount();

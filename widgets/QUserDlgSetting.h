@@ -1,10 +1,8 @@
-#ifndef QUSERDLGSETTING_H
-#define QUSERDLGSETTING_H
-
+#pragma once
 // The generic settings dialog: rows of "属性" / "值" / "注释", the value
 // being a text, a combo box, a line edit or a check box.
 
-#include "Dialog.h"
+#include "widgets/QUserDlgTable.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -20,7 +18,9 @@ class QTableWidget;
 
 // One settings row, a plain value. The editor pointers are filled only in
 // the dialog's own rows; they never own the editors (the dialog's table
-// does) and turn null when the dialog goes, so copies are always safe.
+// does) and turn null when the dialog goes, so copies are always safe: a row
+// that owned its editor would delete it a second time after the table, or
+// leave its copies pointing at a deleted editor.
 struct QUserDlgSettingItem {
     enum Type { Text = 0, Combo = 1, Edit = 2, Check = 3 };
 
@@ -37,7 +37,7 @@ struct QUserDlgSettingItem {
     bool itemChecked = false;
 };
 
-class QUserDlgSetting : public QWidget
+class QUserDlgSetting : public QUserDlgTable
 {
     Q_OBJECT
 
@@ -45,15 +45,10 @@ public:
     explicit QUserDlgSetting(QWidget *parent = nullptr);
     ~QUserDlgSetting() override;
 
-    void dlgInit(const QString &title);
-    void dlgInitIcon(const QString &title, const QString &iconPath);
-    int dlgExec();
     bool itemsSet(const QList<QUserDlgSettingItem> &rows);
     QList<QUserDlgSettingItem> *itemsGet() { return &items; }
     void itemsRead();
 
-    Dialog *frameDlg() const { return frame.get(); }
-    QTableWidget *tableWidget() const { return table; }
     QPushButton *okButton() const { return btnOk; }
     QPushButton *cancelButton() const { return btnCancel; }
 
@@ -64,12 +59,7 @@ private slots:
 private:
     void clearContent();
 
-    QUserOwnedFrame frame{this};
-    QList<QLayout *> layouts;
     QList<QUserDlgSettingItem> items;
-    QTableWidget *table = nullptr;
     QPushButton *btnOk = nullptr;
     QPushButton *btnCancel = nullptr;
 };
-
-#endif

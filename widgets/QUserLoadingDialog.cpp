@@ -1,6 +1,6 @@
-#include "QUserLoadingDialog.h"
+#include "widgets/QUserLoadingDialog.h"
 
-#include "OrvaneResources.h"
+#include "resources/OrvaneResources.h"
 
 #include <QFrame>
 #include <QGraphicsDropShadowEffect>

@@ -1,6 +1,4 @@
-#ifndef QUSERLOADINGDIALOG_H
-#define QUSERLOADINGDIALOG_H
-
+#pragma once
 // The modal waiting card: animation, tip text, optional cancel button.
 // Owners run it through QUserPrompt::instance()->exec(&dlg) and connect the
 // worker's end signal to userExitReq(int).
@@ -55,5 +53,3 @@ private:
     bool dragging = false;
     int exitCode = 0; // 0 until a job reports its end
 };
-
-#endif

@@ -1,8 +1,8 @@
-#include "QUserMessageBox.h"
+#include "widgets/QUserMessageBox.h"
 
-#include "Dialog.h"
-#include "OrvaneResources.h"
-#include "QUserPrompt.h"
+#include "widgets/Dialog.h"
+#include "resources/OrvaneResources.h"
+#include "widgets/QUserPrompt.h"
 
 #include <QLabel>
 #include <QPauseAnimation>

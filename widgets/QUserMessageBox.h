@@ -1,6 +1,4 @@
-#ifndef QUSERMESSAGEBOX_H
-#define QUSERMESSAGEBOX_H
-
+#pragma once
 // Message boxes (static, modal, run through QUserPrompt) and the floating
 // green / red tips over a window (instance operations).
 
@@ -43,9 +41,9 @@ private:
     static int runBox(const QString &title, const QString &text, const QString &icon, bool twoButtons,
                       bool beep, bool returnResult);
 
-    // Guarded: the window the label lives in may be destroyed before us.
+    // Guarded: the window the label lives in may be destroyed before us (it
+    // deletes the label); a plain pointer would show the next tip through a
+    // deleted label.
     QPointer<QLabel> tipLabel;
     QPointer<QSequentialAnimationGroup> lastGroup;
 };
-
-#endif

@@ -1,6 +1,6 @@
-#include "QUserProgressDlg.h"
+#include "widgets/QUserProgressDlg.h"
 
-#include "OrvaneResources.h"
+#include "resources/OrvaneResources.h"
 
 #include <QIcon>
 #include <QMouseEvent>

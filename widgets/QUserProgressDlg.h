@@ -1,6 +1,4 @@
-#ifndef QUSERPROGRESSDLG_H
-#define QUSERPROGRESSDLG_H
-
+#pragma once
 // A frameless progress dialog that can be dragged by any part of it. It
 // paints its own background and a thin border, since no window frame does.
 
@@ -24,5 +22,3 @@ private:
     QPoint dragOffset;
     bool dragging = false;
 };
-
-#endif

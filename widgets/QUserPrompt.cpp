@@ -1,4 +1,4 @@
-#include "QUserPrompt.h"
+#include "widgets/QUserPrompt.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -1,6 +1,4 @@
-#ifndef QUSERPROMPT_H
-#define QUSERPROMPT_H
-
+#pragma once
 // QUserPrompt: the one door through which Orvane asks the user something
 // modally or hands something to the desktop.
 //
@@ -92,5 +90,3 @@ private:
     QUserPrompt(const QUserPrompt &) = delete;
     QUserPrompt &operator=(const QUserPrompt &) = delete;
 };
-
-#endif

@@ -1,4 +1,4 @@
-#include "QUserTableModel.h"
+#include "widgets/QUserTableModel.h"
 
 #include <algorithm>
 

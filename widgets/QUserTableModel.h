@@ -1,6 +1,4 @@
-#ifndef QUSERTABLEMODEL_H
-#define QUSERTABLEMODEL_H
-
+#pragma once
 // Base of every long frame / record table: the subclass keeps the whole list
 // (the cache) and fills only a window of windowSize rows starting at
 // windowStart into the item rows. QUserTableView drives the window.
@@ -42,5 +40,3 @@ protected:
     int m_windowStart = 0;
     int m_windowSize = 20;
 };
-
-#endif

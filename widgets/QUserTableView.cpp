@@ -1,6 +1,6 @@
-#include "QUserTableView.h"
+#include "widgets/QUserTableView.h"
 
-#include "QUserTableModel.h"
+#include "widgets/QUserTableModel.h"
 
 #include <QDropEvent>
 #include <QKeyEvent>

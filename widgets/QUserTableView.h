@@ -1,6 +1,4 @@
-#ifndef QUSERTABLEVIEW_H
-#define QUSERTABLEVIEW_H
-
+#pragma once
 // The windowed table view: shows the model's window of item rows, owns the
 // scroll position through its own cache-wide scroll bar (vScrollBar, which
 // the host lays out beside the view) and keeps the user's current row as an
@@ -69,5 +67,3 @@ private:
     bool rowMarked = false;
     bool barHeld = false;
 };
-
-#endif

@@ -1,4 +1,4 @@
-#include "QUserTableWidget.h"
+#include "widgets/QUserTableWidget.h"
 
 #include <QDropEvent>
 #include <QKeyEvent>

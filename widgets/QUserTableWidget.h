@@ -1,6 +1,4 @@
-#ifndef QUSERTABLEWIDGET_H
-#define QUSERTABLEWIDGET_H
-
+#pragma once
 // Table widget that hands drops, keys and wheel turns to its window as signals.
 
 #include <QTableWidget>
@@ -22,5 +20,3 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 };
-
-#endif

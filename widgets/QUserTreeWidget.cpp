@@ -1,4 +1,4 @@
-#include "QUserTreeWidget.h"
+#include "widgets/QUserTreeWidget.h"
 
 #include <QDrag>
 #include <QDropEvent>

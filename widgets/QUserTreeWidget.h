@@ -1,6 +1,4 @@
-#ifndef QUSERTREEWIDGET_H
-#define QUSERTREEWIDGET_H
-
+#pragma once
 // Tree widget whose drags carry the current item's parent text (plain text)
 // and its own text (HTML), and which hands drops to its window.
 
@@ -31,5 +29,3 @@ protected:
 // The picture of one index of a view as it is seen (clipped to the
 // viewport), drawn selected.
 QPixmap dragItemPixmap(QAbstractItemView *view, const QModelIndex &index);
-
-#endif

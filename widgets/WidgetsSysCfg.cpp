@@ -1,6 +1,6 @@
-#include "WidgetsSysCfg.h"
+#include "widgets/WidgetsSysCfg.h"
 
-#include "QUserSysCfg.h"
+#include "core/QUserSysCfg.h"
 
 namespace widgetscfg {
 

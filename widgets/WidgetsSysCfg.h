@@ -1,6 +1,4 @@
-#ifndef WIDGETSSYSCFG_H
-#define WIDGETSSYSCFG_H
-
+#pragma once
 // The widgets library's access to the system configuration ("setting/sys.ini").
 
 #include <QString>
@@ -9,5 +7,3 @@ namespace widgetscfg {
 QString getString(const QString &key);
 bool setString(const QString &key, const QString &value);
 }
-
-#endif

@@ -1,7 +1,7 @@
-#include "uiDlgAboutUs.h"
+#include "widgets/uiDlgAboutUs.h"
 
-#include "Dialog.h"
-#include "OrvaneResources.h"
+#include "widgets/Dialog.h"
+#include "resources/OrvaneResources.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

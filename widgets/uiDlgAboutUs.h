@@ -1,6 +1,4 @@
-#ifndef UIDLGABOUTUS_H
-#define UIDLGABOUTUS_H
-
+#pragma once
 // Content of the about box: logo, program name with version and a link to
 // the help page, owner information and OK.
 
@@ -53,5 +51,3 @@ private:
     Ui_uiDlgAboutUs *ui = nullptr;
     Dialog *parentDlg = nullptr;
 };
-
-#endif

@@ -1,6 +1,6 @@
-#include "uiDlgBasic.h"
+#include "widgets/uiDlgBasic.h"
 
-#include "Dialog.h"
+#include "widgets/Dialog.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

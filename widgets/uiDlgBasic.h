@@ -1,6 +1,4 @@
-#ifndef UIDLGBASIC_H
-#define UIDLGBASIC_H
-
+#pragma once
 // The body of a message box: icon, text and OK (or OK and Cancel).
 
 #include <QWidget>
@@ -52,5 +50,3 @@ private:
     QPushButton *btnCancel = nullptr;
     Dialog *parentDlg = nullptr;
 };
-
-#endif

@@ -1,4 +1,4 @@
-#include "uiStatusBar.h"
+#include "widgets/uiStatusBar.h"
 
 #include <QApplication>
 #include <QFrame>

@@ -1,6 +1,4 @@
-#ifndef UISTATUSBAR_H
-#define UISTATUSBAR_H
-
+#pragma once
 // The one-line status strip of the main window: device text, transmit and
 // receive rates and counts, and the clear button. A label is rewritten only
 // when its own value changed.
@@ -60,5 +58,3 @@ private:
     Ui_uiStatusBar *ui = nullptr;
     uiStatusBarInfo shown;
 };
-
-#endif

@@ -1,7 +1,7 @@
 // Cache files: records written per second, and random reads per second on a
 // file of 1,000,000 records.
 
-#include "QFClassUserCanMsg.h"
+#include "core/QFClassUserCanMsg.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,7 +2,7 @@
 // (hexadecimal texts), travel in a QVector batch the way a driver thread emits
 // them, and are converted back to adapter records (as the DBC decoder and the
 // transmit path do). Reported as frames per second on one core.
-#include "QUserCanMsg.h"
+#include "core/QUserCanMsg.h"
 
 #include <QVector>
 #include <benchmark/benchmark.h>

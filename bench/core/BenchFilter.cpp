@@ -1,7 +1,7 @@
 // Receive-filter test per frame: the GUI thread runs it for every received
 // frame. Frames here match no rule, so every rule of their type is tried.
 
-#include "QUserFliterCfg.h"
+#include "core/QUserFliterCfg.h"
 
 #include <benchmark/benchmark.h>
 

@@ -34,12 +34,8 @@
 #include "devtools/QUserFd2Cfg.h"
 #include "traffic/QUserBasicSend.h"
 
-#ifdef ORVANE_HAVE_SIMKEMUSB
-#include "SimHarness.h"
-#endif
-#ifdef ORVANE_HAVE_FAKEKCAN
-#include "FakeKcan.h"
-#endif
+#include "tests/devices/SimHarness.h"
+#include "tests/devices/FakeKcan.h"
 
 namespace {
 
@@ -133,7 +129,6 @@ protected:
     }
 };
 
-#ifdef ORVANE_HAVE_SIMKEMUSB
 struct SimRig
 {
     QTemporaryDir dir;
@@ -343,9 +338,7 @@ void BM_IdleDriverThread8Ch(benchmark::State &state)
     state.counters["kemusb_thread_cpu_percent"] = wall > 0 ? 100.0 * library / wall : 0;
 }
 BENCHMARK(BM_IdleDriverThread8Ch)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
-#endif
 
-#ifdef ORVANE_HAVE_FAKEKCAN
 // The device layer alone: frames already waiting in a stand-in adapter
 // library, drained by the driver thread into the registry's signal on this
 // thread. Tells the layer's own ceiling apart from the simulator's.
@@ -392,7 +385,6 @@ void BM_StandInToRegistry8Ch(benchmark::State &state)
         reg.devClose("TRNB702", id);
 }
 BENCHMARK(BM_StandInToRegistry8Ch)->Arg(50000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
-#endif
 
 // A device that takes every frame at once and remembers when.
 class NullDevice : public QUserDevice

@@ -39,10 +39,10 @@
 
 #include "core/QFClassUserCanMsg.h"
 #include "traffic/QUserBlfFile.h"
-#include "traffic/QUserCanWatchWork.h"
-#include "traffic/QUserMainWindowCANWatch.h"
+#include "traffic/windows/QUserCanWatchWork.h"
+#include "traffic/windows/QUserMainWindowCANWatch.h"
 #include "traffic/QUserTraceFile.h"
-#include "traffic/QUserTableModelCANWatch.h"
+#include "traffic/windows/QUserTableModelCANWatch.h"
 #include "widgets/QUserTableView.h"
 
 namespace {

@@ -21,7 +21,7 @@
 #include "devices/QKemLib.h"
 #include "devices/QUserDeviceAdapter.h"
 #include "tests/devices/DialogAnswers.h"
-#include "traffic/QPlayBackWork.h"
+#include "traffic/windows/QPlayBackWork.h"
 #include "traffic/QUserTraceFile.h"
 #include "widgets/QUserPrompt.h"
 

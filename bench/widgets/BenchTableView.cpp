@@ -1,7 +1,7 @@
 // Scroll steps of the windowed table view over a 1,000,000-row model: each
 // step is one model window refill (the frame tables' seven columns).
-#include "QUserTableModel.h"
-#include "QUserTableView.h"
+#include "widgets/QUserTableModel.h"
+#include "widgets/QUserTableView.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

@@ -1,4 +1,4 @@
-#include "BlfBytes.h"
+#include "binlog/src/BlfBytes.h"
 
 namespace binlog {
 

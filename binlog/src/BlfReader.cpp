@@ -1,6 +1,6 @@
-#include "BlfReader.h"
+#include "binlog/src/BlfReader.h"
 
-#include "BlfBytes.h"
+#include "binlog/src/BlfBytes.h"
 
 #include <algorithm>
 #include <atomic>
@@ -235,6 +235,8 @@ void BlfReader::scanNext(BlfChunk &c)
     const uint16_t headerSize = rd16(b + 4);
     const uint32_t size = rd32(b + 8);
     const uint32_t type = rd32(b + 12);
+    // Sizes come from the file: a header below the base header, or an object
+    // past the end of the file, would have the reads below run past the data.
     if (headerSize < kBaseHeaderSize || size < headerSize || size > fileSize_ - filePos_)
         return;
 
@@ -402,6 +404,7 @@ bool BlfReader::read(uint8_t *out, size_t outSize)
         out[20] = out[21] = 0;
     }
     const size_t bodyLen = curSize_ - curHeaderSize_;
+    // No more than the caller's buffer holds, whatever the object claims.
     const size_t copy = std::min(bodyLen, outSize - kObjHeaderV1Size);
     std::memcpy(out + kObjHeaderV1Size, src + curHeaderSize_, copy);
     wr16(out + 4, kObjHeaderV1Size);

@@ -82,7 +82,6 @@ private:
     uint64_t streamPos_ = 0; // where the FILE stands
     std::vector<uint8_t> buf_;
     size_t pos_ = 0;
-    std::vector<uint8_t> scratch_;
     z_stream zs_{};
     bool zInit_ = false;
     bool damaged_ = false;

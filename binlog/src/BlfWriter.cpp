@@ -1,6 +1,6 @@
-#include "BlfWriter.h"
+#include "binlog/src/BlfWriter.h"
 
-#include "BlfBytes.h"
+#include "binlog/src/BlfBytes.h"
 
 #include <algorithm>
 #include <cstring>

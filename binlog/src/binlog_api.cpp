@@ -3,10 +3,10 @@
 // must not unwind into a C caller, which would end the process; it becomes
 // the function's failure value.
 
-#include "binlog.h"
+#include "binlog/include/binlog.h"
 
-#include "BlfReader.h"
-#include "BlfWriter.h"
+#include "binlog/src/BlfReader.h"
+#include "binlog/src/BlfWriter.h"
 
 #include <cstring>
 #include <memory>

@@ -6,7 +6,7 @@
 //   orvane_dbc_send_gallery <output folder>
 
 #include "dbc/QUserMainWindowDBCSend.h"
-#include "widgets/QUserPromptScript.h"
+#include "tests/support/QUserPromptScript.h"
 #include "widgets/QUserTableWidget.h"
 
 #include <QApplication>

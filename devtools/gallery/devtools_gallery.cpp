@@ -5,15 +5,17 @@
 //
 //   orvane_devtools_gallery <output folder>
 
-#include "QUserDlgBaudCalculator.h"
-#include "QUserDlgDeviceSel.h"
-#include "QUserDlgFd2Set.h"
-#include "QUserDlgFdBaudCalculator.h"
-#include "QUserDlgFliterSet.h"
-#include "QUserPrompt.h"
-#include "uiDlgUsbcan2Cfg.h"
+#include "devtools/QUserDlgBaudCalculator.h"
+#include "devtools/QUserDlgDeviceSel.h"
+#include "devtools/QUserDlgFd2Set.h"
+#include "devtools/QUserDlgFdBaudCalculator.h"
+#include "devtools/QUserDlgFdRecordSet.h"
+#include "devtools/QUserDlgFliterSet.h"
+#include "widgets/QUserPrompt.h"
+#include "devtools/uiDlgUsbcan2Cfg.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
@@ -149,6 +151,51 @@ int main(int argc, char **argv)
         shot.before = [](QDialog *d) {
             kid<QLineEdit>(d, "lineEdit_accCode")->setText("12,34");
             QMetaObject::invokeMethod(kid<QPushButton>(d, "pushButton_ok"), "click");
+        };
+        dlg.dialogExec();
+    }
+    // The recording adapter's settings against the simulated adapters of the
+    // library next to this program.
+    qputenv("KEMUSB_BACKEND", "sim");
+    {
+        QUserDlgFdRecordSet dlg;
+        dlg.dlgInit("TRND702", "配置", {QByteArray()});
+        shot.name = "devtools_record_set_trnd702.png";
+        shot.before = [](QDialog *d) {
+            kid<QPushButton>(d, "pushButton_open")->click();
+            auto *page = qobject_cast<QUserRecordChPage *>(kid<QTabWidget>(d, "tabWidget")->widget(0));
+            auto *pro = kid<QComboBox>(page, "comboBox_workPro");
+            pro->setCurrentIndex(1);
+            emit pro->activated(1);
+            auto *arb = kid<QComboBox>(page, "comboBox_aBaud");
+            arb->setCurrentIndex(2);
+            emit arb->activated(2);
+            kid<QCheckBox>(page, "checkBox_chEnable")->setChecked(true);
+            QUserFliterRule a, b;
+            a.startId = a.endId = 0x123;
+            b.extended = 1;
+            b.range = 1;
+            b.startId = 0x18FF0000;
+            b.endId = 0x18FFFFFF;
+            page->cfg.rules = {a, b};
+            kid<QCheckBox>(page, "checkBox_fliterEn")->setChecked(true);
+            kid<QPushButton>(page, "pushButton_diskCap")->click();
+            kid<QPushButton>(page, "pushButton_devInfo")->click();
+        };
+        dlg.dialogExec();
+    }
+    {
+        QUserDlgFdRecordSet dlg;
+        dlg.dlgInit("TRND702", "配置", {QByteArray()});
+        shot.name = "devtools_record_set_trnd701.png";
+        shot.before = [](QDialog *d) {
+            auto *m = kid<QComboBox>(d, "comboBox_devType");
+            m->setCurrentIndex(0);
+            emit m->activated(0);
+            auto *page = qobject_cast<QUserRecordChPage *>(kid<QTabWidget>(d, "tabWidget")->widget(0));
+            kid<QCheckBox>(page, "checkBox_selfBaud")->setChecked(true);
+            kid<QPushButton>(d, "pushButton_close")->setEnabled(true);
+            kid<QPushButton>(d, "pushButton_close")->click();
         };
         dlg.dialogExec();
     }

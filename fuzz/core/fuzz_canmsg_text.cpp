@@ -1,8 +1,8 @@
 // The frame record's text parsers on arbitrary input: identifier, length and
 // data texts, the adapter-record conversions and the device-id parsers. The
 // data decoder is also held against the framework's own hex decoder.
-#include "QUserCanMsg.h"
-#include "QUserDevId.h"
+#include "core/QUserCanMsg.h"
+#include "core/QUserDevId.h"
 
 #include <QByteArray>
 #include <QRegExp>

@@ -1,22 +1,20 @@
 // The cache record reader on arbitrary records and whole files: no read
 // outside the data, and a record that parses formats to a line that parses
 // back to the same fields.
-#include "QFClassUserCanMsg.h"
+#include "core/QFClassUserCanMsg.h"
+#include "fuzz/support/FuzzWorkDir.h"
 
 #include <QFile>
 
 #include <cstdint>
 #include <cstdlib>
-#include <unistd.h>
 
 static void quiet(QtMsgType, const QMessageLogContext &, const QString &) {}
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     qInstallMessageHandler(quiet);
-    char templ[] = "/tmp/orvane-fuzz-cache-XXXXXX";
-    if (!mkdtemp(templ) || chdir(templ) != 0)
-        abort();
+    fuzzWorkDirEnter("cache");
     return 0;
 }
 

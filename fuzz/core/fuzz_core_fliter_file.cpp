@@ -1,22 +1,20 @@
 // The "-Fliter.ini" loader on arbitrary file content: no crash, and every rule
 // taken is one the saver writes back and the loader takes again unchanged.
-#include "QUserFliterCfg.h"
+#include "core/QUserFliterCfg.h"
+#include "fuzz/support/FuzzWorkDir.h"
 
 #include <QDir>
 #include <QFile>
 
 #include <cstdint>
 #include <cstdlib>
-#include <unistd.h>
 
 static void quiet(QtMsgType, const QMessageLogContext &, const QString &) {}
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     qInstallMessageHandler(quiet);
-    char templ[] = "/tmp/orvane-fuzz-fliter-XXXXXX";
-    if (!mkdtemp(templ) || chdir(templ) != 0)
-        abort();
+    fuzzWorkDirEnter("fliter");
     return 0;
 }
 

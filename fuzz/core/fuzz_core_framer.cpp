@@ -1,7 +1,7 @@
 // The command framer's unpack on arbitrary replies: no byte outside the
 // reply or the output is touched (the sanitizer watches exact-size heap
 // copies), and a packed frame of the same payload always unpacks to it.
-#include "QUserProtocolFrame.h"
+#include "core/QUserProtocolFrame.h"
 
 #include <QtGlobal>
 

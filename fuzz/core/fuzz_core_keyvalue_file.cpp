@@ -2,22 +2,20 @@
 // loads saves and loads back to the same entries, and the saved file is then
 // seen as unchanged. Multi-valued: the load takes one value per line with a
 // comma, and a save and load keep every key's values.
-#include "FileKeyValue.h"
+#include "core/FileKeyValue.h"
+#include "fuzz/support/FuzzWorkDir.h"
 
 #include <QFile>
 
 #include <cstdint>
 #include <cstdlib>
-#include <unistd.h>
 
 static void quiet(QtMsgType, const QMessageLogContext &, const QString &) {}
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     qInstallMessageHandler(quiet);
-    char templ[] = "/tmp/orvane-fuzz-kv-XXXXXX";
-    if (!mkdtemp(templ) || chdir(templ) != 0)
-        abort();
+    fuzzWorkDirEnter("kv");
     return 0;
 }
 

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <memory>
 
-#include "kcan_records.h"
-#include "kemsig.h"
+#include "kemusb/include/kcan_records.h"
+#include "kemsig/include/kemsig.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

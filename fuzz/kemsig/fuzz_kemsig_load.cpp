@@ -8,9 +8,9 @@
 #include <string>
 #include <unistd.h>
 
-#include "DbcDatabase.h"
-#include "kcan_records.h"
-#include "kemsig.h"
+#include "kemsig/src/DbcDatabase.h"
+#include "kemusb/include/kcan_records.h"
+#include "kemsig/include/kemsig.h"
 
 namespace {
 struct ScratchFile {

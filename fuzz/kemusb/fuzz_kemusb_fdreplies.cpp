@@ -16,8 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     uint16_t v16;
     uint8_t v8;
     uint32_t v32;
-    kemusb::fd::parseVersionReply(data, size, &v16);
-    kemusb::fd::parseChannelCountReply(data, size, &v8);
+    kemusb::fd::parseVersionReply(kemusb::fd::cmdHardwareVersion(), data, size, &v16);
+    kemusb::fd::parseChannelCountReply(kemusb::fd::cmdChannelCount(), data, size, &v8);
     kemusb::fd::startReplyOk(data, size);
     kemusb::fd::filterReplyOk(data, size);
     kemusb::fd::initReplyOk(data, size);
@@ -25,8 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     kemusb::fd::txAckOk(data, size);
     kemusb::fd::replyMatches(kemusb::fd::cmdFirmwareVersion(), data, size);
 
-    kemusb::record::parseVersionReply(data, size, &v16);
-    kemusb::record::parseChannelCountReply(data, size, &v8);
+    kemusb::record::parseVersionReply(kemusb::record::cmdFirmwareVersion(), data, size, &v16);
+    kemusb::record::parseChannelCountReply(kemusb::record::cmdChannelCount(), data, size, &v8);
     kemusb::record::settingSetReplyOk(data, size);
     kemusb::record::RecordSetting s{};
     kemusb::record::parseSettingGetReply(data, size, &s);

@@ -1,7 +1,7 @@
 // The ASC reader on arbitrary bytes: the input is a trace file, read whole
 // and in batches of 16; each line also goes through the two list parsers.
 
-#include "QUserAscFile.h"
+#include "traffic/QUserAscFile.h"
 
 #include <QByteArray>
 #include <QFile>

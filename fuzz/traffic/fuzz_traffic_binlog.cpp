@@ -4,7 +4,7 @@
 // the reader's threads, as files from a few MiB on are (slow to run under
 // the sanitizers, so a target of its own).
 
-#include "BlfReader.h"
+#include "binlog/src/BlfReader.h"
 
 #include <cstdio>
 #include <cstring>

@@ -9,8 +9,7 @@
  * Every text field holds UTF-8 (lines are converted from code page 936 before
  * they are cut), and every length limit counts bytes.
  */
-#ifndef KEMSIG_H
-#define KEMSIG_H
+#pragma once
 
 #include <stddef.h>
 #include <stdint.h>
@@ -158,5 +157,3 @@ KEMSIG_API void KDBC_Release(DbcDatabase *db);
 #ifdef __cplusplus
 }
 #endif
-
-#endif /* KEMSIG_H */

@@ -1,4 +1,4 @@
-#include "DbcDatabase.h"
+#include "kemsig/src/DbcDatabase.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,8 +10,8 @@
 #include <locale.h>
 #include <system_error>
 
-#include "SignalCodec.h"
-#include "TextCodec.h"
+#include "kemsig/src/SignalCodec.h"
+#include "kemsig/src/TextCodec.h"
 
 using namespace kemsig;
 
@@ -610,6 +610,7 @@ int32_t DbcDatabase::decodeJ1939(uint32_t id, const uint8_t *data, uint32_t len,
 uint32_t DbcDatabase::encode(uint8_t *data, uint32_t dataLen, const DbcMessage &m)
 {
     if (data) {
+        // A caller's count beyond the record's signal array would read past it.
         const uint32_t n = std::min<uint32_t>(m.nSignalCount, KDBC_MAX_SIGNALS);
         for (uint32_t i = 0; i < n; ++i)
             insertSignal(data, dataLen, m.sSignals[i]);

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "J1939Reassembler.h"
-#include "kemsig.h"
+#include "kemsig/src/J1939Reassembler.h"
+#include "kemsig/include/kemsig.h"
 
 namespace kemsig {
 

@@ -1,4 +1,4 @@
-#include "J1939Reassembler.h"
+#include "kemsig/src/J1939Reassembler.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -75,6 +75,8 @@ int J1939Reassembler::storePacket(uint16_t key, uint8_t sequence, const uint8_t 
         return NoSession;
     if (sequence != s->nextSequence)
         return WrongSequence;
+    // Bounded by the session's buffer: a sender announcing more packets than
+    // the largest message holds would otherwise write past it.
     uint32_t room = KDBC_J1939_MAX_BYTES - s->received;
     uint32_t n = count < room ? count : room;
     if (n)

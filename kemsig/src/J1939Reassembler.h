@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "kemsig.h"
+#include "kemsig/include/kemsig.h"
 
 namespace kemsig {
 

@@ -1,4 +1,4 @@
-#include "SignalCodec.h"
+#include "kemsig/src/SignalCodec.h"
 
 #include <cmath>
 
@@ -6,6 +6,9 @@ namespace kemsig {
 
 namespace {
 
+// Every codec call checks that the field lies inside the frame's data: the
+// records come from files and callers, and a field past the data would read
+// or write past the caller's buffer.
 inline bool lengthOk(int32_t start, int32_t length)
 {
     return start >= 0 && length >= 0 && length <= 64;
@@ -130,6 +133,8 @@ double physicalValue(const DbcSignal &sig, uint64_t raw)
     if (sig.isSigned && sig.nLen > 0 && sig.nLen <= 64) {
         const uint32_t len = uint32_t(sig.nLen);
         uint64_t v = raw & lowMask(len);
+        // Sign-extended from the field's own top bit: read as a 64-bit value,
+        // a negative 12-bit field would come out as a large positive one.
         if (len < 64 && (v >> (len - 1)) & 1)
             v |= ~lowMask(len);
         return double(int64_t(v)) * sig.nFactor + sig.nOffset;
@@ -141,6 +146,7 @@ int64_t rawValue(const DbcSignal &sig, double physical)
 {
     if (sig.nFactor == 0)
         return -1;
+    // Rounded to the nearest raw value: truncated, 0.3 / 0.1 gives 2, not 3.
     const double q = std::round((physical - sig.nOffset) / sig.nFactor);
     if (std::isnan(q))
         return 0;

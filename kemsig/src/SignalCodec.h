@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "kemsig.h"
+#include "kemsig/include/kemsig.h"
 
 namespace kemsig {
 

@@ -1,4 +1,4 @@
-#include "TextCodec.h"
+#include "kemsig/src/TextCodec.h"
 
 #include <cerrno>
 #include <iconv.h>

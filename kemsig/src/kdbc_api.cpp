@@ -8,9 +8,9 @@
 // which would end the process. It becomes the function's failure value.
 #include <new>
 
-#include "DbcDatabase.h"
-#include "SignalCodec.h"
-#include "kemsig.h"
+#include "kemsig/src/DbcDatabase.h"
+#include "kemsig/src/SignalCodec.h"
+#include "kemsig/include/kemsig.h"
 
 namespace {
 

@@ -316,6 +316,45 @@ std::vector<Icon> icons()
              path.closeSubpath();
              p.drawPath(path);
          }},
+        // The CANopen window.
+        {"res/restart.png", [](QPainter &p) {
+             badge(p, kBlue, true);
+             p.setPen(whitePen(5));
+             p.setBrush(Qt::NoBrush);
+             p.drawArc(QRectF(17, 17, 30, 30), 60 * 16, 290 * 16);
+             p.setPen(Qt::NoPen);
+             p.setBrush(Qt::white);
+             p.drawPolygon(QPolygonF() << QPointF(36, 10) << QPointF(46, 19) << QPointF(33, 23));
+         }},
+        {"res/lock.png", [](QPainter &p) {
+             badge(p, kRed, false);
+             p.setPen(whitePen(5));
+             p.setBrush(Qt::NoBrush);
+             p.drawArc(QRectF(21, 12, 22, 24), 0, 180 * 16);
+             p.drawLine(QPointF(21, 24), QPointF(21, 30));
+             p.drawLine(QPointF(43, 24), QPointF(43, 30));
+             p.setPen(Qt::NoPen);
+             p.setBrush(Qt::white);
+             p.drawRoundedRect(QRectF(15, 29, 34, 23), 4, 4);
+         }},
+        {"res/unlock.png", [](QPainter &p) {
+             badge(p, kGreen, false);
+             p.setPen(whitePen(5));
+             p.setBrush(Qt::NoBrush);
+             p.drawArc(QRectF(29, 8, 22, 24), 0, 180 * 16);
+             p.drawLine(QPointF(51, 20), QPointF(51, 27));
+             p.drawLine(QPointF(29, 20), QPointF(29, 30));
+             p.setPen(Qt::NoPen);
+             p.setBrush(Qt::white);
+             p.drawRoundedRect(QRectF(13, 29, 34, 23), 4, 4);
+         }},
+        {"res/scale.png", [](QPainter &p) {
+             badge(p, kTeal, false);
+             p.setPen(whitePen(4));
+             p.drawLine(QPointF(18, 18), QPointF(46, 46));
+             p.drawPolyline(QPolygonF() << QPointF(18, 30) << QPointF(18, 18) << QPointF(30, 18));
+             p.drawPolyline(QPolygonF() << QPointF(34, 46) << QPointF(46, 46) << QPointF(46, 34));
+         }},
         {"res/branch_open.png", [](QPainter &p) {
              badge(p, kGreen, true);
              p.setPen(whitePen(6));

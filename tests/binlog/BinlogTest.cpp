@@ -2,12 +2,12 @@
 // object for object, the reader takes the layouts other tools write, and
 // damaged or hostile files end the read cleanly.
 
-#include "BlfCraft.h"
-#include "ChildProcess.h"
-#include "PeerCheck.h"
-#include "TempWorkDir.h"
-#include "binlog.h"
-#include "BlfReader.h"
+#include "tests/binlog/BlfCraft.h"
+#include "tests/support/TempWorkDir.h"
+#include "binlog/include/binlog.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/PeerCheck.h"
+#include "binlog/src/BlfReader.h"
 
 #include <gtest/gtest.h>
 

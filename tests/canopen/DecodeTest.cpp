@@ -1,6 +1,6 @@
 #include "canopen/QUserCANopenFrame.h"
 
-#include "CanopenTestUtil.h"
+#include "tests/canopen/CanopenTestUtil.h"
 
 #include <QStringList>
 

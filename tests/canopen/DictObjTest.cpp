@@ -2,7 +2,7 @@
 
 #include <QRegularExpression>
 
-#include "CanopenTestUtil.h"
+#include "tests/canopen/CanopenTestUtil.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "canopen/QUserCANopenFrame.h"
 #include "canopen/QUserDictObj.h"
 
-#include "CanopenTestUtil.h"
+#include "tests/canopen/CanopenTestUtil.h"
 
 #include <functional>
 

@@ -8,7 +8,7 @@
 #include "platform/PlatTicks.h"
 #include "platform/sim/SimCanopenNode.h"
 
-#include "CanopenTestUtil.h"
+#include "tests/canopen/CanopenTestUtil.h"
 
 #include <gtest/gtest.h>
 

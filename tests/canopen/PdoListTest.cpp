@@ -1,7 +1,7 @@
 #include "canopen/QUserEdsParser.h"
 
-#include "CanopenTestUtil.h"
-#include "TempWorkDir.h"
+#include "tests/canopen/CanopenTestUtil.h"
+#include "tests/support/TempWorkDir.h"
 
 #include <gtest/gtest.h>
 

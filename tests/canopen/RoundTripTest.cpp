@@ -3,7 +3,7 @@
 #include "canopen/QUserCANopenFrame.h"
 #include "canopen/QUserCia402.h"
 
-#include "CanopenTestUtil.h"
+#include "tests/canopen/CanopenTestUtil.h"
 
 #include <functional>
 

@@ -1,6 +1,6 @@
 #include "canopen/QUserCANopenUiSetting.h"
 
-#include "CanopenTestUtil.h"
+#include "tests/canopen/CanopenTestUtil.h"
 #include "core/FileKeyValue.h"
 #include "core/QUserSysCfg.h"
 

@@ -1,6 +1,6 @@
-#include "QUserAes.h"
+#include "core/QUserAes.h"
 
-#include "PeerCheck.h"
+#include "tests/support/PeerCheck.h"
 
 #include <QByteArray>
 

@@ -1,6 +1,6 @@
-#include "QUserBaudFunc.h"
+#include "core/QUserBaudFunc.h"
 
-#include "PeerCheck.h"
+#include "tests/support/PeerCheck.h"
 
 #include <QColor>
 

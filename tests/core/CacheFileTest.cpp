@@ -1,6 +1,6 @@
-#include "QFClassUserCanMsg.h"
+#include "core/QFClassUserCanMsg.h"
 
-#include "TempWorkDir.h"
+#include "tests/support/TempWorkDir.h"
 
 #include <QFile>
 

@@ -1,4 +1,4 @@
-#include "QUserCanMsg.h"
+#include "core/QUserCanMsg.h"
 
 #include <QSignalSpy>
 #include <QTest>

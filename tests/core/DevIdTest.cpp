@@ -1,4 +1,4 @@
-#include "QUserDevId.h"
+#include "core/QUserDevId.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "FileKeyValue.h"
+#include "core/FileKeyValue.h"
 
-#include "TempWorkDir.h"
+#include "tests/support/TempWorkDir.h"
 
 #include <QFileInfo>
 

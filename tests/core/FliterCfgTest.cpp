@@ -1,6 +1,6 @@
-#include "QUserFliterCfg.h"
+#include "core/QUserFliterCfg.h"
 
-#include "TempWorkDir.h"
+#include "tests/support/TempWorkDir.h"
 
 #include <QFile>
 

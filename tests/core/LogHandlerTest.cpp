@@ -1,6 +1,6 @@
-#include "QUserLogHandler.h"
+#include "core/QUserLogHandler.h"
 
-#include "TempWorkDir.h"
+#include "tests/support/TempWorkDir.h"
 
 #include <QCoreApplication>
 #include <QDebug>

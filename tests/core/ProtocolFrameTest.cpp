@@ -1,6 +1,6 @@
-#include "QUserProtocolFrame.h"
+#include "core/QUserProtocolFrame.h"
 
-#include "PeerCheck.h"
+#include "tests/support/PeerCheck.h"
 
 #include <QByteArray>
 #include <QStringList>

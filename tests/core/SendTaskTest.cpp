@@ -1,4 +1,4 @@
-#include "QUserSendTask.h"
+#include "core/QUserSendTask.h"
 
 #include <gtest/gtest.h>
 

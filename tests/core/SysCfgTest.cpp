@@ -1,7 +1,7 @@
-#include "QUserSysCfg.h"
+#include "core/QUserSysCfg.h"
 
-#include "PeerCheck.h"
-#include "TempWorkDir.h"
+#include "tests/support/PeerCheck.h"
+#include "tests/support/TempWorkDir.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
-#include "QUserMsgQueue.h"
-#include "QUserThreadObject.h"
-#include "QUserTimer.h"
-#include "QUserWork.h"
+#include "core/QUserMsgQueue.h"
+#include "core/QUserThreadObject.h"
+#include "core/QUserTimer.h"
+#include "core/QUserWork.h"
 
 #include <gtest/gtest.h>
 

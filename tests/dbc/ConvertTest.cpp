@@ -12,11 +12,11 @@
 #include <memory>
 #include <vector>
 
-#include "TempWorkDir.h"
+#include "tests/support/TempWorkDir.h"
 #include "dbc/DbcLibText.h"
 #include "dbc/DbcRecord.h"
 #include "dbc/QKemsigLib.h"
-#include "kcan_records.h"
+#include "kemusb/include/kcan_records.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include <limits>
 #include <sys/resource.h>
 
-#include "PeerCheck.h"
-#include "TempWorkDir.h"
+#include "tests/support/PeerCheck.h"
+#include "tests/support/TempWorkDir.h"
 #include "dbc/DbcNumberText.h"
 #include "dbc/DbcPrjFile.h"
 

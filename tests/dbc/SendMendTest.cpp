@@ -23,8 +23,8 @@
 #include <thread>
 #include <unistd.h>
 
-#include "SendSupport.h"
-#include "TempWorkDir.h"
+#include "tests/dbc/SendSupport.h"
+#include "tests/support/TempWorkDir.h"
 #include "core/QUserSysCfg.h"
 #include "dbc/DbcKemsigLoad.h"
 #include "widgets/QUserDlgSetting.h"

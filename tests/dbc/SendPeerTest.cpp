@@ -15,8 +15,8 @@
 #include <QJsonObject>
 #include <QStatusBar>
 
-#include "SendSupport.h"
-#include "TempWorkDir.h"
+#include "tests/dbc/SendSupport.h"
+#include "tests/support/TempWorkDir.h"
 #include "core/QUserSysCfg.h"
 #include "dbc/DbcNumberText.h"
 

@@ -10,8 +10,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "SendSupport.h"
-#include "TempWorkDir.h"
+#include "tests/dbc/SendSupport.h"
+#include "tests/support/TempWorkDir.h"
 #include "core/QUserSysCfg.h"
 #include "dbc/DbcPrjFile.h"
 

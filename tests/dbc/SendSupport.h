@@ -21,14 +21,14 @@
 #include <functional>
 #include <mutex>
 
-#include "PeerCheck.h"
+#include "tests/support/PeerCheck.h"
 #include "dbc/QUserMainWindowDBCSend.h"
 #include "devices/QKemLib.h"
 #include "devices/QUserDeviceAdapter.h"
 #include "tests/devices/DialogAnswers.h"
 #include "tests/devices/PrintQt.h"
 #include "tests/devices/SimHarness.h"
-#include "widgets/QUserPromptScript.h"
+#include "tests/support/QUserPromptScript.h"
 #include "widgets/QUserTableWidget.h"
 #include "widgets/QUserTreeWidget.h"
 

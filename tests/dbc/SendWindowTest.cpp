@@ -22,8 +22,8 @@
 #include <QToolBar>
 #include <QTreeWidgetItem>
 
-#include "SendSupport.h"
-#include "TempWorkDir.h"
+#include "tests/dbc/SendSupport.h"
+#include "tests/support/TempWorkDir.h"
 #include "core/QUserSysCfg.h"
 #include "core/QUserTimer.h"
 #include "dbc/DbcKemsigLoad.h"

@@ -6,9 +6,9 @@
 #include <QDir>
 #include <QFile>
 
-#include "PeerCheck.h"
-#include "PrintQt.h"
-#include "TempWorkDir.h"
+#include "tests/support/PeerCheck.h"
+#include "tests/devices/PrintQt.h"
+#include "tests/support/TempWorkDir.h"
 #include "devices/QUserBaudChk.h"
 
 class BaudTableTest : public WorkDirTest

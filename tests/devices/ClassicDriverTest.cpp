@@ -9,10 +9,10 @@
 #include <cstring>
 #include <future>
 
-#include "FakeKcan.h"
-#include "PrintQt.h"
-#include "SignalLog.h"
-#include "TempWorkDir.h"
+#include "tests/devices/FakeKcan.h"
+#include "tests/devices/PrintQt.h"
+#include "tests/devices/SignalLog.h"
+#include "tests/support/TempWorkDir.h"
 #include "devices/QKemDev.h"
 
 namespace {

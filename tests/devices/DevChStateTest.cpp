@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "PrintQt.h"
+#include "tests/devices/PrintQt.h"
 #include "devices/QUserDevChState.h"
 
 TEST(DevChState, BitRateTexts)

@@ -12,16 +12,16 @@
 #include <thread>
 #include <type_traits>
 
-#include "DialogAnswers.h"
-#include "FakeKcan.h"
-#include "PrintQt.h"
-#include "SignalLog.h"
-#include "TempWorkDir.h"
+#include "tests/devices/DialogAnswers.h"
+#include "tests/devices/FakeKcan.h"
+#include "tests/devices/PrintQt.h"
+#include "tests/devices/SignalLog.h"
+#include "tests/support/TempWorkDir.h"
 #include "devices/QKemDev.h"
 #include "devices/QKemFdDev.h"
 #include "devices/QUserDeviceUSBCAN2.h"
 #include "devices/QUserDeviceUSBCANFD2.h"
-#include "QUserPromptScript.h"
+#include "tests/support/QUserPromptScript.h"
 
 class DeviceTest : public WorkDirTest
 {

@@ -8,10 +8,17 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QString>
 
 #include <functional>
 
 struct ChannelPick {
+    ChannelPick(int dev = 0, int ch = 0, bool allChannels = false, const QString &timing0 = QString(),
+                const QString &timing1 = QString(), int protocol = -1)
+        : devIndex(dev), channel(ch), all(allChannels), btr0(timing0), btr1(timing1), fdProtocol(protocol)
+    {
+    }
+
     int devIndex = 0;
     int channel = 0;
     bool all = false;

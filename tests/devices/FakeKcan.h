@@ -5,9 +5,9 @@
 #include <QLibrary>
 #include <QString>
 
-#include "PeerCheck.h"
+#include "tests/support/PeerCheck.h"
 #include "devices/QKemLib.h"
-#include "kcan_records.h"
+#include "kemusb/include/kcan_records.h"
 
 struct FakeKcan
 {

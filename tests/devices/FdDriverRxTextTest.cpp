@@ -10,9 +10,9 @@
 
 #include <vector>
 
-#include "FakeKcan.h"
-#include "PrintQt.h"
-#include "SignalLog.h"
+#include "tests/devices/FakeKcan.h"
+#include "tests/devices/PrintQt.h"
+#include "tests/devices/SignalLog.h"
 #include "devices/QKemFdDev.h"
 #include "devtools/QUserFd2Cfg.h"
 
@@ -218,8 +218,11 @@ TEST(FdDriverRxText, KeptBatchListsStayAsEmitted)
         }
     }
     // Refilled lists carry no trace of what they held before.
-    for (const auto &l : seen)
-        for (const QUserCanMsg &m : l)
-            if (m.protocol == 0)
+    for (const auto &l : seen) {
+        for (const QUserCanMsg &m : l) {
+            if (m.protocol == 0) {
                 ASSERT_EQ(m.fdFlags, 0);
+            }
+        }
+    }
 }

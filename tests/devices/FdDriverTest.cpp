@@ -9,9 +9,9 @@
 #include <thread>
 #include <vector>
 
-#include "FakeKcan.h"
-#include "PrintQt.h"
-#include "SignalLog.h"
+#include "tests/devices/FakeKcan.h"
+#include "tests/devices/PrintQt.h"
+#include "tests/devices/SignalLog.h"
 #include "devices/QKemFdDev.h"
 #include "devtools/QUserFd2Cfg.h"
 
@@ -136,8 +136,9 @@ TEST_F(FdDriverTest, SingleSendConversionsAndUnknownProtocol)
         EXPECT_EQ(rec.DataLen, 3);
         EXPECT_EQ(rec.Data[0], 0x11);
         EXPECT_EQ(rec.Data[2], 0x33);
-        if (c.expectFd == 1)
+        if (c.expectFd == 1) {
             EXPECT_EQ(rec.FdFlag, c.recordFlag);
+        }
     }
     EXPECT_EQ(fake.txCount(kType, 0, 0), 4);
     EXPECT_EQ(log.copy().size(), 5); // every frame reported, the refused one with its flag

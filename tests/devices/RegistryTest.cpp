@@ -7,10 +7,10 @@
 #include <QFile>
 #include <QSignalSpy>
 
-#include "PrintQt.h"
-#include "SignalLog.h"
-#include "StubDevice.h"
-#include "TempWorkDir.h"
+#include "tests/devices/PrintQt.h"
+#include "tests/devices/SignalLog.h"
+#include "tests/devices/StubDevice.h"
+#include "tests/support/TempWorkDir.h"
 #include "devices/QUserDeviceAdapter.h"
 #include "devices/QUserDeviceSendMachine.h"
 #include "traffic/QUserAdvanceSend.h"

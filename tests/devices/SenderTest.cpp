@@ -10,10 +10,10 @@
 #include <atomic>
 #include <thread>
 
-#include "FakeDevice.h"
-#include "PrintQt.h"
-#include "SignalLog.h"
-#include "TempWorkDir.h"
+#include "tests/devices/FakeDevice.h"
+#include "tests/devices/PrintQt.h"
+#include "tests/devices/SignalLog.h"
+#include "tests/support/TempWorkDir.h"
 #include "traffic/QUserAdvanceSend.h"
 #include "traffic/QUserBasicSend.h"
 

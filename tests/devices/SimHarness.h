@@ -10,7 +10,7 @@
 #include <QObject>
 #include <QVector>
 
-#include "PeerCheck.h"
+#include "tests/support/PeerCheck.h"
 #include "devices/QKemLib.h"
 #include "devices/QUserDeviceAdapter.h"
 

@@ -4,7 +4,7 @@
 
 #include <QStringList>
 
-#include "FakeDevice.h"
+#include "tests/devices/FakeDevice.h"
 
 class StubDevice : public FakeDevice
 {

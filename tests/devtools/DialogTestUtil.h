@@ -2,7 +2,7 @@
 // Small helpers for the offscreen dialog tests: find named children, make a
 // user choice in a combo box, and look at the prompts the code raised.
 
-#include "QUserPromptScript.h"
+#include "tests/support/QUserPromptScript.h"
 
 #include <gtest/gtest.h>
 

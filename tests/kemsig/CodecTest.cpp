@@ -4,8 +4,8 @@
 #include <cmath>
 #include <random>
 
-#include "KemsigTestUtil.h"
-#include "SignalCodec.h"
+#include "tests/kemsig/KemsigTestUtil.h"
+#include "kemsig/src/SignalCodec.h"
 
 using namespace kemsig;
 

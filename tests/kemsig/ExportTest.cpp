@@ -4,8 +4,8 @@
 
 #include <dlfcn.h>
 
-#include "KemsigTestUtil.h"
-#include "PeerCheck.h"
+#include "tests/kemsig/KemsigTestUtil.h"
+#include "tests/support/PeerCheck.h"
 
 TEST(KemsigShared, ExportsTheSixteenFunctionsAndHidesTheRest)
 {

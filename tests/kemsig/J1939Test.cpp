@@ -2,7 +2,7 @@
 // reassembled from announcements and data packets, on an injected clock.
 #include <gtest/gtest.h>
 
-#include "KemsigTestUtil.h"
+#include "tests/kemsig/KemsigTestUtil.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "DbcDatabase.h"
-#include "kemsig.h"
-#include "kcan_records.h"
+#include "kemsig/src/DbcDatabase.h"
+#include "kemsig/include/kemsig.h"
+#include "kemusb/include/kcan_records.h"
 
 namespace kt {
 

@@ -9,9 +9,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "ChildProcess.h"
-#include "KemsigTestUtil.h"
-#include "TempWorkDir.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/kemsig/KemsigTestUtil.h"
+#include "tests/support/TempWorkDir.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <locale>
 
-#include "KemsigTestUtil.h"
-#include "TempWorkDir.h"
+#include "tests/kemsig/KemsigTestUtil.h"
+#include "tests/support/TempWorkDir.h"
 
 using namespace kemsig;
 

@@ -9,9 +9,9 @@
 #include <random>
 #include <sstream>
 
-#include "KemsigTestUtil.h"
-#include "PeerCheck.h"
-#include "TempWorkDir.h"
+#include "tests/kemsig/KemsigTestUtil.h"
+#include "tests/support/PeerCheck.h"
+#include "tests/support/TempWorkDir.h"
 
 namespace {
 
@@ -312,26 +312,12 @@ TEST_F(KemsigPeer, J1939KeysMatchCanmatrixPgn)
 
 TEST_F(KemsigPeer, SharedLibraryWorksThroughCtypes)
 {
-#if defined(KEMSIG_TEST_SANITIZED) && !defined(KEMSIG_TEST_PRELOAD)
-    GTEST_SKIP() << "the sanitizer build's libkemsig.so needs the sanitizer runtimes loaded first, "
-                    "and this compiler's were not found; the plain build runs this check";
-#endif
+    if (!peer::sharedLibrariesLoadable())
+        GTEST_SKIP() << "the sanitizer build's libkemsig.so needs the sanitizer runtimes loaded first, "
+                        "and this compiler links them into the program; the plain build runs this check";
     const std::string lib = peer::binDir() + "/libkemsig.so";
     kt::writeFile("ctypes.dbc", std::string(kHandAscii));
-#if defined(KEMSIG_TEST_PRELOAD)
-    // The shell and Python start with the sanitizer runtimes that the
-    // library expects to find; leaks of the interpreter are not ours.
-    const char *oldPreload = std::getenv("LD_PRELOAD");
-    const char *oldAsan = std::getenv("ASAN_OPTIONS");
-    const std::string keepPreload = oldPreload ? oldPreload : "", keepAsan = oldAsan ? oldAsan : "";
-    ::setenv("LD_PRELOAD", KEMSIG_TEST_PRELOAD, 1);
-    ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
-#endif
-    const peer::Result r = peer::run(peer::script("kemsig_ctypes.py"), {lib, "ctypes.dbc"});
-#if defined(KEMSIG_TEST_PRELOAD)
-    oldPreload ? ::setenv("LD_PRELOAD", keepPreload.c_str(), 1) : ::unsetenv("LD_PRELOAD");
-    oldAsan ? ::setenv("ASAN_OPTIONS", keepAsan.c_str(), 1) : ::unsetenv("ASAN_OPTIONS");
-#endif
+    const peer::Result r = peer::runLoadingLibrary(peer::script("kemsig_ctypes.py"), {lib, "ctypes.dbc"});
     std::cout << r.output;
     EXPECT_EQ(r.exitCode, 0) << r.output;
     EXPECT_NE(r.output.find("ctypes: ok"), std::string::npos);

@@ -34,11 +34,12 @@ inline std::vector<uint8_t> bytes(const std::string &hexText)
     return b;
 }
 
-// The packets a peer script prints, by name.
-inline std::map<std::string, std::string> vectors(const std::string &script)
+// The packets a peer script prints, by name (args: the script's arguments).
+inline std::map<std::string, std::string> vectors(const std::string &script,
+                                                  const std::vector<std::string> &args = {})
 {
     std::map<std::string, std::string> m;
-    const auto r = peer::run(peer::script(script));
+    const auto r = peer::run(peer::script(script), args);
     EXPECT_EQ(r.exitCode, 0) << r.output;
     std::istringstream in(r.output);
     std::string name, value;

@@ -415,6 +415,49 @@ TEST_F(KemClassicDevice, KvaserTransmitWithoutAcknowledgementsAndFdFrames)
     EXPECT_EQ(dev->GetReceiveNum(1, 2), 0u) << "reset clears both buffers";
 }
 
+// Received CAN FD frames of the CAN FD interface, which no function hands
+// out, stay bounded on a busy bus: the newest kFdFramesKept of a channel
+// are kept and counted, older ones dropped and counted as dropped; classic
+// frames on the same stream are all kept.
+TEST_F(KemClassicDevice, KvaserFdFramesAreBoundedAndDropsCounted)
+{
+    ASSERT_EQ(KCAN_OpenDevice(63, 0), 1u);
+    auto dev = std::dynamic_pointer_cast<kemusb::KvaserDeviceBase>(kemusb::VciDeviceRegistry::instance().kvaser(63, 0));
+    ASSERT_TRUE(dev);
+    plat::sim::Adapter *pro = World::instance().adapter(kemusb::sim::kKvaserVid, 0x0102, 0);
+    const size_t kept = kemusb::KvaserDeviceBase::kFdFramesKept;
+    const size_t fdFrames = kept + 700, classicFrames = 300;
+    plat::sim::Bytes stream;
+    size_t pushed = 0;
+    for (size_t i = 0; i < fdFrames + classicFrames; ++i) {
+        plat::sim::CanFrame f;
+        f.id = uint32_t(0x100 + i % 0x600);
+        f.fd = i % 4 != 3 || i >= classicFrames * 4; // every fourth a classic frame
+        f.len = f.fd ? 64 : 8;
+        const plat::sim::Bytes cmd = kemusb::sim::SimKvaserModel::frame32(5, f, uint32_t(i));
+        stream.insert(stream.end(), cmd.begin(), cmd.end());
+        pushed += f.fd ? 0 : 1;
+        if (stream.size() > 8000 || i + 1 == fdFrames + classicFrames) {
+            pro->push(0x82, stream);
+            stream.clear();
+        }
+    }
+    ASSERT_EQ(pushed, classicFrames);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (dev->GetReceiveNum(5, 0) + dev->droppedFdFrames(5) + dev->GetReceiveNum(5, 1) < fdFrames + classicFrames &&
+           std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_EQ(dev->GetReceiveNum(5, 1), kept);
+    EXPECT_EQ(dev->droppedFdFrames(5), fdFrames - kept);
+    EXPECT_EQ(dev->GetReceiveNum(5, 0), classicFrames);
+    EXPECT_EQ(dev->GetReceiveNum(5, 2), kept + classicFrames);
+    EXPECT_EQ(dev->droppedFdFrames(4), 0u);
+    // A reset clears both buffers; what was dropped stays counted.
+    EXPECT_EQ(VCI_ResetCAN(63, 0, 5), 1u);
+    EXPECT_EQ(dev->GetReceiveNum(5, 2), 0u);
+    EXPECT_EQ(dev->droppedFdFrames(5), fdFrames - kept);
+}
+
 // The handle path reaches a classic adapter through the forwarding object.
 TEST_F(KemClassicDevice, HandlePathForwardsToTheClassicAdapter)
 {

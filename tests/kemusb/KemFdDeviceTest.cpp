@@ -5,6 +5,7 @@
 #include "kemusb/src/devices/KcanHandleRegistry.h"
 #include "kemusb/src/devices/OcanDeviceRegistry.h"
 #include "kemusb/src/devices/QDeviceUsbCanFd2.h"
+#include "kemusb/src/protocol/KemFdProtocol.h"
 #include "kemusb/src/sim/KemSimAdapters.h"
 #include "kemusb/src/sim/KemSimFrames.h"
 #include "kemusb/src/sim/KemSimModels.h"
@@ -402,7 +403,7 @@ TEST_F(KemFdDevice, ShortRepliesAreRefused)
     std::memset(setting, 0x5A, sizeof setting);
     {
         std::lock_guard<std::recursive_mutex> g(World::instance().lock());
-        adapter(kTrnd701)->inFaults(0x81).truncateNextTo = 27;
+        adapter(kTrnd701)->inFaults(0x81).truncateNextTo = 25;
     }
     EXPECT_EQ(KCAN_RecordSettingGet(kTrnd701, 0, 0, setting), 0u);
     EXPECT_EQ(setting[20], 0x5A) << "a refused reply leaves the record as it was";
@@ -422,6 +423,41 @@ TEST_F(KemFdDevice, StreamRecoversFromFalseHeaders)
     const auto rx = receiveFd(kTrna701, 1, 1);
     ASSERT_EQ(rx.size(), 1u);
     EXPECT_EQ(rx[0].ID, 0x321u);
+}
+
+// A packet the firmware padded to a whole number of USB packets: its frames
+// all reach their channels, and reception goes on after it.
+TEST_F(KemFdDevice, PaddedStreamPacketsDeliverTheirFrames)
+{
+    openTwo(kTrna701, 0, 1);
+    kemusb::fd::StreamFrame fs[2] = {};
+    fs[0].channel = 1;
+    fs[0].fd = true;
+    fs[0].brs = true;
+    fs[0].id = 0x4AB;
+    fs[0].Len = 48;
+    fs[1].channel = 1;
+    fs[1].id = 0x4AC;
+    fs[1].Len = 3;
+    fs[1].Data[2] = 0x77;
+    kemusb::fd::Bytes pkt = kemusb::fd::streamPacket(fs, 2);
+    pkt.resize(128, 0x00); // 7 + 75 + 19 bytes of packet, padded to 128
+    pkt[4] = uint8_t(128 - 7);
+    pkt[5] = 0;
+    adapter(kTrna701)->push(0x83, pkt);
+    const auto rx = receiveFd(kTrna701, 1, 1);
+    ASSERT_EQ(rx.size(), 1u);
+    EXPECT_EQ(rx[0].ID, 0x4ABu);
+    EXPECT_EQ(rx[0].DataLen, 48);
+    KCAN_CAN_OBJ c;
+    ASSERT_EQ(KCAN_Receive(kTrna701, 0, 1, &c, 1, 1000), 1u);
+    EXPECT_EQ(c.ID, 0x4ACu);
+    EXPECT_EQ(c.Data[2], 0x77);
+    KCAN_CANFD_OBJ tx = fdFrame(0x5CD, 8);
+    EXPECT_EQ(KCAN_TransmitFD(kTrna701, 0, 0, &tx, 1), 1u);
+    const auto more = receiveFd(kTrna701, 1, 1);
+    ASSERT_EQ(more.size(), 1u);
+    EXPECT_EQ(more[0].ID, 0x5CDu);
 }
 
 // Two CAN FD models opened with the same index are two devices; both close.
@@ -448,6 +484,41 @@ TEST_F(KemFdDevice, SlotsAreKeyedByTypeAndIndex)
     void *a = OCAN_OpenDevice(kTrnd701, 1, 0);
     EXPECT_EQ(OCAN_OpenDevice(kTrnd701, 1, 0), a);
     EXPECT_FALSE(adapter(kTrnd701, 2)->isOpen());
+}
+
+// Property records of two CAN FD models open under the same index each
+// reach their own adapter, and neither reaches the other once its own
+// adapter has closed.
+TEST_F(KemFdDevice, PropertyRecordsAreKeyedByTypeAndIndex)
+{
+    void *a = OCAN_OpenDevice(kTrna701, 0, 0); // 4 channels
+    void *b = OCAN_OpenDevice(kTrna702, 0, 0); // 8 channels, 80 MHz
+    ASSERT_TRUE(a && b);
+    OCAN_DEV_PROPERTY *pa = GetDevProperty(a);
+    OCAN_DEV_PROPERTY *pb = GetDevProperty(b);
+    ASSERT_TRUE(pa && pb);
+    auto *fa = dynamic_cast<kemusb::QDeviceUsbCanFd2 *>(static_cast<kemusb::QDevice *>(a));
+    auto *fb = dynamic_cast<kemusb::QDeviceUsbCanFd2 *>(static_cast<kemusb::QDevice *>(b));
+    ASSERT_TRUE(fa && fb);
+    uint32_t arb = 0, data = 0;
+    // Channel 5 exists on the TRNA702 only.
+    EXPECT_EQ(pb->SetValue("5/canfd_abit_baud_rate", "250000"), 1u);
+    ASSERT_TRUE(fb->customTiming(5, &arb, &data));
+    EXPECT_EQ(pa->SetValue("5/canfd_abit_baud_rate", "250000"), 0u);
+    // Channel 1 of each: each record reaches its own adapter only.
+    EXPECT_EQ(pb->SetValue("1/canfd_abit_baud_rate", "1000000"), 1u);
+    EXPECT_TRUE(fb->customTiming(1, &arb, &data));
+    EXPECT_FALSE(fa->customTiming(1, &arb, &data));
+    EXPECT_EQ(pa->SetValue("1/canfd_abit_baud_rate", "125000"), 1u);
+    ASSERT_TRUE(fa->customTiming(1, &arb, &data));
+    EXPECT_EQ(arb, 0x0041AFBEu) << "the 60 MHz word";
+    EXPECT_EQ(OCAN_CloseDevice(b), 1u);
+    EXPECT_EQ(pb->SetValue("1/canfd_abit_baud_rate", "500000"), 0u) << "its slot is empty";
+    EXPECT_EQ(pb->GetValue("1/canfd_abit_baud_rate"), nullptr);
+    ASSERT_TRUE(fa->customTiming(1, &arb, &data));
+    EXPECT_EQ(arb, 0x0041AFBEu) << "the other model's adapter is not reached";
+    EXPECT_EQ(ReleaseDevProperty(pa), 1u);
+    EXPECT_EQ(ReleaseDevProperty(pb), 1u);
 }
 
 // Look-ups from several threads while another opens, initialises and closes.

@@ -3,10 +3,12 @@
 #include "kemusb/src/protocol/KemFdProtocol.h"
 #include "kemusb/src/protocol/KemRecordProtocol.h"
 
+#include "platform/PlatBytes.h"
 #include "tests/kemusb/GoldenBytes.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <sstream>
@@ -215,14 +217,22 @@ TEST(KemFdProtocol, RateTablesGiveTheAskedRateAtEachClock)
 TEST(KemFdProtocol, ReplyParsersReadOnlyCheckedBytes)
 {
     const uint8_t r[32] = {0x55, 0x01, 0x01, 0x00, 0x01, 0x17, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+    const uint8_t cr[5] = {0x55, 0x13, 0x01, 0x01, 0x04};
     uint16_t v = 0;
     uint8_t c = 0;
     uint32_t st = 0;
-    EXPECT_FALSE(parseVersionReply(r, 5, &v));
-    EXPECT_TRUE(parseVersionReply(r, 6, &v));
+    EXPECT_FALSE(parseVersionReply(cmdHardwareVersion(), r, 5, &v));
+    EXPECT_TRUE(parseVersionReply(cmdHardwareVersion(), r, 6, &v));
     EXPECT_EQ(v, 0x0117);
-    EXPECT_FALSE(parseChannelCountReply(r, 4, &c));
-    EXPECT_TRUE(parseChannelCountReply(r, 5, &c));
+    EXPECT_FALSE(parseChannelCountReply(cmdChannelCount(), cr, 4, &c));
+    EXPECT_TRUE(parseChannelCountReply(cmdChannelCount(), cr, 5, &c));
+    EXPECT_EQ(c, 4);
+    // A board reply counts only when it answers its own query.
+    v = 0;
+    EXPECT_FALSE(parseVersionReply(cmdFirmwareVersion(), r, 6, &v)) << "the hardware query's echo";
+    EXPECT_FALSE(parseChannelCountReply(cmdChannelCount(), r, 6, &c));
+    EXPECT_FALSE(kemusb::record::parseVersionReply(kemusb::record::cmdFirmwareVersion(), r, 6, &v));
+    EXPECT_EQ(v, 0) << "a refused reply writes nothing";
     EXPECT_FALSE(filterReplyOk(r, 3));
     EXPECT_TRUE(filterReplyOk(r, 4));
     EXPECT_FALSE(initReplyOk(r, 4));
@@ -233,11 +243,13 @@ TEST(KemFdProtocol, ReplyParsersReadOnlyCheckedBytes)
 
     kemusb::record::RecordSetting s{};
     s.optE = 0x5A;
+    s.arbClock = 0x5A;
     uint8_t g[28] = {0x55, 0xA4, 0x00, 0x01, 0x01, 0x00, 60};
     g[27] = 0x77;
     EXPECT_FALSE(kemusb::record::parseSettingGetReply(g, 25, &s));
-    EXPECT_FALSE(kemusb::record::parseSettingGetReply(g, 27, &s));
-    EXPECT_EQ(s.optE, 0x5A) << "a refused reply leaves the record as it was";
+    EXPECT_EQ(s.arbClock, 0x5A) << "a refused reply leaves the record as it was";
+    EXPECT_TRUE(kemusb::record::parseSettingGetReply(g, 27, &s));
+    EXPECT_EQ(s.optE, 0x5A) << "a field the reply does not reach stays as it was";
     EXPECT_TRUE(kemusb::record::parseSettingGetReply(g, 28, &s));
     EXPECT_EQ(s.optE, 0x77);
     EXPECT_EQ(s.arbClock, 60);
@@ -325,8 +337,8 @@ TEST(KemFdStream, SplitPacketsAndGarbageLoseOnlyTheGarbage)
     }
 }
 
-// A false header is checked before it is taken: its records must fill its
-// length exactly, and its length must fit the assembly buffer.
+// A false header is checked before it is taken: its records must fit in its
+// length, and its length must fit the assembly buffer.
 TEST(KemFdStream, FalseHeadersAreSkippedAndReceptionGoesOn)
 {
     StreamFrame f = frame(2, false, 0x321, 8);
@@ -335,8 +347,8 @@ TEST(KemFdStream, FalseHeadersAreSkippedAndReceptionGoesOn)
         const char *what;
         Bytes prefix;
     } cases[] = {
-        // claims one classic record of 19 bytes but says 20
-        {"length not filled by records", {0x55, 0xF2, 0, 0, 20, 0, 1}},
+        // claims one classic record of 19 bytes in 18
+        {"length shorter than its record", {0x55, 0xF2, 0, 0, 18, 0, 1}},
         // claims two records in a 19-byte length
         {"count beyond length", {0x55, 0xF2, 0, 0, 19, 0, 2}},
         // claims an FD record (75) in 19 bytes: would read past the packet
@@ -358,6 +370,59 @@ TEST(KemFdStream, FalseHeadersAreSkippedAndReceptionGoesOn)
         // and the stream goes on afterwards
         p.feed(good.data(), good.size(), col);
         EXPECT_EQ(col.classic.size(), 2u) << c.what;
+    }
+}
+
+// Firmware may pad a packet past its last record (to a whole number of USB
+// packets, say): the declared length covers the padding, the records fit
+// within it, and every frame is taken. Padding that looks like a header is
+// passed over with the packet; the packet after it is read as usual.
+TEST(KemFdStream, PaddedPacketsKeepTheirFrames)
+{
+    StreamFrame mixed[3] = {frame(0, false, 0x101, 8, 1), frame(5, true, 0x18DA00F1, 64, 2),
+                            frame(3, false, 0x7FF, 2, 3)};
+    mixed[1].extended = true;
+    StreamFrame next = frame(6, true, 0x222, 12, 4);
+    struct Case {
+        const char *what;
+        int frames;   // of mixed
+        size_t pad;   // bytes after the last record
+        uint8_t fill; // what they hold
+    } cases[] = {
+        {"one byte", 3, 1, 0x00},
+        {"to a whole 64-byte packet", 3, 64 - (7 + 19 + 75 + 19) % 64, 0x00},
+        {"one classic record's worth", 1, 19, 0x00},
+        {"more than an FD record", 2, 200, 0xFF},
+        {"header-like bytes", 3, 40, 0x55},
+        {"a whole false header", 1, 26, 0xF2},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        Bytes pkt = streamPacket(mixed, c.frames);
+        pkt.insert(pkt.end(), c.pad, c.fill);
+        if (c.fill == 0xF2) // 55 F2 00 00 13 00 01 ... inside the padding
+            std::copy_n(Bytes{0x55, 0xF2, 0, 0, 19, 0, 1}.begin(), 7, pkt.end() - long(c.pad));
+        plat::putLe16(&pkt[4], uint16_t(pkt.size() - kPacketHeader));
+        const Bytes after = streamPacket(&next, 1);
+        Bytes s = pkt;
+        s.insert(s.end(), after.begin(), after.end());
+        // Whole, and split at every point in two reads.
+        for (size_t cut = 0; cut <= s.size(); cut += (cut < pkt.size() - c.pad ? 7 : 1)) {
+            Collect col;
+            StreamParser p;
+            p.feed(s.data(), cut, col);
+            p.feed(s.data() + cut, s.size() - cut, col);
+            ASSERT_EQ(int(col.classic.size() + col.fd.size()), c.frames + 1) << "cut " << cut;
+            EXPECT_EQ(col.classic[0].second.IdWord, 0x101u);
+            EXPECT_EQ(col.fd.back().first, 6);
+            EXPECT_EQ(col.fd.back().second.IdWord, 0x222u);
+            if (c.frames == 3) {
+                EXPECT_EQ(col.fd[0].second.IdWord, 0x18DA00F1u | OCAN_ID_EXTENDED);
+                EXPECT_EQ(col.classic[1].first, 3);
+            }
+            EXPECT_EQ(p.skippedBytes(), 0u) << "cut " << cut;
+            EXPECT_EQ(p.pending(), 0u);
+        }
     }
 }
 

@@ -1,7 +1,7 @@
 // The main window's form and what each of its actions reaches; the LIN
 // window shell.
 
-#include "MainWindowTestEnv.h"
+#include "tests/mainwindow/MainWindowTestEnv.h"
 
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/MainWindowForm.h"

@@ -2,9 +2,9 @@
 // is attached: both adapters open with the settings their dialogs offer,
 // and their channels receive a live mix at once.
 
-#include "MainWindowTestEnv.h"
+#include "tests/mainwindow/MainWindowTestEnv.h"
 
-#include "PeerCheck.h"
+#include "tests/support/PeerCheck.h"
 #include "devices/QKemLib.h"
 #include "devices/QUserDeviceAdapter.h"
 

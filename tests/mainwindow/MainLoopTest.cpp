@@ -1,7 +1,7 @@
 // The restart loop: where it puts the window, and which event-loop codes
 // build the window again.
 
-#include "MainWindowTestEnv.h"
+#include "tests/mainwindow/MainWindowTestEnv.h"
 
 #include "mainwindow/MainLoop.h"
 #include "mainwindow/MainWindow.h"

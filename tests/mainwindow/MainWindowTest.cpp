@@ -2,7 +2,7 @@
 // start, the folder it makes, its shell, the splitter state, the
 // translation it picks, the queued road from the device registry.
 
-#include "MainWindowTestEnv.h"
+#include "tests/mainwindow/MainWindowTestEnv.h"
 
 #include "devices/QUserDeviceAdapter.h"
 #include "mainwindow/MainWindow.h"

@@ -4,10 +4,10 @@
 // translations copied in (or left out), a scripted prompt answerer, and the
 // debug log collected.
 
-#include "TempWorkDir.h"
+#include "tests/support/TempWorkDir.h"
 
 #include "core/QUserSysCfg.h"
-#include "widgets/QUserPromptScript.h"
+#include "tests/support/QUserPromptScript.h"
 
 #include <QApplication>
 #include <QFile>

@@ -2,7 +2,7 @@
 // registry: at exit and at a restart the window closes and deletes them
 // before the registry goes.
 
-#include "MainWindowTestEnv.h"
+#include "tests/mainwindow/MainWindowTestEnv.h"
 
 #include "devices/QUserDeviceAdapter.h"
 #include "mainwindow/MainLoop.h"

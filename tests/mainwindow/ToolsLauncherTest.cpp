@@ -5,16 +5,19 @@
 // current channel, the channel check of the channel tools, and the tools
 // that this build lists disabled.
 
-#include "MainWindowTestEnv.h"
+#include "tests/mainwindow/MainWindowTestEnv.h"
 
 #include "core/QUserDevId.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/MainWindowForm.h"
 #include "mainwindow/QUserDlgTools.h"
 #include "mainwindow/QUserMainWindowLayout.h"
+#include "canopen/windows/QUserMainWindowCANopen.h"
+#include "dbc/QUserMainWindowDBC.h"
 #include "dbc/QUserMainWindowDBCSend.h"
-#include "traffic/QUserDlgPlayBack.h"
-#include "traffic/QUserMainWindowCANWatch.h"
+#include "devices/QUserDeviceAdapter.h"
+#include "traffic/windows/QUserDlgPlayBack.h"
+#include "traffic/windows/QUserMainWindowCANWatch.h"
 #include "widgets/Dialog.h"
 #include "widgets/QRibbon.h"
 
@@ -102,7 +105,7 @@ TEST_F(ToolsLauncherTest, TheListAndItsFrame)
     const struct {
         const char *text;
         bool enabled;
-    } want[] = {{"DBC解析", false}, {"DBC发送", true}, {"CANopen", false}, {"文件查看器", true}};
+    } want[] = {{"DBC解析", true}, {"DBC发送", true}, {"CANopen", true}, {"文件查看器", true}};
     ASSERT_EQ(list->count(), 4);
     for (int i = 0; i < 4; ++i) {
         SCOPED_TRACE(want[i].text);
@@ -110,8 +113,6 @@ TEST_F(ToolsLauncherTest, TheListAndItsFrame)
         EXPECT_EQ(item->text(), QString::fromUtf8(want[i].text));
         EXPECT_FALSE(item->icon().isNull());
         EXPECT_EQ(bool(item->flags() & Qt::ItemIsEnabled), want[i].enabled);
-        // A tool not in this build says so instead of doing nothing.
-        EXPECT_EQ(item->toolTip().isEmpty(), want[i].enabled);
     }
     // The list fades in.
     auto *fade = qobject_cast<QGraphicsOpacityEffect *>(tools.graphicsEffect());
@@ -120,7 +121,8 @@ TEST_F(ToolsLauncherTest, TheListAndItsFrame)
 }
 
 // A click on an item ends the launcher with 0 and leaves the item's text; a
-// click on a disabled item is no choice; closing the frame leaves none.
+// click on an item that was disabled is no choice; closing the frame leaves
+// none.
 TEST_F(ToolsLauncherTest, ClickAndClose)
 {
     {
@@ -134,6 +136,8 @@ TEST_F(ToolsLauncherTest, ClickAndClose)
     }
     {
         QUserDlgTools tools;
+        QListWidgetItem *item = tools.listWidget()->item(0);
+        item->setFlags(item->flags() & ~Qt::ItemIsEnabled);
         prompts.answerExec(clickTool("DBC解析"));
         tools.dlgExec();
         EXPECT_TRUE(tools.toolSelGet().isEmpty());
@@ -242,8 +246,6 @@ TEST_F(ToolsLauncherTest, ChannelToolsNeedAChannel)
 
 // Playback from the tool bar on the current channel: a modeless dialog of
 // its own bound to the channel and the registry, two at once, on the list.
-// The DBC analysis and CANopen tools, not in this build, open nothing and
-// say so in the log.
 TEST_F(ToolsLauncherTest, PlaybackOnTheCurrentChannel)
 {
     QPointer<Dialog> firstFrame;
@@ -268,13 +270,6 @@ TEST_F(ToolsLauncherTest, PlaybackOnTheCurrentChannel)
             EXPECT_FALSE(d->frameDlg()->isModal());
         }
         firstFrame = dialogs[0]->frameDlg();
-
-        for (void (MainWindow::*slot)() : {&MainWindow::soltDbcAnalysis, &MainWindow::soltCANopenAnalysis})
-            (w.*slot)();
-        EXPECT_EQ(w.notBuiltCount("soltDbcAnalysis"), 1);
-        EXPECT_EQ(w.notBuiltCount("soltCANopenAnalysis"), 1);
-        EXPECT_EQ(w.toolWindowCount(), 2);
-        EXPECT_TRUE(prompts.records().isEmpty());
     }
     EXPECT_TRUE(firstFrame.isNull());
 }
@@ -313,4 +308,72 @@ TEST_F(ToolsLauncherTest, DbcSendWindowsOnTheCurrentChannel)
     }
     for (const auto &s : opened)
         EXPECT_TRUE(s.isNull());
+}
+
+// "DBC解析" and "CANopen" from the launcher on the current channel, twice
+// each: independent windows, each with its ribbon, placed a quarter of the
+// frame from the main window's corner (the CANopen window half the screen in
+// size), on the list, and connected to the registry's received batches and
+// transmitted frames; closed with the main window.
+TEST_F(ToolsLauncherTest, DbcAnalysisAndCanopenWindowsOnTheCurrentChannel)
+{
+    QList<QPointer<QWidget>> opened;
+    {
+        MainWindow w;
+        w.setGeometry(100, 100, 800, 600);
+        const QRect frame = w.frameGeometry();
+        const QPoint place(frame.left() + frame.width() / 4, frame.top() + frame.height() / 4);
+        channelTabShow(w, "TRNA702-0-1");
+        for (const char *tool : {"DBC解析", "DBC解析", "CANopen", "CANopen"}) {
+            prompts.answerExec(clickTool(QString::fromUtf8(tool)));
+            w.formGet()->actTools->trigger();
+        }
+        EXPECT_EQ(w.toolWindowCount(), 4);
+        EXPECT_TRUE(log.contains("MainWindow > DBC解析"));
+        EXPECT_TRUE(log.contains("MainWindow > CANopen操作"));
+        QUserDeviceAdapter *registry = w.devAdapterGet();
+        QList<QUserMainWindowDBC *> dbc;
+        QList<QUserMainWindowCANopen *> canopen;
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            if (auto *d = qobject_cast<QUserMainWindowDBC *>(top))
+                dbc << d;
+            if (auto *c = qobject_cast<QUserMainWindowCANopen *>(top))
+                canopen << c;
+        }
+        ASSERT_EQ(dbc.size(), 2);
+        ASSERT_EQ(canopen.size(), 2);
+        const QSize half = QGuiApplication::primaryScreen()->geometry().size() / 2;
+        for (QUserMainWindowDBC *d : dbc) {
+            opened << d;
+            EXPECT_EQ(d->parent(), nullptr);
+            EXPECT_TRUE(d->isVisible());
+            EXPECT_EQ(d->windowTitle(), "DBC解析");
+            EXPECT_NE(qobject_cast<QRibbon *>(d->menuWidget()), nullptr);
+            EXPECT_EQ(d->pos(), place);
+            EXPECT_EQ(d->devId(), "TRNA702-0-1");
+            // Connected to both signals of the registry (a connection that
+            // exists can be broken).
+            EXPECT_TRUE(QObject::disconnect(registry, &QUserDeviceAdapter::receiveMsg, d,
+                                            QOverload<QString, QVector<QUserCanMsg>>::of(&QUserMainWindowDBC::soltCanMsgRec)));
+            EXPECT_TRUE(QObject::disconnect(registry, &QUserDeviceAdapter::sendResultNotify, d,
+                                            QOverload<QString, QUserCanMsg>::of(&QUserMainWindowDBC::soltCanMsgRec)));
+        }
+        for (QUserMainWindowCANopen *c : canopen) {
+            opened << c;
+            EXPECT_EQ(c->parent(), nullptr);
+            EXPECT_TRUE(c->isVisible());
+            EXPECT_EQ(c->windowTitle(), "CANopen操作");
+            EXPECT_NE(qobject_cast<QRibbon *>(c->menuWidget()), nullptr);
+            EXPECT_EQ(c->pos(), place);
+            EXPECT_GE(c->width(), half.width());
+            EXPECT_GE(c->height(), half.height());
+            EXPECT_EQ(c->devIdGet(), "TRNA702-0-1");
+            EXPECT_TRUE(QObject::disconnect(registry, &QUserDeviceAdapter::receiveMsg, c,
+                                            QOverload<QString, QVector<QUserCanMsg>>::of(&QUserMainWindowCANopen::slotCanMsgRec)));
+            EXPECT_TRUE(QObject::disconnect(registry, &QUserDeviceAdapter::sendResultNotify, c,
+                                            QOverload<QString, QUserCanMsg>::of(&QUserMainWindowCANopen::slotCanMsgRec)));
+        }
+    }
+    for (const auto &p : opened)
+        EXPECT_TRUE(p.isNull());
 }

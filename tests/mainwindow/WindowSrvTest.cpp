@@ -1,6 +1,6 @@
 // The data-tab registry: its entries, properties and traffic counters.
 
-#include "MainWindowTestEnv.h"
+#include "tests/mainwindow/MainWindowTestEnv.h"
 
 #include "mainwindow/QUserWindowSrv.h"
 

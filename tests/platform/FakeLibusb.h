@@ -131,7 +131,8 @@ public:
                 ++overflows; // libusb: the packet does not fit, its bytes are lost
                 return LIBUSB_ERROR_OVERFLOW;
             }
-            std::memcpy(data + *actual, p.data(), p.size());
+            if (!p.empty()) // a zero-length packet has no bytes (and no buffer) to copy
+                std::memcpy(data + *actual, p.data(), p.size());
             *actual += int(p.size());
             if (p.size() < mps || *actual == len)
                 return 0;

@@ -2,8 +2,8 @@
 // off the bus, checked against CiA 301 and CiA 402.
 #include "platform/sim/SimCanopenNode.h"
 
-#include "PeerCheck.h"
-#include "PlatTicks.h"
+#include "tests/support/PeerCheck.h"
+#include "platform/PlatTicks.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Periodic frames of a simulated bus that change from one send to the next:
 // a counting byte and a run of varying bytes.
 
-#include "SimFixture.h"
+#include "tests/platform/SimFixture.h"
 
 #include <vector>
 

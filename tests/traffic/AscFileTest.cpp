@@ -1,9 +1,9 @@
 // ASC trace files: header and line layout character for character, the
 // reader's acceptance rules, batched reads, and reported failures.
 
-#include "QUserAscFile.h"
-#include "TempWorkDir.h"
-#include "TraceSupport.h"
+#include "traffic/QUserAscFile.h"
+#include "tests/support/TempWorkDir.h"
+#include "tests/traffic/TraceSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // BLF trace files through the binlog library: the objects handed over, what
 // the reader makes of them and of other tools' objects, and failures.
 
-#include "../binlog/BlfCraft.h"
-#include "OtherToolsFixtures.h"
-#include "QUserBlfFile.h"
-#include "TempWorkDir.h"
-#include "TraceSupport.h"
+#include "tests/binlog/BlfCraft.h"
+#include "traffic/QUserBlfFile.h"
+#include "tests/support/TempWorkDir.h"
+#include "tests/traffic/TraceSupport.h"
+#include "tests/traffic/OtherToolsFixtures.h"
 
 #include <gtest/gtest.h>
 

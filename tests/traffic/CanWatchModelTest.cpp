@@ -14,11 +14,11 @@
 #include <QThread>
 #include <QTimer>
 
-#include "CanWatchSupport.h"
-#include "TempWorkDir.h"
-#include "TraceSupport.h"
+#include "tests/traffic/CanWatchSupport.h"
+#include "tests/support/TempWorkDir.h"
+#include "tests/traffic/TraceSupport.h"
 #include "core/QUserSysCfg.h"
-#include "traffic/QUserTableModelCANWatch.h"
+#include "traffic/windows/QUserTableModelCANWatch.h"
 #include "widgets/QUserTableView.h"
 
 using namespace watchtest;

@@ -20,9 +20,9 @@
 #include <functional>
 #include <ostream>
 
-#include "PeerCheck.h"
+#include "tests/support/PeerCheck.h"
 #include "core/QFClassUserCanMsg.h"
-#include "traffic/QUserCanWatchWork.h"
+#include "traffic/windows/QUserCanWatchWork.h"
 
 namespace watchtest {
 

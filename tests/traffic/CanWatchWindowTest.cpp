@@ -26,16 +26,16 @@
 #include <QThread>
 #include <QToolBar>
 
-#include "CanWatchSupport.h"
-#include "TempWorkDir.h"
-#include "TraceSupport.h"
+#include "tests/traffic/CanWatchSupport.h"
+#include "tests/support/TempWorkDir.h"
+#include "tests/traffic/TraceSupport.h"
 #include "core/QUserSysCfg.h"
-#include "traffic/QUserMainWindowCANWatch.h"
-#include "traffic/QUserTableModelCANWatch.h"
+#include "traffic/windows/QUserMainWindowCANWatch.h"
+#include "traffic/windows/QUserTableModelCANWatch.h"
 #include "traffic/QUserTraceFile.h"
 #include "widgets/QUserDlgSetting.h"
 #include "widgets/QUserProgressDlg.h"
-#include "widgets/QUserPromptScript.h"
+#include "tests/support/QUserPromptScript.h"
 #include "widgets/QUserTableView.h"
 
 using namespace watchtest;

@@ -10,10 +10,10 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "CanWatchSupport.h"
-#include "OtherToolsFixtures.h"
-#include "TempWorkDir.h"
-#include "TraceSupport.h"
+#include "tests/traffic/CanWatchSupport.h"
+#include "tests/traffic/OtherToolsFixtures.h"
+#include "tests/support/TempWorkDir.h"
+#include "tests/traffic/TraceSupport.h"
 #include "traffic/QUserTraceFile.h"
 
 using namespace watchtest;

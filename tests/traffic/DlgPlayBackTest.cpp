@@ -15,10 +15,10 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "PlaybackSupport.h"
-#include "TempWorkDir.h"
-#include "TraceSupport.h"
-#include "traffic/QUserDlgPlayBack.h"
+#include "tests/traffic/PlaybackSupport.h"
+#include "tests/support/TempWorkDir.h"
+#include "tests/traffic/TraceSupport.h"
+#include "traffic/windows/QUserDlgPlayBack.h"
 #include "widgets/Dialog.h"
 #include "widgets/QUserProgressDlg.h"
 

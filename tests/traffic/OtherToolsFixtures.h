@@ -6,7 +6,7 @@
 // Frames read from a trace carry the CAN FD flag byte with bit 0 for the
 // bit-rate switch and bit 1 for the error-state indicator.
 
-#include "../binlog/BlfCraft.h"
+#include "tests/binlog/BlfCraft.h"
 
 #include <QString>
 

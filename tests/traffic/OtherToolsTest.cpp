@@ -3,11 +3,11 @@
 // viewer use) gives the frames it holds, and python-can reads the same frames
 // from the same files.
 
-#include "OtherToolsFixtures.h"
-#include "PeerCheck.h"
-#include "QUserTraceFile.h"
-#include "TempWorkDir.h"
-#include "TraceSupport.h"
+#include "tests/traffic/OtherToolsFixtures.h"
+#include "tests/support/PeerCheck.h"
+#include "traffic/QUserTraceFile.h"
+#include "tests/support/TempWorkDir.h"
+#include "tests/traffic/TraceSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // Peer checks: python-can reads the ASC and BLF files we write, and we read
 // the files python-can writes, frame for frame.
 
-#include "PeerCheck.h"
-#include "QUserTraceFile.h"
-#include "TempWorkDir.h"
-#include "TraceSupport.h"
+#include "tests/support/PeerCheck.h"
+#include "traffic/QUserTraceFile.h"
+#include "tests/support/TempWorkDir.h"
+#include "tests/traffic/TraceSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -9,9 +9,9 @@
 
 #include <algorithm>
 
-#include "PlaybackSupport.h"
-#include "TempWorkDir.h"
-#include "TraceSupport.h"
+#include "tests/traffic/PlaybackSupport.h"
+#include "tests/support/TempWorkDir.h"
+#include "tests/traffic/TraceSupport.h"
 
 using namespace playtest;
 

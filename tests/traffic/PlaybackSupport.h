@@ -16,7 +16,7 @@
 
 #include <functional>
 
-#include "PeerCheck.h"
+#include "tests/support/PeerCheck.h"
 #include "core/QFClassUserCanMsg.h"
 #include "devices/QKemLib.h"
 #include "devices/QUserDevice.h"
@@ -24,9 +24,9 @@
 #include "devices/QUserDeviceUSBCANFD2.h"
 #include "tests/devices/DialogAnswers.h"
 #include "tests/devices/SimHarness.h"
-#include "traffic/QPlayBackWork.h"
+#include "traffic/windows/QPlayBackWork.h"
 #include "traffic/QUserTraceFile.h"
-#include "widgets/QUserPromptScript.h"
+#include "tests/support/QUserPromptScript.h"
 
 namespace playtest {
 

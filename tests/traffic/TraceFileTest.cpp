@@ -1,9 +1,9 @@
 // The trace-file front end and the recorder.
 
-#include "QUserRecord.h"
-#include "QUserTraceFile.h"
-#include "TempWorkDir.h"
-#include "TraceSupport.h"
+#include "traffic/QUserRecord.h"
+#include "traffic/QUserTraceFile.h"
+#include "tests/support/TempWorkDir.h"
+#include "tests/traffic/TraceSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 // Helpers of the trace-file tests: frames, files and log capture.
 
-#include "QUserCanMsg.h"
+#include "core/QUserCanMsg.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,8 +1,8 @@
 // The quick text readers of the trace files agree with the frame record's
 // and the framework's readers they stand in for.
 
-#include "QUserCanMsg.h"
-#include "QUserTraceText.h"
+#include "core/QUserCanMsg.h"
+#include "traffic/QUserTraceText.h"
 
 #include <gtest/gtest.h>
 

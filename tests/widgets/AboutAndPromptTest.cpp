@@ -1,6 +1,6 @@
-#include "Dialog.h"
-#include "QUserPromptScript.h"
-#include "uiDlgAboutUs.h"
+#include "widgets/Dialog.h"
+#include "tests/support/QUserPromptScript.h"
+#include "widgets/uiDlgAboutUs.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -34,8 +34,8 @@ TEST(AboutBox, ContentShowsLogoNameVersionAndLink)
 {
     uiDlgAboutUs about;
     EXPECT_EQ(about.size(), QSize(332, 187));
-    ASSERT_NE(about.form()->label_logo->pixmap(), nullptr);
-    EXPECT_EQ(about.form()->label_logo->pixmap()->width(), 52);
+    ASSERT_FALSE(about.form()->label_logo->pixmap(Qt::ReturnByValue).isNull());
+    EXPECT_EQ(about.form()->label_logo->pixmap(Qt::ReturnByValue).width(), 52);
     EXPECT_EQ(about.form()->label_logo->maximumSize(), QSize(52, 52));
     const QString name = about.form()->label_softName->text();
     EXPECT_TRUE(name.startsWith("<style> a {text-decoration: none} </style> <a href=\""));

@@ -1,10 +1,10 @@
-#include "Dialog.h"
-#include "QRibbon.h"
-#include "QUserDlgSetting.h"
-#include "QUserPromptScript.h"
-#include "QUserSysCfg.h"
-#include "TempWorkDir.h"
-#include "WidgetsTestUtil.h"
+#include "widgets/Dialog.h"
+#include "widgets/QUserDlgSetting.h"
+#include "tests/support/QUserPromptScript.h"
+#include "core/QUserSysCfg.h"
+#include "tests/support/TempWorkDir.h"
+#include "tests/widgets/WidgetsTestUtil.h"
+#include "widgets/QRibbon.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -80,16 +80,15 @@ TEST(DialogFrame, SetUpFlagsButtonsAndIcon)
     EXPECT_TRUE(d.form()->btnMenu_Close->styleSheet().contains("rgba(232,17,35,255)"));
     EXPECT_TRUE(d.form()->btnMenu_Max->toolTip().isEmpty());
     // The icon variant shows the picture, 24 px wide.
-    ASSERT_NE(d.form()->label_Tip->pixmap(), nullptr);
-    EXPECT_EQ(d.form()->label_Tip->pixmap()->width(), 24);
+    ASSERT_FALSE(d.form()->label_Tip->pixmap(Qt::ReturnByValue).isNull());
+    EXPECT_EQ(d.form()->label_Tip->pixmap(Qt::ReturnByValue).width(), 24);
     EXPECT_EQ(d.form()->label_Tip->maximumSize(), QSize(24, 24));
     EXPECT_EQ(d.tipIconPath(), QStringLiteral(":/res/chart.png"));
     EXPECT_FALSE(d.windowIcon().isNull());
 
     // A path that does not load leaves an empty picture, nothing else.
     d.setTipIcon(QStringLiteral(":/res/no-such-image.png"));
-    ASSERT_NE(d.form()->label_Tip->pixmap(), nullptr);
-    EXPECT_TRUE(d.form()->label_Tip->pixmap()->isNull());
+    EXPECT_TRUE(d.form()->label_Tip->pixmap(Qt::ReturnByValue).isNull());
 
     EXPECT_EQ(d.setBtnVisible(7, false), 0);
     EXPECT_FALSE(d.form()->btnMenu_Close->isHidden());

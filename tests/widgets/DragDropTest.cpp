@@ -1,7 +1,7 @@
-#include "QUserTableView.h"
-#include "QUserTableWidget.h"
-#include "QUserTreeWidget.h"
-#include "WidgetsTestUtil.h"
+#include "widgets/QUserTableView.h"
+#include "widgets/QUserTableWidget.h"
+#include "widgets/QUserTreeWidget.h"
+#include "tests/widgets/WidgetsTestUtil.h"
 
 #include <QDropEvent>
 #include <QKeyEvent>

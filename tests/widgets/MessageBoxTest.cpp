@@ -1,8 +1,8 @@
-#include "Dialog.h"
-#include "QUserMessageBox.h"
-#include "QUserPromptScript.h"
-#include "WidgetsTestUtil.h"
-#include "uiDlgBasic.h"
+#include "widgets/Dialog.h"
+#include "widgets/QUserMessageBox.h"
+#include "tests/support/QUserPromptScript.h"
+#include "tests/widgets/WidgetsTestUtil.h"
+#include "widgets/uiDlgBasic.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -46,8 +46,7 @@ std::function<int(QDialog *)> inspectAndClick(Seen *seen, bool ok)
             return -99;
         seen->buttons = body->cancelButton() ? 2 : 1;
         seen->okMaxWidth = body->okButton()->maximumWidth();
-        const QPixmap *pix = body->form()->label_ico->pixmap();
-        seen->iconShown = pix && !pix->isNull();
+        seen->iconShown = !body->form()->label_ico->pixmap(Qt::ReturnByValue).isNull();
         seen->titleCentredShown = frame->form()->lab_Title->isVisible();
         seen->caption = frame->form()->label_Tip->text();
         seen->text = body->form()->label_info->text();
@@ -139,11 +138,11 @@ TEST(MessageBoxBody, EmptyIconPathLeavesNoPictureAndOkWithoutFrameDoesNothing)
     EXPECT_EQ(body.size(), QSize(318, 139));
     body.msgSet("hello", QString());
     EXPECT_EQ(body.form()->label_info->text(), QStringLiteral("hello"));
-    EXPECT_TRUE(body.form()->label_ico->pixmap() == nullptr || body.form()->label_ico->pixmap()->isNull());
+    EXPECT_TRUE(body.form()->label_ico->pixmap(Qt::ReturnByValue).isNull());
     body.okButton()->click(); // no frame: nothing happens
     body.msgSet("x", ":/res/msg_icon_error.png");
-    ASSERT_NE(body.form()->label_ico->pixmap(), nullptr);
-    EXPECT_EQ(body.form()->label_ico->pixmap()->width(), 42);
+    ASSERT_FALSE(body.form()->label_ico->pixmap(Qt::ReturnByValue).isNull());
+    EXPECT_EQ(body.form()->label_ico->pixmap(Qt::ReturnByValue).width(), 42);
     EXPECT_EQ(body.form()->label_ico->maximumSize(), QSize(42, 42));
 }
 

@@ -1,9 +1,9 @@
-#include "Dialog.h"
-#include "QUserDlgProgress.h"
-#include "QUserLoadingDialog.h"
-#include "QUserProgressDlg.h"
-#include "QUserPromptScript.h"
-#include "WidgetsTestUtil.h"
+#include "widgets/Dialog.h"
+#include "widgets/QUserDlgProgress.h"
+#include "widgets/QUserLoadingDialog.h"
+#include "widgets/QUserProgressDlg.h"
+#include "tests/support/QUserPromptScript.h"
+#include "tests/widgets/WidgetsTestUtil.h"
 
 #include <QHBoxLayout>
 #include <QImage>
@@ -75,8 +75,9 @@ TEST(ProgressDialog, CodesDriveTheBarAndTheFrame)
         FrameWatch watch(p.frameDlg());
         p.slotProgressValueChange(c.code, c.value);
         EXPECT_EQ(watch.ended(), c.ends);
-        if (c.ends)
+        if (c.ends) {
             EXPECT_EQ(watch.result(), 1);
+        }
         EXPECT_EQ(p.form()->progressBar->value(), c.barValue);
     }
 }

@@ -1,7 +1,7 @@
-#include "QRibbon.h"
-#include "QUserSysCfg.h"
-#include "TempWorkDir.h"
-#include "WidgetsTestUtil.h"
+#include "widgets/QRibbon.h"
+#include "core/QUserSysCfg.h"
+#include "tests/support/TempWorkDir.h"
+#include "tests/widgets/WidgetsTestUtil.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,8 +1,8 @@
-#include "Dialog.h"
-#include "QUserDlgInfo.h"
-#include "QUserDlgSetting.h"
-#include "QUserPromptScript.h"
-#include "WidgetsTestUtil.h"
+#include "widgets/Dialog.h"
+#include "widgets/QUserDlgInfo.h"
+#include "widgets/QUserDlgSetting.h"
+#include "tests/support/QUserPromptScript.h"
+#include "tests/widgets/WidgetsTestUtil.h"
 
 #include <QCheckBox>
 #include <QComboBox>

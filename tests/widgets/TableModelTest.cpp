@@ -1,4 +1,4 @@
-#include "TestTableModel.h"
+#include "tests/widgets/TestTableModel.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
@@ -44,8 +44,9 @@ TEST(TableModel, ScrollToPositionsTheWindow)
         m.scrollTo(c.top, c.row);
         EXPECT_EQ(m.windowStart(), c.start);
         EXPECT_EQ(m.rowCount(), c.rows);
-        if (c.rows > 0)
+        if (c.rows > 0) {
             EXPECT_EQ(m.item(0, 0)->text(), QString::number(c.start));
+        }
     }
 }
 

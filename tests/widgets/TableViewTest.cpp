@@ -1,6 +1,6 @@
-#include "QUserTableView.h"
-#include "TestTableModel.h"
-#include "WidgetsTestUtil.h"
+#include "widgets/QUserTableView.h"
+#include "tests/widgets/TestTableModel.h"
+#include "tests/widgets/WidgetsTestUtil.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

@@ -2,7 +2,7 @@
 // A table model over a computed cache of any size, as the frame tables of
 // the program are: column 0 the cache index, column 1 a text from it.
 
-#include "QUserTableModel.h"
+#include "widgets/QUserTableModel.h"
 
 #include <QStandardItem>
 

@@ -3,18 +3,18 @@
 // scripts/screenshots_widgets.sh under Xvfb:
 //   orvane_widgets_gallery <output folder>
 
-#include "Dialog.h"
-#include "QRibbon.h"
-#include "QUserDlgInfo.h"
-#include "QUserDlgProgress.h"
-#include "QUserDlgSetting.h"
-#include "QUserLoadingDialog.h"
-#include "QUserMessageBox.h"
-#include "QUserProgressDlg.h"
-#include "QUserTableModel.h"
-#include "QUserTableView.h"
-#include "uiDlgAboutUs.h"
-#include "uiStatusBar.h"
+#include "widgets/Dialog.h"
+#include "widgets/QRibbon.h"
+#include "widgets/QUserDlgInfo.h"
+#include "widgets/QUserDlgProgress.h"
+#include "widgets/QUserDlgSetting.h"
+#include "widgets/QUserLoadingDialog.h"
+#include "widgets/QUserMessageBox.h"
+#include "widgets/QUserTableModel.h"
+#include "widgets/QUserTableView.h"
+#include "widgets/uiDlgAboutUs.h"
+#include "widgets/uiStatusBar.h"
+#include "widgets/QUserProgressDlg.h"
 
 #include <QAction>
 #include <QApplication>
@@ -304,9 +304,7 @@ int main(int argc, char **argv)
         r.itemComment = QString::fromUtf8("只读");
         rows << r;
         setting.itemsSet(rows);
-        QHBoxLayout *layout = new QHBoxLayout;
-        layout->addWidget(&setting);
-        setting.frameDlg()->setContentLayout(layout, setting.width(), setting.height());
+        setting.frameDlg()->setContent(&setting);
         setting.frameDlg()->show();
         save(setting.frameDlg(), "settings_dialog");
         setting.frameDlg()->hide();
@@ -319,9 +317,7 @@ int main(int argc, char **argv)
         infoDlg.infoSet({{"F1", QString::fromUtf8("打开帮助")},
                          {"Ctrl+O", QString::fromUtf8("打开DBC文件")},
                          {"Space", QString::fromUtf8("暂停/继续显示")}});
-        QHBoxLayout *layout = new QHBoxLayout;
-        layout->addWidget(&infoDlg);
-        infoDlg.frameDlg()->setContentLayout(layout, infoDlg.width(), infoDlg.height());
+        infoDlg.frameDlg()->setContent(&infoDlg);
         infoDlg.frameDlg()->show();
         save(infoDlg.frameDlg(), "info_dialog");
         infoDlg.frameDlg()->hide();
@@ -332,9 +328,7 @@ int main(int argc, char **argv)
         QUserDlgProgress progress;
         progress.setTip(QString::fromUtf8("正在侦测波特率..."));
         progress.setValue(42);
-        QHBoxLayout *layout = new QHBoxLayout;
-        layout->addWidget(&progress);
-        progress.frameDlg()->setContentLayout(layout, progress.width(), progress.height());
+        progress.frameDlg()->setContent(&progress);
         progress.frameDlg()->show();
         save(progress.frameDlg(), "progress_dialog");
         progress.frameDlg()->hide();

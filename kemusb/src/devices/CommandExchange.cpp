@@ -13,7 +13,7 @@ bool commandExchange(QUserWinUsb &usb, const Bytes &req, uint8_t outPipe, uint8_
     const uint32_t start = plat::GetTickCount();
     uint32_t got = 0;
     for (;;) {
-        got = usb.read(reply, uint32_t(kCommandReplyRead), inPipe);
+        got = readReply(usb, reply, uint32_t(kCommandReplyRead), inPipe);
         if (replyMatches(req, reply, got))
             break;
         if (plat::TicksSince(start) >= timeoutMs)
@@ -21,6 +21,15 @@ bool commandExchange(QUserWinUsb &usb, const Bytes &req, uint8_t outPipe, uint8_
     }
     *n = got;
     return got > 0;
+}
+
+uint32_t readReply(QUserWinUsb &usb, uint8_t *reply, uint32_t room, uint8_t inPipe)
+{
+    plat::UsbStatus st = plat::UsbStatus::Ok;
+    const uint32_t got = usb.read(reply, room, inPipe, &st);
+    if (got == 0 && st != plat::UsbStatus::Timeout)
+        plat::Sleep(kFailedReplyReadPauseMs);
+    return got;
 }
 
 } // namespace kemusb

@@ -11,7 +11,12 @@ namespace kemusb {
 void DeviceRequestQueue::push(DeviceRequest *req)
 {
     mutex_.Lock();
-    q_.push_back(req);
+    try {
+        q_.push_back(req);
+    } catch (...) {
+        mutex_.Unlock();
+        throw;
+    }
     mutex_.Unlock();
     event_.PulseEvent();
 }
@@ -81,8 +86,15 @@ void DeviceThread::stop()
         DeviceRequest quit;
         quit.done = &sem;
         quit.kind = DeviceRequest::Quit;
-        queue_.push(&quit);
-        waitServed(quit, sem);
+        try {
+            queue_.push(&quit);
+            waitServed(quit, sem);
+        } catch (...) {
+            // The request could not be queued (or waited for): the flag ends
+            // the loop as well, and nothing keeps a pointer to it.
+            queue_.remove(&quit);
+            stop_ = true;
+        }
     }
     thread_->join();
     thread_.reset();
@@ -123,7 +135,15 @@ uint32_t DeviceThread::body(void *self) { return static_cast<DeviceThread *>(sel
 uint32_t DeviceThread::run()
 {
     while (!stop_) {
-        ReadTurn r = client_ ? client_->deviceThreadRead(threadNo_) : ReadTurn::Failed;
+        ReadTurn r = ReadTurn::Failed;
+        try {
+            if (client_)
+                r = client_->deviceThreadRead(threadNo_);
+        } catch (...) {
+            // Nothing thrown may end the thread (that would end the process):
+            // the turn counts as a failed read.
+            ++thrownTurns_;
+        }
         if (r == ReadTurn::Failed) {
             // An unplugged adapter fails every read at once: rest instead of
             // spinning a core. Real time on purpose: this is about the CPU.
@@ -150,7 +170,12 @@ void DeviceThread::serve(DeviceRequest *req)
         stop_ = true;
     } else if (req->kind == DeviceRequest::Write) {
         QUserWinUsb *usb = client_ ? client_->deviceThreadTransport(threadNo_) : nullptr;
-        req->result = usb ? usb->write(req->write.buffer, req->write.length, req->write.pipe) : 0;
+        try {
+            req->result = usb ? usb->write(req->write.buffer, req->write.length, req->write.pipe) : 0;
+        } catch (...) {
+            ++thrownTurns_;
+            req->result = 0;
+        }
     }
     if (req->done)
         req->done->Unlock();

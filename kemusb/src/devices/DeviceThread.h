@@ -97,6 +97,8 @@ public:
 
     uint64_t turns() const { return turns_.load(); }
     uint64_t failedReads() const { return failedReads_.load(); }
+    // Turns whose read or write threw (taken as failed; the thread goes on).
+    uint64_t thrownTurns() const { return thrownTurns_.load(); }
 
 private:
     static uint32_t body(void *self);
@@ -112,6 +114,7 @@ private:
     DeviceRequestQueue queue_;
     std::atomic<uint64_t> turns_{0};
     std::atomic<uint64_t> failedReads_{0};
+    std::atomic<uint64_t> thrownTurns_{0};
 };
 
 } // namespace kemusb

@@ -90,6 +90,12 @@ uint32_t receiveChunked(uint32_t count, int32_t waitMs, Take take, Put put)
 
 } // namespace
 
+uint32_t openFailure(uint32_t type)
+{
+    const Group g = groupOf(type);
+    return g == Group::Classic || g == Group::Kvaser ? vci::openFailure(type) : 0;
+}
+
 uint32_t openDevice(uint32_t type, uint32_t index)
 {
     const Group g = groupOf(type);

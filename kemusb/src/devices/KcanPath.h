@@ -13,6 +13,8 @@
 namespace kemusb::kcan {
 
 uint32_t openDevice(uint32_t type, uint32_t index);
+// What openDevice answers for an adapter of this type that cannot be opened.
+uint32_t openFailure(uint32_t type);
 uint32_t closeDevice(uint32_t type, uint32_t index);
 uint32_t initCan(uint32_t type, uint32_t index, uint32_t channel, const KCAN_INIT_CONFIG *config);
 uint32_t initCanFd(uint32_t type, uint32_t index, uint32_t channel, const KCAN_INITFD_CONFIG *config);

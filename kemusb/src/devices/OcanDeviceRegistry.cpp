@@ -6,7 +6,9 @@
 #include "kemusb/src/devices/QDeviceUsbCanFd2.h"
 #include "kemusb/src/protocol/AdapterModels.h"
 
+#include <array>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace kemusb {
@@ -145,15 +147,6 @@ std::shared_ptr<QDevice> OcanDeviceRegistry::at(uint32_t type, uint32_t index) c
     return it == slots_.end() ? nullptr : it->second;
 }
 
-std::shared_ptr<QDevice> OcanDeviceRegistry::canFdAt(uint32_t index) const
-{
-    ReadLock g(m_);
-    for (auto &kv : slots_)
-        if (isFamily(kv.first.first, AdapterFamily::CanFd) && kv.first.second == index)
-            return kv.second;
-    return nullptr;
-}
-
 OcanChannelHandle *OcanDeviceRegistry::initCan(const void *dev, uint32_t channel, const OCAN_INIT_CONFIG *init)
 {
     std::shared_ptr<QDevice> d = find(dev);
@@ -185,19 +178,45 @@ std::shared_ptr<QDevice> OcanDeviceRegistry::fromChannel(const void *handle, uin
 
 namespace {
 
-// Property functions bound to the CAN FD adapter of device index N.
-template<int N>
-uint32_t propSetValue(const char *path, const char *value)
+// The CAN FD device types, in the order of the model table.
+constexpr size_t kCanFdTypeCount = [] {
+    size_t n = 0;
+    for (const AdapterModel &m : modelTable())
+        n += m.family == AdapterFamily::CanFd ? 1 : 0;
+    return n;
+}();
+constexpr std::array<uint32_t, kCanFdTypeCount> kCanFdTypes = [] {
+    std::array<uint32_t, kCanFdTypeCount> t{};
+    size_t n = 0;
+    for (const AdapterModel &m : modelTable())
+        if (m.family == AdapterFamily::CanFd)
+            t[n++] = m.type;
+    return t;
+}();
+
+// Property functions bound to one slot: the CAN FD type at position T of
+// kCanFdTypes and device index N, as the slots are keyed. The caller holds
+// them as plain C functions: nothing thrown below gets past them.
+template<size_t T, uint32_t N>
+uint32_t propSetValue(const char *path, const char *value) noexcept
 {
-    auto d = OcanDeviceRegistry::instance().canFdAt(N);
-    return d ? d->SetValue(path, value) : 0;
+    try {
+        auto d = OcanDeviceRegistry::instance().at(kCanFdTypes[T], N);
+        return d ? d->SetValue(path, value) : 0;
+    } catch (...) {
+        return 0;
+    }
 }
 
-template<int N>
-const void *propGetValue(const char *path)
+template<size_t T, uint32_t N>
+const void *propGetValue(const char *path) noexcept
 {
-    auto d = OcanDeviceRegistry::instance().canFdAt(N);
-    return d ? d->GetValue(path) : nullptr;
+    try {
+        auto d = OcanDeviceRegistry::instance().at(kCanFdTypes[T], N);
+        return d ? d->GetValue(path) : nullptr;
+    } catch (...) {
+        return nullptr;
+    }
 }
 
 const char kPropertyTree[] =
@@ -209,24 +228,56 @@ const char kPropertyTree[] =
 
 const void *propTree() { return kPropertyTree; }
 
-template<int... I>
-struct PropTable {
-    static constexpr uint32_t (*set[])(const char *, const char *) = {&propSetValue<I>...};
-    static constexpr const void *(*get[])(const char *) = {&propGetValue<I>...};
-};
-using Props = PropTable<0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15>;
-static_assert(sizeof Props::set / sizeof Props::set[0] == kCanFdSlots, "one bound pair per CAN FD slot");
+using SetFn = uint32_t (*)(const char *, const char *);
+using GetFn = const void *(*)(const char *);
+
+// One row of bound functions per CAN FD type, one column per device index.
+template<size_t T, uint32_t... N>
+constexpr std::array<SetFn, sizeof...(N)> setRow(std::integer_sequence<uint32_t, N...>)
+{
+    return {&propSetValue<T, N>...};
+}
+template<size_t T, uint32_t... N>
+constexpr std::array<GetFn, sizeof...(N)> getRow(std::integer_sequence<uint32_t, N...>)
+{
+    return {&propGetValue<T, N>...};
+}
+using Indexes = std::make_integer_sequence<uint32_t, kCanFdSlots>;
+template<size_t... T>
+constexpr std::array<std::array<SetFn, kCanFdSlots>, sizeof...(T)> setTable(std::index_sequence<T...>)
+{
+    return {setRow<T>(Indexes{})...};
+}
+template<size_t... T>
+constexpr std::array<std::array<GetFn, kCanFdSlots>, sizeof...(T)> getTable(std::index_sequence<T...>)
+{
+    return {getRow<T>(Indexes{})...};
+}
+constexpr auto kPropSet = setTable(std::make_index_sequence<kCanFdTypeCount>{});
+constexpr auto kPropGet = getTable(std::make_index_sequence<kCanFdTypeCount>{});
+
+// Position of a CAN FD type in kCanFdTypes; kCanFdTypeCount for another type.
+size_t canFdTypePosition(uint32_t type)
+{
+    for (size_t i = 0; i < kCanFdTypeCount; ++i)
+        if (kCanFdTypes[i] == type)
+            return i;
+    return kCanFdTypeCount;
+}
 
 } // namespace
 
 OcanDevProperty *makeDevProperty(const void *dev)
 {
     auto d = OcanDeviceRegistry::instance().find(dev);
-    if (!d || !isFamily(d->devType, AdapterFamily::CanFd) || d->devIndex >= kCanFdSlots)
+    if (!d || d->devIndex >= kCanFdSlots)
+        return nullptr;
+    const size_t t = canFdTypePosition(d->devType);
+    if (t == kCanFdTypeCount)
         return nullptr;
     auto *p = new OcanDevProperty;
-    p->SetValue = Props::set[d->devIndex];
-    p->GetValue = Props::get[d->devIndex];
+    p->SetValue = kPropSet[t][d->devIndex];
+    p->GetValue = kPropGet[t][d->devIndex];
     p->GetPropertys = &propTree;
     return p;
 }

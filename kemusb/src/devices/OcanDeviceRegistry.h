@@ -32,8 +32,6 @@ public:
 
     std::shared_ptr<QDevice> find(const void *dev) const;
     std::shared_ptr<QDevice> at(uint32_t type, uint32_t index) const;
-    // The first open CAN FD adapter with this index.
-    std::shared_ptr<QDevice> canFdAt(uint32_t index) const;
 
     // Channel handles given out by InitCAN through the registry.
     OcanChannelHandle *initCan(const void *dev, uint32_t channel, const OCAN_INIT_CONFIG *init);
@@ -67,8 +65,9 @@ private:
 };
 
 // The property record GetDevProperty makes: SetValue and GetValue bound to
-// the CAN FD adapter of one device index (whichever holds that index when
-// they are called), and the fixed description tree.
+// the slot of one CAN FD adapter, its device type and index (whichever
+// device holds that slot when they are called; 0 or none while it is
+// empty), and the fixed description tree.
 struct OcanDevProperty
 {
     uint32_t (*SetValue)(const char *path, const char *value);

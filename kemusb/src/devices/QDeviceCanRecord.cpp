@@ -44,12 +44,15 @@ uint32_t QDeviceCanRecord::BoardInfoGet(void *boardInfo)
     size_t n = 0;
     uint16_t hw = 0, fw = 0;
     uint8_t count = 0;
-    if (!exchange(record::cmdHardwareVersion(), record::kBoardReplyMs, r, &n) || !record::parseVersionReply(r, n, &hw))
+    // Each answer counts only when it answers its own query.
+    const Bytes hwReq = record::cmdHardwareVersion();
+    const Bytes fwReq = record::cmdFirmwareVersion();
+    const Bytes countReq = record::cmdChannelCount();
+    if (!exchange(hwReq, record::kBoardReplyMs, r, &n) || !record::parseVersionReply(hwReq, r, n, &hw))
         return 0;
-    if (!exchange(record::cmdFirmwareVersion(), record::kBoardReplyMs, r, &n) || !record::parseVersionReply(r, n, &fw))
+    if (!exchange(fwReq, record::kBoardReplyMs, r, &n) || !record::parseVersionReply(fwReq, r, n, &fw))
         return 0;
-    if (!exchange(record::cmdChannelCount(), record::kBoardReplyMs, r, &n) ||
-        !record::parseChannelCountReply(r, n, &count))
+    if (!exchange(countReq, record::kBoardReplyMs, r, &n) || !record::parseChannelCountReply(countReq, r, n, &count))
         return 0;
     // Only the documented fields are written; the rest stays the caller's.
     uint8_t *b = static_cast<uint8_t *>(boardInfo);

@@ -1,5 +1,7 @@
 #include "kemusb/src/devices/QDeviceKvaser.h"
 
+#include "kemusb/src/devices/BestEffort.h"
+
 #include "platform/PlatThread.h"
 #include "platform/PlatTicks.h"
 
@@ -17,7 +19,15 @@ public:
         d_.ch_[size_t(ch)].rx.push_back(f);
         got = true;
     }
-    void fdFrame(int ch, const KCAN_CANFD_OBJ &f) override { d_.ch_[size_t(ch)].rxFd.push_back(f); }
+    void fdFrame(int ch, const KCAN_CANFD_OBJ &f) override
+    {
+        Channel &c = d_.ch_[size_t(ch)];
+        if (c.rxFd.size() >= kFdFramesKept) {
+            c.rxFd.pop_front();
+            ++c.fdDropped;
+        }
+        c.rxFd.push_back(f);
+    }
     void txAck(int ch) override { d_.ch_[size_t(ch)].ack->Unlock(); }
     bool got = false;
 
@@ -57,6 +67,7 @@ uint32_t KvaserDeviceBase::Open(uint32_t type, uint32_t index)
             c.started = false;
             c.rx.clear();
             c.rxFd.clear();
+            c.fdDropped = 0;
         }
     }
     devType = type;
@@ -71,7 +82,7 @@ uint32_t KvaserDeviceBase::Close()
     if (!open_)
         return 1;
     for (uint32_t c = 0; c < uint32_t(channels_); ++c)
-        ResetCAN(c);
+        bestEffort([&] { ResetCAN(c); });
     {
         std::lock_guard<std::mutex> g(bufMutex_);
         stream().clear();
@@ -181,6 +192,14 @@ uint32_t KvaserDeviceBase::ClearBuffer(uint32_t channel)
     ch_[channel].rx.clear();
     ch_[channel].rxFd.clear();
     return 1;
+}
+
+uint64_t KvaserDeviceBase::droppedFdFrames(uint32_t channel)
+{
+    if (channel >= uint32_t(channels_))
+        return 0;
+    std::lock_guard<std::mutex> g(bufMutex_);
+    return ch_[channel].fdDropped;
 }
 
 uint32_t KvaserDeviceBase::GetReceiveNum(uint32_t channel, uint8_t kind)

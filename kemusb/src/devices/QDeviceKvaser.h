@@ -4,7 +4,9 @@
 //                       0120; 69, 70, 72: pid 0122)
 //   QDeviceKvaserProFD  32-byte command family, 16 channels (types 63, 71,
 //                       73: pid 0102); keeps received CAN FD frames apart
-//                       (counted, never handed out).
+//                       (counted, never handed out): only the newest
+//                       kFdFramesKept of a channel stay, older ones are
+//                       dropped and counted.
 // One device thread reads the command stream on 0x82 into the channels'
 // buffers and counts transmit acknowledgements; commands and transmits are
 // written on 0x02 from the caller's thread.
@@ -44,6 +46,13 @@ public:
     uint32_t framesPerWrite() const { return perWrite_; }
     bool started(uint32_t channel) const { return channel < uint32_t(channels_) && ch_[channel].started; }
 
+    // Received CAN FD frames a channel keeps. No operation hands them out,
+    // so they are only counted: without a bound a busy bus would grow the
+    // buffer for as long as the interface stays open.
+    static constexpr size_t kFdFramesKept = 1024;
+    // CAN FD frames of a channel dropped for that bound since the open.
+    uint64_t droppedFdFrames(uint32_t channel);
+
 protected:
     KvaserDeviceBase(AdapterFamily family, int channels, size_t cmdSize, long ackMax);
 
@@ -60,7 +69,8 @@ protected:
         bool started = false;
         std::unique_ptr<plat::CSemaphore> ack;
         std::deque<KCAN_CAN_OBJ> rx;
-        std::deque<KCAN_CANFD_OBJ> rxFd;
+        std::deque<KCAN_CANFD_OBJ> rxFd; // at most kFdFramesKept
+        uint64_t fdDropped = 0;
     };
 
 private:

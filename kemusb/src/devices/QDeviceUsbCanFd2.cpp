@@ -1,5 +1,6 @@
 #include "kemusb/src/devices/QDeviceUsbCanFd2.h"
 
+#include "kemusb/src/devices/BestEffort.h"
 #include "kemusb/src/devices/CommandExchange.h"
 
 #include "platform/PlatSpin.h"
@@ -52,10 +53,9 @@ uint32_t QDeviceUsbCanFd2::Open(uint32_t devType, uint32_t devIndex)
     clock_ = m->clockMHz;
     if (!usb_.open(m->vid, m->pid, devIndex))
         return 0;
-    uint8_t r[kCommandReplyRead];
-    size_t n = 0;
-    if (!exchange(fd::cmdHardwareVersion(), fd::kReplyMs, r, &n) || !fd::parseVersionReply(r, n, &hw_) ||
-        !exchange(fd::cmdFirmwareVersion(), fd::kReplyMs, r, &n) || !fd::parseVersionReply(r, n, &fw_)) {
+    // The firmware version decides whether transmits wait for their
+    // acknowledgements: only a reply that answers its query is taken.
+    if (!queryVersion(fd::cmdHardwareVersion(), &hw_) || !queryVersion(fd::cmdFirmwareVersion(), &fw_)) {
         usb_.close();
         return 0;
     }
@@ -82,9 +82,11 @@ uint32_t QDeviceUsbCanFd2::Close()
     for (int i = 0; i < kMaxChannels; ++i) {
         if (!ch_[i].initialised)
             continue;
-        uint8_t r[kCommandReplyRead];
-        size_t n = 0;
-        exchange(fd::cmdResetChannel(i), fd::kReplyMs, r, &n);
+        bestEffort([&] {
+            uint8_t r[kCommandReplyRead];
+            size_t n = 0;
+            exchange(fd::cmdResetChannel(i), fd::kReplyMs, r, &n);
+        });
         std::lock_guard<std::mutex> g(bufMutex_);
         ch_[i].rx.clear();
         ch_[i].rxFd.clear();
@@ -106,6 +108,13 @@ bool QDeviceUsbCanFd2::exchange(const Bytes &req, uint32_t timeoutMs, uint8_t *r
     return commandExchange(usb_, req, fd::kEpCmdOut, fd::kEpCmdIn, timeoutMs, reply, n);
 }
 
+bool QDeviceUsbCanFd2::queryVersion(const Bytes &req, uint16_t *version)
+{
+    uint8_t r[kCommandReplyRead];
+    size_t n = 0;
+    return exchange(req, fd::kReplyMs, r, &n) && fd::parseVersionReply(req, r, n, version);
+}
+
 uint32_t QDeviceUsbCanFd2::ReadBoardInfo(uint32_t, OCAN_DEVICE_INFO *info)
 {
     if (!open_ || !info)
@@ -114,11 +123,10 @@ uint32_t QDeviceUsbCanFd2::ReadBoardInfo(uint32_t, OCAN_DEVICE_INFO *info)
     size_t n = 0;
     uint16_t hw = 0, fw = 0;
     uint8_t count = 0;
-    if (!exchange(fd::cmdHardwareVersion(), fd::kReplyMs, r, &n) || !fd::parseVersionReply(r, n, &hw))
+    if (!queryVersion(fd::cmdHardwareVersion(), &hw) || !queryVersion(fd::cmdFirmwareVersion(), &fw))
         return 0;
-    if (!exchange(fd::cmdFirmwareVersion(), fd::kReplyMs, r, &n) || !fd::parseVersionReply(r, n, &fw))
-        return 0;
-    if (!exchange(fd::cmdChannelCount(), fd::kReplyMs, r, &n) || !fd::parseChannelCountReply(r, n, &count))
+    const Bytes countReq = fd::cmdChannelCount();
+    if (!exchange(countReq, fd::kReplyMs, r, &n) || !fd::parseChannelCountReply(countReq, r, n, &count))
         return 0;
     info->HwVersion = hw;
     info->FwVersion = fw;
@@ -283,7 +291,7 @@ uint32_t QDeviceUsbCanFd2::sendBatches(uint32_t channel, const Rec *frames, uint
             uint8_t r[kCommandReplyRead];
             bool acked = false;
             do {
-                const uint32_t got = usb_.read(r, sizeof r, fd::kEpTxIn);
+                const uint32_t got = readReply(usb_, r, sizeof r, fd::kEpTxIn);
                 acked = fd::txAckOk(r, got);
             } while (!acked && plat::GetTickCount() - start < fd::kReplyMs);
             if (!acked)

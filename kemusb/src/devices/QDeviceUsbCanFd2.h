@@ -162,6 +162,8 @@ private:
     // Writes req on 0x01 and reads 0x81 for the matching reply; false when
     // the write failed or nothing came. *n is the length of the reply kept.
     bool exchange(const fd::Bytes &req, uint32_t timeoutMs, uint8_t *reply, size_t *n);
+    // A version query (hardware or firmware) and its answer.
+    bool queryVersion(const fd::Bytes &req, uint16_t *version);
     bool sendFilterCommand(const fd::Bytes &req);
     uint32_t statusWord(uint32_t channel, bool *ok);
     template<class Rec>

@@ -1,5 +1,7 @@
 #include "kemusb/src/devices/UsbCanClassicDevice.h"
 
+#include "kemusb/src/devices/BestEffort.h"
+
 #include "platform/PlatThread.h"
 #include "platform/PlatTicks.h"
 
@@ -74,7 +76,7 @@ void UsbCanClassicDevice::close()
         return;
     for (uint32_t ch = 0; ch < uint32_t(classic::kChannels); ++ch) {
         if (started_[ch]) {
-            resetChannel(ch);
+            bestEffort([&] { resetChannel(ch); });
             clearBuffer(ch);
         }
     }

@@ -19,10 +19,17 @@ constexpr uint32_t kNoAdapterTypeB = 21;
 
 } // namespace
 
+uint32_t openFailure(uint32_t type)
+{
+    return VciDeviceRegistry::isClassicType(type) || VciDeviceRegistry::isKvaserType(type) ||
+                   type == kNoAdapterTypeA || type == kNoAdapterTypeB
+               ? VciDeviceRegistry::kOpenFailed
+               : 0;
+}
+
 uint32_t openDevice(uint32_t type, uint32_t index)
 {
-    if (!VciDeviceRegistry::isClassicType(type) && !VciDeviceRegistry::isKvaserType(type) &&
-        type != kNoAdapterTypeA && type != kNoAdapterTypeB)
+    if (openFailure(type) == 0)
         return 0;
     return reg().open(type, index) == 0 ? 1 : VciDeviceRegistry::kOpenFailed;
 }

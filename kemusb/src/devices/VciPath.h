@@ -17,6 +17,8 @@ namespace kemusb::vci {
 // 1 opened or already open; 0xFFFFFFFF when it cannot be opened; 0 for a
 // type the classic path does not know.
 uint32_t openDevice(uint32_t type, uint32_t index);
+// What openDevice answers for an adapter of this type that cannot be opened.
+uint32_t openFailure(uint32_t type);
 // 1 when an adapter was closed, 0 when none was open.
 uint32_t closeDevice(uint32_t type, uint32_t index);
 uint32_t initCan(uint32_t type, uint32_t index, uint32_t channel, const KCAN_INIT_CONFIG *init);

@@ -24,9 +24,9 @@ Bytes cmdHardwareVersion() { return {0x55, 0x01, 0x01, 0x01}; }
 Bytes cmdFirmwareVersion() { return {0x55, 0x12, 0x01, 0x01}; }
 Bytes cmdChannelCount() { return {0x55, 0x13, 0x01, 0x01}; }
 
-bool parseChannelCountReply(const uint8_t *reply, size_t n, uint8_t *count)
+bool parseChannelCountReply(const Bytes &request, const uint8_t *reply, size_t n, uint8_t *count)
 {
-    if (n < 5)
+    if (n < 5 || !replyMatches(request, reply, n))
         return false;
     *count = reply[4];
     return true;

@@ -24,7 +24,8 @@ Bytes cmdDirectTransfer(const uint8_t *buf, int32_t len);
 Bytes cmdHardwareVersion();
 Bytes cmdFirmwareVersion();
 Bytes cmdChannelCount();
-// The count sits at reply[4]: a reply must reach it.
-bool parseChannelCountReply(const uint8_t *reply, size_t n, uint8_t *count);
+// A board reply counts only when it answers its request (55 and the query
+// byte echoed). The count sits at reply[4]: a reply must reach it.
+bool parseChannelCountReply(const Bytes &request, const uint8_t *reply, size_t n, uint8_t *count);
 
 } // namespace kemusb

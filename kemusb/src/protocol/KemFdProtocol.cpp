@@ -198,9 +198,9 @@ Bytes cmdInitChannel(int channel, uint8_t standard, uint8_t mode, uint8_t clockM
     return b;
 }
 
-bool parseVersionReply(const uint8_t *reply, size_t n, uint16_t *version)
+bool parseVersionReply(const Bytes &request, const uint8_t *reply, size_t n, uint16_t *version)
 {
-    if (n < 6)
+    if (n < 6 || !replyMatches(request, reply, n))
         return false;
     *version = uint16_t(reply[4] << 8 | reply[5]);
     return true;
@@ -364,11 +364,19 @@ void StreamParser::parse(StreamSink &sink)
             ++m_skipped;
             continue;
         }
-        // Records must fill the packet exactly. They are walked as far as
-        // their flag bytes are here, so a false header is seen as soon as
-        // its records cannot add up, without waiting for its whole length.
+        // A packet carries at least one record, and its records must fit
+        // within it; what follows the last one is padding. They are walked
+        // as far as their flag bytes are here, so a false header is seen as
+        // soon as its records cannot fit, without waiting for its whole
+        // length. (A header without records would only ever be a false one,
+        // and taking it would swallow the packets its length covers.)
         const size_t have = fill - pos - kPacketHeader < len ? fill - pos - kPacketHeader : len;
         const int count = p[6];
+        if (count == 0) {
+            ++pos;
+            ++m_skipped;
+            continue;
+        }
         const uint8_t *rec = p + kPacketHeader;
         size_t off = 0;
         int n = 0;
@@ -377,7 +385,7 @@ void StreamParser::parse(StreamSink &sink)
             ++n;
         }
         const size_t left = size_t(count - n);
-        if (off > len || off + left * kClassicRecordSize > len || off + left * kFdRecordSize < len) {
+        if (off > len || off + left * kClassicRecordSize > len) {
             ++pos;
             ++m_skipped;
             continue;

@@ -69,7 +69,9 @@ Bytes cmdChannelStatus(int channel);
 Bytes cmdInitChannel(int channel, uint8_t standard, uint8_t mode, uint8_t clockMHz, uint32_t arbWord,
                      uint32_t dataWord);
 // Reply checks. Each reads no byte it has not checked to be there.
-bool parseVersionReply(const uint8_t *reply, size_t n, uint16_t *version);
+// A version reply must answer its request (hardware or firmware query);
+// the version is big-endian at reply[4].
+bool parseVersionReply(const Bytes &request, const uint8_t *reply, size_t n, uint16_t *version);
 bool startReplyOk(const uint8_t *reply, size_t n);
 bool filterReplyOk(const uint8_t *reply, size_t n);
 bool initReplyOk(const uint8_t *reply, size_t n);
@@ -129,8 +131,9 @@ public:
 // The stream assembly buffer and its parser. feed() may take any amount:
 // it is moved into the 4096-byte buffer a part at a time. A packet is only
 // taken when its length fits the buffer and its records, sized by their
-// flag bytes, fill exactly that length; anything else costs one byte and
-// the parser looks for the next header.
+// flag bytes, fit within that length; bytes after the last record (firmware
+// may pad its packets) are passed over with the packet. Anything else costs
+// one byte and the parser looks for the next header.
 class StreamParser
 {
 public:

@@ -31,9 +31,9 @@ uint32_t getPhase(const uint8_t *p)
 
 } // namespace
 
-bool parseVersionReply(const uint8_t *reply, size_t n, uint16_t *version)
+bool parseVersionReply(const Bytes &request, const uint8_t *reply, size_t n, uint16_t *version)
 {
-    if (n < 6)
+    if (n < 6 || !replyMatches(request, reply, n))
         return false;
     *version = plat::le16(reply + 4);
     return true;
@@ -59,7 +59,9 @@ Bytes cmdSettingGet(int channel) { return {0x55, 0xA4, uint8_t(channel)}; }
 
 bool parseSettingGetReply(const uint8_t *r, size_t n, RecordSetting *s)
 {
-    if (n < 28)
+    // Everything up to option value B is needed; option values C and E are
+    // taken when the reply carries them (some firmware ends it earlier).
+    if (n < kSettingReplyMin)
         return false;
     s->enabled = r[3] & 1;
     s->standard = r[4] & 1;
@@ -71,8 +73,10 @@ bool parseSettingGetReply(const uint8_t *r, size_t n, RecordSetting *s)
     s->optA = r[24] & 0x01;
     s->optD = (r[24] >> 1) & 0x01;
     s->optB = r[25];
-    s->optC = r[26];
-    s->optE = r[27];
+    if (n > 26)
+        s->optC = r[26];
+    if (n > 27)
+        s->optE = r[27];
     return true;
 }
 

@@ -75,13 +75,18 @@ using kemusb::cmdChannelCount;
 using kemusb::cmdFirmwareVersion;
 using kemusb::cmdHardwareVersion;
 using kemusb::parseChannelCountReply;
-// Versions are little-endian at reply[4]; 6 bytes needed.
-bool parseVersionReply(const uint8_t *reply, size_t n, uint16_t *version);
+// Versions are little-endian at reply[4]; 6 bytes needed, and the reply
+// must answer its request (hardware or firmware query).
+bool parseVersionReply(const Bytes &request, const uint8_t *reply, size_t n, uint16_t *version);
 
 Bytes cmdSettingSet(int channel, const RecordSetting &s); // 28 bytes
 bool settingSetReplyOk(const uint8_t *reply, size_t n);
 Bytes cmdSettingGet(int channel);
-// Fills s from a reply of at least 28 bytes; else false and s untouched.
+// The shortest setting reply taken: it reaches option value B (reply[25]).
+constexpr size_t kSettingReplyMin = 26;
+// Fills s from a reply of at least kSettingReplyMin bytes: every field the
+// reply's bytes carry, the ones past its end (option values C at reply[26]
+// and E at reply[27]) stay as they were. A shorter reply: false, s untouched.
 bool parseSettingGetReply(const uint8_t *reply, size_t n, RecordSetting *s);
 
 // Filter commands 0-3 (clear, add, enable, disable); f is read for add only.

@@ -280,10 +280,12 @@ SimRecordModel::SimRecordModel()
 void SimRecordModel::command(const Bytes &q)
 {
     plat::sim::Adapter &a = adapter();
-    if (q.size() < 2)
+    if (silent_ || q.size() < 2)
         return;
     if (q[0] == 0x12 && q[1] == 0xA7) {
-        a.push(0x81, directTransferReply(q.data(), q.size()));
+        const Bytes r = direct_.answer(q.data(), q.size());
+        if (!r.empty())
+            a.push(0x81, r);
         return;
     }
     if (q[0] != 0x55 || q.size() < 3)

@@ -13,6 +13,7 @@
 //     answered with a frame of the same command, sequence and cipher flag
 //     whose payload is the status byte 1 followed by the request's payload.
 
+#include "kemusb/src/sim/KemSimRecordDirect.h"
 #include "platform/PlatSim.h"
 
 #include <cstdint>
@@ -72,9 +73,13 @@ public:
         uint8_t bytes[25] = {}; // request bytes 3-27 as last written
         bool written = false;
     };
+    void setSilent(bool on) { silent_ = on; } // commands get no reply
     const Setting &setting(int ch) const { return set_[ch]; }
     const std::vector<SimRange> &filters(int ch) const { return filt_[ch]; }
     bool filterEnabled(int ch) const { return filtOn_[ch]; }
+    // The adapter's own commands 5 and 0xFF on the direct-transfer channel,
+    // answered as KemSimRecordDirect.h tells instead of echoed.
+    SimRecordDirect &direct() { return direct_; }
 
 private:
     void command(const plat::sim::Bytes &req);
@@ -82,6 +87,8 @@ private:
     Setting set_[2];
     std::vector<SimRange> filt_[2];
     bool filtOn_[2] = {false, false};
+    SimRecordDirect direct_;
+    bool silent_ = false;
 };
 
 

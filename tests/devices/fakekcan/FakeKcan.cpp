@@ -14,7 +14,7 @@
 #include <tuple>
 #include <vector>
 
-#include "kcan_records.h"
+#include "kemusb/include/kcan_records.h"
 
 #define FAKE_API extern "C" __attribute__((visibility("default")))
 

@@ -1,0 +1,279 @@
+// The CANopen window's two logs: the frame log (its page, filters, line
+// format, pause, heartbeat display, clear, save and double click) and the
+// coloured operation log.
+#include "canopen/windows/QUserMainWindowCANopen.h"
+
+#include "canopen/windows/QUserTableModelCANopen.h"
+#include "core/QUserSysCfg.h"
+#include "widgets/QUserMessageBox.h"
+#include "widgets/QUserPrompt.h"
+#include "widgets/QUserTableView.h"
+
+#include <QCheckBox>
+#include <QDateTime>
+#include <QDebug>
+#include <QFile>
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <QTextStream>
+#include <QVBoxLayout>
+
+namespace {
+
+int settingOr(QUserSysCfg *cfg, const char *key, int fallback)
+{
+    const int v = cfg->getInt(QLatin1String(key));
+    return v == -1 ? fallback : v;
+}
+
+// The data text as the log shows it: upper case, a blank between bytes
+// counted from the end.
+void dataAppend(QString &out, const QString &data)
+{
+    int digits = 0;
+    for (QChar c : data)
+        if (!c.isSpace())
+            ++digits;
+    int left = digits;
+    for (QChar c : data) {
+        if (c.isSpace())
+            continue;
+        if (left != digits && left % 2 == 0)
+            out += QLatin1Char(' ');
+        const ushort u = c.unicode();
+        out += (u >= 'a' && u <= 'z') ? QChar(u - 32) : c;
+        --left;
+    }
+}
+
+} // namespace
+
+void QUserMainWindowCANopen::logSettingLoad()
+{
+    QUserSysCfg *cfg = QUserSysCfg::instance();
+    nodeIdFormat = settingOr(cfg, "openNodeIdFormat", 0);
+    fliterNodeEn = settingOr(cfg, "openFliterNodeEn", 0);
+    fliterBeginNode = settingOr(cfg, "openFliterBeginNode", 1);
+    fliterEndNode = settingOr(cfg, "openFliterEndNode", 127);
+    heartBeatShow = settingOr(cfg, "openHeartBeatShow", 1);
+    decoder.nodeIdFormatSet(nodeIdFormat);
+    // Translated once here, not once per frame.
+    logTxText = tr("Tx");
+    logRxText = tr("Rx");
+    logUnknownText = tr("未知报文");
+}
+
+bool QUserMainWindowCANopen::canopenLogAppend(const QUserCanMsg &frame)
+{
+    decoder.isNmtClassMsg(frame);
+    const int32_t id = frame.getId();
+    if (heartBeatShow == 0 && (uint32_t(id) >> 7) == 14)
+        return false;
+    if (fliterNodeEn != 0) {
+        const int node = id & 0x7F;
+        if (node != 0 && (node < fliterBeginNode || node > fliterEndNode))
+            return false;
+    }
+    QString text;
+    text.reserve(24 + frame.idText.size() + frame.dataText.size() * 3 / 2);
+    text += QLatin1Char('[');
+    text += frame.direction == 1 ? logTxText : logRxText;
+    text += frame.extended ? QLatin1String(",E,") : QLatin1String(",S,");
+    text += frame.remote ? QLatin1String("R,") : QLatin1String("D,");
+    for (QChar c : frame.idText)
+        if (!c.isSpace())
+            text += c;
+    text += QLatin1Char(',');
+    text += frame.lenText;
+    text += QLatin1Char(',');
+    dataAppend(text, frame.dataText);
+    text += QLatin1String("] ");
+
+    QString description;
+    if (!decoder.msgAnalysis(frame, description))
+        description = logUnknownText;
+    canopenLogModel->logAppend(std::move(text), std::move(description));
+    return true;
+}
+
+void QUserMainWindowCANopen::slotCANopenLogClr()
+{
+    if (canopenLogModel)
+        canopenLogModel->clear();
+}
+
+void QUserMainWindowCANopen::slotLogPauseEn(int state)
+{
+    if (state == logPaused)
+        return;
+    logPaused = state;
+    if (canopenLogModel)
+        canopenLogModel->setScrollState(state == 0);
+}
+
+void QUserMainWindowCANopen::slotLogHBeatShowEn(int state)
+{
+    if (state == heartBeatShow)
+        return;
+    heartBeatShow = state;
+    QUserSysCfg::instance()->setInt(QStringLiteral("openHeartBeatShow"), state);
+}
+
+void QUserMainWindowCANopen::slotLogTabItemDoubleClick(QModelIndex index)
+{
+    if (index.row() < 0 || index.column() < 0 || !index.model() || !canopenLogView)
+        return;
+    canopenLogView->resizeRowToContents(index.row());
+}
+
+void QUserMainWindowCANopen::slotLogTabSelectionChanged(QModelIndex) {}
+
+void QUserMainWindowCANopen::slotCANopenLogSave()
+{
+    if (!canopenLogModel)
+        return;
+    QList<QUserTableModelCANopen::Entry> entries;
+    canopenLogModel->logExport(entries);
+    const QString path =
+        QUserPrompt::instance()->getSaveFileName(this, tr("另存为"), QStringLiteral("../"), QStringLiteral("txt(*.txt)"));
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Truncate)) {
+        qDebug() << metaObject()->className() << ">" << tr("错误:文件<%1>创建失败").arg(path);
+        QUserMessageBox::msgWarning(this, tr("错误"), tr("保存失败!"));
+        return;
+    }
+    {
+        QTextStream out(&file);
+        out.setCodec("UTF-8");
+        const QString number = tr("序号:");
+        const QString message = tr("报文:");
+        const QString analysis = tr("解析:");
+        for (int i = 0; i < entries.size(); ++i)
+            out << number << i << ' ' << message << entries[i].first << analysis << entries[i].second << "\r\n";
+    }
+    QUserMessageBox::msgCheck(this, tr("提示"), tr("保存成功!"));
+    file.close();
+}
+
+void QUserMainWindowCANopen::canopenLogTabCreat(QBoxLayout *parentLayout)
+{
+    QVBoxLayout *box = new QVBoxLayout;
+    canopenLogView = new QUserTableView(this);
+    canopenLogView->setObjectName(QStringLiteral("tableViewCanopenLog"));
+    canopenLogModel = new QUserTableModelCANopen(this);
+    canopenLogModel->setObjectName(QStringLiteral("canopenLogModel"));
+
+    QUserTableView *v = canopenLogView;
+    v->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    v->resizeRowsToContents();
+    v->resizeColumnsToContents();
+    v->setWordWrap(true);
+    v->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    v->horizontalHeader()->setStretchLastSection(true);
+    v->horizontalHeader()->setVisible(true);
+    v->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    v->verticalHeader()->setVisible(false);
+    v->setAlternatingRowColors(true);
+    v->setSortingEnabled(false);
+    v->setSelectionBehavior(QAbstractItemView::SelectRows);
+    v->setSelectionMode(QAbstractItemView::SingleSelection);
+    v->verticalScrollBar()->setEnabled(false);
+    v->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    v->setFocusPolicy(Qt::WheelFocus);
+    v->setUserModel(canopenLogModel);
+
+    canopenLogModel->setColumnCount(3);
+    canopenLogModel->setHorizontalHeaderLabels({tr("序号"), tr("报文"), tr("解析")});
+    v->setColumnWidth(0, 90);
+    v->setColumnWidth(1, 300);
+    v->setColumnWidth(2, 300);
+
+    QHBoxLayout *tableRow = new QHBoxLayout;
+    tableRow->setSpacing(0);
+    tableRow->addWidget(v);
+    if (v->vScrollBar) {
+        tableRow->addWidget(v->vScrollBar);
+        v->vScrollBar->setVisible(true);
+    }
+    box->addLayout(tableRow);
+
+    QHBoxLayout *controls = new QHBoxLayout;
+    logPauseChk = new QCheckBox(tr("暂停刷新"));
+    logPauseChk->setObjectName(QStringLiteral("checkBoxLogPause"));
+    logHeartBeatChk = new QCheckBox(tr("显示心跳报文"));
+    logHeartBeatChk->setObjectName(QStringLiteral("checkBoxLogHeartBeat"));
+    logHeartBeatChk->setChecked(heartBeatShow != 0);
+    logClrBtn = new QPushButton(tr("清屏"));
+    logClrBtn->setObjectName(QStringLiteral("pushButtonLogClear"));
+    logSaveBtn = new QPushButton(tr("保存"));
+    logSaveBtn->setObjectName(QStringLiteral("pushButtonLogSave"));
+    controls->addWidget(logPauseChk);
+    controls->addWidget(logHeartBeatChk);
+    controls->addStretch();
+    controls->addWidget(logClrBtn);
+    controls->addWidget(logSaveBtn);
+    box->addLayout(controls);
+
+    connect(v, &QAbstractItemView::clicked, this, &QUserMainWindowCANopen::slotLogTabSelectionChanged);
+    connect(v, &QAbstractItemView::doubleClicked, this, &QUserMainWindowCANopen::slotLogTabItemDoubleClick);
+    connect(logPauseChk, &QCheckBox::stateChanged, this, &QUserMainWindowCANopen::slotLogPauseEn);
+    connect(logHeartBeatChk, &QCheckBox::stateChanged, this, &QUserMainWindowCANopen::slotLogHBeatShowEn);
+    connect(logClrBtn, &QPushButton::clicked, this, &QUserMainWindowCANopen::slotCANopenLogClr);
+    connect(logSaveBtn, &QPushButton::clicked, this, &QUserMainWindowCANopen::slotCANopenLogSave);
+    parentLayout->addLayout(box);
+}
+
+// ---- operation log ----------------------------------------------------------------------
+
+void QUserMainWindowCANopen::edsLogTabCreat(QBoxLayout *parentLayout)
+{
+    edsLogTab = new QTabWidget;
+    edsLogTab->setObjectName(QStringLiteral("tabWidgetEdsLog"));
+    QWidget *page = new QWidget;
+    QVBoxLayout *layout = new QVBoxLayout(page);
+    layout->setContentsMargins(2, 2, 2, 2);
+    edsLogEdit = new QTextEdit;
+    edsLogEdit->setObjectName(QStringLiteral("textEditEdsLog"));
+    edsLogEdit->setReadOnly(true);
+    layout->addWidget(edsLogEdit);
+    QHBoxLayout *row = new QHBoxLayout;
+    row->addStretch();
+    edsLogClrBtn = new QPushButton(tr("清空日志"));
+    edsLogClrBtn->setObjectName(QStringLiteral("pushButtonEdsLogClear"));
+    QFont font(QStringLiteral("Microsoft YaHei"), 12);
+    edsLogClrBtn->setMinimumWidth(QFontMetrics(font).horizontalAdvance(edsLogClrBtn->text()));
+    row->addWidget(edsLogClrBtn);
+    layout->addLayout(row);
+    connect(edsLogClrBtn, &QPushButton::clicked, this, &QUserMainWindowCANopen::slotEdsLogClr);
+    edsLogTab->addTab(page, tr("日志输出"));
+    parentLayout->addWidget(edsLogTab);
+}
+
+void QUserMainWindowCANopen::edsLogAppend(int level, const QString &text)
+{
+    if (!edsLogEdit)
+        return;
+    QColor color(Qt::black);
+    if (level == 1)
+        color = Qt::blue;
+    else if (level == 2)
+        color = Qt::red;
+    edsLogEdit->setTextColor(color);
+    edsLogEdit->append(QStringLiteral("[") + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))
+                       + QStringLiteral("] ") + text);
+    edsLogEdit->moveCursor(QTextCursor::End);
+    edsLogEdit->ensureCursorVisible();
+}
+
+void QUserMainWindowCANopen::slotEdsLogClr()
+{
+    if (edsLogEdit)
+        edsLogEdit->clear();
+}

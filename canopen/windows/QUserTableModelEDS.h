@@ -1,0 +1,83 @@
+#pragma once
+// The listen list of the CANopen window: deep copies of the dictionary
+// objects the user watches, with their values in decimal and hexadecimal,
+// limits, chart colour, last update time and a write and a read button per
+// row. A key index finds the row of an SDO answer at once. Only the visible
+// window of rows has items; refreshes run at most once per 100 ms. GUI
+// thread only.
+
+#include "canopen/QUserDictObj.h"
+#include "widgets/QUserTableModel.h"
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <vector>
+
+class QMimeData;
+class QTimer;
+
+class QUserTableModelEDS : public QUserTableModel
+{
+    Q_OBJECT
+public:
+    enum Column {
+        ColRow = 0,
+        ColIndex = 1,
+        ColSubIndex = 2,
+        ColName = 3,
+        ColColor = 4,
+        ColTime = 5,
+        ColValueDec = 6,
+        ColValueHex = 7,
+        ColLow = 8,
+        ColHigh = 9,
+        ColWrite = 10,
+        ColRead = 11,
+        ColNote = 12,
+        ColumnCount = 13,
+    };
+
+    QUserTableModelEDS();
+    ~QUserTableModelEDS() override;
+
+    int cacheCount() override { return int(rows.size()); }
+    QUserDictObj *dictObjAt(int row) const;
+    bool dictObjContains(const QUserDictObj &obj) const;
+    int dictObjAdd(const QUserDictObj &obj);
+    int dictObjRemove(int row);
+    int dictObjSwap(int rowA, int rowB);
+    int dictObjValueUpdate(unsigned index, unsigned subIndex, bool isWrite, unsigned value);
+    int clearAll();
+    int clear();
+    // The row of a key, -1 when it is not listed.
+    int rowOfKey(uint32_t key) const { return keyIndex.value(key, -1); }
+
+    // The twelve cell texts of an object, column 0 given by the row.
+    static QStringList cellTexts(const QUserDictObj &obj, int row);
+    // True while the model itself writes the cells (not a user edit).
+    bool isFilling() const { return filling; }
+
+    // Drags from the dictionary tree may land on the list.
+    QStringList mimeTypes() const override;
+    bool canDropMimeData(const QMimeData *data, Qt::DropAction action, int row, int column,
+                         const QModelIndex &parent) const override;
+    bool dropMimeData(const QMimeData *data, Qt::DropAction action, int row, int column,
+                      const QModelIndex &parent) override;
+    Qt::DropActions supportedDropActions() const override;
+
+public slots:
+    void windowUpdate() override;
+
+private:
+    bool rowVisible(int row) const;
+    void rowsFill();
+
+    QMap<uint32_t, int> keyIndex;
+    std::vector<QUserDictObj *> rows;
+    int64_t lastRefreshMs = 0;
+    QTimer *timer = nullptr;
+    bool filling = false;
+};

@@ -1,0 +1,216 @@
+// The CANopen window as a user meets it: its three right-hand pages beside
+// a frame log with a little traffic, and the "EDS" page with a dictionary,
+// a listen list and a PDO mapping. Saves one picture of each. Run by
+// scripts/screenshots_canopen.sh under Xvfb:
+//   orvane_canopen_gallery <output folder>
+
+#include "canopen/QUserCANopenUiSetting.h"
+#include "canopen/QUserEdsParser.h"
+#include "canopen/windows/QUserMainWindowCANopen.h"
+#include "canopen/windows/QUserTableModelEDS.h"
+#include "widgets/QUserPrompt.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFont>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+QString g_out;
+int g_failures = 0;
+
+void settle(int ms = 200)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+        QApplication::processEvents();
+        QThread::msleep(10);
+    }
+}
+
+void save(QWidget *w, const QString &name)
+{
+    settle(250);
+    const QString path = QDir(g_out).filePath(name + ".png");
+    const QPixmap pix = w->grab();
+    if (pix.isNull() || !pix.save(path)) {
+        std::fprintf(stderr, "gallery: could not save %s\n", qPrintable(path));
+        ++g_failures;
+        return;
+    }
+    std::printf("%s %dx%d\n", qPrintable(path), pix.width(), pix.height());
+}
+
+class GalleryPrompt : public QUserPrompt
+{
+public:
+    QString file;
+    std::function<int(QDialog *)> onExec;
+    int exec(QDialog *dlg) override { return onExec ? onExec(dlg) : 1; }
+    QString getOpenFileName(QWidget *, const QString &, const QString &, const QString &, QString *) override
+    {
+        return file;
+    }
+};
+
+QUserCanMsg frame(uint32_t id, const char *hex, bool sent = false)
+{
+    const QByteArray data = QByteArray::fromHex(hex);
+    QUserCanMsg m(QString::asprintf("%08X ", id), false, false, QString::number(data.size()),
+                  QString::fromLatin1(data.toHex().toUpper()));
+    m.direction = sent ? 1 : 0;
+    m.status = sent ? 104 : 0;
+    return m;
+}
+
+template<class T>
+T *child(QWidget *w, const char *name)
+{
+    return w->findChild<T *>(QLatin1String(name));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    g_out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("shots");
+    QDir().mkpath(g_out);
+    g_out = QDir(g_out).absolutePath();
+    const QString cjk = QStringLiteral("WenQuanYi Micro Hei");
+    QFont::insertSubstitution(QStringLiteral("Microsoft YaHei"), cjk);
+    QFont::insertSubstitution(QString::fromUtf8("微软雅黑"), cjk);
+    QFont appFont(cjk);
+    appFont.setPointSize(9);
+    QApplication::setFont(appFont);
+
+    QTemporaryDir scratch;
+    QDir::setCurrent(scratch.path());
+    GalleryPrompt prompt;
+    prompt.file = QStringLiteral(ORVANE_SOURCE_DIR "/tests/canopen/eds/drive.eds");
+    QUserPrompt::setInstance(&prompt);
+
+    auto *w = new QUserMainWindowCANopen;
+    w->setWindowTitle(QStringLiteral("CANopen - TRNA702-0-0"));
+    w->resize(1500, 900);
+    w->move(20, 20);
+    w->show();
+    settle();
+
+    // Five quick operations, through the settings dialog.
+    prompt.onExec = [](QDialog *d) {
+        auto *table = d->findChild<QTableWidget *>();
+        if (table)
+            qobject_cast<QLineEdit *>(table->cellWidget(0, 1))->setText(QStringLiteral("5"));
+        if (auto *ok = d->findChild<QPushButton *>(QStringLiteral("btnOk")))
+            ok->click();
+        return d->result();
+    };
+    w->slotProcotolParaSet();
+    prompt.onExec = nullptr;
+    const QStringList texts{"S,D,000,01 05", "S,D,605,40 41 60 00 00 00 00 00", "S,D,080,", "S,R,185,",
+                            "E,D,18FF0001,11 22 33 44"};
+    const QStringList notes{"启动节点5", "读状态字0x6041", "同步报文", "远程请求TPDO1", "扩展帧示例"};
+    for (int i = 0; i < texts.size(); ++i) {
+        child<QLineEdit>(w, qPrintable(QStringLiteral("lineEditFastOptMsg%1").arg(i)))->setText(texts[i]);
+        child<QLineEdit>(w, qPrintable(QStringLiteral("lineEditFastOptDesc%1").arg(i)))->setText(notes[i]);
+    }
+
+    // Panel fields as a user would fill them.
+    const QList<QPair<const char *, const char *>> fields{
+        {"lineEditCia301NodeId", "5"},        {"lineEditSyncCnt", "1"},
+        {"lineEditErrCode", "1081"},          {"lineEditErrRegister", "11"},
+        {"lineEditUserErrCode", "0102030405"}, {"lineEditPdoData", "11 22 33 44"},
+        {"lineEditSdoFastWriteIndex", "6040"}, {"lineEditSdoFastWriteSubIndex", "00"},
+        {"lineEditSdoFastWriteData", "0F 00"}, {"lineEditSdoFastReadIndex", "6041"},
+        {"lineEditSdoFastReadSubIndex", "00"}, {"lineEditCia402NodeId", "5"},
+        {"lineEditVelDstSpeed", "300"},        {"lineEditVelAccSpeed", "1000"},
+        {"lineEditVelDecSpeed", "1000"},       {"lineEditTorDst", "100"},
+        {"lineEditTorSlope", "50"},            {"linEditPosAAccSpeed", "20000"},
+        {"linEditPosAccSpeed", "10000"},       {"linEditPosDecSpeed", "10000"},
+        {"lineEditPosAbsDst", "5000"},         {"linEditPosRelDst", "1000"},
+    };
+    for (const auto &f : fields)
+        if (auto *e = child<QLineEdit>(w, f.first))
+            e->setText(QString::fromUtf8(f.second));
+    child<QComboBox>(w, "comBoxSdoFastWriteLen")->setCurrentIndex(1);
+
+    // The EDS file and a listen list.
+    w->slotEdsFileLoad();
+    settle(400);
+
+    // A little traffic: boot-up, start, SDO, heartbeats, PDOs, EMCY.
+    const QVector<QUserCanMsg> traffic{
+        frame(0x705, "00"),
+        frame(0x000, "0105", true),
+        frame(0x705, "05"),
+        frame(0x605, "4041600000000000", true),
+        frame(0x585, "4B41600037020000"),
+        frame(0x605, "2B4060000F000000", true),
+        frame(0x585, "6040600000000000"),
+        frame(0x080, "", true),
+        frame(0x185, "3412D4C3B2A1"),
+        frame(0x205, "78563412", true),
+        frame(0x085, "3081110102030405"),
+        frame(0x100, "00DC0500123A", true),
+        frame(0x705, "05"),
+        frame(0x6A0, "00"),
+    };
+    for (const QUserCanMsg &m : traffic)
+        w->slotCanMsgRec(QStringLiteral("TRNA702-0-0"), m);
+    settle(300);
+
+    auto *right = child<QTabWidget>(w, "tabWidgetRight");
+    const char *pages[3] = {"canopen_fast_operations", "canopen_cia301", "canopen_cia402"};
+    for (int i = 0; i < 3; ++i) {
+        right->setCurrentIndex(i);
+        save(w, QString::fromLatin1(pages[i]));
+    }
+    child<QTabWidget>(w, "tabWidgetCia402Modes")->setCurrentIndex(2);
+    save(w, QStringLiteral("canopen_cia402_position"));
+
+    // The EDS page: listen list, PDO mapping, operation log.
+    QUserEdsParser *parser = w->edsParser();
+    for (uint32_t index : {0x6041u, 0x6064u, 0x606Cu, 0x2001u})
+        w->slotEdsListenObjListTabDropEvent(QString(), QString::asprintf("%04X", index));
+    for (int row = 0; row < w->listenModel()->cacheCount(); ++row) {
+        QUserDictObj *obj = w->listenModel()->dictObjAt(row);
+        obj->curValue = obj->index == 0x6041 ? 0x0237
+                                             : (obj->index == 0x6064 ? 5000 : (obj->index == 0x606C ? 300 : 0x1234));
+    }
+    QUserDictObj mapped;
+    if (parser->objGet(0x6041, 0, mapped))
+        parser->txPdoList[0].childList.append(mapped);
+    if (parser->objGet(0x6064, 0, mapped))
+        parser->txPdoList[0].childList.append(mapped);
+    if (parser->objGet(0x6040, 0, mapped))
+        parser->rxPdoList[0].childList.append(mapped);
+    parser->txPdoList[0].cobID = 0x185;
+    parser->txPdoList[0].transmissionType = 254;
+    parser->txPdoList[0].pdoEnable = true;
+    w->pdoTreeUpdate();
+    child<QComboBox>(w, "comboBoxPdoType")->setCurrentText(QStringLiteral("TPDO1"));
+    child<QTabWidget>(w, "tabWidgetTop")->setCurrentIndex(1);
+    settle(300);
+    w->listenModel()->windowUpdate();
+    settle(150);
+    save(w, QStringLiteral("canopen_eds"));
+
+    delete w;
+    QUserPrompt::setInstance(nullptr);
+    return g_failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,9 @@
+#include "core/QUserLogLine.h"
+
+#include <QDebug>
+#include <QString>
+
+void logLine(const QString &text)
+{
+    qDebug() << ">" << text;
+}

@@ -1,0 +1,389 @@
+// The DBC analysis window: the chart of the chart-enabled listen signals,
+// its series bookkeeping and the chart slots.
+#include "dbc/QUserMainWindowDBC.h"
+
+#include "core/QUserBaudFunc.h"
+#include "dbc/DbcChartDecimate.h"
+#include "dbc/QUserChartView.h"
+
+#include <QAction>
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QFont>
+#include <QtCharts/QChart>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QSplineSeries>
+#include <QtCharts/QValueAxis>
+
+#include "dbc/QUserMainWindowDBCForm.h"
+
+#include <cmath>
+
+using namespace QtCharts;
+
+namespace {
+
+void logLine(const QString &text) { qDebug().noquote() << text; }
+
+constexpr qint64 kSeriesRefreshMs = 100;
+// The chart's share of the GUI thread: a refresh pass and its paint may
+// cost a fifth of the time until the next pass.
+constexpr double kRefreshCostFactor = 5.0;
+
+} // namespace
+
+void QUserMainWindowDBC::chartInit()
+{
+    if (chart.chart || !chartViewWidget)
+        return;
+    QChart *c = new QChart;
+    c->setTitle(tr("当前监听信号图"));
+    const QFont axisFont(QStringLiteral("Microsoft YaHei"), 8, QFont::Normal);
+
+    QValueAxis *x = new QValueAxis;
+    x->setTitleText(tr("时间:ms"));
+    x->setTitleFont(axisFont);
+    x->setLabelsAngle(0);
+    x->setTickCount(11);
+    x->setRange(0, chart.axisXMaxValue);
+    x->setLabelFormat(QStringLiteral("%d"));
+    x->setGridLineVisible(true);
+    c->addAxis(x, Qt::AlignBottom);
+
+    QValueAxis *y = new QValueAxis;
+    y->setTickCount(11);
+    y->setRange(-50, 50);
+    y->setTitleText(tr("信号值"));
+    y->setTitleFont(axisFont);
+    y->setGridLineVisible(true);
+    c->addAxis(y, Qt::AlignLeft);
+
+    c->setContentsMargins(0, 0, 0, 0);
+    c->setMargins(QMargins(0, 0, 0, 0));
+    c->setBackgroundRoundness(0);
+    c->setAnimationOptions(QChart::NoAnimation);
+
+    chart.chart = c;
+    chart.axisX = x;
+    chart.axisY = y;
+    chartViewWidget->setBackgroundBrush(QBrush(Qt::white, Qt::SolidPattern));
+    chartViewWidget->setChart(c);
+    chartViewWidget->setAxisXRange(0, chart.axisXMaxValue);
+    chartViewWidget->setAxisYRange(-50, 50);
+    chartViewWidget->setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
+    chartViewWidget->setRenderHint(QPainter::Antialiasing, false);
+    chart.startTime = getCurrentMs();
+}
+
+void QUserMainWindowDBC::seriesSetup(QXYSeries *series, const QString &color)
+{
+    if (!series || !chart.chart)
+        return;
+    seriesColorSet(series, color);
+    series->setPointsVisible(chart.pointsVisible);
+    series->setPointLabelsVisible(chart.pointsLabelVisible);
+    series->setPointLabelsFont(QFont(QStringLiteral("Arial"), 8));
+    series->setPointLabelsFormat(QStringLiteral("(@xPoint, @yPoint)"));
+    series->setUseOpenGL(true);
+    chart.chart->addSeries(series);
+    series->attachAxis(chart.axisX);
+    series->attachAxis(chart.axisY);
+}
+
+void QUserMainWindowDBC::seriesColorSet(QXYSeries *series, const QString &color)
+{
+    if (!series)
+        return;
+    // A text of fewer than three parts names no colour: the series keeps its.
+    QColor c = textToColor(color);
+    if (!c.isValid())
+        return;
+    c.setAlpha(255);
+    series->setColor(c);
+    series->setPointLabelsColor(c);
+}
+
+DbcChartSeries *QUserMainWindowDBC::chartEntryFind(const QString &msgName, const QString &sigName) const
+{
+    for (DbcChartSeries *e : chart.entries) {
+        if (e->signal && e->signal->msgName == msgName && e->signal->strName == sigName)
+            return e;
+    }
+    return nullptr;
+}
+
+bool QUserMainWindowDBC::chartSignalAdd(const QUserDbcSignal *sig)
+{
+    if (!sig) {
+        logLine(QStringLiteral("Chart Signal Add Fail,Param Is NULL..."));
+        return false;
+    }
+    logLine(QStringLiteral("Chart Signal<%1> Add...").arg(sig->strName));
+    if (chartEntryFind(sig->msgName, sig->strName))
+        return true;
+    DbcChartSeries *e = new DbcChartSeries;
+    e->seriesType = chart.seriesType;
+    if (chart.seriesType != 0)
+        e->series = new QLineSeries;
+    else
+        e->series = new QSplineSeries;
+    e->series->setName(sig->strName);
+    e->signal = new QUserDbcSignal(*sig);
+    e->lastRefresh = getCurrentMs();
+    if (chart.entries.isEmpty())
+        chart.startTime = getCurrentMs();
+    chart.lastRefresh = e->lastRefresh;
+    chart.entries.append(e);
+    seriesSetup(e->series, sig->color);
+    chartAxisYFit();
+    decodeBindingsReset();
+    return true;
+}
+
+bool QUserMainWindowDBC::chartEntryUpdate(DbcChartSeries *e, qint64 timeMs, double value)
+{
+    double &stored = e->signal->nPhysicalValue;
+    if (stored != value || std::isnan(stored) || std::isnan(value))
+        stored = value;
+    if (!chart.updateEnable)
+        return false;
+    qint64 elapsed = timeMs - chart.startTime;
+    if (chartViewWidget && double(elapsed) > chartViewWidget->axisXMax()) {
+        chartDataClear();
+        elapsed = 0;
+    }
+    if (chart.axisXMaxValue > double(e->points.capacity())) {
+        e->points.reserve(int(chart.axisXMaxValue));
+        logLine(QStringLiteral("容量调整..."));
+    }
+    // One point per millisecond: a later value of the same millisecond
+    // replaces the earlier one, so the buffer stays within the X axis.
+    const QPointF p(double(elapsed), value);
+    if (!e->points.isEmpty() && e->points.last().x() == p.x())
+        e->points.last().setY(value);
+    else
+        e->points.append(p);
+    e->dirty = true;
+    // Points wait in the buffer until the next refresh pass, at least 100 ms
+    // after the last one (a clock that went back waits too).
+    const qint64 since = timeMs - chart.lastRefresh;
+    const qint64 interval = std::max(kSeriesRefreshMs, chart.refreshInterval);
+    if (since < interval) {
+        // Should no further value come, the waiting points are drawn when
+        // the refresh is due.
+        if (chartFlushTimer && !chartFlushTimer->isActive())
+            chartFlushTimer->start(int(std::min<qint64>(interval - std::max<qint64>(since, 0), interval)) + 1);
+        return false;
+    }
+    chartRefresh(timeMs);
+    return true;
+}
+
+void QUserMainWindowDBC::chartFlush()
+{
+    if (!chart.updateEnable)
+        return;
+    for (const DbcChartSeries *e : chart.entries) {
+        if (e->dirty) {
+            chartRefresh(getCurrentMs());
+            return;
+        }
+    }
+}
+
+bool QUserMainWindowDBC::chartFlushPending() const
+{
+    return chartFlushTimer && chartFlushTimer->isActive();
+}
+
+void QUserMainWindowDBC::chartRefresh(qint64 nowMs)
+{
+    QElapsedTimer t;
+    t.start();
+    // Curves get at most one point per two pixels of the plot (splines, whose
+    // geometry is costly) or two per pixel (straight lines); the buffers
+    // keep every point.
+    int plotWidth = chart.chart ? int(chart.chart->plotArea().width()) : 0;
+    if (plotWidth < 200)
+        plotWidth = 1000;
+    for (DbcChartSeries *e : chart.entries) {
+        if (!e->dirty || !e->series)
+            continue;
+        const int cap = e->seriesType != 0 ? 2 * plotWidth : plotWidth / 2;
+        if (e->points.size() > cap)
+            e->series->replace(DbcChartDecimate::lttb(e->points, cap));
+        else
+            e->series->replace(e->points);
+        e->dirty = false;
+        e->lastRefresh = nowMs;
+    }
+    chart.lastRefresh = nowMs;
+    if (chartFlushTimer)
+        chartFlushTimer->stop();
+    chart.lastRefreshCostMs = double(t.nsecsElapsed()) / 1e6 + (chartViewWidget ? chartViewWidget->lastPaintMs() : 0.0);
+    chart.refreshInterval = std::max(kSeriesRefreshMs, qint64(kRefreshCostFactor * chart.lastRefreshCostMs));
+}
+
+bool QUserMainWindowDBC::chartSeriesUpdate(const QString &msgName, const QString &sigName, qint64 timeMs,
+                                           double value)
+{
+    DbcChartSeries *e = chartEntryFind(msgName, sigName);
+    if (!e)
+        return false;
+    return chartEntryUpdate(e, timeMs, value);
+}
+
+void QUserMainWindowDBC::chartDataClear()
+{
+    logLine(QStringLiteral("Chart Signal Data Clr..."));
+    for (DbcChartSeries *e : chart.entries) {
+        if (e->series)
+            e->series->clear();
+        e->points.resize(0); // the capacity stays
+        e->dirty = false;
+    }
+    chart.startTime = getCurrentMs();
+}
+
+void QUserMainWindowDBC::chartAxisYFit()
+{
+    if (chart.entries.isEmpty()) {
+        chartAxisYRangeSet(-50, 50);
+        return;
+    }
+    double lo = chart.entries.first()->signal->nMin;
+    double hi = chart.entries.first()->signal->nMax;
+    for (const DbcChartSeries *e : chart.entries) {
+        lo = std::min(lo, e->signal->nMin);
+        hi = std::max(hi, e->signal->nMax);
+    }
+    chartAxisYRangeSet(lo, hi);
+}
+
+void QUserMainWindowDBC::chartSeriesClearAll()
+{
+    chartSeriesRemoveAllFromChart();
+    qDeleteAll(chart.entries);
+    chart.entries.clear();
+    decodeBindingsReset();
+    chartAxisYFit();
+}
+
+bool QUserMainWindowDBC::chartSignalDel(const QString &msgName, const QString &sigName)
+{
+    logLine(QStringLiteral("Chart Signal<%1> Del...").arg(sigName));
+    for (int i = 0; i < chart.entries.size(); ++i) {
+        DbcChartSeries *e = chart.entries.at(i);
+        if (!e->signal || e->signal->msgName != msgName || e->signal->strName != sigName)
+            continue;
+        chartSeriesRemove(e->series);
+        e->series = nullptr;
+        chart.entries.remove(i);
+        delete e;
+        decodeBindingsReset();
+        chartAxisYFit();
+        return true;
+    }
+    logLine(QStringLiteral("Chart Signal<%1> Del Fail, Not Find...").arg(sigName));
+    return false;
+}
+
+bool QUserMainWindowDBC::chartSignalColorSet(const QString &msgName, const QString &sigName, const QString &color)
+{
+    DbcChartSeries *e = chartEntryFind(msgName, sigName);
+    if (!e)
+        return false;
+    if (e->signal->color != color) {
+        e->signal->color = color;
+        seriesColorSet(e->series, color);
+    }
+    return true;
+}
+
+void QUserMainWindowDBC::chartSeriesRemove(QXYSeries *series)
+{
+    if (!series || !chart.chart)
+        return;
+    if (chart.axisX)
+        series->detachAxis(chart.axisX);
+    if (chart.axisY)
+        series->detachAxis(chart.axisY);
+    chart.chart->removeSeries(series);
+    delete series;
+}
+
+int QUserMainWindowDBC::chartSeriesRemoveAllFromChart()
+{
+    if (chart.chart)
+        chart.chart->removeAllSeries(); // deletes them
+    for (DbcChartSeries *e : chart.entries)
+        e->series = nullptr;
+    return 1;
+}
+
+int QUserMainWindowDBC::chartPointAppend(QXYSeries *series, const QPointF &point)
+{
+    if (series)
+        series->append(point);
+    return 1;
+}
+
+int QUserMainWindowDBC::chartSeriesClear(QXYSeries *series)
+{
+    if (series)
+        series->clear();
+    return 1;
+}
+
+int QUserMainWindowDBC::chartAxisXRangeSet(double lower, double upper)
+{
+    if (chartViewWidget)
+        chartViewWidget->setAxisXRange(lower, upper);
+    return 1;
+}
+
+int QUserMainWindowDBC::chartAxisYRangeSet(double lower, double upper)
+{
+    if (chartViewWidget)
+        chartViewWidget->setAxisYRange(lower, upper);
+    return 1;
+}
+
+int QUserMainWindowDBC::chartAxisFit()
+{
+    if (chartViewWidget)
+        chartViewWidget->axisFit();
+    return 1;
+}
+
+int QUserMainWindowDBC::chartAxisXReset()
+{
+    return chartAxisXRangeSet(0, chart.axisXMaxValue);
+}
+
+void QUserMainWindowDBC::slotDbcSigChartDataClr()
+{
+    logLine(QStringLiteral("Signal Chart Data Clear..."));
+    chartDataClear();
+}
+
+void QUserMainWindowDBC::slotDbcSigChartDataStop()
+{
+    logLine(QStringLiteral("Signal Chart Data Stop Update..."));
+    if (ui->actDataStop->isChecked()) {
+        chart.updateEnable = false;
+        logLine(QStringLiteral("数据已停止更新!"));
+        msgBox.tipSuccess(this, tr("数据更新已关闭!"), 500);
+    } else {
+        chart.updateEnable = true;
+        logLine(QStringLiteral("数据更新已开启!"));
+        msgBox.tipSuccess(this, tr("数据更新已开启!"), 500);
+    }
+}
+
+void QUserMainWindowDBC::slotDbcSigChartAutoFit()
+{
+    logLine(QStringLiteral("Signal Chart Data Auto Fit..."));
+    chartAxisFit();
+}

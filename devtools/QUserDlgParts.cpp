@@ -1,0 +1,42 @@
+#include "devtools/QUserDlgParts.h"
+
+#include "widgets/QUserMessageBox.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QTableWidget>
+
+namespace dlgparts {
+
+void resultTableSetup(QTableWidget *t, const QStringList &headers, const QList<int> &widths)
+{
+    t->setColumnCount(headers.size());
+    t->setHorizontalHeaderLabels(headers);
+    for (int i = 0; i < widths.size(); ++i)
+        t->setColumnWidth(i, widths[i]);
+    t->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    t->setSelectionBehavior(QAbstractItemView::SelectRows);
+    t->setSelectionMode(QAbstractItemView::SingleSelection);
+    t->setAlternatingRowColors(true);
+    t->setSortingEnabled(false);
+    t->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    t->horizontalHeader()->setStretchLastSection(true);
+    t->horizontalHeader()->setVisible(true);
+    t->verticalHeader()->setVisible(false);
+}
+
+bool channelChosen(QWidget *dlg, const QComboBox *devIndex, const QComboBox *chIndex)
+{
+    bool devOk = false, chOk = false;
+    devIndex->currentText().toInt(&devOk);
+    chIndex->currentText().toInt(&chOk);
+    if (devOk && chOk)
+        return true;
+    QUserMessageBox::msgError(dlg, QCoreApplication::translate("QUserDlgParts", "错误"),
+                              QCoreApplication::translate("QUserDlgParts", "没有可打开的通道!!!"));
+    return false;
+}
+
+} // namespace dlgparts

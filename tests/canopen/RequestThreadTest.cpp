@@ -1,0 +1,521 @@
+// The CANopen request thread on its own: its loop turns driven by the test
+// (the thread is not started) against a device that records what it is
+// handed, and answers fed in as received frames.
+#include "canopen/QUserCANopenPrj.h"
+#include "canopen/windows/QUserCANopenThread.h"
+#include "canopen/QUserEdsParser.h"
+#include "devices/QUserDeviceAdapter.h"
+#include "tests/devices/FakeDevice.h"
+
+#include "tests/canopen/CanopenTestUtil.h"
+#include "tests/support/TempWorkDir.h"
+
+#include <QElapsedTimer>
+#include <QSemaphore>
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kDev = QStringLiteral("TRNA702-0-0");
+
+QUserDictObj object(uint32_t index, uint32_t sub, bool read, uint32_t value = 0, uint16_t type = 7)
+{
+    QUserDictObj o;
+    o.index = index;
+    o.subIndex = sub;
+    o.isRead = read;
+    o.curValue = value;
+    o.DataType = type;
+    return o;
+}
+
+// An expedited SDO answer of a node as it arrives: upload (4 value bytes)
+// or download confirmation, or an abort.
+QUserCanMsg answer(int node, uint8_t cmd, uint16_t index, uint8_t sub, uint32_t value)
+{
+    QString data = QString::asprintf("%02X%02X%02X%02X", cmd, index & 0xFF, index >> 8, sub);
+    for (int i = 0; i < 4; ++i)
+        data += QString::asprintf("%02X", (value >> (8 * i)) & 0xFF);
+    QUserCanMsg m(QString::asprintf("%08X ", 0x580 + node), false, false, QStringLiteral("8"), data);
+    m.direction = 0;
+    return m;
+}
+QUserCanMsg upload(int node, uint16_t index, uint8_t sub, uint32_t value)
+{
+    return answer(node, 0x43, index, sub, value);
+}
+[[maybe_unused]] QUserCanMsg confirm(int node, uint16_t index, uint8_t sub)
+{
+    return answer(node, 0x60, index, sub, 0);
+}
+QUserCanMsg abortFrame(int node, uint16_t index, uint8_t sub, uint32_t code)
+{
+    return answer(node, 0x80, index, sub, code);
+}
+
+class ThreadRig
+{
+public:
+    ThreadRig()
+    {
+        dev = new FakeDevice;
+        reg.deviceReplace(QStringLiteral("TRNA702"), dev);
+        QObject::connect(
+            &th, &QUserCANopenThread::progressNotice, &ctx,
+            [this](void *p, int phase, int) { notices.append({p, phase}); }, Qt::DirectConnection);
+        QObject::connect(
+            &th, &QUserCANopenThread::dictObjValueChangeNotice, &ctx,
+            [this](quint32 i, quint32 s, bool w, quint32 v) { values.append({i, s, w, v}); },
+            Qt::DirectConnection);
+    }
+    ~ThreadRig()
+    {
+        th.stop();
+        qDeleteAll(params);
+    }
+
+    QUserCANopenReqPara *para(int kind)
+    {
+        auto *p = new QUserCANopenReqPara;
+        p->kind = kind;
+        p->devId = kDev;
+        p->adapter = &reg;
+        p->thread = &th;
+        params.append(p);
+        return p;
+    }
+    QUserCANopenReqPara *post(int type, QUserCANopenReqPara *p)
+    {
+        auto *r = new QUserCANopenReq;
+        r->type = type;
+        r->param = p;
+        th.reqPost(r);
+        return p;
+    }
+    QUserCANopenReqPara *sdo(const QVector<QUserDictObj> &list, int node = 5)
+    {
+        QUserCANopenReqPara *p = para(5);
+        p->sdoList = new QVector<QUserDictObj>(list);
+        p->nodeId = uint8_t(node);
+        return post(QUserCANopenThread::ReqSdoTransfer, p);
+    }
+    void receive(const QUserCanMsg &frame)
+    {
+        QUserCANopenReqPara *p = para(6);
+        p->rxFrame = frame;
+        post(QUserCANopenThread::ReqCanMsgRec, p);
+    }
+    // One turn of the loop, as run() does it.
+    void turn()
+    {
+        th.reqFinishNotice();
+        th.sdoTransferStep();
+        th.reqProcessOne();
+    }
+    void turns(int n)
+    {
+        for (int i = 0; i < n; ++i)
+            turn();
+    }
+    // Turns until the parameter record's finish notice, or ms pass.
+    bool runUntilFinished(QUserCANopenReqPara *p, int ms = 3000)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (!finished(p)) {
+            if (t.elapsed() > ms)
+                return false;
+            turn();
+            QThread::usleep(200);
+        }
+        return true;
+    }
+    bool finished(QUserCANopenReqPara *p) const
+    {
+        for (const auto &n : notices)
+            if (n.first == p && n.second == 1)
+                return true;
+        return false;
+    }
+    // SDO requests the device was handed for a node.
+    int sdoSends(int node = 5) const
+    {
+        int n = 0;
+        for (const auto &s : dev->sent)
+            n += s.msg.getId() == 0x600 + node;
+        return n;
+    }
+
+    struct Value {
+        quint32 index, sub;
+        bool write;
+        quint32 value;
+    };
+    QObject owner;
+    QUserDeviceAdapter reg{&owner};
+    FakeDevice *dev = nullptr;
+    QUserCANopenThread th;
+    QObject ctx;
+    QVector<QPair<void *, int>> notices;
+    QVector<Value> values;
+    QList<QUserCANopenReqPara *> params;
+};
+
+} // namespace
+
+// ---- SDO client ------------------------------------------------------------------------
+
+// Read, then write: the upload answer's value lands in the list, the
+// download confirmation leaves the written value; one send each.
+TEST(RequestThread, SdoListReadsAndWritesObjectByObject)
+{
+    ThreadRig r;
+    QUserCANopenReqPara *p = r.sdo({object(0x2001, 0, true), object(0x2002, 0, false, 0xCAFE)});
+    r.turns(3); // take the list, idle -> send, send
+    ASSERT_EQ(r.sdoSends(), 1);
+    EXPECT_EQ(r.dev->sent.last().msg.dataText.toUpper().remove(' ').left(8), QStringLiteral("40012000"));
+    r.turn(); // the step sees the wait state
+    r.receive(upload(5, 0x2001, 0, 0x1234));
+    r.turns(6);
+    ASSERT_EQ(r.sdoSends(), 2);
+    r.receive(confirm(5, 0x2002, 0));
+    ASSERT_TRUE(r.runUntilFinished(p));
+    EXPECT_EQ(p->result, 0);
+    EXPECT_EQ(r.sdoSends(), 2);
+    EXPECT_EQ(p->sdoList->at(0).curValue, 0x1234u);
+    EXPECT_EQ(p->sdoList->at(1).curValue, 0xCAFEu);
+    EXPECT_EQ(r.dev->sent.last().msg.dataText.toUpper().remove(' '), QStringLiteral("23022000FECA0000"));
+}
+
+TEST(RequestThread, EmptyListFinishesAtOnce)
+{
+    ThreadRig r;
+    QUserCANopenReqPara *p = r.sdo({});
+    r.turns(3);
+    EXPECT_TRUE(r.finished(p));
+    EXPECT_EQ(p->result, 0);
+    EXPECT_EQ(r.sdoSends(), 0);
+}
+
+// The first object answers on its second try; the next object then starts
+// with three fresh tries (it is answered on its third).
+TEST(RequestThread, RetriesAfter200MsAndGivesEachObjectThreeTries)
+{
+    ThreadRig r;
+    QUserCANopenReqPara *p = r.sdo({object(0x2001, 0, true), object(0x2002, 0, true)});
+    auto waitSends = [&](int n) {
+        QElapsedTimer t;
+        t.start();
+        while (r.sdoSends() < n && t.elapsed() < 2000) {
+            r.turn();
+            QThread::usleep(200);
+        }
+        r.turn();
+        return r.sdoSends() == n;
+    };
+    ASSERT_TRUE(waitSends(2));
+    r.receive(upload(5, 0x2001, 0, 7));
+    ASSERT_TRUE(waitSends(3)); // the second object
+    ASSERT_TRUE(waitSends(5)); // its third try
+    r.receive(upload(5, 0x2002, 0, 8));
+    ASSERT_TRUE(r.runUntilFinished(p));
+    EXPECT_EQ(p->result, 0);
+    EXPECT_EQ(r.sdoSends(), 5);
+    EXPECT_EQ(p->sdoList->at(1).curValue, 8u);
+}
+
+// Three sends 200 ms apart, then the transfer ends with result 6; the
+// objects after the one that failed are not sent.
+TEST(RequestThread, TimesOutAfterThreeTriesOf200Ms)
+{
+    ThreadRig r;
+    QElapsedTimer t;
+    t.start();
+    QUserCANopenReqPara *p = r.sdo({object(0x2001, 0, true), object(0x2002, 0, true)});
+    ASSERT_TRUE(r.runUntilFinished(p, 3000));
+    const qint64 took = t.elapsed();
+    EXPECT_EQ(p->result, QUserCANopenThread::ResultSdoTimeout);
+    EXPECT_EQ(p->sdoPos, 0);
+    EXPECT_EQ(r.sdoSends(), 3);
+    EXPECT_GE(took, 600);
+    EXPECT_LT(took, 2000);
+    ASSERT_EQ(r.dev->sent.size(), 3);
+    for (int i = 1; i < 3; ++i) {
+        const int64_t gap = r.dev->sent[i].atMs - r.dev->sent[i - 1].atMs;
+        EXPECT_GE(gap, 200) << i;
+    }
+}
+
+// Answers of another node, index or sub-index are announced but do not
+// advance the transfer.
+TEST(RequestThread, ForeignAnswersAreAnnouncedButDoNotCount)
+{
+    ThreadRig r;
+    QUserCANopenReqPara *p = r.sdo({object(0x2001, 0, true)});
+    r.turns(4);
+    ASSERT_EQ(r.sdoSends(), 1);
+    r.receive(upload(6, 0x2001, 0, 1)); // another node
+    r.receive(upload(5, 0x2002, 0, 2)); // another index
+    r.receive(upload(5, 0x2001, 1, 3)); // another sub-index
+    r.turns(6);
+    EXPECT_FALSE(r.finished(p));
+    EXPECT_EQ(p->sdoList->at(0).curValue, 0u);
+    ASSERT_EQ(r.values.size(), 3);
+    EXPECT_EQ(r.values[0].value, 1u);
+    EXPECT_EQ(r.values[1].index, 0x2002u);
+    EXPECT_EQ(r.values[2].sub, 1u);
+    r.receive(upload(5, 0x2001, 0, 4));
+    ASSERT_TRUE(r.runUntilFinished(p));
+    EXPECT_EQ(p->sdoList->at(0).curValue, 4u);
+    EXPECT_EQ(r.sdoSends(), 1);
+}
+
+// An answer taken in the same turn as the send (no step has seen the wait
+// state yet) does not count; the next one in time does.
+TEST(RequestThread, AnswerInTheTurnOfTheSendDoesNotCount)
+{
+    ThreadRig r;
+    QUserCANopenReqPara *p = r.sdo({object(0x2001, 0, true)});
+    r.turns(2); // taken; idle -> send
+    r.receive(upload(5, 0x2001, 0, 9));
+    r.turn(); // sends, then takes the answer in the same turn
+    ASSERT_EQ(r.sdoSends(), 1);
+    r.turns(3);
+    EXPECT_FALSE(r.finished(p));
+    EXPECT_EQ(p->sdoList->at(0).curValue, 0u);
+    r.receive(upload(5, 0x2001, 0, 10));
+    ASSERT_TRUE(r.runUntilFinished(p));
+    EXPECT_EQ(p->sdoList->at(0).curValue, 10u);
+    EXPECT_EQ(r.sdoSends(), 1);
+}
+
+// An abort of the object in flight ends the transfer at once with its own
+// result and code: no further try, no time-out.
+TEST(RequestThread, AbortOfTheObjectInFlightEndsTheTransferAtOnce)
+{
+    ThreadRig r;
+    QUserCANopenReqPara *p = r.sdo({object(0x2003, 0, false, 1, 5), object(0x2001, 0, true)});
+    r.turns(4);
+    ASSERT_EQ(r.sdoSends(), 1);
+    QElapsedTimer t;
+    t.start();
+    r.receive(abortFrame(5, 0x2003, 0, 0x06010002));
+    ASSERT_TRUE(r.runUntilFinished(p, 3000));
+    EXPECT_LT(t.elapsed(), 150);
+    EXPECT_EQ(p->result, QUserCANopenThread::ResultSdoAborted);
+    EXPECT_EQ(p->abortCode, 0x06010002u);
+    EXPECT_EQ(p->sdoPos, 0);
+    EXPECT_EQ(r.sdoSends(), 1);
+    EXPECT_TRUE(r.values.isEmpty()); // an abort is no value
+}
+
+// Aborts that are not about the object in flight change nothing.
+TEST(RequestThread, ForeignAbortsAreIgnored)
+{
+    ThreadRig r;
+    QUserCANopenReqPara *p = r.sdo({object(0x2001, 0, true)});
+    r.turns(4);
+    r.receive(abortFrame(6, 0x2001, 0, 0x06020000));
+    r.receive(abortFrame(5, 0x2002, 0, 0x06020000));
+    r.turns(4);
+    EXPECT_FALSE(r.finished(p));
+    r.receive(upload(5, 0x2001, 0, 1));
+    ASSERT_TRUE(r.runUntilFinished(p));
+    EXPECT_EQ(p->result, 0);
+}
+
+// A write of an object that is not 1-4 bytes is no expedited transfer: the
+// list ends with its own result and nothing is sent.
+TEST(RequestThread, ObjectThatNoExpeditedTransferCarriesIsRefused)
+{
+    ThreadRig r;
+    QUserCANopenReqPara *p = r.sdo({object(0x2010, 0, false, 1, 9 /* VISIBLE_STRING */)});
+    ASSERT_TRUE(r.runUntilFinished(p));
+    EXPECT_EQ(p->result, QUserCANopenThread::ResultSdoRefused);
+    EXPECT_EQ(r.sdoSends(), 0);
+}
+
+// A second list posted while one runs waits for its turn.
+TEST(RequestThread, SecondListWaitsForTheFirst)
+{
+    ThreadRig r;
+    QUserCANopenReqPara *a = r.sdo({object(0x2001, 0, true)});
+    QUserCANopenReqPara *b = r.sdo({object(0x2002, 0, true)});
+    r.turns(5);
+    ASSERT_EQ(r.sdoSends(), 1);
+    r.receive(upload(5, 0x2001, 0, 1));
+    ASSERT_TRUE(r.runUntilFinished(a));
+    r.turns(4);
+    EXPECT_EQ(r.sdoSends(), 2);
+    r.receive(upload(5, 0x2002, 0, 2));
+    ASSERT_TRUE(r.runUntilFinished(b));
+    EXPECT_EQ(a->sdoList->at(0).curValue, 1u);
+    EXPECT_EQ(b->sdoList->at(0).curValue, 2u);
+}
+
+// ---- the other requests ------------------------------------------------------------------
+
+TEST(RequestThread, FrameListIsPacedAfterEveryFrame)
+{
+    ThreadRig r;
+    QUserCANopenReqPara *p = r.para(0);
+    p->paceMs = 10;
+    for (int i = 0; i < 3; ++i)
+        p->frames.append(QUserCanMsg(QString::number(0x100 + i, 16), false, false, "1", "00"));
+    QElapsedTimer t;
+    t.start();
+    r.post(0, p);
+    r.turn();
+    EXPECT_GE(t.elapsed(), 30);
+    ASSERT_EQ(r.dev->sent.size(), 3);
+    EXPECT_GE(r.dev->sent[2].atMs - r.dev->sent[0].atMs, 20);
+    r.turn();
+    EXPECT_TRUE(r.finished(p));
+    EXPECT_EQ(p->result, 0);
+}
+
+TEST(RequestThread, LoadAndSaveResults)
+{
+    TempWorkDir dir;
+    ThreadRig r;
+    QUserEdsParser parser;
+
+    QUserCANopenReqPara *good = r.para(1);
+    good->parser = &parser;
+    good->filePath = cotest::edsPath("drive.eds");
+    QUserCANopenReqPara *missing = r.para(1);
+    missing->parser = &parser;
+    missing->filePath = QStringLiteral("no-such.eds");
+    QUserCANopenReqPara *noParser = r.para(1);
+    QUserCANopenReqPara *saveBare = r.para(3);
+    saveBare->project = new QUserCANopenPrj;
+    QUserCANopenReqPara *save = r.para(3);
+    save->project = new QUserCANopenPrj;
+    save->filePath = QString::fromStdString(dir.file("p.prj"));
+    save->edsPath = good->filePath;
+    save->listenList = new QVector<QUserDictObj>{object(0x2001, 0, true)};
+    save->rxPdoList = new QVector<QUserDictObj>;
+    save->txPdoList = new QVector<QUserDictObj>;
+    QUserCANopenReqPara *load = r.para(2);
+    load->project = new QUserCANopenPrj;
+    load->filePath = save->filePath;
+    QUserCANopenReqPara *loadBad = r.para(2);
+    loadBad->project = new QUserCANopenPrj;
+    loadBad->filePath = QStringLiteral("missing.prj");
+
+    for (auto *p : {good, missing, noParser})
+        r.post(1, p);
+    for (auto *p : {saveBare, save})
+        r.post(3, p);
+    for (auto *p : {load, loadBad})
+        r.post(2, p);
+    r.turns(20);
+    EXPECT_EQ(good->result, 0);
+    EXPECT_FALSE(parser.dictObjList.isEmpty());
+    EXPECT_EQ(missing->result, QUserCANopenThread::ResultLoadFail);
+    EXPECT_EQ(noParser->result, QUserCANopenThread::ResultLoadFail);
+    EXPECT_EQ(saveBare->result, QUserCANopenThread::ResultSaveFail);
+    EXPECT_EQ(save->result, 0);
+    EXPECT_EQ(load->result, 0);
+    QList<QUserDictObj> listen;
+    load->project->listenDictObjListGet(listen);
+    ASSERT_EQ(listen.size(), 1);
+    EXPECT_EQ(listen[0].index, 0x2001u);
+    EXPECT_EQ(loadBad->result, QUserCANopenThread::ResultLoadFail);
+    // Started and finished notices for every request, in the order taken.
+    EXPECT_EQ(r.notices.size(), 14);
+}
+
+// ---- thread life -------------------------------------------------------------------------
+
+// stop() acknowledges through the loop and returns only when it has ended;
+// the destructor of a running thread does the same and frees what it held.
+TEST(RequestThread, StopEndsTheLoopAndDestructionWaits)
+{
+    auto *r = new ThreadRig;
+    r->th.start();
+    QUserCANopenReqPara *p = r->sdo({object(0x2001, 0, true)}); // never answered
+    QThread::msleep(20);
+    QElapsedTimer t;
+    t.start();
+    r->th.stop();
+    EXPECT_TRUE(r->th.isFinished());
+    EXPECT_LT(t.elapsed(), 1000);
+    const int sends = r->sdoSends();
+    QThread::msleep(250);
+    EXPECT_EQ(r->sdoSends(), sends); // nothing runs any more
+    (void)p;
+    delete r;
+}
+
+TEST(RequestThread, DestroyingARunningThreadStopsItFirst)
+{
+    QObject owner;
+    QUserDeviceAdapter reg(&owner);
+    auto *dev = new FakeDevice;
+    reg.deviceReplace(QStringLiteral("TRNA702"), dev);
+    auto *th = new QUserCANopenThread;
+    th->start();
+    auto *p = new QUserCANopenReqPara;
+    p->kind = 5;
+    p->devId = kDev;
+    p->adapter = &reg;
+    p->nodeId = 5;
+    p->sdoList = new QVector<QUserDictObj>{object(0x2001, 0, true)};
+    auto *req = new QUserCANopenReq;
+    req->type = QUserCANopenThread::ReqSdoTransfer;
+    req->param = p;
+    th->reqPost(req);
+    QThread::msleep(30);
+    QElapsedTimer t;
+    t.start();
+    delete th; // the loop must have ended before the members go
+    EXPECT_LT(t.elapsed(), 1000);
+    QMutexLocker lock(&dev->mutex);
+    const int sends = dev->sent.size();
+    lock.unlock();
+    QThread::msleep(250);
+    lock.relock();
+    EXPECT_EQ(dev->sent.size(), sends);
+    EXPECT_GE(sends, 1);
+    delete p;
+}
+
+// A posted record belongs to the running thread at once: posting never
+// reads it again (the thread may have finished and freed it already).
+TEST(RequestThread, PostingToARunningThreadLeavesTheRecordAlone)
+{
+    QUserCANopenThread th;
+    QObject ctx;
+    std::atomic<int> finished{0};
+    QObject::connect(
+        &th, &QUserCANopenThread::progressNotice, &ctx,
+        [&](void *p, int phase, int) {
+            if (phase == 1 && p)
+                ++finished;
+        },
+        Qt::DirectConnection);
+    th.start();
+    const int n = 20000;
+    std::vector<std::unique_ptr<QUserCANopenReqPara>> params;
+    params.reserve(n);
+    for (int i = 0; i < n; ++i) {
+        params.emplace_back(new QUserCANopenReqPara);
+        params.back()->kind = 6;
+        auto *req = new QUserCANopenReq;
+        req->type = QUserCANopenThread::ReqCanMsgRec;
+        req->param = params.back().get();
+        ASSERT_TRUE(th.reqPost(req));
+    }
+    QElapsedTimer t;
+    t.start();
+    while (finished.load() < n && t.elapsed() < 20000)
+        QThread::msleep(2);
+    th.stop();
+    EXPECT_EQ(finished.load(), n);
+}
