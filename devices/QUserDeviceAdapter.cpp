@@ -109,10 +109,13 @@ int QUserDeviceAdapter::devOpen(const QString &typeName, QStringList &devIds)
 
 int QUserDeviceAdapter::devClose(const QString &typeName, const QString &devId)
 {
-    if (QUserDevice *device = devMap.value(typeName, nullptr))
-        device->close(devId);
+    // The device's own result: 0 closed, negative when the channel did not
+    // close. The channel's objects go either way. A type name without a
+    // device class has nothing open to close.
+    QUserDevice *device = devMap.value(typeName, nullptr);
+    const int result = device ? device->close(devId) : 0;
     channelRemove(devId);
-    return 0;
+    return result;
 }
 
 int QUserDeviceAdapter::devInfoGet(const QString &devId, QUserDevChState *state)

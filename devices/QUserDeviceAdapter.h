@@ -36,6 +36,7 @@ public:
     ~QUserDeviceAdapter() override;
 
     int devOpen(const QString &typeName, QStringList &devIds);
+    // 0 when the channel closed, the device's negative result when not.
     int devClose(const QString &typeName, const QString &devId);
     int devInfoGet(const QString &devId, QUserDevChState *state);
     int devSendMsg(const QString &devId, QUserCanMsg &msg);

@@ -10,6 +10,10 @@
 //                          the tool-window list
 //   MainWindowActions.cpp  the action-to-slot table, the language, help,
 //                          shop, download and about slots
+//   MainWindowTabs.cpp     the data tabs: made per opened channel, headers,
+//                          switched, closed (closing the channel), deleted
+//   MainWindowReceive.cpp  the receive road, send results, status bar
+//   MainWindowDevices.cpp  device open and close, the device tool launchers
 //   MainWindowPending.cpp  the slots and panel operations whose work is not
 //                          built yet; each logs once that it is not built
 //                          and changes nothing the user could take for a
@@ -25,6 +29,7 @@
 #include <QModelIndex>
 #include <QPoint>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QVector>
 
@@ -37,6 +42,7 @@ class QTimer;
 class QTranslator;
 class QUserDeviceAdapter;
 class QUserMainWindowLayout;
+class QUserTableModelCan;
 class QUserTableView;
 class Ui_MainWindow;
 class uiStatusBar;
@@ -83,6 +89,31 @@ public:
     QUserTableView *curTabViewGet() const;
     void curTabModelReload();
 
+    // Data tabs, one per open channel (MainWindowTabs.cpp).
+    bool tabCreat(const QString &devId);
+    bool tabDataHeaderSet(QUserTableView *view, QUserTableModelCan *model);
+    bool tabDelete(int index);
+    // Closes every tab, the welcome tab too, and with them every channel.
+    void tabAllClose();
+
+    // Receive road and send results (MainWindowReceive.cpp).
+    bool tabMsgAppend(const QString &devId, const QUserCanMsg &msg);
+    void advSendResultHandle(const QString &devId, const QUserCanMsg &msg);
+
+    // Device open and close (MainWindowDevices.cpp). devOpen takes a device
+    // type key of the registry; devClose is false when the channel did not
+    // close (it is reported to the user).
+    bool devOpen(const QString &typeKey);
+    bool devClose(const QString &devId);
+
+    // The device tools the ribbon launches. A tool whose dialog is not
+    // built yet is only logged: its launcher closes nothing and shows
+    // nothing. devToolExec runs a tool's dialog modally and gives its
+    // result; the issues that build the dialogs fill it in.
+    enum DevTool { DevToolFirmUpdate, DevToolRepeatCfg, DevToolBaudChk, DevToolBaudCalc, DevToolRecordSet };
+    static bool devToolAvailable(DevTool tool);
+    int devToolExec(DevTool tool);
+
     // The advanced send list (the table exists once its panel is built).
     void tabAdvListClear();
     int tabAdvRowCount() const;
@@ -100,6 +131,8 @@ public:
     bool uiTabAdvanceSendInit();
     void uiTabBasicSendUpdate();
     void uiTabAdvSendUpdate();
+    // The advanced panel's failure mode is its first entry "失败停止".
+    bool tabAdvFailStopGet() const;
 
     // Tool windows (playback, DBC, DBC send, CANopen, trace viewer) opened
     // from this window: the window closes and deletes every one still open
@@ -189,6 +222,15 @@ private:
     void fadeIn();
     void languageSwitch(const QString &language);
     void pageOpen(const QString &url);
+    // The floating tips over the window, each also written to the log.
+    void tipOk(const QString &text, int holdMs);
+    void tipBad(const QString &text, int holdMs);
+    // A device tool's launcher after its log line.
+    void devToolLaunch(DevTool tool, bool takesAdapter, const char *slot);
+    // The warning of a failed transmission on a channel.
+    void sendFailWarn(const QString &devId);
+    // The shown part of the receive road for one frame of a tab.
+    bool tabMsgShow(QUserWindowTabData *data, const QString &devId, const QUserCanMsg &msg, bool recording);
     // A slot or operation whose work is not built yet: logged once per
     // window, counted, nothing else.
     void notBuilt(const char *what);
@@ -209,5 +251,7 @@ private:
     QUserMessageBox msgBox;
 
     QList<QPointer<QWidget>> toolWindows;
+    // Channels whose send-failure warning is open now.
+    QSet<QString> sendFailBoxOpen;
     QHash<QString, int> notBuiltCalls;
 };

@@ -7,11 +7,9 @@
 #include "mainwindow/MainWindow.h"
 
 #include "mainwindow/MainWindowForm.h"
-#include "mainwindow/QUserMainWindowLayout.h"
 
 #include <QAction>
 #include <QDebug>
-#include <QTabWidget>
 
 void MainWindow::notBuilt(const char *what)
 {
@@ -27,42 +25,6 @@ void MainWindow::notBuiltUncheck(QAction *action, const char *what)
     if (action && action->isChecked())
         action->setChecked(false);
     notBuilt(what);
-}
-
-// ---- data tabs -------------------------------------------------------------
-
-void MainWindow::slotTabDataShowSelSwitch(int index)
-{
-    if (index < 0)
-        return;
-    qDebug().noquote() << "MainWindow >" << QStringLiteral("Tab %1 Select...").arg(index);
-    uiTabBasicSendUpdate();
-    uiTabAdvSendUpdate();
-}
-
-void MainWindow::soltTabDataShowClose(int index)
-{
-    if (index < 0 || !layout || !layout->tabDataShow)
-        return;
-    qDebug().noquote() << "MainWindow >" << QStringLiteral("Tab %1 Close...").arg(index);
-    QTabWidget *tabs = layout->tabDataShow;
-    if (tabs->tabText(index) == tr("欢迎界面")) {
-        QWidget *page = tabs->widget(index);
-        tabs->removeTab(index);
-        if (page)
-            page->deleteLater();
-        return;
-    }
-    // Closing a channel's tab closes the channel.
-    notBuilt("soltTabDataShowClose");
-}
-
-void MainWindow::curTabModelReload()
-{
-    QUserWindowTabData *data = curTabDataGet();
-    if (!data || !data->model)
-        return;
-    notBuilt("curTabModelReload");
 }
 
 // ---- display settings and view controls ------------------------------------
@@ -97,65 +59,6 @@ void MainWindow::soltTabDataSave()
 void MainWindow::soltTabDataRecord()
 {
     notBuiltUncheck(ui ? ui->actRecord : nullptr, "soltTabDataRecord");
-}
-
-// ---- device open and close, device tools -----------------------------------
-
-void MainWindow::slotRepeatCfg()
-{
-    notBuilt("slotRepeatCfg");
-}
-
-void MainWindow::slotBaudChk()
-{
-    notBuilt("slotBaudChk");
-}
-
-void MainWindow::slotBaudAssistor()
-{
-    notBuilt("slotBaudAssistor");
-}
-
-void MainWindow::slotDevFirmUpdate()
-{
-    notBuilt("slotDevFirmUpdate");
-}
-
-void MainWindow::soltDevCanSelect()
-{
-    notBuilt("soltDevCanSelect");
-}
-
-void MainWindow::soltDevLinSelect()
-{
-    notBuilt("soltDevLinSelect");
-}
-
-void MainWindow::soltDevRecordSelect()
-{
-    notBuilt("soltDevRecordSelect");
-}
-
-// ---- receive road, send results, status bar --------------------------------
-
-void MainWindow::soltDevRec(QString, QVector<QUserCanMsg>)
-{
-    notBuilt("soltDevRec");
-}
-
-void MainWindow::soltDevSendResult(QString, QUserCanMsg)
-{
-    notBuilt("soltDevSendResult");
-}
-
-void MainWindow::slotStatusBarTimeTask()
-{
-    // Runs every 100 ms; nothing to show until the data tabs count traffic.
-}
-
-void MainWindow::slotStatusBarBtnClrClick()
-{
-    notBuilt("slotStatusBarBtnClrClick");
 }
 
 // ---- basic send panel ------------------------------------------------------
@@ -202,6 +105,12 @@ bool MainWindow::uiTabAdvanceSendInit()
 void MainWindow::uiTabAdvSendUpdate()
 {
     notBuilt("uiTabAdvSendUpdate");
+}
+
+bool MainWindow::tabAdvFailStopGet() const
+{
+    // Until the panel exists its failure mode is its first entry.
+    return true;
 }
 
 bool MainWindow::tabAdvRowMsgGet(int, QUserCanMsg &)

@@ -1,6 +1,6 @@
 #include "mainwindow/QUserWindowSrv.h"
 
-#include "widgets/QUserTableModel.h"
+#include "mainwindow/QUserTableModelCan.h"
 #include "widgets/QUserTableView.h"
 
 #include <QDebug>
@@ -72,6 +72,19 @@ bool QUserWindowSrv::tabCreat(const QString &name)
         return true;
     }
     tabs.insert(name, new QUserWindowTabData);
+    return true;
+}
+
+bool QUserWindowSrv::tabCreat(const QString &name, QUserTableView *&view, QUserTableModelCan *&model)
+{
+    if (name.isEmpty() || tabs.contains(name))
+        return tabCreat(name);
+    QUserWindowTabData *data = new QUserWindowTabData;
+    data->view = new QUserTableView;
+    data->model = new QUserTableModelCan;
+    view = data->view;
+    model = data->model;
+    tabs.insert(name, data);
     return true;
 }
 

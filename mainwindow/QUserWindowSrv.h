@@ -2,15 +2,18 @@
 // The registry of the data tabs: one QUserWindowTabData per open channel,
 // keyed by its device id, and the entry "GLOBAL" that is never shown and
 // only carries window-wide properties. A tab data keeps the channel's view
-// and model, its traffic counters with a one-second rate tick, and small
-// integer and text properties.
+// and frame model, its traffic counters with a one-second rate tick, and
+// small integer and text properties.
+//
+// "GLOBAL" has neither view nor frame model: nothing shows it, and a frame
+// model is the largest thing a tab owns.
 
 #include <QHash>
 #include <QObject>
 #include <QString>
 
 class QTimer;
-class QUserTableModel;
+class QUserTableModelCan;
 class QUserTableView;
 
 class QUserWindowTabData : public QObject
@@ -24,7 +27,7 @@ public:
     // The tab's table view: it lives in the tab's page, not owned here.
     QUserTableView *view = nullptr;
     // The tab's frame model, owned.
-    QUserTableModel *model = nullptr;
+    QUserTableModelCan *model = nullptr;
 
     void txCntAdd(quint32 n) { txCount += n; }
     void rxCntAdd(quint32 n) { rxCount += n; }
@@ -68,8 +71,12 @@ public:
     QUserWindowSrv(const QUserWindowSrv &) = delete;
     QUserWindowSrv &operator=(const QUserWindowSrv &) = delete;
 
-    // Adds an entry without view or model (the data tabs give theirs);
-    // false for an empty name, true (nothing made) when it exists.
+    // Adds an entry with a new view and a new frame model (neither has a
+    // parent) and hands both out. False for an empty name; true, with
+    // nothing made and the out values untouched, when the name exists.
+    bool tabCreat(const QString &name, QUserTableView *&view, QUserTableModelCan *&model);
+    // Adds an entry without view or model (the "GLOBAL" entry); the same
+    // results.
     bool tabCreat(const QString &name);
     // Deletes the entry with its model; false when absent.
     bool tabDelete(const QString &name);

@@ -33,7 +33,7 @@ fi
 
 if [ "${ORVANE_SKIP_TSAN:-0}" != "1" ]; then
   echo "== ThreadSanitizer build of the threaded layers' tests"
-  tsan_tests="test_platform test_kemusb test_devices test_traffic"
+  tsan_tests="test_platform test_kemusb test_devices test_traffic test_devtools"
   cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_TSAN=ON -DORVANE_BENCH=OFF
   # Only these test programs (and what they load) are built here.
   cmake --build build-tsan -j "$jobs" --target $tsan_tests

@@ -6,19 +6,22 @@
 //   orvane_devtools_gallery <output folder>
 
 #include "devtools/QUserDlgBaudCalculator.h"
+#include "devtools/QUserDlgBaudChk.h"
 #include "devtools/QUserDlgDeviceSel.h"
 #include "devtools/QUserDlgFd2Set.h"
 #include "devtools/QUserDlgFdBaudCalculator.h"
-#include "devtools/QUserDlgFdRecordSet.h"
+#include "devtools/QUserDlgFirmUpdate.h"
 #include "devtools/QUserDlgFliterSet.h"
+#include "widgets/QUserDlgProgress.h"
+#include "devtools/QUserDlgRepeatCfg.h"
 #include "widgets/QUserPrompt.h"
 #include "devtools/uiDlgUsbcan2Cfg.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
@@ -29,6 +32,8 @@
 
 #include <cstdio>
 #include <functional>
+#include "devtools/QUserDlgFdRecordSet.h"
+#include <QCheckBox>
 
 class ShotPrompt : public QUserPrompt
 {
@@ -36,7 +41,13 @@ public:
     QString dir;
     QString name;                            // file name of the next shot
     std::function<void(QDialog *)> before;   // steps on the shown frame
+    QString file;                            // what the next file chooser returns
     int boxes = 0;
+
+    QString getOpenFileName(QWidget *, const QString &, const QString &, const QString &, QString *) override
+    {
+        return file;
+    }
 
     int exec(QDialog *dlg) override
     {
@@ -69,6 +80,8 @@ template <class T> static T *kid(QObject *root, const char *name)
 
 int main(int argc, char **argv)
 {
+    // The tools that open adapters find the simulated ones (one of each model).
+    qputenv("KEMUSB_BACKEND", "sim");
     QApplication app(argc, argv);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("shots");
     QDir().mkpath(out);
@@ -152,6 +165,74 @@ int main(int argc, char **argv)
             kid<QLineEdit>(d, "lineEdit_accCode")->setText("12,34");
             QMetaObject::invokeMethod(kid<QPushButton>(d, "pushButton_ok"), "click");
         };
+        dlg.dialogExec();
+    }
+    {
+        QUserDlgBaudChk dlg;
+        // A detection as the driver reports it: misses, the match, the miss after it.
+        const struct { int rate, t0, t1, failed; } tried[] = {
+            {470588, 0x00, 0x3F, 1}, {470588, 0x01, 0x17, 1}, {484848, 0x02, 0x2B, 1},
+            {500000, 0x00, 0x2D, 0}, {500000, 0x01, 0x16, 0}, {516129, 0x00, 0x4F, 1},
+        };
+        for (const auto &t : tried) {
+            QUserBaudChkMsg m;
+            m.rate = t.rate;
+            m.timing0 = t.t0;
+            m.timing1 = t.t1;
+            m.code = QUserBaudChkMsg::TryBegin;
+            dlg.slotsBaudChkResult(QString(), m);
+            m.code = QUserBaudChkMsg::TryEnd;
+            m.failed = uint8_t(t.failed);
+            dlg.slotsBaudChkResult(QString(), m);
+        }
+        QUserBaudChkMsg m;
+        m.rate = 533333;
+        m.timing0 = 0x00;
+        m.timing1 = 0x2C;
+        m.code = QUserBaudChkMsg::TryBegin;
+        dlg.slotsBaudChkResult(QString(), m); // under test
+        shot.name = "devtools_baud_detection.png";
+        dlg.dialogExec();
+    }
+    {
+        // The baud detection's preparation, as its first start shows it.
+        QUserDlgProgress prep;
+        prep.setTitle("准备中");
+        prep.setTip("首次使用,准备中...");
+        prep.slotProgressValueChange(QUserDlgProgress::CodeValue, 37);
+        shot.name = "devtools_baud_preparation.png";
+        prep.dlgExec();
+    }
+    {
+        QUserDlgRepeatCfg dlg;
+        dlg.slotDevOpen(); // the simulated USBCAN2 (its box, if any, is shot too)
+        shot.name = "devtools_relay.png";
+        shot.before = [](QDialog *d) {
+            auto *b2 = kid<QComboBox>(d, "comboBox_baud2");
+            b2->setCurrentIndex(0);
+            kid<QLineEdit>(d, "lineEdit_time20")->setText("00");
+            kid<QLineEdit>(d, "lineEdit_time21")->setText("1A");
+            auto *b1 = kid<QComboBox>(d, "comboBox_baud1");
+            b1->setCurrentIndex(b1->findText("250kbps"));
+            auto *mode = kid<QComboBox>(d, "comboBox_mode");
+            mode->setCurrentIndex(1);
+        };
+        dlg.dialogExec();
+    }
+    {
+        const QString pkg = QDir(work.path()).absoluteFilePath("TRNA701_fw.v1.2.2.17.dat");
+        QFile f(pkg);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(QByteArray(1024 + 81920, 'x'));
+        f.close();
+        QUserDlgFirmUpdate dlg;
+        auto *type = kid<QComboBox>(&dlg, "comboBox_devType");
+        type->setCurrentIndex(type->findText("TRNA701"));
+        dlg.slotConnect(); // the simulated TRNA701 in update mode
+        shot.file = pkg;
+        dlg.slotFileSelect();
+        dlg.slotUpdateResult(1, 64, QString());
+        shot.name = "devtools_firmware_update.png";
         dlg.dialogExec();
     }
     // The recording adapter's settings against the simulated adapters of the

@@ -178,6 +178,102 @@
         <source>toolBar</source>
         <translation>toolBar</translation>
     </message>
+    <message>
+        <source>设备打开失败!</source>
+        <translation>设备打开失败!</translation>
+    </message>
+    <message>
+        <source>设备初始化失败!</source>
+        <translation>设备初始化失败!</translation>
+    </message>
+    <message>
+        <source>设备参数错误!</source>
+        <translation>设备参数错误!</translation>
+    </message>
+    <message>
+        <source>设备打开成功!</source>
+        <translation>设备打开成功!</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>设备已处于中继模式,无法正常收发数据,如果要正常接收和发送数据，<byte value="xd" />
+                请先关闭中继功能([工具]-&gt;[中继配置])，再打开设备!!</source>
+        <translation>设备已处于中继模式,无法正常收发数据,如果要正常接收和发送数据，<byte value="xd" />
+                请先关闭中继功能([工具]-&gt;[中继配置])，再打开设备!!</translation>
+    </message>
+    <message>
+        <source>设备处于只听模式,无法正常发送数据,如果要正常发送数据，<byte value="xd" />
+                请修改设备工作模式为[正常模式]([选择设备]-&gt;[设备]-&gt;[工作模式])，再打开设备!!</source>
+        <translation>设备处于只听模式,无法正常发送数据,如果要正常发送数据，<byte value="xd" />
+                请修改设备工作模式为[正常模式]([选择设备]-&gt;[设备]-&gt;[工作模式])，再打开设备!!</translation>
+    </message>
+    <message>
+        <source>设备关闭失败!</source>
+        <translation>设备关闭失败!</translation>
+    </message>
+    <message>
+        <source>设备已关闭!</source>
+        <translation>设备已关闭!</translation>
+    </message>
+    <message>
+        <source>发送失败!</source>
+        <translation>发送失败!</translation>
+    </message>
+    <message>
+        <source>序号</source>
+        <translation>序号</translation>
+    </message>
+    <message>
+        <source>传输方向</source>
+        <translation>传输方向</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>状态</translation>
+    </message>
+    <message>
+        <source>时间标志</source>
+        <translation>时间标志</translation>
+    </message>
+    <message>
+        <source>周期(us)</source>
+        <translation>周期(us)</translation>
+    </message>
+    <message>
+        <source>数量</source>
+        <translation>数量</translation>
+    </message>
+    <message>
+        <source>帧ID</source>
+        <translation>帧ID</translation>
+    </message>
+    <message>
+        <source>帧格式</source>
+        <translation>帧格式</translation>
+    </message>
+    <message>
+        <source>帧类型</source>
+        <translation>帧类型</translation>
+    </message>
+    <message>
+        <source>长度</source>
+        <translation>长度</translation>
+    </message>
+    <message>
+        <source>数据</source>
+        <translation>数据</translation>
+    </message>
+    <message>
+        <source>电脑时间</source>
+        <translation>电脑时间</translation>
+    </message>
+    <message>
+        <source>设备时间</source>
+        <translation>设备时间</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
@@ -448,6 +544,174 @@
     <message>
         <source>屏蔽码:0x</source>
         <translation>屏蔽码:0x</translation>
+    </message>
+    <message>
+        <source>[发送步长]:有效范围:</source>
+        <translation>[发送步长]:有效范围:</translation>
+    </message>
+    <message>
+        <source> 十六进制:</source>
+        <translation> 十六进制:</translation>
+    </message>
+    <message>
+        <source>扩展帧</source>
+        <translation>扩展帧</translation>
+    </message>
+    <message>
+        <source>标准帧</source>
+        <translation>标准帧</translation>
+    </message>
+    <message>
+        <source>普通信号</source>
+        <translation>普通信号</translation>
+    </message>
+    <message>
+        <source>复用信号</source>
+        <translation>复用信号</translation>
+    </message>
+    <message>
+        <source>复用器开关</source>
+        <translation>复用器开关</translation>
+    </message>
+    <message>
+        <source>未知</source>
+        <translation>未知</translation>
+    </message>
+    <message>
+        <source>消息名称:</source>
+        <translation>消息名称:</translation>
+    </message>
+    <message>
+        <source>消息ID:</source>
+        <translation>消息ID:</translation>
+    </message>
+    <message>
+        <source>消息长度:</source>
+        <translation>消息长度:</translation>
+    </message>
+    <message>
+        <source> 字节</source>
+        <translation> 字节</translation>
+    </message>
+    <message>
+        <source>包含信号数量:</source>
+        <translation>包含信号数量:</translation>
+    </message>
+    <message>
+        <source> 个</source>
+        <translation> 个</translation>
+    </message>
+    <message>
+        <source>帧类型:</source>
+        <translation>帧类型:</translation>
+    </message>
+    <message>
+        <source>消息注释:</source>
+        <translation>消息注释:</translation>
+    </message>
+    <message>
+        <source>帧时间:</source>
+        <translation>帧时间:</translation>
+    </message>
+    <message>
+        <source>待定</source>
+        <translation>待定</translation>
+    </message>
+    <message>
+        <source>0x</source>
+        <translation>0x</translation>
+    </message>
+    <message>
+        <source> &lt;实际传输计算所得ID&gt;</source>
+        <translation> &lt;实际传输计算所得ID&gt;</translation>
+    </message>
+    <message>
+        <source>帧ID:</source>
+        <translation>帧ID:</translation>
+    </message>
+    <message>
+        <source>数据长度:</source>
+        <translation>数据长度:</translation>
+    </message>
+    <message>
+        <source>数据内容:</source>
+        <translation>数据内容:</translation>
+    </message>
+    <message>
+        <source>所属消息:</source>
+        <translation>所属消息:</translation>
+    </message>
+    <message>
+        <source>信号名称:</source>
+        <translation>信号名称:</translation>
+    </message>
+    <message>
+        <source>起始位:</source>
+        <translation>起始位:</translation>
+    </message>
+    <message>
+        <source>位长度:</source>
+        <translation>位长度:</translation>
+    </message>
+    <message>
+        <source>转换因子:</source>
+        <translation>转换因子:</translation>
+    </message>
+    <message>
+        <source>转换偏移:</source>
+        <translation>转换偏移:</translation>
+    </message>
+    <message>
+        <source>最小值:</source>
+        <translation>最小值:</translation>
+    </message>
+    <message>
+        <source>最大值:</source>
+        <translation>最大值:</translation>
+    </message>
+    <message>
+        <source>值描述:</source>
+        <translation>值描述:</translation>
+    </message>
+    <message>
+        <source>单位:</source>
+        <translation>单位:</translation>
+    </message>
+    <message>
+        <source>字节顺序:</source>
+        <translation>字节顺序:</translation>
+    </message>
+    <message>
+        <source>Motorola</source>
+        <translation>Motorola</translation>
+    </message>
+    <message>
+        <source>Intel</source>
+        <translation>Intel</translation>
+    </message>
+    <message>
+        <source>信号类型:</source>
+        <translation>信号类型:</translation>
+    </message>
+    <message>
+        <source>复用器开关值:</source>
+        <translation>复用器开关值:</translation>
+    </message>
+    <message>
+        <source>信号注释:</source>
+        <translation>信号注释:</translation>
+    </message>
+    <message>
+        <source>未知错误</source>
+        <translation>未知错误</translation>
+    </message>
+    <message>
+        <source>%1映射对象[%2,%3]超出PDO长度,其后的映射未写入</source>
+        <translation>%1映射对象[%2,%3]超出PDO长度,其后的映射未写入</translation>
+    </message>
+    <message>
+        <source>%1映射对象%2个,设备只提供%3个映射位置</source>
+        <translation>%1映射对象%2个,设备只提供%3个映射位置</translation>
     </message>
 </context>
 <context>
@@ -796,6 +1060,69 @@
     </message>
 </context>
 <context>
+    <name>QUserDlgPlayBack</name>
+    <message>
+        <source>数据回放</source>
+        <translation>数据回放</translation>
+    </message>
+    <message>
+        <source>加载文件</source>
+        <translation>加载文件</translation>
+    </message>
+    <message>
+        <source>加载中...</source>
+        <translation>加载中...</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>间隔时间参数不能为空!</source>
+        <translation>间隔时间参数不能为空!</translation>
+    </message>
+    <message>
+        <source>间隔时间不能等于0!</source>
+        <translation>间隔时间不能等于0!</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>无可发送数据!</source>
+        <translation>无可发送数据!</translation>
+    </message>
+    <message>
+        <source>帧总数量:</source>
+        <translation>帧总数量:</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>成功加载%1条数据。</source>
+        <translation>成功加载%1条数据。</translation>
+    </message>
+    <message>
+        <source>发送完成!</source>
+        <translation>发送完成!</translation>
+    </message>
+    <message>
+        <source>发送已停止!</source>
+        <translation>发送已停止!</translation>
+    </message>
+    <message>
+        <source>发送失败!</source>
+        <translation>发送失败!</translation>
+    </message>
+    <message>
+        <source>跳过%1条无法读取的数据。</source>
+        <translation>跳过%1条无法读取的数据。</translation>
+    </message>
+</context>
+<context>
     <name>QUserDlgProgress</name>
     <message>
         <source>执行进度</source>
@@ -826,6 +1153,17 @@
     </message>
 </context>
 <context>
+    <name>QUserEdsParser</name>
+    <message>
+        <source>%1的COB-ID(0x%2)不可用,PDO保持无效</source>
+        <translation>%1的COB-ID(0x%2)不可用,PDO保持无效</translation>
+    </message>
+    <message>
+        <source>未知</source>
+        <translation>未知</translation>
+    </message>
+</context>
+<context>
     <name>QUserMainWindowLin</name>
     <message>
         <source>MainWindow</source>
@@ -850,6 +1188,17 @@
     <message>
         <source>toolBar</source>
         <translation>toolBar</translation>
+    </message>
+</context>
+<context>
+    <name>QUserTableModelCan</name>
+    <message>
+        <source>正常</source>
+        <translation>正常</translation>
+    </message>
+    <message>
+        <source>发送失败</source>
+        <translation>发送失败</translation>
     </message>
 </context>
 <context>

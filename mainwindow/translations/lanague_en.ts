@@ -179,6 +179,102 @@
         <source>toolBar</source>
         <translation>toolBar</translation>
     </message>
+    <message>
+        <source>设备打开失败!</source>
+        <translation>Failed to open the device!</translation>
+    </message>
+    <message>
+        <source>设备初始化失败!</source>
+        <translation>Failed to initialise the device!</translation>
+    </message>
+    <message>
+        <source>设备参数错误!</source>
+        <translation>Device parameter error!</translation>
+    </message>
+    <message>
+        <source>设备打开成功!</source>
+        <translation>Device opened!</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>设备已处于中继模式,无法正常收发数据,如果要正常接收和发送数据，<byte value="xd"/>
+                请先关闭中继功能([工具]-&gt;[中继配置])，再打开设备!!</source>
+        <translation>The device is in relay mode and cannot receive or send normally. To receive and send data, <byte value="xd"/>
+                switch the relay off first ([Tools]-&gt;[Relay Configuration]), then open the device again!!</translation>
+    </message>
+    <message>
+        <source>设备处于只听模式,无法正常发送数据,如果要正常发送数据，<byte value="xd"/>
+                请修改设备工作模式为[正常模式]([选择设备]-&gt;[设备]-&gt;[工作模式])，再打开设备!!</source>
+        <translation>The device is in listen-only mode and cannot send. To send data, <byte value="xd"/>
+                set its work mode to [Normal Mode] ([Select Device]-&gt;[Device]-&gt;[Work Mode]), then open the device again!!</translation>
+    </message>
+    <message>
+        <source>设备关闭失败!</source>
+        <translation>Failed to close the device!</translation>
+    </message>
+    <message>
+        <source>设备已关闭!</source>
+        <translation>Device closed!</translation>
+    </message>
+    <message>
+        <source>发送失败!</source>
+        <translation>Send failed!</translation>
+    </message>
+    <message>
+        <source>序号</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>传输方向</source>
+        <translation>Direction</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>时间标志</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>周期(us)</source>
+        <translation>Period(us)</translation>
+    </message>
+    <message>
+        <source>数量</source>
+        <translation>Count</translation>
+    </message>
+    <message>
+        <source>帧ID</source>
+        <translation>Frame ID</translation>
+    </message>
+    <message>
+        <source>帧格式</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>帧类型</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>长度</source>
+        <translation>Length</translation>
+    </message>
+    <message>
+        <source>数据</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>电脑时间</source>
+        <translation>PC Time</translation>
+    </message>
+    <message>
+        <source>设备时间</source>
+        <translation>Device Time</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
@@ -449,6 +545,174 @@
     <message>
         <source>屏蔽码:0x</source>
         <translation>Mask: 0x</translation>
+    </message>
+    <message>
+        <source>[发送步长]:有效范围:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> 十六进制:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>扩展帧</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>标准帧</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>普通信号</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>复用信号</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>复用器开关</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>未知</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>消息名称:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>消息ID:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>消息长度:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> 字节</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>包含信号数量:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> 个</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>帧类型:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>消息注释:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>帧时间:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>待定</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>0x</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> &lt;实际传输计算所得ID&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>帧ID:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>数据长度:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>数据内容:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>所属消息:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>信号名称:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>起始位:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>位长度:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>转换因子:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>转换偏移:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>最小值:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>最大值:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>值描述:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>单位:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>字节顺序:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Motorola</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Intel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>信号类型:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>复用器开关值:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>信号注释:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>未知错误</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1映射对象[%2,%3]超出PDO长度,其后的映射未写入</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1映射对象%2个,设备只提供%3个映射位置</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -797,6 +1061,69 @@
     </message>
 </context>
 <context>
+    <name>QUserDlgPlayBack</name>
+    <message>
+        <source>数据回放</source>
+        <translation type="unfinished">Playback</translation>
+    </message>
+    <message>
+        <source>加载文件</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>加载中...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation type="unfinished">Error</translation>
+    </message>
+    <message>
+        <source>间隔时间参数不能为空!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>间隔时间不能等于0!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation type="unfinished">Warning</translation>
+    </message>
+    <message>
+        <source>无可发送数据!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>帧总数量:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation type="unfinished">Note</translation>
+    </message>
+    <message>
+        <source>成功加载%1条数据。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>发送完成!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>发送已停止!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>发送失败!</source>
+        <translation type="unfinished">Send failed!</translation>
+    </message>
+    <message>
+        <source>跳过%1条无法读取的数据。</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>QUserDlgProgress</name>
     <message>
         <source>执行进度</source>
@@ -827,6 +1154,17 @@
     </message>
 </context>
 <context>
+    <name>QUserEdsParser</name>
+    <message>
+        <source>%1的COB-ID(0x%2)不可用,PDO保持无效</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>未知</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>QUserMainWindowLin</name>
     <message>
         <source>MainWindow</source>
@@ -851,6 +1189,17 @@
     <message>
         <source>toolBar</source>
         <translation>toolBar</translation>
+    </message>
+</context>
+<context>
+    <name>QUserTableModelCan</name>
+    <message>
+        <source>正常</source>
+        <translation>Normal</translation>
+    </message>
+    <message>
+        <source>发送失败</source>
+        <translation>Send failed</translation>
     </message>
 </context>
 <context>

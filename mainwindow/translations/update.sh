@@ -18,6 +18,7 @@ lupdate -silent -I "$root" -no-obsolete -locations none -extensions cpp,h,ui \
 lupdate -silent -I "$root" -no-obsolete -locations none -extensions cpp,h,ui \
   -source-language zh_CN -target-language en "${dirs[@]}" -ts "$here/lanague_en.ts"
 /usr/bin/python3 - "$here/lanague_cn.ts" <<'PY'
+import copy
 import sys
 import xml.etree.ElementTree as ET
 path = sys.argv[1]
@@ -27,7 +28,13 @@ for msg in tree.getroot().iter('message'):
     tr = msg.find('translation')
     if src is None or tr is None:
         continue
+    # The whole source, with the <byte value="xd"/> elements that stand for
+    # carriage returns and the text after them.
+    for child in list(tr):
+        tr.remove(child)
     tr.text = src.text
+    for child in src:
+        tr.append(copy.deepcopy(child))
     tr.attrib.pop('type', None)
 tree.write(path, encoding='utf-8', xml_declaration=True)
 PY

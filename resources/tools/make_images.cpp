@@ -266,14 +266,6 @@ std::vector<Icon> icons()
              p.setBrush(QColor(250, 196, 48));
              p.drawRoundedRect(QRectF(6, 18, 52, 36), 5, 5);
          }},
-        {"res/fd.png", [](QPainter &p) {
-             badge(p, kTeal, false);
-             glyph(p, "FD", 26);
-         }},
-        {"res/brs.png", [](QPainter &p) {
-             badge(p, kOrange, false);
-             glyph(p, "BRS", 19);
-         }},
         {"res/canopen.png", [](QPainter &p) {
              badge(p, kGreen, false);
              glyph(p, "CO", 26);
@@ -380,6 +372,29 @@ std::vector<Icon> icons()
              p.setPen(whitePen(6));
              p.drawLine(QPointF(21, 21), QPointF(43, 43));
              p.drawLine(QPointF(43, 21), QPointF(21, 43));
+        // Direction cell of a data tab: CAN FD frames, and CAN FD frames with
+        // the bit-rate switch.
+        {"res/fd.png", [](QPainter &p) {
+             badge(p, kTeal, false);
+             glyph(p, "FD", 28);
+         }},
+        {"res/brs.png", [](QPainter &p) {
+             badge(p, kOrange, false);
+             glyph(p, "BRS", 20);
+         }},
+        // Icon of a device channel's data tab.
+        {"res/usbDev.png", [](QPainter &p) {
+             badge(p, kBlue, false);
+             p.setPen(whitePen(4));
+             p.setBrush(Qt::NoBrush);
+             p.drawLine(QPointF(32, 12), QPointF(32, 50));
+             p.drawPolygon(QPolygonF() << QPointF(32, 10) << QPointF(27, 18) << QPointF(37, 18));
+             p.drawPolyline(QPolygonF() << QPointF(32, 40) << QPointF(20, 30) << QPointF(20, 24));
+             p.drawPolyline(QPolygonF() << QPointF(32, 34) << QPointF(44, 26) << QPointF(44, 20));
+             p.setBrush(Qt::white);
+             p.drawEllipse(QPointF(32, 50), 4, 4);
+             p.drawEllipse(QPointF(20, 22), 3, 3);
+             p.drawRect(QRectF(41, 16, 6, 6));
          }},
         {"image/Bar.net.png", [](QPainter &p) {
              badge(p, kBlue, false);

@@ -90,6 +90,21 @@ TEST_F(RegistryTest, OpenMakesPerChannelObjectsAndCloseRemovesExactlyOne)
     EXPECT_EQ(reg.channelCount(), 0);
 }
 
+// The caller learns when a channel did not close; its objects go anyway.
+TEST_F(RegistryTest, CloseGivesTheDeviceResult)
+{
+    QObject owner;
+    QUserDeviceAdapter reg(&owner);
+    auto *stub = new StubDevice;
+    reg.deviceReplace("USBCANFD2", stub);
+    stub->openIds = QStringList({"USBCANFD2-0-0"});
+    QStringList ids;
+    ASSERT_EQ(reg.devOpen("USBCANFD2", ids), 0);
+    stub->closeResult = -1;
+    EXPECT_EQ(reg.devClose("USBCANFD2", "USBCANFD2-0-0"), -1);
+    EXPECT_FALSE(reg.hasChannel("USBCANFD2-0-0"));
+}
+
 TEST_F(RegistryTest, ForwardersAnswerUnknownIdsWithZero)
 {
     QObject owner;

@@ -18,7 +18,7 @@ public:
     int close(const QString &devId) override
     {
         closed.append(devId);
-        return 0;
+        return closeResult;
     }
     ~StubDevice() override
     {
@@ -28,6 +28,7 @@ public:
 
     QStringList openIds;
     int openResult = 0;
+    int closeResult = 0;
     QStringList closed;
     bool *deletedFlag = nullptr;
 

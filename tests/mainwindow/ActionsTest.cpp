@@ -158,9 +158,9 @@ TEST_F(ActionsTest, EveryActionReachesItsSlot)
         {"actPlay", Modal, "错误"},   // no channel yet: "请先[选择设备]!!!"
         {"actTools", Modal, "工具集"}, // the tools launcher, closed
         {"actionShowSet", Pending, "uiTabDataShowSet"},
-        {"actDevCAN", Pending, "soltDevCanSelect"},
-        {"actDevLIN", Pending, "soltDevLinSelect"},
-        {"actDevRecord", Pending, "soltDevRecordSelect"},
+        {"actDevCAN", Modal, "选择设备"},
+        {"actDevLIN", Modal, "选择设备"},
+        {"actDevRecord", Modal, "选择设备"},
         {"actionFastHelp", Page, nullptr}, // the help page
         {"actionHelp", Page, nullptr},     // the same page
         {"actionShopping", Page, "https://orvane.example.org/shop"},
@@ -170,7 +170,7 @@ TEST_F(ActionsTest, EveryActionReachesItsSlot)
         {"actionLanguageEnglish", Modal, "警告"},
         {"actionRepeatCfg", Pending, "slotRepeatCfg"},
         {"actionFreqChk", Pending, "slotBaudChk"},
-        {"actionCalculator", Pending, "slotBaudAssistor"},
+        {"actionCalculator", Modal, "波特率计算器"},
         {"actionFirmUpdate", Pending, "slotDevFirmUpdate"},
     };
     for (const Row &r : rows) {

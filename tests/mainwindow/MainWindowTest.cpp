@@ -3,11 +3,13 @@
 // translation it picks, the queued road from the device registry.
 
 #include "tests/mainwindow/MainWindowTestEnv.h"
+#include "tests/mainwindow/StubChannelDevice.h"
 
 #include "devices/QUserDeviceAdapter.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/MainWindowForm.h"
 #include "mainwindow/QUserMainWindowLayout.h"
+#include "mainwindow/QUserTableModelCan.h"
 #include "widgets/QRibbon.h"
 #include "widgets/uiStatusBar.h"
 
@@ -191,18 +193,28 @@ TEST_F(MainWindowTest, RegistryFramesArriveQueuedFromOtherThreads)
     EXPECT_NE(QMetaType::type("QUserCanMsg"), 0);
     EXPECT_NE(QMetaType::type("QVector<QUserCanMsg>"), 0);
     QUserDeviceAdapter *reg = w.devAdapterGet();
+    auto *stub = new StubChannelDevice;
+    stub->openIds = QStringList{"USBCANFD2-0-0"};
+    reg->deviceReplace("USBCANFD2", stub);
+    ASSERT_TRUE(w.devOpen("USBCANFD2"));
+    QUserWindowTabData *tab = w.tabSrvGet().find("USBCANFD2-0-0");
+    ASSERT_NE(tab, nullptr);
+    const int basicUpdates = w.notBuiltCount("uiTabBasicSendUpdate");
     std::thread driver([reg]() {
         QVector<QUserCanMsg> batch(3);
         emit reg->receiveMsg(QStringLiteral("USBCANFD2-0-0"), batch);
-        emit reg->sendResultNotify(QStringLiteral("USBCANFD2-0-0"), QUserCanMsg());
+        QUserCanMsg state;
+        state.status = MsgStatusBasicStart;
+        emit reg->sendResultNotify(QStringLiteral("USBCANFD2-0-0"), state);
     });
     driver.join();
     // Queued: nothing reached the window before its thread ran events.
-    EXPECT_EQ(w.notBuiltCount("soltDevRec"), 0);
-    EXPECT_EQ(w.notBuiltCount("soltDevSendResult"), 0);
+    EXPECT_EQ(tab->rxCntGet(), 0u);
+    EXPECT_EQ(w.notBuiltCount("uiTabBasicSendUpdate"), basicUpdates);
     QApplication::processEvents();
-    EXPECT_EQ(w.notBuiltCount("soltDevRec"), 1);
-    EXPECT_EQ(w.notBuiltCount("soltDevSendResult"), 1);
+    EXPECT_EQ(tab->rxCntGet(), 3u);
+    EXPECT_EQ(tab->model->listCount(), 3);
+    EXPECT_EQ(w.notBuiltCount("uiTabBasicSendUpdate"), basicUpdates + 1);
     EXPECT_FALSE(log.contains("Cannot queue arguments"));
 }
 

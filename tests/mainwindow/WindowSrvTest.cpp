@@ -2,7 +2,11 @@
 
 #include "tests/mainwindow/MainWindowTestEnv.h"
 
+#include "mainwindow/QUserTableModelCan.h"
 #include "mainwindow/QUserWindowSrv.h"
+#include "widgets/QUserTableView.h"
+
+#include <QPointer>
 
 #include <QTimer>
 
@@ -84,4 +88,38 @@ TEST(WindowTabData, RatesAreTheCountsOfTheLastSecond)
     data.rxCntAdd(3);
     data.msgRateTimeTask();
     EXPECT_EQ(data.rxRateGet(), 3u);
+}
+
+// A frame model is the largest thing a tab owns; "GLOBAL" is never shown,
+// so it gets none (nor a view).
+TEST(WindowSrv, ChannelTabsGetViewAndFrameModelGlobalNeither)
+{
+    QUserWindowSrv srv;
+    QUserWindowTabData *global = srv.find("GLOBAL");
+    ASSERT_NE(global, nullptr);
+    EXPECT_EQ(global->model, nullptr);
+    EXPECT_EQ(global->view, nullptr);
+
+    QUserTableView *view = nullptr;
+    QUserTableModelCan *model = nullptr;
+    EXPECT_FALSE(srv.tabCreat(QString(), view, model));
+    EXPECT_TRUE(srv.tabCreat("TRNB702-0-0", view, model));
+    ASSERT_NE(view, nullptr);
+    ASSERT_NE(model, nullptr);
+    EXPECT_EQ(view->parent(), nullptr);
+    EXPECT_EQ(model->parent(), nullptr);
+    QUserWindowTabData *data = srv.find("TRNB702-0-0");
+    EXPECT_EQ(data->view, view);
+    EXPECT_EQ(data->model, model);
+    // Present already: nothing made, the out values untouched.
+    QUserTableView *view2 = nullptr;
+    QUserTableModelCan *model2 = nullptr;
+    EXPECT_TRUE(srv.tabCreat("TRNB702-0-0", view2, model2));
+    EXPECT_EQ(view2, nullptr);
+    EXPECT_EQ(model2, nullptr);
+    EXPECT_EQ(srv.find("TRNB702-0-0"), data);
+    // The registry takes the view down with the entry at clear().
+    QPointer<QUserTableView> guard(view);
+    srv.clear();
+    EXPECT_TRUE(guard.isNull());
 }

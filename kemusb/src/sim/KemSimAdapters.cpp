@@ -88,6 +88,9 @@ void SimCanFdModel::command(const Bytes &q)
         return;
     plat::sim::Adapter &a = adapter();
     if (q[0] == 0x12 && q[1] == 0xA7) {
+        DirectFrame req;
+        if (unpackDirectFrame(q.data() + 2, q.size() - 2, &req) && req.command == 0x04 && !req.payload.empty())
+            firm_.requestMode(req.payload[0] != 0);
         a.push(0x81, directTransferReply(q.data(), q.size()));
         return;
     }
@@ -207,12 +210,50 @@ void SimCanFdModel::transmit(const Bytes &p)
         f.len = r[10] > (fd ? 64 : 8) ? (fd ? 64 : 8) : r[10];
         std::memcpy(f.data, r + 11, f.len);
         f.channel = ch;
-        if (ch < channels_ && a.channel(ch).transmit(f))
+        if (toFirmTarget(ch, f) || (ch < channels_ && a.channel(ch).transmit(f)))
             ++sent;
         off += size;
     }
     if (ack)
         a.push(0x82, Bytes{0x55, 0xF2, 0x00, 0x00, uint8_t(sent)});
+}
+
+// In update mode the link frames on channel 0 go to the firmware target, not
+// to the bus.
+bool SimCanFdModel::toFirmTarget(int ch, const CanFrame &f)
+{
+    if (ch != 0 || f.fd || f.rtr || !f.ext || f.id != SimFirmTarget::kLinkId || !firm_.inUpdateMode())
+        return false;
+    std::vector<SimFirmTarget::Reply> replies;
+    firm_.receive(f.data, f.len, replies);
+    for (const SimFirmTarget::Reply &r : replies)
+        pushLinkFrame(r.frame, r.delayMs);
+    return true;
+}
+
+// A frame of the target comes back on the receive stream as classic frames
+// of the link identifier on channel 0, eight bytes each (the last padded).
+void SimCanFdModel::pushLinkFrame(const std::vector<uint8_t> &frame, uint32_t delayMs)
+{
+    plat::sim::Adapter &a = adapter();
+    Bytes out;
+    startPacket(out);
+    int count = 0;
+    for (size_t off = 0; off < frame.size(); off += 8, ++count) {
+        CanFrame piece;
+        piece.id = SimFirmTarget::kLinkId;
+        piece.ext = true;
+        piece.len = 8;
+        const size_t k = frame.size() - off < 8 ? frame.size() - off : 8;
+        std::memcpy(piece.data, frame.data() + off, k);
+        appendRecord(out, 0, piece, a.stampUs(32));
+    }
+    finishPacket(out, 0, count);
+    plat::sim::InFaults &faults = a.inFaults(0x83);
+    const uint32_t keep = faults.delayMs;
+    faults.delayMs = delayMs;
+    a.push(0x83, out);
+    faults.delayMs = keep;
 }
 
 bool SimCanFdModel::accepts(int ch, const CanFrame &f) const

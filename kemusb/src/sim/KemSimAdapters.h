@@ -12,8 +12,11 @@
 //   Both: direct-transfer frames (12 A7 + frame) are deciphered, checked and
 //     answered with a frame of the same command, sequence and cipher flag
 //     whose payload is the status byte 1 followed by the request's payload.
+//   CAN FD: a firmware-update target (KemSimFirmware.h), switched into update
+//     mode by direct-transfer command 4, takes the link frames of channel 0.
 
 #include "kemusb/src/sim/KemSimRecordDirect.h"
+#include "kemusb/src/sim/KemSimFirmware.h"
 #include "platform/PlatSim.h"
 
 #include <cstdint>
@@ -39,6 +42,10 @@ public:
     const std::vector<SimRange> &activeFilter(int ch) const { return chan_[ch].active; }
     bool filterOn(int ch) const { return chan_[ch].filterOn; }
     uint64_t packetsReceived() const { return packets_; }
+    SimFirmTarget &firmTarget() { return firm_; }
+    // Puts the bytes of one target frame on the receive stream (as its
+    // replies travel), delayMs later.
+    void pushLinkFrame(const std::vector<uint8_t> &frame, uint32_t delayMs = 0);
 
     // Puts frames on the receive stream as if they came from the bus
     // (packets of up to `perPacket` records), without a bus.
@@ -55,6 +62,7 @@ private:
     void command(const plat::sim::Bytes &req);
     void transmit(const plat::sim::Bytes &pkt);
     bool accepts(int ch, const plat::sim::CanFrame &f) const;
+    bool toFirmTarget(int ch, const plat::sim::CanFrame &f);
 
     int channels_;
     uint8_t clock_;
@@ -62,6 +70,7 @@ private:
     bool silent_ = false;
     uint64_t packets_ = 0;
     Chan chan_[8];
+    SimFirmTarget firm_;
 };
 
 class SimRecordModel : public plat::sim::DeviceModel

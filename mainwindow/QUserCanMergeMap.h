@@ -1,0 +1,108 @@
+#pragma once
+// The merged view of a data tab's traffic: one entry per identifier, kept in
+// identifier order, holding the latest frame with that identifier, how many
+// were seen and their averaged period.
+//
+// Sized for a million entries and more: finding an identifier's entry,
+// adding a new identifier and dropping the smallest one cost a short search
+// inside one small bucket; reaching the entry at a given position in
+// identifier order (to fill the rows on screen) walks at most 256 page
+// counts and 256 bucket counts. The identifier space (29 bits) is cut into
+// 256 pages of 256 buckets of 8192 identifiers; pages are made only for the
+// identifiers that occur, so a bus of a few hundred identifiers costs a few
+// kilobytes. Entries live in blocks of their own and are reused after a drop.
+
+#include "mainwindow/QUserCanFrameRec.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// One entry of the merged view.
+struct QUserCanMsgMerge
+{
+    QUserCanFrameFull frame;   // the latest frame with this identifier
+    int32_t count = 0;         // frames seen, 1 for the first
+    int32_t period = 0;        // averaged interval, µs; 0 until the second frame
+    uint64_t lastTime = 0;     // time of the latest frame, µs
+};
+
+class QUserCanMergeMap
+{
+public:
+    static constexpr int kPages = 256;
+    static constexpr int kBuckets = 256;
+    static constexpr int kPageShift = 21;
+    static constexpr int kBucketShift = 13;
+
+    // A position in identifier order, for walking the entries.
+    struct Cursor
+    {
+        int page = 0;
+        int bucket = 0;
+        uint32_t pos = 0;
+    };
+
+    QUserCanMergeMap();
+    ~QUserCanMergeMap();
+    QUserCanMergeMap(const QUserCanMergeMap &) = delete;
+    QUserCanMergeMap &operator=(const QUserCanMergeMap &) = delete;
+
+    int size() const { return total; }
+    bool isEmpty() const { return total == 0; }
+
+    // The entry of an identifier, or null.
+    QUserCanMsgMerge *find(uint32_t id);
+    // A new, cleared entry for an identifier that has none.
+    QUserCanMsgMerge &insert(uint32_t id);
+    // Drops the entry with the smallest identifier; false when empty.
+    bool removeFirst();
+    void clear();
+
+    // The cursor at position k in identifier order; false when k is not
+    // below size().
+    bool seek(int k, Cursor &c) const;
+    // Moves to the next entry; false past the last.
+    bool next(Cursor &c) const;
+    const QUserCanMsgMerge &entryAt(const Cursor &c) const;
+
+    // Memory held by the entries and the index (an estimate for reports).
+    int64_t bytesHeld() const;
+
+private:
+    struct Item
+    {
+        uint32_t id;
+        uint32_t slot;
+    };
+    // Items sorted by identifier in items[begin ..]; dropping the smallest
+    // only moves begin.
+    struct Bucket
+    {
+        std::vector<Item> items;
+        uint32_t begin = 0;
+        uint32_t size() const { return uint32_t(items.size()) - begin; }
+    };
+    struct Page
+    {
+        Bucket buckets[kBuckets];
+    };
+    static constexpr int kSlotShift = 10;
+
+    QUserCanMsgMerge &slotRef(uint32_t slot) const
+    {
+        return slotBlocks[slot >> kSlotShift][slot & ((1u << kSlotShift) - 1)];
+    }
+    uint32_t slotTake();
+    const Item *itemFind(const Bucket &b, uint32_t id) const;
+
+    std::unique_ptr<Page> pages[kPages];
+    int32_t pageCount[kPages];
+    int total = 0;
+    // No bucket before this one (page * kBuckets + bucket) holds an entry:
+    // dropping the smallest starts its search here.
+    int firstHint = 0;
+    std::vector<std::unique_ptr<QUserCanMsgMerge[]>> slotBlocks;
+    uint32_t slotsMade = 0;
+    std::vector<uint32_t> freeSlots;
+};

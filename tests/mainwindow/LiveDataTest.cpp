@@ -1,0 +1,651 @@
+// Data tabs, the receive road, send results, the status bar and device open
+// and close in the main window, over a stand-in device in the registry whose
+// open, close and channel states the tests script.
+
+#include "tests/mainwindow/MainWindowTestEnv.h"
+#include "tests/mainwindow/StubChannelDevice.h"
+
+#include "core/QUserDevId.h"
+#include "devices/QUserDeviceAdapter.h"
+#include "devices/QUserDeviceSendMachine.h"
+#include "mainwindow/MainWindow.h"
+#include "mainwindow/MainWindowForm.h"
+#include "mainwindow/QUserMainWindowLayout.h"
+#include "mainwindow/QUserTableModelCan.h"
+#include "traffic/QUserAdvanceSend.h"
+#include "traffic/QUserBasicSend.h"
+#include "widgets/QUserTableView.h"
+#include "widgets/uiStatusBar.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTextStream>
+
+namespace {
+
+const char *kFd0 = "USBCANFD2-0-0";
+const char *kFd1 = "USBCANFD2-0-1";
+
+const QString kRelayText = QString::fromUtf8("设备已处于中继模式,无法正常收发数据,如果要正常接收和发送数据，\r\n"
+                                             "                请先关闭中继功能([工具]->[中继配置])，再打开设备!!");
+const QString kListenText =
+    QString::fromUtf8("设备处于只听模式,无法正常发送数据,如果要正常发送数据，\r\n"
+                      "                请修改设备工作模式为[正常模式]([选择设备]->[设备]->[工作模式])，再打开设备!!");
+
+QUserCanMsg frameOf(uint32_t id, int status = 0, bool failed = false, int direction = 0)
+{
+    QUserCanMsg m;
+    m.idText = idToText(id);
+    m.lenText = "2";
+    m.dataText = "0102";
+    m.status = status;
+    m.sendFailed = failed ? 1 : 0;
+    m.direction = uint8_t(direction);
+    m.hostTime = getCurrentMs();
+    return m;
+}
+
+// The selection dialog answered as a user does: a model picked, then OK.
+std::function<int(QDialog *)> pickModel(const QString &model)
+{
+    return [model](QDialog *d) {
+        auto *combo = d->findChild<QComboBox *>("comboBox_model");
+        if (!combo)
+            return 0;
+        combo->setCurrentIndex(combo->findText(model));
+        auto *ok = d->findChild<QPushButton *>("pushButton_ok");
+        if (!ok)
+            return 0;
+        ok->click();
+        return d->result();
+    };
+}
+
+// Identifiers of the frames an ASC file holds, in file order.
+QStringList ascIds(const QString &path)
+{
+    QFile f(path);
+    QStringList ids;
+    if (!f.open(QIODevice::ReadOnly))
+        return ids;
+    QTextStream in(&f);
+    while (!in.atEnd()) {
+        const QStringList parts = in.readLine().split(' ', Qt::SkipEmptyParts);
+        if (parts.size() > 4 && (parts.at(3) == "Rx" || parts.at(3) == "Tx"))
+            ids << parts.at(2);
+    }
+    return ids;
+}
+
+} // namespace
+
+class LiveDataTest : public MainWindowEnv
+{
+protected:
+    void SetUp() override
+    {
+        MainWindowEnv::SetUp();
+        w.reset(new MainWindow);
+        stub = new StubChannelDevice;
+        w->devAdapterGet()->deviceReplace("USBCANFD2", stub);
+    }
+    void TearDown() override { w.reset(); }
+
+    // Opens the stub's channels through the window.
+    void openChannels(const QStringList &ids)
+    {
+        stub->openIds = ids;
+        ASSERT_TRUE(w->devOpen("USBCANFD2"));
+    }
+    QTabWidget *tabs() const { return w->layoutGet()->tabDataShow; }
+    QUserWindowTabData *tab(const char *id) const { return w->tabSrvGet().find(QString::fromLatin1(id)); }
+    int tipsSaying(const QString &text) const { return log.lines.filter(QStringLiteral("tip: ") + text).size(); }
+    void selectTab(const char *id)
+    {
+        for (int i = 0; i < tabs()->count(); ++i)
+            if (tabs()->tabText(i) == getDevIdTextEx(w->languageCodeGet(), QString::fromLatin1(id)))
+                tabs()->setCurrentIndex(i);
+    }
+
+    std::unique_ptr<MainWindow> w;
+    StubChannelDevice *stub = nullptr;
+};
+
+// ---- open ------------------------------------------------------------------
+
+TEST_F(LiveDataTest, OpenFailuresShowTheirBoxOnceAndMakeNoTab)
+{
+    struct Case {
+        int result;
+        const char *text; // null: nothing shown
+    } const cases[] = {
+        {-1, "设备打开失败!"}, {-3, "设备初始化失败!"}, {-4, "设备参数错误!"}, {-5, nullptr}, {-2, nullptr},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.result);
+        stub->openResult = c.result;
+        stub->openIds = QStringList{kFd0};
+        const int before = prompts.records().size();
+        if (c.text)
+            prompts.answerExec(1);
+        EXPECT_FALSE(w->devOpen("USBCANFD2"));
+        ASSERT_EQ(prompts.records().size(), before + (c.text ? 1 : 0));
+        if (c.text) {
+            EXPECT_EQ(prompts.last().title, "错误");
+            EXPECT_TRUE(prompts.last().text.contains(QString::fromUtf8(c.text))) << prompts.last().text.toStdString();
+        }
+        EXPECT_EQ(w->tabSrvGet().count(), 1); // "GLOBAL" only
+        EXPECT_EQ(tabs()->count(), 1);        // the welcome tab
+    }
+    // A type key without a device class.
+    prompts.answerExec(1);
+    EXPECT_FALSE(w->devOpen("NOPE"));
+    EXPECT_TRUE(prompts.last().text.contains("设备参数错误!"));
+    EXPECT_EQ(tipsSaying("设备打开成功!"), 0);
+    EXPECT_EQ(prompts.unanswered(), 0);
+}
+
+TEST_F(LiveDataTest, OpenedChannelsGetTabsAndTheirWarningsOnce)
+{
+    struct Case {
+        bool relayShown, relayOn, listen;
+        QStringList warnings;
+    } const cases[] = {
+        {true, true, false, {kRelayText}},
+        {true, false, false, {}}, // a relay shown but off
+        {false, true, false, {}}, // no relay on this adapter
+        {false, false, true, {kListenText}},
+        {true, true, true, {kRelayText, kListenText}},
+    };
+    int round = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(round);
+        const QString id0 = QStringLiteral("USBCANFD2-%1-0").arg(round);
+        const QString id1 = QStringLiteral("USBCANFD2-%1-1").arg(round);
+        ++round;
+        QUserDevChState plain(id0, 1);
+        QUserDevChState scripted(id1, 1);
+        if (c.relayShown)
+            scripted.relayShowSet();
+        scripted.relayStateSet(c.relayOn ? 1 : 0);
+        scripted.workModeSet(c.listen ? 1 : 0);
+        stub->states.insert(id0, plain);
+        stub->states.insert(id1, scripted);
+        stub->openIds = QStringList{id0, id1};
+        const int before = prompts.records().size();
+        const int tips = tipsSaying("设备打开成功!");
+        for (int i = 0; i < c.warnings.size(); ++i)
+            prompts.answerExec(1);
+        ASSERT_TRUE(w->devOpen("USBCANFD2"));
+        EXPECT_EQ(tipsSaying("设备打开成功!"), tips + 1);
+        ASSERT_EQ(prompts.records().size(), before + c.warnings.size());
+        for (int i = 0; i < c.warnings.size(); ++i) {
+            const QUserPromptScript::Record &r = prompts.records().at(before + i);
+            EXPECT_EQ(r.title, "提示");
+            EXPECT_TRUE(r.text.contains(c.warnings.at(i))) << r.text.toStdString();
+        }
+        // Two new tabs, the second one current, named by their ids.
+        ASSERT_NE(w->tabSrvGet().find(id0), nullptr);
+        ASSERT_NE(w->tabSrvGet().find(id1), nullptr);
+        EXPECT_EQ(w->curTabDevGet(), id1);
+        const int last = tabs()->count() - 1;
+        EXPECT_EQ(tabs()->tabText(last), getDevIdTextEx(0, id1));
+        EXPECT_EQ(tabs()->tabText(last - 1), getDevIdTextEx(0, id0));
+        EXPECT_FALSE(tabs()->tabIcon(last).isNull());
+    }
+    EXPECT_EQ(tabs()->count(), 1 + 2 * round);
+    // A second tab for an id that has one is refused.
+    EXPECT_FALSE(w->tabCreat("USBCANFD2-0-0"));
+    EXPECT_TRUE(log.contains("ERROR:TAB USBCANFD2-0-0 Aready Exist..."));
+}
+
+TEST_F(LiveDataTest, ColumnsFollowTheMergeSetting)
+{
+    struct Case {
+        const char *merge;
+        QStringList headers;
+        QList<int> widths;
+    } const cases[] = {
+        {"ON",
+         {"序号", "传输方向", "状态", "时间标志", "周期(us)", "数量", "帧ID", "帧格式", "帧类型", "长度", "数据"},
+         {90, 70, 70, 100, 60, 60, 120, 70, 70, 35}},
+        {"OFF",
+         {"序号", "传输方向", "状态", "电脑时间", "设备时间", "帧ID", "帧格式", "帧类型", "长度", "数据"},
+         {90, 70, 70, 100, 100, 120, 70, 70, 35}},
+    };
+    int n = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.merge);
+        cfg()->setString("idMergEnable", c.merge);
+        const QString id = QStringLiteral("USBCANFD2-0-%1").arg(n++);
+        ASSERT_TRUE(w->tabCreat(id));
+        QUserWindowTabData *data = w->tabSrvGet().find(id);
+        ASSERT_NE(data, nullptr);
+        ASSERT_EQ(data->model->columnCount(), c.headers.size());
+        for (int k = 0; k < c.headers.size(); ++k)
+            EXPECT_EQ(data->model->headerData(k, Qt::Horizontal).toString(), c.headers.at(k));
+        // The last column stretches; the others take their widths, more
+        // only where the font would cut a text (checked with the
+        // translations below).
+        for (int k = 0; k < c.widths.size(); ++k)
+            EXPECT_GE(data->view->columnWidth(k), c.widths.at(k)) << k;
+        EXPECT_TRUE(data->view->horizontalHeader()->stretchLastSection());
+        EXPECT_TRUE(data->view->verticalHeader()->isHidden());
+        EXPECT_EQ(data->view->selectionBehavior(), QAbstractItemView::SelectRows);
+        EXPECT_EQ(data->view->editTriggers(), QAbstractItemView::NoEditTriggers);
+        // The view's own scroll bar stands beside it in the tab's page.
+        EXPECT_EQ(data->view->vScrollBar->parentWidget(), data->view->parentWidget());
+        EXPECT_EQ(data->model->mergeMode(), QString(c.merge) == "ON");
+    }
+}
+
+// ---- receive road ----------------------------------------------------------
+
+TEST_F(LiveDataTest, RefusedFramesAreNeitherCountedShownNorRecorded)
+{
+    cfg()->setString("idMergEnable", "OFF");
+    openChannels({kFd0});
+    QUserDeviceAdapter *reg = w->devAdapterGet();
+    QUserFliterRule rule;
+    rule.extended = 0;
+    rule.startId = 0x100;
+    rule.endId = 0x1FF;
+    ASSERT_TRUE(reg->fliterSave(kFd0, {rule}));
+    ASSERT_TRUE(reg->fliterEnableSet(kFd0, true));
+    ASSERT_TRUE(reg->recordStart(kFd0, "rec.asc"));
+
+    QVector<QUserCanMsg> batch = {frameOf(0x100), frameOf(0x300), frameOf(0x101), frameOf(0x102), frameOf(0x103)};
+    w->soltDevRec(kFd0, batch);
+    QUserWindowTabData *data = tab(kFd0);
+    EXPECT_EQ(data->rxCntGet(), 4u);
+    ASSERT_EQ(data->model->listCount(), 4);
+    const char *shown[] = {"00000100 ", "00000101 ", "00000102 ", "00000103 "};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(data->model->listAt(i).idText, shown[i]);
+
+    // Filtering on with an empty rule list lets everything through.
+    ASSERT_TRUE(reg->fliterSave(kFd0, {}));
+    w->soltDevRec(kFd0, {frameOf(0x300)});
+    EXPECT_EQ(data->rxCntGet(), 5u);
+
+    ASSERT_TRUE(reg->recordStop(kFd0));
+    EXPECT_EQ(ascIds("rec.asc"), (QStringList{"100", "101", "102", "103", "300"}));
+}
+
+TEST_F(LiveDataTest, SentFramesHiddenBySettingAreStillCounted)
+{
+    cfg()->setString("idMergEnable", "OFF");
+    cfg()->setString("sendAllowDis", "OFF");
+    openChannels({kFd0});
+    ASSERT_TRUE(w->devAdapterGet()->recordStart(kFd0, "rec.asc"));
+    w->soltDevSendResult(kFd0, frameOf(0x7E0, MsgTagBasicSend, false, 1));
+    w->soltDevRec(kFd0, {frameOf(0x7E8)});
+    QUserWindowTabData *data = tab(kFd0);
+    EXPECT_EQ(data->txCntGet(), 1u);
+    EXPECT_EQ(data->rxCntGet(), 1u);
+    ASSERT_EQ(data->model->listCount(), 1);
+    EXPECT_EQ(data->model->listAt(0).idText, "000007E8 ");
+    ASSERT_TRUE(w->devAdapterGet()->recordStop(kFd0));
+    EXPECT_EQ(ascIds("rec.asc"), QStringList{"7E8"});
+
+    cfg()->setString("sendAllowDis", "ON");
+    w->soltDevSendResult(kFd0, frameOf(0x7E0, MsgTagBasicSend, false, 1));
+    EXPECT_EQ(data->model->listCount(), 2);
+    EXPECT_EQ(data->model->listAt(1).direction, 1);
+}
+
+TEST_F(LiveDataTest, FramesForChannelsWithoutATabGoNowhere)
+{
+    openChannels({kFd0});
+    log.lines.clear();
+    w->soltDevRec("USBCANFD2-0-7", {frameOf(1), frameOf(2)});
+    EXPECT_TRUE(log.lines.filter("Not Exist").isEmpty()); // dropped silently
+    w->soltDevRec(kFd0, {});
+    EXPECT_EQ(tab(kFd0)->rxCntGet(), 0u);
+    w->soltDevSendResult("USBCANFD2-0-7", frameOf(1, MsgTagDbcSend, false, 1));
+    EXPECT_TRUE(log.contains("ERROR: TAB <USBCANFD2-0-7> Not Exist..."));
+    EXPECT_EQ(tab(kFd0)->txCntGet(), 0u);
+}
+
+// ---- send results ----------------------------------------------------------
+
+TEST_F(LiveDataTest, EverySendResultCodeDoesItsOwnThing)
+{
+    openChannels({kFd0, kFd1}); // the second is current
+    struct Case {
+        const char *devId;
+        int status;
+        bool failed;
+        int basicUpdates, advUpdates, tx, shown;
+        bool box;
+    } const cases[] = {
+        {kFd0, 0, false, 1, 0, 0, 0, false}, // basic run begun: the panel, whatever the channel
+        {kFd1, 1, false, 1, 0, 0, 0, false},
+        {kFd0, 2, false, 0, 0, 0, 0, false}, // advanced state of a channel not current: nothing
+        {kFd1, 3, false, 0, 1, 0, 0, false},
+        {kFd1, 100, false, 0, 0, 1, 1, false},
+        {kFd1, 100, true, 0, 0, 1, 1, true},
+        {kFd1, 101, false, 0, 0, 1, 1, false},
+        {kFd1, 101, true, 0, 0, 1, 1, true}, // the panel's mode is "失败停止"
+        {kFd1, 102, true, 0, 0, 1, 1, false},
+        {kFd1, 103, true, 0, 0, 1, 1, false},
+        {kFd1, 104, true, 0, 0, 1, 1, false},
+        {kFd1, 4, false, 0, 0, 0, 0, false},
+        {kFd1, 99, true, 0, 0, 0, 0, false},
+        {kFd1, 105, true, 0, 0, 0, 0, false},
+        {kFd1, -1, true, 0, 0, 0, 0, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.status);
+        SCOPED_TRACE(c.devId);
+        QUserWindowTabData *data = tab(c.devId);
+        const int basic = w->notBuiltCount("uiTabBasicSendUpdate");
+        const int adv = w->notBuiltCount("uiTabAdvSendUpdate");
+        const quint32 tx = data->txCntGet();
+        const int shown = data->model->listCount();
+        const int boxes = prompts.records().size();
+        if (c.box)
+            prompts.answerExec(1);
+        w->soltDevSendResult(c.devId, frameOf(0x123, c.status, c.failed, 1));
+        EXPECT_EQ(w->notBuiltCount("uiTabBasicSendUpdate"), basic + c.basicUpdates);
+        EXPECT_EQ(w->notBuiltCount("uiTabAdvSendUpdate"), adv + c.advUpdates);
+        EXPECT_EQ(data->txCntGet(), tx + quint32(c.tx));
+        EXPECT_EQ(data->model->listCount(), shown + c.shown);
+        ASSERT_EQ(prompts.records().size(), boxes + (c.box ? 1 : 0));
+        if (c.box) {
+            EXPECT_EQ(prompts.last().title, "错误");
+            EXPECT_TRUE(prompts.last().text.contains(QString::fromLatin1(c.devId) + ":发送失败!"))
+                << prompts.last().text.toStdString();
+        }
+    }
+    EXPECT_EQ(prompts.unanswered(), 0);
+}
+
+// While a failure warning is open its modal run keeps handling queued
+// results; more failures of that channel must not stack boxes on it.
+TEST_F(LiveDataTest, FailuresDuringAnOpenWarningDoNotStackBoxes)
+{
+    openChannels({kFd0, kFd1});
+    int nested = 0;
+    prompts.answerExec([&](QDialog *) {
+        for (int i = 0; i < 3; ++i)
+            w->soltDevSendResult(kFd0, frameOf(0x1, MsgTagBasicSend, true, 1));
+        ++nested;
+        return 1;
+    });
+    prompts.answerExec(1); // the other channel's own warning
+    w->soltDevSendResult(kFd0, frameOf(0x1, MsgTagBasicSend, true, 1));
+    EXPECT_EQ(nested, 1);
+    EXPECT_EQ(prompts.records().size(), 1);
+    EXPECT_EQ(tab(kFd0)->txCntGet(), 4u); // all shown and counted
+    EXPECT_EQ(tab(kFd0)->model->listCount(), 4);
+    // Once it is closed the next failure warns again; other channels warn on their own.
+    w->soltDevSendResult(kFd1, frameOf(0x1, MsgTagBasicSend, true, 1));
+    EXPECT_EQ(prompts.records().size(), 2);
+    prompts.answerExec(1);
+    w->soltDevSendResult(kFd0, frameOf(0x1, MsgTagBasicSend, true, 1));
+    EXPECT_EQ(prompts.records().size(), 3);
+    EXPECT_EQ(prompts.unanswered(), 0);
+}
+
+// ---- status bar ------------------------------------------------------------
+
+TEST_F(LiveDataTest, StatusBarShowsTheCurrentTabAndClears)
+{
+    Ui_uiStatusBar *bar = w->statusBarWidgetGet()->form();
+    QUserDevChState st(kFd0, 1);
+    st.fdEnableSet(1);
+    st.baudSet(0, 40, 1, 8, 31, 8);
+    st.baudSet(1, 40, 1, 2, 7, 2);
+    stub->states.insert(kFd0, st);
+    openChannels({kFd0});
+    w->soltDevRec(kFd0, QVector<QUserCanMsg>(250, frameOf(0x10)));
+    tab(kFd0)->msgRateTimeTask();
+    w->soltDevRec(kFd0, QVector<QUserCanMsg>(5, frameOf(0x10)));
+    w->soltDevSendResult(kFd0, frameOf(0x20, MsgTagCanOpen, false, 1));
+
+    // The welcome tab current: the status bar keeps what it shows.
+    tabs()->setCurrentIndex(0);
+    const QString before = bar->label_rxCnt->text();
+    QTest::qWait(250);
+    EXPECT_EQ(bar->label_rxCnt->text(), before);
+
+    selectTab(kFd0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->label_rxCnt->text().endsWith(":255"); }, 1000))
+        << bar->label_rxCnt->text().toStdString();
+    EXPECT_TRUE(bar->label_rxRate->text().contains("250"));
+    EXPECT_TRUE(bar->label_txCnt->text().endsWith(":1"));
+    EXPECT_TRUE(bar->label_devInfo->text().startsWith("[FD]")) << bar->label_devInfo->text().toStdString();
+
+    w->statusBarWidgetGet()->form()->pushButton_clr->click();
+    EXPECT_TRUE(log.contains("统计数据清零..."));
+    EXPECT_TRUE(bar->label_rxCnt->text().endsWith(":0"));
+    EXPECT_TRUE(bar->label_txCnt->text().endsWith(":0"));
+    EXPECT_TRUE(bar->label_rxRate->text().contains(":0"));
+    EXPECT_EQ(tab(kFd0)->rxCntGet(), 0u);
+}
+
+// ---- close -----------------------------------------------------------------
+
+TEST_F(LiveDataTest, CloseStopsRecordingAndBothSendersBeforeTheChannel)
+{
+    openChannels({kFd0, kFd1});
+    QUserDeviceAdapter *reg = w->devAdapterGet();
+    ASSERT_TRUE(reg->recordStart(kFd0, "close.asc"));
+    QUserSendTask basic;
+    basic.msg = frameOf(0x5);
+    basic.reqSendCnt = 0xFFFFFFFFu;
+    basic.period = 100000;
+    QUserSendTask adv;
+    QUserCanMsg entry = frameOf(0x6);
+    entry.rowEnable = 1;
+    adv.msgList = {entry};
+    adv.reqSendCnt = 0xFFFFFFFFu;
+    adv.period = 100000;
+    ASSERT_TRUE(reg->basicSendStart(kFd0, basic));
+    ASSERT_TRUE(reg->advanceSendStart(kFd0, adv));
+    QUserDeviceSendMachine *machine = reg->sendMachine(kFd0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return machine->basicSender()->isSending(); }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return machine->advanceSender()->isSending(); }, 2000));
+
+    struct AtClose {
+        bool recording = true, basic = true, advance = true;
+    } seen;
+    stub->onClose = [&](const QString &id) {
+        seen.recording = reg->recordIsStart(id);
+        QUserDeviceSendMachine *m = reg->sendMachine(id);
+        seen.basic = m && m->basicSender()->isSending();
+        seen.advance = m && m->advanceSender()->isSending();
+    };
+    // The user closes the first channel's tab.
+    int index = -1;
+    for (int i = 0; i < tabs()->count(); ++i)
+        if (tabs()->tabText(i) == getDevIdTextEx(0, kFd0))
+            index = i;
+    ASSERT_GE(index, 0);
+    emit tabs()->tabCloseRequested(index);
+    EXPECT_EQ(stub->closed, QStringList{kFd0});
+    EXPECT_FALSE(seen.recording);
+    EXPECT_FALSE(seen.basic);
+    EXPECT_FALSE(seen.advance);
+    EXPECT_EQ(tipsSaying("设备已关闭!"), 1);
+    EXPECT_EQ(tab(kFd0), nullptr);
+    EXPECT_FALSE(reg->hasChannel(kFd0));
+    EXPECT_TRUE(log.contains("Tab USBCANFD2-0-0 Delete..."));
+    // The recording was closed as a whole file.
+    QFile asc("close.asc");
+    ASSERT_TRUE(asc.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(asc.readAll().contains("End Triggerblock"));
+    // Late frames of the closed channel find no tab; the other tab stays.
+    QApplication::processEvents();
+    w->soltDevRec(kFd0, {frameOf(1)});
+    ASSERT_NE(tab(kFd1), nullptr);
+    w->soltDevRec(kFd1, {frameOf(1)});
+    EXPECT_EQ(tab(kFd1)->rxCntGet(), 1u);
+}
+
+// A close that fails must not be reported as done.
+TEST_F(LiveDataTest, FailedCloseIsReportedAsFailed)
+{
+    openChannels({kFd0});
+    stub->closeResult = -1;
+    EXPECT_FALSE(w->devClose(kFd0));
+    EXPECT_EQ(tipsSaying("设备已关闭!"), 0);
+    EXPECT_EQ(tipsSaying("设备关闭失败!"), 1);
+    EXPECT_TRUE(log.contains("Dev USBCANFD2-0-0 Close Fail, result -1..."));
+    ASSERT_NE(w->msgBoxGet().tipLabelWidget(), nullptr);
+    EXPECT_EQ(w->msgBoxGet().tipLabelWidget()->text(), "设备关闭失败!");
+    // A device id that does not split into its parts fails the same way.
+    EXPECT_FALSE(w->devClose("garbage"));
+    EXPECT_EQ(tipsSaying("设备关闭失败!"), 2);
+    stub->closeResult = 0;
+    openChannels({kFd1});
+    EXPECT_TRUE(w->devClose(kFd1));
+    EXPECT_EQ(tipsSaying("设备已关闭!"), 1);
+    EXPECT_EQ(w->msgBoxGet().tipLabelWidget()->text(), "设备已关闭!");
+}
+
+TEST_F(LiveDataTest, ClosingEveryTabClosesEveryChannel)
+{
+    openChannels({kFd0, kFd1});
+    ASSERT_EQ(tabs()->count(), 3);
+    w->tabAllClose();
+    EXPECT_EQ(tabs()->count(), 0);
+    EXPECT_EQ(stub->closed, (QStringList{kFd0, kFd1}));
+    EXPECT_EQ(tipsSaying("设备已关闭!"), 2);
+    EXPECT_EQ(w->tabSrvGet().count(), 1);
+    EXPECT_EQ(w->curTabDevGet(), QString());
+    EXPECT_EQ(w->curTabDataGet(), nullptr);
+    // The status bar timer runs on without a tab.
+    QTest::qWait(150);
+}
+
+// ---- device menu and tools -------------------------------------------------
+
+TEST_F(LiveDataTest, DeviceMenuEntries)
+{
+    stub->openIds = QStringList{kFd0};
+    // Cancelled selection: nothing.
+    prompts.answerExec(0);
+    w->formGet()->actDevCAN->trigger();
+    EXPECT_EQ(stub->opens, 0);
+    // A model mapped to the stand-in's type key opens it.
+    prompts.answerExec(pickModel("USBCANFD2"));
+    w->formGet()->actDevCAN->trigger();
+    EXPECT_EQ(stub->opens, 1);
+    EXPECT_NE(tab(kFd0), nullptr);
+    EXPECT_EQ(tipsSaying("设备打开成功!"), 1);
+    // The LIN adapter: the registry has no class for it.
+    prompts.answerExec(pickModel("TRNC701"));
+    prompts.answerExec(1);
+    w->formGet()->actDevLIN->trigger();
+    EXPECT_EQ(prompts.last().title, "错误");
+    EXPECT_TRUE(prompts.last().text.contains("设备参数错误!"));
+    EXPECT_EQ(w->tabSrvGet().count(), 2);
+    // The recording adapter's set-up is not built yet: logged only.
+    const int records = prompts.records().size();
+    prompts.answerExec(pickModel("TRND702"));
+    w->formGet()->actDevRecord->trigger();
+    EXPECT_EQ(prompts.records().size(), records + 1);
+    EXPECT_EQ(w->notBuiltCount("soltDevRecordSelect"), 1);
+    EXPECT_EQ(prompts.unanswered(), 0);
+}
+
+TEST_F(LiveDataTest, DeviceToolsWithoutTheirDialogCloseNothing)
+{
+    openChannels({kFd0, kFd1});
+    struct Case {
+        QAction *action;
+        const char *slot;
+        const char *logText;
+    } const cases[] = {
+        {w->formGet()->actionRepeatCfg, "slotRepeatCfg", "中继配置"},
+        {w->formGet()->actionFreqChk, "slotBaudChk", "波特率侦测"},
+        {w->formGet()->actionFirmUpdate, "slotDevFirmUpdate", "设备升级..."},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.slot);
+        c.action->trigger();
+        EXPECT_TRUE(log.contains(QString::fromUtf8("MainWindow > ") + QString::fromUtf8(c.logText)));
+        EXPECT_EQ(w->notBuiltCount(c.slot), 1);
+        EXPECT_EQ(tabs()->count(), 3);
+        EXPECT_TRUE(stub->closed.isEmpty());
+    }
+    // The bit-timing calculator needs no adapter: it runs with the tabs open.
+    prompts.answerExec(0);
+    w->formGet()->actionCalculator->trigger();
+    EXPECT_EQ(prompts.last().title, "波特率计算器");
+    EXPECT_EQ(tabs()->count(), 3);
+    EXPECT_TRUE(log.contains("MainWindow > 波特率计算器"));
+}
+
+TEST_F(LiveDataTest, ModelReloadTakesTheSettingsAndGoesToTheTop)
+{
+    cfg()->setString("idMergEnable", "OFF");
+    openChannels({kFd0});
+    QVector<QUserCanMsg> batch;
+    for (uint32_t i = 0; i < 100; ++i)
+        batch << frameOf(i % 10);
+    w->soltDevRec(kFd0, batch);
+    QUserTableModelCan *model = tab(kFd0)->model;
+    EXPECT_GT(model->windowStart(), 0);
+    cfg()->setString("idMergEnable", "ON");
+    w->curTabModelReload();
+    EXPECT_TRUE(model->mergeMode());
+    EXPECT_EQ(model->windowStart(), 0);
+    EXPECT_EQ(model->cacheCount(), 10);
+}
+
+// The texts as the translations give them: whole (the warnings hold a
+// carriage return) in Chinese, and English where the language is English.
+TEST_F(LiveDataTest, WarningsAndHeadersThroughTheTranslations)
+{
+    withTranslations();
+    struct Case {
+        const char *language;
+        QString relayStart, relayEnd;
+        QString header0, opened;
+    } const cases[] = {
+        {"ZH", QString::fromUtf8("设备已处于中继模式"), QString::fromUtf8("，再打开设备!!"), "序号", "设备打开成功!"},
+        {"EN", "The device is in relay mode", "then open the device again!!", "No.", "Device opened!"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.language);
+        cfg()->setString("language", c.language);
+        w.reset(new MainWindow);
+        stub = new StubChannelDevice;
+        w->devAdapterGet()->deviceReplace("USBCANFD2", stub);
+        QUserDevChState relay(kFd0, 1);
+        relay.relayShowSet();
+        relay.relayStateSet(1);
+        stub->states.insert(kFd0, relay);
+        prompts.answerExec(1);
+        openChannels({kFd0});
+        const QString text = prompts.last().text;
+        EXPECT_TRUE(text.contains(c.relayStart)) << text.toStdString();
+        if (QString(c.language) == "ZH") {
+            EXPECT_TRUE(text.contains(kRelayText)) << text.toStdString();
+        }
+        EXPECT_TRUE(text.endsWith(c.relayEnd)) << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("\r\n                "))) << text.toStdString();
+        EXPECT_EQ(tab(kFd0)->model->headerData(0, Qt::Horizontal).toString(), c.header0);
+        // Every header is readable whole: "Period(us)" and "Length" are
+        // longer than the Chinese ones the widths were made for.
+        QUserTableView *view = tab(kFd0)->view;
+        const QFontMetrics fm = view->horizontalHeader()->fontMetrics();
+        for (int k = 0; k + 1 < tab(kFd0)->model->columnCount(); ++k) {
+            const QString header = tab(kFd0)->model->headerData(k, Qt::Horizontal).toString();
+            EXPECT_GT(view->columnWidth(k), fm.horizontalAdvance(header)) << header.toStdString();
+        }
+        // So is the direction with the protocol icon before it.
+        for (bool sent : {false, true})
+            EXPECT_GT(view->columnWidth(1), view->fontMetrics().horizontalAdvance(getDirText(w->languageCodeGet(), sent)) + 16);
+        EXPECT_EQ(tipsSaying(c.opened), 1);
+    }
+}

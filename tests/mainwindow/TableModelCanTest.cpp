@@ -1,0 +1,680 @@
+// The frame model of a data tab: the list and the merged view with their
+// bound, merge keys and the averaged period, the cell texts in both formats,
+// the 100 ms rebuild throttle, following the newest rows, pause and stop,
+// and the storage underneath (block ring, identifier-ordered map).
+
+#include "tests/mainwindow/MainWindowTestEnv.h"
+
+#include "mainwindow/QUserBlockStock.h"
+#include "mainwindow/QUserCanMergeMap.h"
+#include "mainwindow/QUserChunkRing.h"
+#include "mainwindow/QUserTableModelCan.h"
+
+#include <QColor>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QStandardItem>
+
+#include <cstdint>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <random>
+
+namespace {
+
+// A received frame as the device layer writes it.
+QUserCanMsg rx(uint32_t id, const QString &data, int64_t hostMs = 0)
+{
+    QUserCanMsg m;
+    m.idText = idToText(id);
+    m.dataText = data;
+    m.lenText = QString::number(data.size() / 2);
+    m.hostTime = hostMs;
+    m.direction = 0;
+    return m;
+}
+
+QString cell(QUserTableModelCan &m, int row, int column)
+{
+    QStandardItem *it = m.item(row, column);
+    return it ? it->text() : QStringLiteral("<none>");
+}
+
+// Lets an armed rebuild run, waits until the throttle allows the next one
+// and makes it: no rebuild is pending afterwards.
+void rebuildNow(QUserTableModelCan &m)
+{
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !m.refreshTimerGet()->isActive(); }, 2000));
+    QTest::qWait(QUserTableModelCan::kRefreshMs + 10);
+    m.windowUpdate();
+    EXPECT_FALSE(m.refreshTimerGet()->isActive());
+}
+
+} // namespace
+
+class TableModelCanTest : public MainWindowEnv
+{
+protected:
+    void settings(int cacheSize, bool merge)
+    {
+        cfg()->setInt("msgCacheSize", cacheSize);
+        cfg()->setString("idMergEnable", merge ? "ON" : "OFF");
+    }
+};
+
+// ---- bound -----------------------------------------------------------------
+
+TEST_F(TableModelCanTest, ListKeepsTheNewestFramesAtTheBound)
+{
+    settings(3, false);
+    QUserTableModelCan m;
+    for (uint32_t id : {0xA, 0xB, 0xC, 0xD})
+        m.msgAppend(rx(id, "00"));
+    ASSERT_EQ(m.listCount(), 3);
+    EXPECT_EQ(m.listAt(0).idText, "0000000B ");
+    EXPECT_EQ(m.listAt(2).idText, "0000000D ");
+    rebuildNow(m);
+    ASSERT_EQ(m.rowCount(), 3);
+    for (int r = 0; r < 3; ++r)
+        EXPECT_EQ(cell(m, r, 0), QString::number(r));
+    EXPECT_EQ(cell(m, 0, 5), "0x0000000B ");
+}
+
+TEST_F(TableModelCanTest, MergedViewDropsTheSmallestIdentifierAtTheBound)
+{
+    settings(2, true);
+    QUserTableModelCan m;
+    for (uint32_t id : {0x300, 0x100, 0x200})
+        m.msgAppend(rx(id, "00"));
+    ASSERT_EQ(m.mergeCount(), 2);
+    QUserCanMsgMerge e;
+    ASSERT_TRUE(m.mergeAt(0, e));
+    EXPECT_EQ(e.frame.id, 0x200u);
+    ASSERT_TRUE(m.mergeAt(1, e));
+    EXPECT_EQ(e.frame.id, 0x300u);
+    EXPECT_FALSE(m.mergeAt(2, e));
+}
+
+TEST_F(TableModelCanTest, BoundBelowOneKeepsOneFrameAndOneEntry)
+{
+    for (int bound : {0, -5}) {
+        SCOPED_TRACE(bound);
+        settings(bound, true);
+        QUserTableModelCan m;
+        for (uint32_t id = 1; id <= 4; ++id)
+            m.msgAppend(rx(id, "00"));
+        EXPECT_EQ(m.listCount(), 1);
+        EXPECT_EQ(m.mergeCount(), 1);
+        EXPECT_EQ(m.listAt(0).idText, "00000004 ");
+    }
+}
+
+TEST_F(TableModelCanTest, AbsentBoundIsAMillionAndWrittenBack)
+{
+    QUserTableModelCan m;
+    EXPECT_EQ(m.cacheLimit(), 1000000);
+    EXPECT_EQ(mwtest::fileValue("msgCacheSize").toInt(), 1000000);
+}
+
+// An unbounded setting must neither take its memory up front nor hold more
+// than the documented maximum.
+TEST_F(TableModelCanTest, HugeBoundIsClampedAndMemoryFollowsTheFrames)
+{
+    cfg()->setInt("msgCacheSize", 2147483647);
+    QUserTableModelCan m;
+    EXPECT_EQ(m.cacheLimit(), QUserTableModelCan::kCacheSizeMax);
+    EXPECT_EQ(m.cacheLimit(), 10000000);
+    EXPECT_TRUE(log.contains("msgCacheSize 2147483647 above the maximum, 10000000 used"));
+    // The setting itself is the user's: left as it is.
+    EXPECT_EQ(cfg()->getInt("msgCacheSize"), 2147483647);
+    EXPECT_LT(m.bytesHeld(), 64 * 1024);
+    for (int i = 0; i < 10; ++i)
+        m.msgAppend(rx(0x100 + uint32_t(i), "0011223344556677"));
+    EXPECT_LT(m.bytesHeld(), 2 * 1024 * 1024);
+    EXPECT_EQ(QUserTableModelCan::cacheSizeClamp(500), 500);
+}
+
+TEST_F(TableModelCanTest, LoweredBoundDropsTheOldestAtReload)
+{
+    settings(100, false);
+    QUserTableModelCan m;
+    for (uint32_t id = 1; id <= 50; ++id)
+        m.msgAppend(rx(id, "00"));
+    cfg()->setInt("msgCacheSize", 10);
+    m.loadSettings();
+    ASSERT_EQ(m.listCount(), 10);
+    EXPECT_EQ(m.mergeCount(), 10);
+    EXPECT_EQ(m.listAt(0).idText, "00000029 ");
+    QUserCanMsgMerge e;
+    ASSERT_TRUE(m.mergeAt(0, e));
+    EXPECT_EQ(e.frame.id, 41u);
+}
+
+// ---- merge keys and period -------------------------------------------------
+
+TEST_F(TableModelCanTest, OneEntryPerIdentifierValueInIdentifierOrder)
+{
+    settings(1000, true);
+    QUserTableModelCan m;
+    struct Row {
+        const char *idText;
+        int direction;
+        int remote;
+        int extended;
+    } const rows[] = {
+        {"0000007F ", 0, 0, 0}, // received data frame
+        {"0000007F ", 1, 0, 0}, // sent
+        {"0000007F ", 0, 1, 0}, // remote
+        {"0000007F ", 0, 0, 1}, // extended with the same text
+        {"7F", 1, 0, 0},        // a sender's own spelling of the same value
+        {"0x7f", 1, 0, 0},
+        {"18FEF100 ", 0, 0, 1},
+        {"00000100 ", 0, 0, 0},
+        {"00000010 ", 0, 0, 0},
+    };
+    for (const Row &r : rows) {
+        QUserCanMsg msg;
+        msg.idText = r.idText;
+        msg.direction = uint8_t(r.direction);
+        msg.remote = uint8_t(r.remote);
+        msg.extended = uint8_t(r.extended);
+        m.msgAppend(msg);
+    }
+    ASSERT_EQ(m.mergeCount(), 4);
+    const uint32_t order[] = {0x10, 0x7F, 0x100, 0x18FEF100};
+    for (int k = 0; k < 4; ++k) {
+        QUserCanMsgMerge e;
+        ASSERT_TRUE(m.mergeAt(k, e));
+        EXPECT_EQ(e.frame.id, order[k]) << k;
+    }
+    QUserCanMsgMerge e;
+    ASSERT_TRUE(m.mergeAt(1, e));
+    EXPECT_EQ(e.count, 6);
+    EXPECT_TRUE(e.frame.sent()); // the latest frame's fields
+    EXPECT_EQ(m.listCount(), 9);
+}
+
+TEST_F(TableModelCanTest, PeriodIsARunningAverageThatHalvesTheOlderIntervals)
+{
+    settings(100, true);
+    QUserTableModelCan m;
+    for (int64_t t : {1000, 1010, 1020})
+        m.msgAppend(rx(0x123, "00", t));
+    QUserCanMsgMerge e;
+    ASSERT_TRUE(m.mergeAt(0, e));
+    EXPECT_EQ(e.count, 3);
+    EXPECT_EQ(e.period, 7500); // (0 + 10000) / 2, then (5000 + 10000) / 2
+    EXPECT_EQ(e.lastTime, 1020000u);
+
+    // A clock step backwards: the interval is taken one less, modulo 2^32.
+    m.msgAppend(rx(0x123, "00", 1019));
+    ASSERT_TRUE(m.mergeAt(0, e));
+    const uint32_t d = uint32_t(uint64_t(1019000) - uint64_t(1020000) - 1);
+    EXPECT_EQ(e.period, int32_t(uint32_t(7500) + d) >> 1);
+}
+
+TEST_F(TableModelCanTest, HardwareTimeMeasuresReceivedFramesOnlyWithTheAdapterStamps)
+{
+    settings(100, true);
+    cfg()->setString("msgHardWareTimeEn", "TRUE");
+    QUserTableModelCan m;
+    ASSERT_TRUE(m.hardwareTime());
+    QUserCanMsg a = rx(0x1, "00", 5000);
+    a.devTime = 100;
+    QUserCanMsg b = rx(0x1, "00", 9000);
+    b.devTime = 2100; // 2000 µs later by the adapter, 4 s by the host
+    m.msgAppend(a);
+    m.msgAppend(b);
+    QUserCanMsgMerge e;
+    ASSERT_TRUE(m.mergeAt(0, e));
+    EXPECT_EQ(e.period, 1000);
+    EXPECT_EQ(e.lastTime, 2100u);
+
+    // Sent frames keep to the host time.
+    QUserCanMsg s1 = rx(0x2, "00", 1000);
+    s1.direction = 1;
+    s1.devTime = 7;
+    QUserCanMsg s2 = s1;
+    s2.hostTime = 1004;
+    m.msgAppend(s1);
+    m.msgAppend(s2);
+    ASSERT_TRUE(m.mergeAt(1, e));
+    EXPECT_EQ(e.period, 2000);
+    EXPECT_EQ(e.lastTime, 1004000u);
+}
+
+// ---- cells -----------------------------------------------------------------
+
+TEST_F(TableModelCanTest, CellTextsOfBothFormats)
+{
+    struct Case {
+        int fmt;
+        const char *data;
+        uint32_t id;
+        const char *dataCell;
+        const char *idCell;
+    } const cases[] = {
+        // -1: the keys absent (first, while the store is fresh).
+        {-1, "0001FF", 0x18FEF100, "00 01 FF", "0x18FEF100 "},
+        {0, "0001FF", 0x7F, "00 01 FF", "0x0000007F "},
+        {1, "0001FF", 0x7F, "0 1 255 ", "127"},
+        {1, "", 0x7FF, "", "2047"},
+        {0, "", 0, "", "0x00000000 "},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.fmt);
+        SCOPED_TRACE(c.data);
+        if (c.fmt >= 0) {
+            cfg()->setInt("msgIdFormat", c.fmt);
+            cfg()->setInt("msgDataFormat", c.fmt);
+        }
+        cfg()->setString("idMergEnable", "OFF");
+        QUserTableModelCan m;
+        m.msgAppend(rx(c.id, c.data));
+        rebuildNow(m);
+        ASSERT_EQ(m.rowCount(), 1);
+        EXPECT_EQ(cell(m, 0, 5), c.idCell);
+        EXPECT_EQ(cell(m, 0, 9), c.dataCell);
+    }
+}
+
+TEST_F(TableModelCanTest, RowsOfTheListAndOfTheMergedView)
+{
+    cfg()->setString("language", "EN");
+    settings(100, false);
+    QUserTableModelCan m;
+    const int64_t t0 = QDateTime(QDate(2024, 3, 1), QTime(13, 5, 7, 42)).toMSecsSinceEpoch();
+    QUserCanMsg a = rx(0x18DAF100, QString(128, QLatin1Char('A')), t0);
+    a.extended = 1;
+    a.protocol = 2;
+    a.devTime = 123456789012ull;
+    QUserCanMsg b = rx(0x123, "", t0 + 20);
+    b.remote = 1;
+    b.lenText = "0";
+    b.direction = 1;
+    b.sendFailed = 1;
+    b.protocol = 1;
+    m.msgAppend(a);
+    m.msgAppend(b);
+    rebuildNow(m);
+    ASSERT_EQ(m.rowCount(), 2);
+    const QStringList rowA = {"0", "Receive", "正常", "13:05:07:042", "123456789012", "0x18DAF100 ", "Data",
+                              "Extend", "64", QStringList(QVector<QString>(64, "AA").toList()).join(' ')};
+    const QStringList rowB = {"1", "Send", "发送失败", "13:05:07:062", "0", "0x00000123 ", "Remote",
+                              "Standard", "0", ""};
+    for (int c = 0; c < 10; ++c) {
+        EXPECT_EQ(cell(m, 0, c), rowA.at(c)) << c;
+        EXPECT_EQ(cell(m, 1, c), rowB.at(c)) << c;
+    }
+    EXPECT_EQ(m.item(0, 2)->foreground().color(), QColor(0, 0, 0));
+    EXPECT_EQ(m.item(1, 2)->foreground().color(), QColor(255, 0, 0));
+    EXPECT_FALSE(m.item(0, 1)->icon().isNull()); // bit-rate switch
+    EXPECT_FALSE(m.item(1, 1)->icon().isNull()); // CAN FD
+
+    cfg()->setString("idMergEnable", "ON");
+    m.msgAppend(rx(0x123, "01", t0 + 30));
+    m.loadSettings();
+    rebuildNow(m);
+    ASSERT_EQ(m.rowCount(), 2);
+    // In identifier order: 0x123 first, now with its latest (received) frame.
+    const QStringList merged0 = {"0", "Receive", "正常", "13:05:07:072", "5000", "2", "0x00000123 ",
+                                 "Data", "Standard", "1", "01"};
+    for (int c = 0; c < 11; ++c)
+        EXPECT_EQ(cell(m, 0, c), merged0.at(c)) << c;
+    EXPECT_TRUE(m.item(0, 1)->icon().isNull()); // classic frame: no icon
+    EXPECT_EQ(m.item(0, 2)->foreground().color(), QColor(0, 0, 0));
+    EXPECT_EQ(cell(m, 1, 5), "1");
+}
+
+TEST_F(TableModelCanTest, ChineseTextsWhenTheLanguageIsZh)
+{
+    cfg()->setString("language", "ZH");
+    settings(10, false);
+    QUserTableModelCan m;
+    EXPECT_EQ(m.language(), 0);
+    QUserCanMsg f = rx(0x1, "00");
+    f.extended = 1;
+    m.msgAppend(f);
+    rebuildNow(m);
+    EXPECT_EQ(cell(m, 0, 1), "接收");
+    EXPECT_EQ(cell(m, 0, 6), "数据帧");
+    EXPECT_EQ(cell(m, 0, 7), "扩展帧");
+}
+
+TEST_F(TableModelCanTest, FramesComeBackWithWhatTheyCarried)
+{
+    settings(100, false);
+    QUserTableModelCan m;
+    QUserCanMsg fd = rx(0x18DAF100, QString(), 1700000000123);
+    for (int i = 0; i < 64; ++i)
+        fd.dataText += QString::asprintf("%02X", i * 3 & 0xFF);
+    fd.lenText = "64";
+    fd.extended = 1;
+    fd.protocol = 2;
+    fd.fdFlags = 0x18;
+    fd.channel = 1;
+    fd.devTime = 99;
+    QUserCanMsg sent = rx(0x7E8, "0241", 1700000000124);
+    sent.direction = 1;
+    sent.sendFailed = 1;
+    sent.lenText = "8"; // the length as written, not the bytes held
+    m.msgAppend(fd);
+    m.msgAppend(sent);
+    m.msgAppend(rx(0x7E8, "0641", 1700000000125));
+
+    QVector<QUserCanMsg> list;
+    m.msgListGet(list);
+    ASSERT_EQ(list.size(), 3);
+    const QUserCanMsg &a = list.at(0);
+    EXPECT_EQ(a.idText, "18DAF100 ");
+    EXPECT_EQ(a.dataText, fd.dataText);
+    EXPECT_EQ(a.lenText, "64");
+    EXPECT_EQ(a.extended, 1);
+    EXPECT_EQ(a.protocol, 2);
+    EXPECT_EQ(a.fdFlags, 0x18);
+    EXPECT_EQ(a.channel, 1);
+    EXPECT_EQ(a.devTime, 99u);
+    EXPECT_EQ(a.hostTime, 1700000000123);
+    EXPECT_EQ(a.direction, 0);
+    EXPECT_EQ(list.at(1).direction, 1);
+    EXPECT_EQ(list.at(1).sendFailed, 1);
+    EXPECT_EQ(list.at(1).lenText, "8");
+    EXPECT_EQ(list.at(1).dataText, "0241");
+
+    // The merged view gives the latest frame of each identifier, in order.
+    cfg()->setString("idMergEnable", "ON");
+    m.loadSettings();
+    list.clear();
+    m.msgListGet(list);
+    ASSERT_EQ(list.size(), 2);
+    EXPECT_EQ(list.at(0).idText, "000007E8 ");
+    EXPECT_EQ(list.at(0).dataText, "0641");
+    EXPECT_EQ(list.at(1).idText, "18DAF100 ");
+}
+
+TEST_F(TableModelCanTest, LongPayloadsSurviveEvictionInTheRightOrder)
+{
+    // Classic and CAN FD frames mixed: the long payloads sit in a ring of
+    // their own that must drop in step with the list.
+    settings(5, false);
+    QUserTableModelCan m;
+    std::deque<QUserCanMsg> expect;
+    for (int i = 0; i < 40; ++i) {
+        QString data;
+        const int n = (i % 3 == 0) ? 64 : (i % 3 == 1 ? 8 : 12);
+        for (int k = 0; k < n; ++k)
+            data += QString::asprintf("%02X", (i * 7 + k) & 0xFF);
+        QUserCanMsg f = rx(uint32_t(i), data);
+        m.msgAppend(f);
+        expect.push_back(f);
+        if (expect.size() > 5)
+            expect.pop_front();
+        ASSERT_EQ(m.listCount(), int(expect.size()));
+        for (int k = 0; k < m.listCount(); ++k)
+            ASSERT_EQ(m.listAt(k).dataText, expect[size_t(k)].dataText) << i << " " << k;
+    }
+}
+
+// ---- rebuilds, following, pause and stop -----------------------------------
+
+TEST_F(TableModelCanTest, ManyAppendsWithinTheThrottleGiveOneRebuild)
+{
+    settings(1000, false);
+    QUserTableModelCan m;
+    QTest::qWait(QUserTableModelCan::kRefreshMs + 10);
+    const qint64 before = m.rebuildCount();
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < 50; ++i)
+        m.msgAppend(rx(uint32_t(i), "00"));
+    ASSERT_LT(t.elapsed(), QUserTableModelCan::kRefreshMs) << "machine too slow for this check";
+    // The first append rebuilt at once, the rest armed the one timer shot.
+    EXPECT_EQ(m.rebuildCount(), before + 1);
+    EXPECT_TRUE(m.refreshTimerGet()->isActive());
+    EXPECT_EQ(m.rowCount(), 1);
+    // The shot shows the rest of the burst.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m.refreshTimerGet()->isActive(); }, 2000));
+    EXPECT_EQ(m.rebuildCount(), before + 2);
+    EXPECT_EQ(m.rowCount(), 20);
+    EXPECT_EQ(cell(m, 19, 0), "49");
+}
+
+// The row count (the view's scroll bar) goes out with the rebuilds, at most
+// every 100 ms, not with every frame or batch: reported per batch it made
+// the whole window repaint hundreds of times a second at a busy bus.
+TEST_F(TableModelCanTest, RowCountIsReportedWithTheRebuilds)
+{
+    for (bool merge : {false, true}) {
+        SCOPED_TRACE(merge);
+        settings(1000, merge);
+        QUserTableModelCan m;
+        QTest::qWait(QUserTableModelCan::kRefreshMs + 10);
+        QSignalSpy rows(&m, &QUserTableModel::userRowChangeEvent);
+        m.appendBegin();
+        for (int i = 0; i < 30; ++i)
+            m.msgAppend(rx(uint32_t(i % 7), "00"));
+        EXPECT_EQ(rows.count(), 0);
+        m.appendEnd(); // rebuilt at once: the throttle allowed it
+        ASSERT_EQ(rows.count(), 1);
+        EXPECT_EQ(rows.at(0).at(0).toInt(), merge ? 7 : 30);
+        EXPECT_EQ(m.windowStart(), merge ? 0 : 10);
+        // Many batches within the throttle: nothing now, one report with
+        // the rebuild of the timer's shot.
+        for (int b = 0; b < 40; ++b) {
+            m.appendBegin();
+            m.msgAppend(rx(uint32_t(100 + b), "00"));
+            m.appendEnd();
+        }
+        EXPECT_EQ(rows.count(), 1);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !m.refreshTimerGet()->isActive(); }, 2000));
+        ASSERT_EQ(rows.count(), 2);
+        EXPECT_EQ(rows.at(1).at(0).toInt(), merge ? 47 : 70);
+        // Frames of known identifiers only: the merged view has nothing new
+        // to report.
+        QTest::qWait(QUserTableModelCan::kRefreshMs + 10);
+        m.msgAppend(rx(1, "00"));
+        EXPECT_EQ(rows.count(), merge ? 2 : 3);
+    }
+}
+
+TEST_F(TableModelCanTest, WindowFollowsTheNewestUnlessPausedOrStopped)
+{
+    settings(100000, false);
+    QUserTableModelCan m;
+    for (int i = 0; i < 1000; ++i)
+        m.msgAppend(rx(uint32_t(i), "00"));
+    EXPECT_EQ(m.windowStart(), 980);
+
+    m.setPause(true); // the user holds the scroll bar
+    for (int i = 0; i < 10; ++i)
+        m.msgAppend(rx(1, "00"));
+    EXPECT_EQ(m.windowStart(), 980);
+    m.setPause(false);
+    m.msgAppend(rx(1, "00"));
+    EXPECT_EQ(m.windowStart(), 991);
+
+    // Stopped: the frames are kept; neither rows nor the scroll bar move.
+    rebuildNow(m);
+    const qint64 rebuilt = m.rebuildCount();
+    const QString top = cell(m, 0, 0);
+    m.setScrollState(false);
+    QSignalSpy rows(&m, &QUserTableModel::userRowChangeEvent);
+    QTest::qWait(QUserTableModelCan::kRefreshMs + 10);
+    for (int i = 0; i < 10000; ++i)
+        m.msgAppend(rx(2, "00"));
+    QTest::qWait(QUserTableModelCan::kRefreshMs + 10);
+    EXPECT_EQ(rows.count(), 0);
+    EXPECT_EQ(m.rebuildCount(), rebuilt);
+    EXPECT_EQ(cell(m, 0, 0), top);
+    EXPECT_EQ(m.windowStart(), 991);
+    EXPECT_EQ(m.listCount(), 11011);
+    // Running again: the next frame shows the newest window.
+    m.setScrollState(true);
+    m.msgAppend(rx(3, "00"));
+    EXPECT_EQ(m.windowStart(), 11012 - 20);
+    EXPECT_EQ(m.rebuildCount(), rebuilt + 1);
+    EXPECT_EQ(cell(m, 19, 0), "11011");
+}
+
+TEST_F(TableModelCanTest, ClearEmptiesBothViewsAndReadsTheSettingsAgain)
+{
+    settings(100, false);
+    QUserTableModelCan m;
+    for (int i = 0; i < 60; ++i)
+        m.msgAppend(rx(uint32_t(i), "0011223344556677"));
+    rebuildNow(m);
+    const qint64 held = m.bytesHeld();
+    cfg()->setString("idMergEnable", "ON");
+    QSignalSpy rows(&m, &QUserTableModel::userRowChangeEvent);
+    EXPECT_TRUE(m.msgClear());
+    EXPECT_EQ(m.listCount(), 0);
+    EXPECT_EQ(m.mergeCount(), 0);
+    EXPECT_EQ(m.windowStart(), 0);
+    EXPECT_LT(m.bytesHeld(), held);
+    EXPECT_TRUE(m.mergeMode());
+    ASSERT_GE(rows.count(), 1);
+    EXPECT_EQ(rows.at(0).at(0).toInt(), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m.rowCount() == 0; }, 2000));
+}
+
+// ---- storage ---------------------------------------------------------------
+
+TEST(ChunkRing, OrderKeptAcrossBlocksWrapAndGrowthWhileWrapped)
+{
+    // Blocks of four records, so every path is taken with few of them.
+    QUserChunkRing<int, 2> ring;
+    std::deque<int> ref;
+    std::mt19937 rnd(7);
+    int next = 0;
+    for (int step = 0; step < 5000; ++step) {
+        const int op = int(rnd() % 10);
+        if (op < 6 || ref.empty()) {
+            ring.pushBack() = next;
+            ref.push_back(next++);
+        } else {
+            ring.popFront();
+            ref.pop_front();
+        }
+        ASSERT_EQ(ring.size(), int64_t(ref.size()));
+        ASSERT_GE(ring.capacity(), ring.size());
+        ASSERT_EQ(ring.capacity() % 4, 0);
+        for (size_t k = 0; k < ref.size(); k += 1 + ref.size() / 8) {
+            ASSERT_EQ(ring.at(int64_t(k)), ref[k]) << step;
+        }
+        if (!ref.empty()) {
+            ASSERT_EQ(ring.back(), ref.back());
+        }
+    }
+    ring.clear();
+    EXPECT_EQ(ring.size(), 0);
+    EXPECT_EQ(ring.capacity(), 0);
+}
+
+TEST(ChunkRing, TakesOneBlockAtATime)
+{
+    QUserChunkRing<int64_t, 10> ring;
+    EXPECT_EQ(ring.bytesHeld(), 0);
+    ring.pushBack() = 1;
+    EXPECT_EQ(ring.capacity(), 1024);
+    for (int i = 0; i < 1024; ++i)
+        ring.pushBack() = i;
+    EXPECT_EQ(ring.capacity(), 2048);
+}
+
+TEST(CanMergeMap, AgreesWithAnOrderedMap)
+{
+    QUserCanMergeMap map;
+    std::map<uint32_t, int> ref;
+    std::mt19937 rnd(11);
+    for (int step = 0; step < 20000; ++step) {
+        const int op = int(rnd() % 10);
+        // Identifiers crowding a few buckets, spread over pages, and at both ends.
+        uint32_t id;
+        switch (rnd() % 4) {
+        case 0: id = rnd() % 64; break;
+        case 1: id = 0x1FFFFFFFu - rnd() % 64; break;
+        case 2: id = (rnd() % 4) << 21 | (rnd() % 16); break;
+        default: id = rnd() & 0x1FFFFFFFu; break;
+        }
+        if (op < 6) {
+            QUserCanMsgMerge *e = map.find(id);
+            ASSERT_EQ(e != nullptr, ref.count(id) == 1);
+            if (e) {
+                ++e->count;
+                ++ref[id];
+            } else {
+                QUserCanMsgMerge &n = map.insert(id);
+                EXPECT_EQ(n.count, 0);
+                n.frame.id = id;
+                n.count = 1;
+                ref[id] = 1;
+            }
+        } else if (op < 9) {
+            ASSERT_EQ(map.removeFirst(), !ref.empty());
+            if (!ref.empty())
+                ref.erase(ref.begin());
+        } else {
+            ASSERT_EQ(map.size(), int(ref.size()));
+            if (ref.empty())
+                continue;
+            const int k = int(rnd() % ref.size());
+            QUserCanMergeMap::Cursor c;
+            ASSERT_TRUE(map.seek(k, c));
+            auto it = std::next(ref.begin(), k);
+            for (int walked = 0; walked < 50 && it != ref.end(); ++walked, ++it) {
+                ASSERT_EQ(map.entryAt(c).frame.id, it->first);
+                ASSERT_EQ(map.entryAt(c).count, it->second);
+                const bool more = map.next(c);
+                ASSERT_EQ(more, std::next(it) != ref.end());
+                if (!more)
+                    break;
+            }
+        }
+    }
+    QUserCanMergeMap::Cursor c;
+    EXPECT_FALSE(map.seek(map.size(), c));
+    EXPECT_FALSE(map.seek(-1, c));
+    map.clear();
+    EXPECT_EQ(map.size(), 0);
+    EXPECT_FALSE(map.removeFirst());
+    EXPECT_EQ(map.find(5), nullptr);
+}
+
+TEST(CanFrameRec, IdentifierTexts)
+{
+    struct Case {
+        const char *text;
+        uint32_t id;
+    } const cases[] = {
+        {"0000007F ", 0x7F}, {"7f", 0x7F},         {" 0x1ABCDEF0 ", 0x1ABCDEF0}, {"FFFFFFFF", 0x1FFFFFFF},
+        {"", 0},             {"12G4", 0},          {"123456789", 0},             {"0x", 0},
+        {"1 2", 0},          {"18FEF100 ", 0x18FEF100},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(canFrameIdParse(QString::fromLatin1(c.text)), c.id) << c.text;
+}
+
+TEST(BlockStock, ZeroFilledBlocksAndAStockKeptForSizesAskedFor)
+{
+    QUserBlockStock &stock = QUserBlockStock::instance();
+    // A size nothing else asks for (another one at every repetition: the
+    // stock is the process's).
+    static size_t round = 0;
+    const size_t bytes = 3 * 4096 + 100 + 8 * round++;
+    EXPECT_EQ(stock.ready(bytes), 0);
+    std::vector<void *> taken;
+    for (int i = 0; i < QUserBlockStock::kSpares + 3; ++i) {
+        void *p = stock.take(bytes);
+        ASSERT_NE(p, nullptr);
+        const unsigned char *c = static_cast<const unsigned char *>(p);
+        for (size_t k = 0; k < bytes; k += 97)
+            ASSERT_EQ(c[k], 0) << k;
+        std::memset(p, 0xA5, bytes);
+        taken.push_back(p);
+    }
+    // Once asked for, the size is kept in stock by the stock's own thread.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return stock.ready(bytes) == QUserBlockStock::kSpares; }, 5000));
+    for (void *p : taken)
+        stock.give(p, bytes);
+}
