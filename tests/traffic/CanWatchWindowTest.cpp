@@ -18,6 +18,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -632,13 +633,15 @@ TEST_F(CanWatchWindow, CancelKeepsTheWindowBusyUntilTheJobStops)
     EXPECT_FALSE(w.request().stopped);
 }
 
-// Closing the window while its progress dialog runs: the job is stopped,
-// the worker's thread ends before the window is gone, and the caches are
+// Closing the window while its progress dialog runs: the job is stopped
+// (it ends with the frames read so far, not at the end of the file), the
+// worker's thread ends before the window is gone, and the caches are
 // removed after the job has stopped (the job used to go on writing them).
 TEST_F(CanWatchWindow, CloseDuringAJobStopsItThenRemovesTheCaches)
 {
     const QString path = here("big.blf");
     ASSERT_TRUE(writeOwnTrace(path, 400000));
+    tracetest::LogCapture log;
     QPointer<QUserMainWindowCANWatch> w = new QUserMainWindowCANWatch;
     const QString src = w->request().srcCachePath;
     const QString cache = w->request().cachePath;
@@ -661,6 +664,16 @@ TEST_F(CanWatchWindow, CloseDuringAJobStopsItThenRemovesTheCaches)
     EXPECT_FALSE(QFile::exists(src));
     EXPECT_FALSE(QFile::exists(cache));
     EXPECT_TRUE(QFile::exists("setting/CANWatchUi.ini"));
+    // The load's own end line: how many frames it took before it stopped.
+    qint64 loaded = -1;
+    const QRegularExpression end(QStringLiteral("File<.*big\\.blf> ItemSize:(\\d+)"));
+    for (const QString &line : log.all()) {
+        const QRegularExpressionMatch m = end.match(line);
+        if (m.hasMatch())
+            loaded = m.captured(1).toLongLong();
+    }
+    EXPECT_GE(loaded, 100);
+    EXPECT_LT(loaded, 400000) << "the job ran on to the end of the file";
 }
 
 // Closing the window while a cancelled job has not stopped yet.
