@@ -490,6 +490,50 @@ TEST_F(CanWatchWindow, DisplaySettings)
     EXPECT_EQ(QUserSysCfg::instance()->getInt("cw_msgIdFormat"), 1);
 }
 
+// The settings box shows the format the table uses: decimal for 1, else
+// hexadecimal, also before the keys were ever written (they read as -1, and
+// the boxes used to show no choice at all). OK writes what is shown where
+// it differs from the stored value.
+TEST_F(CanWatchWindow, SettingsBoxShowsTheFormatInEffect)
+{
+    struct Case {
+        const char *stored; // nullptr: the key is absent
+        int shown;
+        int afterOk;
+    };
+    const Case cases[] = {{nullptr, 0, 0}, {"0", 0, 0}, {"1", 1, 1}, {"7", 0, 0}, {"x", 0, 0}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.stored ? c.stored : "absent");
+        QUserSysCfg *sys = QUserSysCfg::instance();
+        QFile::remove(sys->filePath());
+        sys->reload();
+        if (c.stored) {
+            sys->setString("cw_msgIdFormat", c.stored);
+            sys->setString("cw_msgDataFormat", c.stored);
+        }
+        QUserMainWindowCANWatch w;
+        QUserPromptScript prompts;
+        QStringList texts;
+        prompts.answerExec([&](QDialog *d) {
+            auto *s = d->findChild<QUserDlgSetting *>();
+            if (!s)
+                return 0;
+            QTableWidget *t = s->tableWidget();
+            for (int r = 0; r < t->rowCount(); ++r) {
+                auto *combo = qobject_cast<QComboBox *>(t->cellWidget(r, 1));
+                texts << (combo ? combo->currentText() : QStringLiteral("?"));
+            }
+            s->okButton()->click();
+            return 1;
+        });
+        w.form()->actSetting->trigger();
+        const QString want = c.shown == 1 ? "十进制" : "十六进制";
+        EXPECT_EQ(texts, (QStringList{want, want}));
+        EXPECT_EQ(sys->getInt("cw_msgIdFormat"), c.afterOk);
+        EXPECT_EQ(sys->getInt("cw_msgDataFormat"), c.afterOk);
+    }
+}
+
 TEST_F(CanWatchWindow, HelpBox)
 {
     QUserMainWindowCANWatch w;

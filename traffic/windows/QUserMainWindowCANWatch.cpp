@@ -657,17 +657,20 @@ void QUserMainWindowCANWatch::slotWatchSetting()
     const int idFormat = sys->getInt(QStringLiteral("cw_msgIdFormat"));
     const int dataFormat = sys->getInt(QStringLiteral("cw_msgDataFormat"));
     const QStringList choices = {tr("十六进制"), tr("十进制")};
+    // The box shows the format in effect: the table takes 1 as decimal and
+    // any other value (-1 for a key not yet written) as hexadecimal.
+    const auto shownIndex = [](int format) { return format == 1 ? 1 : 0; };
     QUserDlgSettingItem idRow;
     idRow.itemType = QUserDlgSettingItem::Combo;
     idRow.itemName = tr("ID格式:");
     idRow.comboItems = choices;
-    idRow.comboIndex = idFormat;
+    idRow.comboIndex = shownIndex(idFormat);
     idRow.itemComment = tr("控制表格内部的ID显示格式");
     QUserDlgSettingItem dataRow;
     dataRow.itemType = QUserDlgSettingItem::Combo;
     dataRow.itemName = tr("数据格式:");
     dataRow.comboItems = choices;
-    dataRow.comboIndex = dataFormat;
+    dataRow.comboIndex = shownIndex(dataFormat);
     dataRow.itemComment = tr("控制表格内部的数据显示格式");
 
     QUserDlgSetting dlg;
