@@ -198,7 +198,9 @@ int main(int argc, char **argv)
         return 0;
     };
     w->form()->actFileLoad->trigger();
-    settle(700);
+    // After the tip "操作完成!" (500 ms and its two 100 ms slides) has gone:
+    // a picture taken during a slide shows it half drawn over the table.
+    settle(1200);
     savePixmap(w->grab(), QStringLiteral("canwatch_loaded"));
 
     // The tool column, a filter set up in it.
@@ -219,12 +221,13 @@ int main(int argc, char **argv)
         return 0;
     };
     cfg.basicOpt.btnFliter->click();
-    settle(700);
+    // The tip while it is held, drawn whole.
+    settle(350);
     savePixmap(w->grab(), QStringLiteral("canwatch_filtered"));
 
     cfg.basicOpt.btnLocate->click();
     cfg.tableModel->windowRebuild();
-    settle(300);
+    settle(900); // the filter's tip gone
     savePixmap(w->grab(), QStringLiteral("canwatch_located"));
 
     // The settings box; identifier and data in decimal from the next request.
@@ -255,7 +258,7 @@ int main(int argc, char **argv)
         return 0;
     };
     cfg.basicOpt.btnFliter->click();
-    settle(700);
+    settle(1200);
     savePixmap(w->grab(), QStringLiteral("canwatch_decimal"));
 
     prompt.onExec = [&](QDialog *d) {
