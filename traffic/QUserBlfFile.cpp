@@ -1,16 +1,13 @@
 #include "traffic/QUserBlfFile.h"
 
+#include "core/QUserLibPath.h"
 #include "traffic/QUserTraceText.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QDebug>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QLibrary>
 
-#include <array>
 #include <cstring>
 
 namespace {
@@ -51,25 +48,6 @@ QString &libraryNameSetting()
 {
     static QString name = QStringLiteral("binlog.dll");
     return name;
-}
-
-// "binlog.dll" -> "libbinlog.so" on this platform.
-QString platformLibraryName(const QString &dllName)
-{
-#ifdef Q_OS_WIN
-    return dllName;
-#else
-    QString base = dllName;
-    if (base.endsWith(QLatin1String(".dll"), Qt::CaseInsensitive))
-        base.chop(4);
-    else
-        return dllName;
-#ifdef Q_OS_MACOS
-    return QStringLiteral("lib") + base + QStringLiteral(".dylib");
-#else
-    return QStringLiteral("lib") + base + QStringLiteral(".so");
-#endif
-#endif
 }
 
 void fillHeader(BlfObjectHeader &h, uint32_t size, uint32_t type)
@@ -137,13 +115,12 @@ void QUserBlfFile::setLibraryName(const QString &name)
 
 QString QUserBlfFile::libraryPath()
 {
-    const QString file = platformLibraryName(libraryNameSetting());
-    if (QCoreApplication::instance()) {
-        const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(file);
-        if (QFileInfo::exists(beside))
-            return beside;
-    }
-    return file;
+    // "binlog.dll" is libbinlog.so here; a name without the suffix is taken
+    // as the platform's file name already.
+    const QString &name = libraryNameSetting();
+    if (!name.endsWith(QLatin1String(".dll"), Qt::CaseInsensitive))
+        return name;
+    return QUserLibPath::find(QUserLibPath::platformName(name));
 }
 
 QUserBlfFile::QUserBlfFile() : m_handle(invalidHandle()), m_api(new Api)
