@@ -27,38 +27,6 @@ void MainWindow::notBuiltUncheck(QAction *action, const char *what)
     notBuilt(what);
 }
 
-// ---- tool windows (each opened one goes through toolWindowAdd) -------------
-
-void MainWindow::soltTabDataPlay()
-{
-    notBuilt("soltTabDataPlay");
-}
-
-void MainWindow::soltDbcAnalysis()
-{
-    notBuilt("soltDbcAnalysis");
-}
-
-void MainWindow::soltDbcSend()
-{
-    notBuilt("soltDbcSend");
-}
-
-void MainWindow::soltTools()
-{
-    notBuilt("soltTools");
-}
-
-void MainWindow::soltCANopenAnalysis()
-{
-    notBuilt("soltCANopenAnalysis");
-}
-
-void MainWindow::soltCANwatch()
-{
-    notBuilt("soltCANwatch");
-}
-
 // ---- basic send panel ------------------------------------------------------
 
 bool MainWindow::uiTabBasicSendInit()
