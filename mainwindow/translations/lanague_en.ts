@@ -275,6 +275,182 @@
         <source>设备时间</source>
         <translation>Device Time</translation>
     </message>
+    <message>
+        <source>配置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>十六进制</source>
+        <translation>Hex</translation>
+    </message>
+    <message>
+        <source>十进制</source>
+        <translation>Decimal</translation>
+    </message>
+    <message>
+        <source>使能 </source>
+        <translation>Enable </translation>
+    </message>
+    <message>
+        <source>ID格式:</source>
+        <translation>ID format:</translation>
+    </message>
+    <message>
+        <source>控制表格内部的ID显示格式</source>
+        <translation>How IDs are shown in the table</translation>
+    </message>
+    <message>
+        <source>数据格式:</source>
+        <translation>Data format:</translation>
+    </message>
+    <message>
+        <source>控制表格内部的数据显示格式</source>
+        <translation>How data is shown in the table</translation>
+    </message>
+    <message>
+        <source>合并相同ID:</source>
+        <translation>Merge same ID:</translation>
+    </message>
+    <message>
+        <source>相同ID的帧显示在同一行</source>
+        <translation>Frames with the same ID share one row</translation>
+    </message>
+    <message>
+        <source>显示发送帧:</source>
+        <translation>Show sent frames:</translation>
+    </message>
+    <message>
+        <source>方向为&quot;发送&quot;的帧参与显示</source>
+        <translation>Frames sent by this tool are shown</translation>
+    </message>
+    <message>
+        <source>硬件时间:</source>
+        <translation>Hardware time:</translation>
+    </message>
+    <message>
+        <source>使用硬件时间参与相关计算</source>
+        <translation>Use the adapter&apos;s time stamps in calculations</translation>
+    </message>
+    <message>
+        <source>最大帧数量:</source>
+        <translation>Max frames:</translation>
+    </message>
+    <message>
+        <source>显示缓冲区最大帧保存数量</source>
+        <translation>Most frames kept for display</translation>
+    </message>
+    <message>
+        <source>软件主题:</source>
+        <translation>Theme:</translation>
+    </message>
+    <message>
+        <source>蓝色</source>
+        <translation>Blue</translation>
+    </message>
+    <message>
+        <source>绿色</source>
+        <translation>Green</translation>
+    </message>
+    <message>
+        <source>红色</source>
+        <translation>Red</translation>
+    </message>
+    <message>
+        <source>重启软件生效</source>
+        <translation>Takes effect after a restart</translation>
+    </message>
+    <message>
+        <source>自动滚动已关闭!</source>
+        <translation>Auto scroll off!</translation>
+    </message>
+    <message>
+        <source>自动滚动已开启!</source>
+        <translation>Auto scroll on!</translation>
+    </message>
+    <message>
+        <source>请先[选择设备]!!!</source>
+        <translation>Please [select a device] first!!!</translation>
+    </message>
+    <message>
+        <source>数据过滤已关闭!</source>
+        <translation>Filter off!</translation>
+    </message>
+    <message>
+        <source>过滤参数获取失败!!!</source>
+        <translation>Could not get the filter settings!!!</translation>
+    </message>
+    <message>
+        <source>数据过滤设置</source>
+        <translation>Filter settings</translation>
+    </message>
+    <message>
+        <source>数据过滤已开启!</source>
+        <translation>Filter on!</translation>
+    </message>
+    <message>
+        <source>无数据可以保存!!!</source>
+        <translation>No data to save!!!</translation>
+    </message>
+    <message>
+        <source>保存失败,文件创建失败!</source>
+        <translation>Save failed: the file could not be created!</translation>
+    </message>
+    <message>
+        <source>保存失败,数据写入失败!(已写入%1条,共%2条)</source>
+        <translation>Save failed: write error! (%1 of %2 frames written)</translation>
+    </message>
+    <message>
+        <source>数据保存完成!</source>
+        <translation>Data saved!</translation>
+    </message>
+    <message>
+        <source>实时保存已停止!</source>
+        <translation>Recording stopped!</translation>
+    </message>
+    <message>
+        <source>启动失败!存储路径空!!</source>
+        <translation>Start failed! No file chosen!!</translation>
+    </message>
+    <message>
+        <source>实时保存已开启!</source>
+        <translation>Recording started!</translation>
+    </message>
+    <message>
+        <source>启动失败!请选择有读写权限的路径!</source>
+        <translation>Start failed! Choose a folder you can write to!</translation>
+    </message>
+    <message>
+        <source>实时保存写入失败,已停止!</source>
+        <translation>Recording write failed, stopped!</translation>
+    </message>
+    <message>
+        <source>DBC解析</source>
+        <translation>DBC Analysis</translation>
+    </message>
+    <message>
+        <source>DBC发送</source>
+        <translation>DBC Send</translation>
+    </message>
+    <message>
+        <source>CANopen操作</source>
+        <translation>CANopen</translation>
+    </message>
+    <message>
+        <source>CAN记录文件查看器启动</source>
+        <translation>Trace file viewer started</translation>
+    </message>
+    <message>
+        <source>文件查看器</source>
+        <translation>File Viewer</translation>
+    </message>
+    <message>
+        <source>另存为</source>
+        <translation>Save As</translation>
+    </message>
+    <message>
+        <source>数据保存中,请稍候...</source>
+        <translation>Saving data, please wait...</translation>
+    </message>
 </context>
 <context>
     <name>QFirmPackage</name>
@@ -2065,6 +2241,33 @@ Please restart the device!</translation>
     </message>
 </context>
 <context>
+    <name>QUserDlgTools</name>
+    <message>
+        <source>DBC解析</source>
+        <translation>DBC Analysis</translation>
+    </message>
+    <message>
+        <source>DBC发送</source>
+        <translation>DBC Send</translation>
+    </message>
+    <message>
+        <source>CANopen</source>
+        <translation>CANopen</translation>
+    </message>
+    <message>
+        <source>文件查看器</source>
+        <translation>File Viewer</translation>
+    </message>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>工具集</source>
+        <translation>Tools</translation>
+    </message>
+</context>
+<context>
     <name>QUserEdsParser</name>
     <message>
         <source>%1的COB-ID(0x%2)不可用,PDO保持无效</source>
@@ -2073,6 +2276,193 @@ Please restart the device!</translation>
     <message>
         <source>未知</source>
         <translation>Unknown</translation>
+    </message>
+</context>
+<context>
+    <name>QUserMainWindowCANWatch</name>
+    <message>
+        <source>序号</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>传输方向</source>
+        <translation>Direction</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>帧ID</source>
+        <translation>Frame ID</translation>
+    </message>
+    <message>
+        <source>帧格式</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>帧类型</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>长度</source>
+        <translation>Length</translation>
+    </message>
+    <message>
+        <source>数据</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>CAN报文</source>
+        <translation>CAN Frames</translation>
+    </message>
+    <message>
+        <source>显示高级工具</source>
+        <translation>Show advanced tools</translation>
+    </message>
+    <message>
+        <source>清空数据</source>
+        <translation>Clear data</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>基本操作</source>
+        <translation>Basic</translation>
+    </message>
+    <message>
+        <source>报文过滤</source>
+        <translation>Frame filter</translation>
+    </message>
+    <message>
+        <source>显示发送帧</source>
+        <translation>Show sent frames</translation>
+    </message>
+    <message>
+        <source>显示远程帧</source>
+        <translation>Show remote frames</translation>
+    </message>
+    <message>
+        <source>ID过滤使能</source>
+        <translation>Filter by ID</translation>
+    </message>
+    <message>
+        <source>开始ID:0x</source>
+        <translation>Start ID: 0x</translation>
+    </message>
+    <message>
+        <source>结束ID:0x</source>
+        <translation>End ID: 0x</translation>
+    </message>
+    <message>
+        <source>执行</source>
+        <translation>Apply</translation>
+    </message>
+    <message>
+        <source>报文定位</source>
+        <translation>Go to frame</translation>
+    </message>
+    <message>
+        <source>跳转</source>
+        <translation>Go</translation>
+    </message>
+    <message>
+        <source>跳转到第</source>
+        <translation>Go to row</translation>
+    </message>
+    <message>
+        <source>行</source>
+        <translation> </translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>加载中...</source>
+        <translation>Loading...</translation>
+    </message>
+    <message>
+        <source>处理中...</source>
+        <translation>Processing...</translation>
+    </message>
+    <message>
+        <source>正在取消...</source>
+        <translation>Cancelling...</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>文件创建失败!</source>
+        <translation>File could not be created!</translation>
+    </message>
+    <message>
+        <source>缓存文件读写失败!</source>
+        <translation>Cache file read/write failed!</translation>
+    </message>
+    <message>
+        <source>文件写入失败!</source>
+        <translation>File write failed!</translation>
+    </message>
+    <message>
+        <source>操作完成!</source>
+        <translation>Done!</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>跳过%1条无法读取的数据。</source>
+        <translation>Skipped %1 unreadable frames.</translation>
+    </message>
+    <message>
+        <source>加载文件</source>
+        <translation>Load File</translation>
+    </message>
+    <message>
+        <source>另存为</source>
+        <translation>Save As</translation>
+    </message>
+    <message>
+        <source>十六进制</source>
+        <translation>Hex</translation>
+    </message>
+    <message>
+        <source>十进制</source>
+        <translation>Decimal</translation>
+    </message>
+    <message>
+        <source>ID格式:</source>
+        <translation>ID format:</translation>
+    </message>
+    <message>
+        <source>控制表格内部的ID显示格式</source>
+        <translation>How IDs are shown in the table</translation>
+    </message>
+    <message>
+        <source>数据格式:</source>
+        <translation>Data format:</translation>
+    </message>
+    <message>
+        <source>控制表格内部的数据显示格式</source>
+        <translation>How data is shown in the table</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>快捷操作</source>
+        <translation>Quick actions</translation>
+    </message>
+    <message>
+        <source>支持文件:</source>
+        <translation>Supported files:</translation>
     </message>
 </context>
 <context>
