@@ -73,9 +73,11 @@ bool MainWindow::uiTabAdvanceSendInit()
     table->setColumnCount(ColCount);
     table->setHorizontalHeaderLabels(
         {tr("序号"), tr("注释"), tr("帧ID"), tr("帧协议"), tr("帧格式"), tr("帧类型"), tr("长度"), tr("数据(HEX)")});
-    const int widths[ColCount] = {50, 100, 80, 60, 60, 60, 40, 310};
+    // The protocol column is wider than its neighbours: "CANFD加速" in one line.
+    const int widths[ColCount] = {50, 100, 80, 80, 60, 60, 40, 310};
+    // No narrower than the header's text (in either language).
     for (int c = 0; c < ColCount; ++c)
-        table->setColumnWidth(c, widths[c]);
+        table->setColumnWidth(c, qMax(widths[c], table->horizontalHeader()->sectionSizeHint(c)));
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table->horizontalHeader()->setStretchLastSection(true);
@@ -83,6 +85,7 @@ bool MainWindow::uiTabAdvanceSendInit()
     table->horizontalHeader()->setMinimumHeight(10);
     table->verticalHeader()->setVisible(false);
     table->setAlternatingRowColors(true);
+    table->setWordWrap(false);
     table->setSortingEnabled(false);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
