@@ -261,7 +261,9 @@ TEST_F(SendLiveTest, AdvancedListArrivesInOrderWithItsIntervals)
     EXPECT_EQ(order, (QList<uint32_t>{0x6A1, 0x6A2, 0x6A3, 0x6A1, 0x6A2, 0x6A3}));
     ASSERT_EQ(heard.size(), 6);
     EXPECT_EQ(QByteArray::fromHex(heard.at(2).dataText.toLatin1()), QByteArray::fromHex("C2000000"));
-    // Entries 40 ms apart inside a cycle, cycles 400 ms apart.
+    // Entries 40 ms apart inside a cycle, cycles 400 ms apart. Each frame is
+    // stamped when the adapter has taken it, so the first one's own delay
+    // shifts the others: none may come more than that delay early.
     ASSERT_EQ(sent.size(), 6);
     const int64_t t0 = sent.at(0).hostTime;
     const int64_t due[] = {0, 40, 80, 400, 440, 480};
@@ -269,7 +271,7 @@ TEST_F(SendLiveTest, AdvancedListArrivesInOrderWithItsIntervals)
         SCOPED_TRACE(i);
         EXPECT_EQ(sent.at(i).status, MsgTagAdvanceSend);
         const int64_t at = sent.at(i).hostTime - t0;
-        EXPECT_GE(at, due[i] - 2);
+        EXPECT_GE(at, due[i] - 20);
         EXPECT_LE(at, due[i] + 150);
     }
     EXPECT_EQ(w->tabSrvGet().find(kTx)->txCntGet(), 6u);
