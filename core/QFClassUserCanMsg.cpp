@@ -5,6 +5,7 @@
 #include <QDebug>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <cstring>
 
 #include <sys/mman.h>
@@ -174,7 +175,9 @@ bool QFClassUserCanMsg::open(bool rd, const QString &p)
     } else {
         file.resize(0);
         headerRead = true;
-        if (!writeHeader()) {
+        // Flushed at once: records may go to the file past the buffer
+        // (writeRecordsAt).
+        if (!writeHeader() || !file.flush()) {
             file.close();
             isOpen = false;
             logLine(QStringLiteral("QFClassUserCanMsg Class File:%1 Creat Fail...").arg(p));
@@ -182,6 +185,51 @@ bool QFClassUserCanMsg::open(bool rd, const QString &p)
         }
     }
     return true;
+}
+
+void QFClassUserCanMsg::formatRaw(const QUserCanMsgRaw &f, char *out)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    char *p = out;
+    char *const end = out + RecordTextWidth;
+    uint32_t id = f.id;
+    for (int i = 7; i >= 0; --i) {
+        p[i] = hex[id & 0xF];
+        id >>= 4;
+    }
+    p += 8;
+    *p++ = ',';
+    p = putUnsigned(p, end, f.protocol);
+    *p++ = ',';
+    p = putUnsigned(p, end, f.extended);
+    *p++ = ',';
+    p = putUnsigned(p, end, f.remote);
+    *p++ = ',';
+    p = putUnsigned(p, end, f.fdFlags);
+    *p++ = ',';
+    p = putUnsigned(p, end, f.len);
+    *p++ = ',';
+    if (!f.remote) {
+        const int n = f.dataLen > 64 ? 64 : f.dataLen;
+        for (int i = 0; i < n; ++i) {
+            *p++ = hex[f.data[i] >> 4];
+            *p++ = hex[f.data[i] & 0xF];
+        }
+    }
+    *p++ = ',';
+    p = putUnsigned(p, end, f.direction);
+    *p++ = ',';
+    p = putUnsigned(p, end, f.devTime);
+    *p++ = ',';
+    p = putSigned(p, end, f.hostTime);
+    *p++ = ',';
+    p = putUnsigned(p, end, f.channel);
+    // The longest frame takes about 210 characters: the padding field is
+    // always there.
+    *p++ = ',';
+    std::memset(p, '0', size_t(end - p));
+    out[RecordTextWidth] = '\r';
+    out[RecordTextWidth + 1] = '\n';
 }
 
 void QFClassUserCanMsg::formatRecord(const QUserCanMsg &m, char *out)
@@ -287,6 +335,54 @@ bool QFClassUserCanMsg::appendMsg(const QUserCanMsg &msg)
     return true;
 }
 
+bool QFClassUserCanMsg::appendRecords(const char *records, uint64_t n)
+{
+    if (!isOpen || readMode || (n && !records))
+        return false;
+    const uint64_t bytes = n * uint64_t(RecordSize);
+    if (bytes > uint64_t(INT64_MAX))
+        return false;
+    if (file.write(records, qint64(bytes)) != qint64(bytes))
+        return false;
+    count += n;
+    return true;
+}
+
+bool QFClassUserCanMsg::writeRecordsAt(uint64_t first, const char *records, uint64_t n)
+{
+    if (!isOpen || readMode || (n && !records))
+        return false;
+    if (n == 0)
+        return true;
+    const int fd = file.handle();
+    if (fd < 0 || first >= uint64_t(INT64_MAX) / RecordSize || n >= uint64_t(INT64_MAX) / RecordSize)
+        return false;
+    uint64_t offset = recordOffset(first);
+    const char *p = records;
+    uint64_t left = n * uint64_t(RecordSize);
+    if (offset > uint64_t(INT64_MAX) - left)
+        return false;
+    while (left > 0) {
+        const size_t chunk = left > (uint64_t(1) << 30) ? size_t(1) << 30 : size_t(left);
+        const ssize_t w = ::pwrite(fd, p, chunk, off_t(offset));
+        if (w < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (w == 0)
+            return false;
+        p += w;
+        offset += uint64_t(w);
+        left -= uint64_t(w);
+    }
+    const uint64_t end = first + n;
+    uint64_t seen = count.load();
+    while (seen < end && !count.compare_exchange_weak(seen, end)) {
+    }
+    return true;
+}
+
 bool QFClassUserCanMsg::writeHeader()
 {
     char buf[RecordSize];
@@ -340,14 +436,20 @@ bool QFClassUserCanMsg::readHeader()
     const char *comma = static_cast<const char *>(std::memchr(buf, ',', size_t(end - buf)));
     if (!comma)
         return false;
-    const uint64_t v = readUnsigned(buf, comma);
-    count = v > UINT32_MAX ? 0 : uint32_t(v);
+    uint64_t v = readUnsigned(buf, comma);
+    // A header that claims more than the file holds would have readers
+    // walk through records that are not there.
+    const uint64_t size = uint64_t(mapped ? mappedSize : file.size());
+    const uint64_t room = size > uint64_t(RecordSize) ? (size - RecordSize + RecordSize - 1) / RecordSize : 0;
+    if (v > room)
+        v = room;
+    count = v;
     headerRead = true;
     position = 0;
     return true;
 }
 
-uint32_t QFClassUserCanMsg::getMsgCount()
+uint64_t QFClassUserCanMsg::getMsgCount()
 {
     if (!isOpen)
         return count;
@@ -356,13 +458,13 @@ uint32_t QFClassUserCanMsg::getMsgCount()
     return count;
 }
 
-bool QFClassUserCanMsg::readMsg(uint32_t index, QUserCanMsg *out)
+bool QFClassUserCanMsg::readMsg(uint64_t index, QUserCanMsg *out)
 {
-    if (!isOpen || !readMode)
+    if (!isOpen || !readMode || index >= uint64_t(INT64_MAX) / RecordSize)
         return false;
     if (position != int64_t(index)) {
         ++seeks;
-        position = index;
+        position = int64_t(index);
     }
     char buf[RecordSize];
     int got = 0;
@@ -372,6 +474,69 @@ bool QFClassUserCanMsg::readMsg(uint32_t index, QUserCanMsg *out)
     if (got == 0)
         return false;
     return parseRecord(buf, got, out);
+}
+
+bool QFClassUserCanMsg::readRecord(uint64_t index, char *out)
+{
+    if (!isOpen || !readMode || !out || index >= uint64_t(INT64_MAX) / RecordSize)
+        return false;
+    if (position != int64_t(index)) {
+        ++seeks;
+        position = int64_t(index);
+    }
+    int got = 0;
+    if (!readRaw(recordOffset(index), out, &got))
+        return false;
+    ++position;
+    return got == RecordSize;
+}
+
+int64_t QFClassUserCanMsg::readRecords(uint64_t first, uint64_t n, char *out)
+{
+    if (!isOpen || !readMode || !out || first >= uint64_t(INT64_MAX) / RecordSize
+        || n > (uint64_t(1) << 30) / RecordSize)
+        return -1;
+    const int fd = file.handle();
+    if (fd < 0)
+        return -1;
+    const uint64_t want = n * uint64_t(RecordSize);
+    uint64_t got = 0;
+    while (got < want) {
+        const ssize_t r = ::pread(fd, out + got, size_t(want - got), off_t(recordOffset(first) + got));
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (r == 0)
+            break;
+        got += uint64_t(r);
+    }
+    position = int64_t(first + got / RecordSize);
+    return int64_t(got / RecordSize);
+}
+
+uint64_t QFClassUserCanMsg::dataRecordFrom(uint64_t index)
+{
+    if (!isOpen || !readMode || index >= uint64_t(INT64_MAX) / RecordSize)
+        return index;
+    const int fd = file.handle();
+    if (fd < 0)
+        return index;
+    // Reads go through the mapping or pread, which ignore the descriptor's
+    // offset; it is put back all the same.
+    const off_t before = ::lseek(fd, 0, SEEK_CUR);
+    const off_t data = ::lseek(fd, off_t(recordOffset(index)), SEEK_DATA);
+    if (before >= 0)
+        ::lseek(fd, before, SEEK_SET);
+    if (data < 0) {
+        // No data after the offset: the rest of the file is one hole.
+        const uint64_t n = getMsgCount();
+        return errno == ENXIO && n > index ? n : index;
+    }
+    // The record in which the data starts may hold some of it.
+    const uint64_t at = uint64_t(data) / RecordSize;
+    return at >= 1 && at - 1 > index ? at - 1 : index;
 }
 
 void QFClassUserCanMsg::close()

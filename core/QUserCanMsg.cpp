@@ -1,4 +1,5 @@
 #include "core/QUserCanMsg.h"
+#include "core/QUserCanMsgRaw.h"
 
 #include <QDateTime>
 #include <QMetaType>
@@ -452,4 +453,25 @@ void canFdObjToMsg(const KCAN_CANFD_OBJ &obj, QUserCanMsg &msg)
     fillFromObj(obj, 64, msg);
     msg.fdFlags = obj.FdFlag;
     msg.protocol = (obj.FdFlag & KCAN_FD_FLAG_BRS) ? 2 : 1;
+}
+
+// ---- binary frames -----------------------------------------------------------
+
+void rawToMsg(const QUserCanMsgRaw &raw, QUserCanMsg &msg)
+{
+    msg.idText = idToText(raw.id);
+    msg.protocol = raw.protocol;
+    msg.remote = raw.remote;
+    msg.extended = raw.extended;
+    msg.fdFlags = raw.fdFlags;
+    msg.lenText = lengthTexts()[raw.len];
+    const int n = raw.dataLen > 64 ? 64 : raw.dataLen;
+    if (raw.remote)
+        msg.dataText.clear();
+    else
+        msg.dataText = bytesToHex(raw.data, n);
+    msg.direction = raw.direction;
+    msg.channel = raw.channel;
+    msg.devTime = raw.devTime;
+    msg.hostTime = raw.hostTime;
 }

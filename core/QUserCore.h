@@ -6,6 +6,7 @@
 #include "core/QUserAes.h"
 #include "core/QUserBaudFunc.h"
 #include "core/QUserCanMsg.h"
+#include "core/QUserCanMsgRaw.h"
 #include "core/QUserDevId.h"
 #include "core/QUserFliterCfg.h"
 #include "core/QUserLogHandler.h"

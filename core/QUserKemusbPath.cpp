@@ -1,10 +1,9 @@
 #include "core/QUserKemusbPath.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
+#include "core/QUserLibPath.h"
+
 #include <QMutex>
 #include <QMutexLocker>
-#include <QStringList>
 
 namespace {
 
@@ -27,13 +26,7 @@ QString QUserKemusbPath::platformName(const QString &fileName)
         base.chop(4);
     if (isAdapterLibrary(base))
         base = QStringLiteral("kemusb");
-#if defined(Q_OS_WIN)
-    return base + QStringLiteral(".dll");
-#elif defined(Q_OS_MACOS)
-    return QStringLiteral("lib") + base + QStringLiteral(".dylib");
-#else
-    return QStringLiteral("lib") + base + QStringLiteral(".so");
-#endif
+    return QUserLibPath::platformName(base);
 }
 
 QString QUserKemusbPath::resolve(const QString &fileName)
@@ -41,22 +34,7 @@ QString QUserKemusbPath::resolve(const QString &fileName)
     const QString over = pathOverride();
     if (!over.isEmpty())
         return over;
-    const QString name = platformName(fileName);
-    QStringList dirs;
-    if (QCoreApplication::instance())
-        dirs << QCoreApplication::applicationDirPath();
-    const QByteArray bin = qgetenv("ORVANE_BINARY_DIR");
-    if (!bin.isEmpty())
-        dirs << QString::fromLocal8Bit(bin) + QStringLiteral("/bin");
-#ifdef ORVANE_BUILD_BIN_DIR
-    dirs << QStringLiteral(ORVANE_BUILD_BIN_DIR);
-#endif
-    for (const QString &d : dirs) {
-        const QString p = d + QLatin1Char('/') + name;
-        if (QFileInfo::exists(p))
-            return p;
-    }
-    return name;
+    return QUserLibPath::find(platformName(fileName));
 }
 
 void QUserKemusbPath::setPathOverride(const QString &path)

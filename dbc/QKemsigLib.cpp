@@ -1,24 +1,9 @@
 #include "dbc/QKemsigLib.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
-#include <QStringList>
+#include "core/QUserLibPath.h"
+
 
 namespace {
-
-QString platformName(const QString &fileName)
-{
-    QString base = fileName;
-    if (base.endsWith(QStringLiteral(".dll"), Qt::CaseInsensitive))
-        base.chop(4);
-#if defined(Q_OS_WIN)
-    return base + QStringLiteral(".dll");
-#elif defined(Q_OS_MACOS)
-    return QStringLiteral("lib") + base + QStringLiteral(".dylib");
-#else
-    return QStringLiteral("lib") + base + QStringLiteral(".so");
-#endif
-}
 
 template <typename Fn>
 void bind(QLibrary &lib, const char *name, Fn &out)
@@ -30,22 +15,7 @@ void bind(QLibrary &lib, const char *name, Fn &out)
 
 QString QKemsigLib::resolvePath(const QString &fileName)
 {
-    const QString name = platformName(fileName);
-    QStringList dirs;
-    if (QCoreApplication::instance())
-        dirs << QCoreApplication::applicationDirPath();
-    const QByteArray bin = qgetenv("ORVANE_BINARY_DIR");
-    if (!bin.isEmpty())
-        dirs << QString::fromLocal8Bit(bin) + QStringLiteral("/bin");
-#ifdef ORVANE_BUILD_BIN_DIR
-    dirs << QStringLiteral(ORVANE_BUILD_BIN_DIR);
-#endif
-    for (const QString &d : dirs) {
-        const QString p = d + QLatin1Char('/') + name;
-        if (QFileInfo::exists(p))
-            return p;
-    }
-    return name; // the loader's own search
+    return QUserLibPath::find(QUserLibPath::platformName(fileName));
 }
 
 QKemsigLib::QKemsigLib(const QString &fileName)

@@ -523,6 +523,18 @@ bool QKemDev::baudTry(int channel, int timing0, int timing1)
     c.Mode = 0;
     chInit(channel, &c);
     chStart(channel);
+    // The channel was not stopped: frames heard under the previous timing
+    // can still be on their way up after the clear above. What is in the
+    // buffer once the start has been answered was heard before it.
+    chBufferClear(channel);
+    // A timing that misses the bus shows in the channel's error byte:
+    // 1 = it misses, 0 = it fits, -1 = the state went unanswered.
+    auto timingState = [&]() -> int {
+        uint8_t a = 0, b = 0, e = 0;
+        if (lib->devChStateGet(devType, devIndex, uint32_t(channel), &a, &b, &e) == 0)
+            return -1;
+        return e != 0 ? 1 : 0;
+    };
     const int64_t t0 = getCurrentMs();
     const int64_t checkAt = t0 + 10;
     for (;;) {
@@ -531,13 +543,19 @@ bool QKemDev::baudTry(int channel, int timing0, int timing1)
         const int64_t now = getCurrentMs();
         if (now > t0 + waitMs)
             return false;
-        if (now > checkAt && lib->devChStateGet) {
-            uint8_t a = 0, b = 0, e = 0;
-            if (lib->devChStateGet(devType, devIndex, uint32_t(channel), &a, &b, &e) != 0 && e != 0)
-                return false;
+        if (now > checkAt && lib->devChStateGet && timingState() == 1)
+            return false;
+        if (lib->getReceiveNum && int(lib->getReceiveNum(devType, devIndex, uint32_t(channel), 0)) > 0) {
+            // Late frames of the previous timing can still land after the
+            // clear; they count only once the channel, asked after they
+            // were seen, answers that the new timing fits the bus. No
+            // answer: ask again on the next turn.
+            if (!lib->devChStateGet)
+                return true;
+            const int state = timingState();
+            if (state >= 0)
+                return state == 0;
         }
-        if (lib->getReceiveNum && int(lib->getReceiveNum(devType, devIndex, uint32_t(channel), 0)) > 0)
-            return true;
     }
 }
 

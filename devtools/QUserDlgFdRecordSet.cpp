@@ -691,7 +691,7 @@ void QUserDlgFdRecordSet::slotsDevInfoGet()
             recordVersionText(info.fwVersion) + " " + tr("DLL:") + recordVersionText(info.libVersion));
     QString time;
     if (devTimeGet(time) == 0)
-        logInfo(QStringLiteral("设备时间:") + time);
+        logInfo(tr("设备时间:") + time);
     else
         logError(QStringLiteral("设备时间获取失败!"));
 }

@@ -102,6 +102,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent, Qt::WindowFlags())
     qRegisterMetaType<QUserCanMsg>("QUserCanMsg");
     connect(devAdapter, SIGNAL(sendResultNotify(QString,QUserCanMsg)), this,
             SLOT(soltDevSendResult(QString,QUserCanMsg)), Qt::QueuedConnection);
+    // Queued: the failure is met inside the receive road's batch loop.
+    connect(devAdapter, &QUserDeviceAdapter::recordFailed, this, &MainWindow::soltRecordFailed, Qt::QueuedConnection);
 
     mainTimer->start(100);
 

@@ -14,6 +14,8 @@
 //                          switched, closed (closing the channel), deleted
 //   MainWindowReceive.cpp  the receive road, send results, status bar
 //   MainWindowDevices.cpp  device open and close, the device tool launchers
+//   MainWindowDisplay.cpp  display settings, stop display, data clearing
+//   MainWindowRecord.cpp   receive filter, data save, real-time recording
 //   MainWindowPending.cpp  the slots and panel operations whose work is not
 //                          built yet; each logs once that it is not built
 //                          and changes nothing the user could take for a
@@ -108,9 +110,9 @@ public:
     bool devClose(const QString &devId);
 
     // The device tools the ribbon launches. A tool whose dialog is not
-    // built yet is only logged: its launcher closes nothing and shows
-    // nothing. devToolExec runs a tool's dialog modally and gives its
-    // result; the issues that build the dialogs fill it in.
+    // available is only logged: its launcher closes nothing and shows
+    // nothing. devToolExec builds a tool's dialog without parent, runs it
+    // modally, destroys it and gives its result.
     enum DevTool { DevToolFirmUpdate, DevToolRepeatCfg, DevToolBaudChk, DevToolBaudCalc, DevToolRecordSet };
     static bool devToolAvailable(DevTool tool);
     int devToolExec(DevTool tool);
@@ -121,6 +123,12 @@ public:
     bool tabAdvRowRemove(int row);
     bool tabAdvMenuRowMsgGet(QUserCanMsg &msg);
     bool tabAdvRowMsgGet(int row, QUserCanMsg &msg);
+
+    // The current tab's scroll state (MainWindowDisplay.cpp): stored as
+    // "scrollState" in the tab registry and given to the tab's model; on
+    // clears the view's selection.
+    void tabScrollStateSet(bool on);
+    void tabScrollStateApply();
 
     // Theme colour ("styleColor").
     bool styleColorSet(const QString &colour);
@@ -227,6 +235,8 @@ public slots:
     void slotStatusBarTimeTask();
     void slotStatusBarBtnClrClick();
     void soltMainWindowTimeHandle();
+    // A channel's recording stopped by a failed write (MainWindowRecord.cpp).
+    void soltRecordFailed(QString devId, QString text);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -7,7 +7,11 @@
 #include "devices/QUserDevChState.h"
 #include "devices/QUserDeviceAdapter.h"
 #include "devtools/QUserDlgBaudCalculator.h"
+#include "devtools/QUserDlgBaudChk.h"
 #include "devtools/QUserDlgDeviceSel.h"
+#include "devtools/QUserDlgFdRecordSet.h"
+#include "devtools/QUserDlgFirmUpdate.h"
+#include "devtools/QUserDlgRepeatCfg.h"
 #include "widgets/QUserMessageBox.h"
 
 #include <QDebug>
@@ -80,10 +84,6 @@ void MainWindow::soltDevRecordSelect()
         return;
     // The recording adapter is set up in a dialog of its own; it is not
     // opened as a data device and gets no data tab.
-    if (!devToolAvailable(DevToolRecordSet)) {
-        notBuilt("soltDevRecordSelect");
-        return;
-    }
     if (devToolExec(DevToolRecordSet) != 0) {
         uiTabBasicSendUpdate();
         uiTabAdvSendUpdate();
@@ -165,12 +165,11 @@ bool MainWindow::devToolAvailable(DevTool tool)
 {
     switch (tool) {
     case DevToolBaudCalc:
+    case DevToolFirmUpdate:
+    case DevToolRepeatCfg:
+    case DevToolBaudChk:
+    case DevToolRecordSet:
         return true;
-    case DevToolFirmUpdate: // firmware update dialog: not built yet
-    case DevToolRepeatCfg:  // relay dialog: not built yet
-    case DevToolBaudChk:    // baud detection dialog: not built yet
-    case DevToolRecordSet:  // recording adapter settings: not built yet
-        return false;
     }
     return false;
 }
@@ -182,11 +181,24 @@ int MainWindow::devToolExec(DevTool tool)
         QUserDlgBaudCalculator dlg;
         return dlg.dialogExec();
     }
-    case DevToolFirmUpdate:
-    case DevToolRepeatCfg:
-    case DevToolBaudChk:
-    case DevToolRecordSet:
-        break;
+    case DevToolFirmUpdate: {
+        QUserDlgFirmUpdate dlg;
+        return dlg.dialogExec();
+    }
+    case DevToolRepeatCfg: {
+        QUserDlgRepeatCfg dlg;
+        return dlg.dialogExec();
+    }
+    case DevToolBaudChk: {
+        QUserDlgBaudChk dlg;
+        return dlg.dialogExec();
+    }
+    case DevToolRecordSet: {
+        // The recorder at device index 0, opened by the dialog itself.
+        QUserDlgFdRecordSet dlg;
+        dlg.dlgInit(QStringLiteral("TRND702"), tr("配置"), {QByteArray()});
+        return dlg.dialogExec();
+    }
     }
     return -1;
 }

@@ -1,16 +1,13 @@
 #include "traffic/QUserBlfFile.h"
 
+#include "core/QUserLibPath.h"
 #include "traffic/QUserTraceText.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QDebug>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QLibrary>
 
-#include <array>
 #include <cstring>
 
 namespace {
@@ -53,36 +50,6 @@ QString &libraryNameSetting()
     return name;
 }
 
-// "binlog.dll" -> "libbinlog.so" on this platform.
-QString platformLibraryName(const QString &dllName)
-{
-#ifdef Q_OS_WIN
-    return dllName;
-#else
-    QString base = dllName;
-    if (base.endsWith(QLatin1String(".dll"), Qt::CaseInsensitive))
-        base.chop(4);
-    else
-        return dllName;
-#ifdef Q_OS_MACOS
-    return QStringLiteral("lib") + base + QStringLiteral(".dylib");
-#else
-    return QStringLiteral("lib") + base + QStringLiteral(".so");
-#endif
-#endif
-}
-
-const QString &lengthText(int n)
-{
-    static const std::array<QString, 65> texts = [] {
-        std::array<QString, 65> t;
-        for (int i = 0; i < 65; ++i)
-            t[size_t(i)] = QString::number(i);
-        return t;
-    }();
-    return texts[size_t(n < 0 ? 0 : (n > 64 ? 64 : n))];
-}
-
 void fillHeader(BlfObjectHeader &h, uint32_t size, uint32_t type)
 {
     std::memcpy(h.signature, "LOBJ", 4);
@@ -108,10 +75,10 @@ uint8_t flagsField(const QUserCanMsg &msg)
     return uint8_t((msg.remote ? 0x80 : 0) | (msg.direction ? 1 : 0));
 }
 
-void readIdField(uint32_t id, QUserCanMsg &msg)
+void readIdField(uint32_t id, QUserCanMsgRaw &f)
 {
-    msg.extended = (id & kIdExtended) ? 1 : 0;
-    msg.idText = idToText(id & kIdBits);
+    f.extended = (id & kIdExtended) ? 1 : 0;
+    f.id = id & kIdBits;
 }
 
 // CAN FD flag byte of a frame read back: bit 0 bit-rate switch, bit 1
@@ -148,13 +115,12 @@ void QUserBlfFile::setLibraryName(const QString &name)
 
 QString QUserBlfFile::libraryPath()
 {
-    const QString file = platformLibraryName(libraryNameSetting());
-    if (QCoreApplication::instance()) {
-        const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(file);
-        if (QFileInfo::exists(beside))
-            return beside;
-    }
-    return file;
+    // "binlog.dll" is libbinlog.so here; a name without the suffix is taken
+    // as the platform's file name already.
+    const QString &name = libraryNameSetting();
+    if (!name.endsWith(QLatin1String(".dll"), Qt::CaseInsensitive))
+        return name;
+    return QUserLibPath::find(QUserLibPath::platformName(name));
 }
 
 QUserBlfFile::QUserBlfFile() : m_handle(invalidHandle()), m_api(new Api)
@@ -330,7 +296,28 @@ bool QUserBlfFile::openForRead(const QString &name)
 
 int QUserBlfFile::readObjects(QList<QUserCanMsg> &frames, int maxCount)
 {
+    QUserCanMsgRaw raw[16];
     QUserCanMsg msg;
+    int count = 0;
+    // A limit below one still reads one frame a call.
+    if (maxCount < 1)
+        maxCount = 1;
+    while (count < maxCount) {
+        const int want = maxCount - count < 16 ? maxCount - count : 16;
+        const int n = readRawObjects(raw, want);
+        for (int i = 0; i < n; ++i) {
+            rawToMsg(raw[i], msg);
+            frames.append(msg);
+        }
+        count += n;
+        if (n < want)
+            break;
+    }
+    return count;
+}
+
+int QUserBlfFile::readRawObjects(QUserCanMsgRaw *frames, int maxCount)
+{
     int count = 0;
     uint8_t base[16];
     // Frame objects are read into their own layouts; types 1 and 86 share
@@ -340,9 +327,10 @@ int QUserBlfFile::readObjects(QList<QUserCanMsg> &frames, int maxCount)
         BlfCanFdMessage fd;
         BlfCanFdMessage64 fd64;
     } obj;
-    while (m_api->peek(m_handle, base)) {
+    while (count < maxCount && m_api->peek(m_handle, base)) {
         uint32_t type;
         std::memcpy(&type, base + 12, 4);
+        QUserCanMsgRaw &f = frames[count];
         if (type == kTypeCanMessage || type == kTypeCanMessage2) {
             std::memcpy(&obj.can, base, 16);
             const size_t size = type == kTypeCanMessage ? sizeof(BlfCanMessage) : sizeof(BlfCanMessage2);
@@ -350,34 +338,35 @@ int QUserBlfFile::readObjects(QList<QUserCanMsg> &frames, int maxCount)
                 break;
             const BlfCanMessage2 &c = obj.can;
             const int n = c.dlc > 8 ? 8 : c.dlc;
-            msg.lenText = lengthText(n);
-            msg.channel = uint8_t(uint8_t(c.channel) - 1);
-            msg.hostTime = hostTimeOf(c.header);
-            msg.protocol = 0;
-            msg.fdFlags = 0;
-            msg.direction = (c.flags & 0x0F) ? 1 : 0;
-            msg.remote = (c.flags & 0x80) ? 1 : 0;
-            readIdField(c.id, msg);
+            f.len = uint8_t(n);
+            f.channel = uint8_t(uint8_t(c.channel) - 1);
+            f.hostTime = hostTimeOf(c.header);
+            f.devTime = 0;
+            f.protocol = 0;
+            f.fdFlags = 0;
+            f.direction = (c.flags & 0x0F) ? 1 : 0;
+            f.remote = (c.flags & 0x80) ? 1 : 0;
+            readIdField(c.id, f);
             // A remote frame has a DLC but no data.
-            if (msg.remote)
-                msg.dataText.clear();
-            else
-                msg.dataText = bytesToHex(c.data, n);
+            f.dataLen = f.remote ? 0 : uint8_t(n);
+            std::memcpy(f.data, c.data, 8);
         } else if (type == kTypeCanFdMessage) {
             std::memcpy(&obj.fd, base, 16);
             if (!m_api->readSecure(m_handle, &obj.fd, sizeof obj.fd))
                 break;
             const BlfCanFdMessage &c = obj.fd;
             const int n = c.validDataBytes > 64 ? 64 : c.validDataBytes;
-            msg.lenText = lengthText(n);
-            msg.remote = 0;
-            msg.protocol = (c.canFdFlags & 0x02) ? 2 : 1;
-            msg.fdFlags = fdFlagsOf(c.canFdFlags & 0x02, c.canFdFlags & 0x04);
-            msg.channel = uint8_t(uint8_t(c.channel) - 1);
-            msg.hostTime = hostTimeOf(c.header);
-            msg.direction = (c.flags & 0x0F) ? 1 : 0;
-            readIdField(c.id, msg);
-            msg.dataText = bytesToHex(c.data, n);
+            f.len = uint8_t(n);
+            f.remote = 0;
+            f.protocol = (c.canFdFlags & 0x02) ? 2 : 1;
+            f.fdFlags = fdFlagsOf(c.canFdFlags & 0x02, c.canFdFlags & 0x04);
+            f.channel = uint8_t(uint8_t(c.channel) - 1);
+            f.hostTime = hostTimeOf(c.header);
+            f.devTime = 0;
+            f.direction = (c.flags & 0x0F) ? 1 : 0;
+            readIdField(c.id, f);
+            f.dataLen = uint8_t(n);
+            std::memcpy(f.data, c.data, size_t(n));
         } else if (type == kTypeCanFdMessage64) {
             std::memcpy(&obj.fd64, base, 16);
             if (!m_api->readSecure(m_handle, &obj.fd64, sizeof obj.fd64))
@@ -387,33 +376,33 @@ int QUserBlfFile::readObjects(QList<QUserCanMsg> &frames, int maxCount)
             // channel): up to 8 bytes, and it may be a remote frame.
             const bool fd = c.flags & kFd64Edl;
             const int n = fd ? tracetext::lengthOfDlc(c.dlc) : (c.dlc > 8 ? 8 : c.dlc);
-            msg.lenText = lengthText(n);
-            msg.remote = !fd && (c.flags & kFd64Remote) ? 1 : 0;
-            msg.protocol = fd ? ((c.flags & kFd64Brs) ? 2 : 1) : 0;
-            msg.fdFlags = fd ? fdFlagsOf(c.flags & kFd64Brs, c.flags & kFd64Esi) : 0;
-            msg.channel = uint8_t(c.channel - 1);
-            msg.hostTime = hostTimeOf(c.header);
-            msg.direction = c.dir ? 1 : 0;
-            readIdField(c.id, msg);
-            if (msg.remote) {
-                msg.dataText.clear();
+            f.len = uint8_t(n);
+            f.remote = !fd && (c.flags & kFd64Remote) ? 1 : 0;
+            f.protocol = fd ? ((c.flags & kFd64Brs) ? 2 : 1) : 0;
+            f.fdFlags = fd ? fdFlagsOf(c.flags & kFd64Brs, c.flags & kFd64Esi) : 0;
+            f.channel = uint8_t(c.channel - 1);
+            f.hostTime = hostTimeOf(c.header);
+            f.devTime = 0;
+            f.direction = c.dir ? 1 : 0;
+            readIdField(c.id, f);
+            if (f.remote) {
+                f.dataLen = 0;
             } else {
                 // Bytes past the valid ones are not the frame's (extended
                 // frame data may follow them): zero.
                 if (c.validDataBytes < n)
                     std::memset(c.data + c.validDataBytes, 0, size_t(n - c.validDataBytes));
-                msg.dataText = bytesToHex(c.data, n);
+                f.dataLen = uint8_t(n);
+                std::memcpy(f.data, c.data, size_t(n));
             }
         } else {
             if (!m_api->skip(m_handle, base))
                 break;
             continue;
         }
-        frames.append(msg);
         if (m_api->freeObject)
             m_api->freeObject(m_handle, &obj);
-        if (++count >= maxCount)
-            break;
+        ++count;
     }
     return count;
 }
@@ -425,6 +414,15 @@ int QUserBlfFile::fileReadPart(const QString &name, QList<QUserCanMsg> &frames, 
     if (m_created)
         return 0; // a file open for writing is not read
     return readObjects(frames, maxCount);
+}
+
+int QUserBlfFile::fileReadPartRaw(const QString &name, QUserCanMsgRaw *frames, int maxCount)
+{
+    if (m_handle == invalidHandle() && !openForRead(name))
+        return -1;
+    if (m_created || !frames)
+        return 0;
+    return readRawObjects(frames, maxCount);
 }
 
 int QUserBlfFile::fileRead(const QString &name, QList<QUserCanMsg> &frames)

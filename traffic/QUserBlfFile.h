@@ -8,6 +8,7 @@
 // frame to send (bit 0 bit-rate switch, bit 1 error-state indicator).
 
 #include "core/QUserCanMsg.h"
+#include "core/QUserCanMsgRaw.h"
 #include "traffic/QUserTraceClock.h"
 
 #include <QList>
@@ -126,6 +127,8 @@ public:
     // True when nothing is open; false when the last data could not be written.
     bool close();
     int fileReadPart(const QString &name, QList<QUserCanMsg> &frames, int maxCount);
+    // fileReadPart without the texts: the same frames as binary records.
+    int fileReadPartRaw(const QString &name, QUserCanMsgRaw *frames, int maxCount);
     int fileRead(const QString &name, QList<QUserCanMsg> &frames);
 
     bool isLoaded() const;
@@ -141,6 +144,7 @@ private:
     static void *invalidHandle() { return reinterpret_cast<void *>(~uintptr_t(0)); }
     bool openForRead(const QString &name);
     int readObjects(QList<QUserCanMsg> &frames, int maxCount);
+    int readRawObjects(QUserCanMsgRaw *frames, int maxCount);
 
     bool m_created = false;
     quint64 m_sinceFlush = 0;

@@ -81,6 +81,19 @@ int QUserTraceFile::fileReadPart(const QString &name, QList<QUserCanMsg> &frames
     return m_blf.fileReadPart(name, frames, maxCount);
 }
 
+int QUserTraceFile::fileReadPartRaw(const QString &name, QUserCanMsgRaw *frames, int maxCount)
+{
+    if (!modeFromName(name)) {
+        qDebug().noquote() << QStringLiteral("Trace File(%1) Read Fail,Format Not Support...").arg(name);
+        return -2;
+    }
+    if (m_mode != 0)
+        return -3;
+    return m_blf.fileReadPartRaw(name, frames, maxCount);
+}
+
+bool QUserTraceFile::rawReadable(const QString &name) { return name.right(4) == QLatin1String(".blf"); }
+
 int QUserTraceFile::fileRead(const QString &name, QList<QUserCanMsg> &frames)
 {
     if (!modeFromName(name)) {

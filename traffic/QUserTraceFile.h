@@ -28,6 +28,11 @@ public:
     // end; -2 for a name of no known format.
     int fileReadPart(const QString &name, QList<QUserCanMsg> &frames, int maxCount);
     int fileRead(const QString &name, QList<QUserCanMsg> &frames);
+    // The same batched read as binary frames, for formats that read without
+    // texts (BLF). -3 for a format that does not (ASC): use fileReadPart.
+    int fileReadPartRaw(const QString &name, QUserCanMsgRaw *frames, int maxCount);
+    // True when fileReadPartRaw serves files of this name.
+    static bool rawReadable(const QString &name);
 
     int mode() const { return m_mode; }
 

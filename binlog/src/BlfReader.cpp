@@ -3,19 +3,151 @@
 #include "binlog/src/BlfBytes.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 namespace binlog {
+
+namespace {
+
+std::atomic<uint64_t> g_prefetchThreshold{4u * 1024 * 1024};
+
+// Bytes held ahead of the caller at most (compressed and inflated), beyond
+// the one chunk that is always allowed.
+constexpr size_t kAheadBytes = 48u * 1024 * 1024;
+
+} // namespace
+
+// Reads ahead for one reader: a scanning thread takes the file's top-level
+// objects in order (the reader's own scanNext, which alone touches the
+// file), inflater threads inflate the compressed containers among them, and
+// the reader takes the chunks back in file order. Scanning stops at the end
+// of the file or at the first damaged object, which the reader then meets
+// where it would have met it reading by itself.
+class BlfPrefetch
+{
+public:
+    BlfPrefetch(BlfReader *reader, int inflaters) : reader_(reader)
+    {
+        scanner_ = std::thread([this] { scan(); });
+        for (int i = 0; i < inflaters; ++i)
+            inflaters_.emplace_back([this] { inflateLoop(); });
+    }
+
+    ~BlfPrefetch()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            quit_ = true;
+        }
+        changed_.notify_all();
+        if (scanner_.joinable())
+            scanner_.join();
+        for (std::thread &t : inflaters_)
+            t.join();
+    }
+
+    // The next chunk in file order (waits for it).
+    void next(BlfChunk &out)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return !slots_.empty() && slots_.front()->ready; });
+        std::shared_ptr<Slot> s = slots_.front();
+        slots_.pop_front();
+        held_ -= s->weight;
+        lock.unlock();
+        changed_.notify_all();
+        out = std::move(s->chunk);
+    }
+
+private:
+    struct Slot {
+        BlfChunk chunk;
+        size_t weight = 0;
+        bool ready = false;
+    };
+
+    void scan()
+    {
+        for (;;) {
+            auto s = std::make_shared<Slot>();
+            reader_->scanNext(s->chunk);
+            const BlfChunk::Kind kind = s->chunk.kind;
+            s->weight = s->chunk.bytes.size() + (kind == BlfChunk::Zlib ? s->chunk.declared : 0);
+            s->ready = kind != BlfChunk::Zlib;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                changed_.wait(lock, [this] { return quit_ || slots_.empty() || held_ < kAheadBytes; });
+                if (quit_)
+                    return;
+                held_ += s->weight;
+                slots_.push_back(s);
+                if (!s->ready)
+                    work_.push_back(s);
+            }
+            changed_.notify_all();
+            if (kind == BlfChunk::End || kind == BlfChunk::Fail)
+                return;
+        }
+    }
+
+    void inflateLoop()
+    {
+        z_stream zs{};
+        const bool ok = inflateInit(&zs) == Z_OK;
+        for (;;) {
+            std::shared_ptr<Slot> s;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                changed_.wait(lock, [this] { return quit_ || !work_.empty(); });
+                if (quit_)
+                    break;
+                s = work_.front();
+                work_.pop_front();
+            }
+            if (ok)
+                BlfReader::inflateChunk(s->chunk, zs);
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                s->ready = true;
+            }
+            changed_.notify_all();
+        }
+        if (ok)
+            inflateEnd(&zs);
+    }
+
+    BlfReader *reader_;
+    std::thread scanner_;
+    std::vector<std::thread> inflaters_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::shared_ptr<Slot>> slots_; // in file order
+    std::deque<std::shared_ptr<Slot>> work_;  // compressed, not yet inflated
+    size_t held_ = 0;
+    bool quit_ = false;
+};
+
+void BlfReader::setPrefetchThreshold(uint64_t bytes) { g_prefetchThreshold = bytes; }
+
+uint64_t BlfReader::prefetchThreshold() { return g_prefetchThreshold; }
 
 BlfReader::BlfReader() = default;
 
 BlfReader::~BlfReader()
 {
+    prefetchStop();
     if (file_)
         std::fclose(file_);
     if (zInit_)
         inflateEnd(&zs_);
 }
+
+void BlfReader::prefetchStop() { prefetch_.reset(); }
 
 bool BlfReader::open(const char *path)
 {
@@ -41,6 +173,11 @@ bool BlfReader::open(FILE *stream)
         return false;
     headerObjectCount_ = rd32(h + 32);
     filePos_ = headerSize;
+    if (fileSize_ >= g_prefetchThreshold) {
+        const unsigned cores = std::thread::hardware_concurrency();
+        const int inflaters = int(std::min(4u, std::max(1u, cores / 2)));
+        prefetch_.reset(new BlfPrefetch(this, inflaters));
+    }
     return true;
 }
 
@@ -69,6 +206,96 @@ bool BlfReader::readAt(uint64_t offset, void *dst, size_t len)
     return true;
 }
 
+// The next top-level object of the file, from filePos_ on.
+void BlfReader::scanNext(BlfChunk &c)
+{
+    c = BlfChunk();
+    c.kind = BlfChunk::Fail;
+    if (filePos_ + kBaseHeaderSize > fileSize_) {
+        c.kind = BlfChunk::End;
+        return;
+    }
+    // Find the signature, allowing for padding after the previous object.
+    uint8_t win[kBaseHeaderSize + kMaxPadding];
+    const size_t winLen = size_t(std::min<uint64_t>(sizeof win, fileSize_ - filePos_));
+    if (!readAt(filePos_, win, winLen))
+        return;
+    size_t skip = 0;
+    while (skip + kBaseHeaderSize <= winLen && !isObjSignature(win + skip))
+        ++skip;
+    if (skip + kBaseHeaderSize > winLen) {
+        // Only padding or trailing bytes that hold no object: the end, unless
+        // there is more file behind them.
+        if (fileSize_ - filePos_ <= kMaxPadding + 3)
+            c.kind = BlfChunk::End;
+        return;
+    }
+    filePos_ += skip;
+    const uint8_t *b = win + skip;
+    const uint16_t headerSize = rd16(b + 4);
+    const uint32_t size = rd32(b + 8);
+    const uint32_t type = rd32(b + 12);
+    // Sizes come from the file: a header below the base header, or an object
+    // past the end of the file, would have the reads below run past the data.
+    if (headerSize < kBaseHeaderSize || size < headerSize || size > fileSize_ - filePos_)
+        return;
+
+    if (type == kTypeLogContainer) {
+        if (size < kContainerHeaderSize || size - kContainerHeaderSize > kMaxContainerData)
+            return;
+        uint8_t head[kContainerHeaderSize];
+        if (!readAt(filePos_, head, sizeof head))
+            return;
+        const uint16_t method = rd16(head + 16);
+        const uint32_t declared = rd32(head + 24);
+        const size_t dataLen = size - kContainerHeaderSize;
+        if (method == kCompressionNone) {
+            c.bytes.resize(dataLen);
+            if (!readAt(filePos_ + kContainerHeaderSize, c.bytes.data(), dataLen))
+                return;
+            c.kind = BlfChunk::Data;
+        } else if (method == kCompressionZlib) {
+            // zlib cannot expand by more than about 1032:1; a larger claim is
+            // a lie that would only cost memory.
+            if (declared > kMaxContainerData || uint64_t(declared) > uint64_t(dataLen) * 1100 + 64)
+                return;
+            c.bytes.resize(dataLen);
+            if (!readAt(filePos_ + kContainerHeaderSize, c.bytes.data(), dataLen))
+                return;
+            c.declared = declared;
+            c.kind = BlfChunk::Zlib;
+        } else {
+            return;
+        }
+    } else {
+        if (size > kMaxObjectSize)
+            return;
+        c.bytes.resize(size);
+        if (!readAt(filePos_, c.bytes.data(), size))
+            return;
+        c.kind = BlfChunk::Data;
+    }
+    filePos_ += size;
+}
+
+void BlfReader::inflateChunk(BlfChunk &c, z_stream &zs)
+{
+    c.inflated = false;
+    inflateReset(&zs);
+    c.out.resize(c.declared);
+    zs.next_in = c.bytes.data();
+    zs.avail_in = uInt(c.bytes.size());
+    zs.next_out = c.out.data();
+    zs.avail_out = uInt(c.declared);
+    const int rc = inflate(&zs, Z_FINISH);
+    if (rc != Z_STREAM_END) {
+        c.out.clear();
+        return;
+    }
+    c.out.resize(zs.total_out);
+    c.inflated = true;
+}
+
 // Appends the data of the next top-level object to the stream buffer.
 bool BlfReader::loadNext()
 {
@@ -79,91 +306,36 @@ bool BlfReader::loadNext()
         buf_.erase(buf_.begin(), buf_.begin() + pos_);
         pos_ = 0;
     }
-    if (filePos_ + kBaseHeaderSize > fileSize_) {
-        ended_ = true;
-        return false;
-    }
-    // Find the signature, allowing for padding after the previous object.
-    uint8_t win[kBaseHeaderSize + kMaxPadding];
-    const size_t winLen = size_t(std::min<uint64_t>(sizeof win, fileSize_ - filePos_));
-    if (!readAt(filePos_, win, winLen))
-        return fail();
-    size_t skip = 0;
-    while (skip + kBaseHeaderSize <= winLen && !isObjSignature(win + skip))
-        ++skip;
-    if (skip + kBaseHeaderSize > winLen) {
-        // Only padding or trailing bytes that hold no object: the end, unless
-        // there is more file behind them.
-        if (fileSize_ - filePos_ <= kMaxPadding + 3) {
-            ended_ = true;
-            return false;
-        }
-        return fail();
-    }
-    filePos_ += skip;
-    const uint8_t *b = win + skip;
-    const uint16_t headerSize = rd16(b + 4);
-    const uint32_t size = rd32(b + 8);
-    const uint32_t type = rd32(b + 12);
-    // Sizes come from the file: a header below the base header, or an object
-    // past the end of the file, would have the reads below run past the data.
-    if (headerSize < kBaseHeaderSize || size < headerSize || size > fileSize_ - filePos_)
-        return fail();
-
-    if (type == kTypeLogContainer) {
-        if (size < kContainerHeaderSize || size - kContainerHeaderSize > kMaxContainerData)
-            return fail();
-        uint8_t head[kContainerHeaderSize];
-        if (!readAt(filePos_, head, sizeof head))
-            return fail();
-        const uint16_t method = rd16(head + 16);
-        const uint32_t declared = rd32(head + 24);
-        const size_t dataLen = size - kContainerHeaderSize;
-        if (method == kCompressionNone) {
-            const size_t at = buf_.size();
-            buf_.resize(at + dataLen);
-            if (!readAt(filePos_ + kContainerHeaderSize, buf_.data() + at, dataLen))
-                return fail();
-        } else if (method == kCompressionZlib) {
-            // zlib cannot expand by more than about 1032:1; a larger claim is
-            // a lie that would only cost memory.
-            if (declared > kMaxContainerData || uint64_t(declared) > uint64_t(dataLen) * 1100 + 64)
-                return fail();
-            scratch_.resize(dataLen);
-            if (!readAt(filePos_ + kContainerHeaderSize, scratch_.data(), dataLen))
-                return fail();
+    BlfChunk c;
+    if (prefetch_) {
+        prefetch_->next(c);
+    } else {
+        scanNext(c);
+        if (c.kind == BlfChunk::Zlib) {
             if (!zInit_) {
                 if (inflateInit(&zs_) != Z_OK)
                     return fail();
                 zInit_ = true;
-            } else {
-                inflateReset(&zs_);
             }
-            const size_t at = buf_.size();
-            buf_.resize(at + declared);
-            zs_.next_in = scratch_.data();
-            zs_.avail_in = uInt(dataLen);
-            zs_.next_out = buf_.data() + at;
-            zs_.avail_out = uInt(declared);
-            const int rc = inflate(&zs_, Z_FINISH);
-            if (rc != Z_STREAM_END) {
-                buf_.resize(at);
-                return fail();
-            }
-            buf_.resize(at + zs_.total_out);
-        } else {
-            return fail();
+            inflateChunk(c, zs_);
         }
-    } else {
-        if (size > kMaxObjectSize)
-            return fail();
-        const size_t at = buf_.size();
-        buf_.resize(at + size);
-        if (!readAt(filePos_, buf_.data() + at, size))
-            return fail();
     }
-    filePos_ += size;
-    return true;
+    switch (c.kind) {
+    case BlfChunk::End:
+        ended_ = true;
+        return false;
+    case BlfChunk::Fail:
+        return fail();
+    case BlfChunk::Data:
+        buf_.insert(buf_.end(), c.bytes.begin(), c.bytes.end());
+        return true;
+    case BlfChunk::Zlib:
+        if (!c.inflated)
+            return fail();
+        buf_.insert(buf_.end(), c.out.begin(), c.out.end());
+        return true;
+    }
+    return fail();
 }
 
 bool BlfReader::ensure(size_t n)

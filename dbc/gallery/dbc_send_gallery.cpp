@@ -18,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTextCodec>
 #include <QThread>
+#include <QTranslator>
 
 #include <cstdio>
 
@@ -83,6 +84,11 @@ std::function<int(QDialog *)> shoot(const QString &name)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    // ORVANE_GALLERY_QM=<a .qm file> draws the windows in that language.
+    QTranslator translator;
+    const QString qm = qEnvironmentVariable("ORVANE_GALLERY_QM");
+    if (!qm.isEmpty() && translator.load(qm))
+        QCoreApplication::installTranslator(&translator);
     g_out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     QDir().mkpath(g_out);
     QTemporaryDir work;

@@ -20,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QTextCodec>
 #include <QThread>
+#include <QTranslator>
 
 #include <cmath>
 #include <cstdio>
@@ -148,6 +149,11 @@ void drive(QUserMainWindowDBC *w, int ms)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    // ORVANE_GALLERY_QM=<a .qm file> draws the windows in that language.
+    QTranslator translator;
+    const QString qm = qEnvironmentVariable("ORVANE_GALLERY_QM");
+    if (!qm.isEmpty() && translator.load(qm))
+        QCoreApplication::installTranslator(&translator);
     g_out = QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("shots")).absolutePath();
     QDir().mkpath(g_out);
     QTemporaryDir work;

@@ -29,6 +29,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTranslator>
 
 #include <cstdio>
 #include <functional>
@@ -83,6 +84,11 @@ int main(int argc, char **argv)
     // The tools that open adapters find the simulated ones (one of each model).
     qputenv("KEMUSB_BACKEND", "sim");
     QApplication app(argc, argv);
+    // ORVANE_GALLERY_QM=<a .qm file> draws the windows in that language.
+    QTranslator translator;
+    const QString qm = qEnvironmentVariable("ORVANE_GALLERY_QM");
+    if (!qm.isEmpty() && translator.load(qm))
+        QCoreApplication::installTranslator(&translator);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("shots");
     QDir().mkpath(out);
     QTemporaryDir work; // settings files land here, not in the caller's folder

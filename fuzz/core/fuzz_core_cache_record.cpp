@@ -44,10 +44,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QFClassUserCanMsg file;
     if (!file.open(true, "in.cache"))
         abort();
-    const uint32_t count = file.getMsgCount();
-    for (uint32_t i : {0u, 1u, 2u, count, count - 1, 0xFFFFFFFFu}) {
+    const uint64_t count = file.getMsgCount();
+    for (uint64_t i : {uint64_t(0), uint64_t(1), uint64_t(2), count, count - 1, uint64_t(0xFFFFFFFFu), UINT64_MAX}) {
         QUserCanMsg r;
         (void)file.readMsg(i, &r);
+        char raw[QFClassUserCanMsg::RecordSize];
+        (void)file.readRecord(i, raw);
+        (void)file.dataRecordFrom(i);
+    }
+    // A block read walks the whole file: never more records than asked for.
+    static char block[4 * QFClassUserCanMsg::RecordSize];
+    for (uint64_t first = 0; first <= count; first += 4) {
+        const int64_t got = file.readRecords(first, 4, block);
+        if (got > 4)
+            abort();
+        if (got <= 0)
+            break;
     }
     return 0;
 }

@@ -13,6 +13,7 @@
 #include "mainwindow/MainWindowForm.h"
 #include "mainwindow/QUserMainWindowLayout.h"
 #include "mainwindow/QUserTableModelCan.h"
+#include "widgets/QUserDlgSetting.h"
 #include "widgets/QUserPrompt.h"
 #include "widgets/QUserTableView.h"
 
@@ -66,9 +67,19 @@ class GalleryPrompt : public QUserPrompt
 {
 public:
     QStringList models;
+    // The next settings dialog is drawn under this name, then cancelled.
+    QString settingsShot;
 
     int exec(QDialog *d) override
     {
+        if (!settingsShot.isEmpty() && d->findChild<QUserDlgSetting *>()) {
+            d->show();
+            settle(400);
+            save(d, settingsShot);
+            settingsShot.clear();
+            d->hide();
+            return 0;
+        }
         if (auto *combo = d->findChild<QComboBox *>("comboBox_model")) {
             if (!models.isEmpty())
                 combo->setCurrentIndex(combo->findText(models.takeFirst()));
@@ -149,6 +160,8 @@ void shoot(const QString &language, const QString &prefix)
         mergeShow(w, true);
         settle(600);
         save(&w, prefix + "_classic_merged");
+        prompt.settingsShot = prefix + "_display_settings";
+        w.formGet()->actionShowSet->trigger();
         w.tabAllClose();
         settle(300);
     }

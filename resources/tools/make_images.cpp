@@ -259,6 +259,29 @@ std::vector<Icon> icons()
              badge(p, kOrange, false);
              glyph(p, "REC", 16);
          }},
+        {"res/foldYellow.png", [](QPainter &p) {
+             p.setPen(Qt::NoPen);
+             p.setBrush(QColor(214, 150, 20));
+             p.drawRoundedRect(QRectF(6, 12, 24, 12), 3, 3);
+             p.setBrush(QColor(250, 196, 48));
+             p.drawRoundedRect(QRectF(6, 18, 52, 36), 5, 5);
+         }},
+        {"res/canopen.png", [](QPainter &p) {
+             badge(p, kGreen, false);
+             glyph(p, "CO", 26);
+         }},
+        {"res/tools.png", [](QPainter &p) {
+             badge(p, kBlue, false);
+             p.setPen(whitePen(6));
+             p.drawLine(QPointF(20, 44), QPointF(40, 24));
+             p.setPen(Qt::NoPen);
+             p.setBrush(Qt::white);
+             p.drawEllipse(QPointF(42, 22), 9, 9);
+             p.setBrush(kBlue);
+             p.drawRect(QRectF(40, 12, 5, 9));
+             p.setBrush(Qt::white);
+             p.drawEllipse(QPointF(19, 45), 5, 5);
+         }},
         // The DBC tools: database, project folder, add-to-list branch, the
         // row moves and the row delete.
         {"res/database.png", [](QPainter &p) {

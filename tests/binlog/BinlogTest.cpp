@@ -7,6 +7,7 @@
 #include "binlog/include/binlog.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/PeerCheck.h"
+#include "binlog/src/BlfReader.h"
 
 #include <gtest/gtest.h>
 
@@ -326,6 +327,63 @@ TEST_F(Binlog, MisuseAndWriteFailuresAreReported)
     BLWriteObject(w, good.data());
     EXPECT_EQ(BLFlushFileBuffers(w, 2), 0);
     EXPECT_EQ(BLCloseHandle(w), 0);
+}
+
+// Files read ahead (containers inflated on threads while the caller takes
+// objects) give the same objects as files read in step, and damaged data
+// ends the read at the same object; a reader closed half way leaves no
+// thread behind.
+TEST_F(Binlog, ReadAheadGivesTheSameObjects)
+{
+    std::vector<Bytes> objects;
+    for (int i = 0; i < 4000; ++i) {
+        const uint32_t type = i % 2 ? 100 : 1;
+        objects.push_back(craft::object(type, uint64_t(i) * 1000, body(type == 1 ? 16 : 88, uint8_t(i * 13))));
+    }
+    const Bytes plain = craft::file(objects, true, 4096);
+    // Damage: a byte inside the compressed data of a container about half
+    // way, and a file cut inside a container.
+    Bytes spoiled = plain;
+    spoiled[plain.size() / 2] ^= 0x5A;
+    const Bytes cut(plain.begin(), plain.begin() + long(plain.size() * 3 / 4));
+    Bytes mixed = craft::file(objects, false, 1000); // stored containers, objects across them
+    const struct {
+        const char *name;
+        const Bytes *bytes;
+    } files[] = {{"plain.blf", &plain}, {"spoiled.blf", &spoiled}, {"cut.blf", &cut}, {"stored.blf", &mixed}};
+    const uint64_t threshold = binlog::BlfReader::prefetchThreshold();
+    for (const auto &f : files) {
+        SCOPED_TRACE(f.name);
+        const std::string path = workDir.file(f.name);
+        ASSERT_TRUE(craft::writeFile(path, *f.bytes));
+        binlog::BlfReader::setPrefetchThreshold(UINT64_MAX);
+        const auto inStep = readAll(path);
+        binlog::BlfReader::setPrefetchThreshold(0);
+        const auto ahead = readAll(path);
+        binlog::BlfReader::setPrefetchThreshold(threshold);
+        ASSERT_EQ(ahead.size(), inStep.size());
+        for (size_t i = 0; i < ahead.size(); ++i)
+            ASSERT_EQ(ahead[i].bytes, inStep[i].bytes) << i;
+        if (f.bytes == &plain || f.bytes == &mixed)
+            EXPECT_EQ(ahead.size(), objects.size());
+        else
+            EXPECT_LT(ahead.size(), objects.size());
+    }
+    binlog::BlfReader::setPrefetchThreshold(0);
+    for (int n : {0, 1, 700}) {
+        binlog::BlfReader r;
+        ASSERT_TRUE(r.open(workDir.file("plain.blf").c_str()));
+        EXPECT_TRUE(r.prefetching());
+        uint8_t base[16];
+        for (int i = 0; i < n; ++i) {
+            ASSERT_TRUE(r.peek(base));
+            ASSERT_TRUE(r.skip());
+        }
+    } // the reader's threads end with it
+    binlog::BlfReader::setPrefetchThreshold(threshold);
+    binlog::BlfReader small;
+    ASSERT_TRUE(small.open(workDir.file("plain.blf").c_str()));
+    EXPECT_FALSE(small.prefetching());
 }
 
 // A writer whose memory runs out (an address-space limit, and a container

@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 
+#include "tests/support/WaitUntil.h"
 #include "tests/canopen/CanopenTestUtil.h"
 #include "tests/support/PeerCheck.h"
 #include "tests/support/TempWorkDir.h"
@@ -35,18 +36,7 @@
 
 namespace cowin {
 
-inline bool waitUntil(const std::function<bool()> &pred, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::usleep(300);
-    }
-    return true;
-}
+using testsupport::waitUntil;
 
 // Runs events for ms milliseconds.
 inline void settle(int ms)

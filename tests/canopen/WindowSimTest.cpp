@@ -48,7 +48,7 @@ protected:
     void field(const char *name, const QString &text) { child<QLineEdit>(name)->setText(text); }
     void combo(const char *name, int index) { child<QComboBox>(name)->setCurrentIndex(index); }
     void click(const char *name) { child<QAbstractButton>(name)->click(); }
-    bool idle(int ms = 5000)
+    bool idle(int ms = 20000)
     {
         return waitUntil([this] { return w->requestsOpen() == 0; }, ms);
     }
@@ -426,13 +426,13 @@ TEST_F(Sim, Cia402SequencesEnableAndMoveTheDrive)
     field("lineEditPosAbsDst", "5000");
     const int32_t from = int32_t(node(0x6064));
     click("pushButtonPosAbsStart");
-    EXPECT_TRUE(waitUntil([&] { return int32_t(node(0x6064)) == 5000; }, 5000)) << int32_t(node(0x6064)) << " from "
+    EXPECT_TRUE(waitUntil([&] { return int32_t(node(0x6064)) == 5000; }, 15000)) << int32_t(node(0x6064)) << " from "
                                                                                  << from;
     EXPECT_EQ(node(0x6081), 20000u);
     EXPECT_EQ(rig.sim.drive(kBus, kNode), 4);
     field("linEditPosRelDst", "-1500");
     click("pushButtonPosRelStart");
-    EXPECT_TRUE(waitUntil([&] { return int32_t(node(0x6064)) == 3500; }, 5000)) << int32_t(node(0x6064));
+    EXPECT_TRUE(waitUntil([&] { return int32_t(node(0x6064)) == 3500; }, 15000)) << int32_t(node(0x6064));
 
     // The indicator follows what the node reports: its heartbeat, once on.
     ASSERT_TRUE(rig.sim.write(kBus, kNode, 0x1017, 0, 50));

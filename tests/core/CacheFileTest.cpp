@@ -4,8 +4,12 @@
 
 #include <QFile>
 
+#include <cstring>
 #include <fstream>
 #include <sstream>
+#include <thread>
+#include <vector>
+#include <atomic>
 
 namespace {
 
@@ -246,4 +250,210 @@ TEST_F(CacheFileTest, RewritingTheFileUnderAnOpenReader)
     EXPECT_EQ(reader.getMsgCount(), 1u);
     ASSERT_TRUE(reader.readMsg(0, &m));
     expectSameRecord(classicFrame(), m);
+}
+
+// The binary form of a frame formats to the same record as the frame record
+// the trace readers make of it: the viewer's load writes caches from it.
+TEST_F(CacheFileTest, BinaryFramesFormatLikeTheirFrameRecords)
+{
+    struct Case {
+        uint32_t id;
+        uint8_t protocol, remote, extended, fdFlags, direction, channel, len, dataLen;
+        uint64_t devTime;
+        int64_t hostTime;
+    } cases[] = {
+        {0x000, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+        {0x7FF, 0, 0, 0, 0, 1, 1, 8, 8, 0, 1700000000123},
+        {0x1FFFFFFF, 2, 0, 1, 3, 0, 255, 64, 64, UINT64_MAX, INT64_MIN},
+        {0x123, 0, 1, 0, 0, 1, 2, 5, 0, 7, -1},    // remote: a length, no data
+        {0x18DA00F1, 1, 0, 1, 2, 0, 3, 12, 12, 42, INT64_MAX},
+        {0x1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 5},        // CAN FD without data
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.id);
+        QUserCanMsgRaw raw;
+        raw.id = c.id;
+        raw.protocol = c.protocol;
+        raw.remote = c.remote;
+        raw.extended = c.extended;
+        raw.fdFlags = c.fdFlags;
+        raw.direction = c.direction;
+        raw.channel = c.channel;
+        raw.len = c.len;
+        raw.dataLen = c.dataLen;
+        raw.devTime = c.devTime;
+        raw.hostTime = c.hostTime;
+        for (int i = 0; i < 64; ++i)
+            raw.data[i] = uint8_t(i * 37 + c.id);
+        QUserCanMsg m;
+        rawToMsg(raw, m);
+        EXPECT_EQ(m.idText, QString::asprintf("%08X ", c.id));
+        EXPECT_EQ(m.lenText, QString::number(c.len));
+        EXPECT_EQ(m.dataText.size(), c.remote ? 0 : 2 * c.dataLen);
+        char a[W];
+        char b[W];
+        std::memset(a, 'x', W);
+        std::memset(b, 'y', W);
+        QFClassUserCanMsg::formatRaw(raw, a);
+        QFClassUserCanMsg::formatRecord(m, b);
+        EXPECT_EQ(std::string(a, W), std::string(b, W));
+        QUserCanMsg back;
+        ASSERT_TRUE(QFClassUserCanMsg::parseRecord(a, W, &back));
+        expectSameRecord(m, back);
+    }
+}
+
+// Records appended in bulk and read back as they stand in the file.
+TEST_F(CacheFileTest, BulkAppendAndRawRecordReads)
+{
+    std::string block;
+    for (int i = 0; i < 5; ++i)
+        block += QFClassUserCanMsg::msgToLine(fd64Frame(i)).toStdString();
+    {
+        QFClassUserCanMsg f;
+        ASSERT_TRUE(f.open(false, "b.cache"));
+        EXPECT_TRUE(f.appendRecords(block.data(), 5));
+        EXPECT_TRUE(f.appendRecords(nullptr, 0));
+        ASSERT_TRUE(f.appendMsg(classicFrame()));
+        EXPECT_EQ(f.getMsgCount(), 6u);
+    }
+    QFClassUserCanMsg r;
+    ASSERT_TRUE(r.open(true, "b.cache"));
+    EXPECT_FALSE(r.appendRecords(block.data(), 1));
+    ASSERT_EQ(r.getMsgCount(), 6u);
+    char rec[W];
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_TRUE(r.readRecord(uint64_t(i), rec)) << i;
+        EXPECT_EQ(std::string(rec, W), block.substr(size_t(i) * W, W)) << i;
+    }
+    ASSERT_TRUE(r.readRecord(5, rec));
+    EXPECT_EQ(QString::fromLatin1(rec, W), QFClassUserCanMsg::msgToLine(classicFrame()));
+    EXPECT_FALSE(r.readRecord(6, rec));
+    EXPECT_FALSE(r.readRecord(UINT64_MAX, rec));
+    QUserCanMsg m;
+    EXPECT_FALSE(r.readMsg(UINT64_MAX, &m));
+}
+
+// A header that claims more records than the file holds reads as what the
+// file holds; a cut last record still counts (and fails to read).
+TEST_F(CacheFileTest, HeaderCountIsBoundByTheFileSize)
+{
+    {
+        QFClassUserCanMsg f;
+        ASSERT_TRUE(f.open(false, "c.cache"));
+        for (int i = 0; i < 4; ++i)
+            f.appendMsg(fd64Frame(i));
+    }
+    std::string text = readAll("c.cache");
+    text.replace(0, 1, "9"); // "4," -> "9,": five records more than are there
+    text.resize(text.size() - 270); // and the last record cut in its data
+    std::ofstream("c.cache", std::ios::binary | std::ios::trunc) << text;
+    QFClassUserCanMsg r;
+    ASSERT_TRUE(r.open(true, "c.cache"));
+    EXPECT_EQ(r.getMsgCount(), 4u);
+    QUserCanMsg m;
+    EXPECT_TRUE(r.readMsg(2, &m));
+    EXPECT_FALSE(r.readMsg(3, &m));
+    char rec[W];
+    EXPECT_FALSE(r.readRecord(3, rec));
+}
+
+// Record numbers and offsets are 64-bit: records past 2^31 and 2^32 bytes
+// (about 6.7 and 13.4 million records) are found where they were written.
+// The file is sparse, so it takes a few pages of disk.
+TEST_F(CacheFileTest, RecordsPastFourGigabytes)
+{
+    const uint64_t indices[] = {6710886, 6710887, 13421772, 13421773, 13500000};
+    const uint64_t count = 13500001;
+    {
+        QFile f("sparse.cache");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        QString header = QString::number(count) + ",";
+        header += QString(W - 2 - header.size(), '0') + "\r\n";
+        ASSERT_EQ(f.write(header.toLatin1()), W);
+        for (uint64_t i : indices) {
+            ASSERT_TRUE(f.seek(qint64(QFClassUserCanMsg::recordOffset(i))));
+            ASSERT_EQ(f.write(QFClassUserCanMsg::msgToLine(fd64Frame(int(i % 1000))).toLatin1()), W);
+        }
+    }
+    EXPECT_EQ(QFClassUserCanMsg::recordOffset(13421773), uint64_t(13421774) * W);
+    EXPECT_GT(QFClassUserCanMsg::recordOffset(13421773), uint64_t(1) << 32);
+    QFClassUserCanMsg r;
+    ASSERT_TRUE(r.open(true, "sparse.cache"));
+    ASSERT_EQ(r.getMsgCount(), count);
+    for (uint64_t i : indices) {
+        QUserCanMsg m;
+        ASSERT_TRUE(r.readMsg(i, &m)) << i;
+        expectSameRecord(fd64Frame(int(i % 1000)), m);
+    }
+    // The holes between them read as zeros: no record. A reader learns
+    // where the next data may be (to within the file system's block), and
+    // that nothing follows the last record.
+    QUserCanMsg m;
+    EXPECT_FALSE(r.readMsg(13421771, &m));
+    EXPECT_EQ(r.dataRecordFrom(1), 1u); // the header's block holds data
+    const uint64_t next = r.dataRecordFrom(100);
+    EXPECT_LE(next, 6710886u);
+    EXPECT_GE(next + 64, 6710886u) << "a sparse file should skip to near its first record";
+    EXPECT_EQ(r.dataRecordFrom(6710886), 6710886u);
+    EXPECT_EQ(r.dataRecordFrom(13500000), 13500000u);
+}
+
+// Records written by several threads at once, each block at its place: the
+// file reads back in order and the count is the highest record written.
+TEST_F(CacheFileTest, BlocksWrittenInPlaceFromSeveralThreads)
+{
+    const int blocks = 16;
+    const int perBlock = 100;
+    QFClassUserCanMsg w;
+    ASSERT_TRUE(w.open(false, "p.cache"));
+    std::vector<std::thread> threads;
+    std::atomic<int> failures{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            std::string buf(size_t(perBlock) * W, '\0');
+            for (int b = blocks - 1 - t; b >= 0; b -= 4) { // from the end: the count must still come out right
+                for (int i = 0; i < perBlock; ++i)
+                    QFClassUserCanMsg::formatRecord(fd64Frame(b * perBlock + i), &buf[size_t(i) * W]);
+                if (!w.writeRecordsAt(uint64_t(b) * perBlock, buf.data(), perBlock))
+                    ++failures;
+            }
+        });
+    }
+    for (std::thread &t : threads)
+        t.join();
+    EXPECT_EQ(failures.load(), 0);
+    EXPECT_EQ(w.getMsgCount(), uint64_t(blocks * perBlock));
+    w.close();
+    QFClassUserCanMsg r;
+    ASSERT_TRUE(r.open(true, "p.cache"));
+    ASSERT_EQ(r.getMsgCount(), uint64_t(blocks * perBlock));
+    for (int i = 0; i < blocks * perBlock; ++i) {
+        QUserCanMsg m;
+        ASSERT_TRUE(r.readMsg(uint64_t(i), &m)) << i;
+        ASSERT_EQ(m.idText, fd64Frame(i).idText.trimmed()) << i;
+    }
+    EXPECT_FALSE(r.writeRecordsAt(0, "x", 1));
+}
+
+// Records read a block at a time: whole records only, fewer at the end.
+TEST_F(CacheFileTest, BlockReads)
+{
+    {
+        QFClassUserCanMsg w;
+        ASSERT_TRUE(w.open(false, "k.cache"));
+        for (int i = 0; i < 10; ++i)
+            ASSERT_TRUE(w.appendMsg(fd64Frame(i)));
+    }
+    QFClassUserCanMsg r;
+    ASSERT_TRUE(r.open(true, "k.cache"));
+    std::string buf(size_t(8) * W, '\0');
+    EXPECT_EQ(r.readRecords(0, 8, &buf[0]), 8);
+    EXPECT_EQ(QString::fromLatin1(buf.data() + 3 * W, W), QFClassUserCanMsg::msgToLine(fd64Frame(3)));
+    EXPECT_EQ(r.readRecords(6, 8, &buf[0]), 4);
+    EXPECT_EQ(QString::fromLatin1(buf.data(), W), QFClassUserCanMsg::msgToLine(fd64Frame(6)));
+    EXPECT_EQ(r.readRecords(10, 8, &buf[0]), 0);
+    EXPECT_EQ(r.readRecords(0, 8, nullptr), -1);
+    QFClassUserCanMsg closed;
+    EXPECT_EQ(closed.readRecords(0, 1, &buf[0]), -1);
 }

@@ -22,6 +22,7 @@
 #include <mutex>
 #include <string>
 
+#include "tests/support/WaitUntil.h"
 #include "tests/support/PeerCheck.h"
 #include "tests/support/TempWorkDir.h"
 #include "core/QUserSysCfg.h"
@@ -38,18 +39,7 @@
 
 namespace dbcwin {
 
-inline bool waitUntil(const std::function<bool()> &pred, int ms = 10000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::usleep(300);
-    }
-    return true;
-}
+using testsupport::waitUntil;
 
 inline void settle(int ms = 20)
 {

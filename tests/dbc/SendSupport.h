@@ -21,6 +21,7 @@
 #include <functional>
 #include <mutex>
 
+#include "tests/support/WaitUntil.h"
 #include "tests/support/PeerCheck.h"
 #include "dbc/QUserMainWindowDBCSend.h"
 #include "devices/QKemLib.h"
@@ -35,18 +36,7 @@
 namespace sendtest {
 
 // Waits, running events, until pred holds or ms pass.
-inline bool waitUntil(const std::function<bool()> &pred, int ms = 10000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::usleep(300);
-    }
-    return true;
-}
+using testsupport::waitUntil;
 
 inline bool writeText(const QString &path, const QByteArray &text)
 {

@@ -8,6 +8,8 @@
 
 #include <cstring>
 #include <future>
+#include <utility>
+#include <vector>
 
 #include "tests/devices/FakeKcan.h"
 #include "tests/devices/PrintQt.h"
@@ -297,6 +299,43 @@ TEST_F(ClassicDriverTest, DetectionFindsTheMatchingRateAndReportsInOrder)
     EXPECT_EQ(b[1].code, QUserBaudChkMsg::Begin);
     EXPECT_EQ(b[2].code, QUserBaudChkMsg::End);
     EXPECT_EQ(b[2].timing1, 1);
+}
+
+// The channel is re-initialised without a stop, so frames heard at the bus
+// rate can land after the switch to the next candidate, past every clear.
+// They must not make that candidate a match, also when the channel state
+// goes unanswered for a while after the switch (a loaded machine): only the
+// bus rate matches, and the scan ends at the candidate after it.
+TEST_F(ClassicDriverTest, LateFramesOfTheMatchingTimingDoNotMatchTheNextCandidate)
+{
+    QDir().mkpath("setting");
+    QFile f("setting/baudlist.txt");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("250000,01,1C\n500000,00,49\n500000,00,3A\n800000,00,25\n1000000,00,14\n");
+    f.close();
+    const int pairs[4] = {0x00, 0x49, 0x00, 0x3A};
+    for (int lostStates : {0, 5}) {
+        SCOPED_TRACE(lostStates);
+        fake.reset();
+        fake.setDetect(pairs, 2);
+        fake.setDetectLate(1000);
+        fake.setStateLost(lostStates);
+        QKemDev drv("USBCAN2", int(kType), 0);
+        BaudLog log;
+        log.attach(&drv);
+        ASSERT_EQ(drv.devOpen(), 0);
+        ASSERT_EQ(drv.baudChkStart(0, 5000, 1000000, 0, 300), 1);
+        ASSERT_TRUE(drv.wait(30000));
+        std::vector<std::pair<int, int>> tried; // rate, failed
+        for (const QUserBaudChkMsg &m : log.copy())
+            if (m.code == QUserBaudChkMsg::TryEnd)
+                tried.push_back({m.rate, int(m.failed)});
+        const std::vector<std::pair<int, int>> expected{{250000, 1}, {500000, 0}, {500000, 0}, {800000, 1}};
+        EXPECT_EQ(tried, expected);
+        EXPECT_EQ(drv.baudMatchCount(), 2);
+        EXPECT_FALSE(drv.isDetecting());
+        drv.devClose();
+    }
 }
 
 TEST_F(ClassicDriverTest, TableFileWithWrongWidthLinesIsRegenerated)

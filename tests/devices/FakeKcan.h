@@ -31,6 +31,8 @@ struct FakeKcan
     void (*lastInit)(uint32_t, uint32_t, int, KCAN_INIT_CONFIG *) = nullptr;
     int (*filters)(uint32_t, uint32_t, int, KCAN_FLITER_CONFIG *, int) = nullptr;
     void (*setDetect)(const int *, int) = nullptr;
+    void (*setDetectLate)(int) = nullptr;
+    void (*setStateLost)(int) = nullptr;
     void (*setReceiveDelayUs)(int) = nullptr;
 
     static QString path() { return QString::fromStdString(peer::binDir()) + "/libdevices_fakekcan.so"; }
@@ -58,6 +60,8 @@ struct FakeKcan
         bind("fake_lastInit", lastInit);
         bind("fake_filters", filters);
         bind("fake_setDetect", setDetect);
+        bind("fake_setDetectLate", setDetectLate);
+        bind("fake_setStateLost", setStateLost);
         bind("fake_setReceiveDelayUs", setReceiveDelayUs);
         reset();
         QKemLib::setPathOverride(path());

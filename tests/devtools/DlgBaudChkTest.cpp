@@ -264,15 +264,16 @@ TEST_F(DlgBaudChkSim, FindsTheBusRateInARange)
             ++red;
         }
     }
-    // Frames taken in at 500 kbit/s can reach the driver's buffer after it
-    // was cleared for the next candidate, which then counts as found too: a
-    // match is never reported below the bus rate, only right after it.
-    EXPECT_TRUE(found.contains("500000"));
+    // Only the bus rate matches, with each of its timings, even though
+    // frames heard at 500 kbit/s can still arrive after the switch to the
+    // candidate after it.
+    ASSERT_FALSE(found.isEmpty());
     for (const QString &f : found)
-        EXPECT_GE(f.toInt(), 500000);
+        EXPECT_EQ(f, "500000");
     EXPECT_GE(red, 2) << "the rates below 500000 were tried and missed";
     EXPECT_EQ(r.last().result, QString::fromUtf8("侦测失败...")) << "the first miss after the match ends the scan";
     EXPECT_GT(r.last().rate.toInt(), 500000);
+    EXPECT_EQ(r.at(r.size() - 2).rate, "500000") << "the miss right after the bus rate ends the scan";
     EXPECT_EQ(enabling(d), kIdle);
     EXPECT_TRUE(QFile::exists("setting/baudlist.txt"));
 
@@ -300,10 +301,14 @@ TEST_F(DlgBaudChkSim, FastModeTriesOnlyTheStandardRates)
     bool found = false;
     for (const Row &x : r) {
         EXPECT_TRUE(standard.contains(x.rate.toInt())) << x.rate.toStdString();
-        found |= x.rate == "500000" && x.result == QString::fromUtf8("侦测成功...");
+        if (x.result == QString::fromUtf8("侦测成功...")) {
+            EXPECT_EQ(x.rate, "500000") << "only the bus rate matches";
+            found = true;
+        }
     }
     EXPECT_TRUE(found);
-    EXPECT_GE(r.last().rate.toInt(), 800000) << "the scan ends at the first miss after the match";
+    EXPECT_EQ(r.last().rate, "800000") << "the scan ends at the first miss after the match";
+    EXPECT_EQ(r.last().result, QString::fromUtf8("侦测失败..."));
 }
 
 TEST_F(DlgBaudChkSim, FrequencyFieldsAreChecked)

@@ -8,6 +8,10 @@
 #include "core/QUserDevId.h"
 #include "devices/QUserDeviceAdapter.h"
 #include "devices/QUserDeviceSendMachine.h"
+#include "devtools/QUserDlgBaudChk.h"
+#include "devtools/QUserDlgFdRecordSet.h"
+#include "devtools/QUserDlgFirmUpdate.h"
+#include "devtools/QUserDlgRepeatCfg.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/MainWindowForm.h"
 #include "mainwindow/QUserMainWindowLayout.h"
@@ -22,6 +26,7 @@
 #include <QDialog>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
@@ -548,41 +553,114 @@ TEST_F(LiveDataTest, DeviceMenuEntries)
     EXPECT_EQ(prompts.last().title, "错误");
     EXPECT_TRUE(prompts.last().text.contains("设备参数错误!"));
     EXPECT_EQ(w->tabSrvGet().count(), 2);
-    // The recording adapter's set-up is not built yet: logged only.
-    const int records = prompts.records().size();
-    prompts.answerExec(pickModel("TRND702"));
-    w->formGet()->actDevRecord->trigger();
-    EXPECT_EQ(prompts.records().size(), records + 1);
-    EXPECT_EQ(w->notBuiltCount("soltDevRecordSelect"), 1);
     EXPECT_EQ(prompts.unanswered(), 0);
 }
 
-TEST_F(LiveDataTest, DeviceToolsWithoutTheirDialogCloseNothing)
+// The recording adapter is set up in its settings dialog, for "TRND702" at
+// device index 0; it gets no data tab and is not opened through the
+// registry. Only a dialog that ends with a non-zero result refreshes the
+// send panels.
+TEST_F(LiveDataTest, RecorderSelectionRunsItsSettingsDialog)
 {
-    openChannels({kFd0, kFd1});
+    for (int result : {0, 1}) {
+        SCOPED_TRACE(result);
+        const int basic = w->layoutGet()->basic.refreshes;
+        const int adv = w->layoutGet()->adv.refreshes;
+        const int before = prompts.records().size();
+        QPointer<QUserDlgFdRecordSet> seen;
+        QString devName;
+        prompts.answerExec(pickModel("TRND702"));
+        prompts.answerExec([&](QDialog *frame) {
+            seen = frame->findChild<QUserDlgFdRecordSet *>();
+            if (seen)
+                devName = seen->devName();
+            return result;
+        });
+        w->formGet()->actDevRecord->trigger();
+        ASSERT_EQ(prompts.records().size(), before + 2);
+        EXPECT_EQ(prompts.records().at(before).title, "选择设备");
+        EXPECT_EQ(prompts.last().title, "配置");
+        ASSERT_FALSE(devName.isEmpty()) << "the settings dialog ran in the frame";
+        EXPECT_EQ(devName, "TRND702");
+        EXPECT_TRUE(seen.isNull()) << "destroyed when the slot ends";
+        EXPECT_EQ(w->layoutGet()->basic.refreshes, basic + result);
+        EXPECT_EQ(w->layoutGet()->adv.refreshes, adv + result);
+    }
+    // Another recorder model runs nothing after the selection.
+    const int before = prompts.records().size();
+    prompts.answerExec(pickModel("TRND701"));
+    w->formGet()->actDevRecord->trigger();
+    EXPECT_EQ(prompts.records().size(), before + 1);
+    EXPECT_EQ(stub->opens, 0);
+    EXPECT_EQ(w->tabSrvGet().count(), 1);
+    EXPECT_EQ(w->notBuiltCount("soltDevRecordSelect"), 0);
+    EXPECT_EQ(prompts.unanswered(), 0);
+}
+
+// The tools that open the adapter themselves get it free: the launcher logs,
+// closes every tab (and so every open channel) and only then runs the
+// tool's dialog, built without parent and destroyed after its run.
+TEST_F(LiveDataTest, DeviceToolsCloseEveryTabBeforeTheirDialog)
+{
     struct Case {
         QAction *action;
         const char *slot;
         const char *logText;
+        const char *title;
+        std::function<QWidget *(QDialog *)> tool;
     } const cases[] = {
-        {w->formGet()->actionRepeatCfg, "slotRepeatCfg", "中继配置"},
-        {w->formGet()->actionFreqChk, "slotBaudChk", "波特率侦测"},
-        {w->formGet()->actionFirmUpdate, "slotDevFirmUpdate", "设备升级..."},
+        {w->formGet()->actionRepeatCfg, "slotRepeatCfg", "中继配置", "中继配置",
+         [](QDialog *d) -> QWidget * { return d->findChild<QUserDlgRepeatCfg *>(); }},
+        {w->formGet()->actionFreqChk, "slotBaudChk", "波特率侦测", "波特率侦测",
+         [](QDialog *d) -> QWidget * { return d->findChild<QUserDlgBaudChk *>(); }},
+        {w->formGet()->actionFirmUpdate, "slotDevFirmUpdate", "设备升级...", "设备升级",
+         [](QDialog *d) -> QWidget * { return d->findChild<QUserDlgFirmUpdate *>(); }},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.slot);
+        SCOPED_TRACE(c.logText);
+        stub->closed.clear();
+        openChannels({kFd0, kFd1});
+        ASSERT_GE(tabs()->count(), 2); // and the welcome tab until a tool closed it
+        const QString line = QString::fromUtf8("MainWindow > ") + QString::fromUtf8(c.logText);
+        const int before = prompts.records().size();
+        QPointer<QWidget> tool;
+        bool loggedFirst = false;
+        int tabsDuring = -1;
+        QStringList closedDuring;
+        prompts.answerExec([&](QDialog *frame) {
+            tool = c.tool(frame);
+            loggedFirst = log.contains(line);
+            tabsDuring = tabs()->count();
+            closedDuring = stub->closed;
+            return 0;
+        });
         c.action->trigger();
-        EXPECT_TRUE(log.contains(QString::fromUtf8("MainWindow > ") + QString::fromUtf8(c.logText)));
-        EXPECT_EQ(w->notBuiltCount(c.slot), 1);
-        EXPECT_EQ(tabs()->count(), 3);
-        EXPECT_TRUE(stub->closed.isEmpty());
+        ASSERT_EQ(prompts.records().size(), before + 1);
+        EXPECT_EQ(prompts.last().title, QString::fromUtf8(c.title));
+        EXPECT_TRUE(loggedFirst) << "the log line comes first";
+        EXPECT_EQ(tabsDuring, 0) << "every tab is closed before the dialog runs";
+        EXPECT_EQ(closedDuring, (QStringList{kFd0, kFd1}));
+        EXPECT_EQ(w->tabSrvGet().count(), 1);
+        EXPECT_TRUE(tool.isNull()) << "the dialog ran and was destroyed";
+        EXPECT_EQ(w->notBuiltCount(c.slot), 0);
+        EXPECT_EQ(tabs()->count(), 0);
+        log.lines.clear();
     }
+    // Without open channels a tool runs all the same.
+    prompts.answerExec(0);
+    w->formGet()->actionFirmUpdate->trigger();
+    EXPECT_EQ(prompts.last().title, "设备升级");
+    EXPECT_EQ(w->notBuiltCount("slotDevFirmUpdate"), 0);
+
     // The bit-timing calculator needs no adapter: it runs with the tabs open.
+    openChannels({kFd0, kFd1});
+    const int open = tabs()->count();
     prompts.answerExec(0);
     w->formGet()->actionCalculator->trigger();
     EXPECT_EQ(prompts.last().title, "波特率计算器");
-    EXPECT_EQ(tabs()->count(), 3);
+    EXPECT_EQ(tabs()->count(), open);
     EXPECT_TRUE(log.contains("MainWindow > 波特率计算器"));
+    EXPECT_EQ(prompts.unanswered(), 0);
 }
 
 TEST_F(LiveDataTest, ModelReloadTakesTheSettingsAndGoesToTheTop)

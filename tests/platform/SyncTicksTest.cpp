@@ -73,21 +73,85 @@ TEST(Ticks, TimedLocksGiveUpAfterTheirTimeoutOnTheInjectedClock)
     }
 }
 
+namespace {
+
+// A manual clock seen through a counter of the wait slices taken on it: the
+// test learns when a waiter has read its start time and is waiting, and
+// when it has looked at the clock again after a move.
+class SliceCountingTicks final : public TickSource
+{
+public:
+    explicit SliceCountingTicks(std::shared_ptr<ManualTicks> clock) : clock_(std::move(clock)) {}
+    uint64_t nowMs() override { return clock_->nowMs(); }
+    uint64_t nowUs() override { return clock_->nowUs(); }
+    void sleepMs(uint32_t ms) override { clock_->sleepMs(ms); }
+    void waitSlice(std::condition_variable_any &cv, BasicLock &lock, uint64_t untilMs) override
+    {
+        ++slices;
+        clock_->waitSlice(cv, lock, untilMs);
+    }
+    std::atomic<int> slices{0};
+
+private:
+    std::shared_ptr<ManualTicks> clock_;
+};
+
+// Waits in real time (a generous bound for a loaded machine) until pred holds.
+template<class Pred>
+bool realWaitUntil(Pred pred, int ms = 30000)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+} // namespace
+
+// The clock is moved only once the waiter has taken its start time: a
+// waiter that starts late would otherwise measure its 300 ms from a moved
+// clock and never time out.
 TEST(Ticks, ManualClockWithoutAutoAdvanceWaitsForTheTestToMoveIt)
 {
     auto clock = std::make_shared<ManualTicks>(0, false);
-    ScopedTickSource use(clock);
+    auto counting = std::make_shared<SliceCountingTicks>(clock);
+    ScopedTickSource use(counting);
     CSemaphore sem(0, 1);
     std::atomic<int> result{-1};
     std::thread waiter([&] { result = sem.Lock(300) ? 1 : 0; });
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    struct Joiner
+    {
+        std::thread &t;
+        ManualTicks &c;
+        std::atomic<int> &r;
+        ~Joiner()
+        {
+            if (!t.joinable())
+                return;
+            while (r.load() == -1) { // a failed step: move the clock until the wait ends
+                c.advance(1000);
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            t.join();
+        }
+    } joiner{waiter, *clock, result};
+    ASSERT_TRUE(realWaitUntil([&] { return counting->slices.load() > 0; })) << "the waiter never waited";
+    // Real time passes, the clock does not: the waiter keeps waiting.
+    const int before = counting->slices.load();
+    ASSERT_TRUE(realWaitUntil([&] { return counting->slices.load() >= before + 20; }));
     EXPECT_EQ(result.load(), -1);
     clock->advance(299);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    // Two slices after the move: at least one whole look at the moved clock.
+    const int moved = counting->slices.load();
+    ASSERT_TRUE(realWaitUntil([&] { return counting->slices.load() >= moved + 2; }));
     EXPECT_EQ(result.load(), -1);
     clock->advance(1);
     waiter.join();
     EXPECT_EQ(result.load(), 0);
+    EXPECT_EQ(GetTickCount(), 300u);
 }
 
 TEST(Semaphore, ReleasePastTheMaximumFailsAndKeepsTheCount)

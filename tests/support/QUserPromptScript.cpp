@@ -38,6 +38,15 @@ void QUserPromptScript::answerFile(const QString &path)
     m_answers.append(a);
 }
 
+void QUserPromptScript::answerFile(const QString &path, const QString &selectedFilter)
+{
+    Answer a;
+    a.kind = OpenFile;
+    a.paths = QStringList{path};
+    a.filter = selectedFilter;
+    m_answers.append(a);
+}
+
 void QUserPromptScript::answerFiles(const QStringList &paths)
 {
     Answer a;
@@ -156,7 +165,7 @@ QStringList QUserPromptScript::getOpenFileNames(QWidget *, const QString &captio
 }
 
 QString QUserPromptScript::getSaveFileName(QWidget *, const QString &caption, const QString &dir,
-                                           const QString &filter, QString *)
+                                           const QString &filter, QString *selectedFilter)
 {
     Record r;
     r.kind = SaveFile;
@@ -168,6 +177,8 @@ QString QUserPromptScript::getSaveFileName(QWidget *, const QString &caption, co
     if (take(SaveFile, &a)) {
         r.answered = true;
         out = a.paths.value(0);
+        if (selectedFilter && !a.filter.isEmpty())
+            *selectedFilter = a.filter;
     }
     m_records.append(r);
     return out;

@@ -38,6 +38,9 @@ public:
     // and returns what fn returns; fn may click buttons or call done().
     void answerExec(std::function<int(QDialog *)> fn);
     void answerFile(const QString &path);            // next open or save chooser ("" = cancelled)
+    // The same, with the filter the user picked (given back through the
+    // chooser's selectedFilter).
+    void answerFile(const QString &path, const QString &selectedFilter);
     void answerFiles(const QStringList &paths);      // next multi-file chooser
     void answerDirectory(const QString &path);       // next folder chooser
     void answerUrl(bool ok);                         // next openUrl
@@ -68,6 +71,7 @@ private:
         int result = 0;
         std::function<int(QDialog *)> fn;
         QStringList paths;
+        QString filter;
         bool ok = true;
     };
     bool take(Kind kind, Answer *out);

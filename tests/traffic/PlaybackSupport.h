@@ -16,6 +16,7 @@
 
 #include <functional>
 
+#include "tests/support/WaitUntil.h"
 #include "tests/support/PeerCheck.h"
 #include "core/QFClassUserCanMsg.h"
 #include "devices/QKemLib.h"
@@ -31,18 +32,7 @@
 namespace playtest {
 
 // Waits, running events, until pred holds or ms pass.
-inline bool waitUntil(const std::function<bool()> &pred, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::usleep(500);
-    }
-    return true;
-}
+using testsupport::waitUntil;
 
 inline bool kemusbBuilt()
 {

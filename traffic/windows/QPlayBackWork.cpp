@@ -175,7 +175,7 @@ bool QPlayBackWork::cacheSendStep(QFClassUserCanMsg *cache, QUserPlayBackParam *
     QUserCanMsg m;
     while (list.size() < p->step && p->nextIndex < p->recordCount) {
         const int64_t index = p->nextIndex++;
-        if (uint64_t(index) > UINT32_MAX || !cache->readMsg(uint32_t(index), &m)) {
+        if (!cache->readMsg(uint64_t(index), &m)) {
             ++p->skippedCount;
             continue;
         }

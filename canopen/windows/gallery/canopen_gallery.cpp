@@ -23,6 +23,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTranslator>
 
 #include <cstdio>
 #include <functional>
@@ -88,6 +89,11 @@ T *child(QWidget *w, const char *name)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    // ORVANE_GALLERY_QM=<a .qm file> draws the windows in that language.
+    QTranslator translator;
+    const QString qm = qEnvironmentVariable("ORVANE_GALLERY_QM");
+    if (!qm.isEmpty() && translator.load(qm))
+        QCoreApplication::installTranslator(&translator);
     g_out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("shots");
     QDir().mkpath(g_out);
     g_out = QDir(g_out).absolutePath();

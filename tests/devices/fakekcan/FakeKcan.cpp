@@ -54,7 +54,25 @@ std::map<std::string, int> calls;
 // Baud detection: frames "arrive" on a channel initialised with one of these pairs.
 std::vector<std::pair<int, int>> detectPairs;
 bool detectOn = false;
+// Late frames: the channel was re-initialised away from a matching timing
+// while frames heard under it were still on their way up. They land after
+// any clear, for this many receive-count calls; meanwhile the channel state
+// shows the error byte of a timing that misses the bus.
+int detectLatePolls = 0;
+int lateLeft = 0;
+// State queries that go unanswered after every channel init (a reply lost
+// on a loaded machine).
+int stateLostCalls = 0;
+int stateLostLeft = 0;
 int receiveDelayUs = 0;
+
+bool detectMatches(const KCAN_INIT_CONFIG &init)
+{
+    for (const auto &p : detectPairs)
+        if (init.Timing0 == p.first && init.Timing1 == p.second)
+            return true;
+    return false;
+}
 
 Adapter &adapter(uint32_t t, uint32_t i) { return adapters[{t, i}]; }
 void count(const char *name) { calls[name] += 1; }
@@ -70,6 +88,10 @@ FAKE_API void fake_reset()
     calls.clear();
     detectPairs.clear();
     detectOn = false;
+    detectLatePolls = 0;
+    lateLeft = 0;
+    stateLostCalls = 0;
+    stateLostLeft = 0;
     receiveDelayUs = 0;
 }
 FAKE_API void fake_setOpenResult(uint32_t t, uint32_t i, uint32_t r)
@@ -179,6 +201,18 @@ FAKE_API void fake_setDetect(const int *pairs, int n)
         detectPairs.push_back({pairs[2 * k], pairs[2 * k + 1]});
     detectOn = true;
 }
+FAKE_API void fake_setDetectLate(int polls)
+{
+    std::lock_guard<std::mutex> l(mu);
+    detectLatePolls = polls;
+    lateLeft = 0;
+}
+FAKE_API void fake_setStateLost(int calls)
+{
+    std::lock_guard<std::mutex> l(mu);
+    stateLostCalls = calls;
+    stateLostLeft = 0;
+}
 // Every classic receive call sleeps this long (a slow driver turn).
 FAKE_API void fake_setReceiveDelayUs(int us)
 {
@@ -212,7 +246,10 @@ FAKE_API uint32_t KCAN_InitCAN(uint32_t t, uint32_t i, uint32_t ch, KCAN_INIT_CO
     std::lock_guard<std::mutex> l(mu);
     count("KCAN_InitCAN");
     Adapter &a = adapter(t, i);
+    if (detectOn && detectLatePolls > 0)
+        lateLeft = detectMatches(a.channels[int(ch)].init) && !detectMatches(*cfg) ? detectLatePolls : 0;
     a.channels[int(ch)].init = *cfg;
+    stateLostLeft = stateLostCalls;
     return a.initResult;
 }
 FAKE_API uint32_t KCAN_InitCANFD(uint32_t t, uint32_t i, uint32_t ch, KCAN_INITFD_CONFIG *cfg)
@@ -261,9 +298,12 @@ FAKE_API uint32_t KCAN_GetReceiveNum(uint32_t t, uint32_t i, uint32_t ch, uint8_
     count("KCAN_GetReceiveNum");
     Channel &c = adapter(t, i).channels[int(ch)];
     if (detectOn) {
-        for (const auto &p : detectPairs)
-            if (c.init.Timing0 == p.first && c.init.Timing1 == p.second)
-                return 3;
+        if (detectMatches(c.init))
+            return 3;
+        if (lateLeft > 0) {
+            --lateLeft;
+            return 1;
+        }
         return 0;
     }
     return uint32_t(kind == 0 ? c.rx.size() : kind == 1 ? c.rxFd.size() : c.rx.size() + c.rxFd.size());
@@ -339,9 +379,16 @@ FAKE_API uint32_t KCAN_DevChStateGet(uint32_t t, uint32_t i, uint32_t ch, uint8_
 {
     std::lock_guard<std::mutex> l(mu);
     count("KCAN_DevChStateGet");
+    if (stateLostLeft > 0) {
+        --stateLostLeft;
+        return 0;
+    }
     *a = 0;
     *b = 0;
-    *c = adapter(t, i).channels[int(ch)].errorByte;
+    const Channel &chan = adapter(t, i).channels[int(ch)];
+    *c = chan.errorByte;
+    if (detectOn && detectLatePolls > 0 && !detectMatches(chan.init))
+        *c = 1;
     return 1;
 }
 FAKE_API uint32_t KCAN_DevRelayStatusSet(uint32_t t, uint32_t i, uint8_t a, uint8_t b)

@@ -1,0 +1,146 @@
+// The tool bar's receive filter, data save and real-time recording of the
+// current tab's channel.
+
+#include "mainwindow/MainWindow.h"
+
+#include "core/QUserDevId.h"
+#include "devices/QUserDeviceAdapter.h"
+#include "devtools/QUserDlgFliterSet.h"
+#include "mainwindow/MainWindowForm.h"
+#include "mainwindow/QUserTableModelCan.h"
+#include "mainwindow/QUserTraceSave.h"
+#include "widgets/QUserMessageBox.h"
+
+#include <QAction>
+#include <QDebug>
+
+namespace {
+
+void uncheck(QAction *action)
+{
+    if (action)
+        action->setChecked(false);
+}
+
+bool checked(QAction *action)
+{
+    return action && action->isChecked();
+}
+
+} // namespace
+
+void MainWindow::soltTabDataFliterSet()
+{
+    qDebug().noquote() << metaObject()->className() << ">" << QStringLiteral("数据过滤配置");
+    QAction *act = ui ? ui->actFliter : nullptr;
+    const QString devId = curTabDevGet();
+    if (devId.isEmpty()) {
+        uncheck(act);
+        QUserMessageBox::msgError(this, tr("错误"), tr("请先[选择设备]!!!"));
+        return;
+    }
+    if (!devAdapter)
+        return;
+    if (!checked(act)) {
+        devAdapter->fliterEnableSet(devId, false);
+        tipOk(tr("数据过滤已关闭!"), 1000);
+        return;
+    }
+    QVector<QUserFliterRule> rules;
+    if (!devAdapter->fliterRulesGet(devId, rules)) {
+        QUserMessageBox::msgError(this, tr("错误"), tr("过滤参数获取失败!!!"));
+        uncheck(act);
+        return;
+    }
+    QUserDlgFliterSet dlg;
+    dlg.dlgInit(tr("数据过滤设置"));
+    dlg.fliterRulesSet(rules);
+    if (dlg.dialogExec() != 1) {
+        uncheck(act);
+        return;
+    }
+    QVector<QUserFliterRule> edited;
+    dlg.fliterRulesGet(edited);
+    devAdapter->fliterSave(devId, edited);
+    devAdapter->fliterEnableSet(devId, true);
+    soltTabDataShowClr();
+    tipOk(tr("数据过滤已开启!"), 1000);
+}
+
+void MainWindow::soltTabDataSave()
+{
+    qDebug().noquote() << QStringLiteral("数据保存...");
+    QUserWindowTabData *data = curTabDataGet();
+    if (!data) {
+        qDebug().noquote() << QStringLiteral("错误:无保存数据...");
+        QUserMessageBox::msgError(this, tr("错误"), tr("无数据可以保存!!!"));
+        return;
+    }
+    const QString name = QUserTraceSave::fileNameAsk(this);
+    if (name.isEmpty())
+        return;
+    // What the tab holds now; frames that come in while the file is
+    // written go on into the tab.
+    QVector<QUserCanMsg> frames;
+    if (data->model)
+        data->model->msgListGet(frames);
+    QUserTraceSave saver(this);
+    switch (saver.save(name, frames)) {
+    case QUserTraceSave::CreateFailed:
+        qDebug().noquote() << QStringLiteral("File<%1> Creat Fail...").arg(name);
+        QUserMessageBox::msgWarning(this, tr("数据保存"), tr("保存失败,文件创建失败!"));
+        return;
+    case QUserTraceSave::WriteFailed:
+        // A file cut short is not a saved tab: say so, and how far it got.
+        QUserMessageBox::msgWarning(this, tr("数据保存"),
+                                    tr("保存失败,数据写入失败!(已写入%1条,共%2条)")
+                                        .arg(saver.writtenCount())
+                                        .arg(frames.size()));
+        return;
+    case QUserTraceSave::Saved:
+        break;
+    }
+    qDebug().noquote() << QStringLiteral("成功保存%1条...").arg(saver.writtenCount());
+    tipOk(tr("数据保存完成!"), 1000);
+}
+
+void MainWindow::soltTabDataRecord()
+{
+    QAction *act = ui ? ui->actRecord : nullptr;
+    const QString devId = curTabDevGet();
+    if (devId.isEmpty()) {
+        uncheck(act);
+        qDebug().noquote() << QStringLiteral("错误:实时保存错误，请先选择设备...");
+        QUserMessageBox::msgError(this, tr("错误"), tr("请先[选择设备]!!!"));
+        return;
+    }
+    if (!checked(act)) {
+        tipOk(tr("实时保存已停止!"), 1000);
+        if (!devAdapter || !devAdapter->recordStop(devId))
+            qDebug().noquote() << QStringLiteral("%1 Record Stop Fail...").arg(devId);
+        return;
+    }
+    const QString name = QUserTraceSave::fileNameAsk(this);
+    if (name.isEmpty()) {
+        uncheck(act);
+        QUserMessageBox::msgError(this, tr("错误"), tr("启动失败!存储路径空!!"));
+        return;
+    }
+    if (devAdapter && devAdapter->recordStart(devId, name)) {
+        tipOk(tr("实时保存已开启!"), 1000);
+        return;
+    }
+    qDebug().noquote() << QStringLiteral("%1 Record Start Fail...").arg(devId);
+    uncheck(act);
+    QUserMessageBox::msgError(this, tr("错误"), tr("启动失败!请选择有读写权限的路径!"));
+}
+
+void MainWindow::soltRecordFailed(QString devId, QString text)
+{
+    qDebug().noquote() << QStringLiteral("%1 %2").arg(devId, text);
+    // The action mirrors the current channel: another channel's failure
+    // leaves it alone, the tab switch sets it from the registry later.
+    if (devId == curTabDevGet())
+        uncheck(ui ? ui->actRecord : nullptr);
+    tipBad(getDevIdTextEx(languageCode, devId) + QStringLiteral(":") + tr("实时保存写入失败,已停止!"), 1000);
+}

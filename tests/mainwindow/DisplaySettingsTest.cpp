@@ -1,0 +1,302 @@
+// The display settings dialog (its seven rows, the keys it stores in
+// "sys.ini", read back by Python's configparser, and the current tab's
+// model reloading with them), the stop-display toggle and data clearing.
+
+#include "tests/mainwindow/MainWindowTestEnv.h"
+
+#include "tests/support/PeerCheck.h"
+#include "core/QUserDevId.h"
+#include "devices/QUserDeviceAdapter.h"
+#include "mainwindow/MainWindow.h"
+#include "mainwindow/MainWindowForm.h"
+#include "mainwindow/QUserMainWindowLayout.h"
+#include "mainwindow/QUserTableModelCan.h"
+#include "tests/mainwindow/StubChannelDevice.h"
+#include "widgets/QUserDlgSetting.h"
+#include "widgets/QUserTableView.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QDir>
+#include <QItemSelectionModel>
+#include <QMap>
+#include <QPushButton>
+#include <QTabWidget>
+
+namespace {
+
+const char *kCh0 = "USBCANFD2-0-0";
+const char *kCh1 = "USBCANFD2-0-1";
+
+// The sys.ini keys as configparser reads them.
+QMap<QString, QString> iniKeys()
+{
+    const peer::Result r = peer::run(peer::script("core_sysini.py"), {QDir::current().absoluteFilePath("setting/sys.ini").toStdString()});
+    QMap<QString, QString> keys;
+    for (const QByteArray &line : QByteArray::fromStdString(r.output).split('\n')) {
+        const int eq = line.indexOf('=');
+        if (eq > 0)
+            keys.insert(QString::fromUtf8(line.left(eq)), QString::fromUtf8(line.mid(eq + 1)));
+    }
+    return keys;
+}
+
+// What the dialog showed, and a hook to change its editors before OK.
+struct Shown {
+    QString title;
+    QList<QUserDlgSettingItem> rows;
+    int idIndex = -2, dataIndex = -2, themeIndex = -2;
+    bool merge = false, sendShown = false, hwTime = false;
+    QString cacheText;
+};
+
+std::function<int(QDialog *)> settingsAnswer(Shown *shown, std::function<void(QList<QUserDlgSettingItem> &)> edit,
+                                             bool ok = true)
+{
+    return [shown, edit, ok](QDialog *d) {
+        auto *dlg = d->findChild<QUserDlgSetting *>();
+        if (!dlg)
+            return -1;
+        QList<QUserDlgSettingItem> &rows = *dlg->itemsGet();
+        shown->title = d->windowTitle();
+        shown->rows = rows;
+        if (rows.size() == 7 && rows[0].comboBox && rows[1].comboBox && rows[6].comboBox && rows[5].lineEdit) {
+            shown->idIndex = rows[0].comboBox->currentIndex();
+            shown->dataIndex = rows[1].comboBox->currentIndex();
+            shown->merge = rows[2].checkBox->isChecked();
+            shown->sendShown = rows[3].checkBox->isChecked();
+            shown->hwTime = rows[4].checkBox->isChecked();
+            shown->cacheText = rows[5].lineEdit->text();
+            shown->themeIndex = rows[6].comboBox->currentIndex();
+        }
+        if (edit)
+            edit(rows);
+        if (!ok) {
+            dlg->cancelButton()->click();
+            return 0;
+        }
+        dlg->okButton()->click();
+        return d->result();
+    };
+}
+
+} // namespace
+
+class DisplaySettingsTest : public MainWindowEnv
+{
+protected:
+    void SetUp() override
+    {
+        MainWindowEnv::SetUp();
+        w.reset(new MainWindow);
+        stub = new StubChannelDevice;
+        w->devAdapterGet()->deviceReplace("USBCANFD2", stub);
+    }
+    void TearDown() override { w.reset(); }
+    void openChannels(const QStringList &ids)
+    {
+        stub->openIds = ids;
+        ASSERT_TRUE(w->devOpen("USBCANFD2"));
+    }
+    void selectTab(const char *id)
+    {
+        QTabWidget *tabs = w->layoutGet()->tabDataShow;
+        for (int i = 0; i < tabs->count(); ++i)
+            if (tabs->tabText(i) == getDevIdTextEx(w->languageCodeGet(), QString::fromLatin1(id)))
+                tabs->setCurrentIndex(i);
+        ASSERT_EQ(w->curTabDevGet(), QString::fromLatin1(id));
+    }
+    QUserWindowTabData *tab(const char *id) const { return w->tabSrvGet().find(QString::fromLatin1(id)); }
+
+    std::unique_ptr<MainWindow> w;
+    StubChannelDevice *stub = nullptr;
+};
+
+TEST_F(DisplaySettingsTest, FreshStoreShowsNoFormatAndStoresOnlyTheAlwaysStoredRows)
+{
+    REQUIRE_PEER_MODULES("configparser");
+    Shown shown;
+    prompts.answerExec(settingsAnswer(&shown, nullptr));
+    w->formGet()->actionShowSet->trigger();
+    ASSERT_EQ(prompts.unanswered(), 0);
+    EXPECT_EQ(prompts.last().title, "显示设置");
+    ASSERT_EQ(shown.rows.size(), 7);
+    const char *names[] = {"ID格式:", "数据格式:", "合并相同ID:", "显示发送帧:", "硬件时间:", "最大帧数量:", "软件主题:"};
+    const int kinds[] = {1, 1, 3, 3, 3, 2, 1};
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(shown.rows.at(i).itemName, QString::fromUtf8(names[i])) << i;
+        EXPECT_EQ(shown.rows.at(i).itemType, kinds[i]) << i;
+    }
+    EXPECT_EQ(shown.rows.at(6).comboItems, (QStringList{"蓝色", "绿色", "红色"}));
+    EXPECT_EQ(shown.idIndex, -1);
+    EXPECT_EQ(shown.dataIndex, -1);
+    EXPECT_TRUE(shown.merge);     // written "ON" at start-up
+    EXPECT_TRUE(shown.sendShown); // likewise
+    EXPECT_FALSE(shown.hwTime);
+    EXPECT_EQ(shown.themeIndex, 0);
+
+    const QMap<QString, QString> keys = iniKeys();
+    EXPECT_FALSE(keys.contains("msgIdFormat"));
+    EXPECT_FALSE(keys.contains("msgDataFormat"));
+    EXPECT_EQ(keys.value("idMergEnable"), "ON");
+    EXPECT_EQ(keys.value("sendAllowDis"), "ON");
+    EXPECT_EQ(keys.value("msgHardWareTimeEn"), "FALSE");
+    // No tab ever wrote a size: the row shows the default the tabs use, and
+    // OK keeps it (not the 10 frames an unreadable size becomes).
+    EXPECT_EQ(shown.cacheText, "1000000");
+    EXPECT_EQ(keys.value("msgCacheSize"), "1000000");
+    EXPECT_EQ(keys.value("styleColor"), "rgb(43, 87, 154)");
+}
+
+TEST_F(DisplaySettingsTest, EveryRowStoredAndTheCurrentModelReloads)
+{
+    REQUIRE_PEER_MODULES("configparser");
+    cfg()->setString("idMergEnable", "OFF");
+    cfg()->setString("msgHardWareTimeEn", "FALSE");
+    openChannels({kCh0, kCh1});
+    selectTab(kCh0);
+    QUserTableModelCan *model = tab(kCh0)->model;
+    ASSERT_FALSE(model->mergeMode());
+    Shown shown;
+    prompts.answerExec(settingsAnswer(&shown, [](QList<QUserDlgSettingItem> &rows) {
+        rows[0].comboBox->setCurrentIndex(1);
+        rows[1].comboBox->setCurrentIndex(1);
+        rows[2].checkBox->setChecked(true);
+        rows[3].checkBox->setChecked(false);
+        rows[4].checkBox->setChecked(true);
+        rows[5].lineEdit->setText("500");
+        rows[6].comboBox->setCurrentIndex(1);
+    }));
+    w->formGet()->actionShowSet->trigger();
+    ASSERT_EQ(prompts.unanswered(), 0);
+
+    const QMap<QString, QString> keys = iniKeys();
+    EXPECT_EQ(keys.value("msgIdFormat"), "1");
+    EXPECT_EQ(keys.value("msgDataFormat"), "1");
+    EXPECT_EQ(keys.value("idMergEnable"), "ON");
+    EXPECT_EQ(keys.value("sendAllowDis"), "OFF");
+    EXPECT_EQ(keys.value("msgHardWareTimeEn"), "TRUE");
+    EXPECT_EQ(keys.value("msgCacheSize"), "500");
+    EXPECT_EQ(keys.value("styleColor"), "rgb(33,115,70)");
+
+    // The current tab took them at once: merged, 11 columns; the other tab
+    // keeps its list and its 10 columns until it reloads.
+    EXPECT_TRUE(model->mergeMode());
+    EXPECT_EQ(model->idFormat(), 1);
+    EXPECT_EQ(model->dataFormat(), 1);
+    EXPECT_TRUE(model->hardwareTime());
+    EXPECT_EQ(model->cacheLimit(), 500);
+    EXPECT_EQ(model->columnCount(), QUserTableModelCan::kMergeColumns);
+    EXPECT_FALSE(tab(kCh1)->model->mergeMode());
+    EXPECT_EQ(tab(kCh1)->model->columnCount(), QUserTableModelCan::kListColumns);
+    EXPECT_EQ(model->idCellText(0x1AB), "427");
+
+    // Sent frames are no longer shown, in any tab.
+    QUserCanMsg sent("000001AB ", false, false, "2", "0102");
+    sent.status = MsgTagDbcSend;
+    ASSERT_TRUE(w->devAdapterGet()->devSendMsg(kCh1, sent));
+    mwtest::flush();
+    EXPECT_EQ(tab(kCh1)->model->listCount(), 0);
+}
+
+TEST_F(DisplaySettingsTest, CacheSizeAndThemeEdgesAndCancel)
+{
+    struct Case {
+        const char *typed;
+        int stored;
+    } const cases[] = {{"0", 10}, {"-5", 10}, {"abc", 10}, {"4294967295", 10}, {"500", 500}, {"", 500}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.typed);
+        Shown shown;
+        const QString typed = QString::fromLatin1(c.typed);
+        prompts.answerExec(settingsAnswer(&shown, [typed](QList<QUserDlgSettingItem> &rows) { rows[5].lineEdit->setText(typed); }));
+        w->formGet()->actionShowSet->trigger();
+        EXPECT_EQ(mwtest::fileValue("msgCacheSize").toInt(), c.stored);
+    }
+
+    // The theme compares texts exactly: without blanks it is not the blue one.
+    cfg()->setString("styleColor", "rgb(43,87,154)");
+    Shown shown;
+    prompts.answerExec(settingsAnswer(&shown, nullptr));
+    w->formGet()->actionShowSet->trigger();
+    EXPECT_EQ(shown.themeIndex, 2);
+    EXPECT_EQ(mwtest::fileValue("styleColor").toString(), "rgb(183, 71, 42)");
+
+    // Cancel stores nothing, whatever was changed in the rows.
+    prompts.answerExec(settingsAnswer(
+        &shown,
+        [](QList<QUserDlgSettingItem> &rows) {
+            rows[0].comboBox->setCurrentIndex(1);
+            rows[5].lineEdit->setText("77");
+            rows[6].comboBox->setCurrentIndex(0);
+        },
+        false));
+    w->formGet()->actionShowSet->trigger();
+    EXPECT_FALSE(cfg()->getString("msgIdFormat") == "1");
+    EXPECT_EQ(mwtest::fileValue("msgCacheSize").toInt(), 500);
+    EXPECT_EQ(mwtest::fileValue("styleColor").toString(), "rgb(183, 71, 42)");
+    EXPECT_EQ(prompts.unanswered(), 0);
+}
+
+TEST_F(DisplaySettingsTest, StopDisplayHoldsTheTableAndClearingLetsItRunAgain)
+{
+    openChannels({kCh0});
+    selectTab(kCh0);
+    QUserTableModelCan *model = tab(kCh0)->model;
+    QUserTableView *view = tab(kCh0)->view;
+    QAction *stop = w->formGet()->actionStop;
+    QVector<QUserCanMsg> batch;
+    for (int i = 0; i < 30; ++i) {
+        QUserCanMsg m(QString::asprintf("%08X", 0x100 + i), false, false, "1", "AA");
+        m.hostTime = getCurrentMs();
+        batch.append(m);
+    }
+    w->soltDevRec(kCh0, batch);
+    QTest::qWait(2 * QUserTableModelCan::kRefreshMs + 50); // the rows caught up
+
+    stop->trigger(); // ticked: display stopped
+    EXPECT_TRUE(stop->isChecked());
+    EXPECT_FALSE(model->scrollState());
+    EXPECT_EQ(tab(kCh0)->strGet("scrollState"), "OFF");
+    EXPECT_EQ(log.lines.filter("tip: 自动滚动已关闭!").size(), 1);
+    EXPECT_TRUE(log.contains("自动滚动已停止!"));
+    // Frames keep coming in but the rows stand still.
+    const qint64 rebuilds = model->rebuildCount();
+    w->soltDevRec(kCh0, batch);
+    QTest::qWait(2 * QUserTableModelCan::kRefreshMs + 50);
+    EXPECT_EQ(model->rebuildCount(), rebuilds);
+    EXPECT_EQ(model->cacheCount() > 0, true);
+    view->selectRow(0);
+    ASSERT_TRUE(view->selectionModel()->hasSelection());
+
+    stop->trigger(); // unticked: running again, the selection goes
+    EXPECT_TRUE(model->scrollState());
+    EXPECT_EQ(tab(kCh0)->strGet("scrollState"), "ON");
+    EXPECT_FALSE(view->selectionModel()->hasSelection());
+    EXPECT_EQ(log.lines.filter("tip: 自动滚动已开启!").size(), 1);
+
+    // Stopped, then cleared: empty, unticked, following new frames again.
+    stop->trigger();
+    w->formGet()->actionDataClr->trigger();
+    EXPECT_FALSE(stop->isChecked());
+    EXPECT_TRUE(model->scrollState());
+    EXPECT_EQ(model->listCount(), 0);
+    EXPECT_EQ(model->mergeCount(), 0);
+    EXPECT_EQ(tab(kCh0)->rxCntGet(), 0u);
+    const qint64 before = model->rebuildCount();
+    w->soltDevRec(kCh0, batch);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return model->rebuildCount() > before; }, 1000));
+    EXPECT_EQ(prompts.records().size(), 0);
+}
+
+TEST_F(DisplaySettingsTest, WelcomeTabViewControlsTouchNoTab)
+{
+    openChannels({kCh0});
+    w->layoutGet()->tabDataShow->setCurrentIndex(0);
+    ASSERT_TRUE(w->curTabDevGet().isEmpty());
+    w->formGet()->actionStop->trigger();
+    w->formGet()->actionDataClr->trigger();
+    EXPECT_TRUE(tab(kCh0)->strGet("scrollState").isEmpty());
+    EXPECT_TRUE(tab(kCh0)->model->scrollState());
+    EXPECT_FALSE(w->formGet()->actionStop->isChecked());
+}

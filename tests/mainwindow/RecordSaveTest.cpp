@@ -1,0 +1,577 @@
+// The tool bar's receive filter, data save and real-time recording on a
+// stand-in channel: what each shows, what it leaves checked, the files it
+// writes, and how a failing disk is reported (a save that says so instead of
+// "数据保存完成!", a recording that stops and unchecks its action).
+
+#include "tests/mainwindow/MainWindowTestEnv.h"
+
+#include "core/QUserDevId.h"
+#include "devices/QUserDeviceAdapter.h"
+#include "mainwindow/MainWindow.h"
+#include "mainwindow/MainWindowForm.h"
+#include "mainwindow/QUserMainWindowLayout.h"
+#include "mainwindow/QUserTableModelCan.h"
+#include "mainwindow/QUserTraceSave.h"
+#include "tests/mainwindow/StubChannelDevice.h"
+#include "traffic/QUserTraceFile.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QThread>
+
+#include <atomic>
+#include <csignal>
+#include <thread>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const char *kCh0 = "USBCANFD2-0-0";
+const char *kCh1 = "USBCANFD2-0-1";
+
+QUserCanMsg frameOf(uint32_t id, int seq = 0, int direction = 0)
+{
+    QUserCanMsg m;
+    m.idText = idToText(id);
+    m.extended = id > 0x7FF ? 1 : 0;
+    m.lenText = "4";
+    m.dataText = QString::asprintf("%08X", uint32_t(seq));
+    m.direction = uint8_t(direction);
+    m.hostTime = getCurrentMs();
+    return m;
+}
+
+QVector<QUserCanMsg> batchOf(int first, int n, uint32_t id = 0x123)
+{
+    QVector<QUserCanMsg> b;
+    for (int i = 0; i < n; ++i)
+        b.append(frameOf(id, first + i));
+    return b;
+}
+
+QString bare(QString hex)
+{
+    return hex.remove(' ');
+}
+
+QList<QUserCanMsg> readBack(const QString &path)
+{
+    QList<QUserCanMsg> frames;
+    QUserTraceFile f;
+    f.fileRead(path, frames);
+    return frames;
+}
+
+// The rule editor answered as a user does: standard range start..end added.
+std::function<int(QDialog *)> ruleStdRange(const QString &start, const QString &end)
+{
+    return [start, end](QDialog *d) {
+        auto *mode = d->findChild<QComboBox *>("comboBox_mode");
+        auto *s = d->findChild<QLineEdit *>("lineEdit_startId");
+        auto *e = d->findChild<QLineEdit *>("lineEdit_endId");
+        auto *add = d->findChild<QPushButton *>("pushButton_add");
+        auto *ok = d->findChild<QPushButton *>("pushButton_ok");
+        if (!mode || !s || !e || !add || !ok)
+            return -1;
+        mode->setCurrentIndex(1);
+        emit mode->activated(1); // as a user's pick
+        s->setText(start);
+        e->setText(end);
+        add->click();
+        ok->click();
+        return d->result();
+    };
+}
+
+} // namespace
+
+class RecordSaveTest : public MainWindowEnv
+{
+protected:
+    void SetUp() override
+    {
+        MainWindowEnv::SetUp();
+        // The list shows every frame, in arrival order.
+        cfg()->setString("idMergEnable", "OFF");
+        w.reset(new MainWindow);
+        stub = new StubChannelDevice;
+        w->devAdapterGet()->deviceReplace("USBCANFD2", stub);
+    }
+    void TearDown() override { w.reset(); }
+
+    void openChannels(const QStringList &ids)
+    {
+        stub->openIds = ids;
+        ASSERT_TRUE(w->devOpen("USBCANFD2"));
+    }
+    void selectTab(const char *id)
+    {
+        QTabWidget *tabs = w->layoutGet()->tabDataShow;
+        for (int i = 0; i < tabs->count(); ++i)
+            if (tabs->tabText(i) == getDevIdTextEx(w->languageCodeGet(), QString::fromLatin1(id)))
+                tabs->setCurrentIndex(i);
+        ASSERT_EQ(w->curTabDevGet(), QString::fromLatin1(id));
+    }
+    QUserTableModelCan *model(const char *id) const { return w->tabSrvGet().find(QString::fromLatin1(id))->model; }
+    int tips(const QString &text) const { return log.lines.filter(QStringLiteral("tip: ") + text).size(); }
+    Ui_MainWindow *ui() const { return w->formGet(); }
+    QUserDeviceAdapter *reg() const { return w->devAdapterGet(); }
+    QString path(const QString &name) const { return QDir::current().absoluteFilePath(name); }
+
+    std::unique_ptr<MainWindow> w;
+    StubChannelDevice *stub = nullptr;
+};
+
+// ---- without a channel -----------------------------------------------------
+
+TEST_F(RecordSaveTest, WelcomeTabRefusesEachActionWithItsBox)
+{
+    struct Row {
+        QAction *action;
+        const char *text;
+    } const rows[] = {
+        {ui()->actFliter, "请先[选择设备]!!!"},
+        {ui()->actRecord, "请先[选择设备]!!!"},
+        {ui()->actSave, "无数据可以保存!!!"},
+    };
+    ASSERT_TRUE(w->curTabDevGet().isEmpty());
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.text);
+        prompts.answerExec(1);
+        r.action->trigger();
+        ASSERT_EQ(prompts.last().kind, QUserPromptScript::Exec);
+        EXPECT_EQ(prompts.last().title, "错误");
+        EXPECT_TRUE(prompts.last().text.contains(QString::fromUtf8(r.text))) << prompts.last().text.toStdString();
+        EXPECT_FALSE(r.action->isChecked());
+    }
+    EXPECT_EQ(prompts.unanswered(), 0);
+    EXPECT_EQ(prompts.records().size(), 3); // no file dialog was asked
+}
+
+// ---- receive filter ----------------------------------------------------------
+
+TEST_F(RecordSaveTest, FilterOnClearsTheTabAndKeepsOnlyTheRange)
+{
+    openChannels({kCh0});
+    selectTab(kCh0);
+    w->soltDevRec(kCh0, batchOf(0, 5));
+    ASSERT_EQ(model(kCh0)->listCount(), 5);
+
+    prompts.answerExec(ruleStdRange("100", "1FF"));
+    ui()->actFliter->trigger();
+    ASSERT_EQ(prompts.unanswered(), 0);
+    EXPECT_EQ(prompts.last().title, "数据过滤设置");
+    EXPECT_TRUE(ui()->actFliter->isChecked());
+    EXPECT_TRUE(reg()->fliterEnableGet(kCh0));
+    EXPECT_EQ(tips("数据过滤已开启!"), 1);
+    EXPECT_EQ(model(kCh0)->listCount(), 0); // cleared
+    EXPECT_EQ(w->tabSrvGet().find(kCh0)->rxCntGet(), 0u);
+
+    // Edges of the range in, neighbours and extended frames out.
+    w->soltDevRec(kCh0, {frameOf(0x0FF), frameOf(0x100), frameOf(0x1FF), frameOf(0x200), frameOf(0x00000150)});
+    QUserCanMsg ext = frameOf(0x150);
+    ext.extended = 1;
+    w->soltDevRec(kCh0, {ext});
+    ASSERT_EQ(model(kCh0)->listCount(), 3);
+    EXPECT_EQ(model(kCh0)->listAt(0).getId(), 0x100);
+    EXPECT_EQ(model(kCh0)->listAt(1).getId(), 0x1FF);
+    EXPECT_EQ(model(kCh0)->listAt(2).getId(), 0x150);
+
+    // Off: everything is shown again, the rules stay stored.
+    ui()->actFliter->trigger();
+    EXPECT_FALSE(ui()->actFliter->isChecked());
+    EXPECT_FALSE(reg()->fliterEnableGet(kCh0));
+    EXPECT_EQ(tips("数据过滤已关闭!"), 1);
+    w->soltDevRec(kCh0, {frameOf(0x200)});
+    EXPECT_EQ(model(kCh0)->listCount(), 4);
+    QVector<QUserFliterRule> rules;
+    ASSERT_TRUE(reg()->fliterRulesGet(kCh0, rules));
+    ASSERT_EQ(rules.size(), 1);
+    EXPECT_EQ(rules.at(0).startId, 0x100u);
+    EXPECT_EQ(rules.at(0).endId, 0x1FFu);
+}
+
+TEST_F(RecordSaveTest, FilterEditorCancelledLeavesFilteringOff)
+{
+    openChannels({kCh0});
+    selectTab(kCh0);
+    w->soltDevRec(kCh0, batchOf(0, 3));
+    prompts.answerExec(0);
+    ui()->actFliter->trigger();
+    EXPECT_FALSE(ui()->actFliter->isChecked());
+    EXPECT_FALSE(reg()->fliterEnableGet(kCh0));
+    EXPECT_EQ(model(kCh0)->listCount(), 3); // not cleared
+    EXPECT_EQ(tips("数据过滤已开启!"), 0);
+}
+
+// ---- data save ----------------------------------------------------------------
+
+TEST_F(RecordSaveTest, SaveWritesWhatTheTabShowsInBothFormats)
+{
+    openChannels({kCh0});
+    selectTab(kCh0);
+    QVector<QUserCanMsg> frames;
+    for (int i = 0; i < 40; ++i)
+        frames.append(frameOf(i % 2 ? 0x18DAF100 + i : 0x100 + i, i, i % 3 == 0 ? 1 : 0));
+    w->soltDevRec(kCh0, frames);
+    for (const char *name : {"tab.asc", "tab.blf"}) {
+        SCOPED_TRACE(name);
+        prompts.answerFile(path(name));
+        ui()->actSave->trigger();
+        const QList<QUserCanMsg> back = readBack(path(name));
+        ASSERT_EQ(back.size(), frames.size());
+        for (int i = 0; i < frames.size(); ++i) {
+            EXPECT_EQ(back.at(i).getId(), frames.at(i).getId()) << i;
+            EXPECT_EQ(back.at(i).extended, frames.at(i).extended) << i;
+            EXPECT_EQ(bare(back.at(i).dataText), frames.at(i).dataText) << i;
+            EXPECT_EQ(back.at(i).direction, frames.at(i).direction) << i;
+        }
+    }
+    EXPECT_EQ(tips("数据保存完成!"), 2);
+    EXPECT_EQ(log.lines.filter("成功保存40条...").size(), 2);
+    const QUserPromptScript::Record ask = prompts.records().at(0);
+    EXPECT_EQ(ask.kind, QUserPromptScript::SaveFile);
+    EXPECT_EQ(ask.title, "另存为");
+    EXPECT_EQ(ask.dir, "../");
+    EXPECT_EQ(ask.text, "ASC File(*.asc);;BLF File(*.blf)");
+    EXPECT_EQ(model(kCh0)->listCount(), 40); // the display keeps its frames
+}
+
+TEST_F(RecordSaveTest, SaveOfMergedEmptyAndBadlyNamedTabs)
+{
+    openChannels({kCh0});
+    selectTab(kCh0);
+    // Merged: three identifiers, latest frame of each.
+    cfg()->setString("idMergEnable", "ON");
+    w->curTabModelReload();
+    w->soltDevRec(kCh0, {frameOf(0x300, 1), frameOf(0x100, 2), frameOf(0x300, 3), frameOf(0x200, 4)});
+    prompts.answerFile(path("merged.asc"));
+    ui()->actSave->trigger();
+    const QList<QUserCanMsg> merged = readBack(path("merged.asc"));
+    ASSERT_EQ(merged.size(), 3);
+    EXPECT_EQ(bare(merged.at(2).dataText), "00000003");
+    EXPECT_EQ(log.lines.filter("成功保存3条...").size(), 1);
+
+    // Empty: a file without frames, still a success.
+    w->soltTabDataShowClr();
+    prompts.answerFile(path("empty.blf"));
+    ui()->actSave->trigger();
+    EXPECT_TRUE(QFile::exists(path("empty.blf")));
+    EXPECT_EQ(readBack(path("empty.blf")).size(), 0);
+    EXPECT_EQ(tips("数据保存完成!"), 2);
+
+    // Neither suffix, or a folder that does not exist: creation fails.
+    for (const char *bad : {"x.txt", "gone/x.asc"}) {
+        SCOPED_TRACE(bad);
+        prompts.answerFile(path(bad));
+        prompts.answerExec(1);
+        ui()->actSave->trigger();
+        EXPECT_EQ(prompts.last().title, "数据保存");
+        EXPECT_TRUE(prompts.last().text.contains("保存失败,文件创建失败!"));
+        EXPECT_TRUE(log.contains(QStringLiteral("File<%1> Creat Fail...").arg(path(bad))));
+    }
+    EXPECT_EQ(tips("数据保存完成!"), 2);
+
+    // Cancelled dialog: nothing at all.
+    const int shown = prompts.records().size();
+    prompts.answerFile(QString());
+    ui()->actSave->trigger();
+    EXPECT_EQ(prompts.records().size(), shown + 1);
+    EXPECT_EQ(prompts.unanswered(), 0);
+}
+
+TEST_F(RecordSaveTest, NameTypedWithoutSuffixTakesTheChosenFilters)
+{
+    struct Case {
+        const char *typed;
+        const char *filter;
+        const char *file;
+    } const cases[] = {
+        {"plain", "BLF File(*.blf)", "plain.blf"},
+        {"plain2", "ASC File(*.asc)", "plain2.asc"},
+        {"nofilter", "", "nofilter.asc"},
+        {"dot.", "BLF File(*.blf)", "dot.blf"},
+        {"kept.asc", "BLF File(*.blf)", "kept.asc"},
+    };
+    openChannels({kCh0});
+    selectTab(kCh0);
+    w->soltDevRec(kCh0, batchOf(0, 2));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.typed);
+        prompts.answerFile(path(c.typed), QString::fromLatin1(c.filter));
+        ui()->actSave->trigger();
+        EXPECT_EQ(readBack(path(c.file)).size(), 2);
+    }
+    EXPECT_EQ(tips("数据保存完成!"), 5);
+    EXPECT_EQ(QUserTraceSave::suffixApply("a/b.c/name", "BLF File(*.blf)"), "a/b.c/name.blf");
+}
+
+// A disk that takes no more bytes (the full device): the save says it
+// failed, and how far it got, instead of "数据保存完成!".
+TEST_F(RecordSaveTest, SaveOntoAFullDiskSaysItFailed)
+{
+    if (!QFile::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    openChannels({kCh0});
+    selectTab(kCh0);
+    w->soltDevRec(kCh0, batchOf(0, 3000));
+    for (const char *name : {"full.asc", "full.blf"}) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(::symlink("/dev/full", name), 0);
+        prompts.answerFile(path(name));
+        prompts.answerExec(1);
+        ui()->actSave->trigger();
+        EXPECT_EQ(prompts.last().title, "数据保存");
+        EXPECT_TRUE(prompts.last().text.contains("保存失败")) << prompts.last().text.toStdString();
+        EXPECT_FALSE(log.contains("成功保存"));
+    }
+    EXPECT_EQ(tips("数据保存完成!"), 0);
+    EXPECT_EQ(prompts.unanswered(), 0);
+}
+
+// A file that may grow only so far (a quota, a nearly full disk): the
+// first bytes are written, then the writes fail.
+TEST_F(RecordSaveTest, SaveCutShortByTheFileSizeLimitSaysItFailed)
+{
+    openChannels({kCh0});
+    selectTab(kCh0);
+    w->soltDevRec(kCh0, batchOf(0, 5000));
+    struct rlimit old;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 4 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    for (const char *name : {"cut.asc", "cut.blf"}) {
+        SCOPED_TRACE(name);
+        prompts.answerFile(path(name));
+        prompts.answerExec(1);
+        ui()->actSave->trigger();
+        EXPECT_EQ(prompts.last().title, "数据保存");
+        EXPECT_TRUE(prompts.last().text.contains("保存失败,数据写入失败!")) << prompts.last().text.toStdString();
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(tips("数据保存完成!"), 0);
+    EXPECT_LE(QFileInfo(path("cut.asc")).size(), 4 * 1024);
+}
+
+// A save that takes long (here: a reader at the other end of a pipe that
+// waits before it drains it) shows its progress after half a second, and
+// the frames that come in meanwhile reach the tab, none lost.
+TEST_F(RecordSaveTest, SlowSaveShowsProgressAndLosesNoArrivingFrames)
+{
+    openChannels({kCh0});
+    selectTab(kCh0);
+    const int before = 20000;
+    w->soltDevRec(kCh0, batchOf(0, before));
+    const QByteArray fifo = QFile::encodeName(path("slow.asc"));
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+
+    std::atomic<qint64> drained{0};
+    std::thread reader([&] {
+        QFile in(QString::fromLocal8Bit(fifo));
+        if (!in.open(QIODevice::ReadOnly))
+            return;
+        QThread::msleep(900);
+        while (true) {
+            const QByteArray chunk = in.read(1 << 16);
+            if (chunk.isEmpty())
+                break;
+            drained += chunk.size();
+        }
+    });
+    // Batches from the driver side while the file is written.
+    std::atomic<bool> stop{false};
+    std::atomic<int> sent{0};
+    std::thread driver([&] {
+        int seq = before;
+        while (!stop) {
+            emit reg()->receiveMsg(QString::fromLatin1(kCh0), batchOf(seq, 50, 0x456));
+            seq += 50;
+            sent += 50;
+            QThread::msleep(20);
+        }
+    });
+    bool progressSeen = false;
+    int progressMax = 0;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (auto *p = w->findChild<QProgressDialog *>()) {
+            progressSeen = progressSeen || p->isVisible();
+            progressMax = p->maximum();
+        }
+    });
+    probe.start(50);
+    QElapsedTimer t;
+    t.start();
+    prompts.answerFile(path("slow.asc"));
+    ui()->actSave->trigger();
+    const qint64 took = t.elapsed();
+    probe.stop();
+    stop = true;
+    driver.join();
+    reader.join();
+    EXPECT_GE(took, 800);
+    EXPECT_TRUE(progressSeen);
+    EXPECT_EQ(progressMax, before);
+    EXPECT_EQ(w->findChild<QProgressDialog *>(), nullptr); // gone afterwards
+    EXPECT_EQ(tips("数据保存完成!"), 1);
+    EXPECT_EQ(log.lines.filter(QStringLiteral("成功保存%1条...").arg(before)).size(), 1);
+    EXPECT_GT(drained.load(), 0);
+    // Everything still queued arrives; the tab holds all of it, in order.
+    mwtest::flush();
+    ASSERT_GT(sent.load(), 0);
+    QUserTableModelCan *m = model(kCh0);
+    ASSERT_EQ(m->listCount(), before + sent.load());
+    for (int i = before - 1; i < m->listCount(); i += 997)
+        EXPECT_EQ(bare(m->listAt(i).dataText), QString::asprintf("%08X", uint32_t(i))) << i;
+}
+
+// ---- real-time recording -----------------------------------------------------
+
+TEST_F(RecordSaveTest, RecordingWritesWhatTheTabShowsWhileOn)
+{
+    openChannels({kCh0, kCh1});
+    selectTab(kCh0);
+    w->soltDevRec(kCh0, batchOf(0, 10)); // before: not recorded
+    prompts.answerFile(path("live"), "BLF File(*.blf)");
+    ui()->actRecord->trigger();
+    EXPECT_TRUE(ui()->actRecord->isChecked());
+    EXPECT_TRUE(reg()->recordIsStart(kCh0));
+    EXPECT_FALSE(reg()->recordIsStart(kCh1));
+    EXPECT_EQ(tips("实时保存已开启!"), 1);
+    w->soltDevRec(kCh0, batchOf(10, 25));
+    w->soltDevRec(kCh1, batchOf(100, 5)); // another channel: not in this file
+    QUserCanMsg sent = frameOf(0x7E0, 35);
+    sent.status = MsgTagDbcSend;
+    stub->sendMsg(kCh0, sent); // comes back as a sent frame of the tab
+    mwtest::flush();
+    ui()->actRecord->trigger();
+    EXPECT_FALSE(ui()->actRecord->isChecked());
+    EXPECT_FALSE(reg()->recordIsStart(kCh0));
+    EXPECT_EQ(tips("实时保存已停止!"), 1);
+    w->soltDevRec(kCh0, batchOf(40, 5)); // after: not recorded
+
+    const QList<QUserCanMsg> back = readBack(path("live.blf"));
+    ASSERT_EQ(back.size(), 26);
+    for (int i = 0; i < 25; ++i)
+        EXPECT_EQ(bare(back.at(i).dataText), QString::asprintf("%08X", uint32_t(10 + i)));
+    EXPECT_EQ(back.at(25).getId(), 0x7E0);
+    EXPECT_EQ(back.at(25).direction, 1);
+}
+
+TEST_F(RecordSaveTest, RecordingThatCannotStartLeavesTheActionOff)
+{
+    openChannels({kCh0});
+    selectTab(kCh0);
+    struct Case {
+        const char *answer; // null: cancelled
+        const char *text;
+    } const cases[] = {
+        {nullptr, "启动失败!存储路径空!!"},
+        {"gone/rec.asc", "启动失败!请选择有读写权限的路径!"},
+        {"rec.txt", "启动失败!请选择有读写权限的路径!"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        prompts.answerFile(c.answer ? path(c.answer) : QString());
+        prompts.answerExec(1);
+        ui()->actRecord->trigger();
+        EXPECT_EQ(prompts.last().title, "错误");
+        EXPECT_TRUE(prompts.last().text.contains(QString::fromUtf8(c.text))) << prompts.last().text.toStdString();
+        EXPECT_FALSE(ui()->actRecord->isChecked());
+        EXPECT_FALSE(reg()->recordIsStart(kCh0));
+    }
+    EXPECT_EQ(tips("实时保存已开启!"), 0);
+    EXPECT_EQ(prompts.unanswered(), 0);
+}
+
+// A recording whose writes fail (the full device, or a file size limit
+// reached part-way) stops, unchecks the action and shows a failure tip
+// within a second; frames keep reaching the tab.
+TEST_F(RecordSaveTest, RecordingWhoseWritesFailStopsAndSaysSo)
+{
+    if (!QFile::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    openChannels({kCh0});
+    selectTab(kCh0);
+    struct rlimit old;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    enum How { FullDevice, SizeLimit };
+    struct Case {
+        const char *name;
+        How how;
+    } const cases[] = {
+        {"full.asc", FullDevice}, {"full.blf", FullDevice}, {"limit.asc", SizeLimit}, {"limit.blf", SizeLimit}};
+    int failTips = 0;
+    int seq = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.how == FullDevice) {
+            ASSERT_EQ(::symlink("/dev/full", c.name), 0);
+        }
+        prompts.answerFile(path(c.name));
+        ui()->actRecord->trigger();
+        ASSERT_TRUE(ui()->actRecord->isChecked());
+        ASSERT_TRUE(reg()->recordIsStart(kCh0));
+        if (c.how == SizeLimit) {
+            struct rlimit small = old;
+            small.rlim_cur = 16 * 1024;
+            ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        }
+        const int rows = model(kCh0)->listCount();
+        // Frames as a bus brings them, 200 every 10 ms, until the failure
+        // shows (the writers push their buffers out at the latest once a
+        // second).
+        QElapsedTimer t;
+        t.start();
+        qint64 failedAt = -1;
+        int fed = 0;
+        while (t.elapsed() < 5000 && failedAt < 0) {
+            w->soltDevRec(kCh0, batchOf(seq, 200));
+            seq += 200;
+            fed += 200;
+            if (!reg()->recordIsStart(kCh0))
+                failedAt = t.elapsed();
+            QTest::qWait(10);
+        }
+        setrlimit(RLIMIT_FSIZE, &old);
+        ASSERT_GE(failedAt, 0) << "the recording never noticed";
+        QElapsedTimer shown;
+        shown.start();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !ui()->actRecord->isChecked(); }, 1000));
+        EXPECT_LT(shown.elapsed(), 1000);
+        ++failTips;
+        EXPECT_EQ(log.lines.filter("实时保存写入失败,已停止!").size(), failTips);
+        EXPECT_EQ(model(kCh0)->listCount(), rows + fed); // the tab lost nothing
+    }
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(prompts.unanswered(), 0);
+}
+
+// Only the current channel's action follows a failure; another channel's
+// failure still shows its tip.
+TEST_F(RecordSaveTest, FailureOfAnotherChannelLeavesTheActionAlone)
+{
+    openChannels({kCh0, kCh1});
+    selectTab(kCh0);
+    prompts.answerFile(path("mine.asc"));
+    ui()->actRecord->trigger();
+    ASSERT_TRUE(ui()->actRecord->isChecked());
+    emit reg()->recordFailed(kCh1, "Record Write Fail, Record Stop...");
+    mwtest::flush();
+    EXPECT_TRUE(ui()->actRecord->isChecked());
+    EXPECT_EQ(log.lines.filter(getDevIdTextEx(w->languageCodeGet(), kCh1) + ":实时保存写入失败,已停止!").size(), 1);
+}

@@ -1,0 +1,27 @@
+#pragma once
+// Waiting in a test for something the event loop or another thread brings
+// about: the condition is checked between short turns of the event loop
+// until it holds or the time is up.
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <functional>
+
+namespace testsupport {
+
+inline bool waitUntil(const std::function<bool()> &pred, int ms = 10000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!pred()) {
+        if (t.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::usleep(300);
+    }
+    return true;
+}
+
+} // namespace testsupport
