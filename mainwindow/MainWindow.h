@@ -36,6 +36,7 @@
 #include <QVector>
 
 #include "core/QUserCanMsg.h"
+#include "core/QUserSendTask.h"
 #include "mainwindow/QUserWindowSrv.h"
 #include "widgets/QUserMessageBox.h"
 
@@ -141,6 +142,19 @@ public:
     void uiTabAdvSendUpdate();
     // The advanced panel's failure mode is its first entry "失败停止".
     bool tabAdvFailStopGet() const;
+    // Basic panel (MainWindowBasicSend.cpp): checks the panel and writes it
+    // into the task (false after showing why); the protocol choice written
+    // into the channel's live task.
+    bool tabBasicSendParaCheck(QUserSendTask *task);
+    void tabBasicProcotolApply();
+    // Advanced panel (MainWindowAdvSend.cpp): rows and the task.
+    bool tabAdvRowMsgSet(int row, const QUserCanMsg &msg);
+    bool tabAdvRowAppend(const QUserCanMsg &msg);
+    void tabAdvSendParaGet(QUserSendTask &task);
+    void tabAdvSendParaShow(const QUserSendTask &task);
+    void tabAdvSendParaSync();
+    bool tabAdvSendParaCheck();
+    bool tabDevSelectCheck();
 
     // Tool windows (playback, DBC, DBC send, CANopen, trace viewer) opened
     // from this window: the window closes and deletes every one still open

@@ -10,7 +10,12 @@
 #include <QtGlobal>
 
 class QAbstractItemModel;
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
 class QMenu;
+class QPushButton;
+class QTextEdit;
 class QSplitter;
 class QTabWidget;
 class QTableWidget;
@@ -50,14 +55,41 @@ public:
     QTabWidget *tabSend = nullptr;      // the send panels
     QSplitter *splitter = nullptr;
 
-    // Basic send panel: its widgets are added here by the panel.
+    // Basic send panel (MainWindowBasicSend.cpp).
+    struct BasicSend {
+        QComboBox *sendType = nullptr;
+        QComboBox *protocol = nullptr;
+        QComboBox *frameType = nullptr;
+        QComboBox *frameFormat = nullptr;
+        QLineEdit *id = nullptr;
+        QComboBox *len = nullptr;
+        QTextEdit *data = nullptr;
+        QCheckBox *idInc = nullptr;
+        QLineEdit *perSendCnt = nullptr;
+        QLineEdit *sendCnt = nullptr;
+        QLineEdit *period = nullptr;
+        QPushButton *start = nullptr;
+        QPushButton *stop = nullptr;
+        int refreshes = 0; // how often the panel was refreshed
+    } basic;
 
     // Advanced send panel: the frame list and its context menu.
     QTableWidget *tabAdvSendTable = nullptr;
     QMenu *tabAdvSendMenu = nullptr;
     // The list cell under the cursor when the context menu last opened.
     QUserMenuIndex tabAdvSendMenuIndex;
-    // Advanced send panel: its other widgets are added here by the panel.
+    // Advanced send panel: its other widgets (MainWindowAdvSend.cpp).
+    struct AdvSend {
+        QComboBox *failMode = nullptr;
+        QLineEdit *loopCnt = nullptr;
+        QLineEdit *period = nullptr;
+        QLineEdit *frameInterval = nullptr;
+        QPushButton *start = nullptr;
+        QPushButton *stop = nullptr;
+        QPushButton *load = nullptr;
+        QPushButton *save = nullptr;
+        int refreshes = 0; // how often the panel was refreshed
+    } adv;
 
     QByteArray splitterState;
 };

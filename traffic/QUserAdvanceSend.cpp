@@ -1,9 +1,14 @@
 #include "traffic/QUserAdvanceSend.h"
 
+#include <QDebug>
+#include <QFile>
 #include <QMutexLocker>
+#include <QRegularExpression>
 #include <QStringList>
+#include <QTextStream>
 
 #include "core/FileKeyValue.h"
+#include "core/QUserBaudFunc.h"
 #include "devices/QUserDevice.h"
 
 namespace {
@@ -15,6 +20,26 @@ uint32_t toU32(const QString &text)
 }
 
 const QChar kWideComma(0xFF0C);
+
+// Lines of the file (from 1) whose key is "msg", in file order.
+QList<int> msgLineNumbers(const QString &path)
+{
+    QList<int> lines;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return lines;
+    QTextStream in(&file);
+    in.setCodec("UTF-8");
+    int n = 0;
+    while (!in.atEnd()) {
+        QString line = in.readLine();
+        ++n;
+        const int comma = line.indexOf(QLatin1Char(','));
+        if (comma >= 0 && line.left(comma) == QLatin1String("msg"))
+            lines.append(n);
+    }
+    return lines;
+}
 } // namespace
 
 QUserAdvanceSend::QUserAdvanceSend(const QString &id, QUserDevice *dev) : QThread(nullptr), device(dev), devId(id)
@@ -68,6 +93,53 @@ bool QUserAdvanceSend::lineToEntry(const QString &line, QUserCanMsg &m)
     return true;
 }
 
+bool QUserAdvanceSend::entryCheck(const QUserCanMsg &m, QString *why)
+{
+    auto refuse = [why](const QString &reason) {
+        if (why)
+            *why = reason;
+        return false;
+    };
+    static const QRegularExpression blanks(QStringLiteral("\\s"));
+    static const QRegularExpression hexId(QStringLiteral("^[0-9A-Fa-f]{1,8}$"));
+    static const QRegularExpression hexData(QStringLiteral("^[0-9A-Fa-f]*$"));
+    QString id = m.idText;
+    id.remove(blanks);
+    if (!hexId.match(id).hasMatch())
+        return refuse(tr("帧ID不是1-8位16进制数"));
+    if (m.extended > 1 || m.remote > 1)
+        return refuse(tr("帧类型或帧格式无效"));
+    if (!isCanIdValid(m.extended != 0, id))
+        return refuse(m.extended ? tr("扩展帧ID超出范围0-1FFFFFFF") : tr("标准帧ID超出范围0-7FF"));
+    if (m.protocol > 2)
+        return refuse(tr("帧协议无效"));
+    if (m.remote && m.protocol != 0)
+        return refuse(tr("CANFD没有远程帧"));
+    QStringList lens;
+    getLenList(m.protocol != 0, lens);
+    const QString len = m.lenText.trimmed();
+    if (!lens.contains(len))
+        return refuse(tr("数据长度无效"));
+    QString data = m.dataText;
+    data.remove(blanks);
+    if (!hexData.match(data).hasMatch())
+        return refuse(tr("数据不是16进制数"));
+    if (m.remote) {
+        if (len != QLatin1String("0") || !data.isEmpty())
+            return refuse(tr("远程帧长度须为0且无数据"));
+        return true;
+    }
+    if (data.size() != 2 * len.toInt())
+        return refuse(tr("数据字节数与长度不符"));
+    return true;
+}
+
+QList<QUserAdvanceSend::Refused> QUserAdvanceSend::loadRefusedGet() const
+{
+    QMutexLocker lock(&taskMutex);
+    return loadRefused;
+}
+
 bool QUserAdvanceSend::configureLoad(const QString &path)
 {
     FileKeyValue kv;
@@ -96,14 +168,31 @@ bool QUserAdvanceSend::configureLoad(const QString &path)
     t.msgList.clear();
     QStringList msgs;
     kv.getMultiValue(QStringLiteral("msg"), msgs);
-    for (const QString &line : msgs) {
+    // The store gives the values last line first.
+    const QList<int> lineNos = msgLineNumbers(path);
+    QList<Refused> refused;
+    for (int i = 0; i < msgs.size(); ++i) {
         QUserCanMsg m;
-        if (lineToEntry(line, m))
-            t.msgList.append(m);
+        if (!lineToEntry(msgs.at(i), m))
+            continue;
+        QString why;
+        if (!entryCheck(m, &why)) {
+            // A hand-edited or foreign file must not put a frame on the bus
+            // that the editor would never have let through.
+            Refused r;
+            r.line = lineNos.size() == msgs.size() ? lineNos.at(msgs.size() - 1 - i) : 0;
+            r.reason = why;
+            refused.prepend(r);
+            qDebug().noquote() << "QUserAdvanceSend >"
+                               << QStringLiteral("%1 line %2 refused: %3").arg(path).arg(r.line).arg(why);
+            continue;
+        }
+        t.msgList.append(m);
     }
     QMutexLocker lock(&taskMutex);
     t.running = task.running;
     task = t;
+    loadRefused = refused;
     return true;
 }
 

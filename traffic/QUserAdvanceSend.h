@@ -10,6 +10,7 @@
 // The task is shared by the GUI thread and the sender thread (which writes
 // into the entries it sends), so every access goes through taskMutex.
 
+#include <QList>
 #include <QMutex>
 #include <QString>
 #include <QThread>
@@ -46,6 +47,23 @@ public:
     static QString entryToLine(const QUserCanMsg &m);
     static bool lineToEntry(const QString &line, QUserCanMsg &m);
 
+    // Whether an entry is one the message editor could have made: an
+    // identifier of 1 to 8 hexadecimal digits within 11 bits (standard) or
+    // 29 bits (extended), protocol 0 to 2, flags 0 or 1, a remote frame only
+    // on CAN and with length 0 and no data, a length of the protocol's list,
+    // and data of exactly that many bytes in hexadecimal digits (blanks
+    // allowed). Otherwise false with the reason in why.
+    static bool entryCheck(const QUserCanMsg &m, QString *why = nullptr);
+
+    // An entry of a list file that configureLoad refused: its line in the
+    // file (from 1) and why.
+    struct Refused {
+        int line = 0;
+        QString reason;
+    };
+    // The entries the last configureLoad refused (the others were loaded).
+    QList<Refused> loadRefusedGet() const;
+
 signals:
     void sendResultNotify(QString devId, QUserCanMsg msg);
 
@@ -70,4 +88,5 @@ private:
     uint32_t sentInCycle = 0;
     uint32_t dueInCycle = 0;
     std::atomic<bool> running{false};
+    QList<Refused> loadRefused;
 };

@@ -120,6 +120,15 @@ bool QUserBasicSend::sendTaskSet(const QUserSendTask &t)
     return true;
 }
 
+bool QUserBasicSend::protocolSet(uint8_t protocol)
+{
+    if (protocol > 2)
+        return false;
+    QMutexLocker lock(&taskMutex);
+    task.msg.protocol = protocol;
+    return true;
+}
+
 QUserSendTask QUserBasicSend::sendTaskGet() const
 {
     QMutexLocker lock(&taskMutex);

@@ -33,6 +33,10 @@ public:
     QUserSendTask sendTaskGet() const;
     // The task in place (the caller edits it while no run is under way).
     QUserSendTask *sendTaskRef() { return &task; }
+    // The frame's protocol code (0 CAN, 1 CAN FD, 2 with bit-rate switch),
+    // written under the task lock: the send panel changes it while a run
+    // may be under way.
+    bool protocolSet(uint8_t protocol);
     bool sendStart();
     bool sendStop();
     bool isSending() const { return running.load() || isRunning(); }

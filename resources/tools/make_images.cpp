@@ -353,6 +353,50 @@ std::vector<Icon> icons()
              p.drawLine(QPointF(32, 18), QPointF(32, 46));
              p.drawLine(QPointF(18, 32), QPointF(46, 32));
          }},
+        {"res/branch_close.png", [](QPainter &p) {
+             badge(p, kRed, true);
+             p.setPen(whitePen(6));
+             p.drawLine(QPointF(18, 32), QPointF(46, 32));
+         }},
+        {"res/Integral.png", [](QPainter &p) {
+             // Copy: two sheets, one over the other.
+             badge(p, kBlue, false);
+             p.setPen(whitePen(4));
+             p.setBrush(Qt::NoBrush);
+             p.drawRoundedRect(QRectF(14, 14, 24, 28), 3, 3);
+             p.setBrush(kBlue);
+             p.drawRoundedRect(QRectF(26, 24, 24, 28), 3, 3);
+         }},
+        {"res/modify.png", [](QPainter &p) {
+             // A pencil.
+             badge(p, kTeal, false);
+             p.setPen(Qt::NoPen);
+             p.setBrush(Qt::white);
+             p.drawPolygon(QPolygonF({QPointF(40, 14), QPointF(50, 24), QPointF(26, 48), QPointF(16, 38)}));
+             p.drawPolygon(QPolygonF({QPointF(16, 42), QPointF(22, 48), QPointF(13, 51)}));
+         }},
+        {"res/recycle.png", [](QPainter &p) {
+             // Two arrows chasing each other round a circle.
+             badge(p, kGrey, true);
+             p.setPen(whitePen(5));
+             p.setBrush(Qt::NoBrush);
+             const QRectF ring(17, 17, 30, 30);
+             p.drawArc(ring, 30 * 16, 140 * 16);
+             p.drawArc(ring, 210 * 16, 140 * 16);
+             p.setPen(Qt::NoPen);
+             p.setBrush(Qt::white);
+             p.drawPolygon(QPolygonF({QPointF(12, 30), QPointF(24, 30), QPointF(18, 38)}));
+             p.drawPolygon(QPolygonF({QPointF(40, 34), QPointF(52, 34), QPointF(46, 26)}));
+         }},
+        {"res/key.png", [](QPainter &p) {
+             // A key: ring, shaft, two bits.
+             p.setPen(QPen(QColor(214, 160, 32), 6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+             p.setBrush(Qt::NoBrush);
+             p.drawEllipse(QRectF(8, 20, 22, 22));
+             p.drawLine(QPointF(30, 31), QPointF(56, 31));
+             p.drawLine(QPointF(50, 31), QPointF(50, 41));
+             p.drawLine(QPointF(42, 31), QPointF(42, 39));
+         }},
         {"res/upArrowGreen.png", [](QPainter &p) {
              badge(p, kGreen, true);
              p.setPen(Qt::NoPen);
@@ -372,6 +416,7 @@ std::vector<Icon> icons()
              p.setPen(whitePen(6));
              p.drawLine(QPointF(21, 21), QPointF(43, 43));
              p.drawLine(QPointF(43, 21), QPointF(21, 43));
+         }},
         // Direction cell of a data tab: CAN FD frames, and CAN FD frames with
         // the bit-rate switch.
         {"res/fd.png", [](QPainter &p) {

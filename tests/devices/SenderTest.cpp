@@ -422,6 +422,7 @@ TEST_F(AdvanceSendTest, ListFileRoundTripOrderAndDefaults)
     t.msgList[2].protocol = 2;
     t.msgList[2].extended = 1;
     t.msgList[2].dataText = "01 02 03";
+    t.msgList[2].lenText = "3"; // as the editor keeps them: data and length agree
     t.reqSendCnt = 5;
     t.period = 1234;
     t.frameInterval = 7;
@@ -434,7 +435,7 @@ TEST_F(AdvanceSendTest, ListFileRoundTripOrderAndDefaults)
     const QByteArray raw = f.readAll();
     EXPECT_TRUE(raw.contains("adv,0,5,1234,7\r\n"));
     // Entries stand last first.
-    EXPECT_LT(raw.indexOf("msg,1,,3,2,0,1,1,01 02 03"), raw.indexOf("msg,1,first,00000001 ,0,0,0,1,AA"));
+    EXPECT_LT(raw.indexOf("msg,1,,3,2,0,1,3,01 02 03"), raw.indexOf("msg,1,first,00000001 ,0,0,0,1,AA"));
 
     QUserAdvanceSend back("X-0-0", &dev);
     ASSERT_TRUE(back.configureLoad("list.txt"));
@@ -466,6 +467,77 @@ TEST_F(AdvanceSendTest, ListFileRoundTripOrderAndDefaults)
     EXPECT_EQ(d.frameInterval, 10);
     EXPECT_FALSE(back.configureLoad("missing.txt"));
     EXPECT_EQ(back.sendTaskGet().msgList.size(), 1); // unchanged
+}
+
+TEST_F(AdvanceSendTest, EntryCheckRefusesWhatTheEditorNeverMakes)
+{
+    struct Case {
+        const char *what;
+        const char *id;
+        int protocol, remote, extended;
+        const char *len, *data;
+        bool ok;
+    } const cases[] = {
+        {"standard at its limit", "000007FF ", 0, 0, 0, "2", "A1 B2", true},
+        {"standard beyond 11 bits", "00000800 ", 0, 0, 0, "2", "A1B2", false},
+        {"extended at its limit", "1FFFFFFF", 0, 0, 1, "0", "", true},
+        {"extended beyond 29 bits", "20000000", 0, 0, 1, "0", "", false},
+        {"identifier not hexadecimal", "0000080G", 0, 0, 0, "0", "", false},
+        {"identifier empty", "", 0, 0, 0, "0", "", false},
+        {"identifier of nine digits", "000000001", 0, 0, 0, "0", "", false},
+        {"protocol 3", "1", 3, 0, 0, "0", "", false},
+        {"flag 2", "1", 0, 0, 2, "0", "", false},
+        {"CAN length 12", "1", 0, 0, 0, "12", "000000000000000000000000", false},
+        {"CAN FD length 12", "1", 1, 0, 0, "12", "000000000000000000000000", true},
+        {"CAN FD length 9", "1", 2, 0, 0, "9", "000000000000000000", false},
+        {"length not a number", "1", 0, 0, 0, "x", "", false},
+        {"data shorter than its length", "1", 0, 0, 0, "8", "A1B2", false},
+        {"data longer than its length", "1", 0, 0, 0, "1", "A1B2", false},
+        {"data not hexadecimal", "1", 0, 0, 0, "1", "ZZ", false},
+        {"remote frame, length 0", "1", 0, 1, 0, "0", "", true},
+        {"remote frame with data", "1", 0, 1, 0, "1", "AA", false},
+        {"remote CAN FD frame", "1", 1, 1, 0, "0", "", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QUserCanMsg m(QString::fromLatin1(c.id), c.remote != 0, false, QString::fromLatin1(c.len),
+                      QString::fromLatin1(c.data));
+        m.protocol = uint8_t(c.protocol);
+        m.remote = uint8_t(c.remote);
+        m.extended = uint8_t(c.extended);
+        QString why;
+        EXPECT_EQ(QUserAdvanceSend::entryCheck(m, &why), c.ok);
+        EXPECT_EQ(why.isEmpty(), c.ok) << why.toStdString();
+    }
+}
+
+TEST_F(AdvanceSendTest, BadEntriesOfTheSettingsFileStayOutNamedByLine)
+{
+    QDir().mkpath("setting");
+    QFile f("setting/" + kId + "_AdvSend.ini");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("adv,0,2,100,10\r\n"
+            "msg,1,good,00000100 ,0,0,0,1,AA\r\n"
+            "msg,1,bad,00000800 ,0,0,0,1,AA\r\n"
+            "msg,1,short,00000100 ,0,0,0,4,AA\r\n");
+    f.close();
+    FakeDevice dev;
+    QUserAdvanceSend s(kId, &dev);
+    const QUserSendTask t = s.sendTaskGet();
+    ASSERT_EQ(t.msgList.size(), 1);
+    EXPECT_EQ(t.msgList.at(0).auxText2, "good");
+    const QList<QUserAdvanceSend::Refused> refused = s.loadRefusedGet();
+    ASSERT_EQ(refused.size(), 2);
+    EXPECT_EQ(refused.at(0).line, 3);
+    EXPECT_EQ(refused.at(1).line, 4);
+    EXPECT_FALSE(refused.at(0).reason.isEmpty());
+    // A clean load forgets the refusals of the one before.
+    QFile g("clean.txt");
+    ASSERT_TRUE(g.open(QIODevice::WriteOnly));
+    g.write("msg,1,good,00000100 ,0,0,0,1,AA\r\n");
+    g.close();
+    ASSERT_TRUE(s.configureLoad("clean.txt"));
+    EXPECT_TRUE(s.loadRefusedGet().isEmpty());
 }
 
 TEST_F(AdvanceSendTest, SettingsFileIsReadAtConstructionAndWrittenAtDestruction)

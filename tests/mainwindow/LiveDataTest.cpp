@@ -350,16 +350,16 @@ TEST_F(LiveDataTest, EverySendResultCodeDoesItsOwnThing)
         SCOPED_TRACE(c.status);
         SCOPED_TRACE(c.devId);
         QUserWindowTabData *data = tab(c.devId);
-        const int basic = w->notBuiltCount("uiTabBasicSendUpdate");
-        const int adv = w->notBuiltCount("uiTabAdvSendUpdate");
+        const int basic = w->layoutGet()->basic.refreshes;
+        const int adv = w->layoutGet()->adv.refreshes;
         const quint32 tx = data->txCntGet();
         const int shown = data->model->listCount();
         const int boxes = prompts.records().size();
         if (c.box)
             prompts.answerExec(1);
         w->soltDevSendResult(c.devId, frameOf(0x123, c.status, c.failed, 1));
-        EXPECT_EQ(w->notBuiltCount("uiTabBasicSendUpdate"), basic + c.basicUpdates);
-        EXPECT_EQ(w->notBuiltCount("uiTabAdvSendUpdate"), adv + c.advUpdates);
+        EXPECT_EQ(w->layoutGet()->basic.refreshes, basic + c.basicUpdates);
+        EXPECT_EQ(w->layoutGet()->adv.refreshes, adv + c.advUpdates);
         EXPECT_EQ(data->txCntGet(), tx + quint32(c.tx));
         EXPECT_EQ(data->model->listCount(), shown + c.shown);
         ASSERT_EQ(prompts.records().size(), boxes + (c.box ? 1 : 0));
@@ -564,8 +564,8 @@ TEST_F(LiveDataTest, RecorderSelectionRunsItsSettingsDialog)
 {
     for (int result : {0, 1}) {
         SCOPED_TRACE(result);
-        const int basic = w->notBuiltCount("uiTabBasicSendUpdate");
-        const int adv = w->notBuiltCount("uiTabAdvSendUpdate");
+        const int basic = w->layoutGet()->basic.refreshes;
+        const int adv = w->layoutGet()->adv.refreshes;
         const int before = prompts.records().size();
         QPointer<QUserDlgFdRecordSet> seen;
         QString devName;
@@ -583,8 +583,8 @@ TEST_F(LiveDataTest, RecorderSelectionRunsItsSettingsDialog)
         ASSERT_FALSE(devName.isEmpty()) << "the settings dialog ran in the frame";
         EXPECT_EQ(devName, "TRND702");
         EXPECT_TRUE(seen.isNull()) << "destroyed when the slot ends";
-        EXPECT_EQ(w->notBuiltCount("uiTabBasicSendUpdate"), basic + result);
-        EXPECT_EQ(w->notBuiltCount("uiTabAdvSendUpdate"), adv + result);
+        EXPECT_EQ(w->layoutGet()->basic.refreshes, basic + result);
+        EXPECT_EQ(w->layoutGet()->adv.refreshes, adv + result);
     }
     // Another recorder model runs nothing after the selection.
     const int before = prompts.records().size();

@@ -108,6 +108,8 @@ protected:
 TEST_F(LiveEndToEndTest, TwoAdaptersLiveInTheirTabs)
 {
     MainWindow w;
+    // Tall enough for the eight rows read at the end above the send panels.
+    w.resize(w.width(), 900);
     QUserDeviceAdapter *reg = w.devAdapterGet();
     QTabWidget *tabs = w.layoutGet()->tabDataShow;
     // What the registry hands the window, counted on the same road.

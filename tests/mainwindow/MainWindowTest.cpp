@@ -199,7 +199,7 @@ TEST_F(MainWindowTest, RegistryFramesArriveQueuedFromOtherThreads)
     ASSERT_TRUE(w.devOpen("USBCANFD2"));
     QUserWindowTabData *tab = w.tabSrvGet().find("USBCANFD2-0-0");
     ASSERT_NE(tab, nullptr);
-    const int basicUpdates = w.notBuiltCount("uiTabBasicSendUpdate");
+    const int basicUpdates = w.layoutGet()->basic.refreshes;
     std::thread driver([reg]() {
         QVector<QUserCanMsg> batch(3);
         emit reg->receiveMsg(QStringLiteral("USBCANFD2-0-0"), batch);
@@ -210,11 +210,11 @@ TEST_F(MainWindowTest, RegistryFramesArriveQueuedFromOtherThreads)
     driver.join();
     // Queued: nothing reached the window before its thread ran events.
     EXPECT_EQ(tab->rxCntGet(), 0u);
-    EXPECT_EQ(w.notBuiltCount("uiTabBasicSendUpdate"), basicUpdates);
+    EXPECT_EQ(w.layoutGet()->basic.refreshes, basicUpdates);
     QApplication::processEvents();
     EXPECT_EQ(tab->rxCntGet(), 3u);
     EXPECT_EQ(tab->model->listCount(), 3);
-    EXPECT_EQ(w.notBuiltCount("uiTabBasicSendUpdate"), basicUpdates + 1);
+    EXPECT_EQ(w.layoutGet()->basic.refreshes, basicUpdates + 1);
     EXPECT_FALSE(log.contains("Cannot queue arguments"));
 }
 

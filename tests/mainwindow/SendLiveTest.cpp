@@ -1,0 +1,371 @@
+// The send panels on simulated adapters (the demonstration topology): the
+// classic adapter opened through the device menu, frames sent from channel
+// 0 through the panels' buttons and heard on channel 1. Timing bounds suit a
+// shared, loaded machine: nothing may come early, lateness is allowed
+// generously.
+
+#include "tests/mainwindow/MainWindowTestEnv.h"
+
+#include "tests/devices/SimHarness.h"
+#include "tests/support/PeerCheck.h"
+#include "core/QUserDevId.h"
+#include "devices/QKemLib.h"
+#include "devices/QUserDeviceAdapter.h"
+#include "mainwindow/MainWindow.h"
+#include "mainwindow/MainWindowForm.h"
+#include "mainwindow/QUserMainWindowLayout.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTextEdit>
+
+namespace {
+
+
+std::function<int(QDialog *)> pickModel(const QString &model)
+{
+    return [model](QDialog *d) {
+        auto *combo = d->findChild<QComboBox *>("comboBox_model");
+        auto *ok = d->findChild<QPushButton *>("pushButton_ok");
+        if (!combo || !ok || combo->findText(model) < 0)
+            return 0;
+        combo->setCurrentIndex(combo->findText(model));
+        ok->click();
+        return d->result();
+    };
+}
+
+// Every channel; baud: a rate of the list, empty for the one offered.
+std::function<int(QDialog *)> allChannels(const QString &baud)
+{
+    return [baud](QDialog *d) {
+        if (auto *all = d->findChild<QCheckBox *>("checkBox_allChannel"))
+            all->setChecked(true);
+        if (!baud.isEmpty()) {
+            // The classic adapter's rate list, or the CAN FD adapter's
+            // arbitration rate list.
+            auto *rate = d->findChild<QComboBox *>("comboBox_baud");
+            if (!rate)
+                rate = d->findChild<QComboBox *>("comboBox_aBaud");
+            if (!rate || rate->findText(baud) < 0)
+                return 0;
+            rate->setCurrentIndex(rate->findText(baud));
+        }
+        auto *ok = d->findChild<QPushButton *>("pushButton_ok");
+        if (!ok)
+            return 0;
+        ok->click();
+        return d->result();
+    };
+}
+
+uint32_t idOf(const QUserCanMsg &m)
+{
+    return m.idText.trimmed().toUInt(nullptr, 16);
+}
+
+} // namespace
+
+class SendLiveTest : public MainWindowEnv
+{
+protected:
+    void SetUp() override
+    {
+        MainWindowEnv::SetUp();
+        const QString topology = QStringLiteral(ORVANE_SOURCE_DIR_DEFAULT) + "/resources/sim/demo.topology";
+        ASSERT_TRUE(QFileInfo::exists(topology));
+        if (!QFileInfo::exists(QString::fromStdString(peer::binDir()) + "/libkemusb.so"))
+            GTEST_SKIP() << "libkemusb.so not built";
+        qputenv("KEMUSB_BACKEND", "sim");
+        qputenv("KEMUSB_SIM_CONFIG", QFile::encodeName(topology));
+        QKemLib::setPathOverride(QString());
+    }
+    void TearDown() override
+    {
+        w.reset();
+        qunsetenv("KEMUSB_BACKEND");
+        qunsetenv("KEMUSB_SIM_CONFIG");
+    }
+
+    // Opens the two channels of an adapter (the classic one by default; at
+    // a rate other than the bus's when baud is given: every frame sent is
+    // then refused) and makes channel 0 current. Frames heard on channel 1 with an identifier in
+    // [lo, hi], every send result of channel 0 and the state reports are
+    // collected.
+    void open(uint32_t lo, uint32_t hi, const QString &baud = QString(), const QString &model = "USBCAN2-A",
+              const QString &idPrefix = "USBCAN2-0-")
+    {
+        kTx = idPrefix + "0";
+        kRx = idPrefix + "1";
+        w.reset(new MainWindow);
+        QUserDeviceAdapter *reg = w->devAdapterGet();
+        QObject::connect(
+            reg, &QUserDeviceAdapter::receiveMsg, w.get(),
+            [this, lo, hi](QString id, QVector<QUserCanMsg> l) {
+                if (id != kRx)
+                    return;
+                for (const QUserCanMsg &m : l)
+                    if (idOf(m) >= lo && idOf(m) <= hi)
+                        heard << m;
+            },
+            Qt::QueuedConnection);
+        QObject::connect(
+            reg, &QUserDeviceAdapter::sendResultNotify, w.get(),
+            [this](QString id, QUserCanMsg m) {
+                if (id != kTx)
+                    return;
+                if (m.status >= 0 && m.status <= 3)
+                    states << m.status;
+                else
+                    sent << m;
+            },
+            Qt::QueuedConnection);
+        prompts.answerExec(pickModel(model));
+        prompts.answerExec(allChannels(baud));
+        w->formGet()->actDevCAN->trigger();
+        ASSERT_EQ(prompts.unanswered(), 0);
+        QTabWidget *tabs = w->layoutGet()->tabDataShow;
+        for (int i = 0; i < tabs->count(); ++i)
+            if (tabs->tabText(i) == getDevIdTextEx(w->languageCodeGet(), kTx))
+                tabs->setCurrentIndex(i);
+        ASSERT_EQ(w->curTabDevGet(), kTx);
+    }
+    void advList(int count, uint32_t firstId, int loops, int period, int interval, int failMode)
+    {
+        QUserSendTask t;
+        ASSERT_TRUE(w->devAdapterGet()->advanceSendParaGet(kTx, t));
+        t.msgList.clear();
+        for (int i = 0; i < count; ++i) {
+            QUserCanMsg m(QString::asprintf("%08X ", firstId + i), false, false, "4",
+                          QString::asprintf("%02X000000", 0xC0 + i));
+            m.rowEnable = 1;
+            t.msgList << m;
+        }
+        ASSERT_TRUE(w->devAdapterGet()->advanceSendParaSet(kTx, t));
+        w->uiTabAdvSendUpdate();
+        adv().failMode->setCurrentIndex(failMode);
+        adv().loopCnt->setText(QString::number(loops));
+        adv().period->setText(QString::number(period));
+        adv().frameInterval->setText(QString::number(interval));
+    }
+    QUserMainWindowLayout::BasicSend &basic() { return w->layoutGet()->basic; }
+    QUserMainWindowLayout::AdvSend &adv() { return w->layoutGet()->adv; }
+    bool waitState(int state, int ms) { return QTest::qWaitFor([&] { return states.contains(state); }, ms); }
+    // Waits until no frame of interest came for quietMs.
+    void settle(int quietMs)
+    {
+        int seen = -1;
+        QElapsedTimer quiet;
+        quiet.start();
+        const bool settled = QTest::qWaitFor(
+            [&] {
+                if (heard.size() + sent.size() != seen) {
+                    seen = heard.size() + sent.size();
+                    quiet.restart();
+                }
+                return quiet.elapsed() >= quietMs;
+            },
+            10000);
+        EXPECT_TRUE(settled) << "frames kept coming";
+    }
+
+    std::unique_ptr<MainWindow> w;
+    QString kTx, kRx;
+    QList<QUserCanMsg> heard;
+    QList<QUserCanMsg> sent;
+    QList<int> states;
+};
+
+TEST_F(SendLiveTest, BasicPeriodicSendArrivesOnTheOtherChannel)
+{
+    open(0x5A1, 0x5FF);
+    EXPECT_TRUE(basic().start->isEnabled());
+    EXPECT_FALSE(basic().stop->isEnabled());
+    basic().sendType->setCurrentIndex(0);
+    basic().frameType->setCurrentIndex(0);
+    basic().frameFormat->setCurrentIndex(0);
+    basic().id->setText("000005A1");
+    basic().len->setCurrentText("8");
+    basic().data->setPlainText("A1 B2 C3 D4 E5 F6 07 18");
+    basic().idInc->setChecked(true);
+    basic().perSendCnt->setText("4");
+    basic().sendCnt->setText("3");
+    basic().period->setText("100");
+    QElapsedTimer run;
+    run.start();
+    basic().start->click();
+
+    // The buttons follow the sender: running, then idle again.
+    ASSERT_TRUE(waitState(0, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return basic().stop->isEnabled(); }, 2000));
+    EXPECT_FALSE(basic().start->isEnabled());
+    ASSERT_TRUE(waitState(1, 5000));
+    // Three batches 100 ms apart: the last goes out 200 ms after the first.
+    EXPECT_GE(run.elapsed(), 195);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return basic().start->isEnabled(); }, 2000));
+    EXPECT_FALSE(basic().stop->isEnabled());
+    settle(300);
+
+    // Twelve frames, identifiers counting up, the data as entered.
+    ASSERT_EQ(heard.size(), 12);
+    const QByteArray data = QByteArray::fromHex("A1B2C3D4E5F60718");
+    for (int i = 0; i < heard.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(idOf(heard.at(i)), 0x5A1u + uint32_t(i));
+        EXPECT_EQ(heard.at(i).lenText.trimmed(), "8");
+        EXPECT_EQ(QByteArray::fromHex(heard.at(i).dataText.toLatin1()), data);
+    }
+    // The sending channel counted and shows what it sent.
+    ASSERT_EQ(sent.size(), 12);
+    for (const QUserCanMsg &m : sent) {
+        EXPECT_EQ(m.status, MsgTagBasicSend);
+        EXPECT_EQ(m.sendFailed, 0);
+    }
+    EXPECT_EQ(w->tabSrvGet().find(kTx)->txCntGet(), 12u);
+    // The batches went out about 100 ms apart, none early.
+    const int64_t t0 = sent.at(0).hostTime;
+    for (int b = 1; b < 3; ++b) {
+        const int64_t at = sent.at(4 * b).hostTime - t0;
+        EXPECT_GE(at, 100 * b - 20) << b; // stamped as each batch is reported
+        EXPECT_LE(at, 100 * b + 150) << b;
+    }
+    EXPECT_EQ(prompts.unanswered(), 0);
+}
+
+TEST_F(SendLiveTest, AdvancedListArrivesInOrderWithItsIntervals)
+{
+    open(0x6A1, 0x6A3);
+    advList(3, 0x6A1, 2, 400, 40, 0);
+    EXPECT_TRUE(adv().start->isEnabled());
+    adv().start->click();
+    ASSERT_TRUE(waitState(2, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return adv().stop->isEnabled(); }, 2000));
+    EXPECT_FALSE(adv().start->isEnabled());
+    ASSERT_TRUE(waitState(3, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return adv().start->isEnabled(); }, 2000));
+    EXPECT_FALSE(adv().stop->isEnabled());
+    settle(300);
+
+    // Two cycles of the three entries, in list order, on the other channel.
+    QList<uint32_t> order;
+    for (const QUserCanMsg &m : heard)
+        order << idOf(m);
+    EXPECT_EQ(order, (QList<uint32_t>{0x6A1, 0x6A2, 0x6A3, 0x6A1, 0x6A2, 0x6A3}));
+    ASSERT_EQ(heard.size(), 6);
+    EXPECT_EQ(QByteArray::fromHex(heard.at(2).dataText.toLatin1()), QByteArray::fromHex("C2000000"));
+    // Entries 40 ms apart inside a cycle, cycles 400 ms apart. Each frame is
+    // stamped when the adapter has taken it, so the first one's own delay
+    // shifts the others: none may come more than that delay early.
+    ASSERT_EQ(sent.size(), 6);
+    const int64_t t0 = sent.at(0).hostTime;
+    const int64_t due[] = {0, 40, 80, 400, 440, 480};
+    for (int i = 0; i < 6; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(sent.at(i).status, MsgTagAdvanceSend);
+        const int64_t at = sent.at(i).hostTime - t0;
+        EXPECT_GE(at, due[i] - 20);
+        EXPECT_LE(at, due[i] + 150);
+    }
+    EXPECT_EQ(w->tabSrvGet().find(kTx)->txCntGet(), 6u);
+}
+
+TEST_F(SendLiveTest, StopEndsBothSendersAtOnce)
+{
+    open(0x5A1, 0x6FF);
+    basic().id->setText("000005A1");
+    basic().idInc->setChecked(false);
+    basic().perSendCnt->setText("2");
+    basic().sendCnt->setText("100000");
+    basic().period->setText("20");
+    basic().start->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return heard.size() >= 6; }, 3000));
+    QElapsedTimer stop;
+    stop.start();
+    basic().stop->click();
+    EXPECT_LT(stop.elapsed(), 500);
+    ASSERT_TRUE(waitState(1, 2000));
+    settle(250);
+    const int basicHeard = heard.size();
+    QTest::qWait(300);
+    EXPECT_EQ(heard.size(), basicHeard);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return basic().start->isEnabled(); }, 2000));
+
+    heard.clear();
+    advList(2, 0x6A1, 100000, 30, 5, 0);
+    adv().start->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return heard.size() >= 6; }, 3000));
+    stop.restart();
+    adv().stop->click();
+    EXPECT_LT(stop.elapsed(), 500);
+    ASSERT_TRUE(waitState(3, 2000));
+    settle(250);
+    const int advHeard = heard.size();
+    QTest::qWait(300);
+    EXPECT_EQ(heard.size(), advHeard);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return adv().start->isEnabled(); }, 2000));
+    EXPECT_FALSE(adv().stop->isEnabled());
+    EXPECT_EQ(prompts.unanswered(), 0);
+}
+
+TEST_F(SendLiveTest, RefusedFramesByFailureMode)
+{
+    // The test build of kemusb: its adapter is pulled off the host once the
+    // channels are open, so every frame sent from then on is refused.
+    sim::Controls ctl;
+    if (!ctl.ok())
+        GTEST_SKIP() << "test build of kemusb missing";
+    ASSERT_EQ(ctl.configure("adapter USBCANFD name=DUT\n"
+                            "bus fd nominal=1000000 data=5000000\n"
+                            "attach DUT 0 fd\nattach DUT 1 fd\n"),
+              1);
+    open(0x6A1, 0x6A3, QString(), QStringLiteral("USBCANFD2"), QStringLiteral("USBCANFD2-0-"));
+    ASSERT_EQ(ctl.unplug("DUT"), 1);
+    const int opened = prompts.records().size();
+
+    // "失败停止": the run ends at the first entry, with one warning.
+    advList(3, 0x6A1, 2, 200, 10, 0);
+    prompts.answerExec(1);
+    adv().start->click();
+    ASSERT_TRUE(waitState(3, 5000));
+    settle(300);
+    ASSERT_EQ(sent.size(), 1);
+    EXPECT_EQ(sent.at(0).status, MsgTagAdvanceSend);
+    EXPECT_EQ(sent.at(0).sendFailed, 1);
+    ASSERT_EQ(prompts.records().size(), opened + 1);
+    EXPECT_EQ(prompts.last().title, "错误");
+    EXPECT_TRUE(prompts.last().text.contains(kTx + ":发送失败!")) << prompts.last().text.toStdString();
+
+    // "失败继续": every entry of every cycle is tried and shown failed, and
+    // no box interrupts the run.
+    sent.clear();
+    states.clear();
+    advList(3, 0x6A1, 2, 200, 10, 1);
+    adv().start->click();
+    ASSERT_TRUE(waitState(3, 5000));
+    settle(300);
+    ASSERT_EQ(sent.size(), 6);
+    for (const QUserCanMsg &m : sent)
+        EXPECT_EQ(m.sendFailed, 1);
+    EXPECT_EQ(prompts.records().size(), opened + 1);
+
+    // The basic sender's refused frames are always reported.
+    sent.clear();
+    basic().id->setText("000005A1");
+    basic().perSendCnt->setText("1");
+    basic().sendCnt->setText("1");
+    prompts.answerExec(1);
+    basic().start->click();
+    ASSERT_TRUE(waitState(1, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return prompts.records().size() == opened + 2; }, 3000));
+    EXPECT_TRUE(prompts.last().text.contains(kTx + ":发送失败!"));
+    EXPECT_TRUE(heard.isEmpty());
+    EXPECT_EQ(prompts.unanswered(), 0);
+}
