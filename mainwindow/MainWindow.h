@@ -16,15 +16,7 @@
 //   MainWindowDevices.cpp  device open and close, the device tool launchers
 //   MainWindowDisplay.cpp  display settings, stop display, data clearing
 //   MainWindowRecord.cpp   receive filter, data save, real-time recording
-//   MainWindowPending.cpp  the slots and panel operations whose work is not
-//                          built yet; each logs once that it is not built
-//                          and changes nothing the user could take for a
-//                          result. The work that fills one moves it into a
-//                          file of its own (data tabs, receive road, device
-//                          open and close, filter / save / record, tool
-//                          windows, send panels).
 
-#include <QHash>
 #include <QList>
 #include <QMainWindow>
 #include <QMap>
@@ -109,12 +101,10 @@ public:
     bool devOpen(const QString &typeKey);
     bool devClose(const QString &devId);
 
-    // The device tools the ribbon launches. A tool whose dialog is not
-    // available is only logged: its launcher closes nothing and shows
-    // nothing. devToolExec builds a tool's dialog without parent, runs it
-    // modally, destroys it and gives its result.
+    // The device tools the ribbon launches. devToolExec builds a tool's
+    // dialog without parent, runs it modally, destroys it and gives its
+    // result.
     enum DevTool { DevToolFirmUpdate, DevToolRepeatCfg, DevToolBaudChk, DevToolBaudCalc, DevToolRecordSet };
-    static bool devToolAvailable(DevTool tool);
     int devToolExec(DevTool tool);
 
     // The advanced send list (the table exists once its panel is built).
@@ -177,9 +167,6 @@ public:
     QTranslator *translatorGet() const { return translator; }
     quint8 languageCodeGet() const { return languageCode; }
     const QMap<QString, QString> &deviceModelMapGet() const { return deviceModelMap; }
-
-    // How often a slot that is not built yet was reached (by its name).
-    int notBuiltCount(const QString &slot) const { return notBuiltCalls.value(slot, 0); }
 
 public slots:
     void slotTabDataShowSelSwitch(int index);
@@ -250,17 +237,11 @@ private:
     void tipOk(const QString &text, int holdMs);
     void tipBad(const QString &text, int holdMs);
     // A device tool's launcher after its log line.
-    void devToolLaunch(DevTool tool, bool takesAdapter, const char *slot);
+    void devToolLaunch(DevTool tool, bool takesAdapter);
     // The warning of a failed transmission on a channel.
     void sendFailWarn(const QString &devId);
     // The shown part of the receive road for one frame of a tab.
     bool tabMsgShow(QUserWindowTabData *data, const QString &devId, const QUserCanMsg &msg, bool recording);
-    // A slot or operation whose work is not built yet: logged once per
-    // window, counted, nothing else.
-    void notBuilt(const char *what);
-    // A checkable action whose slot is not built yet goes back to unchecked,
-    // so it never shows a state that nothing stands behind.
-    void notBuiltUncheck(QAction *action, const char *what);
 
     Ui_MainWindow *ui = nullptr;
     QTimer *mainTimer = nullptr;
@@ -277,5 +258,4 @@ private:
     QList<QPointer<QWidget>> toolWindows;
     // Channels whose send-failure warning is open now.
     QSet<QString> sendFailBoxOpen;
-    QHash<QString, int> notBuiltCalls;
 };

@@ -161,19 +161,6 @@ bool MainWindow::devClose(const QString &devId)
 
 // ---- device tools ----------------------------------------------------------
 
-bool MainWindow::devToolAvailable(DevTool tool)
-{
-    switch (tool) {
-    case DevToolBaudCalc:
-    case DevToolFirmUpdate:
-    case DevToolRepeatCfg:
-    case DevToolBaudChk:
-    case DevToolRecordSet:
-        return true;
-    }
-    return false;
-}
-
 int MainWindow::devToolExec(DevTool tool)
 {
     switch (tool) {
@@ -203,13 +190,8 @@ int MainWindow::devToolExec(DevTool tool)
     return -1;
 }
 
-void MainWindow::devToolLaunch(DevTool tool, bool takesAdapter, const char *slot)
+void MainWindow::devToolLaunch(DevTool tool, bool takesAdapter)
 {
-    // A tool without its dialog changes nothing: no tab is closed for it.
-    if (!devToolAvailable(tool)) {
-        notBuilt(slot);
-        return;
-    }
     // The tools that talk to the adapter themselves need it free.
     if (takesAdapter)
         tabAllClose();
@@ -219,23 +201,23 @@ void MainWindow::devToolLaunch(DevTool tool, bool takesAdapter, const char *slot
 void MainWindow::slotDevFirmUpdate()
 {
     logLine(QStringLiteral("设备升级..."));
-    devToolLaunch(DevToolFirmUpdate, true, "slotDevFirmUpdate");
+    devToolLaunch(DevToolFirmUpdate, true);
 }
 
 void MainWindow::slotRepeatCfg()
 {
     logLine(QStringLiteral("中继配置"));
-    devToolLaunch(DevToolRepeatCfg, true, "slotRepeatCfg");
+    devToolLaunch(DevToolRepeatCfg, true);
 }
 
 void MainWindow::slotBaudChk()
 {
     logLine(QStringLiteral("波特率侦测"));
-    devToolLaunch(DevToolBaudChk, true, "slotBaudChk");
+    devToolLaunch(DevToolBaudChk, true);
 }
 
 void MainWindow::slotBaudAssistor()
 {
     logLine(QStringLiteral("波特率计算器"));
-    devToolLaunch(DevToolBaudCalc, false, "slotBaudAssistor");
+    devToolLaunch(DevToolBaudCalc, false);
 }
