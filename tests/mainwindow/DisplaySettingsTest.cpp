@@ -18,6 +18,7 @@
 #include <QAction>
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QItemSelectionModel>
 #include <QMap>
 #include <QPushButton>
@@ -251,8 +252,17 @@ TEST_F(DisplaySettingsTest, StopDisplayHoldsTheTableAndClearingLetsItRunAgain)
         m.hostTime = getCurrentMs();
         batch.append(m);
     }
+    // The rows have caught up once no rebuild is due any more.
+    const auto caughtUp = [model] {
+        QElapsedTimer t;
+        t.start();
+        QTest::qWait(2 * QUserTableModelCan::kRefreshMs + 50);
+        while (model->refreshTimerGet()->isActive() && t.elapsed() < 10000)
+            QTest::qWait(10);
+        return !model->refreshTimerGet()->isActive();
+    };
     w->soltDevRec(kCh0, batch);
-    QTest::qWait(2 * QUserTableModelCan::kRefreshMs + 50); // the rows caught up
+    ASSERT_TRUE(caughtUp());
 
     stop->trigger(); // ticked: display stopped
     EXPECT_TRUE(stop->isChecked());
@@ -263,7 +273,7 @@ TEST_F(DisplaySettingsTest, StopDisplayHoldsTheTableAndClearingLetsItRunAgain)
     // Frames keep coming in but the rows stand still.
     const qint64 rebuilds = model->rebuildCount();
     w->soltDevRec(kCh0, batch);
-    QTest::qWait(2 * QUserTableModelCan::kRefreshMs + 50);
+    EXPECT_TRUE(caughtUp());
     EXPECT_EQ(model->rebuildCount(), rebuilds);
     EXPECT_EQ(model->cacheCount() > 0, true);
     view->selectRow(0);
