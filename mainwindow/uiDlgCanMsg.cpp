@@ -38,7 +38,8 @@ QStringList lenList(bool fd)
     return list;
 }
 
-template <class T> T *named(T *w, const char *name)
+template <class T>
+T *named(T *w, const char *name)
 {
     w->setObjectName(QString::fromLatin1(name));
     return w;
@@ -119,31 +120,35 @@ void Ui_uiDlgCanMsg::setupUi(QWidget *form)
 
 void Ui_uiDlgCanMsg::retranslateUi(QWidget *form)
 {
-    auto tr = [](const char *text) { return QCoreApplication::translate("uiDlgCanMsg", text); };
-    form->setWindowTitle(tr("Form"));
-    groupBox_2->setTitle(tr("帧配置"));
-    label_label->setText(tr("帧协议:"));
+    form->setWindowTitle(QCoreApplication::translate("uiDlgCanMsg", "Form"));
+    groupBox_2->setTitle(QCoreApplication::translate("uiDlgCanMsg", "帧配置"));
+    label_label->setText(QCoreApplication::translate("uiDlgCanMsg", "帧协议:"));
     comboBox_proco->clear();
-    comboBox_proco->addItems({tr("CAN"), tr("CANFD"), tr("CANFD加速")});
-    label_4->setText(tr("帧格式:"));
+    comboBox_proco->addItems({QCoreApplication::translate("uiDlgCanMsg", "CAN"),
+                              QCoreApplication::translate("uiDlgCanMsg", "CANFD"),
+                              QCoreApplication::translate("uiDlgCanMsg", "CANFD加速")});
+    label_4->setText(QCoreApplication::translate("uiDlgCanMsg", "帧格式:"));
     comboBox_format->clear();
-    comboBox_format->addItems({tr("数据帧"), tr("远程帧")});
-    label_5->setText(tr("帧类型:"));
+    comboBox_format->addItems(
+        {QCoreApplication::translate("uiDlgCanMsg", "数据帧"), QCoreApplication::translate("uiDlgCanMsg", "远程帧")});
+    label_5->setText(QCoreApplication::translate("uiDlgCanMsg", "帧类型:"));
     comboBox_type->clear();
-    comboBox_type->addItems({tr("标准帧"), tr("扩展帧")});
-    label_9->setText(tr("帧  ID:"));
+    comboBox_type->addItems(
+        {QCoreApplication::translate("uiDlgCanMsg", "标准帧"), QCoreApplication::translate("uiDlgCanMsg", "扩展帧")});
+    label_9->setText(QCoreApplication::translate("uiDlgCanMsg", "帧  ID:"));
     lineEdit_id->setText(QStringLiteral("00000000"));
-    label->setText(tr("(16进制)"));
-    label_10->setText(tr("帧长度:"));
+    label->setText(QCoreApplication::translate("uiDlgCanMsg", "(16进制)"));
+    label_10->setText(QCoreApplication::translate("uiDlgCanMsg", "帧长度:"));
     comboBox_len->clear();
     comboBox_len->addItems(lenList(false));
-    label_note->setText(tr("帧注释:"));
+    label_note->setText(QCoreApplication::translate("uiDlgCanMsg", "帧注释:"));
     lineEdit_note->setText(QStringLiteral("100"));
-    lineEdit_note->setToolTip(tr("注释中的半角逗号\",\"将替换为全角逗号\"，\"(配置文件以逗号分隔字段)"));
-    groupBox->setTitle(tr("帧数据(16进制)"));
+    lineEdit_note->setToolTip(QCoreApplication::translate(
+        "uiDlgCanMsg", "注释中的半角逗号\",\"将替换为全角逗号\"，\"(配置文件以逗号分隔字段)"));
+    groupBox->setTitle(QCoreApplication::translate("uiDlgCanMsg", "帧数据(16进制)"));
     textEdit_data->setPlainText(QStringLiteral("11 22 33 44 55 66 77 88"));
-    pushButton_ok->setText(tr("确定"));
-    pushButton_cancel->setText(tr("取消"));
+    pushButton_ok->setText(QCoreApplication::translate("uiDlgCanMsg", "确定"));
+    pushButton_cancel->setText(QCoreApplication::translate("uiDlgCanMsg", "取消"));
 }
 
 uiDlgCanMsg::uiDlgCanMsg(QWidget *parent) : QWidget(parent), ui(new Ui_uiDlgCanMsg)
@@ -153,10 +158,7 @@ uiDlgCanMsg::uiDlgCanMsg(QWidget *parent) : QWidget(parent), ui(new Ui_uiDlgCanM
     uiInit();
 }
 
-uiDlgCanMsg::~uiDlgCanMsg()
-{
-    delete ui;
-}
+uiDlgCanMsg::~uiDlgCanMsg() { delete ui; }
 
 void uiDlgCanMsg::uiInit()
 {

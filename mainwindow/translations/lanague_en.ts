@@ -451,6 +451,238 @@
         <source>数据保存中,请稍候...</source>
         <translation>Saving data, please wait...</translation>
     </message>
+    <message>
+        <source>注释</source>
+        <translation>Comment</translation>
+    </message>
+    <message>
+        <source>帧协议</source>
+        <translation>Protocol</translation>
+    </message>
+    <message>
+        <source>数据(HEX)</source>
+        <translation>Data (hex)</translation>
+    </message>
+    <message>
+        <source>失败停止</source>
+        <translation>Stop on failure</translation>
+    </message>
+    <message>
+        <source>失败继续</source>
+        <translation>Continue on failure</translation>
+    </message>
+    <message>
+        <source>发送模式:</source>
+        <translation>Send mode:</translation>
+    </message>
+    <message>
+        <source>循环次数:</source>
+        <translation>Loops:</translation>
+    </message>
+    <message>
+        <source>每次发送间隔(ms):</source>
+        <translation>Interval between loops (ms):</translation>
+    </message>
+    <message>
+        <source>每帧发送间隔(ms):</source>
+        <translation>Interval between frames (ms):</translation>
+    </message>
+    <message>
+        <source>发送</source>
+        <translation>Send</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>加载配置</source>
+        <translation>Load list</translation>
+    </message>
+    <message>
+        <source>保存配置</source>
+        <translation>Save list</translation>
+    </message>
+    <message>
+        <source>高级发送</source>
+        <translation>Advanced Send</translation>
+    </message>
+    <message>
+        <source>新增</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>复制</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>修改</source>
+        <translation>Edit</translation>
+    </message>
+    <message>
+        <source>上移</source>
+        <translation>Move up</translation>
+    </message>
+    <message>
+        <source>下移</source>
+        <translation>Move down</translation>
+    </message>
+    <message>
+        <source>清空列表</source>
+        <translation>Clear list</translation>
+    </message>
+    <message>
+        <source>注释中的半角逗号&quot;,&quot;保存为全角逗号&quot;，&quot;(配置文件以逗号分隔字段)</source>
+        <translation>A comma &quot;,&quot; in a comment is saved as &quot;，&quot; (the list file separates fields by commas)</translation>
+    </message>
+    <message>
+        <source>请先[选择设备]!</source>
+        <translation>Please [select a device] first!</translation>
+    </message>
+    <message>
+        <source>发送列表空!!!</source>
+        <translation>The send list is empty!!!</translation>
+    </message>
+    <message>
+        <source>循环次数不能为0!!!</source>
+        <translation>Loops cannot be 0!!!</translation>
+    </message>
+    <message>
+        <source>确定是否删除消息?</source>
+        <translation>Delete this message?</translation>
+    </message>
+    <message>
+        <source>确定是否清空消息?</source>
+        <translation>Clear all messages?</translation>
+    </message>
+    <message>
+        <source>发送列表空!</source>
+        <translation>The send list is empty!</translation>
+    </message>
+    <message>
+        <source>保存成功!</source>
+        <translation>Saved!</translation>
+    </message>
+    <message>
+        <source>保存失败!</source>
+        <translation>Save failed!</translation>
+    </message>
+    <message>
+        <source>第%1行: %2</source>
+        <translation>Line %1: %2</translation>
+    </message>
+    <message>
+        <source>以下条目无效,未加载:</source>
+        <translation>These entries are invalid and were not loaded:</translation>
+    </message>
+    <message>
+        <source>正常发送</source>
+        <translation>Normal</translation>
+    </message>
+    <message>
+        <source>单次发送</source>
+        <translation>Single shot</translation>
+    </message>
+    <message>
+        <source>自发自收</source>
+        <translation>Self test</translation>
+    </message>
+    <message>
+        <source>CAN</source>
+        <translation>CAN</translation>
+    </message>
+    <message>
+        <source>CANFD</source>
+        <translation>CANFD</translation>
+    </message>
+    <message>
+        <source>CANFD加速</source>
+        <translation>CANFD BRS</translation>
+    </message>
+    <message>
+        <source>标准帧</source>
+        <translation>Standard</translation>
+    </message>
+    <message>
+        <source>扩展帧</source>
+        <translation>Extended</translation>
+    </message>
+    <message>
+        <source>数据帧</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>远程帧</source>
+        <translation>Remote</translation>
+    </message>
+    <message>
+        <source>发送方式:</source>
+        <translation>Send type:</translation>
+    </message>
+    <message>
+        <source>帧协议:</source>
+        <translation>Protocol:</translation>
+    </message>
+    <message>
+        <source>帧类型:</source>
+        <translation>Frame type:</translation>
+    </message>
+    <message>
+        <source>帧格式:</source>
+        <translation>Frame format:</translation>
+    </message>
+    <message>
+        <source>帧ID(16进制):</source>
+        <translation>Frame ID (hex):</translation>
+    </message>
+    <message>
+        <source>数据长度:</source>
+        <translation>Data length:</translation>
+    </message>
+    <message>
+        <source>数据(16进制):</source>
+        <translation>Data (hex):</translation>
+    </message>
+    <message>
+        <source>ID递增</source>
+        <translation>ID increment</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>每次发送帧数:</source>
+        <translation>Frames per send:</translation>
+    </message>
+    <message>
+        <source>发送次数:</source>
+        <translation>Send count:</translation>
+    </message>
+    <message>
+        <source>发送间隔(毫秒):</source>
+        <translation>Interval (ms):</translation>
+    </message>
+    <message>
+        <source>基础发送</source>
+        <translation>Basic Send</translation>
+    </message>
+    <message>
+        <source>扩展帧ID错误,有效范围:0-1FFFFFFF</source>
+        <translation>Extended ID invalid, range: 0-1FFFFFFF</translation>
+    </message>
+    <message>
+        <source>标准帧ID错误,有效范围:0-7FF</source>
+        <translation>Standard ID invalid, range: 0-7FF</translation>
+    </message>
+    <message>
+        <source>[每次发送帧数]:有效范围:</source>
+        <translation>[Frames per send]: valid range: </translation>
+    </message>
 </context>
 <context>
     <name>QFirmPackage</name>
@@ -1316,6 +1548,14 @@
         <source>SDO响应</source>
         <translation>SDO response</translation>
     </message>
+    <message>
+        <source>新增</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>修改</source>
+        <translation>Edit</translation>
+    </message>
 </context>
 <context>
     <name>QProgressDialog</name>
@@ -1373,6 +1613,49 @@
     <message>
         <source>红色</source>
         <translation>Red</translation>
+    </message>
+</context>
+<context>
+    <name>QUserAdvanceSend</name>
+    <message>
+        <source>帧ID不是1-8位16进制数</source>
+        <translation>The frame ID is not 1-8 hex digits</translation>
+    </message>
+    <message>
+        <source>帧类型或帧格式无效</source>
+        <translation>Invalid frame type or format</translation>
+    </message>
+    <message>
+        <source>扩展帧ID超出范围0-1FFFFFFF</source>
+        <translation>Extended ID outside 0-1FFFFFFF</translation>
+    </message>
+    <message>
+        <source>标准帧ID超出范围0-7FF</source>
+        <translation>Standard ID outside 0-7FF</translation>
+    </message>
+    <message>
+        <source>帧协议无效</source>
+        <translation>Invalid protocol</translation>
+    </message>
+    <message>
+        <source>CANFD没有远程帧</source>
+        <translation>CAN FD has no remote frames</translation>
+    </message>
+    <message>
+        <source>数据长度无效</source>
+        <translation>Invalid data length</translation>
+    </message>
+    <message>
+        <source>数据不是16进制数</source>
+        <translation>The data is not hexadecimal</translation>
+    </message>
+    <message>
+        <source>远程帧长度须为0且无数据</source>
+        <translation>A remote frame has length 0 and no data</translation>
+    </message>
+    <message>
+        <source>数据字节数与长度不符</source>
+        <translation>The data bytes do not match the length</translation>
     </message>
 </context>
 <context>
@@ -4627,6 +4910,89 @@ matches the DBC file!</translation>
 </context>
 <context>
     <name>uiDlgBasic</name>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>uiDlgCanMsg</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>帧配置</source>
+        <translation>Frame</translation>
+    </message>
+    <message>
+        <source>帧协议:</source>
+        <translation>Protocol:</translation>
+    </message>
+    <message>
+        <source>CAN</source>
+        <translation>CAN</translation>
+    </message>
+    <message>
+        <source>CANFD</source>
+        <translation>CANFD</translation>
+    </message>
+    <message>
+        <source>CANFD加速</source>
+        <translation>CANFD BRS</translation>
+    </message>
+    <message>
+        <source>帧格式:</source>
+        <translation>Frame format:</translation>
+    </message>
+    <message>
+        <source>数据帧</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>远程帧</source>
+        <translation>Remote</translation>
+    </message>
+    <message>
+        <source>帧类型:</source>
+        <translation>Frame type:</translation>
+    </message>
+    <message>
+        <source>标准帧</source>
+        <translation>Standard</translation>
+    </message>
+    <message>
+        <source>扩展帧</source>
+        <translation>Extended</translation>
+    </message>
+    <message>
+        <source>帧  ID:</source>
+        <translation>Frame ID:</translation>
+    </message>
+    <message>
+        <source>(16进制)</source>
+        <translation>(hex)</translation>
+    </message>
+    <message>
+        <source>帧长度:</source>
+        <translation>Length:</translation>
+    </message>
+    <message>
+        <source>帧注释:</source>
+        <translation>Comment:</translation>
+    </message>
+    <message>
+        <source>注释中的半角逗号&quot;,&quot;将替换为全角逗号&quot;，&quot;(配置文件以逗号分隔字段)</source>
+        <translation>A comma &quot;,&quot; in a comment is replaced by &quot;，&quot; (the list file separates fields by commas)</translation>
+    </message>
+    <message>
+        <source>帧数据(16进制)</source>
+        <translation>Data (hex)</translation>
+    </message>
     <message>
         <source>确定</source>
         <translation>OK</translation>
