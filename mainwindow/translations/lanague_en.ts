@@ -465,11 +465,11 @@
     </message>
     <message>
         <source>失败停止</source>
-        <translation>Stop on failure</translation>
+        <translation>Stop on error</translation>
     </message>
     <message>
         <source>失败继续</source>
-        <translation>Continue on failure</translation>
+        <translation>Go on after error</translation>
     </message>
     <message>
         <source>发送模式:</source>
@@ -481,11 +481,11 @@
     </message>
     <message>
         <source>每次发送间隔(ms):</source>
-        <translation>Interval between loops (ms):</translation>
+        <translation>Loop gap (ms):</translation>
     </message>
     <message>
         <source>每帧发送间隔(ms):</source>
-        <translation>Interval between frames (ms):</translation>
+        <translation>Frame gap (ms):</translation>
     </message>
     <message>
         <source>发送</source>
