@@ -334,7 +334,11 @@ int QUserCANopenThread::sdoTransferStep()
             qDebug() << ">" << "SDO Send Fail...";
         responseFlag = false;
         sentAtMs = getCurrentMs();
+        // The wait begins as the request goes out: the node may answer
+        // before the next step, and that answer is taken from the queue in
+        // this very turn of the loop.
         sdoState = SdoWait;
+        seenState = SdoWait;
         break;
     }
     case SdoWait:

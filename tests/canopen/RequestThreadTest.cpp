@@ -49,7 +49,7 @@ QUserCanMsg upload(int node, uint16_t index, uint8_t sub, uint32_t value)
 {
     return answer(node, 0x43, index, sub, value);
 }
-[[maybe_unused]] QUserCanMsg confirm(int node, uint16_t index, uint8_t sub)
+QUserCanMsg confirm(int node, uint16_t index, uint8_t sub)
 {
     return answer(node, 0x60, index, sub, 0);
 }
@@ -275,23 +275,61 @@ TEST(RequestThread, ForeignAnswersAreAnnouncedButDoNotCount)
     EXPECT_EQ(r.sdoSends(), 1);
 }
 
-// An answer taken in the same turn as the send (no step has seen the wait
-// state yet) does not count; the next one in time does.
-TEST(RequestThread, AnswerInTheTurnOfTheSendDoesNotCount)
+// The node may answer before the loop's next step: an answer taken from
+// the queue in the same turn as the send counts, for every object of the
+// list, and no try is repeated. (Such answers used to be dropped, so a fast
+// node timed out after three answered tries.)
+TEST(RequestThread, AnswerInTheTurnOfTheSendCounts)
 {
     ThreadRig r;
-    QUserCANopenReqPara *p = r.sdo({object(0x2001, 0, true)});
+    QUserCANopenReqPara *p = r.sdo({object(0x2001, 0, true), object(0x2002, 0, false, 0x55)});
     r.turns(2); // taken; idle -> send
     r.receive(upload(5, 0x2001, 0, 9));
     r.turn(); // sends, then takes the answer in the same turn
     ASSERT_EQ(r.sdoSends(), 1);
-    r.turns(3);
-    EXPECT_FALSE(r.finished(p));
-    EXPECT_EQ(p->sdoList->at(0).curValue, 0u);
-    r.receive(upload(5, 0x2001, 0, 10));
-    ASSERT_TRUE(r.runUntilFinished(p));
-    EXPECT_EQ(p->sdoList->at(0).curValue, 10u);
-    EXPECT_EQ(r.sdoSends(), 1);
+    r.turns(2); // the first object is done; idle -> send for the second
+    r.receive(confirm(5, 0x2002, 0));
+    r.turn();
+    ASSERT_EQ(r.sdoSends(), 2);
+    r.turns(2);
+    EXPECT_TRUE(r.finished(p));
+    EXPECT_EQ(p->result, 0);
+    EXPECT_EQ(p->sdoList->at(0).curValue, 9u);
+    EXPECT_EQ(p->sdoList->at(1).curValue, 0x55u);
+    EXPECT_EQ(r.sdoSends(), 2);
+}
+
+// A node that always answers within the turn of the send: the whole list
+// completes with one send per object, the loop running as fast as it can.
+TEST(RequestThread, NodeThatAnswersAtOnceNeverTimesOut)
+{
+    ThreadRig r;
+    QVector<QUserDictObj> list;
+    for (uint32_t i = 0; i < 20; ++i)
+        list.append(object(0x2000 + i, 0, true));
+    QUserCANopenReqPara *p = r.sdo(list);
+    QElapsedTimer t;
+    t.start();
+    int answered = 0;
+    while (!r.finished(p) && t.elapsed() < 5000) {
+        r.th.reqFinishNotice();
+        r.th.sdoTransferStep();
+        // Answer each request as soon as it is handed to the device, ahead
+        // of the queue take of this turn.
+        while (answered < r.sdoSends()) {
+            const QByteArray d = QByteArray::fromHex(r.dev->sent[answered].msg.dataText.toLatin1());
+            ASSERT_GE(d.size(), 4);
+            const uint16_t index = uint16_t(uint8_t(d[1]) | (uint8_t(d[2]) << 8));
+            r.receive(upload(5, index, uint8_t(d[3]), index));
+            ++answered;
+        }
+        r.th.reqProcessOne();
+    }
+    ASSERT_TRUE(r.finished(p));
+    EXPECT_EQ(p->result, 0);
+    EXPECT_EQ(r.sdoSends(), 20);
+    for (int i = 0; i < list.size(); ++i)
+        EXPECT_EQ(p->sdoList->at(i).curValue, 0x2000u + uint32_t(i)) << i;
 }
 
 // An abort of the object in flight ends the transfer at once with its own

@@ -529,3 +529,63 @@ TEST_F(KemClassicDevice, ClassicReceiveWaits)
     EXPECT_EQ(buf[0].ID, 0x42u);
     later.join();
 }
+
+// Replies carry no sequence number: a query that timed out may still be
+// answered, and that late answer must not be taken for the answer to the
+// next query of the same command. Here the timing query's answer comes
+// 300 ms late (its wait is 200 ms); the channel is then re-initialised with
+// another timing and asked again, its answer taking 190 ms: the late answer
+// (old timing) lands first, and the second query must still report the new
+// timing.
+TEST_F(KemClassicDevice, LateReplyOfATimedOutQueryIsNotTheNextAnswer)
+{
+    openClassic(); // channel 0 at 0x00/0x1C
+    auto delayReplies = [&](uint32_t ms) {
+        std::lock_guard<std::recursive_mutex> g(World::instance().lock());
+        classicAdapter()->inFaults(0x81).delayMs = ms;
+    };
+    uint8_t t0 = 0xEE, t1 = 0xEE;
+    delayReplies(300);
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_EQ(KCAN_DevBaudParaGet(kUsbCan, 0, 0, &t0, &t1), 0u) << "its answer is 300 ms away";
+    delayReplies(0);
+    const KCAN_INIT_CONFIG c = initConfig(0x03, 0x1C);
+    ASSERT_EQ(KCAN_InitCAN(kUsbCan, 0, 0, &c), 1u);
+    delayReplies(190);
+    EXPECT_EQ(KCAN_DevBaudParaGet(kUsbCan, 0, 0, &t0, &t1), 1u);
+    delayReplies(0);
+    EXPECT_EQ(t0, 0x03) << "the answer of the query that timed out";
+    EXPECT_EQ(t1, 0x1C);
+    // The late answer was waited for only as long as the timed-out query's
+    // own wait, not more.
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(2000));
+
+    // Later queries get their own answers.
+    const KCAN_INIT_CONFIG d = initConfig(0x01, 0x1C);
+    ASSERT_EQ(KCAN_InitCAN(kUsbCan, 0, 0, &d), 1u);
+    EXPECT_EQ(KCAN_DevBaudParaGet(kUsbCan, 0, 0, &t0, &t1), 1u);
+    EXPECT_EQ(t0, 0x01);
+}
+
+// A query whose answer never comes costs the next exchange at most one more
+// reply time, and only once: the exchanges after it answer at once.
+TEST_F(KemClassicDevice, QueryThatIsNeverAnsweredDelaysOnlyTheNextExchange)
+{
+    openClassic();
+    {
+        std::lock_guard<std::recursive_mutex> g(World::instance().lock());
+        classicAdapter()->inFaults(0x81).dropNext = 1;
+    }
+    uint8_t t0 = 0, t1 = 0;
+    EXPECT_EQ(KCAN_DevBaudParaGet(kUsbCan, 0, 0, &t0, &t1), 0u);
+    auto timed = [&] {
+        const auto t = std::chrono::steady_clock::now();
+        EXPECT_EQ(KCAN_DevBaudParaGet(kUsbCan, 0, 0, &t0, &t1), 1u);
+        return std::chrono::steady_clock::now() - t;
+    };
+    EXPECT_LT(timed(), std::chrono::milliseconds(1500));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_LT(timed(), std::chrono::milliseconds(150)) << i;
+    EXPECT_EQ(t0, 0x00);
+    EXPECT_EQ(t1, 0x1C);
+}

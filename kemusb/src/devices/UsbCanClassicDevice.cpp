@@ -62,6 +62,10 @@ uint32_t UsbCanClassicDevice::open(uint16_t vid, uint16_t pid, uint32_t index)
         std::lock_guard<std::mutex> g(replyMutex_);
         replies_.clear();
     }
+    {
+        std::lock_guard<std::mutex> g(exchangeMutex_);
+        owedCmd_.clear();
+    }
     for (auto &s : started_)
         s = false;
     frameThread_.start(plat::THREAD_PRIORITY_NORMAL);
@@ -153,6 +157,7 @@ bool UsbCanClassicDevice::exchange(const Bytes &req, uint32_t ms, Reply *reply)
     reply->len = 0;
     if (!open_)
         return false;
+    settleLateReply();
     dropReplies();
     if (usb_.write(req.data(), uint32_t(req.size()), classic::kEpCmdOut) != req.size())
         return false;
@@ -168,9 +173,36 @@ bool UsbCanClassicDevice::exchange(const Bytes &req, uint32_t ms, Reply *reply)
         if (classic::replyMatches(req, r.data, r.len))
             return true;
     }
+    // Our reply did not come in time, yet the adapter may still send it.
+    // Replies carry no sequence number: the next query of this command would
+    // take it for its own answer (a state from before a re-initialisation,
+    // say). The next exchange lets it land first and drops it.
+    if (req.size() >= 2) {
+        owedCmd_ = {req[0], req[1]};
+        owedUntil_ = plat::GetTickCount() + ms;
+    }
     // A reply that did not match may still have come: the caller's check
     // decides; nothing at all is a failed exchange.
     return reply->len > 0;
+}
+
+void UsbCanClassicDevice::settleLateReply()
+{
+    if (owedCmd_.empty())
+        return;
+    const classic::Bytes owed = owedCmd_;
+    owedCmd_.clear();
+    // Nothing of ours is out now: whatever comes is older traffic. The wait
+    // ends with the owed reply, or when it is later than twice its reply
+    // time and taken for lost.
+    for (;;) {
+        const int32_t left = int32_t(owedUntil_ - plat::GetTickCount());
+        if (left <= 0)
+            return;
+        Reply r;
+        if (!takeReply(&r, uint32_t(left)) || classic::replyMatches(owed, r.data, r.len))
+            return;
+    }
 }
 
 bool UsbCanClassicDevice::hardwareVersion(uint16_t *v)

@@ -81,6 +81,10 @@ private:
     bool takeReply(Reply *out, uint32_t ms);
     // Command exchange: write on 0x01, wait for the matching reply.
     bool exchange(const classic::Bytes &req, uint32_t ms, Reply *reply);
+    // Before a new command goes out: when the last one went unanswered, its
+    // reply may still come. Waits for it until its own reply time has passed
+    // once more and drops it, with whatever else came meanwhile.
+    void settleLateReply();
 
     QUserWinUsb usb_;
     DeviceThread frameThread_;
@@ -96,6 +100,11 @@ private:
     std::mutex replyMutex_;
     std::condition_variable replyCv_;
     std::deque<Reply> replies_;
+
+    // The command whose reply did not come in time (empty: none owed) and
+    // the tick until which it is still waited for. Under exchangeMutex_.
+    classic::Bytes owedCmd_;
+    uint32_t owedUntil_ = 0;
 
     std::mutex rxMutex_;
     std::condition_variable rxCv_;
