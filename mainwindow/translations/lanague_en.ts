@@ -329,7 +329,7 @@
     </message>
     <message>
         <source>使用硬件时间参与相关计算</source>
-        <translation>Use the adapter&apos;s time stamps in calculations</translation>
+        <translation>Calculations use adapter time</translation>
     </message>
     <message>
         <source>最大帧数量:</source>
