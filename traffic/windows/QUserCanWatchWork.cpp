@@ -1,6 +1,7 @@
 #include "traffic/windows/QUserCanWatchWork.h"
 
 #include "core/QFClassUserCanMsg.h"
+#include "core/QUserFliterCfg.h"
 #include "traffic/QUserTraceFile.h"
 #include "widgets/QUserProgressDlg.h"
 
@@ -270,33 +271,8 @@ int QUserCanWatchWork::percentOf(int64_t done, int64_t total)
 
 uint32_t QUserCanWatchWork::idValueOf(const QString &idText)
 {
-    const QChar *b = idText.constData();
-    const QChar *e = b + idText.size();
-    while (b < e && b->isSpace())
-        ++b;
-    while (e > b && (e - 1)->isSpace())
-        --e;
-    if (e - b > 2 && b[0] == QLatin1Char('0') && (b[1] == QLatin1Char('x') || b[1] == QLatin1Char('X')))
-        b += 2;
-    if (b == e)
-        return 0;
-    uint64_t v = 0;
-    for (; b < e; ++b) {
-        const ushort c = b->unicode();
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
-            return 0;
-        v = (v << 4) | uint64_t(d);
-        if (v > UINT32_MAX)
-            return 0;
-    }
-    return uint32_t(v);
+    // The same reading as the receive filter's identifiers.
+    return QUserFliterCfg::parseId(idText);
 }
 
 bool QUserCanWatchWork::fliterPass(const QUserCanWatchReq &req, const QUserCanMsg &msg)
