@@ -70,6 +70,8 @@ private:
     size_t containerSize_;
     std::vector<uint8_t> pending_;
     std::vector<uint8_t> stored_;
+    z_stream fastZs_{};        // packs a flush's small rest, at the fastest level
+    bool fastZsReady_ = false;
     z_stream callerZs_{};      // packs a flush's last container on the caller's thread
     bool callerZsReady_ = false;
 
