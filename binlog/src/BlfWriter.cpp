@@ -3,14 +3,25 @@
 #include "binlog/src/BlfBytes.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 namespace binlog {
 
 namespace {
 constexpr size_t kMaxWorkers = 4;
-// A flush deflates a rest of fewer bytes than this at the fastest level.
-constexpr size_t kStoredRestBelow = 32 * 1024;
+// A flush deflates a rest of fewer bytes than this at the fastest level,
+// within a budget of the caller's time; past it, such rests are stored.
+constexpr size_t kSmallRestBelow = 32 * 1024;
+constexpr std::chrono::milliseconds kRestDeflateBudgetPerSecond{30};
+
+// The time a thread spent deflating small rests in the current second (of
+// every file it flushes), and when that second began.
+struct RestBudget {
+    std::chrono::steady_clock::duration spent{};
+    std::chrono::steady_clock::time_point secondStart{};
+};
+thread_local RestBudget restBudget;
 } // namespace
 
 BlfWriter::BlfWriter() : containerSize_(kDefaultContainerSize) {}
@@ -297,21 +308,32 @@ bool BlfWriter::flush()
     // pending rest is packed here, which spares a hand-over to a worker and
     // back for what is usually a small container.
     // A program that flushes often (a recorder flushes every hundred frames,
-    // on its user interface thread) leaves small rests: those are deflated
-    // at the fastest level, since the asked level cost that thread a quarter
-    // of its time at a full bus load (the fastest takes about half of that
-    // and makes files a fifth larger). Rests as large as a container are
-    // deflated as asked.
+    // on its user interface thread) leaves small rests. Deflating them at
+    // the asked level cost that thread a quarter of its time at a full bus
+    // load, so they are deflated at the fastest level, and only for up to
+    // 3 % of the calling thread's time (over all the files it flushes): past
+    // that, its rests of the current second are stored as they are. Files stay compact unless the traffic is more
+    // than the caller can afford to deflate. Rests as large as a container
+    // are deflated as asked.
     writeReady(true);
     if (!pending_.empty()) {
         bool ok;
         if (level_ == 0) {
             ok = submit(pending_.data(), pending_.size());
-        } else if (pending_.size() < kStoredRestBelow) {
+        } else if (pending_.size() < kSmallRestBelow) {
+            using Clock = std::chrono::steady_clock;
+            const Clock::time_point now = Clock::now();
+            if (now - restBudget.secondStart >= std::chrono::seconds(1)) {
+                restBudget.secondStart = now;
+                restBudget.spent = Clock::duration::zero();
+            }
             if (!fastZsReady_)
                 fastZsReady_ = deflateInit(&fastZs_, 1) == Z_OK;
-            ok = fastZsReady_ && buildContainer(pending_.data(), pending_.size(), &fastZs_, stored_)
-                 && writeContainer(stored_, pending_.size());
+            const bool deflate = fastZsReady_ && restBudget.spent < kRestDeflateBudgetPerSecond;
+            ok = buildContainer(pending_.data(), pending_.size(), deflate ? &fastZs_ : nullptr, stored_);
+            if (deflate)
+                restBudget.spent += Clock::now() - now;
+            ok = ok && writeContainer(stored_, pending_.size());
             if (!ok)
                 ioError_ = true;
         } else {

@@ -90,6 +90,8 @@ def write(path, compression, container):
 if __name__ == "__main__":
     if sys.argv[1] == "read":
         read(sys.argv[2])
+    elif sys.argv[1] == "count":
+        print(sum(1 for _ in can.BLFReader(sys.argv[2])))
     else:
         compression = int(sys.argv[3]) if len(sys.argv) > 3 else 6
         container = int(sys.argv[4]) if len(sys.argv) > 4 else 0
