@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QLabel>
+#include <QPointer>
 
 QUserPromptScript::QUserPromptScript()
 {
@@ -115,6 +116,9 @@ int QUserPromptScript::exec(QDialog *dlg)
     }
     Answer a;
     int result = 0;
+    // The answer may close what owns the dialog and so delete it, as a
+    // real modal run allows.
+    const QPointer<QDialog> alive(dlg);
     if (take(Exec, &a)) {
         r.answered = true;
         if (a.fn)
@@ -123,8 +127,8 @@ int QUserPromptScript::exec(QDialog *dlg)
             result = a.result;
     }
     m_records.append(r);
-    if (dlg)
-        dlg->setResult(result);
+    if (alive)
+        alive->setResult(result);
     return result;
 }
 
