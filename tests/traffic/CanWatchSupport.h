@@ -20,6 +20,7 @@
 #include <functional>
 #include <ostream>
 
+#include "tests/support/RigContext.h"
 #include "tests/support/PeerCheck.h"
 #include "core/QFClassUserCanMsg.h"
 #include "traffic/windows/QUserCanWatchWork.h"
@@ -249,7 +250,7 @@ public:
     QThread thread;
     QUserCanWatchWork work;
     QUserCanWatchReq req;
-    QObject ctx;
+    RigContext ctx;
     int ends = 0;
     QVector<int> progress;
 };

@@ -16,6 +16,7 @@
 
 #include <functional>
 
+#include "tests/support/RigContext.h"
 #include "tests/support/WaitUntil.h"
 #include "tests/support/PeerCheck.h"
 #include "core/QFClassUserCanMsg.h"
@@ -266,7 +267,7 @@ public:
     QThread thread;
     QPlayBackWork work;
     QUserPlayBackParam p;
-    QObject ctx;
+    RigContext ctx;
     int ends = 0;
     int lastValue = 0;
     QVector<int> progress;
