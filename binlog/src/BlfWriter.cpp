@@ -312,36 +312,41 @@ bool BlfWriter::flush()
     // the asked level cost that thread a quarter of its time at a full bus
     // load, so they are deflated at the fastest level, and only for up to
     // 3 % of the calling thread's time (over all the files it flushes): past
-    // that, its rests of the current second are stored as they are. Files stay compact unless the traffic is more
-    // than the caller can afford to deflate. Rests as large as a container
-    // are deflated as asked.
+    // that, its rests of the current second are stored as they are. Files
+    // stay compact unless the traffic is more than the caller can afford to
+    // deflate. Rests as large as a container are deflated as asked.
     writeReady(true);
     if (!pending_.empty()) {
         bool ok;
         if (level_ == 0) {
             ok = submit(pending_.data(), pending_.size());
-        } else if (pending_.size() < kSmallRestBelow) {
+        } else {
             using Clock = std::chrono::steady_clock;
             const Clock::time_point now = Clock::now();
-            if (now - restBudget.secondStart >= std::chrono::seconds(1)) {
-                restBudget.secondStart = now;
-                restBudget.spent = Clock::duration::zero();
+            const bool small = pending_.size() < kSmallRestBelow;
+            z_stream *zs = nullptr; // stored
+            bool zsReady;
+            if (small) {
+                if (now - restBudget.secondStart >= std::chrono::seconds(1)) {
+                    restBudget.secondStart = now;
+                    restBudget.spent = Clock::duration::zero();
+                }
+                if (!fastZsReady_)
+                    fastZsReady_ = deflateInit(&fastZs_, 1) == Z_OK;
+                zsReady = true; // a small rest may always be stored
+                if (fastZsReady_ && restBudget.spent < kRestDeflateBudgetPerSecond)
+                    zs = &fastZs_;
+            } else {
+                if (!callerZsReady_)
+                    callerZsReady_ = deflateInit(&callerZs_, level_) == Z_OK;
+                zsReady = callerZsReady_;
+                zs = &callerZs_;
             }
-            if (!fastZsReady_)
-                fastZsReady_ = deflateInit(&fastZs_, 1) == Z_OK;
-            const bool deflate = fastZsReady_ && restBudget.spent < kRestDeflateBudgetPerSecond;
-            ok = buildContainer(pending_.data(), pending_.size(), deflate ? &fastZs_ : nullptr, stored_);
-            if (deflate)
+            ok = zsReady && buildContainer(pending_.data(), pending_.size(), zs, stored_);
+            if (small && zs)
                 restBudget.spent += Clock::now() - now;
             ok = ok && writeContainer(stored_, pending_.size());
             if (!ok)
-                ioError_ = true;
-        } else {
-            if (!callerZsReady_)
-                callerZsReady_ = deflateInit(&callerZs_, level_) == Z_OK;
-            ok = callerZsReady_ && buildContainer(pending_.data(), pending_.size(), &callerZs_, stored_)
-                 && writeContainer(stored_, pending_.size());
-            if (!callerZsReady_ || !ok)
                 ioError_ = true;
         }
         pending_.clear();
