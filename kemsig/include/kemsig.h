@@ -6,8 +6,9 @@
  * of the layout. The caller owns every record it passes; the library copies
  * into and out of them and hands out nothing but the handle.
  *
- * Every text field holds UTF-8 (lines are converted from code page 936 before
- * they are cut), and every length limit counts bytes.
+ * Every text field holds UTF-8 (a file that is not UTF-8 is read as code
+ * page 936 and its lines converted before they are cut), and every length
+ * limit counts bytes.
  */
 #pragma once
 
@@ -46,6 +47,12 @@ extern "C" {
 #define KDBC_MUX_MULTIPLEXED 1
 #define KDBC_MUX_SWITCH 2
 
+/* Value types of DbcSignal::valType, from the file's SIG_VALTYPE_ lines:
+ * an integer field, or the bits of an IEEE 754 single or double. */
+#define KDBC_VALTYPE_INTEGER 0
+#define KDBC_VALTYPE_FLOAT 1
+#define KDBC_VALTYPE_DOUBLE 2
+
 /* One signal, 400 bytes. */
 typedef struct DbcSignal {
     int32_t nStartBit;        /* start bit as written in the file */
@@ -58,7 +65,7 @@ typedef struct DbcSignal {
     uint8_t isSigned;         /* 1: two's complement field */
     uint8_t isMotorola;       /* 1: big-endian (byte order 0), 0: Intel */
     uint8_t multiplexerType;  /* KDBC_MUX_* */
-    uint8_t valType;          /* left 0 by the parser */
+    uint8_t valType;          /* KDBC_VALTYPE_* */
     int32_t multiplexerValue; /* the number after "m" */
     char unit[11];
     char strName[128];

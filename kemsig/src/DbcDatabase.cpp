@@ -307,6 +307,35 @@ bool DbcDatabase::parseCmSgLine(std::string_view line, SigComment &c)
     return true;
 }
 
+bool DbcDatabase::parseValTypeLine(std::string_view line, SigValType &v)
+{
+    // SIG_VALTYPE_ id name : kind ;  (the name may stand against its colon)
+    std::string_view f;
+    size_t pos = 0;
+    if (!LineFields::takeField(line, pos, ' ', ' ', f, pos))
+        return false;
+    v.msgId = LineFields::readUnsigned(f);
+    size_t i = line.find_first_not_of(' ', pos);
+    if (i == std::string_view::npos)
+        return false;
+    const size_t nameEnd = line.find_first_of(" :", i);
+    if (nameEnd == std::string_view::npos || nameEnd == i)
+        return false;
+    copyText(v.signalName, line.substr(i, nameEnd - i));
+    const size_t colon = line.find(':', nameEnd);
+    if (colon == std::string_view::npos)
+        return false;
+    const std::string_view kind = line.substr(colon + 1);
+    const size_t d = kind.find_first_not_of(' ');
+    if (d == std::string_view::npos || !isDigit(kind[d]))
+        return false;
+    const uint32_t k = LineFields::readUnsigned(kind);
+    if (k > 2)
+        return false;
+    v.valType = uint8_t(k);
+    return true;
+}
+
 void DbcDatabase::storeMessage(StoredMessage &&m)
 {
     m.head.nSignalCount = uint32_t(m.sigs.size());
@@ -361,8 +390,23 @@ void DbcDatabase::loadText(std::string_view text)
     messages_.clear();
     invalidateIndex();
 
+    // A file that is well-formed UTF-8 (after an optional byte-order mark)
+    // is read as it is; any other file as code page 936. ASCII is both.
+    bool isUtf8File = false;
+    {
+        std::string_view body = text;
+        const bool bom = body.size() >= 3 && body.substr(0, 3) == "\xEF\xBB\xBF";
+        if (bom)
+            body.remove_prefix(3);
+        if (kemsig::isUtf8(body)) {
+            isUtf8File = true;
+            text = body;
+        }
+    }
+
     Cp936ToUtf8 codec;
-    std::string utf8;
+    std::string converted;
+    std::vector<SigValType> valTypes;
     StoredMessage open;
     bool haveOpen = false;
     bool acceptsSignals = false;
@@ -383,8 +427,11 @@ void DbcDatabase::loadText(std::string_view text)
         if (nul != std::string_view::npos)
             raw = raw.substr(0, nul);
 
-        codec.convert(raw, utf8);
-        std::string_view line(utf8);
+        std::string_view line = raw;
+        if (!isUtf8File) {
+            codec.convert(raw, converted);
+            line = converted;
+        }
         const size_t lead = line.find_first_not_of(' ');
         if (lead == std::string_view::npos)
             continue;
@@ -411,6 +458,10 @@ void DbcDatabase::loadText(std::string_view text)
             ValDesc v;
             if (parseValLine(line, v))
                 valDescs_.push_back(std::move(v));
+        } else if (kw == "SIG_VALTYPE_") {
+            SigValType v;
+            if (parseValTypeLine(line, v))
+                valTypes.push_back(v);
         } else if (kw == "CM_") {
             std::string_view second;
             size_t pos = 0;
@@ -445,6 +496,17 @@ void DbcDatabase::loadText(std::string_view text)
             if (std::strncmp(s.strName, c.signalName, 127) == 0) {
                 std::memset(s.strComment, 0, sizeof s.strComment);
                 std::memcpy(s.strComment, c.text, 200);
+                break;
+            }
+        }
+    }
+    for (const SigValType &v : valTypes) {
+        auto it = messages_.find(messageKey(v.msgId));
+        if (it == messages_.end())
+            continue;
+        for (DbcSignal &s : it->second.sigs) {
+            if (std::strncmp(s.strName, v.signalName, 127) == 0) {
+                s.valType = v.valType;
                 break;
             }
         }

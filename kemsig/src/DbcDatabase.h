@@ -57,6 +57,14 @@ struct MsgComment {
     char text[201] = {};
 };
 
+// One SIG_VALTYPE_ line: the signal's value type, 1 IEEE single, 2 IEEE
+// double (0, the integer kind, is what every signal has without a line).
+struct SigValType {
+    uint32_t msgId = 0;
+    char signalName[128] = {};
+    uint8_t valType = 0;
+};
+
 struct SigComment {
     uint32_t msgId = 0;
     char signalName[128] = {};
@@ -122,6 +130,7 @@ public:
     static bool parseValLine(std::string_view line, kemsig::ValDesc &v);
     static bool parseCmBoLine(std::string_view line, kemsig::MsgComment &c);
     static bool parseCmSgLine(std::string_view line, kemsig::SigComment &c);
+    static bool parseValTypeLine(std::string_view line, kemsig::SigValType &v);
 
 private:
     const kemsig::StoredMessage *findByKey(uint32_t key) const;

@@ -1,6 +1,7 @@
 #include "kemsig/src/SignalCodec.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace kemsig {
 
@@ -130,6 +131,20 @@ bool insertSignal(uint8_t *data, uint32_t dataLen, const DbcSignal &sig)
 
 double physicalValue(const DbcSignal &sig, uint64_t raw)
 {
+    // IEEE 754 signals carry the number's bits; factor and offset apply to
+    // the number (a signed float's raw value may come sign-extended: only
+    // the low 32 bits are the float).
+    if (sig.valType == KDBC_VALTYPE_FLOAT) {
+        const uint32_t bits = uint32_t(raw);
+        float f;
+        std::memcpy(&f, &bits, sizeof f);
+        return double(f) * sig.nFactor + sig.nOffset;
+    }
+    if (sig.valType == KDBC_VALTYPE_DOUBLE) {
+        double d;
+        std::memcpy(&d, &raw, sizeof d);
+        return d * sig.nFactor + sig.nOffset;
+    }
     if (sig.isSigned && sig.nLen > 0 && sig.nLen <= 64) {
         const uint32_t len = uint32_t(sig.nLen);
         uint64_t v = raw & lowMask(len);
@@ -146,6 +161,19 @@ int64_t rawValue(const DbcSignal &sig, double physical)
 {
     if (sig.nFactor == 0)
         return -1;
+    if (sig.valType == KDBC_VALTYPE_FLOAT) {
+        const float f = float((physical - sig.nOffset) / sig.nFactor);
+        uint32_t bits;
+        std::memcpy(&bits, &f, sizeof bits);
+        // As any signed signal's raw value: sign-extended from the field.
+        return sig.isSigned ? int64_t(int32_t(bits)) : int64_t(bits);
+    }
+    if (sig.valType == KDBC_VALTYPE_DOUBLE) {
+        const double d = (physical - sig.nOffset) / sig.nFactor;
+        int64_t bits;
+        std::memcpy(&bits, &d, sizeof bits);
+        return bits;
+    }
     // Rounded to the nearest raw value: truncated, 0.3 / 0.1 gives 2, not 3.
     const double q = std::round((physical - sig.nOffset) / sig.nFactor);
     if (std::isnan(q))

@@ -24,10 +24,13 @@ bool extractSignal(const uint8_t *data, uint32_t dataLen, DbcSignal &sig);
 bool insertSignal(uint8_t *data, uint32_t dataLen, const DbcSignal &sig);
 
 // The raw value as the signal's number: sign-extended from nLen when the
-// signal is signed, else the raw value unchanged.
+// signal is signed, else the raw value unchanged; for an IEEE single
+// (valType 1) or double (valType 2) signal the float its bits hold. Then
+// times the factor plus the offset.
 double physicalValue(const DbcSignal &sig, uint64_t raw);
 // (physical - offset) / factor rounded to the nearest integer; -1 for a
-// factor of 0.
+// factor of 0. For an IEEE signal the bits of that number as a float
+// (sign-extended from 32 bits when the signal is signed) or a double.
 int64_t rawValue(const DbcSignal &sig, double physical);
 
 } // namespace kemsig

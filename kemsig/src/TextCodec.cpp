@@ -17,6 +17,47 @@ bool isAscii(std::string_view s)
 }
 } // namespace
 
+bool isUtf8(std::string_view text)
+{
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(text.data());
+    const unsigned char *end = p + text.size();
+    while (p < end) {
+        const unsigned char c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        int trail;
+        unsigned char lo = 0x80, hi = 0xBF; // range of the first trail byte
+        if (c >= 0xC2 && c <= 0xDF) {
+            trail = 1;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            trail = 2;
+            if (c == 0xE0)
+                lo = 0xA0; // overlong below U+0800
+            else if (c == 0xED)
+                hi = 0x9F; // surrogates
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            trail = 3;
+            if (c == 0xF0)
+                lo = 0x90; // overlong below U+10000
+            else if (c == 0xF4)
+                hi = 0x8F; // above U+10FFFF
+        } else {
+            return false;
+        }
+        if (end - p <= trail)
+            return false;
+        if (p[1] < lo || p[1] > hi)
+            return false;
+        for (int i = 2; i <= trail; ++i)
+            if ((p[i] & 0xC0) != 0x80)
+                return false;
+        p += trail + 1;
+    }
+    return true;
+}
+
 Cp936ToUtf8::Cp936ToUtf8() : cd_(nullptr) {}
 
 Cp936ToUtf8::~Cp936ToUtf8()

@@ -1,10 +1,15 @@
-// Conversion of DBC lines from code page 936 (GBK) to UTF-8.
+// Conversion of DBC lines from code page 936 (GBK) to UTF-8, and the test
+// that tells a UTF-8 file from a code page 936 one.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 namespace kemsig {
+
+// True when `text` is well-formed UTF-8: no overlong forms, no surrogates,
+// nothing above U+10FFFF. Plain ASCII is UTF-8.
+bool isUtf8(std::string_view text);
 
 // One converter per load; not shared between threads.
 class Cp936ToUtf8

@@ -213,3 +213,58 @@ TEST(KemsigCodec, SignedValuesRoundTripThroughTheFrame)
         EXPECT_DOUBLE_EQ(KDBC_CalcPhysicalValue(&back, back.nRawValue), phys);
     }
 }
+
+// IEEE 754 signals: the field's bits are the float (valType 1, 32 bits) or
+// the double (valType 2, 64 bits); factor and offset apply to that number.
+TEST(KemsigCodec, FloatAndDoubleSignalsConvertAsIeee754)
+{
+    struct Case {
+        uint8_t valType;
+        int32_t len;
+        bool isSigned;
+        double factor, offset;
+        uint64_t bits;
+        double physical;
+    };
+    const Case cases[] = {
+        {1, 32, true, 1, 0, 0x41480000u, 12.5},
+        {1, 32, true, 1, 0, 0xC0200000u, -2.5},
+        {1, 32, false, 1, 0, 0xC0200000u, -2.5},
+        {1, 32, true, 0.5, 10, 0x40800000u, 12.0}, // 4 * 0.5 + 10
+        {2, 64, true, 1, 0, 0x400921FB54442D18ull, 3.141592653589793},
+        {2, 64, false, 2, -1, 0xC000000000000000ull, -5.0},
+        {1, 32, true, 1, 0, 0, 0.0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << "valType " << int(c.valType) << " bits " << std::hex << c.bits);
+        DbcSignal s = kt::signal(0, c.len, false, c.isSigned, c.factor, c.offset);
+        s.valType = c.valType;
+        EXPECT_DOUBLE_EQ(KDBC_CalcPhysicalValue(&s, c.bits), c.physical);
+        // The raw value of a physical value is the number's bit pattern, as a
+        // signed signal's raw values are: sign-extended from the field.
+        const int64_t raw = KDBC_CalcRawValue(&s, c.physical);
+        const uint64_t mask = c.len == 64 ? ~uint64_t(0) : ((uint64_t(1) << c.len) - 1);
+        EXPECT_EQ(uint64_t(raw) & mask, c.bits);
+        if (c.len < 64 && c.isSigned && (c.bits >> (c.len - 1)) & 1) {
+            EXPECT_LT(raw, 0);
+        }
+        if (c.len < 64 && !c.isSigned) {
+            EXPECT_GE(raw, 0);
+        }
+        EXPECT_DOUBLE_EQ(KDBC_CalcPhysicalValue(&s, uint64_t(raw)), c.physical);
+    }
+    // A float signal's raw value through a frame: Intel and Motorola.
+    uint8_t data[8] = {};
+    DbcSignal f = kt::signal(0, 32, false, true);
+    f.valType = 1;
+    f.nRawValue = 0x41480000u;
+    ASSERT_TRUE(insertSignal(data, 8, f));
+    EXPECT_EQ(data[0], 0x00);
+    EXPECT_EQ(data[3], 0x41);
+    DbcSignal m = kt::signal(39, 32, true, true);
+    m.valType = 1;
+    m.nRawValue = 0x41480000u;
+    ASSERT_TRUE(insertSignal(data, 8, m));
+    EXPECT_EQ(data[4], 0x41);
+    EXPECT_EQ(data[5], 0x48);
+}

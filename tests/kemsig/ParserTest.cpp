@@ -364,3 +364,61 @@ TEST_F(KemsigParser, NeverTouchesTheProcessLocale)
     EXPECT_EQ(std::setlocale(LC_ALL, nullptr), cBefore);
     EXPECT_EQ(std::locale().name(), cppBefore);
 }
+
+TEST_F(KemsigParser, ReadsUtf8FilesAsUtf8WithOrWithoutByteOrderMark)
+{
+    // "温度" (temperature) and "发动机" (engine) written in UTF-8, as most
+    // open-source databases are; read as code page 936 they would come out
+    // garbled.
+    const std::string unit = "\xE6\xB8\xA9\xE5\xBA\xA6";
+    const std::string name = "\xE5\x8F\x91\xE5\x8A\xA8\xE6\x9C\xBA";
+    const std::string body = "BO_ 256 Msg: 8 N\n SG_ S : 0|8@1+ (1,0) [0|1] \"" + unit + "\" X\nCM_ BO_ 256 \"" +
+                             name + "\";\nVAL_ 256 S 1 \"" + name + "\" ;\n";
+    for (const std::string &bom : {std::string(), std::string("\xEF\xBB\xBF")}) {
+        SCOPED_TRACE(bom.empty() ? "without byte-order mark" : "with byte-order mark");
+        load(bom + body);
+        ASSERT_EQ(count(), 1u);
+        EXPECT_STREQ(at(0).strComment, name.c_str());
+        EXPECT_STREQ(msg->strName, "Msg");
+        ASSERT_EQ(msg->nSignalCount, 1u);
+        EXPECT_STREQ(msg->sSignals[0].unit, unit.c_str());
+        DbcValDescPair p[1];
+        ASSERT_EQ(KDBC_GetValDescPair(db.get(), 256, "S", p, 1), 1u);
+        EXPECT_STREQ(p[0].text, name.c_str());
+    }
+    // A byte-order mark in front of the first BO_ line does not cost it.
+    load("\xEF\xBB\xBF" "BO_ 300 First: 8 N\n");
+    ASSERT_EQ(count(), 1u);
+    EXPECT_STREQ(at(0).strName, "First");
+}
+
+TEST_F(KemsigParser, FileThatIsNotUtf8IsStillReadAsCodePage936)
+{
+    // One UTF-8 text elsewhere in the file does not make a GBK file UTF-8:
+    // the whole file decides. "温度" in GBK next to a UTF-8 "℃".
+    load("BO_ 256 Msg: 8 N\n SG_ S : 0|8@1+ (1,0) [0|1] \"\xCE\xC2\xB6\xC8\" X\n"
+         "CM_ BO_ 256 \"\xE2\x84\x83\";\n");
+    EXPECT_STREQ(at(0).sSignals[0].unit, "\xE6\xB8\xA9\xE5\xBA\xA6");
+    EXPECT_STRNE(msg->strComment, "\xE2\x84\x83") << "read as GBK like the rest of the file";
+}
+
+TEST_F(KemsigParser, ReadsSignalValueTypes)
+{
+    load("BO_ 256 Msg: 8 N\n"
+         " SG_ F : 0|32@1- (1,0) [0|0] \"\" X\n"
+         " SG_ I : 32|16@1+ (1,0) [0|0] \"\" X\n"
+         " SG_ G : 48|16@1+ (1,0) [0|0] \"\" X\n"
+         "BO_ 2147483905 Ext: 8 N\n"
+         " SG_ D : 7|64@0- (1,0) [0|0] \"\" X\n"
+         "SIG_VALTYPE_ 256 F : 1;\n"
+         "SIG_VALTYPE_ 256 G: 0;\n"
+         "SIG_VALTYPE_ 2147483905 D : 2;\n"
+         "SIG_VALTYPE_ 256 Missing : 1;\n"
+         "SIG_VALTYPE_ 999 F : 1;\n");
+    ASSERT_EQ(count(), 2u);
+    ASSERT_EQ(at(0).nSignalCount, 3u);
+    EXPECT_EQ(msg->sSignals[0].valType, 1) << "IEEE single";
+    EXPECT_EQ(msg->sSignals[1].valType, 0) << "no line: integer";
+    EXPECT_EQ(msg->sSignals[2].valType, 0) << "0 is the integer kind";
+    EXPECT_EQ(at(1).sSignals[0].valType, 2) << "IEEE double";
+}
