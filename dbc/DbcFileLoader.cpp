@@ -15,8 +15,6 @@ namespace DbcFileLoader {
 
 namespace {
 
-constexpr int kPathMax = 260;
-
 void logLine(const QString &text) { qDebug().noquote() << text; }
 
 bool stopRaised(const std::atomic<bool> *stop) { return stop && stop->load(std::memory_order_relaxed); }
@@ -52,10 +50,9 @@ void valueDescriptionsRead(QKemsigLib &lib, DbcDatabase *db, QUserDbcMsg &msg)
 
 QByteArray pathBytes(const QString &path)
 {
-    QByteArray bytes = QFile::encodeName(path);
-    if (bytes.size() > kPathMax)
-        bytes.truncate(kPathMax);
-    return bytes;
+    // Whole: this platform has no 260-byte path limit, and a cut path names
+    // another file (the send window's loads never cut either).
+    return QFile::encodeName(path);
 }
 
 int load(const QString &path, int protocol, QVector<QUserDbcMsg> &messages, const std::atomic<bool> *stop,
@@ -90,11 +87,8 @@ int load(const QString &path, int protocol, QVector<QUserDbcMsg> &messages, cons
     if (path.isEmpty())
         return EmptyPath;
 
-    char buffer[kPathMax + 1];
-    std::memset(buffer, 0, sizeof buffer);
-    const QByteArray bytes = pathBytes(path);
-    std::memcpy(buffer, bytes.constData(), size_t(bytes.size()));
-    if (lib->loadFile(handle.db, buffer) == 0)
+    const QByteArray bytes = pathBytes(path); // NUL-terminated
+    if (lib->loadFile(handle.db, bytes.constData()) == 0)
         return ParseFailed;
     lib->setProtocol(handle.db, protocol);
 

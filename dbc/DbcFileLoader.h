@@ -29,7 +29,7 @@ enum Result {
 };
 
 // The bytes handed to KDBC_LoadFile: the path in the platform's file-name
-// encoding (UTF-8 here, the ANSI code page on Windows), cut to 260 bytes.
+// encoding (UTF-8 here, the ANSI code page on Windows), never cut.
 QByteArray pathBytes(const QString &path);
 
 // Empties `messages` and fills it in kemsig's key order. `stop`, when given,
