@@ -64,4 +64,13 @@ struct DbcChartState {
     bool pointsVisible = false;
     bool pointsLabelVisible = false;
     double axisXMaxValue = 60000.0; // ms shown on the X axis
+
+    // The X range the chart accepts, in ms. Each curve keeps at most one
+    // point per millisecond of it (16 bytes a point): an hour is at most
+    // 58 MB a curve. Anything below 100 ms would clear the chart with
+    // nearly every point.
+    static constexpr int kAxisXMin = 100;
+    static constexpr int kAxisXMax = 3600000;
+    static constexpr int kAxisXDefault = 60000;
+    static bool axisXInRange(double ms) { return ms >= kAxisXMin && ms <= kAxisXMax; }
 };

@@ -200,9 +200,18 @@ void QUserMainWindowDBC::settingsLoad()
     chart.seriesType = intKeyLoad(cfg, kSeriesTypeKey, 0) != 0 ? 1 : 0;
     chart.pointsVisible = boolKeyLoad(cfg, kPointsVisibleKey);
     chart.pointsLabelVisible = boolKeyLoad(cfg, kPointsLabelKey);
+    // Absent (-1), not a number (0) or outside the range the chart can
+    // hold: the default, written back, so that a bad file cannot take every
+    // later window down on its first charted value.
     int axis = cfg->getInt(QString::fromLatin1(kAxisXMaxKey));
-    if (axis < 0) {
-        axis = 60000;
+    if (!DbcChartState::axisXInRange(axis)) {
+        if (axis != -1)
+            logLine(QStringLiteral("WARNING:axisXMaxValue %1 Out Of Range[%2,%3], %4 Used...")
+                        .arg(cfg->getString(QString::fromLatin1(kAxisXMaxKey)))
+                        .arg(DbcChartState::kAxisXMin)
+                        .arg(DbcChartState::kAxisXMax)
+                        .arg(DbcChartState::kAxisXDefault));
+        axis = DbcChartState::kAxisXDefault;
         cfg->setInt(QString::fromLatin1(kAxisXMaxKey), axis);
     }
     chart.axisXMaxValue = double(axis);

@@ -18,6 +18,7 @@
 
 #include "dbc/QUserMainWindowDBCForm.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace QtCharts;
@@ -153,8 +154,15 @@ bool QUserMainWindowDBC::chartEntryUpdate(DbcChartSeries *e, qint64 timeMs, doub
         chartDataClear();
         elapsed = 0;
     }
-    if (chart.axisXMaxValue > double(e->points.capacity())) {
-        e->points.reserve(int(chart.axisXMaxValue));
+    // The buffer grows with the points, in steps of at most 64 K points,
+    // never past the X range: reserving the whole range up front costs
+    // 16 bytes per millisecond of it for every curve at once.
+    if (e->points.size() >= e->points.capacity()) {
+        const int bound = int(std::min(std::max(chart.axisXMaxValue, 1.0) + 1.0, double(DbcChartState::kAxisXMax) + 1.0));
+        const int have = e->points.size();
+        const int step = std::min(std::max(have, 1024), 65536);
+        const int want = std::min(have + step, std::max(bound, have + 1));
+        e->points.reserve(want);
         logLine(QStringLiteral("容量调整..."));
     }
     // One point per millisecond: a later value of the same millisecond

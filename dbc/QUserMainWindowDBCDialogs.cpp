@@ -224,9 +224,18 @@ void QUserMainWindowDBC::slotDbcSigChartSetting()
     const bool newLabels = got.at(1).itemChecked;
     const int newType = got.at(2).comboIndex != 0 ? 1 : 0;
     bool ok = false;
-    double newAxis = got.at(3).itemValue.toDouble(&ok);
-    if (!ok)
-        newAxis = 0;
+    const double newAxis = got.at(3).itemValue.trimmed().toDouble(&ok);
+    if (!ok || !DbcChartState::axisXInRange(newAxis)) {
+        // Refused whole: a range the chart cannot hold would take the
+        // program down on the first charted value, now and after every
+        // later start.
+        logLine(QStringLiteral("WARNING:X Axis Max %1 Refused...").arg(got.at(3).itemValue));
+        QUserMessageBox::msgWarning(this, tr("提示"),
+                                    tr("X轴最大时刻须在%1到%2毫秒之间!")
+                                        .arg(DbcChartState::kAxisXMin)
+                                        .arg(DbcChartState::kAxisXMax));
+        return;
+    }
     if (newPoints == chart.pointsVisible && newLabels == chart.pointsLabelVisible && newType == chart.seriesType
         && newAxis == chart.axisXMaxValue)
         return;

@@ -155,7 +155,10 @@ TEST_F(WindowChart, PointsRefreshAndRestart)
     // Within 100 ms of the last refresh: buffered, not drawn.
     EXPECT_FALSE(w->chartSeriesUpdate("EngineData", "EngSpeed", r0 + 50, 1.0));
     EXPECT_TRUE(log.contains("容量调整..."));
-    EXPECT_GE(speed->points.capacity(), 60000);
+    // Grown with the points in bounded steps, never reserved for the whole
+    // X range at once.
+    EXPECT_GE(speed->points.capacity(), 1);
+    EXPECT_LE(speed->points.capacity(), 65536);
     EXPECT_EQ(speed->points.size(), 1);
     EXPECT_EQ(speed->series->count(), 0);
     // 100 ms after the last refresh: the series takes every waiting point.
@@ -204,9 +207,10 @@ TEST_F(WindowChart, PointsRefreshAndRestart)
 
     // "数据清空" empties every curve and restarts the time.
     const qint64 before = getCurrentMs();
+    const int room = gear->points.capacity();
     w->slotDbcSigChartDataClr();
     EXPECT_TRUE(gear->points.isEmpty());
-    EXPECT_GE(gear->points.capacity(), 60000) << "the buffer keeps its room";
+    EXPECT_EQ(gear->points.capacity(), room) << "the buffer keeps its room";
     EXPECT_GE(w->chartState().startTime, before);
 }
 
@@ -299,6 +303,25 @@ TEST_F(WindowChart, SettingsLoadRules)
              EXPECT_EQ(w->chartState().axisXMaxValue, 60000.0);
              EXPECT_EQ(c->getInt("axisXMaxValue"), 60000);
          }},
+        {"an X range of 0 becomes 60000, written back",
+         [](QUserSysCfg *c) { c->setInt("axisXMaxValue", 0); },
+         [](QUserMainWindowDBC *w, QUserSysCfg *c) {
+             EXPECT_EQ(w->chartState().axisXMaxValue, 60000.0);
+             EXPECT_EQ(c->getInt("axisXMaxValue"), 60000);
+         }},
+        {"an X range the chart cannot hold becomes 60000, written back",
+         [](QUserSysCfg *c) { c->setInt("axisXMaxValue", 2000000000); },
+         [](QUserMainWindowDBC *w, QUserSysCfg *c) {
+             EXPECT_EQ(w->chartState().axisXMaxValue, 60000.0);
+             EXPECT_EQ(c->getInt("axisXMaxValue"), 60000);
+             EXPECT_EQ(w->chartView()->axisXMax(), 60000);
+         }},
+        {"an X range just past the end becomes 60000",
+         [](QUserSysCfg *c) { c->setInt("axisXMaxValue", 3600001); },
+         [](QUserMainWindowDBC *w, QUserSysCfg *) { EXPECT_EQ(w->chartState().axisXMaxValue, 60000.0); }},
+        {"the ends of the range are kept",
+         [](QUserSysCfg *c) { c->setInt("axisXMaxValue", 3600000); },
+         [](QUserMainWindowDBC *w, QUserSysCfg *) { EXPECT_EQ(w->chartState().axisXMaxValue, 3600000.0); }},
         {"any non-zero series type is a line",
          [](QUserSysCfg *c) { c->setInt("seriesType", 7); },
          [](QUserMainWindowDBC *w, QUserSysCfg *) { EXPECT_EQ(w->chartState().seriesType, 1); }},
@@ -393,14 +416,39 @@ TEST_F(WindowChart, ChartSettingsSurviveACloseAndReopen)
     EXPECT_EQ(again->chartView()->axisXMax(), 5000);
     EXPECT_EQ(again->rootSplitter()->saveState(), rootState);
 
-    // An X range typed as something else than a number becomes 0.
-    QUserPromptScript prompts;
-    prompts.answerExec([&](QDialog *d) {
-        cellWidget<QLineEdit>(d, 3)->setText("abc");
-        return clickOk(d) ? d->result() : 0;
-    });
-    again->slotDbcSigChartSetting();
-    EXPECT_EQ(again->chartState().axisXMaxValue, 0.0);
+    // An X range typed as something else than a number, or outside the
+    // range the chart can hold, is refused with a box naming the range;
+    // nothing of the dialog is taken.
+    for (const char *typed : {"abc", "0", "-5", "99", "3600001", "2000000000", "1e300"}) {
+        SCOPED_TRACE(typed);
+        QUserPromptScript prompts;
+        prompts.answerExec([&](QDialog *d) {
+            cellWidget<QCheckBox>(d, 0)->setChecked(false);
+            cellWidget<QLineEdit>(d, 3)->setText(typed);
+            return clickOk(d) ? d->result() : 0;
+        });
+        prompts.answerExec(1);
+        again->slotDbcSigChartSetting();
+        EXPECT_EQ(prompts.unanswered(), 0);
+        ASSERT_EQ(boxes(prompts).size(), 2) << "the settings dialog, then the box";
+        EXPECT_EQ(boxes(prompts)[1].first, "提示");
+        EXPECT_TRUE(boxes(prompts)[1].second.contains("X轴最大时刻须在100到3600000毫秒之间!"))
+            << boxes(prompts)[1].second.toStdString();
+        EXPECT_EQ(again->chartState().axisXMaxValue, 5000.0);
+        EXPECT_TRUE(again->chartState().pointsVisible);
+        EXPECT_EQ(QUserSysCfg::instance()->getInt("axisXMaxValue"), 5000);
+    }
+    // The ends of the range are taken.
+    for (const char *typed : {"100", "3600000"}) {
+        QUserPromptScript prompts;
+        prompts.answerExec([&](QDialog *d) {
+            cellWidget<QLineEdit>(d, 3)->setText(typed);
+            return clickOk(d) ? d->result() : 0;
+        });
+        again->slotDbcSigChartSetting();
+        EXPECT_EQ(boxes(prompts).size(), 1) << "the settings dialog alone";
+        EXPECT_EQ(again->chartState().axisXMaxValue, QString(typed).toDouble());
+    }
 }
 
 // The analysis settings: protocol and the decoding of sent frames, stored
