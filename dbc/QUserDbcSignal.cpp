@@ -13,10 +13,15 @@ bool QUserDbcSignal::isRawInRange() const
     return nRawValue >= 0 && quint64(nRawValue) < (quint64(1) << nLen);
 }
 
+bool QUserDbcSignal::isPhysicalInRange() const
+{
+    if (!hasRange())
+        return true;
+    // Written as an inclusive range test so that a NaN value is out of range.
+    return nMin <= nPhysicalValue && nPhysicalValue <= nMax;
+}
+
 bool QUserDbcSignal::isValid() const
 {
-    // Written as an inclusive range test so that a NaN value is out of range.
-    if (!(nMin <= nPhysicalValue && nPhysicalValue <= nMax))
-        return false;
-    return isRawInRange();
+    return isPhysicalInRange() && isRawInRange();
 }

@@ -41,10 +41,14 @@ public:
     QString strComment;
     QMap<double, QString> valDesPair; // value descriptions, ascending value
 
-    // True when nMin <= nPhysicalValue <= nMax and the raw value fits the
-    // signal's bits: unsigned, 0 <= raw < 2^nLen (any value for 64 bits);
-    // signed, -2^(nLen-1) <= raw < 2^(nLen-1).
+    // True when the physical value is in range (isPhysicalInRange) and the
+    // raw value fits the signal's bits: unsigned, 0 <= raw < 2^nLen (any
+    // value for 64 bits); signed, -2^(nLen-1) <= raw < 2^(nLen-1).
     bool isValid() const;
+    // False for the range [0|0], the way DBC files say a signal has none.
+    bool hasRange() const { return !(nMin == 0.0 && nMax == 0.0); }
+    // True when nMin <= nPhysicalValue <= nMax, or when there is no range.
+    bool isPhysicalInRange() const;
     // True when the raw value fits the signal's bits (the second half of
     // isValid).
     bool isRawInRange() const;

@@ -6,6 +6,7 @@
 #include "dbc/DbcLibText.h"
 #include "dbc/DbcPrjFile.h"
 #include "dbc/DbcRecord.h"
+#include "dbc/DbcSignalPage.h"
 #include "dbc/QKemsigLib.h"
 #include "dbc/QUserTableModelDBC.h"
 #include "widgets/QUserPrompt.h"
@@ -16,6 +17,7 @@
 #include <QFileInfo>
 #include <QMenu>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -489,8 +491,13 @@ void QUserMainWindowDBC::slotDbcPrjSave()
     prj.setDbcFilePath(dbcPath);
     prj.addMessageMap(listenMsgMap);
     prj.addSignalList(listenSignals);
-    if (prj.save() != DbcPrjFile::Ok)
+    if (prj.save() != DbcPrjFile::Ok) {
+        // The previous file, if any, is still there (the project file
+        // replaces it only when the new one is complete).
+        logLine(QStringLiteral("DBC Prj File %1 Save Fail...").arg(path));
+        QUserMessageBox::msgError(this, tr("错误"), tr("保存失败!"));
         return;
+    }
     logLine(QStringLiteral("DBC Prj File %1<msg:%2,sig:%3> Save Success...")
                 .arg(path)
                 .arg(listenMsgMap.size())
@@ -567,17 +574,27 @@ void QUserMainWindowDBC::frameDecode(const QUserCanMsg &msg)
     if (msg.direction == 1 && !chart.sendDataAnalysisEnable)
         return;
     int r;
+    quint32 frameId = 0;
+    quint32 dataLen = 0;
     if (msg.protocol == 0) {
         KCAN_CAN_OBJ obj;
         msgToCanObj(msg, obj);
+        frameId = obj.ID;
+        dataLen = std::min<quint32>(obj.DataLen, 8);
         r = lib->decode(decodeHandle, &obj, 0, decodeOut.get());
     } else {
         KCAN_CANFD_OBJ obj;
         msgToCanFdObj(msg, obj);
+        frameId = obj.ID;
+        dataLen = std::min<quint32>(obj.DataLen, 64);
         r = lib->decode(decodeHandle, &obj, 1, decodeOut.get());
     }
     if (r < 0)
         return;
+    // A J1939 transport data frame completes a group of up to 1792 bytes:
+    // the decoded data is the group's, as long as its message.
+    if (dbcProtocolType == 1 && ((frameId & 0x1FF0000u) >> 8) == 0xEB00)
+        dataLen = std::min<quint32>(decodeOut->nSize, KDBC_J1939_MAX_BYTES);
     DecodeBinding *b = decodeBindingFor(*decodeOut);
     if (!b)
         return;
@@ -587,10 +604,23 @@ void QUserMainWindowDBC::frameDecode(const QUserCanMsg &msg)
         if (it != listenMsgMap.end())
             it.value().setFrame(msg.hostTime, msg.idText, msg.extended != 0, msg.dataText);
     }
-    const quint32 n = decodeOut->nSignalCount;
+    const quint32 n = std::min<quint32>(decodeOut->nSignalCount, KDBC_MAX_SIGNALS);
+    // The frame carries the plain signals, the switch and the page its
+    // switch value selects; a field past the frame's data is not in it.
+    // Rows of signals it does not carry keep their last value and time.
+    const int sw = DbcSignalPage::switchSlot(*decodeOut);
+    const bool haveSwitch = sw >= 0 && quint32(sw) < n && DbcSignalPage::fieldFits(decodeOut->sSignals[sw], dataLen);
+    const quint64 page = haveSwitch ? decodeOut->sSignals[sw].nRawValue : 0;
     for (const DecodeRow &row : b->rows) {
-        if (quint32(row.slot) < n)
-            rowValueUpdate(row, now, decodeOut->sSignals[row.slot].nRawValue);
+        if (quint32(row.slot) >= n)
+            continue;
+        const DbcSignal &d = decodeOut->sSignals[row.slot];
+        if (!DbcSignalPage::fieldFits(d, dataLen))
+            continue;
+        if (sw >= 0 && d.multiplexerType == KDBC_MUX_MULTIPLEXED
+            && (!haveSwitch || !DbcSignalPage::onPage(d.multiplexerType, quint32(d.multiplexerValue), page)))
+            continue;
+        rowValueUpdate(row, now, d.nRawValue);
     }
 }
 
@@ -653,10 +683,14 @@ void QUserMainWindowDBC::signalValueUpdate(QUserDbcMsg &decoded)
     if (idx == listenIdx.constEnd())
         return;
     const QVector<int> rows = idx.value();
+    // Only what the message's frame carries: the plain signals, the switch
+    // and the signals of the page it selects.
+    const QVector<int> carried = DbcSignalPage::carried(decoded);
     for (int row : rows) {
         if (row < 0 || row >= listenSignals.size())
             continue;
-        for (const QUserDbcSignal &s : decoded.vSignals) {
+        for (int i : carried) {
+            const QUserDbcSignal &s = decoded.vSignals.at(i);
             QUserDbcSignal &ls = listenSignals[row];
             if (s.strName != ls.strName)
                 continue;

@@ -20,6 +20,7 @@
 
 #include "core/QUserCanMsg.h"
 #include "dbc/DbcRecord.h"
+#include "dbc/DbcSignalPage.h"
 #include "dbc/QKemsigLib.h"
 #include "devices/QUserDevChState.h"
 #include "devices/QUserDeviceAdapter.h"
@@ -302,14 +303,19 @@ bool QUserMainWindowDBCSend::dbcMsgEncode(QUserDbcMsg &msg)
     // A DbcMessage is 100 KB: off the stack.
     auto rec = std::make_unique<DbcMessage>();
     std::memset(rec.get(), 0, sizeof(DbcMessage));
-    DbcMessageRecord::toLib(msg, rec.get());
+    // Only what a frame of the message carries goes to the encoder: the
+    // plain signals, the switch and the page it selects. The pages share
+    // their bits, so the signals of other pages would overwrite it.
+    QUserDbcMsg page = msg;
+    page.vSignals.clear();
+    for (int i : DbcSignalPage::carried(msg))
+        page.vSignals.append(msg.vSignals.at(i));
+    DbcMessageRecord::toLib(page, rec.get());
     uint8_t data[64];
     std::memset(data, 0, sizeof data);
+    // The encoder gives the message's length; 0 is a frame without data
+    // bytes, legal on CAN.
     const uint32_t size = kemsig->encode(dbcHandle, data, sizeof data, rec.get());
-    if (size == 0) {
-        logLine(QStringLiteral("ERROR:DBC Msg Encode Fail,Encode Err..."));
-        return false;
-    }
     // A length beyond the buffer (a hand-edited project) sends what the
     // buffer holds.
     const int n = int(std::min<uint32_t>(size, sizeof data));

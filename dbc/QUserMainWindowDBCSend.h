@@ -195,6 +195,9 @@ private:
     void sigListRowWrite(int row, const QUserDbcSignal &sig);
     void sigValueCellsWrite(int row, const QUserDbcSignal &sig, bool rawRed, bool physRed);
     bool signalRecord(const QUserDbcSignal &sig, DbcSignal *rec) const;
+    // After an edit of signal `row` of m: sets the switch to that signal's
+    // page when it belongs to another one, and rewrites the switch's cells.
+    void switchFollow(QUserDbcMsg &m, int row);
     bool fileMsgFind(const QString &name, QUserDbcMsg &out) const;
     void sendListClear();
     void loadBusyWait(DbcLoadJob *job);

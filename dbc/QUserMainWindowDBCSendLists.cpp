@@ -23,6 +23,7 @@
 #include "core/QUserCanMsg.h"
 #include "dbc/DbcPrjFile.h"
 #include "dbc/DbcRecord.h"
+#include "dbc/DbcSignalPage.h"
 #include "dbc/QKemsigLib.h"
 #include "widgets/QUserDlgInfo.h"
 #include "widgets/QUserPrompt.h"
@@ -79,7 +80,7 @@ QString rawText(const QUserDbcSignal &s)
 
 QString g16(double v) { return QString::number(v, 'g', 16); }
 
-bool physInRange(const QUserDbcSignal &s) { return s.nMin <= s.nPhysicalValue && s.nPhysicalValue <= s.nMax; }
+bool physInRange(const QUserDbcSignal &s) { return s.isPhysicalInRange(); }
 
 // A raw value typed as hexadecimal: a field of the signal's width reads as
 // that field (FF of a signed 8-bit signal is -1); a value wider than the
@@ -686,9 +687,37 @@ void QUserMainWindowDBCSend::sigListValueModify(int row, int column)
         const double v = text.toDouble(&ok);
         s.nPhysicalValue = ok ? v : 0.0;
         s.nRawValue = kemsig->calcRawValue(&rec, s.nPhysicalValue);
+        // The raw value is rounded to the signal's steps: the cell shows
+        // the physical value of the raw value that goes out. A raw value
+        // that does not fit keeps the typed value, shown in red.
+        if (s.isRawInRange() && kemsig->calcPhysicalValue)
+            s.nPhysicalValue = kemsig->calcPhysicalValue(&rec, quint64(s.nRawValue));
     }
     const bool red = !s.isValid();
     sigValueCellsWrite(row, s, red, red);
+    switchFollow(m, row);
+}
+
+void QUserMainWindowDBCSend::switchFollow(QUserDbcMsg &m, int row)
+{
+    // A signal of another page was edited: the switch moves to that page,
+    // so that the frame carries the value just typed.
+    const QUserDbcSignal &s = m.vSignals.at(row);
+    if (s.multiplexerType != KDBC_MUX_MULTIPLEXED)
+        return;
+    const int sw = DbcSignalPage::switchIndex(m);
+    if (sw < 0 || DbcSignalPage::switchValue(m.vSignals.at(sw)) == quint64(s.multiplexerValue))
+        return;
+    QUserDbcSignal &w = m.vSignals[sw];
+    w.nRawValue = DbcSignalRecord::rawFromLib(w.isSigned != 0, w.nLen, s.multiplexerValue);
+    if (kemsig && kemsig->calcPhysicalValue) {
+        DbcSignal rec;
+        signalRecord(w, &rec);
+        w.nPhysicalValue = kemsig->calcPhysicalValue(&rec, quint64(w.nRawValue));
+    }
+    logLine(QStringLiteral("Multiplexer %1 -> %2...").arg(w.strName).arg(s.multiplexerValue));
+    if (sw < sigTable->rowCount())
+        sigValueCellsWrite(sw, w, !w.isRawInRange(), !physInRange(w));
 }
 
 void QUserMainWindowDBCSend::soltSigListItemDoubleClick(const QModelIndex &index)

@@ -229,3 +229,32 @@ TEST(TableModelDbc, RefreshIsThrottled)
     EXPECT_LE(m.refreshCount() - start, 2);
     EXPECT_EQ(text(m, 0, 5), "999");
 }
+
+// [0|0] is how DBC files say a signal has no range (a fifth of the signals
+// of real files): none of its values is red for its physical value; a raw
+// value that does not fit its bits still is.
+TEST(TableModelDbc, RangeZeroZeroIsNoRange)
+{
+    struct Case {
+        double lo, hi;
+        qint64 raw;
+        double phys;
+        bool red;
+    };
+    const Case cases[] = {
+        {0, 0, 10, 5.0, false},       {0, 0, 3, -1e9, false}, {0, 0, 0, 0.0, false},
+        {0, 0, 65536, 5.0, true},     {0, 1, 1, 5.0, true},    {-1, 0, 1, -2.0, true},
+        {0, 1, 1, 1.0, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << "[" << c.lo << "|" << c.hi << "] raw " << c.raw << " phys " << c.phys);
+        QUserTableModelDBC m;
+        m.signalAppend(sig("S", 0, "", c.lo, c.hi));
+        m.valuesSet(0, 0, c.raw, c.phys);
+        ASSERT_TRUE(waitUntil([&] { return !m.refreshPending(); }, 2000));
+        EXPECT_EQ(ink(m, 0, 5), c.red ? QColor(Qt::red) : QColor(Qt::black));
+        QUserDbcSignal s = sig("S", c.phys, "", c.lo, c.hi);
+        s.nRawValue = c.raw;
+        EXPECT_EQ(s.isValid(), !c.red);
+    }
+}

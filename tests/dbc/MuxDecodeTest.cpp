@@ -1,0 +1,211 @@
+// The analysis window on multiplexed messages and IEEE float signals: a
+// frame updates the plain signals, the switch and the page its switch value
+// selects; the rows of other pages keep their last value and time, as does
+// a signal whose bit field runs past the frame's data. Every page of Intel
+// and Motorola switches, a switch that is not at bit 0, and single and
+// double signals are held against python3-canmatrix's decode.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cmath>
+#include <random>
+
+#include "tests/dbc/DbcWindowSupport.h"
+#include "tests/dbc/MuxFixture.h"
+
+using namespace dbcwin;
+
+namespace {
+
+QUserCanMsg frame(uint32_t id, bool ext, const QByteArray &data)
+{
+    QUserCanMsg m;
+    m.idText = QString::asprintf("%08X ", id);
+    m.extended = ext ? 1 : 0;
+    m.lenText = QString::number(data.size());
+    m.dataText = QString::fromLatin1(data.toHex().toUpper());
+    m.protocol = data.size() > 8 ? 1 : 0;
+    m.direction = 0;
+    m.status = 0;
+    m.hostTime = getCurrentMs();
+    return m;
+}
+
+struct Seen {
+    qint64 raw;
+    double phys;
+    qint64 time;
+};
+
+class MuxDecode : public DbcWindowTest
+{
+protected:
+    void SetUp() override
+    {
+        DbcWindowTest::SetUp();
+        ASSERT_TRUE(writeDbc(dbcPath("mux.dbc"), QString::fromLatin1(muxfixture::kMuxDbc)));
+    }
+    std::unique_ptr<QUserMainWindowDBC> openListening(const QStringList &messages)
+    {
+        std::unique_ptr<QUserMainWindowDBC> w(new QUserMainWindowDBC);
+        EXPECT_EQ(loadDbc(w.get(), dbcPath("mux.dbc")), 1);
+        for (const QUserDbcMsg &m : w->dbcMessages()) {
+            if (!messages.contains(m.strName))
+                continue;
+            for (const QUserDbcSignal &s : m.vSignals)
+                EXPECT_EQ(w->listenSignalAdd(m.strName, s.strName), 0) << s.strName.toStdString();
+        }
+        return w;
+    }
+    static QHash<QString, Seen> seen(QUserMainWindowDBC *w)
+    {
+        QHash<QString, Seen> out;
+        for (const QUserDbcSignal &s : w->listenSignalList())
+            out.insert(s.msgName + "." + s.strName, {s.nRawValue, s.nPhysicalValue, s.nChartTime});
+        return out;
+    }
+    // Feeds one frame a millisecond after the last change, and gives the
+    // rows whose time stamp it renewed.
+    static QStringList feed(QUserMainWindowDBC *w, const QUserCanMsg &f, QHash<QString, Seen> *before = nullptr)
+    {
+        const QHash<QString, Seen> was = seen(w);
+        QThread::msleep(2);
+        QUserCanMsg m = f;
+        m.hostTime = getCurrentMs();
+        w->soltCanMsgRec(QStringLiteral("TRNA702-0-1"), QVector<QUserCanMsg>{m});
+        QStringList updated;
+        const QHash<QString, Seen> now = seen(w);
+        for (auto it = now.constBegin(); it != now.constEnd(); ++it) {
+            if (it.value().time != was.value(it.key()).time)
+                updated << it.key();
+        }
+        updated.sort();
+        if (before)
+            *before = was;
+        return updated;
+    }
+};
+
+} // namespace
+
+// Page by page: only the switch, the plain signals and the selected page
+// move; the others keep value and time.
+TEST_F(MuxDecode, FrameUpdatesOnlyThePageItsSwitchSelects)
+{
+    auto w = openListening({"MuxIntel", "MuxMoto"});
+    QHash<QString, Seen> before;
+    QStringList got = feed(w.get(), frame(0x200, false, QByteArray::fromHex("00C8003200EFCDAB")), &before);
+    EXPECT_EQ(got, QStringList({"MuxIntel.A0", "MuxIntel.B0", "MuxIntel.C0", "MuxIntel.Mode"}));
+    const QHash<QString, Seen> page0 = seen(w.get());
+    EXPECT_EQ(page0["MuxIntel.A0"].phys, 100.0);
+    EXPECT_EQ(page0["MuxIntel.C0"].raw, 0xABCDEF);
+
+    got = feed(w.get(), frame(0x200, false, QByteArray::fromHex("0177665544332211")));
+    EXPECT_EQ(got, QStringList({"MuxIntel.A1", "MuxIntel.B1", "MuxIntel.C1", "MuxIntel.Mode"}));
+    const QHash<QString, Seen> page1 = seen(w.get());
+    for (const char *name : {"MuxIntel.A0", "MuxIntel.B0", "MuxIntel.C0", "MuxIntel.A2"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(page1[name].raw, page0[name].raw);
+        EXPECT_EQ(page1[name].phys, page0[name].phys);
+        EXPECT_EQ(page1[name].time, page0[name].time);
+    }
+    EXPECT_EQ(page1["MuxIntel.A1"].raw, 0x77);
+
+    // A page without signals: only the switch.
+    got = feed(w.get(), frame(0x200, false, QByteArray::fromHex("0700000000000000")));
+    EXPECT_EQ(got, QStringList({"MuxIntel.Mode"}));
+
+    // Motorola switch in byte 1's high nibble, plain signals around it.
+    got = feed(w.get(), frame(0x300, true, QByteArray::fromHex("AA3F000000000102")));
+    EXPECT_EQ(got, QStringList({"MuxMoto.Head", "MuxMoto.P3a", "MuxMoto.Page", "MuxMoto.Tail"}));
+    EXPECT_EQ(seen(w.get())["MuxMoto.Page"].raw, 3);
+    EXPECT_EQ(seen(w.get())["MuxMoto.P3a"].raw, qint64(0xF00000000ll));
+}
+
+// A signal whose bit field runs past the frame's data is not in the frame:
+// its row keeps value and time; a switch cut off leaves every page alone.
+TEST_F(MuxDecode, FieldPastTheFrameKeepsItsLastValue)
+{
+    auto w = openListening({"MuxIntel", "MuxFloat"});
+    feed(w.get(), frame(0x200, false, QByteArray::fromHex("00C8003200EFCDAB")));
+    const QHash<QString, Seen> full = seen(w.get());
+    const QStringList got = feed(w.get(), frame(0x200, false, QByteArray::fromHex("00640000")));
+    EXPECT_EQ(got, QStringList({"MuxIntel.A0", "MuxIntel.Mode"})) << "B0 needs byte 4, C0 bytes 5 to 7";
+    const QHash<QString, Seen> cut = seen(w.get());
+    EXPECT_EQ(cut["MuxIntel.A0"].phys, 50.0);
+    EXPECT_EQ(cut["MuxIntel.B0"].raw, full["MuxIntel.B0"].raw);
+    EXPECT_EQ(cut["MuxIntel.B0"].phys, full["MuxIntel.B0"].phys);
+    EXPECT_EQ(cut["MuxIntel.B0"].time, full["MuxIntel.B0"].time);
+    EXPECT_EQ(cut["MuxIntel.C0"].raw, 0xABCDEF);
+
+    // MuxFloat's switch is at bit 60: a frame of 4 bytes carries no page.
+    feed(w.get(), frame(0x402, false, QByteArray::fromHex("0000484100000000")));
+    EXPECT_EQ(seen(w.get())["MuxFloat.F0"].phys, 12.5);
+    EXPECT_EQ(feed(w.get(), frame(0x402, false, QByteArray::fromHex("00002041"))), QStringList());
+    EXPECT_EQ(seen(w.get())["MuxFloat.F0"].phys, 12.5);
+}
+
+// Random frames on every page of every message, each frame's updated rows
+// and values against canmatrix's decode of the same bytes.
+TEST_F(MuxDecode, EveryPageDecodesAsCanmatrixDoes)
+{
+    REQUIRE_PEER_MODULES("canmatrix");
+    auto w = openListening({"MuxIntel", "MuxMoto", "MuxFloat", "Doubles"});
+    std::mt19937 rng(3232);
+    QJsonArray results;
+    int frames = 0, values = 0;
+    for (const muxfixture::MuxMessage &mm : muxfixture::muxMessages()) {
+        QVector<int> pages = mm.pages;
+        if (mm.switchName)
+            pages << 15; // a switch value no page has
+        for (int page : pages) {
+            for (int k = 0; k < 12; ++k) {
+                QByteArray data(mm.size, '\0');
+                for (char &c : data)
+                    c = char(rng());
+                if (QByteArray(mm.name) == "MuxIntel")
+                    data[0] = char(page);
+                else if (QByteArray(mm.name) == "MuxMoto")
+                    data[1] = char((quint8(data[1]) & 0x0F) | (page << 4));
+                else if (QByteArray(mm.name) == "MuxFloat")
+                    data[7] = char((quint8(data[7]) & 0x0F) | (page << 4));
+                const QStringList updated = feed(w.get(), frame(mm.id, mm.extended, data));
+                const QHash<QString, Seen> now = seen(w.get());
+                // What the fixture says the frame carries.
+                QStringList want;
+                for (const QUserDbcSignal &s : w->listenSignalList()) {
+                    if (s.msgName == mm.name && (s.multiplexerType != 1 || int(s.multiplexerValue) == page))
+                        want << s.msgName + "." + s.strName;
+                }
+                want.sort();
+                EXPECT_EQ(updated, want) << mm.name << " page " << page;
+                QJsonObject sigs;
+                for (const QString &key : updated) {
+                    const Seen &v = now.value(key);
+                    sigs.insert(key.section('.', 1),
+                                QJsonObject{{"raw", QString::number(v.raw)},
+                                            {"phys", std::isnan(v.phys) ? QJsonValue(QStringLiteral("nan"))
+                                                                        : QJsonValue(QString::number(v.phys, 'g', 17))}});
+                    ++values;
+                }
+                results.append(QJsonObject{{"msg", mm.name}, {"data", QString::fromLatin1(data.toHex().toUpper())},
+                                           {"signals", sigs}});
+                ++frames;
+            }
+        }
+    }
+    const QString path = QDir::current().absoluteFilePath("mux_decode.json");
+    QFile out(path);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(QJsonDocument(QJsonObject{{"decode", results}}).toJson());
+    out.close();
+    const peer::Result r = peer::run(peer::script("dbc_mux_peer.py"), {"check", dbcPath("mux.dbc").toStdString(), path.toStdString()});
+    std::cout << r.output;
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("differences 0"), std::string::npos);
+    std::cout << "analysis window: frames " << frames << ", values " << values << "\n";
+}
