@@ -86,7 +86,8 @@ DumpStats dumpKemsig(const std::string &dbc, const std::string &out, int samples
             ++st.signals;
             js << (s ? ", " : "") << "{\"name\": " << jsonString(sg.strName) << ", \"start\": " << sg.nStartBit
                << ", \"len\": " << sg.nLen << ", \"motorola\": " << int(sg.isMotorola)
-               << ", \"signed\": " << int(sg.isSigned) << ", \"mux\": " << int(sg.multiplexerType)
+               << ", \"signed\": " << int(sg.isSigned) << ", \"valtype\": " << int(sg.valType)
+               << ", \"mux\": " << int(sg.multiplexerType)
                << ", \"muxval\": " << sg.multiplexerValue << ", \"factor\": " << jsonNumber(sg.nFactor)
                << ", \"offset\": " << jsonNumber(sg.nOffset) << ", \"min\": " << jsonNumber(sg.nMin)
                << ", \"max\": " << jsonNumber(sg.nMax) << ", \"unit\": " << jsonString(sg.unit)
@@ -237,6 +238,36 @@ const char kHandAligned[] =
     "CM_ SG_ 256 Elapsed \"time since start\";\n"
     "VAL_ 300 Sel 1 \"one\" 2 \"two\" ;\n";
 
+// IEEE single and double signals in both byte orders, with factor and
+// offset, beside integer ones, in a multiplexed message and a CAN FD one.
+const char kHandFloat[] =
+    "VERSION \"\"\n"
+    "\n"
+    "BU_: ECU GW\n"
+    "\n"
+    "BO_ 1026 MuxFloat: 8 ECU\n"
+    " SG_ Sel M : 60|4@1+ (1,0) [0|0] \"\" GW\n"
+    " SG_ F0 m0 : 0|32@1- (1,0) [0|0] \"\" GW\n"
+    " SG_ G0 m0 : 32|16@1+ (1,0) [0|0] \"\" GW\n"
+    " SG_ F1 m1 : 7|32@0- (0.5,1) [0|0] \"\" GW\n"
+    " SG_ I1 m1 : 32|16@1- (1,0) [0|0] \"\" GW\n"
+    " SG_ F2 m2 : 16|32@1+ (1,0) [0|0] \"\" GW\n"
+    "\n"
+    "BO_ 1027 Doubles: 16 ECU\n"
+    " SG_ D : 0|64@1- (1,0) [0|0] \"\" GW\n"
+    " SG_ DM : 71|64@0- (2,-3) [0|0] \"\" GW\n"
+    "\n"
+    "BO_ 2147483905 Mixed: 8 ECU\n"
+    " SG_ FM : 39|32@0- (0.01,100) [0|0] \"\" GW\n"
+    " SG_ N : 0|8@1+ (1,0) [0|0] \"\" GW\n"
+    "\n"
+    "SIG_VALTYPE_ 1026 F0 : 1;\n"
+    "SIG_VALTYPE_ 1026 F1 : 1;\n"
+    "SIG_VALTYPE_ 1026 F2 : 1;\n"
+    "SIG_VALTYPE_ 1027 D : 2;\n"
+    "SIG_VALTYPE_ 1027 DM : 2;\n"
+    "SIG_VALTYPE_ 2147483905 FM : 1;\n";
+
 class KemsigPeer : public WorkDirTest
 {
 };
@@ -250,6 +281,13 @@ TEST_F(KemsigPeer, HandWrittenDbcFilesMatchCanmatrix)
     kt::writeFile("hand_gbk.dbc", utf8ToGbk(kHandGbk));
     crossCheck(workDir.path().string() + "/hand_ascii.dbc", "ascii", 1);
     crossCheck(workDir.path().string() + "/hand_gbk.dbc", "gbk", 2);
+}
+
+TEST_F(KemsigPeer, FloatSignalsMatchCanmatrix)
+{
+    REQUIRE_PEER_MODULES("canmatrix");
+    kt::writeFile("hand_float.dbc", kHandFloat);
+    crossCheck(workDir.path().string() + "/hand_float.dbc", "ascii", 6);
 }
 
 TEST_F(KemsigPeer, AlignedColumnsAndUnitsWithColonsMatchCanmatrix)

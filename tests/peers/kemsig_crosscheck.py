@@ -12,13 +12,15 @@ The comparison covers what kemsig reads of a DBC file: message and signal
 counts, ids, sizes, names, start bits, lengths, byte orders, signedness,
 factors, offsets, minimum, maximum, units, multiplexer kinds and values,
 comments and value tables (first 16 pairs), and, for the random data of each message in the dump, every raw
-value (signed values modulo 2^length) and every physical value. The fixtures
-leave out what kemsig does not read: float signal types, tab-indented lines,
-multi-line comments and value tables of more than 16 pairs.
+value (signed values modulo 2^length; for IEEE single and double signals
+the float the bits hold) and every physical value. The fixtures leave out
+what kemsig does not read: tab-indented lines, multi-line comments and value
+tables of more than 16 pairs.
 """
 import json
 import math
 import random
+import struct
 import sys
 import warnings
 
@@ -140,6 +142,7 @@ def compare(path, enc, dump_path):
                 ("signed", bool(s["signed"]), bool(c.is_signed)),
                 ("unit", s["unit"], c.unit or ""),
                 ("comment", s["comment"], c.comment or ""),
+                ("value type", s["valtype"], (1 if c.size == 32 else 2) if c.is_float else 0),
             ]
             if c.multiplex == "Multiplexor":
                 checks.append(("multiplexer", (s["mux"], 0), (2, 0)))
@@ -169,10 +172,20 @@ def compare(path, enc, dump_path):
                 length = s["len"]
                 mod = 1 << length if length else 1
                 ours_raw = int(sample["raw"][s["name"]])
-                if ours_raw % mod != int(d.raw_value) % mod:
+                if s["valtype"]:
+                    bits = ours_raw % mod
+                    ours_float = (struct.unpack("<f", struct.pack("<I", bits))[0] if length == 32
+                                  else struct.unpack("<d", struct.pack("<Q", bits))[0])
+                    if not (close(ours_float, d.raw_value)
+                            or (math.isnan(ours_float) and math.isnan(float(d.raw_value)))):
+                        diff(where + " sig " + s["name"], "float for " + sample["data"], ours_float, d.raw_value)
+                elif ours_raw % mod != int(d.raw_value) % mod:
                     diff(where + " sig " + s["name"], "raw for " + sample["data"], hex(ours_raw), d.raw_value)
                 n_raw += 1
-                if not close(sample["phys"][s["name"]], d.phys_value):
+                ours_phys, their_phys = float(sample["phys"][s["name"]]), float(d.phys_value)
+                if math.isnan(ours_phys) and math.isnan(their_phys):
+                    pass
+                elif not close(ours_phys, their_phys):
                     diff(where + " sig " + s["name"], "physical for " + sample["data"], sample["phys"][s["name"]],
                          d.phys_value)
                 n_phys += 1
