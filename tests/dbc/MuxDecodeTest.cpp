@@ -209,3 +209,28 @@ TEST_F(MuxDecode, EveryPageDecodesAsCanmatrixDoes)
     EXPECT_NE(r.output.find("differences 0"), std::string::npos);
     std::cout << "analysis window: frames " << frames << ", values " << values << "\n";
 }
+
+// A J1939 group that arrives by the transport protocol is decoded from all
+// of its bytes, not from the 8 of the frame that completed it: a signal
+// beyond byte 8 is in the group.
+TEST_F(MuxDecode, TransportGroupIsMeasuredByItsOwnLength)
+{
+    QUserSysCfg::instance()->setInt("dbcProcotolType", 1);
+    ASSERT_TRUE(writeDbc(dbcPath("tp.dbc"), QString::fromLatin1("BO_ 2566834688 Big: 12 ECU\n"
+                                                                 " SG_ First : 0|8@1+ (1,0) [0|0] \"\" GW\n"
+                                                                 " SG_ Last : 80|16@1+ (1,0) [0|0] \"\" GW\n"
+                                                                 " SG_ Past : 96|8@1+ (1,0) [0|0] \"\" GW\n")));
+    std::unique_ptr<QUserMainWindowDBC> w(new QUserMainWindowDBC);
+    ASSERT_EQ(loadDbc(w.get(), dbcPath("tp.dbc")), 1);
+    for (const char *s : {"First", "Last", "Past"})
+        ASSERT_EQ(w->listenSignalAdd("Big", s), 0);
+    // Broadcast announce of 12 bytes in 2 packets of PGN 0xFECA, then the
+    // packets from source 0x21.
+    EXPECT_EQ(feed(w.get(), frame(0x18ECFF21, true, QByteArray::fromHex("200C0002FFCAFE00"))), QStringList());
+    EXPECT_EQ(feed(w.get(), frame(0x18EBFF21, true, QByteArray::fromHex("01AA000000000000"))), QStringList());
+    EXPECT_EQ(feed(w.get(), frame(0x18EBFF21, true, QByteArray::fromHex("020000003412FFFF"))),
+              QStringList({"Big.First", "Big.Last"}))
+        << "Past lies beyond the group's 12 bytes";
+    EXPECT_EQ(seen(w.get())["Big.First"].raw, 0xAA);
+    EXPECT_EQ(seen(w.get())["Big.Last"].raw, 0x1234);
+}
