@@ -1,5 +1,6 @@
 #include "kemsig/src/SignalCodec.h"
 
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 
@@ -162,7 +163,14 @@ int64_t rawValue(const DbcSignal &sig, double physical)
     if (sig.nFactor == 0)
         return -1;
     if (sig.valType == KDBC_VALTYPE_FLOAT) {
-        const float f = float((physical - sig.nOffset) / sig.nFactor);
+        const double d = (physical - sig.nOffset) / sig.nFactor;
+        // Beyond the float's range the float is infinite (a plain
+        // conversion of such a double is undefined).
+        float f;
+        if (std::isfinite(d) && std::fabs(d) > double(FLT_MAX))
+            f = d > 0 ? HUGE_VALF : -HUGE_VALF;
+        else
+            f = float(d);
         uint32_t bits;
         std::memcpy(&bits, &f, sizeof bits);
         // As any signed signal's raw value: sign-extended from the field.

@@ -253,6 +253,13 @@ TEST(KemsigCodec, FloatAndDoubleSignalsConvertAsIeee754)
         }
         EXPECT_DOUBLE_EQ(KDBC_CalcPhysicalValue(&s, uint64_t(raw)), c.physical);
     }
+    // Beyond a single's range: infinite, of the value's sign.
+    DbcSignal big = kt::signal(0, 32, false, true);
+    big.valType = 1;
+    EXPECT_EQ(uint32_t(KDBC_CalcRawValue(&big, 1e300)), 0x7F800000u);
+    EXPECT_EQ(uint32_t(KDBC_CalcRawValue(&big, -1e300)), 0xFF800000u);
+    EXPECT_TRUE(std::isnan(KDBC_CalcPhysicalValue(&big, 0x7FC00000u)));
+
     // A float signal's raw value through a frame: Intel and Motorola.
     uint8_t data[8] = {};
     DbcSignal f = kt::signal(0, 32, false, true);
