@@ -167,8 +167,13 @@ void QUserMainWindowDBCSend::slotDbcSendWorkTimeout(void *p)
 void QUserMainWindowDBCSend::dbcSettingLoad()
 {
     QUserSysCfg *cfg = QUserSysCfg::instance();
+    // A value outside its choices (a store edited by hand) is replaced by
+    // the default and written back: an unknown FD protocol code would reach
+    // the device with every frame.
     dbcProtocolType = cfg->getInt(QStringLiteral("dbcProcotolType"));
-    if (dbcProtocolType == -1) {
+    if (dbcProtocolType != 0 && dbcProtocolType != 1) {
+        if (dbcProtocolType != -1)
+            logLine(QStringLiteral("WARNING:dbcProcotolType %1 Out Of Range[0,1], 0 Used...").arg(dbcProtocolType));
         dbcProtocolType = 0;
         cfg->setInt(QStringLiteral("dbcProcotolType"), 0);
     }
@@ -179,7 +184,9 @@ void QUserMainWindowDBCSend::dbcSettingLoad()
     if (j1939DstAddr.isEmpty())
         j1939DstAddr = QStringLiteral("FF");
     fdSendProcotol = cfg->getInt(QStringLiteral("dbcFdSendProcotol"));
-    if (fdSendProcotol == -1) {
+    if (fdSendProcotol < 0 || fdSendProcotol > 2) {
+        if (fdSendProcotol != -1)
+            logLine(QStringLiteral("WARNING:dbcFdSendProcotol %1 Out Of Range[0,2], 2 Used...").arg(fdSendProcotol));
         fdSendProcotol = 2;
         cfg->setInt(QStringLiteral("dbcFdSendProcotol"), 2);
     }

@@ -1,12 +1,14 @@
 // The analysis window's bounds: the stored chart X range is read back only
 // inside the range the chart can hold (a bad value is replaced and logged),
 // the point buffers grow with the points instead of being reserved for the
-// whole range at once, and a project that cannot be saved says so.
+// whole range at once, a project that cannot be saved says so, and the
+// send window's protocol settings are read back only among their choices.
 #include <gtest/gtest.h>
 
 #include <QDir>
 
 #include "tests/dbc/DbcWindowSupport.h"
+#include "dbc/QUserMainWindowDBCSend.h"
 
 using namespace dbcwin;
 
@@ -84,4 +86,34 @@ TEST_F(WindowBounds, FailedProjectSaveShowsTheBox)
     EXPECT_EQ(boxes(prompts)[0].first, "错误");
     EXPECT_TRUE(boxes(prompts)[0].second.contains("保存失败!"));
     EXPECT_EQ(w->windowTitle(), title);
+}
+
+// A send-window protocol outside its choices in sys.ini (edited by hand, or
+// by another version) is replaced by the default, logged and written back:
+// an unknown FD protocol code reached the device with every frame, and the
+// settings dialog showed no choice. (The analysis window reads any protocol
+// other than 1 as plain CAN, and shows it so.)
+TEST_F(WindowBounds, StoredProtocolsOutsideTheirChoicesAreReplaced)
+{
+    QUserSysCfg *cfg = QUserSysCfg::instance();
+    for (int stored : {2, 7, -3}) {
+        SCOPED_TRACE(stored);
+        cfg->setInt("dbcProcotolType", stored);
+        cfg->setInt("dbcFdSendProcotol", stored + 1);
+        LogCapture log;
+        QUserMainWindowDBCSend send;
+        EXPECT_EQ(send.protocolType(), 0);
+        EXPECT_EQ(cfg->getInt("dbcProcotolType"), 0);
+        EXPECT_TRUE(log.contains(QString("WARNING:dbcProcotolType %1 Out Of Range[0,1], 0 Used...").arg(stored)));
+        EXPECT_EQ(send.fdSendProtocol(), 2);
+        EXPECT_EQ(cfg->getInt("dbcFdSendProcotol"), 2);
+        EXPECT_TRUE(log.contains(QString("WARNING:dbcFdSendProcotol %1 Out Of Range[0,2], 2 Used...").arg(stored + 1)));
+    }
+    // The choices themselves stay.
+    cfg->setInt("dbcProcotolType", 1);
+    cfg->setInt("dbcFdSendProcotol", 0);
+    QUserMainWindowDBCSend send;
+    EXPECT_EQ(send.protocolType(), 1);
+    EXPECT_EQ(send.fdSendProtocol(), 0);
+    cfg->setInt("dbcFdSendProcotol", 2);
 }
