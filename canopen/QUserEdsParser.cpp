@@ -68,6 +68,23 @@ bool decimalParse(const QString &text, bool allowSign, int64_t lo, int64_t hi, i
     return true;
 }
 
+// The hexadecimal digits of an EDS number, of any length: leading zeros do
+// not count, and a value wider than 32 bits keeps its low 32 bits.
+bool hexNumberParse(const QString &text, uint32_t &out)
+{
+    if (text.isEmpty())
+        return false;
+    uint32_t v = 0;
+    for (QChar c : text) {
+        const int d = hexDigit(c);
+        if (d < 0)
+            return false;
+        v = (v << 4) | uint32_t(d);
+    }
+    out = v;
+    return true;
+}
+
 bool hexPrefixed(const QString &text)
 {
     return text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
@@ -199,7 +216,7 @@ int32_t QUserEdsParser::numberParse(const QString &text)
 {
     if (hexPrefixed(text)) {
         uint32_t v = 0;
-        return hexParse(text.mid(2), v) ? int32_t(v) : 0;
+        return hexNumberParse(text.mid(2), v) ? int32_t(v) : 0;
     }
     int64_t v = 0;
     return decimalParse(text, true, INT32_MIN, INT32_MAX, v) ? int32_t(v) : 0;
@@ -209,7 +226,7 @@ uint32_t QUserEdsParser::countParse(const QString &text)
 {
     if (hexPrefixed(text)) {
         uint32_t v = 0;
-        return hexParse(text.mid(2), v) ? v : 0;
+        return hexNumberParse(text.mid(2), v) ? v : 0;
     }
     int64_t v = 0;
     return decimalParse(text, false, 0, UINT32_MAX, v) ? uint32_t(v) : 0;

@@ -82,8 +82,9 @@ public:
     // key "=" value, both trimmed; false (and a log line) unless the line has
     // exactly one "=".
     static bool attributeGet(const QString &line, QString &key, QString &value);
-    // "0x..." unsigned hexadecimal (32 bits, returned as signed), else signed
-    // decimal; 0 for anything else (so "$NODEID+0x180" gives 0).
+    // "0x..." unsigned hexadecimal (leading zeros do not count; a wider
+    // value keeps its low 32 bits; returned as signed), else signed decimal;
+    // 0 for anything else (so "$NODEID+0x180" gives 0).
     static int32_t numberParse(const QString &text);
     // The same rule for counts: hexadecimal with "0x", or unsigned decimal.
     static uint32_t countParse(const QString &text);

@@ -213,6 +213,13 @@ TEST(EdsParserTest, NumberRules)
         {"0x80000000", INT32_MIN, 0x80000000u},
         {"0x100000000", 0, 0},
         {"-10", -10, 0},
+        // Leading zeros do not count; a wider value keeps its low 32 bits.
+        {"0x0000000000000010", 16, 16},
+        {"0x00000000FFFFFFFF", -1, 0xFFFFFFFFu},
+        {"0xFFFFFFFFFFFF8000", -32768, 0xFFFF8000u},
+        {"0x123456789", 0x23456789, 0x23456789u},
+        {"0x00000000000000000000000000000001", 1, 1},
+        {"0x1G", 0, 0},
         {"3", 3, 3},
         {"2147483648", 0, 2147483648u},
         {"$NODEID+0x200", 0, 0},
