@@ -90,6 +90,19 @@ bool hexPrefixed(const QString &text)
     return text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
 }
 
+// An EDS number as the parser reads it ("0x" hexadecimal or signed
+// decimal); false when the text is neither.
+bool numberRead(const QString &text, uint32_t &out)
+{
+    if (hexPrefixed(text))
+        return hexNumberParse(text.mid(2), out);
+    int64_t v = 0;
+    if (!decimalParse(text, true, INT32_MIN, UINT32_MAX, v))
+        return false;
+    out = uint32_t(v);
+    return true;
+}
+
 QString tr(const char *text)
 {
     return QCoreApplication::translate("QObject", text);
@@ -232,6 +245,12 @@ uint32_t QUserEdsParser::countParse(const QString &text)
     return decimalParse(text, false, 0, UINT32_MAX, v) ? uint32_t(v) : 0;
 }
 
+bool QUserEdsParser::flagParse(const QString &text)
+{
+    uint32_t v = 0;
+    return numberRead(text, v) ? v != 0 : true;
+}
+
 bool QUserEdsParser::textBetween(const QString &text, int start, QChar open, QChar close, int &end, QString &out)
 {
     const int a = text.indexOf(open, start < 0 ? 0 : start);
@@ -348,7 +367,7 @@ bool QUserEdsParser::dictObjAnalysis(QUserDictObj &obj, const QStringList &lines
         else if (key == QLatin1String("DefaultValue"))
             obj.DefaultValue = numberParse(value);
         else if (key == QLatin1String("PDOMapping"))
-            obj.PDOMapping = value != QLatin1String("0");
+            obj.PDOMapping = flagParse(value);
         else if (key == QLatin1String("ObjFlags"))
             obj.ObjFlags = uint32_t(numberParse(value));
         else

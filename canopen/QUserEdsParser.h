@@ -88,6 +88,9 @@ public:
     static int32_t numberParse(const QString &text);
     // The same rule for counts: hexadecimal with "0x", or unsigned decimal.
     static uint32_t countParse(const QString &text);
+    // A flag such as PDOMapping: a number by the rule above is true when not
+    // 0 ("0x0" is false); any other text, an empty one included, is true.
+    static bool flagParse(const QString &text);
     static bool textBetween(const QString &text, int start, QChar open, QChar close, int &end, QString &out);
 
     bool fileInfoAnalysis(const QStringList &lines);
