@@ -490,8 +490,10 @@ void QUserEdsParser::pdoListInit()
 
 bool QUserEdsParser::pdoCobIdUsable(uint32_t cobId)
 {
-    cobId &= 0x7FFFFFFFu;
-    if (cobId == 0 || (cobId & 0x40000000u))
+    // Bit 31 (valid) is the caller's, bit 30 (RTR not allowed on a TPDO,
+    // reserved on an RPDO) does not make an identifier unusable.
+    cobId &= 0x3FFFFFFFu;
+    if (cobId == 0)
         return false;
     if (cobId & 0x20000000u)
         return (cobId & 0x1FFFFFFFu) != 0;

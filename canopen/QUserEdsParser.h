@@ -131,8 +131,9 @@ public:
     bool pdoMapParaUploadListGet(const QList<QUserDictObj> &pdos, bool rx, QVector<QUserDictObj> &out) const;
     bool pdoDownloadOneGet(const QUserDictObj &pdo, int n, bool rx, QVector<QUserDictObj> &out, QStringList *notes) const;
 
-    // A COB-ID (bits 0-30 as the record keeps them) a PDO may run on: not 0,
-    // no remote bit (30); an 11-bit one (bit 29 clear) fits 11 bits and lies
+    // A COB-ID (bits 0-30 as the record keeps them) a PDO may run on: its
+    // identifier not 0, whatever bit 30 (no RTR on a TPDO, reserved on an
+    // RPDO) says; an 11-bit one (bit 29 clear) fits 11 bits and lies
     // outside the identifiers CiA 301 keeps for other services (0x000-0x07F,
     // 0x101-0x180, 0x581-0x5FF, 0x601-0x67F, 0x6E0-0x6FF, 0x701-0x7FF).
     static bool pdoCobIdUsable(uint32_t cobId);
