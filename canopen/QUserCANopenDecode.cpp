@@ -264,6 +264,7 @@ bool QUserCANopenFrame::sdoAnalysis(const QUserCanMsg &msg, bool request, QStrin
         case 0x4B: operation = sized(2, true); break;
         case 0x47: operation = sized(3, true); break;
         case 0x43: operation = sized(4, true); break;
+        case 0x42: operation = sized(4, true); break; // size left to the object
         case 0x60: operation = word("写") + word("成功"); break;
         default: break;
         }

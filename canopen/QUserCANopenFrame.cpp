@@ -213,6 +213,13 @@ bool QUserCANopenFrame::timeSyncMsgCreat(QUserCanMsg &msg, int year, int month, 
 bool QUserCANopenFrame::sdoResponseParse(QUserCanMsg &msg, uint8_t &node, bool &isWrite, uint16_t &index,
                                          uint16_t &subIndex, uint32_t &len, uint32_t &value) const
 {
+    return sdoResponseParse(msg, node, isWrite, index, subIndex, len, value, nullptr);
+}
+
+bool QUserCANopenFrame::sdoResponseParse(QUserCanMsg &msg, uint8_t &node, bool &isWrite, uint16_t &index,
+                                         uint16_t &subIndex, uint32_t &len, uint32_t &value,
+                                         bool *sizeIndicated) const
+{
     const uint32_t cob = uint32_t(msg.getId());
     if ((cob >> 7) != 11)
         return false;
@@ -222,13 +229,21 @@ bool QUserCANopenFrame::sdoResponseParse(QUserCanMsg &msg, uint8_t &node, bool &
         return false;
     const uint8_t cmd = uint8_t(b[0]);
     int count = 0;
+    bool sized = true;
     switch (cmd) {
     case 0x43: count = 4; break;
     case 0x47: count = 3; break;
     case 0x4B: count = 2; break;
     case 0x4F: count = 1; break;
     case 0x60: break;
-    default: return false;
+    default:
+        // Expedited without size indication (e=1, s=0; the n bits mean
+        // nothing then): four data bytes, the size is the object's.
+        if ((cmd & 0xE3) != 0x42)
+            return false;
+        count = 4;
+        sized = false;
+        break;
     }
     if (b.size() < 4 + count)
         return false;
@@ -245,6 +260,8 @@ bool QUserCANopenFrame::sdoResponseParse(QUserCanMsg &msg, uint8_t &node, bool &
     isWrite = false;
     len = uint32_t(count);
     value = v;
+    if (sizeIndicated)
+        *sizeIndicated = sized;
     return true;
 }
 

@@ -79,10 +79,15 @@ public:
     bool timeSyncMsgCreat(QUserCanMsg &msg, int year, int month, int day, int hour, int minute, int second) const;
 
     // ---- SDO answers ----------------------------------------------------
-    // An expedited upload answer (0x43/47/4B/4F) or a download confirmation
-    // (0x60) on 0x580-0x5FF. White space is removed from msg's data text.
+    // An expedited upload answer (0x43/47/4B/4F, or 0x42 without size
+    // indication: four bytes, len 4) or a download confirmation (0x60) on
+    // 0x580-0x5FF. White space is removed from msg's data text.
     bool sdoResponseParse(QUserCanMsg &msg, uint8_t &node, bool &isWrite, uint16_t &index, uint16_t &subIndex,
                           uint32_t &len, uint32_t &value) const;
+    // The same; *sizeIndicated (when given) tells an upload answer that
+    // carried its size from one that left it to the object's data type.
+    bool sdoResponseParse(QUserCanMsg &msg, uint8_t &node, bool &isWrite, uint16_t &index, uint16_t &subIndex,
+                          uint32_t &len, uint32_t &value, bool *sizeIndicated) const;
     // An abort (0x80) on 0x580-0x5FF with its four code bytes.
     bool sdoAbortParse(const QUserCanMsg &msg, uint8_t &node, uint16_t &index, uint16_t &subIndex,
                        uint32_t &abortCode) const;

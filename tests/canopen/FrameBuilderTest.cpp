@@ -261,6 +261,12 @@ TEST(FrameBuilderTest, SdoResponseParse)
         {"585", "60 40 60", false, false, 0, 0, 0, 0},
         {"585", "", false, false, 0, 0, 0, 0},
         {"585", "41 18 10 01 08 00 00 00", false, false, 0, 0, 0, 0},
+        // Expedited without size indication (e=1, s=0): four bytes; the n
+        // bits mean nothing then.
+        {"585", "42 41 60 00 37 02 00 00", true, false, 0x6041, 0, 4, 0x0237},
+        {"585", "4A 41 60 00 37 02 AA BB", true, false, 0x6041, 0, 4, 0xBBAA0237},
+        {"585", "42 41 60 00 37 02", false, false, 0, 0, 0, 0},
+        {"585", "62 41 60 00 37 02 00 00", false, false, 0, 0, 0, 0},
         {"xyz", "4B 41 60 00 37 02 00 00", false, false, 0, 0, 0, 0},
     };
     QUserCANopenFrame f;
@@ -271,9 +277,13 @@ TEST(FrameBuilderTest, SdoResponseParse)
         bool isWrite = false;
         uint16_t index = 0, sub = 0;
         uint32_t len = 99, value = 99;
-        ASSERT_EQ(f.sdoResponseParse(m, node, isWrite, index, sub, len, value), c.ok);
+        bool sized = false;
+        ASSERT_EQ(f.sdoResponseParse(m, node, isWrite, index, sub, len, value, &sized), c.ok);
         if (!c.ok)
             continue;
+        if (!c.isWrite) {
+            EXPECT_EQ(sized, (uint8_t(m.dataText.left(2).toUInt(nullptr, 16)) & 0x01) != 0);
+        }
         EXPECT_FALSE(m.dataText.contains(' '));
         EXPECT_EQ(node, uint32_t(m.getId()) & 0x7F);
         EXPECT_EQ(isWrite, c.isWrite);
