@@ -86,18 +86,18 @@ bool QUserCANopenFrame::msgAnalysis(const QUserCanMsg &msg, QString &text) const
     }
 }
 
-bool QUserCANopenFrame::isNmtClassMsg(const QUserCanMsg &msg)
+bool QUserCANopenFrame::isNmtClassMsg(const QUserCanMsg &msg, const QString &channel)
 {
     const uint32_t cob = uint32_t(msg.getId());
     const uint32_t fc = cob >> 7;
     if (fc > 15 || fc == 13 || (fc == 2 && cob != 0x100))
         return false;
     if (fc == 14)
-        heartBeatStateUpdate(msg);
+        heartBeatStateUpdate(msg, channel);
     return true;
 }
 
-bool QUserCANopenFrame::heartBeatStateUpdate(const QUserCanMsg &msg)
+bool QUserCANopenFrame::heartBeatStateUpdate(const QUserCanMsg &msg, const QString &channel)
 {
     if (msg.remote)
         return true;
@@ -114,21 +114,24 @@ bool QUserCANopenFrame::heartBeatStateUpdate(const QUserCanMsg &msg)
     nodeState = state;
     const uint32_t node = uint32_t(msg.getId()) & 0x7F;
     if (node != 0)
-        nodeStates[node] = int8_t(state);
+        nodeStates[channel].state[node] = int8_t(state);
     return true;
 }
 
-QUserCANopenFrame::QUserCANopenFrame()
+QUserCANopenFrame::NodeStates::NodeStates()
 {
-    for (int8_t &s : nodeStates)
+    for (int8_t &s : state)
         s = -1;
 }
 
-int QUserCANopenFrame::nodeStateOf(int node) const
+QUserCANopenFrame::QUserCANopenFrame() = default;
+
+int QUserCANopenFrame::nodeStateOf(int node, const QString &channel) const
 {
     if (node < 1 || node > 127)
         return -1;
-    return nodeStates[node];
+    const auto it = nodeStates.constFind(channel);
+    return it == nodeStates.constEnd() ? -1 : it->state[node];
 }
 
 bool QUserCANopenFrame::nmtMsgAnalysis(const QUserCanMsg &msg, QString &text) const

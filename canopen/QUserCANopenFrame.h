@@ -6,6 +6,7 @@
 
 #include "core/QUserCanMsg.h"
 
+#include <QHash>
 #include <QString>
 
 #include <cstdint>
@@ -32,9 +33,11 @@ public:
 
     QUserCANopenFrame();
     // The NMT state (as nodeState counts it) of the last heartbeat or
-    // node-guarding answer of one node; -1 while none was seen (and for
-    // node ids outside 1-127).
-    int nodeStateOf(int node) const;
+    // node-guarding answer of one node on one channel (the device id the
+    // frame came from; frames handed over without one count as the empty
+    // id); -1 while none was seen (and for node ids outside 1-127). Nodes
+    // with the same id on different buses are different nodes.
+    int nodeStateOf(int node, const QString &channel = QString()) const;
 
     // ---- builders ------------------------------------------------------
     // Every builder writes identifier, flags, send type 0, direction 1,
@@ -100,8 +103,8 @@ public:
     // Replace text with the one-line description; false (text untouched)
     // when the frame is not a CANopen object this class knows.
     bool msgAnalysis(const QUserCanMsg &msg, QString &text) const;
-    bool isNmtClassMsg(const QUserCanMsg &msg);
-    bool heartBeatStateUpdate(const QUserCanMsg &msg);
+    bool isNmtClassMsg(const QUserCanMsg &msg, const QString &channel = QString());
+    bool heartBeatStateUpdate(const QUserCanMsg &msg, const QString &channel = QString());
 
     bool nmtMsgAnalysis(const QUserCanMsg &msg, QString &text) const;
     bool emergMsgAnalysis(const QUserCanMsg &msg, QString &text) const;
@@ -120,7 +123,12 @@ public:
     static bool isLeapYear(int year);
 
 private:
-    int8_t nodeStates[128];
+    struct NodeStates
+    {
+        int8_t state[128];
+        NodeStates();
+    };
+    QHash<QString, NodeStates> nodeStates;
 
     QString nodeText(uint32_t node) const;
     QString sdoNodeText(uint32_t node) const;

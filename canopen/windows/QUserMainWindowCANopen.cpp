@@ -338,7 +338,7 @@ void QUserMainWindowCANopen::frameReceive(const QString &deviceId, const QUserCa
     // Send-state notices of the senders carry tags below 100.
     if (frame.direction == 1 && (frame.status < 100 || frame.status > 200))
         return;
-    canopenLogAppend(frame);
+    canopenLogAppend(frame, deviceId);
     cia402StateCheck();
     // Only our own channel's answers may complete our SDO transfers; the log
     // shows every channel.

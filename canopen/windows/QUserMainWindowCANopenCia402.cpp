@@ -304,7 +304,8 @@ int QUserMainWindowCANopen::cia402PanelNode() const
 
 void QUserMainWindowCANopen::cia402StateCheck()
 {
-    const int state = decoder.nodeStateOf(cia402PanelNode());
+    // The node of the panel on this window's own channel only.
+    const int state = decoder.nodeStateOf(cia402PanelNode(), devId);
     if (state == cia402.nodeState)
         return;
     cia402.nodeState = state;

@@ -68,9 +68,9 @@ void QUserMainWindowCANopen::logSettingLoad()
     logUnknownText = tr("未知报文");
 }
 
-bool QUserMainWindowCANopen::canopenLogAppend(const QUserCanMsg &frame)
+bool QUserMainWindowCANopen::canopenLogAppend(const QUserCanMsg &frame, const QString &deviceId)
 {
-    decoder.isNmtClassMsg(frame);
+    decoder.isNmtClassMsg(frame, deviceId);
     const int32_t id = frame.getId();
     if (heartBeatShow == 0 && (uint32_t(id) >> 7) == 14)
         return false;
