@@ -92,9 +92,16 @@ bool QUserCANopenFrame::syncMsgCreat(QUserCanMsg &msg) const
 bool QUserCANopenFrame::emergMsgCreat(QUserCanMsg &msg, int node, const QString &errCode,
                                       const QString &errRegister, const QString &manufacturer) const
 {
-    if (canopen::removeBlanks(errCode).size() < 4 || canopen::removeBlanks(errRegister).size() < 2
-        || canopen::removeBlanks(manufacturer).size() < 10)
+    const QString code = canopen::removeBlanks(errCode);
+    const QString reg = canopen::removeBlanks(errRegister);
+    const QString user = canopen::removeBlanks(manufacturer);
+    if (code.size() < 4 || reg.size() < 2 || user.size() < 10)
         return false;
+    if (!isHexText(code) || !isHexText(reg) || !isHexText(user)) {
+        logLine(QStringLiteral("CANopen Frame Warning:EMCY data <%1|%2|%3> is not hex digits, frame refused...")
+                    .arg(errCode, errRegister, manufacturer));
+        return false;
+    }
     if (!nodeIdValid(node))
         return false;
     stamp(msg, hex2(0x80u + unsigned(node)), false, true, QStringLiteral("8"), errCode + errRegister + manufacturer);
@@ -133,6 +140,11 @@ bool QUserCANopenFrame::sdoFastWriteMsgCreat(QUserCanMsg &msg, int node, uint16_
     valueText = canopen::removeBlanks(valueText);
     if (valueText.isEmpty() || subIndex > 0xFF || !nodeIdValid(node))
         return false;
+    if (!isHexText(valueText)) {
+        logLine(QStringLiteral("CANopen Frame Warning:SDO write data <%1> is not hex digits, frame refused...")
+                    .arg(valueText));
+        return false;
+    }
     unsigned command = 0x2F;
     if (size == 2)
         command = 0x2B;

@@ -58,6 +58,8 @@ public:
     bool syncMsgCreat(QUserCanMsg &msg) const;
     // EMCY 0x80+node: the hexadecimal texts in wire order (error code
     // low byte first), at least 4, 2 and 10 digits without white space.
+    // Texts holding anything but hexadecimal digits and white space are
+    // refused with a log line.
     bool emergMsgCreat(QUserCanMsg &msg, int node, const QString &errCode, const QString &errRegister,
                        const QString &manufacturer) const;
     // PDO index 0-7: TPDO1, RPDO1, TPDO2, RPDO2, TPDO3, RPDO3, TPDO4, RPDO4.
@@ -68,6 +70,8 @@ public:
     // Expedited download. size 1-4 picks the command byte (any other size
     // gives the one-byte form); the value text holds the value bytes in wire
     // order (white space removed from valueText), four of them are sent.
+    // A value text holding anything but hexadecimal digits ("0x10", "-1")
+    // is refused with a log line.
     bool sdoFastWriteMsgCreat(QUserCanMsg &msg, int node, uint16_t index, uint32_t subIndex, int size,
                               QString &valueText) const;
     bool sdoFastReadMsgCreat(QUserCanMsg &msg, int node, uint16_t index, uint32_t subIndex) const;

@@ -19,6 +19,8 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include <cctype>
+
 namespace {
 
 QString noBlanks(const QString &text)
@@ -29,6 +31,15 @@ QString noBlanks(const QString &text)
         if (!c.isSpace())
             out += c;
     return out;
+}
+
+// Hexadecimal digits and white space only ("0x10" or "-1" are not bytes).
+bool hexDigitsOnly(const QString &text)
+{
+    for (QChar c : text)
+        if (!c.isSpace() && !isxdigit(c.toLatin1()))
+            return false;
+    return true;
 }
 
 QFrame *sunkenLine()
@@ -301,6 +312,10 @@ void QUserMainWindowCANopen::slotCia301EmergSend()
         QUserMessageBox::msgWarning(this, tr("错误"), tr("发送参数不能为空!"));
         return;
     }
+    if (!hexDigitsOnly(code) || !hexDigitsOnly(reg) || !hexDigitsOnly(user)) {
+        QUserMessageBox::msgWarning(this, tr("错误"), tr("数据只能是十六进制数字!"));
+        return;
+    }
     QUserCanMsg frame;
     if (decoder.emergMsgCreat(frame, uiSetting->cia301.nodeId, code, reg, user))
         sendOne(frame);
@@ -311,6 +326,10 @@ void QUserMainWindowCANopen::slotCia301PdoSend()
     if (!cia301NodeIdGet())
         return;
     QString data = uiSetting->cia301.w.lineEditPdoData->text();
+    if (!hexDigitsOnly(data)) {
+        QUserMessageBox::msgWarning(this, tr("错误"), tr("数据只能是十六进制数字!"));
+        return;
+    }
     QUserCanMsg frame;
     if (decoder.pdoMsgCreat(frame, uiSetting->cia301.nodeId, uiSetting->cia301.w.comBoxPdoType->currentIndex(), data))
         sendOne(frame);
@@ -342,6 +361,10 @@ void QUserMainWindowCANopen::slotCia301SdoFastWrite()
         return;
     }
     QString data = w.lineEditSdoFastWriteData->text();
+    if (!hexDigitsOnly(data)) {
+        QUserMessageBox::msgWarning(this, tr("错误"), tr("数据只能是十六进制数字!"));
+        return;
+    }
     QUserCanMsg frame;
     if (decoder.sdoFastWriteMsgCreat(frame, uiSetting->cia301.nodeId, uint16_t(index.toUInt(nullptr, 16)),
                                      sub.toUInt(nullptr, 16), w.comBoxSdoFastWriteLen->currentIndex() + 1, data))

@@ -3128,6 +3128,10 @@
         <translation>发送次数不能为空!</translation>
     </message>
     <message>
+        <source>数据只能是十六进制数字!</source>
+        <translation>数据只能是十六进制数字!</translation>
+    </message>
+    <message>
         <source>发送次数范围:1-%1</source>
         <translation>发送次数范围:1-%1</translation>
     </message>

@@ -3129,6 +3129,10 @@ Please restart the device!</translation>
         <translation>The count must not be empty!</translation>
     </message>
     <message>
+        <source>数据只能是十六进制数字!</source>
+        <translation>The data may only hold hexadecimal digits!</translation>
+    </message>
+    <message>
         <source>发送次数范围:1-%1</source>
         <translation>Count range: 1-%1</translation>
     </message>
