@@ -275,7 +275,11 @@ bool QUserCANopenFrame::sdoAnalysis(const QUserCanMsg &msg, bool request, QStrin
     if (operation.isEmpty())
         operation = word("未知") + QString::asprintf("<0x%02x>", cmd);
 
-    text = (request ? word("SDO请求") : word("SDO响应")) + QStringLiteral("->") + word("节点ID:")
+    // The leading words stay as they are in every language (they name the
+    // frame kind, as "SYNC" or the PDO names do).
+    static const QString kRequest = QString::fromUtf8("SDO请求");
+    static const QString kResponse = QString::fromUtf8("SDO响应");
+    text = (request ? kRequest : kResponse) + QStringLiteral("->") + word("节点ID:")
         + sdoNodeText(node) + word("索引:0x") + hex2(at(b, 2), false) + hex2(at(b, 1), false) + QLatin1Char(' ')
         + word("子索引:0x") + hex2(at(b, 3), false) + QLatin1Char(' ') + word("操作:") + operation;
     return true;

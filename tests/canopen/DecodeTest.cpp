@@ -2,7 +2,9 @@
 
 #include "tests/canopen/CanopenTestUtil.h"
 
+#include <QCoreApplication>
 #include <QStringList>
+#include <QTranslator>
 
 #include <gtest/gtest.h>
 
@@ -258,4 +260,44 @@ TEST(DecodeTest, SecondsConversionsRoundTrip)
     EXPECT_FALSE(QUserCANopenFrame::isLeapYear(2100));
     EXPECT_TRUE(QUserCANopenFrame::isLeapYear(1984));
     EXPECT_FALSE(QUserCANopenFrame::isLeapYear(1985));
+}
+
+namespace {
+// A catalogue that has a text for every lookup.
+class EverythingTranslated : public QTranslator
+{
+public:
+    QString translate(const char *, const char *source, const char *, int) const override
+    {
+        return QStringLiteral("<") + QString::fromUtf8(source) + QStringLiteral(">");
+    }
+    bool isEmpty() const override { return false; }
+};
+
+QByteArray sourceFile(const char *relative)
+{
+    return cotest::readAll(QString::fromStdString(peer::sourceDir() + "/" + relative));
+}
+} // namespace
+
+// "SDO请求" and "SDO响应" name the frame kind in every language: they are
+// not looked up, and the translation files do not carry them.
+TEST(DecodeTest, SdoLeadingWordsAreNotTranslated)
+{
+    EverythingTranslated tr;
+    QCoreApplication::installTranslator(&tr);
+    QUserCANopenFrame f;
+    const QString request = decode(f, frame("605", "8", "40 18 10 01 00 00 00 00"));
+    const QString response = decode(f, frame("585", "8", "60 40 60 00 00 00 00 00"));
+    QCoreApplication::removeTranslator(&tr);
+    EXPECT_TRUE(request.startsWith(QString::fromUtf8("SDO请求-><节点ID:>"))) << request.toStdString();
+    EXPECT_TRUE(response.startsWith(QString::fromUtf8("SDO响应-><节点ID:>"))) << response.toStdString();
+    for (const char *ts : {"mainwindow/translations/lanague_cn.ts", "mainwindow/translations/lanague_en.ts",
+                           "mainwindow/translations/WrappedTexts.h"}) {
+        SCOPED_TRACE(ts);
+        const QString text = QString::fromUtf8(sourceFile(ts));
+        ASSERT_FALSE(text.isEmpty());
+        EXPECT_FALSE(text.contains(QString::fromUtf8(">SDO请求<")) || text.contains(QString::fromUtf8("\"SDO请求\"")));
+        EXPECT_FALSE(text.contains(QString::fromUtf8(">SDO响应<")) || text.contains(QString::fromUtf8("\"SDO响应\"")));
+    }
 }
