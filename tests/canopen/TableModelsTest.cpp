@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSignalSpy>
 #include <QThread>
 
@@ -94,6 +95,45 @@ TEST_F(LogModel, OldestEntriesGoWhenTheLimitIsReached)
         EXPECT_EQ(windowTexts(m, 0), numbers);
         EXPECT_EQ(windowTexts(m, 1), c.kept);
     }
+}
+
+namespace {
+// Resident memory of this process in bytes.
+long long residentBytes()
+{
+    QFile f(QStringLiteral("/proc/self/statm"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> parts = f.readAll().split(' ');
+    return parts.size() > 1 ? parts[1].toLongLong() * 4096 : -1;
+}
+} // namespace
+
+// A large "msgCacheSize" costs nothing at construction: memory is taken as
+// entries arrive, and the limit is clamped as the data tabs clamp it.
+TEST_F(LogModel, LargeLimitTakesMemoryAsEntriesArrive)
+{
+    struct Case {
+        int configured;
+        int limit;
+    } cases[] = {{10000000, 10000000}, {10000001, 10000000}, {2147483647, 10000000}, {5000, 5000}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.configured);
+        cacheSize(c.configured);
+        const long long before = residentBytes();
+        ASSERT_GT(before, 0);
+        QUserTableModelCANopen m;
+        EXPECT_EQ(m.cacheLimit(), c.limit);
+        EXPECT_LT(residentBytes() - before, 16ll << 20) << "the limit is not reserved up front";
+        for (int i = 0; i < 3; ++i)
+            m.logAppend(QStringLiteral("f%1").arg(i), QString());
+        EXPECT_EQ(m.cacheCount(), 3);
+        EXPECT_EQ(m.entryAt(2)->first, QStringLiteral("f2"));
+        m.clear();
+        EXPECT_EQ(m.cacheLimit(), c.limit);
+    }
+    // The setting itself stays as the user wrote it.
+    EXPECT_EQ(QUserSysCfg::instance()->getInt(QStringLiteral("msgCacheSize")), 5000);
 }
 
 // Clearing empties the log and reads the limit again.
