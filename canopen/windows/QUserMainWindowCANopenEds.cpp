@@ -450,7 +450,9 @@ void QUserMainWindowCANopen::slotEdsListenObjTabItemChanged(QStandardItem *item)
     if (text.isEmpty())
         return;
     if (item->column() == QUserTableModelEDS::ColValueDec)
-        obj->curValue = uint32_t(text.toInt(nullptr, 10));
+        // Signed or unsigned, as the cell shows it: an UNSIGNED32 above
+        // 2^31 as well as a negative INTEGER16.
+        obj->curValue = uint32_t(text.toLongLong(nullptr, 10));
     else
         obj->curValue = text.toUInt(nullptr, 16);
     listenObjModel->windowUpdate();

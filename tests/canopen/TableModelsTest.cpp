@@ -307,3 +307,31 @@ TEST(ListenModel, CellTexts)
         EXPECT_EQ(m.item(0, 3)->isEditable(), false);
     }
 }
+
+// The decimal value cell reads the value by its data type: an INTEGER16 of
+// -2 shows -2, an UNSIGNED32 above 2^31 shows unsigned.
+TEST(ListenCells, DecimalValueByDataType)
+{
+    struct Case {
+        uint16_t type;
+        uint32_t value;
+        const char *dec;
+    } cases[] = {
+        {0x02, 0xFE, "-2"},         {0x02, 0x7F, "127"},          {0x02, 0xFFFFFF80, "-128"},
+        {0x03, 0xFFFE, "-2"},       {0x03, 0x7FFF, "32767"},      {0x03, 0x8000, "-32768"},
+        {0x03, 0xFFFFFFFE, "-2"},   {0x10, 0xFFFFFE, "-2"},       {0x10, 0x7FFFFF, "8388607"},
+        {0x04, 0xFFFFFFFE, "-2"},   {0x04, 0x80000000, "-2147483648"},
+        {0x05, 0xFE, "254"},        {0x05, 0xFFFFFFFE, "254"},    {0x06, 0xFFFE, "65534"},
+        {0x16, 0xFFFFFE, "16777214"}, {0x07, 0xFFFFFFFE, "4294967294"}, {0x01, 1, "1"},
+        {0x00, 0xFFFFFFFF, "-1"},   {0x08, 0x3F800000, "1065353216"},
+    };
+    for (const Case &c : cases) {
+        QUserDictObj o = obj(0x2000, 0);
+        o.DataType = c.type;
+        o.curValue = c.value;
+        EXPECT_EQ(QUserTableModelEDS::valueDecimalText(o), c.dec) << std::hex << c.type << " " << c.value;
+        EXPECT_EQ(QUserTableModelEDS::cellTexts(o, 0)[QUserTableModelEDS::ColValueDec], c.dec);
+        EXPECT_EQ(QUserTableModelEDS::cellTexts(o, 0)[QUserTableModelEDS::ColValueHex],
+                  QString::asprintf("%08X", c.value));
+    }
+}
