@@ -85,7 +85,9 @@ QWidget *QUserMainWindowCANopen::cia402PageCreat()
     nodeRow->addWidget(w.Cia402NodeId);
     QLabel *hint = new QLabel(tr("(有效值:10进制数1-127)"));
     hint->setEnabled(false);
-    nodeRow->addWidget(hint);
+    // It wraps rather than widen the page.
+    hint->setWordWrap(true);
+    nodeRow->addWidget(hint, 1);
     nodeRow->addStretch();
     layout->addLayout(nodeRow);
     QFrame *line = new QFrame;

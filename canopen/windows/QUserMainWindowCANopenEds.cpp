@@ -77,6 +77,12 @@ QWidget *QUserMainWindowCANopen::dictTreeCreat()
     dictTree->setObjectName(QStringLiteral("treeWidgetDict"));
     dictTree->setHeaderHidden(true);
     dictTree->setColumnCount(1);
+    // Names whole: the column as wide as the longest one, scrolled across
+    // when the pane is narrower.
+    dictTree->header()->setStretchLastSection(false);
+    dictTree->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    dictTree->setTextElideMode(Qt::ElideNone);
+    dictTree->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     dictTree->setDragEnabled(true);
     dictTree->setDragDropMode(QAbstractItemView::DragOnly);
     dictTree->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -374,8 +380,12 @@ void QUserMainWindowCANopen::slotEdsListenObjListTabDropEvent(QString parentText
         for (const QUserDictObj &sub : qAsConst(obj.childList))
             listenObjAdd(sub);
     }
-    if (listenView)
+    // The rows are filled first (the model waits out its refresh
+    // interval), so that the columns fit the object just added.
+    if (listenView && listenObjModel) {
+        listenObjModel->rowsFill();
         listenView->resizeColumnsToContents();
+    }
 }
 
 void QUserMainWindowCANopen::slotEdsListenObjTabItemClick(QModelIndex index)

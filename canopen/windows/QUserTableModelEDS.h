@@ -72,12 +72,15 @@ public:
                       const QModelIndex &parent) override;
     Qt::DropActions supportedDropActions() const override;
 
+    // Fills the visible window of rows now (windowUpdate waits out the
+    // refresh interval).
+    void rowsFill();
+
 public slots:
     void windowUpdate() override;
 
 private:
     bool rowVisible(int row) const;
-    void rowsFill();
 
     QMap<uint32_t, int> keyIndex;
     std::vector<QUserDictObj *> rows;
