@@ -511,3 +511,41 @@ TEST_F(Sim, Cia402IndicatorKeepsToItsChannel)
     settle(200);
     EXPECT_EQ(w->cia402ShownState(), 2);
 }
+
+// "结束" of a position move stops a drive that is moving: within the
+// deceleration time the position stops changing short of the target, and
+// the statusword shows the halt reached.
+TEST_F(Sim, PositionStopButtonsStopAMoveUnderWay)
+{
+    ASSERT_TRUE(start());
+    field("lineEditCia402NodeId", "5");
+    click("toolButtonCia402Start");
+    ASSERT_TRUE(waitUntil([&] { return rig.sim.nmt(kBus, kNode) == 5; }, 10000));
+    field("linEditPosAAccSpeed", "2000");
+    field("linEditPosAccSpeed", "8000");
+    field("linEditPosDecSpeed", "8000");
+    struct Case {
+        const char *start;
+        const char *stop;
+        const char *field;
+        bool relative;
+    } cases[] = {{"pushButtonPosAbsStart", "pushButtonPosAbsStop", "lineEditPosAbsDst", false},
+                 {"pushButtonPosRelStart", "pushButtonPosRelStop", "linEditPosRelDst", true}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.start);
+        const int32_t from = int32_t(node(0x6064));
+        field(c.field, QString::number(c.relative ? 100000 : from + 100000));
+        click(c.start);
+        ASSERT_TRUE(waitUntil([&] { return int32_t(node(0x606C)) == 2000; }, 10000)) << int32_t(node(0x606C));
+        click(c.stop);
+        // 2000 / 8000 s of deceleration, and the request thread's pace.
+        ASSERT_TRUE(waitUntil([&] { return int32_t(node(0x606C)) == 0; }, 2000)) << int32_t(node(0x606C));
+        const int32_t stopped = int32_t(node(0x6064));
+        settle(500);
+        EXPECT_EQ(int32_t(node(0x6064)), stopped) << "the drive stands";
+        EXPECT_LT(stopped - from, 20000) << "far short of the target";
+        EXPECT_TRUE(node(0x6041) & 0x0400) << "halt reached";
+        EXPECT_TRUE(node(0x6040) & 0x0100) << "halt bit set";
+        EXPECT_EQ(rig.sim.drive(kBus, kNode), 4) << "operation enabled";
+    }
+}
