@@ -86,18 +86,18 @@ bool QUserCANopenFrame::msgAnalysis(const QUserCanMsg &msg, QString &text) const
     }
 }
 
-bool QUserCANopenFrame::isNmtClassMsg(const QUserCanMsg &msg)
+bool QUserCANopenFrame::isNmtClassMsg(const QUserCanMsg &msg, const QString &channel)
 {
     const uint32_t cob = uint32_t(msg.getId());
     const uint32_t fc = cob >> 7;
     if (fc > 15 || fc == 13 || (fc == 2 && cob != 0x100))
         return false;
     if (fc == 14)
-        heartBeatStateUpdate(msg);
+        heartBeatStateUpdate(msg, channel);
     return true;
 }
 
-bool QUserCANopenFrame::heartBeatStateUpdate(const QUserCanMsg &msg)
+bool QUserCANopenFrame::heartBeatStateUpdate(const QUserCanMsg &msg, const QString &channel)
 {
     if (msg.remote)
         return true;
@@ -114,21 +114,24 @@ bool QUserCANopenFrame::heartBeatStateUpdate(const QUserCanMsg &msg)
     nodeState = state;
     const uint32_t node = uint32_t(msg.getId()) & 0x7F;
     if (node != 0)
-        nodeStates[node] = int8_t(state);
+        nodeStates[channel].state[node] = int8_t(state);
     return true;
 }
 
-QUserCANopenFrame::QUserCANopenFrame()
+QUserCANopenFrame::NodeStates::NodeStates()
 {
-    for (int8_t &s : nodeStates)
+    for (int8_t &s : state)
         s = -1;
 }
 
-int QUserCANopenFrame::nodeStateOf(int node) const
+QUserCANopenFrame::QUserCANopenFrame() = default;
+
+int QUserCANopenFrame::nodeStateOf(int node, const QString &channel) const
 {
     if (node < 1 || node > 127)
         return -1;
-    return nodeStates[node];
+    const auto it = nodeStates.constFind(channel);
+    return it == nodeStates.constEnd() ? -1 : it->state[node];
 }
 
 bool QUserCANopenFrame::nmtMsgAnalysis(const QUserCanMsg &msg, QString &text) const
@@ -264,6 +267,7 @@ bool QUserCANopenFrame::sdoAnalysis(const QUserCanMsg &msg, bool request, QStrin
         case 0x4B: operation = sized(2, true); break;
         case 0x47: operation = sized(3, true); break;
         case 0x43: operation = sized(4, true); break;
+        case 0x42: operation = sized(4, true); break; // size left to the object
         case 0x60: operation = word("写") + word("成功"); break;
         default: break;
         }
@@ -271,7 +275,11 @@ bool QUserCANopenFrame::sdoAnalysis(const QUserCanMsg &msg, bool request, QStrin
     if (operation.isEmpty())
         operation = word("未知") + QString::asprintf("<0x%02x>", cmd);
 
-    text = (request ? word("SDO请求") : word("SDO响应")) + QStringLiteral("->") + word("节点ID:")
+    // The leading words stay as they are in every language (they name the
+    // frame kind, as "SYNC" or the PDO names do).
+    static const QString kRequest = QString::fromUtf8("SDO请求");
+    static const QString kResponse = QString::fromUtf8("SDO响应");
+    text = (request ? kRequest : kResponse) + QStringLiteral("->") + word("节点ID:")
         + sdoNodeText(node) + word("索引:0x") + hex2(at(b, 2), false) + hex2(at(b, 1), false) + QLatin1Char(' ')
         + word("子索引:0x") + hex2(at(b, 3), false) + QLatin1Char(' ') + word("操作:") + operation;
     return true;

@@ -92,9 +92,16 @@ bool QUserCANopenFrame::syncMsgCreat(QUserCanMsg &msg) const
 bool QUserCANopenFrame::emergMsgCreat(QUserCanMsg &msg, int node, const QString &errCode,
                                       const QString &errRegister, const QString &manufacturer) const
 {
-    if (canopen::removeBlanks(errCode).size() < 4 || canopen::removeBlanks(errRegister).size() < 2
-        || canopen::removeBlanks(manufacturer).size() < 10)
+    const QString code = canopen::removeBlanks(errCode);
+    const QString reg = canopen::removeBlanks(errRegister);
+    const QString user = canopen::removeBlanks(manufacturer);
+    if (code.size() < 4 || reg.size() < 2 || user.size() < 10)
         return false;
+    if (!isHexText(code) || !isHexText(reg) || !isHexText(user)) {
+        logLine(QStringLiteral("CANopen Frame Warning:EMCY data <%1|%2|%3> is not hex digits, frame refused...")
+                    .arg(errCode, errRegister, manufacturer));
+        return false;
+    }
     if (!nodeIdValid(node))
         return false;
     stamp(msg, hex2(0x80u + unsigned(node)), false, true, QStringLiteral("8"), errCode + errRegister + manufacturer);
@@ -133,6 +140,11 @@ bool QUserCANopenFrame::sdoFastWriteMsgCreat(QUserCanMsg &msg, int node, uint16_
     valueText = canopen::removeBlanks(valueText);
     if (valueText.isEmpty() || subIndex > 0xFF || !nodeIdValid(node))
         return false;
+    if (!isHexText(valueText)) {
+        logLine(QStringLiteral("CANopen Frame Warning:SDO write data <%1> is not hex digits, frame refused...")
+                    .arg(valueText));
+        return false;
+    }
     unsigned command = 0x2F;
     if (size == 2)
         command = 0x2B;
@@ -213,6 +225,13 @@ bool QUserCANopenFrame::timeSyncMsgCreat(QUserCanMsg &msg, int year, int month, 
 bool QUserCANopenFrame::sdoResponseParse(QUserCanMsg &msg, uint8_t &node, bool &isWrite, uint16_t &index,
                                          uint16_t &subIndex, uint32_t &len, uint32_t &value) const
 {
+    return sdoResponseParse(msg, node, isWrite, index, subIndex, len, value, nullptr);
+}
+
+bool QUserCANopenFrame::sdoResponseParse(QUserCanMsg &msg, uint8_t &node, bool &isWrite, uint16_t &index,
+                                         uint16_t &subIndex, uint32_t &len, uint32_t &value,
+                                         bool *sizeIndicated) const
+{
     const uint32_t cob = uint32_t(msg.getId());
     if ((cob >> 7) != 11)
         return false;
@@ -222,13 +241,21 @@ bool QUserCANopenFrame::sdoResponseParse(QUserCanMsg &msg, uint8_t &node, bool &
         return false;
     const uint8_t cmd = uint8_t(b[0]);
     int count = 0;
+    bool sized = true;
     switch (cmd) {
     case 0x43: count = 4; break;
     case 0x47: count = 3; break;
     case 0x4B: count = 2; break;
     case 0x4F: count = 1; break;
     case 0x60: break;
-    default: return false;
+    default:
+        // Expedited without size indication (e=1, s=0; the n bits mean
+        // nothing then): four data bytes, the size is the object's.
+        if ((cmd & 0xE3) != 0x42)
+            return false;
+        count = 4;
+        sized = false;
+        break;
     }
     if (b.size() < 4 + count)
         return false;
@@ -245,6 +272,8 @@ bool QUserCANopenFrame::sdoResponseParse(QUserCanMsg &msg, uint8_t &node, bool &
     isWrite = false;
     len = uint32_t(count);
     value = v;
+    if (sizeIndicated)
+        *sizeIndicated = sized;
     return true;
 }
 

@@ -6,6 +6,7 @@
 
 #include "core/QUserCanMsg.h"
 
+#include <QHash>
 #include <QString>
 
 #include <cstdint>
@@ -32,9 +33,11 @@ public:
 
     QUserCANopenFrame();
     // The NMT state (as nodeState counts it) of the last heartbeat or
-    // node-guarding answer of one node; -1 while none was seen (and for
-    // node ids outside 1-127).
-    int nodeStateOf(int node) const;
+    // node-guarding answer of one node on one channel (the device id the
+    // frame came from; frames handed over without one count as the empty
+    // id); -1 while none was seen (and for node ids outside 1-127). Nodes
+    // with the same id on different buses are different nodes.
+    int nodeStateOf(int node, const QString &channel = QString()) const;
 
     // ---- builders ------------------------------------------------------
     // Every builder writes identifier, flags, send type 0, direction 1,
@@ -55,6 +58,8 @@ public:
     bool syncMsgCreat(QUserCanMsg &msg) const;
     // EMCY 0x80+node: the hexadecimal texts in wire order (error code
     // low byte first), at least 4, 2 and 10 digits without white space.
+    // Texts holding anything but hexadecimal digits and white space are
+    // refused with a log line.
     bool emergMsgCreat(QUserCanMsg &msg, int node, const QString &errCode, const QString &errRegister,
                        const QString &manufacturer) const;
     // PDO index 0-7: TPDO1, RPDO1, TPDO2, RPDO2, TPDO3, RPDO3, TPDO4, RPDO4.
@@ -65,6 +70,8 @@ public:
     // Expedited download. size 1-4 picks the command byte (any other size
     // gives the one-byte form); the value text holds the value bytes in wire
     // order (white space removed from valueText), four of them are sent.
+    // A value text holding anything but hexadecimal digits ("0x10", "-1")
+    // is refused with a log line.
     bool sdoFastWriteMsgCreat(QUserCanMsg &msg, int node, uint16_t index, uint32_t subIndex, int size,
                               QString &valueText) const;
     bool sdoFastReadMsgCreat(QUserCanMsg &msg, int node, uint16_t index, uint32_t subIndex) const;
@@ -79,10 +86,15 @@ public:
     bool timeSyncMsgCreat(QUserCanMsg &msg, int year, int month, int day, int hour, int minute, int second) const;
 
     // ---- SDO answers ----------------------------------------------------
-    // An expedited upload answer (0x43/47/4B/4F) or a download confirmation
-    // (0x60) on 0x580-0x5FF. White space is removed from msg's data text.
+    // An expedited upload answer (0x43/47/4B/4F, or 0x42 without size
+    // indication: four bytes, len 4) or a download confirmation (0x60) on
+    // 0x580-0x5FF. White space is removed from msg's data text.
     bool sdoResponseParse(QUserCanMsg &msg, uint8_t &node, bool &isWrite, uint16_t &index, uint16_t &subIndex,
                           uint32_t &len, uint32_t &value) const;
+    // The same; *sizeIndicated (when given) tells an upload answer that
+    // carried its size from one that left it to the object's data type.
+    bool sdoResponseParse(QUserCanMsg &msg, uint8_t &node, bool &isWrite, uint16_t &index, uint16_t &subIndex,
+                          uint32_t &len, uint32_t &value, bool *sizeIndicated) const;
     // An abort (0x80) on 0x580-0x5FF with its four code bytes.
     bool sdoAbortParse(const QUserCanMsg &msg, uint8_t &node, uint16_t &index, uint16_t &subIndex,
                        uint32_t &abortCode) const;
@@ -95,8 +107,8 @@ public:
     // Replace text with the one-line description; false (text untouched)
     // when the frame is not a CANopen object this class knows.
     bool msgAnalysis(const QUserCanMsg &msg, QString &text) const;
-    bool isNmtClassMsg(const QUserCanMsg &msg);
-    bool heartBeatStateUpdate(const QUserCanMsg &msg);
+    bool isNmtClassMsg(const QUserCanMsg &msg, const QString &channel = QString());
+    bool heartBeatStateUpdate(const QUserCanMsg &msg, const QString &channel = QString());
 
     bool nmtMsgAnalysis(const QUserCanMsg &msg, QString &text) const;
     bool emergMsgAnalysis(const QUserCanMsg &msg, QString &text) const;
@@ -115,7 +127,12 @@ public:
     static bool isLeapYear(int year);
 
 private:
-    int8_t nodeStates[128];
+    struct NodeStates
+    {
+        int8_t state[128];
+        NodeStates();
+    };
+    QHash<QString, NodeStates> nodeStates;
 
     QString nodeText(uint32_t node) const;
     QString sdoNodeText(uint32_t node) const;

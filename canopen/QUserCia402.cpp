@@ -123,10 +123,10 @@ bool QUserCia402::posRelMoveStart(int node, int32_t position, QVector<QUserCanMs
 
 bool QUserCia402::posAbsMoveStop(int node, QVector<QUserCanMsg> &list) const
 {
-    return controlword(node, kEnableOperation, list);
+    return controlword(node, kHalt, list);
 }
 
 bool QUserCia402::posRelMoveStop(int node, QVector<QUserCanMsg> &list) const
 {
-    return controlword(node, kRelativeNoSetPoint, list);
+    return controlword(node, kHaltRelative, list);
 }

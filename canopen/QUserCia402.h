@@ -24,6 +24,7 @@ public:
     static constexpr uint16_t kNewSetPoint = 0x001F;
     static constexpr uint16_t kNewSetPointRelative = 0x005F;
     static constexpr uint16_t kRelativeNoSetPoint = 0x004F;
+    static constexpr uint16_t kHaltRelative = 0x014F;
     static constexpr uint16_t kFaultReset = 0x018F;
 
     // One expedited download of `size` bytes (1, 2 or 4) of value.
@@ -49,6 +50,10 @@ public:
     bool torStop(int node, QVector<QUserCanMsg> &list) const;
     bool posAbsMoveStart(int node, int32_t position, QVector<QUserCanMsg> &list) const;
     bool posRelMoveStart(int node, int32_t position, QVector<QUserCanMsg> &list) const;
+    // A position move under way only ends at its target unless the halt bit
+    // is set: both stops set it (the drive decelerates with 0x6084 and
+    // stands), clear the new-set-point bit and, for a relative move, keep
+    // the relative bit.
     bool posAbsMoveStop(int node, QVector<QUserCanMsg> &list) const;
     bool posRelMoveStop(int node, QVector<QUserCanMsg> &list) const;
 

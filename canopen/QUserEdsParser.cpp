@@ -68,9 +68,39 @@ bool decimalParse(const QString &text, bool allowSign, int64_t lo, int64_t hi, i
     return true;
 }
 
+// The hexadecimal digits of an EDS number, of any length: leading zeros do
+// not count, and a value wider than 32 bits keeps its low 32 bits.
+bool hexNumberParse(const QString &text, uint32_t &out)
+{
+    if (text.isEmpty())
+        return false;
+    uint32_t v = 0;
+    for (QChar c : text) {
+        const int d = hexDigit(c);
+        if (d < 0)
+            return false;
+        v = (v << 4) | uint32_t(d);
+    }
+    out = v;
+    return true;
+}
+
 bool hexPrefixed(const QString &text)
 {
     return text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+}
+
+// An EDS number as the parser reads it ("0x" hexadecimal or signed
+// decimal); false when the text is neither.
+bool numberRead(const QString &text, uint32_t &out)
+{
+    if (hexPrefixed(text))
+        return hexNumberParse(text.mid(2), out);
+    int64_t v = 0;
+    if (!decimalParse(text, true, INT32_MIN, UINT32_MAX, v))
+        return false;
+    out = uint32_t(v);
+    return true;
 }
 
 QString tr(const char *text)
@@ -199,7 +229,7 @@ int32_t QUserEdsParser::numberParse(const QString &text)
 {
     if (hexPrefixed(text)) {
         uint32_t v = 0;
-        return hexParse(text.mid(2), v) ? int32_t(v) : 0;
+        return hexNumberParse(text.mid(2), v) ? int32_t(v) : 0;
     }
     int64_t v = 0;
     return decimalParse(text, true, INT32_MIN, INT32_MAX, v) ? int32_t(v) : 0;
@@ -209,10 +239,16 @@ uint32_t QUserEdsParser::countParse(const QString &text)
 {
     if (hexPrefixed(text)) {
         uint32_t v = 0;
-        return hexParse(text.mid(2), v) ? v : 0;
+        return hexNumberParse(text.mid(2), v) ? v : 0;
     }
     int64_t v = 0;
     return decimalParse(text, false, 0, UINT32_MAX, v) ? uint32_t(v) : 0;
+}
+
+bool QUserEdsParser::flagParse(const QString &text)
+{
+    uint32_t v = 0;
+    return numberRead(text, v) ? v != 0 : true;
 }
 
 bool QUserEdsParser::textBetween(const QString &text, int start, QChar open, QChar close, int &end, QString &out)
@@ -331,7 +367,7 @@ bool QUserEdsParser::dictObjAnalysis(QUserDictObj &obj, const QStringList &lines
         else if (key == QLatin1String("DefaultValue"))
             obj.DefaultValue = numberParse(value);
         else if (key == QLatin1String("PDOMapping"))
-            obj.PDOMapping = value != QLatin1String("0");
+            obj.PDOMapping = flagParse(value);
         else if (key == QLatin1String("ObjFlags"))
             obj.ObjFlags = uint32_t(numberParse(value));
         else
@@ -454,8 +490,10 @@ void QUserEdsParser::pdoListInit()
 
 bool QUserEdsParser::pdoCobIdUsable(uint32_t cobId)
 {
-    cobId &= 0x7FFFFFFFu;
-    if (cobId == 0 || (cobId & 0x40000000u))
+    // Bit 31 (valid) is the caller's, bit 30 (RTR not allowed on a TPDO,
+    // reserved on an RPDO) does not make an identifier unusable.
+    cobId &= 0x3FFFFFFFu;
+    if (cobId == 0)
         return false;
     if (cobId & 0x20000000u)
         return (cobId & 0x1FFFFFFFu) != 0;

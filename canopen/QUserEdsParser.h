@@ -82,11 +82,15 @@ public:
     // key "=" value, both trimmed; false (and a log line) unless the line has
     // exactly one "=".
     static bool attributeGet(const QString &line, QString &key, QString &value);
-    // "0x..." unsigned hexadecimal (32 bits, returned as signed), else signed
-    // decimal; 0 for anything else (so "$NODEID+0x180" gives 0).
+    // "0x..." unsigned hexadecimal (leading zeros do not count; a wider
+    // value keeps its low 32 bits; returned as signed), else signed decimal;
+    // 0 for anything else (so "$NODEID+0x180" gives 0).
     static int32_t numberParse(const QString &text);
     // The same rule for counts: hexadecimal with "0x", or unsigned decimal.
     static uint32_t countParse(const QString &text);
+    // A flag such as PDOMapping: a number by the rule above is true when not
+    // 0 ("0x0" is false); any other text, an empty one included, is true.
+    static bool flagParse(const QString &text);
     static bool textBetween(const QString &text, int start, QChar open, QChar close, int &end, QString &out);
 
     bool fileInfoAnalysis(const QStringList &lines);
@@ -127,8 +131,9 @@ public:
     bool pdoMapParaUploadListGet(const QList<QUserDictObj> &pdos, bool rx, QVector<QUserDictObj> &out) const;
     bool pdoDownloadOneGet(const QUserDictObj &pdo, int n, bool rx, QVector<QUserDictObj> &out, QStringList *notes) const;
 
-    // A COB-ID (bits 0-30 as the record keeps them) a PDO may run on: not 0,
-    // no remote bit (30); an 11-bit one (bit 29 clear) fits 11 bits and lies
+    // A COB-ID (bits 0-30 as the record keeps them) a PDO may run on: its
+    // identifier not 0, whatever bit 30 (no RTR on a TPDO, reserved on an
+    // RPDO) says; an 11-bit one (bit 29 clear) fits 11 bits and lies
     // outside the identifiers CiA 301 keeps for other services (0x000-0x07F,
     // 0x101-0x180, 0x581-0x5FF, 0x601-0x67F, 0x6E0-0x6FF, 0x701-0x7FF).
     static bool pdoCobIdUsable(uint32_t cobId);

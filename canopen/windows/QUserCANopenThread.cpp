@@ -211,8 +211,9 @@ void QUserCANopenThread::canMsgRecHandle(QUserCANopenReqPara *p)
     uint16_t subIndex = 0;
     uint32_t len = 0;
     uint32_t value = 0;
-    if (codec.sdoResponseParse(p->rxFrame, node, isWrite, index, subIndex, len, value)) {
-        sdoResponseMatch(node, isWrite, index, subIndex, value);
+    bool sized = true;
+    if (codec.sdoResponseParse(p->rxFrame, node, isWrite, index, subIndex, len, value, &sized)) {
+        sdoResponseMatch(node, isWrite, index, subIndex, value, sized);
         emit dictObjValueChangeNotice(index, subIndex, isWrite, value);
         return;
     }
@@ -260,7 +261,7 @@ static const QUserDictObj *sdoObjAt(const QUserCANopenReqPara *p)
 }
 
 bool QUserCANopenThread::sdoResponseMatch(uint8_t node, bool isWrite, uint16_t index, uint16_t subIndex,
-                                          uint32_t value)
+                                          uint32_t &value, bool sized)
 {
     if (!curPara || seenState != SdoWait || node != curPara->nodeId)
         return false;
@@ -268,8 +269,14 @@ bool QUserCANopenThread::sdoResponseMatch(uint8_t node, bool isWrite, uint16_t i
     if (!obj || obj->index != index || obj->subIndex != subIndex)
         return false;
     responseFlag = true;
-    if (!isWrite)
+    if (!isWrite) {
+        // An answer without size indication carries four bytes; the
+        // object's own size says how many of them are the value.
+        const int size = obj->dataTypeSize();
+        if (!sized && size >= 1 && size < 4)
+            value &= (1u << (8 * size)) - 1u;
         (*curPara->sdoList)[curPara->sdoPos].curValue = value;
+    }
     return true;
 }
 

@@ -129,7 +129,10 @@ public:
 
     void sdoTransferStart(QUserCANopenReq *req, QUserCANopenReqPara *p);
     QUserCANopenReq *sdoTransferFinish(int result);
-    bool sdoResponseMatch(uint8_t node, bool isWrite, uint16_t index, uint16_t subIndex, uint32_t value);
+    // value: the answer's; an unsized upload answer leaves it cut to the
+    // size of the object in flight.
+    bool sdoResponseMatch(uint8_t node, bool isWrite, uint16_t index, uint16_t subIndex, uint32_t &value,
+                          bool sized = true);
     bool sdoAbortMatch(uint8_t node, uint16_t index, uint16_t subIndex, uint32_t abortCode);
     int sdoStateUpdate();
     void sdoStateSet(int state) { sdoState = state; }

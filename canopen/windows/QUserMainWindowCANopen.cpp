@@ -19,18 +19,23 @@
 #include "widgets/QUserLoadingDialog.h"
 #include "widgets/QUserMessageBox.h"
 #include "widgets/QUserPrompt.h"
+#include "widgets/QUserTableView.h"
 #include "widgets/QUserTreeWidget.h"
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDebug>
+#include <QEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -38,6 +43,58 @@
 #include <QToolBar>
 
 #include <algorithm>
+
+namespace {
+
+// The panes of a splitter may be made small (each keeps at least floor):
+// what does not fit then scrolls, or the user moves the handle, instead of
+// the window growing past the screen.
+void splitterPanesShrinkable(QSplitter *splitter, const QSize &floor)
+{
+    for (int i = 0; i < splitter->count(); ++i) {
+        QWidget *pane = splitter->widget(i);
+        const QSize hint = pane->minimumSizeHint();
+        pane->setMinimumSize(std::min(std::max(hint.width(), 0), floor.width()),
+                             std::min(std::max(hint.height(), 0), floor.height()));
+    }
+}
+
+// While the user has not moved its handle, the splitter's last pane gets the
+// width it needs as far as the first pane's own controls leave room (and at
+// least half), the first pane the rest; the first sizes a window is shown
+// with are provisional, so this holds for every size until the handle moves.
+class LastPaneWidth : public QObject
+{
+public:
+    LastPaneWidth(QSplitter *splitter, int need, int firstNeed)
+        : QObject(splitter), splitter(splitter), need(need), firstNeed(firstNeed)
+    {
+        splitter->installEventFilter(this);
+        connect(splitter, &QSplitter::splitterMoved, this, [this] {
+            if (!applying)
+                this->splitter->removeEventFilter(this);
+        });
+    }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Resize && splitter->isVisible() && splitter->count() == 2) {
+            const int total = splitter->width() - splitter->handleWidth();
+            const int last = std::max(std::min(need, total - firstNeed), total / 2);
+            applying = true;
+            splitter->setSizes({total - last, last});
+            applying = false;
+        }
+        return false;
+    }
+
+private:
+    QSplitter *splitter;
+    int need;
+    int firstNeed;
+    bool applying = false;
+};
+
+} // namespace
 
 // ---- form ------------------------------------------------------------------------------
 
@@ -227,14 +284,36 @@ QWidget *QUserMainWindowCANopen::canopenPageCreat()
     if (second >= 0 && second < rightTab->count())
         rightTab->setCurrentIndex(second);
     connect(rightTab, &QTabWidget::currentChanged, this, &QUserMainWindowCANopen::slotRightTabPageSwitch);
+    // The pages scroll up and down; across, the pane keeps the smallest
+    // width its widest page can take (fields narrower, every label and button
+    // whole), so no button of a row lies beyond its edge.
+    int need = 0;
+    for (int i = 0; i < rightTab->count(); ++i) {
+        if (auto *area = qobject_cast<QScrollArea *>(rightTab->widget(i))) {
+            if (area->widget())
+                need = std::max(need, area->widget()->minimumSizeHint().width()
+                                          + area->verticalScrollBar()->sizeHint().width() + 2 * area->frameWidth());
+        }
+    }
     splitter->addWidget(rightTab);
+    splitter->setCollapsible(0, false);
+    splitter->setCollapsible(1, false);
+    splitterPanesShrinkable(splitter, QSize(160, 80));
 
     uiSetting->canopenRootSplitter = splitter;
     if (!uiSetting->canopenRootSplitterState.isEmpty()) {
         splitter->restoreState(uiSetting->canopenRootSplitterState);
     } else {
-        splitter->setStretchFactor(0, 2);
-        splitter->setStretchFactor(1, 1);
+        // The log takes what the window grows or shrinks by; the pages
+        // keep their width.
+        splitter->setStretchFactor(0, 1);
+        splitter->setStretchFactor(1, 0);
+        // The log keeps room for its check boxes (its buttons wrap below).
+        int logNeed = 16;
+        for (QWidget *c : {static_cast<QWidget *>(logPauseChk), static_cast<QWidget *>(logHeartBeatChk)})
+            if (c)
+                logNeed += c->sizeHint().width() + 8;
+        new LastPaneWidth(splitter, need + 8, logNeed);
     }
     return splitter;
 }
@@ -254,16 +333,33 @@ QWidget *QUserMainWindowCANopen::edsPageCreat()
     QWidget *bottom = new QWidget;
     QHBoxLayout *bottomLayout = new QHBoxLayout(bottom);
     bottomLayout->setContentsMargins(0, 0, 0, 0);
-    bottomLayout->addWidget(pdoPageCreat(), 3);
+    // The PDO settings scroll when the page is small; the log beside them
+    // gives way first.
+    QSplitter *bottomSplitter = new QSplitter(Qt::Horizontal);
+    bottomSplitter->setObjectName(QStringLiteral("splitterEdsBottom"));
+    QScrollArea *pdoArea = new QScrollArea;
+    pdoArea->setObjectName(QStringLiteral("scrollAreaPdo"));
+    pdoArea->setWidgetResizable(true);
+    pdoArea->setFrameShape(QFrame::NoFrame);
+    pdoArea->setWidget(pdoPageCreat());
+    bottomSplitter->addWidget(pdoArea);
     QWidget *logHost = new QWidget;
     QVBoxLayout *logLayout = new QVBoxLayout(logHost);
     logLayout->setContentsMargins(0, 0, 0, 0);
     edsLogTabCreat(logLayout);
-    bottomLayout->addWidget(logHost, 2);
+    bottomSplitter->addWidget(logHost);
+    bottomSplitter->setStretchFactor(0, 3);
+    bottomSplitter->setStretchFactor(1, 1);
+    bottomSplitter->setCollapsible(0, false);
+    bottomLayout->addWidget(bottomSplitter);
     right->addWidget(bottom);
     root->addWidget(left);
     root->addWidget(right);
 
+    splitterPanesShrinkable(left, QSize(100, 60));
+    splitterPanesShrinkable(right, QSize(160, 60));
+    splitterPanesShrinkable(bottomSplitter, QSize(120, 60));
+    splitterPanesShrinkable(root, QSize(100, 60));
     uiSetting->edsRootSplitter = root;
     uiSetting->edsLeftSplitter = left;
     uiSetting->edsRightSplitter = right;
@@ -283,8 +379,10 @@ QWidget *QUserMainWindowCANopen::edsPageCreat()
     if (!uiSetting->edsRightSplitterState.isEmpty())
         right->restoreState(uiSetting->edsRightSplitterState);
     else {
-        right->setStretchFactor(0, 1);
-        right->setStretchFactor(1, 1);
+        // The listen list gets the larger part: its rows are what the page
+        // is used for.
+        right->setStretchFactor(0, 3);
+        right->setStretchFactor(1, 2);
     }
     return root;
 }
@@ -338,7 +436,7 @@ void QUserMainWindowCANopen::frameReceive(const QString &deviceId, const QUserCa
     // Send-state notices of the senders carry tags below 100.
     if (frame.direction == 1 && (frame.status < 100 || frame.status > 200))
         return;
-    canopenLogAppend(frame);
+    canopenLogAppend(frame, deviceId);
     cia402StateCheck();
     // Only our own channel's answers may complete our SDO transfers; the log
     // shows every channel.
@@ -532,6 +630,11 @@ void QUserMainWindowCANopen::prjLoadFinish(QUserCANopenReqPara *p)
         prj->listenDictObjListGet(listen);
         for (const QUserDictObj &obj : qAsConst(listen))
             listenObjModel->dictObjAdd(obj);
+        // The columns fit what was loaded, not the empty list they were
+        // sized for ("0x1..." otherwise).
+        listenObjModel->rowsFill();
+        if (listenView)
+            listenView->resizeColumnsToContents();
     }
     QUserEdsParser *parser = edsParser();
     QList<QUserDictObj> rx;
@@ -681,5 +784,24 @@ void QUserMainWindowCANopen::slotFastOptHelp()
     QUserDlgInfo dlg;
     dlg.dlgInitIcon(tr("快捷帮助"), QStringLiteral(":/res/msg_icon_info.png"));
     dlg.infoSet({QStringList{tr("快捷操作页面"), fast.join(sep)}, QStringList{tr("EDS页面"), eds.join(sep)}});
+    // Every line whole: the text column as wide as its longest line (within
+    // reason, wrapping beyond), the rows as high as their lines, and the box
+    // as large as the table.
+    if (QTableWidget *t = dlg.tableWidget()) {
+        t->setWordWrap(true);
+        t->setTextElideMode(Qt::ElideNone);
+        t->resizeColumnToContents(0);
+        const QFontMetrics fm(t->font());
+        int longest = 0;
+        for (const QString &line : fast + eds)
+            longest = std::max(longest, fm.horizontalAdvance(line));
+        t->setColumnWidth(1, std::min(longest + 16, 720));
+        t->resizeRowsToContents();
+        int height = 2 * t->frameWidth();
+        for (int r = 0; r < t->rowCount(); ++r)
+            height += t->rowHeight(r);
+        const int width = t->columnWidth(0) + t->columnWidth(1) + 2 * t->frameWidth();
+        dlg.resize(std::max(dlg.width(), width + 40), std::max(dlg.height(), height + 40));
+    }
     dlg.dlgExec();
 }

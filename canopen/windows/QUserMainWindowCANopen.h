@@ -104,7 +104,9 @@ public:
 
     // ---- frame log and operation log ----
     void logSettingLoad();
-    bool canopenLogAppend(const QUserCanMsg &frame);
+    // deviceId: the channel the frame came from (node states are kept per
+    // channel; the log shows every channel).
+    bool canopenLogAppend(const QUserCanMsg &frame, const QString &deviceId = QString());
     void edsLogAppend(int level, const QString &text);
 
     // ---- request posting (the request thread) ----

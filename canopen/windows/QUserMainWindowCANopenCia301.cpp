@@ -19,6 +19,8 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include <cctype>
+
 namespace {
 
 QString noBlanks(const QString &text)
@@ -29,6 +31,15 @@ QString noBlanks(const QString &text)
         if (!c.isSpace())
             out += c;
     return out;
+}
+
+// Hexadecimal digits and white space only ("0x10" or "-1" are not bytes).
+bool hexDigitsOnly(const QString &text)
+{
+    for (QChar c : text)
+        if (!c.isSpace() && !isxdigit(c.toLatin1()))
+            return false;
+    return true;
 }
 
 QFrame *sunkenLine()
@@ -107,7 +118,9 @@ QWidget *QUserMainWindowCANopen::cia301PageCreat()
     nodeRow->addWidget(w.Cia301NodeId);
     QLabel *hint = new QLabel(tr("(有效值:10进制数1-127)"));
     hint->setEnabled(false);
-    nodeRow->addWidget(hint);
+    // It wraps rather than widen the page.
+    hint->setWordWrap(true);
+    nodeRow->addWidget(hint, 1);
     nodeRow->addStretch();
     layout->addLayout(nodeRow);
     layout->addWidget(sunkenLine());
@@ -141,8 +154,8 @@ QWidget *QUserMainWindowCANopen::cia301PageCreat()
     w.lineEditSyncCnt->setPlaceholderText(QStringLiteral("1-32"));
     QPushButton *syncSend = button("pushButtonSyncSend", tr("发送"));
     layout->addWidget(group(tr("SYNC命令"), {{new QLabel(QStringLiteral("COB-ID=0x") + QString::number(0x80, 16)),
-                                               new QLabel(tr("远程操作")), syncType, new QLabel(tr("次数:")),
-                                               w.lineEditSyncCnt, nullptr, syncSend}}));
+                                               new QLabel(tr("远程操作")), syncType, nullptr},
+                                              {new QLabel(tr("次数:")), w.lineEditSyncCnt, nullptr, syncSend}}));
     connect(syncSend, &QPushButton::clicked, this, &QUserMainWindowCANopen::slotCia301SyncSend);
 
     // EMCY
@@ -153,8 +166,8 @@ QWidget *QUserMainWindowCANopen::cia301PageCreat()
     QLabel *emcyCob = new QLabel(QStringLiteral("COB-ID=0x") + QString::number(0x80 + s.nodeId, 16));
     emcyCob->setObjectName(QStringLiteral("labelEmcyCobId"));
     layout->addWidget(group(tr("EMERG命令"), {{emcyCob, nullptr},
-                                               {new QLabel(tr("紧急错误代码(2BYTE):")), w.lineEditErrCode,
-                                                new QLabel(tr("错误寄存器(1BYTE):")), w.lineEditErrRegister},
+                                               {new QLabel(tr("紧急错误代码(2BYTE):")), w.lineEditErrCode, nullptr},
+                                               {new QLabel(tr("错误寄存器(1BYTE):")), w.lineEditErrRegister, nullptr},
                                                {new QLabel(tr("自定义错误代码(5BYTE):")), w.lineEditUserErrCode,
                                                 nullptr, emergSend}}));
     connect(emergSend, &QPushButton::clicked, this, &QUserMainWindowCANopen::slotCia301EmergSend);
@@ -163,8 +176,8 @@ QWidget *QUserMainWindowCANopen::cia301PageCreat()
     w.comBoxPdoType = comboBox("comBoxPdoType", pdoItems, s.comBoxPdoType);
     w.lineEditPdoData = lineEdit("lineEditPdoData", s.lineEditPdoData);
     QPushButton *pdoSend = button("pushButtonPdoSend", tr("发送"));
-    layout->addWidget(group(tr("PDO命令"), {{new QLabel(tr("类型:")), w.comBoxPdoType, new QLabel(tr("数据:")),
-                                              w.lineEditPdoData, pdoSend}}));
+    layout->addWidget(group(tr("PDO命令"), {{new QLabel(tr("类型:")), w.comBoxPdoType, nullptr},
+                                             {new QLabel(tr("数据:")), w.lineEditPdoData, nullptr, pdoSend}}));
     connect(pdoSend, &QPushButton::clicked, this, &QUserMainWindowCANopen::slotCia301PdoSend);
 
     // remote PDO
@@ -182,10 +195,10 @@ QWidget *QUserMainWindowCANopen::cia301PageCreat()
     w.lineEditSdoFastWriteData = lineEdit("lineEditSdoFastWriteData", s.lineEditSdoFastWriteData);
     QPushButton *sdoWrite = button("pushButtonSdoFastWrite", tr("写入"));
     layout->addWidget(group(tr("快速SDO写操作"),
-                            {{new QLabel(tr("索引(2BYTE):0x")), w.lineEditSdoFastWriteIndex,
-                              new QLabel(tr("子索引(1BYTE):0x")), w.lineEditSdoFastWriteSubIndex, nullptr},
-                             {new QLabel(tr("长度:")), w.comBoxSdoFastWriteLen, new QLabel(tr("数据:")),
-                              w.lineEditSdoFastWriteData, sdoWrite}}));
+                            {{new QLabel(tr("索引(2BYTE):0x")), w.lineEditSdoFastWriteIndex, nullptr},
+                             {new QLabel(tr("子索引(1BYTE):0x")), w.lineEditSdoFastWriteSubIndex, nullptr},
+                             {new QLabel(tr("长度:")), w.comBoxSdoFastWriteLen, nullptr},
+                             {new QLabel(tr("数据:")), w.lineEditSdoFastWriteData, nullptr, sdoWrite}}));
     connect(sdoWrite, &QPushButton::clicked, this, &QUserMainWindowCANopen::slotCia301SdoFastWrite);
 
     // SDO read
@@ -193,8 +206,8 @@ QWidget *QUserMainWindowCANopen::cia301PageCreat()
     w.lineEditSdoFastReadSubIndex = lineEdit("lineEditSdoFastReadSubIndex", s.lineEditSdoFastReadSubIndex, 2);
     QPushButton *sdoRead = button("pushButtonSdoFastRead", tr("读取"));
     layout->addWidget(group(tr("快速SDO读操作"),
-                            {{new QLabel(tr("索引(2BYTE):0x")), w.lineEditSdoFastReadIndex,
-                              new QLabel(tr("子索引(1BYTE):0x")), w.lineEditSdoFastReadSubIndex, nullptr, sdoRead}}));
+                            {{new QLabel(tr("索引(2BYTE):0x")), w.lineEditSdoFastReadIndex, nullptr},
+                             {new QLabel(tr("子索引(1BYTE):0x")), w.lineEditSdoFastReadSubIndex, nullptr, sdoRead}}));
     connect(sdoRead, &QPushButton::clicked, this, &QUserMainWindowCANopen::slotCia301SdoFastRead);
 
     // TIME
@@ -209,7 +222,7 @@ QWidget *QUserMainWindowCANopen::cia301PageCreat()
     w.chkBoxUseSysTime->setObjectName(QStringLiteral("chkBoxUseSysTime"));
     w.chkBoxUseSysTime->setChecked(s.chkBoxUseSysTime == QLatin1String("true"));
     QPushButton *timeSend = button("pushButtonTimeSend", tr("发送"));
-    layout->addWidget(group(tr("时间设置"), {{w.dateTimeEdit, w.chkBoxUseSysTime, nullptr, timeSend}}));
+    layout->addWidget(group(tr("时间设置"), {{w.dateTimeEdit, nullptr}, {w.chkBoxUseSysTime, nullptr, timeSend}}));
     connect(timeSend, &QPushButton::clicked, this, &QUserMainWindowCANopen::slotCia301TimeSync);
 
     layout->addStretch();
@@ -301,6 +314,10 @@ void QUserMainWindowCANopen::slotCia301EmergSend()
         QUserMessageBox::msgWarning(this, tr("错误"), tr("发送参数不能为空!"));
         return;
     }
+    if (!hexDigitsOnly(code) || !hexDigitsOnly(reg) || !hexDigitsOnly(user)) {
+        QUserMessageBox::msgWarning(this, tr("错误"), tr("数据只能是十六进制数字!"));
+        return;
+    }
     QUserCanMsg frame;
     if (decoder.emergMsgCreat(frame, uiSetting->cia301.nodeId, code, reg, user))
         sendOne(frame);
@@ -311,6 +328,10 @@ void QUserMainWindowCANopen::slotCia301PdoSend()
     if (!cia301NodeIdGet())
         return;
     QString data = uiSetting->cia301.w.lineEditPdoData->text();
+    if (!hexDigitsOnly(data)) {
+        QUserMessageBox::msgWarning(this, tr("错误"), tr("数据只能是十六进制数字!"));
+        return;
+    }
     QUserCanMsg frame;
     if (decoder.pdoMsgCreat(frame, uiSetting->cia301.nodeId, uiSetting->cia301.w.comBoxPdoType->currentIndex(), data))
         sendOne(frame);
@@ -342,6 +363,10 @@ void QUserMainWindowCANopen::slotCia301SdoFastWrite()
         return;
     }
     QString data = w.lineEditSdoFastWriteData->text();
+    if (!hexDigitsOnly(data)) {
+        QUserMessageBox::msgWarning(this, tr("错误"), tr("数据只能是十六进制数字!"));
+        return;
+    }
     QUserCanMsg frame;
     if (decoder.sdoFastWriteMsgCreat(frame, uiSetting->cia301.nodeId, uint16_t(index.toUInt(nullptr, 16)),
                                      sub.toUInt(nullptr, 16), w.comBoxSdoFastWriteLen->currentIndex() + 1, data))

@@ -85,7 +85,9 @@ QWidget *QUserMainWindowCANopen::cia402PageCreat()
     nodeRow->addWidget(w.Cia402NodeId);
     QLabel *hint = new QLabel(tr("(有效值:10进制数1-127)"));
     hint->setEnabled(false);
-    nodeRow->addWidget(hint);
+    // It wraps rather than widen the page.
+    hint->setWordWrap(true);
+    nodeRow->addWidget(hint, 1);
     nodeRow->addStretch();
     layout->addLayout(nodeRow);
     QFrame *line = new QFrame;
@@ -304,7 +306,8 @@ int QUserMainWindowCANopen::cia402PanelNode() const
 
 void QUserMainWindowCANopen::cia402StateCheck()
 {
-    const int state = decoder.nodeStateOf(cia402PanelNode());
+    // The node of the panel on this window's own channel only.
+    const int state = decoder.nodeStateOf(cia402PanelNode(), devId);
     if (state == cia402.nodeState)
         return;
     cia402.nodeState = state;

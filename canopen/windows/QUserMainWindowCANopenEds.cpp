@@ -77,6 +77,12 @@ QWidget *QUserMainWindowCANopen::dictTreeCreat()
     dictTree->setObjectName(QStringLiteral("treeWidgetDict"));
     dictTree->setHeaderHidden(true);
     dictTree->setColumnCount(1);
+    // Names whole: the column as wide as the longest one, scrolled across
+    // when the pane is narrower.
+    dictTree->header()->setStretchLastSection(false);
+    dictTree->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    dictTree->setTextElideMode(Qt::ElideNone);
+    dictTree->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     dictTree->setDragEnabled(true);
     dictTree->setDragDropMode(QAbstractItemView::DragOnly);
     dictTree->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -374,8 +380,12 @@ void QUserMainWindowCANopen::slotEdsListenObjListTabDropEvent(QString parentText
         for (const QUserDictObj &sub : qAsConst(obj.childList))
             listenObjAdd(sub);
     }
-    if (listenView)
+    // The rows are filled first (the model waits out its refresh
+    // interval), so that the columns fit the object just added.
+    if (listenView && listenObjModel) {
+        listenObjModel->rowsFill();
         listenView->resizeColumnsToContents();
+    }
 }
 
 void QUserMainWindowCANopen::slotEdsListenObjTabItemClick(QModelIndex index)
@@ -450,7 +460,9 @@ void QUserMainWindowCANopen::slotEdsListenObjTabItemChanged(QStandardItem *item)
     if (text.isEmpty())
         return;
     if (item->column() == QUserTableModelEDS::ColValueDec)
-        obj->curValue = uint32_t(text.toInt(nullptr, 10));
+        // Signed or unsigned, as the cell shows it: an UNSIGNED32 above
+        // 2^31 as well as a negative INTEGER16.
+        obj->curValue = uint32_t(text.toLongLong(nullptr, 10));
     else
         obj->curValue = text.toUInt(nullptr, 16);
     listenObjModel->windowUpdate();

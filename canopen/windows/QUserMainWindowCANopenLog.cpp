@@ -14,6 +14,7 @@
 #include <QDebug>
 #include <QFile>
 #include <QFontMetrics>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
@@ -68,9 +69,9 @@ void QUserMainWindowCANopen::logSettingLoad()
     logUnknownText = tr("未知报文");
 }
 
-bool QUserMainWindowCANopen::canopenLogAppend(const QUserCanMsg &frame)
+bool QUserMainWindowCANopen::canopenLogAppend(const QUserCanMsg &frame, const QString &deviceId)
 {
-    decoder.isNmtClassMsg(frame);
+    decoder.isNmtClassMsg(frame, deviceId);
     const int32_t id = frame.getId();
     if (heartBeatShow == 0 && (uint32_t(id) >> 7) == 14)
         return false;
@@ -162,6 +163,64 @@ void QUserMainWindowCANopen::slotCANopenLogSave()
     file.close();
 }
 
+namespace {
+
+// A row of controls, left group and right group; when the row is narrower
+// than both groups need, the right group moves to a second line instead of
+// being cut.
+class WrappingRow : public QObject
+{
+public:
+    WrappingRow(QWidget *host, const QList<QWidget *> &left, const QList<QWidget *> &right)
+        : QObject(host), host(host), left(left), right(right)
+    {
+        QVBoxLayout *lines = new QVBoxLayout(host);
+        lines->setContentsMargins(0, 0, 0, 0);
+        first = new QHBoxLayout;
+        second = new QHBoxLayout;
+        lines->addLayout(first);
+        lines->addLayout(second);
+        for (QWidget *w : left)
+            first->addWidget(w);
+        first->addStretch();
+        second->addStretch();
+        place(false);
+        host->installEventFilter(this);
+    }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Resize) {
+            int need = 0;
+            for (QWidget *w : left + right)
+                need += w->sizeHint().width() + first->spacing();
+            const bool wrap = host->width() < need;
+            if (wrap != wrapped)
+                place(wrap);
+        }
+        return false;
+    }
+
+private:
+    void place(bool wrap)
+    {
+        wrapped = wrap;
+        for (QWidget *w : right) {
+            first->removeWidget(w);
+            second->removeWidget(w);
+            (wrap ? second : first)->addWidget(w);
+        }
+    }
+
+    QWidget *host;
+    QList<QWidget *> left;
+    QList<QWidget *> right;
+    QHBoxLayout *first = nullptr;
+    QHBoxLayout *second = nullptr;
+    bool wrapped = true;
+};
+
+} // namespace
+
 void QUserMainWindowCANopen::canopenLogTabCreat(QBoxLayout *parentLayout)
 {
     QVBoxLayout *box = new QVBoxLayout;
@@ -191,8 +250,11 @@ void QUserMainWindowCANopen::canopenLogTabCreat(QBoxLayout *parentLayout)
 
     canopenLogModel->setColumnCount(3);
     canopenLogModel->setHorizontalHeaderLabels({tr("序号"), tr("报文"), tr("解析")});
-    v->setColumnWidth(0, 90);
-    v->setColumnWidth(1, 300);
+    // The number and the frame text as wide as they need (a full eight-byte
+    // frame), so that the description starts within a narrow log too.
+    const QFontMetrics fm(v->font());
+    v->setColumnWidth(0, fm.horizontalAdvance(QStringLiteral("0000000")) + 12);
+    v->setColumnWidth(1, fm.horizontalAdvance(QStringLiteral("[Rx,S,D,00000585,8,4B 41 60 00 37 02 00 00]")) + 16);
     v->setColumnWidth(2, 300);
 
     QHBoxLayout *tableRow = new QHBoxLayout;
@@ -204,7 +266,7 @@ void QUserMainWindowCANopen::canopenLogTabCreat(QBoxLayout *parentLayout)
     }
     box->addLayout(tableRow);
 
-    QHBoxLayout *controls = new QHBoxLayout;
+    QWidget *controlsHost = new QWidget;
     logPauseChk = new QCheckBox(tr("暂停刷新"));
     logPauseChk->setObjectName(QStringLiteral("checkBoxLogPause"));
     logHeartBeatChk = new QCheckBox(tr("显示心跳报文"));
@@ -214,12 +276,8 @@ void QUserMainWindowCANopen::canopenLogTabCreat(QBoxLayout *parentLayout)
     logClrBtn->setObjectName(QStringLiteral("pushButtonLogClear"));
     logSaveBtn = new QPushButton(tr("保存"));
     logSaveBtn->setObjectName(QStringLiteral("pushButtonLogSave"));
-    controls->addWidget(logPauseChk);
-    controls->addWidget(logHeartBeatChk);
-    controls->addStretch();
-    controls->addWidget(logClrBtn);
-    controls->addWidget(logSaveBtn);
-    box->addLayout(controls);
+    new WrappingRow(controlsHost, {logPauseChk, logHeartBeatChk}, {logClrBtn, logSaveBtn});
+    box->addWidget(controlsHost);
 
     connect(v, &QAbstractItemView::clicked, this, &QUserMainWindowCANopen::slotLogTabSelectionChanged);
     connect(v, &QAbstractItemView::doubleClicked, this, &QUserMainWindowCANopen::slotLogTabItemDoubleClick);

@@ -3,6 +3,7 @@
 #include "core/QUserCanMsg.h"
 #include "core/QUserSysCfg.h"
 
+#include <QDebug>
 #include <QStandardItem>
 #include <QTimer>
 
@@ -41,17 +42,17 @@ void QUserTableModelCANopen::settingLoad()
         n = kDefaultCacheSize;
         cfg->setInt(QLatin1String(kCacheKey), n);
     }
-    limit = n;
+    limit = std::min(n, int(kCacheSizeMax));
+    if (limit != n)
+        qDebug().noquote() << "QUserTableModelCANopen >"
+                           << QStringLiteral("msgCacheSize %1 above the maximum, %2 used").arg(n).arg(limit);
 }
 
-// The ring holds room for the whole limit at once, so that appends never
-// grow it. A limit below 1 still keeps the newest entry.
+// Memory is taken as entries arrive, never for the whole limit at once: the
+// limit may be ten million entries.
 void QUserTableModelCANopen::ringReset()
 {
-    std::vector<Entry>().swap(ring);
-    ring.resize(size_t(std::max(limit, 1)));
-    head = 0;
-    count = 0;
+    std::deque<Entry>().swap(ring);
 }
 
 int QUserTableModelCANopen::logAppend(const QString &messageText, const QString &description)
@@ -61,18 +62,11 @@ int QUserTableModelCANopen::logAppend(const QString &messageText, const QString 
 
 int QUserTableModelCANopen::logAppend(QString &&messageText, QString &&description)
 {
-    const size_t cap = ring.size();
-    if (count >= size_t(std::max(limit, 0)) && count >= 1) {
-        // Full: the oldest entry goes (its texts are released by the
-        // assignment below when the ring is exactly full).
-        ring[head] = Entry();
-        head = (head + 1) % cap;
-        --count;
-    }
-    Entry &slot = ring[(head + count) % cap];
-    slot.first = std::move(messageText);
-    slot.second = std::move(description);
-    ++count;
+    // A limit below 1 still keeps the newest entry.
+    const size_t cap = size_t(std::max(limit, 1));
+    while (ring.size() >= cap)
+        ring.pop_front();
+    ring.emplace_back(std::move(messageText), std::move(description));
     appended();
     return 1;
 }
@@ -82,40 +76,34 @@ void QUserTableModelCANopen::appended()
     windowFollow(1);
     if (m_scrollState) {
         windowUpdate();
-        emit userRowChangeEvent(int(count));
+        emit userRowChangeEvent(int(ring.size()));
     }
 }
 
 int QUserTableModelCANopen::clear()
 {
-    for (Entry &e : ring)
-        e = Entry();
-    head = 0;
-    count = 0;
+    ringReset();
     m_windowStart = 0;
     windowUpdate();
     emit userRowChangeEvent(0);
-    const int before = limit;
     settingLoad();
-    if (limit != before)
-        ringReset();
     return 1;
 }
 
 int QUserTableModelCANopen::logExport(QList<Entry> &out) const
 {
     out.clear();
-    out.reserve(int(count));
-    for (size_t i = 0; i < count; ++i)
-        out.append(ring[(head + i) % ring.size()]);
-    return int(count);
+    out.reserve(int(ring.size()));
+    for (const Entry &e : ring)
+        out.append(e);
+    return int(ring.size());
 }
 
 const QUserTableModelCANopen::Entry *QUserTableModelCANopen::entryAt(int i) const
 {
-    if (i < 0 || size_t(i) >= count)
+    if (i < 0 || size_t(i) >= ring.size())
         return nullptr;
-    return &ring[(head + size_t(i)) % ring.size()];
+    return &ring[size_t(i)];
 }
 
 bool QUserTableModelCANopen::refreshPending() const

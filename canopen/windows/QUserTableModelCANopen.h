@@ -11,7 +11,7 @@
 #include <QString>
 
 #include <cstdint>
-#include <vector>
+#include <deque>
 
 class QTimer;
 
@@ -22,14 +22,17 @@ public:
     using Entry = QPair<QString, QString>;
 
     static constexpr int kDefaultCacheSize = 1000000;
+    // The largest limit used; a larger "msgCacheSize" counts as this.
+    static constexpr int kCacheSizeMax = 10000000;
     static constexpr int kRefreshMs = 100;
 
     explicit QUserTableModelCANopen(QObject *parent = nullptr);
     ~QUserTableModelCANopen() override;
 
-    // Reads "msgCacheSize" (absent: 1000000, written back) into the limit.
+    // Reads "msgCacheSize" (absent: 1000000, written back) into the limit,
+    // at most kCacheSizeMax.
     void settingLoad();
-    int cacheCount() override { return int(count); }
+    int cacheCount() override { return int(ring.size()); }
     int cacheLimit() const { return limit; }
     // Appends one entry, dropping the oldest when the log is full; always 1.
     int logAppend(const QString &messageText, const QString &description);
@@ -53,9 +56,7 @@ private:
     void ringReset();
     void appended();
 
-    std::vector<Entry> ring;
-    size_t head = 0;   // slot of the oldest entry
-    size_t count = 0;
+    std::deque<Entry> ring; // oldest first
     int limit = kDefaultCacheSize;
     int64_t lastRefreshMs = 0;
     QTimer *timer = nullptr;

@@ -137,6 +137,24 @@ int QUserTableModelEDS::clear()
     return 1;
 }
 
+QString QUserTableModelEDS::valueDecimalText(const QUserDictObj &obj)
+{
+    const uint32_t v = obj.curValue;
+    switch (obj.DataType) {
+    case 0x02: return QString::number(int8_t(uint8_t(v))); // INTEGER8
+    case 0x03: return QString::number(int16_t(uint16_t(v))); // INTEGER16
+    case 0x10: // INTEGER24
+        return QString::number((v & 0x800000u) ? int32_t(v | 0xFF000000u) : int32_t(v & 0xFFFFFFu));
+    case 0x04: return QString::number(int32_t(v)); // INTEGER32
+    case 0x01: // BOOLEAN
+    case 0x05: return QString::number(v & 0xFFu); // UNSIGNED8
+    case 0x06: return QString::number(v & 0xFFFFu); // UNSIGNED16
+    case 0x16: return QString::number(v & 0xFFFFFFu); // UNSIGNED24
+    case 0x07: return QString::number(v); // UNSIGNED32
+    default: return QString::number(int32_t(v));
+    }
+}
+
 QStringList QUserTableModelEDS::cellTexts(const QUserDictObj &obj, int row)
 {
     const bool canWrite = obj.AccessType.contains(QLatin1Char('w'), Qt::CaseInsensitive);
@@ -148,7 +166,7 @@ QStringList QUserTableModelEDS::cellTexts(const QUserDictObj &obj, int row)
         obj.ParameterName,
         obj.color,
         obj.updateTime,
-        QString::asprintf("%d", int32_t(obj.curValue)),
+        valueDecimalText(obj),
         QString::asprintf("%08X", obj.curValue),
         QString::asprintf("%d", obj.LowLimit),
         QString::asprintf("%d", obj.HighLimit),

@@ -57,6 +57,10 @@ public:
 
     // The twelve cell texts of an object, column 0 given by the row.
     static QStringList cellTexts(const QUserDictObj &obj, int row);
+    // The value in decimal as its data type reads it: the signed types
+    // sign-extended from their size, the unsigned ones from their size
+    // unsigned; other types as a signed 32-bit number.
+    static QString valueDecimalText(const QUserDictObj &obj);
     // True while the model itself writes the cells (not a user edit).
     bool isFilling() const { return filling; }
 
@@ -68,12 +72,15 @@ public:
                       const QModelIndex &parent) override;
     Qt::DropActions supportedDropActions() const override;
 
+    // Fills the visible window of rows now (windowUpdate waits out the
+    // refresh interval).
+    void rowsFill();
+
 public slots:
     void windowUpdate() override;
 
 private:
     bool rowVisible(int row) const;
-    void rowsFill();
 
     QMap<uint32_t, int> keyIndex;
     std::vector<QUserDictObj *> rows;

@@ -129,8 +129,6 @@ static const char *const kWrappedTexts[] = {
     QT_TRANSLATE_NOOP("QObject", "索引:0x"),
     QT_TRANSLATE_NOOP("QObject", "子索引:0x"),
     QT_TRANSLATE_NOOP("QObject", "操作:"),
-    QT_TRANSLATE_NOOP("QObject", "SDO请求"),
-    QT_TRANSLATE_NOOP("QObject", "SDO响应"),
     QT_TRANSLATE_NOOP("QObject", "未知命令"),
     QT_TRANSLATE_NOOP("QObject", "启动节点"),
     QT_TRANSLATE_NOOP("QObject", "停止节点"),

@@ -1540,14 +1540,6 @@
         <translation>无可用数据</translation>
     </message>
     <message>
-        <source>SDO请求</source>
-        <translation>SDO请求</translation>
-    </message>
-    <message>
-        <source>SDO响应</source>
-        <translation>SDO响应</translation>
-    </message>
-    <message>
         <source>新增</source>
         <translation>新增</translation>
     </message>
@@ -3134,6 +3126,10 @@
     <message>
         <source>发送参数不能为空!</source>
         <translation>发送参数不能为空!</translation>
+    </message>
+    <message>
+        <source>数据只能是十六进制数字!</source>
+        <translation>数据只能是十六进制数字!</translation>
     </message>
     <message>
         <source>索引不能为空!</source>

@@ -1541,14 +1541,6 @@
         <translation>No data available</translation>
     </message>
     <message>
-        <source>SDO请求</source>
-        <translation>SDO request</translation>
-    </message>
-    <message>
-        <source>SDO响应</source>
-        <translation>SDO response</translation>
-    </message>
-    <message>
         <source>新增</source>
         <translation>Add</translation>
     </message>
@@ -3135,6 +3127,10 @@ Please restart the device!</translation>
     <message>
         <source>发送参数不能为空!</source>
         <translation>The data must not be empty!</translation>
+    </message>
+    <message>
+        <source>数据只能是十六进制数字!</source>
+        <translation>The data may only hold hexadecimal digits!</translation>
     </message>
     <message>
         <source>索引不能为空!</source>

@@ -698,7 +698,9 @@ void CanopenNode::handleSdo(Bus &bus, const CanFrame &f, uint64_t now)
             sdoAbort(bus, index, sub, kAbortUnsupported); // needs a segmented transfer
             return;
         }
-        const uint8_t cmd = uint8_t(0x43 | ((4 - bytes.size()) << 2));
+        // Without size indication (e=1, s=0) four bytes go out and the
+        // client takes the size from its dictionary.
+        const uint8_t cmd = uploadSizeIndicated_ ? uint8_t(0x43 | ((4 - bytes.size()) << 2)) : uint8_t(0x42);
         std::vector<uint8_t> r = {cmd, uint8_t(index), uint8_t(index >> 8), sub, 0, 0, 0, 0};
         std::copy(bytes.begin(), bytes.end(), r.begin() + 4);
         send(bus, 0x580u + id_, r);

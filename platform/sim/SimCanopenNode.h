@@ -17,7 +17,8 @@
 //   frame on 0x700+id with the state and a toggle bit, and life guarding
 //   from 0x100C x 0x100D (EMCY 0x8130 when the master stops guarding).
 // - Expedited SDO server on 0x600+id / 0x580+id: upload and download of 1-4
-//   byte values, aborts with the CiA 301 codes. Segmented and block
+//   byte values (uploads answered with or without size indication),
+//   aborts with the CiA 301 codes. Segmented and block
 //   transfers are answered with an abort.
 // - PDOs from the communication (0x1400/0x1800) and mapping (0x1600/0x1A00)
 //   objects: TPDOs on SYNC (types 0, 1-240, 252), on remote request (252,
@@ -96,6 +97,10 @@ public:
     void emcyRequest(uint16_t errorCode, uint8_t errorRegister, const uint8_t manufacturer[5]);
     // Puts the drive into Fault (as a drive error would), with an EMCY.
     void driveFaultRequest(uint16_t errorCode);
+
+    // Expedited upload answers with the size indicated (0x43/47/4B/4F, the
+    // default) or, as CiA 301 also allows, without (0x42: four bytes).
+    void setUploadSizeIndicated(bool on) { uploadSizeIndicated_ = on; }
 
     struct Counters
     {
@@ -236,6 +241,7 @@ private:
     uint64_t lastMotionMs_ = 0;
 
     Counters counters_;
+    bool uploadSizeIndicated_ = true;
 };
 
 // The CANopen node with this id on a bus (the "canopen" statement of

@@ -2,7 +2,9 @@
 
 #include "tests/canopen/CanopenTestUtil.h"
 
+#include <QCoreApplication>
 #include <QStringList>
+#include <QTranslator>
 
 #include <gtest/gtest.h>
 
@@ -90,6 +92,7 @@ TEST(DecodeTest, ServiceTexts)
         {"581", false, false, "8", "47 18 10 01 78 56 34 12", 0, "SDO响应->节点ID:01 索引:0x1018 子索引:0x01 操作:读响应3字节[78 56 34]"},
         {"581", false, false, "8", "4B 41 60 00 37 02 00 00", 0, "SDO响应->节点ID:01 索引:0x6041 子索引:0x00 操作:读响应2字节[37 02]"},
         {"581", false, false, "8", "4F 61 60 00 03 00 00 00", 0, "SDO响应->节点ID:01 索引:0x6061 子索引:0x00 操作:读响应1字节[03]"},
+        {"581", false, false, "8", "42 41 60 00 37 02 00 00", 0, "SDO响应->节点ID:01 索引:0x6041 子索引:0x00 操作:读响应4字节[37 02 00 00]"},
         {"585", false, false, "8", "60 40 60 00 00 00 00 00", 0, "SDO响应->节点ID:05 索引:0x6040 子索引:0x00 操作:写成功"},
         {"585", false, false, "8", "80 00 20 00 00 00 02 06", 0,
          "SDO响应->节点ID:05 索引:0x2000 子索引:0x00 操作:异常错误<0x06020000>对象字典中不存在该对象"},
@@ -257,4 +260,44 @@ TEST(DecodeTest, SecondsConversionsRoundTrip)
     EXPECT_FALSE(QUserCANopenFrame::isLeapYear(2100));
     EXPECT_TRUE(QUserCANopenFrame::isLeapYear(1984));
     EXPECT_FALSE(QUserCANopenFrame::isLeapYear(1985));
+}
+
+namespace {
+// A catalogue that has a text for every lookup.
+class EverythingTranslated : public QTranslator
+{
+public:
+    QString translate(const char *, const char *source, const char *, int) const override
+    {
+        return QStringLiteral("<") + QString::fromUtf8(source) + QStringLiteral(">");
+    }
+    bool isEmpty() const override { return false; }
+};
+
+QByteArray sourceFile(const char *relative)
+{
+    return cotest::readAll(QString::fromStdString(peer::sourceDir() + "/" + relative));
+}
+} // namespace
+
+// "SDO请求" and "SDO响应" name the frame kind in every language: they are
+// not looked up, and the translation files do not carry them.
+TEST(DecodeTest, SdoLeadingWordsAreNotTranslated)
+{
+    EverythingTranslated tr;
+    QCoreApplication::installTranslator(&tr);
+    QUserCANopenFrame f;
+    const QString request = decode(f, frame("605", "8", "40 18 10 01 00 00 00 00"));
+    const QString response = decode(f, frame("585", "8", "60 40 60 00 00 00 00 00"));
+    QCoreApplication::removeTranslator(&tr);
+    EXPECT_TRUE(request.startsWith(QString::fromUtf8("SDO请求-><节点ID:>"))) << request.toStdString();
+    EXPECT_TRUE(response.startsWith(QString::fromUtf8("SDO响应-><节点ID:>"))) << response.toStdString();
+    for (const char *ts : {"mainwindow/translations/lanague_cn.ts", "mainwindow/translations/lanague_en.ts",
+                           "mainwindow/translations/WrappedTexts.h"}) {
+        SCOPED_TRACE(ts);
+        const QString text = QString::fromUtf8(sourceFile(ts));
+        ASSERT_FALSE(text.isEmpty());
+        EXPECT_FALSE(text.contains(QString::fromUtf8(">SDO请求<")) || text.contains(QString::fromUtf8("\"SDO请求\"")));
+        EXPECT_FALSE(text.contains(QString::fromUtf8(">SDO响应<")) || text.contains(QString::fromUtf8("\"SDO响应\"")));
+    }
 }

@@ -5,6 +5,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QMap>
 #include <QVector>
 
@@ -87,7 +88,7 @@ QString dump(const Sections &s)
 TEST(EdsParserTest, SectionsAndKeysMatchConfigparser)
 {
     REQUIRE_PEER_MODULES("configparser", "json");
-    for (const char *name : {"drive.eds", "cases_lf.eds", "cases_crlf.eds", "cases_gbk.eds"}) {
+    for (const char *name : {"drive.eds", "cases_lf.eds", "cases_crlf.eds", "cases_gbk.eds", "tool_written.dcf"}) {
         SCOPED_TRACE(name);
         const QString path = cotest::edsPath(name);
         std::string error;
@@ -213,6 +214,13 @@ TEST(EdsParserTest, NumberRules)
         {"0x80000000", INT32_MIN, 0x80000000u},
         {"0x100000000", 0, 0},
         {"-10", -10, 0},
+        // Leading zeros do not count; a wider value keeps its low 32 bits.
+        {"0x0000000000000010", 16, 16},
+        {"0x00000000FFFFFFFF", -1, 0xFFFFFFFFu},
+        {"0xFFFFFFFFFFFF8000", -32768, 0xFFFF8000u},
+        {"0x123456789", 0x23456789, 0x23456789u},
+        {"0x00000000000000000000000000000001", 1, 1},
+        {"0x1G", 0, 0},
         {"3", 3, 3},
         {"2147483648", 0, 2147483648u},
         {"$NODEID+0x200", 0, 0},
@@ -366,4 +374,87 @@ TEST(EdsParserTest, EmptyAndSectionlessFilesLoadNothing)
     EXPECT_TRUE(p.dictObjList.isEmpty());
     EXPECT_TRUE(p.loadFile("nosections.eds"));
     EXPECT_TRUE(p.dictObjList.isEmpty());
+}
+
+// A configuration tool's DCF (hexadecimal flags, numbers with leading zeros
+// and wider than 32 bits, bit-30 TPDO COB-IDs, ParameterValue, compact
+// arrays) read by configparser with Python's own numbers, object by object.
+TEST(EdsParserTest, ToolWrittenFileMatchesConfigparserNumbers)
+{
+    REQUIRE_PEER_MODULES("configparser", "json");
+    const QString path = cotest::edsPath("tool_written.dcf");
+    auto r = peer::run(peer::script("canopen_eds_numbers.py"), {path.toStdString()});
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    const QJsonArray sections = QJsonDocument::fromJson(QByteArray::fromStdString(r.output)).array();
+    ASSERT_FALSE(sections.isEmpty());
+
+    QUserEdsParser p;
+    ASSERT_TRUE(p.loadFile(path));
+    int roots = 0;
+    QMap<uint32_t, int> children;
+    for (const QJsonValue &s : sections) {
+        const QString name = s.toArray().at(0).toString();
+        const QJsonObject keys = s.toArray().at(1).toObject();
+        SCOPED_TRACE(name.toStdString());
+        const uint32_t index = name.left(4).toUInt(nullptr, 16);
+        QUserDictObj o;
+        if (name.size() == 4) {
+            ++roots;
+            ASSERT_TRUE(p.rootObjGet(index, o));
+        } else {
+            ++children[index];
+            ASSERT_TRUE(p.dictObjGet(index, name.mid(7).toUInt(nullptr, 16), o));
+        }
+        auto num = [&](const char *key) { return keys.value(key).toVariant().toLongLong(); };
+        EXPECT_EQ(o.ParameterName, keys.value("ParameterName").toString());
+        EXPECT_EQ(o.ObjectType, uint8_t(num("ObjectType")));
+        EXPECT_EQ(o.DataType, uint16_t(num("DataType")));
+        EXPECT_EQ(o.LowLimit, int32_t(num("LowLimit")));
+        EXPECT_EQ(o.HighLimit, int32_t(num("HighLimit")));
+        // A DCF's ParameterValue does not replace the default.
+        EXPECT_EQ(o.DefaultValue, int32_t(num("DefaultValue")));
+        if (keys.contains("PDOMapping")) {
+            EXPECT_EQ(o.PDOMapping, keys.value("PDOMapping").toBool());
+        }
+        if (keys.contains("AccessType")) {
+            EXPECT_EQ(o.AccessType, keys.value("AccessType").toString());
+        }
+        // A compact array has no sub-object sections, and none is made up.
+        if (keys.contains("CompactSubObj")) {
+            EXPECT_TRUE(o.childList.isEmpty());
+        }
+    }
+    EXPECT_EQ(p.dictObjList.size(), roots);
+    for (const QUserDictObj &root : p.dictObjList)
+        EXPECT_EQ(root.childList.size(), children.value(root.index)) << std::hex << root.index;
+
+    // The cases the comparison is about, spelled out.
+    QUserDictObj o;
+    ASSERT_TRUE(p.rootObjGet(0x1000, o));
+    EXPECT_FALSE(o.PDOMapping) << "PDOMapping=0x0";
+    ASSERT_TRUE(p.rootObjGet(0x1001, o));
+    EXPECT_TRUE(o.PDOMapping) << "PDOMapping=0x1";
+    ASSERT_TRUE(p.rootObjGet(0x6402, o));
+    EXPECT_FALSE(o.PDOMapping) << "PDOMapping=00";
+    EXPECT_EQ(o.DefaultValue, 0x23456789) << "a 64-bit value keeps its low 32 bits";
+    EXPECT_EQ(o.HighLimit, -1) << "leading zeros do not count";
+    ASSERT_TRUE(p.dictObjGet(0x6401, 1, o));
+    EXPECT_EQ(o.LowLimit, -32768);
+    EXPECT_EQ(o.HighLimit, 0x7FFF);
+    ASSERT_TRUE(p.dictObjGet(0x1800, 1, o));
+    EXPECT_EQ(uint32_t(o.DefaultValue), 0x40000185u);
+}
+
+TEST(EdsParserTest, FlagsReadAsNumbers)
+{
+    struct Case {
+        const char *text;
+        bool flag;
+    } cases[] = {
+        {"0", false}, {"0x0", false}, {"0X00", false}, {"00", false}, {"0x0000000000", false},
+        {"1", true},  {"0x1", true},  {"01", true},    {"true", true}, {"", true},
+        {"0x100000000", false}, // its low 32 bits are 0
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(QUserEdsParser::flagParse(c.text), c.flag) << c.text;
 }

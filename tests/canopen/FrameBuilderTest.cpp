@@ -93,6 +93,10 @@ TEST(FrameBuilderTest, BuilderTable)
         {"EMCY 9-digit field", [](auto &f, auto &m) { return f.emergMsgCreat(m, 5, "1081", "11", "AABBCCDDE"); }, false, "", false, 0, "", ""},
         {"EMCY short code", [](auto &f, auto &m) { return f.emergMsgCreat(m, 5, "108", "11", "AABBCCDDEE"); }, false, "", false, 0, "", ""},
         {"EMCY short register", [](auto &f, auto &m) { return f.emergMsgCreat(m, 5, "1081", "1", "AABBCCDDEE"); }, false, "", false, 0, "", ""},
+        // Typed values that are not hexadecimal digits are not bytes.
+        {"EMCY code 0x", [](auto &f, auto &m) { return f.emergMsgCreat(m, 5, "0x10", "11", "AABBCCDDEE"); }, false, "", false, 0, "", ""},
+        {"EMCY register not hex", [](auto &f, auto &m) { return f.emergMsgCreat(m, 5, "1081", "1g", "AABBCCDDEE"); }, false, "", false, 0, "", ""},
+        {"EMCY field not hex", [](auto &f, auto &m) { return f.emergMsgCreat(m, 5, "1081", "11", "AA-BB-CC-DD-EE"); }, false, "", false, 0, "", ""},
         {"TPDO1 two bytes", [&t](auto &f, auto &m) { t = "11 22"; return f.pdoMsgCreat(m, 5, 0, t); }, true, "185", false, 0, "2", "1122"},
         {"RPDO1", [&t](auto &f, auto &m) { t = "AB"; return f.pdoMsgCreat(m, 5, 1, t); }, true, "205", false, 0, "1", "AB"},
         {"TPDO2", [&t](auto &f, auto &m) { t = "01"; return f.pdoMsgCreat(m, 5, 2, t); }, true, "285", false, 0, "1", "01"},
@@ -117,6 +121,9 @@ TEST(FrameBuilderTest, BuilderTable)
         {"SDO write odd digits", [&t](auto &f, auto &m) { t = "123"; return f.sdoFastWriteMsgCreat(m, 5, 0x6060, 0, 1, t); }, true, "605", false, 0, "8", "2f60600012000000"},
         {"SDO write long text", [&t](auto &f, auto &m) { t = "1122334455"; return f.sdoFastWriteMsgCreat(m, 5, 0x2002, 0, 4, t); }, true, "605", false, 0, "8", "2302200011223344"},
         {"SDO write empty", [&t](auto &f, auto &m) { t = ""; return f.sdoFastWriteMsgCreat(m, 5, 0x6060, 0, 1, t); }, false, "", false, 0, "", ""},
+        {"SDO write 0x10", [&t](auto &f, auto &m) { t = "0x10"; return f.sdoFastWriteMsgCreat(m, 5, 0x6060, 0, 1, t); }, false, "", false, 0, "", ""},
+        {"SDO write -1", [&t](auto &f, auto &m) { t = "-1"; return f.sdoFastWriteMsgCreat(m, 5, 0x2002, 0, 4, t); }, false, "", false, 0, "", ""},
+        {"SDO write decimal word", [&t](auto &f, auto &m) { t = "ten"; return f.sdoFastWriteMsgCreat(m, 5, 0x2002, 0, 4, t); }, false, "", false, 0, "", ""},
         {"SDO write sub 0x100", [&t](auto &f, auto &m) { t = "01"; return f.sdoFastWriteMsgCreat(m, 5, 0x6060, 0x100, 1, t); }, false, "", false, 0, "", ""},
         {"SDO read", [](auto &f, auto &m) { return f.sdoFastReadMsgCreat(m, 5, 0x1018, 1); }, true, "605", false, 0, "8", "4018100100000000"},
         {"SDO read node 127", [](auto &f, auto &m) { return f.sdoFastReadMsgCreat(m, 127, 0xFFFF, 0xFF); }, true, "67f", false, 0, "8", "40ffffff00000000"},
@@ -261,6 +268,12 @@ TEST(FrameBuilderTest, SdoResponseParse)
         {"585", "60 40 60", false, false, 0, 0, 0, 0},
         {"585", "", false, false, 0, 0, 0, 0},
         {"585", "41 18 10 01 08 00 00 00", false, false, 0, 0, 0, 0},
+        // Expedited without size indication (e=1, s=0): four bytes; the n
+        // bits mean nothing then.
+        {"585", "42 41 60 00 37 02 00 00", true, false, 0x6041, 0, 4, 0x0237},
+        {"585", "4A 41 60 00 37 02 AA BB", true, false, 0x6041, 0, 4, 0xBBAA0237},
+        {"585", "42 41 60 00 37 02", false, false, 0, 0, 0, 0},
+        {"585", "62 41 60 00 37 02 00 00", false, false, 0, 0, 0, 0},
         {"xyz", "4B 41 60 00 37 02 00 00", false, false, 0, 0, 0, 0},
     };
     QUserCANopenFrame f;
@@ -271,9 +284,13 @@ TEST(FrameBuilderTest, SdoResponseParse)
         bool isWrite = false;
         uint16_t index = 0, sub = 0;
         uint32_t len = 99, value = 99;
-        ASSERT_EQ(f.sdoResponseParse(m, node, isWrite, index, sub, len, value), c.ok);
+        bool sized = false;
+        ASSERT_EQ(f.sdoResponseParse(m, node, isWrite, index, sub, len, value, &sized), c.ok);
         if (!c.ok)
             continue;
+        if (!c.isWrite) {
+            EXPECT_EQ(sized, (uint8_t(m.dataText.left(2).toUInt(nullptr, 16)) & 0x01) != 0);
+        }
         EXPECT_FALSE(m.dataText.contains(' '));
         EXPECT_EQ(node, uint32_t(m.getId()) & 0x7F);
         EXPECT_EQ(isWrite, c.isWrite);

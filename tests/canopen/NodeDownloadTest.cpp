@@ -353,6 +353,60 @@ TEST_F(NodeDownloadTest, NodeAbortsParse)
     EXPECT_TRUE(text.endsWith(QString::fromUtf8("异常错误<0x06010002>试图写只读对象"))) << text.toStdString();
 }
 
+// The stop of a position move stops a drive that is moving: it decelerates
+// with 0x6084 and stands short of the target, the statusword showing the
+// halt reached; the next start moves it again.
+TEST_F(NodeDownloadTest, PositionStopHaltsAMoveUnderWay)
+{
+    QUserCia402 steps;
+    auto play = [this](const QVector<QUserCanMsg> &list) {
+        for (const QUserCanMsg &m : list) {
+            put(m);
+            advance(10);
+        }
+    };
+    struct Case {
+        const char *name;
+        bool relative;
+    } cases[] = {{"absolute", false}, {"relative", true}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QVector<QUserCanMsg> list;
+        steps.nmtStart(kNode, list);
+        steps.servoEnable(kNode, 2, list);
+        steps.profileVelocitySet(kNode, 2000, list);
+        steps.profileAccSet(kNode, 4000, list);
+        steps.profileDecSet(kNode, 4000, list);
+        const int32_t from = int32_t(node->value(0x6064, 0));
+        if (c.relative)
+            steps.posRelMoveStart(kNode, 100000, list);
+        else
+            steps.posAbsMoveStart(kNode, from + 100000, list);
+        play(list);
+        advance(1000); // at full speed by now
+        ASSERT_EQ(int32_t(node->value(0x606C, 0)), 2000);
+
+        list.clear();
+        if (c.relative)
+            steps.posRelMoveStop(kNode, list);
+        else
+            steps.posAbsMoveStop(kNode, list);
+        play(list);
+        advance(600); // 2000 / 4000 s of deceleration, and some
+        const int32_t stopped = int32_t(node->value(0x6064, 0));
+        EXPECT_EQ(int32_t(node->value(0x606C, 0)), 0);
+        advance(1000);
+        EXPECT_EQ(int32_t(node->value(0x6064, 0)), stopped) << "the drive stands";
+        EXPECT_LT(stopped - from, 10000) << "far short of the target";
+        const uint64_t sw = node->value(0x6041, 0);
+        EXPECT_EQ(sw & 0x006F, 0x0027u) << "operation enabled";
+        EXPECT_TRUE(sw & 0x0400) << "halt reached";
+        EXPECT_EQ(node->value(0x6040, 0) & 0x0150, c.relative ? 0x0140u : 0x0100u);
+        EXPECT_EQ(node->driveState(), CanopenNode::Drive::OperationEnabled);
+    }
+    EXPECT_EQ(node->counters().sdoAborts, 0u);
+}
+
 // The CiA 402 steps of the drive panel move the simulated drive.
 TEST_F(NodeDownloadTest, Cia402StepsDriveTheNode)
 {
@@ -373,9 +427,8 @@ TEST_F(NodeDownloadTest, Cia402StepsDriveTheNode)
     EXPECT_EQ(node->nmtState(), CanopenNode::Nmt::Operational);
     EXPECT_EQ(node->driveState(), CanopenNode::Drive::OperationEnabled);
     EXPECT_EQ(node->value(0x6061, 0), 1u);
-    // servoEnable leaves the halt bit set: lift it, then move.
+    // servoEnable leaves the halt bit set; the start lifts it.
     list.clear();
-    steps.posAbsMoveStop(kNode, list);
     steps.posAbsMoveStart(kNode, 3000, list);
     play(list);
     advance(3000);

@@ -141,11 +141,45 @@ TEST(PdoListTest, UnusableCobIdStaysInvalid)
         {0x101, false}, {0x180, false}, {0x181, true},  {0x57F, true},  {0x580, true},  {0x581, false},
         {0x5FF, false}, {0x600, true},  {0x601, false}, {0x67F, false}, {0x680, true},  {0x6DF, true},
         {0x6E0, false}, {0x6FF, false}, {0x700, true},  {0x701, false}, {0x77F, false}, {0x780, false},
-        {0x7FF, false}, {0x800, false}, {0x40000181, false}, {0x20000000, false}, {0x20000605, true},
+        {0x7FF, false}, {0x800, false}, {0x20000000, false}, {0x20000605, true},
         {0x3FFFFFFF, true}, {0x80000181, true},
+        // Bit 30 (no RTR on a TPDO, reserved on an RPDO) leaves the
+        // identifier as usable as it is without it.
+        {0x40000181, true}, {0x40000205, true}, {0x40000000, false}, {0x40000605, false}, {0x60000605, true},
+        {0x60000000, false},
     };
     for (const Case &c : cases)
         EXPECT_EQ(QUserEdsParser::pdoCobIdUsable(c.cob), c.usable) << std::hex << c.cob;
+}
+
+// A device's TPDO COB-ID with bit 30 set (a common default: no RTR allowed)
+// survives upload, edit and download: the PDO runs again, bit 30 as read.
+TEST(PdoListTest, Bit30CobIdRoundTrips)
+{
+    QUserEdsParser p;
+    ASSERT_TRUE(p.loadFile(cotest::edsPath("tool_written.dcf")));
+    QVector<QUserDictObj> up;
+    ASSERT_TRUE(p.pdoUploadListGet(up));
+    for (QUserDictObj &o : up)
+        o.curValue = uint32_t(o.DefaultValue);
+    ASSERT_TRUE(p.pdoListFromUpload(up));
+    EXPECT_EQ(p.txPdoList[0].cobID, 0x40000185u);
+    EXPECT_TRUE(p.txPdoList[0].pdoEnable);
+    EXPECT_EQ(p.txPdoList[1].cobID, 0x40000285u);
+    EXPECT_FALSE(p.txPdoList[1].pdoEnable) << "bit 31 alone makes it invalid";
+    ASSERT_EQ(p.txPdoList[0].childList.size(), 2);
+
+    p.txPdoList[0].eventTime = 250; // the user's edit
+    QVector<QUserDictObj> down;
+    QStringList notes;
+    ASSERT_TRUE(p.pdoDownloadListGet(down, &notes));
+    EXPECT_TRUE(notes.isEmpty()) << notes.join('\n').toStdString();
+    std::vector<Item> tpdo;
+    for (const Item &i : items(down))
+        if (i.index == 0x1800 || i.index == 0x1801)
+            tpdo.push_back(i);
+    EXPECT_EQ(dump(tpdo), dump({{0x1800, 1, 0xC0000185}, {0x1800, 2, 0xFE}, {0x1800, 3, 0}, {0x1800, 5, 250},
+                                {0x1800, 6, 0}, {0x1800, 1, 0x40000185}, {0x1801, 1, 0xC0000285}}));
 }
 
 // Entries are bit fields: a 1-bit or a 64-byte object does not spill into

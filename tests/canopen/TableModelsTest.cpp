@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSignalSpy>
 #include <QThread>
 
@@ -94,6 +95,45 @@ TEST_F(LogModel, OldestEntriesGoWhenTheLimitIsReached)
         EXPECT_EQ(windowTexts(m, 0), numbers);
         EXPECT_EQ(windowTexts(m, 1), c.kept);
     }
+}
+
+namespace {
+// Resident memory of this process in bytes.
+long long residentBytes()
+{
+    QFile f(QStringLiteral("/proc/self/statm"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> parts = f.readAll().split(' ');
+    return parts.size() > 1 ? parts[1].toLongLong() * 4096 : -1;
+}
+} // namespace
+
+// A large "msgCacheSize" costs nothing at construction: memory is taken as
+// entries arrive, and the limit is clamped as the data tabs clamp it.
+TEST_F(LogModel, LargeLimitTakesMemoryAsEntriesArrive)
+{
+    struct Case {
+        int configured;
+        int limit;
+    } cases[] = {{10000000, 10000000}, {10000001, 10000000}, {2147483647, 10000000}, {5000, 5000}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.configured);
+        cacheSize(c.configured);
+        const long long before = residentBytes();
+        ASSERT_GT(before, 0);
+        QUserTableModelCANopen m;
+        EXPECT_EQ(m.cacheLimit(), c.limit);
+        EXPECT_LT(residentBytes() - before, 16ll << 20) << "the limit is not reserved up front";
+        for (int i = 0; i < 3; ++i)
+            m.logAppend(QStringLiteral("f%1").arg(i), QString());
+        EXPECT_EQ(m.cacheCount(), 3);
+        EXPECT_EQ(m.entryAt(2)->first, QStringLiteral("f2"));
+        m.clear();
+        EXPECT_EQ(m.cacheLimit(), c.limit);
+    }
+    // The setting itself stays as the user wrote it.
+    EXPECT_EQ(QUserSysCfg::instance()->getInt(QStringLiteral("msgCacheSize")), 5000);
 }
 
 // Clearing empties the log and reads the limit again.
@@ -265,5 +305,33 @@ TEST(ListenModel, CellTexts)
         EXPECT_EQ(shown, QString(c.color).contains(',') ? QString(c.color) : QString());
         EXPECT_EQ(m.item(0, 6)->isEditable(), true);
         EXPECT_EQ(m.item(0, 3)->isEditable(), false);
+    }
+}
+
+// The decimal value cell reads the value by its data type: an INTEGER16 of
+// -2 shows -2, an UNSIGNED32 above 2^31 shows unsigned.
+TEST(ListenCells, DecimalValueByDataType)
+{
+    struct Case {
+        uint16_t type;
+        uint32_t value;
+        const char *dec;
+    } cases[] = {
+        {0x02, 0xFE, "-2"},         {0x02, 0x7F, "127"},          {0x02, 0xFFFFFF80, "-128"},
+        {0x03, 0xFFFE, "-2"},       {0x03, 0x7FFF, "32767"},      {0x03, 0x8000, "-32768"},
+        {0x03, 0xFFFFFFFE, "-2"},   {0x10, 0xFFFFFE, "-2"},       {0x10, 0x7FFFFF, "8388607"},
+        {0x04, 0xFFFFFFFE, "-2"},   {0x04, 0x80000000, "-2147483648"},
+        {0x05, 0xFE, "254"},        {0x05, 0xFFFFFFFE, "254"},    {0x06, 0xFFFE, "65534"},
+        {0x16, 0xFFFFFE, "16777214"}, {0x07, 0xFFFFFFFE, "4294967294"}, {0x01, 1, "1"},
+        {0x00, 0xFFFFFFFF, "-1"},   {0x08, 0x3F800000, "1065353216"},
+    };
+    for (const Case &c : cases) {
+        QUserDictObj o = obj(0x2000, 0);
+        o.DataType = c.type;
+        o.curValue = c.value;
+        EXPECT_EQ(QUserTableModelEDS::valueDecimalText(o), c.dec) << std::hex << c.type << " " << c.value;
+        EXPECT_EQ(QUserTableModelEDS::cellTexts(o, 0)[QUserTableModelEDS::ColValueDec], c.dec);
+        EXPECT_EQ(QUserTableModelEDS::cellTexts(o, 0)[QUserTableModelEDS::ColValueHex],
+                  QString::asprintf("%08X", c.value));
     }
 }

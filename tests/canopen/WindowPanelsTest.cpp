@@ -212,6 +212,55 @@ TEST_F(Panels, Cia301MissingInputsWarnAndSendNothing)
     EXPECT_EQ(dev->sentCount(), 0);
 }
 
+// Typed data that is not hexadecimal digits ("0x10" typed as a value) would
+// go out as shifted bytes: it is refused with a warning and nothing is sent
+// (nor logged as sent).
+TEST_F(Panels, TypedDataThatIsNotHexIsRefused)
+{
+    field("lineEditCia301NodeId", "5");
+    field("lineEditSdoFastWriteIndex", "6060");
+    field("lineEditSdoFastWriteSubIndex", "0");
+    combo("comBoxSdoFastWriteLen", 0);
+    field("lineEditErrCode", "1081");
+    field("lineEditErrRegister", "11");
+    field("lineEditUserErrCode", "0102030405");
+    field("lineEditPdoData", "11 22");
+    struct Case {
+        const char *name;
+        const char *field;
+        const char *text;
+        const char *button;
+    } cases[] = {
+        {"SDO value 0x10", "lineEditSdoFastWriteData", "0x10", "pushButtonSdoFastWrite"},
+        {"SDO value -1", "lineEditSdoFastWriteData", "-1", "pushButtonSdoFastWrite"},
+        {"EMCY code 0x10", "lineEditErrCode", "0x10", "pushButtonEmergSend"},
+        {"EMCY register", "lineEditErrRegister", "1g", "pushButtonEmergSend"},
+        {"EMCY field", "lineEditUserErrCode", "01,02,03,04,05", "pushButtonEmergSend"},
+        {"PDO data", "lineEditPdoData", "0x1122", "pushButtonPdoSend"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString kept = child<QLineEdit>(c.field)->text();
+        field(c.field, c.text);
+        const int prompted = prompts.records().size();
+        click(c.button);
+        ASSERT_EQ(prompts.records().size(), prompted + 1);
+        EXPECT_EQ(prompts.records().last().title, QStringLiteral("错误"));
+        EXPECT_TRUE(lastPrompt().contains(QString::fromUtf8("十六进制"))) << qPrintable(lastPrompt());
+        field(c.field, kept);
+    }
+    settle(150);
+    EXPECT_EQ(dev->sentCount(), 0);
+    EXPECT_EQ(w->logModel()->cacheCount(), 0);
+    // The same fields with hexadecimal digits send.
+    field("lineEditSdoFastWriteData", "0a");
+    click("pushButtonSdoFastWrite");
+    click("pushButtonEmergSend");
+    ASSERT_EQ(dev->sentCount(), 2);
+    EXPECT_EQ(dataOf(sentFrames()[0]).toHex(), QByteArray("2f6060000a000000"));
+    EXPECT_EQ(dataOf(sentFrames()[1]).toHex(), QByteArray("1081110102030405"));
+}
+
 // The count field says 1-32: counts outside it (or not a number) warn and
 // send nothing instead of building that many copies.
 TEST_F(Panels, SyncCountIsKeptToItsRange)

@@ -70,6 +70,7 @@ struct CoSim
     int (*counters)(const char *, int, uint64_t *) = nullptr;
     int (*emcy)(const char *, int, int, int, const uint8_t *) = nullptr;
     int (*recordTake)(const char *, void *, int) = nullptr;
+    int (*sdoSized)(const char *, int, int) = nullptr;
 
     static QString path() { return QString::fromStdString(peer::binDir()) + "/libcanopen_simkemusb.so"; }
     static bool built() { return QFileInfo::exists(path()); }
@@ -87,7 +88,8 @@ struct CoSim
         counters = reinterpret_cast<decltype(counters)>(lib.resolve("cosim_node_counters"));
         emcy = reinterpret_cast<decltype(emcy)>(lib.resolve("cosim_node_emcy"));
         recordTake = reinterpret_cast<decltype(recordTake)>(lib.resolve("cosim_record_take"));
-        return configure && nmt && drive && read && write && counters && emcy && recordTake;
+        sdoSized = reinterpret_cast<decltype(sdoSized)>(lib.resolve("cosim_node_sdo_sized"));
+        return configure && nmt && drive && read && write && counters && emcy && recordTake && sdoSized;
     }
 
     uint64_t value(const char *bus, int node, int index, int sub)

@@ -145,9 +145,11 @@ TEST_F(Sim, Cia301ButtonsDriveTheNode)
          {{0x000, QByteArray::fromHex("8005")}}, [&] { return rig.sim.nmt(kBus, kNode) == 0x7F; }},
         {"reset node", [&] { combo("comBoxNmtType", 3); click("pushButtonNmtSend"); },
          {{0x000, QByteArray::fromHex("8105")}},
-         [&] { return rig.sim.nmt(kBus, kNode) == 0x7F && w->frameDecoder().nodeStateOf(kNode) == 0; }},
+         [&] {
+             return rig.sim.nmt(kBus, kNode) == 0x7F && w->frameDecoder().nodeStateOf(kNode, WindowRig::ch0()) == 0;
+         }},
         {"guarding request", [&] { click("pushButtonNmtGuardGet"); }, {{0x705, QByteArray()}},
-         [&] { return w->frameDecoder().nodeStateOf(kNode) == 3; }},
+         [&] { return w->frameDecoder().nodeStateOf(kNode, WindowRig::ch0()) == 3; }},
         {"three SYNC", [&] { field("lineEditSyncCnt", "3"); click("pushButtonSyncSend"); },
          {{0x080, QByteArray()}, {0x080, QByteArray()}, {0x080, QByteArray()}}, [] { return true; }},
         {"heartbeat on by SDO write",
@@ -194,10 +196,10 @@ TEST_F(Sim, Cia301ButtonsDriveTheNode)
     }
     // The node's heartbeats now reach the log and tell the node's state.
     EXPECT_TRUE(logHas(QStringLiteral("心跳")) || logHas(QStringLiteral("预操作")));
-    EXPECT_EQ(w->frameDecoder().nodeStateOf(kNode), 3);
+    EXPECT_EQ(w->frameDecoder().nodeStateOf(kNode, WindowRig::ch0()), 3);
     combo("comBoxNmtType", 0);
     click("pushButtonNmtSend");
-    EXPECT_TRUE(waitUntil([&] { return w->frameDecoder().nodeStateOf(kNode) == 2; }, 10000));
+    EXPECT_TRUE(waitUntil([&] { return w->frameDecoder().nodeStateOf(kNode, WindowRig::ch0()) == 2; }, 10000));
 }
 
 TEST_F(Sim, NodeEmergencyIsDecodedInTheLog)
@@ -439,4 +441,111 @@ TEST_F(Sim, Cia402SequencesEnableAndMoveTheDrive)
     EXPECT_TRUE(waitUntil([&] { return w->cia402ShownState() == 2; }, 10000));
     click("toolButtonCia402Stop");
     EXPECT_TRUE(waitUntil([&] { return w->cia402ShownState() == 1; }, 10000));
+}
+
+// A server that answers uploads without size indication (0x42, as CiA 301
+// allows): the reads complete, the size taken from the dictionary.
+TEST_F(Sim, UploadAnswerWithoutSizeIsAccepted)
+{
+    ASSERT_TRUE(start());
+    ASSERT_TRUE(rig.sim.sdoSized(kBus, kNode, 0));
+    ASSERT_TRUE(rig.sim.write(kBus, kNode, 0x2001, 0, 0xBEEF));
+    ASSERT_TRUE(rig.sim.write(kBus, kNode, 0x2002, 0, 0x89ABCDEF));
+    ASSERT_TRUE(loadEds());
+    field("lineEditCia301NodeId", "5");
+    listenDrop(0x2001);
+    listenDrop(0x2002);
+    QUserTableModelEDS *m = w->listenModel();
+    listenClick(0x2001, QUserTableModelEDS::ColRead);
+    ASSERT_TRUE(idle());
+    listenClick(0x2002, QUserTableModelEDS::ColRead);
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(m->dictObjAt(listenRow(0x2001))->curValue, 0xBEEFu);
+    EXPECT_EQ(m->dictObjAt(listenRow(0x2002))->curValue, 0x89ABCDEFu);
+    EXPECT_FALSE(opLog().contains(QStringLiteral("失败"))) << qPrintable(opLog());
+    EXPECT_TRUE(opLog().endsWith(QStringLiteral("SDO操作完成...")));
+    const QVector<BusFrame> answers = framesWithId(rig.sim.take(kBus), 0x580 + kNode);
+    ASSERT_EQ(answers.size(), 2) << "one answer each, no retries";
+    for (const BusFrame &a : answers)
+        EXPECT_EQ(a.data[0], 0x42);
+    EXPECT_EQ(rig.sim.counter(kBus, kNode, SdoRequests), 2u);
+}
+
+// The CiA 402 indicator shows the node of its panel on the window's own
+// channel: a node 5 on another channel, operational, does not drive it.
+TEST_F(Sim, Cia402IndicatorKeepsToItsChannel)
+{
+    ASSERT_TRUE(start());
+    field("lineEditCia402NodeId", "5");
+    // Node 5 of channel 2 ("other") goes operational and beats every 20 ms;
+    // our node 5 stays pre-operational and beats as well.
+    QUserCanMsg go;
+    ASSERT_TRUE(w->frameDecoder().nmtMsgCreat(go, kNode, 0));
+    ASSERT_EQ(rig.reg->devSendMsg(WindowRig::ch2(), go), 1);
+    ASSERT_TRUE(waitUntil([&] { return rig.sim.nmt("other", kNode) == 5; }, 10000));
+    ASSERT_TRUE(rig.sim.write("other", kNode, 0x1017, 0, 20));
+    ASSERT_TRUE(rig.sim.write(kBus, kNode, 0x1017, 0, 50));
+    ASSERT_TRUE(waitUntil([&] { return w->frameDecoder().nodeStateOf(kNode, WindowRig::ch2()) == 2; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return w->frameDecoder().nodeStateOf(kNode, WindowRig::ch0()) == 3; }, 10000));
+    // Both beat on; the indicator keeps to channel 0's node the whole time.
+    QElapsedTimer t;
+    t.start();
+    int operational = 0;
+    while (t.elapsed() < 600) {
+        settle(10);
+        operational += w->cia402ShownState() == 2;
+    }
+    EXPECT_EQ(operational, 0);
+    EXPECT_EQ(w->cia402ShownState(), 3);
+    EXPECT_EQ(w->frameDecoder().nodeStateOf(kNode, WindowRig::ch2()), 2);
+    // Our node goes operational: now it shows.
+    combo("comBoxNmtType", 0);
+    field("lineEditCia301NodeId", "5");
+    click("pushButtonNmtSend");
+    EXPECT_TRUE(waitUntil([&] { return w->cia402ShownState() == 2; }, 10000));
+    // And stopping the other channel's node changes nothing here.
+    QUserCanMsg stop;
+    ASSERT_TRUE(w->frameDecoder().nmtMsgCreat(stop, kNode, 1));
+    ASSERT_EQ(rig.reg->devSendMsg(WindowRig::ch2(), stop), 1);
+    ASSERT_TRUE(waitUntil([&] { return w->frameDecoder().nodeStateOf(kNode, WindowRig::ch2()) == 1; }, 10000));
+    settle(200);
+    EXPECT_EQ(w->cia402ShownState(), 2);
+}
+
+// "结束" of a position move stops a drive that is moving: within the
+// deceleration time the position stops changing short of the target, and
+// the statusword shows the halt reached.
+TEST_F(Sim, PositionStopButtonsStopAMoveUnderWay)
+{
+    ASSERT_TRUE(start());
+    field("lineEditCia402NodeId", "5");
+    click("toolButtonCia402Start");
+    ASSERT_TRUE(waitUntil([&] { return rig.sim.nmt(kBus, kNode) == 5; }, 10000));
+    field("linEditPosAAccSpeed", "2000");
+    field("linEditPosAccSpeed", "8000");
+    field("linEditPosDecSpeed", "8000");
+    struct Case {
+        const char *start;
+        const char *stop;
+        const char *field;
+        bool relative;
+    } cases[] = {{"pushButtonPosAbsStart", "pushButtonPosAbsStop", "lineEditPosAbsDst", false},
+                 {"pushButtonPosRelStart", "pushButtonPosRelStop", "linEditPosRelDst", true}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.start);
+        const int32_t from = int32_t(node(0x6064));
+        field(c.field, QString::number(c.relative ? 100000 : from + 100000));
+        click(c.start);
+        ASSERT_TRUE(waitUntil([&] { return int32_t(node(0x606C)) == 2000; }, 10000)) << int32_t(node(0x606C));
+        click(c.stop);
+        // 2000 / 8000 s of deceleration, and the request thread's pace.
+        ASSERT_TRUE(waitUntil([&] { return int32_t(node(0x606C)) == 0; }, 2000)) << int32_t(node(0x606C));
+        const int32_t stopped = int32_t(node(0x6064));
+        settle(500);
+        EXPECT_EQ(int32_t(node(0x6064)), stopped) << "the drive stands";
+        EXPECT_LT(stopped - from, 20000) << "far short of the target";
+        EXPECT_TRUE(node(0x6041) & 0x0400) << "halt reached";
+        EXPECT_TRUE(node(0x6040) & 0x0100) << "halt bit set";
+        EXPECT_EQ(rig.sim.drive(kBus, kNode), 4) << "operation enabled";
+    }
 }

@@ -299,6 +299,19 @@ TEST_F(CanopenNodeTest, SdoUploadsAndDownloads)
     EXPECT_EQ(node->value(0x2001, 0), 0x5678u);
 }
 
+// Switched to answer uploads without size indication, the node sends 0x42
+// and four bytes, the value's own bytes first.
+TEST_F(CanopenNodeTest, UploadAnswersWithoutSizeIndication)
+{
+    node->setUploadSizeIndicated(false);
+    EXPECT_EQ(sdo({0x40, 0x01, 0x20, 0x00}), std::vector<uint8_t>({0x42, 0x01, 0x20, 0x00, 0x34, 0x12, 0x00, 0x00}));
+    EXPECT_EQ(sdo({0x40, 0x01, 0x10, 0x00}), std::vector<uint8_t>({0x42, 0x01, 0x10, 0x00, 0x00, 0x00, 0x00, 0x00}));
+    // Downloads are confirmed as before, and the switch goes back.
+    EXPECT_EQ(sdo({0x2B, 0x01, 0x20, 0x00, 0x78, 0x56, 0x00, 0x00})[0], 0x60);
+    node->setUploadSizeIndicated(true);
+    EXPECT_EQ(sdo({0x40, 0x01, 0x20, 0x00}), std::vector<uint8_t>({0x4B, 0x01, 0x20, 0x00, 0x78, 0x56, 0x00, 0x00}));
+}
+
 TEST_F(CanopenNodeTest, SdoAbortCodes)
 {
     struct Case {

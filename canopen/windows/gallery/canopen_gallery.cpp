@@ -1,13 +1,16 @@
-// The CANopen window as a user meets it: its three right-hand pages beside
-// a frame log with a little traffic, and the "EDS" page with a dictionary,
-// a listen list and a PDO mapping. Saves one picture of each. Run by
-// scripts/screenshots_canopen.sh under Xvfb:
-//   orvane_canopen_gallery <output folder>
+// The CANopen window as a user meets it: at the size it opens with (half
+// the screen) and with its ribbon, its three right-hand pages beside a frame
+// log with a little traffic, the "EDS" page with a dictionary, a listen list
+// and a PDO mapping, the help box, and the EDS page again after the project
+// is reopened in a new window. Saves one picture of each, named
+// <prefix><page>.png. Run by scripts/screenshots_canopen.sh under Xvfb:
+//   orvane_canopen_gallery <output folder> [prefix]
 
 #include "canopen/QUserCANopenUiSetting.h"
 #include "canopen/QUserEdsParser.h"
 #include "canopen/windows/QUserMainWindowCANopen.h"
 #include "canopen/windows/QUserTableModelEDS.h"
+#include "widgets/QRibbon.h"
 #include "widgets/QUserPrompt.h"
 
 #include <QApplication>
@@ -17,6 +20,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFont>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -31,6 +36,7 @@
 namespace {
 
 QString g_out;
+QString g_prefix;
 int g_failures = 0;
 
 void settle(int ms = 200)
@@ -46,7 +52,7 @@ void settle(int ms = 200)
 void save(QWidget *w, const QString &name)
 {
     settle(250);
-    const QString path = QDir(g_out).filePath(name + ".png");
+    const QString path = QDir(g_out).filePath(g_prefix + name + ".png");
     const QPixmap pix = w->grab();
     if (pix.isNull() || !pix.save(path)) {
         std::fprintf(stderr, "gallery: could not save %s\n", qPrintable(path));
@@ -66,6 +72,11 @@ public:
     {
         return file;
     }
+    QString getSaveFileName(QWidget *, const QString &, const QString &, const QString &, QString *) override
+    {
+        return saveFile;
+    }
+    QString saveFile;
 };
 
 QUserCanMsg frame(uint32_t id, const char *hex, bool sent = false)
@@ -97,6 +108,7 @@ int main(int argc, char **argv)
     g_out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("shots");
     QDir().mkpath(g_out);
     g_out = QDir(g_out).absolutePath();
+    g_prefix = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
     const QString cjk = QStringLiteral("WenQuanYi Micro Hei");
     QFont::insertSubstitution(QStringLiteral("Microsoft YaHei"), cjk);
     QFont::insertSubstitution(QString::fromUtf8("微软雅黑"), cjk);
@@ -110,12 +122,24 @@ int main(int argc, char **argv)
     prompt.file = QStringLiteral(ORVANE_SOURCE_DIR "/tests/canopen/eds/drive.eds");
     QUserPrompt::setInstance(&prompt);
 
-    auto *w = new QUserMainWindowCANopen;
-    w->setWindowTitle(QStringLiteral("CANopen - TRNA702-0-0"));
-    w->resize(1500, 900);
-    w->move(20, 20);
-    w->show();
-    settle();
+    // As the main window opens it: the ribbon, half the screen.
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    auto open = [&] {
+        auto *win = new QUserMainWindowCANopen;
+        win->setWindowTitle(QStringLiteral("CANopen - TRNA702-0-0"));
+        QRibbonOptions ribbon;
+        ribbon.title = QCoreApplication::translate("MainWindow", "CANopen操作");
+        ribbon.iconPath = QStringLiteral(":/res/canopen.png");
+        ribbon.showStyleButton = false;
+        ribbon.startExpanded = false;
+        QRibbon::install(win, ribbon);
+        win->move(0, 0);
+        win->resize(screen.width() / 2, screen.height() / 2);
+        win->show();
+        settle();
+        return win;
+    };
+    auto *w = open();
 
     // Five quick operations, through the settings dialog.
     prompt.onExec = [](QDialog *d) {
@@ -215,6 +239,29 @@ int main(int argc, char **argv)
     w->listenModel()->windowUpdate();
     settle(150);
     save(w, QStringLiteral("canopen_eds"));
+
+    // The help box, as it opens.
+    prompt.onExec = [](QDialog *d) {
+        d->show();
+        settle(300);
+        save(d, QStringLiteral("canopen_help"));
+        return 1;
+    };
+    w->slotFastOptHelp();
+    prompt.onExec = nullptr;
+
+    // The project saved and reopened in a new window: the listen list again.
+    prompt.saveFile = QDir(scratch.path()).filePath(QStringLiteral("gallery.prj"));
+    prompt.file = prompt.saveFile;
+    w->slotPrjSave();
+    settle(500);
+    delete w;
+    w = open();
+    w->slotPrjLoad();
+    settle(800);
+    child<QTabWidget>(w, "tabWidgetTop")->setCurrentIndex(1);
+    settle(300);
+    save(w, QStringLiteral("canopen_eds_reopened"));
 
     delete w;
     QUserPrompt::setInstance(nullptr);

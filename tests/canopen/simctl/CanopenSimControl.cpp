@@ -154,6 +154,18 @@ COSIM_API int cosim_node_emcy(const char *bus, int id, int code, int reg, const 
     return 1;
 }
 
+// Expedited upload answers with (on, the default) or without (off: 0x42)
+// size indication; 0 when there is no such node.
+COSIM_API int cosim_node_sdo_sized(const char *bus, int id, int on)
+{
+    std::lock_guard<std::recursive_mutex> l(World::instance().lock());
+    CanopenNode *n = node(bus, id);
+    if (!n)
+        return 0;
+    n->setUploadSizeIndicated(on != 0);
+    return 1;
+}
+
 // Copies up to max recorded frames of a bus (oldest first) and forgets
 // them; the number copied.
 COSIM_API int cosim_record_take(const char *bus, void *out, int max)
