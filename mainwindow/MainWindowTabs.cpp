@@ -108,12 +108,21 @@ bool MainWindow::tabCreat(const QString &devId)
     // Attaching the model gave the header fresh sections of the default
     // width: the widths are set again on them.
     tabDataHeaderSet(view, model);
+    // A model that reloads its settings (the display settings, a clear) may
+    // change its view, current tab or not: its headers change with it.
+    connect(model, &QUserTableModelCan::mergeModeChanged, this, [this, devId] {
+        if (QUserWindowTabData *data = tabSrv.find(devId))
+            tabDataHeaderSet(data->view, data->model);
+    });
     return true;
 }
 
 bool MainWindow::tabDataHeaderSet(QUserTableView *view, QUserTableModelCan *model)
 {
-    const bool merge = QUserSysCfg::instance()->getString(QStringLiteral("idMergEnable")) == QLatin1String("ON");
+    // The columns are those of the view the model shows; without a model,
+    // those the store asks for.
+    const bool merge = model ? model->mergeMode()
+                             : QUserSysCfg::instance()->getString(QStringLiteral("idMergEnable")) == QLatin1String("ON");
     const Column *columns = merge ? kMergeColumns : kListColumns;
     const int n = merge ? int(sizeof kMergeColumns / sizeof *kMergeColumns)
                         : int(sizeof kListColumns / sizeof *kListColumns);
