@@ -221,6 +221,12 @@ bool QUserAdvanceSend::sendTaskSet(const QUserSendTask &t)
     return true;
 }
 
+uint32_t QUserAdvanceSend::errorModeGet() const
+{
+    QMutexLocker lock(&taskMutex);
+    return task.errorMode;
+}
+
 QUserSendTask QUserAdvanceSend::sendTaskGet() const
 {
     QMutexLocker lock(&taskMutex);

@@ -323,6 +323,10 @@ TEST_F(LiveDataTest, FramesForChannelsWithoutATabGoNowhere)
 TEST_F(LiveDataTest, EverySendResultCodeDoesItsOwnThing)
 {
     openChannels({kFd0, kFd1}); // the second is current
+    QUserSendTask stops;
+    ASSERT_TRUE(w->devAdapterGet()->advanceSendParaGet(kFd1, stops));
+    stops.errorMode = 0;
+    ASSERT_TRUE(w->devAdapterGet()->advanceSendParaSet(kFd1, stops));
     struct Case {
         const char *devId;
         int status;
@@ -337,7 +341,7 @@ TEST_F(LiveDataTest, EverySendResultCodeDoesItsOwnThing)
         {kFd1, 100, false, 0, 0, 1, 1, false},
         {kFd1, 100, true, 0, 0, 1, 1, true},
         {kFd1, 101, false, 0, 0, 1, 1, false},
-        {kFd1, 101, true, 0, 0, 1, 1, true}, // the panel's mode is "失败停止"
+        {kFd1, 101, true, 0, 0, 1, 1, true}, // the channel's task stops at a failure
         {kFd1, 102, true, 0, 0, 1, 1, false},
         {kFd1, 103, true, 0, 0, 1, 1, false},
         {kFd1, 104, true, 0, 0, 1, 1, false},
@@ -369,6 +373,37 @@ TEST_F(LiveDataTest, EverySendResultCodeDoesItsOwnThing)
                 << prompts.last().text.toStdString();
         }
     }
+    EXPECT_EQ(prompts.unanswered(), 0);
+}
+
+// A failed advanced-send frame warns when the task of its own channel stops
+// at a failure, whatever the panel of the current tab shows.
+TEST_F(LiveDataTest, AdvancedSendFailureBoxFollowsTheReportingChannelsTask)
+{
+    openChannels({kFd0, kFd1});
+    const auto modeSet = [this](const char *id, uint32_t mode) {
+        QUserSendTask t;
+        ASSERT_TRUE(w->devAdapterGet()->advanceSendParaGet(id, t));
+        t.errorMode = mode;
+        ASSERT_TRUE(w->devAdapterGet()->advanceSendParaSet(id, t));
+    };
+    modeSet(kFd0, 1); // goes on after a failure
+    modeSet(kFd1, 0); // stops at a failure
+    for (const char *current : {kFd0, kFd1}) {
+        for (int panel : {0, 1}) {
+            SCOPED_TRACE(std::string(current) + " current, panel mode " + std::to_string(panel));
+            selectTab(current);
+            w->layoutGet()->adv.failMode->setCurrentIndex(panel);
+            const int boxes = prompts.records().size();
+            w->soltDevSendResult(kFd0, frameOf(0x321, MsgTagAdvanceSend, true, 1));
+            EXPECT_EQ(prompts.records().size(), boxes) << "a channel set to continue warns not";
+            prompts.answerExec(1);
+            w->soltDevSendResult(kFd1, frameOf(0x321, MsgTagAdvanceSend, true, 1));
+            ASSERT_EQ(prompts.records().size(), boxes + 1) << "a channel that stopped warns";
+            EXPECT_TRUE(prompts.last().text.contains(QString::fromLatin1(kFd1) + ":发送失败!"));
+        }
+    }
+    EXPECT_EQ(tab(kFd0)->model->listCount(), 4);
     EXPECT_EQ(prompts.unanswered(), 0);
 }
 
