@@ -7,10 +7,12 @@
 #include "core/QUserCanMsg.h"
 #include "core/QUserDevId.h"
 #include "core/QUserSysCfg.h"
+#include "mainwindow/MainWindowForm.h"
 #include "mainwindow/QUserMainWindowLayout.h"
 #include "mainwindow/QUserTableModelCan.h"
 #include "widgets/QUserTableView.h"
 
+#include <QAction>
 #include <QDebug>
 #include <QFontMetrics>
 #include <QHBoxLayout>
@@ -174,6 +176,12 @@ void MainWindow::slotTabDataShowSelSwitch(int index)
     if (index < 0)
         return;
     logLine(QStringLiteral("Tab %1 Select...").arg(index));
+    // "停止显示" says what the tab now current does (each tab stops and
+    // runs on its own); the welcome tab has nothing stopped.
+    if (ui && ui->actionStop) {
+        QUserWindowTabData *data = curTabDataGet();
+        ui->actionStop->setChecked(data && data->model && !data->model->scrollState());
+    }
     uiTabBasicSendUpdate();
     uiTabAdvSendUpdate();
 }

@@ -348,3 +348,31 @@ TEST_F(DisplaySettingsTest, HeadersFollowTheirOwnModelWhenAnotherTabReloads)
     EXPECT_TRUE(tab(kCh0)->model->mergeMode());
     EXPECT_EQ(tab(kCh0)->model->columnCount(), QUserTableModelCan::kMergeColumns);
 }
+
+// "停止显示" is one tick for all tabs, and says what the current one does:
+// at every switch it takes the state of the tab now current.
+TEST_F(DisplaySettingsTest, StopTickFollowsTheCurrentTab)
+{
+    openChannels({kCh0, kCh1});
+    QAction *stop = w->formGet()->actionStop;
+    selectTab(kCh0);
+    stop->trigger();
+    ASSERT_FALSE(tab(kCh0)->model->scrollState());
+    selectTab(kCh1);
+    EXPECT_FALSE(stop->isChecked()) << "tab 1 still runs";
+    EXPECT_TRUE(tab(kCh1)->model->scrollState());
+    selectTab(kCh0);
+    EXPECT_TRUE(stop->isChecked()) << "tab 0 is still stopped";
+    // Unticking now runs tab 0 again, not tab 1.
+    stop->trigger();
+    EXPECT_TRUE(tab(kCh0)->model->scrollState());
+    selectTab(kCh1);
+    stop->trigger();
+    EXPECT_FALSE(tab(kCh1)->model->scrollState());
+    EXPECT_TRUE(tab(kCh0)->model->scrollState());
+    w->layoutGet()->tabDataShow->setCurrentIndex(0); // the welcome tab
+    ASSERT_TRUE(w->curTabDevGet().isEmpty());
+    EXPECT_FALSE(stop->isChecked());
+    selectTab(kCh1);
+    EXPECT_TRUE(stop->isChecked());
+}
