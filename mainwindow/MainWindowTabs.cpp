@@ -11,6 +11,7 @@
 #include "mainwindow/QUserMainWindowLayout.h"
 #include "mainwindow/QUserTableModelCan.h"
 #include "widgets/QUserTableView.h"
+#include "widgets/uiStatusBar.h"
 
 #include <QAction>
 #include <QDebug>
@@ -168,7 +169,13 @@ bool MainWindow::tabDelete(int index)
         data->view = nullptr;
     tabs->removeTab(index);
     delete page;
-    return tabSrv.tabDelete(devId);
+    const bool deleted = tabSrv.tabDelete(devId);
+    // With the last channel's tab gone nothing is live: the status bar no
+    // longer shows that channel's state, counts and rates.
+    const int channels = tabSrv.count() - (tabSrv.find(QString::fromLatin1(QUserWindowSrv::kGlobal)) ? 1 : 0);
+    if (channels <= 0 && statusBarWidget)
+        statusBarWidget->statusUpdate(uiStatusBarInfo());
+    return deleted;
 }
 
 void MainWindow::slotTabDataShowSelSwitch(int index)

@@ -473,6 +473,54 @@ TEST_F(LiveDataTest, StatusBarShowsTheCurrentTabAndClears)
 
 // ---- close -----------------------------------------------------------------
 
+// The status bar shows live channels only: once the last channel's tab is
+// closed (by the user, one after the other, or by a device tool closing
+// them all) it shows no state, counts or rates; while one is left it keeps
+// what it shows.
+TEST_F(LiveDataTest, StatusBarClearedWhenTheLastChannelTabCloses)
+{
+    Ui_uiStatusBar *bar = w->statusBarWidgetGet()->form();
+    QUserDevChState st(kFd0, 1);
+    st.fdEnableSet(1);
+    st.baudSet(0, 40, 1, 8, 31, 8);
+    st.baudSet(1, 40, 1, 2, 7, 2);
+    stub->states.insert(kFd0, st);
+    stub->states.insert(kFd1, st);
+    const auto live = [&] {
+        w->soltDevRec(kFd0, QVector<QUserCanMsg>(7, frameOf(0x10)));
+        w->soltDevRec(kFd1, QVector<QUserCanMsg>(7, frameOf(0x10)));
+        tab(kFd0)->msgRateTimeTask();
+        tab(kFd1)->msgRateTimeTask();
+        selectTab(kFd0);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return bar->label_rxCnt->text().endsWith(":7"); }, 1000));
+        ASSERT_FALSE(bar->label_devInfo->text().isEmpty());
+    };
+    const auto cleared = [&] {
+        EXPECT_TRUE(bar->label_devInfo->text().isEmpty()) << bar->label_devInfo->text().toStdString();
+        EXPECT_TRUE(bar->label_rxCnt->text().endsWith(":0")) << bar->label_rxCnt->text().toStdString();
+        EXPECT_TRUE(bar->label_rxRate->text().contains(":0"));
+    };
+    for (int how = 0; how < 2; ++how) {
+        SCOPED_TRACE(how == 0 ? "closed one by one" : "closed all at once");
+        openChannels({kFd0, kFd1});
+        live();
+        if (how == 0) {
+            const int index = tabs()->currentIndex();
+            w->soltTabDataShowClose(index);
+            QTest::qWait(250);
+            EXPECT_TRUE(bar->label_rxCnt->text().endsWith(":7")) << "a channel is still open";
+            while (tabs()->count() > 0)
+                w->soltTabDataShowClose(0);
+        } else {
+            w->tabAllClose();
+        }
+        ASSERT_EQ(w->curTabDataGet(), nullptr);
+        cleared();
+        QTest::qWait(250);
+        cleared();
+    }
+}
+
 TEST_F(LiveDataTest, CloseStopsRecordingAndBothSendersBeforeTheChannel)
 {
     openChannels({kFd0, kFd1});
