@@ -778,6 +778,9 @@ int QUserDlgFdRecordSet::diskOpRun(uint8_t sub)
             m_taskStartHook(&task);
         loading.setTipsText(sub == QUserRecordCmd::SubFormat ? tr("操作中,请等待...") : tr("测试中,请等待..."));
         loading.setCancelBtnShow(false);
+        // The command runs until the task reports: a card closed before that
+        // would leave the window waiting with nothing shown.
+        loading.setClosable(false);
         loading.setModal(true);
         loading.moveToCenter(window());
         QUserPrompt::instance()->exec(&loading);

@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
+#include <QtTest/QTest>
 
 #include <cstring>
 #include <memory>
@@ -642,6 +643,32 @@ TEST_F(RecordDialog, WaitingDialogLeftEarlyStillReportsTheOutcome)
     ctl->disk("R2", 2, 1, 120, 60);
     prompts.answerExec(0);
     EXPECT_EQ(g.d.diskWRTestRun(), 1);
+    EXPECT_EQ(g.last(), "读速度:120MB/秒 写速度:60MB/秒");
+}
+
+// Esc on the waiting dialog while the command runs: the dialog stays and
+// closes with the adapter's report (not early, leaving the window waiting
+// with nothing shown).
+TEST_F(RecordDialog, WaitingDialogIgnoresEscWhileItsCommandRuns)
+{
+    QUserPromptScript prompts;
+    Dlg g;
+    g.open();
+    ctl->disk("R2", 2, 1, 120, 60);
+    bool openAfterEsc = false;
+    recsim::Waited seen;
+    prompts.answerExec([&](QDialog *d) {
+        bool finished = false;
+        QObject::connect(d, &QDialog::finished, [&] { finished = true; });
+        d->show();
+        QTest::keyClick(d, Qt::Key_Escape);
+        d->close();
+        openAfterEsc = d->isVisible() && !finished;
+        return recsim::waitForClose(d, &seen, 3000);
+    });
+    EXPECT_EQ(g.d.diskWRTestRun(), 1);
+    EXPECT_TRUE(openAfterEsc);
+    EXPECT_TRUE(seen.closed) << "closed by the report";
     EXPECT_EQ(g.last(), "读速度:120MB/秒 写速度:60MB/秒");
 }
 
