@@ -184,6 +184,23 @@ inline craft::Bytes seq(uint8_t first, int n)
 
 inline constexpr uint64_t ms(uint64_t v) { return v * 1000000u; }
 
+// A BLF file of `frames` classic frames (identifiers 0x100 up, 1 ms apart)
+// in uncompressed containers of 10 objects, cut in the middle of the
+// container after the first `keepContainers`: its header still gives the
+// size it had, as a copy broken off or a file cut by a crash leaves it.
+inline craft::Bytes cutShortBlf(int frames, int keepContainers)
+{
+    std::vector<craft::Bytes> objects;
+    for (int i = 0; i < frames; ++i)
+        objects.push_back(canMessage(ms(uint64_t(i + 1)), 1, 0, 1, uint32_t(0x100 + i), {uint8_t(i)}));
+    const size_t chunk = 10 * objects.front().size();
+    craft::Bytes f = craft::file(objects, false, chunk);
+    const size_t containers = size_t(frames + 9) / 10;
+    const size_t each = (f.size() - 144) / containers;
+    f.resize(144 + size_t(keepContainers) * each + each / 2);
+    return f;
+}
+
 // ---- the fixtures ----
 
 inline std::vector<Fixture> ascFixtures()

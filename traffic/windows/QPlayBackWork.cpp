@@ -123,6 +123,7 @@ void QPlayBackWork::fileToCache(QUserPlayBackParam *p)
         }
     }
     cache.close();
+    p->endedEarly = !isStopRequested() && trace.endedEarly();
     trace.close();
     logLine(QStringLiteral("File<%1> ItemSize:%2").arg(p->filePath).arg(cache.getMsgCount()));
     p->recordCount = cache.getMsgCount();

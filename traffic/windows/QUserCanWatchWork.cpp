@@ -322,6 +322,7 @@ int QUserCanWatchWork::traceLoad(QUserCanWatchReq *req)
     req->recordCount = 0;
     req->skippedCount = 0;
     req->stopped = false;
+    req->endedEarly = false;
     QDir().mkpath(QFileInfo(req->srcCachePath).absolutePath());
 
     QUserTraceFile trace;
@@ -335,6 +336,7 @@ int QUserCanWatchWork::traceLoad(QUserCanWatchReq *req)
     }
     if (!written)
         req->result = QUserCanWatchReq::ResultCacheFail;
+    req->endedEarly = !req->stopped && trace.endedEarly();
     trace.close();
     req->recordCount = int64_t(source.getMsgCount());
     if (!linkOrCopy(req->srcCachePath, req->cachePath)) {
