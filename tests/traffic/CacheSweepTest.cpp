@@ -60,7 +60,7 @@ pid_t startOwner(const QString &dir, bool takeLock)
         char path[4096];
         const long self = long(::getpid());
         if (takeLock) {
-            std::snprintf(path, sizeof path, "%s/orvane-%ld.lock", folder.constData(), self);
+            std::snprintf(path, sizeof path, "%s/.orvane-%ld.lock", folder.constData(), self);
             const int fd = ::open(path, O_RDWR | O_CREAT, 0644);
             ok = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
         }

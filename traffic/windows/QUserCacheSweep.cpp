@@ -57,7 +57,7 @@ namespace QUserCacheSweep {
 
 QString lockPath(const QString &dir, qint64 pid)
 {
-    return QDir(dir).absoluteFilePath(QStringLiteral("orvane-%1.lock").arg(pid));
+    return QDir(dir).absoluteFilePath(QStringLiteral(".orvane-%1.lock").arg(pid));
 }
 
 bool ownerHold(const QString &dir)
@@ -92,7 +92,7 @@ int sweep(const QString &dir)
 #if defined(Q_OS_UNIX)
     static const QRegularExpression cacheName(
         QStringLiteral("^(?:playBackItem|watchSrcTraceItem|watchTraceItem)-(\\d{1,10})-\\d+\\.dat$"));
-    static const QRegularExpression lockName(QStringLiteral("^orvane-(\\d{1,10})\\.lock$"));
+    static const QRegularExpression lockName(QStringLiteral("^\\.orvane-(\\d{1,10})\\.lock$"));
     const qint64 self = ::getpid();
     const QDir folder(dir);
     QHash<qint64, QStringList> caches;

@@ -4,7 +4,7 @@
 // <pid>-<n>.dat") are removed by the windows that made them, but a session
 // that ends by a crash or a kill leaves them behind, and they can be
 // gigabytes. Every program that makes such caches holds a lock on the file
-// "orvane-<pid>.lock" in the cache folder for as long as it lives (the
+// ".orvane-<pid>.lock" (hidden) in the cache folder for as long as it lives (the
 // system drops the lock when the process ends, however it ends). At start-up
 // the caches whose program no longer runs are removed: those whose lock file
 // is there and not held, and, without a lock file, those whose process id is
