@@ -213,3 +213,32 @@ TEST_F(OtherToolTraces, PythonCanReadsTheSameFrames)
         }
     }
 }
+
+// A BLF file cut short: the frames read are the first of those python-can
+// reads from it (python-can says nothing of the cut; the front end does).
+// python-can also takes the whole objects of the container the cut goes
+// through; the binlog reader stops at the last whole container.
+TEST_F(OtherToolTraces, CutShortBlfGivesTheFirstFramesPythonCanReads)
+{
+    REQUIRE_PEER_MODULES("can");
+    const std::string path = workDir.file("cut.blf");
+    ASSERT_TRUE(craft::writeFile(path, othertools::cutShortBlf(40, 2)));
+    std::string output;
+    const QJsonArray theirs = pythonCanRead(path, &output);
+    QUserTraceFile t;
+    QList<QUserCanMsg> ours;
+    int n;
+    do {
+        n = t.fileReadPart(QString::fromStdString(path), ours, 16);
+    } while (n >= 16);
+    EXPECT_TRUE(t.endedEarly());
+    t.close();
+    ASSERT_GE(theirs.size(), ours.size()) << output.substr(0, 2000);
+    EXPECT_LT(theirs.size(), 30) << "python-can stops within the cut container";
+    EXPECT_EQ(ours.size(), 20) << "the two whole containers";
+    for (int i = 0; i < ours.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(ours[i].idText.trimmed().toUInt(nullptr, 16), uint(theirs[i].toObject()["id"].toDouble()));
+        EXPECT_EQ(ours[i].dataText.toUpper(), theirs[i].toObject()["data"].toString());
+    }
+}
