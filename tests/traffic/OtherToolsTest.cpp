@@ -242,3 +242,43 @@ TEST_F(OtherToolTraces, CutShortBlfGivesTheFirstFramesPythonCanReads)
         EXPECT_EQ(ours[i].dataText.toUpper(), theirs[i].toObject()["data"].toString());
     }
 }
+
+// The classic remote frames of a CAN FD channel's CANFD lines are saved as
+// remote frames, not as CAN FD data frames: into BLF with their DLC, into
+// ASC as remote lines.
+TEST_F(OtherToolTraces, RemoteFramesOfCanFdLinesAreSavedAsRemoteFrames)
+{
+    QList<QUserCanMsg> read;
+    {
+        QUserTraceFile t;
+        ASSERT_EQ(t.fileRead(QString::fromStdString(ascPath("asc_fd_channel_remote.asc")), read), 0);
+    }
+    ASSERT_EQ(read.size(), 5);
+    for (const char *name : {"saved.blf", "saved.asc"}) {
+        SCOPED_TRACE(name);
+        const QString path = QString::fromStdString(workDir.file(name));
+        {
+            QUserTraceFile t;
+            ASSERT_TRUE(t.fileCreate(path));
+            for (const QUserCanMsg &m : read)
+                ASSERT_TRUE(t.write(m));
+            ASSERT_TRUE(t.close());
+        }
+        QList<QUserCanMsg> back;
+        QUserTraceFile t;
+        ASSERT_EQ(t.fileRead(path, back), 0);
+        ASSERT_EQ(back.size(), 5);
+        const bool blf = QString::fromLatin1(name).endsWith(".blf");
+        for (int i = 0; i < 3; ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(back[i].remote, 1);
+            EXPECT_EQ(back[i].protocol, 0);
+            EXPECT_EQ(back[i].dataText, "");
+            // BLF keeps the DLC; an ASC remote line of this program has none.
+            EXPECT_EQ(back[i].lenText, blf ? read[i].lenText : QString("0"));
+        }
+        EXPECT_EQ(back[3].remote, 0);
+        EXPECT_EQ(back[3].protocol, 1);
+        EXPECT_EQ(back[4].protocol, 2);
+    }
+}
