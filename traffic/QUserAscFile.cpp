@@ -353,6 +353,7 @@ bool parseCanFd(const P &parts, Base base, QUserCanMsg &msg)
     // After the data: duration, bit count, then the flags. A frame with the
     // remote bit and without EDL is a classic remote frame that a CAN FD
     // channel saw (CAN FD has none); its DLC is the length it asks for.
+    // Lines without the flags are taken as CAN FD frames.
     uint32_t flags = 0;
     const int flagsAt = k + 4 + m + 2;
     if (flagsAt < parts.size() && readHexPart(parts, flagsAt, flags) && (flags & kFdLineRemote)
@@ -364,6 +365,13 @@ bool parseCanFd(const P &parts, Base base, QUserCanMsg &msg)
         msg.remote = 1;
         msg.lenText = QString::number(code < 0 ? 0 : (code > 8 ? 8 : code));
         msg.dataText.clear();
+        return true;
+    }
+    // Likewise a data frame without EDL of at most 8 bytes is a classic one.
+    if (flagsAt < parts.size() && readHexPart(parts, flagsAt, flags) && !(flags & kFdLineEdl) && m <= 8) {
+        msg.protocol = 0;
+        msg.fdFlags = 0;
+        msg.lenText = QString::number(m);
         return true;
     }
     msg.protocol = brs ? 2 : 1;

@@ -169,6 +169,10 @@ TEST_F(AscFile, ReaderRules)
         {"1.0 CANFD 1 Rx 123 0 0 0 0 50000 54 1010 0", true, 1000, 0, "00000123", 0, 0, 0, 1, "0", ""},
         {"1.0 CANFD 1 Rx 123 0 0 0 0 50000 54 1000 0", true, 1000, 0, "00000123", 0, 0, 0, 1, "0", ""},
         {"1.0 CANFD 1 Rx 123 0 0 2 2 AA BB 50000 54 1000 0", true, 1000, 0, "00000123", 0, 0, 0, 1, "2", "AABB"},
+        // A data frame without EDL: a classic frame of the CAN FD channel.
+        {"1.0 CANFD 1 Rx 123 0 0 2 2 AA BB 50000 54 0 0", true, 1000, 0, "00000123", 0, 0, 0, 0, "2", "AABB"},
+        {"1.0 CANFD 1 Tx 7ffx 0 0 8 8 01 02 03 04 05 06 07 08 90000 120 0 0", true, 1000, 0, "000007ff", 1, 1, 0, 0, "8",
+         "0102030405060708"},
         // A classic line's DLC above 8 (a hex digit 9 to F, or a longer
         // field read as decimal) still carries 8 bytes: the length is 8.
         {"1.0 1 100 Rx d D 01 02 03 04 05 06 07 08", true, 1000, 0, "00000100", 0, 0, 0, 0, "8", "0102030405060708"},
