@@ -36,8 +36,7 @@ bool QUserFliterCfg::getRules(QVector<QUserFliterRule> &out) const
 bool QUserFliterCfg::setRules(const QVector<QUserFliterRule> &list)
 {
     rules = list;
-    saveFile();
-    return true;
+    return saveFile();
 }
 
 QString QUserFliterCfg::getFilePath() const { return QStringLiteral("./") + devId + QStringLiteral("-Fliter.ini"); }
@@ -138,12 +137,13 @@ void QUserFliterCfg::loadFile()
     logLine(QStringLiteral("成功加载%1条过滤器规则...").arg(rules.size()));
 }
 
-void QUserFliterCfg::saveFile()
+bool QUserFliterCfg::saveFile()
 {
     const QString path = getFilePath();
     logLine(QStringLiteral("保存过滤器配置文件:") + path);
     QFile file(path);
     int count = 0;
+    bool written = false;
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         QByteArray data;
         for (const QUserFliterRule &r : rules) {
@@ -151,9 +151,16 @@ void QUserFliterCfg::saveFile()
             data += '\n';
             ++count;
         }
-        if (file.write(data) != data.size())
-            count = 0;
+        // What the buffer still holds is written by the flush: a full disk
+        // shows there, not in the write.
+        written = file.write(data) == data.size() && file.flush();
         file.close();
+        written = written && file.error() == QFileDevice::NoError;
+    }
+    if (!written) {
+        logLine(QStringLiteral("过滤器配置文件保存失败:") + path);
+        return false;
     }
     logLine(QStringLiteral("成功保存%1条过滤器规则...").arg(count));
+    return true;
 }

@@ -37,13 +37,16 @@ public:
     bool setEnable(bool on);
     bool isEnable() const { return enabled != 0; }
     bool getRules(QVector<QUserFliterRule> &out) const;
+    // Replaces the rules and writes the rule file; false when the file
+    // could not be written (the rules are replaced all the same).
     bool setRules(const QVector<QUserFliterRule> &list);
     QString getFilePath() const;
 
     bool isPass(const QUserCanMsg *msg) const;
 
     void loadFile();
-    void saveFile();
+    // False when the rule file could not be written in full.
+    bool saveFile();
 
     // The identifier text read as an unsigned hexadecimal number (blanks
     // around it and a "0x" prefix allowed); 0 when it does not parse.

@@ -269,9 +269,14 @@ bool QUserDeviceAdapter::fliterSave(const QString &devId, const QVector<QUserFli
     QUserFliterCfg *f = fliterMap.value(devId, nullptr);
     if (!f)
         return false;
-    f->setRules(rules);
-    f->saveFile();
-    return true;
+    QVector<QUserFliterRule> before;
+    f->getRules(before);
+    if (f->setRules(rules))
+        return true;
+    // Rules that were not stored would be gone at the next start: the
+    // channel keeps those its file holds (written back where it can be).
+    f->setRules(before);
+    return false;
 }
 
 bool QUserDeviceAdapter::fliterRulesGet(const QString &devId, QVector<QUserFliterRule> &rules)

@@ -62,6 +62,8 @@ public:
 
     bool fliterEnableSet(const QString &devId, bool on);
     bool fliterEnableGet(const QString &devId);
+    // Replaces the channel's rules and writes its rule file. False when the
+    // file could not be written: the channel keeps the rules it had.
     bool fliterSave(const QString &devId, const QVector<QUserFliterRule> &rules);
     bool fliterRulesGet(const QString &devId, QVector<QUserFliterRule> &rules);
     int fliterCheck(const QString &devId, const QUserCanMsg *msg);

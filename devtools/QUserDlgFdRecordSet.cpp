@@ -358,7 +358,12 @@ void QUserDlgFdRecordSet::uiRefresh()
         p->comboBox_clkB->addItem(QString::number(c.clockB));
         p->comboBox_clkB->setCurrentIndex(0);
 
-        calcBaudText(int(c.clockA), c.arbWord, c.dataWord, c.baudText);
+        // Custom timing read back that no field range allows is no rate.
+        if (c.customTiming && (recordTimingWordInvalid(c.arbWord) >= 0
+                               || (c.fd && recordTimingWordInvalid(c.dataWord) >= 0)))
+            c.baudText = tr("自定义波特率参数超出范围!");
+        else
+            calcBaudText(int(c.clockA), c.arbWord, c.dataWord, c.baudText);
         p->lineEdit_baudText->setText(c.baudText);
         p->lineEdit_baudText->setFixedWidth(p->lineEdit_baudText->fontMetrics().horizontalAdvance(c.baudText) + 16);
 
@@ -566,10 +571,48 @@ bool QUserDlgFdRecordSet::intervalsCheck()
     return true;
 }
 
+bool QUserDlgFdRecordSet::timingFieldsCheck()
+{
+    const QString names[4] = {tr("预分频"), QStringLiteral("SJW"), QStringLiteral("BS1"), QStringLiteral("BS2")};
+    for (int ch = 0; ch < m_pages.size(); ++ch) {
+        QUserRecordChPage *p = m_pages.at(ch);
+        struct Phase {
+            QComboBox *list;
+            QLineEdit *fields[4];
+            QString name;
+        } const phases[2] = {
+            {p->comboBox_aBaud, {p->lineEdit_aBrp, p->lineEdit_aSjw, p->lineEdit_aBs1, p->lineEdit_aBs2}, tr("仲裁域")},
+            {p->comboBox_dBaud, {p->lineEdit_dBrp, p->lineEdit_dSjw, p->lineEdit_dBs1, p->lineEdit_dBs2}, tr("数据域")},
+        };
+        for (const Phase &ph : phases) {
+            // The fields are packed only when the list stands on "自定义".
+            if (ph.list->count() == 0 || ph.list->currentIndex() != ph.list->count() - 1)
+                continue;
+            int v[4];
+            for (int i = 0; i < 4; ++i) {
+                bool ok = false;
+                v[i] = ph.fields[i]->text().trimmed().toInt(&ok);
+                if (!ok)
+                    v[i] = 0; // empty or not a number: outside every range
+            }
+            int lo = 0, hi = 0;
+            const int bad = recordTimingFieldInvalid(v, &lo, &hi);
+            if (bad < 0)
+                continue;
+            QUserMessageBox::msgWarning(this, tr("错误"),
+                                        QStringLiteral("CAN%1 ").arg(ch) + ph.name + names[bad] + tr("有效范围:") +
+                                            QStringLiteral("%1-%2").arg(lo).arg(hi));
+            return false;
+        }
+    }
+    return true;
+}
+
 void QUserDlgFdRecordSet::slotsComboxDevWrite()
 {
-    // An interval outside 1-255 would reach the adapter cut to 8 bits.
-    if (!intervalsCheck()) {
+    // An interval outside 1-255 would reach the adapter cut to 8 bits, and a
+    // timing field outside its range would corrupt the timing word.
+    if (!intervalsCheck() || !timingFieldsCheck()) {
         logError(tr("写入失败!"));
         return;
     }
@@ -778,6 +821,9 @@ int QUserDlgFdRecordSet::diskOpRun(uint8_t sub)
             m_taskStartHook(&task);
         loading.setTipsText(sub == QUserRecordCmd::SubFormat ? tr("操作中,请等待...") : tr("测试中,请等待..."));
         loading.setCancelBtnShow(false);
+        // The command runs until the task reports: a card closed before that
+        // would leave the window waiting with nothing shown.
+        loading.setClosable(false);
         loading.setModal(true);
         loading.moveToCenter(window());
         QUserPrompt::instance()->exec(&loading);

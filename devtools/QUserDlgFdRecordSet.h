@@ -107,6 +107,9 @@ private:
     void devClose(bool quiet);
     int diskOpRun(uint8_t sub);
     bool intervalsCheck();
+    // Every custom timing field the write would pack within its range;
+    // else a box naming the channel, phase and field, and false.
+    bool timingFieldsCheck();
     void modelSet(int pos);
     void pagesSync();
     void pagesAdd();

@@ -1,5 +1,9 @@
 #include "devtools/QUserRecordChCfg.h"
 
+#include "core/QUserBaudFunc.h"
+
+#include <algorithm>
+
 #include <QCoreApplication>
 #include <QDebug>
 
@@ -119,6 +123,30 @@ QString recordVersionText(uint16_t version)
            QString::number(version & 0xFF, 16);
 }
 
+int recordTimingFieldInvalid(const int fields[4], int *lo, int *hi)
+{
+    const int maxOf[4] = {1024, 128, 256, 128};
+    for (int i = 0; i < 4; ++i) {
+        // SJW may not be longer than the phase segment after the sample point.
+        const int top = i == 1 ? std::min(maxOf[1], std::max(fields[3], 1)) : maxOf[i];
+        if (fields[i] < 1 || fields[i] > top) {
+            if (lo)
+                *lo = 1;
+            if (hi)
+                *hi = top;
+            return i;
+        }
+    }
+    return -1;
+}
+
+int recordTimingWordInvalid(uint32_t word)
+{
+    int f[4];
+    unpackFdBaudTiming(word, f[0], f[1], f[2], f[3]);
+    return recordTimingFieldInvalid(f);
+}
+
 bool recordCfgCheck(QUserRecordChCfg *cfg, const QUserRecordModel &m, bool *intervalZero)
 {
     bool valid = true;
@@ -141,6 +169,10 @@ bool recordCfgCheck(QUserRecordChCfg *cfg, const QUserRecordModel &m, bool *inte
             cfg->dataWord = data.at(0);
             valid = false;
         }
+    } else if (recordTimingWordInvalid(cfg->arbWord) >= 0
+               || (cfg->fd && recordTimingWordInvalid(cfg->dataWord) >= 0)) {
+        qDebug() << ">" << QStringLiteral("ERROR:FD Record Dev Setting Custom Baud Invalid...");
+        valid = false;
     }
     if (intervalZero)
         *intervalZero = cfg->fileInterval == 0;

@@ -128,8 +128,20 @@ QUserFliterRule recordRuleTo(const RecordFliterRule &rec);
 // "V" + high byte + "." + low byte, lower-case hexadecimal (0x0100: V1.0).
 QString recordVersionText(uint16_t version);
 
+// The four custom bit-timing fields of one phase, in the order BRP, SJW,
+// BS1 (TSEG1), BS2 (TSEG2). Each field's range is what the timing word
+// carries (BRP 1-1024, SJW 1-128, BS1 1-256, BS2 1-128; a value outside
+// would spill into the next field), and SJW is at most BS2 as CAN requires.
+// Returns the index of the first field outside its range, with that range
+// in *lo and *hi, or -1 when all are within.
+int recordTimingFieldInvalid(const int fields[4], int *lo = nullptr, int *hi = nullptr);
+// The same for the fields a timing word holds.
+int recordTimingWordInvalid(uint32_t word);
+
 // Checks one channel's settings read from the adapter against its model and
 // repairs them: clocks other than the model's, and (without custom timing)
-// words outside the model's presets, become the model's defaults. Returns
-// false when something was repaired; *intervalZero tells a file interval of 0.
+// words outside the model's presets, become the model's defaults. Custom
+// timing words outside the field ranges are left as they are (shown as out
+// of range) but make the result false too. Returns false when something was
+// repaired or is out of range; *intervalZero tells a file interval of 0.
 bool recordCfgCheck(QUserRecordChCfg *cfg, const QUserRecordModel &m, bool *intervalZero);

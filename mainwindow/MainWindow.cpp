@@ -1,5 +1,7 @@
 #include "mainwindow/MainWindow.h"
 
+#include "traffic/windows/QUserCacheSweep.h"
+
 #include "core/QUserDevId.h"
 #include "core/QUserSysCfg.h"
 #include "devices/QUserDeviceAdapter.h"
@@ -70,6 +72,10 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent, Qt::WindowFlags())
 
     if (!QDir(QStringLiteral("cache/")).exists())
         QDir().mkdir(QStringLiteral("cache/"));
+    // Caches that sessions ended by a crash or a kill left behind go; those
+    // of programs still running stay.
+    QUserCacheSweep::ownerHold(QStringLiteral("cache"));
+    QUserCacheSweep::sweep(QStringLiteral("cache"));
 
     // Model names offered by the device selection, to the registry's device
     // type keys. The two classic families' names are translatable.

@@ -104,14 +104,9 @@ void MainWindow::uiTabDataShowSet()
 
     const QString merge = got.at(2).itemChecked ? QStringLiteral("ON") : QStringLiteral("OFF");
     if (merge != cfg->getString(QStringLiteral("idMergEnable"))) {
+        // The current tab's model takes the mode with the reload below, and
+        // its headers follow it from there.
         cfg->setString(QStringLiteral("idMergEnable"), merge);
-        const QString devId = curTabDevGet();
-        if (!devId.isEmpty()) {
-            if (QUserWindowTabData *data = tabSrv.find(devId)) {
-                // The header set-up reads the mode from the store.
-                tabDataHeaderSet(data->view, data->model);
-            }
-        }
     }
     cfg->setString(QStringLiteral("sendAllowDis"), got.at(3).itemChecked ? QStringLiteral("ON") : QStringLiteral("OFF"));
     cfg->setString(QStringLiteral("msgHardWareTimeEn"),

@@ -7,6 +7,8 @@
 #include "core/QUserSysCfg.h"
 #include "devices/QUserDevChState.h"
 #include "devices/QUserDeviceAdapter.h"
+#include "devices/QUserDeviceSendMachine.h"
+#include "traffic/QUserAdvanceSend.h"
 #include "mainwindow/QUserTableModelCan.h"
 #include "widgets/QUserMessageBox.h"
 #include "widgets/uiStatusBar.h"
@@ -94,7 +96,14 @@ void MainWindow::soltDevSendResult(QString devId, QUserCanMsg msg)
 void MainWindow::advSendResultHandle(const QString &devId, const QUserCanMsg &msg)
 {
     tabMsgAppend(devId, msg);
-    if (msg.sendFailed && tabAdvFailStopGet())
+    if (!msg.sendFailed)
+        return;
+    // The channel whose frame failed decides, by the failure mode of its own
+    // task (the panel shows only the current tab's): a task that stops at a
+    // failure warns, one that goes on does not.
+    QUserDeviceSendMachine *machine = devAdapter ? devAdapter->sendMachine(devId) : nullptr;
+    const QUserAdvanceSend *sender = machine ? machine->advanceSender() : nullptr;
+    if (sender && sender->errorModeGet() == 0)
         sendFailWarn(devId);
 }
 

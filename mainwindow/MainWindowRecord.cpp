@@ -61,7 +61,12 @@ void MainWindow::soltTabDataFliterSet()
     }
     QVector<QUserFliterRule> edited;
     dlg.fliterRulesGet(edited);
-    devAdapter->fliterSave(devId, edited);
+    if (!devAdapter->fliterSave(devId, edited)) {
+        // The rules would be lost at the next start: filtering stays off.
+        uncheck(act);
+        QUserMessageBox::msgError(this, tr("错误"), tr("过滤规则文件写入失败,数据过滤未开启!"));
+        return;
+    }
     devAdapter->fliterEnableSet(devId, true);
     soltTabDataShowClr();
     tipOk(tr("数据过滤已开启!"), 1000);

@@ -7,10 +7,13 @@
 #include "core/QUserCanMsg.h"
 #include "core/QUserDevId.h"
 #include "core/QUserSysCfg.h"
+#include "mainwindow/MainWindowForm.h"
 #include "mainwindow/QUserMainWindowLayout.h"
 #include "mainwindow/QUserTableModelCan.h"
 #include "widgets/QUserTableView.h"
+#include "widgets/uiStatusBar.h"
 
+#include <QAction>
 #include <QDebug>
 #include <QFontMetrics>
 #include <QHBoxLayout>
@@ -108,12 +111,21 @@ bool MainWindow::tabCreat(const QString &devId)
     // Attaching the model gave the header fresh sections of the default
     // width: the widths are set again on them.
     tabDataHeaderSet(view, model);
+    // A model that reloads its settings (the display settings, a clear) may
+    // change its view, current tab or not: its headers change with it.
+    connect(model, &QUserTableModelCan::mergeModeChanged, this, [this, devId] {
+        if (QUserWindowTabData *data = tabSrv.find(devId))
+            tabDataHeaderSet(data->view, data->model);
+    });
     return true;
 }
 
 bool MainWindow::tabDataHeaderSet(QUserTableView *view, QUserTableModelCan *model)
 {
-    const bool merge = QUserSysCfg::instance()->getString(QStringLiteral("idMergEnable")) == QLatin1String("ON");
+    // The columns are those of the view the model shows; without a model,
+    // those the store asks for.
+    const bool merge = model ? model->mergeMode()
+                             : QUserSysCfg::instance()->getString(QStringLiteral("idMergEnable")) == QLatin1String("ON");
     const Column *columns = merge ? kMergeColumns : kListColumns;
     const int n = merge ? int(sizeof kMergeColumns / sizeof *kMergeColumns)
                         : int(sizeof kListColumns / sizeof *kListColumns);
@@ -157,7 +169,13 @@ bool MainWindow::tabDelete(int index)
         data->view = nullptr;
     tabs->removeTab(index);
     delete page;
-    return tabSrv.tabDelete(devId);
+    const bool deleted = tabSrv.tabDelete(devId);
+    // With the last channel's tab gone nothing is live: the status bar no
+    // longer shows that channel's state, counts and rates.
+    const int channels = tabSrv.count() - (tabSrv.find(QString::fromLatin1(QUserWindowSrv::kGlobal)) ? 1 : 0);
+    if (channels <= 0 && statusBarWidget)
+        statusBarWidget->statusUpdate(uiStatusBarInfo());
+    return deleted;
 }
 
 void MainWindow::slotTabDataShowSelSwitch(int index)
@@ -165,6 +183,12 @@ void MainWindow::slotTabDataShowSelSwitch(int index)
     if (index < 0)
         return;
     logLine(QStringLiteral("Tab %1 Select...").arg(index));
+    // "停止显示" says what the tab now current does (each tab stops and
+    // runs on its own); the welcome tab has nothing stopped.
+    if (ui && ui->actionStop) {
+        QUserWindowTabData *data = curTabDataGet();
+        ui->actionStop->setChecked(data && data->model && !data->model->scrollState());
+    }
     uiTabBasicSendUpdate();
     uiTabAdvSendUpdate();
 }

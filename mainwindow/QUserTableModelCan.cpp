@@ -91,6 +91,7 @@ void QUserTableModelCan::loadSettings()
         qDebug().noquote() << "QUserTableModelCan >"
                            << QStringLiteral("msgCacheSize %1 above the maximum, %2 used").arg(configured).arg(limit);
     lang = cfg()->getString(QStringLiteral("language")) == QLatin1String("ZH") ? 0 : 1;
+    const bool wasMerge = merge;
     merge = cfg()->getString(QStringLiteral("idMergEnable")) == QLatin1String("ON");
     trimToLimit();
     reported = cacheCount();
@@ -108,6 +109,8 @@ void QUserTableModelCan::loadSettings()
     stateText[1] = stateCellText(true);
     stateBrush[0] = QBrush(QColor(0, 0, 0));
     stateBrush[1] = QBrush(QColor(255, 0, 0));
+    if (merge != wasMerge)
+        emit mergeModeChanged(merge);
 }
 
 void QUserTableModelCan::trimToLimit()

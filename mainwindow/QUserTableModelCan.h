@@ -119,6 +119,11 @@ public:
     // decides when; benchmarks measure this).
     void windowRebuild();
 
+signals:
+    // A settings reload switched between the merged view and the list: the
+    // columns the view shows change with it.
+    void mergeModeChanged(bool merge);
+
 public slots:
     // Throttled: rebuilds now when the last rebuild is 100 ms old or more,
     // else arms the single-shot timer that calls it again.

@@ -173,10 +173,12 @@ bool QUserAdvanceSend::configureLoad(const QString &path)
     QList<Refused> refused;
     for (int i = 0; i < msgs.size(); ++i) {
         QUserCanMsg m;
-        if (!lineToEntry(msgs.at(i), m))
-            continue;
         QString why;
-        if (!entryCheck(m, &why)) {
+        const int fields = msgs.at(i).count(QLatin1Char(',')) + 1;
+        const bool read = lineToEntry(msgs.at(i), m);
+        if (!read)
+            why = tr("字段数为%1,应为8").arg(fields);
+        if (!read || !entryCheck(m, &why)) {
             // A hand-edited or foreign file must not put a frame on the bus
             // that the editor would never have let through.
             Refused r;
@@ -219,6 +221,12 @@ bool QUserAdvanceSend::sendTaskSet(const QUserSendTask &t)
     task = t;
     task.running = 0;
     return true;
+}
+
+uint32_t QUserAdvanceSend::errorModeGet() const
+{
+    QMutexLocker lock(&taskMutex);
+    return task.errorMode;
 }
 
 QUserSendTask QUserAdvanceSend::sendTaskGet() const

@@ -31,6 +31,8 @@ public:
     ~QUserAdvanceSend() override;
 
     bool sendTaskSet(const QUserSendTask &task);
+    // The failure mode of the task (0: a failed transmit ends the run).
+    uint32_t errorModeGet() const;
     QUserSendTask sendTaskGet() const;
     QUserSendTask *sendTaskRef() { return &task; }
     bool sendStart();

@@ -289,12 +289,34 @@ bool parseClassic(const P &parts, Base base, QUserCanMsg &msg)
         return false;
     if (!readData(parts, 6, m, base, msg.dataText))
         return false;
-    if (hexDlc > 9)
-        msg.lenText = QStringLiteral("8");
-    else
-        msg.lenText = parts.text(5);
+    // A classic frame carries at most 8 bytes whatever its DLC says (9 to F
+    // in a hex file, or a two-digit DLC some tools write): its length is
+    // the byte count, not the DLC.
+    msg.lenText = QString::number(m);
     return true;
 }
+
+// A part of hex digits (at most 8) as a number; false for anything else.
+template <class P>
+bool readHexPart(const P &parts, int i, uint32_t &value)
+{
+    const int n = parts.length(i);
+    if (n < 1 || n > 8)
+        return false;
+    uint32_t v = 0;
+    for (int k = 0; k < n; ++k) {
+        const int d = hexDigit(parts.at(i, k));
+        if (d < 0)
+            return false;
+        v = (v << 4) | uint32_t(d);
+    }
+    value = v;
+    return true;
+}
+
+// Bits of the flags field of a CAN FD line.
+constexpr uint32_t kFdLineRemote = 0x0010;
+constexpr uint32_t kFdLineEdl = 0x1000;
 
 // CAN FD line: <time> CANFD <channel> <dir> <id> [<symbolic name>] <brs>
 // <esi> <dlc> <length> <data...> [more fields]. A name is there when the
@@ -328,6 +350,30 @@ bool parseCanFd(const P &parts, Base base, QUserCanMsg &msg)
     msg.hostTime = ms;
     msg.channel = uint8_t(parts.toInt(2) - 1);
     msg.direction = parts.eq(3, "Rx") ? 0 : 1;
+    // After the data: duration, bit count, then the flags. A frame with the
+    // remote bit and without EDL is a classic remote frame that a CAN FD
+    // channel saw (CAN FD has none); its DLC is the length it asks for.
+    // Lines without the flags are taken as CAN FD frames.
+    uint32_t flags = 0;
+    const int flagsAt = k + 4 + m + 2;
+    if (flagsAt < parts.size() && readHexPart(parts, flagsAt, flags) && (flags & kFdLineRemote)
+        && !(flags & kFdLineEdl)) {
+        const int code = base == Base::Hex && parts.length(k + 2) == 1 ? hexDigit(parts.at(k + 2, 0))
+                                                                      : parts.toInt(k + 2);
+        msg.protocol = 0;
+        msg.fdFlags = 0;
+        msg.remote = 1;
+        msg.lenText = QString::number(code < 0 ? 0 : (code > 8 ? 8 : code));
+        msg.dataText.clear();
+        return true;
+    }
+    // Likewise a data frame without EDL of at most 8 bytes is a classic one.
+    if (flagsAt < parts.size() && readHexPart(parts, flagsAt, flags) && !(flags & kFdLineEdl) && m <= 8) {
+        msg.protocol = 0;
+        msg.fdFlags = 0;
+        msg.lenText = QString::number(m);
+        return true;
+    }
     msg.protocol = brs ? 2 : 1;
     msg.fdFlags = uint8_t((brs ? 0x01 : 0) | (parts.eq(k + 1, "1") ? 0x02 : 0));
     msg.lenText = parts.text(k + 3);

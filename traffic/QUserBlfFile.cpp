@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QFile>
+#include <QtEndian>
 #include <QLibrary>
 
 #include <cstring>
@@ -291,7 +292,20 @@ bool QUserBlfFile::openForRead(const QString &name)
     const QByteArray encoded = QFile::encodeName(name);
     m_handle = m_api->createFile(encoded.constData(), kAccessRead);
     m_created = false;
-    return m_handle != invalidHandle();
+    m_endedEarly = false;
+    if (m_handle == invalidHandle())
+        return false;
+    // The file header ("LOGG") holds the file's size at offset 16 as its
+    // writer last brought it up to date.
+    QFile file(name);
+    if (file.open(QIODevice::ReadOnly)) {
+        const QByteArray h = file.read(24);
+        if (h.size() == 24 && h.startsWith("LOGG")) {
+            const quint64 declared = qFromLittleEndian<quint64>(h.constData() + 16);
+            m_endedEarly = declared > quint64(file.size());
+        }
+    }
+    return true;
 }
 
 int QUserBlfFile::readObjects(QList<QUserCanMsg> &frames, int maxCount)

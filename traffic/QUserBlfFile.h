@@ -133,6 +133,10 @@ public:
 
     bool isLoaded() const;
     bool isOpen() const { return m_handle != invalidHandle(); }
+    // The file last opened for reading is shorter than its header says: it
+    // was cut short (a copy or a recording that ended early), and reading
+    // ends before the frames the file once held. Kept after close.
+    bool endedEarly() const { return m_endedEarly; }
 
     // The library's file name, "binlog.dll" by default, mapped to this
     // platform's shared-library name. Tests point it elsewhere to see how
@@ -147,6 +151,7 @@ private:
     int readRawObjects(QUserCanMsgRaw *frames, int maxCount);
 
     bool m_created = false;
+    bool m_endedEarly = false;
     quint64 m_sinceFlush = 0;
     QUserTraceClock m_clock;
     QLibrary *m_lib = nullptr;

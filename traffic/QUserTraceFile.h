@@ -35,6 +35,9 @@ public:
     static bool rawReadable(const QString &name);
 
     int mode() const { return m_mode; }
+    // The trace file last read is shorter than it says it is (BLF only: an
+    // ASC file has no length of its own).
+    bool endedEarly() const { return m_mode == 0 && m_blf.endedEarly(); }
 
     // Time of the last flush; tests move it to check the one-second rule.
     qint64 lastFlushMs() const { return m_lastFlushMs; }

@@ -93,6 +93,13 @@ void QUserLoadingDialog::userExitReq(int code)
     done(0);
 }
 
+void QUserLoadingDialog::reject()
+{
+    // Esc: a card that waits for its job to end stays until it does.
+    if (closable)
+        QDialog::reject();
+}
+
 void QUserLoadingDialog::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton) {

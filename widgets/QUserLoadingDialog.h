@@ -21,6 +21,11 @@ public:
 
     void setTipsText(const QString &text);
     void setCancelBtnShow(bool show);
+    // Off: neither Esc nor the window's close (which rejects) leaves the
+    // card; only the job's end (userExitReq) or the cancel button does. On
+    // by default.
+    void setClosable(bool on) { closable = on; }
+    bool isClosable() const { return closable; }
     void moveToCenter(QWidget *widget);
     int userExitCode() const { return exitCode; }
 
@@ -34,6 +39,9 @@ signals:
 private slots:
     void cancelBtnClicked();
     void userExitReq(int code);
+
+public slots:
+    void reject() override;
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -52,4 +60,5 @@ private:
     QPoint dragOffset;
     bool dragging = false;
     int exitCode = 0; // 0 until a job reports its end
+    bool closable = true;
 };

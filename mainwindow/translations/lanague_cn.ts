@@ -682,6 +682,10 @@
         <source>[每次发送帧数]:有效范围:</source>
         <translation>[每次发送帧数]:有效范围:</translation>
     </message>
+    <message>
+        <source>过滤规则文件写入失败,数据过滤未开启!</source>
+        <translation>过滤规则文件写入失败,数据过滤未开启!</translation>
+    </message>
 </context>
 <context>
     <name>QFirmPackage</name>
@@ -1648,6 +1652,10 @@
         <source>数据字节数与长度不符</source>
         <translation>数据字节数与长度不符</translation>
     </message>
+    <message>
+        <source>字段数为%1,应为8</source>
+        <translation>字段数为%1,应为8</translation>
+    </message>
 </context>
 <context>
     <name>QUserDlgBaudCalculator</name>
@@ -2142,6 +2150,26 @@
         <source>设备时间:</source>
         <translation>设备时间:</translation>
     </message>
+    <message>
+        <source>自定义波特率参数超出范围!</source>
+        <translation>自定义波特率参数超出范围!</translation>
+    </message>
+    <message>
+        <source>预分频</source>
+        <translation>预分频</translation>
+    </message>
+    <message>
+        <source>仲裁域</source>
+        <translation>仲裁域</translation>
+    </message>
+    <message>
+        <source>数据域</source>
+        <translation>数据域</translation>
+    </message>
+    <message>
+        <source>有效范围:</source>
+        <translation>有效范围:</translation>
+    </message>
 </context>
 <context>
     <name>QUserDlgFirmUpdate</name>
@@ -2415,6 +2443,10 @@
     <message>
         <source>退出</source>
         <translation>退出</translation>
+    </message>
+    <message>
+        <source>文件提前结束(文件不完整),已加载%1条数据。</source>
+        <translation>文件提前结束(文件不完整),已加载%1条数据。</translation>
     </message>
 </context>
 <context>
@@ -2737,6 +2769,10 @@
     <message>
         <source>支持文件:</source>
         <translation>支持文件:</translation>
+    </message>
+    <message>
+        <source>文件提前结束(文件不完整),已读取%1帧。</source>
+        <translation>文件提前结束(文件不完整),已读取%1帧。</translation>
     </message>
 </context>
 <context>

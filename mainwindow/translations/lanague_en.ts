@@ -683,6 +683,10 @@
         <source>[每次发送帧数]:有效范围:</source>
         <translation>[Frames per send]: valid range: </translation>
     </message>
+    <message>
+        <source>过滤规则文件写入失败,数据过滤未开启!</source>
+        <translation>The filter rule file could not be written; data filtering is not switched on!</translation>
+    </message>
 </context>
 <context>
     <name>QFirmPackage</name>
@@ -1649,6 +1653,10 @@
         <source>数据字节数与长度不符</source>
         <translation>The data bytes do not match the length</translation>
     </message>
+    <message>
+        <source>字段数为%1,应为8</source>
+        <translation>%1 fields instead of 8</translation>
+    </message>
 </context>
 <context>
     <name>QUserDlgBaudCalculator</name>
@@ -2143,6 +2151,26 @@
         <source>设备时间:</source>
         <translation>Device time: </translation>
     </message>
+    <message>
+        <source>自定义波特率参数超出范围!</source>
+        <translation>Custom bit-timing parameters out of range!</translation>
+    </message>
+    <message>
+        <source>预分频</source>
+        <translation>Prescaler</translation>
+    </message>
+    <message>
+        <source>仲裁域</source>
+        <translation>Arbitration phase </translation>
+    </message>
+    <message>
+        <source>数据域</source>
+        <translation>Data phase </translation>
+    </message>
+    <message>
+        <source>有效范围:</source>
+        <translation> valid range: </translation>
+    </message>
 </context>
 <context>
     <name>QUserDlgFirmUpdate</name>
@@ -2416,6 +2444,10 @@ Please restart the device!</translation>
     <message>
         <source>退出</source>
         <translation>Close</translation>
+    </message>
+    <message>
+        <source>文件提前结束(文件不完整),已加载%1条数据。</source>
+        <translation>The file ended early (it is incomplete); %1 frames were loaded.</translation>
     </message>
 </context>
 <context>
@@ -2738,6 +2770,10 @@ Please restart the device!</translation>
     <message>
         <source>支持文件:</source>
         <translation>Supported files:</translation>
+    </message>
+    <message>
+        <source>文件提前结束(文件不完整),已读取%1帧。</source>
+        <translation>The file ended early (it is incomplete); %1 frames were read.</translation>
     </message>
 </context>
 <context>

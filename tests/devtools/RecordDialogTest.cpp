@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
+#include <QtTest/QTest>
 
 #include <cstring>
 #include <memory>
@@ -645,6 +646,32 @@ TEST_F(RecordDialog, WaitingDialogLeftEarlyStillReportsTheOutcome)
     EXPECT_EQ(g.last(), "读速度:120MB/秒 写速度:60MB/秒");
 }
 
+// Esc on the waiting dialog while the command runs: the dialog stays and
+// closes with the adapter's report (not early, leaving the window waiting
+// with nothing shown).
+TEST_F(RecordDialog, WaitingDialogIgnoresEscWhileItsCommandRuns)
+{
+    QUserPromptScript prompts;
+    Dlg g;
+    g.open();
+    ctl->disk("R2", 2, 1, 120, 60);
+    bool openAfterEsc = false;
+    recsim::Waited seen;
+    prompts.answerExec([&](QDialog *d) {
+        bool finished = false;
+        QObject::connect(d, &QDialog::finished, [&] { finished = true; });
+        d->show();
+        QTest::keyClick(d, Qt::Key_Escape);
+        d->close();
+        openAfterEsc = d->isVisible() && !finished;
+        return recsim::waitForClose(d, &seen, 3000);
+    });
+    EXPECT_EQ(g.d.diskWRTestRun(), 1);
+    EXPECT_TRUE(openAfterEsc);
+    EXPECT_TRUE(seen.closed) << "closed by the report";
+    EXPECT_EQ(g.last(), "读速度:120MB/秒 写速度:60MB/秒");
+}
+
 // ---- the bytes on the wire -------------------------------------------------------
 
 // Every command as the adapter receives it, opened by python3-cryptography
@@ -892,6 +919,98 @@ TEST_F(RecordDialog, IntervalOutsideItsRangeIsRefused)
     RecordSetting rec;
     ASSERT_EQ(ctl->settingGet(62, 0, 1, &rec), 1u);
     EXPECT_EQ(rec.fileInterval, 1);
+}
+
+// Custom bit-timing fields are checked before anything is sent: an empty,
+// non-numeric or out-of-range field (which would spill into the next field
+// of the timing word) refuses the write with a box naming the field.
+TEST_F(RecordDialog, CustomTimingFieldsOutsideTheirRangeAreRefused)
+{
+    Dlg g;
+    g.open();
+    QUserRecordChPage *b = g.p(1);
+    choose(b->comboBox_workPro, 1);
+    b->checkBox_selfBaud->setChecked(true);
+    struct Case {
+        QLineEdit *field;
+        const char *text;
+        const char *box;
+    } const cases[] = {
+        {b->lineEdit_aBrp, "", "CAN1 仲裁域预分频有效范围:1-1024"},
+        {b->lineEdit_aBrp, "1025", "CAN1 仲裁域预分频有效范围:1-1024"},
+        {b->lineEdit_aSjw, "abc", "CAN1 仲裁域SJW有效范围:1-4"},
+        {b->lineEdit_aSjw, "5", "CAN1 仲裁域SJW有效范围:1-4"},
+        {b->lineEdit_aBs1, "0", "CAN1 仲裁域BS1有效范围:1-256"},
+        {b->lineEdit_aBs1, "257", "CAN1 仲裁域BS1有效范围:1-256"},
+        {b->lineEdit_aBs2, "129", "CAN1 仲裁域BS2有效范围:1-128"},
+        {b->lineEdit_dBrp, "-1", "CAN1 数据域预分频有效范围:1-1024"},
+        {b->lineEdit_dBs2, " ", "CAN1 数据域BS2有效范围:1-128"},
+    };
+    const auto fill = [b] {
+        for (QLineEdit *e : {b->lineEdit_aBrp, b->lineEdit_dBrp})
+            e->setText("4");
+        for (QLineEdit *e : {b->lineEdit_aSjw, b->lineEdit_dSjw})
+            e->setText("1");
+        b->lineEdit_aBs1->setText("15");
+        b->lineEdit_aBs2->setText("4");
+        b->lineEdit_dBs1->setText("7");
+        b->lineEdit_dBs2->setText("2");
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.box);
+        SCOPED_TRACE(c.text);
+        fill();
+        c.field->setText(QString::fromLatin1(c.text));
+        QUserPromptScript prompts;
+        ctl->outClear("R2");
+        g.btn("pushButton_write")->click();
+        EXPECT_EQ(g.last(), "写入失败!");
+        EXPECT_TRUE(g.lastIsError());
+        EXPECT_TRUE(hasBox(prompts, "错误", c.box));
+        EXPECT_TRUE(ctl->writes("R2").empty()) << "nothing reaches the adapter";
+    }
+    // At the top of every range the word is the one the fields give.
+    fill();
+    b->lineEdit_aBrp->setText("1024");
+    b->lineEdit_aSjw->setText("128");
+    b->lineEdit_aBs1->setText("256");
+    b->lineEdit_aBs2->setText("128");
+    QUserPromptScript prompts;
+    g.btn("pushButton_write")->click();
+    EXPECT_EQ(g.last(), "写入成功!");
+    RecordSetting rec;
+    ASSERT_EQ(ctl->settingGet(62, 0, 1, &rec), 1u);
+    EXPECT_EQ(rec.arbWord, 0xFFFFFFFFu);
+    uint32_t w = 0;
+    packFdBaudTiming(4, 1, 7, 2, w);
+    EXPECT_EQ(rec.dataWord, w);
+}
+
+// Custom timing read back whose fields no range allows (SJW beyond BS2) is
+// shown as out of range, not as a rate, and the user is asked to write again.
+TEST_F(RecordDialog, CustomTimingReadBackOutOfRangeIsShownAsSuch)
+{
+    Dlg g;
+    g.open();
+    RecordSetting rec;
+    rec.fd = 1;
+    rec.customTiming = 1;
+    rec.clockA = rec.clockB = 200;
+    rec.fileInterval = 10;
+    packFdBaudTiming(10, 8, 15, 4, rec.arbWord);
+    packFdBaudTiming(4, 1, 7, 2, rec.dataWord);
+    ASSERT_EQ(ctl->settingSet(62, 0, 0, &rec), 1u);
+    packFdBaudTiming(10, 2, 15, 4, rec.arbWord);
+    ASSERT_EQ(ctl->settingSet(62, 0, 1, &rec), 1u);
+    QUserPromptScript prompts;
+    g.btn("pushButton_read")->click();
+    EXPECT_EQ(g.last(), "读取成功!");
+    EXPECT_TRUE(hasBox(prompts, "错误", "设备参数无效,请重新写入配置!"));
+    EXPECT_EQ(g.p(0)->lineEdit_baudText->text(), "自定义波特率参数超出范围!");
+    EXPECT_EQ(g.p(0)->lineEdit_aSjw->text(), "8") << "shown as read";
+    QString text;
+    calcBaudText(200, g.p(1)->cfg.arbWord, g.p(1)->cfg.dataWord, text);
+    EXPECT_EQ(g.p(1)->lineEdit_baudText->text(), text) << "a valid custom timing shows its rate";
 }
 
 // Settings read back are checked against the model, repaired and shown;

@@ -154,8 +154,11 @@ TEST(RecordValidation, RepairsClocksAndWordsOutsideTheModel)
          0x09C00106, 0x12345678},
         {"50k data word is a preset", &d2, 200, 200, 0x09C00106, 0x63C00106, 1, 0, 10, true, false, 200,
          0x09C00106, 0x63C00106},
-        {"custom words kept", &d2, 200, 200, 0x11111111, 0x22222222, 1, 1, 10, true, false, 200, 0x11111111,
-         0x22222222},
+        {"custom words kept", &d2, 200, 200, 0x0240830E, 0x00C00106, 1, 1, 10, true, false, 200, 0x0240830E,
+         0x00C00106},
+        // SJW 35 beyond BS2 18 (0x11111111): kept as read, but not valid.
+        {"custom words out of range kept", &d2, 200, 200, 0x11111111, 0x00C00106, 1, 1, 10, false, false, 200,
+         0x11111111, 0x00C00106},
         {"custom does not save the clock", &d1, 200, 200, 0x11111111, 0x22222222, 1, 1, 10, false, false, 60,
          0x11111111, 0x22222222},
         {"interval 0 alone", &d1, 60, 60, 0x02C00106, 0, 0, 0, 0, true, true, 60, 0x02C00106, 0},

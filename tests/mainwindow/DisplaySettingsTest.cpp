@@ -310,3 +310,69 @@ TEST_F(DisplaySettingsTest, WelcomeTabViewControlsTouchNoTab)
     EXPECT_TRUE(tab(kCh0)->model->scrollState());
     EXPECT_FALSE(w->formGet()->actionStop->isChecked());
 }
+
+// The merge mode changed while another tab was current: that tab keeps its
+// list until it reloads, and when its clearing reloads it, its headers come
+// along with its model's mode (not the list headers over merged rows).
+TEST_F(DisplaySettingsTest, HeadersFollowTheirOwnModelWhenAnotherTabReloads)
+{
+    cfg()->setString("idMergEnable", "OFF");
+    openChannels({kCh0, kCh1});
+    selectTab(kCh0);
+    Shown shown;
+    prompts.answerExec(settingsAnswer(&shown, [](QList<QUserDlgSettingItem> &rows) { rows[2].checkBox->setChecked(true); }));
+    w->formGet()->actionShowSet->trigger();
+    ASSERT_EQ(prompts.unanswered(), 0);
+    QUserTableModelCan *other = tab(kCh1)->model;
+    ASSERT_FALSE(other->mergeMode());
+    ASSERT_EQ(other->columnCount(), QUserTableModelCan::kListColumns);
+
+    selectTab(kCh1);
+    w->formGet()->actionDataClr->trigger();
+    const QStringList merged{"序号", "传输方向", "状态", "时间标志", "周期(us)", "数量", "帧ID", "帧格式", "帧类型", "长度", "数据"};
+    for (QUserTableModelCan *m : {tab(kCh0)->model, other}) {
+        EXPECT_TRUE(m->mergeMode());
+        ASSERT_EQ(m->columnCount(), QUserTableModelCan::kMergeColumns);
+        QStringList headers;
+        for (int c = 0; c < m->columnCount(); ++c)
+            headers << m->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        EXPECT_EQ(headers, merged);
+    }
+
+    // And back: the list mode set from the now current tab reaches only it.
+    prompts.answerExec(settingsAnswer(&shown, [](QList<QUserDlgSettingItem> &rows) { rows[2].checkBox->setChecked(false); }));
+    w->formGet()->actionShowSet->trigger();
+    EXPECT_FALSE(other->mergeMode());
+    EXPECT_EQ(other->columnCount(), QUserTableModelCan::kListColumns);
+    EXPECT_EQ(other->headerData(5, Qt::Horizontal, Qt::DisplayRole).toString(), "帧ID");
+    EXPECT_TRUE(tab(kCh0)->model->mergeMode());
+    EXPECT_EQ(tab(kCh0)->model->columnCount(), QUserTableModelCan::kMergeColumns);
+}
+
+// "停止显示" is one tick for all tabs, and says what the current one does:
+// at every switch it takes the state of the tab now current.
+TEST_F(DisplaySettingsTest, StopTickFollowsTheCurrentTab)
+{
+    openChannels({kCh0, kCh1});
+    QAction *stop = w->formGet()->actionStop;
+    selectTab(kCh0);
+    stop->trigger();
+    ASSERT_FALSE(tab(kCh0)->model->scrollState());
+    selectTab(kCh1);
+    EXPECT_FALSE(stop->isChecked()) << "tab 1 still runs";
+    EXPECT_TRUE(tab(kCh1)->model->scrollState());
+    selectTab(kCh0);
+    EXPECT_TRUE(stop->isChecked()) << "tab 0 is still stopped";
+    // Unticking now runs tab 0 again, not tab 1.
+    stop->trigger();
+    EXPECT_TRUE(tab(kCh0)->model->scrollState());
+    selectTab(kCh1);
+    stop->trigger();
+    EXPECT_FALSE(tab(kCh1)->model->scrollState());
+    EXPECT_TRUE(tab(kCh0)->model->scrollState());
+    w->layoutGet()->tabDataShow->setCurrentIndex(0); // the welcome tab
+    ASSERT_TRUE(w->curTabDevGet().isEmpty());
+    EXPECT_FALSE(stop->isChecked());
+    selectTab(kCh1);
+    EXPECT_TRUE(stop->isChecked());
+}

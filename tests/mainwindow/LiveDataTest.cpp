@@ -323,6 +323,10 @@ TEST_F(LiveDataTest, FramesForChannelsWithoutATabGoNowhere)
 TEST_F(LiveDataTest, EverySendResultCodeDoesItsOwnThing)
 {
     openChannels({kFd0, kFd1}); // the second is current
+    QUserSendTask stops;
+    ASSERT_TRUE(w->devAdapterGet()->advanceSendParaGet(kFd1, stops));
+    stops.errorMode = 0;
+    ASSERT_TRUE(w->devAdapterGet()->advanceSendParaSet(kFd1, stops));
     struct Case {
         const char *devId;
         int status;
@@ -337,7 +341,7 @@ TEST_F(LiveDataTest, EverySendResultCodeDoesItsOwnThing)
         {kFd1, 100, false, 0, 0, 1, 1, false},
         {kFd1, 100, true, 0, 0, 1, 1, true},
         {kFd1, 101, false, 0, 0, 1, 1, false},
-        {kFd1, 101, true, 0, 0, 1, 1, true}, // the panel's mode is "失败停止"
+        {kFd1, 101, true, 0, 0, 1, 1, true}, // the channel's task stops at a failure
         {kFd1, 102, true, 0, 0, 1, 1, false},
         {kFd1, 103, true, 0, 0, 1, 1, false},
         {kFd1, 104, true, 0, 0, 1, 1, false},
@@ -369,6 +373,37 @@ TEST_F(LiveDataTest, EverySendResultCodeDoesItsOwnThing)
                 << prompts.last().text.toStdString();
         }
     }
+    EXPECT_EQ(prompts.unanswered(), 0);
+}
+
+// A failed advanced-send frame warns when the task of its own channel stops
+// at a failure, whatever the panel of the current tab shows.
+TEST_F(LiveDataTest, AdvancedSendFailureBoxFollowsTheReportingChannelsTask)
+{
+    openChannels({kFd0, kFd1});
+    const auto modeSet = [this](const char *id, uint32_t mode) {
+        QUserSendTask t;
+        ASSERT_TRUE(w->devAdapterGet()->advanceSendParaGet(id, t));
+        t.errorMode = mode;
+        ASSERT_TRUE(w->devAdapterGet()->advanceSendParaSet(id, t));
+    };
+    modeSet(kFd0, 1); // goes on after a failure
+    modeSet(kFd1, 0); // stops at a failure
+    for (const char *current : {kFd0, kFd1}) {
+        for (int panel : {0, 1}) {
+            SCOPED_TRACE(std::string(current) + " current, panel mode " + std::to_string(panel));
+            selectTab(current);
+            w->layoutGet()->adv.failMode->setCurrentIndex(panel);
+            const int boxes = prompts.records().size();
+            w->soltDevSendResult(kFd0, frameOf(0x321, MsgTagAdvanceSend, true, 1));
+            EXPECT_EQ(prompts.records().size(), boxes) << "a channel set to continue warns not";
+            prompts.answerExec(1);
+            w->soltDevSendResult(kFd1, frameOf(0x321, MsgTagAdvanceSend, true, 1));
+            ASSERT_EQ(prompts.records().size(), boxes + 1) << "a channel that stopped warns";
+            EXPECT_TRUE(prompts.last().text.contains(QString::fromLatin1(kFd1) + ":发送失败!"));
+        }
+    }
+    EXPECT_EQ(tab(kFd0)->model->listCount(), 4);
     EXPECT_EQ(prompts.unanswered(), 0);
 }
 
@@ -437,6 +472,54 @@ TEST_F(LiveDataTest, StatusBarShowsTheCurrentTabAndClears)
 }
 
 // ---- close -----------------------------------------------------------------
+
+// The status bar shows live channels only: once the last channel's tab is
+// closed (by the user, one after the other, or by a device tool closing
+// them all) it shows no state, counts or rates; while one is left it keeps
+// what it shows.
+TEST_F(LiveDataTest, StatusBarClearedWhenTheLastChannelTabCloses)
+{
+    Ui_uiStatusBar *bar = w->statusBarWidgetGet()->form();
+    QUserDevChState st(kFd0, 1);
+    st.fdEnableSet(1);
+    st.baudSet(0, 40, 1, 8, 31, 8);
+    st.baudSet(1, 40, 1, 2, 7, 2);
+    stub->states.insert(kFd0, st);
+    stub->states.insert(kFd1, st);
+    const auto live = [&] {
+        w->soltDevRec(kFd0, QVector<QUserCanMsg>(7, frameOf(0x10)));
+        w->soltDevRec(kFd1, QVector<QUserCanMsg>(7, frameOf(0x10)));
+        tab(kFd0)->msgRateTimeTask();
+        tab(kFd1)->msgRateTimeTask();
+        selectTab(kFd0);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return bar->label_rxCnt->text().endsWith(":7"); }, 1000));
+        ASSERT_FALSE(bar->label_devInfo->text().isEmpty());
+    };
+    const auto cleared = [&] {
+        EXPECT_TRUE(bar->label_devInfo->text().isEmpty()) << bar->label_devInfo->text().toStdString();
+        EXPECT_TRUE(bar->label_rxCnt->text().endsWith(":0")) << bar->label_rxCnt->text().toStdString();
+        EXPECT_TRUE(bar->label_rxRate->text().contains(":0"));
+    };
+    for (int how = 0; how < 2; ++how) {
+        SCOPED_TRACE(how == 0 ? "closed one by one" : "closed all at once");
+        openChannels({kFd0, kFd1});
+        live();
+        if (how == 0) {
+            const int index = tabs()->currentIndex();
+            w->soltTabDataShowClose(index);
+            QTest::qWait(250);
+            EXPECT_TRUE(bar->label_rxCnt->text().endsWith(":7")) << "a channel is still open";
+            while (tabs()->count() > 0)
+                w->soltTabDataShowClose(0);
+        } else {
+            w->tabAllClose();
+        }
+        ASSERT_EQ(w->curTabDataGet(), nullptr);
+        cleared();
+        QTest::qWait(250);
+        cleared();
+    }
+}
 
 TEST_F(LiveDataTest, CloseStopsRecordingAndBothSendersBeforeTheChannel)
 {

@@ -25,6 +25,9 @@
 #include <QTranslator>
 
 #include <memory>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <thread>
 
 using MainWindowTest = MainWindowEnv;
@@ -63,6 +66,39 @@ TEST_F(MainWindowTest, CacheFolderIsMadeWhenMissing)
     EXPECT_TRUE(QFileInfo("cache").isDir());
     { MainWindow w; } // there already: nothing to do
     EXPECT_TRUE(QFileInfo("cache").isDir());
+}
+
+// Start-up removes the caches a killed session left in "cache/" and keeps
+// those of a program that still runs.
+TEST_F(MainWindowTest, StartUpRemovesTheCachesOfKilledSessions)
+{
+    ASSERT_TRUE(QDir().mkpath("cache"));
+    const auto spawn = [] {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            for (;;)
+                pause();
+        }
+        return pid;
+    };
+    const pid_t killed = spawn(), running = spawn();
+    ASSERT_GT(killed, 0);
+    ASSERT_GT(running, 0);
+    ASSERT_EQ(::kill(killed, SIGKILL), 0);
+    ASSERT_EQ(waitpid(killed, nullptr, 0), killed);
+    const QStringList gone{QStringLiteral("cache/playBackItem-%1-1.dat").arg(killed),
+                           QStringLiteral("cache/watchTraceItem-%1-1.dat").arg(killed)};
+    const QString kept = QStringLiteral("cache/watchSrcTraceItem-%1-1.dat").arg(running);
+    for (const QString &name : gone + QStringList{kept}) {
+        QFile f(name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << name.toStdString();
+    }
+    { MainWindow w; }
+    for (const QString &name : gone)
+        EXPECT_FALSE(QFileInfo::exists(name)) << name.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(kept));
+    ::kill(running, SIGKILL);
+    waitpid(running, nullptr, 0);
 }
 
 TEST_F(MainWindowTest, CacheThatCannotBeMadeIsNoObstacle)

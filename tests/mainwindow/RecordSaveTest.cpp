@@ -201,6 +201,39 @@ TEST_F(RecordSaveTest, FilterOnClearsTheTabAndKeepsOnlyTheRange)
     EXPECT_EQ(rules.at(0).endId, 0x1FFu);
 }
 
+// The rule file cannot be written (here a folder stands in its place):
+// the rules would be lost at the next start, so filtering is not switched
+// on and the user is told; the channel keeps the rules it had.
+TEST_F(RecordSaveTest, FilterRuleFileNotWrittenIsReportedAndFilteringStaysOff)
+{
+    openChannels({kCh0});
+    selectTab(kCh0);
+    prompts.answerExec(ruleStdRange("100", "1FF"));
+    ui()->actFliter->trigger();
+    ASSERT_TRUE(reg()->fliterEnableGet(kCh0));
+    ui()->actFliter->trigger(); // off again, the first rules kept
+    w->soltDevRec(kCh0, batchOf(0, 4));
+    const QString path = QStringLiteral("./%1-Fliter.ini").arg(kCh0);
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(QDir().mkdir(path));
+
+    prompts.answerExec(ruleStdRange("300", "3FF"));
+    prompts.answerExec(1);
+    ui()->actFliter->trigger();
+    ASSERT_EQ(prompts.unanswered(), 0);
+    EXPECT_EQ(prompts.last().title, "错误");
+    EXPECT_TRUE(prompts.last().text.contains(QString::fromUtf8("过滤规则文件写入失败,数据过滤未开启!")))
+        << prompts.last().text.toStdString();
+    EXPECT_EQ(tips("数据过滤已开启!"), 1) << "only the first, written, rules said so";
+    EXPECT_FALSE(ui()->actFliter->isChecked());
+    EXPECT_FALSE(reg()->fliterEnableGet(kCh0));
+    EXPECT_EQ(model(kCh0)->listCount(), 4) << "not cleared";
+    QVector<QUserFliterRule> rules;
+    ASSERT_TRUE(reg()->fliterRulesGet(kCh0, rules));
+    ASSERT_EQ(rules.size(), 1);
+    EXPECT_EQ(rules.at(0).startId, 0x100u);
+}
+
 TEST_F(RecordSaveTest, FilterEditorCancelledLeavesFilteringOff)
 {
     openChannels({kCh0});

@@ -585,6 +585,33 @@ TEST_F(SendPanelsTest, LoadedEntriesAreCheckedLikeTheEditorChecksThem)
     EXPECT_EQ(adv().loopCnt->text(), "3");
 }
 
+// Lines without the eight fields of an entry (a comment with a comma from a
+// list saved before commas were replaced, a line cut short) are named by
+// their line like every other refused entry, not skipped without a word.
+TEST_F(SendPanelsTest, LoadedLinesWithTheWrongFieldCountAreNamed)
+{
+    openFd();
+    ASSERT_TRUE(writeFile("fields.txt", {
+                                            "adv,1,1,100,10",                       // 1
+                                            "msg,1,old a,b,00000100 ,0,0,0,1,AA",   // 2 nine fields
+                                            "msg,1,ok,00000101 ,0,0,0,1,AA",        // 3
+                                            "msg,1,cut,00000102 ,0,0,1,AA",         // 4 seven fields
+                                            "msg,1",                                // 5 one field
+                                        }));
+    prompts.answerFile(QStringLiteral("fields.txt"));
+    prompts.answerExec(1);
+    w->soltTabAdvFileLoad();
+    ASSERT_EQ(prompts.unanswered(), 0);
+    const QUserPromptScript::Record box = prompts.last();
+    EXPECT_EQ(box.title, "错误");
+    EXPECT_TRUE(box.text.contains(QString::fromUtf8("第2行: 字段数为9,应为8"))) << box.text.toStdString();
+    EXPECT_TRUE(box.text.contains(QString::fromUtf8("第4行: 字段数为7,应为8"))) << box.text.toStdString();
+    EXPECT_TRUE(box.text.contains(QString::fromUtf8("第5行: 字段数为1,应为8"))) << box.text.toStdString();
+    EXPECT_FALSE(box.text.contains(QString::fromUtf8("第3行")));
+    ASSERT_EQ(table()->rowCount(), 1);
+    EXPECT_EQ(table()->item(0, 1)->text(), "ok");
+}
+
 TEST_F(SendPanelsTest, CommentCellsKeepNoCommaAndSaySo)
 {
     openFd();

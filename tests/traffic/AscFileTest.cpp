@@ -136,7 +136,7 @@ TEST_F(AscFile, ReaderRules)
         {"1.500000 1 7ff Rx d 2 AA BB", true, 1500, 0, "000007ff", 0, 0, 0, 0, "2", "AABB"},
         {"0.000000 1 100 Rx d 8 01 02", false},
         {"2.123456 2 18FF0001x Tx d 1 5A", true, 2123, 1, "18ff0001", 1, 1, 0, 0, "1", "5A"},
-        {"3.000000 1 100 Rx d 9 01 02 03 04 05 06 07 08 09", true, 3000, 0, "00000100", 0, 0, 0, 0, "9", "0102030405060708"},
+        {"3.000000 1 100 Rx d 9 01 02 03 04 05 06 07 08 09", true, 3000, 0, "00000100", 0, 0, 0, 0, "8", "0102030405060708"},
         {"0.25 1 55 Rx r 3", true, 250, 0, "00000055", 0, 0, 1, 0, "0", ""},
         {"7.5 1 55 Rx d 1 01", true, 7500, 0, "00000055", 0, 0, 0, 0, "1", "01"},
         {"0.0051239 1 55 Rx d 1 01", true, 5, 0, "00000055", 0, 0, 0, 0, "1", "01"},
@@ -159,13 +159,29 @@ TEST_F(AscFile, ReaderRules)
         {"0.500000 CANFD 1 Rx 11 1 1 1 1 EE", true, 500, 0, "00000011", 0, 0, 0, 2, "1", "EE", 3},
         {"0.500000 CANFD 1 Rx 1A3 EngineData 1 0 9 12 00 01", false},
         {"0.500000 CANFD 1 Rx 1A3 EngineData 1 0 9", false},
-        // A hex DLC of a classic line: 9 stays, A to F are 8 bytes; a longer
-        // field is a decimal length.
+        // A CANFD line of a classic remote frame (remote flag 0x10 in the
+        // flags after duration and bit count, no EDL): read as a classic
+        // remote frame with its DLC as its length, up to 8. With EDL (or
+        // without flags) a line of length 0 is a CAN FD data frame.
+        {"1.0 CANFD 1 Rx 123 0 0 8 0 50000 54 10 0 0 0 0 0", true, 1000, 0, "00000123", 0, 0, 1, 0, "8", ""},
+        {"1.0 CANFD 2 Tx 1ABx Req 0 0 3 0 50000 54 10 0", true, 1000, 1, "000001ab", 1, 1, 1, 0, "3", ""},
+        {"1.0 CANFD 1 Rx 123 0 0 f 0 50000 54 10 0", true, 1000, 0, "00000123", 0, 0, 1, 0, "8", ""},
+        {"1.0 CANFD 1 Rx 123 0 0 0 0 50000 54 1010 0", true, 1000, 0, "00000123", 0, 0, 0, 1, "0", ""},
+        {"1.0 CANFD 1 Rx 123 0 0 0 0 50000 54 1000 0", true, 1000, 0, "00000123", 0, 0, 0, 1, "0", ""},
+        {"1.0 CANFD 1 Rx 123 0 0 2 2 AA BB 50000 54 1000 0", true, 1000, 0, "00000123", 0, 0, 0, 1, "2", "AABB"},
+        // A data frame without EDL: a classic frame of the CAN FD channel.
+        {"1.0 CANFD 1 Rx 123 0 0 2 2 AA BB 50000 54 0 0", true, 1000, 0, "00000123", 0, 0, 0, 0, "2", "AABB"},
+        {"1.0 CANFD 1 Tx 7ffx 0 0 8 8 01 02 03 04 05 06 07 08 90000 120 0 0", true, 1000, 0, "000007ff", 1, 1, 0, 0, "8",
+         "0102030405060708"},
+        // A classic line's DLC above 8 (a hex digit 9 to F, or a longer
+        // field read as decimal) still carries 8 bytes: the length is 8.
         {"1.0 1 100 Rx d D 01 02 03 04 05 06 07 08", true, 1000, 0, "00000100", 0, 0, 0, 0, "8", "0102030405060708"},
         {"1.0 1 100 Rx d a 01 02 03 04 05 06 07 08 Length = 1 BitCount = 2", true, 1000, 0, "00000100", 0, 0, 0, 0, "8",
          "0102030405060708"},
         {"1.0 1 100 Rx d F 01 02", false},
-        {"1.0 1 100 Rx d 10 01 02 03 04 05 06 07 08", true, 1000, 0, "00000100", 0, 0, 0, 0, "10", "0102030405060708"},
+        {"1.0 1 100 Rx d 10 01 02 03 04 05 06 07 08", true, 1000, 0, "00000100", 0, 0, 0, 0, "8", "0102030405060708"},
+        {"1.0 1 100 Rx d 40 01 02 03 04 05 06 07 08", true, 1000, 0, "00000100", 0, 0, 0, 0, "8", "0102030405060708"},
+        {"1.0 1 100 Rx d 9 01 02 03 04 05 06 07 08", true, 1000, 0, "00000100", 0, 0, 0, 0, "8", "0102030405060708"},
         // Error frames and other events where the identifier stands.
         {"0.014 CANFD 1 Rx ErrorFrame Stuff 0 0 0 0 0 0 1 0 8 8 01 02 03 04 05 06 07 08 0 0 3000 0 0 0 0 0", false},
         {"0.015 CANFD 2 Tx ErrorFrame 0 0 8 8 01 02 03 04 05 06 07 08", false},

@@ -372,3 +372,44 @@ TEST_F(BlfFile, ReaderTakesEdgesOfCurrentToolsObjects)
         EXPECT_EQ(m.hostTime, want[i].ms);
     }
 }
+
+// A file shorter than its header says: the frames before the cut are read
+// and the file tells that it ended early; a whole file does not, nor one
+// whose header gives no size.
+TEST_F(BlfFile, FileCutShortIsToldApartFromAWholeOne)
+{
+    struct Case {
+        const char *name;
+        craft::Bytes bytes;
+        bool early;
+        int minFrames, maxFrames;
+    } cases[] = {
+        {"cut.blf", othertools::cutShortBlf(40, 2), true, 20, 29},
+        {"whole.blf", craft::file({othertools::canMessage(othertools::ms(1), 1, 0, 1, 0x100, {1})}, true), false, 1, 1},
+        {"cut-at-start.blf", othertools::cutShortBlf(40, 0), true, 0, 9},
+    };
+    craft::Bytes noSize = othertools::cutShortBlf(40, 2);
+    craft::put64(noSize, 16, 0);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(craft::writeFile(workDir.file(c.name), c.bytes));
+        QUserBlfFile f;
+        QList<QUserCanMsg> frames;
+        int n;
+        do {
+            n = f.fileReadPart(QString::fromStdString(workDir.file(c.name)), frames, 16);
+        } while (n >= 16);
+        EXPECT_EQ(f.endedEarly(), c.early);
+        f.close();
+        EXPECT_EQ(f.endedEarly(), c.early) << "kept after close";
+        EXPECT_GE(frames.size(), c.minFrames);
+        EXPECT_LE(frames.size(), c.maxFrames);
+        for (int i = 0; i < frames.size(); ++i)
+            EXPECT_EQ(frames[i].idText.trimmed().toUInt(nullptr, 16), uint(0x100 + i));
+    }
+    ASSERT_TRUE(craft::writeFile(workDir.file("nosize.blf"), noSize));
+    QUserBlfFile f;
+    QList<QUserCanMsg> frames;
+    EXPECT_EQ(f.fileRead(QString::fromStdString(workDir.file("nosize.blf")), frames), 0);
+    EXPECT_FALSE(f.endedEarly()) << "no size in the header: nothing to hold the file against";
+}

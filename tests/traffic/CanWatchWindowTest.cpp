@@ -28,6 +28,7 @@
 #include <QToolBar>
 
 #include "tests/traffic/CanWatchSupport.h"
+#include "tests/traffic/OtherToolsFixtures.h"
 #include "tests/support/TempWorkDir.h"
 #include "tests/traffic/TraceSupport.h"
 #include "core/QUserSysCfg.h"
@@ -263,6 +264,31 @@ TEST_F(CanWatchWindow, LoadThroughTheChooserAndProgress)
     EXPECT_TRUE(QFile::exists(w.request().srcCachePath));
     EXPECT_TRUE(QFile::exists(w.request().cachePath));
     EXPECT_FALSE(w.worker()->isStopRequested());
+}
+
+// A BLF file cut short: the frames before the cut are shown, and instead of
+// "操作完成!" the window says that the file ended early and how many frames
+// it read.
+TEST_F(CanWatchWindow, LoadOfAFileCutShortSaysSo)
+{
+    const QString path = here("cut.blf");
+    ASSERT_TRUE(craft::writeFile(path.toStdString(), othertools::cutShortBlf(40, 2)));
+    QUserMainWindowCANWatch w;
+    QUserPromptScript prompts;
+    prompts.answerFile(path);
+    answerProgress(prompts, &w);
+    prompts.answerExec(1); // the warning
+    w.form()->actFileLoad->trigger();
+    EXPECT_EQ(prompts.unanswered(), 0);
+    EXPECT_FALSE(w.isBusy());
+    const int shown = shownCount(&w);
+    EXPECT_GE(shown, 20);
+    EXPECT_LT(shown, 40);
+    EXPECT_EQ(w.request().recordCount, shown);
+    EXPECT_EQ(prompts.last().title, "警告");
+    EXPECT_TRUE(prompts.last().text.contains(QStringLiteral("文件提前结束(文件不完整),已读取%1帧。").arg(shown)))
+        << prompts.last().text.toStdString();
+    EXPECT_TRUE(w.tipsBox().tipLabelWidget() == nullptr || w.tipsBox().tipLabelWidget()->text() != "操作完成!");
 }
 
 // With the settings file absent the first "执行" keeps only received data

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "tests/traffic/OtherToolsFixtures.h"
 #include "tests/traffic/PlaybackSupport.h"
 #include "tests/support/TempWorkDir.h"
 #include "tests/traffic/TraceSupport.h"
@@ -272,6 +273,23 @@ TEST_F(DlgPlayBack, LoadThroughTheChooserAndProgress)
 }
 
 // "取消" in the progress dialog stops the conversion after the batch in
+
+// A BLF file cut short loads the frames before the cut, and the box says
+// that the file ended early and how many frames were loaded.
+TEST_F(DlgPlayBack, LoadOfAFileCutShortSaysSo)
+{
+    const QString path = QDir::current().absoluteFilePath("cut.blf");
+    ASSERT_TRUE(craft::writeFile(path.toStdString(), othertools::cutShortBlf(40, 2)));
+    QUserDlgPlayBack d;
+    QUserPromptScript prompts;
+    loadThroughDialog(&d, prompts, path);
+    EXPECT_EQ(prompts.unanswered(), 0);
+    const int64_t n = d.param().recordCount;
+    EXPECT_GE(n, 20);
+    EXPECT_LT(n, 40);
+    EXPECT_TRUE(lastBoxIs(prompts, "警告", QStringLiteral("文件提前结束(文件不完整),已加载%1条数据。").arg(n)));
+    EXPECT_EQ(d.form()->label_msg->text(), QStringLiteral("帧总数量:%1").arg(n));
+}
 // hand; the partial count is shown and reported as loaded.
 TEST_F(DlgPlayBack, CancelledLoadShowsThePartialCount)
 {

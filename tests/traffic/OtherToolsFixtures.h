@@ -25,6 +25,10 @@ struct Want {
     qint64 ms;
     // python-can reads the direction of this frame otherwise (see where set).
     bool peerDirectionDiffers = false;
+    // python-can (4.1) takes every frame of an ASC CANFD line for a CAN FD
+    // frame, also the classic remote frames a CAN FD channel saw; it keeps
+    // their DLC.
+    bool peerTakesFdLineAsFd = false;
 };
 
 struct Fixture {
@@ -180,6 +184,23 @@ inline craft::Bytes seq(uint8_t first, int n)
 
 inline constexpr uint64_t ms(uint64_t v) { return v * 1000000u; }
 
+// A BLF file of `frames` classic frames (identifiers 0x100 up, 1 ms apart)
+// in uncompressed containers of 10 objects, cut in the middle of the
+// container after the first `keepContainers`: its header still gives the
+// size it had, as a copy broken off or a file cut by a crash leaves it.
+inline craft::Bytes cutShortBlf(int frames, int keepContainers)
+{
+    std::vector<craft::Bytes> objects;
+    for (int i = 0; i < frames; ++i)
+        objects.push_back(canMessage(ms(uint64_t(i + 1)), 1, 0, 1, uint32_t(0x100 + i), {uint8_t(i)}));
+    const size_t chunk = 10 * objects.front().size();
+    craft::Bytes f = craft::file(objects, false, chunk);
+    const size_t containers = size_t(frames + 9) / 10;
+    const size_t each = (f.size() - 144) / containers;
+    f.resize(144 + size_t(keepContainers) * each + each / 2);
+    return f;
+}
+
 // ---- the fixtures ----
 
 inline std::vector<Fixture> ascFixtures()
@@ -224,6 +245,23 @@ inline std::vector<Fixture> ascFixtures()
              {"000001a3", 0, 0, 2, 1, "12", "000102030405060708090A0B", 0, 0, 4},
              {"1fffffff", 1, 0, 1, 2, "8", "C8C9CACBCCCDCECF", 1, 1, 5},
              {"000007ff", 0, 0, 0, 0, "0", "", 0, 0, 6},
+         },
+         {}},
+        {"asc_fd_channel_remote.asc",
+         {
+             {"00000100", 0, 1, 0, 0, "8", "", 0, 0, 10, false, true},
+             {"00000101", 0, 1, 0, 0, "3", "", 1, 0, 11, false, true},
+             {"1abcdef0", 1, 1, 0, 0, "8", "", 0, 1, 12, false, true}, // DLC F: 8 bytes asked for
+             {"00000102", 0, 0, 1, 0, "0", "", 0, 0, 13},               // EDL: a CAN FD frame of length 0
+             {"00000103", 0, 0, 2, 1, "2", "aabb", 0, 0, 14},
+         },
+         {}},
+        {"asc_classic_long_dlc.asc",
+         {
+             {"00000200", 0, 0, 0, 0, "8", "0001020304050607", 0, 0, 1},
+             {"00000201", 0, 0, 0, 0, "8", "1011121314151617", 0, 0, 2},
+             {"18fef200", 1, 0, 0, 0, "8", "2021222324252627", 1, 1, 3},
+             {"00000202", 0, 0, 0, 0, "8", "3031323334353637", 0, 0, 4},
          },
          {}},
         {"asc_remote_no_dlc.asc",

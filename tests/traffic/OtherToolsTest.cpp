@@ -144,7 +144,7 @@ TEST_F(OtherToolTraces, BatchesContinueAcrossSkippedEntries)
         const std::vector<Want> &want;
         QList<int> counts;
     } cases[] = {
-        {"all.asc", ascWant, {16, 15}},
+        {"all.asc", ascWant, {16, 16, 8}},
         {"all.blf", blfWant, {16, 7}},
     };
     for (const Case &c : cases) {
@@ -188,12 +188,18 @@ TEST_F(OtherToolTraces, PythonCanReadsTheSameFrames)
             if (!(asc && m.protocol != 0 && m.lenText == "0")) {
                 EXPECT_EQ(bool(m.remote), p["rtr"].toBool());
             }
-            EXPECT_EQ(m.protocol != 0, p["fd"].toBool());
+            const Want &want = f.frames[size_t(i)];
+            if (!want.peerTakesFdLineAsFd) {
+                EXPECT_EQ(m.protocol != 0, p["fd"].toBool());
+            }
             EXPECT_EQ(m.protocol == 2, p["brs"].toBool());
             EXPECT_EQ((m.fdFlags & 0x02) != 0, p["esi"].toBool());
             EXPECT_EQ(m.dataText.toUpper(), p["data"].toString());
             if (!m.remote) {
                 EXPECT_EQ(m.lenText.toInt(), p["len"].toInt());
+            } else if (want.peerTakesFdLineAsFd) {
+                // A remote frame of a CANFD line keeps its DLC, up to 8.
+                EXPECT_EQ(m.lenText.toInt(), std::min(p["dlc"].toInt(), 8));
             } else if (!asc) {
                 // A remote frame keeps its DLC in BLF; an ASC remote line is
                 // read with length 0 whatever DLC it names.
@@ -205,5 +211,74 @@ TEST_F(OtherToolTraces, PythonCanReadsTheSameFrames)
             }
             EXPECT_NEAR(double(m.hostTime - ours[0].hostTime), p["t"].toDouble(), 0.5);
         }
+    }
+}
+
+// A BLF file cut short: the frames read are the first of those python-can
+// reads from it (python-can says nothing of the cut; the front end does).
+// python-can also takes the whole objects of the container the cut goes
+// through; the binlog reader stops at the last whole container.
+TEST_F(OtherToolTraces, CutShortBlfGivesTheFirstFramesPythonCanReads)
+{
+    REQUIRE_PEER_MODULES("can");
+    const std::string path = workDir.file("cut.blf");
+    ASSERT_TRUE(craft::writeFile(path, othertools::cutShortBlf(40, 2)));
+    std::string output;
+    const QJsonArray theirs = pythonCanRead(path, &output);
+    QUserTraceFile t;
+    QList<QUserCanMsg> ours;
+    int n;
+    do {
+        n = t.fileReadPart(QString::fromStdString(path), ours, 16);
+    } while (n >= 16);
+    EXPECT_TRUE(t.endedEarly());
+    t.close();
+    ASSERT_GE(theirs.size(), ours.size()) << output.substr(0, 2000);
+    EXPECT_LT(theirs.size(), 30) << "python-can stops within the cut container";
+    EXPECT_EQ(ours.size(), 20) << "the two whole containers";
+    for (int i = 0; i < ours.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(ours[i].idText.trimmed().toUInt(nullptr, 16), uint(theirs[i].toObject()["id"].toDouble()));
+        EXPECT_EQ(ours[i].dataText.toUpper(), theirs[i].toObject()["data"].toString());
+    }
+}
+
+// The classic remote frames of a CAN FD channel's CANFD lines are saved as
+// remote frames, not as CAN FD data frames: into BLF with their DLC, into
+// ASC as remote lines.
+TEST_F(OtherToolTraces, RemoteFramesOfCanFdLinesAreSavedAsRemoteFrames)
+{
+    QList<QUserCanMsg> read;
+    {
+        QUserTraceFile t;
+        ASSERT_EQ(t.fileRead(QString::fromStdString(ascPath("asc_fd_channel_remote.asc")), read), 0);
+    }
+    ASSERT_EQ(read.size(), 5);
+    for (const char *name : {"saved.blf", "saved.asc"}) {
+        SCOPED_TRACE(name);
+        const QString path = QString::fromStdString(workDir.file(name));
+        {
+            QUserTraceFile t;
+            ASSERT_TRUE(t.fileCreate(path));
+            for (const QUserCanMsg &m : read)
+                ASSERT_TRUE(t.write(m));
+            ASSERT_TRUE(t.close());
+        }
+        QList<QUserCanMsg> back;
+        QUserTraceFile t;
+        ASSERT_EQ(t.fileRead(path, back), 0);
+        ASSERT_EQ(back.size(), 5);
+        const bool blf = QString::fromLatin1(name).endsWith(".blf");
+        for (int i = 0; i < 3; ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(back[i].remote, 1);
+            EXPECT_EQ(back[i].protocol, 0);
+            EXPECT_EQ(back[i].dataText, "");
+            // BLF keeps the DLC; an ASC remote line of this program has none.
+            EXPECT_EQ(back[i].lenText, blf ? read[i].lenText : QString("0"));
+        }
+        EXPECT_EQ(back[3].remote, 0);
+        EXPECT_EQ(back[3].protocol, 1);
+        EXPECT_EQ(back[4].protocol, 2);
     }
 }

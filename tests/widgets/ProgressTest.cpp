@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QtTest/QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -248,6 +249,40 @@ TEST(LoadingDialog, WorkerEndHandsOverItsCode)
     });
     EXPECT_EQ(QUserPrompt::instance()->exec(&d), 0);
     EXPECT_EQ(d.userExitCode(), 3);
+}
+
+// A card that waits for its job: Esc and the window's close leave it open;
+// the job's end still closes it. Closable (the default), Esc closes it.
+TEST(LoadingDialog, NotClosableStaysUntilTheJobEnds)
+{
+    QUserPromptScript prompts;
+    for (bool closable : {false, true}) {
+        SCOPED_TRACE(closable ? "closable" : "not closable");
+        QUserLoadingDialog d;
+        d.setCancelBtnShow(false);
+        d.setClosable(closable);
+        EXPECT_EQ(d.isClosable(), closable);
+        int finished = 0;
+        QObject::connect(&d, &QDialog::finished, [&] { ++finished; });
+        bool openAfterEsc = false, openAfterClose = false;
+        prompts.answerExec([&](QDialog *dlg) {
+            dlg->show();
+            QTest::keyClick(dlg, Qt::Key_Escape);
+            openAfterEsc = dlg->isVisible() && finished == 0;
+            dlg->close();
+            openAfterClose = dlg->isVisible() && finished == 0;
+            QMetaObject::invokeMethod(dlg, "userExitReq", Q_ARG(int, 1));
+            return dlg->result();
+        });
+        QUserPrompt::instance()->exec(&d);
+        EXPECT_EQ(openAfterEsc, !closable);
+        EXPECT_EQ(openAfterClose, !closable);
+        if (!closable) {
+            EXPECT_EQ(finished, 1) << "once, by the job's end";
+        }
+        EXPECT_FALSE(d.isVisible());
+        EXPECT_EQ(d.userExitCode(), 1);
+    }
 }
 
 TEST(LoadingDialog, HiddenCancelIsDisabledAndCentring)

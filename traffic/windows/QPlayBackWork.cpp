@@ -1,5 +1,7 @@
 #include "traffic/windows/QPlayBackWork.h"
 
+#include "traffic/windows/QUserCacheSweep.h"
+
 #include "core/QFClassUserCanMsg.h"
 #include "devices/QUserDeviceAdapter.h"
 #include "traffic/QUserTraceFile.h"
@@ -43,6 +45,8 @@ QString QPlayBackWork::newCachePath()
     // absolute now, so that the file is found again wherever the working
     // folder is later.
     static std::atomic<unsigned> counter{0};
+    // The lock that tells a later start-up this program still runs.
+    QUserCacheSweep::ownerHold(QDir::current().absoluteFilePath(QStringLiteral("cache")));
     const QString name = QStringLiteral("cache/playBackItem-%1-%2.dat")
                              .arg(QCoreApplication::applicationPid())
                              .arg(++counter);
@@ -123,6 +127,7 @@ void QPlayBackWork::fileToCache(QUserPlayBackParam *p)
         }
     }
     cache.close();
+    p->endedEarly = !isStopRequested() && trace.endedEarly();
     trace.close();
     logLine(QStringLiteral("File<%1> ItemSize:%2").arg(p->filePath).arg(cache.getMsgCount()));
     p->recordCount = cache.getMsgCount();

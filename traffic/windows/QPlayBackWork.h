@@ -60,6 +60,7 @@ struct QUserPlayBackParam
     QString cachePath;        // this dialog's cache file (see QPlayBackWork::newCachePath)
     int64_t skippedCount = 0; // records of the last send that could not be read
     bool passHadFrame = false; // a record was read in this pass over the cache
+    bool endedEarly = false;   // the last load's trace file was cut short
 };
 
 class QPlayBackWork : public QUserWork

@@ -1,5 +1,7 @@
 #include "traffic/windows/QUserCanWatchWork.h"
 
+#include "traffic/windows/QUserCacheSweep.h"
+
 #include "core/QFClassUserCanMsg.h"
 #include "core/QUserFliterCfg.h"
 #include "traffic/QUserTraceFile.h"
@@ -252,6 +254,8 @@ void QUserCanWatchWork::newCachePaths(QString *srcCache, QString *cache)
     // folder is later.
     static std::atomic<unsigned> counter{0};
     const unsigned n = ++counter;
+    // The lock that tells a later start-up this program still runs.
+    QUserCacheSweep::ownerHold(QDir::current().absoluteFilePath(QStringLiteral("cache")));
     const qint64 pid = QCoreApplication::applicationPid();
     if (srcCache)
         *srcCache = QDir::current().absoluteFilePath(QStringLiteral("cache/watchSrcTraceItem-%1-%2.dat").arg(pid).arg(n));
@@ -322,6 +326,7 @@ int QUserCanWatchWork::traceLoad(QUserCanWatchReq *req)
     req->recordCount = 0;
     req->skippedCount = 0;
     req->stopped = false;
+    req->endedEarly = false;
     QDir().mkpath(QFileInfo(req->srcCachePath).absolutePath());
 
     QUserTraceFile trace;
@@ -335,6 +340,7 @@ int QUserCanWatchWork::traceLoad(QUserCanWatchReq *req)
     }
     if (!written)
         req->result = QUserCanWatchReq::ResultCacheFail;
+    req->endedEarly = !req->stopped && trace.endedEarly();
     trace.close();
     req->recordCount = int64_t(source.getMsgCount());
     if (!linkOrCopy(req->srcCachePath, req->cachePath)) {

@@ -58,6 +58,7 @@ struct QUserCanWatchReq
     int64_t recordCount = 0;  // records written: source cache (0), filtered cache (1), trace file (2)
     int64_t skippedCount = 0; // cache records that could not be read and were left out (1, 2)
     bool stopped = false;     // the job ended on the stop flag
+    bool endedEarly = false;  // load: the trace file was cut short, recordCount frames read
 };
 
 class QUserCanWatchWork : public QUserWork

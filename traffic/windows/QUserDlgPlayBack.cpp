@@ -388,7 +388,11 @@ void QUserDlgPlayBack::loadEndShow()
     ui->label_msg->setText(tr("帧总数量:") + QString::number(job.recordCount));
     progressValue = 0;
     buttonRefresh();
-    QUserMessageBox::msgCheck(this, tr("提示"), tr("成功加载%1条数据。").arg(job.recordCount));
+    if (job.endedEarly)
+        QUserMessageBox::msgWarning(this, tr("警告"),
+                                    tr("文件提前结束(文件不完整),已加载%1条数据。").arg(job.recordCount));
+    else
+        QUserMessageBox::msgCheck(this, tr("提示"), tr("成功加载%1条数据。").arg(job.recordCount));
 }
 
 void QUserDlgPlayBack::sendEndShow()

@@ -573,7 +573,11 @@ void QUserMainWindowCANWatch::workFinish()
         QUserMessageBox::msgError(this, tr("错误"), tr("文件写入失败!"));
         break;
     default:
-        tips.tipSuccess(this, tr("操作完成!"), 500);
+        if (req.reqType == QUserCanWatchReq::ReqLoad && req.endedEarly)
+            QUserMessageBox::msgWarning(this, tr("警告"),
+                                        tr("文件提前结束(文件不完整),已读取%1帧。").arg(req.recordCount));
+        else
+            tips.tipSuccess(this, tr("操作完成!"), 500);
         break;
     }
     if (req.skippedCount > 0)
