@@ -208,7 +208,14 @@ void MainWindow::welcomePageInit(QWidget *page)
     logo->setStyleSheet(QStringLiteral("QToolButton, QToolButton:hover { background: transparent; border: none; }"));
     const QPixmap image(QStringLiteral(":/res/kemLogo.png"));
     logo->setIcon(QIcon(image));
-    logo->setFixedSize(image.size());
+    // Its full width always; in a low window (a first start at half of a
+    // small screen gives the send panels their height) the picture's
+    // transparent top and bottom give way, so the data tabs never push the
+    // send panels below their rows.
+    logo->setFixedWidth(image.width());
+    logo->setMaximumHeight(image.height());
+    logo->setMinimumHeight(0);
+    logo->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);
     logo->setIconSize(image.size());
     box->addWidget(logo);
 }
