@@ -14,9 +14,11 @@
 #include "widgets/uiStatusBar.h"
 
 #include <QAction>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QGraphicsOpacityEffect>
+#include <QLibraryInfo>
 #include <QMetaType>
 #include <QSplitter>
 #include <QStatusBar>
@@ -211,6 +213,40 @@ TEST_F(MainWindowTest, UnreadableSplitterStateGivesTheFirstStartSplit)
     QApplication::processEvents();
     QUserMainWindowLayout *l = w.layoutGet();
     EXPECT_GE(l->splitter->sizes().value(1), l->sendPanelHeight());
+}
+
+// Qt's own dialogs (file choosers, standard buttons) speak the session's
+// language too: Chinese sessions load Qt's Chinese catalogue beside ours;
+// English sessions keep Qt's own English (any other stored value loads the
+// Chinese files). The catalogue goes with the window.
+TEST_F(MainWindowTest, QtsOwnTextsFollowTheLanguage)
+{
+    withTranslations();
+    const QString qtCatalogue =
+        QLibraryInfo::location(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_zh_CN.qm");
+    if (!QFileInfo::exists(qtCatalogue))
+        GTEST_SKIP() << "Qt's translations are not installed (scripts/deps.sh installs them)";
+    const auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
+    const auto yes = [] {
+        QDialogButtonBox box(QDialogButtonBox::Yes);
+        return box.button(QDialogButtonBox::Yes)->text().remove(QLatin1Char('&'));
+    };
+    ASSERT_EQ(cancel(), "Cancel");
+    const struct {
+        const char *language;
+        const char *cancel;
+        const char *yes;
+    } cases[] = {{"ZH", "取消", "是"}, {"EN", "Cancel", "Yes"}, {"DE", "取消", "是"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.language);
+        cfg()->setString("language", c.language);
+        {
+            MainWindow w;
+            EXPECT_EQ(cancel(), QString::fromUtf8(c.cancel));
+            EXPECT_TRUE(yes().startsWith(QString::fromUtf8(c.yes))) << yes().toStdString();
+        }
+        EXPECT_EQ(cancel(), "Cancel") << "removed with the window";
+    }
 }
 
 TEST_F(MainWindowTest, RegistryFramesArriveQueuedFromOtherThreads)
