@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QDialog>
+#include <QMainWindow>
 #include <QSet>
 #include <QTabWidget>
 #include <QTranslator>
@@ -104,6 +105,20 @@ TEST_F(EnglishTextsTest, EveryTextLookedUpWhileOpeningTheWindowsHasItsEnglish)
         for (const auto &open : opens) {
             open();
             QApplication::processEvents();
+        }
+        // In the tool windows, every action of their ribbons and tool bars:
+        // their settings and help dialogs run (and are left), their file
+        // choosers are cancelled.
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            if (top == &w || !top->isVisible() || !qobject_cast<QMainWindow *>(top))
+                continue;
+            const QList<QAction *> actions = top->findChildren<QAction *>();
+            for (QAction *a : actions) {
+                if (a->menu() || a->isSeparator() || !a->isEnabled())
+                    continue;
+                a->trigger();
+                QApplication::processEvents();
+            }
         }
         // The viewer, the DBC windows, the CANopen window and playback are
         // open; the selection, settings, filter, launcher, about and
