@@ -11,8 +11,10 @@
 #include "mainwindow/QUserMainWindowLayout.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDialog>
 #include <QMainWindow>
+#include <QPushButton>
 #include <QSet>
 #include <QTabWidget>
 #include <QTranslator>
@@ -96,9 +98,23 @@ TEST_F(EnglishTextsTest, EveryTextLookedUpWhileOpeningTheWindowsHasItsEnglish)
             [&] { w.slotDevFirmUpdate(); },
             [&] { w.slotLanguageZh(); },
         };
-        // Every modal run on the way is shown and left.
+        const std::function<void()> selections[] = {[&] { w.soltDevCanSelect(); }, [&] { w.soltDevRecordSelect(); }};
+        // Every modal run on the way is shown and left, except a device
+        // selection asked to pick a model: it confirms that one, so the
+        // model's channel settings dialog runs (and is left) next.
+        int pickModel = -1;
         std::function<int(QDialog *)> leave = [&](QDialog *d) {
             prompts.answerExec(leave);
+            auto *models = d->findChild<QComboBox *>(QStringLiteral("comboBox_model"));
+            auto *ok = d->findChild<QPushButton *>(QStringLiteral("pushButton_ok"));
+            if (models && ok && pickModel >= 0 && pickModel < models->count()) {
+                models->setCurrentIndex(pickModel);
+                pickModel = -1;
+                d->show();
+                QApplication::processEvents();
+                ok->click();
+                return d->result();
+            }
             return showAndLeave(d);
         };
         prompts.answerExec(leave);
@@ -106,6 +122,14 @@ TEST_F(EnglishTextsTest, EveryTextLookedUpWhileOpeningTheWindowsHasItsEnglish)
             open();
             QApplication::processEvents();
         }
+        for (const auto &select : selections) {
+            for (int model = 0; model < 12; ++model) {
+                pickModel = model;
+                select();
+                QApplication::processEvents();
+            }
+        }
+        pickModel = -1;
         // In the tool windows, every action of their ribbons and tool bars:
         // their settings and help dialogs run (and are left), their file
         // choosers are cancelled.
