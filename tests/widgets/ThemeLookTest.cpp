@@ -16,6 +16,8 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 
 const QString kSheetBlue = QStringLiteral("rgb(43,87,154)");
@@ -132,4 +134,13 @@ TEST_P(ThemeLook, MessageBoxesHaveABorder)
     EXPECT_EQ(pixelsOf(img, theme(), QRect(4, 0, w - 8, 1)), w - 8) << "top";
 }
 
-INSTANTIATE_TEST_SUITE_P(EachColour, ThemeLook, ::testing::Values(QRibbon::kBlue, QRibbon::kGreen, QRibbon::kRed));
+namespace {
+std::string colourName(const ::testing::TestParamInfo<const char *> &info)
+{
+    static const char *const names[] = {"Blue", "Green", "Red"};
+    return names[info.index % 3];
+}
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(EachColour, ThemeLook, ::testing::Values(QRibbon::kBlue, QRibbon::kGreen, QRibbon::kRed),
+                         colourName);
