@@ -2575,6 +2575,22 @@
 <context>
     <name>QUserMainWindowCANWatch</name>
     <message>
+        <source>快捷帮助</source>
+        <translation>快捷帮助</translation>
+    </message>
+    <message>
+        <source>查看设置</source>
+        <translation>查看设置</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>文件</translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation>帮助</translation>
+    </message>
+    <message>
         <source>序号</source>
         <translation>序号</translation>
     </message>
@@ -2757,22 +2773,6 @@
     <message>
         <source>支持文件:</source>
         <translation>支持文件:</translation>
-    </message>
-    <message>
-        <source>快捷帮助</source>
-        <translation>快捷帮助</translation>
-    </message>
-    <message>
-        <source>查看设置</source>
-        <translation>查看设置</translation>
-    </message>
-    <message>
-        <source>文件</source>
-        <translation>文件</translation>
-    </message>
-    <message>
-        <source>帮助</source>
-        <translation>帮助</translation>
     </message>
 </context>
 <context>

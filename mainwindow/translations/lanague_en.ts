@@ -2576,6 +2576,22 @@ Please restart the device!</translation>
 <context>
     <name>QUserMainWindowCANWatch</name>
     <message>
+        <source>快捷帮助</source>
+        <translation>Quick Help</translation>
+    </message>
+    <message>
+        <source>查看设置</source>
+        <translation>View Settings</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation>Help</translation>
+    </message>
+    <message>
         <source>序号</source>
         <translation>No.</translation>
     </message>
@@ -2758,22 +2774,6 @@ Please restart the device!</translation>
     <message>
         <source>支持文件:</source>
         <translation>Supported files:</translation>
-    </message>
-    <message>
-        <source>快捷帮助</source>
-        <translation>Quick Help</translation>
-    </message>
-    <message>
-        <source>查看设置</source>
-        <translation>View Settings</translation>
-    </message>
-    <message>
-        <source>文件</source>
-        <translation>File</translation>
-    </message>
-    <message>
-        <source>帮助</source>
-        <translation>Help</translation>
     </message>
 </context>
 <context>
