@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 
 namespace {
@@ -18,6 +19,20 @@ QMutex &logMutex()
 }
 
 QUserLogHandler *gHandler = nullptr;
+
+// Set once the process has begun to end: from then on every line goes to
+// the file at once, since no flush timer will run again.
+bool gExiting = false;
+
+// Registered when the handler is installed, so it runs on every normal end
+// of the process (return from main, exit) before the log mutex itself goes.
+void flushAtExit()
+{
+    QMutexLocker lock(&logMutex());
+    gExiting = true;
+    if (gHandler && gHandler->state())
+        gHandler->state()->flush();
+}
 
 } // namespace
 
@@ -101,7 +116,6 @@ void QUserLogState::purgeOld()
         logDir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     const QString active = QFileInfo(path).absoluteFilePath();
     for (const QFileInfo &e : entries) {
-        std::fprintf(stderr, "%s\n", e.absoluteFilePath().toLocal8Bit().constData());
         // The file being written stays, whatever its age: removed, it would
         // take every later line with it (the stream writes on into the
         // deleted file).
@@ -196,6 +210,7 @@ void QUserLogHandler::installMessageHandler()
     logState = new QUserLogState;
     logState->openLogFile();
     logState->startTimers([this] { rollCheck(); }, [this] { flushNow(); });
+    std::atexit(&flushAtExit);
     qInstallMessageHandler(&QUserLogHandler::messageHandler);
 }
 
@@ -220,6 +235,11 @@ void QUserLogHandler::messageHandler(QtMsgType type, const QMessageLogContext &,
     std::fwrite(local.constData(), 1, size_t(local.size()), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
-    if (gHandler && gHandler->logState)
+    if (gHandler && gHandler->logState) {
         gHandler->logState->writeLine(type, text);
+        // A fatal message ends the process with an abort right after this
+        // handler returns: the line that says why must be on disk first.
+        if (type == QtFatalMsg || gExiting)
+            gHandler->logState->flush();
+    }
 }

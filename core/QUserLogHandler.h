@@ -4,6 +4,9 @@
 // it to standard output. The file rolls to "kem<yyyy-MM-dd>.log" at the first
 // ten-minute check after the date changed; at start, files of the log
 // directory older than 30 days are removed (never the active kem.log).
+// A timer writes the stream out every second; a fatal message and the end of
+// the process (return from main, exit) write it out at once, so the last
+// lines before a shutdown are never lost.
 
 #include <QDate>
 #include <QDateTime>

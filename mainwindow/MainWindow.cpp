@@ -28,10 +28,12 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <QLibraryInfo>
 #include <QTranslator>
 #include <QVBoxLayout>
 
 const char *MainWindow::kQmChinese = "lanague_cn.qm";
+const char *MainWindow::kQmQtChinese = "qtbase_zh_CN";
 const char *MainWindow::kQmEnglish = "lanague_en.qm";
 
 namespace {
@@ -137,6 +139,7 @@ MainWindow::~MainWindow()
         devAdapter = nullptr;
     }
     uiStatusBarFree();
+    qtTranslatorFree();
     if (translator) {
         QApplication::removeTranslator(translator);
         delete translator;
@@ -182,14 +185,48 @@ void MainWindow::languageLoad(const QString &language)
         QApplication::removeTranslator(translator);
         delete translator;
     }
+    qtTranslatorFree();
     translator = new QTranslator;
-    const char *file = language == QLatin1String("EN") ? kQmEnglish : kQmChinese;
+    const bool english = language == QLatin1String("EN");
+    const char *file = english ? kQmEnglish : kQmChinese;
+    // Qt's own texts (file choosers, standard buttons) are English; a
+    // Chinese session loads Qt's Chinese catalogue beside ours. Installed
+    // first, it is asked after ours.
+    if (!english)
+        qtTranslatorLoad();
     if (translator->load(QString::fromLatin1(file))) {
         QApplication::installTranslator(translator);
         ui->retranslateUi(this);
     } else {
         qDebug() << "语言切换失败...";
     }
+}
+
+void MainWindow::qtTranslatorLoad()
+{
+    // Where Qt keeps its catalogues, then a "translations" folder beside the
+    // program (a deployed copy).
+    const QStringList places = {QLibraryInfo::location(QLibraryInfo::TranslationsPath),
+                                QCoreApplication::applicationDirPath() + QStringLiteral("/translations")};
+    auto *qt = new QTranslator;
+    for (const QString &dir : places) {
+        if (qt->load(QString::fromLatin1(kQmQtChinese), dir)) {
+            QApplication::installTranslator(qt);
+            qtTranslator = qt;
+            return;
+        }
+    }
+    delete qt;
+    qDebug() << "Qt translation" << kQmQtChinese << "not found...";
+}
+
+void MainWindow::qtTranslatorFree()
+{
+    if (!qtTranslator)
+        return;
+    QApplication::removeTranslator(qtTranslator);
+    delete qtTranslator;
+    qtTranslator = nullptr;
 }
 
 // ---- settings and shell ----------------------------------------------------
@@ -214,7 +251,14 @@ void MainWindow::welcomePageInit(QWidget *page)
     logo->setStyleSheet(QStringLiteral("QToolButton, QToolButton:hover { background: transparent; border: none; }"));
     const QPixmap image(QStringLiteral(":/res/kemLogo.png"));
     logo->setIcon(QIcon(image));
-    logo->setFixedSize(image.size());
+    // Its full width always; in a low window (a first start at half of a
+    // small screen gives the send panels their height) the picture's
+    // transparent top and bottom give way, so the data tabs never push the
+    // send panels below their rows.
+    logo->setFixedWidth(image.width());
+    logo->setMaximumHeight(image.height());
+    logo->setMinimumHeight(0);
+    logo->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);
     logo->setIconSize(image.size());
     box->addWidget(logo);
 }

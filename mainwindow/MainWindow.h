@@ -53,6 +53,8 @@ class MainWindow : public QMainWindow
 public:
     // Translation files, looked for in the working directory.
     static const char *kQmChinese;
+    // Qt's own Chinese catalogue, loaded beside ours in Chinese sessions.
+    static const char *kQmQtChinese;
     static const char *kQmEnglish;
 
     explicit MainWindow(QWidget *parent = nullptr);
@@ -61,6 +63,9 @@ public:
     // Construction and teardown steps.
     void languageInit();
     void languageLoad(const QString &language);
+    // Qt's Chinese catalogue, installed beside the program's translation.
+    void qtTranslatorLoad();
+    void qtTranslatorFree();
     void displaySettingsInit();
     void uiWelcomeTabInit();
     void uiActionConnect();
@@ -252,6 +257,7 @@ private:
     QTimer *statusBarTimer = nullptr;
     uiStatusBar *statusBarWidget = nullptr;
     QTranslator *translator = nullptr;
+    QTranslator *qtTranslator = nullptr;
     quint8 languageCode = 0;
     QUserMessageBox msgBox;
 

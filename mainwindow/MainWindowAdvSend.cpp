@@ -91,6 +91,8 @@ bool MainWindow::uiTabAdvanceSendInit()
     table->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     table->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     table->setContextMenuPolicy(Qt::CustomContextMenu);
+    // As high as the controls beside it; the list scrolls.
+    table->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
     layout->tabAdvSendTable = table;
 
     auto *controls = new QVBoxLayout;

@@ -16,6 +16,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDebug>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -90,7 +91,10 @@ bool MainWindow::uiTabBasicSendInit()
     page->setObjectName(QStringLiteral("tabBasicSend"));
     auto *columns = new QHBoxLayout(page);
 
-    auto *col1 = new QVBoxLayout;
+    // Three rows of two fields each: with the pacing column beside it the
+    // whole panel stands in four rows, so a window of half a common screen
+    // shows it whole over the data tabs.
+    auto *col1 = new QGridLayout;
     b.sendType = new QComboBox(page);
     b.sendType->setObjectName(QStringLiteral("basicSendType"));
     b.sendType->addItems({tr("正常发送"), tr("单次发送"), tr("自发自收")});
@@ -112,19 +116,31 @@ bool MainWindow::uiTabBasicSendInit()
     getLenList(false, lens);
     b.len->addItems(lens);
     b.len->setCurrentText(QStringLiteral("8"));
-    col1->addLayout(labelled(page, tr("发送方式:"), b.sendType));
-    col1->addLayout(labelled(page, tr("帧协议:"), b.protocol));
-    col1->addLayout(labelled(page, tr("帧类型:"), b.frameType));
-    col1->addLayout(labelled(page, tr("帧格式:"), b.frameFormat));
-    col1->addLayout(labelled(page, tr("帧ID(16进制):"), b.id));
-    col1->addLayout(labelled(page, tr("数据长度:"), b.len));
-    col1->addStretch();
+    const struct {
+        QString label;
+        QWidget *editor;
+    } fields[] = {
+        {tr("发送方式:"), b.sendType}, {tr("帧协议:"), b.protocol},   {tr("帧类型:"), b.frameType},
+        {tr("帧格式:"), b.frameFormat}, {tr("帧ID(16进制):"), b.id}, {tr("数据长度:"), b.len},
+    };
+    for (int i = 0; i < 6; ++i) {
+        const int r = i % 3;
+        const int c = (i / 3) * 2;
+        col1->addWidget(new QLabel(fields[i].label, page), r, c);
+        col1->addWidget(fields[i].editor, r, c + 1);
+    }
+    col1->setColumnStretch(1, 1);
+    col1->setColumnStretch(3, 1);
+    col1->setRowStretch(3, 1);
 
     auto *col2 = new QVBoxLayout;
     b.data = new QTextEdit(page);
     b.data->setObjectName(QStringLiteral("basicData"));
     b.data->setAcceptRichText(false);
     b.data->setMinimumHeight(0);
+    // It takes the height the rows beside it give (its own wish of about
+    // ten lines would make the panel twice as tall as its rows).
+    b.data->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
     b.data->setPlainText(QStringLiteral("00 11 22 33 44 55 66 77"));
     col2->addWidget(new QLabel(tr("数据(16进制):"), page));
     col2->addWidget(b.data, 1);
@@ -148,18 +164,18 @@ bool MainWindow::uiTabBasicSendInit()
     b.start->setObjectName(QStringLiteral("basicStart"));
     b.stop = new QPushButton(tr("停止"), page);
     b.stop->setObjectName(QStringLiteral("basicStop"));
-    col3->addWidget(b.idInc);
     col3->addLayout(labelled(page, tr("每次发送帧数:"), b.perSendCnt));
     col3->addLayout(labelled(page, tr("发送次数:"), b.sendCnt));
     col3->addLayout(labelled(page, tr("发送间隔(毫秒):"), b.period));
     auto *buttons = new QHBoxLayout;
+    buttons->addWidget(b.idInc);
     buttons->addWidget(b.start, 1);
     buttons->addWidget(b.stop, 1);
     col3->addLayout(buttons);
     col3->addStretch();
 
-    columns->addLayout(col1, 2);
-    columns->addLayout(col2, 4);
+    columns->addLayout(col1, 4);
+    columns->addLayout(col2, 3);
     columns->addLayout(col3, 3);
     // The splitter gives the send panels a small share: the page scrolls
     // rather than pushing the data tabs aside.

@@ -37,17 +37,22 @@ class QUserMainWindowLayout
 public:
     // Key of the saved splitter state in the system configuration.
     static const char *kSplitterKey;
-    // Stretch of the data tabs and of the send panels without a saved state.
-    static constexpr int kDataStretch = 15;
-    static constexpr int kSendStretch = 1;
+    // Stretch of the data tabs and of the send panels without a saved state
+    // (a first start): the send panels keep the height their rows and
+    // buttons need, the data tabs take all the rest, however large the
+    // window. A share such as 15 : 1 left the panels two rows high.
+    static constexpr int kDataStretch = 1;
+    static constexpr int kSendStretch = 0;
 
     QUserMainWindowLayout() = default;
     ~QUserMainWindowLayout();
     QUserMainWindowLayout(const QUserMainWindowLayout &) = delete;
     QUserMainWindowLayout &operator=(const QUserMainWindowLayout &) = delete;
 
-    // The saved state when there is one, else the 15 : 1 split.
+    // The saved state when there is one, else the first-start split.
     void splitterRestore();
+    // The height the send panels need to show the page in front whole.
+    int sendPanelHeight() const;
     // Takes the splitter's state into the record and writes it.
     void splitterSave();
 

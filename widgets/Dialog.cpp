@@ -27,7 +27,9 @@ void Ui_Dialog::setupUi(QDialog *Dialog)
     verticalLayout = new QVBoxLayout(Dialog);
     verticalLayout->setObjectName(QStringLiteral("verticalLayout"));
     verticalLayout->setSpacing(0);
-    verticalLayout->setContentsMargins(0, 0, 0, 0);
+    // One pixel all round for the frame's border line (the theme draws it):
+    // without a window frame a dialog would blend into the window behind.
+    verticalLayout->setContentsMargins(1, 1, 1, 1);
 
     widget_main = new QWidget(Dialog);
     widget_main->setObjectName(QStringLiteral("widget_main"));

@@ -18,10 +18,18 @@ void QUserTableModel::setPause(bool paused)
 void QUserTableModel::windowFollow(int rowsAdded)
 {
     Q_UNUSED(rowsAdded);
-    if (!m_scrollState || m_pause)
-        return;
     const int count = cacheCount();
+    // Everything fits (an emptied table too): the end is in view.
+    if (count <= m_windowSize)
+        m_follow = true;
+    if (!m_scrollState || m_pause || !m_follow)
+        return;
     m_windowStart = count > m_windowSize ? count - m_windowSize : 0;
+}
+
+void QUserTableModel::followCheck()
+{
+    m_follow = m_windowStart + m_windowSize >= cacheCount();
 }
 
 void QUserTableModel::rowCountNotify()

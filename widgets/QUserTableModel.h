@@ -21,6 +21,10 @@ public:
     int windowStart() const { return m_windowStart; }
     int windowSize() const { return m_windowSize; }
     void windowFollow(int rowsAdded);
+    // After a move of the user's: the window follows new rows again only
+    // when the last cache row is in view (as a terminal does).
+    void followCheck();
+    bool following() const { return m_follow; }
     void rowCountNotify();
     void setWindowSize(int rows);
     void scrollTo(bool top, int row);
@@ -37,6 +41,7 @@ protected:
 
     bool m_scrollState = true;
     bool m_pause = false;
+    bool m_follow = true;
     int m_windowStart = 0;
     int m_windowSize = 20;
 };

@@ -105,8 +105,13 @@ void QUserTableView::slotRowCountChange(int total)
     } else if (placed && !vScrollBar->isHidden()) {
         vScrollBar->hide();
     }
-    if (!barHeld)
+    if (!barHeld) {
+        // The handle shows where the window is, also when the window
+        // follows new rows on its own.
+        if (userModel)
+            vScrollBar->setValue(userModel->windowStart());
         currentRowSync();
+    }
 }
 
 void QUserTableView::slotTableClicked(const QModelIndex &index)
@@ -126,6 +131,7 @@ void QUserTableView::slotTableVScrollBarMoved(int value)
     if (value >= count)
         value = count - 1;
     userModel->scrollTo(true, value);
+    userModel->followCheck();
     currentRowSync();
 }
 
@@ -145,8 +151,10 @@ void QUserTableView::slotTableVScrollBarReleased()
 {
     barHeld = false;
     setFocus(Qt::OtherFocusReason);
-    if (userModel)
+    if (userModel) {
+        userModel->followCheck();
         userModel->setPause(false);
+    }
 }
 
 void QUserTableView::rowLocate(int row)
@@ -159,6 +167,7 @@ void QUserTableView::rowLocate(int row)
     userModel->scrollTo(true, row);
     selWindowRow = -1;
     curRow = row;
+    userModel->followCheck();
     currentRowSync();
 }
 
@@ -172,6 +181,7 @@ void QUserTableView::rowUp()
         userModel->scrollTo(true, curRow);
         vScrollBar->setValue(curRow);
     }
+    userModel->followCheck();
     currentRowSync();
 }
 
@@ -185,6 +195,7 @@ void QUserTableView::rowDown()
         userModel->scrollTo(false, curRow);
         vScrollBar->setValue(curRow);
     }
+    userModel->followCheck();
     currentRowSync();
 }
 
@@ -197,6 +208,7 @@ void QUserTableView::pageUp()
         curRow = 0;
     userModel->scrollTo(true, curRow);
     vScrollBar->setValue(curRow);
+    userModel->followCheck();
     currentRowSync();
 }
 
@@ -210,6 +222,7 @@ void QUserTableView::pageDown()
         curRow = count - 1;
     userModel->scrollTo(true, curRow);
     vScrollBar->setValue(curRow);
+    userModel->followCheck();
     currentRowSync();
 }
 
@@ -257,6 +270,7 @@ void QUserTableView::wheelEvent(QWheelEvent *event)
     if (value >= count)
         value = count - 1;
     userModel->scrollTo(true, value);
+    userModel->followCheck();
     currentRowSync();
 }
 

@@ -79,6 +79,19 @@ static const char *const kWrappedTexts[] = {
     // canopen/QUserEdsParser.cpp
     QT_TRANSLATE_NOOP("QObject", "%1的COB-ID(0x%2)不可用,PDO保持无效"),
     QT_TRANSLATE_NOOP("QObject", "未知"),
+    // traffic/windows/QUserMainWindowCANWatch.cpp (the form's texts, looked up
+    // under the window's class held in a variable)
+    QT_TRANSLATE_NOOP("QUserMainWindowCANWatch", "加载文件"),
+    QT_TRANSLATE_NOOP("QUserMainWindowCANWatch", "清空数据"),
+    QT_TRANSLATE_NOOP("QUserMainWindowCANWatch", "快捷帮助"),
+    QT_TRANSLATE_NOOP("QUserMainWindowCANWatch", "查看设置"),
+    QT_TRANSLATE_NOOP("QUserMainWindowCANWatch", "文件"),
+    QT_TRANSLATE_NOOP("QUserMainWindowCANWatch", "设置"),
+    QT_TRANSLATE_NOOP("QUserMainWindowCANWatch", "帮助"),
+    // devtools/QUserDlgDeviceSel.cpp (the device classes' table)
+    QT_TRANSLATE_NOOP("QUserDlgDeviceSel", "CAN/FD适配器"),
+    QT_TRANSLATE_NOOP("QUserDlgDeviceSel", "CAN/FD记录仪"),
+    QT_TRANSLATE_NOOP("QUserDlgDeviceSel", "LIN适配器"),
     // traffic/windows/QUserDlgPlayBack.cpp
     QT_TRANSLATE_NOOP("QUserDlgPlayBack", "Form"),
     QT_TRANSLATE_NOOP("QUserDlgPlayBack", "数据文件:"),

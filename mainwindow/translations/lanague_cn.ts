@@ -1817,6 +1817,18 @@
         <source>设备型号:</source>
         <translation>设备型号:</translation>
     </message>
+    <message>
+        <source>CAN/FD适配器</source>
+        <translation>CAN/FD适配器</translation>
+    </message>
+    <message>
+        <source>CAN/FD记录仪</source>
+        <translation>CAN/FD记录仪</translation>
+    </message>
+    <message>
+        <source>LIN适配器</source>
+        <translation>LIN适配器</translation>
+    </message>
 </context>
 <context>
     <name>QUserDlgFd2Set</name>
@@ -2586,6 +2598,22 @@
 </context>
 <context>
     <name>QUserMainWindowCANWatch</name>
+    <message>
+        <source>快捷帮助</source>
+        <translation>快捷帮助</translation>
+    </message>
+    <message>
+        <source>查看设置</source>
+        <translation>查看设置</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>文件</translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation>帮助</translation>
+    </message>
     <message>
         <source>序号</source>
         <translation>序号</translation>

@@ -1818,6 +1818,18 @@
         <source>设备型号:</source>
         <translation>Model:</translation>
     </message>
+    <message>
+        <source>CAN/FD适配器</source>
+        <translation>CAN/FD Adapter</translation>
+    </message>
+    <message>
+        <source>CAN/FD记录仪</source>
+        <translation>CAN/FD Recorder</translation>
+    </message>
+    <message>
+        <source>LIN适配器</source>
+        <translation>LIN Adapter</translation>
+    </message>
 </context>
 <context>
     <name>QUserDlgFd2Set</name>
@@ -2587,6 +2599,22 @@ Please restart the device!</translation>
 </context>
 <context>
     <name>QUserMainWindowCANWatch</name>
+    <message>
+        <source>快捷帮助</source>
+        <translation>Quick Help</translation>
+    </message>
+    <message>
+        <source>查看设置</source>
+        <translation>View Settings</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation>Help</translation>
+    </message>
     <message>
         <source>序号</source>
         <translation>No.</translation>

@@ -646,6 +646,22 @@ void writeWelcomeLogo(const QString &path)
     img.save(path, "PNG");
 }
 
+// The combo boxes' drop-down arrow: a dark triangle pointing down, drawn at
+// twice the size the theme shows it, so it stays sharp on high-DPI screens.
+void writeComboArrow(const QString &path)
+{
+    const int w = 20, h = 12;
+    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(64, 64, 64));
+    p.drawPolygon(QPolygonF() << QPointF(1, 1) << QPointF(w - 1, 1) << QPointF(w / 2.0, h - 1));
+    p.end();
+    img.save(path, "PNG");
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -666,5 +682,6 @@ int main(int argc, char **argv)
     }
     writeLoadingGif(dir.filePath("res/loading.gif"));
     writeWelcomeLogo(dir.filePath("res/kemLogo.png"));
+    writeComboArrow(dir.filePath("res/comboArrow.png"));
     return 0;
 }

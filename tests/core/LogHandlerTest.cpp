@@ -1,5 +1,6 @@
 #include "core/QUserLogHandler.h"
 
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TempWorkDir.h"
 
 #include <QCoreApplication>
@@ -8,7 +9,9 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <thread>
 #include <sstream>
 
@@ -138,6 +141,56 @@ TEST(LogFileTime, FallsBackToModificationTime)
         EXPECT_EQ(t, fi.birthTime());
     else
         EXPECT_EQ(t, fi.lastModified());
+}
+
+// The last lines before the program ends are the ones that tell what went
+// wrong at shutdown: they must be in the file although the flush timer never
+// ran again. Each case ends a child process its own way right after logging.
+TEST_F(LogHandlerTest, LastLineBeforeExitReachesTheFile)
+{
+    if (QUserLogHandler::instance().state())
+        GTEST_SKIP() << "the handler is installed in this process already (run the test on its own)";
+    struct Case {
+        const char *name;
+        std::function<void()> end;
+        const char *line;
+    } cases[] = {
+        {"exit", [] { qDebug("closing device USBCANFD2-0-0"); std::exit(0); }, "[DEBUG] closing device USBCANFD2-0-0\n"},
+        {"a thread's line, then exit",
+         [] {
+             std::thread([] { qWarning("recording stopped"); }).join();
+             std::exit(3);
+         },
+         "[WARN ] recording stopped\n"},
+        {"fatal", [] { qFatal("driver thread lost"); }, "[FATAL] driver thread lost\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all("log");
+        const child::Outcome out = child::run([&c]() -> int {
+            QUserLogHandler::instance().installMessageHandler();
+            qDebug("started");
+            c.end();
+            return 0;
+        });
+        const std::string text = readAll("log/kem.log");
+        EXPECT_NE(text.find("[DEBUG] started\n"), std::string::npos) << out.describe() << "\n" << text;
+        EXPECT_NE(text.find(c.line), std::string::npos) << out.describe() << "\n" << text;
+    }
+}
+
+// Start-up writes nothing of its own to standard error (the log directory's
+// file names used to be listed there).
+TEST_F(LogHandlerTest, OpeningListsNothingOnStandardError)
+{
+    std::filesystem::create_directory("log");
+    std::ofstream("log/kem2026-05-03.log") << "x\n";
+    testing::internal::CaptureStderr();
+    {
+        QUserLogState s;
+        s.openLogFile();
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 TEST_F(LogHandlerTest, InstalledHandlerWritesEveryThreadsMessages)

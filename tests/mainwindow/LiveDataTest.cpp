@@ -31,6 +31,7 @@
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTextStream>
+#include <QWheelEvent>
 
 namespace {
 
@@ -758,6 +759,68 @@ TEST_F(LiveDataTest, ModelReloadTakesTheSettingsAndGoesToTheTop)
     EXPECT_TRUE(model->mergeMode());
     EXPECT_EQ(model->windowStart(), 0);
     EXPECT_EQ(model->cacheCount(), 10);
+}
+
+// The merged view with more identifiers than rows while traffic runs: the
+// user wheels up and the window stays there, with the handle showing it,
+// while the frames go on and new identifiers arrive; the first rows (the
+// busiest identifiers) can be read without stopping the display. Back at
+// the end, the view follows the newest identifiers again.
+TEST_F(LiveDataTest, MergedViewStaysWhereTheUserScrolledWhileTrafficRuns)
+{
+    openChannels({kFd0});
+    w->resize(1280, 800);
+    w->show();
+    selectTab(kFd0);
+    QTest::qWait(50);
+    QUserTableModelCan *model = tab(kFd0)->model;
+    QUserTableView *view = tab(kFd0)->view;
+    ASSERT_TRUE(model->mergeMode());
+    const auto traffic = [&](uint32_t ids) {
+        QVector<QUserCanMsg> batch;
+        for (uint32_t i = 0; i < ids; ++i)
+            batch << frameOf(0x100 + i);
+        w->soltDevRec(kFd0, batch);
+        QTest::qWait(2 * QUserTableModelCan::kRefreshMs + 50);
+    };
+    const auto wheel = [&](int delta) {
+        QWheelEvent e(QPointF(10, 10), QPointF(view->viewport()->mapToGlobal(QPoint(10, 10))), QPoint(),
+                      QPoint(0, delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view->viewport(), &e);
+    };
+    traffic(200);
+    const int size = model->windowSize();
+    ASSERT_GT(size, 2) << view->viewport()->height();
+    ASSERT_EQ(model->cacheCount(), 200);
+    EXPECT_EQ(model->windowStart(), 200 - size) << "the newest identifiers in view";
+    EXPECT_EQ(view->vScrollBar->value(), model->windowStart());
+
+    for (int i = 0; i < 3; ++i)
+        wheel(120);
+    const int away = 200 - size - 3;
+    EXPECT_EQ(model->windowStart(), away);
+    for (uint32_t more : {200u, 200u, 230u, 260u}) {
+        traffic(more);
+        EXPECT_EQ(model->windowStart(), away) << "frames and new identifiers leave the window alone";
+        EXPECT_EQ(view->vScrollBar->value(), away);
+    }
+    EXPECT_EQ(model->cacheCount(), 260);
+
+    // The first rows, while traffic runs.
+    view->vScrollBar->setSliderDown(true);
+    view->vScrollBar->setSliderPosition(0);
+    view->vScrollBar->setSliderDown(false);
+    traffic(260);
+    EXPECT_EQ(model->windowStart(), 0);
+    EXPECT_EQ(model->data(model->index(0, 0)).toString(), "0");
+
+    // Back at the end: following again.
+    view->vScrollBar->setSliderDown(true);
+    view->vScrollBar->setSliderPosition(view->vScrollBar->maximum());
+    view->vScrollBar->setSliderDown(false);
+    traffic(300);
+    EXPECT_EQ(model->windowStart(), 300 - size);
+    EXPECT_EQ(view->vScrollBar->value(), 300 - size);
 }
 
 // The texts as the translations give them: whole (the warnings hold a

@@ -14,12 +14,15 @@
 #include "widgets/uiStatusBar.h"
 
 #include <QAction>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QGraphicsOpacityEffect>
+#include <QLibraryInfo>
 #include <QMetaType>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QTranslator>
@@ -185,15 +188,40 @@ TEST_F(MainWindowTest, WelcomeTabClosesAlone)
     mwtest::flush();
 }
 
-TEST_F(MainWindowTest, SplitterStartsAtFifteenToOneAndKeepsItsState)
+// A first start (nothing stored) places the window as the program entry
+// does, at half of a common screen: the send panel shows every row and its
+// buttons, however large the window; the data tabs take the rest.
+TEST_F(MainWindowTest, FirstStartShowsTheWholeSendPanel)
+{
+    for (const QSize screen : {QSize(1920, 1040), QSize(2560, 1400), QSize(3840, 2100)}) {
+        SCOPED_TRACE(screen.width());
+        cfg()->setByteArray("mainWindowSpliteRate", QByteArray());
+        MainWindow w;
+        w.resize(screen / 2);
+        w.show();
+        QApplication::processEvents();
+        QUserMainWindowLayout *l = w.layoutGet();
+        QSplitter *s = l->splitter;
+        const QList<int> sizes = s->sizes();
+        ASSERT_EQ(sizes.size(), 2);
+        EXPECT_GE(sizes[1], l->sendPanelHeight()) << "the send panel has the height it asks for";
+        EXPECT_GE(sizes[0], 120) << "the data tabs keep room for a few rows";
+        EXPECT_GE(sizes[0], s->height() - sizes[1] - s->handleWidth()) << "and take all the rest";
+        // The panel's last row, with the Start and Stop buttons, is on screen.
+        for (QWidget *b : {static_cast<QWidget *>(l->basic.start), static_cast<QWidget *>(l->basic.stop)}) {
+            EXPECT_TRUE(b->isVisible());
+            EXPECT_EQ(b->visibleRegion().boundingRect(), b->rect()) << b->objectName().toStdString();
+        }
+    }
+}
+
+TEST_F(MainWindowTest, SplitterKeepsItsState)
 {
     QByteArray saved;
     QList<int> split;
     {
         MainWindow w;
         QSplitter *s = w.layoutGet()->splitter;
-        EXPECT_EQ(s->widget(0)->sizePolicy().verticalStretch(), 15);
-        EXPECT_EQ(s->widget(1)->sizePolicy().verticalStretch(), 1);
         QApplication::processEvents(); // laid out
         const QList<int> now = s->sizes();
         ASSERT_EQ(now.size(), 2);
@@ -213,13 +241,48 @@ TEST_F(MainWindowTest, SplitterStartsAtFifteenToOneAndKeepsItsState)
     EXPECT_NEAR(double(restored[0]) / (restored[0] + restored[1]), double(split[0]) / (split[0] + split[1]), 0.01);
 }
 
-TEST_F(MainWindowTest, UnreadableSplitterStateGivesTheDefaultSplit)
+TEST_F(MainWindowTest, UnreadableSplitterStateGivesTheFirstStartSplit)
 {
     cfg()->setByteArray("mainWindowSpliteRate", QByteArray("not a splitter state"));
     MainWindow w;
-    QSplitter *s = w.layoutGet()->splitter;
-    EXPECT_EQ(s->widget(0)->sizePolicy().verticalStretch(), 15);
-    EXPECT_EQ(s->widget(1)->sizePolicy().verticalStretch(), 1);
+    w.resize(960, 520);
+    QApplication::processEvents();
+    QUserMainWindowLayout *l = w.layoutGet();
+    EXPECT_GE(l->splitter->sizes().value(1), l->sendPanelHeight());
+}
+
+// Qt's own dialogs (file choosers, standard buttons) speak the session's
+// language too: Chinese sessions load Qt's Chinese catalogue beside ours;
+// English sessions keep Qt's own English (any other stored value loads the
+// Chinese files). The catalogue goes with the window.
+TEST_F(MainWindowTest, QtsOwnTextsFollowTheLanguage)
+{
+    withTranslations();
+    const QString qtCatalogue =
+        QLibraryInfo::location(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_zh_CN.qm");
+    if (!QFileInfo::exists(qtCatalogue))
+        GTEST_SKIP() << "Qt's translations are not installed (scripts/deps.sh installs them)";
+    const auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
+    const auto yes = [] {
+        QDialogButtonBox box(QDialogButtonBox::Yes);
+        return box.button(QDialogButtonBox::Yes)->text().remove(QLatin1Char('&'));
+    };
+    ASSERT_EQ(cancel(), "Cancel");
+    const struct {
+        const char *language;
+        const char *cancel;
+        const char *yes;
+    } cases[] = {{"ZH", "取消", "是"}, {"EN", "Cancel", "Yes"}, {"DE", "取消", "是"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.language);
+        cfg()->setString("language", c.language);
+        {
+            MainWindow w;
+            EXPECT_EQ(cancel(), QString::fromUtf8(c.cancel));
+            EXPECT_TRUE(yes().startsWith(QString::fromUtf8(c.yes))) << yes().toStdString();
+        }
+        EXPECT_EQ(cancel(), "Cancel") << "removed with the window";
+    }
 }
 
 TEST_F(MainWindowTest, RegistryFramesArriveQueuedFromOtherThreads)

@@ -222,12 +222,12 @@ TEST(Ribbon, ToolWindowsHideTheThemeButtonAndStartFolded)
     EXPECT_TRUE(mainRibbon->isExpanded());
 }
 
-TEST(RibbonTheme, ContainerSheetCarriesTheThemeColourTwentyThreeTimes)
+TEST(RibbonTheme, ContainerSheetCarriesTheThemeColourTwentyFiveTimes)
 {
     ThemeGuard theme;
     QRibbon ribbon;
     const QString sheet = ribbon.form()->widgetContainer->styleSheet();
-    EXPECT_EQ(occurrences(sheet, kSheetBlue), 23);
+    EXPECT_EQ(occurrences(sheet, kSheetBlue), 25);
     EXPECT_EQ(occurrences(sheet, QStringLiteral("rgb(43, 87, 154)")), 0);
     for (const char *selector : {"QTableView.QUserTableView", "QTableWidget.QTableWidget", "QUserTableWidget",
                                  "QUserDbcTableView", "QWidget#widgetContainer", "QTabWidget#tabWidgetMenuBar"})
@@ -245,7 +245,7 @@ TEST(RibbonTheme, FirstChangeRecoloursAllOccurrencesLaterRibbonsAddNoSecondCopy)
 
     first->setStyleColor(QString::fromLatin1(QRibbon::kGreen));
     const QString app = qApp->styleSheet();
-    EXPECT_EQ(occurrences(app, QStringLiteral("rgb(33,115,70)")), 24) << "23 in the theme + the window's own";
+    EXPECT_EQ(occurrences(app, QStringLiteral("rgb(33,115,70)")), 26) << "25 in the theme + the window's own";
     EXPECT_EQ(occurrences(app, kSheetBlue), 0);
     EXPECT_TRUE(first->form()->widgetContainer->styleSheet().isEmpty());
     EXPECT_TRUE(w->styleSheet().isEmpty());
@@ -259,10 +259,10 @@ TEST(RibbonTheme, FirstChangeRecoloursAllOccurrencesLaterRibbonsAddNoSecondCopy)
     second->setupFromMenuBar(tool.get(), mainOptions());
     second->setStyleColor(QString::fromLatin1(QRibbon::kRed));
     const QString after = qApp->styleSheet();
-    EXPECT_EQ(occurrences(after, QStringLiteral("rgb(183, 71, 42)")), 24);
+    EXPECT_EQ(occurrences(after, QStringLiteral("rgb(183, 71, 42)")), 26);
     EXPECT_EQ(occurrences(after, kSheetBlue), 0);
     EXPECT_EQ(occurrences(after, QStringLiteral("rgb(33,115,70)")), 0);
-    EXPECT_EQ(after.size(), app.size() + 24 * (int(strlen("rgb(183, 71, 42)")) - int(strlen("rgb(33,115,70)"))));
+    EXPECT_EQ(after.size(), app.size() + 26 * (int(strlen("rgb(183, 71, 42)")) - int(strlen("rgb(33,115,70)"))));
 }
 
 // Every window installs a ribbon of its own; the theme those ribbons carry
@@ -294,7 +294,7 @@ TEST(RibbonTheme, RepeatedSetUpsDoNotGrowTheApplicationSheet)
         QRibbon::install(tools.back().get(), tool);
         EXPECT_EQ(qApp->styleSheet().size(), green) << "tool window after the change " << i;
     }
-    EXPECT_EQ(occurrences(qApp->styleSheet(), QStringLiteral("rgb(33,115,70)")), 23);
+    EXPECT_EQ(occurrences(qApp->styleSheet(), QStringLiteral("rgb(33,115,70)")), 25);
     EXPECT_EQ(occurrences(qApp->styleSheet(), kSheetBlue), 0) << "no blue copy comes back";
 }
 
@@ -316,14 +316,14 @@ TEST(RibbonTheme, ThemeMenuRecoloursAndStoresTheChoice)
     }
     choices[1]->trigger();
     EXPECT_EQ(QUserSysCfg::instance()->getString("styleColor"), QStringLiteral("rgb(33,115,70)"));
-    EXPECT_EQ(occurrences(qApp->styleSheet(), QStringLiteral("rgb(33,115,70)")), 23);
+    EXPECT_EQ(occurrences(qApp->styleSheet(), QStringLiteral("rgb(33,115,70)")), 25);
     choices[2]->trigger();
     EXPECT_FALSE(choices[1]->isChecked()) << "the choices are exclusive";
     EXPECT_EQ(QUserSysCfg::instance()->getString("styleColor"), QStringLiteral("rgb(183, 71, 42)"));
-    EXPECT_EQ(occurrences(qApp->styleSheet(), QStringLiteral("rgb(183, 71, 42)")), 23);
+    EXPECT_EQ(occurrences(qApp->styleSheet(), QStringLiteral("rgb(183, 71, 42)")), 25);
     choices[0]->trigger();
     EXPECT_EQ(QUserSysCfg::instance()->getString("styleColor"), QStringLiteral("rgb(43, 87, 154)"));
-    EXPECT_EQ(occurrences(qApp->styleSheet(), QStringLiteral("rgb(43, 87, 154)")), 23);
+    EXPECT_EQ(occurrences(qApp->styleSheet(), QStringLiteral("rgb(43, 87, 154)")), 25);
 }
 
 TEST(RibbonTheme, InstallAppliesTheStoredColourOrWritesTheDefault)
@@ -336,13 +336,13 @@ TEST(RibbonTheme, InstallAppliesTheStoredColourOrWritesTheDefault)
         QUserSysCfg::instance()->setString("styleColor", QString::fromLatin1(QRibbon::kGreen));
         auto w = formWindow();
         QRibbon::install(w.get(), mainOptions());
-        EXPECT_EQ(occurrences(qApp->styleSheet(), QStringLiteral("rgb(33,115,70)")), 23);
+        EXPECT_EQ(occurrences(qApp->styleSheet(), QStringLiteral("rgb(33,115,70)")), 25);
         return;
     }
     auto w = formWindow();
     QRibbon::install(w.get(), mainOptions());
     EXPECT_EQ(QUserSysCfg::instance()->getString("styleColor"), QStringLiteral("rgb(43, 87, 154)"));
-    EXPECT_EQ(occurrences(qApp->styleSheet(), QStringLiteral("rgb(43, 87, 154)")), 23);
+    EXPECT_EQ(occurrences(qApp->styleSheet(), QStringLiteral("rgb(43, 87, 154)")), 25);
 }
 
 // ---------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -158,10 +159,9 @@ TEST_F(ViewHost, HoldingTheBarStopsFollowingUntilRelease)
     model->append(0);
     const int followed = start();
     EXPECT_EQ(followed, 1000 - model->windowSize());
-    const int handle = view->vScrollBar->value();
     model->append(500);
     EXPECT_EQ(start(), 1500 - model->windowSize()) << "auto-scroll moves the window";
-    EXPECT_EQ(view->vScrollBar->value(), handle) << "but not the bar's handle";
+    EXPECT_EQ(view->vScrollBar->value(), start()) << "and the bar's handle with it";
     EXPECT_EQ(view->vScrollBar->maximum(), 1500);
 
     view->vScrollBar->setSliderDown(true);
@@ -170,9 +170,75 @@ TEST_F(ViewHost, HoldingTheBarStopsFollowingUntilRelease)
     model->append(500);
     EXPECT_EQ(start(), 100) << "no following while the bar is held";
     EXPECT_EQ(view->vScrollBar->maximum(), 2000);
+    // Let go away from the end: the window stays where the user put it.
     view->vScrollBar->setSliderDown(false);
     model->append(1);
-    EXPECT_EQ(start(), 2001 - model->windowSize());
+    EXPECT_EQ(start(), 100);
+    // Held again and let go at the end: following resumes.
+    view->vScrollBar->setSliderDown(true);
+    view->vScrollBar->setSliderPosition(view->vScrollBar->maximum());
+    view->vScrollBar->setSliderDown(false);
+    model->append(1);
+    EXPECT_EQ(start(), 2002 - model->windowSize());
+}
+
+// As in a terminal: new rows keep the end in view only while the user looks
+// at the end. Any move away (wheel, keys, bar) stops the following; coming
+// back to the last row starts it again. The handle always shows the window.
+TEST_F(ViewHost, ScrollingAwayFromTheEndStopsFollowingUntilBackAtTheEnd)
+{
+    fill(30);
+    model->append(10); // more rows than the window holds
+    const int size = model->windowSize();
+    ASSERT_GT(size, 3);
+    ASSERT_EQ(start(), 40 - size);
+    EXPECT_EQ(view->vScrollBar->value(), start());
+
+    const struct {
+        const char *how;
+        std::function<void()> away;
+    } moves[] = {
+        {"wheel up", [this] { wheel(120); }},
+        {"page up", [this] { key(Qt::Key_PageUp); }},
+        {"bar dragged to the top", [this] { view->vScrollBar->setSliderDown(true); view->vScrollBar->setSliderPosition(0); view->vScrollBar->setSliderDown(false); }},
+    };
+    for (const auto &m : moves) {
+        SCOPED_TRACE(m.how);
+        // back to the end first
+        view->rowScroll(model->cacheCount() - size);
+        model->append(1);
+        ASSERT_EQ(start(), model->cacheCount() - size);
+        m.away();
+        const int away = start();
+        EXPECT_LT(away, model->cacheCount() - size);
+        for (int i = 0; i < 5; ++i)
+            model->append(3);
+        EXPECT_EQ(start(), away) << "new rows leave the window where the user put it";
+        EXPECT_EQ(view->vScrollBar->value(), away) << "the handle shows the window";
+        EXPECT_EQ(model->item(0, 0)->text(), QString::number(away));
+    }
+
+    // Wheel back down until the last row is in view: following again.
+    for (int i = 0; i < 1000 && start() + size < model->cacheCount(); ++i)
+        wheel(-120);
+    ASSERT_EQ(start() + size, model->cacheCount());
+    model->append(7);
+    EXPECT_EQ(start(), model->cacheCount() - size);
+    EXPECT_EQ(view->vScrollBar->value(), start());
+}
+
+// Emptied (a clear), the table follows the newest rows again.
+TEST_F(ViewHost, AnEmptiedTableFollowsAgain)
+{
+    fill(500);
+    model->append(1);
+    view->rowScroll(0);
+    model->append(1);
+    EXPECT_EQ(start(), 0);
+    model->count = 0;
+    model->append(0);
+    model->append(300);
+    EXPECT_EQ(start(), 300 - model->windowSize());
 }
 
 TEST_F(ViewHost, WheelMovesOneRowPerEventWhateverTheDelta)
