@@ -1,11 +1,13 @@
 #include "canopen/QUserCANopenUiSetting.h"
 
+#include "core/QUserSettingRange.h"
 #include "core/QUserSysCfg.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QSplitter>
 
@@ -211,6 +213,13 @@ void QUserCANopenUiSetting::fastOptLoad()
         row.msgText = value.left(comma);
         row.descText = value.mid(comma + 1);
         fastOptList.append(row);
+    }
+    if (fastOptList.size() > kFastOptRowsMax) {
+        settingrange::refusedLog(QFileInfo(fastOptFilePath()).fileName(), QLatin1String(kFastOptKey),
+                                 QStringLiteral("%1行").arg(fastOptList.size()),
+                                 QStringLiteral("[0,%1]行").arg(kFastOptRowsMax),
+                                 QStringLiteral("前%1行").arg(kFastOptRowsMax));
+        fastOptList.erase(fastOptList.begin() + kFastOptRowsMax, fastOptList.end());
     }
 }
 
