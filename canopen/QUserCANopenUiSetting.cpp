@@ -127,10 +127,10 @@ QUserCANopenUiSetting::QUserCANopenUiSetting()
     fastOptLoad();
 
     QUserSysCfg *cfg = QUserSysCfg::instance();
-    edsRootSplitterState = cfg->getByteArray(QLatin1String(kEdsRoot));
-    edsLeftSplitterState = cfg->getByteArray(QLatin1String(kEdsLeft));
-    edsRightSplitterState = cfg->getByteArray(QLatin1String(kEdsRight));
-    canopenRootSplitterState = cfg->getByteArray(QLatin1String(kCanopenRoot));
+    edsRootSplitterState = cfg->getSplitterState(QLatin1String(kEdsRoot));
+    edsLeftSplitterState = cfg->getSplitterState(QLatin1String(kEdsLeft));
+    edsRightSplitterState = cfg->getSplitterState(QLatin1String(kEdsRight));
+    canopenRootSplitterState = cfg->getSplitterState(QLatin1String(kCanopenRoot));
 
     if (!store.load(uiFilePath()))
         return;

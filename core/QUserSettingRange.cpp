@@ -39,6 +39,27 @@ int boundedInt(const QString &source, const QString &key, const QString &text, i
     return int(bounded(source, key, text, lo, hi, def));
 }
 
+QByteArray splitterState(const QString &source, const QString &key, const QByteArray &state)
+{
+    // Marker 0xff, version, then the size list: a count and one 32-bit
+    // integer per section, all big-endian. A state of another form the
+    // framework refuses before it reads the list.
+    if (state.size() < 12)
+        return state;
+    const auto word = [&state](int at) {
+        const auto *b = reinterpret_cast<const uchar *>(state.constData() + at);
+        return (quint32(b[0]) << 24) | (quint32(b[1]) << 16) | (quint32(b[2]) << 8) | quint32(b[3]);
+    };
+    if (word(0) != 0xffu)
+        return state;
+    const quint64 count = word(8);
+    if (12 + 4 * count <= quint64(state.size()))
+        return state;
+    refusedLog(source, key, QStringLiteral("%1个分段").arg(count),
+               QStringLiteral("[0,%1]个分段").arg((state.size() - 12) / 4), QStringLiteral("默认布局"));
+    return QByteArray();
+}
+
 void readWatchSet(const ReadWatch &watch)
 {
     QMutexLocker lock(&watchMutex);

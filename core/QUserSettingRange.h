@@ -9,6 +9,7 @@
 // The stores also report every key they are asked for to a watcher, when one
 // is set (a test lists the keys the program reads this way).
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -21,6 +22,12 @@ namespace settingrange {
 int64_t bounded(const QString &source, const QString &key, const QString &text, int64_t lo, int64_t hi,
                 int64_t def);
 int boundedInt(const QString &source, const QString &key, const QString &text, int lo, int hi, int def);
+
+// A stored splitter state, or an empty one (with the log line) when its list
+// of section sizes claims more entries than the state holds: the framework
+// reserves room for the claimed count before it reads a single entry, so a
+// state of a dozen bytes could ask for gigabytes.
+QByteArray splitterState(const QString &source, const QString &key, const QByteArray &state);
 
 // The log line of a refused value (also for readers that check a value of
 // their own form).

@@ -160,6 +160,11 @@ QByteArray QUserSysCfg::getByteArray(const QString &key) const
     return settings->value(key).toByteArray();
 }
 
+QByteArray QUserSysCfg::getSplitterState(const QString &key) const
+{
+    return settingrange::splitterState(QStringLiteral("sys.ini"), key, getByteArray(key));
+}
+
 bool QUserSysCfg::setByteArray(const QString &key, const QByteArray &value)
 {
     if (!settings) {

@@ -39,6 +39,9 @@ public:
     // Byte arrays bypass the cache in both directions.
     QByteArray getByteArray(const QString &key) const;
     bool setByteArray(const QString &key, const QByteArray &value);
+    // A splitter state: the byte array when its size list fits in it, else
+    // empty (and a log line), so that the caller lays out its defaults.
+    QByteArray getSplitterState(const QString &key) const;
 
     // Reads "setting/sys.ini" of the current working directory afresh,
     // forgetting every cached key (tests start from an empty store this way).

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QSplitter>
 
 #include <fstream>
 #include <memory>
@@ -199,4 +200,44 @@ TEST_F(SysCfgTest, ReadsReachTheWatch)
     settingrange::readWatchSet(nullptr);
     cfg.getString("e");
     EXPECT_EQ(seen, (QStringList{"sys.ini/a", "sys.ini/b", "sys.ini/c", "sys.ini/d"}));
+}
+
+// A splitter state as the framework writes it comes back whole; one whose
+// size list claims more entries than it holds (the framework would reserve
+// room for all of them before reading one) comes back empty with a log line.
+TEST_F(SysCfgTest, SplitterStatesWhoseSizeListDoesNotFitAreRefused)
+{
+    QUserSysCfg cfg;
+    QSplitter splitter;
+    splitter.addWidget(new QWidget);
+    splitter.addWidget(new QWidget);
+    splitter.addWidget(new QWidget);
+    const QByteArray real = splitter.saveState();
+    QByteArray claimsAll = real.left(8);
+    claimsAll += QByteArray::fromHex("7fffffff");
+    QByteArray claimsFour = real; // three sizes stored, four claimed, nothing after
+    claimsFour.truncate(8);
+    claimsFour += QByteArray::fromHex("00000004") + real.mid(12, 12);
+    QStringList lines;
+    capturedLog = &lines;
+    const QtMessageHandler previous = qInstallMessageHandler(captureHandler);
+    const struct {
+        const char *what;
+        QByteArray state;
+        bool kept;
+    } cases[] = {{"as written", real, true},
+                 {"claims 2^31-1 sizes", claimsAll, false},
+                 {"claims one more than it holds", claimsFour, false},
+                 {"text", QByteArray("abc"), true},
+                 {"another marker", QByteArray::fromHex("000000fe000000007fffffff"), true}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(cfg.setByteArray("someSplitter", c.state));
+        lines.clear();
+        const QByteArray got = cfg.getSplitterState("someSplitter");
+        EXPECT_EQ(got, c.kept ? c.state : QByteArray());
+        EXPECT_EQ(lines.filter("someSplitter").size(), c.kept ? 0 : 1);
+    }
+    qInstallMessageHandler(previous);
+    capturedLog = nullptr;
 }
