@@ -1,9 +1,11 @@
 // Every key the program reads from "sys.ini" and from the settings files in
 // "setting/" (and the device dialogs' files of their own form), written with
-// hostile values: 0, -1, 2147483647, 1e12, "abc" and empty. With them the
+// hostile values: 0, -1, 2147483647, 1e12, "abc" and empty, and a DBC and a
+// CANopen project whose every number is that value. With them the
 // main window opens, both simulated adapters open through the real selection
 // and channel dialogs (data tabs with live traffic), and every tool window
-// and every dialog that reads settings opens and closes.
+// and every dialog that reads settings opens and closes; both DBC windows
+// and the CANopen window open the projects.
 //
 // Each value runs in a child process of its own (this binary started again
 // on the child test below), under an address-space limit of kHeadroom bytes
@@ -36,6 +38,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMap>
 #include <QMutex>
 #include <QPushButton>
@@ -182,6 +187,47 @@ void writeHostileFiles(const QString &v)
     writeText("setting/baudlist.txt", u + ',' + u + ',' + u + "\n" + u + "\n");
 }
 
+// The project files: every number of a DBC project (one message of the
+// demonstration DBC file and its signal, listened and charted) and of a
+// CANopen project (an entry in each list) written as the value. The CANopen
+// window opens the project named by "canopenPrjFilePath" itself, which holds
+// the same value: the project lies at that path.
+void writeHostileProjects(const QString &v)
+{
+    const QString dbc = QStringLiteral(ORVANE_SOURCE_DIR_DEFAULT) + "/fuzz/seeds/fuzz_kemsig_load/basic.dbc";
+    QJsonObject sig;
+    for (const char *k : {"msgId", "chartEnable", "nStartBit", "nLen", "nFactor", "nOffset", "nMin", "nMax", "nRawValue",
+                          "nPhysicalValue", "isSigned", "isMotorola", "multiplexerType", "valType", "multiplexerValue"})
+        sig.insert(QLatin1String(k), v);
+    sig.insert("msgName", "Engine");
+    sig.insert("strName", "Speed");
+    sig.insert("valDesPair", QJsonArray{QJsonObject{{"value", v}, {"desc", v}}});
+    QJsonObject msg;
+    for (const char *k : {"nID", "nSize", "nCycleTime", "nExtend"})
+        msg.insert(QLatin1String(k), v);
+    msg.insert("strName", "Engine");
+    msg.insert("vSignals", QJsonArray{sig});
+    const QJsonObject dbcPrj{{"dbcFilePath", dbc}, {"msgList", QJsonArray{msg}}, {"sigList", QJsonArray{sig}}};
+    writeText("hostile-dbc.prj", QJsonDocument(dbcPrj).toJson());
+
+    QJsonObject obj;
+    for (const char *k : {"isRoot", "index", "subIndex", "SubNumber", "ObjectType", "DataType", "DefaultValue",
+                          "LowLimit", "HighLimit", "curValue", "PDOMapping", "ObjFlags", "cobID", "transmissionType",
+                          "syncStartValue", "inhibitTime", "eventTime", "pdoEnable", "mapBitLength"})
+        obj.insert(QLatin1String(k), v);
+    obj.insert("ParameterName", v);
+    obj.insert("AccessType", v);
+    QJsonObject withChild = obj;
+    withChild.insert("childList", QJsonArray{obj});
+    const QString eds = QStringLiteral(ORVANE_SOURCE_DIR_DEFAULT) + "/tests/canopen/eds/drive.eds";
+    const QJsonObject coPrj{{"edsFilePath", eds},
+                            {"listenDictObjList", QJsonArray{withChild}},
+                            {"RxPdoDictObjList", QJsonArray{withChild}},
+                            {"TxPdoDictObjList", QJsonArray{withChild}}};
+    if (!v.isEmpty())
+        writeText(v, QJsonDocument(coPrj).toJson());
+}
+
 // Answers the two dialogs of a device open as a user does (the model, then
 // every channel with OK); every other modal run is shown for a moment and
 // closed, as if the user looked and pressed Esc.
@@ -268,6 +314,7 @@ TEST(HostileSettingsChild, DISABLED_OpensEverything)
 
     TempWorkDir dir;
     writeHostileFiles(value);
+    writeHostileProjects(value);
     QUserSysCfg::instance()->reload();
     QKemLib::setPathOverride(QString());
 
@@ -316,10 +363,15 @@ TEST(HostileSettingsChild, DISABLED_OpensEverything)
         for (QUserMainWindowDBC *d : topLevels<QUserMainWindowDBC>()) {
             d->slotDbcSigChartSetting();
             d->slotDbcSigAnalysisSetting();
+            prompts.answerFile(QDir::current().absoluteFilePath("hostile-dbc.prj"));
+            d->slotDbcPrjLoad();
         }
         w.soltDbcSend();
-        for (QUserMainWindowDBCSend *d : topLevels<QUserMainWindowDBCSend>())
+        for (QUserMainWindowDBCSend *d : topLevels<QUserMainWindowDBCSend>()) {
             d->slotDbcSetting();
+            prompts.answerFile(QDir::current().absoluteFilePath("hostile-dbc.prj"));
+            d->slotDbcPrjLoad();
+        }
         w.soltCANopenAnalysis();
         for (QUserMainWindowCANopen *c : topLevels<QUserMainWindowCANopen>())
             c->slotProcotolParaSet();
