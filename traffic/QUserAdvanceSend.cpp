@@ -159,7 +159,8 @@ bool QUserAdvanceSend::configureLoad(const QString &path)
             // setting of this panel: those take the panel's defaults.
             const int64_t u32Max = std::numeric_limits<uint32_t>::max();
             t.errorMode = uint32_t(settingrange::bounded(path, QStringLiteral("adv/errorMode"), p.at(0), 0, 255, 1));
-            t.reqSendCnt = uint32_t(settingrange::bounded(path, QStringLiteral("adv/reqSendCnt"), p.at(1), 0, u32Max, 1));
+            t.reqSendCnt =
+                uint32_t(settingrange::bounded(path, QStringLiteral("adv/reqSendCnt"), p.at(1), 0, u32Max, 1));
             t.period = settingrange::bounded(path, QStringLiteral("adv/period"), p.at(2), 0, u32Max, 1000);
             t.frameInterval = settingrange::bounded(path, QStringLiteral("adv/frameInterval"), p.at(3), 0, u32Max, 10);
             advSet = true;

@@ -196,8 +196,9 @@ void writeHostileProjects(const QString &v)
 {
     const QString dbc = QStringLiteral(ORVANE_SOURCE_DIR_DEFAULT) + "/fuzz/seeds/fuzz_kemsig_load/basic.dbc";
     QJsonObject sig;
-    for (const char *k : {"msgId", "chartEnable", "nStartBit", "nLen", "nFactor", "nOffset", "nMin", "nMax", "nRawValue",
-                          "nPhysicalValue", "isSigned", "isMotorola", "multiplexerType", "valType", "multiplexerValue"})
+    for (const char *k : {"msgId", "chartEnable", "nStartBit", "nLen", "nFactor", "nOffset", "nMin", "nMax",
+                          "nRawValue", "nPhysicalValue", "isSigned", "isMotorola", "multiplexerType", "valType",
+                          "multiplexerValue"})
         sig.insert(QLatin1String(k), v);
     sig.insert("msgName", "Engine");
     sig.insert("strName", "Speed");
@@ -341,7 +342,8 @@ TEST(HostileSettingsChild, DISABLED_OpensEverything)
             // The channel dialogs may refuse what their files hold (the user
             // is told); the data tabs are opened on the dialogs' defaults then.
             std::printf("channel dialogs refused their files: %d data tabs\n", tabs->count() - 1);
-            for (const char *f : {"setting/USBCANFD2Set.ini", "./USBCAN2Set.ini", "./USBCAN2-ASet.ini", "./USBCAN2-BSet.ini"})
+            for (const char *f :
+                 {"setting/USBCANFD2Set.ini", "./USBCAN2Set.ini", "./USBCAN2-ASet.ini", "./USBCAN2-BSet.ini"})
                 QFile::remove(QString::fromLatin1(f));
             prompts.models = QStringList{"USBCANFD2", "USBCAN2-A"};
             w.formGet()->actDevCAN->trigger();
@@ -491,7 +493,8 @@ TEST_P(HostileSettingsTest, EverythingOpensUnharmed)
     EXPECT_EQ(WEXITSTATUS(status), 0) << tail;
     EXPECT_NE(log.find("[  PASSED  ] 1 test"), std::string::npos) << tail;
     // The figures of the run, for the test log.
-    for (const char *what : {"channel dialogs refused", "data tabs:", "tool windows:", "address space:", "keys read:"}) {
+    for (const char *what :
+         {"channel dialogs refused", "data tabs:", "tool windows:", "address space:", "keys read:"}) {
         const size_t at = log.find(what);
         if (at != std::string::npos)
             std::printf("%s\n", log.substr(at, log.find('\n', at) - at).c_str());
