@@ -325,6 +325,10 @@ TEST(HostileSettingsChild, DISABLED_OpensEverything)
         QMutexLocker lock(&readsMutex);
         reads.insert(qMakePair(sourceKind(source), key));
     });
+    // Ended on every way out of this test, an early one included.
+    struct WatchEnd {
+        ~WatchEnd() { settingrange::readWatchSet(nullptr); }
+    } watchEnd;
 
     const long startKb = statusKb("VmSize:");
     if (child::kAddressLimitWorks) {
