@@ -178,10 +178,11 @@ void QUserMainWindowDBCSend::dbcSettingLoad()
     j1939DstAddr = cfg->getString(QStringLiteral("dbcMsgDstAddr"));
     if (j1939DstAddr.isEmpty())
         j1939DstAddr = QStringLiteral("FF");
-    if (cfg->getInt(QStringLiteral("dbcFdSendProcotol")) == -1)
+    fdSendProcotol = cfg->getInt(QStringLiteral("dbcFdSendProcotol"));
+    if (fdSendProcotol == -1) {
+        fdSendProcotol = 2;
         cfg->setInt(QStringLiteral("dbcFdSendProcotol"), 2);
-    // 0 CAN, 1 CAN FD, 2 CAN FD with bit-rate switch: nothing else reaches a device.
-    fdSendProcotol = cfg->getIntBounded(QStringLiteral("dbcFdSendProcotol"), 0, 2, 2);
+    }
     spliteRootRate = cfg->getSplitterState(QStringLiteral("dbcSendSpliteRootRate"));
     spliteRightRate = cfg->getSplitterState(QStringLiteral("dbcSendSpliteRightRate"));
 }

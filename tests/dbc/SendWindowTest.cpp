@@ -226,23 +226,6 @@ TEST_F(SendWindow, SettingsDefaultsAndRoundTrip)
     EXPECT_EQ(again.rightSplitter()->saveState(), right);
 }
 
-// A stored frame protocol that is no protocol code (0 CAN, 1 CAN FD, 2 with
-// bit-rate switch) takes the default 2: every frame sent with it would
-// otherwise fail at the device.
-TEST_F(SendWindow, FrameProtocolOutsideItsCodesTakesTheDefault)
-{
-    QUserSysCfg *cfg = QUserSysCfg::instance();
-    for (const char *text : {"3", "-2", "2147483647", "abc", "1e12"}) {
-        SCOPED_TRACE(text);
-        cfg->setString("dbcFdSendProcotol", text);
-        Win w;
-        EXPECT_EQ(w.fdSendProtocol(), 2);
-    }
-    cfg->setInt("dbcFdSendProcotol", 0);
-    Win w;
-    EXPECT_EQ(w.fdSendProtocol(), 0);
-}
-
 TEST_F(SendWindow, DeviceBinding)
 {
     Win w;
