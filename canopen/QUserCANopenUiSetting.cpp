@@ -1,11 +1,13 @@
 #include "canopen/QUserCANopenUiSetting.h"
 
+#include "core/QUserSettingRange.h"
 #include "core/QUserSysCfg.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QSplitter>
 
@@ -125,10 +127,10 @@ QUserCANopenUiSetting::QUserCANopenUiSetting()
     fastOptLoad();
 
     QUserSysCfg *cfg = QUserSysCfg::instance();
-    edsRootSplitterState = cfg->getByteArray(QLatin1String(kEdsRoot));
-    edsLeftSplitterState = cfg->getByteArray(QLatin1String(kEdsLeft));
-    edsRightSplitterState = cfg->getByteArray(QLatin1String(kEdsRight));
-    canopenRootSplitterState = cfg->getByteArray(QLatin1String(kCanopenRoot));
+    edsRootSplitterState = cfg->getSplitterState(QLatin1String(kEdsRoot));
+    edsLeftSplitterState = cfg->getSplitterState(QLatin1String(kEdsLeft));
+    edsRightSplitterState = cfg->getSplitterState(QLatin1String(kEdsRight));
+    canopenRootSplitterState = cfg->getSplitterState(QLatin1String(kCanopenRoot));
 
     if (!store.load(uiFilePath()))
         return;
@@ -211,6 +213,13 @@ void QUserCANopenUiSetting::fastOptLoad()
         row.msgText = value.left(comma);
         row.descText = value.mid(comma + 1);
         fastOptList.append(row);
+    }
+    if (fastOptList.size() > kFastOptRowsMax) {
+        settingrange::refusedLog(QFileInfo(fastOptFilePath()).fileName(), QLatin1String(kFastOptKey),
+                                 QStringLiteral("%1行").arg(fastOptList.size()),
+                                 QStringLiteral("[0,%1]行").arg(kFastOptRowsMax),
+                                 QStringLiteral("前%1行").arg(kFastOptRowsMax));
+        fastOptList.erase(fastOptList.begin() + kFastOptRowsMax, fastOptList.end());
     }
 }
 

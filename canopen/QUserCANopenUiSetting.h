@@ -116,6 +116,9 @@ class QUserCANopenUiSetting
 public:
     static QString uiFilePath() { return QStringLiteral("setting/CANOpenUi.ini"); }
     static QString fastOptFilePath() { return QStringLiteral("setting/CANOpenFastOptSet.ini"); }
+    // Every quick-operation row is a row of widgets: a file holds at most
+    // this many (the settings dialog's bound too).
+    static constexpr int kFastOptRowsMax = 1000;
 
     QUserCANopenUiSetting();
     ~QUserCANopenUiSetting();

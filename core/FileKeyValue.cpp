@@ -1,9 +1,11 @@
 #include "core/FileKeyValue.h"
 
 #include "core/QUserLogLine.h"
+#include "core/QUserSettingRange.h"
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
 
 namespace {
@@ -37,6 +39,7 @@ bool FileKeyValue::setValue(const QString &key, const QString &value)
 
 bool FileKeyValue::getValue(const QString &key, QString &value) const
 {
+    settingrange::readNote(source, key);
     if (single.isEmpty())
         return false;
     auto it = single.constFind(key);
@@ -84,6 +87,7 @@ bool FileKeyValue::parseLine(const QString &line, QString &key, QString &value)
 
 bool FileKeyValue::load(const QString &path)
 {
+    source = QFileInfo(path).fileName();
     single.clear();
     return forEachLine(path, [this](const QString &line) {
         QString k, v;
@@ -142,6 +146,7 @@ bool FileKeyValue::addMultiValue(const QString &key, const QString &value)
 
 bool FileKeyValue::getMultiValue(const QString &key, QStringList &values) const
 {
+    settingrange::readNote(source, key);
     values = multi.values(key);
     return true;
 }
@@ -160,6 +165,7 @@ bool FileKeyValue::removeMultiValue(const QString &key)
 
 bool FileKeyValue::loadMulti(const QString &path)
 {
+    source = QFileInfo(path).fileName();
     multi.clear();
     return forEachLine(path, [this](const QString &line) {
         const int comma = line.indexOf(',');

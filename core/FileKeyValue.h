@@ -40,6 +40,7 @@ public:
     const QMap<QString, QString> &singleValues() const { return single; }
 
 private:
+    QString source; // file name of the last load, for the read watch
     QMap<QString, QString> single;
     QMultiHash<QString, QString> multi;
 };

@@ -13,6 +13,7 @@
 #include "core/QUserMsgQueue.h"
 #include "core/QUserProtocolFrame.h"
 #include "core/QUserSendTask.h"
+#include "core/QUserSettingRange.h"
 #include "core/QUserSysCfg.h"
 #include "core/QUserThreadObject.h"
 #include "core/QUserTimer.h"

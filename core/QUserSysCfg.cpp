@@ -1,6 +1,7 @@
 #include "core/QUserSysCfg.h"
 
 #include "core/QUserLogLine.h"
+#include "core/QUserSettingRange.h"
 
 #include <QDebug>
 #include <QDir>
@@ -101,6 +102,7 @@ bool QUserSysCfg::writeValue(const QString &key, const QString &value)
 
 QString QUserSysCfg::getString(const QString &key) const
 {
+    settingrange::readNote(QStringLiteral("sys.ini"), key);
     auto it = cache.constFind(key);
     return it == cache.constEnd() ? QString() : it.value();
 }
@@ -116,6 +118,7 @@ bool QUserSysCfg::setString(const QString &key, const QString &value)
 
 int QUserSysCfg::getInt(const QString &key) const
 {
+    settingrange::readNote(QStringLiteral("sys.ini"), key);
     auto it = cache.constFind(key);
     if (it == cache.constEnd())
         return -1;
@@ -124,6 +127,17 @@ int QUserSysCfg::getInt(const QString &key) const
     bool ok = false;
     const int v = text.toInt(&ok, 10);
     return ok ? v : 0;
+}
+
+int QUserSysCfg::getIntBounded(const QString &key, int lo, int hi, int def) const
+{
+    settingrange::readNote(QStringLiteral("sys.ini"), key);
+    auto it = cache.constFind(key);
+    if (it == cache.constEnd())
+        return def;
+    QString text = it.value();
+    text.remove(QRegExp(QStringLiteral("\\s")));
+    return settingrange::boundedInt(QStringLiteral("sys.ini"), key, text, lo, hi, def);
 }
 
 bool QUserSysCfg::setInt(const QString &key, int value)
@@ -138,11 +152,17 @@ bool QUserSysCfg::setInt(const QString &key, int value)
 
 QByteArray QUserSysCfg::getByteArray(const QString &key) const
 {
+    settingrange::readNote(QStringLiteral("sys.ini"), key);
     if (!settings) {
         logLine(QStringLiteral("错误:系统变量<%1>获取失败,文件句柄为空...").arg(key));
         return QByteArray();
     }
     return settings->value(key).toByteArray();
+}
+
+QByteArray QUserSysCfg::getSplitterState(const QString &key) const
+{
+    return settingrange::splitterState(QStringLiteral("sys.ini"), key, getByteArray(key));
 }
 
 bool QUserSysCfg::setByteArray(const QString &key, const QByteArray &value)

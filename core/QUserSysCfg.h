@@ -32,9 +32,16 @@ public:
     // -1 when absent; otherwise the cached text as decimal (0 when no number).
     int getInt(const QString &key) const;
     bool setInt(const QString &key, int value);
+    // A number that sizes memory, sets a count, a period or a time-out: the
+    // cached text when it is a whole number in [lo, hi]; def when the key is
+    // absent, and def with a log line when the text is anything else.
+    int getIntBounded(const QString &key, int lo, int hi, int def) const;
     // Byte arrays bypass the cache in both directions.
     QByteArray getByteArray(const QString &key) const;
     bool setByteArray(const QString &key, const QByteArray &value);
+    // A splitter state: the byte array when its size list fits in it, else
+    // empty (and a log line), so that the caller lays out its defaults.
+    QByteArray getSplitterState(const QString &key) const;
 
     // Reads "setting/sys.ini" of the current working directory afresh,
     // forgetting every cached key (tests start from an empty store this way).

@@ -216,8 +216,8 @@ void QUserMainWindowDBC::settingsLoad()
     }
     chart.axisXMaxValue = double(axis);
     chart.sendDataAnalysisEnable = boolKeyLoad(cfg, kSendAnalysisKey);
-    splitterRootState = cfg->getByteArray(QString::fromLatin1(kRootSplitKey));
-    splitterRightState = cfg->getByteArray(QString::fromLatin1(kRightSplitKey));
+    splitterRootState = cfg->getSplitterState(QString::fromLatin1(kRootSplitKey));
+    splitterRightState = cfg->getSplitterState(QString::fromLatin1(kRightSplitKey));
 }
 
 void QUserMainWindowDBC::settingsSave()

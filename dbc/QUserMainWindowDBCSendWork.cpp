@@ -190,8 +190,8 @@ void QUserMainWindowDBCSend::dbcSettingLoad()
         fdSendProcotol = 2;
         cfg->setInt(QStringLiteral("dbcFdSendProcotol"), 2);
     }
-    spliteRootRate = cfg->getByteArray(QStringLiteral("dbcSendSpliteRootRate"));
-    spliteRightRate = cfg->getByteArray(QStringLiteral("dbcSendSpliteRightRate"));
+    spliteRootRate = cfg->getSplitterState(QStringLiteral("dbcSendSpliteRootRate"));
+    spliteRightRate = cfg->getSplitterState(QStringLiteral("dbcSendSpliteRightRate"));
 }
 
 void QUserMainWindowDBCSend::dbcSettingSave()

@@ -19,7 +19,7 @@ void QUserMainWindowLayout::splitterRestore()
 {
     if (!splitter)
         return;
-    const QByteArray state = QUserSysCfg::instance()->getByteArray(QString::fromLatin1(kSplitterKey));
+    const QByteArray state = QUserSysCfg::instance()->getSplitterState(QString::fromLatin1(kSplitterKey));
     // A state the splitter cannot read counts as none.
     if (state.isEmpty() || !splitter->restoreState(state)) {
         splitter->setStretchFactor(0, kDataStretch);

@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <limits>
 #include <cstring>
 
 namespace {
@@ -81,11 +82,13 @@ int QUserTableModelCan::cacheCount()
 
 void QUserTableModelCan::loadSettings()
 {
-    int configured = cfg()->getInt(QStringLiteral("msgCacheSize"));
-    if (configured == -1) {
-        configured = kCacheSizeDefault;
-        cfg()->setInt(QStringLiteral("msgCacheSize"), configured);
-    }
+    const QString cacheKey = QStringLiteral("msgCacheSize");
+    if (cfg()->getInt(cacheKey) == -1)
+        cfg()->setInt(cacheKey, kCacheSizeDefault);
+    // Text that is no whole number is no bound: the default. A bound below
+    // one still keeps one frame; above the maximum the clamp below speaks.
+    const int configured = cfg()->getIntBounded(cacheKey, std::numeric_limits<int>::min(),
+                                                std::numeric_limits<int>::max(), kCacheSizeDefault);
     limit = cacheSizeClamp(configured);
     if (limit != configured)
         qDebug().noquote() << "QUserTableModelCan >"

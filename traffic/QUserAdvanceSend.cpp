@@ -7,8 +7,11 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <limits>
+
 #include "core/FileKeyValue.h"
 #include "core/QUserBaudFunc.h"
+#include "core/QUserSettingRange.h"
 #include "devices/QUserDevice.h"
 
 namespace {
@@ -152,10 +155,14 @@ bool QUserAdvanceSend::configureLoad(const QString &path)
     if (!adv.isEmpty()) {
         const QStringList p = adv.first().split(QLatin1Char(','), Qt::KeepEmptyParts);
         if (p.size() == 4) {
-            t.errorMode = toU32(p.at(0)) & 0xFF;
-            t.reqSendCnt = toU32(p.at(1));
-            t.period = int64_t(toU32(p.at(2)));
-            t.frameInterval = int64_t(toU32(p.at(3)));
+            // Counts and periods beyond 32 bits, or no number, are no
+            // setting of this panel: those take the panel's defaults.
+            const int64_t u32Max = std::numeric_limits<uint32_t>::max();
+            t.errorMode = uint32_t(settingrange::bounded(path, QStringLiteral("adv/errorMode"), p.at(0), 0, 255, 1));
+            t.reqSendCnt =
+                uint32_t(settingrange::bounded(path, QStringLiteral("adv/reqSendCnt"), p.at(1), 0, u32Max, 1));
+            t.period = settingrange::bounded(path, QStringLiteral("adv/period"), p.at(2), 0, u32Max, 1000);
+            t.frameInterval = settingrange::bounded(path, QStringLiteral("adv/frameInterval"), p.at(3), 0, u32Max, 10);
             advSet = true;
         }
     }

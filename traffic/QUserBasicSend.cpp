@@ -2,18 +2,23 @@
 
 #include <QMutexLocker>
 
+#include <limits>
+
 #include "core/FileKeyValue.h"
+#include "core/QUserSettingRange.h"
 #include "devices/QUserDevice.h"
 
 namespace {
-uint32_t readU32(const FileKeyValue &kv, const char *key, uint32_t missing)
+// A number of the file, checked against the range the sender can live with;
+// a missing key gives `missing` silently, a value outside gives it with a
+// log line.
+int64_t readNumber(const FileKeyValue &kv, const QString &path, const char *key, int64_t lo, int64_t hi,
+                   int64_t missing)
 {
     QString v;
     if (!kv.getValue(QString::fromLatin1(key), v))
         return missing;
-    bool ok = false;
-    const qulonglong n = v.trimmed().toULongLong(&ok, 10);
-    return ok ? uint32_t(n) : 0;
+    return settingrange::bounded(path, QString::fromLatin1(key), v, lo, hi, missing);
 }
 
 QString readText(const FileKeyValue &kv, const char *key, const char *missing)
@@ -73,20 +78,23 @@ QString QUserBasicSend::settingsPath() const
 bool QUserBasicSend::configureLoad(const QString &id)
 {
     FileKeyValue kv;
-    if (!kv.load(QStringLiteral("setting/") + id + QStringLiteral("_BasicSend.ini")))
+    const QString path = QStringLiteral("setting/") + id + QStringLiteral("_BasicSend.ini");
+    if (!kv.load(path))
         return false;
+    const uint32_t u32Max = std::numeric_limits<uint32_t>::max();
     QMutexLocker lock(&taskMutex);
     QUserCanMsg &m = task.msg;
-    m.sendType = uint8_t(readU32(kv, "sendType", 0));
-    m.protocol = uint8_t(readU32(kv, "procotolType", 0));
-    m.remote = uint8_t(readU32(kv, "format", 0));
-    m.extended = uint8_t(readU32(kv, "type", 0));
+    m.sendType = uint8_t(readNumber(kv, path, "sendType", 0, 2, 0));
+    m.protocol = uint8_t(readNumber(kv, path, "procotolType", 0, 2, 0));
+    m.remote = uint8_t(readNumber(kv, path, "format", 0, 1, 0));
+    m.extended = uint8_t(readNumber(kv, path, "type", 0, 1, 0));
     m.lenText = readText(kv, "strLen", "8");
     m.idText = readText(kv, "strCANID", "00000000");
     m.dataText = readText(kv, "strData", "00 01 02 03 04 05 06 07");
-    task.reqSendCnt = readU32(kv, "reqSendCnt", 1);
-    task.perSendCnt = readU32(kv, "perSendCnt", 1);
-    task.period = int64_t(readU32(kv, "sendTimerInterVal", 1));
+    task.reqSendCnt = uint32_t(readNumber(kv, path, "reqSendCnt", 0, u32Max, 1));
+    // One call of the device's send-list operation takes at most 32 frames.
+    task.perSendCnt = uint32_t(readNumber(kv, path, "perSendCnt", 1, 32, 1));
+    task.period = readNumber(kv, path, "sendTimerInterVal", 0, u32Max, 1);
     task.idIncEnable = readText(kv, "idIncEnable", "FALSE") == QLatin1String("TRUE") ? 1 : 0;
     m.direction = 1;
     return true;

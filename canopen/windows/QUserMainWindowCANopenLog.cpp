@@ -59,8 +59,9 @@ void QUserMainWindowCANopen::logSettingLoad()
     QUserSysCfg *cfg = QUserSysCfg::instance();
     nodeIdFormat = settingOr(cfg, "openNodeIdFormat", 0);
     fliterNodeEn = settingOr(cfg, "openFliterNodeEn", 0);
-    fliterBeginNode = settingOr(cfg, "openFliterBeginNode", 1);
-    fliterEndNode = settingOr(cfg, "openFliterEndNode", 127);
+    // Node addresses are 1-127; the settings dialog stores nothing else.
+    fliterBeginNode = cfg->getIntBounded(QStringLiteral("openFliterBeginNode"), 1, 127, 1);
+    fliterEndNode = cfg->getIntBounded(QStringLiteral("openFliterEndNode"), 1, 127, 127);
     heartBeatShow = settingOr(cfg, "openHeartBeatShow", 1);
     decoder.nodeIdFormatSet(nodeIdFormat);
     // Translated once here, not once per frame.

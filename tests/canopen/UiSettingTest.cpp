@@ -216,6 +216,22 @@ TEST_F(UiSettingTest, QuickOperationRows)
     s.fastOptList[1].descEdit = nullptr;
 }
 
+// A file of more rows than the window can hold builds no more than the bound
+// (each row is a row of widgets): the first rows are kept.
+TEST_F(UiSettingTest, QuickOperationRowsAreBounded)
+{
+    QByteArray text;
+    const int lines = QUserCANopenUiSetting::kFastOptRowsMax + 500;
+    for (int i = 0; i < lines; ++i)
+        text += "fastOptMsg,S,D,001,00 01," + QByteArray::number(i) + "\r\n";
+    ASSERT_TRUE(cotest::writeAll(QUserCANopenUiSetting::fastOptFilePath(), text));
+    QUserCANopenUiSetting s;
+    ASSERT_EQ(s.fastOptList.size(), 1000);
+    // Rows come last line first.
+    EXPECT_EQ(s.fastOptList.first().descText, QString::number(lines - 1));
+    EXPECT_EQ(s.fastOptList.last().descText, QString::number(lines - 1000));
+}
+
 // A changed row count reaches the file at the next save, edit or not.
 TEST_F(UiSettingTest, RowCountChangesAreSaved)
 {

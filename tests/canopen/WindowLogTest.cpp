@@ -202,6 +202,16 @@ TEST_F(WindowLogSettings, NodeFilter)
         EXPECT_EQ(w->canopenLogAppend(c.frame), c.logged) << qPrintable(c.frame.idText);
 }
 
+// Stored filter nodes outside 1-127 (the settings dialog stores nothing
+// else) take the defaults 1 and 127: a range of 200-300 no longer hides
+// every node.
+TEST_F(WindowLogSettings, NodeFilterOutsideTheNodeRangeTakesTheDefaults)
+{
+    start({{"openFliterNodeEn", 1}, {"openFliterBeginNode", 200}, {"openFliterEndNode", 300}});
+    EXPECT_TRUE(w->canopenLogAppend(rx(0x185, QByteArray())));
+    EXPECT_TRUE(w->canopenLogAppend(rx(0x1FF, QByteArray())));
+}
+
 TEST_F(WindowLog, PauseKeepsFramesUntilTheNextOneAfterUnpausing)
 {
     auto *pause = child<QCheckBox>("checkBoxLogPause");

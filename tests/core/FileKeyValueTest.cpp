@@ -1,4 +1,5 @@
 #include "core/FileKeyValue.h"
+#include "core/QUserSettingRange.h"
 
 #include "tests/support/TempWorkDir.h"
 
@@ -171,4 +172,23 @@ TEST_F(FileKeyValueTest, MultiValuesKeepTheirOrder)
     back.getMultiValue("adv", got);
     EXPECT_TRUE(got.isEmpty());
     EXPECT_FALSE(back.loadMulti("missing.ini"));
+}
+
+// Reads report the file name they were loaded from and the key asked for.
+TEST_F(FileKeyValueTest, ReadsReachTheWatchWithTheFileName)
+{
+    writeAll("one.ini", "period,5,period5\r\n");
+    writeAll("many.ini", "msg,a\r\nmsg,b\r\n");
+    QStringList seen;
+    settingrange::readWatchSet([&seen](const QString &source, const QString &key) { seen << source + "/" + key; });
+    FileKeyValue single;
+    ASSERT_TRUE(single.load("one.ini"));
+    QString v;
+    EXPECT_TRUE(single.getValue("period", v));
+    FileKeyValue multi;
+    ASSERT_TRUE(multi.loadMulti("many.ini"));
+    QStringList values;
+    multi.getMultiValue("msg", values);
+    settingrange::readWatchSet(nullptr);
+    EXPECT_EQ(seen, (QStringList{"one.ini/period", "many.ini/msg"}));
 }

@@ -1,4 +1,5 @@
 #include "core/QUserSysCfg.h"
+#include "core/QUserSettingRange.h"
 
 #include "tests/support/PeerCheck.h"
 #include "tests/support/TempWorkDir.h"
@@ -6,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QSplitter>
 
 #include <fstream>
 #include <memory>
@@ -130,4 +132,112 @@ TEST_F(SysCfgTest, PeerConfigParserReadsTheFile)
               "msgCacheSize=1000000\n"
               "openFliterEndNode=127\n"
               "styleColor=rgb(183, 71, 42)\n");
+}
+
+namespace {
+
+QStringList *capturedLog = nullptr;
+void captureHandler(QtMsgType, const QMessageLogContext &, const QString &text)
+{
+    if (capturedLog)
+        capturedLog->append(text);
+}
+
+} // namespace
+
+// A bounded integer is taken only inside its range; any other text gives the
+// default and one log line naming the key and the text; an absent key gives
+// the default silently (its owner may then write it).
+TEST_F(SysCfgTest, BoundedIntegerTakesTheDefaultOutsideItsRange)
+{
+    QUserSysCfg cfg;
+    QStringList lines;
+    capturedLog = &lines;
+    const QtMessageHandler previous = qInstallMessageHandler(captureHandler);
+    struct Case {
+        const char *text;
+        int expect;
+        bool logged;
+    } cases[] = {{"1", 1, false},          {"32", 32, false},      {" 7 ", 7, false},      {"0", 5, true},
+                 {"-1", 5, true},          {"33", 5, true},        {"2147483647", 5, true}, {"1e12", 5, true},
+                 {"abc", 5, true},         {"99999999999", 5, true}, {"3.5", 5, true}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        ASSERT_TRUE(cfg.setString("perBatch", c.text));
+        lines.clear();
+        EXPECT_EQ(cfg.getIntBounded("perBatch", 1, 32, 5), c.expect);
+        EXPECT_EQ(lines.filter("perBatch").size(), c.logged ? 1 : 0) << lines.join('\n').toStdString();
+        if (c.logged) {
+            EXPECT_EQ(lines.filter(QStringLiteral("值<%1>").arg(QString::fromLatin1(c.text).trimmed())).size(), 1);
+        }
+    }
+    // Empty text cannot be set through the store; as the file gives it:
+    {
+        QSettings raw("setting/sys.ini", QSettings::IniFormat);
+        raw.setValue("emptyKey", "");
+    }
+    cfg.reload();
+    lines.clear();
+    EXPECT_EQ(cfg.getIntBounded("emptyKey", 1, 32, 5), 5);
+    EXPECT_EQ(lines.filter("emptyKey").size(), 1);
+    lines.clear();
+    EXPECT_EQ(cfg.getIntBounded("absentKey", 1, 32, 5), 5);
+    EXPECT_TRUE(lines.filter("absentKey").isEmpty());
+    qInstallMessageHandler(previous);
+    capturedLog = nullptr;
+}
+
+// Every read of the stores is reported to the watcher while one is set.
+TEST_F(SysCfgTest, ReadsReachTheWatch)
+{
+    QUserSysCfg cfg;
+    QStringList seen;
+    settingrange::readWatchSet([&seen](const QString &source, const QString &key) { seen << source + "/" + key; });
+    cfg.getString("a");
+    cfg.getInt("b");
+    cfg.getIntBounded("c", 0, 1, 0);
+    cfg.getByteArray("d");
+    settingrange::readWatchSet(nullptr);
+    cfg.getString("e");
+    EXPECT_EQ(seen, (QStringList{"sys.ini/a", "sys.ini/b", "sys.ini/c", "sys.ini/d"}));
+}
+
+// A splitter state as the framework writes it comes back whole; one whose
+// size list claims more entries than it holds (the framework would reserve
+// room for all of them before reading one) comes back empty with a log line.
+TEST_F(SysCfgTest, SplitterStatesWhoseSizeListDoesNotFitAreRefused)
+{
+    QUserSysCfg cfg;
+    QSplitter splitter;
+    splitter.addWidget(new QWidget);
+    splitter.addWidget(new QWidget);
+    splitter.addWidget(new QWidget);
+    const QByteArray real = splitter.saveState();
+    QByteArray claimsAll = real.left(8);
+    claimsAll += QByteArray::fromHex("7fffffff");
+    QByteArray claimsFour = real; // three sizes stored, four claimed, nothing after
+    claimsFour.truncate(8);
+    claimsFour += QByteArray::fromHex("00000004") + real.mid(12, 12);
+    QStringList lines;
+    capturedLog = &lines;
+    const QtMessageHandler previous = qInstallMessageHandler(captureHandler);
+    const struct {
+        const char *what;
+        QByteArray state;
+        bool kept;
+    } cases[] = {{"as written", real, true},
+                 {"claims 2^31-1 sizes", claimsAll, false},
+                 {"claims one more than it holds", claimsFour, false},
+                 {"text", QByteArray("abc"), true},
+                 {"another marker", QByteArray::fromHex("000000fe000000007fffffff"), true}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(cfg.setByteArray("someSplitter", c.state));
+        lines.clear();
+        const QByteArray got = cfg.getSplitterState("someSplitter");
+        EXPECT_EQ(got, c.kept ? c.state : QByteArray());
+        EXPECT_EQ(lines.filter("someSplitter").size(), c.kept ? 0 : 1);
+    }
+    qInstallMessageHandler(previous);
+    capturedLog = nullptr;
 }

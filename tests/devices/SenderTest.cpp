@@ -157,12 +157,50 @@ TEST_F(BasicSendTest, MissingKeysAndBadNumbersReadAsDocumented)
     FakeDevice dev;
     QUserBasicSend s(kId, &dev);
     const QUserSendTask t = s.sendTaskGet();
-    EXPECT_EQ(t.reqSendCnt, 0u);      // not a number
+    EXPECT_EQ(t.reqSendCnt, 1u);      // not a number: the default
     EXPECT_EQ(t.idIncEnable, 0);      // only "TRUE" is true
     EXPECT_EQ(t.perSendCnt, 1u);      // missing keys
     EXPECT_EQ(t.period, 1);
     EXPECT_EQ(t.msg.lenText, "8");
     EXPECT_EQ(t.msg.idText, "00000000");
+}
+
+// Stored numbers the sender cannot live with (more frames per batch than one
+// send-list call takes, counts and periods beyond 32 bits, codes out of
+// their range) take the defaults; numbers inside their range are kept.
+TEST_F(BasicSendTest, StoredNumbersOutsideTheirRangeTakeTheDefaults)
+{
+    QDir().mkpath("setting");
+    const auto write = [](const QList<QPair<QString, QString>> &pairs) {
+        QFile f("setting/" + kId + "_BasicSend.ini");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        for (const auto &p : pairs)
+            f.write((p.first + "," + p.second + "," + p.first + p.second + "\r\n").toUtf8());
+    };
+    for (const char *bad : {"2147483647", "4294967296", "1e12", "-1", "abc", ""}) {
+        SCOPED_TRACE(bad);
+        const QString v = QString::fromLatin1(bad);
+        write({{"perSendCnt", v}, {"reqSendCnt", v == "2147483647" ? "4294967296" : v},
+               {"sendTimerInterVal", v == "2147483647" ? "4294967296" : v}, {"sendType", "3"},
+               {"procotolType", "7"}, {"format", "2"}, {"type", "255"}});
+        FakeDevice dev;
+        QUserBasicSend s(kId, &dev);
+        const QUserSendTask t = s.sendTaskGet();
+        EXPECT_EQ(t.perSendCnt, 1u);
+        EXPECT_EQ(t.reqSendCnt, 1u);
+        EXPECT_EQ(t.period, 1);
+        EXPECT_EQ(t.msg.sendType, 0);
+        EXPECT_EQ(t.msg.protocol, 0);
+        EXPECT_EQ(t.msg.remote, 0);
+        EXPECT_EQ(t.msg.extended, 0);
+    }
+    write({{"perSendCnt", "32"}, {"reqSendCnt", "4294967295"}, {"sendTimerInterVal", "0"}});
+    FakeDevice dev;
+    QUserBasicSend s(kId, &dev);
+    const QUserSendTask t = s.sendTaskGet();
+    EXPECT_EQ(t.perSendCnt, 32u);
+    EXPECT_EQ(t.reqSendCnt, 4294967295u);
+    EXPECT_EQ(t.period, 0);
 }
 
 TEST_F(BasicSendTest, BatchesLeaveAtWholePeriods)
@@ -467,6 +505,39 @@ TEST_F(AdvanceSendTest, ListFileRoundTripOrderAndDefaults)
     EXPECT_EQ(d.frameInterval, 10);
     EXPECT_FALSE(back.configureLoad("missing.txt"));
     EXPECT_EQ(back.sendTaskGet().msgList.size(), 1); // unchanged
+}
+
+// The list's run settings ("adv" line) beyond 32 bits or no number take the
+// panel's defaults, each on its own; a failure mode beyond one byte is no
+// "stop" (it used to be cut to its low byte, so 256 read as 0).
+TEST_F(AdvanceSendTest, RunSettingsOutsideTheirRangeTakeTheDefaults)
+{
+    FakeDevice dev;
+    QUserAdvanceSend s(kId, &dev);
+    const struct {
+        const char *line;
+        uint32_t mode, cycles;
+        int64_t period, interval;
+    } cases[] = {
+        {"adv,256,4294967296,1e12,-1", 1, 1, 1000, 10},
+        {"adv,abc,,99999999999999,2147483647", 1, 1, 1000, 2147483647},
+        {"adv,0,4294967295,0,0", 0, 4294967295u, 0, 0},
+        {"adv,-1,-1,-1,-1", 1, 1, 1000, 10},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.line);
+        QFile f("hostile.txt");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(QByteArray(c.line) + "\r\nmsg,1,c,5,0,0,0,1,01\r\n");
+        f.close();
+        ASSERT_TRUE(s.configureLoad("hostile.txt"));
+        const QUserSendTask t = s.sendTaskGet();
+        EXPECT_EQ(t.errorMode, c.mode);
+        EXPECT_EQ(t.reqSendCnt, c.cycles);
+        EXPECT_EQ(t.period, c.period);
+        EXPECT_EQ(t.frameInterval, c.interval);
+        EXPECT_EQ(t.msgList.size(), 1);
+    }
 }
 
 TEST_F(AdvanceSendTest, EntryCheckRefusesWhatTheEditorNeverMakes)

@@ -135,6 +135,27 @@ TEST_F(TableModelCanTest, HugeBoundIsClampedAndMemoryFollowsTheFrames)
     EXPECT_EQ(QUserTableModelCan::cacheSizeClamp(500), 500);
 }
 
+// A stored bound that is no whole number (text, a float form, beyond 32
+// bits, blank) takes the default with a log line, not 0 (one frame); the
+// setting stays as the user left it.
+TEST_F(TableModelCanTest, BoundThatIsNoWholeNumberTakesTheDefault)
+{
+    for (const char *text : {"abc", "1e12", "99999999999", "  "}) {
+        SCOPED_TRACE(text);
+        {
+            QSettings raw(QStringLiteral("setting/sys.ini"), QSettings::IniFormat);
+            raw.setValue(QStringLiteral("msgCacheSize"), QString::fromLatin1(text));
+        }
+        cfg()->reload();
+        log.lines.clear();
+        QUserTableModelCan m;
+        EXPECT_EQ(m.cacheLimit(), 1000000);
+        EXPECT_EQ(log.lines.filter("msgCacheSize").filter(QStringLiteral("值<%1>").arg(QString::fromLatin1(text).trimmed())).size(), 1)
+            << log.lines.join('\n').toStdString();
+        EXPECT_EQ(mwtest::fileValue("msgCacheSize").toString(), QString::fromLatin1(text));
+    }
+}
+
 TEST_F(TableModelCanTest, LoweredBoundDropsTheOldestAtReload)
 {
     settings(100, false);
