@@ -88,9 +88,6 @@ const QStringList kSysBytesKeys = {"mainWindowSpliteRate",  "dbcSpliteRootRate",
                                    "dbcSendSpliteRootRate", "dbcSendSpliteRightRate",   "dbcEdsSpliteRootRate",
                                    "dbcEdsSpliteLeftFileRate", "dbcEdsSpliteRightListenRate", "openCanSpliteRootRate"};
 
-// Keys whose bound other work mends (the DBC chart's "X轴最大时刻" and the
-// CANopen frame log's cache): written with their defaults here until then.
-const QMap<QString, QString> kSkip = {{"axisXMaxValue", "60000"}, {"msgCacheSize", "1000000"}};
 
 // The single-valued settings files and their keys ("<id>" files by suffix).
 const QMap<QString, QStringList> kFileKeys = {
@@ -147,7 +144,7 @@ void writeHostileFiles(const QString &v)
         QDir().mkpath("setting");
         QSettings ini(QStringLiteral("setting/sys.ini"), QSettings::IniFormat);
         for (const QString &key : kSysKeys)
-            ini.setValue(key, kSkip.value(key, v));
+            ini.setValue(key, v);
         // Splitter states: the text itself, and for a number a state whose
         // size list claims that many entries.
         bool isNumber = false;
