@@ -66,13 +66,14 @@ BINLOG_API int32_t BLSetMeasurementStartTime(void *h, const uint16_t systemTime[
  * Returns 1 when taken. */
 BINLOG_API int32_t BLWriteObject(void *h, const void *object);
 
-/* Writer: puts every object taken so far into the file as complete
- * containers and brings the file header up to date, all before it returns,
- * so a program that ends right after it leaves a readable file with those
- * objects. A rest smaller than 32 KiB is compressed at the fastest level
- * while that takes the calling thread under 3 % of its time (over every file
- * it flushes); past that, such rests are stored uncompressed until the next
- * second. 0 when the file could not be written. */
+/* Writer: puts every object taken so far into the file and brings the file
+ * header up to date, all before it returns, so a program that ends right
+ * after it (a crash, a kill) leaves a readable file with those objects. The
+ * flushed objects grow a stored container at the file's end; once it holds
+ * a container's worth, a worker thread deflates it and the deflated one
+ * takes its place, so frequent flushes cost neither the caller's time nor
+ * file size. A kill at any moment leaves a file that reads to the last
+ * completed flush. 0 when the file could not be written. */
 BINLOG_API int32_t BLFlushFileBuffers(void *h, uint32_t flags);
 
 /* Closes either kind of handle; a writer flushes first. 0 when the last

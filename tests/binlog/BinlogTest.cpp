@@ -488,11 +488,11 @@ TEST_F(Binlog, EveryFrameBeforeAFlushSurvivesAKillRightAfterIt)
     }
 }
 
-// A caller that flushes every hundred objects faster than it can afford to
-// deflate them (a recorder at a full bus load) gets its first rests of each
-// second deflated and the rest stored: both read back whole, here and in
-// python-can.
-TEST_F(Binlog, RestsPastTheCallersDeflateBudgetAreStoredAndReadBack)
+// A caller that flushes every hundred objects (a recorder at a full bus
+// load) gets a closed file of full deflated containers, as if it had never
+// flushed: the stored tail its flushes grew is deflated and takes its place.
+// It reads back whole, here and in python-can.
+TEST_F(Binlog, FlushesEveryHundredObjectsLeaveFullDeflatedContainers)
 {
     const std::string path = workDir.file("busy.blf");
     void *w = BLCreateFile(path.c_str(), BL_ACCESS_WRITE);
@@ -515,23 +515,35 @@ TEST_F(Binlog, RestsPastTheCallersDeflateBudgetAreStoredAndReadBack)
     }
     ASSERT_EQ(BLCloseHandle(w), 1);
 
-    // Walk the containers: some deflated, some stored.
+    // Walk the containers: all deflated; those with data hold a full
+    // container's worth (the last one the rest), the others an empty stream.
     const Bytes file = craft::readFile(path);
-    int deflated = 0, stored = 0;
-    for (size_t at = 144; at + 32 <= file.size();) {
+    int full = 0, empty = 0, stored = 0;
+    uint64_t data = 0;
+    for (size_t at = 144; at < file.size();) {
+        ASSERT_LE(at + 32, file.size()) << at;
         ASSERT_EQ(std::string(file.begin() + long(at), file.begin() + long(at) + 4), "LOBJ") << at;
         const uint32_t size = craft::get32(file.data() + at + 8);
         ASSERT_GE(size, 32u) << at;
+        ASSERT_EQ(craft::get32(file.data() + at + 12), 10u) << at;
         const uint16_t method = uint16_t(file[at + 16] | (file[at + 17] << 8));
-        (method == 0 ? stored : deflated)++;
+        const uint32_t declared = craft::get32(file.data() + at + 24);
+        if (method == 0)
+            ++stored;
+        else if (declared == 0)
+            ++empty;
+        else
+            ++full;
+        if (declared != 0 && data + declared < uint64_t(total) * 48) {
+            EXPECT_GE(declared, 128u * 1024) << at;
+        }
+        data += declared;
         at += size + size % 4;
     }
-    EXPECT_GT(deflated, 0);
-    // A sanitized build writes so slowly that its deflating may stay within
-    // the budget.
-    if (!peer::sanitizedBuild()) {
-        EXPECT_GT(stored, 0) << "400,000 objects in 4,000 flushes took less than the budget";
-    }
+    EXPECT_EQ(stored, 0);
+    EXPECT_EQ(data, uint64_t(total) * 48);
+    EXPECT_LE(full, int(uint64_t(total) * 48 / (128 * 1024)) + 1);
+    EXPECT_LE(empty, full);
 
     const auto back = readAll(path, nullptr, total + 1);
     ASSERT_EQ(back.size(), total);
