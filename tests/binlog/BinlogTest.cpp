@@ -11,8 +11,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <random>
+#include <thread>
+
+#include <sys/mman.h>
 
 using craft::Bytes;
 
@@ -486,6 +491,96 @@ TEST_F(Binlog, EveryFrameBeforeAFlushSurvivesAKillRightAfterIt)
         }
         EXPECT_EQ(count, flushed) << "python-can read " << count << " of " << flushed << " flushed frames";
     }
+}
+
+// A recorder killed at a random moment: while it takes objects, while it
+// flushes, while its worker puts a deflated container in place of a stored
+// one or moves the stored ones back, or while it closes. python-can reads
+// every file to the end, with every frame up to the last completed flush
+// (and maybe some after it, in order); so does our reader.
+TEST_F(Binlog, EveryFrameBeforeAFlushSurvivesAKillAtARandomMoment)
+{
+    REQUIRE_PEER_MODULES("can");
+    struct Case {
+        uint32_t container; // 0: the default
+        int framesBeforeClose;
+    } cases[] = {
+        {4096, 1 << 30},  // a replacement every few flushes
+        {0, 1 << 30},     // the default, a replacement every few dozen
+        {4096, 30000},    // the kill may come during or after the close
+    };
+    auto *flushed = static_cast<std::atomic<int64_t> *>(
+        mmap(nullptr, sizeof(std::atomic<int64_t>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(flushed, MAP_FAILED);
+    std::mt19937 rng(35);
+    const int kills = peer::sanitizedBuild() ? 4 : 10;
+    for (const Case &c : cases) {
+        for (int k = 0; k < kills; ++k) {
+            const int delayUs = int(rng() % 40000) + 200;
+            SCOPED_TRACE(std::to_string(c.container) + " kill after " + std::to_string(delayUs) + " us");
+            const std::string path = workDir.file("random-kill.blf");
+            flushed->store(-1);
+            std::fflush(nullptr);
+            const pid_t pid = fork();
+            ASSERT_GE(pid, 0);
+            if (pid == 0) {
+                void *w = BLCreateFile(path.c_str(), BL_ACCESS_WRITE);
+                if (w == BL_INVALID_HANDLE)
+                    _exit(10);
+                BLSetWriteOptions(w, 6, c.container);
+                flushed->store(0);
+                for (int64_t n = 0; n < c.framesBeforeClose; ++n) {
+                    Bytes b(16, 0);
+                    b[0] = 1;
+                    b[3] = 8;
+                    craft::put32(b, 4, uint32_t(n & 0x7FF));
+                    for (int i = 0; i < 8; ++i)
+                        b[8 + i] = uint8_t((n >> (i % 3 * 8)) + i);
+                    const Bytes obj = craft::object(BL_OBJ_TYPE_CAN_MESSAGE, uint64_t(n) * 100000u, b);
+                    if (BLWriteObject(w, obj.data()) != 1)
+                        _exit(11);
+                    if (n % 100 == 99) {
+                        if (BLFlushFileBuffers(w, 2) != 1)
+                            _exit(12);
+                        flushed->store(n + 1);
+                    }
+                }
+                if (BLCloseHandle(w) != 1)
+                    _exit(13);
+                flushed->store(c.framesBeforeClose);
+                _exit(0);
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(delayUs));
+            kill(pid, SIGKILL);
+            const child::Outcome o = child::wait(pid);
+            ASSERT_TRUE(o.signal == SIGKILL || o.exitedWith(0)) << o.describe();
+            const int64_t mustHave = flushed->load();
+            if (mustHave < 0)
+                continue; // killed before the file was created
+
+            const peer::Result r = peer::run(peer::script("traffic_peer.py"), {"read", path});
+            ASSERT_EQ(r.exitCode, 0) << "python-can failed after " << mustHave << " flushed frames:\n" << r.output;
+            int64_t count = 0;
+            size_t at = 0;
+            while ((at = r.output.find("\"id\": ", at)) != std::string::npos) {
+                at += 6;
+                const int id = std::atoi(r.output.c_str() + at);
+                ASSERT_EQ(id, int(count & 0x7FF)) << "python-can, frame " << count;
+                ++count;
+            }
+            EXPECT_GE(count, mustHave) << "python-can";
+
+            const auto back = readAll(path, nullptr, size_t(mustHave) + 100000);
+            EXPECT_GE(int64_t(back.size()), mustHave) << "our reader";
+            for (size_t i = 0; i < back.size(); ++i) {
+                if (craft::get32(back[i].bytes.data() + 32 + 4) != uint32_t(i & 0x7FF)) {
+                    ADD_FAILURE() << "our reader, frame " << i;
+                    break;
+                }
+            }
+        }
+    }
+    munmap(flushed, sizeof(std::atomic<int64_t>));
 }
 
 // A caller that flushes every hundred objects (a recorder at a full bus
