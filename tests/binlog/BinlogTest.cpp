@@ -630,14 +630,14 @@ TEST_F(Binlog, FlushesEveryHundredObjectsLeaveFullDeflatedContainers)
         else
             ++full;
         if (declared != 0 && data + declared < uint64_t(total) * 48) {
-            EXPECT_GE(declared, 128u * 1024) << at;
+            EXPECT_GE(declared, 1024u * 1024) << at;
         }
         data += declared;
         at += size + size % 4;
     }
     EXPECT_EQ(stored, 0);
     EXPECT_EQ(data, uint64_t(total) * 48);
-    EXPECT_LE(full, int(uint64_t(total) * 48 / (128 * 1024)) + 1);
+    EXPECT_LE(full, int(uint64_t(total) * 48 / (1024 * 1024)) + 1);
     EXPECT_LE(empty, full);
 
     const auto back = readAll(path, nullptr, total + 1);
