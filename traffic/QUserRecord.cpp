@@ -12,7 +12,7 @@ constexpr size_t kWakeBatch = 256;
 constexpr std::chrono::milliseconds kWriterPoll{5};
 // A writer that falls this far behind (a disk that stalls) holds the GUI
 // thread back instead of growing the queue without bound.
-constexpr size_t kMaxQueued = 1000000;
+constexpr size_t kMaxQueued = 100000;
 } // namespace
 
 QUserRecord::QUserRecord(const QString &devName) : m_devName(devName) {}
