@@ -22,6 +22,10 @@ constexpr uint32_t kPage = 4096;
 // The bytes of a zlib stream of no data.
 constexpr uint8_t kEmptyZlib[8] = {0x78, 0x9C, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01};
 constexpr uint32_t kReservationHead = kContainerHeaderSize + sizeof kEmptyZlib;
+constexpr size_t kMaxWorkers = 4;
+// Sealed containers a caller may have waiting for the workers before it
+// waits itself (memory stays bounded).
+constexpr size_t kMaxQueuedJobs = 8;
 
 uint64_t padded(uint64_t size) { return size + size % 4; }
 } // namespace
@@ -159,7 +163,8 @@ bool BlfWriter::writeObject(const uint8_t *object)
     pending_.insert(pending_.end(), size % 4, 0);
     ++objectCount_;
     if (pending_.size() >= containerSize_) {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::unique_lock<std::mutex> lock(mutex_);
+        idleCv_.wait(lock, [this] { return jobs_.size() < kMaxQueuedJobs; });
         const bool ok = appendLocked(pending_.data(), pending_.size());
         pending_.clear();
         if (!ok)
@@ -249,9 +254,20 @@ void BlfWriter::sealTailLocked()
     std::unique_ptr<Job> job(new Job);
     job->data.assign(t.bytes.begin() + kContainerHeaderSize, t.bytes.end());
     jobs_.push_back(std::move(job));
-    if (!worker_.joinable()) {
+    if (workers_.size() < kMaxWorkers && workers_.size() < jobs_.size()) {
         stopping_ = false;
-        worker_ = std::thread(&BlfWriter::workerLoop, this);
+        try {
+            workers_.emplace_back(&BlfWriter::workerLoop, this);
+        } catch (...) {
+            // No thread to deflate on: without one at all, what is sealed
+            // stays stored.
+            if (workers_.empty()) {
+                jobs_.clear();
+                nextJob_ = 0;
+                level_ = 0;
+                return;
+            }
+        }
     }
     workCv_.notify_one();
 }
@@ -324,18 +340,35 @@ bool BlfWriter::applyDeflatedLocked(const std::vector<uint8_t> &container)
     return true;
 }
 
+// The deflated containers go into the file in file order, as soon as the
+// first one waiting is ready.
+void BlfWriter::applyDoneLocked()
+{
+    while (!jobs_.empty() && jobs_.front()->done) {
+        std::unique_ptr<Job> job = std::move(jobs_.front());
+        jobs_.pop_front();
+        --nextJob_;
+        // A container that could not be deflated stays stored; so do the
+        // ones after it.
+        if (level_ > 0 && (!job->ok || !applyDeflatedLocked(job->out))) {
+            while (!stored_.empty() && stored_.front().sealed)
+                stored_.pop_front();
+            level_ = 0;
+        }
+    }
+    idleCv_.notify_all();
+}
+
 void BlfWriter::workerLoop()
 {
     z_stream zs{};
-    const bool zOk = deflateInit(&zs, level_) == Z_OK;
     std::unique_lock<std::mutex> lock(mutex_);
+    const bool zOk = deflateInit(&zs, level_ > 0 ? level_ : 1) == Z_OK;
     for (;;) {
-        workCv_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
-        if (jobs_.empty())
+        workCv_.wait(lock, [this] { return stopping_ || nextJob_ < jobs_.size(); });
+        if (nextJob_ >= jobs_.size())
             break;
-        std::unique_ptr<Job> job = std::move(jobs_.front());
-        jobs_.pop_front();
-        busy_ = true;
+        Job *job = jobs_[nextJob_++].get();
         lock.unlock();
         if (zOk) {
             deflateReset(&zs);
@@ -365,16 +398,8 @@ void BlfWriter::workerLoop()
             }
         }
         lock.lock();
-        // A container that could not be deflated stays stored; so do the
-        // ones after it.
-        if (!job->ok || !applyDeflatedLocked(job->out)) {
-            while (!stored_.empty() && stored_.front().sealed)
-                stored_.pop_front();
-            level_ = 0;
-            jobs_.clear();
-        }
-        busy_ = false;
-        idleCv_.notify_all();
+        job->done = true;
+        applyDoneLocked();
     }
     if (zOk)
         deflateEnd(&zs);
@@ -383,7 +408,7 @@ void BlfWriter::workerLoop()
 bool BlfWriter::waitJobs()
 {
     std::unique_lock<std::mutex> lock(mutex_);
-    idleCv_.wait(lock, [this] { return jobs_.empty() && !busy_; });
+    idleCv_.wait(lock, [this] { return jobs_.empty(); });
     return !ioError_;
 }
 
@@ -394,8 +419,9 @@ void BlfWriter::stopWorker()
         stopping_ = true;
     }
     workCv_.notify_all();
-    if (worker_.joinable())
-        worker_.join();
+    for (std::thread &t : workers_)
+        t.join();
+    workers_.clear();
 }
 
 bool BlfWriter::writeHeaderLocked()
@@ -430,8 +456,9 @@ bool BlfWriter::flush()
     // The objects go to the kernel before the flush returns: that survives
     // the end of the program. What a power loss keeps is the file system's
     // business.
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     if (!pending_.empty()) {
+        idleCv_.wait(lock, [this] { return jobs_.size() < kMaxQueuedJobs; });
         const bool ok = appendLocked(pending_.data(), pending_.size());
         pending_.clear();
         if (!ok)

@@ -35,9 +35,10 @@
 //   containers behind it are copied back into its slack with an end mark
 //   after them, and one write shrinks the reservation to end at the copies;
 //   the file is then cut after the new end mark.
-// Compression runs on a worker thread; the writes above run on the caller's
-// thread in a flush and on the worker when it has a container ready, under
-// one lock. A close deflates the tail too and cuts the file after the last
+// Compression runs on worker threads; the writes above run on the caller's
+// thread in a flush and on a worker when the next container in file order
+// is ready, under one lock. A caller that fills containers faster than the
+// workers deflate them waits when a few are queued. A close deflates the tail too and cuts the file after the last
 // container.
 
 #include <condition_variable>
@@ -87,6 +88,7 @@ private:
     struct Job {
         std::vector<uint8_t> data; // the sealed container's data
         std::vector<uint8_t> out;  // its deflated container object
+        bool done = false;
         bool ok = false;
     };
 
@@ -102,6 +104,7 @@ private:
     uint64_t storedBytesLocked() const;
     void workerLoop();
     void stopWorker();
+    void applyDoneLocked();
     bool waitJobs();
 
     int fd_ = -1;
@@ -122,11 +125,11 @@ private:
     uint32_t objectCount_ = 0;
     uint64_t lastTimeNs_ = 0;
 
-    std::thread worker_;
+    std::vector<std::thread> workers_;
     std::condition_variable workCv_;
-    std::condition_variable idleCv_;
-    std::deque<std::unique_ptr<Job>> jobs_;
-    bool busy_ = false;
+    std::condition_variable idleCv_;    // a job was put in place
+    std::deque<std::unique_ptr<Job>> jobs_; // in file order
+    size_t nextJob_ = 0;                // index in jobs_ of the first job no worker took
     bool stopping_ = false;
 };
 
