@@ -15,8 +15,9 @@ namespace binlog {
 
 namespace {
 // The end mark claims this much beyond itself, far past the end of the file
-// (and below the size at which a reader takes an object for damage).
-constexpr uint32_t kEndMarkClaim = 8u * 1024 * 1024;
+// and past anything staged behind it: python-can stops at an object the
+// file does not hold, our reader at that or at an object this large.
+constexpr uint32_t kEndMarkClaim = 256u * 1024 * 1024;
 constexpr uint32_t kNoType = 0;
 constexpr uint32_t kPage = 4096;
 // The bytes of a zlib stream of no data.
