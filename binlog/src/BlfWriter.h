@@ -41,6 +41,7 @@
 // workers deflate them waits when a few are queued. A close deflates the tail too and cuts the file after the last
 // container.
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -108,7 +109,7 @@ private:
     bool waitJobs();
 
     int fd_ = -1;
-    bool ioError_ = false;
+    std::atomic<bool> ioError_{false}; // set by the workers too
     uint8_t app_[4] = {0, 0, 0, 0};
     uint16_t startTime_[8] = {};
     int level_ = 6;
