@@ -200,7 +200,18 @@ bool BlfWriter::appendLocked(const uint8_t *data, size_t len)
     uint8_t mark[16];
     endMark(mark);
     std::vector<uint8_t> buf;
-    if (!stored_.empty() && !stored_.back().sealed && stored_.back().bytes.size() % 4 == 0) {
+    // The tail grows when it and the new objects keep to 4-byte sizes: until
+    // its sizes are set, a reader takes the new objects as objects outside
+    // containers, each followed by its own padding, and must meet the new
+    // end mark right behind them, where it also lies for the grown tail.
+    // Otherwise the objects go into a container of their own.
+    if (!stored_.empty() && !stored_.back().sealed && (stored_.back().bytes.size() % 4 != 0 || len % 4 != 0)) {
+        if (level_ > 0)
+            sealTailLocked();
+        else
+            stored_.back().sealed = true;
+    }
+    if (!stored_.empty() && !stored_.back().sealed) {
         // Grow the tail: the objects behind its data (over the old end mark)
         // with a new end mark after them, the old mark overwritten last,
         // then the tail's sizes.
@@ -208,7 +219,6 @@ bool BlfWriter::appendLocked(const uint8_t *data, size_t len)
         const uint64_t at = t.pos + t.bytes.size();
         const uint64_t newSize = t.bytes.size() + len;
         buf.assign(data + std::min<size_t>(16, len), data + len);
-        buf.insert(buf.end(), size_t(newSize % 4), 0);
         buf.insert(buf.end(), mark, mark + 16);
         if (!pwriteAll(at + 16, buf.data(), buf.size()) || !writeSplitFirstPage(at, data, std::min<size_t>(16, len)))
             return false;
