@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QLoggingCategory>
 
+#include <array>
 #include <cstring>
 
 // Per-line debug output of CAN FD lines; off unless the category is enabled.
@@ -70,6 +71,18 @@ bool readInt(const char *p, int n, int &value)
 
 // ---- the parts of a line, as byte spans or as a text list ----
 
+// "0" to "99", built once.
+const QString &smallNumberText(int v)
+{
+    static const std::array<QString, 100> texts = [] {
+        std::array<QString, 100> t;
+        for (int k = 0; k < 100; ++k)
+            t[size_t(k)] = QString::number(k);
+        return t;
+    }();
+    return texts[size_t(v)];
+}
+
 struct SpanParts {
     struct Span {
         const char *p;
@@ -107,7 +120,17 @@ struct SpanParts {
     // Character k of part i (k within the part).
     char at(int i, int k) const { return items[i].p[k]; }
     int length(int i) const { return items[i].n; }
-    QString text(int i) const { return QString::fromLatin1(items[i].p, items[i].n); }
+    QString text(int i) const
+    {
+        // Lengths and DLCs ("8", "64") come back as shared texts, which
+        // spares an allocation per frame.
+        const Span &sp = items[i];
+        if (sp.n == 1 && sp.p[0] >= '0' && sp.p[0] <= '9')
+            return smallNumberText(sp.p[0] - '0');
+        if (sp.n == 2 && sp.p[0] >= '1' && sp.p[0] <= '9' && sp.p[1] >= '0' && sp.p[1] <= '9')
+            return smallNumberText((sp.p[0] - '0') * 10 + (sp.p[1] - '0'));
+        return QString::fromLatin1(sp.p, sp.n);
+    }
     QString join(int from, int n) const
     {
         int total = 0;

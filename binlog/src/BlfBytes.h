@@ -38,7 +38,7 @@ constexpr uint32_t kContainerHeaderSize = 32; // base + method, sizes
 constexpr uint32_t kTypeLogContainer = 10;
 constexpr uint16_t kCompressionNone = 0;
 constexpr uint16_t kCompressionZlib = 2;
-constexpr uint32_t kDefaultContainerSize = 128 * 1024;
+constexpr uint32_t kDefaultContainerSize = 1024 * 1024;
 
 // Limits of what a reader believes: an object or container larger than this
 // ends the read as damaged data instead of growing memory without bound.

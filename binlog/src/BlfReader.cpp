@@ -282,7 +282,9 @@ void BlfReader::inflateChunk(BlfChunk &c, z_stream &zs)
 {
     c.inflated = false;
     inflateReset(&zs);
-    c.out.resize(c.declared);
+    // A container may hold a stream of no data (a writer's reserved space):
+    // zlib still needs somewhere to write to.
+    c.out.resize(std::max<uint32_t>(c.declared, 1));
     zs.next_in = c.bytes.data();
     zs.avail_in = uInt(c.bytes.size());
     zs.next_out = c.out.data();

@@ -2,26 +2,33 @@
 
 #include "binlog/src/BlfBytes.h"
 
+#include <zlib.h>
+
 #include <algorithm>
-#include <chrono>
+#include <cerrno>
 #include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace binlog {
 
 namespace {
+// The end mark claims this much beyond itself, far past the end of the file
+// and past anything staged behind it: python-can stops at an object the
+// file does not hold, our reader at that or at an object this large.
+constexpr uint32_t kEndMarkClaim = 256u * 1024 * 1024;
+constexpr uint32_t kNoType = 0;
+constexpr uint32_t kPage = 4096;
+// The bytes of a zlib stream of no data.
+constexpr uint8_t kEmptyZlib[8] = {0x78, 0x9C, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01};
+constexpr uint32_t kReservationHead = kContainerHeaderSize + sizeof kEmptyZlib;
 constexpr size_t kMaxWorkers = 4;
-// A flush deflates a rest of fewer bytes than this at the fastest level,
-// within a budget of the caller's time; past it, such rests are stored.
-constexpr size_t kSmallRestBelow = 32 * 1024;
-constexpr std::chrono::milliseconds kRestDeflateBudgetPerSecond{30};
+// Sealed containers a caller may have waiting for the workers before it
+// waits itself (memory stays bounded).
+constexpr size_t kMaxQueuedJobs = 8;
 
-// The time a thread spent deflating small rests in the current second (of
-// every file it flushes), and when that second began.
-struct RestBudget {
-    std::chrono::steady_clock::duration spent{};
-    std::chrono::steady_clock::time_point secondStart{};
-};
-thread_local RestBudget restBudget;
+uint64_t padded(uint64_t size) { return size + size % 4; }
 } // namespace
 
 BlfWriter::BlfWriter() : containerSize_(kDefaultContainerSize) {}
@@ -29,37 +36,33 @@ BlfWriter::BlfWriter() : containerSize_(kDefaultContainerSize) {}
 BlfWriter::~BlfWriter()
 {
     // A destructor must not throw: a close that runs out of memory or
-    // threads still releases the file and the workers.
+    // threads still releases the file and the worker.
     try {
-        if (file_)
+        if (fd_ >= 0)
             close();
     } catch (...) {
     }
-    if (file_) {
-        std::fclose(file_);
-        file_ = nullptr;
-    }
     try {
-        stopWorkers();
+        stopWorker();
     } catch (...) {
     }
-    if (callerZsReady_)
-        deflateEnd(&callerZs_);
-    if (fastZsReady_)
-        deflateEnd(&fastZs_);
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
 }
 
 bool BlfWriter::open(const char *path)
 {
-    file_ = std::fopen(path, "wb");
-    if (!file_)
+    fd_ = ::open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd_ < 0)
         return false;
     // Room for the header; it is written for real on every flush and at close.
     // A failure to write it shows at the first flush.
-    fileSize_ = kFileHeaderSize;
     uncompressedSize_ = kFileHeaderSize;
     const uint8_t zeros[kFileHeaderSize] = {};
-    put(zeros, sizeof zeros);
+    pwriteAll(0, zeros, sizeof zeros);
+    resPos_ = kFileHeaderSize;
     return true;
 }
 
@@ -84,18 +87,67 @@ void BlfWriter::setStartTime(const uint16_t systemTime[8])
     std::memcpy(startTime_, systemTime, sizeof startTime_);
 }
 
-bool BlfWriter::put(const void *data, size_t len)
+bool BlfWriter::pwriteAll(uint64_t pos, const void *data, size_t len)
 {
-    if (len && std::fwrite(data, 1, len, file_) != len) {
-        ioError_ = true;
-        return false;
+    const uint8_t *p = static_cast<const uint8_t *>(data);
+    while (len) {
+        const ssize_t n = ::pwrite(fd_, p, len, off_t(pos));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ioError_ = true;
+            return false;
+        }
+        p += n;
+        pos += uint64_t(n);
+        len -= size_t(n);
     }
     return true;
 }
 
+// A short write (an object's base header over the end mark) that may cross a
+// page: the part in the first page goes first. Every state between the two
+// writes still reads as an object that ends the read or is passed over.
+bool BlfWriter::writeSplitFirstPage(uint64_t pos, const uint8_t *data, size_t len)
+{
+    const size_t inFirst = size_t(std::min<uint64_t>(len, kPage - pos % kPage));
+    if (!pwriteAll(pos, data, inFirst))
+        return false;
+    return inFirst == len || pwriteAll(pos + inFirst, data + inFirst, len - inFirst);
+}
+
+void BlfWriter::endMark(uint8_t out[16])
+{
+    std::memcpy(out, "LOBJ", 4);
+    wr16(out + 4, kBaseHeaderSize);
+    wr16(out + 6, 1);
+    wr32(out + 8, kEndMarkClaim);
+    wr32(out + 12, kNoType);
+}
+
+void BlfWriter::reservationHead(uint8_t out[40], uint32_t size)
+{
+    std::memset(out, 0, kReservationHead);
+    std::memcpy(out, "LOBJ", 4);
+    wr16(out + 4, kBaseHeaderSize);
+    wr16(out + 6, 1);
+    wr32(out + 8, size);
+    wr32(out + 12, kTypeLogContainer);
+    wr16(out + 16, kCompressionZlib);
+    std::memcpy(out + kContainerHeaderSize, kEmptyZlib, sizeof kEmptyZlib);
+}
+
+uint64_t BlfWriter::storedBytesLocked() const
+{
+    uint64_t n = 0;
+    for (const Stored &s : stored_)
+        n += padded(s.bytes.size());
+    return n;
+}
+
 bool BlfWriter::writeObject(const uint8_t *object)
 {
-    if (!file_ || !object || !isObjSignature(object))
+    if (fd_ < 0 || !object || !isObjSignature(object))
         return false;
     const uint16_t headerSize = rd16(object + 4);
     const uint32_t size = rd32(object + 8);
@@ -111,122 +163,267 @@ bool BlfWriter::writeObject(const uint8_t *object)
     // readers expect.
     pending_.insert(pending_.end(), size % 4, 0);
     ++objectCount_;
-
     if (pending_.size() >= containerSize_) {
-        size_t done = 0;
-        bool ok = true;
-        while (ok && pending_.size() - done >= containerSize_) {
-            ok = submit(pending_.data() + done, containerSize_);
-            done += containerSize_;
-        }
-        pending_.erase(pending_.begin(), pending_.begin() + done);
+        std::unique_lock<std::mutex> lock(mutex_);
+        idleCv_.wait(lock, [this] { return jobs_.size() < kMaxQueuedJobs; });
+        const bool ok = appendLocked(pending_.data(), pending_.size());
+        pending_.clear();
         if (!ok)
             return false;
     }
     return !ioError_;
 }
 
-bool BlfWriter::buildContainer(const uint8_t *data, size_t len, z_stream *zs, std::vector<uint8_t> &out)
+// Puts `data` (whole objects) into the file behind everything flushed so
+// far: the live tail grows, or a new stored container begins.
+bool BlfWriter::appendLocked(const uint8_t *data, size_t len)
 {
-    uint16_t method = kCompressionNone;
-    size_t payloadLen = len;
-    if (zs) {
-        deflateReset(zs);
-        out.resize(kContainerHeaderSize + deflateBound(zs, uLong(len)) + 4);
-        zs->next_in = const_cast<Bytef *>(data);
-        zs->avail_in = uInt(len);
-        zs->next_out = out.data() + kContainerHeaderSize;
-        zs->avail_out = uInt(out.size() - kContainerHeaderSize);
-        if (deflate(zs, Z_FINISH) != Z_STREAM_END)
+    if (resSize_ == 0) {
+        // The first data: the reservation (only its empty stream when
+        // nothing is deflated), then the end mark.
+        resSize_ = level_ > 0 ? reservationTarget_ : kReservationHead;
+        if (resSize_ == 0)
+            resSize_ = reservationTarget_ = (2 * uint64_t(containerSize_) + 1024 + 3) & ~uint64_t(3);
+        uint8_t head[kReservationHead];
+        reservationHead(head, uint32_t(resSize_));
+        uint8_t mark[16];
+        endMark(mark);
+        endPos_ = resPos_ + resSize_;
+        if (!pwriteAll(endPos_, mark, sizeof mark) || !pwriteAll(resPos_, head, sizeof head))
             return false;
-        method = kCompressionZlib;
-        payloadLen = zs->total_out;
-    } else {
-        out.resize(kContainerHeaderSize + len + 4);
-        std::memcpy(out.data() + kContainerHeaderSize, data, len);
     }
-    const uint32_t objSize = uint32_t(kContainerHeaderSize + payloadLen);
-    uint8_t *head = out.data();
-    std::memset(head, 0, kContainerHeaderSize);
-    std::memcpy(head, "LOBJ", 4);
-    wr16(head + 4, kBaseHeaderSize);
-    wr16(head + 6, 1);
-    wr32(head + 8, objSize);
-    wr32(head + 12, kTypeLogContainer);
-    wr16(head + 16, method);
-    wr32(head + 24, uint32_t(len));
-    // Containers are followed by (size % 4) bytes of padding.
-    std::memset(out.data() + objSize, 0, objSize % 4);
-    out.resize(objSize + objSize % 4);
-    return true;
-}
-
-bool BlfWriter::writeContainer(const std::vector<uint8_t> &container, size_t rawLen)
-{
-    if (!put(container.data(), container.size()))
-        return false;
-    fileSize_ += container.size();
-    uncompressedSize_ += kContainerHeaderSize + rawLen;
-    return true;
-}
-
-bool BlfWriter::submit(const uint8_t *data, size_t len)
-{
     if (level_ == 0) {
-        if (!buildContainer(data, len, nullptr, stored_))
-            return false;
-        return writeContainer(stored_, len);
+        // Stored containers are final: only the tail is kept.
+        while (!stored_.empty() && stored_.front().sealed)
+            stored_.pop_front();
     }
-    if (workers_.empty())
-        startWorkers();
+    uint8_t mark[16];
+    endMark(mark);
+    std::vector<uint8_t> buf;
+    // The tail grows when it and the new objects keep to 4-byte sizes: until
+    // its sizes are set, a reader takes the new objects as objects outside
+    // containers, each followed by its own padding, and must meet the new
+    // end mark right behind them, where it also lies for the grown tail.
+    // Otherwise the objects go into a container of their own.
+    if (!stored_.empty() && !stored_.back().sealed && (stored_.back().bytes.size() % 4 != 0 || len % 4 != 0)) {
+        if (level_ > 0)
+            sealTailLocked();
+        else
+            stored_.back().sealed = true;
+    }
+    if (!stored_.empty() && !stored_.back().sealed) {
+        // Grow the tail: the objects behind its data (over the old end mark)
+        // with a new end mark after them, the old mark overwritten last,
+        // then the tail's sizes.
+        Stored &t = stored_.back();
+        const uint64_t at = t.pos + t.bytes.size();
+        const uint64_t newSize = t.bytes.size() + len;
+        buf.assign(data + std::min<size_t>(16, len), data + len);
+        buf.insert(buf.end(), mark, mark + 16);
+        if (!pwriteAll(at + 16, buf.data(), buf.size()) || !writeSplitFirstPage(at, data, std::min<size_t>(16, len)))
+            return false;
+        t.bytes.insert(t.bytes.end(), data, data + len);
+        wr32(t.bytes.data() + 8, uint32_t(newSize));
+        wr32(t.bytes.data() + 24, uint32_t(newSize - kContainerHeaderSize));
+        if (!pwriteAll(t.pos + 24, t.bytes.data() + 24, 4) || !pwriteAll(t.pos + 8, t.bytes.data() + 8, 4))
+            return false;
+        endPos_ = t.pos + padded(newSize);
+    } else {
+        Stored s;
+        s.pos = endPos_;
+        s.bytes.resize(kContainerHeaderSize);
+        uint8_t *h = s.bytes.data();
+        std::memcpy(h, "LOBJ", 4);
+        wr16(h + 4, kBaseHeaderSize);
+        wr16(h + 6, 1);
+        wr32(h + 8, uint32_t(kContainerHeaderSize + len));
+        wr32(h + 12, kTypeLogContainer);
+        wr16(h + 16, kCompressionNone);
+        wr32(h + 24, uint32_t(len));
+        s.bytes.insert(s.bytes.end(), data, data + len);
+        buf.assign(s.bytes.begin() + 16, s.bytes.end());
+        buf.insert(buf.end(), s.bytes.size() % 4, 0);
+        buf.insert(buf.end(), mark, mark + 16);
+        if (!pwriteAll(s.pos + 16, buf.data(), buf.size()) || !writeSplitFirstPage(s.pos, s.bytes.data(), 16))
+            return false;
+        endPos_ = s.pos + padded(s.bytes.size());
+        uncompressedSize_ += kContainerHeaderSize;
+        stored_.push_back(std::move(s));
+    }
+    uncompressedSize_ += len;
+    if (stored_.back().bytes.size() - kContainerHeaderSize >= containerSize_)
+        sealTailLocked();
+    return true;
+}
+
+void BlfWriter::sealTailLocked()
+{
+    Stored &t = stored_.back();
+    t.sealed = true;
+    if (level_ == 0)
+        return;
     std::unique_ptr<Job> job(new Job);
-    job->in.assign(data, data + len);
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        jobs_.push_back(std::move(job));
+    job->data.assign(t.bytes.begin() + kContainerHeaderSize, t.bytes.end());
+    jobs_.push_back(std::move(job));
+    if (workers_.size() < kMaxWorkers && workers_.size() < jobs_.size()) {
+        stopping_ = false;
+        try {
+            workers_.emplace_back(&BlfWriter::workerLoop, this);
+        } catch (...) {
+            // No thread to deflate on: without one at all, what is sealed
+            // stays stored.
+            if (workers_.empty()) {
+                jobs_.clear();
+                nextJob_ = 0;
+                level_ = 0;
+                return;
+            }
+        }
     }
     workCv_.notify_one();
-    // Write what is ready; hold the queue short so memory stays bounded.
-    return writeReady(false);
 }
 
-bool BlfWriter::writeReady(bool waitAll)
+// Copies the stored containers to `to` (dead space: the reservation's slack
+// or past the end mark) with an end mark after them, then makes the
+// reservation end there.
+bool BlfWriter::relocateLocked(uint64_t to)
 {
-    const size_t maxQueued = 2 * workers_.size() + 2;
-    for (;;) {
-        std::unique_ptr<Job> job;
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            if (jobs_.empty())
-                return !ioError_;
-            const bool mustWait = waitAll || jobs_.size() > maxQueued;
-            if (!jobs_.front()->done) {
-                if (!mustWait)
-                    return !ioError_;
-                doneCv_.wait(lock, [this] { return jobs_.front()->done; });
-            }
-            job = std::move(jobs_.front());
-            jobs_.pop_front();
-            --nextJob_;
-        }
-        if (!job->ok) {
-            ioError_ = true;
-            continue;
-        }
-        writeContainer(job->out, job->in.size());
+    std::vector<uint8_t> buf;
+    buf.reserve(size_t(storedBytesLocked()) + 16);
+    for (const Stored &s : stored_) {
+        buf.insert(buf.end(), s.bytes.begin(), s.bytes.end());
+        buf.insert(buf.end(), s.bytes.size() % 4, 0);
     }
+    uint8_t mark[16];
+    endMark(mark);
+    buf.insert(buf.end(), mark, mark + 16);
+    const bool forward = to >= endPos_ + 16;
+    if (!forward && (to < resPos_ + kReservationHead || to + buf.size() > resPos_ + resSize_))
+        return false;
+    if (!pwriteAll(to, buf.data(), buf.size()))
+        return false;
+    uint8_t size[4];
+    wr32(size, uint32_t(to - resPos_));
+    if (!pwriteAll(resPos_ + 8, size, 4))
+        return false;
+    resSize_ = to - resPos_;
+    uint64_t at = to;
+    for (Stored &s : stored_) {
+        s.pos = at;
+        at += padded(s.bytes.size());
+    }
+    endPos_ = at;
+    if (!forward && ::ftruncate(fd_, off_t(endPos_ + 16)) != 0)
+        ioError_ = true;
+    return true;
 }
 
-void BlfWriter::startWorkers()
+// The first stored container deflated: staged in the reservation's slack
+// with a new reservation after it that covers the stored one, then shown.
+bool BlfWriter::applyDeflatedLocked(const std::vector<uint8_t> &container)
 {
-    const unsigned hw = std::thread::hardware_concurrency();
-    const size_t n = std::max<size_t>(1, std::min<size_t>(kMaxWorkers, hw > 1 ? hw - 1 : 1));
-    stopping_ = false;
-    for (size_t i = 0; i < n; ++i)
-        workers_.emplace_back(&BlfWriter::workerLoop, this);
+    if (stored_.empty() || !stored_.front().sealed)
+        return false;
+    const uint64_t need = kReservationHead + container.size() + kReservationHead;
+    if (resSize_ < need && !relocateLocked(std::max(endPos_ + 16, resPos_ + need)))
+        return false;
+    const Stored &front = stored_.front();
+    const uint64_t frontEnd = front.pos + padded(front.bytes.size());
+    const uint64_t cpos = resPos_ + kReservationHead;
+    const uint64_t next = cpos + container.size();
+    std::vector<uint8_t> buf(container);
+    buf.resize(container.size() + kReservationHead);
+    reservationHead(buf.data() + container.size(), uint32_t(frontEnd - next));
+    if (!pwriteAll(cpos, buf.data(), buf.size()))
+        return false;
+    uint8_t size[4];
+    wr32(size, kReservationHead);
+    if (!pwriteAll(resPos_ + 8, size, 4))
+        return false;
+    resPos_ = next;
+    resSize_ = frontEnd - next;
+    stored_.pop_front();
+    // Keep the reservation near its size: what the replacements freed goes
+    // to the stored containers behind it.
+    const uint64_t to = resPos_ + reservationTarget_;
+    if (resSize_ > reservationTarget_ + containerSize_ / 2 && to + storedBytesLocked() + 16 <= resPos_ + resSize_)
+        relocateLocked(to);
+    return true;
 }
 
-void BlfWriter::stopWorkers()
+// The deflated containers go into the file in file order, as soon as the
+// first one waiting is ready.
+void BlfWriter::applyDoneLocked()
+{
+    while (!jobs_.empty() && jobs_.front()->done) {
+        std::unique_ptr<Job> job = std::move(jobs_.front());
+        jobs_.pop_front();
+        --nextJob_;
+        // A container that could not be deflated stays stored; so do the
+        // ones after it.
+        if (level_ > 0 && (!job->ok || !applyDeflatedLocked(job->out))) {
+            while (!stored_.empty() && stored_.front().sealed)
+                stored_.pop_front();
+            level_ = 0;
+        }
+    }
+    idleCv_.notify_all();
+}
+
+void BlfWriter::workerLoop()
+{
+    z_stream zs{};
+    std::unique_lock<std::mutex> lock(mutex_);
+    const bool zOk = deflateInit(&zs, level_ > 0 ? level_ : 1) == Z_OK;
+    for (;;) {
+        workCv_.wait(lock, [this] { return stopping_ || nextJob_ < jobs_.size(); });
+        if (nextJob_ >= jobs_.size())
+            break;
+        Job *job = jobs_[nextJob_++].get();
+        lock.unlock();
+        if (zOk) {
+            deflateReset(&zs);
+            std::vector<uint8_t> &out = job->out;
+            out.resize(kContainerHeaderSize + deflateBound(&zs, uLong(job->data.size())) + 4);
+            zs.next_in = job->data.data();
+            zs.avail_in = uInt(job->data.size());
+            zs.next_out = out.data() + kContainerHeaderSize;
+            zs.avail_out = uInt(out.size() - kContainerHeaderSize);
+            if (deflate(&zs, Z_FINISH) == Z_STREAM_END) {
+                // Sized to a multiple of 4 (zero bytes after the stream, which
+                // readers leave alone), so that no padding follows.
+                const uint32_t objSize = uint32_t((kContainerHeaderSize + zs.total_out + 3) & ~uLong(3));
+                std::memset(out.data() + kContainerHeaderSize + zs.total_out, 0,
+                            objSize - kContainerHeaderSize - zs.total_out);
+                out.resize(objSize);
+                uint8_t *h = out.data();
+                std::memset(h, 0, kContainerHeaderSize);
+                std::memcpy(h, "LOBJ", 4);
+                wr16(h + 4, kBaseHeaderSize);
+                wr16(h + 6, 1);
+                wr32(h + 8, objSize);
+                wr32(h + 12, kTypeLogContainer);
+                wr16(h + 16, kCompressionZlib);
+                wr32(h + 24, uint32_t(job->data.size()));
+                job->ok = true;
+            }
+        }
+        lock.lock();
+        job->done = true;
+        applyDoneLocked();
+    }
+    if (zOk)
+        deflateEnd(&zs);
+}
+
+bool BlfWriter::waitJobs()
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    idleCv_.wait(lock, [this] { return jobs_.empty(); });
+    return !ioError_;
+}
+
+void BlfWriter::stopWorker()
 {
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -238,30 +435,7 @@ void BlfWriter::stopWorkers()
     workers_.clear();
 }
 
-void BlfWriter::workerLoop()
-{
-    z_stream zs{};
-    const bool zOk = deflateInit(&zs, level_) == Z_OK;
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-        workCv_.wait(lock, [this] { return stopping_ || nextJob_ < jobs_.size(); });
-        if (nextJob_ >= jobs_.size()) {
-            if (stopping_)
-                break;
-            continue;
-        }
-        Job *job = jobs_[nextJob_++].get();
-        lock.unlock();
-        job->ok = zOk && buildContainer(job->in.data(), job->in.size(), &zs, job->out);
-        lock.lock();
-        job->done = true;
-        doneCv_.notify_all();
-    }
-    if (zOk)
-        deflateEnd(&zs);
-}
-
-bool BlfWriter::writeHeader()
+bool BlfWriter::writeHeaderLocked()
 {
     uint8_t h[kFileHeaderSize] = {};
     std::memcpy(h, "LOGG", 4);
@@ -271,7 +445,7 @@ bool BlfWriter::writeHeader()
     h[13] = 7;
     h[14] = 1;
     h[15] = 0;
-    wr64(h + 16, fileSize_);
+    wr64(h + 16, resSize_ == 0 ? kFileHeaderSize : endPos_);
     wr64(h + 24, uncompressedSize_);
     wr32(h + 32, objectCount_);
     wr32(h + 36, 0);
@@ -283,97 +457,56 @@ bool BlfWriter::writeHeader()
         msToSystemTime(startMs + int64_t(lastTimeNs_ / 1000000), last);
     for (int i = 0; i < 8; ++i)
         wr16(h + 56 + 2 * i, last[i]);
-
-    if (std::fseek(file_, 0, SEEK_SET) != 0) {
-        ioError_ = true;
-        return false;
-    }
-    if (!put(h, sizeof h))
-        return false;
-    if (std::fseek(file_, 0, SEEK_END) != 0) {
-        ioError_ = true;
-        return false;
-    }
-    return true;
+    return pwriteAll(0, h, sizeof h);
 }
 
 bool BlfWriter::flush()
 {
-    if (!file_)
+    if (fd_ < 0)
         return false;
-    // Every object taken so far goes into the file as complete containers
-    // before the flush returns, so that a program that ends right after it
-    // (a crash, a kill) leaves a file that ends with whole containers.
-    // The containers already handed to the workers go first, in order; the
-    // pending rest is packed here, which spares a hand-over to a worker and
-    // back for what is usually a small container.
-    // A program that flushes often (a recorder flushes every hundred frames,
-    // on its user interface thread) leaves small rests. Deflating them at
-    // the asked level cost that thread a quarter of its time at a full bus
-    // load, so they are deflated at the fastest level, and only for up to
-    // 3 % of the calling thread's time (over all the files it flushes): past
-    // that, its rests of the current second are stored as they are. Files
-    // stay compact unless the traffic is more than the caller can afford to
-    // deflate. Rests as large as a container are deflated as asked.
-    writeReady(true);
+    // The objects go to the kernel before the flush returns: that survives
+    // the end of the program. What a power loss keeps is the file system's
+    // business.
+    std::unique_lock<std::mutex> lock(mutex_);
     if (!pending_.empty()) {
-        bool ok;
-        if (level_ == 0) {
-            ok = submit(pending_.data(), pending_.size());
-        } else {
-            using Clock = std::chrono::steady_clock;
-            const Clock::time_point now = Clock::now();
-            const bool small = pending_.size() < kSmallRestBelow;
-            z_stream *zs = nullptr; // stored
-            bool zsReady;
-            if (small) {
-                if (now - restBudget.secondStart >= std::chrono::seconds(1)) {
-                    restBudget.secondStart = now;
-                    restBudget.spent = Clock::duration::zero();
-                }
-                if (!fastZsReady_)
-                    fastZsReady_ = deflateInit(&fastZs_, 1) == Z_OK;
-                zsReady = true; // a small rest may always be stored
-                if (fastZsReady_ && restBudget.spent < kRestDeflateBudgetPerSecond)
-                    zs = &fastZs_;
-            } else {
-                if (!callerZsReady_)
-                    callerZsReady_ = deflateInit(&callerZs_, level_) == Z_OK;
-                zsReady = callerZsReady_;
-                zs = &callerZs_;
-            }
-            ok = zsReady && buildContainer(pending_.data(), pending_.size(), zs, stored_);
-            if (small && zs)
-                restBudget.spent += Clock::now() - now;
-            ok = ok && writeContainer(stored_, pending_.size());
-            if (!ok)
-                ioError_ = true;
-        }
+        idleCv_.wait(lock, [this] { return jobs_.size() < kMaxQueuedJobs; });
+        const bool ok = appendLocked(pending_.data(), pending_.size());
         pending_.clear();
         if (!ok)
             return false;
     }
-    writeHeader();
-    // Into the operating system's hands; that survives the end of the
-    // program. What a power loss keeps is the file system's business.
-    if (std::fflush(file_) != 0 || std::ferror(file_))
-        ioError_ = true;
+    writeHeaderLocked();
     return !ioError_;
 }
 
 bool BlfWriter::close()
 {
-    if (!file_)
+    if (fd_ < 0)
         return false;
     bool ok = flush();
-    if (!writeReady(true))
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (level_ > 0 && !stored_.empty() && !stored_.back().sealed)
+            sealTailLocked();
+    }
+    if (!waitJobs())
         ok = false;
-    stopWorkers();
-    if (!writeHeader() || std::fflush(file_) != 0)
+    stopWorker();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        // The file ends after its last container: the reservation (when
+        // nothing stored is left behind it) or the end mark is cut off.
+        if (resSize_ != 0) {
+            endPos_ = stored_.empty() ? resPos_ : endPos_;
+            if (::ftruncate(fd_, off_t(endPos_)) != 0)
+                ioError_ = true;
+        }
+        if (!writeHeaderLocked())
+            ok = false;
+    }
+    if (::close(fd_) != 0)
         ok = false;
-    if (std::fclose(file_) != 0)
-        ok = false;
-    file_ = nullptr;
+    fd_ = -1;
     return ok && !ioError_;
 }
 

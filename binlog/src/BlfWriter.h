@@ -1,21 +1,54 @@
 #pragma once
 // Writes a BLF file: the "LOGG" header, then the objects it is given packed
-// into LOG_CONTAINER objects of a fixed data size (zlib-compressed or stored);
-// an object that does not fit the rest of a container continues in the next.
-// Containers are compressed on helper threads and written in order by the
-// caller's thread: a flush and a close wait until everything taken is
-// written.
+// into LOG_CONTAINER objects.
+//
+// Layout while the file is written, and why a kill at any moment leaves a
+// file that reads to the last completed flush:
+//
+//   header | C C C ... | R | T T ... T | K
+//
+// - C: zlib containers, final.
+// - R: the reservation, a zlib container holding an empty stream followed by
+//   slack (readers inflate the empty stream and ignore the slack). Its body
+//   is dead space where the next compressed container is staged.
+// - T: stored (uncompressed) containers. The last one is the live tail that
+//   every flush grows in place; the ones before it are sealed and wait for a
+//   worker thread to deflate them.
+// - K: the end mark, an object of no known type whose size reaches past the
+//   end of the file: readers stop there, and everything behind it is dead
+//   space too.
+//
+// Every change first writes into dead space only, then makes it visible with
+// one small write that cannot be torn by a kill (a field of at most 4 bytes,
+// 4-aligned, so it never crosses a page):
+// - a flush writes its objects behind the tail, with a new end mark after
+//   them, then overwrites the old end mark (its first page part first), and
+//   last sets the tail's sizes (uncompressed size, then object size). Until
+//   that last write a reader sees the new objects outside any container
+//   (python-can passes over them) or not at all;
+// - a deflated container is staged in the reservation's slack, followed by a
+//   new reservation that covers the stored container it replaces; one write
+//   shrinks the old reservation to its empty stream, which makes both
+//   visible at once (the 40 bytes of an empty container stay in the file);
+// - when the reservation has grown (each replacement frees the difference
+//   between a stored container and its deflated form), the stored
+//   containers behind it are copied back into its slack with an end mark
+//   after them, and one write shrinks the reservation to end at the copies;
+//   the file is then cut after the new end mark.
+// Compression runs on worker threads; the writes above run on the caller's
+// thread in a flush and on a worker when the next container in file order
+// is ready, under one lock. A caller that fills containers faster than the
+// workers deflate them waits when a few are queued. A close deflates the tail too and cuts the file after the last
+// container.
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <cstdio>
 #include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
-
-#include <zlib.h>
 
 namespace binlog {
 
@@ -35,57 +68,70 @@ public:
     void setStartTime(const uint16_t systemTime[8]);
     // One complete object; false for a malformed object or a failed write.
     bool writeObject(const uint8_t *object);
-    // Writes every object taken so far as complete containers (the pending
-    // data becomes a container of its own), rewrites the header and hands
-    // the file to the operating system before it returns.
+    // Puts every object taken so far into the file (grows the stored tail
+    // container in place), rewrites the header, all before it returns, so a
+    // program that ends right after it leaves a readable file with them.
     bool flush();
-    // Flush and close; false when anything since the last success failed.
+    // Deflates what is still stored, flushes and closes; false when anything
+    // since the last success failed.
     bool close();
 
     uint32_t objectCount() const { return objectCount_; }
 
 private:
+    // A stored container behind the reservation: its place, its whole object
+    // (header and data; the tail's header sizes follow its data).
+    struct Stored {
+        uint64_t pos = 0;
+        std::vector<uint8_t> bytes;
+        bool sealed = false;
+    };
     struct Job {
-        std::vector<uint8_t> in;
-        std::vector<uint8_t> out; // the whole container object with padding
+        std::vector<uint8_t> data; // the sealed container's data
+        std::vector<uint8_t> out;  // its deflated container object
         bool done = false;
         bool ok = false;
     };
 
-    bool submit(const uint8_t *data, size_t len);
-    bool writeReady(bool waitAll);
-    bool writeContainer(const std::vector<uint8_t> &container, size_t rawLen);
-    void startWorkers();
-    void stopWorkers();
+    bool appendLocked(const uint8_t *data, size_t len);
+    void sealTailLocked();
+    bool applyDeflatedLocked(const std::vector<uint8_t> &container);
+    bool relocateLocked(uint64_t to);
+    bool writeHeaderLocked();
+    bool pwriteAll(uint64_t pos, const void *data, size_t len);
+    bool writeSplitFirstPage(uint64_t pos, const uint8_t *data, size_t len);
+    static void endMark(uint8_t out[16]);
+    static void reservationHead(uint8_t out[40], uint32_t size);
+    uint64_t storedBytesLocked() const;
     void workerLoop();
-    static bool buildContainer(const uint8_t *data, size_t len, z_stream *zs, std::vector<uint8_t> &out);
-    bool writeHeader();
-    bool put(const void *data, size_t len);
+    void stopWorker();
+    void applyDoneLocked();
+    bool waitJobs();
 
-    FILE *file_ = nullptr;
-    bool ioError_ = false;
+    int fd_ = -1;
+    std::atomic<bool> ioError_{false}; // set by the workers too
     uint8_t app_[4] = {0, 0, 0, 0};
     uint16_t startTime_[8] = {};
     int level_ = 6;
     size_t containerSize_;
-    std::vector<uint8_t> pending_;
-    std::vector<uint8_t> stored_;
-    z_stream fastZs_{};        // packs a flush's small rest, at the fastest level
-    bool fastZsReady_ = false;
-    z_stream callerZs_{};      // packs a flush's last container on the caller's thread
-    bool callerZsReady_ = false;
+    uint64_t reservationTarget_ = 0;
+    std::vector<uint8_t> pending_; // objects taken since the last flush
 
-    std::vector<std::thread> workers_;
-    std::mutex mutex_;
-    std::condition_variable workCv_;
-    std::condition_variable doneCv_;
-    std::deque<std::unique_ptr<Job>> jobs_; // in file order
-    size_t nextJob_ = 0;                    // index in jobs_ of the first job no worker took
-    bool stopping_ = false;
-    uint64_t fileSize_ = 0;
+    std::mutex mutex_;            // the file and the layout below
+    uint64_t resPos_ = 0;         // the reservation
+    uint64_t resSize_ = 0;
+    std::deque<Stored> stored_;   // behind the reservation, in file order
+    uint64_t endPos_ = 0;         // the end mark
     uint64_t uncompressedSize_ = 0;
     uint32_t objectCount_ = 0;
     uint64_t lastTimeNs_ = 0;
+
+    std::vector<std::thread> workers_;
+    std::condition_variable workCv_;
+    std::condition_variable idleCv_;    // a job was put in place
+    std::deque<std::unique_ptr<Job>> jobs_; // in file order
+    size_t nextJob_ = 0;                // index in jobs_ of the first job no worker took
+    bool stopping_ = false;
 };
 
 } // namespace binlog

@@ -6,6 +6,9 @@
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
+#include <QThread>
+#include <QElapsedTimer>
+#include <QCoreApplication>
 
 #include "tests/devices/PrintQt.h"
 #include "tests/devices/SignalLog.h"
@@ -215,10 +218,18 @@ TEST_F(RegistryTest, ReportsARecordingStoppedByAFailedWrite)
     m.idText = "00000123 ";
     m.hostTime = 1000;
     int refused = 0;
-    // The writer hands its lines to the file every 100 frames at the latest.
-    for (int i = 0; i < 150; ++i) {
+    // The recorder's writer thread hands its lines to the file every 100
+    // frames at the latest; the GUI thread learns of the failure in its loop
+    // or at the next frame.
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; refused == 0 && clock.elapsed() < 5000; ++i) {
         refused += reg.recordWrite("TRNB701-0-2", m) == 0 ? 1 : 0;
         reg.recordWrite("TRNB701-0-1", m);
+        if (i % 50 == 49) {
+            QCoreApplication::processEvents();
+            QThread::msleep(1);
+        }
     }
     EXPECT_GE(refused, 1);
     ASSERT_EQ(failed.count(), 1) << "reported once, when the recording stopped";
