@@ -180,6 +180,8 @@ void QUserMainWindowDBCSend::windowLayout()
         splitterRoot->setStretchFactor(0, 3);
         splitterRoot->setStretchFactor(1, 10);
     }
+    // Never narrower than the empty tree's text (fileMsgTreeUpdate's).
+    left->setMinimumWidth(treeWidget->topLevelTextWidth(tr("列表空!请先导入DBC文件!"), QFont(QStringLiteral("Calibri"), 10)));
     ui->horizontalLayout_content->addWidget(splitterRoot);
 
     // Pop-up menus.
