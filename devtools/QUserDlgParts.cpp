@@ -39,4 +39,12 @@ bool channelChosen(QWidget *dlg, const QComboBox *devIndex, const QComboBox *chI
     return false;
 }
 
+void comboFitEntries(QComboBox *combo)
+{
+    if (!combo)
+        return;
+    combo->ensurePolished();
+    combo->setMinimumWidth(qMax(combo->minimumWidth(), combo->sizeHint().width()));
+}
+
 } // namespace dlgparts
