@@ -23,6 +23,11 @@ void resultTableSetup(QTableWidget *table, const QStringList &headers, const QLi
 // record naming adapter 0, which may be open already or not exist at all.
 bool channelChosen(QWidget *dlg, const QComboBox *devIndex, const QComboBox *chIndex);
 
+// Widens every column narrower than its header's text ("Timing 0" and
+// "Sample point" were cut in English). Call once the table is in its
+// dialog, which decides the header's font.
+void headersFit(QTableWidget *t);
+
 // Makes a list at least as wide as its longest entry needs, with the
 // theme's padding and the drop-down (a fixed minimum of the form cut
 // "VARIRORODadi" and "Standard, single ID"); a larger minimum stays. Call

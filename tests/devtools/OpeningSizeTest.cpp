@@ -1,5 +1,7 @@
 // The tool dialogs at the size they open with, in Chinese and in English:
-// every list shows its entry whole.
+// every list shows its entry whole, every field its text, every table
+// header its title.
+#include "devtools/QUserDlgBaudCalculator.h"
 #include "devtools/QUserDlgBaudChk.h"
 #include "devtools/QUserDlgFirmUpdate.h"
 #include "devtools/QUserDlgFliterSet.h"
@@ -10,6 +12,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QTableWidget>
 #include <QTranslator>
 
 #include <functional>
@@ -37,13 +42,27 @@ protected:
     QTranslator translator;
 };
 
-// The lists of a shown dialog narrower than their entries need.
-QStringList cutCombos(QDialog *d)
+// The lists, fields and table headers of a shown dialog narrower than
+// their texts need.
+QStringList cutTexts(QDialog *d)
 {
     QStringList cut;
     for (QComboBox *c : d->findChildren<QComboBox *>())
         if (c->isVisible() && c->width() < c->sizeHint().width())
             cut << QStringLiteral("%1 (%2 < %3)").arg(c->objectName()).arg(c->width()).arg(c->sizeHint().width());
+    for (QLineEdit *e : d->findChildren<QLineEdit *>()) {
+        if (!e->isVisible() || e->parent()->inherits("QComboBox"))
+            continue;
+        const int need = e->fontMetrics().horizontalAdvance(e->text()) + 8;
+        if (e->width() < need)
+            cut << QStringLiteral("%1 \"%2\" (%3 < %4)").arg(e->objectName(), e->text()).arg(e->width()).arg(need);
+    }
+    for (QTableWidget *t : d->findChildren<QTableWidget *>()) {
+        QHeaderView *h = t->horizontalHeader();
+        for (int i = 0; i + 1 < h->count(); ++i) // the last one stretches
+            if (h->sectionSize(i) < h->fontMetrics().horizontalAdvance(t->horizontalHeaderItem(i)->text()) + 8)
+                cut << QStringLiteral("%1 \"%2\"").arg(t->objectName(), t->horizontalHeaderItem(i)->text());
+    }
     return cut;
 }
 
@@ -56,6 +75,7 @@ TEST_P(DialogOpeningSize, ListsShowTheirEntriesWhole)
     const Case cases[] = {
         {"firmware update", [] { QUserDlgFirmUpdate d; return d.dialogExec(); }},
         {"baud detect", [] { QUserDlgBaudChk d; return d.dialogExec(); }},
+        {"bit rate calculator", [] { QUserDlgBaudCalculator d; return d.dialogExec(); }},
         {"filter",
          [] {
              QUserDlgFliterSet d;
@@ -70,7 +90,7 @@ TEST_P(DialogOpeningSize, ListsShowTheirEntriesWhole)
         prompts.answerExec([&cut](QDialog *d) {
             d->show();
             QApplication::processEvents();
-            cut = cutCombos(d);
+            cut = cutTexts(d);
             return 0;
         });
         c.run();
