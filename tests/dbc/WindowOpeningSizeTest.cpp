@@ -5,12 +5,16 @@
 
 #include "dbc/QUserChartView.h"
 #include "dbc/QUserMainWindowDBCSend.h"
+#include "widgets/QUserTableWidget.h"
 #include "widgets/QUserTreeWidget.h"
 
 #include <QApplication>
 #include <QFontMetrics>
 #include <QGraphicsScene>
 #include <QGraphicsTextItem>
+#include <QHeaderView>
+#include <QTableWidget>
+#include <QTableWidgetItem>
 #include <QStyle>
 #include <QTranslator>
 #include <QTreeWidgetItem>
@@ -80,12 +84,29 @@ TEST_P(OpeningSize, AnalysisWindowShowsItsChartAndTreeTextsWhole)
     EXPECT_GE(treeTextRoom(w->msgTree()), 0) << qPrintable(w->msgTree()->topLevelItem(0)->text(0));
 }
 
-TEST_P(OpeningSize, SendWindowShowsItsTreeTextWhole)
+// Headers of a table narrower than their texts (the last one stretches).
+QStringList cutHeaders(QTableWidget *t)
+{
+    QStringList cut;
+    QHeaderView *h = t->horizontalHeader();
+    for (int i = 0; i + 1 < h->count(); ++i) {
+        const QString text = t->horizontalHeaderItem(i)->text();
+        if (h->sectionSize(i) < h->fontMetrics().horizontalAdvance(text) + 8)
+            cut << text;
+    }
+    return cut;
+}
+
+TEST_P(OpeningSize, SendWindowShowsItsTreeAndHeaderTextsWhole)
 {
     QUserMainWindowDBCSend w;
     w.show();
     settle(300);
     EXPECT_GE(treeTextRoom(w.fileMsgTree()), 0) << qPrintable(w.fileMsgTree()->topLevelItem(0)->text(0));
+    for (QTableWidget *t : {w.sendListTable(), w.sigListTable()}) {
+        const QStringList cut = cutHeaders(t);
+        EXPECT_TRUE(cut.isEmpty()) << qPrintable(cut.join(" | "));
+    }
 }
 
 // The chart keeps its labels whole when the user makes it small.
