@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
+#include <QFont>
 #include <QSplitter>
 #include <QThread>
 #include <QTimer>
@@ -404,6 +405,11 @@ void QUserMainWindowDBC::layoutInit()
         splitterRoot->setStretchFactor(1, 10);
         splitterRoot->setSizes({3000, 10000});
     }
+    // Never narrower than the empty tree's text (msgTreeFill's), which 3 : 10
+    // of the window's opening width cut.
+    left->setMinimumWidth(treeWidget->topLevelTextWidth(tr("列表空!请先导入DBC文件!"),
+                                                        QFont(QStringLiteral("Calibri"), 10, QFont::Normal)) +
+                          leftLayout->contentsMargins().left() + leftLayout->contentsMargins().right());
     if (splitterRightState.isEmpty() || !splitterRight->restoreState(splitterRightState)) {
         splitterRight->setStretchFactor(0, 1);
         splitterRight->setStretchFactor(1, 3);

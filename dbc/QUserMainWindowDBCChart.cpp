@@ -11,6 +11,8 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QFont>
+#include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QtCharts/QChart>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QSplineSeries>
@@ -31,6 +33,41 @@ constexpr qint64 kSeriesRefreshMs = 100;
 // The chart's share of the GUI thread: a refresh pass and its paint may
 // cost a fifth of the time until the next pass.
 constexpr double kRefreshCostFactor = 5.0;
+
+// Qt Charts gives every label of an axis an equal share of the plot area
+// (its width over the tick count along X, its height along Y) and cuts a
+// label that does not fit its share to "...". The tick count is therefore
+// what the plot area has room for, at most kMaxTicks, at least two (both
+// ends of the range).
+constexpr int kMaxTicks = 11;
+constexpr int kLabelGap = 12; // padding around a label and a little air
+
+int ticksFitting(qreal room, qreal labelSize)
+{
+    if (labelSize <= 0)
+        return kMaxTicks;
+    const int n = int(room / (labelSize + kLabelGap));
+    return qBound(2, n, kMaxTicks);
+}
+
+void axisTicksFit(const QWidget *view, QChart *c, QValueAxis *x, QValueAxis *y)
+{
+    // Until the chart is shown its plot area is that of a view never laid
+    // out: the counts stay as they are built.
+    const QRectF plot = c->plotArea();
+    if (!view->isVisible() || plot.width() < 1 || plot.height() < 1)
+        return;
+    const QFontMetricsF xm(x->labelsFont());
+    // The X labels are whole milliseconds ("%d"): the ends are the widest.
+    const qreal xLabel = qMax(xm.horizontalAdvance(QString::number(qRound64(x->min()))),
+                              xm.horizontalAdvance(QString::number(qRound64(x->max()))));
+    const int xTicks = ticksFitting(plot.width(), xLabel);
+    if (x->tickCount() != xTicks)
+        x->setTickCount(xTicks);
+    const int yTicks = ticksFitting(plot.height(), QFontMetricsF(y->labelsFont()).height());
+    if (y->tickCount() != yTicks)
+        y->setTickCount(yTicks);
+}
 
 } // namespace
 
@@ -64,6 +101,23 @@ void QUserMainWindowDBC::chartInit()
     c->setMargins(QMargins(0, 0, 0, 0));
     c->setBackgroundRoundness(0);
     c->setAnimationOptions(QChart::NoAnimation);
+
+    // Every label whole at any size of the chart: fewer ticks when the
+    // plot area is small or the range's labels are long.
+    QUserChartView *view = chartViewWidget;
+    auto fit = [view, c, x, y]() { axisTicksFit(view, c, x, y); };
+    connect(c, &QChart::plotAreaChanged, c, fit);
+    connect(x, &QValueAxis::rangeChanged, c, fit);
+    // Never so low that the Y axis title or three of its labels are cut:
+    // the plot's height for them, and the chart's title, the X labels and
+    // the X title with the margins around them.
+    const QFontMetrics titleMetrics(c->titleFont());
+    const QFontMetrics axisMetrics(axisFont);
+    const QFontMetrics labelMetrics(y->labelsFont());
+    const int plotMin = qMax(axisMetrics.horizontalAdvance(y->titleText()) + kLabelGap,
+                             3 * (labelMetrics.height() + kLabelGap));
+    chartViewWidget->setMinimumHeight(plotMin + titleMetrics.height() + axisMetrics.height() + labelMetrics.height() +
+                                      48);
 
     chart.chart = c;
     chart.axisX = x;

@@ -15,6 +15,8 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStyle>
+#include <QTableWidgetItem>
 #include <QTreeWidgetItem>
 #include <QVBoxLayout>
 
@@ -49,6 +51,22 @@ void tableSetup(QUserTableWidget *t, const QStringList &headers)
     t->setSelectionBehavior(QAbstractItemView::SelectRows);
     t->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     t->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+}
+
+// No column narrower than its header's text ("物理值(双击编辑)" was cut
+// to "sical (double-cl" in English). Called once the table is in the
+// window, whose font the header takes.
+void headersWhole(QTableWidget *t)
+{
+    QHeaderView *h = t->horizontalHeader();
+    h->ensurePolished();
+    const int margin = 2 * h->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, h) + 4;
+    for (int i = 0; i < h->count(); ++i) {
+        const QTableWidgetItem *item = t->horizontalHeaderItem(i);
+        const int need = item ? h->fontMetrics().horizontalAdvance(item->text()) + margin : 0;
+        if (h->sectionSize(i) < need)
+            h->resizeSection(i, need);
+    }
 }
 
 // Columns sized to their contents, the last one still taking the rest of
@@ -181,7 +199,11 @@ void QUserMainWindowDBCSend::windowLayout()
         splitterRoot->setStretchFactor(0, 3);
         splitterRoot->setStretchFactor(1, 10);
     }
+    // Never narrower than the empty tree's text (fileMsgTreeUpdate's).
+    left->setMinimumWidth(treeWidget->topLevelTextWidth(tr("列表空!请先导入DBC文件!"), QFont(QStringLiteral("Calibri"), 10)));
     ui->horizontalLayout_content->addWidget(splitterRoot);
+    headersWhole(msgTable);
+    headersWhole(sigTable);
 
     // Pop-up menus.
     treePopMenu = new QMenu(this);

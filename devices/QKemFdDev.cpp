@@ -41,6 +41,21 @@ const QString &QKemFdDev::idTextOf(uint32_t id)
     return slot.text;
 }
 
+namespace {
+
+// The reference count of a list's shared storage, read with acquire. Qt 5
+// gives no access to it other than isDetached(), which reads it relaxed; a
+// QVector is nothing but the pointer to that storage.
+int refCountAcquire(const QVector<QUserCanMsg> &v)
+{
+    static_assert(sizeof(QVector<QUserCanMsg>) == sizeof(QArrayData *), "a QVector is its storage pointer");
+    const QArrayData *d = nullptr;
+    std::memcpy(&d, &v, sizeof d);
+    return d->ref.atomic.loadAcquire();
+}
+
+} // namespace
+
 // A batch list of count frames for the next emit. Lists handed out before
 // come back once every receiver has let go of its copy (the driver then holds
 // the only reference): such a list is refilled in place, so its storage and
@@ -56,9 +71,12 @@ QVector<QUserCanMsg> &QKemFdDev::batchFor(int count)
     for (int n = 0; n < kBatchLook; ++n) {
         const int slot = (batchNext + n) % kBatchPool;
         QVector<QUserCanMsg> &v = batchPool[slot];
-        if (v.isDetached()) {
-            // The receivers' last reads happen before their release of it.
-            std::atomic_thread_fence(std::memory_order_acquire);
+        // The receivers' last reads happen before their release of it (the
+        // decrement of the reference count): the count is read with acquire,
+        // which orders the refill after them. (isDetached() reads it
+        // relaxed; a separate fence gives the same order, but the thread
+        // sanitizer does not see fences and reported the refill as a race.)
+        if (refCountAcquire(v) == 1) {
             batchNext = (slot + 1) % kBatchPool;
             v.resize(count);
             return v;

@@ -45,6 +45,10 @@ public:
         auto *r1 = new QHBoxLayout;
         lineEdit_clock = named(new QLineEdit("16000", w), "lineEdit_clock");
         lineEdit_baud = named(new QLineEdit("250", w), "lineEdit_baud");
+        // The fixed clock and a four-digit rate show whole however the row
+        // is squeezed.
+        lineEdit_clock->setMinimumWidth(lineEdit_clock->fontMetrics().horizontalAdvance(lineEdit_clock->text()) + 16);
+        lineEdit_baud->setMinimumWidth(lineEdit_baud->fontMetrics().horizontalAdvance(QStringLiteral("1000")) + 16);
         comboBox_err = named(new QComboBox(w), "comboBox_err");
         comboBox_sample = named(new QComboBox(w), "comboBox_sample");
         r1->addWidget(new QLabel(QObject::tr("时钟:"), w));
@@ -107,6 +111,8 @@ void QUserDlgBaudCalculator::uiInit()
                             {50, 120, 70, 100, 50}, "tablePeak");
     ui->tabInfo->addTab(tableUsbcan, "RAVIRO1/2");
     ui->tabInfo->addTab(tablePeak, "PEAK");
+    dlgparts::headersFit(tableUsbcan);
+    dlgparts::headersFit(tablePeak);
     ui->tabInfo->setCurrentIndex(0);
 
     for (int i = 1; i <= 10; ++i)

@@ -1,4 +1,5 @@
 #include "devtools/QUserDlgBaudChk.h"
+#include "devtools/QUserDlgParts.h"
 
 #include "widgets/QUserDlgProgress.h"
 #include "widgets/QUserMessageBox.h"
@@ -135,6 +136,7 @@ QUserDlgBaudChk::QUserDlgBaudChk(QWidget *parent) : QWidget(parent), ui(new Ui_Q
 
     ui->comboBox_devType->addItems({QStringLiteral("USBCAN1"), QStringLiteral("USBCAN2")});
     ui->comboBox_devType->setCurrentIndex(0);
+    dlgparts::comboFitEntries(ui->comboBox_devType);
     for (int i = 0; i < 32; ++i)
         ui->comboBox_devIndex->addItem(QString::number(i));
     ui->comboBox_devIndex->setCurrentIndex(0);

@@ -1,4 +1,5 @@
 #include "devtools/QUserDlgFirmUpdate.h"
+#include "devtools/QUserDlgParts.h"
 
 #include "devtools/QFirmUpdateSrv.h"
 #include "widgets/QUserMessageBox.h"
@@ -156,6 +157,7 @@ void QUserDlgFirmUpdate::uiInit()
                                     QStringLiteral("USBCANFD2"), QStringLiteral("TRNA701"), QStringLiteral("TRNB701"),
                                     QStringLiteral("TRNA702"), QStringLiteral("TRNB702")});
     ui->comboBox_devType->setCurrentIndex(0);
+    dlgparts::comboFitEntries(ui->comboBox_devType);
     ui->comboBox_devIndex->clear();
     for (int i = 0; i < 32; ++i)
         ui->comboBox_devIndex->addItem(QString::number(i));

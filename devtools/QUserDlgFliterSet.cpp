@@ -1,4 +1,5 @@
 #include "devtools/QUserDlgFliterSet.h"
+#include "devtools/QUserDlgParts.h"
 
 #include "devtools/QUserIdText.h"
 #include "widgets/QUserMessageBox.h"
@@ -100,6 +101,7 @@ QUserDlgFliterSet::QUserDlgFliterSet(QWidget *parent)
     for (int i = 0; i < 4; ++i)
         ui->comboBox_mode->addItem(modeText(i));
     ui->comboBox_mode->setCurrentIndex(0);
+    dlgparts::comboFitEntries(ui->comboBox_mode);
 
     QTableWidget *t = ui->tableWidget;
     t->setColumnCount(4);

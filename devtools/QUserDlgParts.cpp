@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QStyle>
 #include <QTableWidget>
 
 namespace dlgparts {
@@ -37,6 +38,29 @@ bool channelChosen(QWidget *dlg, const QComboBox *devIndex, const QComboBox *chI
     QUserMessageBox::msgError(dlg, QCoreApplication::translate("QUserDlgParts", "错误"),
                               QCoreApplication::translate("QUserDlgParts", "没有可打开的通道!!!"));
     return false;
+}
+
+void headersFit(QTableWidget *t)
+{
+    QHeaderView *h = t->horizontalHeader();
+    h->ensurePolished();
+    for (int i = 0; i < h->count(); ++i) {
+        const QTableWidgetItem *item = t->horizontalHeaderItem(i);
+        if (!item)
+            continue;
+        const int need = h->fontMetrics().horizontalAdvance(item->text()) +
+                         2 * h->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, h) + 4;
+        if (h->sectionSize(i) < need)
+            h->resizeSection(i, need);
+    }
+}
+
+void comboFitEntries(QComboBox *combo)
+{
+    if (!combo)
+        return;
+    combo->ensurePolished();
+    combo->setMinimumWidth(qMax(combo->minimumWidth(), combo->sizeHint().width()));
 }
 
 } // namespace dlgparts

@@ -2,7 +2,8 @@
 # Builds everything (compiler warnings are errors) and runs every test: first
 # the normal build, then the library tests again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, then the tests of the threaded layers (platform,
-# kemusb, devices, traffic) under ThreadSanitizer. The fuzz targets run as
+# kemusb, devices, traffic, devtools, and the CANopen, DBC and main windows
+# with their request thread and workers) under ThreadSanitizer. The fuzz targets run as
 # replay tests in the first two. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -33,7 +34,7 @@ fi
 
 if [ "${ORVANE_SKIP_TSAN:-0}" != "1" ]; then
   echo "== ThreadSanitizer build of the threaded layers' tests"
-  tsan_tests="test_platform test_kemusb test_devices test_traffic test_devtools"
+  tsan_tests="test_platform test_kemusb test_devices test_traffic test_devtools test_canopen test_dbc test_mainwindow"
   cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_TSAN=ON -DORVANE_BENCH=OFF
   # Only these test programs (and what they load) are built here.
   cmake --build build-tsan -j "$jobs" --target $tsan_tests

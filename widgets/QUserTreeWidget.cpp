@@ -2,8 +2,10 @@
 
 #include <QDrag>
 #include <QDropEvent>
+#include <QFontMetrics>
 #include <QMimeData>
 #include <QPainter>
+#include <QStyle>
 #include <QWindow>
 #include <cmath>
 
@@ -17,6 +19,13 @@ public:
 } // namespace
 
 QUserTreeWidget::QUserTreeWidget(QWidget *parent) : QTreeWidget(parent) {}
+
+int QUserTreeWidget::topLevelTextWidth(const QString &text, const QFont &font) const
+{
+    const int textMargin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    return (rootIsDecorated() ? indentation() : 0) + QFontMetrics(font).horizontalAdvance(text) + 2 * textMargin +
+           2 * frameWidth() + 2;
+}
 
 void QUserTreeWidget::dropEvent(QDropEvent *event)
 {

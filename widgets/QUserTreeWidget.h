@@ -18,6 +18,11 @@ public:
     // no drag would start). startDrag uses it.
     QMimeData *dragMimeData() const;
 
+    // The width the tree needs to show a top-level item's text whole in
+    // the given font: the branch indentation, the item's margins and the
+    // frame included (no scroll bar).
+    int topLevelTextWidth(const QString &text, const QFont &font) const;
+
 signals:
     void userDropEvent(QDropEvent *event);
 

@@ -84,9 +84,25 @@ void uiDlgBasic::setParentDlg(Dialog *dlg)
     parentDlg = dlg;
 }
 
+namespace {
+// The widest a box's text runs before it wraps.
+constexpr int kTextMaxWidth = 420;
+} // namespace
+
 void uiDlgBasic::msgSet(const QString &text, const QString &iconPath)
 {
-    ui->label_info->setText(text);
+    QLabel *label = ui->label_info;
+    label->setText(text);
+    // A short text stays on one line: Chinese wraps between any two
+    // characters, and at the form's width a question broke "语言" in two.
+    // A longer one wraps within kTextMaxWidth, and the label is as high as
+    // its lines.
+    int widest = 0;
+    for (const QString &line : text.split(QLatin1Char('\n')))
+        widest = qMax(widest, label->fontMetrics().horizontalAdvance(line));
+    const int width = qMin(widest + 2, kTextMaxWidth);
+    label->setMinimumWidth(width);
+    label->setMinimumHeight(label->heightForWidth(width));
     if (iconPath.isEmpty())
         return;
     QPixmap pix(iconPath);

@@ -272,7 +272,7 @@ TEST_F(Panels, SyncCountIsKeptToItsRange)
     const Case cases[] = {{"3", 3}, {" 1 ", 1}, {"32", 32}, {"0", -1}, {"33", -1}, {"4000000000", -1}, {"x", -1}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text);
-        dev->sent.clear();
+        dev->sentClear();
         const int prompted = prompts.records().size();
         field("lineEditSyncCnt", c.text);
         click("pushButtonSyncSend");
@@ -341,7 +341,7 @@ TEST_F(Panels, TorqueAndPositionSequences)
     EXPECT_FALSE(child<QPushButton>("pushButtonTorStart")->isEnabled());
     EXPECT_EQ(sdoWrites(postedFrames(7), 5).mid(3),
               (QVector<SdoWrite>{{0x606000, 4}, {0x608700, 50}, {0x607100, -200}, {0x604000, 0x000F}}));
-    dev->sent.clear();
+    dev->sentClear();
 
     field("linEditPosAAccSpeed", "600");
     field("linEditPosAccSpeed", "100");
@@ -355,7 +355,7 @@ TEST_F(Panels, TorqueAndPositionSequences)
                                  {0x608400, 200},
                                  {0x607A00, -4000},
                                  {0x604000, 0x001F}}));
-    dev->sent.clear();
+    dev->sentClear();
     field("linEditPosRelDst", "250");
     click("pushButtonPosRelStart");
     const QVector<SdoWrite> rel = sdoWrites(postedFrames(9), 5);

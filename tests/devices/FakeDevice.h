@@ -58,10 +58,23 @@ public:
         return 1;
     }
 
+    // A copy of its own, made element by element under the lock: a plain
+    // copy of the vector would share its buffer with the list that the
+    // sending thread goes on appending to, and the reader's first use would
+    // copy the elements out of it after the lock is gone.
     QVector<Sent> sentCopy()
     {
         QMutexLocker lock(&mutex);
-        return sent;
+        QVector<Sent> out;
+        out.reserve(sent.size());
+        for (const Sent &s : qAsConst(sent))
+            out.append(s);
+        return out;
+    }
+    void sentClear()
+    {
+        QMutexLocker lock(&mutex);
+        sent.clear();
     }
     int sentCount()
     {
@@ -70,6 +83,8 @@ public:
     }
 
     QMutex mutex;
+    // Guarded by mutex once a sending thread runs: read it through
+    // sentCopy(), sentCount() and sentClear().
     QVector<Sent> sent;
     QVector<int> batchSizes;
     int batches = 0;

@@ -5,12 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <QMutex>
+#include <QCoreApplication>
 #include <QMap>
 #include <QMutexLocker>
 
+#include <chrono>
+#include <thread>
 #include <vector>
 
 #include "tests/devices/FakeKcan.h"
+#include "tests/support/RigContext.h"
 #include "tests/devices/PrintQt.h"
 #include "tests/devices/SignalLog.h"
 #include "devices/QKemFdDev.h"
@@ -225,4 +229,49 @@ TEST(FdDriverRxText, KeptBatchListsStayAsEmitted)
             }
         }
     }
+}
+
+// The receivers usually live in another thread: they read each list as it
+// comes through the queue and let go of it, and the driver refills a list
+// only after the last read of every receiver (the thread sanitizer's build
+// checks the order).
+TEST(FdDriverRxText, ListsLetGoInTheGuiThreadAreRefilledAfterTheirLastRead)
+{
+    FakeKcan fake;
+    ASSERT_TRUE(fake.ok()) << "stand-in library missing: " << FakeKcan::path().toStdString();
+    QKemFdDev drv("TRNB702", int(kType), 0);
+    RigContext receiver;
+    int frames = 0;
+    qint64 idSum = 0;
+    QObject::connect(&drv, &QKemFdDev::receiveMsg, &receiver, [&](QString, QVector<QUserCanMsg> l) {
+        for (const QUserCanMsg &m : l) {
+            idSum += m.idText.trimmed().toLongLong(nullptr, 16);
+            ++frames;
+        }
+    });
+    drv.threadStart();
+    QUserFd2Cfg cfg = rxCfg();
+    ASSERT_EQ(drv.canStart(3, &cfg), 0);
+    // The frames come from a thread of their own, as from the adapter: the
+    // GUI thread and the driver meet only in the lists they share.
+    const int rounds = 200;
+    const int total = rounds * 32;
+    qint64 expectSum = 0;
+    for (int id = 0; id < total; ++id)
+        expectSum += id;
+    std::thread bus([&] {
+        for (int round = 0; round < rounds; ++round) {
+            std::vector<KCAN_CAN_OBJ> c;
+            for (int i = 0; i < 32; ++i)
+                c.push_back(canObj(uint32_t(round * 32 + i), {uint8_t(round), uint8_t(i)}));
+            fake.pushRx(kType, 0, 3, c.data(), int(c.size()));
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    const bool all = waitFor([&] { return frames >= total; }, 20000);
+    bus.join();
+    ASSERT_TRUE(all) << frames << " of " << total;
+    drv.canClose(3);
+    EXPECT_EQ(frames, total);
+    EXPECT_EQ(idSum, expectSum);
 }

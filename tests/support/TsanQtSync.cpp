@@ -239,9 +239,10 @@ bool QThread::isRunning() const
 // ---- queued calls ------------------------------------------------------------
 // A signal hands its arguments to the receiving thread through Qt's event
 // queue: Qt copies each argument (with the copy constructor our types
-// register) and posts the event. The emission releases, and so does every
-// copy Qt makes of one of our types, right after it is made and before the
-// event that carries it is posted; the delivery of an event to one of our
+// register) and posts the event; a functor handed to invokeMethod travels
+// the same way. The emission and the functor's hand-over release, and so
+// does every copy Qt makes of one of our types, right after it is made and
+// before the event that carries it is posted; the delivery of an event to one of our
 // objects acquires. The queue is one object per receiving thread in Qt; one
 // mark for all of them is the same order or stronger only where two threads
 // post to different receivers.
@@ -305,6 +306,17 @@ void QMetaObject::activate(QObject *sender, const QMetaObject *m, int local_sign
         "_ZN11QMetaObject8activateEP7QObjectPKS_iPPv");
     __tsan_release(&g_postedEvents);
     fn(sender, m, local_signal_index, argv);
+}
+
+// A functor posted with QMetaObject::invokeMethod: the slot object that
+// carries it is made here and run in the receiver's thread.
+bool QMetaObject::invokeMethodImpl(QObject *object, QtPrivate::QSlotObjectBase *slot, Qt::ConnectionType type,
+                                   void *ret)
+{
+    static auto fn = real<bool (*)(QObject *, QtPrivate::QSlotObjectBase *, Qt::ConnectionType, void *)>(
+        "_ZN11QMetaObject16invokeMethodImplEP7QObjectPN9QtPrivate15QSlotObjectBaseEN2Qt14ConnectionTypeEPv");
+    __tsan_release(&g_postedEvents);
+    return fn(object, slot, type, ret);
 }
 
 bool QObject::event(QEvent *e)

@@ -4,7 +4,10 @@
 #include "tests/widgets/WidgetsTestUtil.h"
 #include "widgets/uiDlgBasic.h"
 
+#include <QApplication>
+#include <QScreen>
 #include <QElapsedTimer>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPointer>
 #include <QPropertyAnimation>
@@ -144,6 +147,45 @@ TEST(MessageBoxBody, EmptyIconPathLeavesNoPictureAndOkWithoutFrameDoesNothing)
     ASSERT_FALSE(body.form()->label_ico->pixmap(Qt::ReturnByValue).isNull());
     EXPECT_EQ(body.form()->label_ico->pixmap(Qt::ReturnByValue).width(), 42);
     EXPECT_EQ(body.form()->label_ico->maximumSize(), QSize(42, 42));
+}
+
+// A box's text breaks only where it must: a short question stays on one
+// line (Chinese wraps between any two characters, which breaks a word like
+// "语言" in two), a long text wraps to lines no wider than the first limit.
+TEST(MessageBoxBody, ShortTextsStayOnOneLineLongOnesWrap)
+{
+    struct Case {
+        const char *text;
+        bool oneLine;
+    };
+    const Case cases[] = {
+        {"重启生效,确定切换语言?", true},
+        {"The language changes after a restart of the window. Switch now? It wraps between words.", false},
+        {"启动失败!存储路径空!!", true},
+        {"一二三四五六七八九十一二三四五六七八九十一二三四五六七八九十一二三四五六七八九十一二三四五六七八九十", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        Dialog frame;
+        frame.msgDlgCreatEx(QString::fromUtf8("警告"), QString::fromUtf8(c.text), ":/res/msg_icon_question.png", 0);
+        frame.show();
+        QCoreApplication::processEvents();
+        uiDlgBasic *body = frame.findChild<uiDlgBasic *>();
+        ASSERT_NE(body, nullptr);
+        QLabel *label = body->form()->label_info;
+        const QFontMetrics fm(label->font());
+        const QRect wrapped = fm.boundingRect(QRect(0, 0, label->contentsRect().width(), 10000), Qt::TextWordWrap,
+                                              label->text());
+        const int lines = (wrapped.height() + fm.lineSpacing() / 2) / fm.lineSpacing();
+        if (c.oneLine) {
+            EXPECT_GE(label->width(), fm.horizontalAdvance(label->text()));
+            EXPECT_EQ(lines, 1);
+        } else {
+            EXPECT_GE(lines, 2);
+            EXPECT_LE(frame.width(), QGuiApplication::primaryScreen()->availableGeometry().width());
+        }
+        EXPECT_LE(wrapped.height(), label->contentsRect().height()) << "the whole text fits in the label";
+    }
 }
 
 // ---------------------------------------------------------------------------
