@@ -14,11 +14,13 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -26,6 +28,9 @@
 #include <QTimer>
 #include <QThread>
 #include <QToolBar>
+#include <QWheelEvent>
+
+#include <algorithm>
 
 #include "tests/traffic/CanWatchSupport.h"
 #include "tests/support/TempWorkDir.h"
@@ -325,17 +330,165 @@ TEST_F(CanWatchWindow, LocateARow)
     const struct {
         const char *text;
         int row;
-    } cases[] = {{"500", 500}, {"", 0}, {"999", 999}, {"12345678", 999}, {"0", 0}, {"7", 7}};
+    } cases[] = {{"500", 500}, {"", 0}, {"999", 999}, {"12345678", 999}, {"0", 0}, {"7", 7}, {"995", 995}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.text);
         edit->setText(QString::fromLatin1(c.text));
         w.uiCfg().basicOpt.btnLocate->click();
         modelOf(&w)->windowRebuild();
         EXPECT_EQ(view->currentCacheRow(), c.row);
-        EXPECT_EQ(modelOf(&w)->windowStart(), c.row);
-        EXPECT_EQ(cell(&w, 0, 0), QString::number(c.row));
-        EXPECT_EQ(cell(&w, 0, 3), QStringLiteral("0x%1").arg(QString::asprintf("%08X", watchFrame(c.row).id)));
+        // The located row starts the window, unless it lies on the last
+        // page, which is shown full.
+        const int rows = modelOf(&w)->windowSize();
+        ASSERT_GT(rows, 5);
+        const int start = std::min(c.row, 1000 - rows);
+        EXPECT_EQ(modelOf(&w)->windowStart(), start);
+        EXPECT_EQ(modelOf(&w)->rowCount(), rows);
+        const int at = c.row - start;
+        EXPECT_EQ(cell(&w, at, 0), QString::number(c.row));
+        EXPECT_EQ(cell(&w, at, 3), QStringLiteral("0x%1").arg(QString::asprintf("%08X", watchFrame(c.row).id)));
+        EXPECT_EQ(view->selectedWindowRow(), at);
     }
+}
+
+namespace {
+
+// One notch of the mouse wheel over the table; down when `down`.
+void wheelStep(QUserTableView *view, bool down)
+{
+    const QPointF at(20, 20);
+    QWheelEvent ev(at, view->viewport()->mapToGlobal(at.toPoint()), QPoint(), QPoint(0, down ? -120 : 120),
+                   Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(view->viewport(), &ev);
+}
+
+} // namespace
+
+// A second file loaded after scrolling far into the first: the thumb, the
+// table and the current row start at the top again, so the next wheel step
+// moves one row instead of jumping to where the old file was left.
+TEST_F(CanWatchWindow, SecondLoadStartsAtTheTop)
+{
+    ASSERT_TRUE(writeOwnTrace(here("first.blf"), 3000));
+    ASSERT_TRUE(writeOwnTrace(here("second.blf"), 2000));
+    QUserMainWindowCANWatch w;
+    w.show();
+    QUserPromptScript prompts;
+    load(&w, prompts, here("first.blf"));
+    ASSERT_EQ(shownCount(&w), 3000);
+    QUserTableView *view = w.uiCfg().tableView;
+    QUserTableModelCANWatch *m = modelOf(&w);
+    for (int i = 0; i < 3; ++i)
+        wheelStep(view, true);
+    view->vScrollBar->setValue(2500); // the thumb dragged far down
+    view->rowScroll(2500);
+    m->windowRebuild();
+    ASSERT_EQ(m->windowStart(), 2500);
+
+    load(&w, prompts, here("second.blf"));
+    ASSERT_EQ(shownCount(&w), 2000);
+    EXPECT_EQ(view->vScrollBar->value(), 0);
+    EXPECT_EQ(m->windowStart(), 0);
+    EXPECT_EQ(view->currentCacheRow(), 0);
+    EXPECT_EQ(cell(&w, 0, 0), "0");
+    wheelStep(view, true);
+    m->windowRebuild();
+    EXPECT_EQ(view->vScrollBar->value(), 1);
+    EXPECT_EQ(m->windowStart(), 1);
+    EXPECT_EQ(cell(&w, 0, 0), "1");
+}
+
+// At the end of a file the table shows a full last page: the thumb's end
+// is the last page's start, so the wheel at the end and back up moves the
+// table at every step, and a drag past it shows the last page too.
+TEST_F(CanWatchWindow, LastPageIsFull)
+{
+    const int total = 1000;
+    ASSERT_TRUE(writeOwnTrace(here("own.blf"), total));
+    QUserMainWindowCANWatch w;
+    w.show();
+    QUserPromptScript prompts;
+    load(&w, prompts, here("own.blf"));
+    ASSERT_EQ(shownCount(&w), total);
+    QUserTableView *view = w.uiCfg().tableView;
+    QUserTableModelCANWatch *m = modelOf(&w);
+    const int rows = m->windowSize();
+    ASSERT_GT(rows, 5);
+    EXPECT_EQ(view->vScrollBar->maximum(), total - rows);
+    EXPECT_EQ(view->vScrollBar->pageStep(), rows);
+
+    // Dragged to the last row, as the bar reported it before.
+    view->rowScroll(total - 1);
+    m->windowRebuild();
+    EXPECT_EQ(m->windowStart(), total - rows);
+    ASSERT_EQ(m->rowCount(), rows);
+    EXPECT_EQ(cell(&w, 0, 0), QString::number(total - rows));
+    EXPECT_EQ(cell(&w, rows - 1, 0), QString::number(total - 1));
+
+    // The thumb at its end, then one step back up: one row up.
+    view->vScrollBar->setValue(view->vScrollBar->maximum());
+    wheelStep(view, true);
+    m->windowRebuild();
+    EXPECT_EQ(m->windowStart(), total - rows);
+    EXPECT_EQ(m->rowCount(), rows);
+    wheelStep(view, false);
+    m->windowRebuild();
+    EXPECT_EQ(m->windowStart(), total - rows - 1);
+    EXPECT_EQ(cell(&w, rows - 1, 0), QString::number(total - 2));
+
+    // A table of fewer records than fit: all of them, from the first.
+    ASSERT_TRUE(writeOwnTrace(here("short.blf"), 3));
+    load(&w, prompts, here("short.blf"));
+    ASSERT_EQ(shownCount(&w), 3);
+    view->rowScroll(2);
+    m->windowRebuild();
+    EXPECT_EQ(m->windowStart(), 0);
+    EXPECT_EQ(m->rowCount(), 3);
+    EXPECT_EQ(view->vScrollBar->maximum(), 0);
+}
+
+// The status bar tells how many frames the last load brought, and after a
+// filter how many of them the table shows; nothing before a load and after
+// "清空数据".
+TEST_F(CanWatchWindow, FrameCountIsShown)
+{
+    const int total = 12345;
+    ASSERT_TRUE(writeOwnTrace(here("own.blf"), total));
+    QUserMainWindowCANWatch w;
+    QUserPromptScript prompts;
+    QLabel *label = w.findChild<QLabel *>("labelFrameCount");
+    ASSERT_NE(label, nullptr);
+    EXPECT_TRUE(label->text().isEmpty());
+    EXPECT_TRUE(w.statusBar()->isAncestorOf(label));
+
+    load(&w, prompts, here("own.blf"));
+    EXPECT_EQ(label->text(), "已加载12,345帧");
+
+    int kept = 0;
+    for (int i = 0; i < total; ++i)
+        kept += !watchFrame(i).tx && !watchFrame(i).rtr;
+    ASSERT_LT(kept, total);
+    fliter(&w, prompts);
+    ASSERT_EQ(shownCount(&w), kept);
+    EXPECT_EQ(label->text(), QStringLiteral("已加载12,345帧,显示%1帧").arg(QLocale(QLocale::English).toString(kept)));
+
+    // A save leaves the count as it was.
+    prompts.answerFile(here("saved.blf"));
+    answerProgress(prompts, &w);
+    w.uiCfg().btnSave->click();
+    EXPECT_EQ(label->text(), QStringLiteral("已加载12,345帧,显示%1帧").arg(QLocale(QLocale::English).toString(kept)));
+
+    w.uiCfg().btnClear->click();
+    EXPECT_TRUE(label->text().isEmpty());
+
+    ASSERT_TRUE(writeOwnTrace(here("small.blf"), 7));
+    load(&w, prompts, here("small.blf"));
+    EXPECT_EQ(label->text(), "已加载7帧");
+    // A status message ("正在取消...") and its clearing leave it standing.
+    w.statusBar()->showMessage("x");
+    w.statusBar()->clearMessage();
+    EXPECT_EQ(label->text(), "已加载7帧");
+    EXPECT_FALSE(label->isHidden());
 }
 
 // "保存" through the save chooser and progress: python-can reads back the

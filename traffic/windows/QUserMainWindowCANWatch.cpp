@@ -21,6 +21,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -237,6 +238,9 @@ QUserMainWindowCANWatch::QUserMainWindowCANWatch(QWidget *parent) : QMainWindow(
             Qt::QueuedConnection);
     actionsConnect();
     layoutInit();
+    countLabel = new QLabel;
+    countLabel->setObjectName(QStringLiteral("labelFrameCount"));
+    statusBar()->addPermanentWidget(countLabel);
 }
 
 QUserMainWindowCANWatch::~QUserMainWindowCANWatch()
@@ -330,6 +334,12 @@ void QUserMainWindowCANWatch::dataAreaInit()
     pageLayout->addWidget(view->vScrollBar);
     view->vScrollBar->setVisible(true);
     view->setUserModel(model);
+    // The bar runs over window starts, so its end shows the last full page
+    // and the thumb is as long as a page is of the table.
+    connect(model, &QUserTableModelCANWatch::scrollRangeChange, view, [view](int maximum) {
+        if (view->vScrollBar)
+            view->vScrollBar->setRange(0, maximum);
+    });
 
     model->setColumnCount(QUserTableModelCANWatch::ColumnCount);
     model->setHorizontalHeaderLabels({tr("序号"), tr("传输方向"), tr("时间"), tr("帧ID"), tr("帧格式"), tr("帧类型"),
@@ -561,7 +571,20 @@ void QUserMainWindowCANWatch::workFinish()
     if (cfg.tableModel) {
         cfg.tableModel->cacheFileClose();
         cfg.tableModel->cacheFileOpen(req.cachePath);
+        // The table starts at its first row again, and so do the thumb
+        // and the current row: the bar's old place belongs to the table
+        // before, and the next wheel step would jump there.
+        cfg.tableModel->windowRebuild();
+        if (cfg.tableView) {
+            cfg.tableView->rowLocate(0);
+            if (cfg.tableView->vScrollBar)
+                cfg.tableView->vScrollBar->setValue(0);
+        }
     }
+    if (req.reqType == QUserCanWatchReq::ReqLoad)
+        loaded = req.recordCount;
+    if (req.reqType != QUserCanWatchReq::ReqSave)
+        frameCountShow(req.recordCount);
     switch (req.result) {
     case QUserCanWatchReq::ResultCreateFail:
         QUserMessageBox::msgError(this, tr("错误"), tr("文件创建失败!"));
@@ -603,6 +626,24 @@ void QUserMainWindowCANWatch::slotWatchItemCacheClr()
         cfg.tableModel->cacheFileClose();
     QFile::remove(req.srcCachePath);
     QFile::remove(req.cachePath);
+    loaded = -1;
+    frameCountShow(0);
+}
+
+void QUserMainWindowCANWatch::frameCountShow(int64_t shown)
+{
+    if (!countLabel)
+        return;
+    if (loaded < 0) {
+        countLabel->clear();
+        return;
+    }
+    const QLocale grouped(QLocale::English);
+    if (shown == loaded)
+        countLabel->setText(tr("已加载%1帧").arg(grouped.toString(qlonglong(loaded))));
+    else
+        countLabel->setText(
+            tr("已加载%1帧,显示%2帧").arg(grouped.toString(qlonglong(loaded)), grouped.toString(qlonglong(shown))));
 }
 
 void QUserMainWindowCANWatch::slotWatchItemSave()
