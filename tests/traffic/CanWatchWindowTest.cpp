@@ -31,6 +31,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <memory>
 
 #include "tests/traffic/CanWatchSupport.h"
 #include "tests/support/TempWorkDir.h"
@@ -445,6 +446,34 @@ TEST_F(CanWatchWindow, LastPageIsFull)
     EXPECT_EQ(m->windowStart(), 0);
     EXPECT_EQ(m->rowCount(), 3);
     EXPECT_EQ(view->vScrollBar->maximum(), 0);
+}
+
+namespace {
+
+int openFiles() { return int(QDir("/proc/self/fd").entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size()); }
+
+} // namespace
+
+// Loads, filters and a clear replace the caches; the old ones are let go
+// off the GUI thread, but every one of them is let go: no file stays open
+// behind the window, and none is let go while the table still reads it.
+TEST_F(CanWatchWindow, ReplacedCachesAreLetGo)
+{
+    ASSERT_TRUE(writeOwnTrace(here("own.blf"), 2000));
+    auto w = std::make_unique<QUserMainWindowCANWatch>();
+    QUserPromptScript prompts;
+    load(w.get(), prompts, here("own.blf"));
+    const int base = openFiles();
+    for (int i = 0; i < 3; ++i) {
+        load(w.get(), prompts, here("own.blf"));
+        ASSERT_EQ(shownCount(w.get()), 2000);
+        fliter(w.get(), prompts);
+        EXPECT_EQ(cell(w.get(), 0, 0), "0");
+    }
+    EXPECT_TRUE(waitUntil([&] { return openFiles() <= base; }, 5000)) << openFiles() << " " << base;
+    w->uiCfg().btnClear->click();
+    EXPECT_TRUE(waitUntil([&] { return openFiles() < base; }, 5000)) << openFiles() << " " << base;
+    w.reset();
 }
 
 // The status bar tells how many frames the last load brought, and after a

@@ -571,6 +571,8 @@ void QUserMainWindowCANWatch::workFinish()
     if (cfg.tableModel) {
         cfg.tableModel->cacheFileClose();
         cfg.tableModel->cacheFileOpen(req.cachePath);
+        // The cache the table let go of is freed off this thread.
+        work->retiredRelease();
         // The table starts at its first row again, and so do the thumb
         // and the current row: the bar's old place belongs to the table
         // before, and the next wheel step would jump there.
@@ -622,10 +624,14 @@ void QUserMainWindowCANWatch::slotWatchItemCacheClr()
     // A running job writes the caches.
     if (busy)
         return;
+    // Freeing the pages of a large cache is left to the worker's reaper.
+    work->retire(req.srcCachePath);
+    work->retire(req.cachePath);
     if (cfg.tableModel)
         cfg.tableModel->cacheFileClose();
     QFile::remove(req.srcCachePath);
     QFile::remove(req.cachePath);
+    work->retiredRelease();
     loaded = -1;
     frameCountShow(0);
 }
