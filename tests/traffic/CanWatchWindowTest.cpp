@@ -21,7 +21,9 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QStandardItemModel>
 #include <QStatusBar>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
@@ -37,6 +39,7 @@
 #include "tests/support/TempWorkDir.h"
 #include "tests/traffic/TraceSupport.h"
 #include "core/QUserSysCfg.h"
+#include "traffic/windows/QUserCanWatchDelegate.h"
 #include "traffic/windows/QUserMainWindowCANWatch.h"
 #include "traffic/windows/QUserTableModelCANWatch.h"
 #include "traffic/QUserTraceFile.h"
@@ -474,6 +477,53 @@ TEST_F(CanWatchWindow, ReplacedCachesAreLetGo)
     w->uiCfg().btnClear->click();
     EXPECT_TRUE(waitUntil([&] { return openFiles() < base; }, 5000)) << openFiles() << " " << base;
     w.reset();
+}
+
+// The table's rows are as tall as the standard delegate makes them, for
+// every kind of cell text at widths around the wrap points: the data of
+// classic and 64-byte frames in both formats, texts with and without
+// blanks, in the table's own font and a larger one.
+TEST_F(CanWatchWindow, QuickRowHeightsMatchTheStandardOnes)
+{
+    QUserMainWindowCANWatch w;
+    w.show();
+    QUserTableView *view = w.uiCfg().tableView;
+    auto *quick = qobject_cast<QUserCanWatchDelegate *>(view->itemDelegate());
+    ASSERT_NE(quick, nullptr);
+    QStyledItemDelegate standard;
+    QStandardItemModel model(1, 2);
+    QString hex64, dec64, hex12;
+    for (int i = 0; i < 64; ++i) {
+        hex64 += QString::asprintf("%02X ", (i * 37 + 11) & 0xFF);
+        dec64 += QString::asprintf("%d ", (i * 53 + 7) & 0xFF);
+    }
+    for (int i = 0; i < 12; ++i)
+        hex12 += QString::asprintf("%02X ", i * 21);
+    const QStringList texts = {hex64.trimmed(), dec64, hex12.trimmed(), "DE AD BE EF 00 11 22 33", "", "0x18DA00F1",
+                               "12:34:56:789", "Standard Frame", "数据帧", "64", "a  b   c", "  lead and trail  "};
+    QFont big = view->font();
+    big.setPointSizeF(big.pointSizeF() * 1.7);
+    int checked = 0;
+    for (const QFont &font : {view->font(), big}) {
+        for (const QString &text : texts) {
+            model.setData(model.index(0, 1), text);
+            const QModelIndex idx = model.index(0, 1);
+            for (int width = 20; width <= 700; width += 7) {
+                QStyleOptionViewItem opt;
+                opt.initFrom(view);
+                opt.font = font;
+                opt.fontMetrics = QFontMetrics(font);
+                opt.rect = QRect(0, 0, width, 30);
+                opt.features |= QStyleOptionViewItem::WrapText;
+                opt.widget = view;
+                opt.decorationSize = view->iconSize();
+                ASSERT_EQ(quick->sizeHint(opt, idx).height(), standard.sizeHint(opt, idx).height())
+                    << text.toStdString() << " at " << width << " px, " << font.pointSizeF() << " pt";
+                ++checked;
+            }
+        }
+    }
+    EXPECT_GT(checked, 1000);
 }
 
 // The status bar tells how many frames the last load brought, and after a

@@ -2,6 +2,7 @@
 
 #include "core/QUserSysCfg.h"
 #include "resources/OrvaneResources.h"
+#include "traffic/windows/QUserCanWatchDelegate.h"
 #include "traffic/windows/QUserTableModelCANWatch.h"
 #include "widgets/QUserDlgInfo.h"
 #include "widgets/QUserDlgSetting.h"
@@ -334,6 +335,7 @@ void QUserMainWindowCANWatch::dataAreaInit()
     pageLayout->addWidget(view->vScrollBar);
     view->vScrollBar->setVisible(true);
     view->setUserModel(model);
+    view->setItemDelegate(new QUserCanWatchDelegate(view));
     // The bar runs over window starts, so its end shows the last full page
     // and the thumb is as long as a page is of the table.
     connect(model, &QUserTableModelCANWatch::scrollRangeChange, view, [view](int maximum) {
