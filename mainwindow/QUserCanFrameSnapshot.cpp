@@ -6,47 +6,37 @@
 void QUserCanFrameSnapshot::takeList(const ListRing &records, const ExtRing &tails, uint32_t firstExtSeq)
 {
     clear();
-    frozen = true;
     listRecs = records.freeze();
     listExt = tails.freeze();
     extBase = firstExtSeq;
     count = listRecs.size();
 }
 
-void QUserCanFrameSnapshot::reserveCopies(int64_t n)
+void QUserCanFrameSnapshot::takeMerged(const QUserCanMergeMap &map)
 {
     clear();
-    // new[] of a plain record leaves it uninitialised: no page is touched
-    // before the copy writes it.
-    recs.reset(n > 0 ? new QUserCanFrameRec[size_t(n)] : nullptr);
-    ext.reset(n > 0 ? new QUserCanFrameExt[size_t(n)] : nullptr);
+    merged = true;
+    mergedEntries = map.freeze();
+    count = mergedEntries.size();
 }
 
 void QUserCanFrameSnapshot::clear()
 {
-    frozen = false;
+    merged = false;
     listRecs.clear();
     listExt.clear();
     extBase = 0;
-    recs.reset();
-    ext.reset();
+    mergedEntries.clear();
     count = 0;
-}
-
-const QUserCanFrameRec &QUserCanFrameSnapshot::recordAt(int64_t i) const
-{
-    return frozen ? listRecs.at(i) : recs[size_t(i)];
-}
-
-const QUserCanFrameExt &QUserCanFrameSnapshot::tailOf(const QUserCanFrameRec &r) const
-{
-    const uint32_t k = uint32_t(r.extSeq - extBase);
-    return frozen ? listExt.at(int64_t(k)) : ext[size_t(k)];
 }
 
 void QUserCanFrameSnapshot::frameAt(int64_t i, QUserCanFrameFull &f) const
 {
-    const QUserCanFrameRec &r = recordAt(i);
+    if (merged) {
+        f = mergedEntries.at(i).frame;
+        return;
+    }
+    const QUserCanFrameRec &r = listRecs.at(i);
     f.hostTime = r.hostTime;
     f.devTime = r.devTime;
     f.id = r.id;
@@ -56,8 +46,10 @@ void QUserCanFrameSnapshot::frameAt(int64_t i, QUserCanFrameFull &f) const
     f.fdFlags = r.fdFlags;
     f.channel = r.channel;
     std::memcpy(f.data, r.data, std::min<size_t>(r.dataLen, sizeof r.data));
-    if (r.dataLen > sizeof r.data)
-        std::memcpy(f.data + sizeof r.data, tailOf(r).bytes, size_t(r.dataLen) - sizeof r.data);
+    if (r.dataLen > sizeof r.data) {
+        const QUserCanFrameExt &e = listExt.at(int64_t(uint32_t(r.extSeq - extBase)));
+        std::memcpy(f.data + sizeof r.data, e.bytes, size_t(r.dataLen) - sizeof r.data);
+    }
 }
 
 QUserCanMsg QUserCanFrameSnapshot::msgAt(int64_t i) const

@@ -5,14 +5,16 @@
 // into frame records, several string allocations per frame, is left to
 // whoever reads them (a save does that on its worker thread).
 //
-// The frame list is taken as a frozen copy of its block rings: no record is
-// copied, the tab copies a block only when it writes into one the snapshot
-// still holds. The merged view is copied entry by entry into arrays.
+// Both views are taken as frozen copies of their blocks (the list's block
+// rings, the merged view's entry blocks and its order): no frame is
+// copied, the tab copies a block only when it writes into one that the
+// snapshot still holds.
 //
 // Filled by QUserTableModelCan::frameSnapshot; read-only afterwards, so it
 // may be read, and cleared, on another thread once handed over.
 
 #include "mainwindow/QUserCanFrameRec.h"
+#include "mainwindow/QUserCanMergeMap.h"
 #include "mainwindow/QUserChunkRing.h"
 
 #include <cstdint>
@@ -42,23 +44,15 @@ public:
     // The frame list: records whose payload tails carry in extSeq their
     // number counted from firstExtSeq, the number of the ring's first tail.
     void takeList(const ListRing &records, const ExtRing &tails, uint32_t firstExtSeq);
-    // Room for n copied records and as many tails; the memory is not
-    // touched here. Then records are written and counted with setCopied.
-    void reserveCopies(int64_t n);
-    QUserCanFrameRec *copyData() { return recs.get(); }
-    QUserCanFrameExt *copyExtData() { return ext.get(); }
-    void setCopied(int64_t n) { count = n; }
+    // The merged view: the latest frame of each identifier, in order.
+    void takeMerged(const QUserCanMergeMap &merged);
 
 private:
-    const QUserCanFrameRec &recordAt(int64_t i) const;
-    const QUserCanFrameExt &tailOf(const QUserCanFrameRec &r) const;
 
-    bool frozen = false;
+    bool merged = false;
     ListRing::Frozen listRecs;
     ExtRing::Frozen listExt;
     uint32_t extBase = 0;
-    // Copied records (the merged view); extSeq counts from 0.
-    std::unique_ptr<QUserCanFrameRec[]> recs;
-    std::unique_ptr<QUserCanFrameExt[]> ext;
+    QUserCanMergeMap::Frozen mergedEntries;
     int64_t count = 0;
 };

@@ -280,38 +280,10 @@ void QUserTableModelCan::msgListGet(QVector<QUserCanMsg> &out) const
 
 void QUserTableModelCan::frameSnapshot(QUserCanFrameSnapshot &out) const
 {
-    if (merge) {
-        const int n = merged.size();
-        out.reserveCopies(n);
-        QUserCanFrameRec *r = out.copyData();
-        QUserCanFrameExt *x = out.copyExtData();
-        uint32_t tails = 0;
-        int64_t k = 0;
-        QUserCanMergeMap::Cursor c;
-        if (n > 0 && merged.seek(0, c)) {
-            do {
-                const QUserCanFrameFull &f = merged.entryAt(c).frame;
-                QUserCanFrameRec &d = r[k++];
-                d.hostTime = f.hostTime;
-                d.devTime = f.devTime;
-                d.id = f.id;
-                d.dataLen = f.dataLen;
-                d.len = f.len;
-                d.flags = f.flags;
-                d.fdFlags = f.fdFlags;
-                d.channel = f.channel;
-                std::memcpy(d.data, f.data, std::min<size_t>(f.dataLen, sizeof d.data));
-                d.extSeq = 0;
-                if (f.dataLen > sizeof d.data) {
-                    d.extSeq = tails;
-                    std::memcpy(x[tails++].bytes, f.data + sizeof d.data, size_t(f.dataLen) - sizeof d.data);
-                }
-            } while (k < n && merged.next(c));
-        }
-        out.setCopied(k);
-        return;
-    }
-    out.takeList(list, listExt, extFirstSeq);
+    if (merge)
+        out.takeMerged(merged);
+    else
+        out.takeList(list, listExt, extFirstSeq);
 }
 
 QUserCanMsg QUserTableModelCan::listAt(int index) const

@@ -457,8 +457,8 @@ TEST_F(TableModelCanTest, SnapshotGivesTheSameFramesAsTheFrameList)
         for (int i = 0; i < bound / 2; ++i) {
             QString data;
             for (int k = 0; k < (i % 2 ? 64 : 8); ++k)
-                data += QStringLiteral("EE");
-            m.msgAppend(rx(uint32_t(5000 + i), data, 1));
+                data += merged ? QStringLiteral("EE") : QStringLiteral("DD");
+            m.msgAppend(rx(uint32_t(5000 + i), data, merged ? 2 : 1));
         }
         ASSERT_EQ(snap.size(), int64_t(list.size()));
         for (int i = 0; i < list.size(); ++i) {
