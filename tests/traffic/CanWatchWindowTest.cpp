@@ -20,6 +20,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QItemSelectionModel>
 #include <QScrollBar>
 #include <QStandardItemModel>
 #include <QStatusBar>
@@ -381,6 +382,7 @@ TEST_F(CanWatchWindow, SecondLoadStartsAtTheTop)
     load(&w, prompts, here("first.blf"));
     ASSERT_EQ(shownCount(&w), 3000);
     QUserTableView *view = w.uiCfg().tableView;
+    EXPECT_FALSE(view->selectionModel()->hasSelection());
     QUserTableModelCANWatch *m = modelOf(&w);
     for (int i = 0; i < 3; ++i)
         wheelStep(view, true);
@@ -394,6 +396,7 @@ TEST_F(CanWatchWindow, SecondLoadStartsAtTheTop)
     EXPECT_EQ(view->vScrollBar->value(), 0);
     EXPECT_EQ(m->windowStart(), 0);
     EXPECT_EQ(view->currentCacheRow(), 0);
+    EXPECT_FALSE(view->selectionModel()->hasSelection());
     EXPECT_EQ(cell(&w, 0, 0), "0");
     wheelStep(view, true);
     m->windowRebuild();
@@ -490,6 +493,8 @@ TEST_F(CanWatchWindow, QuickRowHeightsMatchTheStandardOnes)
     QUserTableView *view = w.uiCfg().tableView;
     auto *quick = qobject_cast<QUserCanWatchDelegate *>(view->itemDelegate());
     ASSERT_NE(quick, nullptr);
+    ASSERT_TRUE(quick->gridLines());
+    EXPECT_FALSE(view->showGrid());
     QStyledItemDelegate standard;
     QStandardItemModel model(1, 2);
     QString hex64, dec64, hex12;
@@ -517,7 +522,9 @@ TEST_F(CanWatchWindow, QuickRowHeightsMatchTheStandardOnes)
                 opt.features |= QStyleOptionViewItem::WrapText;
                 opt.widget = view;
                 opt.decorationSize = view->iconSize();
-                ASSERT_EQ(quick->sizeHint(opt, idx).height(), standard.sizeHint(opt, idx).height())
+                // The delegate draws the grid line the view would have
+                // counted into the row.
+                ASSERT_EQ(quick->sizeHint(opt, idx).height(), standard.sizeHint(opt, idx).height() + 1)
                     << text.toStdString() << " at " << width << " px, " << font.pointSizeF() << " pt";
                 ++checked;
             }

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QFontMetricsF>
+#include <QPainter>
+#include <QTextOption>
 #include <QStyle>
 #include <QtMath>
 
@@ -61,6 +63,16 @@ int QUserCanWatchDelegate::lineCount(const QString &text, const QFont &font, int
 }
 
 QSize QUserCanWatchDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    // The view counts a line of its own grid into each row; the line drawn
+    // here takes the same pixel.
+    QSize s = hintOf(option, index);
+    if (grid)
+        s.rheight() += 1;
+    return s;
+}
+
+QSize QUserCanWatchDelegate::hintOf(const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
     QStyleOptionViewItem opt = option;
     initStyleOption(&opt, index);
@@ -130,4 +142,66 @@ QSize QUserCanWatchDelegate::sizeHint(const QStyleOptionViewItem &option, const 
     const int text1 = qCeil(line);
     const int textN = qCeil(line * lines);
     return QSize(opt.rect.width(), base + (textN - text1));
+}
+
+void QUserCanWatchDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    if (!grid) {
+        paintCell(painter, option, index);
+        return;
+    }
+    // The cell as the view lays it out with its grid on: one pixel less at
+    // the right and at the bottom, where the line goes.
+    QStyleOptionViewItem inner = option;
+    inner.rect.adjust(0, 0, -1, -1);
+    paintCell(painter, inner, index);
+    const QWidget *w = option.widget;
+    QStyle *style = w ? w->style() : QApplication::style();
+    const QColor color = QColor::fromRgba(QRgb(style->styleHint(QStyle::SH_Table_GridLineColor, &option, w)));
+    const QRect r = option.rect;
+    painter->fillRect(QRect(r.right(), r.top(), 1, r.height()), color);
+    painter->fillRect(QRect(r.left(), r.bottom(), r.width() - 1, 1), color);
+}
+
+void QUserCanWatchDelegate::paintCell(QPainter *painter, const QStyleOptionViewItem &option,
+                                      const QModelIndex &index) const
+{
+    QStyleOptionViewItem opt = option;
+    initStyleOption(&opt, index);
+    if ((opt.features & (QStyleOptionViewItem::HasDecoration | QStyleOptionViewItem::HasCheckIndicator))
+        || (opt.state & QStyle::State_Editing)) {
+        QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
+    const QWidget *w = opt.widget;
+    QStyle *style = w ? w->style() : QApplication::style();
+    painter->save();
+    painter->setClipRect(opt.rect);
+    style->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, painter, w);
+    if (!opt.text.isEmpty()) {
+        QPalette::ColorGroup cg = (opt.state & QStyle::State_Enabled) ? QPalette::Normal : QPalette::Disabled;
+        if (cg == QPalette::Normal && !(opt.state & QStyle::State_Active))
+            cg = QPalette::Inactive;
+        painter->setPen(opt.palette.color(cg, (opt.state & QStyle::State_Selected) ? QPalette::HighlightedText
+                                                                                   : QPalette::Text));
+        painter->setFont(opt.font);
+        const int textMargin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, &opt, w) + 1;
+        const QRect textRect = opt.rect.adjusted(textMargin, 0, -textMargin, 0);
+        QTextOption to(QStyle::visualAlignment(opt.direction, opt.displayAlignment));
+        to.setWrapMode((opt.features & QStyleOptionViewItem::WrapText) ? QTextOption::WordWrap
+                                                                       : QTextOption::ManualWrap);
+        to.setTextDirection(opt.direction);
+        painter->drawText(QRectF(textRect), opt.text, to);
+    }
+    if (opt.state & QStyle::State_HasFocus) {
+        QStyleOptionFocusRect focus;
+        focus.QStyleOption::operator=(opt);
+        focus.rect = style->subElementRect(QStyle::SE_ItemViewItemFocusRect, &opt, w);
+        focus.state |= QStyle::State_KeyboardFocusChange | QStyle::State_Item;
+        const QPalette::ColorGroup fg = (opt.state & QStyle::State_Enabled) ? QPalette::Normal : QPalette::Disabled;
+        focus.backgroundColor =
+            opt.palette.color(fg, (opt.state & QStyle::State_Selected) ? QPalette::Highlight : QPalette::Window);
+        style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, w);
+    }
+    painter->restore();
 }

@@ -10,6 +10,20 @@
 // words, each measured once; the height follows from the height the
 // standard delegate gives a one-line cell of the same column, so the rows
 // come out exactly as tall as the standard answer makes them.
+//
+// Painting a cell the standard way lays its text out three times (to place
+// it, to see whether it must be elided, to draw it); a cell without an
+// icon is painted here with one layout: the style's background and
+// selection, the text in the palette's colour within the same margins,
+// wrapped at words, and the focus frame. Cells with an icon are painted
+// the standard way.
+//
+// With setGridLines the delegate also draws the table's grid, a line of
+// the style's grid colour at each cell's right and bottom edge, for a view
+// whose own grid is off: the view draws its vertical grid lines pixel by
+// pixel across the whole viewport, which cost more than all the text of a
+// repaint. The cells keep the size and the place they had with the view's
+// grid (the size hint counts the line, the content stays off it).
 
 #include <QHash>
 #include <QStyledItemDelegate>
@@ -21,6 +35,11 @@ public:
     explicit QUserCanWatchDelegate(QObject *parent = nullptr);
 
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+
+    // Whether the delegate draws the grid (the view's own grid then off).
+    void setGridLines(bool on) { grid = on; }
+    bool gridLines() const { return grid; }
 
     // The lines a text wraps into at word boundaries within width pixels,
     // with the words' widths in font (what the text layout does when it
@@ -29,6 +48,10 @@ public:
     int lineCount(const QString &text, const QFont &font, int width) const;
 
 private:
+    QSize hintOf(const QStyleOptionViewItem &option, const QModelIndex &index) const;
+    void paintCell(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const;
+
+    bool grid = false;
     qreal wordWidth(const QStringRef &word, const QFontMetricsF &fm) const;
 
     mutable QString fontKey;

@@ -335,7 +335,10 @@ void QUserMainWindowCANWatch::dataAreaInit()
     pageLayout->addWidget(view->vScrollBar);
     view->vScrollBar->setVisible(true);
     view->setUserModel(model);
-    view->setItemDelegate(new QUserCanWatchDelegate(view));
+    auto *delegate = new QUserCanWatchDelegate(view);
+    delegate->setGridLines(true);
+    view->setShowGrid(false);
+    view->setItemDelegate(delegate);
     // The bar runs over window starts, so its end shows the last full page
     // and the thumb is as long as a page is of the table.
     connect(model, &QUserTableModelCANWatch::scrollRangeChange, view, [view](int maximum) {
@@ -580,7 +583,9 @@ void QUserMainWindowCANWatch::workFinish()
         // before, and the next wheel step would jump there.
         cfg.tableModel->windowRebuild();
         if (cfg.tableView) {
+            // Nothing is marked, as after the first load.
             cfg.tableView->rowLocate(0);
+            cfg.tableView->clearSelection();
             if (cfg.tableView->vScrollBar)
                 cfg.tableView->vScrollBar->setValue(0);
         }
