@@ -24,15 +24,25 @@ qreal QUserCanWatchDelegate::wordWidth(const QStringRef &word, const QFontMetric
     return w;
 }
 
+void QUserCanWatchDelegate::fontCheck(const QFont &font) const
+{
+    // Compared as a font, not by its key text, which is made anew on every
+    // call: this runs for every cell of every repaint.
+    if (metrics && font == cachedFont)
+        return;
+    cachedFont = font;
+    metrics = std::make_unique<QFontMetricsF>(font);
+    spaceWidth = metrics->horizontalAdvance(QLatin1Char(' '));
+    words.clear();
+    oneLine.clear();
+    others.clear();
+}
+
 int QUserCanWatchDelegate::lineCount(const QString &text, const QFont &font, int width) const
 {
-    if (font.key() != fontKey) {
-        fontKey = font.key();
-        words.clear();
-        oneLine.clear();
-    }
-    const QFontMetricsF fm(font);
-    const qreal space = fm.horizontalAdvance(QLatin1Char(' '));
+    fontCheck(font);
+    const QFontMetricsF &fm = *metrics;
+    const qreal space = spaceWidth;
     int lines = 1;
     qreal used = -1; // nothing on the line yet
     int pendingBlanks = 0;
@@ -83,12 +93,7 @@ QSize QUserCanWatchDelegate::hintOf(const QStyleOptionViewItem &option, const QM
     if (!plain)
         return QStyledItemDelegate::sizeHint(option, index);
     const bool icon = opt.features & QStyleOptionViewItem::HasDecoration;
-    if (opt.font.key() != fontKey) {
-        fontKey = opt.font.key();
-        words.clear();
-        oneLine.clear();
-        others.clear();
-    }
+    fontCheck(opt.font);
     // Texts beyond ASCII (the direction and frame texts in Chinese) may
     // break between any two ideographs: the standard answer, kept, as
     // they are few and repeat on every row.
@@ -138,7 +143,7 @@ QSize QUserCanWatchDelegate::hintOf(const QStyleOptionViewItem &option, const QM
     if (lines <= 1)
         return QSize(opt.rect.width(), base);
     // Each further line adds one line of the text layout.
-    const qreal line = QFontMetricsF(opt.font).height();
+    const qreal line = metrics->height();
     const int text1 = qCeil(line);
     const int textN = qCeil(line * lines);
     return QSize(opt.rect.width(), base + (textN - text1));

@@ -25,8 +25,12 @@
 // repaint. The cells keep the size and the place they had with the view's
 // grid (the size hint counts the line, the content stays off it).
 
+#include <QFont>
+#include <QFontMetricsF>
 #include <QHash>
 #include <QStyledItemDelegate>
+
+#include <memory>
 
 class QUserCanWatchDelegate : public QStyledItemDelegate
 {
@@ -54,7 +58,11 @@ private:
     bool grid = false;
     qreal wordWidth(const QStringRef &word, const QFontMetricsF &fm) const;
 
-    mutable QString fontKey;
+    // The font the caches below belong to.
+    void fontCheck(const QFont &font) const;
+    mutable QFont cachedFont;
+    mutable std::unique_ptr<QFontMetricsF> metrics;
+    mutable qreal spaceWidth = 0;
     mutable QHash<QString, qreal> words;
     // Height of a one-line cell by column (with or without an icon).
     mutable QHash<int, int> oneLine;
