@@ -134,7 +134,9 @@ public:
 
     RecordPipeline(QFClassUserCanMsg &cache, int threads) : cache_(cache)
     {
-        for (int i = 0; i < 2 * threads + 8; ++i)
+        // About 80 MB in all: enough to carry the reading on through the
+        // pauses the system puts a writer into when dirty pages pile up.
+        for (int i = 0; i < 2 * threads + 40; ++i)
             free_.push_back(new Block);
         for (int i = 0; i < threads; ++i)
             threads_.emplace_back([this] { formatRun(); });
