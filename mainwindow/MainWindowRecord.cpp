@@ -85,12 +85,15 @@ void MainWindow::soltTabDataSave()
     if (name.isEmpty())
         return;
     // What the tab holds now; frames that come in while the file is
-    // written go on into the tab.
-    QVector<QUserCanMsg> frames;
+    // written go on into the tab. The compact records are copied here and
+    // made into frame records on the save's worker: a million of them made
+    // here would hold the window still for most of a second.
+    QUserCanFrameSnapshot frames;
     if (data->model)
-        data->model->msgListGet(frames);
+        data->model->frameSnapshot(frames);
+    const int64_t total = frames.size();
     QUserTraceSave saver(this);
-    switch (saver.save(name, frames)) {
+    switch (saver.save(name, std::move(frames))) {
     case QUserTraceSave::CreateFailed:
         qDebug().noquote() << QStringLiteral("File<%1> Creat Fail...").arg(name);
         QUserMessageBox::msgWarning(this, tr("数据保存"), tr("保存失败,文件创建失败!"));
@@ -100,7 +103,7 @@ void MainWindow::soltTabDataSave()
         QUserMessageBox::msgWarning(this, tr("数据保存"),
                                     tr("保存失败,数据写入失败!(已写入%1条,共%2条)")
                                         .arg(saver.writtenCount())
-                                        .arg(frames.size()));
+                                        .arg(total));
         return;
     case QUserTraceSave::Saved:
         break;

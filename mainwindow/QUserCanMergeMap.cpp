@@ -23,7 +23,7 @@ QUserCanMsgMerge *QUserCanMergeMap::find(uint32_t id)
     if (!page)
         return nullptr;
     const Item *it = itemFind(page->buckets[(id >> kBucketShift) & (kBuckets - 1)], id);
-    return it ? &slotRef(it->slot) : nullptr;
+    return it ? &slotWrite(it->slot) : nullptr;
 }
 
 uint32_t QUserCanMergeMap::slotTake()
@@ -34,7 +34,8 @@ uint32_t QUserCanMergeMap::slotTake()
         return s;
     }
     if ((slotsMade >> kSlotShift) >= slotBlocks.size())
-        slotBlocks.emplace_back(new QUserCanMsgMerge[size_t(1) << kSlotShift]);
+        slotBlocks.emplace_back(new QUserCanMsgMerge[size_t(1) << kSlotShift],
+                                std::default_delete<QUserCanMsgMerge[]>());
     return slotsMade++;
 }
 
@@ -58,7 +59,7 @@ QUserCanMsgMerge &QUserCanMergeMap::insert(uint32_t id)
     ++pageCount[p];
     ++total;
     firstHint = std::min(firstHint, int(id >> kBucketShift));
-    QUserCanMsgMerge &e = slotRef(slot);
+    QUserCanMsgMerge &e = slotWrite(slot);
     e = QUserCanMsgMerge();
     return e;
 }
@@ -158,6 +159,33 @@ bool QUserCanMergeMap::next(Cursor &c) const
         }
     }
     return false;
+}
+
+QUserCanMsgMerge &QUserCanMergeMap::slotWrite(uint32_t slot)
+{
+    std::shared_ptr<QUserCanMsgMerge> &b = slotBlocks[slot >> kSlotShift];
+    if (b.use_count() > 1) {
+        const size_t n = size_t(1) << kSlotShift;
+        std::shared_ptr<QUserCanMsgMerge> own(new QUserCanMsgMerge[n], std::default_delete<QUserCanMsgMerge[]>());
+        std::copy(b.get(), b.get() + n, own.get());
+        b = std::move(own);
+    }
+    return b.get()[slot & ((1u << kSlotShift) - 1)];
+}
+
+QUserCanMergeMap::Frozen QUserCanMergeMap::freeze() const
+{
+    Frozen f;
+    f.blocks_ = slotBlocks;
+    f.order_.reserve(size_t(total));
+    for (int p = 0; p < kPages; ++p) {
+        if (pageCount[p] == 0)
+            continue;
+        for (const Bucket &b : pages[p]->buckets)
+            for (size_t i = b.begin; i < b.items.size(); ++i)
+                f.order_.push_back(b.items[i].slot);
+    }
+    return f;
 }
 
 const QUserCanMsgMerge &QUserCanMergeMap::entryAt(const Cursor &c) const

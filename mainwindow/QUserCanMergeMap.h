@@ -69,6 +69,35 @@ public:
     // Memory held by the entries and the index (an estimate for reports).
     int64_t bytesHeld() const;
 
+    // The entries as they stand now, in identifier order, sharing the
+    // map's entry blocks: taking it copies four bytes per entry (the
+    // order), and the map copies a block of entries only when it writes
+    // into one that a frozen copy still holds. A frozen copy may be read,
+    // and dropped, on another thread while the map goes on.
+    class Frozen
+    {
+    public:
+        int64_t size() const { return int64_t(order_.size()); }
+        const QUserCanMsgMerge &at(int64_t k) const
+        {
+            const uint32_t s = order_[size_t(k)];
+            return blocks_[s >> kSlotShift].get()[s & ((1u << kSlotShift) - 1)];
+        }
+        void clear()
+        {
+            blocks_.clear();
+            blocks_.shrink_to_fit();
+            order_.clear();
+            order_.shrink_to_fit();
+        }
+
+    private:
+        friend class QUserCanMergeMap;
+        std::vector<std::shared_ptr<QUserCanMsgMerge>> blocks_;
+        std::vector<uint32_t> order_;
+    };
+    Frozen freeze() const;
+
 private:
     struct Item
     {
@@ -89,10 +118,13 @@ private:
     };
     static constexpr int kSlotShift = 10;
 
-    QUserCanMsgMerge &slotRef(uint32_t slot) const
+    const QUserCanMsgMerge &slotRef(uint32_t slot) const
     {
-        return slotBlocks[slot >> kSlotShift][slot & ((1u << kSlotShift) - 1)];
+        return slotBlocks[slot >> kSlotShift].get()[slot & ((1u << kSlotShift) - 1)];
     }
+    // The entry for writing: a block that a frozen copy shares is copied
+    // first.
+    QUserCanMsgMerge &slotWrite(uint32_t slot);
     uint32_t slotTake();
     const Item *itemFind(const Bucket &b, uint32_t id) const;
 
@@ -102,7 +134,7 @@ private:
     // No bucket before this one (page * kBuckets + bucket) holds an entry:
     // dropping the smallest starts its search here.
     int firstHint = 0;
-    std::vector<std::unique_ptr<QUserCanMsgMerge[]>> slotBlocks;
+    std::vector<std::shared_ptr<QUserCanMsgMerge>> slotBlocks;
     uint32_t slotsMade = 0;
     std::vector<uint32_t> freeSlots;
 };

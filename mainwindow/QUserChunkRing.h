@@ -7,10 +7,17 @@
 // moment with two copies in memory). Blocks come from QUserBlockStock,
 // mapped in advance off the caller's thread.
 //
-// T must be trivially copyable. Not thread-safe.
+// A frozen copy (freeze) shares the blocks instead of copying the records:
+// it costs a pointer per block, and the ring copies a block only when it
+// writes into one that a frozen copy still holds (copy on write), so the
+// copy keeps the records as they stood. A frozen copy may be read, and
+// dropped, on another thread while the ring goes on.
+//
+// T must be trivially copyable. Not thread-safe (beyond frozen copies).
 
 #include "mainwindow/QUserBlockStock.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -35,10 +42,13 @@ public:
     int64_t capacity() const { return int64_t(blocks.size()) << Shift; }
     int64_t bytesHeld() const { return capacity() * int64_t(sizeof(T)); }
 
-    T &at(int64_t i) { return slot(physical(i)); }
+    T &at(int64_t i) { return writable(physical(i)); }
     const T &at(int64_t i) const { return slot(physical(i)); }
-    T &front() { return slot(head); }
+    // The non-const accessors are for writing: they copy a shared block.
+    T &front() { return writable(head); }
     T &back() { return at(count - 1); }
+    const T &front() const { return slot(head); }
+    const T &back() const { return at(count - 1); }
 
     // A new record at the end (contents unspecified); takes one more block
     // when every slot is used.
@@ -46,7 +56,7 @@ public:
     {
         if (count == capacity())
             grow();
-        T &r = slot(physical(count));
+        T &r = writable(physical(count));
         ++count;
         return r;
     }
@@ -59,6 +69,44 @@ public:
         if (head == capacity())
             head = 0;
         --count;
+    }
+
+    // The records as they stand now, sharing the ring's blocks.
+    class Frozen
+    {
+    public:
+        int64_t size() const { return count_; }
+        const T &at(int64_t i) const
+        {
+            int64_t p = head_ + i;
+            if (p >= cap_)
+                p -= cap_;
+            return blocks_[size_t(p >> Shift)].get()[size_t(p & (kBlock - 1))];
+        }
+        // Drops the blocks (those the ring no longer holds go back).
+        void clear()
+        {
+            blocks_.clear();
+            blocks_.shrink_to_fit();
+            head_ = cap_ = count_ = 0;
+        }
+
+    private:
+        friend class QUserChunkRing;
+        std::vector<std::shared_ptr<T>> blocks_;
+        int64_t head_ = 0;
+        int64_t cap_ = 0;
+        int64_t count_ = 0;
+    };
+
+    Frozen freeze() const
+    {
+        Frozen f;
+        f.blocks_ = blocks;
+        f.head_ = head;
+        f.cap_ = capacity();
+        f.count_ = count;
+        return f;
     }
 
     // Empties the ring and gives every block back.
@@ -79,12 +127,30 @@ private:
             p -= cap;
         return p;
     }
-    T &slot(int64_t p) { return blocks[size_t(p >> Shift)][size_t(p & (kBlock - 1))]; }
-    const T &slot(int64_t p) const { return blocks[size_t(p >> Shift)][size_t(p & (kBlock - 1))]; }
+    const T &slot(int64_t p) const { return blocks[size_t(p >> Shift)].get()[size_t(p & (kBlock - 1))]; }
+    // The slot for writing: a block that a frozen copy shares is copied
+    // first, so the copy never sees the write.
+    T &writable(int64_t p)
+    {
+        Block &b = blocks[size_t(p >> Shift)];
+        if (b.use_count() > 1) {
+            Block own = newBlock();
+            std::memcpy(static_cast<void *>(own.get()), b.get(), size_t(kBlock) * sizeof(T));
+            b = std::move(own);
+        }
+        return b.get()[size_t(p & (kBlock - 1))];
+    }
+
+    static void blockGive(T *p) { QUserBlockStock::instance().give(p, size_t(kBlock) * sizeof(T)); }
+    using Block = std::shared_ptr<T>;
+    static Block newBlock()
+    {
+        return Block(static_cast<T *>(QUserBlockStock::instance().take(size_t(kBlock) * sizeof(T))), &blockGive);
+    }
 
     void grow()
     {
-        Block fresh(static_cast<T *>(QUserBlockStock::instance().take(size_t(kBlock) * sizeof(T))));
+        Block fresh = newBlock();
         if (head == 0) {
             blocks.push_back(std::move(fresh));
             return;
@@ -99,12 +165,6 @@ private:
         blocks.insert(blocks.begin() + std::ptrdiff_t(h), std::move(fresh));
         head += kBlock;
     }
-
-    struct BlockGive
-    {
-        void operator()(T *p) const { QUserBlockStock::instance().give(p, size_t(kBlock) * sizeof(T)); }
-    };
-    using Block = std::unique_ptr<T[], BlockGive>;
 
     std::vector<Block> blocks;
     int64_t head = 0;

@@ -151,7 +151,9 @@ void QUserTableModelCan::listPop()
 {
     if (list.isEmpty())
         return;
-    if (list.front().dataLen > sizeof(QUserCanFrameRec::data)) {
+    // Read through the const ring: the writing accessor would copy a block
+    // that a snapshot shares.
+    if (qAsConst(list).front().dataLen > sizeof(QUserCanFrameRec::data)) {
         listExt.popFront();
         ++extFirstSeq;
     }
@@ -280,6 +282,14 @@ void QUserTableModelCan::msgListGet(QVector<QUserCanMsg> &out) const
         listGet(i, f);
         out.append(canFrameToMsg(f));
     }
+}
+
+void QUserTableModelCan::frameSnapshot(QUserCanFrameSnapshot &out) const
+{
+    if (merge)
+        out.takeMerged(merged);
+    else
+        out.takeList(list, listExt, extFirstSeq);
 }
 
 QUserCanMsg QUserTableModelCan::listAt(int index) const

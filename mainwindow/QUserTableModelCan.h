@@ -34,6 +34,7 @@
 // GUI thread only.
 
 #include "mainwindow/QUserCanFrameRec.h"
+#include "mainwindow/QUserCanFrameSnapshot.h"
 #include "mainwindow/QUserCanMergeMap.h"
 #include "mainwindow/QUserChunkRing.h"
 #include "widgets/QUserTableModel.h"
@@ -84,6 +85,11 @@ public:
     // Appends the view in force: the latest frame of every identifier in
     // identifier order, or every frame in arrival order.
     void msgListGet(QVector<QUserCanMsg> &list) const;
+    // The same frames in the same order, in their compact form: the
+    // blocks of the view in force shared (copied on the tab's next write
+    // into them), cheap enough for the GUI thread at a million frames. A
+    // save takes this and makes the frame records on its own thread.
+    void frameSnapshot(QUserCanFrameSnapshot &out) const;
 
     // The settings in force.
     bool mergeMode() const { return merge; }

@@ -13,7 +13,9 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
 #include <atomic>
+#include <climits>
 #include <memory>
 #include <thread>
 
@@ -47,6 +49,21 @@ QString QUserTraceSave::suffixApply(const QString &name, const QString &selected
 
 QUserTraceSave::Result QUserTraceSave::save(const QString &name, const QVector<QUserCanMsg> &frames)
 {
+    return run(name, frames.size(), [&frames](int i) { return frames.at(i); }, [] {});
+}
+
+QUserTraceSave::Result QUserTraceSave::save(const QString &name, QUserCanFrameSnapshot &&frames)
+{
+    // Taken over here, so that its memory can go on the worker.
+    QUserCanFrameSnapshot snap(std::move(frames));
+    const int count = int(std::min<int64_t>(snap.size(), INT_MAX));
+    return run(name, count, [&snap](int i) { return snap.msgAt(i); }, [&snap] { snap.clear(); });
+}
+
+QUserTraceSave::Result QUserTraceSave::run(const QString &name, int count,
+                                           const std::function<QUserCanMsg(int)> &frameAt,
+                                           const std::function<void()> &release)
+{
     written = 0;
     shown = false;
     auto trace = std::make_unique<QUserTraceFile>();
@@ -62,8 +79,8 @@ QUserTraceSave::Result QUserTraceSave::save(const QString &name, const QVector<Q
         // progress bar, rarely enough to stay out of the writer's way.
         constexpr int kPublishEvery = 4096;
         int n = 0;
-        for (const QUserCanMsg &msg : frames) {
-            if (!file->write(msg)) {
+        for (int i = 0; i < count; ++i) {
+            if (!file->write(frameAt(i))) {
                 ok = false;
                 break;
             }
@@ -73,6 +90,7 @@ QUserTraceSave::Result QUserTraceSave::save(const QString &name, const QVector<Q
         done.store(n, std::memory_order_relaxed);
         if (!file->close())
             ok = false;
+        release();
         QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
     });
 
@@ -87,7 +105,7 @@ QUserTraceSave::Result QUserTraceSave::save(const QString &name, const QVector<Q
             progress->setWindowTitle(QCoreApplication::translate("MainWindow", "数据保存"));
             progress->setLabelText(QCoreApplication::translate("MainWindow", "数据保存中,请稍候..."));
             progress->setCancelButton(nullptr);
-            progress->setRange(0, frames.size());
+            progress->setRange(0, count);
             progress->setMinimumDuration(0);
             progress->setAutoClose(false);
             progress->setAutoReset(false);

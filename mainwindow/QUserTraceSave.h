@@ -3,16 +3,21 @@
 // user for the name of such a file.
 //
 // The frames are written on a worker thread while the GUI thread waits in a
-// local event loop that leaves user input for later: queued batches of
+// local event loop that leaves user input for later. A tab's frames come as
+// a snapshot of its compact records, and the worker makes the frame records
+// from them too, so the GUI thread only copies blocks: queued batches of
 // received frames keep reaching their tabs during the save, the window
 // repaints, and a save that takes longer than half a second shows its
 // progress. Every write and the closing flush are checked, so a full disk,
 // a folder removed underneath or a lost permission ends as a failure.
 
 #include "core/QUserCanMsg.h"
+#include "mainwindow/QUserCanFrameSnapshot.h"
 
 #include <QString>
 #include <QVector>
+
+#include <functional>
 
 class QWidget;
 
@@ -41,12 +46,20 @@ public:
     // Creates the file and writes every frame of the list in order. Frames
     // written so far go to written (all of them on success).
     Result save(const QString &name, const QVector<QUserCanMsg> &frames);
+    // The same for a tab's snapshot, which the save takes over: the worker
+    // makes the frame records and gives the snapshot's memory back.
+    Result save(const QString &name, QUserCanFrameSnapshot &&frames);
 
     int writtenCount() const { return written; }
     // Whether the last save took long enough to show its progress.
     bool progressShown() const { return shown; }
 
 private:
+    // Writes frames 0 .. count-1 as frameAt gives them, on the worker;
+    // release runs there after the last one.
+    Result run(const QString &name, int count, const std::function<QUserCanMsg(int)> &frameAt,
+               const std::function<void()> &release);
+
     QWidget *parent = nullptr;
     int written = 0;
     bool shown = false;

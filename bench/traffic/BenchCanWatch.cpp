@@ -4,6 +4,13 @@
 // through the binlog library as frame objects only (CAN message and CAN FD
 // message objects, as python-can and measurement tools write them):
 //  - load: the worker's job 0, file to source cache (and filtered cache);
+//  - disk write: the time this machine takes to write as many bytes as the
+//    load's cache holds (320 a frame) to a new file in the same folder, in
+//    1 MiB writes, closed without a sync as the cache is; measured in the
+//    same run just before and just after the loads, and the load's time
+//    against the faster of the two ("load_over_disk_write"); besides, each
+//    load paired with such a write just before it
+//    ("paired_load_over_disk_write_median", the figure to hold at 1.5);
 //  - filter: job 1 with transmitted frames hidden and an identifier range;
 //  - save: job 2, the filtered cache to a new BLF file;
 //  - disk: bytes the two caches take per frame after the load and after the
@@ -34,8 +41,11 @@
 #include <algorithm>
 #include <cstring>
 #include <random>
+#include <vector>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/QFClassUserCanMsg.h"
 #include "traffic/QUserBlfFile.h"
@@ -181,6 +191,64 @@ double diskPerFrame(const QStringList &files, int64_t frames)
     return frames > 0 ? double(bytes) / double(frames) : 0;
 }
 
+// Seconds to write bytes to a new file at path in 1 MiB writes, and close it
+// (no sync, as a cache is closed); the file is removed afterwards. -1 when
+// the writes fail.
+double diskWriteSeconds(const QString &path, int64_t bytes)
+{
+    std::vector<char> chunk(size_t(1) << 20, '0');
+    QFile::remove(path);
+    QElapsedTimer t;
+    t.start();
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0)
+        return -1;
+    int64_t left = bytes;
+    bool ok = true;
+    while (left > 0 && ok) {
+        const size_t n = size_t(std::min<int64_t>(left, int64_t(chunk.size())));
+        ok = ::write(fd, chunk.data(), n) == ssize_t(n);
+        left -= int64_t(n);
+    }
+    ok = ::close(fd) == 0 && ok;
+    const double seconds = double(t.nsecsElapsed()) / 1e9;
+    QFile::remove(path);
+    return ok ? seconds : -1;
+}
+
+double &diskWriteBest()
+{
+    static double s = 0;
+    return s;
+}
+
+// The bound of the load: writing its cache's bytes. Argument 0 runs before
+// the loads, 1 after them.
+void BM_CanWatchDiskWrite(benchmark::State &state)
+{
+    const int64_t bytes = int64_t(QFClassUserCanMsg::RecordSize) * (frameCount() + 1);
+    double seconds = 0;
+    for (auto _ : state) {
+        seconds = diskWriteSeconds(pathOf(QStringLiteral("disk-write.dat")), bytes);
+        if (seconds < 0) {
+            state.SkipWithError("write failed");
+            return;
+        }
+        state.SetIterationTime(seconds);
+    }
+    if (diskWriteBest() == 0 || seconds < diskWriteBest())
+        diskWriteBest() = seconds;
+    state.counters["bytes"] = double(bytes);
+    state.counters["GB_per_s"] = double(bytes) / seconds / 1e9;
+    if (state.range(0) == 1 && figures().loadSeconds > 0) {
+        state.counters["load_s_mean"] = figures().loadSeconds;
+        state.counters["load_s_best"] = figures().loadBest;
+        state.counters["disk_write_s_best"] = diskWriteBest();
+        state.counters["load_over_disk_write"] = figures().loadSeconds / diskWriteBest();
+        state.counters["best_load_over_disk_write"] = figures().loadBest / diskWriteBest();
+    }
+}
+
 // The trace read alone (binary frames, no cache written): the part of the
 // load that reading the file costs.
 void BM_CanWatchTraceRead(benchmark::State &state)
@@ -229,11 +297,21 @@ void BM_CanWatchLoad(benchmark::State &state)
     double best = 0;
     double first = 0;
     int runs = 0;
+    // Each load is paired with a write of its cache's bytes just before it,
+    // so both meet the same state of the disk and of the system's dirty
+    // pages (which the machine's other work moves a lot).
+    const int64_t cacheBytes = int64_t(QFClassUserCanMsg::RecordSize) * (frameCount() + 1);
+    std::vector<double> ratios;
     for (auto _ : state) {
+        state.PauseTiming();
+        const double writeSeconds = diskWriteSeconds(pathOf(QStringLiteral("disk-write.dat")), cacheBytes);
+        state.ResumeTiming();
         QElapsedTimer t;
         t.start();
         work.traceLoad(&req);
         const double seconds = double(t.nsecsElapsed()) / 1e9;
+        if (writeSeconds > 0)
+            ratios.push_back(seconds / writeSeconds);
         state.SetIterationTime(seconds);
         if (runs == 0)
             first = seconds;
@@ -246,6 +324,11 @@ void BM_CanWatchLoad(benchmark::State &state)
         }
     }
     const double seconds = total / runs;
+    if (!ratios.empty()) {
+        std::sort(ratios.begin(), ratios.end());
+        state.counters["paired_load_over_disk_write_median"] = ratios[ratios.size() / 2];
+        state.counters["paired_load_over_disk_write_best"] = ratios.front();
+    }
     figures().loadSeconds = seconds;
     figures().loadBest = best;
     state.counters["load_s_first"] = first;
@@ -379,7 +462,9 @@ void BM_CanWatchPythonCanRead(benchmark::State &state)
 } // namespace
 
 BENCHMARK(BM_CanWatchTraceRead)->Iterations(1)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK(BM_CanWatchDiskWrite)->Arg(0)->Iterations(1)->Unit(benchmark::kMillisecond)->UseManualTime();
 BENCHMARK(BM_CanWatchLoad)->Iterations(3)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK(BM_CanWatchDiskWrite)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond)->UseManualTime();
 BENCHMARK(BM_CanWatchScroll)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CanWatchFilter)->Iterations(1)->Unit(benchmark::kMillisecond)->UseManualTime();
 BENCHMARK(BM_CanWatchSave)->Iterations(1)->Unit(benchmark::kMillisecond)->UseManualTime();

@@ -2755,6 +2755,14 @@
         <translation>跳过%1条无法读取的数据。</translation>
     </message>
     <message>
+        <source>已加载%1帧</source>
+        <translation>已加载%1帧</translation>
+    </message>
+    <message>
+        <source>已加载%1帧,显示%2帧</source>
+        <translation>已加载%1帧,显示%2帧</translation>
+    </message>
+    <message>
         <source>加载文件</source>
         <translation>加载文件</translation>
     </message>

@@ -2756,6 +2756,14 @@ Please restart the device!</translation>
         <translation>Skipped %1 unreadable frames.</translation>
     </message>
     <message>
+        <source>已加载%1帧</source>
+        <translation>%1 frames loaded</translation>
+    </message>
+    <message>
+        <source>已加载%1帧,显示%2帧</source>
+        <translation>%1 frames loaded, %2 shown</translation>
+    </message>
+    <message>
         <source>加载文件</source>
         <translation>Load File</translation>
     </message>

@@ -437,6 +437,75 @@ TEST_F(TableModelCanTest, LongPayloadsSurviveEvictionInTheRightOrder)
     }
 }
 
+// A save takes the tab's frames as a snapshot of the compact records and
+// makes the frame records from it later: the snapshot gives back exactly
+// what the frame list gives, in both views, with long payloads whose ring
+// has wrapped and dropped its oldest tails (the tails' numbering starts
+// far from 0) and with the list's blocks wrapped.
+TEST_F(TableModelCanTest, SnapshotGivesTheSameFramesAsTheFrameList)
+{
+    const int bound = 20000; // past two blocks of the list and of the tails
+    settings(bound, false);
+    QUserTableModelCan m;
+    std::mt19937 rnd(11);
+    for (int i = 0; i < 3 * bound + 123; ++i) {
+        const int pick = int(rnd() % 4);
+        const int n = pick == 0 ? 64 : pick == 1 ? 12 : pick == 2 ? 8 : 0;
+        QString data;
+        for (int k = 0; k < n; ++k)
+            data += QString::asprintf("%02X", int(rnd() & 0xFF));
+        QUserCanMsg f = rx(uint32_t(rnd() % 3000) * (pick == 0 ? 0x10001u : 1u), data, 1700000000000 + i);
+        f.protocol = uint8_t(n > 8 ? 1 + i % 2 : 0);
+        f.extended = f.getId() > 0x7FF ? 1 : 0;
+        f.remote = uint8_t(n == 0 && i % 2);
+        f.direction = uint8_t(i % 5 == 0);
+        f.sendFailed = uint8_t(i % 7 == 0);
+        f.channel = uint8_t(i % 2);
+        f.devTime = uint64_t(i) * 17;
+        m.msgAppend(f);
+    }
+    for (const bool merged : {false, true}) {
+        SCOPED_TRACE(merged ? "merged" : "list");
+        cfg()->setString("idMergEnable", merged ? "ON" : "OFF");
+        m.loadSettings();
+        QVector<QUserCanMsg> list;
+        m.msgListGet(list);
+        ASSERT_EQ(list.size(), merged ? m.mergeCount() : bound);
+        QUserCanFrameSnapshot snap;
+        m.frameSnapshot(snap);
+        // The tab goes on after the snapshot: its oldest frames and tails
+        // make room for new ones in the blocks the snapshot holds.
+        for (int i = 0; i < bound / 2; ++i) {
+            QString data;
+            for (int k = 0; k < (i % 2 ? 64 : 8); ++k)
+                data += merged ? QStringLiteral("EE") : QStringLiteral("DD");
+            m.msgAppend(rx(uint32_t(5000 + i), data, merged ? 2 : 1));
+        }
+        ASSERT_EQ(snap.size(), int64_t(list.size()));
+        for (int i = 0; i < list.size(); ++i) {
+            const QUserCanMsg a = snap.msgAt(i);
+            const QUserCanMsg &b = list.at(i);
+            ASSERT_EQ(a.idText, b.idText) << i;
+            ASSERT_EQ(a.dataText, b.dataText) << i;
+            ASSERT_EQ(a.lenText, b.lenText) << i;
+            ASSERT_EQ(a.hostTime, b.hostTime) << i;
+            ASSERT_EQ(a.devTime, b.devTime) << i;
+            ASSERT_EQ(a.protocol, b.protocol) << i;
+            ASSERT_EQ(a.extended, b.extended) << i;
+            ASSERT_EQ(a.remote, b.remote) << i;
+            ASSERT_EQ(a.direction, b.direction) << i;
+            ASSERT_EQ(a.sendFailed, b.sendFailed) << i;
+            ASSERT_EQ(a.channel, b.channel) << i;
+        }
+        snap.clear();
+        EXPECT_TRUE(snap.isEmpty());
+    }
+    QUserCanFrameSnapshot none;
+    m.msgClear();
+    m.frameSnapshot(none);
+    EXPECT_EQ(none.size(), 0);
+}
+
 // ---- rebuilds, following, pause and stop -----------------------------------
 
 TEST_F(TableModelCanTest, ManyAppendsWithinTheThrottleGiveOneRebuild)
@@ -590,6 +659,59 @@ TEST(ChunkRing, OrderKeptAcrossBlocksWrapAndGrowthWhileWrapped)
     ring.clear();
     EXPECT_EQ(ring.size(), 0);
     EXPECT_EQ(ring.capacity(), 0);
+}
+
+// Frozen copies keep the records as they stood while the ring goes on
+// (appends into shared blocks, drops, the wrap, growth while wrapped, a
+// clear), and the ring's own records stay right; blocks no copy holds any
+// more are not copied again.
+TEST(ChunkRing, FrozenCopiesKeepTheirRecordsWhileTheRingGoesOn)
+{
+    QUserChunkRing<int, 2> ring;
+    std::deque<int> ref;
+    std::vector<std::pair<QUserChunkRing<int, 2>::Frozen, std::deque<int>>> copies;
+    std::mt19937 rnd(5);
+    int next = 0;
+    for (int step = 0; step < 4000; ++step) {
+        const int op = int(rnd() % 20);
+        if (op < 11 || ref.empty()) {
+            ring.pushBack() = next;
+            ref.push_back(next++);
+        } else if (op < 18) {
+            ring.popFront();
+            ref.pop_front();
+        } else if (op == 18) {
+            copies.emplace_back(ring.freeze(), ref);
+            if (copies.size() > 6)
+                copies.erase(copies.begin());
+        } else if (step % 500 == 0) {
+            ring.clear();
+            ref.clear();
+        }
+        ASSERT_EQ(ring.size(), int64_t(ref.size()));
+        for (size_t k = 0; k < ref.size(); k += 1 + ref.size() / 8)
+            ASSERT_EQ(qAsConst(ring).at(int64_t(k)), ref[k]) << step;
+        for (const auto &c : copies) {
+            ASSERT_EQ(c.first.size(), int64_t(c.second.size()));
+            for (size_t k = 0; k < c.second.size(); ++k)
+                ASSERT_EQ(c.first.at(int64_t(k)), c.second[k]) << step << " " << k;
+        }
+    }
+    // Written through the writing accessors too.
+    QUserChunkRing<int, 2> small;
+    for (int i = 0; i < 6; ++i)
+        small.pushBack() = i;
+    auto frozen = small.freeze();
+    small.at(1) = 50;
+    small.front() = 40;
+    small.back() = 60;
+    EXPECT_EQ(qAsConst(small).at(0), 40);
+    EXPECT_EQ(qAsConst(small).at(1), 50);
+    EXPECT_EQ(qAsConst(small).at(5), 60);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(frozen.at(i), i);
+    frozen.clear();
+    EXPECT_EQ(frozen.size(), 0);
 }
 
 TEST(ChunkRing, TakesOneBlockAtATime)

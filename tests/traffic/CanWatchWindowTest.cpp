@@ -14,24 +14,34 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QItemSelectionModel>
+#include <QScrollBar>
+#include <QStandardItemModel>
 #include <QStatusBar>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <QThread>
 #include <QToolBar>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <memory>
 
 #include "tests/traffic/CanWatchSupport.h"
 #include "tests/traffic/OtherToolsFixtures.h"
 #include "tests/support/TempWorkDir.h"
 #include "tests/traffic/TraceSupport.h"
 #include "core/QUserSysCfg.h"
+#include "traffic/windows/QUserCanWatchDelegate.h"
 #include "traffic/windows/QUserMainWindowCANWatch.h"
 #include "traffic/windows/QUserTableModelCANWatch.h"
 #include "traffic/QUserTraceFile.h"
@@ -351,17 +361,246 @@ TEST_F(CanWatchWindow, LocateARow)
     const struct {
         const char *text;
         int row;
-    } cases[] = {{"500", 500}, {"", 0}, {"999", 999}, {"12345678", 999}, {"0", 0}, {"7", 7}};
+    } cases[] = {{"500", 500}, {"", 0}, {"999", 999}, {"12345678", 999}, {"0", 0}, {"7", 7}, {"995", 995}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.text);
         edit->setText(QString::fromLatin1(c.text));
         w.uiCfg().basicOpt.btnLocate->click();
         modelOf(&w)->windowRebuild();
         EXPECT_EQ(view->currentCacheRow(), c.row);
-        EXPECT_EQ(modelOf(&w)->windowStart(), c.row);
-        EXPECT_EQ(cell(&w, 0, 0), QString::number(c.row));
-        EXPECT_EQ(cell(&w, 0, 3), QStringLiteral("0x%1").arg(QString::asprintf("%08X", watchFrame(c.row).id)));
+        // The located row starts the window, unless it lies on the last
+        // page, which is shown full.
+        const int rows = modelOf(&w)->windowSize();
+        ASSERT_GT(rows, 5);
+        const int start = std::min(c.row, 1000 - rows);
+        EXPECT_EQ(modelOf(&w)->windowStart(), start);
+        EXPECT_EQ(modelOf(&w)->rowCount(), rows);
+        const int at = c.row - start;
+        EXPECT_EQ(cell(&w, at, 0), QString::number(c.row));
+        EXPECT_EQ(cell(&w, at, 3), QStringLiteral("0x%1").arg(QString::asprintf("%08X", watchFrame(c.row).id)));
+        EXPECT_EQ(view->selectedWindowRow(), at);
     }
+}
+
+namespace {
+
+// One notch of the mouse wheel over the table; down when `down`.
+void wheelStep(QUserTableView *view, bool down)
+{
+    const QPointF at(20, 20);
+    QWheelEvent ev(at, view->viewport()->mapToGlobal(at.toPoint()), QPoint(), QPoint(0, down ? -120 : 120),
+                   Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(view->viewport(), &ev);
+}
+
+} // namespace
+
+// A second file loaded after scrolling far into the first: the thumb, the
+// table and the current row start at the top again, so the next wheel step
+// moves one row instead of jumping to where the old file was left.
+TEST_F(CanWatchWindow, SecondLoadStartsAtTheTop)
+{
+    ASSERT_TRUE(writeOwnTrace(here("first.blf"), 3000));
+    ASSERT_TRUE(writeOwnTrace(here("second.blf"), 2000));
+    QUserMainWindowCANWatch w;
+    w.show();
+    QUserPromptScript prompts;
+    load(&w, prompts, here("first.blf"));
+    ASSERT_EQ(shownCount(&w), 3000);
+    QUserTableView *view = w.uiCfg().tableView;
+    EXPECT_FALSE(view->selectionModel()->hasSelection());
+    QUserTableModelCANWatch *m = modelOf(&w);
+    for (int i = 0; i < 3; ++i)
+        wheelStep(view, true);
+    view->vScrollBar->setValue(2500); // the thumb dragged far down
+    view->rowScroll(2500);
+    m->windowRebuild();
+    ASSERT_EQ(m->windowStart(), 2500);
+
+    load(&w, prompts, here("second.blf"));
+    ASSERT_EQ(shownCount(&w), 2000);
+    EXPECT_EQ(view->vScrollBar->value(), 0);
+    EXPECT_EQ(m->windowStart(), 0);
+    EXPECT_EQ(view->currentCacheRow(), 0);
+    EXPECT_FALSE(view->selectionModel()->hasSelection());
+    EXPECT_EQ(cell(&w, 0, 0), "0");
+    wheelStep(view, true);
+    m->windowRebuild();
+    EXPECT_EQ(view->vScrollBar->value(), 1);
+    EXPECT_EQ(m->windowStart(), 1);
+    EXPECT_EQ(cell(&w, 0, 0), "1");
+}
+
+// At the end of a file the table shows a full last page: the thumb's end
+// is the last page's start, so the wheel at the end and back up moves the
+// table at every step, and a drag past it shows the last page too.
+TEST_F(CanWatchWindow, LastPageIsFull)
+{
+    const int total = 1000;
+    ASSERT_TRUE(writeOwnTrace(here("own.blf"), total));
+    QUserMainWindowCANWatch w;
+    w.show();
+    QUserPromptScript prompts;
+    load(&w, prompts, here("own.blf"));
+    ASSERT_EQ(shownCount(&w), total);
+    QUserTableView *view = w.uiCfg().tableView;
+    QUserTableModelCANWatch *m = modelOf(&w);
+    const int rows = m->windowSize();
+    ASSERT_GT(rows, 5);
+    EXPECT_EQ(view->vScrollBar->maximum(), total - rows);
+    EXPECT_EQ(view->vScrollBar->pageStep(), rows);
+
+    // Dragged to the last row, as the bar reported it before.
+    view->rowScroll(total - 1);
+    m->windowRebuild();
+    EXPECT_EQ(m->windowStart(), total - rows);
+    ASSERT_EQ(m->rowCount(), rows);
+    EXPECT_EQ(cell(&w, 0, 0), QString::number(total - rows));
+    EXPECT_EQ(cell(&w, rows - 1, 0), QString::number(total - 1));
+
+    // The thumb at its end, then one step back up: one row up.
+    view->vScrollBar->setValue(view->vScrollBar->maximum());
+    wheelStep(view, true);
+    m->windowRebuild();
+    EXPECT_EQ(m->windowStart(), total - rows);
+    EXPECT_EQ(m->rowCount(), rows);
+    wheelStep(view, false);
+    m->windowRebuild();
+    EXPECT_EQ(m->windowStart(), total - rows - 1);
+    EXPECT_EQ(cell(&w, rows - 1, 0), QString::number(total - 2));
+
+    // A table of fewer records than fit: all of them, from the first.
+    ASSERT_TRUE(writeOwnTrace(here("short.blf"), 3));
+    load(&w, prompts, here("short.blf"));
+    ASSERT_EQ(shownCount(&w), 3);
+    view->rowScroll(2);
+    m->windowRebuild();
+    EXPECT_EQ(m->windowStart(), 0);
+    EXPECT_EQ(m->rowCount(), 3);
+    EXPECT_EQ(view->vScrollBar->maximum(), 0);
+}
+
+namespace {
+
+int openFiles() { return int(QDir("/proc/self/fd").entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size()); }
+
+} // namespace
+
+// Loads, filters and a clear replace the caches; the old ones are let go
+// off the GUI thread, but every one of them is let go: no file stays open
+// behind the window, and none is let go while the table still reads it.
+TEST_F(CanWatchWindow, ReplacedCachesAreLetGo)
+{
+    ASSERT_TRUE(writeOwnTrace(here("own.blf"), 2000));
+    auto w = std::make_unique<QUserMainWindowCANWatch>();
+    QUserPromptScript prompts;
+    load(w.get(), prompts, here("own.blf"));
+    const int base = openFiles();
+    for (int i = 0; i < 3; ++i) {
+        load(w.get(), prompts, here("own.blf"));
+        ASSERT_EQ(shownCount(w.get()), 2000);
+        fliter(w.get(), prompts);
+        EXPECT_EQ(cell(w.get(), 0, 0), "0");
+    }
+    EXPECT_TRUE(waitUntil([&] { return openFiles() <= base; }, 5000)) << openFiles() << " " << base;
+    w->uiCfg().btnClear->click();
+    EXPECT_TRUE(waitUntil([&] { return openFiles() < base; }, 5000)) << openFiles() << " " << base;
+    w.reset();
+}
+
+// The table's rows are as tall as the standard delegate makes them, for
+// every kind of cell text at widths around the wrap points: the data of
+// classic and 64-byte frames in both formats, texts with and without
+// blanks, in the table's own font and a larger one.
+TEST_F(CanWatchWindow, QuickRowHeightsMatchTheStandardOnes)
+{
+    QUserMainWindowCANWatch w;
+    w.show();
+    QUserTableView *view = w.uiCfg().tableView;
+    auto *quick = qobject_cast<QUserCanWatchDelegate *>(view->itemDelegate());
+    ASSERT_NE(quick, nullptr);
+    ASSERT_TRUE(quick->gridLines());
+    EXPECT_FALSE(view->showGrid());
+    QStyledItemDelegate standard;
+    QStandardItemModel model(1, 2);
+    QString hex64, dec64, hex12;
+    for (int i = 0; i < 64; ++i) {
+        hex64 += QString::asprintf("%02X ", (i * 37 + 11) & 0xFF);
+        dec64 += QString::asprintf("%d ", (i * 53 + 7) & 0xFF);
+    }
+    for (int i = 0; i < 12; ++i)
+        hex12 += QString::asprintf("%02X ", i * 21);
+    const QStringList texts = {hex64.trimmed(), dec64, hex12.trimmed(), "DE AD BE EF 00 11 22 33", "", "0x18DA00F1",
+                               "12:34:56:789", "Standard Frame", "数据帧", "64", "a  b   c", "  lead and trail  "};
+    QFont big = view->font();
+    big.setPointSizeF(big.pointSizeF() * 1.7);
+    int checked = 0;
+    for (const QFont &font : {view->font(), big}) {
+        for (const QString &text : texts) {
+            model.setData(model.index(0, 1), text);
+            const QModelIndex idx = model.index(0, 1);
+            for (int width = 20; width <= 700; width += 7) {
+                QStyleOptionViewItem opt;
+                opt.initFrom(view);
+                opt.font = font;
+                opt.fontMetrics = QFontMetrics(font);
+                opt.rect = QRect(0, 0, width, 30);
+                opt.features |= QStyleOptionViewItem::WrapText;
+                opt.widget = view;
+                opt.decorationSize = view->iconSize();
+                // The delegate draws the grid line the view would have
+                // counted into the row.
+                ASSERT_EQ(quick->sizeHint(opt, idx).height(), standard.sizeHint(opt, idx).height() + 1)
+                    << text.toStdString() << " at " << width << " px, " << font.pointSizeF() << " pt";
+                ++checked;
+            }
+        }
+    }
+    EXPECT_GT(checked, 1000);
+}
+
+// The status bar tells how many frames the last load brought, and after a
+// filter how many of them the table shows; nothing before a load and after
+// "清空数据".
+TEST_F(CanWatchWindow, FrameCountIsShown)
+{
+    const int total = 12345;
+    ASSERT_TRUE(writeOwnTrace(here("own.blf"), total));
+    QUserMainWindowCANWatch w;
+    QUserPromptScript prompts;
+    QLabel *label = w.findChild<QLabel *>("labelFrameCount");
+    ASSERT_NE(label, nullptr);
+    EXPECT_TRUE(label->text().isEmpty());
+    EXPECT_TRUE(w.statusBar()->isAncestorOf(label));
+
+    load(&w, prompts, here("own.blf"));
+    EXPECT_EQ(label->text(), "已加载12,345帧");
+
+    int kept = 0;
+    for (int i = 0; i < total; ++i)
+        kept += !watchFrame(i).tx && !watchFrame(i).rtr;
+    ASSERT_LT(kept, total);
+    fliter(&w, prompts);
+    ASSERT_EQ(shownCount(&w), kept);
+    EXPECT_EQ(label->text(), QStringLiteral("已加载12,345帧,显示%1帧").arg(QLocale(QLocale::English).toString(kept)));
+
+    // A save leaves the count as it was.
+    prompts.answerFile(here("saved.blf"));
+    answerProgress(prompts, &w);
+    w.uiCfg().btnSave->click();
+    EXPECT_EQ(label->text(), QStringLiteral("已加载12,345帧,显示%1帧").arg(QLocale(QLocale::English).toString(kept)));
+
+    w.uiCfg().btnClear->click();
+    EXPECT_TRUE(label->text().isEmpty());
+
+    ASSERT_TRUE(writeOwnTrace(here("small.blf"), 7));
+    load(&w, prompts, here("small.blf"));
+    EXPECT_EQ(label->text(), "已加载7帧");
+    // A status message ("正在取消...") and its clearing leave it standing.
+    w.statusBar()->showMessage("x");
+    w.statusBar()->clearMessage();
+    EXPECT_EQ(label->text(), "已加载7帧");
+    EXPECT_FALSE(label->isHidden());
 }
 
 // "保存" through the save chooser and progress: python-can reads back the

@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -111,11 +112,15 @@ private:
     int64_t have_ = 0;
 };
 
-// Formats binary frames into cache records on threads of its own and writes
-// each block of records where it belongs in the cache (the records have a
-// fixed size, so a block's place is known from its first frame's number).
-// The reading thread fills blocks and hands them over in order; memory stays
-// at a few blocks whatever the length of the trace.
+// Formats binary frames into cache records on threads of its own, and
+// writes the blocks of records to the cache on one more thread, in order.
+// The reading thread fills blocks and hands them over; memory stays at a
+// few dozen blocks whatever the length of the trace. The load is bound by
+// the cache's bytes going to disk, so the writes are what must never wait:
+// one writer appending in order is what the file system serves fastest
+// (several threads writing into one file queue on its lock), and enough
+// blocks stand ready that reading and formatting, which run beside it, do
+// not hold it up.
 class RecordPipeline
 {
 public:
@@ -125,14 +130,19 @@ public:
         QUserCanMsgRaw frames[BlockFrames];
         int n = 0;
         uint64_t first = 0;
+        uint64_t seq = 0;
+        std::vector<char> records = std::vector<char>(size_t(BlockFrames) * QFClassUserCanMsg::RecordSize);
     };
 
     RecordPipeline(QFClassUserCanMsg &cache, int threads) : cache_(cache)
     {
-        for (int i = 0; i < threads + 2; ++i)
+        // About 80 MB in all: enough to carry the reading on through the
+        // pauses the system puts a writer into when dirty pages pile up.
+        for (int i = 0; i < 2 * threads + 40; ++i)
             free_.push_back(new Block);
         for (int i = 0; i < threads; ++i)
-            threads_.emplace_back([this] { run(); });
+            threads_.emplace_back([this] { formatRun(); });
+        writer_ = std::thread([this] { writeRun(); });
     }
 
     ~RecordPipeline()
@@ -142,7 +152,7 @@ public:
             delete b;
     }
 
-    // An empty block (waits while all of them are being formatted).
+    // An empty block (waits while all of them are in the pipeline).
     Block *acquire()
     {
         std::unique_lock<std::mutex> lock(mutex_);
@@ -157,12 +167,14 @@ public:
     {
         {
             std::lock_guard<std::mutex> lock(mutex_);
+            b->seq = submitted_++;
             work_.push_back(b);
         }
         changed_.notify_all();
     }
 
-    // Waits for every block handed over; false when a write failed.
+    // Waits until every block handed over is written; false when a write
+    // failed.
     bool finish()
     {
         {
@@ -173,13 +185,14 @@ public:
         for (std::thread &t : threads_)
             t.join();
         threads_.clear();
+        if (writer_.joinable())
+            writer_.join();
         return !failed_;
     }
 
 private:
-    void run()
+    void formatRun()
     {
-        std::vector<char> records(size_t(BlockFrames) * QFClassUserCanMsg::RecordSize);
         for (;;) {
             Block *b = nullptr;
             {
@@ -190,10 +203,43 @@ private:
                 b = work_.front();
                 work_.pop_front();
             }
-            char *out = records.data();
+            char *out = b->records.data();
             for (int i = 0; i < b->n; ++i)
                 QFClassUserCanMsg::formatRaw(b->frames[i], out + size_t(i) * QFClassUserCanMsg::RecordSize);
-            if (b->n > 0 && !cache_.writeRecordsAt(b->first, records.data(), uint64_t(b->n)))
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                formatted_.push_back(b);
+            }
+            changed_.notify_all();
+        }
+    }
+
+    void writeRun()
+    {
+        uint64_t next = 0;
+        for (;;) {
+            Block *b = nullptr;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                auto ready = [this, next] {
+                    for (Block *f : formatted_)
+                        if (f->seq == next)
+                            return true;
+                    return false;
+                };
+                changed_.wait(lock, [&] { return ready() || (done_ && next == submitted_); });
+                if (!ready())
+                    return;
+                for (auto it = formatted_.begin(); it != formatted_.end(); ++it) {
+                    if ((*it)->seq == next) {
+                        b = *it;
+                        formatted_.erase(it);
+                        break;
+                    }
+                }
+            }
+            ++next;
+            if (b->n > 0 && !failed_ && !cache_.writeRecordsAt(b->first, b->records.data(), uint64_t(b->n)))
                 failed_ = true;
             {
                 std::lock_guard<std::mutex> lock(mutex_);
@@ -205,12 +251,74 @@ private:
 
     QFClassUserCanMsg &cache_;
     std::vector<std::thread> threads_;
+    std::thread writer_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Block *> free_;
     std::deque<Block *> work_;
+    std::deque<Block *> formatted_;
+    uint64_t submitted_ = 0;
     bool done_ = false;
     std::atomic<bool> failed_{false};
+};
+
+// Drops file references on a thread of its own (see retire()).
+class FileReaper
+{
+public:
+    static FileReaper &instance()
+    {
+        static FileReaper reaper;
+        return reaper;
+    }
+
+    void drop(std::vector<int> &fds)
+    {
+        if (fds.empty())
+            return;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (!thread_.joinable())
+                thread_ = std::thread([this] { run(); });
+            queue_.insert(queue_.end(), fds.begin(), fds.end());
+        }
+        fds.clear();
+        wake_.notify_all();
+    }
+
+    ~FileReaper()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+private:
+    void run()
+    {
+        for (;;) {
+            std::vector<int> now;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+                if (queue_.empty())
+                    return;
+                now.swap(queue_);
+            }
+            for (int fd : now)
+                ::close(fd);
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::vector<int> queue_;
+    bool stopping_ = false;
+    std::thread thread_;
 };
 
 int formatThreads()
@@ -239,7 +347,26 @@ QUserCanWatchReq::~QUserCanWatchReq() { delete progressDlg; }
 
 QUserCanWatchWork::QUserCanWatchWork(QObject *parent) : QUserWork(parent) {}
 
-QUserCanWatchWork::~QUserCanWatchWork() = default;
+QUserCanWatchWork::~QUserCanWatchWork() { retiredRelease(); }
+
+void QUserCanWatchWork::retire(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    std::lock_guard<std::mutex> lock(retiredLock);
+    retired.push_back(fd);
+}
+
+void QUserCanWatchWork::retiredRelease()
+{
+    std::vector<int> fds;
+    {
+        std::lock_guard<std::mutex> lock(retiredLock);
+        fds.swap(retired);
+    }
+    FileReaper::instance().drop(fds);
+}
 
 int QUserCanWatchWork::activeJobs() { return g_activeJobs.load(); }
 
@@ -328,6 +455,10 @@ int QUserCanWatchWork::traceLoad(QUserCanWatchReq *req)
     req->stopped = false;
     req->endedEarly = false;
     QDir().mkpath(QFileInfo(req->srcCachePath).absolutePath());
+    // The caches of the last load go, but not on this job's time.
+    retiredRelease();
+    retire(req->srcCachePath);
+    retire(req->cachePath);
 
     QUserTraceFile trace;
     QFClassUserCanMsg source;
@@ -420,6 +551,8 @@ int QUserCanWatchWork::cacheFliter(QUserCanWatchReq *req)
     req->stopped = false;
     QDir().mkpath(QFileInfo(req->cachePath).absolutePath());
 
+    retiredRelease();
+    retire(req->cachePath);
     QFClassUserCanMsg source;
     QFClassUserCanMsg filtered;
     source.open(true, req->srcCachePath); // a missing source reads as no record

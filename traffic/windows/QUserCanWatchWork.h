@@ -12,6 +12,8 @@
 #include <QString>
 
 #include <cstdint>
+#include <mutex>
+#include <vector>
 
 class QFClassUserCanMsg;
 class QUserCanMsg;
@@ -86,10 +88,26 @@ public:
     // its window).
     static int activeJobs();
 
+    // Old caches are let go off the caller's thread. Dropping the last
+    // reference to a cache of millions of records frees its pages, and
+    // the system takes up to seconds for that (it waits for the writes
+    // under way): on the GUI thread, as the table lets go of the cache it
+    // showed, or inside the next load, that would be a stall of its own.
+    // retire() takes a reference to the file at path before its name is
+    // removed or replaced; retiredRelease() hands the references taken so
+    // far to a thread of the program that drops them. The window releases
+    // once its table shows the new cache; each load and filter releases
+    // what earlier jobs retired. Thread-safe.
+    void retire(const QString &path);
+    void retiredRelease();
+
 public slots:
     void slotRun(int reqType, void *param) override;
 
 private:
+    std::mutex retiredLock;
+    std::vector<int> retired;
+
     // The two ways of reading a trace into the source cache: through frame
     // records (any format) and through binary frames (BLF). False when the
     // cache could not be written.

@@ -2,6 +2,7 @@
 
 #include "core/QUserSysCfg.h"
 #include "resources/OrvaneResources.h"
+#include "traffic/windows/QUserCanWatchDelegate.h"
 #include "traffic/windows/QUserTableModelCANWatch.h"
 #include "widgets/QUserDlgInfo.h"
 #include "widgets/QUserDlgSetting.h"
@@ -21,6 +22,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -237,6 +239,9 @@ QUserMainWindowCANWatch::QUserMainWindowCANWatch(QWidget *parent) : QMainWindow(
             Qt::QueuedConnection);
     actionsConnect();
     layoutInit();
+    countLabel = new QLabel;
+    countLabel->setObjectName(QStringLiteral("labelFrameCount"));
+    statusBar()->addPermanentWidget(countLabel);
 }
 
 QUserMainWindowCANWatch::~QUserMainWindowCANWatch()
@@ -330,6 +335,16 @@ void QUserMainWindowCANWatch::dataAreaInit()
     pageLayout->addWidget(view->vScrollBar);
     view->vScrollBar->setVisible(true);
     view->setUserModel(model);
+    auto *delegate = new QUserCanWatchDelegate(view);
+    delegate->setGridLines(true);
+    view->setShowGrid(false);
+    view->setItemDelegate(delegate);
+    // The bar runs over window starts, so its end shows the last full page
+    // and the thumb is as long as a page is of the table.
+    connect(model, &QUserTableModelCANWatch::scrollRangeChange, view, [view](int maximum) {
+        if (view->vScrollBar)
+            view->vScrollBar->setRange(0, maximum);
+    });
 
     model->setColumnCount(QUserTableModelCANWatch::ColumnCount);
     model->setHorizontalHeaderLabels({tr("序号"), tr("传输方向"), tr("时间"), tr("帧ID"), tr("帧格式"), tr("帧类型"),
@@ -561,7 +576,24 @@ void QUserMainWindowCANWatch::workFinish()
     if (cfg.tableModel) {
         cfg.tableModel->cacheFileClose();
         cfg.tableModel->cacheFileOpen(req.cachePath);
+        // The cache the table let go of is freed off this thread.
+        work->retiredRelease();
+        // The table starts at its first row again, and so do the thumb
+        // and the current row: the bar's old place belongs to the table
+        // before, and the next wheel step would jump there.
+        cfg.tableModel->windowRebuild();
+        if (cfg.tableView) {
+            // Nothing is marked, as after the first load.
+            cfg.tableView->rowLocate(0);
+            cfg.tableView->clearSelection();
+            if (cfg.tableView->vScrollBar)
+                cfg.tableView->vScrollBar->setValue(0);
+        }
     }
+    if (req.reqType == QUserCanWatchReq::ReqLoad)
+        loaded = req.recordCount;
+    if (req.reqType != QUserCanWatchReq::ReqSave)
+        frameCountShow(req.recordCount);
     switch (req.result) {
     case QUserCanWatchReq::ResultCreateFail:
         QUserMessageBox::msgError(this, tr("错误"), tr("文件创建失败!"));
@@ -603,10 +635,32 @@ void QUserMainWindowCANWatch::slotWatchItemCacheClr()
     // A running job writes the caches.
     if (busy)
         return;
+    // Freeing the pages of a large cache is left to the worker's reaper.
+    work->retire(req.srcCachePath);
+    work->retire(req.cachePath);
     if (cfg.tableModel)
         cfg.tableModel->cacheFileClose();
     QFile::remove(req.srcCachePath);
     QFile::remove(req.cachePath);
+    work->retiredRelease();
+    loaded = -1;
+    frameCountShow(0);
+}
+
+void QUserMainWindowCANWatch::frameCountShow(int64_t shown)
+{
+    if (!countLabel)
+        return;
+    if (loaded < 0) {
+        countLabel->clear();
+        return;
+    }
+    const QLocale grouped(QLocale::English);
+    if (shown == loaded)
+        countLabel->setText(tr("已加载%1帧").arg(grouped.toString(qlonglong(loaded))));
+    else
+        countLabel->setText(
+            tr("已加载%1帧,显示%2帧").arg(grouped.toString(qlonglong(loaded)), grouped.toString(qlonglong(shown))));
 }
 
 void QUserMainWindowCANWatch::slotWatchItemSave()

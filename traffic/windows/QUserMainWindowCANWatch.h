@@ -24,6 +24,7 @@
 class QAction;
 class QCheckBox;
 class QHBoxLayout;
+class QLabel;
 class QLineEdit;
 class QMenu;
 class QMenuBar;
@@ -132,6 +133,11 @@ public:
     bool isBusy() const { return busy; }
     // The job of the last request has not reported its end (its stop()).
     bool jobRunning() const { return !jobEnded; }
+    // The status bar's count of the frames loaded (and shown, after a
+    // filter); empty before the first load and after "清空数据".
+    QLabel *frameCountLabel() const { return countLabel; }
+    // Frames of the last load, -1 when nothing is loaded.
+    int64_t loadedFrames() const { return loaded; }
 
 public slots:
     void slotAdvToolShowEn(int state);
@@ -161,6 +167,9 @@ private:
     // cache anew and the user hears how it went.
     void workFinish();
     void busyShow();
+    // The frame count in the status bar: loaded, and shown when a filter
+    // left out some of them.
+    void frameCountShow(int64_t shown);
 
     Ui_QUserMainWindowCANWatch *ui = nullptr;
     QUserCanWatchUiCfg cfg;
@@ -172,4 +181,6 @@ private:
     bool jobEnded = true;  // the worker's stop() for the last request has come
     bool inModal = false;  // the progress dialog's modal run is under way
     bool toolColumnShown = false;
+    QLabel *countLabel = nullptr;
+    int64_t loaded = -1;
 };

@@ -119,6 +119,20 @@ int QUserTableModelCANWatch::cacheCount()
     return n > uint64_t(INT_MAX) ? INT_MAX : int(n);
 }
 
+int QUserTableModelCANWatch::windowStartMax()
+{
+    return qMax(0, cacheCount() - m_windowSize);
+}
+
+void QUserTableModelCANWatch::scrollRangeReport()
+{
+    const int maximum = windowStartMax();
+    if (maximum == rangeReported)
+        return;
+    rangeReported = maximum;
+    emit scrollRangeChange(maximum);
+}
+
 bool QUserTableModelCANWatch::cacheFileOpen(const QString &path)
 {
     if (!cache)
@@ -126,6 +140,9 @@ bool QUserTableModelCANWatch::cacheFileOpen(const QString &path)
     cache->open(true, path);
     windowUpdate();
     emit userRowChangeEvent(cacheCount());
+    // After the count: a view sets its bar to the count when it hears it.
+    rangeReported = -1;
+    scrollRangeReport();
     return true;
 }
 
@@ -138,6 +155,8 @@ bool QUserTableModelCANWatch::cacheFileClose()
     m_windowStart = 0;
     windowUpdate();
     emit userRowChangeEvent(0);
+    rangeReported = -1;
+    scrollRangeReport();
     loadSettings();
     return true;
 }
@@ -203,6 +222,14 @@ void QUserTableModelCANWatch::windowRebuild()
     if (timer->isActive())
         timer->stop();
     const int64_t count = cacheCount();
+    // A window started past the last full page (a jump to the last row, a
+    // page down at the end) shows the last page: never one row above a
+    // blank table.
+    const bool moved = m_windowStart > windowStartMax() || m_windowStart < 0;
+    if (m_windowStart > windowStartMax())
+        m_windowStart = windowStartMax();
+    if (m_windowStart < 0)
+        m_windowStart = 0;
     int rows = int(qMin<int64_t>(m_windowSize, count - m_windowStart));
     if (rows < 0)
         rows = 0;
@@ -239,4 +266,11 @@ void QUserTableModelCANWatch::windowRebuild()
     blockSignals(wasBlocked);
     if (filled > 0 && !wasBlocked)
         emit dataChanged(index(0, 0), index(filled - 1, ColumnCount - 1));
+    if (moved) {
+        // The view marked its current row against the start it asked for:
+        // the count makes it mark the row again where it now stands.
+        emit userRowChangeEvent(int(count));
+        rangeReported = -1;
+    }
+    scrollRangeReport();
 }

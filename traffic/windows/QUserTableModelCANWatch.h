@@ -52,10 +52,20 @@ public:
     int dataFormat() const { return dataFmt; }
     QTimer *refreshTimer() const { return timer; }
 
+    // The highest window start: the last page is always a full one, so a
+    // table scrolled to its end shows as many rows as fit, the last record
+    // at the bottom. 0 while every record fits.
+    int windowStartMax();
+
     // The cell texts of a frame at cache index `index`, as the table shows
     // them with the model's language and formats.
     QString idCellText(const QUserCanMsg &msg) const;
     QString dataCellText(const QUserCanMsg &msg) const;
+
+signals:
+    // The scroll bar's range in window starts, 0 .. maximum: sent with
+    // every change of the record count or of the window size.
+    void scrollRangeChange(int maximum);
 
 public slots:
     // Throttled rebuild: within 100 ms of the last one the timer is armed
@@ -65,7 +75,10 @@ public slots:
     void windowRebuild();
 
 private:
+    void scrollRangeReport();
+
     int64_t lastRefresh = 0;
+    int rangeReported = -1;
     QTimer *timer = nullptr;
     int lang = 1;
     int idFmt = 0;
