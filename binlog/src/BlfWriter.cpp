@@ -57,12 +57,13 @@ bool BlfWriter::open(const char *path)
     fd_ = ::open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd_ < 0)
         return false;
-    // Room for the header; it is written for real on every flush and at close.
-    // A failure to write it shows at the first flush.
+    // The header of an empty file goes out at once, so a program killed
+    // before its first flush leaves a file that reads as holding nothing;
+    // it is written again on every flush and at close. A failure to write it
+    // shows at the first flush.
     uncompressedSize_ = kFileHeaderSize;
-    const uint8_t zeros[kFileHeaderSize] = {};
-    pwriteAll(0, zeros, sizeof zeros);
     resPos_ = kFileHeaderSize;
+    writeHeaderLocked();
     return true;
 }
 
