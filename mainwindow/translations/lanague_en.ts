@@ -57,7 +57,7 @@
     </message>
     <message>
         <source>%1需要独占设备,开始前将关闭所有通道:</source>
-        <translation>%1 takes the adapter for itself: every channel is closed before it starts:</translation>
+        <translation>%1: this tool needs the adapter to itself, every channel is closed before it starts:</translation>
     </message>
     <message>
         <source>确定继续?</source>
