@@ -202,6 +202,11 @@ public:
     QString msgFilterText() const { return filterText; }
     QModelIndex listenMenuIndex() const { return menuIndex; }
     void setListenMenuIndex(const QModelIndex &index) { menuIndex = index; }
+    // True when closing the window would lose work: the listen list (its
+    // signals, their order, colours and chart switches) differs from what
+    // the last project save or open left, a new window's empty list
+    // included, and is not empty.
+    bool editsUnsaved() const;
     // A load requested and not yet taken over (its end notice not handled).
     bool isLoadBusy() const { return loadBusy; }
     // The job of that load has not yet reported its end.
@@ -282,6 +287,9 @@ private:
     void treeItemNames(QTreeWidgetItem *item, QString &msgName, QString &sigName) const;
     void signalAddResultShow(int r);
     void workerStop();
+    // What a project keeps of the listen list, to compare with what the
+    // last save or open left (empty for an empty list).
+    QByteArray listenState() const;
 
     Ui_QUserMainWindowDBC *ui = nullptr;
     QUserTreeWidget *treeWidget = nullptr;
@@ -322,4 +330,6 @@ private:
     // further value comes to do it (single shot).
     QTimer *chartFlushTimer = nullptr;
     QHash<QByteArray, DecodeBinding *> decodeBindings;
+    // listenState() after the last project save or open.
+    QByteArray savedListen;
 };

@@ -13,6 +13,7 @@
 #include "widgets/QUserTableView.h"
 #include "widgets/QUserTreeWidget.h"
 
+#include <QDataStream>
 #include <QDebug>
 #include <QFileInfo>
 #include <QMenu>
@@ -480,6 +481,24 @@ void QUserMainWindowDBC::soltListenSigListPopMenueActClr()
 
 // ---- project files ----------------------------------------------------------------------------
 
+QByteArray QUserMainWindowDBC::listenState() const
+{
+    // The decoded values change with every frame: they are no edit.
+    QByteArray state;
+    if (listenSignals.isEmpty())
+        return state;
+    QDataStream out(&state, QIODevice::WriteOnly);
+    for (const QUserDbcSignal &sig : listenSignals)
+        out << sig.msgName << sig.strName << sig.color << sig.chartEnable;
+    return state;
+}
+
+bool QUserMainWindowDBC::editsUnsaved() const
+{
+    const QByteArray now = listenState();
+    return !now.isEmpty() && now != savedListen;
+}
+
 void QUserMainWindowDBC::slotDbcPrjSave()
 {
     const QString path =
@@ -502,6 +521,7 @@ void QUserMainWindowDBC::slotDbcPrjSave()
                 .arg(path)
                 .arg(listenMsgMap.size())
                 .arg(listenSignals.size()));
+    savedListen = listenState();
     setWindowTitle(QFileInfo(path).fileName());
     msgBox.tipSuccess(this, tr("保存成功!"), 1000);
 }
@@ -542,6 +562,7 @@ void QUserMainWindowDBC::slotDbcPrjLoad()
     listenIndexRebuild();
     listenModelSync();
     listenSignalChartSync();
+    savedListen = listenState();
     setWindowTitle(QFileInfo(path).fileName());
     msgBox.tipSuccess(this, tr("打开成功!"), 1000);
 }

@@ -144,6 +144,11 @@ public:
     // True from the request of a load until its job has stopped.
     bool loadBusy() const { return loading; }
     QUserMessageBox *tipBox() { return &msgBox; }
+    // True when closing the window would lose work: the send list (its
+    // messages, their order and signal values) differs from what the last
+    // project save or open left, a new window's empty list included, and is
+    // not empty.
+    bool editsUnsaved() const;
     // The send-list pop-up index (row -1 when none).
     QPersistentModelIndex sendListPopIndex() const { return msgPopIndex; }
     void setSendListPopIndex(const QModelIndex &index);
@@ -202,6 +207,9 @@ private:
     void sendListClear();
     void loadBusyWait(DbcLoadJob *job);
     static QString nameOf(const QString &itemText);
+    // What a project keeps of the send list, to compare with what the last
+    // save or open left (empty for an empty list).
+    QByteArray sendListState() const;
 
     Ui_QUserMainWindowDBCSend *ui = nullptr;
     QUserTreeWidget *treeWidget = nullptr;
@@ -240,4 +248,6 @@ private:
     QUserWorkThread workThread;
     bool loading = false;
     bool jobStopped = true;
+    // sendListState() after the last project save or open.
+    QByteArray savedSendList;
 };

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QCursor>
+#include <QDataStream>
 #include <QDebug>
 #include <QFileInfo>
 #include <QFont>
@@ -790,6 +791,26 @@ int QUserMainWindowDBCSend::dbcFileLoad(const QString &path)
     return 0;
 }
 
+QByteArray QUserMainWindowDBCSend::sendListState() const
+{
+    QByteArray state;
+    if (sendMsgList.isEmpty())
+        return state;
+    QDataStream out(&state, QIODevice::WriteOnly);
+    for (const QUserDbcMsg &m : sendMsgList) {
+        out << m.strName << m.nID << quint32(m.vSignals.size());
+        for (const QUserDbcSignal &sig : m.vSignals)
+            out << sig.strName << sig.nRawValue;
+    }
+    return state;
+}
+
+bool QUserMainWindowDBCSend::editsUnsaved() const
+{
+    const QByteArray now = sendListState();
+    return !now.isEmpty() && now != savedSendList;
+}
+
 void QUserMainWindowDBCSend::slotDbcPrjSave()
 {
     const QString path = QUserPrompt::instance()->getSaveFileName(this, tr("保存"), QStringLiteral("../"),
@@ -807,6 +828,7 @@ void QUserMainWindowDBCSend::slotDbcPrjSave()
         return;
     }
     logLine(QStringLiteral("DBC Prj File %1<msg:%2,sig:%3> Save Success...").arg(path).arg(sendMsgList.size()).arg(0));
+    savedSendList = sendListState();
     setWindowTitle(QFileInfo(path).fileName());
     msgBox.tipSuccess(this, tr("保存成功!"), 1000);
 }
@@ -832,6 +854,7 @@ void QUserMainWindowDBCSend::slotDbcPrjLoad()
     fileMsgTreeUpdate();
     logLine(QStringLiteral("DBC Prj File %1<msg:%2,sig:%3> Load Success...").arg(path).arg(sendMsgList.size()).arg(0));
     sendListTableUpdate();
+    savedSendList = sendListState();
     setWindowTitle(QFileInfo(path).fileName());
     msgBox.tipSuccess(this, tr("打开成功!"), 1000);
 }

@@ -16,6 +16,9 @@
 //   MainWindowDevices.cpp  device open and close, the device tool launchers
 //   MainWindowDisplay.cpp  display settings, stop display, data clearing
 //   MainWindowRecord.cpp   receive filter, data save, real-time recording
+//   MainWindowLoss.cpp     what closing every channel or tool window would
+//                          lose, asked before the device tools and the
+//                          language switch close them
 
 #include <QList>
 #include <QMainWindow>
@@ -243,6 +246,16 @@ private:
     void tipBad(const QString &text, int holdMs);
     // A device tool's launcher after its log line.
     void devToolLaunch(DevTool tool, bool takesAdapter);
+    // What closing would lose (MainWindowLoss.cpp): one line per channel
+    // whose tab holds frames or that records, one per DBC window with
+    // edits no project file has.
+    QStringList channelLossLines() const;
+    QStringList toolWindowLossLines() const;
+    // A tool that takes the adapter asks first when closing every channel
+    // loses something; true to go on.
+    bool devToolCloseConfirm(DevTool tool);
+    // The language question, with what the restart loses when it does.
+    QString languageQuestionText() const;
     // The warning of a failed transmission on a channel.
     void sendFailWarn(const QString &devId);
     // The shown part of the receive road for one frame of a tab.

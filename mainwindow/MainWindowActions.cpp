@@ -81,8 +81,10 @@ void MainWindow::slotLanguageEn()
 
 void MainWindow::languageSwitch(const QString &language)
 {
-    // Asked even when that language is already the current one.
-    if (QUserMessageBox::msgQuestionEx(this, tr("警告"), tr("重启生效,确定切换语言?"), 0) != 1)
+    // Asked even when that language is already the current one. The
+    // restart closes every device and tool window: one question says what
+    // that loses too.
+    if (QUserMessageBox::msgQuestionEx(this, tr("警告"), languageQuestionText(), 0) != 1)
         return;
     QUserSysCfg::instance()->setString(QStringLiteral("language"), language);
     QApplication::exit(1);

@@ -192,9 +192,13 @@ int MainWindow::devToolExec(DevTool tool)
 
 void MainWindow::devToolLaunch(DevTool tool, bool takesAdapter)
 {
-    // The tools that talk to the adapter themselves need it free.
-    if (takesAdapter)
+    // The tools that talk to the adapter themselves need it free; what the
+    // channels hold goes only when the user says so.
+    if (takesAdapter) {
+        if (!devToolCloseConfirm(tool))
+            return;
         tabAllClose();
+    }
     devToolExec(tool);
 }
 

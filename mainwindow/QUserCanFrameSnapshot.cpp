@@ -20,6 +20,12 @@ void QUserCanFrameSnapshot::takeMerged(const QUserCanMergeMap &map)
     count = mergedEntries.size();
 }
 
+void QUserCanFrameSnapshot::timeOrder()
+{
+    if (merged)
+        mergedEntries.timeOrder();
+}
+
 void QUserCanFrameSnapshot::clear()
 {
     merged = false;

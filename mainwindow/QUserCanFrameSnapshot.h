@@ -46,6 +46,12 @@ public:
     void takeList(const ListRing &records, const ExtRing &tails, uint32_t firstExtSeq);
     // The merged view: the latest frame of each identifier, in order.
     void takeMerged(const QUserCanMergeMap &merged);
+    // A merged view's entries put in the order of their frames' host times
+    // (equal times keep identifier order), as a trace file wants them: its
+    // times count from its first frame. The frame list is already in
+    // arrival order and stays as it is. Costs a sort of the entries: meant
+    // for the thread that reads the snapshot.
+    void timeOrder();
 
 private:
 

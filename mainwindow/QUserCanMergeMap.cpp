@@ -188,6 +188,26 @@ QUserCanMergeMap::Frozen QUserCanMergeMap::freeze() const
     return f;
 }
 
+void QUserCanMergeMap::Frozen::timeOrder()
+{
+    // Sorted as (time, position) pairs: a plain sort over packed keys, with
+    // the position keeping the identifier order among equal times.
+    struct Key
+    {
+        int64_t time;
+        uint32_t pos;
+        uint32_t slot;
+    };
+    std::vector<Key> keys;
+    keys.reserve(order_.size());
+    for (size_t k = 0; k < order_.size(); ++k)
+        keys.push_back({at(int64_t(k)).frame.hostTime, uint32_t(k), order_[k]});
+    std::sort(keys.begin(), keys.end(),
+              [](const Key &a, const Key &b) { return a.time != b.time ? a.time < b.time : a.pos < b.pos; });
+    for (size_t k = 0; k < keys.size(); ++k)
+        order_[k] = keys[k].slot;
+}
+
 const QUserCanMsgMerge &QUserCanMergeMap::entryAt(const Cursor &c) const
 {
     return slotRef(pages[c.page]->buckets[c.bucket].items[c.pos].slot);

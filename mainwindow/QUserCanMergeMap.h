@@ -83,6 +83,9 @@ public:
             const uint32_t s = order_[size_t(k)];
             return blocks_[s >> kSlotShift].get()[s & ((1u << kSlotShift) - 1)];
         }
+        // Puts the entries in the order of their latest frames' host times;
+        // entries of the same time keep their identifier order.
+        void timeOrder();
         void clear()
         {
             blocks_.clear();

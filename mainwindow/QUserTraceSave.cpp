@@ -49,7 +49,7 @@ QString QUserTraceSave::suffixApply(const QString &name, const QString &selected
 
 QUserTraceSave::Result QUserTraceSave::save(const QString &name, const QVector<QUserCanMsg> &frames)
 {
-    return run(name, frames.size(), [&frames](int i) { return frames.at(i); }, [] {});
+    return run(name, frames.size(), [&frames](int i) { return frames.at(i); }, [] {}, [] {});
 }
 
 QUserTraceSave::Result QUserTraceSave::save(const QString &name, QUserCanFrameSnapshot &&frames)
@@ -57,11 +57,16 @@ QUserTraceSave::Result QUserTraceSave::save(const QString &name, QUserCanFrameSn
     // Taken over here, so that its memory can go on the worker.
     QUserCanFrameSnapshot snap(std::move(frames));
     const int count = int(std::min<int64_t>(snap.size(), INT_MAX));
-    return run(name, count, [&snap](int i) { return snap.msgAt(i); }, [&snap] { snap.clear(); });
+    // A trace's times count from its first frame: the merged view's entries,
+    // held in identifier order, go out in the order of their times, or every
+    // entry older than the first one written would be stamped with its time.
+    return run(name, count, [&snap](int i) { return snap.msgAt(i); }, [&snap] { snap.timeOrder(); },
+               [&snap] { snap.clear(); });
 }
 
 QUserTraceSave::Result QUserTraceSave::run(const QString &name, int count,
                                            const std::function<QUserCanMsg(int)> &frameAt,
+                                           const std::function<void()> &prepare,
                                            const std::function<void()> &release)
 {
     written = 0;
@@ -78,6 +83,7 @@ QUserTraceSave::Result QUserTraceSave::run(const QString &name, int count,
         // The count is published every so many frames: often enough for the
         // progress bar, rarely enough to stay out of the writer's way.
         constexpr int kPublishEvery = 4096;
+        prepare();
         int n = 0;
         for (int i = 0; i < count; ++i) {
             if (!file->write(frameAt(i))) {

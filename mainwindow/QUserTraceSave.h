@@ -47,7 +47,9 @@ public:
     // written so far go to written (all of them on success).
     Result save(const QString &name, const QVector<QUserCanMsg> &frames);
     // The same for a tab's snapshot, which the save takes over: the worker
-    // makes the frame records and gives the snapshot's memory back.
+    // puts a merged view's entries in time order (each keeps its own time in
+    // the file), makes the frame records and gives the snapshot's memory
+    // back.
     Result save(const QString &name, QUserCanFrameSnapshot &&frames);
 
     int writtenCount() const { return written; }
@@ -56,9 +58,9 @@ public:
 
 private:
     // Writes frames 0 .. count-1 as frameAt gives them, on the worker;
-    // release runs there after the last one.
+    // prepare runs there before the first one, release after the last one.
     Result run(const QString &name, int count, const std::function<QUserCanMsg(int)> &frameAt,
-               const std::function<void()> &release);
+               const std::function<void()> &prepare, const std::function<void()> &release);
 
     QWidget *parent = nullptr;
     int written = 0;

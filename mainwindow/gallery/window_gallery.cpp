@@ -89,11 +89,15 @@ class GalleryPrompt : public QUserPrompt
 public:
     QString step;
     int inStep = 0;
+    // Off: runs are answered without being drawn.
+    bool draw = true;
     // Answers the next modal runs in order; each returns the run's result.
     QList<std::function<int(QDialog *)>> answers;
 
     int exec(QDialog *d) override
     {
+        if (!draw)
+            return answers.isEmpty() ? 0 : answers.takeFirst()(d);
         d->show();
         settle(400);
         // The content of a frame names it better than the frame.
@@ -201,11 +205,23 @@ public:
             step("14-trace-viewer", [&] { w.soltCANwatch(); });
             step("15-device-lin", [&] { ui->actDevLIN->trigger(); });
             step("16-device-recorder", [&] { ui->actDevRecord->trigger(); });
+            // The channels hold frames: the first tool that takes the adapter
+            // asks before it closes them (answered yes), the others find
+            // them closed.
+            prompt.answers = {[](QDialog *) { return 1; }};
             step("17-relay", [&] { ui->actionRepeatCfg->trigger(); });
             step("18-baud-detect", [&] { ui->actionFreqChk->trigger(); });
             step("19-baud-calculator", [&] { ui->actionCalculator->trigger(); });
             step("20-firmware-update", [&] { ui->actionFirmUpdate->trigger(); });
             step("21-about", [&] { ui->actionAboutUs->trigger(); });
+            // The language question with live channels again: it says what
+            // the restart closes (answered as a user cancelling it).
+            prompt.draw = false;
+            prompt.answers = {pickModel("USBCANFD2"), allChannels};
+            ui->actDevCAN->trigger();
+            prompt.answers.clear();
+            prompt.draw = true;
+            settle(1200);
             step("22-language", [&] { ui->actionLanguageEnglish->trigger(); });
             step("23-quick-guide", [&] { ui->actionFastHelp->trigger(); });
             step("24-manual", [&] { ui->actionHelp->trigger(); });

@@ -35,6 +35,38 @@
         <translation>重启生效,确定切换语言?</translation>
     </message>
     <message>
+        <source>%1: %2帧数据将丢失,实时保存将停止</source>
+        <translation>%1: %2帧数据将丢失,实时保存将停止</translation>
+    </message>
+    <message>
+        <source>%1: %2帧数据将丢失</source>
+        <translation>%1: %2帧数据将丢失</translation>
+    </message>
+    <message>
+        <source>%1: 实时保存将停止</source>
+        <translation>%1: 实时保存将停止</translation>
+    </message>
+    <message>
+        <source>DBC解析窗口%1: 监听列表有未保存的修改</source>
+        <translation>DBC解析窗口%1: 监听列表有未保存的修改</translation>
+    </message>
+    <message>
+        <source>DBC发送窗口%1: 发送列表有未保存的修改</source>
+        <translation>DBC发送窗口%1: 发送列表有未保存的修改</translation>
+    </message>
+    <message>
+        <source>%1需要独占设备,开始前将关闭所有通道:</source>
+        <translation>%1需要独占设备,开始前将关闭所有通道:</translation>
+    </message>
+    <message>
+        <source>确定继续?</source>
+        <translation>确定继续?</translation>
+    </message>
+    <message>
+        <source>切换语言将关闭所有设备和工具窗口:</source>
+        <translation>切换语言将关闭所有设备和工具窗口:</translation>
+    </message>
+    <message>
         <source>错误</source>
         <translation>错误</translation>
     </message>

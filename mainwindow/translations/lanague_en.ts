@@ -36,6 +36,38 @@
         <translation>The language changes after a restart of the window. Switch now?</translation>
     </message>
     <message>
+        <source>%1: %2帧数据将丢失,实时保存将停止</source>
+        <translation>%1: %2 frames will be lost, the recording will stop</translation>
+    </message>
+    <message>
+        <source>%1: %2帧数据将丢失</source>
+        <translation>%1: %2 frames will be lost</translation>
+    </message>
+    <message>
+        <source>%1: 实时保存将停止</source>
+        <translation>%1: the recording will stop</translation>
+    </message>
+    <message>
+        <source>DBC解析窗口%1: 监听列表有未保存的修改</source>
+        <translation>DBC Analysis window%1: the listen list has unsaved changes</translation>
+    </message>
+    <message>
+        <source>DBC发送窗口%1: 发送列表有未保存的修改</source>
+        <translation>DBC Send window%1: the send list has unsaved changes</translation>
+    </message>
+    <message>
+        <source>%1需要独占设备,开始前将关闭所有通道:</source>
+        <translation>%1: this tool needs the adapter to itself, every channel is closed before it starts:</translation>
+    </message>
+    <message>
+        <source>确定继续?</source>
+        <translation>Continue?</translation>
+    </message>
+    <message>
+        <source>切换语言将关闭所有设备和工具窗口:</source>
+        <translation>Switching the language closes every device and tool window:</translation>
+    </message>
+    <message>
         <source>错误</source>
         <translation>Error</translation>
     </message>

@@ -224,3 +224,71 @@ TEST_F(SendProject, FailedSaveIsReported)
     EXPECT_TRUE(prompts.records().at(2).text.contains("保存失败!"));
     EXPECT_EQ(w.windowTitle(), "small.dbc");
 }
+
+// What closing the window would lose: a send list (messages, order, signal
+// values) no project file holds. A project save or open leaves nothing
+// unsaved; each kind of edit after it does, a value typed back to the
+// project's does not; an empty list has nothing to lose.
+TEST_F(SendProject, UnsavedEditsFollowTheProject)
+{
+    const QString prjPath = QDir::current().absoluteFilePath("edits.prj");
+    Win w;
+    EXPECT_FALSE(w.editsUnsaved()) << "a new window";
+    ASSERT_EQ(loadDbc(w, smallDbc()), 0);
+    EXPECT_FALSE(w.editsUnsaved()) << "a loaded file alone";
+    ASSERT_EQ(w.sendListMsgAdd("EngineData"), 0);
+    EXPECT_TRUE(w.editsUnsaved());
+    ASSERT_EQ(w.sendListMsgAdd("ENG_1"), 0);
+    selectRow(w, 0);
+    editCell(w, 0, Win::SigColPhysical, "88.5");
+    QUserPromptScript prompts;
+    prompts.answerFile(prjPath);
+    w.slotDbcPrjSave();
+    EXPECT_FALSE(w.editsUnsaved());
+    // Selecting rows and sending change nothing that a project keeps.
+    selectRow(w, 1);
+    selectRow(w, 0);
+    EXPECT_FALSE(w.editsUnsaved());
+
+    struct Edit {
+        const char *name;
+        std::function<void(Win &)> apply;
+    } const edits[] = {
+        {"raw value typed", [](Win &x) { editCell(x, 1, Win::SigColRaw, "D7"); }},
+        {"physical value typed", [](Win &x) { editCell(x, 0, Win::SigColPhysical, "89"); }},
+        {"message added", [](Win &x) { ASSERT_EQ(x.sendListMsgAdd("Body"), 0); }},
+        {"messages swapped",
+         [](Win &x) {
+             x.setSendListPopIndex(x.sendListTable()->model()->index(1, Win::MsgColName));
+             x.soltMsgListPopMenueActUp();
+         }},
+    };
+    for (const Edit &e : edits) {
+        SCOPED_TRACE(e.name);
+        prompts.answerFile(prjPath);
+        prompts.answerExec(waitForLoad());
+        w.slotDbcPrjLoad();
+        ASSERT_EQ(prompts.unanswered(), 0);
+        ASSERT_EQ(w.sendMessages().size(), 2);
+        EXPECT_FALSE(w.editsUnsaved()) << "just opened";
+        selectRow(w, 0);
+        e.apply(w);
+        EXPECT_TRUE(w.editsUnsaved());
+    }
+    // A value typed back to what the project holds is no edit any more.
+    prompts.answerFile(prjPath);
+    prompts.answerExec(waitForLoad());
+    w.slotDbcPrjLoad();
+    selectRow(w, 0);
+    const QString saved = cellText(w, 0, Win::SigColPhysical);
+    editCell(w, 0, Win::SigColPhysical, "10");
+    EXPECT_TRUE(w.editsUnsaved());
+    editCell(w, 0, Win::SigColPhysical, saved);
+    EXPECT_FALSE(w.editsUnsaved()) << saved.toStdString();
+    // Emptied: nothing left to lose.
+    ASSERT_EQ(w.sendListMsgAdd("Body"), 0);
+    prompts.answerExec(1);
+    w.soltMsgListPopMenueActClr();
+    EXPECT_TRUE(w.sendMessages().isEmpty());
+    EXPECT_FALSE(w.editsUnsaved());
+}

@@ -578,3 +578,51 @@ TEST_F(WindowListen, ProjectSaveAndOpen)
     receive(w.get(), frame(0x200, false, QByteArray::fromHex("02")));
     EXPECT_EQ(values(w.get(), 1).first, "1");
 }
+
+// What closing the window would lose: a listen list no project file holds.
+// Picking, ordering, recolouring and chart switches are edits; decoded
+// values are not; a project save or open leaves the window with nothing
+// unsaved, and an empty list has nothing to lose.
+TEST_F(WindowListen, UnsavedEditsFollowTheProject)
+{
+    const QString prjPath = QDir::current().absoluteFilePath("edits.prj");
+    auto w = openLoaded();
+    EXPECT_FALSE(w->editsUnsaved()) << "a loaded file alone";
+    ASSERT_EQ(w->listenSignalAdd("EngineData", "EngSpeed"), 0);
+    EXPECT_TRUE(w->editsUnsaved());
+    ASSERT_EQ(w->listenSignalAdd("Body", "Door"), 0);
+    QUserPromptScript prompts;
+    prompts.answerFile(prjPath);
+    w->slotDbcPrjSave();
+    EXPECT_FALSE(w->editsUnsaved());
+
+    // Traffic changes the values, not the list.
+    receive(w.get(), frame(0x100, false, QByteArray::fromHex("401FF60000000000")));
+    EXPECT_EQ(w->listenSignalList().at(0).nRawValue, 0x1F40);
+    EXPECT_FALSE(w->editsUnsaved());
+
+    struct Edit {
+        const char *name;
+        std::function<void(QUserMainWindowDBC *)> apply;
+    } const edits[] = {
+        {"chart switched on", [](QUserMainWindowDBC *x) { ASSERT_TRUE(x->listenSignalChartEnable(1, true)); }},
+        {"recoloured", [](QUserMainWindowDBC *x) { x->listenSignalColorSet(0, "1,2,3"); }},
+        {"signal added", [](QUserMainWindowDBC *x) { ASSERT_EQ(x->listenSignalAdd("EngineData", "EngTemp"), 0); }},
+        {"signal deleted", [](QUserMainWindowDBC *x) { x->listenSignalDelete(0); }},
+    };
+    for (const Edit &e : edits) {
+        SCOPED_TRACE(e.name);
+        // Back to the project's list each time.
+        prompts.answerFile(prjPath);
+        answerLoadRun(prompts, w.get());
+        w->slotDbcPrjLoad();
+        ASSERT_EQ(prompts.unanswered(), 0);
+        ASSERT_EQ(w->listenSignalList().size(), 2);
+        EXPECT_FALSE(w->editsUnsaved()) << "just opened";
+        e.apply(w.get());
+        EXPECT_TRUE(w->editsUnsaved());
+    }
+    // Emptied: nothing left to lose.
+    w->listenSignalClear();
+    EXPECT_FALSE(w->editsUnsaved());
+}
