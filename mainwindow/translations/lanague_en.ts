@@ -5,7 +5,7 @@
     <name>DbcLoadNote</name>
     <message>
         <source>DBC文件有%1行无法解析,已跳过(第一处:第%2行)。</source>
-        <translation>%1 lines of the DBC file could not be read and were skipped (the first: line %2).</translation>
+        <translation>Lines of the DBC file that could not be read and were skipped: %1 (the first: line %2).</translation>
     </message>
     <message>
         <source>文件含扩展多路复用(SG_MUL_VAL_),未解析:多路复用信号只按其m/M标记显示。</source>
