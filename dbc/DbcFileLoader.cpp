@@ -1,6 +1,7 @@
 #include "dbc/DbcFileLoader.h"
 
 #include "dbc/DbcLibText.h"
+#include "dbc/DbcLoadNote.h"
 #include "dbc/DbcRecord.h"
 #include "dbc/QKemsigLib.h"
 
@@ -56,8 +57,10 @@ QByteArray pathBytes(const QString &path)
 }
 
 int load(const QString &path, int protocol, QVector<QUserDbcMsg> &messages, const std::atomic<bool> *stop,
-         const QString &libName)
+         const QString &libName, DbcLoadReport *report)
 {
+    if (report)
+        std::memset(report, 0, sizeof *report);
     logLine(QStringLiteral("加载DBC文件..."));
     // The library object is this job's own and goes when the job ends,
     // whichever way it ends.
@@ -89,6 +92,12 @@ int load(const QString &path, int protocol, QVector<QUserDbcMsg> &messages, cons
 
     const QByteArray bytes = pathBytes(path); // NUL-terminated
     if (lib->loadFile(handle.db, bytes.constData()) == 0)
+        return ParseFailed;
+    const DbcLoadReport note = DbcLoadNote::read(*lib, handle.db);
+    DbcLoadNote::log(path, note);
+    if (report)
+        *report = note;
+    if (DbcLoadNote::nothingRead(note))
         return ParseFailed;
     lib->setProtocol(handle.db, protocol);
 

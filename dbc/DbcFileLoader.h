@@ -10,6 +10,7 @@
 // library object whatever the outcome.
 
 #include "dbc/QUserDbcMsg.h"
+#include "kemsig/include/kemsig.h"
 
 #include <QByteArray>
 #include <QString>
@@ -24,7 +25,8 @@ enum Result {
     EmptyPath = 1,     // no path given
     LibLoadFailed = 2, // kemsig could not be loaded (or lacks a function the load needs)
     InitFailed = 3,    // KDBC_Init gave no handle
-    ParseFailed = 4,   // KDBC_LoadFile refused the file (it could not be opened)
+    ParseFailed = 4,   // KDBC_LoadFile refused the file (it could not be opened), or no line
+                       // of it could be read while some were damaged
     Stopped = 5        // the stop flag was raised; messages hold what was read
 };
 
@@ -34,8 +36,10 @@ QByteArray pathBytes(const QString &path);
 
 // Empties `messages` and fills it in kemsig's key order. `stop`, when given,
 // is polled between messages. `libName` is the name the program knows the
-// library by.
+// library by. `report`, when given, receives what kemsig made of the file
+// (all zero when it was not read); the load logs it (DbcLoadNote).
 int load(const QString &path, int protocol, QVector<QUserDbcMsg> &messages,
-         const std::atomic<bool> *stop = nullptr, const QString &libName = QStringLiteral("kemsig.dll"));
+         const std::atomic<bool> *stop = nullptr, const QString &libName = QStringLiteral("kemsig.dll"),
+         DbcLoadReport *report = nullptr);
 
 } // namespace DbcFileLoader

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "dbc/DbcLibText.h"
+#include "dbc/DbcLoadNote.h"
 #include "dbc/DbcRecord.h"
 #include "dbc/QKemsigLib.h"
 
@@ -68,9 +69,11 @@ std::atomic<LoadHook> g_loadHook{nullptr};
 void setLoadHookForTest(LoadHook hook) { g_loadHook.store(hook); }
 
 int loadFile(const QString &path, QVector<QUserDbcMsg> &out, const std::atomic<bool> *stop,
-             const QString &libFileName)
+             const QString &libFileName, DbcLoadReport *report)
 {
     out.clear();
+    if (report)
+        std::memset(report, 0, sizeof *report);
     if (LoadHook hook = g_loadHook.load())
         hook(path);
     logLine(QStringLiteral("加载DBC文件..."));
@@ -94,12 +97,20 @@ int loadFile(const QString &path, QVector<QUserDbcMsg> &out, const std::atomic<b
         result = EmptyPath;
     } else {
         const QByteArray bytes = pathBytes(path);
-        if (!lib.loadFile(db, bytes.constData()))
+        if (!lib.loadFile(db, bytes.constData())) {
             result = ParseFailed;
-        else if (stopped(stop))
-            result = Cancelled;
-        else
-            result = readMessages(lib, db, out, stop);
+        } else {
+            const DbcLoadReport note = DbcLoadNote::read(lib, db);
+            DbcLoadNote::log(path, note);
+            if (report)
+                *report = note;
+            if (DbcLoadNote::nothingRead(note))
+                result = ParseFailed;
+            else if (stopped(stop))
+                result = Cancelled;
+            else
+                result = readMessages(lib, db, out, stop);
+        }
     }
     if (result == Done)
         logLine(QStringLiteral("DBC Msg数量:%1").arg(out.size()));

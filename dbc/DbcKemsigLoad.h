@@ -12,6 +12,7 @@
 #include <atomic>
 
 #include "dbc/QUserDbcMsg.h"
+#include "kemsig/include/kemsig.h"
 
 namespace DbcKemsigLoad {
 
@@ -21,7 +22,8 @@ enum Result {
     EmptyPath = 1,     // "DBC文件加载失败,路径空!!!"
     LibLoadFailed = 2, // "DBC库加载失败!!!"
     InitFailed = 3,    // "DBC库初始化设备失败!!!"
-    ParseFailed = 4,   // the file could not be opened by kemsig
+    ParseFailed = 4,   // the file could not be opened by kemsig, or no line of it could be
+                       // read while some were damaged
     Cancelled = 5      // a stop was requested before the load was through
 };
 
@@ -29,8 +31,10 @@ enum Result {
 // key order (out is emptied first; on any result but Done it stays empty).
 // libFileName is the library as the program names it ("kemsig.dll"). stop,
 // when given, is polled after the parse and between messages.
+// `report`, when given, receives what kemsig made of the file (all zero
+// when it was not read); the load logs it (DbcLoadNote).
 int loadFile(const QString &path, QVector<QUserDbcMsg> &out, const std::atomic<bool> *stop = nullptr,
-             const QString &libFileName = QStringLiteral("kemsig.dll"));
+             const QString &libFileName = QStringLiteral("kemsig.dll"), DbcLoadReport *report = nullptr);
 
 // Tests only: a function every load calls first, in the thread the load runs
 // in (nullptr: none). It lets a test hold a load up for a while.

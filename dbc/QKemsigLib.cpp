@@ -65,6 +65,7 @@ void QKemsigLib::resolveAll()
     bind(lib, "KDBC_DeleteMessage", deleteMessage);
     bind(lib, "KDBC_CalcPhysicalValue", calcPhysicalValue);
     bind(lib, "KDBC_CalcRawValue", calcRawValue);
+    bind(lib, "KDBC_GetLoadReport", getLoadReport);
 }
 
 void QKemsigLib::clearAll()
@@ -85,4 +86,5 @@ void QKemsigLib::clearAll()
     deleteMessage = nullptr;
     calcPhysicalValue = nullptr;
     calcRawValue = nullptr;
+    getLoadReport = nullptr;
 }

@@ -31,6 +31,7 @@ public:
     using DeleteMessageFn = uint8_t (*)(DbcDatabase *, uint32_t);
     using CalcPhysicalValueFn = double (*)(const DbcSignal *, uint64_t);
     using CalcRawValueFn = int64_t (*)(const DbcSignal *, double);
+    using GetLoadReportFn = uint8_t (*)(DbcDatabase *, DbcLoadReport *);
 
     // Loads the library at once; isLoaded() tells the outcome.
     explicit QKemsigLib(const QString &fileName = QStringLiteral("kemsig.dll"));
@@ -39,7 +40,8 @@ public:
     QKemsigLib &operator=(const QKemsigLib &) = delete;
 
     bool isLoaded() const { return loaded; }
-    // True when every KDBC_ function resolved.
+    // True when every KDBC_ function resolved (the load report is extra: a
+    // library without it loads files all the same).
     bool isComplete() const;
     QString errorString() const { return lib.errorString(); }
     void unload();
@@ -64,6 +66,7 @@ public:
     DeleteMessageFn deleteMessage = nullptr;
     CalcPhysicalValueFn calcPhysicalValue = nullptr;
     CalcRawValueFn calcRawValue = nullptr;
+    GetLoadReportFn getLoadReport = nullptr;
 
 private:
     void resolveAll();

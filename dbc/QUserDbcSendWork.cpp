@@ -41,6 +41,7 @@ int QUserDbcSendWork::dbcFileLoadJob(DbcLoadJob *job)
 {
     if (!job)
         return -1;
-    job->result = DbcKemsigLoad::loadFile(job->dbcFilePath, job->messages, &stopRequested, job->libFileName);
+    job->result =
+        DbcKemsigLoad::loadFile(job->dbcFilePath, job->messages, &stopRequested, job->libFileName, &job->report);
     return job->result == DbcKemsigLoad::Done ? 0 : -1;
 }

@@ -12,6 +12,7 @@
 #include <atomic>
 
 #include "dbc/QUserDbcMsg.h"
+#include "kemsig/include/kemsig.h"
 
 class QUserProgressDlg;
 class QUserTimer;
@@ -38,6 +39,7 @@ struct DbcLoadJob
     QString dbcFilePath;
     QVector<QUserDbcMsg> messages;           // the job's output
     int result = 0;
+    DbcLoadReport report{};                  // what kemsig made of the file
 
     // The library as the program names it; tests name one that is missing.
     QString libFileName = QStringLiteral("kemsig.dll");

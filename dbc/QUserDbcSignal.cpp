@@ -21,6 +21,14 @@ bool QUserDbcSignal::isPhysicalInRange() const
     return nMin <= nPhysicalValue && nPhysicalValue <= nMax;
 }
 
+QString QUserDbcSignal::rawHexText() const
+{
+    quint64 v = quint64(nRawValue);
+    if (nLen >= 1 && nLen < 64 && isRawInRange())
+        v &= (quint64(1) << nLen) - 1;
+    return QString::number(v, 16).toUpper();
+}
+
 bool QUserDbcSignal::isValid() const
 {
     return isPhysicalInRange() && isRawInRange();

@@ -52,6 +52,11 @@ public:
     // True when the raw value fits the signal's bits (the second half of
     // isValid).
     bool isRawInRange() const;
+    // The raw value as both DBC windows show it, upper-case hexadecimal: a
+    // value that fits the signal as its bit field, the signal's own width
+    // (a signed -5 of 8 bits is FB, what a user types back), anything else
+    // as its 64 bits, so that nothing out of range looks as if it fitted.
+    QString rawHexText() const;
 
     // Appends the property rows of the signal (label, value) to rows; never
     // clears them. Returns 1.

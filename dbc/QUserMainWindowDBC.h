@@ -23,6 +23,7 @@
 #include "dbc/QUserDbcSignal.h"
 #include "dbc/QUserDbcWork.h"
 #include "core/QUserCanMsg.h"
+#include "kemsig/include/kemsig.h"
 #include "widgets/QUserMessageBox.h"
 
 #include <QByteArray>
@@ -78,6 +79,7 @@ public:
         QString dbcPath;
         QVector<QUserDbcMsg> messages;
         int result = 0; // DbcFileLoader::Result
+        DbcLoadReport report{}; // what kemsig made of the file
         // Read by the job: the library name and the worker's stop flag.
         QString libName;
         const std::atomic<bool> *stop = nullptr;
@@ -159,6 +161,9 @@ public:
     void chartDataClear();
     void chartAxisYFit();
     void chartSeriesClearAll();
+    // Takes new chart settings: stores and saves them and builds every
+    // curve again with them.
+    void chartSettingsApply(bool pointsVisible, bool labelsVisible, int seriesType, double axisXMax);
     bool chartSignalDel(const QString &msgName, const QString &sigName);
     bool chartSignalColorSet(const QString &msgName, const QString &sigName, const QString &color);
     void chartSeriesRemove(QtCharts::QXYSeries *series);
@@ -332,4 +337,9 @@ private:
     QHash<QByteArray, DecodeBinding *> decodeBindings;
     // listenState() after the last project save or open.
     QByteArray savedListen;
+    // J1939 transport: the size the last announcement (request to send or
+    // broadcast announce) gave each connection, by the announcing frame's
+    // low 16 bits, as the analysis handle keys its sessions. A completed
+    // group carries that many bytes, whatever length its DBC message has.
+    QHash<quint16, quint32> j1939Announced;
 };

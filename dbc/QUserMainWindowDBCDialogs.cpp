@@ -224,25 +224,33 @@ void QUserMainWindowDBC::slotDbcSigChartSetting()
     const bool newLabels = got.at(1).itemChecked;
     const int newType = got.at(2).comboIndex != 0 ? 1 : 0;
     bool ok = false;
-    const double newAxis = got.at(3).itemValue.trimmed().toDouble(&ok);
-    if (!ok || !DbcChartState::axisXInRange(newAxis)) {
-        // Refused whole: a range the chart cannot hold would take the
-        // program down on the first charted value, now and after every
-        // later start.
+    double newAxis = got.at(3).itemValue.trimmed().toDouble(&ok);
+    const bool axisRefused = !ok || !DbcChartState::axisXInRange(newAxis);
+    if (axisRefused) {
+        // A range the chart cannot hold would take the program down on the
+        // first charted value, now and after every later start: the axis
+        // keeps its range until a valid one is typed. The other settings
+        // typed with it stand.
         logLine(QStringLiteral("WARNING:X Axis Max %1 Refused...").arg(got.at(3).itemValue));
+        newAxis = chart.axisXMaxValue;
+    }
+    const bool changed = newPoints != chart.pointsVisible || newLabels != chart.pointsLabelVisible
+        || newType != chart.seriesType || newAxis != chart.axisXMaxValue;
+    if (changed)
+        chartSettingsApply(newPoints, newLabels, newType, newAxis);
+    if (axisRefused)
         QUserMessageBox::msgWarning(this, tr("提示"),
                                     tr("X轴最大时刻须在%1到%2毫秒之间!")
                                         .arg(DbcChartState::kAxisXMin)
                                         .arg(DbcChartState::kAxisXMax));
-        return;
-    }
-    if (newPoints == chart.pointsVisible && newLabels == chart.pointsLabelVisible && newType == chart.seriesType
-        && newAxis == chart.axisXMaxValue)
-        return;
-    chart.pointsVisible = newPoints;
-    chart.pointsLabelVisible = newLabels;
-    chart.seriesType = newType;
-    chart.axisXMaxValue = newAxis;
+}
+
+void QUserMainWindowDBC::chartSettingsApply(bool pointsVisible, bool labelsVisible, int seriesType, double axisXMax)
+{
+    chart.pointsVisible = pointsVisible;
+    chart.pointsLabelVisible = labelsVisible;
+    chart.seriesType = seriesType;
+    chart.axisXMaxValue = axisXMax;
     settingsSave();
     chartSeriesClearAll();
     listenSignalChartSync();

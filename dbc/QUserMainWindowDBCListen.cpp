@@ -597,25 +597,36 @@ void QUserMainWindowDBC::frameDecode(const QUserCanMsg &msg)
     int r;
     quint32 frameId = 0;
     quint32 dataLen = 0;
+    quint8 data[8] = {};
     if (msg.protocol == 0) {
         KCAN_CAN_OBJ obj;
         msgToCanObj(msg, obj);
         frameId = obj.ID;
         dataLen = std::min<quint32>(obj.DataLen, 8);
+        std::memcpy(data, obj.Data, sizeof data);
         r = lib->decode(decodeHandle, &obj, 0, decodeOut.get());
     } else {
         KCAN_CANFD_OBJ obj;
         msgToCanFdObj(msg, obj);
         frameId = obj.ID;
         dataLen = std::min<quint32>(obj.DataLen, 64);
+        std::memcpy(data, obj.Data, sizeof data);
         r = lib->decode(decodeHandle, &obj, 1, decodeOut.get());
     }
+    // A remote frame asks for data and carries none: its length code is
+    // the length asked for, and its zero bytes are no signal's value.
+    if (msg.remote)
+        dataLen = 0;
+    const quint32 j1939Key = (frameId & 0x1FF0000u) >> 8;
+    if (dbcProtocolType == 1 && j1939Key == 0xEC00 && (data[0] == 16 || data[0] == 32))
+        j1939Announced.insert(quint16(frameId & 0xFFFF), quint32(data[1]) | (quint32(data[2]) << 8));
     if (r < 0)
         return;
     // A J1939 transport data frame completes a group of up to 1792 bytes:
-    // the decoded data is the group's, as long as its message.
-    if (dbcProtocolType == 1 && ((frameId & 0x1FF0000u) >> 8) == 0xEB00)
-        dataLen = std::min<quint32>(decodeOut->nSize, KDBC_J1939_MAX_BYTES);
+    // the decoded data is the group's, as many bytes as its announcement
+    // gave, which may be fewer than its DBC message has.
+    if (dbcProtocolType == 1 && j1939Key == 0xEB00)
+        dataLen = std::min<quint32>(j1939Announced.value(quint16(frameId & 0xFFFF), 0), KDBC_J1939_MAX_BYTES);
     DecodeBinding *b = decodeBindingFor(*decodeOut);
     if (!b)
         return;

@@ -4,6 +4,7 @@
 
 #include "core/QUserTimer.h"
 #include "dbc/DbcFileLoader.h"
+#include "dbc/DbcLoadNote.h"
 #include "dbc/QKemsigLib.h"
 #include "widgets/QUserProgressDlg.h"
 #include "widgets/QUserPrompt.h"
@@ -56,6 +57,11 @@ int QUserMainWindowDBC::dbcFileLoad(const QString &path)
         dbcPath = path;
         setWindowTitle(QFileInfo(path).fileName());
         msgTreeFill();
+        // Lines that could not be read, extended multiplexing that is not:
+        // the load says so before it says it succeeded.
+        const QString note = DbcLoadNote::windowText(job.report);
+        if (!note.isEmpty())
+            QUserMessageBox::msgWarning(this, tr("提示"), note);
         msgBox.tipSuccess(this, tr("DBC文件加载成功!"), 500);
     }
     return 1;
@@ -157,7 +163,8 @@ void QUserMainWindowDBC::dbcFileLoadJob(DbcLoadJob *rec)
     if (!rec)
         return;
     rec->result = DbcFileLoader::load(rec->dbcPath, KDBC_PROTOCOL_CAN, rec->messages, rec->stop,
-                                      rec->libName.isEmpty() ? QStringLiteral("kemsig.dll") : rec->libName);
+                                      rec->libName.isEmpty() ? QStringLiteral("kemsig.dll") : rec->libName,
+                                      &rec->report);
 }
 
 void QUserMainWindowDBC::dbcWorkResult(DbcLoadJob *rec)

@@ -24,6 +24,7 @@
 #include <cstring>
 
 #include "core/QUserCanMsg.h"
+#include "dbc/DbcLoadNote.h"
 #include "dbc/DbcPrjFile.h"
 #include "dbc/DbcRecord.h"
 #include "dbc/DbcSignalPage.h"
@@ -86,17 +87,6 @@ QTableWidgetItem *fixedItem(const QString &text)
     return it;
 }
 
-// The raw value as the signal list shows it: a value that fits the signal
-// as its bit field (a signed -1 of 8 bits is FF, what a user types back),
-// anything else as its 64 bits, so that nothing out of range looks as if it
-// fitted.
-QString rawText(const QUserDbcSignal &s)
-{
-    const quint64 v = s.isRawInRange() ? DbcSignalRecord::rawToLib(s.isSigned != 0, s.nLen, s.nRawValue)
-                                       : quint64(s.nRawValue);
-    return QString::number(v, 16).toUpper();
-}
-
 QString g16(double v) { return QString::number(v, 'g', 16); }
 
 bool physInRange(const QUserDbcSignal &s) { return s.isPhysicalInRange(); }
@@ -113,6 +103,26 @@ qint64 rawFromText(const QUserDbcSignal &s, const QString &text)
     if (s.isSigned && s.nLen >= 1 && s.nLen < 64 && (v >> s.nLen) == 0)
         return DbcSignalRecord::rawFromLib(true, s.nLen, v);
     return qint64(v);
+}
+
+// A whole number typed as the physical value of an integer signal with
+// factor 1 and offset 0 is its raw value exactly: through a double, a
+// 64-bit value above 2^53 would go out rounded.
+bool exactRawFromText(const QUserDbcSignal &s, const QString &text, qint64 &raw)
+{
+    if (s.valType != KDBC_VALTYPE_INTEGER || s.nFactor != 1.0 || s.nOffset != 0.0)
+        return false;
+    bool ok = false;
+    if (s.isSigned) {
+        const qint64 v = text.toLongLong(&ok, 10);
+        if (ok)
+            raw = v;
+        return ok;
+    }
+    const quint64 u = text.toULongLong(&ok, 10);
+    if (ok)
+        raw = qint64(u);
+    return ok;
 }
 
 int infoShow(const QString &title, const QString &icon, const QList<QStringList> &rows)
@@ -611,7 +621,7 @@ void QUserMainWindowDBCSend::sigValueCellsWrite(int row, const QUserDbcSignal &s
         raw = new QTableWidgetItem;
         sigTable->setItem(row, SigColRaw, raw);
     }
-    raw->setText(rawText(s));
+    raw->setText(s.rawHexText());
     raw->setForeground(rawRed ? kRed : kBlack);
     QTableWidgetItem *phys = sigTable->item(row, SigColPhysical);
     if (!phys) {
@@ -709,7 +719,11 @@ void QUserMainWindowDBCSend::sigListValueModify(int row, int column)
         bool ok = false;
         const double v = text.toDouble(&ok);
         s.nPhysicalValue = ok ? v : 0.0;
-        s.nRawValue = kemsig->calcRawValue(&rec, s.nPhysicalValue);
+        qint64 exact = 0;
+        if (exactRawFromText(s, text, exact))
+            s.nRawValue = exact;
+        else
+            s.nRawValue = kemsig->calcRawValue(&rec, s.nPhysicalValue);
         // The raw value is rounded to the signal's steps: the cell shows
         // the physical value of the raw value that goes out. A raw value
         // that does not fit keeps the typed value, shown in red.
@@ -787,6 +801,11 @@ int QUserMainWindowDBCSend::dbcFileLoad(const QString &path)
     dbcPath = path;
     setWindowTitle(QFileInfo(path).fileName());
     fileMsgTreeUpdate();
+    // Lines that could not be read, extended multiplexing that is not:
+    // the load says so before it says it succeeded.
+    const QString note = DbcLoadNote::windowText(job.report);
+    if (!note.isEmpty())
+        QUserMessageBox::msgWarning(this, tr("提示"), note);
     msgBox.tipSuccess(this, tr("DBC文件加载成功!"), 500);
     return 0;
 }

@@ -194,7 +194,7 @@ void QUserTableModelDBC::rowFill(int tableRow, int cacheRow)
     cell(tableRow, ColChart)->setCheckState(s.chartEnable ? Qt::Checked : Qt::Unchecked);
     const QBrush ink(s.isValid() ? Qt::black : Qt::red);
     QStandardItem *raw = cell(tableRow, ColRaw);
-    raw->setText(QString::number(quint64(s.nRawValue), 16).toUpper());
+    raw->setText(s.rawHexText());
     raw->setForeground(ink);
     QString phys = QString::number(s.nPhysicalValue, 'g', 16);
     if (!s.unit.isEmpty())

@@ -238,5 +238,26 @@ int main(int argc, char **argv)
     settle(200);
     prompts.answerExec(shoot("dbc_window_last_frame"));
     w.soltTableViewSignalItemDoubleClick(w.listenModel()->index(0, 9));
+
+    // A file with damaged lines and extended multiplexing: the note its
+    // load shows.
+    const QString damaged = QDir::current().absoluteFilePath(QStringLiteral("damaged.dbc"));
+    {
+        QFile f(damaged);
+        if (!f.open(QIODevice::WriteOnly))
+            return 1;
+        f.write("BO_ 256 Mux: 8 ECU\n SG_ Sel M : 0|4@1+ (1,0) [0|15] \"\" X\n"
+                " SG_ Sub m1M : 4|4@1+ (1,0) [0|15] \"\" X\n SG_ Broken : 8|8@1+ (1,0) [0|255] X\n"
+                "SG_MUL_VAL_ 256 Sub Sel 1-1;\nBO_ 512 NoSender: 8\n");
+    }
+    prompts.answerExec([&](QDialog *) {
+        QElapsedTimer t;
+        t.start();
+        while (w.isLoadJobRunning() && t.elapsed() < 30000)
+            settle(20);
+        return 0;
+    });
+    prompts.answerExec(shoot("dbc_window_load_note"));
+    w.dbcFileLoad(damaged);
     return g_failures ? 1 : 0;
 }

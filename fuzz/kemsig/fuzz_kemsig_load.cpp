@@ -1,6 +1,6 @@
 // KDBC_LoadFile on arbitrary bytes, then everything a caller reads back:
-// every message by index, its value descriptions, and one decode and one
-// encode of each message.
+// the load report, every message by index, its value descriptions, and one
+// decode and one encode of each message.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -41,6 +41,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static DbcDatabase *db = KDBC_Init();
     KDBC_SetProtocol(db, size ? data[0] % 3 : 1);
     if (KDBC_LoadFile(db, scratchPath().c_str()) != 1)
+        __builtin_trap();
+    // The report counts lines of this file only.
+    DbcLoadReport report;
+    if (KDBC_GetLoadReport(db, &report) != 1)
+        __builtin_trap();
+    if (report.nReadLines + report.nDamagedLines > report.nLines || report.nFirstDamagedLine > report.nLines
+        || (report.nDamagedLines == 0) != (report.nFirstDamagedLine == 0)
+        || (report.nExtMuxLines == 0) != (report.nFirstExtMuxLine == 0) || report.nExtMuxLines > report.nLines
+        || report.nEncoding > KDBC_ENCODING_CP1252 || report.reserved != 0)
         __builtin_trap();
     static auto msg = std::make_unique<DbcMessage>();
     static auto out = std::make_unique<DbcMessage>();

@@ -6,9 +6,9 @@
  * of the layout. The caller owns every record it passes; the library copies
  * into and out of them and hands out nothing but the handle.
  *
- * Every text field holds UTF-8 (a file that is not UTF-8 is read as code
- * page 936 and its lines converted before they are cut), and every length
- * limit counts bytes.
+ * Every text field holds UTF-8 (the encoding of a file, UTF-8, code page
+ * 936 or code page 1252, is decided from the whole file and its lines are
+ * converted before they are cut), and every length limit counts bytes.
  */
 #pragma once
 
@@ -88,6 +88,33 @@ typedef struct DbcMessage {
     uint8_t padding1[7];
 } DbcMessage;
 
+/* Encodings a file was read in (DbcLoadReport::nEncoding). */
+#define KDBC_ENCODING_ASCII 0
+#define KDBC_ENCODING_UTF8 1
+#define KDBC_ENCODING_UTF8_BOM 2
+#define KDBC_ENCODING_GBK 3   /* code page 936 */
+#define KDBC_ENCODING_CP1252 4
+
+/* What the last KDBC_LoadFile made of its file, 32 bytes. Line numbers
+ * count from 1; 0 stands for none. A damaged line is one of the kinds
+ * kemsig reads (BO_, SG_, VAL_, CM_ BO_, CM_ SG_, SIG_VALTYPE_) that does
+ * not parse, a SG_ line before any BO_ line, or a line that is no DBC
+ * statement at all; lines of the kinds kemsig leaves unread (NS_, BS_,
+ * BU_, BA_DEF_, BA_, VAL_TABLE_, EV_, SIG_GROUP_, comments spanning several
+ * lines and the like) are never counted. Extended multiplexing
+ * (SG_MUL_VAL_ lines and cascaded switches marked like "m3M") is not read:
+ * such a file's multiplexed signals follow their plain m/M marks only. */
+typedef struct DbcLoadReport {
+    uint32_t nLines;             /* lines in the file */
+    uint32_t nReadLines;         /* lines read into the tables */
+    uint32_t nDamagedLines;      /* lines that could not be read */
+    uint32_t nFirstDamagedLine;
+    uint32_t nExtMuxLines;       /* lines of extended multiplexing, not read */
+    uint32_t nFirstExtMuxLine;
+    uint32_t nEncoding;          /* KDBC_ENCODING_* */
+    uint32_t reserved;           /* 0 */
+} DbcLoadReport;
+
 /* One value description, 144 bytes. */
 typedef struct DbcValDescPair {
     double value;
@@ -131,6 +158,10 @@ KEMSIG_STATIC_ASSERT(offsetof(DbcMessage, strName) == 102432, "DbcMessage.strNam
 KEMSIG_STATIC_ASSERT(offsetof(DbcMessage, strComment) == 102560, "DbcMessage.strComment");
 KEMSIG_STATIC_ASSERT(offsetof(DbcMessage, padding1) == 102761, "DbcMessage.padding1");
 
+KEMSIG_STATIC_ASSERT(sizeof(DbcLoadReport) == 32, "DbcLoadReport size");
+KEMSIG_STATIC_ASSERT(offsetof(DbcLoadReport, nDamagedLines) == 8, "DbcLoadReport.nDamagedLines");
+KEMSIG_STATIC_ASSERT(offsetof(DbcLoadReport, nEncoding) == 24, "DbcLoadReport.nEncoding");
+
 KEMSIG_STATIC_ASSERT(sizeof(DbcValDescPair) == 144, "DbcValDescPair size");
 KEMSIG_STATIC_ASSERT(offsetof(DbcValDescPair, value) == 0, "DbcValDescPair.value");
 KEMSIG_STATIC_ASSERT(offsetof(DbcValDescPair, text) == 8, "DbcValDescPair.text");
@@ -160,6 +191,10 @@ KEMSIG_API uint8_t KDBC_DeleteMessage(DbcDatabase *db, uint32_t id);
 KEMSIG_API double KDBC_CalcPhysicalValue(const DbcSignal *sig, uint64_t raw);
 KEMSIG_API int64_t KDBC_CalcRawValue(const DbcSignal *sig, double physical);
 KEMSIG_API void KDBC_Release(DbcDatabase *db);
+/* Copies the report of the handle's last KDBC_LoadFile (all zero before the
+ * first, and after a file that could not be opened); 0 for a null handle or
+ * output, else 1. */
+KEMSIG_API uint8_t KDBC_GetLoadReport(DbcDatabase *db, DbcLoadReport *out);
 
 #ifdef __cplusplus
 }

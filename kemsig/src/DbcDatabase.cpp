@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "kemsig/src/SignalCodec.h"
+#include "kemsig/src/FileEncoding.h"
 #include "kemsig/src/TextCodec.h"
 
 using namespace kemsig;
@@ -35,6 +36,63 @@ inline bool isBlank(char c)
 }
 
 inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A DBC keyword: capitals, digits and underscores, ending with one
+// ("BA_DEF_", "NS_DESC_", "BS_:"), or one of the two without ("VERSION").
+bool isKeyword(std::string_view w)
+{
+    if (!w.empty() && w.back() == ':')
+        w.remove_suffix(1);
+    if (w == "VERSION" || w == "FILTER")
+        return true;
+    if (w.size() < 2 || w.back() != '_')
+        return false;
+    for (char c : w)
+        if (!((c >= 'A' && c <= 'Z') || isDigit(c) || c == '_'))
+            return false;
+    return true;
+}
+
+// "VAL_ id name ;" (rest: what follows the keyword): a value table
+// without entries.
+bool emptyValueTable(std::string_view rest)
+{
+    const size_t a = rest.find(' ');
+    if (a == std::string_view::npos)
+        return false;
+    std::string_view t = rest.substr(a + 1);
+    const size_t e = t.find_first_of(" ;");
+    if (e == std::string_view::npos || e == 0)
+        return false;
+    bool semicolon = false;
+    for (char c : t.substr(e)) {
+        if (c == ';' && !semicolon)
+            semicolon = true;
+        else if (c != ' ')
+            return false;
+    }
+    return semicolon;
+}
+
+// A SG_ line whose mark is both a page and a switch ("m3M"): a cascaded
+// switch of extended multiplexing.
+bool cascadedSwitch(std::string_view line)
+{
+    const size_t colon = line.find(':');
+    if (colon == std::string_view::npos)
+        return false;
+    const std::string_view head = line.substr(0, colon);
+    const size_t mark = head.rfind(' ');
+    if (mark == std::string_view::npos || mark == head.find(' '))
+        return false; // no mark after the name
+    const std::string_view m = head.substr(mark + 1);
+    if (m.size() < 3 || m.front() != 'm' || m.back() != 'M')
+        return false;
+    for (size_t i = 1; i + 1 < m.size(); ++i)
+        if (!isDigit(m[i]))
+            return false;
+    return true;
+}
 
 locale_t classicLocale()
 {
@@ -149,6 +207,57 @@ double LineFields::readNumber(std::string_view field)
     return neg ? -v : v;
 }
 
+bool LineFields::normalize(std::string_view line, std::string &out)
+{
+    out.clear();
+    out.reserve(line.size() + 8);
+    bool quoted = false;
+    bool blank = false; // a blank is due before the next character
+    for (size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted) {
+            out += c;
+            if (c == '\\' && i + 1 < line.size() && line[i + 1] == '"') {
+                out += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            }
+            continue;
+        }
+        if (isBlank(c)) {
+            blank = true;
+            continue;
+        }
+        if (c == ':') {
+            out += ':';
+            blank = true;
+            continue;
+        }
+        if (blank && !out.empty())
+            out += ' ';
+        blank = false;
+        out += c;
+        if (c == '"')
+            quoted = true;
+    }
+    if (blank && !out.empty())
+        out += ' ';
+    return quoted;
+}
+
+bool LineFields::togglesQuote(std::string_view line)
+{
+    bool odd = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '\\' && i + 1 < line.size() && line[i + 1] == '"')
+            ++i;
+        else if (line[i] == '"')
+            odd = !odd;
+    }
+    return odd;
+}
+
 } // namespace kemsig
 
 DbcDatabase::DbcDatabase() = default;
@@ -180,6 +289,9 @@ bool DbcDatabase::parseBoLine(std::string_view line, StoredMessage &m)
     m.head.nExtend = uint8_t(m.head.nID >> 31);
     if (!LineFields::takeField(line, pos, ' ', ':', f, pos))
         return false;
+    // The name never keeps the blanks before its colon ("DSU_CRUISE : 7").
+    while (!f.empty() && isBlank(f.back()))
+        f.remove_suffix(1);
     copyText(m.tail.strName, f);
     if (!LineFields::takeField(line, pos, ' ', ' ', f, pos))
         return false;
@@ -227,10 +339,17 @@ bool DbcDatabase::parseSgLine(std::string_view line, DbcSignal &s)
     // non-negative bit; anything else would shift or index out of range.
     if (s.nStartBit < 0 || len > 64)
         return false;
-    if (!LineFields::takeField(line, pos, '@', ' ', f, pos) || f.size() != 2)
+    // Byte order and sign: the two characters after the "@", ended by a
+    // blank or the factor's parenthesis.
+    const size_t at = line.find('@', pos);
+    if (at == std::string_view::npos || at + 3 > line.size())
         return false;
-    s.isMotorola = f[0] == '0' ? 1 : 0;
-    s.isSigned = f[1] != '+' ? 1 : 0;
+    const size_t after = line.find_first_of(" (", at + 1);
+    if (after == std::string_view::npos || after != at + 3)
+        return false;
+    s.isMotorola = line[at + 1] == '0' ? 1 : 0;
+    s.isSigned = line[at + 2] != '+' ? 1 : 0;
+    pos = after;
     if (!LineFields::takeField(line, pos, '(', ',', f, pos))
         return false;
     s.nFactor = LineFields::readNumber(f);
@@ -254,6 +373,10 @@ bool DbcDatabase::parseValLine(std::string_view line, ValDesc &v)
     std::string_view f;
     size_t pos = 0;
     if (!LineFields::takeField(line, pos, ' ', ' ', f, pos))
+        return false;
+    // A value table of an environment variable names the variable here:
+    // it belongs to no message.
+    if (f.empty() || !isDigit(f[0]))
         return false;
     v.msgId = LineFields::readUnsigned(f);
     if (!LineFields::takeField(line, pos, ' ', ' ', f, pos))
@@ -346,6 +469,7 @@ void DbcDatabase::storeMessage(StoredMessage &&m)
 
 uint8_t DbcDatabase::loadFile(const char *path)
 {
+    report_ = DbcLoadReport{};
     valDescs_.clear();
     msgComments_.clear();
     sigComments_.clear();
@@ -389,57 +513,97 @@ void DbcDatabase::loadText(std::string_view text)
     sigComments_.clear();
     messages_.clear();
     invalidateIndex();
+    report_ = DbcLoadReport{};
 
-    // A file that is well-formed UTF-8 (after an optional byte-order mark)
-    // is read as it is; any other file as code page 936. ASCII is both.
-    bool isUtf8File = false;
-    {
-        std::string_view body = text;
-        const bool bom = body.size() >= 3 && body.substr(0, 3) == "\xEF\xBB\xBF";
-        if (bom)
-            body.remove_prefix(3);
-        if (kemsig::isUtf8(body)) {
-            isUtf8File = true;
-            text = body;
-        }
-    }
+    // The whole file decides its encoding; every line is turned into UTF-8
+    // before it is cut.
+    const FileEncoding encoding = detectEncoding(text);
+    if (encoding == FileEncoding::Utf8Bom)
+        text.remove_prefix(byteOrderMarkLength(text));
+    report_.nEncoding = uint32_t(encoding);
+    LineDecoder decoder(encoding);
 
-    Cp936ToUtf8 codec;
-    std::string converted;
+    // The next raw line from `at`: the CR of a CR LF pair is the line end,
+    // as a text-mode read would have it, and an embedded NUL ends the line
+    // (lines were NUL-terminated strings).
+    auto nextLine = [&text](size_t &at, std::string_view &raw) {
+        if (at >= text.size())
+            return false;
+        const size_t eol = text.find('\n', at);
+        const bool lastLine = eol == std::string_view::npos;
+        raw = text.substr(at, lastLine ? std::string_view::npos : eol - at);
+        at = lastLine ? text.size() : eol + 1;
+        if (!lastLine && !raw.empty() && raw.back() == '\r')
+            raw.remove_suffix(1);
+        const size_t nul = raw.find('\0');
+        if (nul != std::string_view::npos)
+            raw = raw.substr(0, nul);
+        return true;
+    };
+
+    std::string converted, normal, ahead;
     std::vector<SigValType> valTypes;
     StoredMessage open;
     bool haveOpen = false;
     bool acceptsSignals = false;
+    uint32_t lineNo = 0;
+    // Past this offset no line closes a quoted text: a text left open after
+    // it looks no further (one search to the end of the file at most).
+    size_t noCloserFrom = std::string_view::npos;
+
+    auto damaged = [&] {
+        if (report_.nDamagedLines++ == 0)
+            report_.nFirstDamagedLine = lineNo;
+    };
+    auto extMux = [&] {
+        if (report_.nExtMuxLines++ == 0)
+            report_.nFirstExtMuxLine = lineNo;
+    };
+    auto readOk = [&] { ++report_.nReadLines; };
 
     size_t at = 0;
-    while (at < text.size()) {
-        size_t eol = text.find('\n', at);
-        const bool lastLine = eol == std::string_view::npos;
-        std::string_view raw = text.substr(at, lastLine ? std::string_view::npos : eol - at);
-        at = lastLine ? text.size() : eol + 1;
-        // A CR before the LF belongs to the line end, as a text-mode read
-        // would have it.
-        if (!lastLine && !raw.empty() && raw.back() == '\r')
-            raw.remove_suffix(1);
-        // The line is handed on as a NUL-terminated string: an embedded NUL
-        // ends it.
-        const size_t nul = raw.find('\0');
-        if (nul != std::string_view::npos)
-            raw = raw.substr(0, nul);
-
-        std::string_view line = raw;
-        if (!isUtf8File) {
-            codec.convert(raw, converted);
-            line = converted;
-        }
-        const size_t lead = line.find_first_not_of(' ');
-        if (lead == std::string_view::npos)
+    std::string_view raw;
+    while (nextLine(at, raw)) {
+        ++lineNo;
+        const bool openQuote = LineFields::normalize(decoder.decode(raw, converted), normal);
+        const std::string_view line = normal;
+        if (line.empty())
             continue;
-        line.remove_prefix(lead);
         const size_t kwEnd = line.find(' ');
-        if (kwEnd == std::string_view::npos)
-            continue;
         const std::string_view kw = line.substr(0, kwEnd);
+        const std::string_view rest = kwEnd == std::string_view::npos ? std::string_view() : line.substr(kwEnd + 1);
+
+        // Comments and attribute values may run over several lines: the
+        // statement ends with the line that closes its text. kemsig reads
+        // neither kind over several lines; they are passed over whole.
+        if (openQuote && (kw == "CM_" || kw.substr(0, 3) == "BA_") && at < noCloserFrom) {
+            size_t scan = at;
+            uint32_t lines = 0;
+            bool closed = false;
+            std::string_view next;
+            while (nextLine(scan, next)) {
+                ++lines;
+                if (LineFields::togglesQuote(decoder.decode(next, ahead))) {
+                    closed = true;
+                    break;
+                }
+            }
+            if (closed) {
+                at = scan;
+                lineNo += lines;
+                continue;
+            }
+            noCloserFrom = at;
+        }
+
+        if (kw.substr(0, 2) == "//")
+            continue; // a comment line, as other tools take them
+        if (rest.empty()) {
+            // One word alone: the keyword list of the NS_ block, "BS_:".
+            if (!isKeyword(kw))
+                damaged();
+            continue;
+        }
 
         if (kw == "BO_") {
             if (haveOpen)
@@ -447,37 +611,78 @@ void DbcDatabase::loadText(std::string_view text)
             open = StoredMessage();
             haveOpen = true;
             acceptsSignals = parseBoLine(line, open);
+            if (acceptsSignals)
+                readOk();
+            else
+                damaged();
         } else if (kw == "SG_") {
+            if (!haveOpen) {
+                damaged(); // a signal of no message
+                continue;
+            }
+            // The signals of a message line that did not parse go with it,
+            // and a message holds 256 signals.
             if (!acceptsSignals || open.sigs.size() >= KDBC_MAX_SIGNALS)
                 continue;
             DbcSignal s;
             std::memset(&s, 0, sizeof s);
-            if (parseSgLine(line, s))
-                open.sigs.push_back(s);
+            if (!parseSgLine(line, s)) {
+                damaged();
+                continue;
+            }
+            open.sigs.push_back(s);
+            readOk();
+            if (cascadedSwitch(line))
+                extMux();
         } else if (kw == "VAL_") {
             ValDesc v;
-            if (parseValLine(line, v))
+            if (parseValLine(line, v)) {
                 valDescs_.push_back(std::move(v));
+                readOk();
+            } else if (!isDigit(rest[0]) || emptyValueTable(rest)) {
+                // The values of an environment variable, or a table
+                // without entries: nothing for a signal.
+            } else {
+                damaged();
+            }
         } else if (kw == "SIG_VALTYPE_") {
             SigValType v;
-            if (parseValTypeLine(line, v))
+            if (parseValTypeLine(line, v)) {
                 valTypes.push_back(v);
+                readOk();
+            } else {
+                damaged();
+            }
         } else if (kw == "CM_") {
-            std::string_view second;
-            size_t pos = 0;
-            if (!LineFields::takeField(line, kwEnd, ' ', ' ', second, pos))
-                continue;
+            const std::string_view second = rest.substr(0, rest.find(' '));
             if (second == "BO_") {
                 MsgComment c;
-                if (parseCmBoLine(line, c))
+                if (parseCmBoLine(line, c)) {
                     msgComments_.push_back(c);
+                    readOk();
+                } else {
+                    damaged();
+                }
             } else if (second == "SG_") {
                 SigComment c;
-                if (parseCmSgLine(line, c))
+                if (parseCmSgLine(line, c)) {
                     sigComments_.push_back(c);
+                    readOk();
+                } else {
+                    damaged();
+                }
+            } else if (rest[0] != '"' && second != "BU_" && second != "EV_") {
+                damaged(); // general, node and variable comments are not read
             }
+        } else if (kw == "SG_MUL_VAL_") {
+            extMux();
+        } else if (!isKeyword(kw)) {
+            damaged();
         }
+        // Every other statement (attributes, value tables, node lists,
+        // signal groups, environment variables) is not read.
     }
+    report_.nLines = lineNo;
     if (haveOpen)
         storeMessage(std::move(open));
 

@@ -84,6 +84,15 @@ struct LineFields {
     // Decimal floating-point number at the start of the field (classic
     // notation, blanks skipped); 0 when the field does not begin with one.
     static double readNumber(std::string_view field);
+    // The line as the grammars cut it: outside quoted texts every run of
+    // blanks and tabs is one blank, no blank stands before a colon and one
+    // follows it, leading blanks are gone (a run at the end stays one
+    // blank). Quoted texts ("...", with \" inside) are kept byte for byte.
+    // Returns true when the line ends inside a quoted text.
+    static bool normalize(std::string_view line, std::string &out);
+    // True when the line holds an odd number of quotes that are not
+    // escaped: a text open at its start closes in it.
+    static bool togglesQuote(std::string_view line);
 };
 
 } // namespace kemsig
@@ -100,6 +109,8 @@ public:
     uint32_t messageKey(uint32_t id) const;
 
     uint8_t loadFile(const char *path);
+    // What the last load made of its file.
+    const DbcLoadReport &loadReport() const { return report_; }
     // Parses DBC text that is already in memory (the body of loadFile).
     void loadText(std::string_view text);
 
@@ -144,6 +155,7 @@ private:
     std::vector<kemsig::ValDesc> valDescs_;
     std::vector<kemsig::MsgComment> msgComments_;
     std::vector<kemsig::SigComment> sigComments_;
+    DbcLoadReport report_{};
 
     // Position of the last index lookup, so that reading the table by
     // ascending index does not walk the map from the start every time.

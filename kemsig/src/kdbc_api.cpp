@@ -136,4 +136,14 @@ KEMSIG_API void KDBC_Release(DbcDatabase *db)
     });
 }
 
+KEMSIG_API uint8_t KDBC_GetLoadReport(DbcDatabase *db, DbcLoadReport *out)
+{
+    return guarded<uint8_t>(0, [&] {
+        if (!db || !out)
+            return uint8_t(0);
+        *out = db->loadReport();
+        return uint8_t(1);
+    });
+}
+
 } // extern "C"

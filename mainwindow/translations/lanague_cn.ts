@@ -1,6 +1,17 @@
 <?xml version='1.0' encoding='utf-8'?>
 <TS version="2.1" language="zh_CN" sourcelanguage="zh_CN">
 <context>
+    <name>DbcLoadNote</name>
+    <message>
+        <source>DBC文件有%1行无法解析,已跳过(第一处:第%2行)。</source>
+        <translation>DBC文件有%1行无法解析,已跳过(第一处:第%2行)。</translation>
+    </message>
+    <message>
+        <source>文件含扩展多路复用(SG_MUL_VAL_),未解析:多路复用信号只按其m/M标记显示。</source>
+        <translation>文件含扩展多路复用(SG_MUL_VAL_),未解析:多路复用信号只按其m/M标记显示。</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>(Orvane 开发组)</source>

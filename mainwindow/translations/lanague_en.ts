@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>DbcLoadNote</name>
+    <message>
+        <source>DBC文件有%1行无法解析,已跳过(第一处:第%2行)。</source>
+        <translation>Lines of the DBC file that could not be read and were skipped: %1 (the first: line %2).</translation>
+    </message>
+    <message>
+        <source>文件含扩展多路复用(SG_MUL_VAL_),未解析:多路复用信号只按其m/M标记显示。</source>
+        <translation>The file uses extended multiplexing (SG_MUL_VAL_), which is not read: multiplexed signals follow their m/M marks only.</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>(Orvane 开发组)</source>

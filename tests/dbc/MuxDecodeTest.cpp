@@ -234,3 +234,81 @@ TEST_F(MuxDecode, TransportGroupIsMeasuredByItsOwnLength)
     EXPECT_EQ(seen(w.get())["Big.First"].raw, 0xAA);
     EXPECT_EQ(seen(w.get())["Big.Last"].raw, 0x1234);
 }
+
+// A remote frame asks for data and carries none: its length code (8) is
+// no data, and the rows keep what the last data frame gave them, the switch
+// too (a fresh raw 0 would select page 0).
+TEST_F(MuxDecode, RemoteFrameLeavesEveryRowAsItWas)
+{
+    auto w = openListening({"MuxIntel", "MuxMoto"});
+    feed(w.get(), frame(0x200, false, QByteArray::fromHex("0177665544332211")));
+    const QHash<QString, Seen> page1 = seen(w.get());
+    ASSERT_EQ(page1["MuxIntel.Mode"].raw, 1);
+    for (bool ext : {false, true}) {
+        QUserCanMsg remote = frame(ext ? 0x300 : 0x200, ext, QByteArray());
+        remote.remote = 1;
+        remote.lenText = "8";
+        EXPECT_EQ(feed(w.get(), remote), QStringList()) << (ext ? "MuxMoto" : "MuxIntel");
+    }
+    const QHash<QString, Seen> after = seen(w.get());
+    for (auto it = page1.constBegin(); it != page1.constEnd(); ++it) {
+        SCOPED_TRACE(qPrintable(it.key()));
+        EXPECT_EQ(after[it.key()].raw, it.value().raw);
+        EXPECT_EQ(after[it.key()].time, it.value().time);
+    }
+    EXPECT_EQ(after["MuxIntel.Mode"].raw, 1) << "the switch did not drop to 0";
+}
+
+// A J1939 group announced shorter than its DBC message carries only its
+// own bytes: the signals past them keep what the last full group gave.
+TEST_F(MuxDecode, TransportGroupShorterThanItsMessageLeavesTheRestAlone)
+{
+    QUserSysCfg::instance()->setInt("dbcProcotolType", 1);
+    ASSERT_TRUE(writeDbc(dbcPath("tp.dbc"), QString::fromLatin1("BO_ 2566834688 Big: 12 ECU\n"
+                                                                 " SG_ First : 0|8@1+ (1,0) [0|0] \"\" GW\n"
+                                                                 " SG_ Mid : 64|8@1+ (1,0) [0|0] \"\" GW\n"
+                                                                 " SG_ Last : 80|16@1+ (1,0) [0|0] \"\" GW\n")));
+    std::unique_ptr<QUserMainWindowDBC> w(new QUserMainWindowDBC);
+    ASSERT_EQ(loadDbc(w.get(), dbcPath("tp.dbc")), 1);
+    for (const char *s : {"First", "Mid", "Last"})
+        ASSERT_EQ(w->listenSignalAdd("Big", s), 0);
+    // The whole 12 bytes from source 0x21.
+    feed(w.get(), frame(0x18ECFF21, true, QByteArray::fromHex("200C0002FFCAFE00")));
+    feed(w.get(), frame(0x18EBFF21, true, QByteArray::fromHex("01AA000000000000")));
+    EXPECT_EQ(feed(w.get(), frame(0x18EBFF21, true, QByteArray::fromHex("0200BB003412FFFF"))),
+              QStringList({"Big.First", "Big.Last", "Big.Mid"}));
+    const QHash<QString, Seen> full = seen(w.get());
+    ASSERT_EQ(full["Big.Last"].raw, 0x1234);
+    // Then 9 bytes from source 0x22 (whose session buffer is fresh).
+    feed(w.get(), frame(0x18ECFF22, true, QByteArray::fromHex("20090002FFCAFE00")));
+    feed(w.get(), frame(0x18EBFF22, true, QByteArray::fromHex("0111000000000000")));
+    EXPECT_EQ(feed(w.get(), frame(0x18EBFF22, true, QByteArray::fromHex("0200CCFFFFFFFFFF"))),
+              QStringList({"Big.First", "Big.Mid"}))
+        << "Last lies past the group's 9 bytes";
+    const QHash<QString, Seen> part = seen(w.get());
+    EXPECT_EQ(part["Big.First"].raw, 0x11);
+    EXPECT_EQ(part["Big.Mid"].raw, 0xCC);
+    EXPECT_EQ(part["Big.Last"].raw, 0x1234);
+    EXPECT_EQ(part["Big.Last"].time, full["Big.Last"].time);
+}
+
+// The raw value of a negative signal shows in the signal's own width, as
+// the send window shows it: B0 (16 bits) holding -5 is FFFB, P1a (20 bits)
+// holding -5 is FFFFB.
+TEST_F(MuxDecode, NegativeRawValuesShowTheSignalsWidth)
+{
+    auto w = openListening({"MuxIntel", "MuxMoto"});
+    feed(w.get(), frame(0x200, false, QByteArray::fromHex("000000FBFF000000")));
+    feed(w.get(), frame(0x300, true, QByteArray::fromHex("001FFFFB00000000")));
+    modelRefresh(w.get());
+    QHash<QString, QString> shown;
+    for (int r = 0; r < w->listenSignalList().size(); ++r) {
+        const QUserDbcSignal &s = w->listenSignalList().at(r);
+        shown.insert(s.msgName + "." + s.strName, cellText(w.get(), r, 4));
+    }
+    EXPECT_EQ(seen(w.get())["MuxIntel.B0"].raw, -5);
+    EXPECT_EQ(shown["MuxIntel.B0"], "FFFB");
+    EXPECT_EQ(seen(w.get())["MuxMoto.P1a"].raw, -5);
+    EXPECT_EQ(shown["MuxMoto.P1a"], "FFFFB");
+    EXPECT_EQ(shown["MuxMoto.Page"], "1");
+}

@@ -290,3 +290,62 @@ TEST_F(MuxSend, MessageOfNoDataBytesIsSent)
     EXPECT_EQ(got.lenText.trimmed(), "0");
     EXPECT_TRUE(QByteArray::fromHex(got.dataText.toLatin1()).isEmpty());
 }
+
+namespace {
+const char kWideDbc[] = "BO_ 1028 Wide: 16 ECU\n"
+                        " SG_ U64 : 0|64@1+ (1,0) [0|0] \"\" GW\n"
+                        " SG_ S64 : 71|64@0- (1,0) [0|0] \"\" GW\n"
+                        "BO_ 1029 Small: 3 ECU\n"
+                        " SG_ S8 : 0|8@1- (1,0) [-128|127] \"\" GW\n"
+                        " SG_ S12 : 8|12@1- (1,0) [-2048|2047] \"\" GW\n";
+} // namespace
+
+// A whole number typed for a 64-bit integer signal of factor 1 and offset
+// 0 goes out exactly, also above 2^53 where a double holds only every
+// second, fourth, ... integer.
+TEST_F(MuxSend, SixtyFourBitValuesGoOutExactly)
+{
+    const QString path = QDir::current().absoluteFilePath("wide.dbc");
+    ASSERT_TRUE(writeText(path, kWideDbc));
+    Win w;
+    ASSERT_EQ(loadDbc(w, path), 0);
+    const int row = addAndSelect(w, "Wide");
+    struct Case {
+        const char *u64, *s64;
+        const char *bytes; // U64 little-endian, then S64 big-endian
+    } cases[] = {
+        {"9007199254740993", "-9007199254740993", "0100000000002000FFDFFFFFFFFFFFFF"},
+        {"18446744073709551615", "9223372036854775807", "FFFFFFFFFFFFFFFF7FFFFFFFFFFFFFFF"},
+        {"18446744073709551614", "-9223372036854775807", "FEFFFFFFFFFFFFFF8000000000000001"},
+        {"12345678901234567", "-1", "874B6B5D54DC2B00FFFFFFFFFFFFFFFF"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.u64);
+        editCell(w, sigRow(w, "U64"), Win::SigColPhysical, c.u64);
+        editCell(w, sigRow(w, "S64"), Win::SigColPhysical, c.s64);
+        EXPECT_EQ(encoded(w, row).toHex().toUpper(), QByteArray(c.bytes));
+        EXPECT_EQ(quint64(sig(w, row, "U64").nRawValue), QString(c.u64).toULongLong());
+        EXPECT_EQ(sig(w, row, "S64").nRawValue, QString(c.s64).toLongLong());
+        EXPECT_EQ(cellText(w, sigRow(w, "U64"), Win::SigColRaw), QString::number(QString(c.u64).toULongLong(), 16).toUpper());
+    }
+    // A number that is no whole number still goes through the conversion.
+    editCell(w, sigRow(w, "U64"), Win::SigColPhysical, "1.5e3");
+    EXPECT_EQ(sig(w, row, "U64").nRawValue, 1500);
+}
+
+// The raw value of a negative signal shows in the signal's own width.
+TEST_F(MuxSend, NegativeRawValuesShowTheSignalsWidth)
+{
+    const QString path = QDir::current().absoluteFilePath("wide.dbc");
+    ASSERT_TRUE(writeText(path, kWideDbc));
+    Win w;
+    ASSERT_EQ(loadDbc(w, path), 0);
+    addAndSelect(w, "Small");
+    editCell(w, sigRow(w, "S8"), Win::SigColPhysical, "-5");
+    EXPECT_EQ(cellText(w, sigRow(w, "S8"), Win::SigColRaw), "FB");
+    editCell(w, sigRow(w, "S12"), Win::SigColPhysical, "-5");
+    EXPECT_EQ(cellText(w, sigRow(w, "S12"), Win::SigColRaw), "FFB");
+    addAndSelect(w, "Wide");
+    editCell(w, sigRow(w, "S64"), Win::SigColPhysical, "-5");
+    EXPECT_EQ(cellText(w, sigRow(w, "S64"), Win::SigColRaw), "FFFFFFFFFFFFFFFB");
+}

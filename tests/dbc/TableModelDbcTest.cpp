@@ -79,7 +79,7 @@ TEST(TableModelDbc, CellsOfARow)
     EXPECT_EQ(m.item(1, 3)->checkState(), Qt::Unchecked);
     EXPECT_FALSE(m.item(0, 4)->isCheckable());
     EXPECT_EQ(text(m, 0, 4), "32");
-    EXPECT_EQ(text(m, 1, 4), "FFFFFFFFFFFFFFFF") << "a signed -1 shows all 64 bits";
+    EXPECT_EQ(text(m, 1, 4), "FFFF") << "a signed -1 of 16 bits shows its 16 bits";
     EXPECT_EQ(text(m, 0, 5), "12.5 V");
     EXPECT_EQ(text(m, 1, 5), "-1");
     EXPECT_EQ(text(m, 0, 6), "-1.5");
@@ -257,4 +257,34 @@ TEST(TableModelDbc, RangeZeroZeroIsNoRange)
         s.nRawValue = c.raw;
         EXPECT_EQ(s.isValid(), !c.red);
     }
+}
+
+// The raw cell shows the signal's own width: a value that fits as its bit
+// field, anything that does not fit as its 64 bits.
+TEST(TableModelDbc, RawCellShowsTheSignalsWidth)
+{
+    struct Case {
+        quint32 len;
+        bool isSigned;
+        qint64 raw;
+        const char *text;
+    } cases[] = {
+        {8, true, -5, "FB"},   {12, true, -5, "FFB"}, {1, true, -1, "1"},  {63, true, -1, "7FFFFFFFFFFFFFFF"},
+        {64, true, -5, "FFFFFFFFFFFFFFFB"}, {8, false, 255, "FF"}, {8, true, 127, "7F"},
+        {8, true, -129, "FFFFFFFFFFFFFF7F"}, // does not fit: all 64 bits, shown in red
+        {8, false, 300, "12C"},
+    };
+    QUserTableModelDBC m;
+    m.setHorizontalHeaderLabels(QStringList() << "0" << "1" << "2" << "3" << "4" << "5" << "6" << "7" << "8" << "9");
+    for (const Case &c : cases) {
+        QUserDbcSignal s = sig("S");
+        s.nLen = c.len;
+        s.isSigned = c.isSigned ? 1 : 0;
+        s.nRawValue = c.raw;
+        m.signalAppend(s);
+        EXPECT_EQ(s.rawHexText(), c.text) << c.len << " bits, raw " << c.raw;
+    }
+    pastThrottle(m);
+    for (int r = 0; r < int(sizeof cases / sizeof cases[0]); ++r)
+        EXPECT_EQ(text(m, r, 4), cases[r].text) << "row " << r;
 }

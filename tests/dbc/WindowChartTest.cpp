@@ -417,13 +417,15 @@ TEST_F(WindowChart, ChartSettingsSurviveACloseAndReopen)
     EXPECT_EQ(again->rootSplitter()->saveState(), rootState);
 
     // An X range typed as something else than a number, or outside the
-    // range the chart can hold, is refused with a box naming the range;
-    // nothing of the dialog is taken.
+    // range the chart can hold, is refused with a box naming the range; the
+    // axis keeps its range, and every other setting typed with it is taken
+    // and stored.
     for (const char *typed : {"abc", "0", "-5", "99", "3600001", "2000000000", "1e300"}) {
         SCOPED_TRACE(typed);
+        const bool points = !again->chartState().pointsVisible;
         QUserPromptScript prompts;
         prompts.answerExec([&](QDialog *d) {
-            cellWidget<QCheckBox>(d, 0)->setChecked(false);
+            cellWidget<QCheckBox>(d, 0)->setChecked(points);
             cellWidget<QLineEdit>(d, 3)->setText(typed);
             return clickOk(d) ? d->result() : 0;
         });
@@ -435,8 +437,9 @@ TEST_F(WindowChart, ChartSettingsSurviveACloseAndReopen)
         EXPECT_TRUE(boxes(prompts)[1].second.contains("X轴最大时刻须在100到3600000毫秒之间!"))
             << boxes(prompts)[1].second.toStdString();
         EXPECT_EQ(again->chartState().axisXMaxValue, 5000.0);
-        EXPECT_TRUE(again->chartState().pointsVisible);
+        EXPECT_EQ(again->chartState().pointsVisible, points);
         EXPECT_EQ(QUserSysCfg::instance()->getInt("axisXMaxValue"), 5000);
+        EXPECT_EQ(QUserSysCfg::instance()->getString("pointsVisible"), points ? "TRUE" : "FALSE");
     }
     // The ends of the range are taken.
     for (const char *typed : {"100", "3600000"}) {
@@ -449,6 +452,57 @@ TEST_F(WindowChart, ChartSettingsSurviveACloseAndReopen)
         EXPECT_EQ(boxes(prompts).size(), 1) << "the settings dialog alone";
         EXPECT_EQ(again->chartState().axisXMaxValue, QString(typed).toDouble());
     }
+}
+
+// An X range the dialog refuses leaves the axis as it was and only that:
+// the point marks, the point labels and the series kind typed with it are
+// taken, stored and drawn, and the box names the range the X axis needs.
+TEST_F(WindowChart, RefusedXRangeKeepsTheOtherSettingsTypedWithIt)
+{
+    auto w = openLoaded();
+    ASSERT_EQ(w->listenSignalAdd("EngineData", "EngSpeed"), 0);
+    ASSERT_TRUE(w->listenSignalChartEnable(0, true));
+    QUserPromptScript prompts;
+    prompts.answerExec([&](QDialog *d) {
+        cellWidget<QCheckBox>(d, 0)->setChecked(true);
+        cellWidget<QCheckBox>(d, 1)->setChecked(true);
+        cellWidget<QComboBox>(d, 2)->setCurrentIndex(1);
+        cellWidget<QLineEdit>(d, 3)->setText("50");
+        return clickOk(d) ? d->result() : 0;
+    });
+    prompts.answerExec(1);
+    w->slotDbcSigChartSetting();
+    ASSERT_EQ(boxes(prompts).size(), 2);
+    EXPECT_TRUE(boxes(prompts)[1].second.contains("X轴最大时刻须在100到3600000毫秒之间!"));
+    EXPECT_TRUE(w->chartState().pointsVisible);
+    EXPECT_TRUE(w->chartState().pointsLabelVisible);
+    EXPECT_EQ(w->chartState().seriesType, 1);
+    EXPECT_EQ(w->chartState().axisXMaxValue, 60000.0) << "the refused field keeps its value";
+    QUserSysCfg *cfg = QUserSysCfg::instance();
+    EXPECT_EQ(cfg->getString("pointsVisible"), "TRUE");
+    EXPECT_EQ(cfg->getString("pointsLabelVisible"), "TRUE");
+    EXPECT_EQ(cfg->getInt("seriesType"), 1);
+    EXPECT_EQ(cfg->getInt("axisXMaxValue"), 60000);
+    ASSERT_EQ(w->chartState().entries.size(), 1);
+    EXPECT_NE(qobject_cast<QLineSeries *>(w->chartState().entries[0]->series), nullptr) << "the curve is redrawn";
+    EXPECT_TRUE(w->chartState().entries[0]->series->pointsVisible());
+    EXPECT_EQ(w->chartView()->axisXMax(), 60000);
+
+    // The dialog comes up again with what was taken, the X field with the
+    // range the axis kept; a valid range typed there is taken.
+    QList<QStringList> shown;
+    prompts.answerExec([&](QDialog *d) {
+        shown = tableRows(d);
+        cellWidget<QLineEdit>(d, 3)->setText("5000");
+        return clickOk(d) ? d->result() : 0;
+    });
+    w->slotDbcSigChartSetting();
+    ASSERT_EQ(shown.size(), 4);
+    EXPECT_EQ(shown[0][1], "使能[x]");
+    EXPECT_EQ(shown[2][1], "折线{1/2}");
+    EXPECT_EQ(shown[3][1], "60000");
+    EXPECT_EQ(w->chartState().axisXMaxValue, 5000.0);
+    EXPECT_EQ(w->chartView()->axisXMax(), 5000);
 }
 
 // The analysis settings: protocol and the decoding of sent frames, stored

@@ -135,9 +135,11 @@ void runRounds(const QString &dbc, const QJsonArray &rounds, int protocol, Tally
                 ASSERT_TRUE(ok);
                 const double phys = v.value("phys").toDouble();
                 // The list holds the raw value as a number (signed ones
-                // sign-extended), the table shows all 64 bits in hex.
+                // sign-extended), the table shows the signal's bit field
+                // in hex.
                 EXPECT_EQ(quint64(ls.nRawValue), rawBits);
-                EXPECT_EQ(cellText(w.get(), row, 4), QString::number(rawBits, 16).toUpper());
+                const quint64 field = ls.nLen >= 64 ? rawBits : rawBits & ((quint64(1) << ls.nLen) - 1);
+                EXPECT_EQ(cellText(w.get(), row, 4), QString::number(field, 16).toUpper());
                 ++tally.raw;
                 EXPECT_TRUE(close(ls.nPhysicalValue, phys)) << ls.nPhysicalValue << " vs " << phys;
                 const QString shown = cellText(w.get(), row, 5).section(' ', 0, 0);

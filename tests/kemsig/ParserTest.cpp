@@ -196,7 +196,10 @@ TEST_F(KemsigParser, SgLineGrammar)
     } cases[] = {
         {" SG_ S : 0|8@1+ (1,0) [0|255] \"\" X", true, 0, 8, 0},
         {"SG_ S : 0|8@1+ (1,0) [0|255] \"\" X", true, 0, 8, 0},
-        {"\tSG_ S : 0|8@1+ (1,0) [0|255] \"\" X", false, 0, 0, 0},  // a tab is no leading space
+        {"\tSG_ S : 0|8@1+ (1,0) [0|255] \"\" X", true, 0, 8, 0},  // tab-indented, as some tools write
+        {"\tSG_\tS\t:\t16|8@1+\t(1,0)\t[0|255]\t\"\"\tX", true, 16, 8, 0}, // tabs between every field
+        {" SG_  S  :  0|8@1+  (1,0)  [0|255]  \"\"  X", true, 0, 8, 0},
+        {" SG_ S : 0|8@1+(1,0) [0|255] \"\" X", true, 0, 8, 0}, // no blank before the factor
         // An "m" or "M" after the colon (unit, receivers) is no multiplexer mark.
         {" SG_ S : 0|8@1+ (1,0) [0|255] \"km\" X:Y", true, 0, 8, 0},
         {" SG_ T : 24|16@1+ (1,0) [0|65535] \"mm:ss\" X", true, 24, 16, 0},
@@ -421,4 +424,78 @@ TEST_F(KemsigParser, ReadsSignalValueTypes)
     EXPECT_EQ(msg->sSignals[1].valType, 0) << "no line: integer";
     EXPECT_EQ(msg->sSignals[2].valType, 0) << "0 is the integer kind";
     EXPECT_EQ(at(1).sSignals[0].valType, 2) << "IEEE double";
+}
+
+// Any run of blanks and tabs separates two fields, in every line kind, as
+// tools that align their columns write them; blanks inside quoted texts are
+// text. With one blank per field the same file reads the same.
+TEST_F(KemsigParser, AnyRunOfBlanksAndTabsSeparatesFields)
+{
+    struct Case {
+        const char *label;
+        const char *sep;  // between fields
+        const char *lead; // before a SG_ keyword
+    } cases[] = {
+        {"one blank", " ", " "},
+        {"two blanks", "  ", " "},
+        {"tab", "\t", "\t"},
+        {"blanks and tabs", " \t  ", "\t "},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string s = c.sep;
+        load("BO_" + s + "869" + s + "DSU_CRUISE" + s + ":" + s + "7" + s + "DSU\n" + c.lead + "SG_" + s +
+             "Mode" + s + ":" + s + "0|8@1+" + s + "(1,0)" + s + "[0|255]" + s + "\"deg  C\"" + s + "X\n" + c.lead +
+             "SG_" + s + "F" + s + ":" + s + "8|32@1-" + s + "(0.5,1)" + s + "[0|0]" + s + "\"\"" + s + "X\n" +
+             "CM_" + s + "BO_" + s + "869" + s + "\"cruise  state\";\n" + "CM_" + s + "SG_" + s + "869" + s +
+             "Mode" + s + "\"assist\tmode\";\n" + "VAL_" + s + "869" + s + "Mode" + s + "0" + s +
+             "\"steering assist off\"" + s + "2" + s + "\"two  blanks\"" + s + "128" + s + "\"mid sensitivity\"" + s +
+             ";\n" + "SIG_VALTYPE_" + s + "869" + s + "F" + s + ":" + s + "1" + s + ";\n");
+        ASSERT_EQ(count(), 1u);
+        const DbcMessage &m = at(0);
+        EXPECT_STREQ(m.strName, "DSU_CRUISE") << "no blank before the colon stays in the name";
+        EXPECT_EQ(m.nID, 869u);
+        EXPECT_EQ(m.nSize, 7u);
+        EXPECT_STREQ(m.strComment, "cruise  state");
+        ASSERT_EQ(m.nSignalCount, 2u);
+        EXPECT_STREQ(m.sSignals[0].strName, "Mode");
+        EXPECT_STREQ(m.sSignals[0].unit, "deg  C");
+        EXPECT_STREQ(m.sSignals[0].strComment, "assist\tmode");
+        EXPECT_EQ(m.sSignals[1].nStartBit, 8);
+        EXPECT_EQ(m.sSignals[1].isSigned, 1);
+        EXPECT_DOUBLE_EQ(m.sSignals[1].nOffset, 1);
+        EXPECT_EQ(m.sSignals[1].valType, KDBC_VALTYPE_FLOAT);
+        DbcValDescPair p[4];
+        ASSERT_EQ(KDBC_GetValDescPair(db.get(), 869, "Mode", p, 4), 3u);
+        EXPECT_EQ(p[0].value, 0);
+        EXPECT_STREQ(p[0].text, "steering assist off");
+        EXPECT_EQ(p[1].value, 2) << "no empty field is read as a value";
+        EXPECT_STREQ(p[1].text, "two  blanks");
+        EXPECT_EQ(p[2].value, 128);
+        EXPECT_STREQ(p[2].text, "mid sensitivity");
+    }
+}
+
+// A message line whose name stands apart from its colon, or whose size
+// stands against it.
+TEST_F(KemsigParser, MessageNameNeverKeepsTheBlanksBeforeItsColon)
+{
+    struct Case {
+        const char *bo;
+        const char *name;
+        uint32_t size;
+    } cases[] = {
+        {"BO_ 869 DSU_CRUISE : 7 DSU", "DSU_CRUISE", 7},
+        {"BO_ 869 DSU_CRUISE   :   7   DSU", "DSU_CRUISE", 7},
+        {"BO_ 869 DSU_CRUISE:7 DSU", "DSU_CRUISE", 7},
+        {"BO_ 869 DSU_CRUISE\t:\t7\tDSU", "DSU_CRUISE", 7},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.bo);
+        load(std::string(c.bo) + "\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" X\n");
+        ASSERT_EQ(count(), 1u);
+        EXPECT_STREQ(at(0).strName, c.name);
+        EXPECT_EQ(msg->nSize, c.size);
+        EXPECT_EQ(msg->nSignalCount, 1u);
+    }
 }

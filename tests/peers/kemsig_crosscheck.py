@@ -7,6 +7,8 @@
                           compare it with kemsig's view of the same file, a
                           JSON dump written by the C++ test
   pgn IDFILE              one line "id pgn" per identifier in IDFILE
+  errors DBC ENC          load DBC with canmatrix and print the number of
+                          lines it reported as errors ("canmatrix errors N")
 
 The comparison covers what kemsig reads of a DBC file: message and signal
 counts, ids, sizes, names, start bits, lengths, byte orders, signedness,
@@ -207,8 +209,23 @@ def pgn(idfile):
             print("%d %d" % (i, a.pgn))
 
 
+def errors(path, enc):
+    import contextlib
+    import io
+    out = io.StringIO()
+    with contextlib.redirect_stdout(out):
+        load(path, enc)
+    lines = [ln for ln in out.getvalue().splitlines() if ln.startswith("error with line no")]
+    print("canmatrix errors %d" % len(lines))
+    for ln in lines:
+        print("  " + ln)
+    return 0
+
+
 def main():
     cmd = sys.argv[1]
+    if cmd == "errors":
+        return errors(sys.argv[2], sys.argv[3])
     if cmd == "export":
         export(sys.argv[2], int(sys.argv[3]))
         return 0
