@@ -275,7 +275,7 @@ bool QUserMainWindowCANopen::treeItemKey(QTreeWidgetItem *item, uint32_t &index,
 void QUserMainWindowCANopen::dictObjAttributeShow(const QUserDictObj &obj, bool warnOnFail)
 {
     QList<QStringList> rows;
-    if (!obj.toString(rows)) {
+    if (!obj.toString(rows, edsNodeId())) {
         if (warnOnFail)
             QUserMessageBox::msgWarning(this, tr("提示"), tr("格式错误!!!"));
         return;
@@ -522,10 +522,10 @@ void QUserMainWindowCANopen::slotEdsListenObjListTabPopMenueActClr()
 }
 
 void QUserMainWindowCANopen::slotCANopenThreadDictObjValueChangeNotice(uint index, uint subIndex, bool isWrite,
-                                                                       uint value)
+                                                                       uint value, uint sizeIndicated)
 {
     if (listenObjModel)
-        listenObjModel->dictObjValueUpdate(index, subIndex, isWrite, value);
+        listenObjModel->dictObjValueUpdate(index, subIndex, isWrite, value, int(sizeIndicated));
 }
 
 // ---- SDO results ------------------------------------------------------------------------------
