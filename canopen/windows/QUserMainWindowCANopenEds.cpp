@@ -397,11 +397,11 @@ void QUserMainWindowCANopen::slotEdsListenObjTabItemClick(QModelIndex index)
         qDebug() << "错误:字典对象信息获取失败...";
         return;
     }
-    if (index.column() == QUserTableModelEDS::ColWrite && obj->AccessType.contains(QLatin1Char('w'), Qt::CaseInsensitive)) {
+    if (index.column() == QUserTableModelEDS::ColWrite && obj->isWritable()) {
         obj->isRead = false;
         reqSdoTransferPost({*obj});
-    } else if (index.column() == QUserTableModelEDS::ColRead
-               && obj->AccessType.contains(QLatin1Char('r'), Qt::CaseInsensitive)) {
+    } else if (index.column() == QUserTableModelEDS::ColRead && obj->isReadable()) {
+        // const objects (the device name, the identity) are read as well.
         obj->isRead = true;
         reqSdoTransferPost({*obj});
     }

@@ -163,8 +163,8 @@ QString QUserTableModelEDS::limitText(const QUserDictObj &obj, bool high, int no
 
 QStringList QUserTableModelEDS::cellTexts(const QUserDictObj &obj, int row, int node)
 {
-    const bool canWrite = obj.AccessType.contains(QLatin1Char('w'), Qt::CaseInsensitive);
-    const bool canRead = obj.AccessType.contains(QLatin1Char('r'), Qt::CaseInsensitive);
+    const bool canWrite = obj.isWritable();
+    const bool canRead = obj.isReadable();
     return {
         QString::number(row),
         QString::asprintf("0x%04X", obj.index),
