@@ -19,6 +19,7 @@ struct DataTypeFacts
     bool isSigned;
 };
 
+// clang-format off
 const DataTypeFacts kDataTypes[] = {
     {0x01, "BOOLEAN", 1, 8, false},
     {0x02, "INTEGER8", 1, 8, true},
@@ -44,6 +45,7 @@ const DataTypeFacts kDataTypes[] = {
     {0x1A, nullptr, 64, 56, false}, // UNSIGNED56
     {0x1B, nullptr, 64, 64, false}, // UNSIGNED64
 };
+// clang-format on
 
 const DataTypeFacts *facts(uint16_t code)
 {

@@ -78,7 +78,7 @@ public:
     QList<QUserDictObj> rxPdoList;     // RPDO1..RPDO4
     QList<QUserDictObj> txPdoList;     // TPDO1..TPDO4
 
-    EdsLoadReport loadReport;          // of the last loadFile
+    EdsLoadReport loadReport; // of the last loadFile
 
     // ---- loading ----
     // Reads the file in place of what was loaded before: dictionary, file and

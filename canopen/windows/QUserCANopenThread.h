@@ -159,8 +159,7 @@ signals:
     // sizeIndicated: the bytes an upload answer said it carries (1-4); 0 when
     // it left the size to the object (0x42) and was not the answer to the
     // transfer in flight (which comes cut to its object's size).
-    void dictObjValueChangeNotice(quint32 index, quint32 subIndex, bool isWrite, quint32 value,
-                                  quint32 sizeIndicated);
+    void dictObjValueChangeNotice(quint32 index, quint32 subIndex, bool isWrite, quint32 value, quint32 sizeIndicated);
 
 protected:
     void run() override;

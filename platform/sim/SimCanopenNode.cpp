@@ -1178,11 +1178,11 @@ void CanopenNode::controlword(uint16_t cw, uint64_t now)
             if (option && signExtend(option->value, 2) == 1 && velocity_ != 0)
                 shutdownRamp_ = true;
             setDrive(Drive::ReadyToSwitchOn);
-        }
-        else if (disableVoltage)
+        } else if (disableVoltage) {
             setDrive(Drive::SwitchOnDisabled);
-        else if (quickStop)
+        } else if (quickStop) {
             setDrive(Drive::QuickStopActive);
+        }
         break;
     case Drive::QuickStopActive:
         if (enable)

@@ -124,10 +124,10 @@ public:
         uint64_t heartbeats = 0;
         uint64_t emcys = 0;
         uint32_t lastAbortCode = 0;
-        uint64_t powerStageOffs = 0;    // Operation enabled left for a state without torque
-        uint64_t clientAborts = 0;      // aborts the client sent
+        uint64_t powerStageOffs = 0;   // Operation enabled left for a state without torque
+        uint64_t clientAborts = 0;     // aborts the client sent
         uint32_t lastClientAbortCode = 0;
-        uint64_t segmentedUploads = 0;  // segmented uploads opened
+        uint64_t segmentedUploads = 0; // segmented uploads opened
     };
     const Counters &counters() const { return counters_; }
 

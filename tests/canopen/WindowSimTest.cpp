@@ -615,8 +615,11 @@ TEST_F(Sim, UnsizedAnswersAreCutWhereverTheObjectIsKnown)
     ASSERT_EQ(answers.size(), 2);
     EXPECT_EQ(answers[0].bytes(), QByteArray::fromHex("420020007EA5A5A5")) << "the node pads with stale bytes";
     EXPECT_EQ(answers[1].bytes(), QByteArray::fromHex("420120003412A5A5"));
-    settle(120);
-    EXPECT_EQ(m->item(listenRow(0x2001) - m->windowStart(), QUserTableModelEDS::ColValueHex)->text(), "00001234");
+    // The row shows it once the throttled refresh has run.
+    EXPECT_TRUE(waitUntil(
+        [&] { return m->item(listenRow(0x2001) - m->windowStart(), QUserTableModelEDS::ColValueHex)->text() == "00001234"; },
+        5000))
+        << qPrintable(m->item(listenRow(0x2001) - m->windowStart(), QUserTableModelEDS::ColValueHex)->text());
 }
 
 // "开始" during a move goes straight to the new target: the drive stays in
