@@ -169,6 +169,19 @@ bool QUserCANopenFrame::sdoFastReadMsgCreat(QUserCanMsg &msg, int node, uint16_t
     return true;
 }
 
+bool QUserCANopenFrame::sdoAbortMsgCreat(QUserCanMsg &msg, int node, uint16_t index, uint32_t subIndex,
+                                         uint32_t abortCode) const
+{
+    if (subIndex > 0xFF || !nodeIdValid(node))
+        return false;
+    QString code;
+    for (int i = 0; i < 4; ++i)
+        code += hex2(abortCode >> (8 * i));
+    stamp(msg, QString::asprintf("%02x", 0x600u + unsigned(node)), false, true, QStringLiteral("8"),
+          QStringLiteral("80") + hex2(index) + hex2(unsigned(index) >> 8) + hex2(subIndex) + code);
+    return true;
+}
+
 bool QUserCANopenFrame::sdoDictObjMsgCreat(QUserCanMsg &msg, int node, const QUserDictObj &obj) const
 {
     if (obj.index > 0xFFFF)
@@ -274,6 +287,32 @@ bool QUserCANopenFrame::sdoResponseParse(QUserCanMsg &msg, uint8_t &node, bool &
     value = v;
     if (sizeIndicated)
         *sizeIndicated = sized;
+    return true;
+}
+
+bool QUserCANopenFrame::sdoSegmentedUploadParse(const QUserCanMsg &msg, uint8_t &node, uint16_t &index,
+                                                uint16_t &subIndex, uint32_t *size) const
+{
+    const uint32_t cob = uint32_t(msg.getId());
+    if ((cob >> 7) != 11)
+        return false;
+    const QByteArray b = canopen::dataBytes(canopen::removeBlanks(msg.dataText));
+    if (b.size() < 4)
+        return false;
+    // scs 010 in bits 7-5, e (bit 1) clear; bit 0 tells whether bytes 4-7
+    // hold the size.
+    const uint8_t cmd = uint8_t(b[0]);
+    if ((cmd & 0xE2) != 0x40)
+        return false;
+    node = uint8_t(cob & 0x7F);
+    index = uint16_t(uint8_t(b[1]) | (uint8_t(b[2]) << 8));
+    subIndex = uint8_t(b[3]);
+    if (size) {
+        *size = 0;
+        if ((cmd & 0x01) && b.size() >= 8)
+            *size = uint32_t(uint8_t(b[4])) | (uint32_t(uint8_t(b[5])) << 8) | (uint32_t(uint8_t(b[6])) << 16)
+                | (uint32_t(uint8_t(b[7])) << 24);
+    }
     return true;
 }
 

@@ -75,6 +75,10 @@ public:
     bool sdoFastWriteMsgCreat(QUserCanMsg &msg, int node, uint16_t index, uint32_t subIndex, int size,
                               QString &valueText) const;
     bool sdoFastReadMsgCreat(QUserCanMsg &msg, int node, uint16_t index, uint32_t subIndex) const;
+    // SDO abort from the client (CiA 301 abort transfer, 0x80): the object's
+    // index and sub-index, then the abort code, least significant byte
+    // first, on 0x600+node.
+    bool sdoAbortMsgCreat(QUserCanMsg &msg, int node, uint16_t index, uint32_t subIndex, uint32_t abortCode) const;
     // The SDO request for one item of an SDO transfer list: an upload when
     // isRead, else an expedited download of curValue sized by the data type.
     // False (nothing built, one log line) for a download of a type outside
@@ -95,9 +99,17 @@ public:
     // carried its size from one that left it to the object's data type.
     bool sdoResponseParse(QUserCanMsg &msg, uint8_t &node, bool &isWrite, uint16_t &index, uint16_t &subIndex,
                           uint32_t &len, uint32_t &value, bool *sizeIndicated) const;
+    // An initiate upload answer that opens a segmented transfer (scs 2, e=0:
+    // 0x40, or 0x41 with the size in bytes 4-7): the object does not fit an
+    // expedited transfer. *size (when given) gets the size indicated, 0
+    // when none is.
+    bool sdoSegmentedUploadParse(const QUserCanMsg &msg, uint8_t &node, uint16_t &index, uint16_t &subIndex,
+                                 uint32_t *size = nullptr) const;
     // An abort (0x80) on 0x580-0x5FF with its four code bytes.
     bool sdoAbortParse(const QUserCanMsg &msg, uint8_t &node, uint16_t &index, uint16_t &subIndex,
                        uint32_t &abortCode) const;
+    // CiA 301 abort code "unsupported access to an object".
+    static constexpr uint32_t kAbortUnsupportedAccess = 0x06010000;
     // The words of a CiA 301 SDO abort code ("未知错误" for others).
     static QString sdoAbortText(uint32_t abortCode);
 

@@ -19,9 +19,9 @@ QString u(uint32_t v)
     return QString::number(v);
 }
 
-QString s(int32_t v)
+QString s(int64_t v)
 {
-    return QString::number(v);
+    return QString::number(qlonglong(v));
 }
 
 QString b(bool v)
@@ -37,11 +37,13 @@ uint32_t readU(const QJsonValue &v)
     return ok ? n : 0;
 }
 
-int32_t readS(const QJsonValue &v)
+// Signed decimal text (64 bits: the EDS values of the wide types); 0 for
+// anything else.
+int64_t readS(const QJsonValue &v)
 {
     bool ok = false;
-    const int32_t n = v.toString().toInt(&ok, 10);
-    return ok ? n : 0;
+    const qlonglong n = v.toString().toLongLong(&ok, 10);
+    return ok ? int64_t(n) : 0;
 }
 
 QJsonArray listToJson(const QList<QUserDictObj> &list)

@@ -121,6 +121,27 @@ bool QUserCia402::posRelMoveStart(int node, int32_t position, QVector<QUserCanMs
     return targetPositionSet(node, position, list) && controlword(node, kNewSetPointRelative, list);
 }
 
+bool QUserCia402::posMoveStart(int node, const QUserCia402Move &move, int statusword, int modeDisplay,
+                               QVector<QUserCanMsg> &list) const
+{
+    if (!QUserCANopenFrame::nodeIdValid(node))
+        return false;
+    const bool enabled = statusword >= 0 && operationEnabled(uint16_t(statusword));
+    if (!enabled) {
+        return servoEnable(node, 2, list) && profileVelocitySet(node, int32_t(move.profileVelocity), list)
+            && profileAccSet(node, int32_t(move.acceleration), list)
+            && profileDecSet(node, int32_t(move.deceleration), list)
+            && (move.relative ? posRelMoveStart(node, move.target, list) : posAbsMoveStart(node, move.target, list));
+    }
+    if (modeDisplay != 1 && !modeOfOperationSet(node, 2, list))
+        return false;
+    return profileVelocitySet(node, int32_t(move.profileVelocity), list)
+        && profileAccSet(node, int32_t(move.acceleration), list)
+        && profileDecSet(node, int32_t(move.deceleration), list) && targetPositionSet(node, move.target, list)
+        && controlword(node, move.relative ? kRelativeNoSetPoint : kEnableOperation, list)
+        && controlword(node, move.relative ? kNewSetPointNowRelative : kNewSetPointNow, list);
+}
+
 bool QUserCia402::posAbsMoveStop(int node, QVector<QUserCanMsg> &list) const
 {
     return controlword(node, kHalt, list);

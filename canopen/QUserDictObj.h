@@ -22,9 +22,14 @@ public:
     uint8_t ObjectType = 0;
     uint16_t DataType = 0;
     uint32_t curValue = 0;
-    int32_t DefaultValue = 0;
-    int32_t LowLimit = 0;
-    int32_t HighLimit = 0;
+    // The EDS numbers as the object's data type reads them (signed types
+    // sign-extended from their width, unsigned ones zero-extended, UNSIGNED64
+    // as its 64 bits); other types keep the low 32 bits as a signed number. A
+    // value written as a node-id formula ("$NODEID+0x180") holds the value
+    // for node 0 here and its text below: *For(node) resolves it.
+    int64_t DefaultValue = 0;
+    int64_t LowLimit = 0;
+    int64_t HighLimit = 0;
     QString AccessType = QStringLiteral("ro");
     bool PDOMapping = false;
     uint32_t ObjFlags = 0;
@@ -50,6 +55,21 @@ public:
     // carries (the low byte of the entry). 0: taken from the data type.
     uint8_t mapBitLength = 0;
 
+    // The EDS texts of DefaultValue, LowLimit and HighLimit when they name
+    // the node id ($NODEID, CiA 306); empty for plain numbers. Not stored in
+    // project files (those keep numbers).
+    QString DefaultValueFormula;
+    QString LowLimitFormula;
+    QString HighLimitFormula;
+
+    // The three values for one node (1-127; 0 leaves $NODEID as 0).
+    int64_t defaultValueFor(int node) const;
+    int64_t lowLimitFor(int node) const;
+    int64_t highLimitFor(int node) const;
+    // The copy a given node sees: the formulas resolved into the numbers
+    // (and dropped), for lists that leave the EDS behind (project files).
+    QUserDictObj resolvedFor(int node) const;
+
     // (index << 16) + subIndex.
     uint32_t dictObjKey() const { return (index << 16) + subIndex; }
     // Bytes by DataType: 1..8 as CiA 301 sizes them, 64 for every other code.
@@ -64,10 +84,26 @@ public:
     // updateTime = local time "hh:mm:ss:zzz".
     bool updateTimeSet();
     // Appends the attribute rows (name, value) of a VAR, ARRAY or RECORD;
-    // false (nothing appended, one log line) for other object types.
-    bool toString(QList<QStringList> &rows) const;
+    // false (nothing appended, one log line) for other object types. A
+    // node-id formula shows as written, then "=" and its value for `node`
+    // (only the text when node is 0).
+    bool toString(QList<QStringList> &rows, int node = 0) const;
 
     static int dataTypeSize(uint16_t dataType);
+
+    // ---- values by data type (CiA 301 codes) ----
+    // Bits of an integer type (BOOLEAN 1 byte wide: 8), 0 for the others.
+    static int dataTypeBits(uint16_t dataType);
+    static bool dataTypeSigned(uint16_t dataType);
+    // The number the low bits of raw mean for the type: the integer types
+    // sign- or zero-extended from their width (UNSIGNED64 as its 64 bits),
+    // any other type the low 32 bits as a signed number.
+    static int64_t typedValue(uint16_t dataType, int64_t raw);
+    // Decimal text of a typed value (UNSIGNED64 unsigned).
+    static QString typedText(uint16_t dataType, int64_t value);
+    // "%d(0x%08X)" of a typed value: the hexadecimal part as wide as the
+    // type when it is wider than 32 bits, else 8 digits.
+    static QString typedTextWithHex(uint16_t dataType, int64_t value);
 };
 
 QString objectTypeText(const QUserDictObj &obj);

@@ -1,5 +1,7 @@
 #include "canopen/QUserEdsParser.h"
 
+#include "canopen/QUserEdsNumber.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
@@ -135,8 +137,10 @@ QList<EdsSection> QUserEdsParser::sectionsSplit(const QString &text)
     QList<EdsSection> out;
     bool inSection = false;
     int pos = 0;
+    int lineNo = 0;
     const int size = text.size();
     while (pos <= size) {
+        ++lineNo;
         int end = pos;
         while (end < size && text[end] != '\n' && text[end] != '\r')
             ++end;
@@ -149,7 +153,7 @@ QList<EdsSection> QUserEdsParser::sectionsSplit(const QString &text)
         if (line.isEmpty() || line.startsWith(QLatin1Char(';')))
             continue;
         if (line.size() >= 2 && line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
-            out.append(EdsSection{line.mid(1, line.size() - 2).trimmed(), QStringList()});
+            out.append(EdsSection{line.mid(1, line.size() - 2).trimmed(), QStringList(), lineNo});
             inSection = true;
             continue;
         }
@@ -170,16 +174,63 @@ bool QUserEdsParser::sectionsRead(const QString &path, QList<EdsSection> &out)
     return true;
 }
 
+bool QUserEdsParser::objectSectionName(const QString &name)
+{
+    int i = 0;
+    while (i < name.size() && hexDigit(name[i]) >= 0)
+        ++i;
+    if (i == 0)
+        return false;
+    if (i == name.size())
+        return true;
+    return name.midRef(i, 3).compare(QLatin1String("sub"), Qt::CaseInsensitive) == 0;
+}
+
 bool QUserEdsParser::loadFile(const QString &path)
 {
     QList<EdsSection> sections;
+    loadReport = EdsLoadReport();
     if (!sectionsRead(path, sections))
         return false;
+    // Kept for a file of which nothing can be read.
+    const EdsFileInfo oldFile = fileInfo;
+    const EdsDeviceInfo oldDevice = deviceInfo;
+    const QList<QUserDictObj> oldDict = dictObjList;
     fileInfo = EdsFileInfo();
     deviceInfo = EdsDeviceInfo();
     dictObjList.clear();
-    for (const EdsSection &s : sections)
-        edsSegAnalysis(s.name, s.lines);
+    bool infoRead = false;
+    loadReport.sections = sections.size();
+    for (const EdsSection &s : qAsConst(sections)) {
+        segTrouble = 0;
+        const bool ok = edsSegAnalysis(s.name, s.lines);
+        const bool info = s.name == QLatin1String("FileInfo") || s.name == QLatin1String("DeviceInfo");
+        infoRead = infoRead || (ok && info);
+        // An empty information section loses nothing; an empty object
+        // section loses its object.
+        const bool damaged = info ? segTrouble > 0 : objectSectionName(s.name) && (!ok || segTrouble > 0);
+        if (!damaged)
+            continue;
+        if (loadReport.damaged++ == 0) {
+            loadReport.firstDamaged = s.name;
+            loadReport.firstDamagedLine = s.line;
+        }
+    }
+    segTrouble = 0;
+    if (loadReport.damaged)
+        logLine(QStringLiteral("Eds File Analysis Warning:<%1> %2 of %3 seg(s) unreadable, first <[%4] line %5>")
+                    .arg(path)
+                    .arg(loadReport.damaged)
+                    .arg(loadReport.sections)
+                    .arg(loadReport.firstDamaged)
+                    .arg(loadReport.firstDamagedLine));
+    if (dictObjList.isEmpty() && !infoRead) {
+        logLine(QStringLiteral("Eds File Analysis Err:<%1> nothing readable, not loaded...").arg(path));
+        fileInfo = oldFile;
+        deviceInfo = oldDevice;
+        dictObjList = oldDict;
+        return false;
+    }
     return true;
 }
 
@@ -235,6 +286,23 @@ int32_t QUserEdsParser::numberParse(const QString &text)
     return decimalParse(text, true, INT32_MIN, INT32_MAX, v) ? int32_t(v) : 0;
 }
 
+int64_t QUserEdsParser::valueParse(const QString &text, uint16_t dataType, QString *formula)
+{
+    int64_t v = 0;
+    bool node = false;
+    bool decimal = false;
+    if (!edsnumber::parse(text, 0, v, &node, &decimal)) {
+        if (formula)
+            formula->clear();
+        return 0;
+    }
+    if (formula)
+        *formula = node ? text : QString();
+    // A decimal number is a value with its sign and stays as written;
+    // hexadecimal digits are the bits of the type.
+    return decimal ? v : QUserDictObj::typedValue(dataType, v);
+}
+
 uint32_t QUserEdsParser::countParse(const QString &text)
 {
     if (hexPrefixed(text)) {
@@ -285,8 +353,10 @@ bool QUserEdsParser::fileInfoAnalysis(const QStringList &lines)
     };
     for (const QString &line : lines) {
         QString key, value;
-        if (!attributeGet(line, key, value))
+        if (!attributeGet(line, key, value)) {
+            ++segTrouble;
             continue;
+        }
         bool known = false;
         for (const Field &f : fields) {
             if (key == QLatin1String(f.key)) {
@@ -318,8 +388,10 @@ bool QUserEdsParser::deviceInfoAnalysis(const QStringList &lines)
     };
     for (const QString &line : lines) {
         QString key, value;
-        if (!attributeGet(line, key, value))
+        if (!attributeGet(line, key, value)) {
+            ++segTrouble;
             continue;
+        }
         bool known = false;
         for (const Field &f : fields) {
             if (key == QLatin1String(f.key)) {
@@ -345,38 +417,53 @@ bool QUserEdsParser::deviceInfoAnalysis(const QStringList &lines)
 bool QUserEdsParser::dictObjAnalysis(QUserDictObj &obj, const QStringList &lines)
 {
     bool any = false;
+    // The values are read once the data type is known, wherever it stands.
+    QString low, high, def;
+    bool haveLow = false, haveHigh = false, haveDef = false;
     for (const QString &line : lines) {
         QString key, value;
-        if (!attributeGet(line, key, value))
+        if (!attributeGet(line, key, value)) {
+            ++segTrouble;
             continue;
+        }
         bool known = true;
-        if (key == QLatin1String("ParameterName"))
+        if (key == QLatin1String("ParameterName")) {
             obj.ParameterName = value;
-        else if (key == QLatin1String("SubNumber"))
+        } else if (key == QLatin1String("SubNumber")) {
             obj.SubNumber = countParse(value);
-        else if (key == QLatin1String("ObjectType"))
+        } else if (key == QLatin1String("ObjectType")) {
             obj.ObjectType = uint8_t(numberParse(value));
-        else if (key == QLatin1String("DataType"))
+        } else if (key == QLatin1String("DataType")) {
             obj.DataType = uint16_t(numberParse(value));
-        else if (key == QLatin1String("LowLimit"))
-            obj.LowLimit = numberParse(value);
-        else if (key == QLatin1String("HighLimit"))
-            obj.HighLimit = numberParse(value);
-        else if (key == QLatin1String("AccessType"))
+        } else if (key == QLatin1String("LowLimit")) {
+            low = value;
+            haveLow = true;
+        } else if (key == QLatin1String("HighLimit")) {
+            high = value;
+            haveHigh = true;
+        } else if (key == QLatin1String("AccessType")) {
             obj.AccessType = value;
-        else if (key == QLatin1String("DefaultValue"))
-            obj.DefaultValue = numberParse(value);
-        else if (key == QLatin1String("PDOMapping"))
+        } else if (key == QLatin1String("DefaultValue")) {
+            def = value;
+            haveDef = true;
+        } else if (key == QLatin1String("PDOMapping")) {
             obj.PDOMapping = flagParse(value);
-        else if (key == QLatin1String("ObjFlags"))
+        } else if (key == QLatin1String("ObjFlags")) {
             obj.ObjFlags = uint32_t(numberParse(value));
-        else
+        } else {
             known = false;
+        }
         if (known)
             any = true;
         else
             logLine(QStringLiteral("Eds File Analysis Warning:Unkown DictObj Attribute:<%1:%2>").arg(key, value));
     }
+    if (haveLow)
+        obj.LowLimit = valueParse(low, obj.DataType, &obj.LowLimitFormula);
+    if (haveHigh)
+        obj.HighLimit = valueParse(high, obj.DataType, &obj.HighLimitFormula);
+    if (haveDef)
+        obj.DefaultValue = valueParse(def, obj.DataType, &obj.DefaultValueFormula);
     return any;
 }
 
@@ -422,6 +509,7 @@ bool QUserEdsParser::dictObjAdd(const QUserDictObj &obj)
             return true;
         }
     }
+    ++segTrouble;
     logLine(QStringLiteral("Eds File Analysis Err:dict obj<0x%1,%2> add fail...")
                 .arg(QString::number(obj.index, 16))
                 .arg(obj.subIndex));

@@ -44,11 +44,27 @@ struct EdsDeviceInfo
 };
 
 // One section of the file as read: its name and its lines (blank lines and
-// ";" comment lines left out), in file order.
+// ";" comment lines left out), in file order; line: the header's line
+// number (from 1).
 struct EdsSection
 {
     QString name;
     QStringList lines;
+    int line = 0;
+};
+
+// What the last load could not read: the sections of objects, sub-objects
+// and of the file and device information that were dropped or read only in
+// part (a line that is no "key=value", an object section without one
+// attribute the dictionary knows, a sub-object before its object, an
+// object name that is no index). The other sections of an EDS
+// (MandatoryObjects, Comments, ...) are not the dictionary's and never count.
+struct EdsLoadReport
+{
+    int sections = 0;
+    int damaged = 0;
+    QString firstDamaged;     // name of the first damaged section
+    int firstDamagedLine = 0; // line of its header
 };
 
 class QUserEdsParser
@@ -62,11 +78,15 @@ public:
     QList<QUserDictObj> rxPdoList;     // RPDO1..RPDO4
     QList<QUserDictObj> txPdoList;     // TPDO1..TPDO4
 
+    EdsLoadReport loadReport; // of the last loadFile
+
     // ---- loading ----
     // Reads the file in place of what was loaded before: dictionary, file and
     // device information start empty (the PDO records are kept: they are the
     // user's configuration, not the file's). False, with the parser
-    // unchanged, when the file cannot be opened.
+    // unchanged, when the file cannot be opened or nothing of it could be
+    // read (no object, no file or device information); loadReport tells the
+    // sections that could not be read either way.
     bool loadFile(const QString &path);
     // Decodes file bytes: UTF-8 when they are valid UTF-8, else GB18030 (the
     // code page EDS files of this program's users are written in).
@@ -84,8 +104,17 @@ public:
     static bool attributeGet(const QString &line, QString &key, QString &value);
     // "0x..." unsigned hexadecimal (leading zeros do not count; a wider
     // value keeps its low 32 bits; returned as signed), else signed decimal;
-    // 0 for anything else (so "$NODEID+0x180" gives 0).
+    // 0 for anything else (so "$NODEID+0x180" gives 0). The rule of the
+    // codes and flags (ObjectType, DataType, ObjFlags); values, limits and
+    // defaults read by the object's data type (valueParse).
     static int32_t numberParse(const QString &text);
+    // A DefaultValue, LowLimit or HighLimit text for an object of dataType:
+    // hexadecimal numbers and node-id formulas ($NODEID as 0) as the type
+    // reads their bits (QUserDictObj::typedValue: 0xFFFE of an INTEGER16 is
+    // -2), a decimal number as written (its sign is its own); 0 when it is
+    // no number. *formula gets the text when it names the node id, else
+    // empty.
+    static int64_t valueParse(const QString &text, uint16_t dataType, QString *formula = nullptr);
     // The same rule for counts: hexadecimal with "0x", or unsigned decimal.
     static uint32_t countParse(const QString &text);
     // A flag such as PDOMapping: a number by the rule above is true when not
@@ -140,4 +169,13 @@ public:
     // Mapping entry of a mapped record: index, sub-index and bit length as
     // bit fields; false when the bit length is not 1..64.
     static bool pdoMapEntryCompose(const QUserDictObj &mapped, uint32_t &entry);
+
+    // True for a section name meant as an object or sub-object: hexadecimal
+    // digits, alone or followed by "sub" (any case) and whatever follows.
+    static bool objectSectionName(const QString &name);
+
+private:
+    // Lines refused and sub-objects without their object in the section
+    // being read (loadFile counts a section with any as damaged).
+    int segTrouble = 0;
 };

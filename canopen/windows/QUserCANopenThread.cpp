@@ -213,13 +213,20 @@ void QUserCANopenThread::canMsgRecHandle(QUserCANopenReqPara *p)
     uint32_t value = 0;
     bool sized = true;
     if (codec.sdoResponseParse(p->rxFrame, node, isWrite, index, subIndex, len, value, &sized)) {
-        sdoResponseMatch(node, isWrite, index, subIndex, value, sized);
-        emit dictObjValueChangeNotice(index, subIndex, isWrite, value);
+        // A matched unsized answer comes back cut to its object's size, and
+        // says so.
+        if (sdoResponseMatch(node, isWrite, index, subIndex, value, sized) && !isWrite)
+            sized = true;
+        emit dictObjValueChangeNotice(index, subIndex, isWrite, value, sized ? len : 0);
         return;
     }
     uint32_t abortCode = 0;
-    if (codec.sdoAbortParse(p->rxFrame, node, index, subIndex, abortCode))
+    if (codec.sdoAbortParse(p->rxFrame, node, index, subIndex, abortCode)) {
         sdoAbortMatch(node, index, subIndex, abortCode);
+        return;
+    }
+    if (codec.sdoSegmentedUploadParse(p->rxFrame, node, index, subIndex))
+        sdoSegmentedMatch(node, index, subIndex);
 }
 
 // ---- SDO client -----------------------------------------------------------------------
@@ -294,6 +301,30 @@ bool QUserCANopenThread::sdoAbortMatch(uint8_t node, uint16_t index, uint16_t su
                            .arg(abortCode, 8, 16, QLatin1Char('0'));
     curPara->abortCode = abortCode;
     sdoTransferFinish(ResultSdoAborted);
+    return true;
+}
+
+bool QUserCANopenThread::sdoSegmentedMatch(uint8_t node, uint16_t index, uint16_t subIndex)
+{
+    if (!curPara || seenState != SdoWait || node != curPara->nodeId)
+        return false;
+    const QUserDictObj *obj = sdoObjAt(curPara);
+    if (!obj || !obj->isRead || obj->index != index || obj->subIndex != subIndex)
+        return false;
+    // The node opened a segmented upload: it answered, and asking again
+    // gets the same answer. Its transfer is closed with an abort, so that it
+    // does not wait for segment requests; the code says that this access
+    // (the only one the object has, a segmented transfer) is not supported
+    // here.
+    QUserCanMsg abort;
+    if (codec.sdoAbortMsgCreat(abort, int(node), index, subIndex, kSegmentedAbortCode) && curPara->adapter
+        && curPara->adapter->devSendMsg(curPara->devId, abort) == 0)
+        qDebug() << ">" << "SDO Abort Send Fail...";
+    qDebug() << ">" << QStringLiteral("SDO Read [%1,%2] answered segmented, aborted with 0x%3...")
+                           .arg(index, 4, 16, QLatin1Char('0'))
+                           .arg(subIndex, 2, 16, QLatin1Char('0'))
+                           .arg(kSegmentedAbortCode, 8, 16, QLatin1Char('0'));
+    sdoTransferFinish(ResultSdoRefused);
     return true;
 }
 

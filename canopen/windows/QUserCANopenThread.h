@@ -13,6 +13,7 @@
 // carries a semaphore and lives on its poster's stack.
 
 #include "canopen/QUserCANopenFrame.h"
+#include "canopen/QUserCia402.h"
 #include "canopen/QUserDictObj.h"
 #include "core/QUserCanMsg.h"
 #include "core/QUserMsgQueue.h"
@@ -36,8 +37,9 @@ class QUserLoadingDialog;
 struct QUserCANopenReqPara
 {
     // What the window does with the notices: the request type for 0-3, 5
-    // (listen-list transfer) and 6; 7 PDO settings download and 8 PDO
-    // settings upload (both SDO transfers, request type 5).
+    // (listen-list transfer) and 6; 7 PDO settings download, 8 PDO settings
+    // upload and 9 the drive state read before a CiA 402 position move (all
+    // SDO transfers, request type 5).
     int kind = 0;
     uint8_t nodeId = 0;
     QString devId;
@@ -56,6 +58,7 @@ struct QUserCANopenReqPara
     QUserCanMsg rxFrame;
     int result = 0;
     uint32_t abortCode = 0;                  // result SdoAborted: the code the node sent
+    QUserCia402Move cia402Move;              // kind 9: the move to start once the state is read
     QUserCANopenThread *thread = nullptr;
     QUserLoadingDialog *waitDialog = nullptr; // owned by the window while the request runs
 
@@ -90,7 +93,7 @@ public:
         ReqCanMsgRec = 6,
     };
     // Kinds beyond the request types (see QUserCANopenReqPara::kind).
-    enum ReqKind { KindPdoDownload = 7, KindPdoUpload = 8 };
+    enum ReqKind { KindPdoDownload = 7, KindPdoUpload = 8, KindCia402PosStart = 9 };
     enum Result {
         ResultOk = 0,
         ResultLoadFail = 2,
@@ -103,6 +106,12 @@ public:
 
     static constexpr int kSdoTries = 3;
     static constexpr int kSdoTimeoutMs = 200;
+    // The abort a segmented upload answer gets: CiA 301 "unsupported access
+    // to an object". The answer itself is valid (so not "command specifier
+    // not valid or unknown"), and nothing mismatches a data type's length
+    // (the 0x0607001x codes): this client carries out expedited transfers
+    // only, and segments are the only access the object offers.
+    static constexpr uint32_t kSegmentedAbortCode = QUserCANopenFrame::kAbortUnsupportedAccess;
 
     explicit QUserCANopenThread(QObject *parent = nullptr);
     // Stops the loop (as stop() does) and waits until run() has returned;
@@ -134,6 +143,10 @@ public:
     bool sdoResponseMatch(uint8_t node, bool isWrite, uint16_t index, uint16_t subIndex, uint32_t &value,
                           bool sized = true);
     bool sdoAbortMatch(uint8_t node, uint16_t index, uint16_t subIndex, uint32_t abortCode);
+    // A segmented upload answer to the read in flight: the node's transfer
+    // is aborted (kSegmentedAbortCode) and the list ends refused (the
+    // object cannot be read with an expedited transfer).
+    bool sdoSegmentedMatch(uint8_t node, uint16_t index, uint16_t subIndex);
     int sdoStateUpdate();
     void sdoStateSet(int state) { sdoState = state; }
     int sdoTransferStep();
@@ -143,7 +156,10 @@ public:
 
 signals:
     void progressNotice(void *param, int phase, int value);
-    void dictObjValueChangeNotice(quint32 index, quint32 subIndex, bool isWrite, quint32 value);
+    // sizeIndicated: the bytes an upload answer said it carries (1-4); 0 when
+    // it left the size to the object (0x42) and was not the answer to the
+    // transfer in flight (which comes cut to its object's size).
+    void dictObjValueChangeNotice(quint32 index, quint32 subIndex, bool isWrite, quint32 value, quint32 sizeIndicated);
 
 protected:
     void run() override;

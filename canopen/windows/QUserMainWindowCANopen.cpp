@@ -32,8 +32,10 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
@@ -260,6 +262,28 @@ void QUserMainWindowCANopen::centralWidgetCreat()
     topTab->addTab(edsPageCreat(), QStringLiteral("EDS"));
     topTab->setCurrentIndex(0);
     layout->addWidget(topTab);
+    // The EDS page shows node-id formulas for the node the CiA 301 panel
+    // addresses.
+    if (listenObjModel)
+        listenObjModel->nodeIdSet(edsNodeId());
+    if (QLineEdit *node = uiSetting->cia301.w.Cia301NodeId) {
+        connect(node, &QLineEdit::textChanged, this, [this] {
+            if (listenObjModel)
+                listenObjModel->nodeIdSet(edsNodeId());
+        });
+    }
+}
+
+int QUserMainWindowCANopen::edsNodeId() const
+{
+    QLineEdit *edit = uiSetting ? uiSetting->cia301.w.Cia301NodeId : nullptr;
+    if (!edit)
+        return 0;
+    QString text = edit->text();
+    text.remove(QRegularExpression(QStringLiteral("\\s")));
+    bool ok = false;
+    const uint node = text.toUInt(&ok, 10);
+    return ok && node >= 1 && node <= 127 ? int(node) : 0;
 }
 
 QWidget *QUserMainWindowCANopen::canopenPageCreat()
@@ -543,13 +567,22 @@ void QUserMainWindowCANopen::slotEdsFileLoad()
 
 void QUserMainWindowCANopen::edsLoadFinish(QUserCANopenReqPara *p)
 {
+    // Sections that could not be read are named, whatever came of the load.
+    const EdsLoadReport &report = edsParser()->loadReport;
+    const QString damaged = report.damaged == 0 ? QString()
+                                                : tr("%1个段无法读取,第一个:[%2](第%3行)")
+                                                      .arg(report.damaged)
+                                                      .arg(report.firstDamaged)
+                                                      .arg(report.firstDamagedLine);
     if (p->result != 0) {
-        edsLogAppend(2, tr("加载失败..."));
-        QUserMessageBox::msgWarning(this, tr("警告"), tr("加载失败..."));
+        edsLogAppend(2, tr("加载失败...") + damaged);
+        QUserMessageBox::msgWarning(this, tr("警告"), tr("加载失败...") + damaged);
     } else {
         edsPath = p->filePath;
         if (edsParser()->dictObjList.isEmpty())
-            edsLogAppend(1, tr("EDS文件") + tr("空!"));
+            edsLogAppend(1, tr("EDS文件") + tr("空!") + damaged);
+        else if (!damaged.isEmpty())
+            edsLogAppend(1, tr("加载完成") + QStringLiteral(",") + damaged);
         else
             edsLogAppend(0, tr("加载成功"));
         edsInfoTableUpdate();
@@ -748,6 +781,9 @@ void QUserMainWindowCANopen::slotCANopenThreadProgressNotice(void *param, int st
     case QUserCANopenThread::KindPdoDownload:
     case QUserCANopenThread::KindPdoUpload:
         sdoReqFinish(p);
+        break;
+    case QUserCANopenThread::KindCia402PosStart:
+        cia402PosStartFinish(p);
         break;
     default:
         break;

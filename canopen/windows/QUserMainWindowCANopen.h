@@ -120,9 +120,16 @@ public:
     bool reqSdoReadListPost(const QVector<QUserDictObj> &list);
     bool reqSdoTransferPost(const QVector<QUserDictObj> &list);
     bool reqMsgListSendPost(const QVector<QUserCanMsg> &frames);
+    // A CiA 402 position move: reads the drive's statusword and mode on the
+    // panel's node, then (cia402PosStartFinish) posts the frames the drive
+    // needs for its state (QUserCia402::posMoveStart).
+    bool reqCia402PosStartPost(const QUserCia402Move &move);
 
     // ---- node ids of the panels ----
     bool cia301NodeIdGet();
+    // The node the CiA 301 panel names (1-127), 0 when it names none; the
+    // EDS page resolves node-id formulas for it.
+    int edsNodeId() const;
     bool cia402NodeIdGet();
     bool cia402VelInputCheck();
     bool cia402TorInputCheck();
@@ -144,6 +151,7 @@ public:
     void prjLoadFinish(QUserCANopenReqPara *p);
     void prjSaveFinish(QUserCANopenReqPara *p);
     void sdoReqFinish(QUserCANopenReqPara *p);
+    void cia402PosStartFinish(QUserCANopenReqPara *p);
 
     // ---- for the launcher and the tests ----
     Ui_QUserMainWindowCANopen *form() const { return ui; }
@@ -199,7 +207,8 @@ public slots:
     void slotLogTabItemDoubleClick(QModelIndex index);
     void slotLogTabSelectionChanged(QModelIndex index);
     void slotCANopenThreadProgressNotice(void *param, int stage, int value);
-    void slotCANopenThreadDictObjValueChangeNotice(uint index, uint subIndex, bool isWrite, uint value);
+    void slotCANopenThreadDictObjValueChangeNotice(uint index, uint subIndex, bool isWrite, uint value,
+                                                   uint sizeIndicated = 4);
     void slotEdsFileInfoTypeChange(int index);
     void slotEdsDictObjListFliterChange(QString text);
     void slotEdsTreeWidgetItemDoubleClick(QTreeWidgetItem *item, int column);

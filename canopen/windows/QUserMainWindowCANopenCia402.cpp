@@ -5,8 +5,10 @@
 #include "canopen/windows/QUserMainWindowCANopen.h"
 
 #include "canopen/QUserCANopenUiSetting.h"
+#include "canopen/windows/QUserCANopenThread.h"
 #include "widgets/QUserMessageBox.h"
 
+#include <QDebug>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGridLayout>
@@ -336,6 +338,46 @@ void QUserMainWindowCANopen::cia402ListPost(const QVector<QUserCanMsg> &list)
     reqMsgListSendPost(list);
 }
 
+bool QUserMainWindowCANopen::reqCia402PosStartPost(const QUserCia402Move &move)
+{
+    // The drive's statusword and mode first: a drive already in "Operation
+    // enabled" (a move under way) must not be sent Shutdown.
+    QUserDictObj statusword;
+    statusword.index = 0x6041;
+    statusword.DataType = 0x06; // UNSIGNED16
+    statusword.ParameterName = QStringLiteral("Statusword");
+    QUserDictObj mode;
+    mode.index = 0x6061;
+    mode.DataType = 0x02; // INTEGER8
+    mode.ParameterName = QStringLiteral("Modes of operation display");
+    QUserCANopenReqPara *p = paraNew(QUserCANopenThread::KindCia402PosStart);
+    p->sdoList = new QVector<QUserDictObj>{statusword, mode};
+    p->nodeId = uiSetting->cia402.nodeId;
+    p->cia402Move = move;
+    return reqPost(QUserCANopenThread::ReqSdoTransfer, p);
+}
+
+void QUserMainWindowCANopen::cia402PosStartFinish(QUserCANopenReqPara *p)
+{
+    // What could be read decides; a drive that did not answer gets the
+    // whole enable sequence, as one that is not enabled.
+    const bool ok = p->result == QUserCANopenThread::ResultOk;
+    const int read = ok ? 2 : p->sdoPos;
+    int statusword = -1;
+    int modeDisplay = -1;
+    if (p->sdoList && read >= 1)
+        statusword = int(p->sdoList->at(0).curValue & 0xFFFFu);
+    if (p->sdoList && read >= 2)
+        modeDisplay = int(int8_t(uint8_t(p->sdoList->at(1).curValue)));
+    if (!ok)
+        qDebug() << ">" << QStringLiteral("CiA402 drive state read fail (result %1), statusword %2...")
+                               .arg(p->result)
+                               .arg(statusword);
+    QVector<QUserCanMsg> list;
+    if (cia402.posMoveStart(int(p->nodeId), p->cia402Move, statusword, modeDisplay, list))
+        cia402ListPost(list);
+}
+
 // ---- buttons --------------------------------------------------------------------------------
 
 void QUserMainWindowCANopen::slotCia402NmtStart()
@@ -425,14 +467,13 @@ void QUserMainWindowCANopen::slotCia402PosAbsMoveStart()
     QUserCia402UiSetting &s = uiSetting->cia402;
     if (!cia402PosInputCheck() || !cia402FieldCheck(s.w.lineEditPosAbsDst, tr("目标位置")))
         return;
-    const int node = s.nodeId;
-    QVector<QUserCanMsg> list;
-    cia402.servoEnable(node, 2, list);
-    cia402.profileVelocitySet(node, unsignedOf(s.w.linEditPosAAccSpeed), list);
-    cia402.profileAccSet(node, unsignedOf(s.w.linEditPosAccSpeed), list);
-    cia402.profileDecSet(node, unsignedOf(s.w.linEditPosDecSpeed), list);
-    cia402.posAbsMoveStart(node, signedOf(s.w.lineEditPosAbsDst), list);
-    cia402ListPost(list);
+    QUserCia402Move move;
+    move.relative = false;
+    move.target = signedOf(s.w.lineEditPosAbsDst);
+    move.profileVelocity = uint32_t(unsignedOf(s.w.linEditPosAAccSpeed));
+    move.acceleration = uint32_t(unsignedOf(s.w.linEditPosAccSpeed));
+    move.deceleration = uint32_t(unsignedOf(s.w.linEditPosDecSpeed));
+    reqCia402PosStartPost(move);
 }
 
 void QUserMainWindowCANopen::slotCia402PosAbsMoveStop()
@@ -451,14 +492,13 @@ void QUserMainWindowCANopen::slotCia402PosRelMoveStart()
     QUserCia402UiSetting &s = uiSetting->cia402;
     if (!cia402PosInputCheck() || !cia402FieldCheck(s.w.linEditPosRelDst, tr("目标位置")))
         return;
-    const int node = s.nodeId;
-    QVector<QUserCanMsg> list;
-    cia402.servoEnable(node, 2, list);
-    cia402.profileVelocitySet(node, unsignedOf(s.w.linEditPosAAccSpeed), list);
-    cia402.profileAccSet(node, unsignedOf(s.w.linEditPosAccSpeed), list);
-    cia402.profileDecSet(node, unsignedOf(s.w.linEditPosDecSpeed), list);
-    cia402.posRelMoveStart(node, signedOf(s.w.linEditPosRelDst), list);
-    cia402ListPost(list);
+    QUserCia402Move move;
+    move.relative = true;
+    move.target = signedOf(s.w.linEditPosRelDst);
+    move.profileVelocity = uint32_t(unsignedOf(s.w.linEditPosAAccSpeed));
+    move.acceleration = uint32_t(unsignedOf(s.w.linEditPosAccSpeed));
+    move.deceleration = uint32_t(unsignedOf(s.w.linEditPosDecSpeed));
+    reqCia402PosStartPost(move);
 }
 
 void QUserMainWindowCANopen::slotCia402PosRelMoveStop()

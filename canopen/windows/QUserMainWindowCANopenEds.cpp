@@ -275,7 +275,7 @@ bool QUserMainWindowCANopen::treeItemKey(QTreeWidgetItem *item, uint32_t &index,
 void QUserMainWindowCANopen::dictObjAttributeShow(const QUserDictObj &obj, bool warnOnFail)
 {
     QList<QStringList> rows;
-    if (!obj.toString(rows)) {
+    if (!obj.toString(rows, edsNodeId())) {
         if (warnOnFail)
             QUserMessageBox::msgWarning(this, tr("提示"), tr("格式错误!!!"));
         return;
@@ -397,11 +397,11 @@ void QUserMainWindowCANopen::slotEdsListenObjTabItemClick(QModelIndex index)
         qDebug() << "错误:字典对象信息获取失败...";
         return;
     }
-    if (index.column() == QUserTableModelEDS::ColWrite && obj->AccessType.contains(QLatin1Char('w'), Qt::CaseInsensitive)) {
+    if (index.column() == QUserTableModelEDS::ColWrite && obj->isWritable()) {
         obj->isRead = false;
         reqSdoTransferPost({*obj});
-    } else if (index.column() == QUserTableModelEDS::ColRead
-               && obj->AccessType.contains(QLatin1Char('r'), Qt::CaseInsensitive)) {
+    } else if (index.column() == QUserTableModelEDS::ColRead && obj->isReadable()) {
+        // const objects (the device name, the identity) are read as well.
         obj->isRead = true;
         reqSdoTransferPost({*obj});
     }
@@ -522,10 +522,10 @@ void QUserMainWindowCANopen::slotEdsListenObjListTabPopMenueActClr()
 }
 
 void QUserMainWindowCANopen::slotCANopenThreadDictObjValueChangeNotice(uint index, uint subIndex, bool isWrite,
-                                                                       uint value)
+                                                                       uint value, uint sizeIndicated)
 {
     if (listenObjModel)
-        listenObjModel->dictObjValueUpdate(index, subIndex, isWrite, value);
+        listenObjModel->dictObjValueUpdate(index, subIndex, isWrite, value, int(sizeIndicated));
 }
 
 // ---- SDO results ------------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include "canopen/windows/QUserMainWindowCANopen.h"
 
 #include "canopen/windows/QUserTableModelCANopen.h"
+#include "core/QUserSettingRange.h"
 #include "core/QUserSysCfg.h"
 #include "widgets/QUserMessageBox.h"
 #include "widgets/QUserPrompt.h"
@@ -62,6 +63,14 @@ void QUserMainWindowCANopen::logSettingLoad()
     // Node addresses are 1-127; the settings dialog stores nothing else.
     fliterBeginNode = cfg->getIntBounded(QStringLiteral("openFliterBeginNode"), 1, 127, 1);
     fliterEndNode = cfg->getIntBounded(QStringLiteral("openFliterEndNode"), 1, 127, 127);
+    // A range that ends before it begins would hide every node.
+    if (fliterBeginNode > fliterEndNode) {
+        settingrange::refusedLog(QStringLiteral("sys.ini"), QStringLiteral("openFliterBeginNode,openFliterEndNode"),
+                                 QStringLiteral("%1,%2").arg(fliterBeginNode).arg(fliterEndNode),
+                                 QStringLiteral("[1,127]且开始<=结束"), QStringLiteral("默认值1,127"));
+        fliterBeginNode = 1;
+        fliterEndNode = 127;
+    }
     heartBeatShow = settingOr(cfg, "openHeartBeatShow", 1);
     decoder.nodeIdFormatSet(nodeIdFormat);
     // Translated once here, not once per frame.

@@ -65,13 +65,20 @@ bool QUserMainWindowCANopen::reqPrjSavePost(const QString &path)
     p->project = new QUserCANopenPrj;
     p->filePath = path;
     p->edsPath = edsPath;
+    // The file keeps numbers: node-id formulas go in as the node the window
+    // addresses sees them.
+    const int node = edsNodeId();
     p->listenList = new QVector<QUserDictObj>;
     if (listenObjModel) {
         for (int i = 0; i < listenObjModel->cacheCount(); ++i)
-            p->listenList->append(*listenObjModel->dictObjAt(i));
+            p->listenList->append(listenObjModel->dictObjAt(i)->resolvedFor(node));
     }
-    p->rxPdoList = new QVector<QUserDictObj>(edsParser()->rxPdoList.toVector());
-    p->txPdoList = new QVector<QUserDictObj>(edsParser()->txPdoList.toVector());
+    p->rxPdoList = new QVector<QUserDictObj>;
+    for (const QUserDictObj &pdo : qAsConst(edsParser()->rxPdoList))
+        p->rxPdoList->append(pdo.resolvedFor(node));
+    p->txPdoList = new QVector<QUserDictObj>;
+    for (const QUserDictObj &pdo : qAsConst(edsParser()->txPdoList))
+        p->txPdoList->append(pdo.resolvedFor(node));
     edsLogAppend(0, tr("保存工程文件:") + path);
     return reqPost(QUserCANopenThread::ReqPrjSave, p);
 }

@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 const char kCacheKey[] = "msgCacheSize";
@@ -37,11 +38,13 @@ QUserTableModelCANopen::~QUserTableModelCANopen()
 void QUserTableModelCANopen::settingLoad()
 {
     QUserSysCfg *cfg = QUserSysCfg::instance();
-    int n = cfg->getInt(QLatin1String(kCacheKey));
-    if (n == -1) {
-        n = kDefaultCacheSize;
-        cfg->setInt(QLatin1String(kCacheKey), n);
-    }
+    const QString key = QLatin1String(kCacheKey);
+    if (cfg->getString(key).isNull())
+        cfg->setInt(key, kDefaultCacheSize);
+    // A text that is no whole number, or a negative one, is no bound: the
+    // default, with a log line (the data tab reads the key the same way).
+    // 0 still keeps the newest entry.
+    const int n = cfg->getIntBounded(key, 0, std::numeric_limits<int>::max(), kDefaultCacheSize);
     limit = std::min(n, int(kCacheSizeMax));
     if (limit != n)
         qDebug().noquote() << "QUserTableModelCANopen >"

@@ -30,7 +30,8 @@ public:
     ~QUserTableModelCANopen() override;
 
     // Reads "msgCacheSize" (absent: 1000000, written back) into the limit,
-    // at most kCacheSizeMax.
+    // at most kCacheSizeMax; a value that is no whole number or is negative
+    // takes 1000000 with a log line.
     void settingLoad();
     int cacheCount() override { return int(ring.size()); }
     int cacheLimit() const { return limit; }

@@ -101,7 +101,8 @@ int QUserTableModelEDS::dictObjSwap(int rowA, int rowB)
     return 0;
 }
 
-int QUserTableModelEDS::dictObjValueUpdate(unsigned index, unsigned subIndex, bool isWrite, unsigned value)
+int QUserTableModelEDS::dictObjValueUpdate(unsigned index, unsigned subIndex, bool isWrite, unsigned value,
+                                           int sizeIndicated)
 {
     const uint32_t key = (uint32_t(index) << 16) + uint32_t(subIndex);
     const auto it = keyIndex.constFind(key);
@@ -109,8 +110,14 @@ int QUserTableModelEDS::dictObjValueUpdate(unsigned index, unsigned subIndex, bo
         return 0;
     const int row = it.value();
     QUserDictObj *obj = rows[size_t(row)];
-    if (!isWrite)
+    if (!isWrite) {
+        // An answer that left its size to the object carries four bytes, the
+        // ones beyond the object's size being whatever the node had there.
+        const int size = obj->dataTypeSize();
+        if (sizeIndicated == 0 && size >= 1 && size < 4)
+            value &= (1u << (8 * size)) - 1u;
         obj->curValue = value;
+    }
     obj->updateTimeSet();
     if (rowVisible(row) || rowVisible(row + 1))
         windowUpdate();
@@ -139,26 +146,25 @@ int QUserTableModelEDS::clear()
 
 QString QUserTableModelEDS::valueDecimalText(const QUserDictObj &obj)
 {
-    const uint32_t v = obj.curValue;
-    switch (obj.DataType) {
-    case 0x02: return QString::number(int8_t(uint8_t(v))); // INTEGER8
-    case 0x03: return QString::number(int16_t(uint16_t(v))); // INTEGER16
-    case 0x10: // INTEGER24
-        return QString::number((v & 0x800000u) ? int32_t(v | 0xFF000000u) : int32_t(v & 0xFFFFFFu));
-    case 0x04: return QString::number(int32_t(v)); // INTEGER32
-    case 0x01: // BOOLEAN
-    case 0x05: return QString::number(v & 0xFFu); // UNSIGNED8
-    case 0x06: return QString::number(v & 0xFFFFu); // UNSIGNED16
-    case 0x16: return QString::number(v & 0xFFFFFFu); // UNSIGNED24
-    case 0x07: return QString::number(v); // UNSIGNED32
-    default: return QString::number(int32_t(v));
-    }
+    // The value is 32 bits wide: wider types show it as a signed number.
+    if (QUserDictObj::dataTypeBits(obj.DataType) > 32)
+        return QString::number(int32_t(obj.curValue));
+    return QUserDictObj::typedText(obj.DataType, QUserDictObj::typedValue(obj.DataType, obj.curValue));
 }
 
-QStringList QUserTableModelEDS::cellTexts(const QUserDictObj &obj, int row)
+QString QUserTableModelEDS::limitText(const QUserDictObj &obj, bool high, int node)
 {
-    const bool canWrite = obj.AccessType.contains(QLatin1Char('w'), Qt::CaseInsensitive);
-    const bool canRead = obj.AccessType.contains(QLatin1Char('r'), Qt::CaseInsensitive);
+    const QString &formula = high ? obj.HighLimitFormula : obj.LowLimitFormula;
+    // Without a node to resolve it for, the formula is shown as written.
+    if (!formula.isEmpty() && node == 0)
+        return formula;
+    return QUserDictObj::typedText(obj.DataType, high ? obj.highLimitFor(node) : obj.lowLimitFor(node));
+}
+
+QStringList QUserTableModelEDS::cellTexts(const QUserDictObj &obj, int row, int node)
+{
+    const bool canWrite = obj.isWritable();
+    const bool canRead = obj.isReadable();
     return {
         QString::number(row),
         QString::asprintf("0x%04X", obj.index),
@@ -168,11 +174,19 @@ QStringList QUserTableModelEDS::cellTexts(const QUserDictObj &obj, int row)
         obj.updateTime,
         valueDecimalText(obj),
         QString::asprintf("%08X", obj.curValue),
-        QString::asprintf("%d", obj.LowLimit),
-        QString::asprintf("%d", obj.HighLimit),
+        limitText(obj, false, node),
+        limitText(obj, true, node),
         canWrite ? QStringLiteral("true:") + trm("写入") : QStringLiteral("false:") + trm("不支持"),
         canRead ? QStringLiteral("true:") + trm("读取") : QStringLiteral("false:") + trm("不支持"),
     };
+}
+
+void QUserTableModelEDS::nodeIdSet(int node)
+{
+    if (node == nodeId)
+        return;
+    nodeId = node;
+    rowsFill();
 }
 
 void QUserTableModelEDS::windowUpdate()
@@ -200,7 +214,7 @@ void QUserTableModelEDS::rowsFill()
         const QUserDictObj *obj = dictObjAt(i);
         if (!obj)
             break;
-        const QStringList cells = cellTexts(*obj, i);
+        const QStringList cells = cellTexts(*obj, i, nodeId);
         for (int c = 0; c < cells.size(); ++c) {
             QStandardItem *it = item(r, c);
             if (!it) {

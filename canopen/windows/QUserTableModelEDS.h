@@ -49,20 +49,29 @@ public:
     int dictObjAdd(const QUserDictObj &obj);
     int dictObjRemove(int row);
     int dictObjSwap(int rowA, int rowB);
-    int dictObjValueUpdate(unsigned index, unsigned subIndex, bool isWrite, unsigned value);
+    // sizeIndicated: the bytes the SDO answer said it carries (1-4), 0 when it
+    // left the size to the object (0x42): the value is then cut to the
+    // object's own size.
+    int dictObjValueUpdate(unsigned index, unsigned subIndex, bool isWrite, unsigned value, int sizeIndicated = 4);
     int clearAll();
     int clear();
     // The row of a key, -1 when it is not listed.
     int rowOfKey(uint32_t key) const { return keyIndex.value(key, -1); }
 
-    // The twelve cell texts of an object, column 0 given by the row.
-    static QStringList cellTexts(const QUserDictObj &obj, int row);
+    // The twelve cell texts of an object, column 0 given by the row; node:
+    // the node id the limits' node-id formulas are resolved for (0: none,
+    // a formula shows as written).
+    static QStringList cellTexts(const QUserDictObj &obj, int row, int node = 0);
+    static QString limitText(const QUserDictObj &obj, bool high, int node);
     // The value in decimal as its data type reads it: the signed types
     // sign-extended from their size, the unsigned ones from their size
     // unsigned; other types as a signed 32-bit number.
     static QString valueDecimalText(const QUserDictObj &obj);
     // True while the model itself writes the cells (not a user edit).
     bool isFilling() const { return filling; }
+    // The node the window addresses (1-127, 0 none): the limits follow it.
+    void nodeIdSet(int node);
+    int nodeIdGet() const { return nodeId; }
 
     // Drags from the dictionary tree may land on the list.
     QStringList mimeTypes() const override;
@@ -87,4 +96,5 @@ private:
     int64_t lastRefreshMs = 0;
     QTimer *timer = nullptr;
     bool filling = false;
+    int nodeId = 0;
 };

@@ -33,8 +33,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         f.write(reinterpret_cast<const char *>(data), qint64(size));
     }
     QUserEdsParser p;
-    if (!p.loadFile(g_dir + "in.eds"))
+    const bool loaded = p.loadFile(g_dir + "in.eds");
+    // The account of what could not be read holds together.
+    const EdsLoadReport &report = p.loadReport;
+    if (report.damaged < 0 || report.damaged > report.sections || report.firstDamaged.isEmpty() != (report.damaged == 0)
+        || (report.damaged > 0 && report.firstDamagedLine < 1))
         abort();
+    // A file of which nothing could be read leaves the parser as it was.
+    if (!loaded) {
+        if (!p.dictObjList.isEmpty() || !p.fileInfo.FileName.isEmpty())
+            abort();
+        return 0;
+    }
     // Objects are unique by index; sub-objects sit under their own index.
     for (int i = 0; i < p.dictObjList.size(); ++i) {
         const QUserDictObj &o = p.dictObjList[i];

@@ -2959,6 +2959,14 @@
         <translation>加载成功</translation>
     </message>
     <message>
+        <source>加载完成</source>
+        <translation>加载完成</translation>
+    </message>
+    <message>
+        <source>%1个段无法读取,第一个:[%2](第%3行)</source>
+        <translation>%1个段无法读取,第一个:[%2](第%3行)</translation>
+    </message>
+    <message>
         <source>文件信息</source>
         <translation>文件信息</translation>
     </message>

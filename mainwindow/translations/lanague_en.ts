@@ -2960,6 +2960,14 @@ Please restart the device!</translation>
         <translation>Loaded</translation>
     </message>
     <message>
+        <source>加载完成</source>
+        <translation>Loaded</translation>
+    </message>
+    <message>
+        <source>%1个段无法读取,第一个:[%2](第%3行)</source>
+        <translation>%1 section(s) could not be read, the first: [%2] (line %3)</translation>
+    </message>
+    <message>
         <source>文件信息</source>
         <translation>File info</translation>
     </message>

@@ -14,6 +14,7 @@ namespace plat::sim {
 namespace {
 
 // ---- SDO abort codes (CiA 301) ----
+constexpr uint32_t kAbortToggle = 0x05030000;       // toggle bit not alternated
 constexpr uint32_t kAbortCommand = 0x05040001;      // command specifier not valid or unknown
 constexpr uint32_t kAbortUnsupported = 0x06010000;  // unsupported access to an object
 constexpr uint32_t kAbortWriteOnly = 0x06010001;    // attempt to read a write-only object
@@ -669,12 +670,24 @@ void CanopenNode::handleSdo(Bus &bus, const CanFrame &f, uint64_t now)
     const uint8_t ccs = b[0] >> 5;
     const uint16_t index = uint16_t(b[1] | (b[2] << 8));
     const uint8_t sub = b[3];
-    if (ccs == 4)
-        return; // the client aborts: nothing runs here to stop
+    if (ccs == 4) {
+        // The client aborts: the transfer open on this SDO ends, unanswered.
+        ++counters_.clientAborts;
+        counters_.lastClientAbortCode =
+            uint32_t(b[4]) | (uint32_t(b[5]) << 8) | (uint32_t(b[6]) << 16) | (uint32_t(b[7]) << 24);
+        segUpload_ = SegmentedUpload();
+        return;
+    }
+    if (ccs == 3) {
+        handleUploadSegment(bus, b);
+        return;
+    }
     if (ccs != 1 && ccs != 2) {
         sdoAbort(bus, index, sub, kAbortCommand);
         return;
     }
+    // A new transfer replaces one left open.
+    segUpload_ = SegmentedUpload();
     Entry *e = entry(index, sub);
     if (!e) {
         sdoAbort(bus, index, sub, objectExists(index) ? kAbortNoSub : kAbortNoObject);
@@ -694,14 +707,30 @@ void CanopenNode::handleSdo(Bus &bus, const CanFrame &f, uint64_t now)
             for (int i = 0; i < size; ++i)
                 bytes.push_back(uint8_t(e->value >> (8 * i)));
         }
-        if (bytes.empty() || bytes.size() > 4) {
-            sdoAbort(bus, index, sub, kAbortUnsupported); // needs a segmented transfer
+        if (bytes.empty()) {
+            sdoAbort(bus, index, sub, kAbortUnsupported);
+            return;
+        }
+        if (bytes.size() > 4) {
+            // Segmented: the initiate answer gives the size (e=0, s=1), the
+            // client asks for the segments.
+            segUpload_.open = true;
+            segUpload_.index = index;
+            segUpload_.sub = sub;
+            segUpload_.data = bytes;
+            ++counters_.segmentedUploads;
+            const uint32_t n = uint32_t(bytes.size());
+            send(bus, 0x580u + id_,
+                 {0x41, uint8_t(index), uint8_t(index >> 8), sub, uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16),
+                  uint8_t(n >> 24)});
             return;
         }
         // Without size indication (e=1, s=0) four bytes go out and the
-        // client takes the size from its dictionary.
+        // client takes the size from its dictionary; the bytes beyond the
+        // value are what the buffer held.
         const uint8_t cmd = uploadSizeIndicated_ ? uint8_t(0x43 | ((4 - bytes.size()) << 2)) : uint8_t(0x42);
-        std::vector<uint8_t> r = {cmd, uint8_t(index), uint8_t(index >> 8), sub, 0, 0, 0, 0};
+        const uint8_t pad = uploadSizeIndicated_ ? 0 : kUploadPadding;
+        std::vector<uint8_t> r = {cmd, uint8_t(index), uint8_t(index >> 8), sub, pad, pad, pad, pad};
         std::copy(bytes.begin(), bytes.end(), r.begin() + 4);
         send(bus, 0x580u + id_, r);
         return;
@@ -745,6 +774,33 @@ void CanopenNode::handleSdo(Bus &bus, const CanFrame &f, uint64_t now)
     if (typeString(e->dataType))
         applied(index, sub, now);
     send(bus, 0x580u + id_, {0x60, uint8_t(index), uint8_t(index >> 8), sub, 0, 0, 0, 0});
+}
+
+void CanopenNode::handleUploadSegment(Bus &bus, const uint8_t b[8])
+{
+    if (!segUpload_.open) {
+        sdoAbort(bus, uint16_t(b[1] | (b[2] << 8)), b[3], kAbortCommand);
+        return;
+    }
+    const bool toggle = (b[0] & 0x10) != 0;
+    if (toggle != segUpload_.toggle) {
+        const SegmentedUpload failed = segUpload_;
+        segUpload_ = SegmentedUpload();
+        sdoAbort(bus, failed.index, failed.sub, kAbortToggle);
+        return;
+    }
+    const size_t left = segUpload_.data.size() - segUpload_.sent;
+    const size_t n = std::min<size_t>(7, left);
+    const bool last = n == left;
+    std::vector<uint8_t> r(8, 0);
+    r[0] = uint8_t((toggle ? 0x10 : 0x00) | ((7 - n) << 1) | (last ? 0x01 : 0x00));
+    std::copy(segUpload_.data.begin() + long(segUpload_.sent), segUpload_.data.begin() + long(segUpload_.sent + n),
+              r.begin() + 1);
+    segUpload_.sent += n;
+    segUpload_.toggle = !segUpload_.toggle;
+    if (last)
+        segUpload_ = SegmentedUpload();
+    send(bus, 0x580u + id_, r);
 }
 
 uint32_t CanopenNode::sdoDownloadCheck(uint16_t index, uint8_t sub, uint64_t v, int size)
@@ -1046,13 +1102,21 @@ void CanopenNode::applied(uint16_t index, uint8_t sub, uint64_t now)
 
 void CanopenNode::setDrive(Drive d)
 {
+    const bool torque = d == Drive::OperationEnabled || d == Drive::QuickStopActive;
+    if (drive_ == Drive::OperationEnabled && !torque)
+        ++counters_.powerStageOffs;
     if (d == Drive::OperationEnabled && drive_ != Drive::OperationEnabled) {
         lastMotionMs_ = GetTickCount64();
         positionTarget_ = position_;
         setPointActive_ = false;
     }
-    if (d != Drive::OperationEnabled && d != Drive::QuickStopActive) {
-        velocity_ = 0;
+    // Braking after Shutdown ends where the drive gets torque again or
+    // loses its voltage.
+    if (torque || (d != Drive::ReadyToSwitchOn && d != Drive::SwitchedOn))
+        shutdownRamp_ = false;
+    if (!torque) {
+        if (!shutdownRamp_)
+            velocity_ = 0;
         torque_ = 0;
         setPointActive_ = false;
     }
@@ -1105,14 +1169,20 @@ void CanopenNode::controlword(uint16_t cw, uint64_t now)
             setDrive(Drive::SwitchOnDisabled);
         break;
     case Drive::OperationEnabled:
-        if (switchOn)
+        if (switchOn) {
             setDrive(Drive::SwitchedOn);
-        else if (shutdown)
+        } else if (shutdown) {
+            // Shutdown option code (CiA 402, INTEGER16): 0 disables the drive
+            // function at once, 1 slows down with the slow-down ramp first.
+            const Entry *option = entry(0x605B, 0);
+            if (option && signExtend(option->value, 2) == 1 && velocity_ != 0)
+                shutdownRamp_ = true;
             setDrive(Drive::ReadyToSwitchOn);
-        else if (disableVoltage)
+        } else if (disableVoltage) {
             setDrive(Drive::SwitchOnDisabled);
-        else if (quickStop)
+        } else if (quickStop) {
             setDrive(Drive::QuickStopActive);
+        }
         break;
     case Drive::QuickStopActive:
         if (enable)
@@ -1136,7 +1206,7 @@ void CanopenNode::controlword(uint16_t cw, uint64_t now)
 
 bool CanopenNode::driveMoving() const
 {
-    if (drive_ == Drive::QuickStopActive)
+    if (drive_ == Drive::QuickStopActive || shutdownRamp_)
         return true;
     if (drive_ != Drive::OperationEnabled)
         return false;
@@ -1170,6 +1240,17 @@ void CanopenNode::motion(uint64_t now)
     lastMotionMs_ = now;
     if (dt <= 0)
         return;
+    if (shutdownRamp_ && drive_ != Drive::OperationEnabled) {
+        // Power stage still on for the slow-down ramp, no set-point.
+        const double dec = std::max<double>(1, double(value(0x6084, 0)));
+        const double v0 = velocity_;
+        velocity_ = approach(velocity_, 0.0, dec, dt);
+        position_ += (v0 + velocity_) / 2 * dt;
+        if (velocity_ == 0)
+            shutdownRamp_ = false;
+        updateStatusword();
+        return;
+    }
     const bool quickStop = drive_ == Drive::QuickStopActive;
     if (drive_ != Drive::OperationEnabled && !quickStop)
         return;

@@ -16,9 +16,12 @@
 // - Heartbeat producer from 0x1017 (ms); node guarding answers to a remote
 //   frame on 0x700+id with the state and a toggle bit, and life guarding
 //   from 0x100C x 0x100D (EMCY 0x8130 when the master stops guarding).
-// - Expedited SDO server on 0x600+id / 0x580+id: upload and download of 1-4
-//   byte values (uploads answered with or without size indication),
-//   aborts with the CiA 301 codes. Segmented and block
+// - SDO server on 0x600+id / 0x580+id: expedited upload and download of
+//   1-4 byte values (uploads answered with or without size indication; an
+//   answer without one carries stale non-zero bytes after the value, as a
+//   device's buffer would), segmented upload of longer values (strings,
+//   64-bit types), aborts with the CiA 301 codes both ways (a client's
+//   abort closes the open transfer). Segmented downloads and block
 //   transfers are answered with an abort.
 // - PDOs from the communication (0x1400/0x1800) and mapping (0x1600/0x1A00)
 //   objects: TPDOs on SYNC (types 0, 1-240, 252), on remote request (252,
@@ -35,7 +38,11 @@
 //   velocity, 4 profile torque); position 0x6064 and velocity 0x606C move
 //   toward target position 0x607A / target velocity 0x60FF with profile
 //   velocity 0x6081, acceleration 0x6083 and deceleration 0x6084; torque
-//   0x6077 follows target torque 0x6071 at torque slope 0x6087.
+//   0x6077 follows target torque 0x6071 at torque slope 0x6087. Shutdown
+//   in Operation enabled switches the power stage off (Ready to switch on)
+//   as shutdown option code 0x605B says: 0 (or no such object) at once, the
+//   axis left to coast (it has no inertia here: it stands), 1 after braking
+//   with the profile deceleration 0x6084.
 //
 // Time is the simulator's tick (plat::GetTickCount64). Like every bus node,
 // it runs under the world lock; tests that touch it from another thread
@@ -99,8 +106,14 @@ public:
     void driveFaultRequest(uint16_t errorCode);
 
     // Expedited upload answers with the size indicated (0x43/47/4B/4F, the
-    // default) or, as CiA 301 also allows, without (0x42: four bytes).
+    // default) or, as CiA 301 also allows, without (0x42: four bytes, the
+    // ones after the value kUploadPadding).
     void setUploadSizeIndicated(bool on) { uploadSizeIndicated_ = on; }
+    static constexpr uint8_t kUploadPadding = 0xA5;
+
+    // The segmented upload open now (a client's abort or its last segment
+    // closes it).
+    bool segmentedUploadOpen() const { return segUpload_.open; }
 
     struct Counters
     {
@@ -111,6 +124,10 @@ public:
         uint64_t heartbeats = 0;
         uint64_t emcys = 0;
         uint32_t lastAbortCode = 0;
+        uint64_t powerStageOffs = 0;   // Operation enabled left for a state without torque
+        uint64_t clientAborts = 0;     // aborts the client sent
+        uint32_t lastClientAbortCode = 0;
+        uint64_t segmentedUploads = 0; // segmented uploads opened
     };
     const Counters &counters() const { return counters_; }
 
@@ -175,6 +192,7 @@ private:
 
     void handleNmt(Bus &bus, const CanFrame &f, uint64_t now);
     void handleSdo(Bus &bus, const CanFrame &f, uint64_t now);
+    void handleUploadSegment(Bus &bus, const uint8_t b[8]);
     void sdoAbort(Bus &bus, uint16_t index, uint8_t sub, uint32_t code);
     uint32_t sdoDownloadCheck(uint16_t index, uint8_t sub, uint64_t value, int size);
     void handleSync(Bus &bus, const CanFrame &f, uint64_t now);
@@ -242,6 +260,20 @@ private:
 
     Counters counters_;
     bool uploadSizeIndicated_ = true;
+
+    // The segmented upload in progress (one at a time, as CiA 301 has it
+    // for one SDO channel).
+    struct SegmentedUpload
+    {
+        bool open = false;
+        uint16_t index = 0;
+        uint8_t sub = 0;
+        std::vector<uint8_t> data;
+        size_t sent = 0;
+        bool toggle = false;
+    } segUpload_;
+    // Braking before the power stage goes off (shutdown option code 1).
+    bool shutdownRamp_ = false;
 };
 
 // The CANopen node with this id on a bus (the "canopen" statement of

@@ -159,11 +159,14 @@ TEST(EdsParserTest, HandWrittenCases)
     // kept in file order; "1018sub" (too short) and "101sub2" are not objects.
     ASSERT_EQ(identity.childList.size(), 2);
     EXPECT_EQ(identity.childList[0].subIndex, 1u);
-    EXPECT_EQ(identity.childList[0].DefaultValue, INT32_MIN);
+    EXPECT_EQ(identity.childList[0].DefaultValue, 0x80000000) << "an UNSIGNED32 reads unsigned";
     EXPECT_EQ(identity.childList[0].AccessType, "RO");
     EXPECT_EQ(identity.childList[1].subIndex, 3u);
-    EXPECT_EQ(identity.childList[1].DefaultValue, 0) << "$NODEID formula reads 0";
-    EXPECT_EQ(identity.childList[1].LowLimit, -10);
+    // The node-id formula keeps its text; the number is its value for node 0.
+    EXPECT_EQ(identity.childList[1].DefaultValueFormula, "$NODEID+0x200");
+    EXPECT_EQ(identity.childList[1].DefaultValue, 0x200);
+    EXPECT_EQ(identity.childList[1].defaultValueFor(5), 0x205);
+    EXPECT_EQ(identity.childList[1].LowLimit, -10) << "a decimal number stays as written";
     EXPECT_TRUE(identity.childList[1].isReadable()) << "const objects are readable";
     EXPECT_FALSE(identity.childList[1].isWritable());
 
@@ -186,7 +189,8 @@ TEST(EdsParserTest, HandWrittenCases)
     ASSERT_TRUE(p.objGet(0x6040, 0, cw));
     EXPECT_EQ(cw.DataType, 6);
     EXPECT_FALSE(cw.PDOMapping);
-    EXPECT_EQ(cw.HighLimit, -1);
+    // An UNSIGNED16 takes the low 16 bits of a wider hexadecimal number.
+    EXPECT_EQ(cw.HighLimit, 0xFFFF);
     EXPECT_EQ(cw.ObjFlags, 1u);
     EXPECT_EQ(cw.SubNumber, 3u);
     EXPECT_EQ(cw.LowLimit, INT32_MIN);
@@ -364,16 +368,24 @@ TEST(EdsParserTest, TextBetween)
     EXPECT_EQ(end, -5);
 }
 
+// A file of which nothing can be read is no EDS: the load fails and what
+// was loaded before stays.
 TEST(EdsParserTest, EmptyAndSectionlessFilesLoadNothing)
 {
     TempWorkDir dir;
     ASSERT_TRUE(cotest::writeAll("empty.eds", ""));
     ASSERT_TRUE(cotest::writeAll("nosections.eds", "ParameterName=x\nObjectType=0x7\n"));
+    ASSERT_TRUE(cotest::writeAll("listsonly.eds", "[MandatoryObjects]\nSupportedObjects=1\n1=0x1000\n"));
+    ASSERT_TRUE(cotest::writeAll("one.eds", "[1000]\nParameterName=Device type\nObjectType=0x7\nDataType=0x7\n"));
     QUserEdsParser p;
-    EXPECT_TRUE(p.loadFile("empty.eds"));
-    EXPECT_TRUE(p.dictObjList.isEmpty());
-    EXPECT_TRUE(p.loadFile("nosections.eds"));
-    EXPECT_TRUE(p.dictObjList.isEmpty());
+    ASSERT_TRUE(p.loadFile("one.eds"));
+    for (const char *name : {"empty.eds", "nosections.eds", "listsonly.eds"}) {
+        SCOPED_TRACE(name);
+        EXPECT_FALSE(p.loadFile(QString::fromLatin1(name)));
+        ASSERT_EQ(p.dictObjList.size(), 1);
+        EXPECT_EQ(p.dictObjList[0].ParameterName, "Device type");
+        EXPECT_EQ(p.loadReport.damaged, 0);
+    }
 }
 
 // A configuration tool's DCF (hexadecimal flags, numbers with leading zeros
@@ -409,10 +421,10 @@ TEST(EdsParserTest, ToolWrittenFileMatchesConfigparserNumbers)
         EXPECT_EQ(o.ParameterName, keys.value("ParameterName").toString());
         EXPECT_EQ(o.ObjectType, uint8_t(num("ObjectType")));
         EXPECT_EQ(o.DataType, uint16_t(num("DataType")));
-        EXPECT_EQ(o.LowLimit, int32_t(num("LowLimit")));
-        EXPECT_EQ(o.HighLimit, int32_t(num("HighLimit")));
+        EXPECT_EQ(o.LowLimit, num("LowLimit"));
+        EXPECT_EQ(o.HighLimit, num("HighLimit"));
         // A DCF's ParameterValue does not replace the default.
-        EXPECT_EQ(o.DefaultValue, int32_t(num("DefaultValue")));
+        EXPECT_EQ(o.DefaultValue, num("DefaultValue"));
         if (keys.contains("PDOMapping")) {
             EXPECT_EQ(o.PDOMapping, keys.value("PDOMapping").toBool());
         }
@@ -436,13 +448,13 @@ TEST(EdsParserTest, ToolWrittenFileMatchesConfigparserNumbers)
     EXPECT_TRUE(o.PDOMapping) << "PDOMapping=0x1";
     ASSERT_TRUE(p.rootObjGet(0x6402, o));
     EXPECT_FALSE(o.PDOMapping) << "PDOMapping=00";
-    EXPECT_EQ(o.DefaultValue, 0x23456789) << "a 64-bit value keeps its low 32 bits";
-    EXPECT_EQ(o.HighLimit, -1) << "leading zeros do not count";
+    EXPECT_EQ(o.DefaultValue, 0x123456789) << "an UNSIGNED64 keeps its 64 bits";
+    EXPECT_EQ(o.HighLimit, 0xFFFFFFFF) << "leading zeros do not count";
     ASSERT_TRUE(p.dictObjGet(0x6401, 1, o));
     EXPECT_EQ(o.LowLimit, -32768);
     EXPECT_EQ(o.HighLimit, 0x7FFF);
     ASSERT_TRUE(p.dictObjGet(0x1800, 1, o));
-    EXPECT_EQ(uint32_t(o.DefaultValue), 0x40000185u);
+    EXPECT_EQ(o.DefaultValue, 0x40000185);
 }
 
 TEST(EdsParserTest, FlagsReadAsNumbers)
@@ -457,4 +469,180 @@ TEST(EdsParserTest, FlagsReadAsNumbers)
     };
     for (const Case &c : cases)
         EXPECT_EQ(QUserEdsParser::flagParse(c.text), c.flag) << c.text;
+}
+
+// Limits and defaults are read as the object's data type reads them: the
+// hexadecimal digits of a signed type are its two's complement (an
+// INTEGER16 0x8000 is -32768, not 32768 above its maximum 32767), those of
+// an unsigned type its bits; a decimal number stays as written. The
+// CANopen peer (canopen-py, at development time) reads the same limits for
+// INTEGER8/16/32/64, UNSIGNED32/64 and the decimal INTEGER16; it leaves the
+// 24- to 56-bit types' limits unread, and its defaults of signed types in
+// hexadecimal unsigned, where this reader takes the data type for the
+// defaults as well.
+TEST(EdsParserTest, LimitsAndDefaultsReadByTheDataType)
+{
+    QUserEdsParser p;
+    ASSERT_TRUE(p.loadFile(cotest::edsPath("values.eds")));
+    struct Case {
+        uint32_t index;
+        int64_t low, high, def;
+    } const cases[] = {
+        {0x2000, -128, 127, -2},
+        {0x2001, -32768, 32767, -2},
+        {0x2002, -8388608, 8388607, -2},
+        {0x2003, INT32_MIN, INT32_MAX, -2},
+        {0x2004, -(int64_t(1) << 39), (int64_t(1) << 39) - 1, -2},
+        {0x2005, -(int64_t(1) << 47), (int64_t(1) << 47) - 1, -2},
+        {0x2006, -(int64_t(1) << 55), (int64_t(1) << 55) - 1, -2},
+        {0x2007, INT64_MIN, INT64_MAX, -2},
+        {0x2008, 0, 0xFFFFFFFFll, 0xFFFFFFFEll},
+        {0x2009, 0, -1 /* the 64 bits of 0xFFFFFFFFFFFFFFFF */, 0x123456789ll},
+        {0x200A, -32768, 32767, -2},
+        {0x200B, -32768, 32767, 0},
+        {0x200C, 1, 255, 254},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(QString::number(c.index, 16).toStdString());
+        QUserDictObj o;
+        ASSERT_TRUE(p.rootObjGet(c.index, o));
+        EXPECT_EQ(o.LowLimit, c.low);
+        EXPECT_EQ(o.HighLimit, c.high);
+        EXPECT_EQ(o.DefaultValue, c.def);
+        if (c.index != 0x2009) { // UNSIGNED64: its bits compare unsigned
+            EXPECT_LE(o.LowLimit, o.HighLimit) << "the minimum is not above the maximum";
+        }
+    }
+    // The attribute rows show the numbers so, the hexadecimal part as wide
+    // as the type.
+    auto row = [&](uint32_t index, const char *name) {
+        QUserDictObj o;
+        p.rootObjGet(index, o);
+        QList<QStringList> rows;
+        o.toString(rows);
+        for (const QStringList &r : rows)
+            if (r.value(0) == QLatin1String(name))
+                return r.value(1);
+        return QString();
+    };
+    EXPECT_EQ(row(0x2001, "LowLimit"), "-32768(0xFFFF8000)");
+    EXPECT_EQ(row(0x2001, "HighLimit"), "32767(0x00007FFF)");
+    EXPECT_EQ(row(0x2001, "DefaultValue"), "-2(0xFFFFFFFE)");
+    EXPECT_EQ(row(0x2007, "LowLimit"), "-9223372036854775808(0x8000000000000000)");
+    EXPECT_EQ(row(0x2004, "LowLimit"), "-549755813888(0x8000000000)");
+    EXPECT_EQ(row(0x2008, "HighLimit"), "4294967295(0xFFFFFFFF)");
+    EXPECT_EQ(row(0x2009, "HighLimit"), "18446744073709551615(0xFFFFFFFFFFFFFFFF)");
+}
+
+// Node-id formulas (CiA 306: "$NODEID" plus numbers, in any case and order,
+// with or without blanks) keep their text and resolve for a node. The
+// CANopen peer (canopen-py, node 5) resolves "$NODEID+0x180" to 389 and
+// "$nodeid + 0x200" to 517.
+TEST(EdsParserTest, NodeIdFormulasResolveForTheNode)
+{
+    struct Case {
+        const char *text;
+        int64_t node5, node127;
+    } const cases[] = {
+        {"$NODEID+0x180", 0x185, 0x1FF},
+        {"$NODEID+384", 0x185, 0x1FF},
+        {"0x180+$NODEID", 0x185, 0x1FF},
+        {"$nodeid+0x180", 0x185, 0x1FF},
+        {"$NodeId + 0x180", 0x185, 0x1FF},
+        {"$nodeid + 0x200", 517, 0x27F},
+        {"0x80000000+$NODEID+0x400", 0x80000405ll, 0x8000047Fll},
+        {"$NODEID", 5, 127},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        QString formula;
+        EXPECT_EQ(QUserEdsParser::valueParse(QString::fromLatin1(c.text), 7, &formula), c.node5 - 5);
+        EXPECT_EQ(formula, QString::fromLatin1(c.text));
+        QUserDictObj o;
+        o.DataType = 7;
+        o.DefaultValue = c.node5 - 5;
+        o.DefaultValueFormula = formula;
+        EXPECT_EQ(o.defaultValueFor(5), c.node5);
+        EXPECT_EQ(o.defaultValueFor(127), c.node127);
+        EXPECT_EQ(o.resolvedFor(5).DefaultValue, c.node5);
+        EXPECT_TRUE(o.resolvedFor(5).DefaultValueFormula.isEmpty());
+    }
+    // Not numbers: 0, and no formula.
+    for (const char *text : {"$NODE+1", "$NODEID+", "+$NODEID+1x", "NODEID+1", "$NODEID*2", ""}) {
+        QString formula = QStringLiteral("x");
+        EXPECT_EQ(QUserEdsParser::valueParse(QString::fromLatin1(text), 7, &formula), 0) << text;
+        EXPECT_TRUE(formula.isEmpty()) << text;
+    }
+
+    QUserEdsParser p;
+    ASSERT_TRUE(p.loadFile(cotest::edsPath("values.eds")));
+    QUserDictObj cob;
+    ASSERT_TRUE(p.dictObjGet(0x1800, 1, cob));
+    EXPECT_EQ(cob.defaultValueFor(5), 389);
+    QUserDictObj o;
+    ASSERT_TRUE(p.rootObjGet(0x2010, o));
+    EXPECT_EQ(o.lowLimitFor(5), 0x185);
+    EXPECT_EQ(o.highLimitFor(5), 0x185);
+    EXPECT_EQ(o.defaultValueFor(6), 0x186);
+    // The EDS page keeps the text and shows the value for the node.
+    QList<QStringList> rows;
+    ASSERT_TRUE(cob.toString(rows, 5));
+    EXPECT_TRUE(rows.contains(QStringList{"DefaultValue", "$NODEID+0x180 = 389(0x00000185)"}));
+    rows.clear();
+    ASSERT_TRUE(cob.toString(rows));
+    EXPECT_TRUE(rows.contains(QStringList{"DefaultValue", "$NODEID+0x180"}));
+}
+
+// Sections that could not be read are counted and the first is named; the
+// other sections of an EDS are not. Each kind of damage on its own in a
+// file that is otherwise whole.
+TEST(EdsParserTest, DamagedSectionsAreCounted)
+{
+    TempWorkDir dir;
+    const QString whole = QStringLiteral(
+        "[FileInfo]\nFileName=x.eds\n\n[MandatoryObjects]\nSupportedObjects=1\n1=0x1000\n\n"
+        "[1000]\nParameterName=Device type\nObjectType=0x7\nDataType=0x0007\nAccessType=ro\n\n"
+        "[1018]\nParameterName=Identity\nObjectType=0x9\nSubNumber=2\n\n"
+        "[1018sub0]\nParameterName=Count\nObjectType=0x7\nDataType=0x0005\nAccessType=ro\n\n"
+        "[Comments]\nLines=1\nLine1=text\n\n");
+    struct Case {
+        const char *what;
+        const char *extra; // put at the end of the file
+        const char *first;
+    } const cases[] = {
+        {"a line that is no key=value", "[2000]\nParameterName=x\nDataType 0x0007\n", "2000"},
+        {"a value with an equals sign", "[2000]\nParameterName=a=b\nDataType=0x0007\n", "2000"},
+        {"no attribute the dictionary knows", "[2000]\nDenotation=x\n", "2000"},
+        {"an object section without lines", "[2000]\n", "2000"},
+        {"a sub-object before its object", "[2001sub1]\nParameterName=x\nDataType=0x0005\n", "2001sub1"},
+        {"a sub-index that is no number", "[1018subX]\nParameterName=x\nDataType=0x0005\n", "1018subX"},
+        {"a name too short", "[1018sub]\nParameterName=x\n", "1018sub"},
+        {"an index wider than 16 bits", "[12345]\nParameterName=x\nDataType=0x0005\n", "12345"},
+        {"letters too early", "[101sub2]\nParameterName=x\n", "101sub2"},
+        {"a broken device line", "[DeviceInfo]\nVendorName=x\nbroken line\n", "DeviceInfo"},
+    };
+    QUserEdsParser p;
+    ASSERT_TRUE(cotest::writeAll("whole.eds", whole.toUtf8()));
+    ASSERT_TRUE(p.loadFile("whole.eds"));
+    EXPECT_EQ(p.loadReport.damaged, 0);
+    EXPECT_EQ(p.loadReport.sections, 6);
+    const int extraLine = whole.count(QLatin1Char('\n')) + 1;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(cotest::writeAll("damaged.eds", (whole + QString::fromLatin1(c.extra)).toUtf8()));
+        ASSERT_TRUE(p.loadFile("damaged.eds"));
+        EXPECT_EQ(p.loadReport.damaged, 1);
+        EXPECT_EQ(p.loadReport.firstDamaged, QString::fromLatin1(c.first));
+        EXPECT_EQ(p.loadReport.firstDamagedLine, extraLine);
+        QUserDictObj o;
+        EXPECT_TRUE(p.rootObjGet(0x1000, o)) << "the rest of the file loads";
+    }
+    // The hand-written cases: 1018sub2 before its object (line 15), the
+    // short and the early names, the refused ParameterName of 2001.
+    ASSERT_TRUE(p.loadFile(cotest::edsPath("cases_lf.eds")));
+    EXPECT_EQ(p.loadReport.damaged, 4);
+    EXPECT_EQ(p.loadReport.firstDamaged, "1018sub2");
+    EXPECT_EQ(p.loadReport.firstDamagedLine, 15);
+    ASSERT_TRUE(p.loadFile(cotest::edsPath("drive.eds")));
+    EXPECT_EQ(p.loadReport.damaged, 0);
 }

@@ -228,7 +228,7 @@ TEST_F(ProjectTest, ReadingRules)
         "listenDictObjList": [
             {"ObjectType": "300", "inhibitTime": "70000", "index": 4096, "isRoot": "2",
              "PDOMapping": "abc", "curValue": "-1", "subIndex": "4294967296",
-             "DefaultValue": "2147483648", "LowLimit": "-2147483648", "HighLimit": "12abc",
+             "DefaultValue": "9223372036854775808", "LowLimit": "-2147483648", "HighLimit": "12abc",
              "DataType": "65537", "transmissionType": "511", "eventTime": "65536",
              "syncStartValue": "256", "cobID": "4294967295", "ObjFlags": " 7",
              "pdoEnable": "0", "AccessType": 5, "color": null, "extra": "ignored",
@@ -259,7 +259,7 @@ TEST_F(ProjectTest, ReadingRules)
     EXPECT_FALSE(o.PDOMapping);
     EXPECT_EQ(o.curValue, 0u);
     EXPECT_EQ(o.subIndex, 0u);
-    EXPECT_EQ(o.DefaultValue, 0);
+    EXPECT_EQ(o.DefaultValue, 0) << "beyond 64 bits";
     EXPECT_EQ(o.LowLimit, INT32_MIN);
     EXPECT_EQ(o.HighLimit, 0);
     EXPECT_EQ(o.DataType, 1);

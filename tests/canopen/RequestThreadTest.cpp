@@ -70,7 +70,7 @@ public:
             [this](void *p, int phase, int) { notices.append({p, phase}); }, Qt::DirectConnection);
         QObject::connect(
             &th, &QUserCANopenThread::dictObjValueChangeNotice, &ctx,
-            [this](quint32 i, quint32 s, bool w, quint32 v) { values.append({i, s, w, v}); },
+            [this](quint32 i, quint32 s, bool w, quint32 v, quint32 size) { values.append({i, s, w, v, size}); },
             Qt::DirectConnection);
     }
     ~ThreadRig()
@@ -155,6 +155,7 @@ public:
         quint32 index, sub;
         bool write;
         quint32 value;
+        quint32 size; // bytes the answer indicated, 0 none
     };
     QObject owner;
     QUserDeviceAdapter reg{&owner};
@@ -365,6 +366,61 @@ TEST(RequestThread, ForeignAbortsAreIgnored)
     r.receive(upload(5, 0x2001, 0, 1));
     ASSERT_TRUE(r.runUntilFinished(p));
     EXPECT_EQ(p->result, 0);
+}
+
+// A node that answers a read with a segmented upload (initiate answer with
+// e=0: the object is longer than four bytes) has answered: the read ends at
+// once, refused as no expedited transfer carries the object, and the
+// transfer the node opened is closed with the CiA 301 abort frame on
+// 0x600+node: 80, index low and high byte, sub-index, then the code
+// 0x06010000 ("unsupported access to an object") low byte first.
+TEST(RequestThread, SegmentedAnswerIsAbortedAndRefused)
+{
+    for (uint8_t cmd : {uint8_t(0x41), uint8_t(0x40)}) { // size indicated, and not
+        SCOPED_TRACE(int(cmd));
+        ThreadRig r;
+        QUserCANopenReqPara *p = r.sdo({object(0x1008, 0, true, 0, 9), object(0x2001, 0, true)});
+        r.turns(4);
+        ASSERT_EQ(r.sdoSends(), 1);
+        // Another object's or node's segmented answer is not ours to end.
+        r.receive(answer(5, 0x41, 0x1009, 0, 9));
+        r.receive(answer(6, 0x41, 0x1008, 0, 9));
+        r.turns(4);
+        EXPECT_FALSE(r.finished(p));
+        EXPECT_EQ(r.sdoSends(), 1);
+        r.receive(answer(5, cmd, 0x1008, 0, cmd == 0x41 ? 9 : 0));
+        ASSERT_TRUE(r.runUntilFinished(p, 3000));
+        EXPECT_EQ(p->result, QUserCANopenThread::ResultSdoRefused);
+        EXPECT_EQ(p->sdoPos, 0);
+        ASSERT_EQ(r.sdoSends(), 2) << "the request and the abort, no second try";
+        EXPECT_EQ(r.dev->sent.last().msg.getId(), 0x605);
+        EXPECT_EQ(r.dev->sent.last().msg.dataText.toUpper().remove(' '), QStringLiteral("8008100000000106"));
+        EXPECT_TRUE(r.values.isEmpty());
+    }
+}
+
+// An answer without size indication (0x42) carries four bytes. The one for
+// the read in flight comes back cut to the object's size; any other says
+// that it left its size to the object (0), so that who knows the object can
+// cut it; sized answers tell their size.
+TEST(RequestThread, UnsizedAnswersSayWhetherTheyWereCut)
+{
+    ThreadRig r;
+    QUserCANopenReqPara *p = r.sdo({object(0x2001, 0, true, 0, 6 /* UNSIGNED16 */)});
+    r.turns(4);
+    ASSERT_EQ(r.sdoSends(), 1);
+    r.receive(answer(5, 0x42, 0x2000, 0, 0xA5A5A512)); // not in flight
+    r.receive(answer(5, 0x4B, 0x2002, 0, 0x1234));
+    r.receive(answer(5, 0x42, 0x2001, 0, 0xA5A51234));
+    ASSERT_TRUE(r.runUntilFinished(p));
+    EXPECT_EQ(p->result, 0);
+    EXPECT_EQ(p->sdoList->at(0).curValue, 0x1234u);
+    ASSERT_EQ(r.values.size(), 3);
+    EXPECT_EQ(r.values[0].value, 0xA5A5A512u);
+    EXPECT_EQ(r.values[0].size, 0u);
+    EXPECT_EQ(r.values[1].size, 2u);
+    EXPECT_EQ(r.values[2].value, 0x1234u);
+    EXPECT_EQ(r.values[2].size, 4u);
 }
 
 // A write of an object that is not 1-4 bytes is no expedited transfer: the

@@ -101,6 +101,16 @@ TEST(RoundTripTest, ServerAnswersParseBack)
 TEST(Cia402Test, Sequences)
 {
     QUserCia402 d;
+    // 10000 at 500, acceleration 1000, deceleration 2000.
+    auto move = [](bool relative) {
+        QUserCia402Move m;
+        m.relative = relative;
+        m.target = 10000;
+        m.profileVelocity = 500;
+        m.acceleration = 1000;
+        m.deceleration = 2000;
+        return m;
+    };
     EXPECT_EQ(d.nodeState, 4);
     struct Case {
         const char *what;
@@ -135,6 +145,30 @@ TEST(Cia402Test, Sequences)
         {"rel move", [&](auto &l) { return d.posRelMoveStart(3, 10000, l); }, true, "603", {"237a600010270000", "2b4060005f000000"}},
         {"abs stop", [&](auto &l) { return d.posAbsMoveStop(3, l); }, true, "603", {"2b4060000f010000"}},
         {"rel stop", [&](auto &l) { return d.posRelMoveStop(3, l); }, true, "603", {"2b4060004f010000"}},
+        // A whole move, by the drive's state (statusword, mode display): in
+        // "Operation enabled" no Shutdown (0x0006) but new-set-point bit 4
+        // low, then high with change set immediately (bit 5): 0x000F, 0x003F;
+        // relative (bit 6): 0x004F, 0x007F. The mode is set unless 0x6061
+        // shows profile position (1).
+        {"move, drive enabled", [&](auto &l) { return d.posMoveStart(3, move(false), 0x0237, 1, l); }, true, "603",
+         {"23816000f4010000", "23836000e8030000", "23846000d0070000", "237a600010270000", "2b4060000f000000",
+          "2b4060003f000000"}},
+        {"relative move, drive enabled in velocity mode",
+         [&](auto &l) { return d.posMoveStart(3, move(true), 0x1637, 3, l); }, true, "603",
+         {"2f60600001000000", "23816000f4010000", "23836000e8030000", "23846000d0070000", "237a600010270000",
+          "2b4060004f000000", "2b4060007f000000"}},
+        {"move, drive switched on", [&](auto &l) { return d.posMoveStart(3, move(false), 0x0233, 1, l); }, true, "603",
+         {"2b40600006000000", "2b40600007000000", "2b4060000f010000", "2f60600001000000", "23816000f4010000",
+          "23836000e8030000", "23846000d0070000", "237a600010270000", "2b4060001f000000"}},
+        {"relative move, state unknown", [&](auto &l) { return d.posMoveStart(3, move(true), -1, -1, l); }, true,
+         "603",
+         {"2b40600006000000", "2b40600007000000", "2b4060000f010000", "2f60600001000000", "23816000f4010000",
+          "23836000e8030000", "23846000d0070000", "237a600010270000", "2b4060005f000000"}},
+        {"move, enabled but mode unknown", [&](auto &l) { return d.posMoveStart(3, move(false), 0x0237, -1, l); },
+         true, "603",
+         {"2f60600001000000", "23816000f4010000", "23836000e8030000", "23846000d0070000", "237a600010270000",
+          "2b4060000f000000", "2b4060003f000000"}},
+        {"move, node 0", [&](auto &l) { return d.posMoveStart(0, move(false), 0x0237, 1, l); }, false, "", {}},
         {"nmt start", [&](auto &l) { return d.nmtStart(4, l); }, true, "0", {"0104"}},
         {"nmt stop", [&](auto &l) { return d.nmtStop(4, l); }, true, "0", {"0204"}},
         {"node 0 refused", [&](auto &l) { return d.velStart(0, l); }, false, "", {}},
@@ -152,6 +186,11 @@ TEST(Cia402Test, Sequences)
             EXPECT_EQ(list[i].direction, 1);
         }
     }
+    // The states that are "Operation enabled" (bits 0-3, 5, 6: x01x 0111).
+    for (uint16_t sw : {0x0027, 0x0037, 0x0237, 0x1637, 0xFFA7})
+        EXPECT_TRUE(QUserCia402::operationEnabled(sw)) << std::hex << sw;
+    for (uint16_t sw : {0x0000, 0x0040, 0x0021, 0x0023, 0x0007, 0x0017, 0x000F, 0x0008, 0x0067})
+        EXPECT_FALSE(QUserCia402::operationEnabled(sw)) << std::hex << sw;
     // nmtRestart: the NMT start, then the fault reset controlword.
     QVector<QUserCanMsg> list;
     EXPECT_TRUE(d.nmtRestart(4, list));

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QThread>
 
@@ -94,6 +95,35 @@ TEST_F(LogModel, OldestEntriesGoWhenTheLimitIsReached)
             numbers << QString::number(i);
         EXPECT_EQ(windowTexts(m, 0), numbers);
         EXPECT_EQ(windowTexts(m, 1), c.kept);
+    }
+}
+
+// A stored bound that is no whole number ("abc", a float form, beyond 32
+// bits, empty) or a negative one is no bound: the default with one log line
+// naming the value, as the data tab reads the same key, not one entry
+// without a word. The setting stays as the user left it.
+TEST_F(LogModel, CacheSizeThatIsNoBoundTakesTheDefault)
+{
+    for (const char *text : {"abc", "1e12", "99999999999", "", "  ", "-5", "-1", "12x"}) {
+        SCOPED_TRACE(text);
+        {
+            QSettings raw(QStringLiteral("setting/sys.ini"), QSettings::IniFormat);
+            raw.setValue(QStringLiteral("msgCacheSize"), QString::fromLatin1(text));
+        }
+        QUserSysCfg::instance()->reload();
+        cotest::LogCapture log;
+        QUserTableModelCANopen m;
+        EXPECT_EQ(m.cacheLimit(), 1000000);
+        for (int i = 0; i < 3; ++i)
+            m.logAppend(QStringLiteral("f%1").arg(i), QString());
+        EXPECT_EQ(m.cacheCount(), 3);
+        const QStringList lines = log.lines().filter(QStringLiteral("msgCacheSize"));
+        EXPECT_EQ(lines.filter(QStringLiteral("值<%1>").arg(QString::fromLatin1(text).remove(' '))).size(), 1)
+            << lines.join('\n').toStdString();
+        EXPECT_EQ(QSettings(QStringLiteral("setting/sys.ini"), QSettings::IniFormat)
+                      .value(QStringLiteral("msgCacheSize"))
+                      .toString(),
+                  QString::fromLatin1(text));
     }
 }
 
@@ -273,7 +303,9 @@ TEST(ListenModel, CellTexts)
     const Case cases[] = {
         {"RO", 0xFFFFFFFF, "1,2,3", "false:不支持", "true:读取", "-1", "FFFFFFFF"},
         {"rw", 255, "", "true:写入", "true:读取", "255", "000000FF"},
-        {"const", 0, "9", "false:不支持", "false:不支持", "0", "00000000"},
+        // A const object is read like a ro one (CiA 306 "const": read only,
+        // the value does not change).
+        {"const", 0, "9", "false:不支持", "true:读取", "0", "00000000"},
         {"wo", 0x80000000, "0,0,0", "true:写入", "false:不支持", "-2147483648", "80000000"},
     };
     for (const Case &c : cases) {

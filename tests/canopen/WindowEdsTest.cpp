@@ -122,6 +122,90 @@ TEST_F(Eds, LoadFailuresAndEmptyFiles)
     EXPECT_EQ(topItems(), QStringList{QStringLiteral("列表空!请先导入EDS文件!")});
 }
 
+// A file with sections that could not be read does not say "加载成功": it
+// counts them and names the first with its line; one of which nothing can be
+// read is a failed load, and the dictionary loaded before stays.
+TEST_F(Eds, DamagedFilesSayWhatCouldNotBeRead)
+{
+    ASSERT_TRUE(loadEds(cotest::edsPath("cases_lf.eds")));
+    EXPECT_TRUE(opLog().endsWith(QStringLiteral("加载完成,4个段无法读取,第一个:[1018sub2](第15行)")))
+        << qPrintable(opLog());
+    EXPECT_FALSE(opLog().endsWith(QStringLiteral("加载成功")));
+    EXPECT_EQ(topItems().size(), w->edsParser()->dictObjList.size());
+
+    ASSERT_TRUE(loadEds());
+    EXPECT_TRUE(opLog().endsWith(QStringLiteral("加载成功")));
+    const int objects = w->edsParser()->dictObjList.size();
+
+    ASSERT_TRUE(cotest::writeAll("garbage.eds", "[1000\nnot an eds\n[1001sub]\nDataType 7\n"));
+    prompts.answerFile(QDir::current().absoluteFilePath("garbage.eds"));
+    prompts.answerExec(1);
+    w->slotEdsFileLoad();
+    ASSERT_TRUE(idle());
+    EXPECT_TRUE(opLog().endsWith(QStringLiteral("加载失败...1个段无法读取,第一个:[1001sub](第3行)")))
+        << qPrintable(opLog());
+    EXPECT_EQ(prompts.records().last().title, QStringLiteral("警告"));
+    EXPECT_EQ(w->edsParser()->dictObjList.size(), objects);
+    EXPECT_EQ(w->edsFilePath(), cotest::edsPath("drive.eds"));
+    EXPECT_EQ(topItems().size(), objects);
+}
+
+// The listen list shows limits as the object's data type reads them (an
+// INTEGER16 written 0x8000..0x7FFF is -32768..32767, an UNSIGNED32's
+// 0xFFFFFFFF is 4294967295), and node-id formulas for the node the CiA 301
+// panel names; without a node, as written. The attribute box keeps the
+// formula and shows its value.
+TEST_F(Eds, LimitsByDataTypeAndNodeIdFormulas)
+{
+    child<QLineEdit>("lineEditCia301NodeId")->setText("5");
+    ASSERT_TRUE(loadEds(cotest::edsPath("values.eds")));
+    listenDrop(0x2001);
+    listenDrop(0x2008);
+    listenDrop(0x2010);
+    settleRefresh();
+    QUserTableModelEDS *m = w->listenModel();
+    auto cell = [&](uint32_t index, int column) {
+        return m->item(m->rowOfKey(index << 16) - m->windowStart(), column)->text();
+    };
+    EXPECT_EQ(cell(0x2001, QUserTableModelEDS::ColLow), "-32768");
+    EXPECT_EQ(cell(0x2001, QUserTableModelEDS::ColHigh), "32767");
+    EXPECT_EQ(cell(0x2008, QUserTableModelEDS::ColLow), "0");
+    EXPECT_EQ(cell(0x2008, QUserTableModelEDS::ColHigh), "4294967295");
+    EXPECT_EQ(cell(0x2010, QUserTableModelEDS::ColLow), "389");
+    EXPECT_EQ(cell(0x2010, QUserTableModelEDS::ColHigh), "389");
+    child<QLineEdit>("lineEditCia301NodeId")->setText("6");
+    EXPECT_EQ(cell(0x2010, QUserTableModelEDS::ColLow), "390");
+    child<QLineEdit>("lineEditCia301NodeId")->setText("");
+    EXPECT_EQ(cell(0x2010, QUserTableModelEDS::ColLow), "0x180+$NODEID");
+    EXPECT_EQ(cell(0x2010, QUserTableModelEDS::ColHigh), "$NodeId+384");
+    child<QLineEdit>("lineEditCia301NodeId")->setText("5");
+
+    QStringList rows;
+    prompts.answerExec([&](QDialog *d) {
+        if (auto *t = d->findChild<QTableWidget *>())
+            for (int r = 0; r < t->rowCount(); ++r)
+                rows << t->item(r, 0)->text() + "=" + t->item(r, 1)->text();
+        return 1;
+    });
+    w->slotEdsTreeWidgetItemDoubleClick(treeItem(0x1800)->child(1), 0);
+    EXPECT_TRUE(rows.contains(QStringLiteral("DefaultValue=$NODEID+0x180 = 389(0x00000185)"))) << qPrintable(rows.join('|'));
+
+    // A project keeps numbers: the formulas as node 5 sees them.
+    const QString path = QDir::current().absoluteFilePath("values.prj");
+    prompts.answerFile(path);
+    w->slotPrjSave();
+    ASSERT_TRUE(idle());
+    QUserCANopenPrj prj;
+    ASSERT_EQ(prj.prjLoad(path), 0);
+    QList<QUserDictObj> listen;
+    prj.listenDictObjListGet(listen);
+    ASSERT_EQ(listen.size(), 3);
+    EXPECT_EQ(listen[2].LowLimit, 389);
+    EXPECT_EQ(listen[2].HighLimit, 389);
+    EXPECT_EQ(listen[2].DefaultValue, 389);
+    EXPECT_EQ(listen[0].LowLimit, -32768);
+}
+
 TEST_F(Eds, TreeFilterMatchesIndexOrName)
 {
     ASSERT_TRUE(loadEds());

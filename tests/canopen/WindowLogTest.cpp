@@ -212,6 +212,27 @@ TEST_F(WindowLogSettings, NodeFilterOutsideTheNodeRangeTakesTheDefaults)
     EXPECT_TRUE(w->canopenLogAppend(rx(0x1FF, QByteArray())));
 }
 
+// A stored filter whose begin is above its end would hide every node: it
+// takes the defaults 1 and 127, with a log line naming both values.
+TEST_F(WindowLogSettings, NodeFilterThatEndsBeforeItBeginsTakesTheDefaults)
+{
+    cotest::LogCapture log;
+    start({{"openFliterNodeEn", 1}, {"openFliterBeginNode", 100}, {"openFliterEndNode", 5}});
+    for (uint32_t id : {0x181u, 0x185u, 0x1C0u, 0x1FFu})
+        EXPECT_TRUE(w->canopenLogAppend(rx(id, QByteArray()))) << std::hex << id;
+    const QStringList lines = log.lines().filter(QStringLiteral("openFliterBeginNode"));
+    ASSERT_EQ(lines.size(), 1) << qPrintable(log.lines().join('\n'));
+    EXPECT_TRUE(lines[0].contains(QStringLiteral("值<100,5>"))) << qPrintable(lines[0]);
+    // The stored values stay as the user left them.
+    EXPECT_EQ(QUserSysCfg::instance()->getInt("openFliterBeginNode"), 100);
+    // A filter that begins where it ends is a filter of one node.
+    delete w;
+    w = nullptr;
+    start({{"openFliterNodeEn", 1}, {"openFliterBeginNode", 7}, {"openFliterEndNode", 7}});
+    EXPECT_TRUE(w->canopenLogAppend(rx(0x187, QByteArray())));
+    EXPECT_FALSE(w->canopenLogAppend(rx(0x188, QByteArray())));
+}
+
 TEST_F(WindowLog, PauseKeepsFramesUntilTheNextOneAfterUnpausing)
 {
     auto *pause = child<QCheckBox>("checkBoxLogPause");

@@ -45,6 +45,8 @@ std::ostream &operator<<(std::ostream &os, const SdoWrite &w)
     return os << std::hex << w.key << "=" << std::dec << w.value;
 }
 
+// The expedited downloads among the frames to a node (its upload requests,
+// 0x40, left out).
 QVector<SdoWrite> sdoWrites(const QVector<QUserCanMsg> &frames, int node)
 {
     QVector<SdoWrite> out;
@@ -52,6 +54,8 @@ QVector<SdoWrite> sdoWrites(const QVector<QUserCanMsg> &frames, int node)
         if (m.getId() != 0x600 + node)
             continue;
         const QByteArray b = dataOf(m);
+        if (b.size() >= 1 && uint8_t(b[0]) == 0x40)
+            continue;
         const int size = 4 - ((uint8_t(b[0]) >> 2) & 3);
         uint32_t v = 0;
         for (int i = 0; i < size; ++i)
@@ -361,6 +365,65 @@ TEST_F(Panels, TorqueAndPositionSequences)
     const QVector<SdoWrite> rel = sdoWrites(postedFrames(9), 5);
     EXPECT_EQ(rel.mid(4), (QVector<SdoWrite>{{0x608100, 600}, {0x608300, 100}, {0x608400, 200}, {0x607A00, 250},
                                              {0x604000, 0x005F}}));
+}
+
+// A position start reads the drive's statusword (0x6041) and mode display
+// (0x6061) first. A drive in "Operation enabled" (statusword bits 0-3, 5, 6
+// x01x 0111, CiA 402) is not sent Shutdown, which would switch its power
+// stage off under a running move: it gets the profile values, the target and
+// the new-set-point handshake (bit 4 low, then high with bit 5 "change set
+// immediately"); any other state, or no answer, the enable sequence first.
+TEST_F(Panels, PositionStartFollowsTheDriveState)
+{
+    field("lineEditCia402NodeId", "5");
+    field("linEditPosAAccSpeed", "600");
+    field("linEditPosAccSpeed", "100");
+    field("linEditPosDecSpeed", "200");
+    field("lineEditPosAbsDst", "-4000");
+    field("linEditPosRelDst", "250");
+    const QVector<SdoWrite> profile{{0x608100, 600}, {0x608300, 100}, {0x608400, 200}};
+    const QVector<SdoWrite> enable{{0x604000, 0x0006}, {0x604000, 0x0007}, {0x604000, 0x010F}, {0x606000, 1}};
+    struct Case {
+        const char *what;
+        const char *statusword; // the answer's data bytes, empty: none
+        const char *mode;
+        bool relative;
+        QVector<SdoWrite> expected;
+    } const cases[] = {
+        {"enabled, moving in position mode", "4B41600037060000", "4F61600001000000", false,
+         profile + QVector<SdoWrite>{{0x607A00, -4000}, {0x604000, 0x000F}, {0x604000, 0x003F}}},
+        {"enabled, set-point acknowledged, velocity mode", "4B41600037160000", "4F61600003000000", true,
+         QVector<SdoWrite>{{0x606000, 1}} + profile
+             + QVector<SdoWrite>{{0x607A00, 250}, {0x604000, 0x004F}, {0x604000, 0x007F}}},
+        {"switched on", "4B41600033020000", "4F61600001000000", false,
+         enable + profile + QVector<SdoWrite>{{0x607A00, -4000}, {0x604000, 0x001F}}},
+        {"quick stop active", "4B41600017020000", "4F61600001000000", true,
+         enable + profile + QVector<SdoWrite>{{0x607A00, 250}, {0x604000, 0x005F}}},
+        {"statusword aborted", "8041600000000206", "", false,
+         enable + profile + QVector<SdoWrite>{{0x607A00, -4000}, {0x604000, 0x001F}}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        dev->sentClear();
+        click(c.relative ? "pushButtonPosRelStart" : "pushButtonPosAbsStart");
+        // Each read as the node would answer it, once it was asked.
+        int asked = 0;
+        for (const char *answer : {c.statusword, c.mode}) {
+            if (!*answer)
+                break;
+            ASSERT_TRUE(waitUntil([&] { return dev->sentCount() > asked; }, 10000));
+            const QUserCanMsg ask = sentFrames().at(asked);
+            EXPECT_EQ(ask.getId(), 0x605);
+            const QByteArray reply = QByteArray::fromHex(answer);
+            EXPECT_EQ(dataOf(ask).toHex(), (QByteArray::fromHex("40") + reply.mid(1, 3) + QByteArray(4, 0)).toHex());
+            ++asked;
+            feed(rx(0x585, reply));
+        }
+        ASSERT_TRUE(waitUntil([&] { return dev->sentCount() >= asked + c.expected.size(); }, 10000));
+        ASSERT_TRUE(idle());
+        EXPECT_EQ(sdoWrites(sentFrames(), 5), c.expected);
+    }
+    EXPECT_EQ(prompts.unanswered(), 0);
 }
 
 TEST_F(Panels, Cia402MissingInputsWarnAndPostNothing)

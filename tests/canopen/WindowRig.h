@@ -100,7 +100,7 @@ struct CoSim
     }
     uint64_t counter(const char *bus, int node, int which)
     {
-        uint64_t c[7] = {};
+        uint64_t c[12] = {};
         counters(bus, node, c);
         return c[which];
     }
@@ -119,7 +119,20 @@ struct CoSim
     }
 };
 
-enum Counter { SdoRequests = 0, SdoAborts, TpdosSent, RpdosApplied, Heartbeats, Emcys, LastAbortCode };
+enum Counter {
+    SdoRequests = 0,
+    SdoAborts,
+    TpdosSent,
+    RpdosApplied,
+    Heartbeats,
+    Emcys,
+    LastAbortCode,
+    PowerStageOffs,
+    ClientAborts,
+    LastClientAbortCode,
+    SegmentedUploads,
+    SegmentedUploadOpen,
+};
 
 // Node 5 on bus "co" behind channels 0 and 1; another node 5 (same
 // dictionary) on bus "other" behind channel 2.

@@ -549,3 +549,125 @@ TEST_F(Sim, PositionStopButtonsStopAMoveUnderWay)
         EXPECT_EQ(rig.sim.drive(kBus, kNode), 4) << "operation enabled";
     }
 }
+
+// A node that answers a read with a segmented upload (0x1008, the nine
+// bytes "Sim Drive") has answered: one request, no tries after it, its open
+// transfer aborted (CiA 301 abort 0x06010000, "unsupported access to an
+// object": segments are the only access the object offers, and this client
+// carries out expedited transfers), and the log says the object cannot be
+// read with an expedited transfer, as a write of it does, instead of "超时".
+TEST_F(Sim, SegmentedAnswerIsAbortedAndSaidSo)
+{
+    ASSERT_TRUE(start());
+    ASSERT_TRUE(loadEds());
+    field("lineEditCia301NodeId", "5");
+    listenDrop(0x1008);
+    const uint64_t requests = rig.sim.counter(kBus, kNode, SdoRequests);
+    listenClick(0x1008, QUserTableModelEDS::ColRead);
+    ASSERT_TRUE(idle());
+    EXPECT_TRUE(opLog().endsWith(QStringLiteral("SDO操作[1008,00]失败...对象无法用快速SDO传输"))) << qPrintable(opLog());
+    EXPECT_FALSE(opLog().contains(QStringLiteral("超时")));
+    EXPECT_EQ(rig.sim.counter(kBus, kNode, SegmentedUploads), 1u);
+    EXPECT_EQ(rig.sim.counter(kBus, kNode, ClientAborts), 1u);
+    EXPECT_EQ(rig.sim.counter(kBus, kNode, LastClientAbortCode), 0x06010000u);
+    EXPECT_EQ(rig.sim.counter(kBus, kNode, SegmentedUploadOpen), 0u);
+    // The node saw the request and the abort, nothing else.
+    EXPECT_EQ(rig.sim.counter(kBus, kNode, SdoRequests), requests + 2);
+    const QVector<BusFrame> toNode = framesWithId(rig.sim.take(kBus), 0x600 + kNode);
+    ASSERT_EQ(toNode.size(), 2);
+    EXPECT_EQ(toNode[0].bytes(), QByteArray::fromHex("4008100000000000"));
+    EXPECT_EQ(toNode[1].bytes(), QByteArray::fromHex("8008100000000106"));
+    // The node serves the next read as ever.
+    listenDrop(0x2001);
+    listenClick(0x2001, QUserTableModelEDS::ColRead);
+    ASSERT_TRUE(idle());
+    EXPECT_TRUE(opLog().endsWith(QStringLiteral("SDO操作完成...")));
+    EXPECT_EQ(w->listenModel()->dictObjAt(listenRow(0x2001))->curValue, 0x1234u);
+}
+
+// A node that answers without size indication puts stale bytes (not 0)
+// after the value. Where the object is known, its size cuts them: for the
+// read the listen list runs, and as well for an answer the list did not ask
+// for (a read from the CiA 301 page).
+TEST_F(Sim, UnsizedAnswersAreCutWhereverTheObjectIsKnown)
+{
+    ASSERT_TRUE(start());
+    ASSERT_TRUE(rig.sim.sdoSized(kBus, kNode, 0));
+    ASSERT_TRUE(loadEds());
+    field("lineEditCia301NodeId", "5");
+    listenDrop(0x2000); // UNSIGNED8
+    listenDrop(0x2001); // UNSIGNED16
+    ASSERT_TRUE(rig.sim.write(kBus, kNode, 0x2000, 0, 0x7E));
+    QUserTableModelEDS *m = w->listenModel();
+    for (const char *sub : {"2000", "2001"}) {
+        SCOPED_TRACE(sub);
+        field("lineEditSdoFastReadIndex", sub);
+        field("lineEditSdoFastReadSubIndex", "00");
+        click("pushButtonSdoFastRead");
+    }
+    ASSERT_TRUE(waitUntil([&] { return !m->dictObjAt(listenRow(0x2001))->updateTime.isEmpty()
+                                     && m->dictObjAt(listenRow(0x2001))->curValue != 0; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return m->dictObjAt(listenRow(0x2000))->curValue != 0; }, 10000));
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(m->dictObjAt(listenRow(0x2000))->curValue, 0x7Eu);
+    EXPECT_EQ(m->dictObjAt(listenRow(0x2001))->curValue, 0x1234u);
+    const QVector<BusFrame> answers = framesWithId(rig.sim.take(kBus), 0x580 + kNode);
+    ASSERT_EQ(answers.size(), 2);
+    EXPECT_EQ(answers[0].bytes(), QByteArray::fromHex("420020007EA5A5A5")) << "the node pads with stale bytes";
+    EXPECT_EQ(answers[1].bytes(), QByteArray::fromHex("420120003412A5A5"));
+    // The row shows it once the throttled refresh has run.
+    EXPECT_TRUE(waitUntil(
+        [&] { return m->item(listenRow(0x2001) - m->windowStart(), QUserTableModelEDS::ColValueHex)->text() == "00001234"; },
+        5000))
+        << qPrintable(m->item(listenRow(0x2001) - m->windowStart(), QUserTableModelEDS::ColValueHex)->text());
+}
+
+// "开始" during a move goes straight to the new target: the drive stays in
+// Operation enabled (no Shutdown switches its power stage off), keeps
+// moving and runs on to the new target; the master sends no 0x0006.
+TEST_F(Sim, PositionStartDuringAMoveKeepsThePowerStageOn)
+{
+    ASSERT_TRUE(start());
+    field("lineEditCia402NodeId", "5");
+    click("toolButtonCia402Start");
+    ASSERT_TRUE(waitUntil([&] { return rig.sim.nmt(kBus, kNode) == 5; }, 10000));
+    field("linEditPosAAccSpeed", "2000");
+    field("linEditPosAccSpeed", "8000");
+    field("linEditPosDecSpeed", "8000");
+    const int32_t from = int32_t(node(0x6064));
+    field("lineEditPosAbsDst", QString::number(from + 100000));
+    click("pushButtonPosAbsStart");
+    ASSERT_TRUE(waitUntil([&] { return int32_t(node(0x606C)) == 2000; }, 10000)) << int32_t(node(0x606C));
+    ASSERT_TRUE(idle());
+    const uint64_t offs = rig.sim.counter(kBus, kNode, PowerStageOffs);
+    rig.sim.take(kBus);
+
+    // A new target ahead, while the drive runs at full speed.
+    const int32_t at = int32_t(node(0x6064));
+    const int32_t target = at + 3000;
+    field("lineEditPosAbsDst", QString::number(target));
+    click("pushButtonPosAbsStart");
+    // Until it stands at the new target, the drive never stops on the way.
+    int32_t slowest = INT32_MAX;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const int32_t v = int32_t(node(0x606C));
+            if (int32_t(node(0x6064)) != target)
+                slowest = std::min(slowest, v);
+            return int32_t(node(0x6064)) == target && v == 0;
+        },
+        15000))
+        << int32_t(node(0x6064));
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(rig.sim.counter(kBus, kNode, PowerStageOffs), offs) << "Operation enabled the whole time";
+    EXPECT_EQ(rig.sim.drive(kBus, kNode), 4);
+    EXPECT_GT(slowest, 0) << "the move went on without a stop";
+    settle(300);
+    EXPECT_EQ(int32_t(node(0x6064)), target) << "and it stands there";
+    // What the master sent: the state read, then no Shutdown.
+    QVector<QByteArray> controlwords;
+    for (const BusFrame &f : framesWithId(rig.sim.take(kBus), 0x600 + kNode))
+        if (f.data[0] != 0x40 && f.data[1] == 0x40 && f.data[2] == 0x60)
+            controlwords << f.bytes().mid(4, 2);
+    EXPECT_EQ(controlwords, (QVector<QByteArray>{QByteArray::fromHex("0f00"), QByteArray::fromHex("3f00")}));
+}

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <memory>
 
 using namespace plat;
@@ -300,12 +302,15 @@ TEST_F(CanopenNodeTest, SdoUploadsAndDownloads)
 }
 
 // Switched to answer uploads without size indication, the node sends 0x42
-// and four bytes, the value's own bytes first.
+// and four bytes, the value's own bytes first and then stale ones that are
+// not 0 (CiA 301 leaves them unspecified; a client must cut them by the
+// object's size).
 TEST_F(CanopenNodeTest, UploadAnswersWithoutSizeIndication)
 {
     node->setUploadSizeIndicated(false);
-    EXPECT_EQ(sdo({0x40, 0x01, 0x20, 0x00}), std::vector<uint8_t>({0x42, 0x01, 0x20, 0x00, 0x34, 0x12, 0x00, 0x00}));
-    EXPECT_EQ(sdo({0x40, 0x01, 0x10, 0x00}), std::vector<uint8_t>({0x42, 0x01, 0x10, 0x00, 0x00, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(sdo({0x40, 0x01, 0x20, 0x00}), std::vector<uint8_t>({0x42, 0x01, 0x20, 0x00, 0x34, 0x12, 0xA5, 0xA5}));
+    EXPECT_EQ(sdo({0x40, 0x01, 0x10, 0x00}), std::vector<uint8_t>({0x42, 0x01, 0x10, 0x00, 0x00, 0xA5, 0xA5, 0xA5}));
+    EXPECT_EQ(sdo({0x40, 0x18, 0x10, 0x04}), std::vector<uint8_t>({0x42, 0x18, 0x10, 0x04, 0x78, 0x56, 0x34, 0x12}));
     // Downloads are confirmed as before, and the switch goes back.
     EXPECT_EQ(sdo({0x2B, 0x01, 0x20, 0x00, 0x78, 0x56, 0x00, 0x00})[0], 0x60);
     node->setUploadSizeIndicated(true);
@@ -332,7 +337,6 @@ TEST_F(CanopenNodeTest, SdoAbortCodes)
         {"segmented download", {0x21, 0x00, 0x20, 0x00, 0x04}, 0x05040001},
         {"segment upload request", {0x60, 0x00, 0x20, 0x00}, 0x05040001},
         {"block upload", {0xA0, 0x00, 0x20, 0x00}, 0x05040001},
-        {"long string upload", {0x40, 0x08, 0x10, 0x00}, 0x06010000},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -348,6 +352,90 @@ TEST_F(CanopenNodeTest, SdoAbortCodes)
     // A client abort gets no answer.
     EXPECT_TRUE(sdo({0x80, 0x00, 0x20, 0x00, 0, 0, 0x04, 0x05}).empty());
     EXPECT_EQ(node->value(0x2000, 0), 0u) << "nothing refused was written";
+}
+
+// A value longer than four bytes goes segmented (CiA 301): the initiate
+// answer 0x41 with the size, then segments of seven bytes with a toggle
+// bit, the last with c=1 and n the bytes it does not carry. A client abort
+// closes the transfer; a segment request out of turn is refused.
+TEST_F(CanopenNodeTest, SegmentedUploadOfLongValues)
+{
+    // 0x1008 "Sim Drive", nine bytes.
+    EXPECT_EQ(sdo({0x40, 0x08, 0x10, 0x00}), std::vector<uint8_t>({0x41, 0x08, 0x10, 0x00, 9, 0, 0, 0}));
+    EXPECT_TRUE(node->segmentedUploadOpen());
+    EXPECT_EQ(sdo({0x60}), std::vector<uint8_t>({0x00, 'S', 'i', 'm', ' ', 'D', 'r', 'i'}));
+    EXPECT_EQ(sdo({0x70}), std::vector<uint8_t>({0x1B, 'v', 'e', 0, 0, 0, 0, 0})) << "t=1, n=5, c=1";
+    EXPECT_FALSE(node->segmentedUploadOpen());
+    EXPECT_EQ(node->counters().segmentedUploads, 1u);
+
+    // A toggle out of turn ends the transfer with its abort code.
+    ASSERT_EQ(sdo({0x40, 0x08, 0x10, 0x00})[0], 0x41);
+    const auto r = sdo({0x70});
+    ASSERT_EQ(r.size(), 8u);
+    EXPECT_EQ(r, std::vector<uint8_t>({0x80, 0x08, 0x10, 0x00, 0x00, 0x00, 0x03, 0x05}));
+    EXPECT_FALSE(node->segmentedUploadOpen());
+
+    // The client aborts: no answer, the transfer is closed, the code kept.
+    ASSERT_EQ(sdo({0x40, 0x08, 0x10, 0x00})[0], 0x41);
+    EXPECT_TRUE(sdo({0x80, 0x08, 0x10, 0x00, 0x00, 0x00, 0x01, 0x06}).empty());
+    EXPECT_FALSE(node->segmentedUploadOpen());
+    EXPECT_EQ(node->counters().clientAborts, 1u);
+    EXPECT_EQ(node->counters().lastClientAbortCode, 0x06010000u);
+    EXPECT_EQ(sdo({0x60})[0], 0x80) << "no transfer open";
+}
+
+// Shutdown in Operation enabled switches the power stage off (Ready to
+// switch on): with shutdown option code 0 at once, the set-point dropped;
+// with 1 after braking with the profile deceleration. Neither runs on to the
+// target.
+TEST_F(CanopenNodeTest, ShutdownWhileMovingFollowsTheShutdownOptionCode)
+{
+    std::string eds;
+    {
+        std::ifstream f(edsPath());
+        std::stringstream ss;
+        ss << f.rdbuf();
+        eds = ss.str();
+    }
+    eds += "\n[605B]\nParameterName=Shutdown option code\nObjectType=0x7\nDataType=0x0003\nAccessType=rw\n"
+           "DefaultValue=0\nPDOMapping=0\n";
+    for (int option : {-1, 0, 1}) {
+        SCOPED_TRACE(option);
+        if (option >= 0) {
+            ASSERT_TRUE(node->loadEdsText(eds));
+            world.poll();
+            ASSERT_EQ(download(0x605B, 0, uint32_t(option), 2), 0u);
+        } else {
+            ASSERT_TRUE(node->loadEds(edsPath())); // no 0x605B: as option 0
+            world.poll();
+        }
+        ASSERT_EQ(download(0x6060, 0, 1, 1), 0u);
+        ASSERT_EQ(download(0x6081, 0, 1000, 4), 0u);
+        ASSERT_EQ(download(0x6083, 0, 10000, 4), 0u);
+        ASSERT_EQ(download(0x6084, 0, 2000, 4), 0u);
+        for (uint16_t cw : {0x06, 0x07, 0x0F})
+            ASSERT_EQ(download(0x6040, 0, cw, 2), 0u);
+        ASSERT_EQ(download(0x607A, 0, 100000, 4), 0u);
+        ASSERT_EQ(download(0x6040, 0, 0x1F, 2), 0u);
+        advance(500);
+        ASSERT_EQ(velocity(), 1000);
+        const uint64_t offs = node->counters().powerStageOffs;
+        ASSERT_EQ(download(0x6040, 0, 0x06, 2), 0u);
+        EXPECT_EQ(node->driveState(), CanopenNode::Drive::ReadyToSwitchOn);
+        EXPECT_EQ(statusword() & 0x6F, 0x21);
+        EXPECT_EQ(node->counters().powerStageOffs, offs + 1);
+        if (option == 1) {
+            EXPECT_EQ(velocity(), 1000) << "braking starts from the speed it had";
+            advance(250);
+            EXPECT_NEAR(velocity(), 500, 15);
+            advance(300);
+        }
+        EXPECT_EQ(velocity(), 0);
+        const int32_t stopped = position();
+        advance(1000);
+        EXPECT_EQ(position(), stopped) << "the move does not go on";
+        EXPECT_LT(stopped, 2000);
+    }
 }
 
 // The PDO configuration is strict, as CiA 301 allows.

@@ -22,6 +22,8 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QScrollBar>
+#include <QTableView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -262,6 +264,35 @@ int main(int argc, char **argv)
     child<QTabWidget>(w, "tabWidgetTop")->setCurrentIndex(1);
     settle(300);
     save(w, QStringLiteral("canopen_eds_reopened"));
+
+    // Values as EDS files write them: signed limits, 64-bit types, node-id
+    // formulas for node 5, and the attribute box of a default COB-ID; the
+    // operation log after a file with damaged sections.
+    prompt.file = QStringLiteral(ORVANE_SOURCE_DIR "/tests/canopen/eds/cases_lf.eds");
+    w->slotEdsFileLoad();
+    settle(400);
+    prompt.file = QStringLiteral(ORVANE_SOURCE_DIR "/tests/canopen/eds/values.eds");
+    w->slotEdsFileLoad();
+    settle(400);
+    w->listenModel()->clear();
+    for (uint32_t index : {0x2001u, 0x2007u, 0x2008u, 0x2010u, 0x2011u})
+        w->slotEdsListenObjListTabDropEvent(QString(), QString::asprintf("%04X", index));
+    if (auto *view = w->findChild<QTableView *>(QStringLiteral("tableViewListen")))
+        view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->maximum());
+    settle(150);
+    save(w, QStringLiteral("canopen_eds_values"));
+    prompt.onExec = [](QDialog *d) {
+        d->show();
+        settle(300);
+        save(d, QStringLiteral("canopen_attribute_formula"));
+        return 1;
+    };
+    w->slotEdsListenObjListTabDropEvent(QStringLiteral("1800"), QStringLiteral("01"));
+    for (int row = 0; row < w->listenModel()->cacheCount(); ++row)
+        if (w->listenModel()->dictObjAt(row)->index == 0x1800)
+            w->slotEdsListenObjTabItemDoubleClick(
+                w->listenModel()->index(row - w->listenModel()->windowStart(), QUserTableModelEDS::ColName));
+    prompt.onExec = nullptr;
 
     delete w;
     QUserPrompt::setInstance(nullptr);

@@ -126,7 +126,8 @@ COSIM_API int cosim_node_write(const char *bus, int id, int index, int sub, uint
 }
 
 // sdoRequests, sdoAborts, tpdosSent, rpdosApplied, heartbeats, emcys,
-// lastAbortCode.
+// lastAbortCode, powerStageOffs, clientAborts, lastClientAbortCode,
+// segmentedUploads, segmented upload open (0/1): 12 values.
 COSIM_API int cosim_node_counters(const char *bus, int id, uint64_t *out)
 {
     std::lock_guard<std::recursive_mutex> l(World::instance().lock());
@@ -141,6 +142,11 @@ COSIM_API int cosim_node_counters(const char *bus, int id, uint64_t *out)
     out[4] = c.heartbeats;
     out[5] = c.emcys;
     out[6] = c.lastAbortCode;
+    out[7] = c.powerStageOffs;
+    out[8] = c.clientAborts;
+    out[9] = c.lastClientAbortCode;
+    out[10] = c.segmentedUploads;
+    out[11] = n->segmentedUploadOpen() ? 1 : 0;
     return 1;
 }
 
