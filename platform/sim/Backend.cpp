@@ -90,7 +90,7 @@ public:
         World &w = World::instance();
         Guard g(w.lock());
         w.ensureConfigured();
-        w.controlPoll();
+        w.controlPoll(true); // an enumeration sees every line written before it
         std::vector<std::string> out;
         for (Adapter *a : w.adapters())
             if (a->isPlugged())
@@ -142,7 +142,7 @@ std::unique_ptr<UsbDevice> SimBackend::open(const std::string &path)
     World &w = World::instance();
     Guard g(w.lock());
     w.ensureConfigured();
-    w.controlPoll();
+    w.controlPoll(true);
     for (Adapter *a : w.adapters()) {
         if (a->path() != path)
             continue;

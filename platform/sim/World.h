@@ -62,10 +62,11 @@ public:
     // The control file that KEMUSB_SIM_CONTROL names, for a program that
     // runs on simulated adapters: lines appended to it ("unplug ALIAS",
     // "replug ALIAS"; '#' starts a comment) are carried out at the
-    // transport's next enumeration, open, read or write, looked for at most
-    // once every kControlLookMs. What the file holds when it is first looked
-    // at is taken as done; a file cut shorter is read from its start again.
-    // now: look whatever the time since the last look.
+    // transport's next enumeration or open (which look at once), or at a
+    // read or write (which look at most once every kControlLookMs). What the
+    // file holds when it is first looked at is taken as done; a file cut
+    // shorter is read from its start again. now: look whatever the time
+    // since the last look.
     static constexpr int kControlLookMs = 50;
     void controlPoll(bool now = false);
     // One control line; false (and nothing done) when it is not one.
