@@ -182,8 +182,8 @@ void MainWindow::soltDevLost(QString typeName, int devIndex, QStringList devIds,
     uiTabBasicSendUpdate();
     uiTabAdvSendUpdate();
     slotStatusBarTimeTask();
-    QString text = tr("适配器 %1 已断开连接(已拔出或不再应答),它的通道已关闭。")
-                       .arg(getAdapterTextEx(languageCode, typeName, devIndex));
+    QString text = tr("适配器 %1 已断开连接(已拔出或不再应答)!").arg(getAdapterTextEx(languageCode, typeName, devIndex));
+    text += QStringLiteral("\r\n") + tr("它的通道已关闭。");
     if (!recordStopped.isEmpty())
         text += QStringLiteral("\r\n") + tr("实时保存已停止,文件已关闭。");
     text += QStringLiteral("\r\n") + tr("重新连接后,请再次打开设备。");

@@ -215,8 +215,12 @@
         <translation>设备关闭失败!</translation>
     </message>
     <message>
-        <source>适配器 %1 已断开连接(已拔出或不再应答),它的通道已关闭。</source>
-        <translation>适配器 %1 已断开连接(已拔出或不再应答),它的通道已关闭。</translation>
+        <source>适配器 %1 已断开连接(已拔出或不再应答)!</source>
+        <translation>适配器 %1 已断开连接(已拔出或不再应答)!</translation>
+    </message>
+    <message>
+        <source>它的通道已关闭。</source>
+        <translation>它的通道已关闭。</translation>
     </message>
     <message>
         <source>实时保存已停止,文件已关闭。</source>

@@ -216,8 +216,12 @@
         <translation>Failed to close the device!</translation>
     </message>
     <message>
-        <source>适配器 %1 已断开连接(已拔出或不再应答),它的通道已关闭。</source>
-        <translation>Adapter %1 is disconnected (unplugged or no longer answering); its channels are closed.</translation>
+        <source>适配器 %1 已断开连接(已拔出或不再应答)!</source>
+        <translation>Adapter %1 is disconnected (unplugged or no longer answering)!</translation>
+    </message>
+    <message>
+        <source>它的通道已关闭。</source>
+        <translation>Its channels are closed.</translation>
     </message>
     <message>
         <source>实时保存已停止,文件已关闭。</source>

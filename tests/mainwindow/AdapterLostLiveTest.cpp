@@ -311,8 +311,8 @@ TEST_F(AdapterLostLiveTest, ControlFilePullsTheAdapterOfARunningWindow)
     say("unplug classic\n");
     ASSERT_TRUE(waitUntil([&] { return boxesWith("is disconnected") == 1; }));
     const QString text = prompts.last().text;
-    EXPECT_TRUE(text.contains("Adapter USBCAN2 DEV:0 is disconnected (unplugged or no longer answering); its "
-                              "channels are closed."))
+    EXPECT_TRUE(text.contains("Adapter USBCAN2 DEV:0 is disconnected (unplugged or no longer answering)!\r\n"
+                              "Its channels are closed.\r\n"))
         << text.toStdString();
     EXPECT_TRUE(text.contains("Real-time recording has stopped; its file is closed.")) << text.toStdString();
     EXPECT_TRUE(text.contains("Once it is connected again, open the device again.")) << text.toStdString();
