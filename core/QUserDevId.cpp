@@ -35,6 +35,12 @@ QString getDevIdTextEx(int lang, const QString &devId)
     return QStringLiteral("%1 %2%3 %4%5 ").arg(type, devWord).arg(index).arg(chWord).arg(channel);
 }
 
+QString getAdapterTextEx(int lang, const QString &typeName, int devIndex)
+{
+    const QString devWord = lang == 0 ? QObject::tr("设备:") : QObject::tr("DEV:");
+    return QStringLiteral("%1 %2%3").arg(typeName, devWord).arg(devIndex);
+}
+
 QString getDevIdText(const QString &devId)
 {
     return getDevIdTextEx(0, devId);

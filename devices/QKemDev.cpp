@@ -1,6 +1,7 @@
 #include "devices/QKemDev.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QMutexLocker>
 
 #include <cstring>
@@ -379,12 +380,19 @@ int QKemDev::cmdExecute()
     return 1;
 }
 
+bool QKemDev::adapterGone() const
+{
+    return opened && lib && lib->devIsGone && lib->devIsGone(devType, devIndex) == 1;
+}
+
 void QKemDev::pollLoop()
 {
     cmdQueue.open();
+    QElapsedTimer goneLook;
+    goneLook.start();
     while (!stopFlag) {
         QVector<int> channels;
-        {
+        if (!lost) {
             QMutexLocker lock(&chMutex);
             for (auto it = chTable.cbegin(); it != chTable.cend(); ++it)
                 if (it.value())
@@ -394,8 +402,19 @@ void QKemDev::pollLoop()
         for (int ch : channels)
             total += receive(ch);
         const int r = cmdExecute();
-        if (total == 0 && r != 1)
+        if (total == 0 && r != 1) {
+            // Idle: every frame the library held has been emitted, so a loss
+            // reported now comes after the last of them.
+            if (!lost && goneLook.elapsed() >= kGoneLookMs) {
+                goneLook.restart();
+                if (adapterGone()) {
+                    lost = true;
+                    logLine(QStringLiteral("Kem %1 index:%2 设备已断开...").arg(name).arg(devIndex));
+                    emit adapterLost(name, devIndex);
+                }
+            }
             QThread::usleep(100);
+        }
     }
     cmdQueue.close();
 }

@@ -5,6 +5,12 @@
 // close run in this thread between two polls; lists run in the sender's
 // thread. A second mode of the same thread detects the bit rate of a bus by
 // trying candidate timings until frames arrive (baud detection dialog).
+//
+// An adapter that leaves the host (unplugged, or it stopped answering for
+// good) is noticed by the poll loop on its idle turns, at most every
+// kGoneLookMs: once every frame that came before is emitted, adapterLost is
+// emitted once and the channels are polled no more; commands are still
+// served, so the device class closes the channels and the adapter as usual.
 
 #include <QHash>
 #include <QMutex>
@@ -61,6 +67,13 @@ public:
     bool isOpened() const { return opened; }
     QString deviceId(int channel) const;
 
+    static constexpr int kGoneLookMs = 20;
+    // Whether the open adapter has left the host, asked of the library now
+    // (any thread); false when it is not open.
+    bool adapterGone() const;
+    // Set once the poll loop has reported the adapter lost.
+    bool isLost() const { return lost; }
+
     // Baud-rate detection. A start while a detection runs is ignored (1); a
     // start right after a stop waits for the stopped run to end and starts a
     // new one (1); a start on a thread that serves open channels is refused
@@ -75,6 +88,9 @@ signals:
     void receiveMsg(QString devId, QVector<QUserCanMsg> msgList);
     void sendResultNotify(QString devId, QUserCanMsg msg);
     void baudChkResult(QString devId, QUserBaudChkMsg msg);
+    // The adapter left the host; emitted once, from the driver thread, after
+    // the last batch received before it.
+    void adapterLost(QString typeName, int devIndex);
 
 protected:
     void run() override;
@@ -95,6 +111,7 @@ private:
     QString name;
     std::atomic<bool> opened{false};
     std::atomic<bool> stopFlag{false};
+    std::atomic<bool> lost{false};
     QKemLib *lib = nullptr;
     uint16_t devType = 0;
     uint16_t devIndex = 0;

@@ -1,6 +1,7 @@
 #include "devices/QKemFdDev.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QMutexLocker>
 
 #include <cstring>
@@ -616,22 +617,41 @@ int QKemFdDev::cmdExecute()
     return 1;
 }
 
+bool QKemFdDev::adapterGone() const
+{
+    return opened && lib && lib->devIsGone && lib->devIsGone(devType, devIndex) == 1;
+}
+
 void QKemFdDev::run()
 {
     cmdQueue.open();
     logLine(QStringLiteral("%1接收线程启动...").arg(typeName));
+    QElapsedTimer goneLook;
+    goneLook.start();
     while (!stopFlag) {
         int total = 0;
         // The poll list and its device ids change only in this thread (a
         // channel start or close runs as a command below), so the copies are
-        // shared, not rebuilt, from turn to turn.
-        const QVector<int> channels = pollList;
+        // shared, not rebuilt, from turn to turn. A lost adapter has nothing
+        // more to give.
+        const QVector<int> channels = lost ? QVector<int>() : pollList;
         const QVector<QString> ids = pollIds;
         for (int i = 0; i < channels.size(); ++i)
             total += chPoll(channels.at(i), ids.at(i));
         const int r = cmdExecute();
-        if (r == 0 && total == 0)
+        if (r == 0 && total == 0) {
+            // Idle: every frame the library held has been emitted, so a loss
+            // reported now comes after the last of them.
+            if (!lost && goneLook.elapsed() >= kGoneLookMs) {
+                goneLook.restart();
+                if (adapterGone()) {
+                    lost = true;
+                    logLine(QStringLiteral("Kem %1 index:%2 设备已断开...").arg(typeName).arg(devIndex));
+                    emit adapterLost(typeName, devIndex);
+                }
+            }
             QThread::usleep(100);
+        }
     }
     // Whatever is still queued is answered now, and later posts fail at once.
     cmdQueue.close();

@@ -6,6 +6,12 @@
 // stop). Frame lists are transmitted in the caller's thread under the
 // transmit lock. In direct mode (after devSet) it has no thread and its
 // operations run in the caller's thread; that mode serves the firmware update.
+//
+// An adapter that leaves the host (unplugged, or it stopped answering for
+// good) is noticed by the thread on its idle turns, at most every
+// kGoneLookMs: once every frame that came before is emitted, adapterLost is
+// emitted once, and the channels are polled no more. Commands are still
+// served, so the device class closes the channels and the adapter as usual.
 
 #include <QHash>
 #include <QMutex>
@@ -69,10 +75,20 @@ public:
     QMutex *stopLock() { return &stopMutex; }
     bool libraryLoaded() const { return lib && lib->isLoaded(); }
 
+    static constexpr int kGoneLookMs = 20;
+    // Whether the open adapter has left the host, asked of the library now
+    // (any thread); false when it is not open.
+    bool adapterGone() const;
+    // Set once the thread has reported the adapter lost.
+    bool isLost() const { return lost; }
+
 signals:
     void receiveMsg(QString devId, QVector<QUserCanMsg> msgList);
     void sendResultNotify(QString devId, QUserCanMsg msg);
     void baudChkResult(QString devId, QUserBaudChkMsg msg);
+    // The adapter left the host; emitted once, from the driver thread, after
+    // the last batch received before it.
+    void adapterLost(QString typeName, int devIndex);
 
 protected:
     void run() override;
@@ -95,6 +111,7 @@ private:
     bool queuedMode = true;
     std::atomic<bool> opened{false};
     std::atomic<bool> stopFlag{false};
+    std::atomic<bool> lost{false};
     QKemLib *lib = nullptr;
     uint16_t devType = 0;
     uint16_t devIndex = 0;

@@ -59,6 +59,7 @@ void QKemLib::clearAll()
     devRelayStatusSet = nullptr;
     devRelayStatusGet = nullptr;
     devBaudParaGet = nullptr;
+    devIsGone = nullptr;
 }
 
 template <typename Fn>
@@ -87,4 +88,5 @@ void QKemLib::resolveAll()
     bind(lib, "KCAN_DevRelayStatusSet", devRelayStatusSet);
     bind(lib, "KCAN_DevRelayStatusGet", devRelayStatusGet);
     bind(lib, "KCAN_DevBaudParaGet", devBaudParaGet);
+    bind(lib, "KCAN_DevIsGone", devIsGone);
 }

@@ -32,6 +32,7 @@ public:
     using DevRelayStatusSetFn = uint32_t (*)(uint32_t, uint32_t, uint8_t, uint8_t);
     using DevRelayStatusGetFn = uint32_t (*)(uint32_t, uint32_t, uint8_t *, uint8_t *);
     using DevBaudParaGetFn = uint32_t (*)(uint32_t, uint32_t, uint32_t, uint8_t *, uint8_t *);
+    using DevIsGoneFn = uint32_t (*)(uint32_t, uint32_t);
 
     // Loads the library at once; isLoaded() tells the outcome.
     explicit QKemLib(const QString &fileName = QStringLiteral("kemusb.dll"));
@@ -69,6 +70,9 @@ public:
     DevRelayStatusSetFn devRelayStatusSet = nullptr;
     DevRelayStatusGetFn devRelayStatusGet = nullptr;
     DevBaudParaGetFn devBaudParaGet = nullptr;
+    // Absent from older builds of the library: an adapter is then never
+    // taken as gone.
+    DevIsGoneFn devIsGone = nullptr;
 
 private:
     void resolveAll();

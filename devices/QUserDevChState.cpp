@@ -43,7 +43,10 @@ QString QUserDevChState::devStateText()
 {
     const bool en = language != 0;
     const bool fd = devKind == 1 && fdEnable != 0;
-    QString s = fd ? QStringLiteral("[FD]") : QStringLiteral("[CAN]");
+    QString s;
+    if (chLost)
+        s += en ? QStringLiteral("[DISCONNECTED]") : QStringLiteral("[已断开]");
+    s += fd ? QStringLiteral("[FD]") : QStringLiteral("[CAN]");
     if (relayShow) {
         s += en ? QStringLiteral("RelayState->") : QStringLiteral("中继状态->");
         if (relayState)

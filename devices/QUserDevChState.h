@@ -3,6 +3,10 @@
 // runs: open or not, classic or CAN FD, work mode, relay, both bit rates and a
 // one-line display text for the status bar. A plain value: the device keeps
 // the master copy of each channel's record and hands out copies.
+//
+// A channel whose adapter left the host while it was open is lost: closed
+// (chOpen 0), and its text begins with "[已断开]" / "[DISCONNECTED]" until
+// the channel is opened again or its tab is closed.
 
 #include <QString>
 
@@ -28,6 +32,7 @@ public:
     QString dataBaudText;
     QString stateText;
     int language = 0;         // 0 Chinese, else English
+    uint8_t chLost = 0;       // 1: the adapter left the host while the channel was open
 
     int chOpenSet(uint8_t v) { chOpen = v; return 1; }
     uint8_t chOpenGet() const { return chOpen; }
@@ -42,6 +47,8 @@ public:
     int relayStateSet(uint8_t v) { relayState = v; return 1; }
     uint8_t relayStateGet() const { return relayState; }
     int languageSet(int lang) { language = lang; return 1; }
+    int chLostSet(uint8_t v) { chLost = v; return 1; }
+    uint8_t chLostGet() const { return chLost; }
 
     // Stores one phase's timing (0 nominal, 1 data) and rebuilds its bit-rate
     // text; 0 for any other phase.

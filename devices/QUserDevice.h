@@ -6,7 +6,11 @@
 //   receiveMsg(QString,QVector<QUserCanMsg>)   a batch received on a channel
 //   sendResultNotify(QString,QUserCanMsg)      a frame transmitted on a channel
 // and the slot slotSendMsg(QString,QUserCanMsg); the registry connects to the
-// signals by signature.
+// signals by signature. A device that notices adapters leaving the host also
+// declares
+//   adapterLost(QString,int,QStringList)       type name, device index and the
+//                                              ids of the channels it had open
+//                                              (now closed and marked lost)
 
 #include <QObject>
 #include <QString>
@@ -32,4 +36,8 @@ public:
     virtual int sendMsgList(const QString &devId, QVector<QUserCanMsg> msgs) = 0;
     // 1 and the channel's record copied, else 0.
     virtual int devInfoGet(const QString &devId, QUserDevChState *state) = 0;
+    // Whether the channel's adapter has left the host: marked lost, or its
+    // library says so right now (a transfer that failed because of it has
+    // already told it). GUI thread.
+    virtual bool adapterGone(const QString &devId) { return false; }
 };

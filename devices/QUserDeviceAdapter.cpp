@@ -49,6 +49,41 @@ void QUserDeviceAdapter::deviceConnect(QUserDevice *device)
     connect(device, SIGNAL(sendResultNotify(QString,QUserCanMsg)), this, SIGNAL(sendResultNotify(QString,QUserCanMsg)));
     connect(device, SIGNAL(receiveMsg(QString,QVector<QUserCanMsg>)), this,
             SIGNAL(receiveMsg(QString,QVector<QUserCanMsg>)));
+    // Only devices that tell of lost adapters have the signal.
+    if (device->metaObject()->indexOfSignal("adapterLost(QString,int,QStringList)") >= 0)
+        connect(device, SIGNAL(adapterLost(QString,int,QStringList)), this,
+                SLOT(soltAdapterLost(QString,int,QStringList)));
+}
+
+void QUserDeviceAdapter::soltAdapterLost(QString typeName, int devIndex, QStringList devIds)
+{
+    // One more turn of the event loop: the batches the drivers received
+    // before the loss were relayed to the window (queued) before the loss
+    // reached the device, and are shown and recorded before the recordings
+    // stop here.
+    QMetaObject::invokeMethod(
+        this, [this, typeName, devIndex, devIds] { adapterLostHandle(typeName, devIndex, devIds); },
+        Qt::QueuedConnection);
+}
+
+void QUserDeviceAdapter::adapterLostHandle(const QString &typeName, int devIndex, const QStringList &devIds)
+{
+    QStringList stopped;
+    for (const QString &id : devIds) {
+        if (recordIsStart(id)) {
+            recordStop(id);
+            stopped.append(id);
+        }
+        basicSendStop(id);
+        advanceSendStop(id);
+    }
+    emit devLost(typeName, devIndex, devIds, stopped);
+}
+
+bool QUserDeviceAdapter::devLostGet(const QString &devId)
+{
+    QUserDevice *d = deviceOf(devId);
+    return d && d->adapterGone(devId);
 }
 
 void QUserDeviceAdapter::deviceReplace(const QString &typeName, QUserDevice *device)

@@ -5,7 +5,8 @@
 // channel's device id. Every operation forwards to one of them. Two of its
 // signals relay what the devices and send machines report: received batches
 // and transmitted frames (or sender state reports); a third tells of a
-// recording that a failed write stopped.
+// recording that a failed write stopped, a fourth of an adapter that left
+// the host (its channels' recordings and senders are stopped first).
 //
 // devSendMsg and devSendMsgList may be called from other threads (CANopen,
 // playback); everything else belongs to the GUI thread, which alone changes
@@ -41,6 +42,8 @@ public:
     int devInfoGet(const QString &devId, QUserDevChState *state);
     int devSendMsg(const QString &devId, QUserCanMsg &msg);
     int devSendMsgList(const QString &devId, QVector<QUserCanMsg> msgs);
+    // Whether the channel's adapter has left the host (see devLost).
+    bool devLostGet(const QString &devId);
 
     bool basicSendStart(const QString &devId, const QUserSendTask &task);
     bool basicSendStop(const QString &devId);
@@ -85,8 +88,19 @@ signals:
     // (disk full, folder gone): the file is closed and recordIsStart is
     // false from now on. text says what happened, for the window to show.
     void recordFailed(QString devId, QString text);
+    // An adapter left the host (unplugged, or it stopped answering): the
+    // device closed the channels it had open there (devIds; their states
+    // say lost, closing them succeeds), and after every frame they received
+    // before was relayed, their recordings were stopped with their files
+    // closed (those of recordStopped) and their senders stopped. Emitted
+    // once per loss; the adapter can be opened again once it is back.
+    void devLost(QString typeName, int devIndex, QStringList devIds, QStringList recordStopped);
+
+private slots:
+    void soltAdapterLost(QString typeName, int devIndex, QStringList devIds);
 
 private:
+    void adapterLostHandle(const QString &typeName, int devIndex, const QStringList &devIds);
     QUserDevice *deviceOf(const QString &devId) const;
     void deviceConnect(QUserDevice *device);
     void channelRemove(const QString &devId);

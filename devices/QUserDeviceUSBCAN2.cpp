@@ -77,6 +77,7 @@ int QUserDeviceUSBCAN2::devChStateFill(int devIndex, int channel, const QUserUsb
         return 0;
     QUserDevChState &s = stateTable[devIndex][channel];
     s.chOpenSet(1);
+    s.chLostSet(0);
     int brp = 0, sjw = 0, ts1 = 0, ts2 = 0;
     unpackBtr(uint8_t(cfg.timing0), uint8_t(cfg.timing1), brp, sjw, ts1, ts2);
     s.baudSet(0, uint32_t(cfg.clock), uint32_t(brp), uint32_t(sjw), uint32_t(ts1), uint32_t(ts2));
@@ -135,6 +136,8 @@ int QUserDeviceUSBCAN2::open(QStringList &devIds)
         connect(drv, SIGNAL(receiveMsg(QString,QVector<QUserCanMsg>)), this,
                 SIGNAL(receiveMsg(QString,QVector<QUserCanMsg>)));
         connect(drv, &QThread::finished, drv, &QObject::deleteLater);
+        // Queued behind the driver's last batches.
+        connect(drv, &QKemDev::adapterLost, this, &QUserDeviceUSBCAN2::slotDriverLost, Qt::QueuedConnection);
         drv->threadStart();
         std::unique_lock<QUserDrvTableLock> lock(drvLock);
         drvTable.insert(devIndex, drv);
@@ -203,6 +206,12 @@ int QUserDeviceUSBCAN2::close(const QString &devId)
         return -1;
     }
     QKemDev *drv = driver(devIndex);
+    QUserDevChState *state = stateOf(devIndex, channel);
+    if (!drv && state && state->chLostGet()) {
+        // Closed when its adapter was lost: nothing is open any more.
+        state->chLostSet(0);
+        return 0;
+    }
     if (!drv)
         return -1;
     if (!chClosePost(drv, channel))
@@ -253,6 +262,55 @@ int QUserDeviceUSBCAN2::sendMsgList(const QString &devId, QVector<QUserCanMsg> m
     if (!drv)
         return 0;
     return drv->transmitList(channel, msgs);
+}
+
+QUserDevChState *QUserDeviceUSBCAN2::stateOf(int devIndex, int channel)
+{
+    if (devIndex < 0 || devIndex >= stateTable.size() || channel < 0 || channel >= stateTable[devIndex].size())
+        return nullptr;
+    return &stateTable[devIndex][channel];
+}
+
+void QUserDeviceUSBCAN2::slotDriverLost(QString, int devIndex)
+{
+    // Only the driver that serves the adapter now: a report of one closed
+    // meanwhile (and perhaps opened again) is stale.
+    QKemDev *drv = driver(devIndex);
+    if (!drv || !drv->isLost())
+        return;
+    logLine(QStringLiteral("Kem %1 index:%2 Lost, Channels Close...").arg(typeName).arg(devIndex));
+    QStringList ids;
+    QList<int> channels;
+    for (int c = 0; c < channelCount(); ++c) {
+        QUserDevChState *s = stateOf(devIndex, c);
+        if (s && s->chOpenGet()) {
+            channels.append(c);
+            ids.append(makeDevId(typeName, devIndex, c));
+        }
+    }
+    // The channels close as a user's close would: the last one stops the
+    // driver and closes the adapter, which can then be opened afresh.
+    for (const QString &id : qAsConst(ids))
+        close(id);
+    for (int c : qAsConst(channels))
+        if (QUserDevChState *s = stateOf(devIndex, c)) {
+            s->chOpenSet(0);
+            s->chLostSet(1);
+        }
+    emit adapterLost(typeName, devIndex, ids);
+}
+
+bool QUserDeviceUSBCAN2::adapterGone(const QString &devId)
+{
+    QString type;
+    int devIndex = 0, channel = 0;
+    if (!parseDevId(devId, type, &devIndex, &channel))
+        return false;
+    if (const QUserDevChState *s = stateOf(devIndex, channel))
+        if (s->chLostGet())
+            return true;
+    QKemDev *drv = driver(devIndex);
+    return drv && (drv->isLost() || drv->adapterGone());
 }
 
 int QUserDeviceUSBCAN2::devInfoGet(const QString &devId, QUserDevChState *state)

@@ -2,6 +2,11 @@
 // The device class of the classic adapters: one object for "USBCAN1" (one
 // channel per adapter) and one for "USBCAN2" (two channels and a relay). Up
 // to 32 adapters each, one driver thread (QKemDev) per opened adapter.
+//
+// When a driver reports its adapter lost, the device closes every channel it
+// had open on that adapter (which stops the driver and closes the adapter,
+// so that it can be opened again once it is back), marks their records lost
+// and emits adapterLost. Closing a lost channel afterwards succeeds.
 
 #include <QHash>
 #include <QList>
@@ -27,6 +32,7 @@ public:
     int sendMsg(const QString &devId, QUserCanMsg &msg) override;
     int sendMsgList(const QString &devId, QVector<QUserCanMsg> msgs) override;
     int devInfoGet(const QString &devId, QUserDevChState *state) override;
+    bool adapterGone(const QString &devId) override;
 
     // Two for "USBCAN2", one for any other name (core/QUserAdapterModels.h).
     int channelCount() const { return QUserAdapterModels::classicDevice(typeName).channels; }
@@ -39,15 +45,19 @@ public:
 signals:
     void receiveMsg(QString devId, QVector<QUserCanMsg> msgList);
     void sendResultNotify(QString devId, QUserCanMsg msg);
+    void adapterLost(QString typeName, int devIndex, QStringList devIds);
 
 public slots:
     void slotSendMsg(QString devId, QUserCanMsg msg);
+    // A driver's adapterLost (queued to this object's thread).
+    void slotDriverLost(QString typeName, int devIndex);
 
 protected:
     virtual int settingsDialogRun(QUserUsbcan2Cfg *cfg);
 
 private:
     bool chClosePost(QKemDev *drv, int channel);
+    QUserDevChState *stateOf(int devIndex, int channel);
 
     // Sender and playback threads look drivers up while the GUI thread opens
     // and closes adapters: look-ups (and the send through the driver found)

@@ -103,6 +103,7 @@ void QUserDeviceUSBCANFD2::stateFill(int devIndex, int channel, const QUserFd2Cf
         return;
     QUserDevChState &s = stateTable[devIndex][channel];
     s.chOpenSet(1);
+    s.chLostSet(0);
     s.fdEnableSet(cfg.fdEnable);
     int brp = 0, sjw = 0, ts1 = 0, ts2 = 0;
     unpackFdBaudTiming(cfg.arbTimingWord, brp, sjw, ts1, ts2);
@@ -128,6 +129,8 @@ int QUserDeviceUSBCANFD2::open(QStringList &devIds)
         connect(drv, SIGNAL(sendResultNotify(QString,QUserCanMsg)), this, SIGNAL(sendResultNotify(QString,QUserCanMsg)));
         connect(drv, SIGNAL(receiveMsg(QString,QVector<QUserCanMsg>)), this,
                 SIGNAL(receiveMsg(QString,QVector<QUserCanMsg>)));
+        // Queued behind the driver's last batches.
+        connect(drv, &QKemFdDev::adapterLost, this, &QUserDeviceUSBCANFD2::slotDriverLost, Qt::QueuedConnection);
         drv->threadStart();
         std::unique_lock<QUserDrvTableLock> lock(drvLock);
         drvTable.insert(devIndex, drv);
@@ -183,6 +186,12 @@ int QUserDeviceUSBCANFD2::close(const QString &devId)
         return -1;
     }
     QKemFdDev *drv = driver(devIndex);
+    QUserDevChState *state = stateOf(devIndex, channel);
+    if (!drv && state && state->chLostGet()) {
+        // Closed when its adapter was lost: nothing is open any more.
+        state->chLostSet(0);
+        return 0;
+    }
     if (!drv)
         return -1;
     if (!drv->canClose(channel))
@@ -237,6 +246,55 @@ int QUserDeviceUSBCANFD2::sendMsgList(const QString &devId, QVector<QUserCanMsg>
     if (!drv)
         return 0;
     return drv->transmitList(channel, msgs);
+}
+
+QUserDevChState *QUserDeviceUSBCANFD2::stateOf(int devIndex, int channel)
+{
+    if (devIndex < 0 || devIndex >= stateTable.size() || channel < 0 || channel >= stateTable[devIndex].size())
+        return nullptr;
+    return &stateTable[devIndex][channel];
+}
+
+void QUserDeviceUSBCANFD2::slotDriverLost(QString, int devIndex)
+{
+    // Only the driver that serves the adapter now: a report of one closed
+    // meanwhile (and perhaps opened again) is stale.
+    QKemFdDev *drv = driver(devIndex);
+    if (!drv || !drv->isLost())
+        return;
+    logLine(QStringLiteral("Kem %1 index:%2 Lost, Channels Close...").arg(typeName).arg(devIndex));
+    QStringList ids;
+    QList<int> channels;
+    for (int c = 0; c < channelCount(typeName); ++c) {
+        QUserDevChState *s = stateOf(devIndex, c);
+        if (s && s->chOpenGet()) {
+            channels.append(c);
+            ids.append(makeDevId(typeName, devIndex, c));
+        }
+    }
+    // The channels close as a user's close would: the last one stops the
+    // driver and closes the adapter, which can then be opened afresh.
+    for (const QString &id : qAsConst(ids))
+        close(id);
+    for (int c : qAsConst(channels))
+        if (QUserDevChState *s = stateOf(devIndex, c)) {
+            s->chOpenSet(0);
+            s->chLostSet(1);
+        }
+    emit adapterLost(typeName, devIndex, ids);
+}
+
+bool QUserDeviceUSBCANFD2::adapterGone(const QString &devId)
+{
+    QString type;
+    int devIndex = 0, channel = 0;
+    if (!parseDevId(devId, type, &devIndex, &channel))
+        return false;
+    if (const QUserDevChState *s = stateOf(devIndex, channel))
+        if (s->chLostGet())
+            return true;
+    QKemFdDev *drv = driver(devIndex);
+    return drv && (drv->isLost() || drv->adapterGone());
 }
 
 int QUserDeviceUSBCANFD2::devInfoGet(const QString &devId, QUserDevChState *state)

@@ -112,6 +112,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent, Qt::WindowFlags())
             SLOT(soltDevSendResult(QString,QUserCanMsg)), Qt::QueuedConnection);
     // Queued: the failure is met inside the receive road's batch loop.
     connect(devAdapter, &QUserDeviceAdapter::recordFailed, this, &MainWindow::soltRecordFailed, Qt::QueuedConnection);
+    // Queued as the frames are: the box comes after the last frames shown.
+    connect(devAdapter, &QUserDeviceAdapter::devLost, this, &MainWindow::soltDevLost, Qt::QueuedConnection);
 
     mainTimer->start(100);
 

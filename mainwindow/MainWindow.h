@@ -28,6 +28,7 @@
 #include <QPointer>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include "core/QUserCanMsg.h"
@@ -232,6 +233,8 @@ public slots:
     void soltMainWindowTimeHandle();
     // A channel's recording stopped by a failed write (MainWindowRecord.cpp).
     void soltRecordFailed(QString devId, QString text);
+    // An adapter left the host (MainWindowDevices.cpp): one box names it.
+    void soltDevLost(QString typeName, int devIndex, QStringList devIds, QStringList recordStopped);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

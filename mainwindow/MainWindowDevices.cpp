@@ -12,9 +12,11 @@
 #include "devtools/QUserDlgFdRecordSet.h"
 #include "devtools/QUserDlgFirmUpdate.h"
 #include "devtools/QUserDlgRepeatCfg.h"
+#include "mainwindow/QUserMainWindowLayout.h"
 #include "widgets/QUserMessageBox.h"
 
 #include <QDebug>
+#include <QTabWidget>
 
 namespace {
 
@@ -120,7 +122,17 @@ bool MainWindow::devOpen(const QString &typeKey)
     }
     tipOk(tr("设备打开成功!"), 1000);
     for (const QString &devId : qAsConst(devIds)) {
-        tabCreat(devId);
+        if (tabSrv.find(devId)) {
+            // The tab kept when the channel's adapter was lost goes on with
+            // the channel opened again.
+            QTabWidget *tabs = layout ? layout->tabDataShow : nullptr;
+            const QString label = getDevIdTextEx(languageCode, devId);
+            for (int i = 0; tabs && i < tabs->count(); ++i)
+                if (tabs->tabText(i) == label)
+                    tabs->setCurrentIndex(i);
+        } else {
+            tabCreat(devId);
+        }
         QUserDevChState state;
         if (!devAdapter->devInfoGet(devId, &state))
             continue;
@@ -157,6 +169,25 @@ bool MainWindow::devClose(const QString &devId)
     }
     tipOk(tr("设备已关闭!"), 1000);
     return true;
+}
+
+void MainWindow::soltDevLost(QString typeName, int devIndex, QStringList devIds, QStringList recordStopped)
+{
+    logLine(QStringLiteral("Dev %1 index:%2 Lost, Channel %3 Closed, Record %4 Stopped...")
+                .arg(typeName)
+                .arg(devIndex)
+                .arg(devIds.join(QLatin1Char(',')), recordStopped.join(QLatin1Char(','))));
+    // The tabs stay with what they hold; the actions, the panels and the
+    // status bar show the current channel as it is now.
+    uiTabBasicSendUpdate();
+    uiTabAdvSendUpdate();
+    slotStatusBarTimeTask();
+    QString text = tr("适配器 %1 已断开连接(已拔出或不再应答)!").arg(getAdapterTextEx(languageCode, typeName, devIndex));
+    text += QStringLiteral("\r\n") + tr("它的通道已关闭。");
+    if (!recordStopped.isEmpty())
+        text += QStringLiteral("\r\n") + tr("实时保存已停止,文件已关闭。");
+    text += QStringLiteral("\r\n") + tr("重新连接后,请再次打开设备。");
+    QUserMessageBox::msgError(this, tr("错误"), text);
 }
 
 // ---- device tools ----------------------------------------------------------

@@ -114,6 +114,10 @@ void MainWindow::sendFailWarn(const QString &devId)
     // counted, but do not stack further boxes on top of it.
     if (sendFailBoxOpen.contains(devId))
         return;
+    // A frame refused because the adapter has gone: the box that says so
+    // comes once for the adapter, not once per refused frame and channel.
+    if (devAdapter && devAdapter->devLostGet(devId))
+        return;
     sendFailBoxOpen.insert(devId);
     QUserMessageBox::msgWarning(this, tr("错误"), devId + QStringLiteral(":") + tr("发送失败!"));
     sendFailBoxOpen.remove(devId);
@@ -135,6 +139,7 @@ void MainWindow::slotStatusBarTimeTask()
     if (devAdapter && devAdapter->devInfoGet(curTabDevGet(), &state)) {
         state.languageSet(languageCode);
         info.devInfo = state.devStateText();
+        info.devAlarm = state.chLostGet() != 0;
     }
     statusBarWidget->statusUpdate(info);
 }

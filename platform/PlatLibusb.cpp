@@ -1,6 +1,7 @@
 #include "platform/PlatLibusb.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -189,6 +190,7 @@ public:
         int actual = 0;
         int rc = api_->transfer(h_, pipeId, p.info.pipeType == UsbdPipeTypeInterrupt,
                                 const_cast<uint8_t *>(buf), int(len), &actual, p.timeoutMs);
+        note(rc);
         *written = uint32_t(actual < 0 ? 0 : actual);
         if (rc == 0)
             return UsbStatus::Ok;
@@ -236,6 +238,7 @@ public:
         int actual = 0;
         int rc = api_->transfer(h_, pipeId, p.info.pipeType == UsbdPipeTypeInterrupt, direct ? dst : tmp.data(),
                                 int(ask), &actual, p.timeoutMs);
+        note(rc);
         if (actual < 0)
             actual = 0;
         if (!direct) {
@@ -260,7 +263,31 @@ public:
         return UsbStatus::Error;
     }
 
+    bool gone() const override { return gone_.load(std::memory_order_acquire); }
+
 private:
+    // What a transfer's result says of the device (see PlatLibusb.h).
+    void note(int rc)
+    {
+        switch (rc) {
+        case LIBUSB_ERROR_NO_DEVICE:
+            gone_.store(true, std::memory_order_release);
+            break;
+        case LIBUSB_ERROR_IO:
+        case LIBUSB_ERROR_PIPE:
+            if (failRun_.fetch_add(1, std::memory_order_relaxed) + 1 >= kLibusbGoneAfterFailures)
+                gone_.store(true, std::memory_order_release);
+            break;
+        case LIBUSB_SUCCESS:
+        case LIBUSB_ERROR_TIMEOUT:
+        case LIBUSB_ERROR_OVERFLOW:
+            failRun_.store(0, std::memory_order_relaxed);
+            break;
+        default:
+            break; // says nothing of the device (a bad argument, no memory)
+        }
+    }
+
     struct Pipe
     {
         UsbPipeInfo info;
@@ -275,6 +302,8 @@ private:
     std::shared_ptr<LibusbApi> api_;
     void *h_;
     std::map<uint8_t, Pipe> pipes_;
+    std::atomic<bool> gone_{false};
+    std::atomic<int> failRun_{0}; // IO and pipe errors in a row, over every pipe
 };
 
 class LibusbBackend final : public UsbBackend

@@ -9,6 +9,13 @@
 // counts as busy. Reads ask libusb for whole packets (never an overflow) and
 // keep the surplus for the next read.
 //
+// A device is gone (UsbDevice::gone) from the first transfer that libusb
+// answers with LIBUSB_ERROR_NO_DEVICE, or once kLibusbGoneAfterFailures
+// transfers in a row fail with LIBUSB_ERROR_IO or LIBUSB_ERROR_PIPE (an
+// adapter that fails every transfer this way answers no more; unplugging
+// may show so before the device node goes). A transfer that succeeds, times
+// out or overflows (the device answered) ends such a run.
+//
 // Non-root access needs a udev rule; see kemusb/README.md.
 
 #include "platform/PlatUsb.h"
@@ -19,6 +26,8 @@
 #include <vector>
 
 namespace plat {
+
+constexpr int kLibusbGoneAfterFailures = 16;
 
 struct LibusbDeviceId
 {

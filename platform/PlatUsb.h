@@ -34,7 +34,7 @@ struct UsbPipeInfo
 enum class UsbStatus {
     Ok,      // done (a read may still be shorter than asked)
     Timeout, // the pipe time-out passed; the count tells what arrived
-    Error,   // device gone, no such pipe, transfer error
+    Error,   // device gone, no such pipe, transfer error (gone() tells the first)
 };
 
 // One opened adapter: interface 0 claimed, alternate setting 0.
@@ -47,6 +47,11 @@ public:
     virtual bool setPipeTimeout(uint8_t pipeId, uint32_t ms) = 0;
     virtual UsbStatus writePipe(uint8_t pipeId, const uint8_t *buf, uint32_t len, uint32_t *written) = 0;
     virtual UsbStatus readPipe(uint8_t pipeId, uint8_t *buf, uint32_t len, uint32_t *read) = 0;
+    // Whether the device has gone from the host (unplugged, or it stopped
+    // answering for good): no transfer through this handle will work again,
+    // and the adapter can only be had by opening it afresh. Asked after a
+    // transfer failed; it never turns false again.
+    virtual bool gone() const { return false; }
 };
 
 class UsbBackend

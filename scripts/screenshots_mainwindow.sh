@@ -1,7 +1,8 @@
 #!/bin/bash
 # Draws live traffic of the simulated demonstration adapters in the main
-# window (a CAN FD tab merged and as a list, a classic tab merged; Chinese
-# and English) under Xvfb with the CJK font into shots/.
+# window (a CAN FD tab merged and as a list, a classic tab merged, the
+# classic adapter pulled out: its box and the window; Chinese and English)
+# under Xvfb with the CJK font into shots/.
 #   bash scripts/screenshots_mainwindow.sh [build dir]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"

@@ -110,11 +110,15 @@ uiStatusBar::~uiStatusBar()
 void uiStatusBar::statusUpdate(const uiStatusBarInfo &info)
 {
     if (info.txRate == shown.txRate && info.rxRate == shown.rxRate && info.txCount == shown.txCount
-        && info.rxCount == shown.rxCount && info.devInfo == shown.devInfo)
+        && info.rxCount == shown.rxCount && info.devInfo == shown.devInfo && info.devAlarm == shown.devAlarm)
         return;
     if (info.devInfo != shown.devInfo) {
         shown.devInfo = info.devInfo;
         ui->label_devInfo->setText(info.devInfo);
+    }
+    if (info.devAlarm != shown.devAlarm) {
+        shown.devAlarm = info.devAlarm;
+        ui->label_devInfo->setStyleSheet(info.devAlarm ? QStringLiteral("color: rgb(200, 0, 0);") : QString());
     }
     if (info.txRate != shown.txRate) {
         shown.txRate = info.txRate;

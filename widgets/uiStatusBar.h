@@ -18,6 +18,7 @@ struct uiStatusBarInfo {
     quint32 txCount = 0;
     quint32 rxCount = 0;
     QString devInfo;
+    bool devAlarm = false; // the device text tells of a fault (a lost adapter): shown in red
 };
 
 class Ui_uiStatusBar

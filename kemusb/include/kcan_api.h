@@ -37,6 +37,12 @@ KEMUSB_API uint32_t KCAN_DevRelayStatusSet(uint32_t type, uint32_t index, uint8_
 KEMUSB_API uint32_t KCAN_DevRelayStatusGet(uint32_t type, uint32_t index, uint8_t *a, uint8_t *b);
 KEMUSB_API uint32_t KCAN_DevBaudParaGet(uint32_t type, uint32_t index, uint32_t channel, uint8_t *timing0,
                                         uint8_t *timing1);
+/* 1 when the adapter opened under (type, index) has left the host: it was
+ * unplugged, or it stopped answering for good. Its receives give nothing and
+ * its transmits fail from then on; it has to be closed (KCAN_CloseDevice) and,
+ * once it is back, opened again. 0 while it answers, when no adapter is open
+ * under (type, index), and for an unknown type. */
+KEMUSB_API uint32_t KCAN_DevIsGone(uint32_t type, uint32_t index);
 /* Recording adapters (types 61, 62). The setting record is 21 bytes, the
  * filter record 14 (kind at 2, first id at 4, last id at 8, index at 12),
  * the filter information 3 (u16 at 0, u8 at 2). */

@@ -2,7 +2,9 @@
 // topology's simulated CAN FD and classic adapters opened from the device
 // menu (selection and channel dialogs answered as a user leaves them), a
 // frame sent on one channel, then pictures of a data tab in the merged view
-// and in the list, in Chinese and in English. Run by
+// and in the list, and of the classic adapter pulled out (through the
+// simulator's control file: the box that names it, the window showing the
+// channel lost), in Chinese and in English. Run by
 // scripts/screenshots_mainwindow.sh under Xvfb:
 //   orvane_mainwindow_gallery <output folder>
 
@@ -69,6 +71,8 @@ public:
     QStringList models;
     // The next settings dialog is drawn under this name, then cancelled.
     QString settingsShot;
+    // The next message box is drawn under this name, then answered.
+    QString boxShot;
 
     int exec(QDialog *d) override
     {
@@ -86,6 +90,13 @@ public:
         } else if (auto *all = d->findChild<QCheckBox *>("checkBox_allChannel")) {
             all->setChecked(true);
         } else {
+            if (!boxShot.isEmpty()) {
+                d->show();
+                settle(400);
+                save(d, boxShot);
+                boxShot.clear();
+                d->hide();
+            }
             return 1; // boxes: OK
         }
         if (auto *ok = d->findChild<QPushButton *>("pushButton_ok"))
@@ -127,6 +138,15 @@ void shoot(const QString &language, const QString &prefix)
     QUserSysCfg::instance()->setString("language", language);
     QUserSysCfg::instance()->setString("idMergEnable", "ON");
 
+    // Lines appended to this file pull simulated adapters out (kemusb/README.md).
+    const QString control = QDir::current().absoluteFilePath("sim-control.txt");
+    qputenv("KEMUSB_SIM_CONTROL", QFile::encodeName(control));
+    auto controlLine = [&](const char *line) {
+        QFile f(control);
+        if (f.open(QIODevice::Append))
+            f.write(line);
+    };
+
     GalleryPrompt prompt;
     prompt.models = QStringList{"USBCANFD2", language == "ZH" ? "USBCAN2-A" : "USBCAN2-B"};
     QUserPrompt *before = QUserPrompt::setInstance(&prompt);
@@ -160,12 +180,27 @@ void shoot(const QString &language, const QString &prefix)
         mergeShow(w, true);
         settle(600);
         save(&w, prefix + "_classic_merged");
+        // The classic adapter pulled out while its tab is current.
+        prompt.boxShot = prefix + "_adapter_lost_box";
+        controlLine("unplug classic\n");
+        QElapsedTimer waited;
+        waited.start();
+        while (!prompt.boxShot.isEmpty() && waited.elapsed() < 10000)
+            settle(20);
+        if (!prompt.boxShot.isEmpty()) {
+            std::fprintf(stderr, "gallery: no box for the adapter pulled out\n");
+            ++g_failures;
+        }
+        settle(400);
+        save(&w, prefix + "_adapter_lost");
+        controlLine("replug classic\n");
         prompt.settingsShot = prefix + "_display_settings";
         w.formGet()->actionShowSet->trigger();
         w.tabAllClose();
         settle(300);
     }
     QUserPrompt::setInstance(before);
+    qunsetenv("KEMUSB_SIM_CONTROL");
     QDir::setCurrent(QDir::tempPath());
 }
 

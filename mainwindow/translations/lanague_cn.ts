@@ -258,6 +258,22 @@
         <translation>设备关闭失败!</translation>
     </message>
     <message>
+        <source>适配器 %1 已断开连接(已拔出或不再应答)!</source>
+        <translation>适配器 %1 已断开连接(已拔出或不再应答)!</translation>
+    </message>
+    <message>
+        <source>它的通道已关闭。</source>
+        <translation>它的通道已关闭。</translation>
+    </message>
+    <message>
+        <source>实时保存已停止,文件已关闭。</source>
+        <translation>实时保存已停止,文件已关闭。</translation>
+    </message>
+    <message>
+        <source>重新连接后,请再次打开设备。</source>
+        <translation>重新连接后,请再次打开设备。</translation>
+    </message>
+    <message>
         <source>设备已关闭!</source>
         <translation>设备已关闭!</translation>
     </message>

@@ -259,6 +259,22 @@
         <translation>Failed to close the device!</translation>
     </message>
     <message>
+        <source>适配器 %1 已断开连接(已拔出或不再应答)!</source>
+        <translation>Adapter %1 is disconnected (unplugged or no longer answering)!</translation>
+    </message>
+    <message>
+        <source>它的通道已关闭。</source>
+        <translation>Its channels are closed.</translation>
+    </message>
+    <message>
+        <source>实时保存已停止,文件已关闭。</source>
+        <translation>Real-time recording has stopped; its file is closed.</translation>
+    </message>
+    <message>
+        <source>重新连接后,请再次打开设备。</source>
+        <translation>Once it is connected again, open the device again.</translation>
+    </message>
+    <message>
         <source>设备已关闭!</source>
         <translation>Device closed!</translation>
     </message>

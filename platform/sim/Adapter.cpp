@@ -226,6 +226,8 @@ void Adapter::unplug()
         kv.second.q.clear();
         kv.second.delayedQueued = 0;
     }
+    for (auto &c : channels_)
+        c->started_ = false;
     world_.cv_.notify_all();
 }
 
@@ -330,6 +332,8 @@ UsbStatus Adapter::read(uint8_t ep, uint8_t *buf, uint32_t len, uint32_t timeout
         if (dead(gen))
             return true;
         world_.poll();
+        if (dead(gen)) // unplugged by what the poll ran (a control line)
+            return true;
         fill();
         return done;
     };

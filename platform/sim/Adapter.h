@@ -77,7 +77,11 @@ public:
     void failWrites(int n);
     void setBusy(bool busy);        // held by another program: open fails
     void setOpenFails(bool fail);
-    void unplug();                  // every read and write fails at once; gone from enumeration
+    // Every read and write fails at once, open handles are gone for good
+    // (UsbDevice::gone), the adapter leaves the enumeration and, as one
+    // without power, its channels stop. replug brings it back to be opened
+    // afresh, its channels stopped until the host starts them.
+    void unplug();
     void replug();
     bool isOpen();
     bool isPlugged();

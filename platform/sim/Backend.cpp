@@ -66,6 +66,8 @@ public:
         return a_->read(pipeId, buf, len, t, read, gen_);
     }
 
+    bool gone() const override;
+
 private:
     bool closedByGen();
     void closeAdapter();
@@ -88,6 +90,7 @@ public:
         World &w = World::instance();
         Guard g(w.lock());
         w.ensureConfigured();
+        w.controlPoll(true); // an enumeration sees every line written before it
         std::vector<std::string> out;
         for (Adapter *a : w.adapters())
             if (a->isPlugged())
@@ -123,6 +126,14 @@ struct SimAccess
 };
 
 bool SimDevice::closedByGen() { return SimAccess::stale(a_, gen_); }
+
+// Unplugged (or its topology replaced) since this handle opened it: a replug
+// does not bring the handle back.
+bool SimDevice::gone() const
+{
+    Guard g(World::instance().lock());
+    return SimAccess::stale(a_, gen_) || !a_->isPlugged();
+}
 void SimDevice::closeAdapter() { SimAccess::close(a_); }
 void SimDevice::dropHandle() { SimAccess::drop(a_); }
 
@@ -131,6 +142,7 @@ std::unique_ptr<UsbDevice> SimBackend::open(const std::string &path)
     World &w = World::instance();
     Guard g(w.lock());
     w.ensureConfigured();
+    w.controlPoll(true);
     for (Adapter *a : w.adapters()) {
         if (a->path() != path)
             continue;

@@ -151,6 +151,7 @@ void World::attach(Adapter &a, int channel, const std::string &busName)
 void World::poll()
 {
     Guard g(m_);
+    controlPoll();
     if (polling_)
         return;
     // Nothing scheduled (no bus node, no model timer): no clock to read.
@@ -184,6 +185,97 @@ uint64_t World::nextEventMs()
         if (a->plugged_)
             ev = std::min(ev, a->model_->nextTickMs());
     return ev;
+}
+
+namespace {
+
+uint64_t fileSize(const std::string &path)
+{
+    if (path.empty())
+        return 0;
+    std::ifstream f(path, std::ios::binary | std::ios::ate);
+    if (!f)
+        return 0;
+    const std::streamoff n = f.tellg();
+    return n > 0 ? uint64_t(n) : 0;
+}
+
+} // namespace
+
+void World::controlPoll(bool now)
+{
+    Guard g(m_);
+    // Real time, not the tick source: this is about a file outside.
+    const auto t = std::chrono::steady_clock::now();
+    if (!now && controlLooked_ && t < controlNext_)
+        return;
+    controlNext_ = t + std::chrono::milliseconds(kControlLookMs);
+    const char *env = std::getenv("KEMUSB_SIM_CONTROL");
+    const std::string path = env ? env : "";
+    if (!controlLooked_ || path != controlPath_) {
+        controlLooked_ = true;
+        controlPath_ = path;
+        controlOffset_ = fileSize(path);
+        return;
+    }
+    if (path.empty())
+        return;
+    std::ifstream f(path, std::ios::binary | std::ios::ate);
+    if (!f) {
+        controlOffset_ = 0; // gone: a new one is read from its start
+        return;
+    }
+    const std::streamoff end = f.tellg();
+    const uint64_t size = end > 0 ? uint64_t(end) : 0;
+    if (size < controlOffset_)
+        controlOffset_ = 0;
+    if (size == controlOffset_)
+        return;
+    std::string text(size_t(size - controlOffset_), '\0');
+    f.seekg(std::streamoff(controlOffset_));
+    f.read(&text[0], std::streamsize(text.size()));
+    text.resize(size_t(f.gcount()));
+    // Only whole lines: the last one may still be being written.
+    const size_t last = text.rfind('\n');
+    if (last == std::string::npos)
+        return;
+    controlOffset_ += last + 1;
+    std::istringstream in(text.substr(0, last + 1));
+    for (std::string line; std::getline(in, line);) {
+        std::string err;
+        if (!controlLine(line, &err))
+            std::fprintf(stderr, "kemusb sim: %s: %s\n", path.c_str(), err.c_str());
+    }
+}
+
+bool World::controlLine(const std::string &text, std::string *error)
+{
+    Guard g(m_);
+    std::string line = text;
+    const size_t hash = line.find('#');
+    if (hash != std::string::npos)
+        line.resize(hash);
+    std::istringstream ls(line);
+    std::vector<std::string> words;
+    for (std::string w; ls >> w;)
+        words.push_back(w);
+    if (words.empty())
+        return true;
+    auto fail = [&](const std::string &msg) {
+        if (error)
+            *error = msg;
+        return false;
+    };
+    if (words.size() != 2 || (words[0] != "unplug" && words[0] != "replug"))
+        return fail("not a control line: " + text);
+    Adapter *a = adapterByAlias(words[1]);
+    if (!a)
+        return fail("no adapter " + words[1]);
+    if (words[0] == "unplug")
+        a->unplug();
+    else
+        a->replug();
+    return true;
 }
 
 void World::ensureConfigured()

@@ -5,6 +5,7 @@
 #include "platform/sim/Adapter.h"
 #include "platform/sim/Bus.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <map>
@@ -55,8 +56,21 @@ public:
 
     std::recursive_mutex &lock() { return m_; }
     std::condition_variable_any &changed() { return cv_; }
-    // Runs scheduled work that is due (nodes, model ticks, late data).
+    // Runs scheduled work that is due (nodes, model ticks, late data), and
+    // the control file's new lines.
     void poll();
+    // The control file that KEMUSB_SIM_CONTROL names, for a program that
+    // runs on simulated adapters: lines appended to it ("unplug ALIAS",
+    // "replug ALIAS"; '#' starts a comment) are carried out at the
+    // transport's next enumeration or open (which look at once), or at a
+    // read or write (which look at most once every kControlLookMs). What the
+    // file holds when it is first looked at is taken as done; a file cut
+    // shorter is read from its start again. now: look whatever the time
+    // since the last look.
+    static constexpr int kControlLookMs = 50;
+    void controlPoll(bool now = false);
+    // One control line; false (and nothing done) when it is not one.
+    bool controlLine(const std::string &line, std::string *error = nullptr);
     uint64_t nextEventMs();
 
 private:
@@ -72,6 +86,10 @@ private:
     bool configured_ = false;
     int nextUid_ = 0;
     bool polling_ = false;
+    bool controlLooked_ = false;
+    std::string controlPath_;
+    uint64_t controlOffset_ = 0; // bytes of the control file carried out
+    std::chrono::steady_clock::time_point controlNext_{};
 };
 
 } // namespace plat::sim

@@ -69,6 +69,31 @@ TEST(DevChState, DisplayTexts)
     EXPECT_EQ(mode, 2);
 }
 
+// A channel whose adapter left the host says so first, in either language,
+// until it is marked otherwise; a copy carries the mark.
+TEST(DevChState, LostChannelText)
+{
+    QUserDevChState fd("TRNB702-0-0", 1);
+    fd.fdEnableSet(1);
+    fd.baudSet(0, 40, 1, 1, 63, 16);
+    fd.baudSet(1, 40, 1, 1, 15, 4);
+    EXPECT_EQ(fd.chLostGet(), 0);
+    fd.chLostSet(1);
+    EXPECT_EQ(fd.devStateText(), QString::fromUtf8("[已断开][FD][正常模式][500Kbps,2Mbps]"));
+    fd.languageSet(1);
+    EXPECT_EQ(fd.devStateText(), "[DISCONNECTED][FD][NORMAL][500Kbps,2Mbps]");
+    QUserDevChState copy = fd;
+    EXPECT_EQ(copy.chLostGet(), 1);
+    fd.chLostSet(0);
+    EXPECT_EQ(fd.devStateText(), "[FD][NORMAL][500Kbps,2Mbps]");
+
+    QUserDevChState classic("USBCAN2-0-1", 0);
+    classic.baudSet(0, 16, 2, 0, 13, 2);
+    classic.relayShowSet();
+    classic.chLostSet(1);
+    EXPECT_EQ(classic.devStateText(), QString::fromUtf8("[已断开][CAN]中继状态->[关闭][正常模式][500Kbps]"));
+}
+
 // Timings read from settings files can be nonsense; the text stays defined.
 TEST(DevChState, AbsurdTimingsGiveABoundedText)
 {

@@ -34,6 +34,7 @@ struct FakeKcan
     void (*setDetectLate)(int) = nullptr;
     void (*setStateLost)(int) = nullptr;
     void (*setReceiveDelayUs)(int) = nullptr;
+    void (*setGone)(uint32_t, uint32_t, int) = nullptr;
 
     static QString path() { return QString::fromStdString(peer::binDir()) + "/libdevices_fakekcan.so"; }
 
@@ -63,6 +64,7 @@ struct FakeKcan
         bind("fake_setDetectLate", setDetectLate);
         bind("fake_setStateLost", setStateLost);
         bind("fake_setReceiveDelayUs", setReceiveDelayUs);
+        bind("fake_setGone", setGone);
         reset();
         QKemLib::setPathOverride(path());
     }

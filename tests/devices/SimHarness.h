@@ -62,6 +62,7 @@ struct Controls
 {
     QLibrary lib;
     int (*unplug)(const char *) = nullptr;
+    int (*replug)(const char *) = nullptr;
     int (*peer)(const char *, int, const char *, int) = nullptr;
     int (*send)(const char *, int, int, int, int, uint32_t, uint32_t) = nullptr;
     int (*configure)(const char *) = nullptr;
@@ -74,6 +75,7 @@ struct Controls
         if (!lib.load())
             return;
         unplug = reinterpret_cast<decltype(unplug)>(lib.resolve("devices_sim_unplug"));
+        replug = reinterpret_cast<decltype(replug)>(lib.resolve("devices_sim_replug"));
         peer = reinterpret_cast<decltype(peer)>(lib.resolve("devices_sim_peer"));
         send = reinterpret_cast<decltype(send)>(lib.resolve("devices_sim_send"));
         configure = reinterpret_cast<decltype(configure)>(lib.resolve("devices_sim_configure"));
@@ -81,7 +83,7 @@ struct Controls
         QKemLib::setPathOverride(controlLibPath());
     }
     ~Controls() { QKemLib::setPathOverride(QString()); }
-    bool ok() const { return unplug && peer && send && configure && startAt; }
+    bool ok() const { return unplug && replug && peer && send && configure && startAt; }
 };
 
 // Everything the registry relays, as the main window would see it.

@@ -76,6 +76,7 @@ TEST(Library, SharedLibraryLoadsWithoutQtAndExportsOnlyPlainCNames)
     void *h = dlopen(lib.c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(h, nullptr) << dlerror();
     EXPECT_EQ(dlsym(h, "_ZN6kemusb15shutdownLibraryEv"), nullptr); // internals stay hidden
+    EXPECT_NE(dlsym(h, "KCAN_DevIsGone"), nullptr);                  // the device layer asks it by name
     EXPECT_EQ(dlclose(h), 0);
 
     const std::string needed = run("readelf -d '" + lib + "' 2>/dev/null");

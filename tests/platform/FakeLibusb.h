@@ -23,6 +23,7 @@ public:
         bool openFails = false;  // libusb_open fails (access)
         bool gone = false;       // every transfer: LIBUSB_ERROR_NO_DEVICE
         bool claimed = false;    // interface 0 held by an open handle
+        std::deque<int> results; // what the next transfers answer (0: as usual)
         std::vector<plat::UsbPipeInfo> eps;
         std::map<uint8_t, std::deque<std::vector<uint8_t>>> packets; // per IN endpoint
         std::map<uint8_t, std::vector<uint8_t>> written;             // per OUT endpoint
@@ -114,6 +115,12 @@ public:
         *actual = 0;
         if (d.gone)
             return LIBUSB_ERROR_NO_DEVICE;
+        if (!d.results.empty()) {
+            const int r = d.results.front();
+            d.results.pop_front();
+            if (r != 0)
+                return r;
+        }
         if (!(ep & 0x80)) {
             d.written[ep].insert(d.written[ep].end(), data, data + len);
             *actual = len;

@@ -156,6 +156,74 @@ TEST(LibusbBackend, TimeOutReturnsWhatArrivedAndErrorsAreFailures)
     EXPECT_EQ(d->writePipe(0x02, out, 3, &n), UsbStatus::Error);
 }
 
+// What transfer results make a device gone: libusb's no-device error at
+// once, a run of I/O or pipe errors, on any pipe, read or write; a transfer
+// the device answered (done, timed out, overflowed) ends a run; other errors
+// say nothing of the device.
+TEST(LibusbBackend, NoDeviceOrARunOfIoAndPipeErrorsMakeTheDeviceGone)
+{
+    const int n = kLibusbGoneAfterFailures;
+    struct Case {
+        const char *what;
+        std::vector<int> results; // in order, alternately a read on 0x83 and a write on 0x02
+        bool gone;
+    } cases[] = {
+        {"no device", {LIBUSB_ERROR_NO_DEVICE}, true},
+        {"no device after answers", {0, LIBUSB_ERROR_TIMEOUT, LIBUSB_ERROR_NO_DEVICE}, true},
+        {"one I/O error", {LIBUSB_ERROR_IO}, false},
+        {"a run of I/O errors one short", std::vector<int>(size_t(n - 1), LIBUSB_ERROR_IO), false},
+        {"a run of I/O errors", std::vector<int>(size_t(n), LIBUSB_ERROR_IO), true},
+        {"a run of pipe errors", std::vector<int>(size_t(n), LIBUSB_ERROR_PIPE), true},
+        {"I/O and pipe errors mixed", {}, true},
+        {"a run cut by a time-out", {}, false},
+        {"a run cut by an overflow", {}, false},
+        {"a run cut by a success", {}, false},
+        {"other errors do not cut a run", {}, true},
+        {"other errors alone", std::vector<int>(size_t(2 * n), LIBUSB_ERROR_INVALID_PARAM), false},
+    };
+    auto runOf = [n](int cutAt, int cut) {
+        std::vector<int> r;
+        for (int i = 0; i < n; ++i) {
+            if (i == cutAt)
+                r.push_back(cut);
+            r.push_back(i % 2 ? LIBUSB_ERROR_PIPE : LIBUSB_ERROR_IO);
+        }
+        return r;
+    };
+    cases[6].results = runOf(-1, 0);
+    cases[7].results = runOf(n / 2, LIBUSB_ERROR_TIMEOUT);
+    cases[8].results = runOf(n / 2, LIBUSB_ERROR_OVERFLOW);
+    cases[9].results = runOf(n / 2, 0);
+    cases[10].results = runOf(n / 2, LIBUSB_ERROR_NO_MEM);
+    for (Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        auto api = std::make_shared<FakeLibusb>();
+        api->add(0x0471, 0x7A41, 1, {1});
+        auto be = makeLibusbBackend(api);
+        auto d = be->open(be->devicePaths()[0]);
+        ASSERT_TRUE(d);
+        EXPECT_FALSE(d->gone());
+        bool read = true;
+        for (int r : c.results) {
+            // 0 lets the transfer through: a read finds a packet waiting, a
+            // write is taken.
+            api->devs[0].results.push_back(r);
+            if (r == 0 && read)
+                api->send(0, 0x83, seq(10));
+            UsbStatus st;
+            uint32_t w = 0;
+            uint8_t out[1] = {0};
+            if (read)
+                readBytes(*d, 0x83, 512, &st);
+            else
+                st = d->writePipe(0x02, out, 1, &w);
+            EXPECT_EQ(st == UsbStatus::Ok || st == UsbStatus::Timeout, r == 0 || r == LIBUSB_ERROR_TIMEOUT);
+            read = !read;
+        }
+        EXPECT_EQ(d->gone(), c.gone);
+    }
+}
+
 TEST(LibusbBackend, RealLibraryBuildsAndEnumeratesWhateverIsThere)
 {
     // No adapters here; the call must simply work (or find no USB at all).

@@ -1,6 +1,7 @@
 #include "tests/platform/SimFixture.h"
 
 #include <chrono>
+#include <thread>
 
 using namespace plat;
 using plat::sim::Adapter;
@@ -133,9 +134,11 @@ TEST_F(SimTest, ReadAndWriteErrorsAndUnplug)
     EXPECT_EQ(write(*d, 0x81, {1}), UsbStatus::Error); // not an OUT pipe
     read(*d, 0x84, 64, &st);
     EXPECT_EQ(st, UsbStatus::Error); // no such pipe
+    EXPECT_FALSE(d->gone()) << "failed transfers of a present adapter";
 
     EXPECT_EQ(backend->devicePaths().size(), 1u);
     a->unplug();
+    EXPECT_TRUE(d->gone());
     read(*d, 0x81, 64, &st);
     EXPECT_EQ(st, UsbStatus::Error);
     EXPECT_EQ(write(*d, 0x01, {1}), UsbStatus::Error);
@@ -143,11 +146,38 @@ TEST_F(SimTest, ReadAndWriteErrorsAndUnplug)
     EXPECT_EQ(TicksSince(start), 0u);
     // Plugged in again, the old handle stays dead but a new open works.
     a->replug();
+    EXPECT_TRUE(d->gone());
     auto d2 = open(a);
     ASSERT_TRUE(d2);
+    EXPECT_FALSE(d2->gone());
     EXPECT_EQ(write(*d, 0x01, {1}), UsbStatus::Error);
     EXPECT_EQ(write(*d2, 0x01, {7}), UsbStatus::Ok);
     EXPECT_EQ(read(*d2, 0x81, 64), Bytes{7});
+}
+
+// A read waiting for data when the adapter is pulled out ends with a failure
+// at once, and the adapter comes back as one freshly powered: its channels
+// stopped until the host starts them.
+TEST_F(SimTest, UnplugEndsAWaitingReadAndStopsTheChannels)
+{
+    Adapter *a = world.addAdapter("ECHO");
+    a->channel(0).setBitRate(500000);
+    a->channel(0).start();
+    auto d = open(a, 0); // no time-out: only the unplug ends the read
+    // Most likely while the read waits (it has nothing to take); before it
+    // began, the read fails at once all the same.
+    std::thread puller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        a->unplug();
+    });
+    UsbStatus st = UsbStatus::Ok;
+    read(*d, 0x83, 512, &st);
+    puller.join();
+    EXPECT_EQ(st, UsbStatus::Error);
+    EXPECT_TRUE(d->gone());
+    EXPECT_FALSE(a->channel(0).started());
+    a->replug();
+    EXPECT_FALSE(a->channel(0).started());
 }
 
 TEST_F(SimTest, OpenIsExclusiveAndCanBeMadeToFail)

@@ -114,6 +114,11 @@ KEMUSB_API uint32_t KCAN_DevBaudParaGet(uint32_t type, uint32_t index, uint32_t 
     return guarded0([&] { return kcan::busTimingGet(type, index, channel, timing0, timing1); });
 }
 
+KEMUSB_API uint32_t KCAN_DevIsGone(uint32_t type, uint32_t index)
+{
+    return guarded0([&] { return kcan::adapterGone(type, index); });
+}
+
 KEMUSB_API uint32_t KCAN_RecordSettingSet(uint32_t type, uint32_t index, uint32_t channel, void *setting)
 {
     return guarded0([&] { return kcan::recordSettingSet(type, index, channel, setting); });

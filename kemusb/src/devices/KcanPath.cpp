@@ -403,6 +403,17 @@ uint32_t recordCommand(uint32_t type, uint32_t index, uint32_t channel, uint32_t
     return d ? d->RecordCmdExecute(channel, command, argument, filter) : 0;
 }
 
+uint32_t adapterGone(uint32_t type, uint32_t index)
+{
+    const Group g = groupOf(type);
+    if (g == Group::Classic || g == Group::Kvaser)
+        return vci::adapterGone(type, index);
+    if (!handlePath(g))
+        return 0;
+    auto d = handles().device(type, index);
+    return d && d->adapterGone() ? 1 : 0;
+}
+
 uint32_t recordFilterEntry(uint32_t type, uint32_t index, uint32_t channel, uint16_t filterIndex, void *filter)
 {
     if (!filter)

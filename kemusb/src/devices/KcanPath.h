@@ -41,5 +41,9 @@ uint32_t recordCommand(uint32_t type, uint32_t index, uint32_t channel, uint32_t
                        void *filter);
 // Stores the filter index at offset 12 of the record, then command 5.
 uint32_t recordFilterEntry(uint32_t type, uint32_t index, uint32_t channel, uint16_t filterIndex, void *filter);
+// 1 when the adapter open under (type, index) has left the host (unplugged,
+// or it stopped answering for good); 0 while it answers, when none is open
+// and for a type of no group.
+uint32_t adapterGone(uint32_t type, uint32_t index);
 
 } // namespace kemusb::kcan

@@ -56,6 +56,10 @@ public:
     virtual uint32_t RecordSettingSet(uint32_t channel, void *setting);
     virtual uint32_t RecordSettingGet(uint32_t channel, void *setting);
     virtual uint32_t RecordCmdExecute(uint32_t channel, uint32_t command, uint32_t argument, void *filter);
+    // Whether the open adapter has left the host (unplugged, or it stopped
+    // answering for good): it has to be closed and opened afresh. False for
+    // an adapter that is not open.
+    virtual bool adapterGone() const { return false; }
 
     // The fixed device information of the CAN FD adapters (also the classic
     // adapter's on the handle path); 1, or 0 without a record.

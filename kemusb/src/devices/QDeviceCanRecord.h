@@ -29,6 +29,7 @@ public:
     // (the 32-bit argument cannot carry a pointer here).
     uint32_t RecordCmdExecute(uint32_t channel, uint32_t command, uint32_t argument, void *filter) override;
     uint32_t DevDataTransfer(uint8_t *buf, int32_t len) override;
+    bool adapterGone() const override { return open_ && usb_.gone(); }
 
     bool isOpen() const { return open_; }
 

@@ -40,6 +40,7 @@ public:
     uint32_t ResetCAN(uint32_t channel) override;
     uint32_t ClearBuffer(uint32_t channel) override;
     uint32_t GetReceiveNum(uint32_t channel, uint8_t kind) override;
+    bool adapterGone() const override { return open_ && usb_.gone(); }
 
     bool isOpen() const { return open_; }
     int channelCount() const { return channels_; }

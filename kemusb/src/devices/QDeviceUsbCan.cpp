@@ -89,4 +89,6 @@ uint32_t QDeviceUsbCan::DevDataTransfer(uint8_t *buf, int32_t len)
     return open_ ? vci::dataTransfer(type_, index_, buf, len) : 0;
 }
 
+bool QDeviceUsbCan::adapterGone() const { return open_ && vci::adapterGone(type_, index_) == 1; }
+
 } // namespace kemusb

@@ -29,6 +29,7 @@ public:
     uint32_t ReadChannelErrInfo(uint32_t, OCAN_ERR_INFO *) override { return 1; }
     uint32_t ReadChannelStatus(uint32_t, OCAN_CAN_STATUS *) override { return 1; }
     uint32_t DevDataTransfer(uint8_t *buf, int32_t len) override;
+    bool adapterGone() const override;
 
 private:
     bool open_ = false;

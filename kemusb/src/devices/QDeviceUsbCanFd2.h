@@ -115,6 +115,7 @@ public:
     uint32_t ReadChannelErrInfo(uint32_t channel, OCAN_ERR_INFO *info) override;
     uint32_t ReadChannelStatus(uint32_t channel, OCAN_CAN_STATUS *status) override;
     uint32_t DevDataTransfer(uint8_t *buf, int32_t len) override;
+    bool adapterGone() const override { return open_ && usb_.gone(); }
 
     bool isOpen() const { return open_; }
     int channelCount() const { return channels_; }

@@ -86,6 +86,7 @@ uint32_t QUserWinUsb::open(uint16_t vid, uint16_t pid, uint32_t index)
     std::memcpy(in_, in, sizeof in_);
     std::memcpy(out_, out, sizeof out_);
     path_ = opened;
+    gone_.store(false, std::memory_order_release);
     std::atomic_store(&dev_, std::shared_ptr<plat::UsbDevice>(std::move(dev)));
     return 1;
 }
@@ -101,7 +102,14 @@ uint32_t QUserWinUsb::close()
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     old.reset();
     path_.clear();
+    gone_.store(false, std::memory_order_release);
     return 1;
+}
+
+void QUserWinUsb::noteFailure(const plat::UsbDevice &d)
+{
+    if (!gone_.load(std::memory_order_relaxed) && d.gone())
+        gone_.store(true, std::memory_order_release);
 }
 
 uint32_t QUserWinUsb::write(const uint8_t *buf, uint32_t len, uint8_t pipe)
@@ -111,6 +119,8 @@ uint32_t QUserWinUsb::write(const uint8_t *buf, uint32_t len, uint8_t pipe)
         return 0;
     uint32_t written = 0;
     plat::UsbStatus st = d->writePipe(pipe, buf, len, &written);
+    if (st == plat::UsbStatus::Error)
+        noteFailure(*d);
     return st == plat::UsbStatus::Ok ? written : 0;
 }
 
@@ -126,8 +136,10 @@ uint32_t QUserWinUsb::read(uint8_t *buf, uint32_t len, uint8_t pipe, plat::UsbSt
     plat::UsbStatus st = d->readPipe(pipe, buf, len, &got);
     if (status)
         *status = st;
-    if (st == plat::UsbStatus::Error)
+    if (st == plat::UsbStatus::Error) {
+        noteFailure(*d);
         return 0;
+    }
     return got; // a time-out hands over what arrived
 }
 

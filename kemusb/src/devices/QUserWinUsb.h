@@ -11,9 +11,15 @@
 //
 // The transport takes no lock: reads and writes of different pipes may run
 // at the same time from different threads.
+//
+// gone() tells that the adapter behind an open transport has left the host
+// (the back end says so after a transfer failed: libusb's no-device error,
+// a simulated unplug): nothing will pass through it again until it is
+// closed and the adapter opened afresh.
 
 #include "platform/PlatUsb.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -34,6 +40,7 @@ public:
     uint32_t open(uint16_t vid, uint16_t pid, uint32_t index); // 1 ok, 0 failed
     uint32_t close();                                         // 1
     bool isOpen() const;
+    bool gone() const { return gone_.load(std::memory_order_acquire); }
 
     // Bytes written; 0 on failure or when closed.
     uint32_t write(const uint8_t *buf, uint32_t len, uint8_t pipe);
@@ -47,11 +54,14 @@ public:
 
 private:
     std::shared_ptr<plat::UsbDevice> device() const;
+    // After a failed transfer: asks the back end whether the device went.
+    void noteFailure(const plat::UsbDevice &d);
 
     std::shared_ptr<plat::UsbDevice> dev_;
     plat::UsbPipeInfo in_[16];
     plat::UsbPipeInfo out_[16];
     std::string path_;
+    std::atomic<bool> gone_{false};
 };
 
 } // namespace kemusb

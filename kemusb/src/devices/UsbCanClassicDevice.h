@@ -34,6 +34,8 @@ public:
     uint32_t open(uint16_t vid, uint16_t pid, uint32_t index);
     void close();
     bool isOpen() const { return open_; }
+    // The adapter left the host while open (see QUserWinUsb::gone).
+    bool adapterGone() const { return open_ && usb_.gone(); }
 
     bool hardwareVersion(uint16_t *v);
     bool firmwareVersion(uint16_t *v);

@@ -182,6 +182,15 @@ uint32_t dataTransfer(uint32_t type, uint32_t index, uint8_t *buf, int32_t len)
     return d->directTransfer(buf, len);
 }
 
+uint32_t adapterGone(uint32_t type, uint32_t index)
+{
+    if (auto d = reg().classic(type, index))
+        return d->adapterGone() ? 1 : 0;
+    if (auto d = reg().kvaser(type, index))
+        return d->adapterGone() ? 1 : 0;
+    return 0;
+}
+
 uint32_t kvciInitCan(uint32_t type, uint32_t index, uint32_t channel, const KCAN_INITFD_CONFIG *config)
 {
     if (!VciDeviceRegistry::isKvaserType(type))

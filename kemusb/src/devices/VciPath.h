@@ -35,6 +35,8 @@ uint32_t relayGet(uint32_t type, uint32_t index, uint8_t *a, uint8_t *b);
 uint32_t busTimingGet(uint32_t type, uint32_t index, uint32_t channel, uint8_t *timing0, uint8_t *timing1);
 uint32_t channelStateGet(uint32_t type, uint32_t index, uint32_t channel, uint8_t *a, uint8_t *b, uint8_t *c);
 uint32_t dataTransfer(uint32_t type, uint32_t index, uint8_t *buf, int32_t len);
+// 1 when the adapter open under (type, index) has left the host, else 0.
+uint32_t adapterGone(uint32_t type, uint32_t index);
 
 uint32_t kvciInitCan(uint32_t type, uint32_t index, uint32_t channel, const KCAN_INITFD_CONFIG *config);
 uint32_t kvciTransmit(uint32_t type, uint32_t index, uint32_t channel, const KCAN_CAN_OBJ *frames, uint32_t count);

@@ -45,6 +45,7 @@ struct Adapter {
     uint32_t startResult = 1;
     uint8_t relayA = 0, relayB = 0;
     uint32_t relayResult = 1;
+    bool gone = false; // pulled out: KCAN_DevIsGone says so while it is open
     std::map<int, Channel> channels;
 };
 
@@ -213,6 +214,13 @@ FAKE_API void fake_setStateLost(int calls)
     stateLostCalls = calls;
     stateLostLeft = 0;
 }
+// The adapter leaves the host (or comes back): KCAN_DevIsGone answers 1
+// while it is open, and its queues give nothing more.
+FAKE_API void fake_setGone(uint32_t t, uint32_t i, int gone)
+{
+    std::lock_guard<std::mutex> l(mu);
+    adapter(t, i).gone = gone != 0;
+}
 // Every classic receive call sleeps this long (a slow driver turn).
 FAKE_API void fake_setReceiveDelayUs(int us)
 {
@@ -221,6 +229,14 @@ FAKE_API void fake_setReceiveDelayUs(int us)
 }
 
 // ---- the library -----------------------------------------------------------------
+
+FAKE_API uint32_t KCAN_DevIsGone(uint32_t t, uint32_t i)
+{
+    std::lock_guard<std::mutex> l(mu);
+    count("KCAN_DevIsGone");
+    const Adapter &a = adapter(t, i);
+    return a.opened && a.gone ? 1 : 0;
+}
 
 FAKE_API uint32_t KCAN_OpenDevice(uint32_t t, uint32_t i)
 {

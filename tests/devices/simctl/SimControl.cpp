@@ -1,6 +1,7 @@
 // Test controls over the simulated adapters inside a build of kemusb made for
-// the device-layer tests: unplug an adapter mid-stream, and put frames onto a
-// simulated bus from a channel of another adapter (the far end of a cable).
+// the device-layer tests: unplug an adapter mid-stream (and plug it back), and
+// put frames onto a simulated bus from a channel of another adapter (the far
+// end of a cable).
 
 #include <chrono>
 #include <cstdint>
@@ -22,6 +23,17 @@ SIMCTL_API int devices_sim_unplug(const char *alias)
     if (!a)
         return 0;
     a->unplug();
+    return 1;
+}
+
+SIMCTL_API int devices_sim_replug(const char *alias)
+{
+    World &w = World::instance();
+    std::lock_guard<std::recursive_mutex> l(w.lock());
+    plat::sim::Adapter *a = w.adapterByAlias(alias);
+    if (!a)
+        return 0;
+    a->replug();
     return 1;
 }
 
