@@ -244,8 +244,12 @@ int QUserDeviceUSBCAN2::sendMsg(const QString &devId, QUserCanMsg &msg)
     // while this thread is inside it.
     std::shared_lock<QUserDrvTableLock> lock(drvLock);
     QKemDev *drv = drvTable.value(devIndex, nullptr);
-    if (!drv)
+    if (!drv) {
+        // No driver: never opened, closed, or its adapter has gone. The
+        // frame did not leave, and says so like one the adapter refused.
+        msg.sendFailed = 1;
         return 0;
+    }
     return drv->transmitPost(channel, msg) ? 1 : 0;
 }
 

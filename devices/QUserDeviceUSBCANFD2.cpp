@@ -226,8 +226,12 @@ int QUserDeviceUSBCANFD2::sendMsg(const QString &devId, QUserCanMsg &msg)
     // while this thread is inside it.
     std::shared_lock<QUserDrvTableLock> lock(drvLock);
     QKemFdDev *drv = drvTable.value(devIndex, nullptr);
-    if (!drv)
+    if (!drv) {
+        // No driver: never opened, closed, or its adapter has gone. The
+        // frame did not leave, and says so like one the adapter refused.
+        msg.sendFailed = 1;
         return 0;
+    }
     return drv->transmitPost(channel, msg) ? 1 : 0;
 }
 

@@ -244,6 +244,15 @@ TEST_F(SimEndToEnd, UnplugMidStreamIsReportedWithoutCrashOrHang)
     // the run ends by itself.
     EXPECT_TRUE(waitFor([&] { return col.resultsWith("TRNB702-0-3", MsgStatusBasicEnd) == 1; }, 5000));
     EXPECT_GE(col.resultsWith("TRNB702-0-3", MsgTagBasicSend, 1), 1);
+    // Once the loss is taken in, the adapter's channels are closed: a single
+    // send after it does not leave and is marked failed.
+    EXPECT_TRUE(waitFor(
+        [&] {
+            QUserDevChState lost;
+            reg->devInfoGet("TRNB702-0-1", &lost);
+            return lost.chLostGet() == 1;
+        },
+        30000));
     QUserCanMsg after = frame(0x1, 0);
     EXPECT_EQ(reg->devSendMsg("TRNB702-0-1", after), 0);
     EXPECT_EQ(after.sendFailed, 1);
