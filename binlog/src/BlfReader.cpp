@@ -592,28 +592,31 @@ bool BlfReader::take(const Obj &o, uint64_t next)
         const uint8_t *h = at(o.start);
         const uint64_t ts = rd64(h + 24);
         const uint64_t t = (rd32(h + 16) & 1) ? (ts > UINT64_MAX / 10000 ? UINT64_MAX : ts * 10000) : ts;
-        // Objects of the newest time are told apart by their bytes: a copy
-        // of one read already has the same.
+        // Objects of the newest time are told apart by their bytes (the
+        // first and the last of the body, where frames keep identifier and
+        // data): a copy of one read already has the same.
         uint64_t print = o.size * 0x9E3779B97F4A7C15ull;
         if (t >= newest_) {
-            for (uint32_t i = 0; i < o.size; i += 8) {
+            const uint32_t at[4] = {o.headerSize, o.headerSize + 8u, o.size - 16u, o.size - 8u};
+            for (uint32_t i : at) {
                 uint64_t w = 0;
-                std::memcpy(&w, h + i, std::min<uint32_t>(8, o.size - i));
+                if (i >= o.headerSize && i < o.size)
+                    std::memcpy(&w, h + i, std::min<uint32_t>(8, o.size - i));
                 print = (print ^ w) * 0x100000001B3ull;
                 print ^= print >> 29;
             }
         }
-        if (guard_ && (t < newest_ || (t == newest_ && std::find(atNewest_.begin(), atNewest_.end(), print) != atNewest_.end()))) {
+        if (guard_ && (t < newest_ || (t == newest_ && std::find(atNewest_, atNewest_ + newestCount_, print) != atNewest_ + newestCount_))) {
             skippedBytes_ += next - o.start;
             pos_ = next;
             return false;
         }
         if (t > newest_) {
             newest_ = t;
-            atNewest_.clear();
+            newestCount_ = 0;
         }
-        if (t == newest_ && atNewest_.size() < 256)
-            atNewest_.push_back(print);
+        if (t == newest_ && newestCount_ < kNewestPrints)
+            atNewest_[newestCount_++] = print;
     }
     cur_ = o;
     curNext_ = next;

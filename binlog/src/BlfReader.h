@@ -169,7 +169,9 @@ private:
     // containers read already.
     bool guard_ = false;
     uint64_t newest_ = 0;
-    std::vector<uint64_t> atNewest_; // prints of the objects read of the newest time
+    static constexpr size_t kNewestPrints = 256;
+    uint64_t atNewest_[kNewestPrints] = {}; // prints of the objects read of the newest time
+    size_t newestCount_ = 0;
 
     uint32_t places_ = 0;
     uint64_t skippedBytes_ = 0;
