@@ -478,8 +478,7 @@ void BlfReader::loadMore()
     case BlfChunk::Gap:
         segEnded_ = gapNext_ = true;
         gapBytes_ = c.skipped;
-        if (c.searched)
-            guard_ = true;
+        gapSearched_ = c.searched;
         return;
     case BlfChunk::Data:
         buf_.insert(buf_.end(), c.bytes.begin(), c.bytes.end());
@@ -752,6 +751,9 @@ bool BlfReader::endSegment()
     pos_ = bufStart_;
     segEnded_ = gapNext_ = false;
     gapBytes_ = 0;
+    if (gapSearched_)
+        guard_ = true;
+    gapSearched_ = false;
     // The data behind the damage begins inside an object: look for the
     // first whole one.
     searching_ = true;

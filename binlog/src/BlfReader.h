@@ -153,6 +153,7 @@ private:
     bool segEnded_ = false;   // nothing more joins this segment
     bool gapNext_ = false;    // a damaged container ends it; another segment follows
     uint64_t gapBytes_ = 0;   // the file bytes of that damage
+    bool gapSearched_ = false; // what follows it was found by looking for a signature
     bool fileEnded_ = false;
 
     bool searching_ = false;  // looking for the next object from searchAt_ on
