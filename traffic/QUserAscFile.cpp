@@ -403,6 +403,56 @@ bool parseCanFd(const P &parts, Base base, QUserCanMsg &msg)
     return true;
 }
 
+// A part of decimal digits only.
+template <class P>
+bool allDigits(const P &parts, int i)
+{
+    const int n = parts.length(i);
+    for (int k = 0; k < n; ++k)
+        if (parts.at(i, k) < '0' || parts.at(i, k) > '9')
+            return false;
+    return n > 0;
+}
+
+template <class P>
+bool isDirection(const P &parts, int i)
+{
+    return parts.eq(i, "Rx") || parts.eq(i, "Tx");
+}
+
+// A line in the place of a frame: <time> <channel> <id> <dir> ..., or
+// <time> CANFD <channel> <dir> <id> ..., error frames aside. Other tools'
+// events have other words in these places ("Statistic:", "SV:", "Status:").
+template <class P>
+bool frameShaped(const P &parts)
+{
+    const int n = parts.size();
+    if (n >= 4 && parts.eq(1, "CANFD"))
+        return allDigits(parts, 2) && isDirection(parts, 3) && (n < 5 || !parts.eq(4, "ErrorFrame"));
+    return n >= 4 && allDigits(parts, 1) && isDirection(parts, 3) && !parts.eq(2, "ErrorFrame");
+}
+
+// A line of an ASC file other than a frame: header, comment, trigger block
+// or an event with its time first.
+template <class P>
+bool ascLine(const P &parts)
+{
+    if (parts.size() < 1)
+        return false;
+    if (parts.eq(0, "date") || parts.eq(0, "base") || parts.eq(0, "Begin") || parts.eq(0, "End")
+        || parts.eq(0, "internal") || parts.eq(0, "no"))
+        return true;
+    if (parts.length(0) >= 2 && parts.at(0, 0) == '/' && parts.at(0, 1) == '/')
+        return true;
+    const int dot = parts.indexOf(0, '.');
+    if (dot <= 0 || dot + 1 >= parts.length(0))
+        return false;
+    for (int k = 0; k < parts.length(0); ++k)
+        if (k != dot && (parts.at(0, k) < '0' || parts.at(0, k) > '9'))
+            return false;
+    return true;
+}
+
 template <class P>
 bool parseLine(const P &parts, Base base, QUserCanMsg &msg)
 {
@@ -627,9 +677,14 @@ bool QUserAscFile::openForRead(const QString &name)
 {
     if (m_open)
         close();
+    m_damagedLines = 0;
+    m_sawTraceLine = false;
+    m_readEnded = false;
+    m_openFailed = false;
     m_file.setFileName(name);
     if (!m_file.open(QIODevice::ReadOnly)) {
         qDebug().noquote() << QStringLiteral("File:%1 Open Fail...").arg(name);
+        m_openFailed = true;
         return false;
     }
     m_open = true;
@@ -640,6 +695,26 @@ bool QUserAscFile::openForRead(const QString &name)
     m_inEof = false;
     m_decimal = false;
     return true;
+}
+
+// A line the parsers refused: damage when it stands where a frame does or
+// holds bytes no text has; otherwise, when it is a line of an ASC file, it
+// tells that the file is one.
+template <class P>
+void QUserAscFile::lineRefused(const char *begin, const char *end, const P &parts)
+{
+    if (parts.size() == 0)
+        return;
+    bool binary = false;
+    for (const char *p = begin; p < end && !binary; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        binary = (c < 0x20 && !isBlank(char(c))) || c == 0x7F;
+    }
+    const bool shaped = !binary && frameShaped(parts);
+    if (!binary && (shaped || ascLine(parts)))
+        m_sawTraceLine = true;
+    if ((binary || shaped) && !m_lineOpen)
+        ++m_damagedLines;
 }
 
 // Next line of the read buffer, without its line end; false at the end.
@@ -653,14 +728,18 @@ bool QUserAscFile::nextLine(const char *&begin, const char *&end)
             begin = data + m_inPos;
             end = static_cast<const char *>(nl);
             m_inPos = int(end - data) + 1;
+            m_lineOpen = false;
             return true;
         }
         if (m_inEof) {
-            if (avail <= 0)
+            if (avail <= 0) {
+                m_readEnded = true;
                 return false;
+            }
             begin = data + m_inPos;
             end = data + m_in.size();
             m_inPos = m_in.size();
+            m_lineOpen = true;
             return true;
         }
         // Keep the unfinished line and read more behind it.
@@ -701,10 +780,14 @@ int QUserAscFile::fileReadPart(const QString &name, QList<QUserCanMsg> &frames, 
         }
         if (parts.count >= 2 && parts.eq(0, "base")) {
             m_decimal = parts.eq(1, "dec");
+            m_sawTraceLine = true;
             continue;
         }
-        if (!parseLine(parts, m_decimal ? Base::Dec : Base::Hex, msg))
+        if (!parseLine(parts, m_decimal ? Base::Dec : Base::Hex, msg)) {
+            lineRefused(b, e, parts);
             continue;
+        }
+        m_sawTraceLine = true;
         frames.append(msg);
         if (++count >= maxCount)
             break;

@@ -51,9 +51,25 @@ public:
 
     bool isOpen() const { return m_open; }
 
+    // What reading the file last opened for reading met besides its frames
+    // (kept after close):
+    // - lines that do not parse where frames stand: a line of a frame's
+    //   shape (time, channel, identifier, direction; or a CAN FD line of
+    //   channel and direction) that the parsers refuse, or a line holding
+    //   bytes no text has. Other tools' events, comments and header lines
+    //   are no damage, nor is a last line without its line end (a file
+    //   cut short while it was written);
+    qint64 damagedLines() const { return m_damagedLines; }
+    // - the file could not be opened, or was read to its end without one
+    //   line of a trace file (header, comment, trigger block, time-stamped
+    //   event or frame line): it is no ASC file, an empty file among them.
+    bool notTraceFile() const { return m_openFailed || (m_readEnded && !m_sawTraceLine); }
+
 private:
     bool openForRead(const QString &name);
     bool nextLine(const char *&begin, const char *&end);
+    template <class P>
+    void lineRefused(const char *begin, const char *end, const P &parts);
     void buildLine(const QUserCanMsg &msg, std::string &line);
     bool flushBuffer();
 
@@ -71,4 +87,9 @@ private:
     int m_inPos = 0;
     bool m_inEof = false;
     bool m_decimal = false; // the file's "base dec" line: numbers of frame lines in decimal
+    bool m_lineOpen = false; // the line nextLine gave last has no line end (the file's last)
+    qint64 m_damagedLines = 0;
+    bool m_sawTraceLine = false;
+    bool m_readEnded = false;
+    bool m_openFailed = false;
 };

@@ -44,6 +44,7 @@ using FnPeek = int32_t (*)(void *, void *);
 using FnReadSecure = int32_t (*)(void *, void *, size_t);
 using FnFree = int32_t (*)(void *, void *);
 using FnSkip = int32_t (*)(void *, void *);
+using FnReadDamage = int32_t (*)(void *, uint32_t *, uint64_t *);
 
 QString &libraryNameSetting()
 {
@@ -107,6 +108,7 @@ struct QUserBlfFile::Api {
     FnReadSecure readSecure = nullptr;
     FnFree freeObject = nullptr;
     FnSkip skip = nullptr;
+    FnReadDamage readDamage = nullptr; // ours only: other libraries end the read at damage
 };
 
 void QUserBlfFile::setLibraryName(const QString &name)
@@ -143,6 +145,7 @@ QUserBlfFile::QUserBlfFile() : m_handle(invalidHandle()), m_api(new Api)
         m_api->readSecure = reinterpret_cast<FnReadSecure>(m_lib->resolve("BLReadObjectSecure"));
         m_api->freeObject = reinterpret_cast<FnFree>(m_lib->resolve("BLFreeObject"));
         m_api->skip = reinterpret_cast<FnSkip>(m_lib->resolve("BLSkipObject"));
+        m_api->readDamage = reinterpret_cast<FnReadDamage>(m_lib->resolve("BLGetReadDamage"));
     } else {
         qDebug().noquote() << "binlogLib Load Fail...";
     }
@@ -287,6 +290,8 @@ bool QUserBlfFile::close()
 
 bool QUserBlfFile::openForRead(const QString &name)
 {
+    m_damagedPlaces = 0;
+    m_damagedBytes = 0;
     if (!m_lib->isLoaded() || !m_api->createFile || !m_api->peek || !m_api->readSecure || !m_api->skip)
         return false;
     const QByteArray encoded = QFile::encodeName(name);
@@ -417,6 +422,12 @@ int QUserBlfFile::readRawObjects(QUserCanMsgRaw *frames, int maxCount)
         if (m_api->freeObject)
             m_api->freeObject(m_handle, &obj);
         ++count;
+    }
+    uint32_t places = 0;
+    uint64_t bytes = 0;
+    if (m_api->readDamage && m_api->readDamage(m_handle, &places, &bytes) == 1) {
+        m_damagedPlaces = places;
+        m_damagedBytes = bytes;
     }
     return count;
 }

@@ -137,6 +137,12 @@ public:
     // was cut short (a copy or a recording that ended early), and reading
     // ends before the frames the file once held. Kept after close.
     bool endedEarly() const { return m_endedEarly; }
+    // The file last opened for reading holds damaged data that reading
+    // passed over (containers that do not inflate, objects that do not
+    // parse): the places and their bytes, as the library counts them (0
+    // with a library that does not). Kept after close.
+    quint32 damagedPlaces() const { return m_damagedPlaces; }
+    quint64 damagedBytes() const { return m_damagedBytes; }
 
     // The library's file name, "binlog.dll" by default, mapped to this
     // platform's shared-library name. Tests point it elsewhere to see how
@@ -152,6 +158,8 @@ private:
 
     bool m_created = false;
     bool m_endedEarly = false;
+    quint32 m_damagedPlaces = 0;
+    quint64 m_damagedBytes = 0;
     quint64 m_sinceFlush = 0;
     QUserTraceClock m_clock;
     QLibrary *m_lib = nullptr;

@@ -70,26 +70,52 @@ bool QUserTraceFile::close()
     return false;
 }
 
+bool QUserTraceFile::readerOpen() const { return m_mode == 0 ? m_blf.isOpen() : m_asc.isOpen(); }
+
+int QUserTraceFile::readResult(int n)
+{
+    if (n < 0)
+        m_readFailed = true;
+    return n;
+}
+
+qint64 QUserTraceFile::damagedCount() const
+{
+    if (m_mode == 0)
+        return qint64(m_blf.damagedPlaces());
+    if (m_mode == 1)
+        return m_asc.damagedLines();
+    return 0;
+}
+
+bool QUserTraceFile::notTraceFile() const { return m_readFailed || (m_mode == 1 && m_asc.notTraceFile()); }
+
 int QUserTraceFile::fileReadPart(const QString &name, QList<QUserCanMsg> &frames, int maxCount)
 {
     if (!modeFromName(name)) {
         qDebug().noquote() << QStringLiteral("Trace File(%1) Read Fail,Format Not Support...").arg(name);
+        m_readFailed = true;
         return -2;
     }
+    if (!readerOpen())
+        m_readFailed = false; // a new file
     if (m_mode == 1)
-        return m_asc.fileReadPart(name, frames, maxCount);
-    return m_blf.fileReadPart(name, frames, maxCount);
+        return readResult(m_asc.fileReadPart(name, frames, maxCount));
+    return readResult(m_blf.fileReadPart(name, frames, maxCount));
 }
 
 int QUserTraceFile::fileReadPartRaw(const QString &name, QUserCanMsgRaw *frames, int maxCount)
 {
     if (!modeFromName(name)) {
         qDebug().noquote() << QStringLiteral("Trace File(%1) Read Fail,Format Not Support...").arg(name);
+        m_readFailed = true;
         return -2;
     }
     if (m_mode != 0)
         return -3;
-    return m_blf.fileReadPartRaw(name, frames, maxCount);
+    if (!readerOpen())
+        m_readFailed = false;
+    return readResult(m_blf.fileReadPartRaw(name, frames, maxCount));
 }
 
 bool QUserTraceFile::rawReadable(const QString &name) { return name.right(4) == QLatin1String(".blf"); }
@@ -98,9 +124,11 @@ int QUserTraceFile::fileRead(const QString &name, QList<QUserCanMsg> &frames)
 {
     if (!modeFromName(name)) {
         qDebug().noquote() << QStringLiteral("Trace File(%1) Read Fail,Format Not Support...").arg(name);
+        m_readFailed = true;
         return -2;
     }
+    m_readFailed = false;
     if (m_mode == 1)
-        return m_asc.fileRead(name, frames);
-    return m_blf.fileRead(name, frames);
+        return readResult(m_asc.fileRead(name, frames));
+    return readResult(m_blf.fileRead(name, frames));
 }

@@ -38,6 +38,15 @@ public:
     // The trace file last read is shorter than it says it is (BLF only: an
     // ASC file has no length of its own).
     bool endedEarly() const { return m_mode == 0 && m_blf.endedEarly(); }
+    // The trace file last read holds damaged data that reading passed over:
+    // how many places (BLF: damaged containers or objects, ASC: lines that
+    // do not parse where frames stand); 0 for a whole file.
+    qint64 damagedCount() const;
+    // The file last read is no trace file: it did not open, its name gives
+    // no known format, or nothing in it is of the format its name gives (an
+    // empty file, a file of other bytes, a broken header). Reading it gave
+    // no frames, which is no success.
+    bool notTraceFile() const;
 
     // Time of the last flush; tests move it to check the one-second rule.
     qint64 lastFlushMs() const { return m_lastFlushMs; }
@@ -45,9 +54,13 @@ public:
 
 private:
     int modeOf(const QString &name) const;
+    bool readerOpen() const;
+    // A reader's result, passed through; a failure is kept for notTraceFile.
+    int readResult(int n);
 
     QUserAscFile m_asc;
     QUserBlfFile m_blf;
     int m_mode = -1;
     qint64 m_lastFlushMs;
+    bool m_readFailed = false; // the last read returned a failure (no file, no format)
 };

@@ -83,7 +83,10 @@ BINLOG_API int32_t BLFlushFileBuffers(void *h, uint32_t flags);
 BINLOG_API int32_t BLCloseHandle(void *h);
 
 /* Reader: fills the 16-byte base header of the next object; 0 at the end of
- * the file or on damaged data. */
+ * the file. Damaged data does not end the read: a container that does not
+ * inflate or whose header does not hold, and objects that do not parse, are
+ * passed over up to the next object that checks out (BLGetReadDamage tells
+ * what was passed over). */
 BINLOG_API int32_t BLPeekObject(void *h, void *baseHeader);
 
 /* Reader: reads the next object into `object`, whose base header holds the
@@ -97,6 +100,13 @@ BINLOG_API int32_t BLFreeObject(void *h, void *object);
 
 /* Reader: passes over the next object. */
 BINLOG_API int32_t BLSkipObject(void *h, void *baseHeader);
+
+/* Reader: the damaged data passed over so far. `places` counts each run of
+ * damaged data between objects read once, `bytes` the bytes skipped there
+ * (file bytes of skipped containers and stream bytes of objects that did
+ * not parse). A file cut short is no damage. Either pointer may be null.
+ * Returns 1, or 0 for a handle that is no reader. */
+BINLOG_API int32_t BLGetReadDamage(void *h, uint32_t *places, uint64_t *bytes);
 
 #ifdef __cplusplus
 }

@@ -34,6 +34,7 @@ inline bool isObjSignature(const uint8_t *p) { return std::memcmp(p, "LOBJ", 4) 
 constexpr uint32_t kFileHeaderSize = 144;   // "LOGG" header as written
 constexpr uint32_t kBaseHeaderSize = 16;    // signature, sizes, type
 constexpr uint32_t kObjHeaderV1Size = 32;   // base + flags, client, version, time
+constexpr uint32_t kObjHeaderV2Size = 40;   // base + flags, time status, version, time, original time
 constexpr uint32_t kContainerHeaderSize = 32; // base + method, sizes
 constexpr uint32_t kTypeLogContainer = 10;
 constexpr uint16_t kCompressionNone = 0;
@@ -41,7 +42,7 @@ constexpr uint16_t kCompressionZlib = 2;
 constexpr uint32_t kDefaultContainerSize = 1024 * 1024;
 
 // Limits of what a reader believes: an object or container larger than this
-// ends the read as damaged data instead of growing memory without bound.
+// is taken as damaged data instead of growing memory without bound.
 constexpr uint32_t kMaxObjectSize = 16u * 1024 * 1024;
 constexpr uint32_t kMaxContainerData = 64u * 1024 * 1024;
 // How far past the end of an object the reader looks for the next signature

@@ -172,4 +172,18 @@ BINLOG_API int32_t BLSkipObject(void *h, void *baseHeader)
     });
 }
 
+BINLOG_API int32_t BLGetReadDamage(void *h, uint32_t *places, uint64_t *bytes)
+{
+    return guarded<int32_t>(0, [&] {
+        binlog::BlfReader *r = readerOf(h);
+        if (!r)
+            return 0;
+        if (places)
+            *places = r->damagedPlaces();
+        if (bytes)
+            *bytes = r->damagedBytes();
+        return 1;
+    });
+}
+
 } // extern "C"

@@ -1,5 +1,7 @@
 // The binlog reader on arbitrary bytes: the input is a BLF file, walked
-// object by object with peek, read (buffers of assorted sizes) and skip.
+// object by object with peek, read (buffers of assorted sizes) and skip;
+// damaged data is passed over, so the walk crosses damaged containers and
+// objects (it must end, and never read outside the data it holds).
 // Built a second time with BINLOG_READ_AHEAD, every input is read ahead on
 // the reader's threads, as files from a few MiB on are (slow to run under
 // the sanitizers, so a target of its own).
@@ -45,5 +47,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (!reader.read(buf.data(), buf.size()))
             break;
     }
+    // Every place passed over holds at least one byte of the input; bytes
+    // skipped in the object stream may come from inflated data, which is
+    // bounded by what the containers may declare.
+    if (reader.damagedPlaces() > size)
+        __builtin_trap();
     return 0;
 }

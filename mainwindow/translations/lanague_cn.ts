@@ -2519,6 +2519,18 @@
         <source>文件提前结束(文件不完整),已加载%1条数据。</source>
         <translation>文件提前结束(文件不完整),已加载%1条数据。</translation>
     </message>
+    <message>
+        <source>文件已损坏,跳过了%1处损坏的数据,已加载%2条数据。</source>
+        <translation>文件已损坏,跳过了%1处损坏的数据,已加载%2条数据。</translation>
+    </message>
+    <message>
+        <source>文件已损坏且提前结束(文件不完整),跳过了%1处损坏的数据,已加载%2条数据。</source>
+        <translation>文件已损坏且提前结束(文件不完整),跳过了%1处损坏的数据,已加载%2条数据。</translation>
+    </message>
+    <message>
+        <source>文件%1不是可读取的记录文件(ASC/BLF)!</source>
+        <translation>文件%1不是可读取的记录文件(ASC/BLF)!</translation>
+    </message>
 </context>
 <context>
     <name>QUserDlgProgress</name>
@@ -2868,6 +2880,18 @@
     <message>
         <source>文件提前结束(文件不完整),已读取%1帧。</source>
         <translation>文件提前结束(文件不完整),已读取%1帧。</translation>
+    </message>
+    <message>
+        <source>文件已损坏,跳过了%1处损坏的数据,已读取%2帧。</source>
+        <translation>文件已损坏,跳过了%1处损坏的数据,已读取%2帧。</translation>
+    </message>
+    <message>
+        <source>文件已损坏且提前结束(文件不完整),跳过了%1处损坏的数据,已读取%2帧。</source>
+        <translation>文件已损坏且提前结束(文件不完整),跳过了%1处损坏的数据,已读取%2帧。</translation>
+    </message>
+    <message>
+        <source>文件%1不是可读取的记录文件(ASC/BLF)!</source>
+        <translation>文件%1不是可读取的记录文件(ASC/BLF)!</translation>
     </message>
 </context>
 <context>

@@ -2520,6 +2520,18 @@ Please restart the device!</translation>
         <source>文件提前结束(文件不完整),已加载%1条数据。</source>
         <translation>The file ended early (it is incomplete); %1 frames were loaded.</translation>
     </message>
+    <message>
+        <source>文件已损坏,跳过了%1处损坏的数据,已加载%2条数据。</source>
+        <translation>The file is damaged: damaged data was skipped at %1 place(s); %2 frames were loaded.</translation>
+    </message>
+    <message>
+        <source>文件已损坏且提前结束(文件不完整),跳过了%1处损坏的数据,已加载%2条数据。</source>
+        <translation>The file is damaged and ended early (it is incomplete): damaged data was skipped at %1 place(s); %2 frames were loaded.</translation>
+    </message>
+    <message>
+        <source>文件%1不是可读取的记录文件(ASC/BLF)!</source>
+        <translation>%1 is not a readable trace file (ASC/BLF)!</translation>
+    </message>
 </context>
 <context>
     <name>QUserDlgProgress</name>
@@ -2869,6 +2881,18 @@ Please restart the device!</translation>
     <message>
         <source>文件提前结束(文件不完整),已读取%1帧。</source>
         <translation>The file ended early (it is incomplete); %1 frames were read.</translation>
+    </message>
+    <message>
+        <source>文件已损坏,跳过了%1处损坏的数据,已读取%2帧。</source>
+        <translation>The file is damaged: damaged data was skipped at %1 place(s); %2 frames were read.</translation>
+    </message>
+    <message>
+        <source>文件已损坏且提前结束(文件不完整),跳过了%1处损坏的数据,已读取%2帧。</source>
+        <translation>The file is damaged and ended early (it is incomplete): damaged data was skipped at %1 place(s); %2 frames were read.</translation>
+    </message>
+    <message>
+        <source>文件%1不是可读取的记录文件(ASC/BLF)!</source>
+        <translation>%1 is not a readable trace file (ASC/BLF)!</translation>
     </message>
 </context>
 <context>

@@ -267,32 +267,46 @@ TEST_F(Binlog, HostileSizesAreRefusedWithoutHugeAllocations)
     }
 }
 
-TEST_F(Binlog, AFailedSkipOrReadEndsTheRead)
+TEST_F(Binlog, AnObjectTheFileEndsInsideEndsTheRead)
 {
-    // The last object claims more bytes than the file holds: peek sees it,
-    // skip and read fail, and from then on peek reports the end (a caller
-    // looping on peek must not spin).
+    // The last object claims more bytes than the file holds: it is never
+    // handed out, peek, skip and read report the end and keep reporting it
+    // (a caller looping on peek must not spin). In a file that holds the
+    // size its header gives this is damage; in one whose header claims
+    // more (a copy cut short) it is where the file was cut.
     Bytes o = craft::object(1, 0, body(16, 0));
     Bytes cut = craft::object(100, 0, body(88, 0));
     craft::put32(cut, 8, 4000);
     const std::string path = workDir.file("c.blf");
-    for (bool useSkip : {true, false}) {
-        ASSERT_TRUE(craft::writeFile(path, craft::file({o, cut}, true)));
-        void *h = BLCreateFile(path.c_str(), BL_ACCESS_READ);
-        ASSERT_NE(h, BL_INVALID_HANDLE);
-        uint8_t base[16];
-        ASSERT_EQ(BLSkipObject(h, base), 1);
-        ASSERT_EQ(BLPeekObject(h, base), 1);
-        if (useSkip) {
-            EXPECT_EQ(BLSkipObject(h, base), 0);
-        } else {
-            Bytes buf(120, 0);
-            std::memcpy(buf.data(), base, 16);
-            EXPECT_EQ(BLReadObjectSecure(h, buf.data(), buf.size()), 0);
+    for (bool cutShort : {false, true}) {
+        for (bool useSkip : {true, false}) {
+            SCOPED_TRACE(testing::Message() << "cut short " << cutShort << ", skip " << useSkip);
+            Bytes f = craft::file({o, cut}, true);
+            if (cutShort)
+                craft::put64(f, 16, f.size() + 4000);
+            ASSERT_TRUE(craft::writeFile(path, f));
+            void *h = BLCreateFile(path.c_str(), BL_ACCESS_READ);
+            ASSERT_NE(h, BL_INVALID_HANDLE);
+            uint8_t base[16];
+            ASSERT_EQ(BLSkipObject(h, base), 1);
+            if (useSkip) {
+                EXPECT_EQ(BLSkipObject(h, base), 0);
+            } else {
+                Bytes buf(120, 0);
+                std::memcpy(buf.data(), o.data(), 16);
+                EXPECT_EQ(BLReadObjectSecure(h, buf.data(), buf.size()), 0);
+            }
+            for (int i = 0; i < 3; ++i) {
+                EXPECT_EQ(BLPeekObject(h, base), 0);
+                EXPECT_EQ(BLSkipObject(h, base), 0);
+            }
+            uint32_t places = 7;
+            uint64_t bytes = 7;
+            EXPECT_EQ(BLGetReadDamage(h, &places, &bytes), 1);
+            EXPECT_EQ(places, cutShort ? 0u : 1u);
+            EXPECT_EQ(bytes, cutShort ? 0u : cut.size());
+            EXPECT_EQ(BLCloseHandle(h), 1);
         }
-        EXPECT_EQ(BLPeekObject(h, base), 0);
-        EXPECT_EQ(BLSkipObject(h, base), 0);
-        EXPECT_EQ(BLCloseHandle(h), 1);
     }
 }
 

@@ -6,6 +6,10 @@
       writes the fixed frame set below with python-can's ASCWriter or
       BLFWriter (with error frames and events among the frames) and prints
       the frames written as JSON.
+  traffic_peer.py write-seq FILE COUNT [compression] [container_size]
+      writes COUNT frames with python-can's BLFWriter, each one told apart by
+      its identifier, data and time (classic and CAN FD frames, standard and
+      extended identifiers), and prints nothing.
 """
 import json
 import sys
@@ -87,8 +91,27 @@ def write(path, compression, container):
     print(json.dumps([as_json(m, t0) for m in msgs]))
 
 
+def write_seq(path, count, compression, container):
+    kwargs = {"compression_level": compression}
+    if container:
+        kwargs["max_container_size"] = container
+    writer = can.BLFWriter(path, **kwargs)
+    for i in range(count):
+        fd = i % 3 == 2
+        ext = i % 5 == 0
+        n = (12 if i % 2 else 64) if fd else 8
+        data = bytes([i >> 8 & 0xFF, i & 0xFF] + [(i * 7 + k) & 0xFF for k in range(n - 2)])
+        writer.on_message_received(can.Message(timestamp=1.0 + i * 0.0005, arbitration_id=(0x1000000 + i) if ext else (0x100 + i % 0x600),
+                                               is_extended_id=ext, data=data, is_fd=fd, bitrate_switch=fd and i % 2 == 0,
+                                               channel=i % 2, is_rx=True))
+    writer.stop()
+
+
 if __name__ == "__main__":
-    if sys.argv[1] == "read":
+    if sys.argv[1] == "write-seq":
+        write_seq(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]) if len(sys.argv) > 4 else 6,
+                  int(sys.argv[5]) if len(sys.argv) > 5 else 0)
+    elif sys.argv[1] == "read":
         read(sys.argv[2])
     elif sys.argv[1] == "count":
         print(sum(1 for _ in can.BLFReader(sys.argv[2])))

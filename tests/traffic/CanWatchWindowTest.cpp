@@ -37,6 +37,7 @@
 #include <memory>
 
 #include "tests/traffic/CanWatchSupport.h"
+#include "tests/traffic/DamageSupport.h"
 #include "tests/traffic/OtherToolsFixtures.h"
 #include "tests/support/TempWorkDir.h"
 #include "tests/traffic/TraceSupport.h"
@@ -299,6 +300,83 @@ TEST_F(CanWatchWindow, LoadOfAFileCutShortSaysSo)
     EXPECT_TRUE(prompts.last().text.contains(QStringLiteral("文件提前结束(文件不完整),已读取%1帧。").arg(shown)))
         << prompts.last().text.toStdString();
     EXPECT_TRUE(w.tipsBox().tipLabelWidget() == nullptr || w.tipsBox().tipLabelWidget()->text() != "操作完成!");
+}
+
+// A damaged file: the intact frames are shown, and instead of "操作完成!"
+// the window says that the file is damaged, how many places were passed
+// over and how many frames it read; a file cut short as well says both. In
+// English too.
+TEST_F(CanWatchWindow, LoadOfADamagedFileSaysSo)
+{
+    auto loadAnswered = [](QUserMainWindowCANWatch &w, QUserPromptScript &prompts, const QString &path) {
+        prompts.answerFile(path);
+        answerProgress(prompts, &w);
+        prompts.answerExec(1); // the box
+        w.form()->actFileLoad->trigger();
+    };
+    for (const damage::DamagedFile &f : damage::damagedFiles()) {
+        SCOPED_TRACE(f.name.toStdString());
+        const QString path = here(f.name);
+        ASSERT_TRUE(tracetest::writeAll(path, f.bytes));
+        QUserMainWindowCANWatch w;
+        QUserPromptScript prompts;
+        loadAnswered(w, prompts, path);
+        EXPECT_EQ(prompts.unanswered(), 0);
+        EXPECT_EQ(shownCount(&w), f.frames);
+        EXPECT_EQ(w.request().recordCount, f.frames);
+        const QString text = f.cut ? QStringLiteral("文件已损坏且提前结束(文件不完整),跳过了%1处损坏的数据,已读取%2帧。")
+                                   : QStringLiteral("文件已损坏,跳过了%1处损坏的数据,已读取%2帧。");
+        EXPECT_EQ(prompts.last().title, "警告");
+        EXPECT_TRUE(prompts.last().text.contains(text.arg(f.places).arg(f.frames))) << prompts.last().text.toStdString();
+        EXPECT_TRUE(w.tipsBox().tipLabelWidget() == nullptr || w.tipsBox().tipLabelWidget()->text() != "操作完成!");
+    }
+    damage::EnglishTexts english;
+    ASSERT_TRUE(english.loaded());
+    const auto files = damage::damagedFiles();
+    for (const damage::DamagedFile &f : {files[0], files[1]}) {
+        SCOPED_TRACE(f.name.toStdString());
+        QUserMainWindowCANWatch w;
+        QUserPromptScript prompts;
+        loadAnswered(w, prompts, here(f.name));
+        const QString text = f.cut ? QStringLiteral("The file is damaged and ended early (it is incomplete): damaged data "
+                                                    "was skipped at %1 place(s); %2 frames were read.")
+                                   : QStringLiteral("The file is damaged: damaged data was skipped at %1 place(s); %2 "
+                                                    "frames were read.");
+        EXPECT_EQ(prompts.last().title, "Warning");
+        EXPECT_TRUE(prompts.last().text.contains(text.arg(f.places).arg(f.frames))) << prompts.last().text.toStdString();
+    }
+}
+
+// A file that is no trace file shows no frames, and the window says so in
+// an error that names the file, never "操作完成!".
+TEST_F(CanWatchWindow, LoadOfAFileThatIsNoTraceFileIsAnError)
+{
+    QUserMainWindowCANWatch w;
+    QUserPromptScript prompts;
+    for (const damage::NotTrace &f : damage::notTraceFiles()) {
+        SCOPED_TRACE(f.name.toStdString());
+        const QString path = here(f.name);
+        ASSERT_TRUE(craft::writeFile(path.toStdString(), f.bytes));
+        prompts.answerFile(path);
+        answerProgress(prompts, &w);
+        prompts.answerExec(1);
+        w.form()->actFileLoad->trigger();
+        EXPECT_EQ(shownCount(&w), 0);
+        EXPECT_EQ(prompts.last().title, "错误");
+        EXPECT_TRUE(prompts.last().text.contains(QStringLiteral("文件%1不是可读取的记录文件(ASC/BLF)!").arg(f.name)))
+            << prompts.last().text.toStdString();
+    }
+    EXPECT_EQ(prompts.unanswered(), 0);
+    EXPECT_TRUE(w.tipsBox().tipLabelWidget() == nullptr || w.tipsBox().tipLabelWidget()->text() != "操作完成!");
+
+    damage::EnglishTexts english;
+    ASSERT_TRUE(english.loaded());
+    prompts.answerFile(here("zero.blf"));
+    answerProgress(prompts, &w);
+    prompts.answerExec(1);
+    w.form()->actFileLoad->trigger();
+    EXPECT_EQ(prompts.last().title, "Error");
+    EXPECT_TRUE(prompts.last().text.contains("zero.blf is not a readable trace file (ASC/BLF)!")) << prompts.last().text.toStdString();
 }
 
 // With the settings file absent the first "执行" keeps only received data

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "tests/traffic/DamageSupport.h"
 #include "tests/traffic/OtherToolsFixtures.h"
 #include "tests/traffic/PlaybackSupport.h"
 #include "tests/support/TempWorkDir.h"
@@ -272,7 +273,73 @@ TEST_F(DlgPlayBack, LoadThroughTheChooserAndProgress)
     EXPECT_FALSE(d.jobPending());
 }
 
-// "取消" in the progress dialog stops the conversion after the batch in
+// A damaged file loads what is intact, and the box says that the file is
+// damaged, how many places were passed over and how many frames were
+// loaded (not success); a file cut short as well says both. In English too.
+TEST_F(DlgPlayBack, LoadOfADamagedFileSaysSo)
+{
+    for (const damage::DamagedFile &f : damage::damagedFiles()) {
+        SCOPED_TRACE(f.name.toStdString());
+        const QString path = QDir::current().absoluteFilePath(f.name);
+        ASSERT_TRUE(tracetest::writeAll(path, f.bytes));
+        QUserDlgPlayBack d;
+        QUserPromptScript prompts;
+        loadThroughDialog(&d, prompts, path);
+        EXPECT_EQ(prompts.unanswered(), 0);
+        EXPECT_EQ(d.param().recordCount, f.frames);
+        EXPECT_EQ(d.form()->label_msg->text(), QStringLiteral("帧总数量:%1").arg(f.frames));
+        const QString text = f.cut ? QStringLiteral("文件已损坏且提前结束(文件不完整),跳过了%1处损坏的数据,已加载%2条数据。")
+                                   : QStringLiteral("文件已损坏,跳过了%1处损坏的数据,已加载%2条数据。");
+        EXPECT_TRUE(lastBoxIs(prompts, "警告", text.arg(f.places).arg(f.frames))) << boxes(prompts).last().second.toStdString();
+    }
+    damage::EnglishTexts english;
+    ASSERT_TRUE(english.loaded());
+    const auto files = damage::damagedFiles();
+    for (const damage::DamagedFile &f : {files[0], files[1]}) {
+        SCOPED_TRACE(f.name.toStdString());
+        const QString path = QDir::current().absoluteFilePath(f.name);
+        ASSERT_TRUE(tracetest::writeAll(path, f.bytes));
+        QUserDlgPlayBack d;
+        QUserPromptScript prompts;
+        loadThroughDialog(&d, prompts, path);
+        const QString text = f.cut ? QStringLiteral("The file is damaged and ended early (it is incomplete): damaged data "
+                                                    "was skipped at %1 place(s); %2 frames were loaded.")
+                                   : QStringLiteral("The file is damaged: damaged data was skipped at %1 place(s); %2 "
+                                                    "frames were loaded.");
+        EXPECT_TRUE(lastBoxIs(prompts, "Warning", text.arg(f.places).arg(f.frames))) << boxes(prompts).last().second.toStdString();
+    }
+}
+
+// A file that is no trace file (empty, a few bytes, random bytes, a broken
+// header, the other format's bytes under a name, no known suffix) loads
+// nothing, and the box is an error that names the file, never "成功加载0条数据。".
+TEST_F(DlgPlayBack, LoadOfAFileThatIsNoTraceFileIsAnError)
+{
+    QUserDlgPlayBack d;
+    QUserPromptScript prompts;
+    for (const damage::NotTrace &f : damage::notTraceFiles()) {
+        SCOPED_TRACE(f.name.toStdString());
+        const QString path = QDir::current().absoluteFilePath(f.name);
+        ASSERT_TRUE(craft::writeFile(path.toStdString(), f.bytes));
+        loadThroughDialog(&d, prompts, path);
+        EXPECT_EQ(d.param().recordCount, 0);
+        EXPECT_TRUE(lastBoxIs(prompts, "错误", QStringLiteral("文件%1不是可读取的记录文件(ASC/BLF)!").arg(f.name)))
+            << boxes(prompts).last().first.toStdString() << ": " << boxes(prompts).last().second.toStdString();
+    }
+    EXPECT_EQ(prompts.unanswered(), 0);
+    // A good file loaded after them is a success again.
+    const QString good = QDir::current().absoluteFilePath("good.blf");
+    ASSERT_TRUE(writeTrace(good, 12));
+    loadThroughDialog(&d, prompts, good);
+    EXPECT_TRUE(lastBoxIs(prompts, "提示", "成功加载12条数据。"));
+
+    damage::EnglishTexts english;
+    ASSERT_TRUE(english.loaded());
+    const QString path = QDir::current().absoluteFilePath("zero.blf");
+    loadThroughDialog(&d, prompts, path);
+    EXPECT_TRUE(lastBoxIs(prompts, "Error", "zero.blf is not a readable trace file (ASC/BLF)!"))
+        << boxes(prompts).last().second.toStdString();
+}
 
 // A BLF file cut short loads the frames before the cut, and the box says
 // that the file ended early and how many frames were loaded.
@@ -290,6 +357,8 @@ TEST_F(DlgPlayBack, LoadOfAFileCutShortSaysSo)
     EXPECT_TRUE(lastBoxIs(prompts, "警告", QStringLiteral("文件提前结束(文件不完整),已加载%1条数据。").arg(n)));
     EXPECT_EQ(d.form()->label_msg->text(), QStringLiteral("帧总数量:%1").arg(n));
 }
+
+// "取消" in the progress dialog stops the conversion after the batch in
 // hand; the partial count is shown and reported as loaded.
 TEST_F(DlgPlayBack, CancelledLoadShowsThePartialCount)
 {

@@ -128,6 +128,8 @@ void QPlayBackWork::fileToCache(QUserPlayBackParam *p)
     }
     cache.close();
     p->endedEarly = !isStopRequested() && trace.endedEarly();
+    p->damagedCount = trace.damagedCount();
+    p->notTrace = cacheOpen && !isStopRequested() && trace.notTraceFile();
     trace.close();
     logLine(QStringLiteral("File<%1> ItemSize:%2").arg(p->filePath).arg(cache.getMsgCount()));
     p->recordCount = cache.getMsgCount();

@@ -61,6 +61,8 @@ struct QUserPlayBackParam
     int64_t skippedCount = 0; // records of the last send that could not be read
     bool passHadFrame = false; // a record was read in this pass over the cache
     bool endedEarly = false;   // the last load's trace file was cut short
+    int64_t damagedCount = 0;  // the last load passed over this many damaged places of the file
+    bool notTrace = false;     // the last load's file is no trace file (or did not open)
 };
 
 class QPlayBackWork : public QUserWork

@@ -454,6 +454,8 @@ int QUserCanWatchWork::traceLoad(QUserCanWatchReq *req)
     req->skippedCount = 0;
     req->stopped = false;
     req->endedEarly = false;
+    req->damagedCount = 0;
+    req->notTrace = false;
     QDir().mkpath(QFileInfo(req->srcCachePath).absolutePath());
     // The caches of the last load go, but not on this job's time.
     retiredRelease();
@@ -472,6 +474,8 @@ int QUserCanWatchWork::traceLoad(QUserCanWatchReq *req)
     if (!written)
         req->result = QUserCanWatchReq::ResultCacheFail;
     req->endedEarly = !req->stopped && trace.endedEarly();
+    req->damagedCount = trace.damagedCount();
+    req->notTrace = written && !req->stopped && trace.notTraceFile();
     trace.close();
     req->recordCount = int64_t(source.getMsgCount());
     if (!linkOrCopy(req->srcCachePath, req->cachePath)) {

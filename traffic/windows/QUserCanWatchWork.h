@@ -61,6 +61,8 @@ struct QUserCanWatchReq
     int64_t skippedCount = 0; // cache records that could not be read and were left out (1, 2)
     bool stopped = false;     // the job ended on the stop flag
     bool endedEarly = false;  // load: the trace file was cut short, recordCount frames read
+    int64_t damagedCount = 0; // load: damaged places of the trace file passed over
+    bool notTrace = false;    // load: the file is no trace file (or did not open)
 };
 
 class QUserCanWatchWork : public QUserWork

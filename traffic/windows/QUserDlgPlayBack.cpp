@@ -388,7 +388,21 @@ void QUserDlgPlayBack::loadEndShow()
     ui->label_msg->setText(tr("帧总数量:") + QString::number(job.recordCount));
     progressValue = 0;
     buttonRefresh();
-    if (job.endedEarly)
+    // A file cut short and damaged says both.
+    if (job.notTrace)
+        QUserMessageBox::msgError(this, tr("错误"),
+                                  tr("文件%1不是可读取的记录文件(ASC/BLF)!").arg(QFileInfo(job.filePath).fileName()));
+    else if (job.damagedCount > 0 && job.endedEarly)
+        QUserMessageBox::msgWarning(this, tr("警告"),
+                                    tr("文件已损坏且提前结束(文件不完整),跳过了%1处损坏的数据,已加载%2条数据。")
+                                        .arg(job.damagedCount)
+                                        .arg(job.recordCount));
+    else if (job.damagedCount > 0)
+        QUserMessageBox::msgWarning(this, tr("警告"),
+                                    tr("文件已损坏,跳过了%1处损坏的数据,已加载%2条数据。")
+                                        .arg(job.damagedCount)
+                                        .arg(job.recordCount));
+    else if (job.endedEarly)
         QUserMessageBox::msgWarning(this, tr("警告"),
                                     tr("文件提前结束(文件不完整),已加载%1条数据。").arg(job.recordCount));
     else

@@ -16,6 +16,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -605,7 +606,21 @@ void QUserMainWindowCANWatch::workFinish()
         QUserMessageBox::msgError(this, tr("错误"), tr("文件写入失败!"));
         break;
     default:
-        if (req.reqType == QUserCanWatchReq::ReqLoad && req.endedEarly)
+        // A file cut short and damaged says both.
+        if (req.reqType == QUserCanWatchReq::ReqLoad && req.notTrace)
+            QUserMessageBox::msgError(this, tr("错误"),
+                                      tr("文件%1不是可读取的记录文件(ASC/BLF)!").arg(QFileInfo(req.path).fileName()));
+        else if (req.reqType == QUserCanWatchReq::ReqLoad && req.damagedCount > 0 && req.endedEarly)
+            QUserMessageBox::msgWarning(this, tr("警告"),
+                                        tr("文件已损坏且提前结束(文件不完整),跳过了%1处损坏的数据,已读取%2帧。")
+                                            .arg(req.damagedCount)
+                                            .arg(req.recordCount));
+        else if (req.reqType == QUserCanWatchReq::ReqLoad && req.damagedCount > 0)
+            QUserMessageBox::msgWarning(this, tr("警告"),
+                                        tr("文件已损坏,跳过了%1处损坏的数据,已读取%2帧。")
+                                            .arg(req.damagedCount)
+                                            .arg(req.recordCount));
+        else if (req.reqType == QUserCanWatchReq::ReqLoad && req.endedEarly)
             QUserMessageBox::msgWarning(this, tr("警告"),
                                         tr("文件提前结束(文件不完整),已读取%1帧。").arg(req.recordCount));
         else

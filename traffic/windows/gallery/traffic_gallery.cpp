@@ -1,6 +1,8 @@
 // The playback dialog as a user meets it: loading a trace (the progress
 // dialog over the frame), the box that reports the load, the dialog during a
-// send, and the box at its end. Saves one picture of each. Run by
+// send, and the box at its end; the boxes of a damaged file cut short and of
+// a file that is no trace file, in Chinese and in English. Saves one
+// picture of each. Run by
 // scripts/screenshots_traffic.sh under Xvfb:
 //   orvane_traffic_gallery <output folder>
 
@@ -11,6 +13,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QFont>
 #include <QLineEdit>
@@ -18,6 +21,7 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTranslator>
 
 #include <cstdio>
 #include <functional>
@@ -158,6 +162,61 @@ int main(int argc, char **argv)
     dlg->form()->pushButton_stop->click();
     waitFor([&] { return !dlg->jobPending(); }, 10000);
     settle(200);
+
+    // A BLF recording with a damaged byte half way, cut short: the box says
+    // both; then a file that is no trace file. In Chinese, then in English.
+    const QString damaged = QDir::current().absoluteFilePath("bench-damaged.blf");
+    {
+        QUserTraceFile f;
+        f.fileCreate(damaged);
+        for (int i = 0; i < 60000; ++i) {
+            QUserCanMsg m;
+            m.idText = QString::asprintf("%08X ", 0x100 + i % 64);
+            m.lenText = QStringLiteral("8");
+            m.dataText = QString::asprintf("%016X", i * 2654435761u);
+            m.hostTime = 1700000000000 + i / 4;
+            f.write(m);
+        }
+        f.close();
+        QFile file(damaged);
+        file.open(QIODevice::ReadWrite);
+        QByteArray bytes = file.readAll();
+        bytes[bytes.size() / 2] = char(bytes[bytes.size() / 2] ^ 0x5A);
+        bytes.truncate(bytes.size() * 9 / 10);
+        file.resize(0);
+        file.seek(0);
+        file.write(bytes);
+    }
+    const QString notTrace = QDir::current().absoluteFilePath("notes.blf");
+    {
+        QFile file(notTrace);
+        file.open(QIODevice::WriteOnly);
+        file.write("These are notes, not a trace.\n");
+    }
+    QTranslator english;
+    for (const QString &lang : {QStringLiteral("zh"), QStringLiteral("en")}) {
+        if (lang == QLatin1String("en") && english.load(QCoreApplication::applicationDirPath() + "/lanague_en.qm"))
+            QCoreApplication::installTranslator(&english);
+        for (const QString &file : {damaged, notTrace}) {
+            prompt.file = file;
+            step = 0;
+            const QString name = file == damaged ? QStringLiteral("playback_box_damaged_") : QStringLiteral("playback_box_not_trace_");
+            prompt.onExec = [&](QDialog *d) {
+                ++step;
+                d->show();
+                if (step == 1) {
+                    waitFor([&] { return !dlg->jobPending(); }, 60000);
+                } else {
+                    d->move(frame->frameGeometry().center() - QPoint(d->width() / 2, d->height() / 2));
+                    saveScreen(area, name + lang);
+                }
+                d->hide();
+                return 1;
+            };
+            dlg->form()->pushButton_load->click();
+            settle(200);
+        }
+    }
 
     dlg->form()->pushButton_cancel->click();
     settle(200);
