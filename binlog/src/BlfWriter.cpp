@@ -1,15 +1,13 @@
 #include "binlog/src/BlfWriter.h"
 
 #include "binlog/src/BlfBytes.h"
+#include "binlog/src/BlfFileIo.h"
 
 #include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace binlog {
 
@@ -27,6 +25,7 @@ constexpr size_t kMaxWorkers = 4;
 // Sealed containers a caller may have waiting for the workers before it
 // waits itself (memory stays bounded).
 constexpr size_t kMaxQueuedJobs = 8;
+std::atomic<size_t> g_workerLimit{kMaxWorkers};
 
 uint64_t padded(uint64_t size) { return size + size % 4; }
 } // namespace
@@ -47,14 +46,16 @@ BlfWriter::~BlfWriter()
     } catch (...) {
     }
     if (fd_ >= 0) {
-        ::close(fd_);
+        io_->close(fd_);
         fd_ = -1;
     }
 }
 
 bool BlfWriter::open(const char *path)
 {
-    fd_ = ::open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    io_ = &BlfFileIo::current();
+    workerLimit_ = g_workerLimit;
+    fd_ = io_->create(path);
     if (fd_ < 0)
         return false;
     // The header of an empty file goes out at once, so a program killed
@@ -92,7 +93,7 @@ bool BlfWriter::pwriteAll(uint64_t pos, const void *data, size_t len)
 {
     const uint8_t *p = static_cast<const uint8_t *>(data);
     while (len) {
-        const ssize_t n = ::pwrite(fd_, p, len, off_t(pos));
+        const long n = io_->write(fd_, p, len, pos);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -166,7 +167,7 @@ bool BlfWriter::writeObject(const uint8_t *object)
     ++objectCount_;
     if (pending_.size() >= containerSize_) {
         std::unique_lock<std::mutex> lock(mutex_);
-        idleCv_.wait(lock, [this] { return jobs_.size() < kMaxQueuedJobs; });
+        waitRoomLocked(lock, kMaxQueuedJobs);
         const bool ok = appendLocked(pending_.data(), pending_.size());
         pending_.clear();
         if (!ok)
@@ -266,7 +267,7 @@ void BlfWriter::sealTailLocked()
     std::unique_ptr<Job> job(new Job);
     job->data.assign(t.bytes.begin() + kContainerHeaderSize, t.bytes.end());
     jobs_.push_back(std::move(job));
-    if (workers_.size() < kMaxWorkers && workers_.size() < jobs_.size()) {
+    if (workers_.size() < workerLimit_ && workers_.size() < jobs_.size()) {
         stopping_ = false;
         try {
             workers_.emplace_back(&BlfWriter::workerLoop, this);
@@ -314,7 +315,7 @@ bool BlfWriter::relocateLocked(uint64_t to)
         at += padded(s.bytes.size());
     }
     endPos_ = at;
-    if (!forward && ::ftruncate(fd_, off_t(endPos_ + 16)) != 0)
+    if (!forward && io_->truncate(fd_, endPos_ + 16) != 0)
         ioError_ = true;
     return true;
 }
@@ -371,6 +372,35 @@ void BlfWriter::applyDoneLocked()
     idleCv_.notify_all();
 }
 
+// Deflates a sealed container's data into its container object.
+void BlfWriter::deflateJob(z_stream &zs, Job &job)
+{
+    deflateReset(&zs);
+    std::vector<uint8_t> &out = job.out;
+    out.resize(kContainerHeaderSize + deflateBound(&zs, uLong(job.data.size())) + 4);
+    zs.next_in = job.data.data();
+    zs.avail_in = uInt(job.data.size());
+    zs.next_out = out.data() + kContainerHeaderSize;
+    zs.avail_out = uInt(out.size() - kContainerHeaderSize);
+    if (deflate(&zs, Z_FINISH) != Z_STREAM_END)
+        return;
+    // Sized to a multiple of 4 (zero bytes after the stream, which readers
+    // leave alone), so that no padding follows.
+    const uint32_t objSize = uint32_t((kContainerHeaderSize + zs.total_out + 3) & ~uLong(3));
+    std::memset(out.data() + kContainerHeaderSize + zs.total_out, 0, objSize - kContainerHeaderSize - zs.total_out);
+    out.resize(objSize);
+    uint8_t *h = out.data();
+    std::memset(h, 0, kContainerHeaderSize);
+    std::memcpy(h, "LOBJ", 4);
+    wr16(h + 4, kBaseHeaderSize);
+    wr16(h + 6, 1);
+    wr32(h + 8, objSize);
+    wr32(h + 12, kTypeLogContainer);
+    wr16(h + 16, kCompressionZlib);
+    wr32(h + 24, uint32_t(job.data.size()));
+    job.ok = true;
+}
+
 void BlfWriter::workerLoop()
 {
     z_stream zs{};
@@ -382,33 +412,8 @@ void BlfWriter::workerLoop()
             break;
         Job *job = jobs_[nextJob_++].get();
         lock.unlock();
-        if (zOk) {
-            deflateReset(&zs);
-            std::vector<uint8_t> &out = job->out;
-            out.resize(kContainerHeaderSize + deflateBound(&zs, uLong(job->data.size())) + 4);
-            zs.next_in = job->data.data();
-            zs.avail_in = uInt(job->data.size());
-            zs.next_out = out.data() + kContainerHeaderSize;
-            zs.avail_out = uInt(out.size() - kContainerHeaderSize);
-            if (deflate(&zs, Z_FINISH) == Z_STREAM_END) {
-                // Sized to a multiple of 4 (zero bytes after the stream, which
-                // readers leave alone), so that no padding follows.
-                const uint32_t objSize = uint32_t((kContainerHeaderSize + zs.total_out + 3) & ~uLong(3));
-                std::memset(out.data() + kContainerHeaderSize + zs.total_out, 0,
-                            objSize - kContainerHeaderSize - zs.total_out);
-                out.resize(objSize);
-                uint8_t *h = out.data();
-                std::memset(h, 0, kContainerHeaderSize);
-                std::memcpy(h, "LOBJ", 4);
-                wr16(h + 4, kBaseHeaderSize);
-                wr16(h + 6, 1);
-                wr32(h + 8, objSize);
-                wr32(h + 12, kTypeLogContainer);
-                wr16(h + 16, kCompressionZlib);
-                wr32(h + 24, uint32_t(job->data.size()));
-                job->ok = true;
-            }
-        }
+        if (zOk)
+            deflateJob(zs, *job);
         lock.lock();
         job->done = true;
         applyDoneLocked();
@@ -417,10 +422,33 @@ void BlfWriter::workerLoop()
         deflateEnd(&zs);
 }
 
+// Waits until fewer than `room` sealed containers wait for the workers.
+// Without workers (a test's setting) the caller deflates the first itself.
+void BlfWriter::waitRoomLocked(std::unique_lock<std::mutex> &lock, size_t room)
+{
+    if (workerLimit_ > 0) {
+        idleCv_.wait(lock, [&] { return jobs_.size() < room; });
+        return;
+    }
+    while (jobs_.size() >= room && !jobs_.empty()) {
+        Job &job = *jobs_.front();
+        z_stream zs{};
+        if (deflateInit(&zs, level_ > 0 ? level_ : 1) == Z_OK) {
+            deflateJob(zs, job);
+            deflateEnd(&zs);
+        }
+        job.done = true;
+        ++nextJob_;
+        applyDoneLocked();
+    }
+}
+
+void BlfWriter::setWorkerLimit(size_t workers) { g_workerLimit = std::min(workers, kMaxWorkers); }
+
 bool BlfWriter::waitJobs()
 {
     std::unique_lock<std::mutex> lock(mutex_);
-    idleCv_.wait(lock, [this] { return jobs_.empty(); });
+    waitRoomLocked(lock, 1);
     return !ioError_;
 }
 
@@ -470,7 +498,7 @@ bool BlfWriter::flush()
     // business.
     std::unique_lock<std::mutex> lock(mutex_);
     if (!pending_.empty()) {
-        idleCv_.wait(lock, [this] { return jobs_.size() < kMaxQueuedJobs; });
+        waitRoomLocked(lock, kMaxQueuedJobs);
         const bool ok = appendLocked(pending_.data(), pending_.size());
         pending_.clear();
         if (!ok)
@@ -499,13 +527,13 @@ bool BlfWriter::close()
         // nothing stored is left behind it) or the end mark is cut off.
         if (resSize_ != 0) {
             endPos_ = stored_.empty() ? resPos_ : endPos_;
-            if (::ftruncate(fd_, off_t(endPos_)) != 0)
+            if (io_->truncate(fd_, endPos_) != 0)
                 ioError_ = true;
         }
         if (!writeHeaderLocked())
             ok = false;
     }
-    if (::close(fd_) != 0)
+    if (io_->close(fd_) != 0)
         ok = false;
     fd_ = -1;
     return ok && !ioError_;

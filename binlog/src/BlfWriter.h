@@ -50,7 +50,11 @@
 #include <thread>
 #include <vector>
 
+#include <zlib.h>
+
 namespace binlog {
+
+class BlfFileIo;
 
 class BlfWriter
 {
@@ -78,6 +82,13 @@ public:
 
     uint32_t objectCount() const { return objectCount_; }
 
+    // Threads that deflate sealed containers, for writers opened from now on
+    // (at most 4, the default). 0 is for tests that need one order of writes
+    // whatever the machine does: the caller deflates the first sealed
+    // container itself when as many wait as a caller would wait for, and at
+    // close.
+    static void setWorkerLimit(size_t workers);
+
 private:
     // A stored container behind the reservation: its place, its whole object
     // (header and data; the tail's header sizes follow its data).
@@ -103,11 +114,14 @@ private:
     static void endMark(uint8_t out[16]);
     static void reservationHead(uint8_t out[40], uint32_t size);
     uint64_t storedBytesLocked() const;
+    static void deflateJob(z_stream &zs, Job &job);
+    void waitRoomLocked(std::unique_lock<std::mutex> &lock, size_t room);
     void workerLoop();
     void stopWorker();
     void applyDoneLocked();
     bool waitJobs();
 
+    BlfFileIo *io_ = nullptr;
     int fd_ = -1;
     std::atomic<bool> ioError_{false}; // set by the workers too
     uint8_t app_[4] = {0, 0, 0, 0};
@@ -126,6 +140,7 @@ private:
     uint32_t objectCount_ = 0;
     uint64_t lastTimeNs_ = 0;
 
+    size_t workerLimit_ = 0;
     std::vector<std::thread> workers_;
     std::condition_variable workCv_;
     std::condition_variable idleCv_;    // a job was put in place
