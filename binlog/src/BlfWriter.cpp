@@ -23,8 +23,13 @@ constexpr uint8_t kEmptyZlib[8] = {0x78, 0x9C, 0x03, 0x00, 0x00, 0x00, 0x00, 0x0
 constexpr uint32_t kReservationHead = kContainerHeaderSize + sizeof kEmptyZlib;
 constexpr size_t kMaxWorkers = 4;
 // Sealed containers a caller may have waiting for the workers before it
-// waits itself (memory stays bounded).
-constexpr size_t kMaxQueuedJobs = 8;
+// waits itself: memory stays bounded, and so does what a killed recording
+// holds stored instead of deflated (see the header).
+constexpr size_t kMaxQueuedJobs = 2;
+// Largest container size taken: the stored containers and what a move
+// stages behind the end mark stay far below its claim, and every container
+// stays within what readers take.
+constexpr uint32_t kMaxContainerSize = 16u * 1024 * 1024;
 std::atomic<size_t> g_workerLimit{kMaxWorkers};
 
 uint64_t padded(uint64_t size) { return size + size % 4; }
@@ -64,7 +69,7 @@ bool BlfWriter::open(const char *path)
     // shows at the first flush.
     uncompressedSize_ = kFileHeaderSize;
     resPos_ = kFileHeaderSize;
-    writeHeaderLocked();
+    writeHeaderLocked(false);
     return true;
 }
 
@@ -80,7 +85,7 @@ bool BlfWriter::setOptions(uint32_t level, uint32_t containerSize)
 {
     level_ = int(std::min<uint32_t>(level, 9));
     if (containerSize != 0)
-        containerSize_ = std::max<uint32_t>(containerSize, 64);
+        containerSize_ = std::min(std::max<uint32_t>(containerSize, 64), kMaxContainerSize);
     return true;
 }
 
@@ -107,15 +112,27 @@ bool BlfWriter::pwriteAll(uint64_t pos, const void *data, size_t len)
     return true;
 }
 
-// A short write (an object's base header over the end mark) that may cross a
-// page: the part in the first page goes first. Every state between the two
-// writes still reads as an object that ends the read or is passed over.
-bool BlfWriter::writeSplitFirstPage(uint64_t pos, const uint8_t *data, size_t len)
+// The base header of an object written over the end mark (16 bytes at a
+// 4-aligned place, so a page boundary can only fall at 4, 8 or 12 bytes):
+// the two parts go in the order that leaves every state between them an
+// object that ends the read or one that is passed over whole.
+// - A container's header: the part in the first page goes first. Cut at 12
+//   bytes it is the container's size with the mark's type: an object of no
+//   known type that covers the new container and ends at the new end mark.
+// - The first of the objects that grow the tail (`sizeLast`): the part
+//   holding the size field goes last, so that until it lands the mark's
+//   claim, past the end of the file, ends every read. Cut at 12 bytes the
+//   first-page-first order would show the new objects' size with the mark's
+//   type, an object readers pass over, and the objects behind it would read
+//   without it.
+bool BlfWriter::writeSplitFirstPage(uint64_t pos, const uint8_t *data, size_t len, bool sizeLast)
 {
     const size_t inFirst = size_t(std::min<uint64_t>(len, kPage - pos % kPage));
-    if (!pwriteAll(pos, data, inFirst))
-        return false;
-    return inFirst == len || pwriteAll(pos + inFirst, data + inFirst, len - inFirst);
+    if (inFirst == len)
+        return pwriteAll(pos, data, len);
+    if (sizeLast && inFirst > 8)
+        return pwriteAll(pos + inFirst, data + inFirst, len - inFirst) && pwriteAll(pos, data, inFirst);
+    return pwriteAll(pos, data, inFirst) && pwriteAll(pos + inFirst, data + inFirst, len - inFirst);
 }
 
 void BlfWriter::endMark(uint8_t out[16])
@@ -149,7 +166,9 @@ uint64_t BlfWriter::storedBytesLocked() const
 
 bool BlfWriter::writeObject(const uint8_t *object)
 {
-    if (fd_ < 0 || !object || !isObjSignature(object))
+    // After a failed write nothing more is taken: the file keeps what it
+    // held then.
+    if (fd_ < 0 || ioError_ || !object || !isObjSignature(object))
         return false;
     const uint16_t headerSize = rd16(object + 4);
     const uint32_t size = rd32(object + 8);
@@ -180,19 +199,26 @@ bool BlfWriter::writeObject(const uint8_t *object)
 // far: the live tail grows, or a new stored container begins.
 bool BlfWriter::appendLocked(const uint8_t *data, size_t len)
 {
+    if (ioError_)
+        return false;
     if (resSize_ == 0) {
         // The first data: the reservation (only its empty stream when
-        // nothing is deflated), then the end mark.
-        resSize_ = level_ > 0 ? reservationTarget_ : kReservationHead;
-        if (resSize_ == 0)
-            resSize_ = reservationTarget_ = (2 * uint64_t(containerSize_) + 1024 + 3) & ~uint64_t(3);
+        // nothing is deflated) with the end mark after it. An end mark goes
+        // where the reservation will begin, then the one after it, then the
+        // reservation's head over the first (one write within a page): the
+        // file reads as holding nothing until the reservation stands.
+        uint64_t size = level_ > 0 ? reservationTarget_ : kReservationHead;
+        if (size == 0)
+            size = reservationTarget_ = (2 * uint64_t(containerSize_) + 1024 + 3) & ~uint64_t(3);
         uint8_t head[kReservationHead];
-        reservationHead(head, uint32_t(resSize_));
+        reservationHead(head, uint32_t(size));
         uint8_t mark[16];
         endMark(mark);
-        endPos_ = resPos_ + resSize_;
-        if (!pwriteAll(endPos_, mark, sizeof mark) || !pwriteAll(resPos_, head, sizeof head))
+        if (!pwriteAll(resPos_, mark, sizeof mark) || !pwriteAll(resPos_ + size, mark, sizeof mark)
+            || !pwriteAll(resPos_, head, sizeof head))
             return false;
+        resSize_ = size;
+        endPos_ = resPos_ + resSize_;
     }
     if (level_ == 0) {
         // Stored containers are final: only the tail is kept.
@@ -222,7 +248,8 @@ bool BlfWriter::appendLocked(const uint8_t *data, size_t len)
         const uint64_t newSize = t.bytes.size() + len;
         buf.assign(data + std::min<size_t>(16, len), data + len);
         buf.insert(buf.end(), mark, mark + 16);
-        if (!pwriteAll(at + 16, buf.data(), buf.size()) || !writeSplitFirstPage(at, data, std::min<size_t>(16, len)))
+        if (!pwriteAll(at + 16, buf.data(), buf.size())
+            || !writeSplitFirstPage(at, data, std::min<size_t>(16, len), true))
             return false;
         t.bytes.insert(t.bytes.end(), data, data + len);
         wr32(t.bytes.data() + 8, uint32_t(newSize));
@@ -246,7 +273,7 @@ bool BlfWriter::appendLocked(const uint8_t *data, size_t len)
         buf.assign(s.bytes.begin() + 16, s.bytes.end());
         buf.insert(buf.end(), s.bytes.size() % 4, 0);
         buf.insert(buf.end(), mark, mark + 16);
-        if (!pwriteAll(s.pos + 16, buf.data(), buf.size()) || !writeSplitFirstPage(s.pos, s.bytes.data(), 16))
+        if (!pwriteAll(s.pos + 16, buf.data(), buf.size()) || !writeSplitFirstPage(s.pos, s.bytes.data(), 16, false))
             return false;
         endPos_ = s.pos + padded(s.bytes.size());
         uncompressedSize_ += kContainerHeaderSize;
@@ -361,13 +388,15 @@ void BlfWriter::applyDoneLocked()
         std::unique_ptr<Job> job = std::move(jobs_.front());
         jobs_.pop_front();
         --nextJob_;
-        // A container that could not be deflated stays stored; so do the
-        // ones after it.
-        if (level_ > 0 && (!job->ok || !applyDeflatedLocked(job->out))) {
-            while (!stored_.empty() && stored_.front().sealed)
-                stored_.pop_front();
-            level_ = 0;
-        }
+        // After a failed write nothing more changes in the file.
+        if (ioError_ || level_ == 0 || (job->ok && applyDeflatedLocked(job->out)) || ioError_)
+            continue;
+        // A container that could not be deflated stays stored, and so do
+        // the ones after it: they are final where they stand (close keeps
+        // everything before the end mark).
+        while (!stored_.empty() && stored_.front().sealed)
+            stored_.pop_front();
+        level_ = 0;
     }
     idleCv_.notify_all();
 }
@@ -464,8 +493,10 @@ void BlfWriter::stopWorker()
     workers_.clear();
 }
 
-bool BlfWriter::writeHeaderLocked()
+bool BlfWriter::writeHeaderLocked(bool closed)
 {
+    if (ioError_)
+        return false;
     uint8_t h[kFileHeaderSize] = {};
     std::memcpy(h, "LOGG", 4);
     wr32(h + 4, kFileHeaderSize);
@@ -474,7 +505,13 @@ bool BlfWriter::writeHeaderLocked()
     h[13] = 7;
     h[14] = 1;
     h[15] = 0;
-    wr64(h + 16, resSize_ == 0 ? kFileHeaderSize : endPos_);
+    // The file's size once closed; while it is written, where the end mark
+    // says the data ends (past the end of the file): a file whose header
+    // claims more than it holds was not closed.
+    if (closed)
+        wr64(h + 16, resSize_ == 0 ? kFileHeaderSize : endPos_);
+    else
+        wr64(h + 16, (resSize_ == 0 ? resPos_ : endPos_) + kEndMarkClaim);
     wr64(h + 24, uncompressedSize_);
     wr32(h + 32, objectCount_);
     wr32(h + 36, 0);
@@ -497,6 +534,8 @@ bool BlfWriter::flush()
     // the end of the program. What a power loss keeps is the file system's
     // business.
     std::unique_lock<std::mutex> lock(mutex_);
+    if (ioError_)
+        return false;
     if (!pending_.empty()) {
         waitRoomLocked(lock, kMaxQueuedJobs);
         const bool ok = appendLocked(pending_.data(), pending_.size());
@@ -504,7 +543,7 @@ bool BlfWriter::flush()
         if (!ok)
             return false;
     }
-    writeHeaderLocked();
+    writeHeaderLocked(false);
     return !ioError_;
 }
 
@@ -523,14 +562,18 @@ bool BlfWriter::close()
     stopWorker();
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        // The file ends after its last container: the reservation (when
-        // nothing stored is left behind it) or the end mark is cut off.
-        if (resSize_ != 0) {
-            endPos_ = stored_.empty() ? resPos_ : endPos_;
+        // After a failed write the file stays as it is: it reads to the last
+        // completed flush, and its header tells that it was not closed.
+        // Otherwise it ends after its last container: the reservation (when
+        // nothing lies behind it) or the end mark is cut off, and the header
+        // gets the file's size.
+        if (!ioError_ && resSize_ != 0) {
+            if (endPos_ == resPos_ + resSize_)
+                endPos_ = resPos_;
             if (io_->truncate(fd_, endPos_) != 0)
                 ioError_ = true;
         }
-        if (!writeHeaderLocked())
+        if (!writeHeaderLocked(true))
             ok = false;
     }
     if (io_->close(fd_) != 0)
