@@ -166,7 +166,8 @@ TEST_F(WriterFailures, AFailureAtAnyWriteKeepsEveryFlushedFrame)
 // A real file system that fills up (a tmpfs of a few MiB, mounted in a
 // mount namespace of a child of its own): the recorder records until a call
 // fails, then closes. Every flushed frame reads back after the close, here
-// and in python-can.
+// and in python-can. Once with the deflating threads, once with the caller
+// deflating (one order of writes, so the same figures on every run).
 TEST_F(WriterFailures, AFileSystemThatFillsUpKeepsEveryFlushedFrame)
 {
     REQUIRE_PEER_MODULES("can");
@@ -175,13 +176,22 @@ TEST_F(WriterFailures, AFileSystemThatFillsUpKeepsEveryFlushedFrame)
     ASSERT_NE(shared, MAP_FAILED);
     blfstate::PythonCan python;
     ASSERT_TRUE(python.start());
-    for (int mib : {6, 10, 16}) {
-        SCOPED_TRACE(std::to_string(mib) + " MiB");
-        const std::string mnt = workDir.file("fs" + std::to_string(mib));
+    const struct {
+        size_t workers;
+        int mib;
+    } cases[] = {{4, 6}, {4, 10}, {4, 16}, {0, 6}, {0, 10}, {0, 16}};
+    for (const auto &c : cases) {
+        const size_t workers = c.workers;
+        const int mib = c.mib;
+        const std::string what = std::to_string(mib) + " MiB file system, "
+                                 + (workers ? "deflating threads" : "the caller deflating");
+        SCOPED_TRACE(what);
+        const std::string mnt = workDir.file("fs" + std::to_string(mib) + "-" + std::to_string(workers));
         const std::string kept = workDir.file("kept.blf");
         ASSERT_EQ(mkdir(mnt.c_str(), 0755), 0);
         shared[0] = shared[1] = shared[2] = 0;
         const child::Outcome o = child::run([&] {
+            binlog::BlfWriter::setWorkerLimit(workers);
             if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
                 return 77;
             const std::string size = "size=" + std::to_string(mib) + "m";
@@ -230,7 +240,7 @@ TEST_F(WriterFailures, AFileSystemThatFillsUpKeepsEveryFlushedFrame)
         python.ask(kept);
         const OurRead ours = readOurs(kept);
         const auto theirs = python.answer();
-        std::cout << mib << " MiB file system: " << flushed << " frames flushed, " << ours.frames
+        std::cout << what << ": " << flushed << " frames flushed, " << ours.frames
                   << " read back by our reader, " << theirs.frames << " by python-can" << std::endl;
         EXPECT_FALSE(theirs.error) << theirs.text;
         EXPECT_EQ(theirs.firstBad, -1);
