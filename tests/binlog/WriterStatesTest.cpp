@@ -72,10 +72,17 @@ class WriterStates : public WorkDirTest
 
 // Recordings with small containers (a deflated one replaces a stored one
 // every few flushes, the stored ones move back often), with CAN FD frames
-// and objects whose sizes are no multiple of 4, and with the default
-// containers; flushed as the recorder flushes, some closed, some not. The
-// writer deflates on the caller's thread here, so the writes come in one
-// order whatever the machine does; one recording runs with its threads.
+// and objects whose sizes are no multiple of 4, with data that does not
+// deflate, and with the default containers; flushed as the recorder
+// flushes, some closed, some not. Every state is read: after each write and
+// at each page boundary inside one; for the default containers, whose
+// writes into dead space run to megabytes (the small containers go through
+// the same steps page by page), at the first and the last boundary of
+// writes longer than a page. The writer deflates on the caller's thread
+// here, so the writes come in one order whatever the machine does (and the
+// queue of sealed containers is as long as the writer lets it grow); one
+// recording runs with its threads. Every frame flushed is read, in order,
+// and none that was not handed over.
 TEST_F(WriterStates, EveryWritePrefixReadsToTheLastCompletedFlush)
 {
     REQUIRE_PEER_MODULES("can");
