@@ -133,9 +133,12 @@ public:
 
     bool isLoaded() const;
     bool isOpen() const { return m_handle != invalidHandle(); }
-    // The file last opened for reading is shorter than its header says: it
-    // was cut short (a copy or a recording that ended early), and reading
-    // ends before the frames the file once held. Kept after close.
+    // The file last opened for reading is shorter than its header says:
+    // frames are missing from its end. That is a copy cut short, and every
+    // recording of ours that was not closed: binlog's header claims the
+    // file's size only once a close has completed, so a recording killed at
+    // any moment, or stopped by a failed write, claims more. Kept after
+    // close.
     bool endedEarly() const { return m_endedEarly; }
     // The file last opened for reading holds damaged data that reading
     // passed over (containers that do not inflate, objects that do not

@@ -56,7 +56,8 @@ BINLOG_API int32_t BLSetApplication(void *h, uint8_t appId, uint8_t major, uint8
  * zlib (levels above 9 count as 9). `reserved` 0 keeps the default container
  * size (1 MiB of object data: a deflate window restarts at every container,
  * and 128 KiB containers made recorded frame traffic about 15 % larger); any
- * other value is taken as the container size in bytes (at least 64).
+ * other value is taken as the container size in bytes (at least 64, at most
+ * 16 MiB).
  * Returns 1. */
 BINLOG_API int32_t BLSetWriteOptions(void *h, uint32_t compression, uint32_t reserved);
 
@@ -75,11 +76,20 @@ BINLOG_API int32_t BLWriteObject(void *h, const void *object);
  * a container's worth, a worker thread deflates it and the deflated one
  * takes its place, so frequent flushes cost neither the caller's time nor
  * file size. A kill at any moment leaves a file that reads to the last
- * completed flush. 0 when the file could not be written. */
+ * completed flush; it holds at most about 7.2 MiB beyond its deflated
+ * containers with the default containers (stored containers not yet
+ * deflated, reserved space), a closed file none.
+ * 0 when the file could not be written. A failed write (a full disk, an I/O
+ * error) ends the writing: the file keeps every object of every flush that
+ * returned 1, and from then on BLWriteObject, BLFlushFileBuffers and
+ * BLCloseHandle return 0 without touching the file. */
 BINLOG_API int32_t BLFlushFileBuffers(void *h, uint32_t flags);
 
-/* Closes either kind of handle; a writer flushes first. 0 when the last
- * writes failed (the handle is released all the same). */
+/* Closes either kind of handle; a writer flushes first. Only a close that
+ * completes gives the file header the file's size: a file whose header
+ * claims more than the file holds was not closed (the writer was killed, or
+ * a write failed). 0 when a write failed (the handle is released all the
+ * same). */
 BINLOG_API int32_t BLCloseHandle(void *h);
 
 /* Reader: fills the 16-byte base header of the next object; 0 at the end of

@@ -1,15 +1,13 @@
 #include "binlog/src/BlfWriter.h"
 
 #include "binlog/src/BlfBytes.h"
+#include "binlog/src/BlfFileIo.h"
 
 #include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace binlog {
 
@@ -25,8 +23,14 @@ constexpr uint8_t kEmptyZlib[8] = {0x78, 0x9C, 0x03, 0x00, 0x00, 0x00, 0x00, 0x0
 constexpr uint32_t kReservationHead = kContainerHeaderSize + sizeof kEmptyZlib;
 constexpr size_t kMaxWorkers = 4;
 // Sealed containers a caller may have waiting for the workers before it
-// waits itself (memory stays bounded).
-constexpr size_t kMaxQueuedJobs = 8;
+// waits itself: memory stays bounded, and so does what a killed recording
+// holds stored instead of deflated (see the header).
+constexpr size_t kMaxQueuedJobs = 2;
+// Largest container size taken: the stored containers and what a move
+// stages behind the end mark stay far below its claim, and every container
+// stays within what readers take.
+constexpr uint32_t kMaxContainerSize = 16u * 1024 * 1024;
+std::atomic<size_t> g_workerLimit{kMaxWorkers};
 
 uint64_t padded(uint64_t size) { return size + size % 4; }
 } // namespace
@@ -47,14 +51,16 @@ BlfWriter::~BlfWriter()
     } catch (...) {
     }
     if (fd_ >= 0) {
-        ::close(fd_);
+        io_->close(fd_);
         fd_ = -1;
     }
 }
 
 bool BlfWriter::open(const char *path)
 {
-    fd_ = ::open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    io_ = &BlfFileIo::current();
+    workerLimit_ = g_workerLimit;
+    fd_ = io_->create(path);
     if (fd_ < 0)
         return false;
     // The header of an empty file goes out at once, so a program killed
@@ -63,7 +69,7 @@ bool BlfWriter::open(const char *path)
     // shows at the first flush.
     uncompressedSize_ = kFileHeaderSize;
     resPos_ = kFileHeaderSize;
-    writeHeaderLocked();
+    writeHeaderLocked(false);
     return true;
 }
 
@@ -79,7 +85,7 @@ bool BlfWriter::setOptions(uint32_t level, uint32_t containerSize)
 {
     level_ = int(std::min<uint32_t>(level, 9));
     if (containerSize != 0)
-        containerSize_ = std::max<uint32_t>(containerSize, 64);
+        containerSize_ = std::min(std::max<uint32_t>(containerSize, 64), kMaxContainerSize);
     return true;
 }
 
@@ -92,7 +98,7 @@ bool BlfWriter::pwriteAll(uint64_t pos, const void *data, size_t len)
 {
     const uint8_t *p = static_cast<const uint8_t *>(data);
     while (len) {
-        const ssize_t n = ::pwrite(fd_, p, len, off_t(pos));
+        const long n = io_->write(fd_, p, len, pos);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -106,15 +112,27 @@ bool BlfWriter::pwriteAll(uint64_t pos, const void *data, size_t len)
     return true;
 }
 
-// A short write (an object's base header over the end mark) that may cross a
-// page: the part in the first page goes first. Every state between the two
-// writes still reads as an object that ends the read or is passed over.
-bool BlfWriter::writeSplitFirstPage(uint64_t pos, const uint8_t *data, size_t len)
+// The base header of an object written over the end mark (16 bytes at a
+// 4-aligned place, so a page boundary can only fall at 4, 8 or 12 bytes):
+// the two parts go in the order that leaves every state between them an
+// object that ends the read or one that is passed over whole.
+// - A container's header: the part in the first page goes first. Cut at 12
+//   bytes it is the container's size with the mark's type: an object of no
+//   known type that covers the new container and ends at the new end mark.
+// - The first of the objects that grow the tail (`sizeLast`): the part
+//   holding the size field goes last, so that until it lands the mark's
+//   claim, past the end of the file, ends every read. Cut at 12 bytes the
+//   first-page-first order would show the new objects' size with the mark's
+//   type, an object readers pass over, and the objects behind it would read
+//   without it.
+bool BlfWriter::writeSplitFirstPage(uint64_t pos, const uint8_t *data, size_t len, bool sizeLast)
 {
     const size_t inFirst = size_t(std::min<uint64_t>(len, kPage - pos % kPage));
-    if (!pwriteAll(pos, data, inFirst))
-        return false;
-    return inFirst == len || pwriteAll(pos + inFirst, data + inFirst, len - inFirst);
+    if (inFirst == len)
+        return pwriteAll(pos, data, len);
+    if (sizeLast && inFirst > 8)
+        return pwriteAll(pos + inFirst, data + inFirst, len - inFirst) && pwriteAll(pos, data, inFirst);
+    return pwriteAll(pos, data, inFirst) && pwriteAll(pos + inFirst, data + inFirst, len - inFirst);
 }
 
 void BlfWriter::endMark(uint8_t out[16])
@@ -148,7 +166,9 @@ uint64_t BlfWriter::storedBytesLocked() const
 
 bool BlfWriter::writeObject(const uint8_t *object)
 {
-    if (fd_ < 0 || !object || !isObjSignature(object))
+    // After a failed write nothing more is taken: the file keeps what it
+    // held then.
+    if (fd_ < 0 || ioError_ || !object || !isObjSignature(object))
         return false;
     const uint16_t headerSize = rd16(object + 4);
     const uint32_t size = rd32(object + 8);
@@ -166,7 +186,7 @@ bool BlfWriter::writeObject(const uint8_t *object)
     ++objectCount_;
     if (pending_.size() >= containerSize_) {
         std::unique_lock<std::mutex> lock(mutex_);
-        idleCv_.wait(lock, [this] { return jobs_.size() < kMaxQueuedJobs; });
+        waitRoomLocked(lock, kMaxQueuedJobs);
         const bool ok = appendLocked(pending_.data(), pending_.size());
         pending_.clear();
         if (!ok)
@@ -179,19 +199,26 @@ bool BlfWriter::writeObject(const uint8_t *object)
 // far: the live tail grows, or a new stored container begins.
 bool BlfWriter::appendLocked(const uint8_t *data, size_t len)
 {
+    if (ioError_)
+        return false;
     if (resSize_ == 0) {
         // The first data: the reservation (only its empty stream when
-        // nothing is deflated), then the end mark.
-        resSize_ = level_ > 0 ? reservationTarget_ : kReservationHead;
-        if (resSize_ == 0)
-            resSize_ = reservationTarget_ = (2 * uint64_t(containerSize_) + 1024 + 3) & ~uint64_t(3);
+        // nothing is deflated) with the end mark after it. An end mark goes
+        // where the reservation will begin, then the one after it, then the
+        // reservation's head over the first (one write within a page): the
+        // file reads as holding nothing until the reservation stands.
+        uint64_t size = level_ > 0 ? reservationTarget_ : kReservationHead;
+        if (size == 0)
+            size = reservationTarget_ = (2 * uint64_t(containerSize_) + 1024 + 3) & ~uint64_t(3);
         uint8_t head[kReservationHead];
-        reservationHead(head, uint32_t(resSize_));
+        reservationHead(head, uint32_t(size));
         uint8_t mark[16];
         endMark(mark);
-        endPos_ = resPos_ + resSize_;
-        if (!pwriteAll(endPos_, mark, sizeof mark) || !pwriteAll(resPos_, head, sizeof head))
+        if (!pwriteAll(resPos_, mark, sizeof mark) || !pwriteAll(resPos_ + size, mark, sizeof mark)
+            || !pwriteAll(resPos_, head, sizeof head))
             return false;
+        resSize_ = size;
+        endPos_ = resPos_ + resSize_;
     }
     if (level_ == 0) {
         // Stored containers are final: only the tail is kept.
@@ -221,7 +248,8 @@ bool BlfWriter::appendLocked(const uint8_t *data, size_t len)
         const uint64_t newSize = t.bytes.size() + len;
         buf.assign(data + std::min<size_t>(16, len), data + len);
         buf.insert(buf.end(), mark, mark + 16);
-        if (!pwriteAll(at + 16, buf.data(), buf.size()) || !writeSplitFirstPage(at, data, std::min<size_t>(16, len)))
+        if (!pwriteAll(at + 16, buf.data(), buf.size())
+            || !writeSplitFirstPage(at, data, std::min<size_t>(16, len), true))
             return false;
         t.bytes.insert(t.bytes.end(), data, data + len);
         wr32(t.bytes.data() + 8, uint32_t(newSize));
@@ -245,7 +273,7 @@ bool BlfWriter::appendLocked(const uint8_t *data, size_t len)
         buf.assign(s.bytes.begin() + 16, s.bytes.end());
         buf.insert(buf.end(), s.bytes.size() % 4, 0);
         buf.insert(buf.end(), mark, mark + 16);
-        if (!pwriteAll(s.pos + 16, buf.data(), buf.size()) || !writeSplitFirstPage(s.pos, s.bytes.data(), 16))
+        if (!pwriteAll(s.pos + 16, buf.data(), buf.size()) || !writeSplitFirstPage(s.pos, s.bytes.data(), 16, false))
             return false;
         endPos_ = s.pos + padded(s.bytes.size());
         uncompressedSize_ += kContainerHeaderSize;
@@ -266,7 +294,7 @@ void BlfWriter::sealTailLocked()
     std::unique_ptr<Job> job(new Job);
     job->data.assign(t.bytes.begin() + kContainerHeaderSize, t.bytes.end());
     jobs_.push_back(std::move(job));
-    if (workers_.size() < kMaxWorkers && workers_.size() < jobs_.size()) {
+    if (workers_.size() < workerLimit_ && workers_.size() < jobs_.size()) {
         stopping_ = false;
         try {
             workers_.emplace_back(&BlfWriter::workerLoop, this);
@@ -314,7 +342,7 @@ bool BlfWriter::relocateLocked(uint64_t to)
         at += padded(s.bytes.size());
     }
     endPos_ = at;
-    if (!forward && ::ftruncate(fd_, off_t(endPos_ + 16)) != 0)
+    if (!forward && io_->truncate(fd_, endPos_ + 16) != 0)
         ioError_ = true;
     return true;
 }
@@ -360,15 +388,46 @@ void BlfWriter::applyDoneLocked()
         std::unique_ptr<Job> job = std::move(jobs_.front());
         jobs_.pop_front();
         --nextJob_;
-        // A container that could not be deflated stays stored; so do the
-        // ones after it.
-        if (level_ > 0 && (!job->ok || !applyDeflatedLocked(job->out))) {
-            while (!stored_.empty() && stored_.front().sealed)
-                stored_.pop_front();
-            level_ = 0;
-        }
+        // After a failed write nothing more changes in the file.
+        if (ioError_ || level_ == 0 || (job->ok && applyDeflatedLocked(job->out)) || ioError_)
+            continue;
+        // A container that could not be deflated stays stored, and so do
+        // the ones after it: they are final where they stand (close keeps
+        // everything before the end mark).
+        while (!stored_.empty() && stored_.front().sealed)
+            stored_.pop_front();
+        level_ = 0;
     }
     idleCv_.notify_all();
+}
+
+// Deflates a sealed container's data into its container object.
+void BlfWriter::deflateJob(z_stream &zs, Job &job)
+{
+    deflateReset(&zs);
+    std::vector<uint8_t> &out = job.out;
+    out.resize(kContainerHeaderSize + deflateBound(&zs, uLong(job.data.size())) + 4);
+    zs.next_in = job.data.data();
+    zs.avail_in = uInt(job.data.size());
+    zs.next_out = out.data() + kContainerHeaderSize;
+    zs.avail_out = uInt(out.size() - kContainerHeaderSize);
+    if (deflate(&zs, Z_FINISH) != Z_STREAM_END)
+        return;
+    // Sized to a multiple of 4 (zero bytes after the stream, which readers
+    // leave alone), so that no padding follows.
+    const uint32_t objSize = uint32_t((kContainerHeaderSize + zs.total_out + 3) & ~uLong(3));
+    std::memset(out.data() + kContainerHeaderSize + zs.total_out, 0, objSize - kContainerHeaderSize - zs.total_out);
+    out.resize(objSize);
+    uint8_t *h = out.data();
+    std::memset(h, 0, kContainerHeaderSize);
+    std::memcpy(h, "LOBJ", 4);
+    wr16(h + 4, kBaseHeaderSize);
+    wr16(h + 6, 1);
+    wr32(h + 8, objSize);
+    wr32(h + 12, kTypeLogContainer);
+    wr16(h + 16, kCompressionZlib);
+    wr32(h + 24, uint32_t(job.data.size()));
+    job.ok = true;
 }
 
 void BlfWriter::workerLoop()
@@ -382,33 +441,8 @@ void BlfWriter::workerLoop()
             break;
         Job *job = jobs_[nextJob_++].get();
         lock.unlock();
-        if (zOk) {
-            deflateReset(&zs);
-            std::vector<uint8_t> &out = job->out;
-            out.resize(kContainerHeaderSize + deflateBound(&zs, uLong(job->data.size())) + 4);
-            zs.next_in = job->data.data();
-            zs.avail_in = uInt(job->data.size());
-            zs.next_out = out.data() + kContainerHeaderSize;
-            zs.avail_out = uInt(out.size() - kContainerHeaderSize);
-            if (deflate(&zs, Z_FINISH) == Z_STREAM_END) {
-                // Sized to a multiple of 4 (zero bytes after the stream, which
-                // readers leave alone), so that no padding follows.
-                const uint32_t objSize = uint32_t((kContainerHeaderSize + zs.total_out + 3) & ~uLong(3));
-                std::memset(out.data() + kContainerHeaderSize + zs.total_out, 0,
-                            objSize - kContainerHeaderSize - zs.total_out);
-                out.resize(objSize);
-                uint8_t *h = out.data();
-                std::memset(h, 0, kContainerHeaderSize);
-                std::memcpy(h, "LOBJ", 4);
-                wr16(h + 4, kBaseHeaderSize);
-                wr16(h + 6, 1);
-                wr32(h + 8, objSize);
-                wr32(h + 12, kTypeLogContainer);
-                wr16(h + 16, kCompressionZlib);
-                wr32(h + 24, uint32_t(job->data.size()));
-                job->ok = true;
-            }
-        }
+        if (zOk)
+            deflateJob(zs, *job);
         lock.lock();
         job->done = true;
         applyDoneLocked();
@@ -417,10 +451,33 @@ void BlfWriter::workerLoop()
         deflateEnd(&zs);
 }
 
+// Waits until fewer than `room` sealed containers wait for the workers.
+// Without workers (a test's setting) the caller deflates the first itself.
+void BlfWriter::waitRoomLocked(std::unique_lock<std::mutex> &lock, size_t room)
+{
+    if (workerLimit_ > 0) {
+        idleCv_.wait(lock, [&] { return jobs_.size() < room; });
+        return;
+    }
+    while (jobs_.size() >= room && !jobs_.empty()) {
+        Job &job = *jobs_.front();
+        z_stream zs{};
+        if (deflateInit(&zs, level_ > 0 ? level_ : 1) == Z_OK) {
+            deflateJob(zs, job);
+            deflateEnd(&zs);
+        }
+        job.done = true;
+        ++nextJob_;
+        applyDoneLocked();
+    }
+}
+
+void BlfWriter::setWorkerLimit(size_t workers) { g_workerLimit = std::min(workers, kMaxWorkers); }
+
 bool BlfWriter::waitJobs()
 {
     std::unique_lock<std::mutex> lock(mutex_);
-    idleCv_.wait(lock, [this] { return jobs_.empty(); });
+    waitRoomLocked(lock, 1);
     return !ioError_;
 }
 
@@ -436,8 +493,10 @@ void BlfWriter::stopWorker()
     workers_.clear();
 }
 
-bool BlfWriter::writeHeaderLocked()
+bool BlfWriter::writeHeaderLocked(bool closed)
 {
+    if (ioError_)
+        return false;
     uint8_t h[kFileHeaderSize] = {};
     std::memcpy(h, "LOGG", 4);
     wr32(h + 4, kFileHeaderSize);
@@ -446,7 +505,13 @@ bool BlfWriter::writeHeaderLocked()
     h[13] = 7;
     h[14] = 1;
     h[15] = 0;
-    wr64(h + 16, resSize_ == 0 ? kFileHeaderSize : endPos_);
+    // The file's size once closed; while it is written, where the end mark
+    // says the data ends (past the end of the file): a file whose header
+    // claims more than it holds was not closed.
+    if (closed)
+        wr64(h + 16, resSize_ == 0 ? kFileHeaderSize : endPos_);
+    else
+        wr64(h + 16, (resSize_ == 0 ? resPos_ : endPos_) + kEndMarkClaim);
     wr64(h + 24, uncompressedSize_);
     wr32(h + 32, objectCount_);
     wr32(h + 36, 0);
@@ -469,14 +534,16 @@ bool BlfWriter::flush()
     // the end of the program. What a power loss keeps is the file system's
     // business.
     std::unique_lock<std::mutex> lock(mutex_);
+    if (ioError_)
+        return false;
     if (!pending_.empty()) {
-        idleCv_.wait(lock, [this] { return jobs_.size() < kMaxQueuedJobs; });
+        waitRoomLocked(lock, kMaxQueuedJobs);
         const bool ok = appendLocked(pending_.data(), pending_.size());
         pending_.clear();
         if (!ok)
             return false;
     }
-    writeHeaderLocked();
+    writeHeaderLocked(false);
     return !ioError_;
 }
 
@@ -495,17 +562,21 @@ bool BlfWriter::close()
     stopWorker();
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        // The file ends after its last container: the reservation (when
-        // nothing stored is left behind it) or the end mark is cut off.
-        if (resSize_ != 0) {
-            endPos_ = stored_.empty() ? resPos_ : endPos_;
-            if (::ftruncate(fd_, off_t(endPos_)) != 0)
+        // After a failed write the file stays as it is: it reads to the last
+        // completed flush, and its header tells that it was not closed.
+        // Otherwise it ends after its last container: the reservation (when
+        // nothing lies behind it) or the end mark is cut off, and the header
+        // gets the file's size.
+        if (!ioError_ && resSize_ != 0) {
+            if (endPos_ == resPos_ + resSize_)
+                endPos_ = resPos_;
+            if (io_->truncate(fd_, endPos_) != 0)
                 ioError_ = true;
         }
-        if (!writeHeaderLocked())
+        if (!writeHeaderLocked(true))
             ok = false;
     }
-    if (::close(fd_) != 0)
+    if (io_->close(fd_) != 0)
         ok = false;
     fd_ = -1;
     return ok && !ioError_;
