@@ -18,6 +18,7 @@
 #include <QObject>
 #include <QReadWriteLock>
 #include <QThread>
+#include <QTimer>
 
 #include <atomic>
 #include <cstdio>
@@ -323,6 +324,22 @@ int queuedInvoke()
     return r;
 }
 
+int singleShotFunctor()
+{
+    int *value = new int(0);
+    Receiver here;
+    int got = 0;
+    const int r = withWorker(
+        [&](std::atomic<bool> &done) {
+            *value = 42;
+            QTimer::singleShot(0, &here, [&] { got = *value; });
+            done.store(true, std::memory_order_relaxed);
+        },
+        [&] { return testsupport::waitUntil([&] { return got == 42; }) ? 0 : 1; });
+    delete value;
+    return r;
+}
+
 int blockingInvoke()
 {
     int *value = new int(0);
@@ -494,6 +511,7 @@ TEST_F(TsanHarness, QueuedSignalHandsOverItsEmittersData)
 TEST_F(TsanHarness, QueuedAndBlockingCallsHandOver)
 {
     expectQuiet(runCase(queuedInvoke));
+    expectQuiet(runCase(singleShotFunctor));
     expectQuiet(runCase(blockingInvoke));
 }
 

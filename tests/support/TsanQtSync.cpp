@@ -30,6 +30,9 @@
 //    invokeMethod that posted it, or of the event that was posted;
 //  - every QObject made passes Qt's object hook (the one debuggers use): a
 //    new object at an address drops the keys a former one left there.
+// The key of a signal is one per sender and signal, not one per emission: a
+// queued call acquires what every emission of its signal released up to
+// then, the later ones not yet delivered included.
 // Qt's other libraries call QtCore like our code does: Qt's image code hands
 // pieces of work to QThreadPool, and waits for them on a QSemaphore, through
 // the definitions here.
@@ -40,9 +43,8 @@
 //
 // What is not modelled is reported, never hidden: a blocking-queued signal
 // connection's return to the emitter (there is none in this program; the
-// blocking invokeMethod with a functor is modelled), a functor run by
-// QTimer::singleShot(0, ...) from another thread, QWaitCondition::wait on a
-// QReadWriteLock.
+// blocking invokeMethod with a functor is modelled), QWaitCondition::wait on
+// a QReadWriteLock.
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -56,6 +58,7 @@
 #include <QThread>
 #include <QThreadPool>
 #include <QThreadStorage>
+#include <QTimer>
 #include <QVariant>
 #include <QWaitCondition>
 
@@ -521,6 +524,8 @@ const Real<bool (*)(QObject *, const char *, Qt::ConnectionType, QGenericReturnA
                      "ericArgumentS7_S7_S7_S7_S7_S7_S7_S7_S7_");
 const Real<void (*)(QObject *, QEvent *, int)> realPostEvent("_ZN16QCoreApplication9postEventEP7QObjectP6QEventi");
 const Real<void (*)(QObject *)> realDeleteLater("_ZN7QObject11deleteLaterEv");
+const Real<void (*)(int, Qt::TimerType, const QObject *, QtPrivate::QSlotObjectBase *)> realSingleShot(
+    "_ZN6QTimer14singleShotImplEiN2Qt9TimerTypeEPK7QObjectPN9QtPrivate15QSlotObjectBaseE");
 const Real<void (*)(QThreadPool *, std::function<void()>, int)> realPoolStart(
     "_ZN11QThreadPool5startESt8functionIFvvEEi");
 
@@ -744,6 +749,17 @@ bool QMetaObject::invokeMethodImpl(QObject *object, QtPrivate::QSlotObjectBase *
     if (back)
         __tsan_acquire(back.get());
     return ok;
+}
+
+// A functor run by a single-shot timer in the receiver's thread (queued
+// there right away for no delay) travels like one handed to invokeMethod.
+void QTimer::singleShotImpl(int msec, Qt::TimerType timerType, const QObject *receiver,
+                            QtPrivate::QSlotObjectBase *slotObj)
+{
+    QtPrivate::QSlotObjectBase *call = slotObj ? new HandedCall(slotObj, nullptr) : nullptr;
+    if (call)
+        __tsan_release(call);
+    (*realSingleShot)(msec, timerType, receiver, call);
 }
 
 // A member invoked by name: queued to the object's thread, it is keyed on the
