@@ -42,8 +42,8 @@ if [ "${ORVANE_SKIP_TSAN:-0}" != "1" ]; then
   cmake --build build-tsan -j "$jobs" --target $tsan_tests
   echo "== threaded layers' tests under ThreadSanitizer"
   # Qt is not instrumented: its locks and hand-overs between threads are
-  # made visible by tests/support/TsanQtSync.cpp, and only races inside Qt's
-  # own code are suppressed (tests/support/tsan.supp).
+  # made visible by tests/support/TsanQtSync.cpp, and only what Qt's own
+  # libraries do to their own memory is ignored (tests/support/tsan.supp).
   export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$root/tests/support/tsan.supp"
   for t in $tsan_tests; do
     echo "-- $t"

@@ -22,6 +22,8 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <functional>
@@ -464,6 +466,11 @@ protected:
 #if !defined(ORVANE_TSAN_BUILD)
         GTEST_SKIP() << "the harness of the thread sanitizer can only be seen at work in its build (build-tsan)";
 #else
+        // The cases run with the stage's options: without its suppressions
+        // of Qt's own doings, the hand-overs would be reported with them.
+        const char *options = std::getenv("TSAN_OPTIONS");
+        ASSERT_TRUE(options && std::strstr(options, "tests/support/tsan.supp"))
+            << "run with the TSAN_OPTIONS of scripts/test.sh (suppressions=<tree>/tests/support/tsan.supp)";
         // A child of a process with more threads cannot start threads under
         // the sanitizer.
         ASSERT_EQ(threadCount(), 1) << "the children are forked from this process, which must have no other thread";
