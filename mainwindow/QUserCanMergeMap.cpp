@@ -2,6 +2,15 @@
 
 #include <algorithm>
 
+namespace {
+
+void giveBlock(QUserCanMsgMerge *p)
+{
+    delete[] p;
+}
+
+} // namespace
+
 QUserCanMergeMap::QUserCanMergeMap()
 {
     std::fill(pageCount, pageCount + kPages, 0);
@@ -34,8 +43,7 @@ uint32_t QUserCanMergeMap::slotTake()
         return s;
     }
     if ((slotsMade >> kSlotShift) >= slotBlocks.size())
-        slotBlocks.emplace_back(new QUserCanMsgMerge[size_t(1) << kSlotShift],
-                                std::default_delete<QUserCanMsgMerge[]>());
+        slotBlocks.emplace_back(new QUserCanMsgMerge[size_t(1) << kSlotShift], &giveBlock);
     return slotsMade++;
 }
 
@@ -163,10 +171,10 @@ bool QUserCanMergeMap::next(Cursor &c) const
 
 QUserCanMsgMerge &QUserCanMergeMap::slotWrite(uint32_t slot)
 {
-    std::shared_ptr<QUserCanMsgMerge> &b = slotBlocks[slot >> kSlotShift];
-    if (b.use_count() > 1) {
+    QUserSharedBlock<QUserCanMsgMerge> &b = slotBlocks[slot >> kSlotShift];
+    if (b.shared()) {
         const size_t n = size_t(1) << kSlotShift;
-        std::shared_ptr<QUserCanMsgMerge> own(new QUserCanMsgMerge[n], std::default_delete<QUserCanMsgMerge[]>());
+        QUserSharedBlock<QUserCanMsgMerge> own(new QUserCanMsgMerge[n], &giveBlock);
         std::copy(b.get(), b.get() + n, own.get());
         b = std::move(own);
     }

@@ -13,6 +13,7 @@
 // kilobytes. Entries live in blocks of their own and are reused after a drop.
 
 #include "mainwindow/QUserCanFrameRec.h"
+#include "mainwindow/QUserSharedBlock.h"
 
 #include <cstdint>
 #include <memory>
@@ -96,7 +97,7 @@ public:
 
     private:
         friend class QUserCanMergeMap;
-        std::vector<std::shared_ptr<QUserCanMsgMerge>> blocks_;
+        std::vector<QUserSharedBlock<QUserCanMsgMerge>> blocks_;
         std::vector<uint32_t> order_;
     };
     Frozen freeze() const;
@@ -126,7 +127,8 @@ private:
         return slotBlocks[slot >> kSlotShift].get()[slot & ((1u << kSlotShift) - 1)];
     }
     // The entry for writing: a block that a frozen copy shares is copied
-    // first.
+    // first (a block the copies have let go of is written after their last
+    // reads of it).
     QUserCanMsgMerge &slotWrite(uint32_t slot);
     uint32_t slotTake();
     const Item *itemFind(const Bucket &b, uint32_t id) const;
@@ -137,7 +139,7 @@ private:
     // No bucket before this one (page * kBuckets + bucket) holds an entry:
     // dropping the smallest starts its search here.
     int firstHint = 0;
-    std::vector<std::shared_ptr<QUserCanMsgMerge>> slotBlocks;
+    std::vector<QUserSharedBlock<QUserCanMsgMerge>> slotBlocks;
     uint32_t slotsMade = 0;
     std::vector<uint32_t> freeSlots;
 };

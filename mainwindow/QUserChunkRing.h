@@ -16,11 +16,11 @@
 // T must be trivially copyable. Not thread-safe (beyond frozen copies).
 
 #include "mainwindow/QUserBlockStock.h"
+#include "mainwindow/QUserSharedBlock.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <type_traits>
 #include <vector>
 
@@ -93,7 +93,7 @@ public:
 
     private:
         friend class QUserChunkRing;
-        std::vector<std::shared_ptr<T>> blocks_;
+        std::vector<QUserSharedBlock<T>> blocks_;
         int64_t head_ = 0;
         int64_t cap_ = 0;
         int64_t count_ = 0;
@@ -129,11 +129,12 @@ private:
     }
     const T &slot(int64_t p) const { return blocks[size_t(p >> Shift)].get()[size_t(p & (kBlock - 1))]; }
     // The slot for writing: a block that a frozen copy shares is copied
-    // first, so the copy never sees the write.
+    // first, so the copy never sees the write. A block the copies have let
+    // go of (on whatever thread) is written after their last reads of it.
     T &writable(int64_t p)
     {
         Block &b = blocks[size_t(p >> Shift)];
-        if (b.use_count() > 1) {
+        if (b.shared()) {
             Block own = newBlock();
             std::memcpy(static_cast<void *>(own.get()), b.get(), size_t(kBlock) * sizeof(T));
             b = std::move(own);
@@ -142,7 +143,7 @@ private:
     }
 
     static void blockGive(T *p) { QUserBlockStock::instance().give(p, size_t(kBlock) * sizeof(T)); }
-    using Block = std::shared_ptr<T>;
+    using Block = QUserSharedBlock<T>;
     static Block newBlock()
     {
         return Block(static_cast<T *>(QUserBlockStock::instance().take(size_t(kBlock) * sizeof(T))), &blockGive);

@@ -1,8 +1,7 @@
 #pragma once
-// The receiver of a test rig's queued notices from a worker thread. A class
-// of the test program's own rather than a plain QObject, so that its event
-// handling is the one the thread sanitizer's build watches (a plain
-// QObject takes its events inside Qt, where the hand-over is not seen).
+// The receiver of a test rig's queued notices from a worker thread: a
+// context object living in the test's thread, so that the notices are
+// queued to it and delivered there.
 
 #include <QObject>
 
