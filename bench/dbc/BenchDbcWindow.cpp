@@ -385,10 +385,10 @@ void BM_LoadDbc2000x20FirstInProcess(benchmark::State &state)
         double v[5] = {0, 0, 0, 0, 0};
         int messages = 0;
         bool found = false;
+        const char *format = "first-load %lf %lf %lf %lf %lf %d";
         for (const QByteArray &line : p.readAllStandardOutput().split('\n'))
             if (line.startsWith("first-load "))
-                found = std::sscanf(line.constData(), "first-load %lf %lf %lf %lf %lf %d", &v[0], &v[1], &v[2], &v[3],
-                                    &v[4], &messages) == 6;
+                found = std::sscanf(line.constData(), format, &v[0], &v[1], &v[2], &v[3], &v[4], &messages) == 6;
         if (!found || messages != 2000) {
             state.SkipWithError("child gave no figures");
             return;
@@ -452,7 +452,13 @@ void BM_ListenAll2000x20(benchmark::State &state)
 BENCHMARK(BM_ListenAll2000x20)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadDbc2000x20)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
 // Argument: cold=1 drops the page cache before each fresh process.
-BENCHMARK(BM_LoadDbc2000x20FirstInProcess)->ArgName("cold")->Arg(1)->Arg(0)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadDbc2000x20FirstInProcess)
+    ->ArgName("cold")
+    ->Arg(1)
+    ->Arg(0)
+    ->Iterations(5)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 // Argument: the kind of the curves, 0 splines (the default setting), 1
 // straight lines.
 BENCHMARK(BM_ReceiveClassic20Signals)->ArgName("seriesType")->Arg(0)->Arg(1)->MinTime(3.0)->UseRealTime()->Unit(benchmark::kMicrosecond);

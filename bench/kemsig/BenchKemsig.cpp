@@ -382,10 +382,12 @@ bool runChild(const std::string &path, double out[7])
     waitpid(pid, &status, 0);
     unsigned messages = 0;
     const size_t at = text.find("first-load ");
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 && at != std::string::npos &&
-           std::sscanf(text.c_str() + at, "first-load %lf %lf %lf %lf %lf %lf %lf %u", &out[0], &out[1], &out[2],
-                       &out[3], &out[4], &out[5], &out[6], &messages) == 8 &&
-           messages == 2000;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || at == std::string::npos)
+        return false;
+    const char *format = "first-load %lf %lf %lf %lf %lf %lf %lf %u";
+    const int got = std::sscanf(text.c_str() + at, format, &out[0], &out[1], &out[2], &out[3], &out[4], &out[5],
+                                &out[6], &messages);
+    return got == 8 && messages == 2000;
 }
 
 // A process's first load of the 2,000 x 20 file, five fresh processes per run.

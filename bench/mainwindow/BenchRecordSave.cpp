@@ -244,8 +244,8 @@ void BM_RecordingBusLimit8Ch(benchmark::State &state)
     // registry emits, on the GUI thread: a few nanoseconds a batch).
     QObject counter;
     uint64_t batches = 0;
-    QObject::connect(reg, &QUserDeviceAdapter::receiveMsg, &counter,
-                     [&batches](QString, QVector<QUserCanMsg>) { ++batches; }, Qt::DirectConnection);
+    auto count = [&batches](QString, QVector<QUserCanMsg>) { ++batches; };
+    QObject::connect(reg, &QUserDeviceAdapter::receiveMsg, &counter, count, Qt::DirectConnection);
     auto shownNow = [&]() -> uint64_t {
         uint64_t n = 0;
         for (const QString &id : ids)
@@ -262,7 +262,8 @@ void BM_RecordingBusLimit8Ch(benchmark::State &state)
         while (settle.elapsed() < 1500)
             QApplication::processEvents(QEventLoop::AllEvents, 10);
     }
-    const int ms = qEnvironmentVariableIsSet("ORVANE_BENCH_RUN_MS") ? qEnvironmentVariableIntValue("ORVANE_BENCH_RUN_MS") : 3000;
+    const int ms =
+        qEnvironmentVariableIsSet("ORVANE_BENCH_RUN_MS") ? qEnvironmentVariableIntValue("ORVANE_BENCH_RUN_MS") : 3000;
     for (auto _ : state) {
         std::atomic<bool> done{false};
         std::atomic<uint64_t> sent{0};
