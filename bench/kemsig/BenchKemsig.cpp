@@ -150,6 +150,11 @@ const std::string &bigDbcPath()
     int fd = mkstemp(templ);
     close(fd);
     path = templ;
+    // Removed when the program ends (children leave through _exit or exec).
+    static struct Remover {
+        ~Remover() { unlink(path.c_str()); }
+    } remover;
+    (void)remover;
     std::mt19937 rng(2000);
     std::string text = "VERSION \"\"\n\nNS_ :\n\nBS_:\n\nBU_: ECU GW\n\n";
     std::string cms, vals;
