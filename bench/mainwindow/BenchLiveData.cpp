@@ -18,11 +18,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/mainwindow/BenchBusLimit.h"
 #include "core/QUserSysCfg.h"
 #include "devices/QUserDevice.h"
 #include "devices/QUserDeviceAdapter.h"
-#include "devices/QUserDeviceUSBCANFD2.h"
-#include "devtools/QUserFd2Cfg.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/QUserTableModelCan.h"
 #include "mainwindow/QUserWindowSrv.h"
@@ -36,6 +35,7 @@
 #include <QHBoxLayout>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -334,27 +334,6 @@ void BM_RebuildAtTheEnd(benchmark::State &state)
 BENCHMARK(BM_RebuildAtTheEnd)->ArgName("merge")->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
 
 #ifdef ORVANE_HAVE_SIMKEMUSB
-// Opens every channel of adapter 0 without a dialog: CAN FD 1 Mbit/s
-// nominal, 5 Mbit/s data.
-class BenchFdDevice : public QUserDeviceUSBCANFD2
-{
-public:
-    using QUserDeviceUSBCANFD2::QUserDeviceUSBCANFD2;
-
-protected:
-    int settingsDialogRun(QUserFd2Cfg *cfg) override
-    {
-        cfg->devIndex = 0;
-        cfg->channel = 0;
-        cfg->allChannels = 1;
-        cfg->fdEnable = 1;
-        cfg->isoStandard = 1;
-        cfg->clock = 80;
-        cfg->mode = 0;
-        return 1;
-    }
-};
-
 // Eight CAN FD channels each at about 21,000 frames/s (16-byte frames, the
 // whole adapter near 170,000 frames/s) flow into eight data tabs for three
 // seconds. A probe thread posts an event every 2 ms; the time until the GUI
@@ -382,7 +361,7 @@ void BM_EventLoopLatency8ChBusLimit(benchmark::State &state)
     std::atomic<uint64_t> counted{0};
     if (window) {
         w.reset(new MainWindow);
-        w->devAdapterGet()->deviceReplace("TRNB702", new BenchFdDevice("TRNB702"));
+        w->devAdapterGet()->deviceReplace("TRNB702", new bench::BusLimitFdDevice("TRNB702"));
         if (!w->devOpen("TRNB702") || w->tabSrvGet().count() != 9) {
             state.SkipWithError("open failed");
             return;
@@ -406,7 +385,7 @@ void BM_EventLoopLatency8ChBusLimit(benchmark::State &state)
         }
     } else {
         bare.reset(new QUserDeviceAdapter(&owner));
-        bare->deviceReplace("TRNB702", new BenchFdDevice("TRNB702"));
+        bare->deviceReplace("TRNB702", new bench::BusLimitFdDevice("TRNB702"));
         QStringList ids;
         if (bare->devOpen("TRNB702", ids) != 0 || ids.size() != 8) {
             state.SkipWithError("open failed");
@@ -445,14 +424,7 @@ void BM_EventLoopLatency8ChBusLimit(benchmark::State &state)
         QObject probeTarget;
         const double cpu0 = threadCpuNow();
         const auto start = std::chrono::steady_clock::now();
-        std::thread injector([&] {
-            for (int k = 0; k < ms; ++k) {
-                std::this_thread::sleep_until(start + std::chrono::milliseconds(k));
-                for (int c = 0; c < 8; ++c)
-                    sent += uint64_t(ctl.send("FAR", c, perMsPerChannel, 1, 16, 0x200, uint32_t(k)));
-            }
-            done = true;
-        });
+        std::thread injector([&] { bench::busLimitInject(ctl.send, perMsPerChannel, ms, start, sent, done); });
         std::thread prober([&] {
             while (!done) {
                 const uint64_t t = steadyNs();
@@ -569,8 +541,17 @@ public:
     using QApplication::QApplication;
     bool notify(QObject *receiver, QEvent *event) override
     {
-        if (!watch)
+        // Only the GUI thread's events are counted and timed.
+        if (QThread::currentThread() != thread())
             return QApplication::notify(receiver, event);
+        if (depth == 0)
+            bench::guiEventsDelivered().fetch_add(1, std::memory_order_relaxed);
+        if (!watch) {
+            ++depth;
+            const bool r = QApplication::notify(receiver, event);
+            --depth;
+            return r;
+        }
         const uint64_t t0 = steadyNs();
         const double c0 = threadCpuNow();
         const int type = event->type();

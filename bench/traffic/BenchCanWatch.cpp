@@ -3,14 +3,22 @@
 // bit-rate switch, two channels, both directions), written once per run
 // through the binlog library as frame objects only (CAN message and CAN FD
 // message objects, as python-can and measurement tools write them):
-//  - load: the worker's job 0, file to source cache (and filtered cache);
-//  - disk write: the time this machine takes to write as many bytes as the
-//    load's cache holds (320 a frame) to a new file in the same folder, in
-//    1 MiB writes, closed without a sync as the cache is; measured in the
-//    same run just before and just after the loads, and the load's time
-//    against the faster of the two ("load_over_disk_write"); besides, each
-//    load paired with such a write just before it
-//    ("paired_load_over_disk_write_median", the figure to hold at 1.5);
+//  - load: the worker's job 0, file to source cache (and filtered cache),
+//    five times, each paired with its bound, the disk write: the time this
+//    machine takes to write as many bytes as the load's cache holds (320 a
+//    frame) to a new file in the same folder, in 1 MiB writes, closed
+//    without a sync as the cache is. The two alternate (write then load,
+//    then load then write, ...) and before each of them the system's dirty
+//    pages are written out and its page cache dropped (sync, then
+//    /proc/sys/vm/drop_caches; without the right to, the files are synced
+//    and advised out with posix_fadvise, and the run says so), so each one
+//    starts from the same clean state: the load reads the trace file from
+//    the disk, as a user's first open of a file does, and neither pays for
+//    the other's dirty pages. Figures: the medians of the five
+//    ("load_s_median", "disk_write_s_median") and the median of the five
+//    paired ratios ("load_over_disk_write_median", the figure to hold at
+//    1.5), and the process's CPU time of each (wall times move with the
+//    machine's other work, CPU times much less);
 //  - filter: job 1 with transmitted frames hidden and an identifier range;
 //  - save: job 2, the filtered cache to a new BLF file;
 //  - disk: bytes the two caches take per frame after the load and after the
@@ -18,7 +26,8 @@
 //  - scroll: one step of the viewer's table to a random row of the loaded
 //    cache (window rebuild from the file and a repaint);
 //  - python-can: BLFReader over the same file in the same run (iterating,
-//    counting frames), and our load's speed against it.
+//    counting frames, the page cache dropped first as for our loads), and
+//    our load's speed against it.
 // The caches are removed at the end. Frame count: CANWATCH_BENCH_FRAMES
 // (default 10,000,000); CANWATCH_BENCH_TRACE keeps the trace file at that
 // path for later runs. Needs several GB of disk in the temp folder.
@@ -42,6 +51,9 @@
 #include <cstring>
 #include <random>
 #include <vector>
+
+#include <cstdio>
+#include <ctime>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -78,7 +90,7 @@ QString pathOf(const QString &name) { return QDir(workDir().path()).filePath(nam
 
 // What one run measured, for the figures that compare.
 struct Figures {
-    double loadSeconds = 0; // mean of the runs
+    double loadSeconds = 0; // median of the runs
     double loadBest = 0;
     int64_t loaded = 0;
     QString traceFile;
@@ -216,37 +228,54 @@ double diskWriteSeconds(const QString &path, int64_t bytes)
     return ok ? seconds : -1;
 }
 
-double &diskWriteBest()
+// The process's CPU time, seconds (every thread: the load's worker runs on
+// the calling thread, the kernel's copying into the page cache counted as
+// system time).
+double processCpuSeconds()
 {
-    static double s = 0;
-    return s;
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
 }
 
-// The bound of the load: writing its cache's bytes. Argument 0 runs before
-// the loads, 1 after them.
-void BM_CanWatchDiskWrite(benchmark::State &state)
+// Writes the system's dirty pages out and drops its page cache, so that the
+// next figure starts with nothing of the files in memory and nothing left
+// to write back. Without the right to drop the whole cache (not root), the
+// files named are synced and advised out of the cache one by one, with a
+// note on stderr the first time. True when the whole cache was dropped.
+bool pageCacheDrop(const QStringList &files)
 {
-    const int64_t bytes = int64_t(QFClassUserCanMsg::RecordSize) * (frameCount() + 1);
-    double seconds = 0;
-    for (auto _ : state) {
-        seconds = diskWriteSeconds(pathOf(QStringLiteral("disk-write.dat")), bytes);
-        if (seconds < 0) {
-            state.SkipWithError("write failed");
-            return;
-        }
-        state.SetIterationTime(seconds);
+    ::sync();
+    const int fd = ::open("/proc/sys/vm/drop_caches", O_WRONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        const bool dropped = ::write(fd, "3\n", 2) == 2;
+        ::close(fd);
+        if (dropped)
+            return true;
     }
-    if (diskWriteBest() == 0 || seconds < diskWriteBest())
-        diskWriteBest() = seconds;
-    state.counters["bytes"] = double(bytes);
-    state.counters["GB_per_s"] = double(bytes) / seconds / 1e9;
-    if (state.range(0) == 1 && figures().loadSeconds > 0) {
-        state.counters["load_s_mean"] = figures().loadSeconds;
-        state.counters["load_s_best"] = figures().loadBest;
-        state.counters["disk_write_s_best"] = diskWriteBest();
-        state.counters["load_over_disk_write"] = figures().loadSeconds / diskWriteBest();
-        state.counters["best_load_over_disk_write"] = figures().loadBest / diskWriteBest();
+    static bool told = false;
+    if (!told) {
+        std::fprintf(stderr, "page cache not dropped (writing /proc/sys/vm/drop_caches needs root): the trace and "
+                             "cache files are synced and advised out with posix_fadvise instead\n");
+        told = true;
     }
+    for (const QString &f : files) {
+        const int h = ::open(QFile::encodeName(f).constData(), O_RDONLY | O_CLOEXEC);
+        if (h < 0)
+            continue;
+        ::fdatasync(h);
+        ::posix_fadvise(h, 0, 0, POSIX_FADV_DONTNEED);
+        ::close(h);
+    }
+    return false;
+}
+
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
 
 // The trace read alone (binary frames, no cache written): the part of the
@@ -292,51 +321,78 @@ void BM_CanWatchLoad(benchmark::State &state)
     req.srcCachePath = pathOf(QFileInfo(req.srcCachePath).fileName());
     req.cachePath = pathOf(QFileInfo(req.cachePath).fileName());
     req.path = trace;
-    QUserCanWatchWork work;
-    double total = 0;
-    double best = 0;
-    double first = 0;
-    int runs = 0;
-    // Each load is paired with a write of its cache's bytes just before it,
-    // so both meet the same state of the disk and of the system's dirty
-    // pages (which the machine's other work moves a lot).
+    const QString writePath = pathOf(QStringLiteral("disk-write.dat"));
     const int64_t cacheBytes = int64_t(QFClassUserCanMsg::RecordSize) * (frameCount() + 1);
-    std::vector<double> ratios;
+    std::vector<double> loads, writes, ratios, loadCpu, writeCpu;
+    bool dropped = true;
+    // The page cache dropped; the last load's caches removed first, so that
+    // the load neither keeps them open nor frees their blocks on its time.
+    auto clean = [&] {
+        QFile::remove(req.srcCachePath);
+        QFile::remove(req.cachePath);
+        dropped = pageCacheDrop({trace}) && dropped;
+    };
+    int round = 0;
     for (auto _ : state) {
-        state.PauseTiming();
-        const double writeSeconds = diskWriteSeconds(pathOf(QStringLiteral("disk-write.dat")), cacheBytes);
-        state.ResumeTiming();
-        QElapsedTimer t;
-        t.start();
-        work.traceLoad(&req);
-        const double seconds = double(t.nsecsElapsed()) / 1e9;
-        if (writeSeconds > 0)
-            ratios.push_back(seconds / writeSeconds);
-        state.SetIterationTime(seconds);
-        if (runs == 0)
-            first = seconds;
-        best = runs == 0 ? seconds : std::min(best, seconds);
-        total += seconds;
-        ++runs;
-        if (req.recordCount != frameCount()) {
+        double loadSeconds = 0, writeSeconds = 0, loadCpuSeconds = 0, writeCpuSeconds = 0;
+        bool loaded = false;
+        // Even rounds write first, odd ones load first.
+        for (int step = 0; step < 2; ++step) {
+            const bool load = (step == 0) == (round % 2 == 1);
+            clean();
+            const double cpu0 = processCpuSeconds();
+            if (load) {
+                QUserCanWatchWork work;
+                QElapsedTimer t;
+                t.start();
+                work.traceLoad(&req);
+                loadSeconds = double(t.nsecsElapsed()) / 1e9;
+                loadCpuSeconds = processCpuSeconds() - cpu0;
+                loaded = req.recordCount == frameCount();
+            } else {
+                writeSeconds = diskWriteSeconds(writePath, cacheBytes);
+                writeCpuSeconds = processCpuSeconds() - cpu0;
+            }
+        }
+        ++round;
+        if (!loaded) {
             state.SkipWithError("record count differs");
             return;
         }
+        if (writeSeconds < 0) {
+            state.SkipWithError("disk write failed");
+            return;
+        }
+        state.SetIterationTime(loadSeconds);
+        loads.push_back(loadSeconds);
+        writes.push_back(writeSeconds);
+        ratios.push_back(loadSeconds / writeSeconds);
+        loadCpu.push_back(loadCpuSeconds);
+        writeCpu.push_back(writeCpuSeconds);
     }
-    const double seconds = total / runs;
-    if (!ratios.empty()) {
-        std::sort(ratios.begin(), ratios.end());
-        state.counters["paired_load_over_disk_write_median"] = ratios[ratios.size() / 2];
-        state.counters["paired_load_over_disk_write_best"] = ratios.front();
-    }
-    figures().loadSeconds = seconds;
-    figures().loadBest = best;
-    state.counters["load_s_first"] = first;
-    state.counters["load_s_best"] = best;
+    // Leaves the caches of the last load for the figures below, and a clean
+    // state for them.
+    pageCacheDrop({trace, req.srcCachePath, req.cachePath});
+    const auto spread = [](const std::vector<double> &v) {
+        return *std::max_element(v.begin(), v.end()) - *std::min_element(v.begin(), v.end());
+    };
+    figures().loadSeconds = median(loads);
+    figures().loadBest = *std::min_element(loads.begin(), loads.end());
     figures().loaded = req.recordCount;
     figures().traceFile = trace;
+    state.counters["rounds"] = double(loads.size());
+    state.counters["page_cache_dropped"] = dropped ? 1 : 0;
+    state.counters["load_s_median"] = median(loads);
+    state.counters["load_s_spread"] = spread(loads);
+    state.counters["disk_write_s_median"] = median(writes);
+    state.counters["disk_write_s_spread"] = spread(writes);
+    state.counters["load_over_disk_write_median"] = median(ratios);
+    state.counters["load_over_disk_write_min"] = *std::min_element(ratios.begin(), ratios.end());
+    state.counters["load_over_disk_write_max"] = *std::max_element(ratios.begin(), ratios.end());
+    state.counters["load_cpu_s_median"] = median(loadCpu);
+    state.counters["disk_write_cpu_s_median"] = median(writeCpu);
     state.counters["frames"] = double(req.recordCount);
-    state.counters["frames_per_s"] = double(req.recordCount) / seconds;
+    state.counters["frames_per_s"] = double(req.recordCount) / median(loads);
     state.counters["trace_bytes_per_frame"] = double(QFileInfo(trace).size()) / double(req.recordCount);
     state.counters["cache_disk_bytes_per_frame"] =
         diskPerFrame({req.srcCachePath, req.cachePath}, req.recordCount);
@@ -433,6 +489,9 @@ void BM_CanWatchPythonCanRead(benchmark::State &state)
     }
     QJsonObject result;
     for (auto _ : state) {
+        state.PauseTiming();
+        pageCacheDrop({trace});
+        state.ResumeTiming();
         QProcess p;
         p.start(QStringLiteral("/usr/bin/python3"),
                 {QStringLiteral(ORVANE_BENCH_TRAFFIC_DIR "/canwatch_pycan_bench.py"), trace});
@@ -447,10 +506,10 @@ void BM_CanWatchPythonCanRead(benchmark::State &state)
     const double pySeconds = result.value("seconds").toDouble();
     state.counters["pycan_frames"] = result.value("frames").toDouble();
     state.counters["pycan_frames_per_s"] = result.value("frames_per_s").toDouble();
-    state.counters["our_load_s_mean"] = figures().loadSeconds;
+    state.counters["our_load_s_median"] = figures().loadSeconds;
     state.counters["our_load_s_best"] = figures().loadBest;
     state.counters["pycan_read_s"] = pySeconds;
-    state.counters["speedup_mean"] = figures().loadSeconds > 0 ? pySeconds / figures().loadSeconds : 0;
+    state.counters["speedup_median"] = figures().loadSeconds > 0 ? pySeconds / figures().loadSeconds : 0;
     state.counters["speedup_best"] = figures().loadBest > 0 ? pySeconds / figures().loadBest : 0;
     if (result.value("frames").toDouble() != double(figures().loaded))
         state.SkipWithError("python-can read a different number of frames");
@@ -462,9 +521,7 @@ void BM_CanWatchPythonCanRead(benchmark::State &state)
 } // namespace
 
 BENCHMARK(BM_CanWatchTraceRead)->Iterations(1)->Unit(benchmark::kMillisecond)->UseManualTime();
-BENCHMARK(BM_CanWatchDiskWrite)->Arg(0)->Iterations(1)->Unit(benchmark::kMillisecond)->UseManualTime();
-BENCHMARK(BM_CanWatchLoad)->Iterations(3)->Unit(benchmark::kMillisecond)->UseManualTime();
-BENCHMARK(BM_CanWatchDiskWrite)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK(BM_CanWatchLoad)->Iterations(5)->Unit(benchmark::kMillisecond)->UseManualTime();
 BENCHMARK(BM_CanWatchScroll)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CanWatchFilter)->Iterations(1)->Unit(benchmark::kMillisecond)->UseManualTime();
 BENCHMARK(BM_CanWatchSave)->Iterations(1)->Unit(benchmark::kMillisecond)->UseManualTime();
