@@ -559,6 +559,10 @@ bool QUserAscFile::fileCreate(const QString &name)
     m_linesSinceFlush = 0;
     m_open = true;
     m_written = true;
+    // The header goes to the file at once: a program ended before the
+    // first flush leaves a trace file of no frames, not an empty file no
+    // reader takes. A failure here is kept and told by the first write.
+    flushBuffer();
     return true;
 }
 

@@ -377,7 +377,8 @@ TEST_F(AscFile, FailuresAreReported)
     EXPECT_TRUE(log.contains("File:missing.asc Open Fail..."));
     EXPECT_EQ(f.fileRead("missing.asc", frames), -1);
 
-    // A full disk: the 100th line's flush fails, and so does close.
+    // A full disk: the header cannot be written, the first write says so,
+    // and so do flush and close.
     if (!QFile::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
     ASSERT_TRUE(f.fileCreate("/dev/full"));
@@ -387,4 +388,28 @@ TEST_F(AscFile, FailuresAreReported)
     EXPECT_TRUE(failed);
     EXPECT_FALSE(f.flush());
     EXPECT_FALSE(f.close());
+}
+
+// A recording ended before its first flush (the program killed): what the
+// file holds is the header, read as a trace file of no frames, never an
+// empty file that is no trace file.
+TEST_F(AscFile, FileBeforeItsFirstFlushIsATraceFileOfNoFrames)
+{
+    QUserAscFile w;
+    ASSERT_TRUE(w.fileCreate("early.asc"));
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(w.write(frame("123", false, false, 0, "1", "00", 0, 0, 1700000000000 + i)));
+    // The writer is still open and has not flushed its three lines.
+    ASSERT_TRUE(QFile::copy("early.asc", "killed.asc"));
+    QUserAscFile r;
+    QList<QUserCanMsg> frames;
+    EXPECT_EQ(r.fileRead("killed.asc", frames), 0);
+    EXPECT_TRUE(frames.isEmpty());
+    EXPECT_FALSE(r.notTraceFile());
+    EXPECT_EQ(r.damagedLines(), 0);
+    ASSERT_TRUE(w.close());
+    frames.clear();
+    QUserAscFile whole;
+    whole.fileRead("early.asc", frames);
+    EXPECT_EQ(frames.size(), 3);
 }
