@@ -227,7 +227,8 @@ public slots:
     void slotStatusBarTimeTask();
     void slotStatusBarBtnClrClick();
     void soltMainWindowTimeHandle();
-    // A channel's recording stopped by a failed write (MainWindowRecord.cpp).
+    // A channel's recording stopped by a failed write or a stalled disk:
+    // an error box (MainWindowRecord.cpp).
     void soltRecordFailed(QString devId, QString text);
 
 protected:
