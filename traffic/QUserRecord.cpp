@@ -25,9 +25,10 @@ bool QUserRecord::recordStart(const QString &path)
     if (m_recording)
         return true;
     qDebug().noquote() << QStringLiteral("%1 Record<%2> Start...").arg(m_devName, path);
+    QUserRecordWriter::destroyHandedBack();
     // A recording stopped a moment ago may still be finishing this very
     // file (on a slow disk): a new one would cut it under its writer.
-    if (QUserRecordWriter::busyWith(path, kDiskWait)) {
+    if (QUserRecordWriter::busyWith(path)) {
         qDebug().noquote() << QStringLiteral("%1 Record<%2> Start Fail, File Still Being Written...").arg(m_devName, path);
         return false;
     }
@@ -64,6 +65,7 @@ void QUserRecord::letWriterGo()
 bool QUserRecord::recordStop()
 {
     qDebug().noquote() << QStringLiteral("%1 Record Stop...").arg(m_devName);
+    QUserRecordWriter::destroyHandedBack();
     if (!m_recording)
         return true;
     if (m_writer->failed()) {

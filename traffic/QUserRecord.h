@@ -34,10 +34,11 @@ public:
     ~QUserRecord() override;
 
     // Starts a new ASC or BLF recording chosen by the suffix; true without
-    // change when already recording. False when the file cannot be made
-    // within 100 ms of trying; a file that takes longer is waited for by
-    // the writer, the frames queue meanwhile, and a creation that fails
-    // then stops the recording like a write that fails.
+    // change when already recording. False when the creation of the file
+    // fails within 100 ms of trying, or an earlier recording still finishes
+    // the same file; a creation that takes longer is waited for by the
+    // writer, the frames queue meanwhile, and should it fail then, the
+    // recording stops like one whose write fails.
     bool recordStart(const QString &path);
     // Stops recording and returns at once: the writer writes what is
     // queued and closes the file on its own thread. True when idle or
@@ -46,7 +47,7 @@ public:
     bool recordStop();
     bool isRecording() const { return m_recording; }
     // Queues one frame while recording. A frame that cannot be written, or
-    // more than kMaxPending frames waiting for the disk, stops the
+    // one that finds kMaxPending frames waiting for the disk, stops the
     // recording (the file keeps what was written) with a log line naming
     // the frames not written, and is reported through recordFailed, as
     // soon as the GUI thread's loop runs or at the next frame: recording

@@ -1,8 +1,6 @@
 #include "traffic/QUserRecordWriter.h"
 
-#include <QCoreApplication>
 #include <QDebug>
-#include <QMetaObject>
 #include <QDir>
 #include <QFileInfo>
 
@@ -27,6 +25,8 @@ struct Writers {
     // Kept for good: their threads may still be blocked in the disk.
     std::vector<std::shared_ptr<QUserRecordWriter>> givenUp;
     std::function<void()> gate;
+    // Front ends of ended writers, for the GUI thread to destroy.
+    std::vector<std::unique_ptr<QUserTraceFile>> toDestroy;
 };
 
 // Never destroyed: a writer given up at exit may still be blocked in the
@@ -206,18 +206,14 @@ void QUserRecordWriter::ended(bool closed)
     else
         line = QStringLiteral("%1 Record<%2> Closed, %3 Frames Written...").arg(m_devName, m_path).arg(written);
     qDebug().noquote() << line;
-    // The front end goes back to the GUI thread to be destroyed: the unload
-    // of its library (QLibrary's count of users) must not cross a load of
-    // the same library there. Should the program end first, it goes with
-    // the application's pending events.
-    std::shared_ptr<QUserTraceFile> trace(m_trace.release());
-    if (QCoreApplication *app = QCoreApplication::instance())
-        QMetaObject::invokeMethod(
-            app, [trace]() mutable { trace.reset(); }, Qt::QueuedConnection);
-
+    // The front end goes back to the GUI thread to be destroyed there at
+    // its next call (destroyHandedBack): the unload of its library
+    // (QLibrary's count of users) must not cross a load of the same library
+    // on that thread.
     Writers &all = writers();
     {
         std::lock_guard<std::mutex> lock(all.mutex);
+        all.toDestroy.push_back(std::move(m_trace));
         auto it = std::find_if(all.running.begin(), all.running.end(),
                                [this](const std::shared_ptr<QUserRecordWriter> &p) { return p.get() == this; });
         if (it != all.running.end())
@@ -226,11 +222,26 @@ void QUserRecordWriter::ended(bool closed)
     all.ended.notify_all();
 }
 
+void QUserRecordWriter::destroyHandedBack()
+{
+    std::vector<std::unique_ptr<QUserTraceFile>> gone;
+    {
+        Writers &all = writers();
+        std::lock_guard<std::mutex> lock(all.mutex);
+        gone.swap(all.toDestroy);
+    }
+}
+
 bool QUserRecordWriter::waitAllEnded(std::chrono::milliseconds bound)
 {
-    Writers &all = writers();
-    std::unique_lock<std::mutex> lock(all.mutex);
-    return all.ended.wait_for(lock, bound, [&all] { return all.running.empty(); });
+    bool none;
+    {
+        Writers &all = writers();
+        std::unique_lock<std::mutex> lock(all.mutex);
+        none = all.ended.wait_for(lock, bound, [&all] { return all.running.empty(); });
+    }
+    destroyHandedBack();
+    return none;
 }
 
 bool QUserRecordWriter::finishAll(std::chrono::milliseconds bound)
@@ -260,15 +271,13 @@ qint64 QUserRecordWriter::pendingAll()
     return n;
 }
 
-bool QUserRecordWriter::busyWith(const QString &path, std::chrono::milliseconds bound)
+bool QUserRecordWriter::busyWith(const QString &path)
 {
     const QString abs = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
     Writers &all = writers();
-    std::unique_lock<std::mutex> lock(all.mutex);
-    return !all.ended.wait_for(lock, bound, [&all, &abs] {
-        return std::none_of(all.running.begin(), all.running.end(),
-                            [&abs](const std::shared_ptr<QUserRecordWriter> &w) { return w->m_absPath == abs; });
-    });
+    std::lock_guard<std::mutex> lock(all.mutex);
+    return std::any_of(all.running.begin(), all.running.end(),
+                       [&abs](const std::shared_ptr<QUserRecordWriter> &w) { return w->m_absPath == abs; });
 }
 
 void QUserRecordWriter::setGateForTest(std::function<void()> gate)

@@ -65,8 +65,12 @@ public:
     // ends.
     void finish();
 
+    // GUI thread: destroys the front ends of the writers that ended (they
+    // are handed back to the thread that made them). The recorders call it
+    // as they start and stop, waitAllEnded and finishAll on their own.
+    static void destroyHandedBack();
     // Waits until no writer runs, at most bound; true when none does.
-    // Writers given up by finishAll do not count.
+    // Writers given up by finishAll do not count. GUI thread.
     static bool waitAllEnded(std::chrono::milliseconds bound);
     // Program exit: waits like waitAllEnded, then gives up on every writer
     // still running (a disk stalled for good): a log line names its file and
@@ -76,10 +80,9 @@ public:
     // Frames waiting for the disk in all running writers (benchmarks that
     // feed faster than a bus keep below the recorders' bound with it).
     static qint64 pendingAll();
-    // True when a writer still runs on the file at path after waiting at
-    // most bound for it to end: a new recording must not cut a file that
-    // an earlier one is still writing.
-    static bool busyWith(const QString &path, std::chrono::milliseconds bound);
+    // True when a writer still runs on the file at path: a new recording
+    // must not cut a file that an earlier one is still writing.
+    static bool busyWith(const QString &path);
 
     // Test only: a gate the writer thread passes before it writes each batch
     // of frames (a test holds it shut to stand for a stalled disk). Taken by
@@ -100,7 +103,8 @@ private:
     const QString m_path;
     const QString m_absPath;
     // Made on the GUI thread, used by the writer thread from launch to the
-    // thread's end, and handed back to the GUI thread to be destroyed.
+    // thread's end, and handed back to the GUI thread to be destroyed
+    // (destroyHandedBack).
     std::unique_ptr<QUserTraceFile> m_trace;
     std::function<void()> m_gate;
 

@@ -266,6 +266,7 @@ TEST_F(TraceFile, RecorderStopsAndReportsWhenWritesFail)
                         .hasMatch())
             << lines.at(0).toStdString();
         EXPECT_FALSE(rec.recordWrite("DEV-0-1", nth(0)));
+        EXPECT_TRUE(QUserRecordWriter::waitAllEnded(std::chrono::seconds(30)));
     }
 }
 
