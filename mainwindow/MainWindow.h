@@ -231,7 +231,8 @@ public slots:
     void slotStatusBarTimeTask();
     void slotStatusBarBtnClrClick();
     void soltMainWindowTimeHandle();
-    // A channel's recording stopped by a failed write (MainWindowRecord.cpp).
+    // A channel's recording stopped by a failed write or a stalled disk:
+    // an error box (MainWindowRecord.cpp).
     void soltRecordFailed(QString devId, QString text);
     // An adapter left the host (MainWindowDevices.cpp): one box names it.
     void soltDevLost(QString typeName, int devIndex, QStringList devIds, QStringList recordStopped);

@@ -145,10 +145,16 @@ void MainWindow::soltTabDataRecord()
 
 void MainWindow::soltRecordFailed(QString devId, QString text)
 {
-    qDebug().noquote() << QStringLiteral("%1 %2").arg(devId, text);
+    // The recorder has logged the failure with the frames it could not
+    // write; the text is that line's, not logged again here.
+    Q_UNUSED(text)
     // The action mirrors the current channel: another channel's failure
     // leaves it alone, the tab switch sets it from the registry later.
     if (devId == curTabDevGet())
         uncheck(ui ? ui->actRecord : nullptr);
-    tipBad(getDevIdTextEx(languageCode, devId) + QStringLiteral(":") + tr("实时保存写入失败,已停止!"), 1000);
+    // Frames are being lost to the file: a box that stays until the user
+    // has seen it. Its loop goes on delivering the received frames to the
+    // tabs (they arrive as queued calls), so the box costs none of them.
+    QUserMessageBox::msgError(this, tr("错误"),
+                              getDevIdTextEx(languageCode, devId) + QStringLiteral(":") + tr("实时保存写入失败,已停止!"));
 }

@@ -1,21 +1,19 @@
 #include "traffic/QUserRecord.h"
 
+#include "traffic/QUserRecordWriter.h"
+#include "traffic/QUserTraceFile.h"
+
 #include <QDebug>
 #include <QMetaObject>
 
 #include <chrono>
 
 namespace {
-// The writer is woken when this many frames wait, and looks on its own
-// every few milliseconds: one wake-up per batch, not per frame.
-constexpr size_t kWakeBatch = 256;
-constexpr std::chrono::milliseconds kWriterPoll{5};
-// A writer that falls this far behind (a disk that stalls) holds the GUI
-// thread back instead of growing the queue without bound.
-constexpr size_t kMaxQueued = 100000;
+// The longest the GUI thread waits for the disk: the creation of the file.
+constexpr std::chrono::milliseconds kDiskWait{100};
 } // namespace
 
-QUserRecord::QUserRecord(const QString &devName) : m_devName(devName) {}
+QUserRecord::QUserRecord(const QString &devName) : m_devName(devName), m_nextTrace(new QUserTraceFile) {}
 
 QUserRecord::~QUserRecord()
 {
@@ -27,37 +25,57 @@ bool QUserRecord::recordStart(const QString &path)
     if (m_recording)
         return true;
     qDebug().noquote() << QStringLiteral("%1 Record<%2> Start...").arg(m_devName, path);
-    m_recording = m_trace.fileCreate(path);
-    if (m_recording) {
-        m_stop = false;
-        m_writeFailed = false;
-        m_queue.reserve(kWakeBatch * 4);
-        m_writer = std::thread(&QUserRecord::writerLoop, this);
+    QUserRecordWriter::destroyHandedBack();
+    // A recording stopped a moment ago may still be finishing this very
+    // file (on a slow disk): a new one would cut it under its writer.
+    if (QUserRecordWriter::busyWith(path)) {
+        qDebug().noquote() << QStringLiteral("%1 Record<%2> Start Fail, File Still Being Written...").arg(m_devName, path);
+        return false;
     }
-    return m_recording;
+    const quint64 generation = ++m_generation;
+    m_writer = QUserRecordWriter::launch(m_devName, path, std::move(m_nextTrace), [this, generation] {
+        // On the writer thread; the recorder is alive: its end lets go of
+        // the writer first, and events posted to it go with it.
+        QMetaObject::invokeMethod(this, [this, generation] { writerFailed(generation); }, Qt::QueuedConnection);
+    });
+    m_nextTrace.reset(new QUserTraceFile);
+    if (!m_writer)
+        return false;
+    switch (m_writer->waitCreated(kDiskWait)) {
+    case QUserRecordWriter::Created::No:
+        letWriterGo();
+        return false;
+    case QUserRecordWriter::Created::NotYet:
+        qDebug().noquote() << QStringLiteral("%1 Record<%2> File Not Created Yet, Frames Queued...").arg(m_devName, path);
+        break;
+    case QUserRecordWriter::Created::Yes:
+        break;
+    }
+    m_recording = true;
+    return true;
 }
 
-void QUserRecord::stopWriter()
+void QUserRecord::letWriterGo()
 {
-    if (!m_writer.joinable())
-        return;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_stop = true;
-    }
-    m_wake.notify_one();
-    m_writer.join();
+    if (m_writer)
+        m_writer->finish();
+    m_writer.reset();
 }
 
 bool QUserRecord::recordStop()
 {
     qDebug().noquote() << QStringLiteral("%1 Record Stop...").arg(m_devName);
+    QUserRecordWriter::destroyHandedBack();
     if (!m_recording)
         return true;
+    if (m_writer->failed()) {
+        // The failure's own report may still be on its way; this is it.
+        failed(Failure::WriteFailed);
+        return false;
+    }
     m_recording = false;
-    stopWriter();
-    const bool closed = m_trace.close();
-    return closed && !m_writeFailed;
+    letWriterGo();
+    return true;
 }
 
 bool QUserRecord::recordWrite(const QString &devId, const QUserCanMsg &msg)
@@ -65,59 +83,40 @@ bool QUserRecord::recordWrite(const QString &devId, const QUserCanMsg &msg)
     Q_UNUSED(devId)
     if (!m_recording)
         return false;
-    if (m_writeFailed) {
-        failed();
+    if (m_writer->failed()) {
+        failed(Failure::WriteFailed);
         return false;
     }
-    size_t queued;
-    {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        if (m_queue.size() >= kMaxQueued)
-            m_room.wait(lock, [this] { return m_queue.size() < kMaxQueued || m_writeFailed; });
-        m_queue.push_back(msg);
-        queued = m_queue.size();
+    if (m_writer->pending() >= kMaxPending) {
+        failed(Failure::Stalled);
+        return false;
     }
-    if (queued == kWakeBatch)
-        m_wake.notify_one();
+    m_writer->push(msg);
     return true;
 }
 
-// On the GUI thread: the writer could not write a frame. Stop and tell:
-// recording on would leave a hole in the trace that nobody learns of.
-void QUserRecord::failed()
+void QUserRecord::writerFailed(quint64 generation)
+{
+    if (generation == m_generation)
+        failed(Failure::WriteFailed);
+}
+
+// On the GUI thread: the file takes no more frames, or not in time. Stop
+// and tell: recording on would leave a hole in the trace that nobody learns
+// of. What is queued stays with the writer: after a failure it is dropped,
+// after a stall it is written should the disk come back.
+void QUserRecord::failed(Failure why)
 {
     if (!m_recording)
         return;
-    qDebug().noquote() << QStringLiteral("%1 Record Write Fail, Record Stop...").arg(m_devName);
+    const qint64 notWritten = m_writer->pending();
+    if (why == Failure::Stalled)
+        qDebug().noquote()
+            << QStringLiteral("%1 Record Write Stalled, %2 Frames Not Written Yet, Record Stop...").arg(m_devName).arg(notWritten);
+    else
+        qDebug().noquote()
+            << QStringLiteral("%1 Record Write Fail, %2 Frames Not Written, Record Stop...").arg(m_devName).arg(notWritten);
     m_recording = false;
-    stopWriter();
-    m_trace.close();
+    letWriterGo();
     emit recordFailed(m_devName);
-}
-
-void QUserRecord::writerLoop()
-{
-    std::vector<QUserCanMsg> batch;
-    batch.reserve(kWakeBatch * 4);
-    std::unique_lock<std::mutex> lock(m_mutex);
-    for (;;) {
-        m_wake.wait_for(lock, kWriterPoll, [this] { return m_stop || m_queue.size() >= kWakeBatch; });
-        const bool stop = m_stop;
-        batch.swap(m_queue);
-        lock.unlock();
-        m_room.notify_one();
-        if (!m_writeFailed) {
-            for (const QUserCanMsg &m : batch) {
-                if (!m_trace.write(m)) {
-                    m_writeFailed = true;
-                    QMetaObject::invokeMethod(this, [this] { failed(); }, Qt::QueuedConnection);
-                    break;
-                }
-            }
-        }
-        batch.clear();
-        lock.lock();
-        if (stop && m_queue.empty())
-            break;
-    }
 }

@@ -3,11 +3,20 @@
 #include "core/QUserLogHandler.h"
 #include "mainwindow/MainLoop.h"
 #include "mainwindow/MainWindow.h"
+#include "traffic/QUserRecordWriter.h"
 
 #include <QApplication>
 #include <QTimer>
 
+#include <chrono>
+
 namespace {
+
+// The longest the program stays after its window closed for recordings
+// still being written (their writers go on after the stop): enough for a
+// working disk to take the queued frames, and a stalled one gives no more
+// by waiting longer. What is then still unwritten is named in the log.
+constexpr std::chrono::seconds kRecordWritersExitWait{5};
 
 // Test-only: ORVANE_SMOKE_CLOSE_MS=<ms> closes each main window that long
 // after it was built, as the user's close would (the smoke script of the
@@ -38,6 +47,7 @@ int main(int argc, char **argv)
         },
         [](QWidget *) { return QApplication::exec(); });
 
+    QUserRecordWriter::finishAll(kRecordWritersExitWait);
     delete app;
     return 0;
 }

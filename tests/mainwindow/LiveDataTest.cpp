@@ -18,6 +18,7 @@
 #include "mainwindow/QUserTableModelCan.h"
 #include "traffic/QUserAdvanceSend.h"
 #include "traffic/QUserBasicSend.h"
+#include "traffic/QUserRecordWriter.h"
 #include "widgets/QUserTableView.h"
 #include "widgets/uiStatusBar.h"
 
@@ -32,6 +33,8 @@
 #include <QTabWidget>
 #include <QTextStream>
 #include <QWheelEvent>
+
+#include <chrono>
 
 namespace {
 
@@ -281,6 +284,7 @@ TEST_F(LiveDataTest, RefusedFramesAreNeitherCountedShownNorRecorded)
     EXPECT_EQ(data->rxCntGet(), 5u);
 
     ASSERT_TRUE(reg->recordStop(kFd0));
+    ASSERT_TRUE(QUserRecordWriter::waitAllEnded(std::chrono::seconds(30))); // the writer closes the file
     EXPECT_EQ(ascIds("rec.asc"), (QStringList{"100", "101", "102", "103", "300"}));
 }
 
@@ -298,6 +302,7 @@ TEST_F(LiveDataTest, SentFramesHiddenBySettingAreStillCounted)
     ASSERT_EQ(data->model->listCount(), 1);
     EXPECT_EQ(data->model->listAt(0).idText, "000007E8 ");
     ASSERT_TRUE(w->devAdapterGet()->recordStop(kFd0));
+    ASSERT_TRUE(QUserRecordWriter::waitAllEnded(std::chrono::seconds(30))); // the writer closes the file
     EXPECT_EQ(ascIds("rec.asc"), QStringList{"7E8"});
 
     cfg()->setString("sendAllowDis", "ON");
@@ -567,7 +572,9 @@ TEST_F(LiveDataTest, CloseStopsRecordingAndBothSendersBeforeTheChannel)
     EXPECT_EQ(tab(kFd0), nullptr);
     EXPECT_FALSE(reg->hasChannel(kFd0));
     EXPECT_TRUE(log.contains("Tab USBCANFD2-0-0 Delete..."));
-    // The recording was closed as a whole file.
+    // The recording was closed as a whole file (by its writer, after the
+    // close returned).
+    ASSERT_TRUE(QUserRecordWriter::waitAllEnded(std::chrono::seconds(30)));
     QFile asc("close.asc");
     ASSERT_TRUE(asc.open(QIODevice::ReadOnly));
     EXPECT_TRUE(asc.readAll().contains("End Triggerblock"));

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QSettings>
 #include <QStringList>
+#include <QThread>
 #include <QTimer>
 #include <QtTest/QTest>
 
@@ -60,6 +61,19 @@ private:
         return c;
     }
     static void handler(QtMsgType, const QMessageLogContext &, const QString &text)
+    {
+        // Lines of other threads (recording writers, senders, drivers) join
+        // the list on the GUI thread, the only one that reads it: they show
+        // once the test's event loop has run.
+        QCoreApplication *app = QCoreApplication::instance();
+        if (app && QThread::currentThread() != app->thread()) {
+            QMetaObject::invokeMethod(
+                app, [text] { append(text); }, Qt::QueuedConnection);
+            return;
+        }
+        append(text);
+    }
+    static void append(const QString &text)
     {
         if (current())
             current()->lines.append(text);

@@ -13,6 +13,7 @@
 #include "mainwindow/MainWindowForm.h"
 #include "mainwindow/QUserMainWindowLayout.h"
 #include "mainwindow/QUserTableModelCan.h"
+#include "traffic/QUserRecordWriter.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -26,6 +27,8 @@
 #include <QJsonObject>
 #include <QPushButton>
 #include <QTabWidget>
+
+#include <chrono>
 
 namespace {
 
@@ -153,6 +156,8 @@ TEST_F(RecordLiveTest, RecordedAndSavedFilesHoldWhatTheTabShowed)
         record->trigger();
         EXPECT_FALSE(record->isChecked());
         EXPECT_FALSE(reg->recordIsStart(kCh0));
+        // The stop returns at once; the writer closes the file on its own.
+        ASSERT_TRUE(QUserRecordWriter::waitAllEnded(std::chrono::seconds(30)));
         const int last = model->listCount();
         ASSERT_GT(last - first, 50);
         QVector<QUserCanMsg> shown;

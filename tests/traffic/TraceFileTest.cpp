@@ -1,6 +1,7 @@
 // The trace-file front end and the recorder.
 
 #include "traffic/QUserRecord.h"
+#include "traffic/QUserRecordWriter.h"
 #include "traffic/QUserTraceFile.h"
 #include "tests/support/TempWorkDir.h"
 #include "tests/traffic/TraceSupport.h"
@@ -12,6 +13,7 @@
 #include <QThread>
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QSignalSpy>
 
 #include <chrono>
@@ -179,12 +181,15 @@ TEST_F(TraceFile, RecorderStartsOnceAndStops)
             EXPECT_TRUE(rec.recordWrite("ignored", nth(i)));
         EXPECT_TRUE(rec.recordStop());
         EXPECT_FALSE(rec.isRecording());
+        // The stop returns at once; the writer closes the file on its own.
+        ASSERT_TRUE(QUserRecordWriter::waitAllEnded(std::chrono::seconds(10)));
         EXPECT_EQ(countFrames("first.blf"), 5);
 
         ASSERT_TRUE(rec.recordStart("third.asc"));
         EXPECT_TRUE(rec.recordWrite("ignored", nth(0)));
     }
     // Destruction stops the recording and closes the file with its end line.
+    ASSERT_TRUE(QUserRecordWriter::waitAllEnded(std::chrono::seconds(10)));
     EXPECT_TRUE(tracetest::readAll("third.asc").endsWith("End Triggerblock\r\n"));
     EXPECT_EQ(countFrames("third.asc"), 1);
 }
@@ -192,7 +197,7 @@ TEST_F(TraceFile, RecorderStartsOnceAndStops)
 // The GUI thread hands frames to the recorder and goes on: the file is
 // written on the recorder's own thread. A file whose writes stall (a pipe
 // that nobody reads for a while) holds up only that thread; every frame
-// arrives once the pipe is read, and the stop waits for them.
+// arrives once the pipe is read, the stop returning before them.
 TEST_F(TraceFile, RecorderNeverHoldsTheCallerOnAStalledFile)
 {
     ASSERT_EQ(mkfifo("stalled.asc", 0600), 0);
@@ -254,8 +259,14 @@ TEST_F(TraceFile, RecorderStopsAndReportsWhenWritesFail)
         EXPECT_FALSE(rec.isRecording());
         ASSERT_EQ(failed.count(), 1);
         EXPECT_EQ(failed[0][0].toString(), "DEV-0-1");
-        EXPECT_TRUE(log.contains("DEV-0-1 Record Write Fail, Record Stop..."));
+        const QStringList lines = log.all().filter("Record Write Fail");
+        ASSERT_EQ(lines.size(), 1) << lines.join('\n').toStdString();
+        EXPECT_TRUE(QRegularExpression("^DEV-0-1 Record Write Fail, \\d+ Frames Not Written, Record Stop\\.\\.\\.$")
+                        .match(lines.at(0))
+                        .hasMatch())
+            << lines.at(0).toStdString();
         EXPECT_FALSE(rec.recordWrite("DEV-0-1", nth(0)));
+        EXPECT_TRUE(QUserRecordWriter::waitAllEnded(std::chrono::seconds(30)));
     }
 }
 

@@ -55,7 +55,11 @@ class LogCapture
 public:
     LogCapture()
     {
-        lines().clear();
+        {
+            // Threads of an earlier test may still log.
+            std::lock_guard<std::mutex> lock(mutex());
+            lines().clear();
+        }
         previous_ = qInstallMessageHandler(&LogCapture::handler);
     }
     ~LogCapture() { qInstallMessageHandler(previous_); }
