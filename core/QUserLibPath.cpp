@@ -2,7 +2,11 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QHash>
+#include <QLibrary>
 #include <QStringList>
+
+#include <mutex>
 
 QString QUserLibPath::platformName(const QString &fileName)
 {
@@ -35,4 +39,21 @@ QString QUserLibPath::find(const QString &platformFile)
             return p;
     }
     return platformFile;
+}
+
+bool QUserLibPath::keepLoaded(const QString &path)
+{
+    // Never destroyed: these loads last as long as the process.
+    static std::mutex *lock = new std::mutex;
+    static QHash<QString, QLibrary *> *kept = new QHash<QString, QLibrary *>;
+    std::lock_guard<std::mutex> guard(*lock);
+    if (kept->contains(path))
+        return true;
+    auto *lib = new QLibrary(path);
+    if (!lib->load()) {
+        delete lib;
+        return false;
+    }
+    kept->insert(path, lib);
+    return true;
 }

@@ -131,7 +131,9 @@ QUserBlfFile::QUserBlfFile() : m_handle(invalidHandle()), m_api(new Api)
     std::memset(&m_trigger, 0, sizeof m_trigger);
     std::memset(&m_canMsg, 0, sizeof m_canMsg);
     std::memset(&m_fdMsg, 0, sizeof m_fdMsg);
-    m_lib = new QLibrary(libraryPath());
+    const QString path = libraryPath();
+    QUserLibPath::keepLoaded(path);
+    m_lib = new QLibrary(path);
     if (m_lib->load()) {
         qDebug().noquote() << "binlogLib Load Success...";
         m_api->createFile = reinterpret_cast<FnCreateFile>(m_lib->resolve("BLCreateFile"));

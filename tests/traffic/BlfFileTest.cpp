@@ -11,6 +11,10 @@
 
 #include <QLibrary>
 
+#include <dlfcn.h>
+#include <thread>
+#include <vector>
+
 using tracetest::frame;
 
 namespace {
@@ -61,6 +65,37 @@ TEST_F(BlfFile, LibraryLoadsFromNextToTheProgram)
     QUserBlfFile f;
     ASSERT_TRUE(f.isLoaded()) << QUserBlfFile::libraryPath().toStdString();
     EXPECT_TRUE(QUserBlfFile::libraryPath().endsWith("/libbinlog.so"));
+}
+
+// Recorders' writers, playback, the viewer and the save worker make and drop
+// their front ends on threads of their own. The library stays loaded once
+// it has been: the last object's unload on one thread never closes it while
+// another thread's load takes it as loaded and resolves from it.
+TEST_F(BlfFile, LibraryStaysLoadedWhenItsObjectsComeAndGoOnSeveralThreads)
+{
+    const QByteArray path = QFile::encodeName(QUserBlfFile::libraryPath());
+    { QUserBlfFile first; ASSERT_TRUE(first.isLoaded()); }
+    void *still = dlopen(path.constData(), RTLD_NOW | RTLD_NOLOAD);
+    EXPECT_NE(still, nullptr) << "the last object's unload closed the library";
+    if (still)
+        dlclose(still);
+
+    constexpr int kThreads = 6, kRounds = 150;
+    std::vector<int> made(kThreads, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([t, &made] {
+            const QString name = QStringLiteral("mt%1.blf").arg(t);
+            for (int i = 0; i < kRounds; ++i) {
+                QUserBlfFile f;
+                if (f.isLoaded() && f.fileCreate(name) && f.close())
+                    ++made[t];
+            }
+        });
+    for (std::thread &th : threads)
+        th.join();
+    for (int t = 0; t < kThreads; ++t)
+        EXPECT_EQ(made[t], kRounds) << t;
 }
 
 TEST_F(BlfFile, ObjectsWrittenPerFrame)
