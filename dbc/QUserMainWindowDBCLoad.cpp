@@ -54,7 +54,8 @@ int QUserMainWindowDBC::dbcFileLoad(const QString &path)
     loadBusy = false;
     if (job.result == DbcFileLoader::Loaded) {
         dbcPath = path;
-        setWindowTitle(QFileInfo(path).fileName());
+        titleFile = QFileInfo(path).fileName();
+        titleUpdate();
         msgTreeFill();
         msgBox.tipSuccess(this, tr("DBC文件加载成功!"), 500);
     }

@@ -785,7 +785,8 @@ int QUserMainWindowDBCSend::dbcFileLoad(const QString &path)
     if (job.result != 0)
         return job.result;
     dbcPath = path;
-    setWindowTitle(QFileInfo(path).fileName());
+    titleFile = QFileInfo(path).fileName();
+    titleUpdate();
     fileMsgTreeUpdate();
     msgBox.tipSuccess(this, tr("DBC文件加载成功!"), 500);
     return 0;
@@ -829,7 +830,8 @@ void QUserMainWindowDBCSend::slotDbcPrjSave()
     }
     logLine(QStringLiteral("DBC Prj File %1<msg:%2,sig:%3> Save Success...").arg(path).arg(sendMsgList.size()).arg(0));
     savedSendList = sendListState();
-    setWindowTitle(QFileInfo(path).fileName());
+    titleFile = QFileInfo(path).fileName();
+    titleUpdate();
     msgBox.tipSuccess(this, tr("保存成功!"), 1000);
 }
 
@@ -855,6 +857,7 @@ void QUserMainWindowDBCSend::slotDbcPrjLoad()
     logLine(QStringLiteral("DBC Prj File %1<msg:%2,sig:%3> Load Success...").arg(path).arg(sendMsgList.size()).arg(0));
     sendListTableUpdate();
     savedSendList = sendListState();
-    setWindowTitle(QFileInfo(path).fileName());
+    titleFile = QFileInfo(path).fileName();
+    titleUpdate();
     msgBox.tipSuccess(this, tr("打开成功!"), 1000);
 }

@@ -3755,6 +3755,10 @@
         <translation>DBC库初始化设备失败!!!</translation>
     </message>
     <message>
+        <source>DBC解析</source>
+        <translation>DBC解析</translation>
+    </message>
+    <message>
         <source>DBC文件消息总表:</source>
         <translation>DBC文件消息总表:</translation>
     </message>
@@ -4232,6 +4236,14 @@
     <message>
         <source>DBC库初始化设备失败!!!</source>
         <translation>DBC库初始化设备失败!!!</translation>
+    </message>
+    <message>
+        <source>DBC发送</source>
+        <translation>DBC发送</translation>
+    </message>
+    <message>
+        <source>发送通道:</source>
+        <translation>发送通道:</translation>
     </message>
     <message>
         <source>发送错误,DBC消息获取失败</source>

@@ -3756,6 +3756,10 @@ Please restart the device!</translation>
         <translation>The DBC library could not set up the device!</translation>
     </message>
     <message>
+        <source>DBC解析</source>
+        <translation>DBC Analysis</translation>
+    </message>
+    <message>
         <source>DBC文件消息总表:</source>
         <translation>DBC messages:</translation>
     </message>
@@ -4233,6 +4237,14 @@ Please restart the device!</translation>
     <message>
         <source>DBC库初始化设备失败!!!</source>
         <translation>The DBC library could not set up the device!</translation>
+    </message>
+    <message>
+        <source>DBC发送</source>
+        <translation>DBC Send</translation>
+    </message>
+    <message>
+        <source>发送通道:</source>
+        <translation>Sends on: </translation>
     </message>
     <message>
         <source>发送错误,DBC消息获取失败</source>
