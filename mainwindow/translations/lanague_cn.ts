@@ -579,6 +579,10 @@
         <translation>发送列表空!!!</translation>
     </message>
     <message>
+        <source>发送列表中没有勾选的行,请在&quot;序号&quot;列勾选要发送的行!!!</source>
+        <translation>发送列表中没有勾选的行,请在&quot;序号&quot;列勾选要发送的行!!!</translation>
+    </message>
+    <message>
         <source>循环次数不能为0!!!</source>
         <translation>循环次数不能为0!!!</translation>
     </message>

@@ -580,6 +580,10 @@
         <translation>The send list is empty!!!</translation>
     </message>
     <message>
+        <source>发送列表中没有勾选的行,请在&quot;序号&quot;列勾选要发送的行!!!</source>
+        <translation>No row of the send list is ticked: tick the rows to send in the &quot;No.&quot; column!</translation>
+    </message>
+    <message>
         <source>循环次数不能为0!!!</source>
         <translation>Loops cannot be 0!!!</translation>
     </message>
