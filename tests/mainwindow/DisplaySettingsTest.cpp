@@ -47,6 +47,7 @@ struct Shown {
     QString title;
     QList<QUserDlgSettingItem> rows;
     int idIndex = -2, dataIndex = -2, themeIndex = -2;
+    QString idText, dataText;
     bool merge = false, sendShown = false, hwTime = false;
     QString cacheText;
 };
@@ -64,6 +65,8 @@ std::function<int(QDialog *)> settingsAnswer(Shown *shown, std::function<void(QL
         if (rows.size() == 7 && rows[0].comboBox && rows[1].comboBox && rows[6].comboBox && rows[5].lineEdit) {
             shown->idIndex = rows[0].comboBox->currentIndex();
             shown->dataIndex = rows[1].comboBox->currentIndex();
+            shown->idText = rows[0].comboBox->currentText();
+            shown->dataText = rows[1].comboBox->currentText();
             shown->merge = rows[2].checkBox->isChecked();
             shown->sendShown = rows[3].checkBox->isChecked();
             shown->hwTime = rows[4].checkBox->isChecked();
@@ -113,7 +116,7 @@ protected:
     StubChannelDevice *stub = nullptr;
 };
 
-TEST_F(DisplaySettingsTest, FreshStoreShowsNoFormatAndStoresOnlyTheAlwaysStoredRows)
+TEST_F(DisplaySettingsTest, FreshStoreShowsTheFormatsInForceAndStoresOnlyTheAlwaysStoredRows)
 {
     REQUIRE_PEER_MODULES("configparser");
     Shown shown;
@@ -129,8 +132,11 @@ TEST_F(DisplaySettingsTest, FreshStoreShowsNoFormatAndStoresOnlyTheAlwaysStoredR
         EXPECT_EQ(shown.rows.at(i).itemType, kinds[i]) << i;
     }
     EXPECT_EQ(shown.rows.at(6).comboItems, (QStringList{"蓝色", "绿色", "红色"}));
-    EXPECT_EQ(shown.idIndex, -1);
-    EXPECT_EQ(shown.dataIndex, -1);
+    // Absent formats are hexadecimal in the tables: the lists say so.
+    EXPECT_EQ(shown.idIndex, 0);
+    EXPECT_EQ(shown.dataIndex, 0);
+    EXPECT_EQ(shown.idText, "十六进制");
+    EXPECT_EQ(shown.dataText, "十六进制");
     EXPECT_TRUE(shown.merge);     // written "ON" at start-up
     EXPECT_TRUE(shown.sendShown); // likewise
     EXPECT_FALSE(shown.hwTime);
@@ -147,6 +153,53 @@ TEST_F(DisplaySettingsTest, FreshStoreShowsNoFormatAndStoresOnlyTheAlwaysStoredR
     EXPECT_EQ(shown.cacheText, "1000000");
     EXPECT_EQ(keys.value("msgCacheSize"), "1000000");
     EXPECT_EQ(keys.value("styleColor"), "rgb(43, 87, 154)");
+}
+
+// The format lists show what the tables use for every stored value: 1 is
+// decimal, anything else hexadecimal; only a choice other than that is
+// stored.
+TEST_F(DisplaySettingsTest, FormatListsShowTheFormatTheTablesUse)
+{
+    struct Case {
+        const char *stored; // null: absent
+        int shown;
+        int choose;         // -1: untouched
+        const char *after;  // null: absent
+    } const cases[] = {
+        {nullptr, 0, -1, nullptr}, {nullptr, 0, 1, "1"}, {"1", 1, -1, "1"},
+        {"1", 1, 0, "0"},          {"0", 0, -1, "0"},    {"7", 0, -1, "7"},
+        {"-1", 0, 1, "1"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.stored ? c.stored : "absent");
+        SCOPED_TRACE(c.choose);
+        // The absent cases come first, on the fresh store.
+        for (const char *key : {"msgIdFormat", "msgDataFormat"}) {
+            if (c.stored)
+                cfg()->setString(key, c.stored);
+            else
+                ASSERT_TRUE(cfg()->getString(key).isNull());
+        }
+        Shown shown;
+        const int choose = c.choose;
+        prompts.answerExec(settingsAnswer(&shown, [choose](QList<QUserDlgSettingItem> &rows) {
+            if (choose >= 0) {
+                rows[0].comboBox->setCurrentIndex(choose);
+                rows[1].comboBox->setCurrentIndex(choose);
+            }
+        }));
+        w->formGet()->actionShowSet->trigger();
+        EXPECT_EQ(shown.idIndex, c.shown);
+        EXPECT_EQ(shown.dataIndex, c.shown);
+        for (const char *key : {"msgIdFormat", "msgDataFormat"}) {
+            SCOPED_TRACE(key);
+            if (c.after)
+                EXPECT_EQ(cfg()->getString(key), c.after);
+            else
+                EXPECT_TRUE(cfg()->getString(key).isEmpty());
+        }
+    }
+    EXPECT_EQ(prompts.unanswered(), 0);
 }
 
 TEST_F(DisplaySettingsTest, EveryRowStoredAndTheCurrentModelReloads)
