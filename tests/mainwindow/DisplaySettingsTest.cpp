@@ -19,10 +19,15 @@
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMap>
 #include <QPushButton>
+#include <QStandardItem>
+#include <QStyle>
 #include <QTabWidget>
+
+#include <vector>
 
 namespace {
 
@@ -428,4 +433,100 @@ TEST_F(DisplaySettingsTest, StopTickFollowsTheCurrentTab)
     EXPECT_FALSE(stop->isChecked());
     selectTab(kCh1);
     EXPECT_TRUE(stop->isChecked());
+}
+
+// An identifier sent every 20 ms keeps showing 20000 µs across the display
+// settings dialog: frames that arrive while it is open, and the hardware
+// time it switches on or off, change nothing of the time between the last
+// two frames.
+TEST_F(DisplaySettingsTest, PeriodIsTheTimeBetweenTheLastTwoFramesAcrossTheDialog)
+{
+    openChannels({kCh0});
+    selectTab(kCh0);
+    QUserTableModelCan *model = tab(kCh0)->model;
+    ASSERT_TRUE(model->mergeMode());
+    const int64_t t0 = 1700000000000;
+    int n = 0;
+    // The adapter's stamps run on a clock of their own (µs since it started).
+    auto feed = [&](int count) {
+        QVector<QUserCanMsg> batch;
+        for (int k = 0; k < count; ++k, ++n) {
+            QUserCanMsg m("000000C9 ", false, false, "8", "0102030405060708");
+            m.direction = 0;
+            m.hostTime = t0 + n * 20;
+            m.devTime = 31000000 + uint64_t(n) * 20000;
+            batch << m;
+        }
+        w->soltDevRec(kCh0, batch);
+    };
+    auto shownPeriod = [&] {
+        model->windowRebuild();
+        return model->item(0, 4) ? model->item(0, 4)->text() : QString();
+    };
+    feed(20);
+    EXPECT_EQ(shownPeriod(), "20000");
+    for (bool hw : {true, false, true}) {
+        SCOPED_TRACE(hw);
+        Shown shown;
+        prompts.answerExec(settingsAnswer(&shown, [&](QList<QUserDlgSettingItem> &rows) {
+            feed(2); // arriving while the dialog is open
+            rows[4].checkBox->setChecked(hw);
+        }));
+        w->formGet()->actionShowSet->trigger();
+        ASSERT_EQ(prompts.unanswered(), 0);
+        ASSERT_EQ(model->hardwareTime(), hw);
+        EXPECT_EQ(shownPeriod(), "20000") << "right after the dialog";
+        for (int k = 0; k < 3; ++k) {
+            feed(1);
+            EXPECT_EQ(shownPeriod(), "20000") << "frame " << k << " after the dialog";
+        }
+    }
+}
+
+// The number columns of a data tab show their numbers whole at the widths
+// the tab opens with, in both languages: a 7-digit count and period (and
+// eight digits), a 32-bit device stamp, the headers.
+TEST_F(DisplaySettingsTest, NumberColumnsFitTheirNumbersInBothLanguages)
+{
+    ASSERT_TRUE(mwtest::copyQm("lanague_en.qm"));
+    for (const char *language : {"ZH", "EN"}) {
+        SCOPED_TRACE(language);
+        w.reset();
+        cfg()->setString("language", language);
+        w.reset(new MainWindow);
+        stub = new StubChannelDevice;
+        w->devAdapterGet()->deviceReplace("USBCANFD2", stub);
+        w->show();
+        for (const char *merge : {"ON", "OFF"}) {
+            SCOPED_TRACE(merge);
+            cfg()->setString("idMergEnable", merge);
+            stub->openIds = QStringList{kCh0};
+            ASSERT_TRUE(w->devOpen("USBCANFD2"));
+            QUserTableView *view = tab(kCh0)->view;
+            QUserTableModelCan *model = tab(kCh0)->model;
+            QApplication::processEvents();
+            // What a cell leaves for its text: the style's focus-frame margin
+            // and one pixel on either side.
+            const int margin = 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1);
+            const QFontMetrics cell = view->fontMetrics();
+            const QFontMetrics header = view->horizontalHeader()->fontMetrics();
+            struct Column {
+                int column;
+                const char *widest;
+            };
+            const std::vector<Column> columns =
+                model->mergeMode() ? std::vector<Column>{{0, "9999999"}, {4, "1000000"}, {4, "99999999"}, {5, "9999999"},
+                                                         {5, "10000000"}}
+                                   : std::vector<Column>{{0, "9999999"}, {4, "4294967295"}};
+            for (const Column &c : columns) {
+                SCOPED_TRACE(c.widest);
+                EXPECT_LE(cell.horizontalAdvance(QString::fromLatin1(c.widest)) + margin, view->columnWidth(c.column))
+                    << "column " << c.column;
+                const QString title = model->headerData(c.column, Qt::Horizontal, Qt::DisplayRole).toString();
+                EXPECT_LE(header.horizontalAdvance(title) + margin, view->columnWidth(c.column)) << title.toStdString();
+            }
+            // Closed again for the other mode.
+            w->tabAllClose();
+        }
+    }
 }
