@@ -18,7 +18,9 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QTextStream>
@@ -220,6 +222,85 @@ private:
     bool wrapped = true;
 };
 
+// The frame log's columns and row height follow its width. Where the frame
+// text and the longest descriptions fit side by side on one line, rows are
+// one line high. In a narrower log (the window at the size it opens with)
+// the frame text wraps into two lines and the rows are as high as the
+// longest descriptions need in the column left to them, at most three
+// lines: a description shows whole instead of running off the view. The
+// rows keep one height (the log's window of rows counts on it); it changes
+// before the view takes its new size.
+class LogRowsFit : public QObject
+{
+public:
+    static constexpr int kMaxLines = 3;
+
+    LogRowsFit(QTableView *view, const QString &frameRef, const QStringList &descRefs)
+        : QObject(view), view(view), descRefs(descRefs)
+    {
+        const QFontMetrics fm(view->font());
+        margin = 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1);
+        oneLineHeight = view->verticalHeader()->defaultSectionSize();
+        lineStep = fm.lineSpacing();
+        frameOne = fm.horizontalAdvance(frameRef) + 16;
+        frameTwo = frameOne;
+        for (int w = 40; w < frameOne; ++w)
+            if (linesAt(fm, frameRef, w) <= 2) {
+                frameTwo = w + margin;
+                break;
+            }
+        for (const QString &d : descRefs)
+            descWidest = qMax(descWidest, fm.horizontalAdvance(d));
+        view->installEventFilter(this);
+    }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Resize)
+            fit(static_cast<QResizeEvent *>(event)->size().width() - 2 * view->frameWidth());
+        return false;
+    }
+    int lines() const { return rowLines; }
+
+private:
+    static int linesAt(const QFontMetrics &fm, const QString &text, int width)
+    {
+        const int h = fm.boundingRect(QRect(0, 0, qMax(1, width), 1 << 20), Qt::TextWordWrap, text).height();
+        return qMax(1, (h + fm.lineSpacing() / 2) / fm.lineSpacing());
+    }
+    void fit(int width)
+    {
+        const QFontMetrics fm(view->font());
+        const int number = view->columnWidth(0);
+        int lines = 1;
+        int frame = frameOne;
+        int desc = descWidest + margin;
+        if (number + frameOne + desc > width) {
+            frame = frameTwo;
+            desc = qMax(width - number - frame, 40);
+            lines = 2;
+            for (const QString &d : descRefs)
+                lines = qMax(lines, linesAt(fm, d, desc - margin));
+            lines = qMin(lines, int(kMaxLines));
+        }
+        view->setColumnWidth(1, frame);
+        view->setColumnWidth(2, desc);
+        if (lines != rowLines) {
+            rowLines = lines;
+            view->verticalHeader()->setDefaultSectionSize(oneLineHeight + (lines - 1) * lineStep);
+        }
+    }
+
+    QTableView *view;
+    QStringList descRefs;
+    int margin = 0;
+    int oneLineHeight = 0;
+    int lineStep = 0;
+    int frameOne = 0;
+    int frameTwo = 0;
+    int descWidest = 0;
+    int rowLines = 1;
+};
+
 } // namespace
 
 void QUserMainWindowCANopen::canopenLogTabCreat(QBoxLayout *parentLayout)
@@ -257,6 +338,25 @@ void QUserMainWindowCANopen::canopenLogTabCreat(QBoxLayout *parentLayout)
     v->setColumnWidth(0, fm.horizontalAdvance(QStringLiteral("0000000")) + 12);
     v->setColumnWidth(1, fm.horizontalAdvance(QStringLiteral("[Rx,S,D,00000585,8,4B 41 60 00 37 02 00 00]")) + 16);
     v->setColumnWidth(2, 300);
+    // The frame and description columns and the row height then follow the
+    // log's width, measured on the longest of the usual descriptions in the
+    // language in force.
+    {
+        QStringList refs;
+        const QPair<const char *, const char *> frames[] = {
+            {"00000705 ", "05"},               {"00000185 ", "1122334455667788"}, {"00000585 ", "4B41600037020000"},
+            {"00000605 ", "2B4060000F000000"}, {"00000085 ", "1081000000000000"}, {"00000000 ", "0105"},
+        };
+        for (const auto &f : frames) {
+            const QString data = QString::fromLatin1(f.second);
+            QString d;
+            if (decoder.msgAnalysis(QUserCanMsg(QString::fromLatin1(f.first), false, false,
+                                                QString::number(data.size() / 2), data),
+                                    d))
+                refs << d;
+        }
+        new LogRowsFit(v, QStringLiteral("[Rx,S,D,00000585,8,4B 41 60 00 37 02 00 00]"), refs);
+    }
 
     QHBoxLayout *tableRow = new QHBoxLayout;
     tableRow->setSpacing(0);
