@@ -3260,6 +3260,14 @@
         <translation>非</translation>
     </message>
     <message>
+        <source>状态未知</source>
+        <translation>状态未知</translation>
+    </message>
+    <message>
+        <source>未收到该节点的心跳、节点守护应答或启动报文,NMT状态未知(可为节点配置心跳)</source>
+        <translation>未收到该节点的心跳、节点守护应答或启动报文,NMT状态未知(可为节点配置心跳)</translation>
+    </message>
+    <message>
         <source>设备操作</source>
         <translation>设备操作</translation>
     </message>

@@ -3261,6 +3261,14 @@ Please restart the device!</translation>
         <translation>Not </translation>
     </message>
     <message>
+        <source>状态未知</source>
+        <translation>State unknown</translation>
+    </message>
+    <message>
+        <source>未收到该节点的心跳、节点守护应答或启动报文,NMT状态未知(可为节点配置心跳)</source>
+        <translation>No heartbeat, node-guarding answer or boot-up message of this node was heard: its NMT state is unknown (configure a heartbeat on the node)</translation>
+    </message>
+    <message>
         <source>设备操作</source>
         <translation>Device control</translation>
     </message>
