@@ -2559,6 +2559,10 @@
         <translation>中继状态设置失败!</translation>
     </message>
     <message>
+        <source>设备未打开,请先[打开设备]再设置中继!</source>
+        <translation>设备未打开,请先[打开设备]再设置中继!</translation>
+    </message>
+    <message>
         <source>波特率设置失败!</source>
         <translation>波特率设置失败!</translation>
     </message>

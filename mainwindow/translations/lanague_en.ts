@@ -2560,6 +2560,10 @@ Please restart the device!</translation>
         <translation>Failed to set the relay state!</translation>
     </message>
     <message>
+        <source>设备未打开,请先[打开设备]再设置中继!</source>
+        <translation>The device is not open: press [Open device] first, then set the relay!</translation>
+    </message>
+    <message>
         <source>波特率设置失败!</source>
         <translation>Failed to set the bit rate!</translation>
     </message>
