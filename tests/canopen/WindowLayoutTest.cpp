@@ -107,8 +107,19 @@ TEST_F(Layout, RightPagesAndLogControlsAreWholeAcross)
 // row is in view (the rows are as high as the texts need there).
 TEST_F(Layout, LogShowsDescriptionsWholeAtTheOpeningSize)
 {
-    for (bool english : {false, true}) {
+    // The fixture's font, and the desktop's default one (Latin letters of
+    // DejaVu Sans, wider, with the CJK font behind them).
+    const struct {
+        const char *family;
+        bool english;
+    } cases[] = {{"WenQuanYi Micro Hei", false}, {"WenQuanYi Micro Hei", true}, {"DejaVu Sans", false}, {"DejaVu Sans", true}};
+    for (const auto &c : cases) {
+        const bool english = c.english;
+        SCOPED_TRACE(c.family);
         SCOPED_TRACE(english ? "English" : "Chinese");
+        QFont font(QString::fromLatin1(c.family));
+        font.setPointSize(9);
+        QApplication::setFont(font);
         QTranslator translator;
         if (english) {
             ASSERT_TRUE(translator.load(QString::fromStdString(peer::binDir()) + "/lanague_en.qm"));
@@ -128,6 +139,8 @@ TEST_F(Layout, LogShowsDescriptionsWholeAtTheOpeningSize)
             {0x585, QByteArray::fromHex("4B41600037020000")},
             {0x585, QByteArray::fromHex("4301100092010000")},
             {0x085, QByteArray::fromHex("1081000000000000")},
+            {0x1A0, QByteArray::fromHex("11223344B1C3C900")},
+            {0x0C9, QByteArray::fromHex("F1BC00000000DD94")},
         };
         for (const auto &f : frames)
             w->slotCanMsgRec(kDev, QVector<QUserCanMsg>{rx(f.first, f.second)});
