@@ -5,6 +5,7 @@
 #include "core/QUserSysCfg.h"
 #include "core/QUserTimer.h"
 #include "dbc/QKemsigLib.h"
+#include "dbc/DbcWindowTitle.h"
 #include "dbc/QUserChartView.h"
 #include "dbc/QUserDbcTableDelegate.h"
 #include "dbc/QUserMainWindowDBCForm.h"
@@ -140,6 +141,12 @@ void QUserMainWindowDBC::windowInit()
     dbcLibLoad();
     layoutInit();
     msgTreeFill();
+    titleUpdate();
+}
+
+void QUserMainWindowDBC::titleUpdate()
+{
+    setWindowTitle(DbcWindowTitle::compose(tr("DBC解析"), titleFile));
 }
 
 QUserMainWindowDBC::~QUserMainWindowDBC()

@@ -16,7 +16,8 @@
 // parent, hand it the device registry and the current device id with
 // setDevAdapter (which connects the registry's receiveMsg and
 // sendResultNotify to the two soltCanMsgRec slots), and show it. It deletes
-// itself when closed.
+// itself when closed. Its title says what it is and the file it works on
+// ("DBC解析 - <file>"); it decodes the traffic of every open channel.
 
 #include "dbc/DbcChartState.h"
 #include "dbc/QUserDbcMsg.h"
@@ -278,6 +279,8 @@ private:
     };
 
     void windowInit();
+    // The title from the file last loaded or saved.
+    void titleUpdate();
     void frameDecode(const QUserCanMsg &msg);
     DecodeBinding *decodeBindingFor(const DbcMessage &decoded);
     void decodeBindingsReset();
@@ -312,6 +315,8 @@ private:
     std::unique_ptr<QKemsigLib> lib;
     DbcDatabase *decodeHandle = nullptr;
     QString dbcPath;
+    // The name of the DBC or project file the title shows.
+    QString titleFile;
     int dbcProtocolType = 0;
     QVector<QUserDbcMsg> loadedMsgs;
     QHash<QString, int> loadedIndex; // name -> first loaded message of that name

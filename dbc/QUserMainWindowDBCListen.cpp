@@ -522,7 +522,8 @@ void QUserMainWindowDBC::slotDbcPrjSave()
                 .arg(listenMsgMap.size())
                 .arg(listenSignals.size()));
     savedListen = listenState();
-    setWindowTitle(QFileInfo(path).fileName());
+    titleFile = QFileInfo(path).fileName();
+    titleUpdate();
     msgBox.tipSuccess(this, tr("保存成功!"), 1000);
 }
 
@@ -563,7 +564,8 @@ void QUserMainWindowDBC::slotDbcPrjLoad()
     listenModelSync();
     listenSignalChartSync();
     savedListen = listenState();
-    setWindowTitle(QFileInfo(path).fileName());
+    titleFile = QFileInfo(path).fileName();
+    titleUpdate();
     msgBox.tipSuccess(this, tr("打开成功!"), 1000);
 }
 

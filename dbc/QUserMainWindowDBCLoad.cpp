@@ -55,7 +55,8 @@ int QUserMainWindowDBC::dbcFileLoad(const QString &path)
     loadBusy = false;
     if (job.result == DbcFileLoader::Loaded) {
         dbcPath = path;
-        setWindowTitle(QFileInfo(path).fileName());
+        titleFile = QFileInfo(path).fileName();
+        titleUpdate();
         msgTreeFill();
         // Lines that could not be read, extended multiplexing that is not:
         // the load says so before it says it succeeded.

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -21,6 +22,7 @@
 #include "core/QUserCanMsg.h"
 #include "dbc/DbcRecord.h"
 #include "dbc/DbcSignalPage.h"
+#include "dbc/DbcWindowTitle.h"
 #include "dbc/QKemsigLib.h"
 #include "devices/QUserDevChState.h"
 #include "devices/QUserDeviceAdapter.h"
@@ -158,6 +160,7 @@ QUserMainWindowDBCSend::QUserMainWindowDBCSend(QWidget *parent) : QMainWindow(pa
     kemsigBind();
     windowLayout();
     fileMsgTreeUpdate();
+    titleUpdate();
 }
 
 QUserMainWindowDBCSend::~QUserMainWindowDBCSend()
@@ -243,6 +246,7 @@ void QUserMainWindowDBCSend::setDevAdapter(const QString &id, QUserDeviceAdapter
 {
     deviceId = id;
     devAdapter = adapter;
+    titleUpdate();
     if (!devAdapter) {
         logLine(QStringLiteral("ERROR:DBC DevAdapter Set Err, Is NULL..."));
         return;
@@ -252,6 +256,23 @@ void QUserMainWindowDBCSend::setDevAdapter(const QString &id, QUserDeviceAdapter
         fdAllowed = state.fdEnableGet();
     else
         logLine(QStringLiteral("ERROR:DBC DevAdapter Set Err, Dev(%1) Info Get Fail...").arg(deviceId));
+}
+
+QString QUserMainWindowDBCSend::channelText() const { return DbcWindowTitle::channelText(deviceId); }
+
+void QUserMainWindowDBCSend::titleUpdate()
+{
+    const QString channel = channelText();
+    setWindowTitle(DbcWindowTitle::compose(tr("DBC发送"), titleFile, channel));
+    if (!channelLabel && ui && ui->statusbar) {
+        channelLabel = new QLabel(ui->statusbar);
+        channelLabel->setObjectName(QStringLiteral("labelSendChannel"));
+        ui->statusbar->addPermanentWidget(channelLabel);
+    }
+    if (channelLabel) {
+        channelLabel->setText(channel.isEmpty() ? QString() : tr("发送通道:") + channel);
+        channelLabel->setVisible(!channel.isEmpty());
+    }
 }
 
 void QUserMainWindowDBCSend::closeEvent(QCloseEvent *event)

@@ -9,8 +9,10 @@
 // as sent by this window.
 //
 // The launcher creates it without a parent (it deletes itself when closed),
-// calls setDevAdapter with the channel's device id and the registry, sets
-// the title "DBC发送" and shows it.
+// calls setDevAdapter with the channel's device id and the registry and
+// shows it. The title says what the window is, the file it works on and the
+// channel it sends on ("DBC发送 - <file> - <channel>"); the status bar names
+// the channel too.
 
 #include <QByteArray>
 #include <QList>
@@ -30,6 +32,7 @@
 class QAction;
 class QCloseEvent;
 class QHBoxLayout;
+class QLabel;
 class QKemsigLib;
 class QLineEdit;
 class QMenu;
@@ -131,6 +134,10 @@ public:
     int currentMsgRow() const { return curMsgRow; }
     QString dbcFilePath() const { return dbcPath; }
     QString devId() const { return deviceId; }
+    // The channel the window sends on as the main window's tabs name it
+    // (empty before the binding), and the status-bar label that shows it.
+    QString channelText() const;
+    QLabel *sendChannelLabel() const { return channelLabel; }
     bool canFdAllowed() const { return fdAllowed != 0; }
     int protocolType() const { return dbcProtocolType; }
     int fdSendProtocol() const { return fdSendProcotol; }
@@ -194,6 +201,8 @@ protected:
 
 private:
     void listWidgetsCreate();
+    // The title from the file last loaded or saved and the bound channel.
+    void titleUpdate();
     void kemsigBind();
     void windowLayout();
     void sendListRowWrite(int row, const QUserDbcMsg &msg);
@@ -226,6 +235,9 @@ private:
     std::unique_ptr<QKemsigLib> kemsig;
     DbcDatabase *dbcHandle = nullptr;
     QString dbcPath;
+    // The name of the DBC or project file the title shows.
+    QString titleFile;
+    QLabel *channelLabel = nullptr;
     QVector<QUserDbcMsg> fileMsgList;
     QVector<QUserDbcMsg> sendMsgList;
     // The current message is kept as its send-list row, never as an address

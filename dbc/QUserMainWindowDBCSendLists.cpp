@@ -799,7 +799,8 @@ int QUserMainWindowDBCSend::dbcFileLoad(const QString &path)
     if (job.result != 0)
         return job.result;
     dbcPath = path;
-    setWindowTitle(QFileInfo(path).fileName());
+    titleFile = QFileInfo(path).fileName();
+    titleUpdate();
     fileMsgTreeUpdate();
     // Lines that could not be read, extended multiplexing that is not:
     // the load says so before it says it succeeded.
@@ -848,7 +849,8 @@ void QUserMainWindowDBCSend::slotDbcPrjSave()
     }
     logLine(QStringLiteral("DBC Prj File %1<msg:%2,sig:%3> Save Success...").arg(path).arg(sendMsgList.size()).arg(0));
     savedSendList = sendListState();
-    setWindowTitle(QFileInfo(path).fileName());
+    titleFile = QFileInfo(path).fileName();
+    titleUpdate();
     msgBox.tipSuccess(this, tr("保存成功!"), 1000);
 }
 
@@ -874,6 +876,7 @@ void QUserMainWindowDBCSend::slotDbcPrjLoad()
     logLine(QStringLiteral("DBC Prj File %1<msg:%2,sig:%3> Load Success...").arg(path).arg(sendMsgList.size()).arg(0));
     sendListTableUpdate();
     savedSendList = sendListState();
-    setWindowTitle(QFileInfo(path).fileName());
+    titleFile = QFileInfo(path).fileName();
+    titleUpdate();
     msgBox.tipSuccess(this, tr("打开成功!"), 1000);
 }

@@ -111,22 +111,36 @@ int QUserDlgDeviceSel::devTypeSet(uint8_t devClass)
         m_typeCombo = new QComboBox;
         m_typeCombo->setObjectName("comboBox_type");
         m_typeCombo->setInsertPolicy(QComboBox::InsertAtCurrent);
-        m_typeCombo->setMinimumWidth(150);
+        m_typeCombo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
         m_typeCombo->setEnabled(false);
     }
     if (!m_modelCombo) {
         m_modelCombo = new QComboBox;
         m_modelCombo->setObjectName("comboBox_model");
         m_modelCombo->setInsertPolicy(QComboBox::InsertAtCurrent);
-        m_modelCombo->setMinimumWidth(150);
+        m_modelCombo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     }
     m_typeCombo->clear();
     m_modelCombo->clear();
     m_typeCombo->addItem(QIcon(info.icon), tr(info.typeText));
     m_modelCombo->addItems(modelList(devClass));
+    combosFit();
     const int pos = devClass == 0 ? m_canPos : devClass == 1 ? m_recordPos : m_linPos;
     m_modelCombo->setCurrentIndex(pos < m_modelCombo->count() ? pos : -1);
     return 0;
+}
+
+void QUserDlgDeviceSel::combosFit()
+{
+    // At least 150 pixels, and as wide as the longest entry with its icon
+    // (a translated class name is longer than the Chinese one): the dialog
+    // grows with them rather than cutting them.
+    for (QComboBox *c : {m_typeCombo.data(), m_modelCombo.data()}) {
+        if (!c)
+            continue;
+        c->ensurePolished();
+        c->setMinimumWidth(qMax(150, c->sizeHint().width()));
+    }
 }
 
 int QUserDlgDeviceSel::dialogExec()
@@ -164,6 +178,8 @@ int QUserDlgDeviceSel::dialogExec()
     const int w = avail.width() / 8, h = avail.height() / 8;
     resize(w, h);
     m_frame->setContentLayout(outer, w, h);
+    // Laid into the frame, the lists take its font.
+    combosFit();
     return m_frame->dlgExec();
 }
 

@@ -40,6 +40,8 @@ public slots:
     void slotCancelExit();
 
 private:
+    void combosFit();
+
     Ui_QUserDlgDeviceSel *ui = nullptr;
     QUserOwnedFrame m_frame{this};
     // Laid into the frame when run, so guarded: the frame may go first.

@@ -402,8 +402,21 @@ bool QUserDlgRepeatCfg::timingFieldRead(QLineEdit *e, int *value) const
     return true;
 }
 
+bool QUserDlgRepeatCfg::openCheck()
+{
+    if (m_open)
+        return true;
+    // Nothing to write to: saying so tells the user what to do, which the
+    // failure box of a write would not.
+    logLine(QStringLiteral("设备%1未打开,中继状态无法设置...").arg(m_typeName));
+    QUserMessageBox::msgWarning(this, tr("错误"), tr("设备未打开,请先[打开设备]再设置中继!"));
+    return false;
+}
+
 void QUserDlgRepeatCfg::slotRelayEnable()
 {
+    if (!openCheck())
+        return;
     const QString mode = ui->comboBox_mode->currentText();
     auto flagsOf = [](const QString &text, int *a, int *b) {
         if (text == tr("CAN1<->CAN2")) {
@@ -458,6 +471,8 @@ void QUserDlgRepeatCfg::slotRelayEnable()
 
 void QUserDlgRepeatCfg::slotRelayDisable()
 {
+    if (!openCheck())
+        return;
     m_relayA = 0;
     m_relayB = 0;
     if (!relaySet(0, 0)) {

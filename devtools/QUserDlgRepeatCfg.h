@@ -61,6 +61,9 @@ private:
 
     int devOpen();
     void devClose();
+    // False, with a box saying that the device must be opened first, while
+    // no adapter is open.
+    bool openCheck();
     bool relaySet(int a, int b);
     bool relayGet(int *a, int *b);
     bool baudSet(int channel, int timing0, int timing1);

@@ -347,8 +347,17 @@ bool MainWindow::tabAdvSendParaCheck()
             ++checked;
     }
     if (checked == 0) {
-        logMw(QStringLiteral("错误:发送列表空!!!..."));
-        QUserMessageBox::msgWarning(this, tr("错误"), tr("发送列表空!!!"));
+        // Rows are added unticked: a list with rows but none ticked is not
+        // empty, and the user needs to know what to do.
+        const int rows = table ? table->rowCount() : 0;
+        if (rows == 0) {
+            logMw(QStringLiteral("错误:发送列表空!!!..."));
+            QUserMessageBox::msgWarning(this, tr("错误"), tr("发送列表空!!!"));
+        } else {
+            logMw(QStringLiteral("错误:发送列表%1行均未勾选!!!...").arg(rows));
+            QUserMessageBox::msgWarning(this, tr("错误"),
+                                        tr("发送列表中没有勾选的行,请在\"序号\"列勾选要发送的行!!!"));
+        }
         return false;
     }
     QUserSendTask task;

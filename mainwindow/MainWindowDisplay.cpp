@@ -55,10 +55,14 @@ void MainWindow::uiTabDataShowSet()
     const QString style = cfg->getString(QStringLiteral("styleColor"));
     const int styleIndex = style == QLatin1String(kStyleBlue) ? 0 : style == QLatin1String(kStyleGreen) ? 1 : 2;
 
+    // The tables show decimal for 1 and hexadecimal for anything else (an
+    // absent key included): the lists show the format in force.
+    const int idFormat = cfg->getInt(QStringLiteral("msgIdFormat")) == 1 ? 1 : 0;
+    const int dataFormat = cfg->getInt(QStringLiteral("msgDataFormat")) == 1 ? 1 : 0;
+
     QList<QUserDlgSettingItem> rows;
-    rows << comboRow(tr("ID格式:"), formats, cfg->getInt(QStringLiteral("msgIdFormat")), tr("控制表格内部的ID显示格式"));
-    rows << comboRow(tr("数据格式:"), formats, cfg->getInt(QStringLiteral("msgDataFormat")),
-                     tr("控制表格内部的数据显示格式"));
+    rows << comboRow(tr("ID格式:"), formats, idFormat, tr("控制表格内部的ID显示格式"));
+    rows << comboRow(tr("数据格式:"), formats, dataFormat, tr("控制表格内部的数据显示格式"));
     rows << checkRow(tr("合并相同ID:"), enable, cfg->getString(QStringLiteral("idMergEnable")) == QLatin1String("ON"),
                      tr("相同ID的帧显示在同一行"));
     rows << checkRow(tr("显示发送帧:"), enable, cfg->getString(QStringLiteral("sendAllowDis")) == QLatin1String("ON"),
@@ -97,9 +101,11 @@ void MainWindow::uiTabDataShowSet()
     if (got.size() != rows.size())
         return;
 
-    if (got.at(0).comboIndex != cfg->getInt(QStringLiteral("msgIdFormat")))
+    // A format is stored only when the user chose another than the one in
+    // force, so OK on a fresh store leaves both keys absent.
+    if (got.at(0).comboIndex != idFormat)
         cfg->setInt(QStringLiteral("msgIdFormat"), got.at(0).comboIndex);
-    if (got.at(1).comboIndex != cfg->getInt(QStringLiteral("msgDataFormat")))
+    if (got.at(1).comboIndex != dataFormat)
         cfg->setInt(QStringLiteral("msgDataFormat"), got.at(1).comboIndex);
 
     const QString merge = got.at(2).itemChecked ? QStringLiteral("ON") : QStringLiteral("OFF");

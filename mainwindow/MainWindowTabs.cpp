@@ -28,23 +28,26 @@ struct Column
 {
     const char *header;
     int width;
+    // Digits a number column shows whole (0: no number column).
+    int digits = 0;
 };
 
-// Merged view: one row per identifier.
+// Merged view: one row per identifier. The number columns fit eight digits:
+// a count of 10,000,000 frames, a period of 99 s in µs.
 const Column kMergeColumns[] = {
-    {QT_TRANSLATE_NOOP("MainWindow", "序号"), 90},     {QT_TRANSLATE_NOOP("MainWindow", "传输方向"), 70},
-    {QT_TRANSLATE_NOOP("MainWindow", "状态"), 70},     {QT_TRANSLATE_NOOP("MainWindow", "时间标志"), 100},
-    {QT_TRANSLATE_NOOP("MainWindow", "周期(us)"), 60}, {QT_TRANSLATE_NOOP("MainWindow", "数量"), 60},
+    {QT_TRANSLATE_NOOP("MainWindow", "序号"), 90, 8},     {QT_TRANSLATE_NOOP("MainWindow", "传输方向"), 70},
+    {QT_TRANSLATE_NOOP("MainWindow", "状态"), 70},        {QT_TRANSLATE_NOOP("MainWindow", "时间标志"), 100},
+    {QT_TRANSLATE_NOOP("MainWindow", "周期(us)"), 60, 8}, {QT_TRANSLATE_NOOP("MainWindow", "数量"), 60, 8},
     {QT_TRANSLATE_NOOP("MainWindow", "帧ID"), 120},    {QT_TRANSLATE_NOOP("MainWindow", "帧格式"), 70},
     {QT_TRANSLATE_NOOP("MainWindow", "帧类型"), 70},   {QT_TRANSLATE_NOOP("MainWindow", "长度"), 35},
     {QT_TRANSLATE_NOOP("MainWindow", "数据"), 500},
 };
 
-// List: every frame in arrival order.
+// List: every frame in arrival order. The device time is a 32-bit stamp.
 const Column kListColumns[] = {
-    {QT_TRANSLATE_NOOP("MainWindow", "序号"), 90},     {QT_TRANSLATE_NOOP("MainWindow", "传输方向"), 70},
-    {QT_TRANSLATE_NOOP("MainWindow", "状态"), 70},     {QT_TRANSLATE_NOOP("MainWindow", "电脑时间"), 100},
-    {QT_TRANSLATE_NOOP("MainWindow", "设备时间"), 100}, {QT_TRANSLATE_NOOP("MainWindow", "帧ID"), 120},
+    {QT_TRANSLATE_NOOP("MainWindow", "序号"), 90, 8},       {QT_TRANSLATE_NOOP("MainWindow", "传输方向"), 70},
+    {QT_TRANSLATE_NOOP("MainWindow", "状态"), 70},          {QT_TRANSLATE_NOOP("MainWindow", "电脑时间"), 100},
+    {QT_TRANSLATE_NOOP("MainWindow", "设备时间"), 100, 10}, {QT_TRANSLATE_NOOP("MainWindow", "帧ID"), 120},
     {QT_TRANSLATE_NOOP("MainWindow", "帧格式"), 70},   {QT_TRANSLATE_NOOP("MainWindow", "帧类型"), 70},
     {QT_TRANSLATE_NOOP("MainWindow", "长度"), 35},     {QT_TRANSLATE_NOOP("MainWindow", "数据"), 500},
 };
@@ -146,10 +149,15 @@ bool MainWindow::tabDataHeaderSet(QUserTableView *view, QUserTableModelCan *mode
             cellMin[1] = qMax(cellMin[1], cell.horizontalAdvance(getDirText(languageCode, b)) + 16 + 2 * pad);
             cellMin[2] = qMax(cellMin[2], cell.horizontalAdvance(QUserTableModelCan::stateCellText(b)) + pad);
         }
+        int digit = 0;
+        for (char d = '0'; d <= '9'; ++d)
+            digit = qMax(digit, cell.horizontalAdvance(QLatin1Char(d)));
         for (int c = 0; c < n; ++c) {
             int width = qMax(columns[c].width, header.horizontalAdvance(tr(columns[c].header)) + pad);
             if (c < 3)
                 width = qMax(width, cellMin[c]);
+            if (columns[c].digits)
+                width = qMax(width, columns[c].digits * digit + pad);
             view->setColumnWidth(c, width);
         }
     }

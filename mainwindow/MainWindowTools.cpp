@@ -77,7 +77,8 @@ void MainWindow::soltDbcAnalysis()
     if (!devAdapter)
         return;
     auto *window = new QUserMainWindowDBC;
-    installRibbon(window, tr("DBC解析"), QStringLiteral(":/res/chart.png"));
+    // The ribbon shows the window's own title, which names the file later.
+    installRibbon(window, window->windowTitle(), QStringLiteral(":/res/chart.png"));
     // Connects the registry's received batches and transmitted frames to
     // the window: it sees the traffic of every open channel.
     window->setDevAdapter(devAdapter, devId);
@@ -98,7 +99,8 @@ void MainWindow::soltDbcSend()
         return;
     auto *window = new QUserMainWindowDBCSend;
     window->setDevAdapter(devId, devAdapter);
-    installRibbon(window, tr("DBC发送"), QStringLiteral(":/res/chart.png"));
+    // The window's title names the channel it sends on (and later the file).
+    installRibbon(window, window->windowTitle(), QStringLiteral(":/res/chart.png"));
     placeBeside(this, window);
     window->show();
     toolWindowAdd(window);

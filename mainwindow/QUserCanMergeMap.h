@@ -1,7 +1,8 @@
 #pragma once
 // The merged view of a data tab's traffic: one entry per identifier, kept in
 // identifier order, holding the latest frame with that identifier, how many
-// were seen and their averaged period.
+// were seen and the times of the one before it (the period shown is the
+// time between the two).
 //
 // Sized for a million entries and more: finding an identifier's entry,
 // adding a new identifier and dropping the smallest one cost a short search
@@ -24,8 +25,13 @@ struct QUserCanMsgMerge
 {
     QUserCanFrameFull frame;   // the latest frame with this identifier
     int32_t count = 0;         // frames seen, 1 for the first
-    int32_t period = 0;        // averaged interval, µs; 0 until the second frame
-    uint64_t lastTime = 0;     // time of the latest frame, µs
+    // The frame before the latest (valid from the second frame on): its
+    // host time, its adapter stamp and whether this program sent it. Both
+    // times are kept, so the period can be taken in either time base
+    // whatever the setting was when the frames came.
+    bool prevSent = false;
+    int64_t prevHostTime = 0;  // ms since the epoch
+    uint64_t prevDevTime = 0;  // adapter time stamp, µs
 };
 
 class QUserCanMergeMap

@@ -180,18 +180,12 @@ void QUserTableModelCan::listGet(int64_t index, QUserCanFrameFull &f) const
 
 bool QUserTableModelCan::mergeAdd(const QUserCanFrameFull &f)
 {
-    // The frame's time in µs: the adapter's stamp for a received frame when
-    // hardware time is on, else the host time.
-    const uint64_t t = (hwTime && !f.sent()) ? f.devTime : uint64_t(f.hostTime) * 1000u;
     if (QUserCanMsgMerge *e = merged.find(f.id)) {
-        uint32_t d = uint32_t(t - e->lastTime);
-        if (t < e->lastTime)
-            d = uint32_t(t - e->lastTime - 1);
+        e->prevSent = e->frame.sent();
+        e->prevHostTime = e->frame.hostTime;
+        e->prevDevTime = e->frame.devTime;
         e->frame = f;
-        e->lastTime = t;
         e->count += 1;
-        // Each new interval weighs half: the older ones halve at every frame.
-        e->period = int32_t(uint32_t(e->period) + d) >> 1;
         return false;
     }
     if (merged.size() >= limit && !merged.isEmpty())
@@ -199,9 +193,33 @@ bool QUserTableModelCan::mergeAdd(const QUserCanFrameFull &f)
     QUserCanMsgMerge &e = merged.insert(f.id);
     e.frame = f;
     e.count = 1;
-    e.period = 0;
-    e.lastTime = t;
     return true;
+}
+
+int64_t QUserTableModelCan::stampSpan(uint64_t before, uint64_t now)
+{
+    if (now >= before)
+        return int64_t(now - before);
+    // The adapters count in 32 bits, the classic ones in 24: a stamp below
+    // the one before is the counter wrapping at the width the older stamp
+    // fits in.
+    const uint64_t wrap = before < (uint64_t(1) << 24) ? (uint64_t(1) << 24)
+                          : before < (uint64_t(1) << 32) ? (uint64_t(1) << 32)
+                                                          : 0;
+    return wrap ? int64_t(wrap - before + now) : 0;
+}
+
+int64_t QUserTableModelCan::periodUs(const QUserCanMsgMerge &e) const
+{
+    if (e.count < 2)
+        return 0;
+    // Two received frames with hardware time on: the adapter's stamps (when
+    // the frames were on the bus). Otherwise the host times, in ms; a host
+    // clock stepped back gives no time rather than a negative one.
+    if (hwTime && !e.frame.sent() && !e.prevSent)
+        return stampSpan(e.prevDevTime, e.frame.devTime);
+    const int64_t ms = e.frame.hostTime - e.prevHostTime;
+    return ms > 0 ? ms * 1000 : 0;
 }
 
 bool QUserTableModelCan::msgAppend(const QUserCanMsg &msg)
@@ -394,7 +412,7 @@ void QUserTableModelCan::rowWrite(int row, int index, const QUserCanFrameFull &f
     cellText(row, 3, timeCellText(f.hostTime));
     int c = 4;
     if (m) {
-        cellText(row, c++, QString::number(m->period));
+        cellText(row, c++, QString::number(periodUs(*m)));
         cellText(row, c++, QString::number(m->count));
     } else {
         cellText(row, c++, QString::number(f.devTime));

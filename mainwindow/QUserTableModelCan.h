@@ -2,7 +2,8 @@
 // The frame table of one device channel's data tab. Every frame the channel
 // receives, and every frame this program sends on it, is appended; the
 // model keeps the traffic twice, as a list in arrival order and merged by
-// identifier (one entry per identifier with its count and averaged period),
+// identifier (one entry per identifier with its count and its period, the
+// time between its last two frames in µs),
 // and shows one of the two as the setting "idMergEnable" says. Both stay up
 // to date, so switching shows the traffic seen so far at once.
 //
@@ -23,8 +24,10 @@
 //   "idMergEnable"   "ON": the merged view is shown, else the list.
 //   "msgIdFormat"    1: identifiers in decimal, else "0x" and hexadecimal.
 //   "msgDataFormat"  1: data bytes in decimal ("%d " each), else hex pairs.
-//   "msgHardWareTimeEn" "TRUE": the period of received frames is measured
-//                    with the adapter's time stamps, else with host time.
+//   "msgHardWareTimeEn" "TRUE": the period between two received frames is
+//                    measured with the adapter's time stamps (µs), else
+//                    with host time (ms). Both times of the last two frames
+//                    are kept, so a change of the setting never mixes them.
 //   "language"       "ZH": Chinese texts, else English.
 //
 // Frames are stored compactly (QUserCanFrameRec.h): identifiers as numbers,
@@ -113,6 +116,13 @@ public:
     // Rebuilds of the rows on screen so far, and the throttle's timer.
     qint64 rebuildCount() const { return rebuilds; }
     QTimer *refreshTimerGet() const { return refreshTimer; }
+
+    // The period column of a merged entry: the time between its last two
+    // frames in µs (0 until the second), in the time base in force.
+    int64_t periodUs(const QUserCanMsgMerge &e) const;
+    // µs from one adapter stamp to a later one, across a wrap of the
+    // adapter's 32-bit (or, classic adapters, 24-bit) counter.
+    static int64_t stampSpan(uint64_t before, uint64_t now);
 
     // The texts a cell shows (also used by the rebuild).
     QString idCellText(uint32_t id) const;

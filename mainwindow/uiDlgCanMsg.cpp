@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFont>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
+#include <QStyle>
 #include <QStringList>
 #include <QTextEdit>
 #include <QVBoxLayout>
@@ -165,6 +167,16 @@ void uiDlgCanMsg::uiInit()
     signalConnect();
     ui->lineEdit_id->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[A-Fa-f0-9]{8}")), ui->lineEdit_id));
+    // Eight of the widest hexadecimal digit, with the field's frame, its
+    // inner margins and the cursor: any identifier shows whole (a narrower
+    // field scrolls its first digits out of view, "AA0001" for 18AA0001).
+    const QFontMetrics fm(ui->lineEdit_id->font());
+    int digit = 0;
+    for (QChar c : QStringLiteral("0123456789ABCDEFabcdef"))
+        digit = qMax(digit, fm.horizontalAdvance(c));
+    const int frame = ui->lineEdit_id->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, ui->lineEdit_id);
+    const QMargins text = ui->lineEdit_id->textMargins();
+    ui->lineEdit_id->setMinimumWidth(8 * digit + 2 * frame + 2 * 2 + text.left() + text.right() + 4);
     connect(ui->lineEdit_note, &QLineEdit::textEdited, this, &uiDlgCanMsg::slotNoteEdited);
 }
 

@@ -3,6 +3,7 @@
 #include "widgets/QUserTableModel.h"
 
 #include <QDropEvent>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QResizeEvent>
@@ -279,8 +280,12 @@ void QUserTableView::resizeEvent(QResizeEvent *event)
     QAbstractItemView::resizeEvent(event);
     if (!event || !ready())
         return;
+    // The rows' height, or without rows the height new rows get (a host may
+    // change it with the view's width).
     if (itemRows() > 0 && rowHeight(0) != 0)
         rowHeightPx = rowHeight(0);
+    else if (verticalHeader()->defaultSectionSize() > 0)
+        rowHeightPx = verticalHeader()->defaultSectionSize();
     windowRows = event->size().height() / rowHeightPx;
     userModel->setWindowSize(windowRows);
     vScrollBar->setSingleStep(1);

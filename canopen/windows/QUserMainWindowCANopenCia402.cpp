@@ -107,8 +107,10 @@ QWidget *QUserMainWindowCANopen::cia402PageCreat()
     cia402StateBtn->setIconSize(QSize(32, 32));
     cia402StateBtn->setStyleSheet(QStringLiteral("QToolButton{padding-top:12px}"));
     cia402StateBtn->setFont(yahei);
-    // Wide enough for the longer of the two state texts.
-    const int stateWidth = std::max(fontHeight + 48, QFontMetrics(yahei).horizontalAdvance(tr("非") + tr("操作状态")) + 16);
+    // Wide enough for the longest of the state texts.
+    int stateWidth = fontHeight + 48;
+    for (const QString &t : {tr("操作状态"), QString(tr("非") + tr("操作状态")), tr("状态未知")})
+        stateWidth = std::max(stateWidth, QFontMetrics(yahei).horizontalAdvance(t) + 16);
     cia402StateBtn->setFixedSize(stateWidth, fontHeight + 48);
     stateRow->addWidget(cia402StateBtn);
     stateRow->addStretch();
@@ -324,12 +326,28 @@ void QUserMainWindowCANopen::cia402PanelRefresh()
         torStartBtn->setEnabled(!uiSetting->cia402.torRunning);
     if (!cia402StateBtn)
         return;
-    if (cia402.nodeState == 2) {
+    // The NMT state is known only from what the node itself said: its
+    // heartbeat, a node-guarding answer or its boot-up message. A node not
+    // heard from (no heartbeat configured) may well be running: the page
+    // says it does not know rather than that the node is not operational.
+    switch (cia402.nodeState) {
+    case 2:
         cia402StateBtn->setIcon(QIcon(QStringLiteral(":/res/unlock.png")));
         cia402StateBtn->setText(tr("操作状态"));
-    } else {
+        cia402StateBtn->setToolTip(QString());
+        break;
+    case 0:
+    case 1:
+    case 3:
         cia402StateBtn->setIcon(QIcon(QStringLiteral(":/res/lock.png")));
         cia402StateBtn->setText(tr("非") + tr("操作状态"));
+        cia402StateBtn->setToolTip(QString());
+        break;
+    default:
+        cia402StateBtn->setIcon(QIcon(QStringLiteral(":/res/msg_icon_question.png")));
+        cia402StateBtn->setText(tr("状态未知"));
+        cia402StateBtn->setToolTip(tr("未收到该节点的心跳、节点守护应答或启动报文,NMT状态未知(可为节点配置心跳)"));
+        break;
     }
 }
 

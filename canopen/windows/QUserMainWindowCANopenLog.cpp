@@ -19,7 +19,9 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QTextStream>
@@ -229,6 +231,129 @@ private:
     bool wrapped = true;
 };
 
+// The frame log's columns and row height follow its width. Where the frame
+// text and the longest descriptions fit side by side on one line, rows are
+// one line high. In a narrower log (the window at the size it opens with)
+// both texts wrap: the width is split between the frame and the
+// description columns so that the rows need the fewest lines, and the rows
+// are that high, so a description shows whole instead of running off the
+// view. A log too narrow for that in four lines keeps one-line rows and
+// scrolls across. The rows keep one height (the log's window of
+// rows counts on it); it changes before the view takes its new size. The
+// texts are measured in the font the view has when it is resized (a style
+// sheet may give it another than it had when it was made).
+class LogRowsFit : public QObject
+{
+public:
+    static constexpr int kMaxLines = 4;
+
+    LogRowsFit(QTableView *view, const QString &frameRef, const QStringList &descRefs)
+        : QObject(view), view(view), frameRef(frameRef), descRefs(descRefs)
+    {
+        oneLineHeight = view->verticalHeader()->defaultSectionSize();
+        view->installEventFilter(this);
+    }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Resize)
+            fit(static_cast<QResizeEvent *>(event)->size().width() - 2 * view->frameWidth());
+        return false;
+    }
+
+private:
+    int linesAt(const QFontMetrics &fm, const QString &text, int width) const
+    {
+        // Two pixels to spare: the cell lays out in its own rectangle.
+        const int h = fm.boundingRect(QRect(0, 0, qMax(1, width - margin - 2), 1 << 20), Qt::TextWordWrap, text).height();
+        return qMax(1, (h + fm.lineSpacing() / 2) / fm.lineSpacing());
+    }
+    int descLines(const QFontMetrics &fm, int width) const
+    {
+        int lines = 1;
+        for (const QString &d : descRefs)
+            lines = qMax(lines, linesAt(fm, d, width));
+        return lines;
+    }
+    void fit(int width)
+    {
+        // The search below lays out the texts a few hundred times: once per
+        // width and font.
+        const QString fontKey = view->font().key();
+        if (width == fitWidth && fontKey == fitFont && view->columnWidth(0) == fitNumber)
+            return;
+        fitWidth = width;
+        fitFont = fontKey;
+        fitNumber = view->columnWidth(0);
+        const QFontMetrics fm(view->font());
+        margin = 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1);
+        const int number = view->columnWidth(0);
+        const int frameOne = fm.horizontalAdvance(frameRef) + margin + 4;
+        int descWidest = 0;
+        for (const QString &d : descRefs)
+            descWidest = qMax(descWidest, fm.horizontalAdvance(d));
+        int lines = 1;
+        int frame = frameOne;
+        int desc = descWidest + margin + 4;
+        if (number + frameOne + desc > width) {
+            // The split that needs the fewest lines; among equals the widest
+            // description column.
+            lines = 1 << 20;
+            for (int f = 40; f <= frameOne; f += 4) {
+                const int d = width - number - f;
+                if (d < 40)
+                    break;
+                const int need = qMax(linesAt(fm, frameRef, f), descLines(fm, d));
+                if (need <= lines) {
+                    if (need < lines || d > desc || lines == (1 << 20)) {
+                        lines = need;
+                        frame = f;
+                        desc = d;
+                    }
+                }
+            }
+            if (lines > kMaxLines) {
+                // Too narrow to show the texts whole in rows of a sensible
+                // height: one line each, the log scrolls across to them.
+                lines = 1;
+                frame = frameOne;
+                desc = qMax(300, descWidest + margin + 4);
+                applySizes(fm, frame, desc, lines);
+                return;
+            }
+            // The frame column as narrow as that many lines allow, and a
+            // byte wider where the descriptions still fit: other frames
+            // break their lines at other places than the one measured.
+            while (frame > 40 && linesAt(fm, frameRef, frame - 4) <= lines) {
+                frame -= 4;
+                desc += 4;
+            }
+            const int slack = fm.horizontalAdvance(QStringLiteral("DD "));
+            if (desc - slack >= 40 && descLines(fm, desc - slack) <= lines) {
+                frame += slack;
+                desc -= slack;
+            }
+        }
+        applySizes(fm, frame, desc, lines);
+    }
+    void applySizes(const QFontMetrics &fm, int frame, int desc, int lines)
+    {
+        view->setColumnWidth(1, frame);
+        view->setColumnWidth(2, desc);
+        const int height = oneLineHeight + (lines - 1) * fm.lineSpacing();
+        if (height != view->verticalHeader()->defaultSectionSize())
+            view->verticalHeader()->setDefaultSectionSize(height);
+    }
+
+    QTableView *view;
+    QString frameRef;
+    QStringList descRefs;
+    int margin = 0;
+    int oneLineHeight = 0;
+    int fitWidth = -1;
+    int fitNumber = -1;
+    QString fitFont;
+};
+
 } // namespace
 
 void QUserMainWindowCANopen::canopenLogTabCreat(QBoxLayout *parentLayout)
@@ -266,6 +391,26 @@ void QUserMainWindowCANopen::canopenLogTabCreat(QBoxLayout *parentLayout)
     v->setColumnWidth(0, fm.horizontalAdvance(QStringLiteral("0000000")) + 12);
     v->setColumnWidth(1, fm.horizontalAdvance(QStringLiteral("[Rx,S,D,00000585,8,4B 41 60 00 37 02 00 00]")) + 16);
     v->setColumnWidth(2, 300);
+    // The frame and description columns and the row height then follow the
+    // log's width, measured on the longest of the usual descriptions in the
+    // language in force.
+    {
+        QStringList refs;
+        const QPair<const char *, const char *> frames[] = {
+            {"00000705 ", "05"},               {"00000185 ", "1122334455667788"}, {"00000585 ", "4B41600037020000"},
+            {"00000605 ", "2B4060000F000000"}, {"00000085 ", "1081000000000000"}, {"00000000 ", "0105"},
+        };
+        for (const auto &f : frames) {
+            const QString data = QString::fromLatin1(f.second);
+            QString d;
+            if (decoder.msgAnalysis(QUserCanMsg(QString::fromLatin1(f.first), false, false,
+                                                QString::number(data.size() / 2), data),
+                                    d))
+                refs << d;
+        }
+        // An eight-byte frame of wide digits stands for every such frame.
+        new LogRowsFit(v, QStringLiteral("[Rx,S,D,00000CCD,8,DD CC BB DD CC BB DD CC] "), refs);
+    }
 
     QHBoxLayout *tableRow = new QHBoxLayout;
     tableRow->setSpacing(0);

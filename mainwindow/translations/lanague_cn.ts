@@ -606,6 +606,10 @@
         <translation>发送列表空!!!</translation>
     </message>
     <message>
+        <source>发送列表中没有勾选的行,请在&quot;序号&quot;列勾选要发送的行!!!</source>
+        <translation>发送列表中没有勾选的行,请在&quot;序号&quot;列勾选要发送的行!!!</translation>
+    </message>
+    <message>
         <source>循环次数不能为0!!!</source>
         <translation>循环次数不能为0!!!</translation>
     </message>
@@ -2594,6 +2598,10 @@
         <translation>中继状态设置失败!</translation>
     </message>
     <message>
+        <source>设备未打开,请先[打开设备]再设置中继!</source>
+        <translation>设备未打开,请先[打开设备]再设置中继!</translation>
+    </message>
+    <message>
         <source>波特率设置失败!</source>
         <translation>波特率设置失败!</translation>
     </message>
@@ -3315,6 +3323,14 @@
         <translation>非</translation>
     </message>
     <message>
+        <source>状态未知</source>
+        <translation>状态未知</translation>
+    </message>
+    <message>
+        <source>未收到该节点的心跳、节点守护应答或启动报文,NMT状态未知(可为节点配置心跳)</source>
+        <translation>未收到该节点的心跳、节点守护应答或启动报文,NMT状态未知(可为节点配置心跳)</translation>
+    </message>
+    <message>
         <source>设备操作</source>
         <translation>设备操作</translation>
     </message>
@@ -3814,6 +3830,10 @@
         <translation>DBC库初始化设备失败!!!</translation>
     </message>
     <message>
+        <source>DBC解析</source>
+        <translation>DBC解析</translation>
+    </message>
+    <message>
         <source>DBC文件消息总表:</source>
         <translation>DBC文件消息总表:</translation>
     </message>
@@ -4291,6 +4311,14 @@
     <message>
         <source>DBC库初始化设备失败!!!</source>
         <translation>DBC库初始化设备失败!!!</translation>
+    </message>
+    <message>
+        <source>DBC发送</source>
+        <translation>DBC发送</translation>
+    </message>
+    <message>
+        <source>发送通道:</source>
+        <translation>发送通道:</translation>
     </message>
     <message>
         <source>发送错误,DBC消息获取失败</source>

@@ -607,6 +607,10 @@
         <translation>The send list is empty!!!</translation>
     </message>
     <message>
+        <source>发送列表中没有勾选的行,请在&quot;序号&quot;列勾选要发送的行!!!</source>
+        <translation>No row of the send list is ticked: tick the rows to send in the &quot;No.&quot; column!</translation>
+    </message>
+    <message>
         <source>循环次数不能为0!!!</source>
         <translation>Loops cannot be 0!!!</translation>
     </message>
@@ -2595,6 +2599,10 @@ Please restart the device!</translation>
         <translation>Failed to set the relay state!</translation>
     </message>
     <message>
+        <source>设备未打开,请先[打开设备]再设置中继!</source>
+        <translation>The device is not open: press [Open device] first, then set the relay!</translation>
+    </message>
+    <message>
         <source>波特率设置失败!</source>
         <translation>Failed to set the bit rate!</translation>
     </message>
@@ -3316,6 +3324,14 @@ Please restart the device!</translation>
         <translation>Not </translation>
     </message>
     <message>
+        <source>状态未知</source>
+        <translation>State unknown</translation>
+    </message>
+    <message>
+        <source>未收到该节点的心跳、节点守护应答或启动报文,NMT状态未知(可为节点配置心跳)</source>
+        <translation>No heartbeat, node-guarding answer or boot-up message of this node was heard: its NMT state is unknown (configure a heartbeat on the node)</translation>
+    </message>
+    <message>
         <source>设备操作</source>
         <translation>Device control</translation>
     </message>
@@ -3815,6 +3831,10 @@ Please restart the device!</translation>
         <translation>The DBC library could not set up the device!</translation>
     </message>
     <message>
+        <source>DBC解析</source>
+        <translation>DBC Analysis</translation>
+    </message>
+    <message>
         <source>DBC文件消息总表:</source>
         <translation>DBC messages:</translation>
     </message>
@@ -4292,6 +4312,14 @@ Please restart the device!</translation>
     <message>
         <source>DBC库初始化设备失败!!!</source>
         <translation>The DBC library could not set up the device!</translation>
+    </message>
+    <message>
+        <source>DBC发送</source>
+        <translation>DBC Send</translation>
+    </message>
+    <message>
+        <source>发送通道:</source>
+        <translation>Sends on: </translation>
     </message>
     <message>
         <source>发送错误,DBC消息获取失败</source>

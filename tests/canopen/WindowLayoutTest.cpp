@@ -17,6 +17,8 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTreeWidget>
+#include <QTranslator>
+#include <QStyle>
 
 using namespace cowin;
 
@@ -97,6 +99,78 @@ TEST_F(Layout, RightPagesAndLogControlsAreWholeAcross)
     // The description column starts inside the log.
     auto *log = child<QUserTableView>("tableViewCanopenLog");
     EXPECT_LT(log->columnViewportPosition(2) + 40, log->viewport()->width());
+}
+
+// At half of a 1920x1080 screen, in Chinese and in English, the frame log
+// shows every description and every eight-byte frame whole: the columns lie
+// within the log across, the texts wrap within their rows, and the newest
+// row is in view (the rows are as high as the texts need there).
+TEST_F(Layout, LogShowsDescriptionsWholeAtTheOpeningSize)
+{
+    // The fixture's font, and the desktop's default one (Latin letters of
+    // DejaVu Sans, wider, with the CJK font behind them).
+    const struct {
+        const char *family;
+        bool english;
+    } cases[] = {{"WenQuanYi Micro Hei", false}, {"WenQuanYi Micro Hei", true}, {"DejaVu Sans", false}, {"DejaVu Sans", true}};
+    for (const auto &c : cases) {
+        const bool english = c.english;
+        SCOPED_TRACE(c.family);
+        SCOPED_TRACE(english ? "English" : "Chinese");
+        QFont font(QString::fromLatin1(c.family));
+        font.setPointSize(9);
+        QApplication::setFont(font);
+        QTranslator translator;
+        if (english) {
+            ASSERT_TRUE(translator.load(QString::fromStdString(peer::binDir()) + "/lanague_en.qm"));
+            QApplication::installTranslator(&translator);
+        }
+        delete w;
+        w = newWindow();
+        show(QSize(960, 540));
+        const QList<QPair<uint32_t, QByteArray>> frames = {
+            {0x705, QByteArray::fromHex("05")},
+            {0x185, QByteArray::fromHex("1122334455667788")},
+            {0x000, QByteArray::fromHex("0105")},
+            {0x080, QByteArray()},
+            {0x100, QByteArray::fromHex("0000000000000000")},
+            {0x205, QByteArray::fromHex("0F00")},
+            {0x605, QByteArray::fromHex("2B40600F00000000")},
+            {0x585, QByteArray::fromHex("4B41600037020000")},
+            {0x585, QByteArray::fromHex("4301100092010000")},
+            {0x085, QByteArray::fromHex("1081000000000000")},
+            {0x1A0, QByteArray::fromHex("11223344B1C3C900")},
+            {0x0C9, QByteArray::fromHex("F1BC00000000DD94")},
+        };
+        for (const auto &f : frames)
+            w->slotCanMsgRec(kDev, QVector<QUserCanMsg>{rx(f.first, f.second)});
+        settle(300);
+        auto *log = child<QUserTableView>("tableViewCanopenLog");
+        QAbstractItemModel *model = log->model();
+        ASSERT_GT(model->rowCount(), 0);
+        const QFontMetrics fm(log->font());
+        const int margin = 2 * (log->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, log) + 1);
+        auto lines = [&](const QString &text, int width) {
+            const int h = fm.boundingRect(QRect(0, 0, width - margin, 1 << 20), Qt::TextWordWrap, text).height();
+            return (h + fm.lineSpacing() / 2) / fm.lineSpacing();
+        };
+        for (int c = 0; c < 3; ++c)
+            EXPECT_LE(log->columnViewportPosition(c) + log->columnWidth(c), log->viewport()->width()) << "column " << c;
+        // Every frame fed is among the rows, the newest last and in view.
+        ASSERT_EQ(w->logModel()->cacheCount(), frames.size());
+        const int last = model->rowCount() - 1;
+        EXPECT_LE(log->visualRect(model->index(last, 0)).bottom(), log->viewport()->height());
+        EXPECT_EQ(model->index(last, 2).data().toString(), w->logModel()->entryAt(frames.size() - 1)->second);
+        const int room = (log->rowHeight(0) - 4) / fm.lineSpacing();
+        for (int i = 0; i < w->logModel()->cacheCount(); ++i) {
+            const QString frame = w->logModel()->entryAt(i)->first.trimmed();
+            const QString text = w->logModel()->entryAt(i)->second;
+            SCOPED_TRACE(text.toStdString());
+            EXPECT_LE(lines(text, log->columnWidth(2)), room);
+            EXPECT_LE(lines(frame, log->columnWidth(1)), room) << frame.toStdString();
+        }
+        QApplication::removeTranslator(&translator);
+    }
 }
 
 // On the small screen the log's buttons go below its check boxes rather

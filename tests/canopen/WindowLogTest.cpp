@@ -151,23 +151,46 @@ TEST_F(WindowLog, AnswerOnAnotherChannelDoesNotCompleteTheTransfer)
 }
 
 // The CiA 402 indicator shows the state of the node its panel names, not
-// that of whichever node sent the last heartbeat.
+// that of whichever node sent the last heartbeat; a node not heard from
+// (no heartbeat configured, the drive may well be running) is shown as of
+// unknown state, never as not operational.
 TEST_F(WindowLog, Cia402IndicatorFollowsItsOwnNode)
 {
     auto *state = child<QToolButton>("toolButtonCia402State");
+    EXPECT_EQ(state->text(), QStringLiteral("状态未知")) << "nothing heard yet";
     child<QLineEdit>("lineEditCia402NodeId")->setText("5");
+    // The drive's PDOs run, no heartbeat: the state is not known.
+    feed(rx(0x185, QByteArray::fromHex("3700")));
     feed(rx(0x181, QByteArray::fromHex("00")));
-    EXPECT_EQ(state->text(), QStringLiteral("非操作状态"));
+    EXPECT_EQ(state->text(), QStringLiteral("状态未知"));
+    EXPECT_FALSE(state->toolTip().isEmpty());
     feed(rx(0x705, QByteArray::fromHex("05")));
     EXPECT_EQ(state->text(), QStringLiteral("操作状态"));
+    EXPECT_TRUE(state->toolTip().isEmpty());
     feed(rx(0x707, QByteArray::fromHex("7F"))); // another node
     EXPECT_EQ(state->text(), QStringLiteral("操作状态"));
     EXPECT_EQ(w->cia402ShownState(), 2);
     child<QLineEdit>("lineEditCia402NodeId")->setText("7");
-    EXPECT_EQ(state->text(), QStringLiteral("非操作状态"));
+    EXPECT_EQ(state->text(), QStringLiteral("非操作状态")) << "node 7 said pre-operational";
+    child<QLineEdit>("lineEditCia402NodeId")->setText("9");
+    EXPECT_EQ(state->text(), QStringLiteral("状态未知")) << "node 9 never spoke";
     child<QLineEdit>("lineEditCia402NodeId")->setText("5");
     feed(rx(0x705, QByteArray::fromHex("7F")));
     EXPECT_EQ(state->text(), QStringLiteral("非操作状态"));
+    // What the node itself says: boot-up, stopped, a node-guarding answer
+    // with its toggle bit.
+    const struct {
+        const char *data;
+        const char *shown;
+    } said[] = {{"00", "非操作状态"}, {"04", "非操作状态"}, {"85", "操作状态"}, {"FF", "非操作状态"}};
+    for (const auto &c : said) {
+        SCOPED_TRACE(c.data);
+        feed(rx(0x705, QByteArray::fromHex(c.data)));
+        EXPECT_EQ(state->text(), QString::fromUtf8(c.shown));
+    }
+    // The button holds the longest of its texts.
+    for (const QString &t : {QStringLiteral("操作状态"), QStringLiteral("非操作状态"), QStringLiteral("状态未知")})
+        EXPECT_LE(state->fontMetrics().horizontalAdvance(t), state->width() - 8) << t.toStdString();
 }
 
 TEST_F(WindowLogSettings, HiddenHeartbeatsStillUpdateTheNodeState)

@@ -334,7 +334,7 @@ TEST_F(SendMend, CancelledLoadKeepsTheWindowBusyUntilTheJobStops)
     EXPECT_EQ(label, "取消中...");
     EXPECT_FALSE(w->loadBusy());
     EXPECT_EQ(w->fileMessages().size(), 5);
-    EXPECT_EQ(w->windowTitle(), "small.dbc");
+    EXPECT_EQ(w->windowTitle(), "DBC发送 - small.dbc");
     EXPECT_EQ(prompts.records().size(), 1) << "no error box for a cancel";
 
     // The next load is a normal one.

@@ -84,7 +84,7 @@ TEST_F(SendProject, SavedProjectIsAPlainProjectFileAndOpensAgain)
         EXPECT_EQ(prompts.records().at(0).dir, "../");
         EXPECT_EQ(prompts.records().at(0).text, "PRJ File(*.prj);");
         EXPECT_TRUE(log.contains(QStringLiteral("DBC Prj File %1<msg:3,sig:0> Save Success...").arg(prjPath)));
-        EXPECT_EQ(w.windowTitle(), "send.prj");
+        EXPECT_EQ(w.windowTitle(), "DBC发送 - send.prj");
         EXPECT_EQ(w.tipBox()->tipLabelWidget()->text(), "保存成功!");
     }
     EXPECT_EQ(sentBefore.at(0), "138#B100D800A0000000");
@@ -129,7 +129,7 @@ TEST_F(SendProject, SavedProjectIsAPlainProjectFileAndOpensAgain)
     w.form()->actOpen->trigger();
     EXPECT_EQ(prompts.unanswered(), 0);
     EXPECT_TRUE(log.contains(QStringLiteral("DBC Prj File %1<msg:3,sig:0> Load Success...").arg(prjPath)));
-    EXPECT_EQ(w.windowTitle(), "send.prj");
+    EXPECT_EQ(w.windowTitle(), "DBC发送 - send.prj");
     EXPECT_EQ(w.tipBox()->tipLabelWidget()->text(), "打开成功!");
     EXPECT_EQ(w.dbcFilePath(), QDir::current().absoluteFilePath("small.dbc"));
     EXPECT_EQ(w.fileMessages().size(), 5);
@@ -171,7 +171,7 @@ TEST_F(SendProject, ProjectFromAPlainProjectFileOpens)
         names << m.strName;
     EXPECT_EQ(names, (QStringList{"EEC1", "ENG_1", "EngineData"})) << "by name, as the map wrote them";
     EXPECT_EQ(w.sendMessages().at(2).vSignals.at(0).nRawValue, 177);
-    EXPECT_EQ(w.windowTitle(), "analysis.prj");
+    EXPECT_EQ(w.windowTitle(), "DBC发送 - analysis.prj");
 }
 
 // The project's DBC file is gone: its load error is shown, the project's
@@ -200,7 +200,7 @@ TEST_F(SendProject, ProjectWhoseDbcIsGoneKeepsItsSendList)
     EXPECT_EQ(w.sendListTable()->rowCount(), 3);
     EXPECT_TRUE(w.fileMessages().isEmpty());
     EXPECT_EQ(w.fileMsgTree()->topLevelItem(0)->text(0), "列表空!请先导入DBC文件!");
-    EXPECT_EQ(w.windowTitle(), "send.prj");
+    EXPECT_EQ(w.windowTitle(), "DBC发送 - send.prj");
     EXPECT_EQ(w.tipBox()->tipLabelWidget()->text(), "打开成功!");
     // Its messages still encode.
     EXPECT_EQ(encoded(w).at(0), "138#B100D800A0000000");
@@ -222,7 +222,7 @@ TEST_F(SendProject, FailedSaveIsReported)
     ASSERT_EQ(prompts.records().size(), 3);
     EXPECT_EQ(prompts.records().at(2).title, "错误");
     EXPECT_TRUE(prompts.records().at(2).text.contains("保存失败!"));
-    EXPECT_EQ(w.windowTitle(), "small.dbc");
+    EXPECT_EQ(w.windowTitle(), "DBC发送 - small.dbc");
 }
 
 // What closing the window would lose: a send list (messages, order, signal

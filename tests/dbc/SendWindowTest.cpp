@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -114,7 +115,7 @@ TEST_F(SendWindow, ConstructionBuildsTheFormAndBindsKemsig)
 {
     Win w;
     EXPECT_EQ(w.objectName(), "QUserMainWindowDBCSend");
-    EXPECT_EQ(w.windowTitle(), "MainWindow");
+    EXPECT_EQ(w.windowTitle(), "DBC发送");
     EXPECT_EQ(w.size(), QSize(800, 600));
     EXPECT_TRUE(w.testAttribute(Qt::WA_DeleteOnClose));
     Ui_QUserMainWindowDBCSend *ui = w.form();
@@ -255,6 +256,49 @@ TEST_F(SendWindow, DeviceBinding)
     }
 }
 
+// Several send windows may be open on different channels: each names, in
+// its title and its status bar, the channel it sends on (as the main
+// window's tabs name it), beside what it is and the file it works on.
+TEST_F(SendWindow, TitleAndStatusBarNameTheChannelItSendsOn)
+{
+    QUserSysCfg *cfg = QUserSysCfg::instance();
+    const QString language = cfg->getString("language");
+    struct Case {
+        const char *language;
+        const char *channel;
+        const char *label;
+    };
+    const Case cases[] = {
+        {"ZH", "TRNA702 设备:0 通道:1", "发送通道:TRNA702 设备:0 通道:1"},
+        {"EN", "TRNA702 DEV:0 CH:1", "发送通道:TRNA702 DEV:0 CH:1"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.language);
+        cfg->setString("language", c.language);
+        Win w;
+        EXPECT_EQ(w.windowTitle(), "DBC发送");
+        w.setDevAdapter("TRNA702-0-1", nullptr);
+        const QString channel = QString::fromUtf8(c.channel);
+        EXPECT_EQ(w.channelText(), channel);
+        EXPECT_EQ(w.windowTitle(), "DBC发送 - " + channel);
+        ASSERT_NE(w.sendChannelLabel(), nullptr);
+        EXPECT_EQ(w.sendChannelLabel()->text(), QString::fromUtf8(c.label));
+        EXPECT_EQ(w.sendChannelLabel()->parent(), w.statusBar());
+
+        // A loaded file joins the title; the channel stays.
+        QUserPromptScript prompts;
+        prompts.answerExec(waitForLoad());
+        ASSERT_EQ(w.dbcFileLoad(smallDbc()), 0);
+        EXPECT_EQ(w.windowTitle(), "DBC发送 - small.dbc - " + channel);
+        // So does a saved project.
+        prompts.answerFile(QDir::current().absoluteFilePath("send.prj"));
+        w.slotDbcPrjSave();
+        EXPECT_EQ(w.windowTitle(), "DBC发送 - send.prj - " + channel);
+        EXPECT_EQ(w.sendChannelLabel()->text(), QString::fromUtf8(c.label));
+    }
+    cfg->setString("language", language);
+}
+
 // ---- loading and the tree -------------------------------------------------------------------
 
 TEST_F(SendWindow, LoadFillsTheTreeAndTheFilterNarrowsIt)
@@ -269,7 +313,7 @@ TEST_F(SendWindow, LoadFillsTheTreeAndTheFilterNarrowsIt)
     EXPECT_EQ(prompts.records().at(0).text, "DBC File(*.dbc)");
     EXPECT_EQ(prompts.records().at(1).title, "加载中...");
     EXPECT_EQ(prompts.unanswered(), 0);
-    EXPECT_EQ(w.windowTitle(), "small.dbc");
+    EXPECT_EQ(w.windowTitle(), "DBC发送 - small.dbc");
     EXPECT_EQ(w.dbcFilePath(), path);
     EXPECT_EQ(w.tipBox()->tipLabelWidget()->text(), "DBC文件加载成功!");
 
@@ -353,7 +397,7 @@ TEST_F(SendWindow, LoadFailuresShowTheirBoxAndKeepThePrevious)
             << prompts.records().at(1).text.toStdString();
         EXPECT_EQ(w.fileMessages().size(), 5);
         EXPECT_EQ(w.fileMsgTree()->topLevelItemCount(), 5);
-        EXPECT_EQ(w.windowTitle(), "small.dbc");
+        EXPECT_EQ(w.windowTitle(), "DBC发送 - small.dbc");
         EXPECT_EQ(w.tipBox()->tipLabelWidget()->text(), "操作完成!");
         if (c.result == 4) {
             EXPECT_TRUE(log.contains(QStringLiteral("DBC文件<%1>解析失败!!!").arg(c.path)));
@@ -384,7 +428,7 @@ TEST_F(SendWindow, LoadTakesNonAsciiPathsAndSixteenValueDescriptions)
     ASSERT_TRUE(writeText(path, text));
     Win w;
     ASSERT_EQ(loadDbc(w, path), 0);
-    EXPECT_EQ(w.windowTitle(), "变速箱.dbc");
+    EXPECT_EQ(w.windowTitle(), "DBC发送 - 变速箱.dbc");
     ASSERT_EQ(w.fileMessages().size(), 1);
     const QMap<double, QString> &vals = w.fileMessages().at(0).vSignals.at(0).valDesPair;
     EXPECT_EQ(vals.size(), 16);

@@ -536,7 +536,7 @@ TEST_F(WindowListen, ProjectSaveAndOpen)
         EXPECT_EQ(prompts.records()[0].title, "保存");
         EXPECT_EQ(prompts.records()[0].dir, "../");
         EXPECT_EQ(prompts.records()[0].text, "PRJ File(*.prj);");
-        EXPECT_EQ(w->windowTitle(), "a.prj");
+        EXPECT_EQ(w->windowTitle(), "DBC解析 - a.prj");
         EXPECT_EQ(w->messageBox().tipLabelWidget()->text(), "保存成功!");
         prompts.answerFile(""); // cancelled: nothing written
         w->slotDbcPrjSave();
@@ -570,7 +570,7 @@ TEST_F(WindowListen, ProjectSaveAndOpen)
     w->slotDbcPrjLoad();
     EXPECT_EQ(prompts.unanswered(), 0);
     expectInStep(w.get(), {"EngineData.EngSpeed", "Body.Light"}, {"Body.Light"});
-    EXPECT_EQ(w->windowTitle(), "a.prj");
+    EXPECT_EQ(w->windowTitle(), "DBC解析 - a.prj");
     EXPECT_EQ(w->messageBox().tipLabelWidget()->text(), "打开成功!");
     EXPECT_EQ(w->dbcMessages().size(), 6);
     EXPECT_EQ(w->msgTree()->topLevelItemCount(), 6);

@@ -67,7 +67,7 @@ TEST_F(WindowLoad, FrameActionsAndPanels)
     std::unique_ptr<QUserMainWindowDBC> w(new QUserMainWindowDBC);
     Ui_QUserMainWindowDBC *ui = w->form();
     EXPECT_EQ(w->objectName(), "QUserMainWindowDBC");
-    EXPECT_EQ(w->windowTitle(), "MainWindow");
+    EXPECT_EQ(w->windowTitle(), "DBC解析");
     EXPECT_TRUE(w->testAttribute(Qt::WA_DeleteOnClose));
     EXPECT_EQ(w->parent(), nullptr);
 
@@ -222,7 +222,7 @@ TEST_F(WindowLoad, LoadOutcomes)
         // A failed load leaves the loaded file, its path, tree and title.
         EXPECT_EQ(w->dbcMessages().size(), 3);
         EXPECT_EQ(w->dbcFilePath(), dbcPath());
-        EXPECT_EQ(w->windowTitle(), "small.dbc");
+        EXPECT_EQ(w->windowTitle(), "DBC解析 - small.dbc");
         EXPECT_EQ(topTexts(w.get()).size(), 3);
     }
 }
@@ -362,7 +362,7 @@ TEST_F(WindowLoad, PathEncodingAndLength)
     std::unique_ptr<QUserMainWindowDBC> w(new QUserMainWindowDBC);
     ASSERT_EQ(loadDbc(w.get(), cn), 1);
     EXPECT_EQ(w->loadJob().result, DbcFileLoader::Loaded);
-    EXPECT_EQ(w->windowTitle(), "文件.dbc");
+    EXPECT_EQ(w->windowTitle(), "DBC解析 - 文件.dbc");
 
     QString deep = QDir::current().absolutePath();
     while (QFile::encodeName(deep).size() < 300)
@@ -375,7 +375,7 @@ TEST_F(WindowLoad, PathEncodingAndLength)
     EXPECT_EQ(DbcFileLoader::pathBytes(longPath), QFile::encodeName(longPath));
     ASSERT_EQ(loadDbc(w.get(), longPath), 1);
     EXPECT_EQ(w->loadJob().result, DbcFileLoader::Loaded);
-    EXPECT_EQ(w->windowTitle(), "x.dbc");
+    EXPECT_EQ(w->windowTitle(), "DBC解析 - x.dbc");
     EXPECT_EQ(w->dbcMessages().size(), 3);
 }
 
@@ -408,7 +408,7 @@ TEST_F(WindowLoad, CancelledLoadKeepsTheWindowBusyUntilTheJobEnds)
     EXPECT_TRUE(w->isLoadJobRunning());
     // Nothing of the record was taken over.
     EXPECT_EQ(w->dbcMessages().size(), 3);
-    EXPECT_EQ(w->windowTitle(), "small.dbc");
+    EXPECT_EQ(w->windowTitle(), "DBC解析 - small.dbc");
     EXPECT_TRUE(boxes(prompts).isEmpty());
 
     // A second load and a project load are refused while the job is in hand.
@@ -428,7 +428,7 @@ TEST_F(WindowLoad, CancelledLoadKeepsTheWindowBusyUntilTheJobEnds)
     // Free again: the next load runs and is taken over.
     ASSERT_EQ(loadDbc(w.get(), otherPath), 1);
     EXPECT_EQ(w->dbcMessages().size(), 1);
-    EXPECT_EQ(w->windowTitle(), "other.dbc");
+    EXPECT_EQ(w->windowTitle(), "DBC解析 - other.dbc");
     EXPECT_EQ(jobStarts, 2);
 }
 

@@ -93,7 +93,10 @@ TEST(DlgRepeatCfg, BitRateListsFillAndLockOrUnlockTheFields)
     EXPECT_EQ(channel(d, 0), (ChannelView{"500kbps", "00", "1C", false})) << "the other channel is left alone";
 }
 
-TEST(DlgRepeatCfg, WritingBeforeAnyOpenFails)
+// Before an adapter is opened there is nothing to write to: both relay
+// buttons say that the device must be opened first, not that a write
+// failed.
+TEST(DlgRepeatCfg, WritingBeforeAnyOpenAsksToOpenTheDeviceFirst)
 {
     QUserPromptScript prompts;
     QUserDlgRepeatCfg d;
@@ -102,8 +105,10 @@ TEST(DlgRepeatCfg, WritingBeforeAnyOpenFails)
     ASSERT_EQ(prompts.records().size(), 2);
     for (const auto &r : prompts.records()) {
         EXPECT_EQ(r.title, QString::fromUtf8("错误"));
-        EXPECT_TRUE(r.text.contains(QString::fromUtf8("中继状态设置失败!")));
+        EXPECT_TRUE(r.text.contains(QString::fromUtf8("设备未打开,请先[打开设备]再设置中继!"))) << r.text.toStdString();
+        EXPECT_FALSE(r.text.contains(QString::fromUtf8("中继状态设置失败!"))) << r.text.toStdString();
     }
+    EXPECT_FALSE(d.isOpen());
 }
 
 namespace {
@@ -235,6 +240,21 @@ TEST_F(DlgRepeatCfgSim, DisableSwitchesTheRelayOff)
     EXPECT_EQ(curMode(d), QString::fromUtf8("未开启"));
     EXPECT_FALSE(enabled(d, "pushButton_disable"));
     EXPECT_TRUE(hasBox(prompts, QString::fromUtf8("提示"), QString::fromUtf8("设置成功!")));
+}
+
+// With the adapter open, a write that fails still says so.
+TEST_F(DlgRepeatCfgSim, AFailedWriteOnAnOpenAdapterSaysTheWriteFailed)
+{
+    QUserPromptScript prompts;
+    QUserDlgRepeatCfg d;
+    d.slotDevOpen();
+    ASSERT_TRUE(d.isOpen());
+    // The adapter goes away under the open dialog.
+    ASSERT_EQ(ctl.configure(""), 1);
+    d.slotRelayDisable();
+    EXPECT_TRUE(hasBox(prompts, QString::fromUtf8("错误"), QString::fromUtf8("中继状态设置失败!")));
+    for (const auto &r : prompts.records())
+        EXPECT_FALSE(r.text.contains(QString::fromUtf8("请先[打开设备]"))) << r.text.toStdString();
 }
 
 // Timing fields must be one or two hexadecimal digits (white space aside);

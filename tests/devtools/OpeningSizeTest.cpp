@@ -3,6 +3,7 @@
 // header its title.
 #include "devtools/QUserDlgBaudCalculator.h"
 #include "devtools/QUserDlgBaudChk.h"
+#include "devtools/QUserDlgDeviceSel.h"
 #include "devtools/QUserDlgFirmUpdate.h"
 #include "devtools/QUserDlgFliterSet.h"
 #include "tests/devtools/DialogTestUtil.h"
@@ -76,6 +77,24 @@ TEST_P(DialogOpeningSize, ListsShowTheirEntriesWhole)
         {"firmware update", [] { QUserDlgFirmUpdate d; return d.dialogExec(); }},
         {"baud detect", [] { QUserDlgBaudChk d; return d.dialogExec(); }},
         {"bit rate calculator", [] { QUserDlgBaudCalculator d; return d.dialogExec(); }},
+        {"device selection, CAN/FD adapters",
+         [] {
+             QUserDlgDeviceSel d;
+             d.devTypeSet(0);
+             return d.dialogExec();
+         }},
+        {"device selection, recorders",
+         [] {
+             QUserDlgDeviceSel d;
+             d.devTypeSet(1);
+             return d.dialogExec();
+         }},
+        {"device selection, LIN adapters",
+         [] {
+             QUserDlgDeviceSel d;
+             d.devTypeSet(2);
+             return d.dialogExec();
+         }},
         {"filter",
          [] {
              QUserDlgFliterSet d;

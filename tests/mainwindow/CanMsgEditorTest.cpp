@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTextEdit>
+#include <QTranslator>
 
 #include <functional>
 
@@ -196,4 +197,52 @@ TEST_F(CanMsgEditorTest, DialogOkCancelAndTheCommentsCommas)
         EXPECT_FALSE(msg.auxText2.contains(','));
     }
     EXPECT_EQ(prompts.unanswered(), 0);
+}
+
+// The identifier field at the size the editor opens with, in Chinese and in
+// English, on a classic and a CAN FD channel: every identifier shows whole
+// (a narrow field scrolled "18AA0001" to "AA0001" and clipped the first
+// digit of "00000000").
+TEST_F(CanMsgEditorTest, IdentifierShowsWholeAtTheOpeningSize)
+{
+    for (bool english : {false, true}) {
+        SCOPED_TRACE(english ? "English" : "Chinese");
+        QTranslator translator;
+        if (english) {
+            ASSERT_TRUE(translator.load(mwtest::binDir() + "/lanague_en.qm"));
+            QCoreApplication::installTranslator(&translator);
+        }
+        for (bool fd : {false, true}) {
+            for (const char *id : {"18AA0001", "00000000", "1FFFFFFF", "0CF00400"}) {
+                SCOPED_TRACE(id);
+                CanMsgEditDialog dlg(QStringLiteral("修改"));
+                dlg.setMsg(fd, frame(fd ? 2 : 0, false, true, QString::fromLatin1(id) + " ", bytes(8)));
+                int shown = -1, need = -1, width = -1;
+                QString text;
+                prompts.answerExec([&](QDialog *d) {
+                    d->show();
+                    QApplication::processEvents();
+                    auto *e = d->findChild<QLineEdit *>("lineEdit_id");
+                    text = e->text();
+                    // How far the cursor moves from the first to past the last
+                    // digit as drawn: the whole text when nothing scrolled away.
+                    e->setCursorPosition(0);
+                    e->repaint();
+                    const int x0 = e->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x();
+                    e->end(false);
+                    e->repaint();
+                    shown = e->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x() - x0;
+                    need = e->fontMetrics().horizontalAdvance(e->text());
+                    width = e->width();
+                    return 0;
+                });
+                dlg.execAccepted();
+                EXPECT_EQ(text, QString::fromLatin1(id));
+                EXPECT_GE(shown, need) << "field " << width << " px";
+                // The field's frame and inner margins (2 + 2 px a side) and the cursor.
+                EXPECT_GE(width, need + 9);
+            }
+        }
+        QCoreApplication::removeTranslator(&translator);
+    }
 }

@@ -19,10 +19,15 @@
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMap>
 #include <QPushButton>
+#include <QStandardItem>
+#include <QStyle>
 #include <QTabWidget>
+
+#include <vector>
 
 namespace {
 
@@ -47,6 +52,7 @@ struct Shown {
     QString title;
     QList<QUserDlgSettingItem> rows;
     int idIndex = -2, dataIndex = -2, themeIndex = -2;
+    QString idText, dataText;
     bool merge = false, sendShown = false, hwTime = false;
     QString cacheText;
 };
@@ -64,6 +70,8 @@ std::function<int(QDialog *)> settingsAnswer(Shown *shown, std::function<void(QL
         if (rows.size() == 7 && rows[0].comboBox && rows[1].comboBox && rows[6].comboBox && rows[5].lineEdit) {
             shown->idIndex = rows[0].comboBox->currentIndex();
             shown->dataIndex = rows[1].comboBox->currentIndex();
+            shown->idText = rows[0].comboBox->currentText();
+            shown->dataText = rows[1].comboBox->currentText();
             shown->merge = rows[2].checkBox->isChecked();
             shown->sendShown = rows[3].checkBox->isChecked();
             shown->hwTime = rows[4].checkBox->isChecked();
@@ -113,7 +121,7 @@ protected:
     StubChannelDevice *stub = nullptr;
 };
 
-TEST_F(DisplaySettingsTest, FreshStoreShowsNoFormatAndStoresOnlyTheAlwaysStoredRows)
+TEST_F(DisplaySettingsTest, FreshStoreShowsTheFormatsInForceAndStoresOnlyTheAlwaysStoredRows)
 {
     REQUIRE_PEER_MODULES("configparser");
     Shown shown;
@@ -129,8 +137,11 @@ TEST_F(DisplaySettingsTest, FreshStoreShowsNoFormatAndStoresOnlyTheAlwaysStoredR
         EXPECT_EQ(shown.rows.at(i).itemType, kinds[i]) << i;
     }
     EXPECT_EQ(shown.rows.at(6).comboItems, (QStringList{"蓝色", "绿色", "红色"}));
-    EXPECT_EQ(shown.idIndex, -1);
-    EXPECT_EQ(shown.dataIndex, -1);
+    // Absent formats are hexadecimal in the tables: the lists say so.
+    EXPECT_EQ(shown.idIndex, 0);
+    EXPECT_EQ(shown.dataIndex, 0);
+    EXPECT_EQ(shown.idText, "十六进制");
+    EXPECT_EQ(shown.dataText, "十六进制");
     EXPECT_TRUE(shown.merge);     // written "ON" at start-up
     EXPECT_TRUE(shown.sendShown); // likewise
     EXPECT_FALSE(shown.hwTime);
@@ -147,6 +158,53 @@ TEST_F(DisplaySettingsTest, FreshStoreShowsNoFormatAndStoresOnlyTheAlwaysStoredR
     EXPECT_EQ(shown.cacheText, "1000000");
     EXPECT_EQ(keys.value("msgCacheSize"), "1000000");
     EXPECT_EQ(keys.value("styleColor"), "rgb(43, 87, 154)");
+}
+
+// The format lists show what the tables use for every stored value: 1 is
+// decimal, anything else hexadecimal; only a choice other than that is
+// stored.
+TEST_F(DisplaySettingsTest, FormatListsShowTheFormatTheTablesUse)
+{
+    struct Case {
+        const char *stored; // null: absent
+        int shown;
+        int choose;         // -1: untouched
+        const char *after;  // null: absent
+    } const cases[] = {
+        {nullptr, 0, -1, nullptr}, {nullptr, 0, 1, "1"}, {"1", 1, -1, "1"},
+        {"1", 1, 0, "0"},          {"0", 0, -1, "0"},    {"7", 0, -1, "7"},
+        {"-1", 0, 1, "1"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.stored ? c.stored : "absent");
+        SCOPED_TRACE(c.choose);
+        // The absent cases come first, on the fresh store.
+        for (const char *key : {"msgIdFormat", "msgDataFormat"}) {
+            if (c.stored)
+                cfg()->setString(key, c.stored);
+            else
+                ASSERT_TRUE(cfg()->getString(key).isNull());
+        }
+        Shown shown;
+        const int choose = c.choose;
+        prompts.answerExec(settingsAnswer(&shown, [choose](QList<QUserDlgSettingItem> &rows) {
+            if (choose >= 0) {
+                rows[0].comboBox->setCurrentIndex(choose);
+                rows[1].comboBox->setCurrentIndex(choose);
+            }
+        }));
+        w->formGet()->actionShowSet->trigger();
+        EXPECT_EQ(shown.idIndex, c.shown);
+        EXPECT_EQ(shown.dataIndex, c.shown);
+        for (const char *key : {"msgIdFormat", "msgDataFormat"}) {
+            SCOPED_TRACE(key);
+            if (c.after)
+                EXPECT_EQ(cfg()->getString(key), c.after);
+            else
+                EXPECT_TRUE(cfg()->getString(key).isEmpty());
+        }
+    }
+    EXPECT_EQ(prompts.unanswered(), 0);
 }
 
 TEST_F(DisplaySettingsTest, EveryRowStoredAndTheCurrentModelReloads)
@@ -375,4 +433,100 @@ TEST_F(DisplaySettingsTest, StopTickFollowsTheCurrentTab)
     EXPECT_FALSE(stop->isChecked());
     selectTab(kCh1);
     EXPECT_TRUE(stop->isChecked());
+}
+
+// An identifier sent every 20 ms keeps showing 20000 µs across the display
+// settings dialog: frames that arrive while it is open, and the hardware
+// time it switches on or off, change nothing of the time between the last
+// two frames.
+TEST_F(DisplaySettingsTest, PeriodIsTheTimeBetweenTheLastTwoFramesAcrossTheDialog)
+{
+    openChannels({kCh0});
+    selectTab(kCh0);
+    QUserTableModelCan *model = tab(kCh0)->model;
+    ASSERT_TRUE(model->mergeMode());
+    const int64_t t0 = 1700000000000;
+    int n = 0;
+    // The adapter's stamps run on a clock of their own (µs since it started).
+    auto feed = [&](int count) {
+        QVector<QUserCanMsg> batch;
+        for (int k = 0; k < count; ++k, ++n) {
+            QUserCanMsg m("000000C9 ", false, false, "8", "0102030405060708");
+            m.direction = 0;
+            m.hostTime = t0 + n * 20;
+            m.devTime = 31000000 + uint64_t(n) * 20000;
+            batch << m;
+        }
+        w->soltDevRec(kCh0, batch);
+    };
+    auto shownPeriod = [&] {
+        model->windowRebuild();
+        return model->item(0, 4) ? model->item(0, 4)->text() : QString();
+    };
+    feed(20);
+    EXPECT_EQ(shownPeriod(), "20000");
+    for (bool hw : {true, false, true}) {
+        SCOPED_TRACE(hw);
+        Shown shown;
+        prompts.answerExec(settingsAnswer(&shown, [&](QList<QUserDlgSettingItem> &rows) {
+            feed(2); // arriving while the dialog is open
+            rows[4].checkBox->setChecked(hw);
+        }));
+        w->formGet()->actionShowSet->trigger();
+        ASSERT_EQ(prompts.unanswered(), 0);
+        ASSERT_EQ(model->hardwareTime(), hw);
+        EXPECT_EQ(shownPeriod(), "20000") << "right after the dialog";
+        for (int k = 0; k < 3; ++k) {
+            feed(1);
+            EXPECT_EQ(shownPeriod(), "20000") << "frame " << k << " after the dialog";
+        }
+    }
+}
+
+// The number columns of a data tab show their numbers whole at the widths
+// the tab opens with, in both languages: a 7-digit count and period (and
+// eight digits), a 32-bit device stamp, the headers.
+TEST_F(DisplaySettingsTest, NumberColumnsFitTheirNumbersInBothLanguages)
+{
+    ASSERT_TRUE(mwtest::copyQm("lanague_en.qm"));
+    for (const char *language : {"ZH", "EN"}) {
+        SCOPED_TRACE(language);
+        w.reset();
+        cfg()->setString("language", language);
+        w.reset(new MainWindow);
+        stub = new StubChannelDevice;
+        w->devAdapterGet()->deviceReplace("USBCANFD2", stub);
+        w->show();
+        for (const char *merge : {"ON", "OFF"}) {
+            SCOPED_TRACE(merge);
+            cfg()->setString("idMergEnable", merge);
+            stub->openIds = QStringList{kCh0};
+            ASSERT_TRUE(w->devOpen("USBCANFD2"));
+            QUserTableView *view = tab(kCh0)->view;
+            QUserTableModelCan *model = tab(kCh0)->model;
+            QApplication::processEvents();
+            // What a cell leaves for its text: the style's focus-frame margin
+            // and one pixel on either side.
+            const int margin = 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1);
+            const QFontMetrics cell = view->fontMetrics();
+            const QFontMetrics header = view->horizontalHeader()->fontMetrics();
+            struct Column {
+                int column;
+                const char *widest;
+            };
+            const std::vector<Column> columns =
+                model->mergeMode() ? std::vector<Column>{{0, "9999999"}, {4, "1000000"}, {4, "99999999"}, {5, "9999999"},
+                                                         {5, "10000000"}}
+                                   : std::vector<Column>{{0, "9999999"}, {4, "4294967295"}};
+            for (const Column &c : columns) {
+                SCOPED_TRACE(c.widest);
+                EXPECT_LE(cell.horizontalAdvance(QString::fromLatin1(c.widest)) + margin, view->columnWidth(c.column))
+                    << "column " << c.column;
+                const QString title = model->headerData(c.column, Qt::Horizontal, Qt::DisplayRole).toString();
+                EXPECT_LE(header.horizontalAdvance(title) + margin, view->columnWidth(c.column)) << title.toStdString();
+            }
+            // Closed again for the other mode.
+            w->tabAllClose();
+        }
+    }
 }

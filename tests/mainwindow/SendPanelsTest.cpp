@@ -450,13 +450,24 @@ TEST_F(SendPanelsTest, MenuAndStartNeedADeviceTab)
 TEST_F(SendPanelsTest, StartChecksTheListAndTheLoopCount)
 {
     openFd();
-    setList(kFd1, {entry("00000101 ", "a", false), entry("00000102 ", "b", false)});
-    EXPECT_TRUE(adv().start->isEnabled());
-    EXPECT_FALSE(adv().stop->isEnabled());
-    // Every row unchecked: refused although the table has rows.
+    // A truly empty list says so; rows none of which is ticked (rows are
+    // added unticked) say that no row is ticked, not that the list is empty.
+    setList(kFd1, {});
     prompts.answerExec(1);
     w->soltTabAdvSendStart();
+    EXPECT_EQ(prompts.last().title, "错误");
     EXPECT_TRUE(prompts.last().text.contains(QString::fromUtf8("发送列表空!!!"))) << prompts.last().text.toStdString();
+    setList(kFd1, {entry("00000101 ", "a", false), entry("00000102 ", "b", false), entry("00000103 ", "c", false)});
+    EXPECT_TRUE(adv().start->isEnabled());
+    EXPECT_FALSE(adv().stop->isEnabled());
+    prompts.answerExec(1);
+    w->soltTabAdvSendStart();
+    EXPECT_EQ(prompts.last().title, "错误");
+    EXPECT_TRUE(prompts.last().text.contains(QString::fromUtf8("发送列表中没有勾选的行,请在\"序号\"列勾选要发送的行!!!")))
+        << prompts.last().text.toStdString();
+    EXPECT_FALSE(prompts.last().text.contains(QString::fromUtf8("发送列表空")));
+    EXPECT_TRUE(log.contains(QString::fromUtf8("错误:发送列表3行均未勾选!!!...")));
+    EXPECT_FALSE(adv().stop->isEnabled()); // nothing started
     // Saving that table works all the same.
     prompts.answerFile(QStringLiteral("unchecked.txt"));
     prompts.answerExec(1);

@@ -1,7 +1,8 @@
 // The frame model of a data tab: the list and the merged view with their
-// bound, merge keys and the averaged period, the cell texts in both formats,
-// the 100 ms rebuild throttle, following the newest rows, pause and stop,
-// and the storage underneath (block ring, identifier-ordered map).
+// bound, merge keys and the period between the last two frames, the cell
+// texts in both formats, the 100 ms rebuild throttle, following the newest
+// rows, pause and stop, and the storage underneath (block ring,
+// identifier-ordered map).
 
 #include "tests/mainwindow/MainWindowTestEnv.h"
 
@@ -22,6 +23,7 @@
 #include <map>
 #include <random>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -218,53 +220,123 @@ TEST_F(TableModelCanTest, OneEntryPerIdentifierValueInIdentifierOrder)
     EXPECT_EQ(m.listCount(), 9);
 }
 
-TEST_F(TableModelCanTest, PeriodIsARunningAverageThatHalvesTheOlderIntervals)
+// The period column is the time between an identifier's last two frames in
+// µs (the unit its header says), taken from frames of known stamps.
+TEST_F(TableModelCanTest, PeriodIsTheTimeBetweenTheLastTwoFrames)
 {
-    settings(100, true);
-    QUserTableModelCan m;
-    for (int64_t t : {1000, 1010, 1020})
-        m.msgAppend(rx(0x123, "00", t));
-    QUserCanMsgMerge e;
-    ASSERT_TRUE(m.mergeAt(0, e));
-    EXPECT_EQ(e.count, 3);
-    EXPECT_EQ(e.period, 7500); // (0 + 10000) / 2, then (5000 + 10000) / 2
-    EXPECT_EQ(e.lastTime, 1020000u);
-
-    // A clock step backwards: the interval is taken one less, modulo 2^32.
-    m.msgAppend(rx(0x123, "00", 1019));
-    ASSERT_TRUE(m.mergeAt(0, e));
-    const uint32_t d = uint32_t(uint64_t(1019000) - uint64_t(1020000) - 1);
-    EXPECT_EQ(e.period, int32_t(uint32_t(7500) + d) >> 1);
+    struct Frame {
+        int64_t hostMs;
+        uint64_t devUs;
+        bool sent;
+    };
+    struct Case {
+        const char *what;
+        bool hwTime;
+        std::vector<Frame> frames;
+        int64_t period;
+    };
+    const int64_t t0 = 1700000000000; // host ms since the epoch
+    auto every = [&](int n, int64_t hostStep, uint64_t devStep, int batch = 1) {
+        std::vector<Frame> f;
+        for (int i = 0; i < n; ++i)
+            f.push_back({t0 + (i / batch) * batch * hostStep, 5000000 + uint64_t(i) * devStep, false});
+        return f;
+    };
+    std::vector<Frame> gapThen20 = every(10, 20, 20000);
+    gapThen20.push_back({gapThen20.back().hostMs + 3000, gapThen20.back().devUs + 3000000, false});
+    gapThen20.push_back({gapThen20.back().hostMs + 20, gapThen20.back().devUs + 20000, false});
+    std::vector<Frame> sentThenReceived = {{t0, 7, true}, {t0 + 4, 900000, false}};
+    const Case cases[] = {
+        {"one frame", false, every(1, 20, 20000), 0},
+        {"20 ms by host time", false, every(50, 20, 20000), 20000},
+        {"20 ms by adapter stamps", true, every(50, 20, 20000), 20000},
+        // The receive road stamps a batch with one host ms: only the
+        // adapter's stamps tell 1 ms apart.
+        {"1 ms by adapter stamps, host time in batches of 32", true, every(200, 1, 1000, 32), 1000},
+        {"1 ms by host time", false, every(200, 1, 0), 1000},
+        // One long pause does not linger in the frames after it.
+        {"20 ms after a 3 s pause", false, gapThen20, 20000},
+        {"20 ms after a 3 s pause, adapter stamps", true, gapThen20, 20000},
+        // A frame this program sent has no adapter stamp: host time.
+        {"sent, then received, hardware time on", true, sentThenReceived, 4000},
+        {"32-bit stamp wrap", true, {{t0, 0xFFFFFC18u, false}, {t0, 0x3E8u, false}}, 2000},
+        {"24-bit stamp wrap", true, {{t0, 0xFFFC18u, false}, {t0, 0x3E8u, false}}, 2000},
+        {"host clock stepped back", false, {{t0 + 10, 0, false}, {t0, 0, false}}, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        settings(100, true);
+        cfg()->setString("msgHardWareTimeEn", c.hwTime ? "TRUE" : "FALSE");
+        QUserTableModelCan m;
+        ASSERT_EQ(m.hardwareTime(), c.hwTime);
+        for (const Frame &f : c.frames) {
+            QUserCanMsg msg = rx(0x123, "00", f.hostMs);
+            msg.devTime = f.devUs;
+            msg.direction = f.sent ? 1 : 0;
+            m.msgAppend(msg);
+        }
+        QUserCanMsgMerge e;
+        ASSERT_TRUE(m.mergeAt(0, e));
+        EXPECT_EQ(e.count, int(c.frames.size()));
+        EXPECT_EQ(m.periodUs(e), c.period);
+        rebuildNow(m);
+        EXPECT_EQ(cell(m, 0, 4), QString::number(c.period));
+    }
 }
 
-TEST_F(TableModelCanTest, HardwareTimeMeasuresReceivedFramesOnlyWithTheAdapterStamps)
+// The display settings dialog may switch the time base between two frames
+// (on OK it stores "msgHardWareTimeEn" and the tab reloads): the period is
+// still the time between the last two frames, never a difference of a host
+// time and an adapter stamp.
+TEST_F(TableModelCanTest, PeriodStaysRightAcrossASwitchOfTheTimeBase)
 {
     settings(100, true);
-    cfg()->setString("msgHardWareTimeEn", "TRUE");
-    QUserTableModelCan m;
-    ASSERT_TRUE(m.hardwareTime());
-    QUserCanMsg a = rx(0x1, "00", 5000);
-    a.devTime = 100;
-    QUserCanMsg b = rx(0x1, "00", 9000);
-    b.devTime = 2100; // 2000 µs later by the adapter, 4 s by the host
-    m.msgAppend(a);
-    m.msgAppend(b);
-    QUserCanMsgMerge e;
-    ASSERT_TRUE(m.mergeAt(0, e));
-    EXPECT_EQ(e.period, 1000);
-    EXPECT_EQ(e.lastTime, 2100u);
+    const int64_t t0 = 1700000000000;
+    for (bool first : {false, true}) {
+        SCOPED_TRACE(first ? "hardware time on, then off" : "off, then on");
+        cfg()->setString("msgHardWareTimeEn", first ? "TRUE" : "FALSE");
+        QUserTableModelCan m;
+        int i = 0;
+        auto feed = [&](int n) {
+            for (int k = 0; k < n; ++k, ++i) {
+                QUserCanMsg msg = rx(0x18FEF100, "00", t0 + i * 20);
+                msg.extended = 1;
+                msg.devTime = 123456 + uint64_t(i) * 20000;
+                m.msgAppend(msg);
+            }
+        };
+        feed(10);
+        QUserCanMsgMerge e;
+        ASSERT_TRUE(m.mergeAt(0, e));
+        EXPECT_EQ(m.periodUs(e), 20000);
+        cfg()->setString("msgHardWareTimeEn", first ? "FALSE" : "TRUE");
+        m.loadSettings();
+        ASSERT_EQ(m.hardwareTime(), !first);
+        ASSERT_TRUE(m.mergeAt(0, e));
+        EXPECT_EQ(m.periodUs(e), 20000) << "the shown entry, in the new base";
+        for (int k = 0; k < 3; ++k) {
+            feed(1);
+            ASSERT_TRUE(m.mergeAt(0, e));
+            EXPECT_EQ(m.periodUs(e), 20000) << "frame " << k << " after the switch";
+        }
+    }
+}
 
-    // Sent frames keep to the host time.
-    QUserCanMsg s1 = rx(0x2, "00", 1000);
-    s1.direction = 1;
-    s1.devTime = 7;
-    QUserCanMsg s2 = s1;
-    s2.hostTime = 1004;
-    m.msgAppend(s1);
-    m.msgAppend(s2);
-    ASSERT_TRUE(m.mergeAt(1, e));
-    EXPECT_EQ(e.period, 2000);
-    EXPECT_EQ(e.lastTime, 1004000u);
+TEST_F(TableModelCanTest, StampSpanAcrossTheCounterWraps)
+{
+    struct Case {
+        uint64_t before, now;
+        int64_t span;
+    } const cases[] = {
+        {100, 2100, 2000},
+        {0xFFFFFFFFu, 0, 1},
+        {0xFFFFFC18u, 0x3E8u, 2000},
+        {0xFFFFFFu, 0, 1},
+        {0xFFFC18u, 0x3E8u, 2000},
+        {5, 5, 0},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(QUserTableModelCan::stampSpan(c.before, c.now), c.span) << c.before << " " << c.now;
 }
 
 // ---- cells -----------------------------------------------------------------
@@ -340,8 +412,9 @@ TEST_F(TableModelCanTest, RowsOfTheListAndOfTheMergedView)
     m.loadSettings();
     rebuildNow(m);
     ASSERT_EQ(m.rowCount(), 2);
-    // In identifier order: 0x123 first, now with its latest (received) frame.
-    const QStringList merged0 = {"0", "Receive", "正常", "13:05:07:072", "5000", "2", "0x00000123 ",
+    // In identifier order: 0x123 first, now with its latest (received) frame
+    // and the 10 ms since the one before.
+    const QStringList merged0 = {"0", "Receive", "正常", "13:05:07:072", "10000", "2", "0x00000123 ",
                                  "Data", "Standard", "1", "01"};
     for (int c = 0; c < 11; ++c)
         EXPECT_EQ(cell(m, 0, c), merged0.at(c)) << c;

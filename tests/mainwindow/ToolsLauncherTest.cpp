@@ -275,8 +275,8 @@ TEST_F(ToolsLauncherTest, PlaybackOnTheCurrentChannel)
 }
 
 // "DBC发送" from the launcher on the current channel, twice: two send
-// windows bound to the channel and the registry, each with the ribbon
-// "DBC发送", placed a quarter of the frame from the main window's corner
+// windows bound to the channel and the registry, each titled (ribbon
+// included) "DBC发送" and the channel it sends on, placed a quarter of the frame from the main window's corner
 // and on the list, closed with the main window.
 TEST_F(ToolsLauncherTest, DbcSendWindowsOnTheCurrentChannel)
 {
@@ -300,8 +300,12 @@ TEST_F(ToolsLauncherTest, DbcSendWindowsOnTheCurrentChannel)
             EXPECT_EQ(s->parent(), nullptr);
             EXPECT_TRUE(s->isVisible());
             EXPECT_EQ(s->devId(), "TRNA702-0-2");
-            EXPECT_EQ(s->windowTitle(), "DBC发送");
-            EXPECT_NE(qobject_cast<QRibbon *>(s->menuWidget()), nullptr);
+            // What the window is and the channel it sends on, in the
+            // ribbon's title too.
+            EXPECT_EQ(s->windowTitle(), "DBC发送 - TRNA702 设备:0 通道:2");
+            auto *ribbon = qobject_cast<QRibbon *>(s->menuWidget());
+            ASSERT_NE(ribbon, nullptr);
+            EXPECT_EQ(ribbon->form()->labelTitle->text(), "DBC发送 - TRNA702 设备:0 通道:2");
             EXPECT_EQ(s->pos(), QPoint(frame.left() + frame.width() / 4, frame.top() + frame.height() / 4));
         }
     }
