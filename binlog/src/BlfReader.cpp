@@ -220,6 +220,17 @@ bool BlfReader::followedWell(uint64_t end)
     return false;
 }
 
+// Whether a writer's end mark stands at `at`: the base header alone, of no
+// container, claiming more than the file holds behind it.
+bool BlfReader::endMarkAt(uint64_t at)
+{
+    uint8_t b[kBaseHeaderSize];
+    if (at > fileSize_ || fileSize_ - at < kBaseHeaderSize || !readAt(at, b, sizeof b))
+        return false;
+    return isObjSignature(b) && rd16(b + 4) == kBaseHeaderSize && rd32(b + 12) != kTypeLogContainer
+           && rd32(b + 8) > fileSize_ - at;
+}
+
 // The container header at `at` (signature, sizes and type already read into
 // t): a known method and an uncompressed size that fits it. `strict` for a
 // signature found by searching: the header size and version every writer
@@ -236,8 +247,16 @@ bool BlfReader::containerHeaderOk(uint64_t at, bool strict, TopObject &t)
     t.method = rd16(h + 16);
     t.declared = rd32(h + 24);
     const uint32_t dataLen = t.size - kContainerHeaderSize;
-    if (t.method == kCompressionNone)
-        return t.declared == dataLen;
+    if (t.method == kCompressionNone) {
+        // Our writer grows its stored tail in place: the new objects and a
+        // new end mark behind it first, then the uncompressed size, then the
+        // object size. Between those two writes the uncompressed size
+        // already leads to the new end mark while the object size still
+        // ends at the old data; the new objects follow as objects outside
+        // containers. Any other difference is damage.
+        return t.declared == dataLen
+               || (t.declared > dataLen && endMarkAt(at + kContainerHeaderSize + uint64_t(t.declared)));
+    }
     // zlib cannot expand by more than about 1032:1; a larger claim is a lie
     // that would only cost memory.
     return t.method == kCompressionZlib && t.declared <= kMaxContainerData

@@ -10,7 +10,10 @@
 //   so is one whose header does not hold (no signature, a size that does not
 //   meet the next object, an unknown method): the reader looks further on
 //   for the next "LOBJ" whose container header holds, whose size meets the
-//   next object or the end of the file, and which then inflates;
+//   next object or the end of the file, and which then inflates. A stored
+//   container whose uncompressed size leads past its data exactly to an end
+//   mark is our writer's tail caught between its two size writes: it holds,
+//   and the objects behind it are read outside containers;
 // - in the stream, an object is handed out only once its end meets the next
 //   object's signature (after at most kMaxPadding bytes of padding) or the
 //   end of the data. Where that fails the reader looks for the next
@@ -115,6 +118,7 @@ private:
     Top topAt(uint64_t at, TopObject &t);
     bool containerHeaderOk(uint64_t at, bool strict, TopObject &t);
     bool followedWell(uint64_t end);
+    bool endMarkAt(uint64_t at);
     bool findContainer(uint64_t from, uint64_t to, uint64_t &found, bool *nonZero);
     bool readAt(uint64_t offset, void *dst, size_t len);
 

@@ -507,6 +507,77 @@ TEST_F(BinlogDamage, OldCopiesInDeadSpaceAreNotReadTwice)
     }
 }
 
+// Our writer grows its stored tail in place: the new objects and a new end
+// mark behind it, then the tail's uncompressed size, then its object size.
+// Killed between those two writes, the tail's uncompressed size leads to
+// the new end mark while its object size still ends at the old data, and
+// the new objects follow outside any container. That is a recording cut
+// short, not damage: every object reads, none is counted. An uncompressed
+// size that leads anywhere else is damage, and the tail is passed over.
+TEST_F(BinlogDamage, AStoredTailBetweenItsTwoSizesIsNoDamage)
+{
+    const std::vector<Bytes> objects = crafted(90);
+    auto streamOf = [&](size_t from, size_t to) {
+        Bytes s;
+        for (size_t i = from; i < to; ++i) {
+            s.insert(s.end(), objects[i].begin(), objects[i].end());
+            s.resize(s.size() + objects[i].size() % 4, 0);
+        }
+        return s;
+    };
+    const Bytes firstData = streamOf(0, 40);
+    const Bytes first = craft::container(firstData.data(), firstData.size(), true);
+    const Bytes tailData = streamOf(40, 70);
+    const Bytes grown = streamOf(70, 90); // behind the tail, outside any container
+    ASSERT_EQ(tailData.size() % 4, 0u);
+    Bytes f(144, 0);
+    std::memcpy(f.data(), "LOGG", 4);
+    craft::put32(f, 4, 144);
+    f.insert(f.end(), first.begin(), first.end());
+    const size_t tailAt = f.size();
+    Bytes tail = craft::container(tailData.data(), tailData.size(), false);
+    craft::put32(tail, 24, uint32_t(tailData.size() + grown.size()));
+    f.insert(f.end(), tail.begin(), tail.end());
+    f.insert(f.end(), grown.begin(), grown.end());
+    const size_t markAt = f.size();
+    Bytes mark(16, 0);
+    std::memcpy(mark.data(), "LOBJ", 4);
+    craft::put16(mark, 4, 16);
+    craft::put16(mark, 6, 1);
+    craft::put32(mark, 8, 256u * 1024 * 1024);
+    f.insert(f.end(), mark.begin(), mark.end());
+    // Until the close the header claims where the end mark says the data
+    // ends.
+    craft::put64(f, 16, markAt + 256u * 1024 * 1024);
+    ASSERT_EQ(tailAt + 32 + tailData.size() + grown.size(), markAt);
+
+    const std::string path = workDir.file("tail.blf");
+    ASSERT_TRUE(craft::writeFile(path, f));
+    const Read r = readBothWays(path);
+    EXPECT_TRUE(sameObjects(r.objects, objects));
+    EXPECT_EQ(r.places, 0u);
+    EXPECT_EQ(r.bytes, 0u);
+
+    // The uncompressed size leading into the grown objects, to the start of
+    // the last of them, and past the end mark.
+    const uint32_t lastSize = uint32_t(objects.back().size() + objects.back().size() % 4);
+    for (int64_t off : {int64_t(-4), -int64_t(lastSize), int64_t(16)}) {
+        SCOPED_TRACE(off);
+        Bytes bad = f;
+        craft::put32(bad, tailAt + 24, uint32_t(int64_t(tailData.size() + grown.size()) + off));
+        ASSERT_TRUE(craft::writeFile(path, bad));
+        const Read d = readBothWays(path);
+        ASSERT_GE(d.objects.size(), 40u);
+        EXPECT_TRUE(sameObjects(std::vector<Bytes>(d.objects.begin(), d.objects.begin() + 40),
+                                std::vector<Bytes>(objects.begin(), objects.begin() + 40)));
+        for (size_t i = 40; i < d.objects.size(); ++i)
+            EXPECT_EQ(std::find(objects.begin() + 40, objects.begin() + 70, d.objects[i]), objects.begin() + 70)
+                << "an object of the damaged tail read";
+        EXPECT_EQ(d.places, 1u);
+        EXPECT_GE(d.bytes, tail.size());
+    }
+}
+
 // Any damage, anywhere behind the file header, in files of deflated
 // containers (whose check sums tell damaged data): whatever reads back are
 // objects of the file, in order, none twice and none made up.

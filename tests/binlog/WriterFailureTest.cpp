@@ -25,6 +25,7 @@ struct OurRead {
     bool opened = false;
     int64_t frames = 0;
     int64_t firstBad = -1;
+    uint32_t damaged = 0; // places the reader took for damage
 };
 
 OurRead readOurs(const std::string &path)
@@ -48,6 +49,8 @@ OurRead readOurs(const std::string &path)
             r.firstBad = r.frames;
         ++r.frames;
     }
+    uint64_t bytes = 0;
+    BLGetReadDamage(h, &r.damaged, &bytes);
     BLCloseHandle(h);
     return r;
 }
@@ -83,6 +86,7 @@ class WriterFailures : public WorkDirTest
 // of every completed flush, in order; a failure is reported by the call that
 // meets it or a later one and by the close, and the header tells that the
 // file is not whole; a short write that went through leaves a whole file.
+// None reads as damaged: the file stays in a state the writer left it in.
 TEST_F(WriterFailures, AFailureAtAnyWriteKeepsEveryFlushedFrame)
 {
     REQUIRE_PEER_MODULES("can");
@@ -109,7 +113,7 @@ TEST_F(WriterFailures, AFailureAtAnyWriteKeepsEveryFlushedFrame)
         }
         // Faults by kind: frames lost or out of order, a file python-can
         // refuses, a failure not reported, a header that does not tell.
-        int lost = 0, refused = 0, unreported = 0, header = 0;
+        int lost = 0, refused = 0, unreported = 0, header = 0, damaged = 0;
         for (Fault f : faults) {
             for (size_t k = 0; k < writes; ++k) {
                 const std::string path = workDir.file("failed.blf");
@@ -141,16 +145,18 @@ TEST_F(WriterFailures, AFailureAtAnyWriteKeepsEveryFlushedFrame)
                 const bool isRefused = theirs.error;
                 const bool isUnreported = d.closeOk == failed;
                 const bool isHeader = (declared > file.size()) != failed;
+                const bool isDamaged = ours.damaged != 0;
                 lost += isLost;
                 refused += isRefused;
                 unreported += isUnreported;
                 header += isHeader;
+                damaged += isDamaged;
                 if ((isLost && lost <= 3) || (isRefused && refused <= 3) || (isUnreported && unreported <= 3)
-                    || (isHeader && header <= 3)) {
+                    || (isHeader && header <= 3) || (isDamaged && damaged <= 3)) {
                     ADD_FAILURE() << faultName(f) << " at write " << k << " of " << writes << ": " << d.flushed
                                   << " frames flushed, " << d.taken << " taken; python-can " << theirs.text
                                   << " our reader " << ours.frames << " frames (first out of order "
-                                  << ours.firstBad << "); close " << (d.closeOk ? "succeeded" : "failed")
+                                  << ours.firstBad << ", " << ours.damaged << " damaged places); close " << (d.closeOk ? "succeeded" : "failed")
                                   << "; header claims " << declared << " of a file of " << file.size() << " bytes";
                 }
             }
@@ -159,6 +165,7 @@ TEST_F(WriterFailures, AFailureAtAnyWriteKeepsEveryFlushedFrame)
         EXPECT_EQ(refused, 0) << "recordings python-can refuses";
         EXPECT_EQ(unreported, 0) << "failures the close did not report (or a close that failed without one)";
         EXPECT_EQ(header, 0) << "headers that do not tell a failed recording from a whole one";
+        EXPECT_EQ(damaged, 0) << "recordings our reader takes for damaged (a failed write leaves one cut short)";
     }
     std::cout << runs << " recordings with a failed write read back" << std::endl;
 }
@@ -248,6 +255,7 @@ TEST_F(WriterFailures, AFileSystemThatFillsUpKeepsEveryFlushedFrame)
         EXPECT_TRUE(ours.opened);
         EXPECT_EQ(ours.firstBad, -1);
         EXPECT_GE(ours.frames, flushed);
+        EXPECT_EQ(ours.damaged, 0u) << "a full disk leaves the file cut short, not damaged";
     }
     munmap(shared, 4 * sizeof(int64_t));
 }

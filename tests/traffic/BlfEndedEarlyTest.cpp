@@ -19,6 +19,7 @@ struct Read {
     int64_t frames = 0;
     bool inOrder = true;
     bool endedEarly = false;
+    quint32 damaged = 0;
 };
 
 Read readThrough(const QString &path)
@@ -31,6 +32,7 @@ Read readThrough(const QString &path)
     while (n >= 16)
         n = f.fileReadPart(path, frames, 16);
     r.endedEarly = f.endedEarly();
+    r.damaged = f.damagedPlaces();
     f.close();
     for (int i = 0; i < frames.size(); ++i) {
         if (frames[i].idText.trimmed().toUInt(nullptr, 16) != (uint(i) & 0x7FF))
@@ -51,7 +53,8 @@ class BlfEndedEarly : public WorkDirTest
 // the close has completed, the close window with its deflating, cut and
 // header among them, reads as ended early; the closed file does not. So does
 // a recording that never took a frame. A recording stopped by a failed
-// write is not whole either: it reads as ended early after its close.
+// write is not whole either: it reads as ended early after its close. None
+// of them reads as damaged.
 TEST_F(BlfEndedEarly, EveryStateBeforeTheCloseEndedEarlyAndTheClosedFileNot)
 {
     struct Case {
@@ -89,13 +92,13 @@ TEST_F(BlfEndedEarly, EveryStateBeforeTheCloseEndedEarlyAndTheClosedFileNot)
                     return; // created, nothing written yet: no trace file
                 const Read r = readThrough(qpath);
                 const bool early = !(s.last && whole);
-                if (r.opened < 0 || !r.inOrder || r.frames < s.mustHave || r.endedEarly != early) {
+                if (r.opened < 0 || !r.inOrder || r.frames < s.mustHave || r.endedEarly != early || r.damaged != 0) {
                     if (++wrong <= 5)
                         ADD_FAILURE() << "after " << s.ops << " of " << log.size() << " writes"
                                       << (s.cut ? " and a part of the next" : "") << ": " << r.frames << " frames ("
                                       << s.mustHave << " flushed), ended early " << r.endedEarly << ", expected "
-                                      << early << "; header claims " << blfstate::declaredSize(image) << " of "
-                                      << image.size() << " bytes";
+                                      << early << ", " << r.damaged << " damaged places; header claims "
+                                      << blfstate::declaredSize(image) << " of " << image.size() << " bytes";
                 }
             },
             4096);
