@@ -94,7 +94,7 @@ TEST_F(AnalysisLoadNote, DamagedLinesAreCountedInTheLogAndTheLoadMessage)
     EXPECT_EQ(tip(w.get()), "DBC文件加载成功!") << "what could be read is loaded";
     ASSERT_EQ(w->dbcMessages().size(), 3);
     EXPECT_EQ(w->dbcMessages().at(0).vSignals.size(), 1) << "EngTemp, after the damaged line";
-    EXPECT_EQ(w->windowTitle(), "damaged.dbc");
+    EXPECT_EQ(w->windowTitle(), "DBC解析 - damaged.dbc");
 }
 
 TEST_F(AnalysisLoadNote, AFileOfWhichNothingCouldBeReadFailsToLoad)
@@ -112,7 +112,7 @@ TEST_F(AnalysisLoadNote, AFileOfWhichNothingCouldBeReadFailsToLoad)
     EXPECT_TRUE(log.contains(QStringLiteral("DBC文件<%1>解析失败!!!").arg(dbcPath("picture.dbc"))));
     EXPECT_TRUE(log.contains("行无法解析,第一处在第1行..."));
     EXPECT_EQ(w->dbcMessages().size(), 3) << "the file loaded before stays";
-    EXPECT_EQ(w->windowTitle(), "small.dbc");
+    EXPECT_EQ(w->windowTitle(), "DBC解析 - small.dbc");
 }
 
 TEST_F(AnalysisLoadNote, ExtendedMultiplexingIsNamedAsNotRead)
