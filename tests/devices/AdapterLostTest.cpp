@@ -25,6 +25,7 @@
 #include "devices/QUserDeviceUSBCAN2.h"
 #include "devices/QUserDeviceUSBCANFD2.h"
 #include "devtools/QUserFd2Cfg.h"
+#include "traffic/QUserRecordWriter.h"
 #include "traffic/QUserTraceFile.h"
 
 namespace {
@@ -321,7 +322,9 @@ TEST_F(AdapterLostSim, RegistryStopsTheRecordingAndTellsOnceThenTheAdapterOpensA
             EXPECT_TRUE(st.devStateText().startsWith("[已断开]")) << st.stateText.toStdString();
         }
 
-        // The file is closed and holds every frame from before, ours too.
+        // The file is closed (by its writer, on its own thread) and holds
+        // every frame from before, ours too.
+        ASSERT_TRUE(QUserRecordWriter::waitAllEnded(std::chrono::seconds(60)));
         QUserTraceFile reader;
         QList<QUserCanMsg> frames;
         reader.fileRead(file, frames);

@@ -21,6 +21,7 @@
 #include "mainwindow/MainWindowForm.h"
 #include "mainwindow/QUserMainWindowLayout.h"
 #include "mainwindow/QUserTableModelCan.h"
+#include "traffic/QUserRecordWriter.h"
 #include "traffic/QUserTraceFile.h"
 #include "widgets/uiStatusBar.h"
 
@@ -85,6 +86,8 @@ QString dataOf(const QUserCanMsg &m) { return QString(m.dataText).remove(' ').to
 // The file against what the tab showed: python-can's reading and ours.
 void expectFileHolds(const QString &file, const QVector<QUserCanMsg> &shown)
 {
+    // The stop hands the file to its writer, which closes it on its thread.
+    ASSERT_TRUE(QUserRecordWriter::waitAllEnded(std::chrono::seconds(60)));
     std::string output;
     const QJsonArray py = pythonRead(file, &output);
     ASSERT_EQ(py.size(), shown.size()) << output.substr(0, 2000);
@@ -322,6 +325,7 @@ TEST_F(AdapterLostLiveTest, ControlFilePullsTheAdapterOfARunningWindow)
     for (int i = 0; i < heard->listCount(); ++i)
         shown.append(heard->listAt(i));
     ASSERT_EQ(shown.size(), 12);
+    ASSERT_TRUE(QUserRecordWriter::waitAllEnded(std::chrono::seconds(60)));
     QUserTraceFile reader;
     QList<QUserCanMsg> ours;
     reader.fileRead(file, ours);

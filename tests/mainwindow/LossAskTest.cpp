@@ -22,6 +22,7 @@
 #include "mainwindow/QUserMainWindowLayout.h"
 #include "mainwindow/QUserTableModelCan.h"
 #include "tests/support/WaitUntil.h"
+#include "traffic/QUserRecordWriter.h"
 #include "traffic/QUserTraceFile.h"
 
 #include <QAction>
@@ -305,6 +306,8 @@ TEST_F(LossAskTest, DeviceToolsAskBeforeClosingFramesOrARecording)
             EXPECT_EQ(prompts.unanswered(), 0);
             // The recording that stopped left a file that reads.
             if (c.recordCh0 || c.recordCh1) {
+                // Its writer closes it on its own thread.
+                ASSERT_TRUE(QUserRecordWriter::waitAllEnded(std::chrono::seconds(60)));
                 QList<QUserCanMsg> back;
                 QUserTraceFile f;
                 EXPECT_EQ(f.fileRead(file, back), 0);
@@ -457,6 +460,7 @@ TEST_F(LossAskTest, LanguageSwitchAnsweredYesRestarts)
     EXPECT_EQ(cfg()->getString("language"), "EN");
     EXPECT_EQ(tabsSeen, (QList<int>{1, 1})) << "the new window has only the \"GLOBAL\" entry";
     EXPECT_TRUE(topLevels<QUserMainWindowDBCSend>().isEmpty());
+    ASSERT_TRUE(QUserRecordWriter::waitAllEnded(std::chrono::seconds(60)));
     QList<QUserCanMsg> back;
     QUserTraceFile f;
     EXPECT_EQ(f.fileRead(recFile, back), 0);
