@@ -103,7 +103,7 @@ public:
             prompts.answerExec([](QDialog *d) {
                 auto *pd = qobject_cast<QProgressDialog *>(d);
                 if (pd)
-                    testsupport::waitUntil([pd] { return pd->wasCanceled(); }, 30000);
+                    testsupport::waitUntil([pd] { return pd->wasCanceled(); });
                 return 0;
             });
             ASSERT_EQ(send->dbcFileLoad(basicDbc()), 0);
@@ -118,7 +118,7 @@ public:
             listen = all.first();
             QUserMainWindowDBC *l = listen;
             prompts.answerExec([l](QDialog *) {
-                testsupport::waitUntil([l] { return !l->isLoadJobRunning(); }, 30000);
+                testsupport::waitUntil([l] { return !l->isLoadJobRunning(); });
                 return 0;
             });
             ASSERT_EQ(listen->dbcFileLoad(basicDbc()), 1);

@@ -46,7 +46,7 @@ QString cell(QUserTableModelCANWatch &m, int row, int column)
 // Waits out the throttle of a rebuild asked for within 100 ms of the last.
 bool settled(QUserTableModelCANWatch &m, int rows)
 {
-    return waitUntil([&] { return m.rowCount() == rows && !m.refreshTimer()->isActive(); }, 2000);
+    return waitUntil([&] { return m.rowCount() == rows && !m.refreshTimer()->isActive(); });
 }
 
 QVector<QUserCanMsg> sampleFrames()
@@ -190,7 +190,7 @@ TEST_F(CanWatchModel, RebuildsAreThrottled)
     m.scrollTo(true, 30);
     EXPECT_TRUE(m.refreshTimer()->isActive());
     EXPECT_EQ(cell(m, 0, 0), "0");
-    ASSERT_TRUE(waitUntil([&] { return cell(m, 0, 0) == "30"; }, 2000));
+    ASSERT_TRUE(waitUntil([&] { return cell(m, 0, 0) == "30"; }));
     EXPECT_FALSE(m.refreshTimer()->isActive());
     QThread::msleep(110);
     m.scrollTo(true, 40); // more than 100 ms later: at once
