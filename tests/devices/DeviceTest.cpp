@@ -122,7 +122,7 @@ TEST_F(DeviceTest, FdCloseKeepsDriverUntilLastChannelAndSendsReachIt)
     EXPECT_EQ(m.dataText, "0102");
     EXPECT_EQ(dev.sendMsgList("USBCANFD2-0-1", {m, m, m}), 3);
     EXPECT_EQ(fake.txCount(41, 0, 1), 4);
-    ASSERT_TRUE(waitFor([&] { return sent.copy().size() == 4; }, 3000)); // queued into this thread
+    ASSERT_TRUE(waitFor([&] { return sent.copy().size() == 4; })); // queued into this thread
 
     EXPECT_EQ(dev.close("USBCANFD2-0-0"), 0);
     EXPECT_EQ(dev.driverCount(), 1);

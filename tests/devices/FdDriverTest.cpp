@@ -72,7 +72,7 @@ TEST_F(FdDriverTest, PollEmitsClassicThenFdBatchesWithConvertedFrames)
     const KCAN_CANFD_OBJ f[2] = {canFdObj(0x55, 12, 0x18), canFdObj(0x56, 64, 0x10)};
     fake.pushRxFd(kType, 0, 1, f, 2);
     fake.pushRx(kType, 0, 1, c, 3);
-    ASSERT_TRUE(waitFor([&] { return rx.size() >= 2; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return rx.size() >= 2; }));
     QMutexLocker lock(&rx.mutex);
     ASSERT_EQ(rx.batches.size(), 2);
     EXPECT_EQ(rx.batches[0].first, "TRNB702-0-1");

@@ -16,6 +16,7 @@
 #include <functional>
 
 #include "tests/support/PeerCheck.h"
+#include "tests/support/WaitUntil.h"
 #include "devices/QKemLib.h"
 
 namespace devsim {

@@ -206,7 +206,7 @@ protected:
     {
         prompts.answerExec([shown](QDialog *dlg) {
             *shown = true;
-            devsim::pumpUntil([dlg] { return dlg->result() == 1; }, 30000);
+            devsim::pumpUntil([dlg] { return dlg->result() == 1; }, testsupport::kGiveUpMs);
             return dlg->result();
         });
     }

@@ -295,7 +295,7 @@ TEST_F(DisplaySettingsTest, StopDisplayHoldsTheTableAndClearingLetsItRunAgain)
     EXPECT_EQ(tab(kCh0)->rxCntGet(), 0u);
     const qint64 before = model->rebuildCount();
     w->soltDevRec(kCh0, batch);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return model->rebuildCount() > before; }, 1000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return model->rebuildCount() > before; }, testsupport::kGiveUpMs));
     EXPECT_EQ(prompts.records().size(), 0);
 }
 

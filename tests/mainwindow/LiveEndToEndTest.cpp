@@ -269,7 +269,7 @@ TEST_F(LiveEndToEndTest, TwoAdaptersLiveInTheirTabs)
     tabs->setCurrentIndex(tabs->count() - 1);
     ASSERT_EQ(w.curTabDevGet(), "USBCANFD2-0-1");
     QUserWindowTabData *tab = w.curTabDataGet();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return tab->model->rowCount() == 8; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tab->model->rowCount() == 8; }, testsupport::kGiveUpMs));
     QStringList shownIds;
     for (int r = 0; r < tab->model->rowCount(); ++r)
         shownIds << tab->model->item(r, 6)->text();
@@ -314,7 +314,7 @@ TEST_F(LiveEndToEndTest, ClassicAdapterTrafficInListMode)
         const int rows = tab->model->rowCount();
         return rows > 0 ? tab->model->item(rows - 1, 0)->text().toInt() : -1;
     };
-    EXPECT_TRUE(QTest::qWaitFor([&] { return lastShown() >= tab->model->listCount() - 60; }, 3000))
+    EXPECT_TRUE(QTest::qWaitFor([&] { return lastShown() >= tab->model->listCount() - 60; }, testsupport::kGiveUpMs))
         << lastShown() << " of " << tab->model->listCount();
     // The status bar shows the current channel's state and counts.
     ASSERT_TRUE(QTest::qWaitFor(

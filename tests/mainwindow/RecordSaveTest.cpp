@@ -702,7 +702,7 @@ TEST_F(RecordSaveTest, RecordingWhoseWritesFailStopsAndSaysSo)
         ASSERT_GE(failedAt, 0) << "the recording never noticed";
         QElapsedTimer shown;
         shown.start();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !ui()->actRecord->isChecked(); }, 1000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !ui()->actRecord->isChecked(); }, testsupport::kGiveUpMs));
         EXPECT_LT(shown.elapsed(), 1000);
         ++failTips;
         EXPECT_EQ(log.lines.filter("实时保存写入失败,已停止!").size(), failTips);
