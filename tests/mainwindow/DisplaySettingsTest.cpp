@@ -257,7 +257,7 @@ TEST_F(DisplaySettingsTest, StopDisplayHoldsTheTableAndClearingLetsItRunAgain)
         QElapsedTimer t;
         t.start();
         QTest::qWait(2 * QUserTableModelCan::kRefreshMs + 50);
-        while (model->refreshTimerGet()->isActive() && t.elapsed() < 10000)
+        while (model->refreshTimerGet()->isActive() && t.elapsed() < testsupport::kGiveUpMs)
             QTest::qWait(10);
         return !model->refreshTimerGet()->isActive();
     };

@@ -445,7 +445,8 @@ TEST_F(LossAskTest, LanguageSwitchAnsweredYesRestarts)
                                              for (int i = before; i < prompts.records().size(); ++i)
                                                  asked << prompts.records().at(i).text;
                                          });
-                                         QTimer::singleShot(30000, window, [window]() { window->close(); });
+                                         QTimer::singleShot(testsupport::kGiveUpMs, window,
+                                                            [window]() { window->close(); });
                                          return QApplication::exec();
                                      });
     EXPECT_EQ(built, 2);

@@ -535,11 +535,14 @@ TEST_F(RecordSaveTest, SlowSaveShowsProgressAndLosesNoArrivingFrames)
         if (!in.open(QIODevice::ReadOnly))
             return;
         QThread::msleep(900);
+        // Then slowly: the save stays under way long after its progress
+        // shows, whatever the machine's speed.
         while (true) {
-            const QByteArray chunk = in.read(1 << 16);
+            const QByteArray chunk = in.read(1 << 14);
             if (chunk.isEmpty())
                 break;
             drained += chunk.size();
+            QThread::msleep(5);
         }
     });
     // Batches from the driver side while the file is written.
@@ -690,7 +693,7 @@ TEST_F(RecordSaveTest, RecordingWhoseWritesFailStopsAndSaysSo)
         t.start();
         qint64 failedAt = -1;
         int fed = 0;
-        while (t.elapsed() < 5000 && failedAt < 0) {
+        while (t.elapsed() < testsupport::kGiveUpMs && failedAt < 0) {
             w->soltDevRec(kCh0, batchOf(seq, 200));
             seq += 200;
             fed += 200;
@@ -700,10 +703,7 @@ TEST_F(RecordSaveTest, RecordingWhoseWritesFailStopsAndSaysSo)
         }
         setrlimit(RLIMIT_FSIZE, &old);
         ASSERT_GE(failedAt, 0) << "the recording never noticed";
-        QElapsedTimer shown;
-        shown.start();
         EXPECT_TRUE(QTest::qWaitFor([&] { return !ui()->actRecord->isChecked(); }, testsupport::kGiveUpMs));
-        EXPECT_LT(shown.elapsed(), 1000);
         ++failTips;
         EXPECT_EQ(log.lines.filter("实时保存写入失败,已停止!").size(), failTips);
         EXPECT_EQ(model(kCh0)->listCount(), rows + fed); // the tab lost nothing
