@@ -397,6 +397,9 @@ TEST_F(DeviceTest, SendsRaceOpensAndClosesOfAdaptersOfTheSameModel)
             }
         };
         std::thread single(sender, false), lists(sender, true);
+        // The senders are under way, reaching the open adapter, before
+        // the other one comes and goes.
+        EXPECT_TRUE(testsupport::waitUntilReal([&] { return steadySent.load() > steadyFailed.load(); }));
         for (int round = 0; round < 30; ++round) {
             QStringList made;
             prompts.answerExec(pick(1));

@@ -364,7 +364,9 @@ TEST_F(FdDriverTest, StoppedOrNeverStartedDriverReleasesPosters)
     drv.threadStart();
     QUserFd2Cfg cfg = fdCfg();
     ASSERT_EQ(drv.canStart(0, &cfg), 0);
-    fake.setReceiveDelayUs(100000); // every poll turn takes 100 ms now
+    // Every poll turn takes a second now: the stop comes within the turn in
+    // which the posts arrive, however slow the machine.
+    fake.setReceiveDelayUs(1000000);
     std::vector<std::future<bool>> posters;
     for (int i = 0; i < 6; ++i)
         posters.push_back(std::async(std::launch::async, [&drv] {
@@ -375,10 +377,10 @@ TEST_F(FdDriverTest, StoppedOrNeverStartedDriverReleasesPosters)
         }));
     QThread::msleep(20);
     drv.stopRequest();
-    ASSERT_TRUE(drv.wait(5000));
+    ASSERT_TRUE(drv.wait(testsupport::kGiveUpMs));
     int answered = 0;
     for (auto &p : posters) {
-        ASSERT_EQ(p.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+        ASSERT_EQ(p.wait_for(std::chrono::milliseconds(testsupport::kGiveUpMs)), std::future_status::ready);
         answered += p.get() ? 0 : 1;
     }
     EXPECT_GE(answered, 4); // at most one turn executed a command meanwhile

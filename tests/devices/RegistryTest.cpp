@@ -223,7 +223,7 @@ TEST_F(RegistryTest, ReportsARecordingStoppedByAFailedWrite)
     // or at the next frame.
     QElapsedTimer clock;
     clock.start();
-    for (int i = 0; refused == 0 && clock.elapsed() < 5000; ++i) {
+    for (int i = 0; refused == 0 && clock.elapsed() < testsupport::kGiveUpMs; ++i) {
         refused += reg.recordWrite("TRNB701-0-2", m) == 0 ? 1 : 0;
         reg.recordWrite("TRNB701-0-1", m);
         if (i % 50 == 49) {
