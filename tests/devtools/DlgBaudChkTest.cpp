@@ -406,7 +406,8 @@ TEST_F(DlgBaudChkSim, ClosingDuringADetectionWaitsForItsThread)
     EXPECT_EQ(openAtEnd.load(), 1) << "the detection ended after the adapter was closed";
     EXPECT_FALSE(d.isOpen());
     ASSERT_EQ(ctl.inDelay("C", 0x81, 0), 1);
-    QThread::msleep(150);
+    EXPECT_TRUE(devsim::pumpUntil([&] { return !d.driver()->isOpened() && ctl.isOpen("C") == 0; },
+                                  testsupport::kGiveUpMs));
     EXPECT_FALSE(d.driver()->isOpened());
     EXPECT_EQ(ctl.isOpen("C"), 0);
     EXPECT_EQ(enabling(d), kClosed);
