@@ -181,7 +181,7 @@ TEST_F(Sim, Cia301ButtonsDriveTheNode)
         SCOPED_TRACE(s.name);
         const int tx = txLines();
         s.act();
-        EXPECT_TRUE(waitUntil(s.reaction, 10000));
+        EXPECT_TRUE(waitUntil(s.reaction, testsupport::kGiveUpMs));
         const QVector<BusFrame> sent = fromMaster(rig.sim.take(kBus));
         ASSERT_EQ(sent.size(), s.master.size());
         for (int i = 0; i < sent.size(); ++i) {
@@ -605,7 +605,7 @@ TEST_F(Sim, UnsizedAnswersAreCutWhereverTheObjectIsKnown)
         click("pushButtonSdoFastRead");
     }
     ASSERT_TRUE(waitUntil([&] { return !m->dictObjAt(listenRow(0x2001))->updateTime.isEmpty()
-                                     && m->dictObjAt(listenRow(0x2001))->curValue != 0; }, 10000));
+                                     && m->dictObjAt(listenRow(0x2001))->curValue != 0; }, testsupport::kGiveUpMs));
     ASSERT_TRUE(waitUntil([&] { return m->dictObjAt(listenRow(0x2000))->curValue != 0; }));
     ASSERT_TRUE(idle());
     EXPECT_EQ(m->dictObjAt(listenRow(0x2000))->curValue, 0x7Eu);
@@ -617,7 +617,7 @@ TEST_F(Sim, UnsizedAnswersAreCutWhereverTheObjectIsKnown)
     // The row shows it once the throttled refresh has run.
     EXPECT_TRUE(waitUntil(
         [&] { return m->item(listenRow(0x2001) - m->windowStart(), QUserTableModelEDS::ColValueHex)->text() == "00001234"; },
-        5000))
+        testsupport::kGiveUpMs))
         << qPrintable(m->item(listenRow(0x2001) - m->windowStart(), QUserTableModelEDS::ColValueHex)->text());
 }
 
@@ -655,7 +655,7 @@ TEST_F(Sim, PositionStartDuringAMoveKeepsThePowerStageOn)
                 slowest = std::min(slowest, v);
             return int32_t(node(0x6064)) == target && v == 0;
         },
-        15000))
+        testsupport::kGiveUpMs))
         << int32_t(node(0x6064));
     ASSERT_TRUE(idle());
     EXPECT_EQ(rig.sim.counter(kBus, kNode, PowerStageOffs), offs) << "Operation enabled the whole time";

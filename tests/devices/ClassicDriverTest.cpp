@@ -291,7 +291,7 @@ TEST_F(ClassicDriverTest, DetectionFindsTheMatchingRateAndReportsInOrder)
     BaudLog again;
     again.attach(&drv);
     EXPECT_EQ(drv.baudChkStart(1, 3000, 4000, 0, 15), 1);
-    ASSERT_TRUE(drv.wait(10000));
+    ASSERT_TRUE(drv.wait(testsupport::kGiveUpMs));
     const auto b = again.copy();
     // (the first log sees these too)
     ASSERT_EQ(b.size(), 3);
@@ -385,7 +385,7 @@ TEST_F(ClassicDriverTest, RestartAfterAStopRunsAndABusyThreadRefuses)
     // The last run, stopped like the others, and one more that runs to its
     // end: a range with no table rate begins and ends at once.
     ASSERT_EQ(drv.baudChkStart(0, 3000, 4000, 0, 5), 1);
-    ASSERT_TRUE(drv.wait(10000));
+    ASSERT_TRUE(drv.wait(testsupport::kGiveUpMs));
     EXPECT_EQ(count(QUserBaudChkMsg::Begin), 4);
     EXPECT_EQ(count(QUserBaudChkMsg::End), 4);
     EXPECT_FALSE(drv.isDetecting());

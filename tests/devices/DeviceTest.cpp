@@ -141,7 +141,7 @@ TEST_F(DeviceTest, FdCloseKeepsDriverUntilLastChannelAndSendsReachIt)
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             return watch.isNull();
         },
-        3000)); // it deleted itself
+        testsupport::kGiveUpMs)); // it deleted itself
     EXPECT_EQ(dev.sendMsg("USBCANFD2-0-1", m), 0);
 
     // A later open makes a new driver.

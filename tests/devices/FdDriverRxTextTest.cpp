@@ -201,7 +201,7 @@ TEST(FdDriverRxText, KeptBatchListsStayAsEmitted)
                     n += l.size();
                 return n >= total;
             },
-            5000));
+            testsupport::kGiveUpMs));
     }
     drv.canClose(3);
     QMutexLocker lock(&mutex);

@@ -81,7 +81,7 @@ TEST_F(SimEndToEnd, RegistryOpensSendsReceivesClosesAndReopens)
                     return false;
             return true;
         },
-        5000));
+        testsupport::kGiveUpMs));
     ASSERT_TRUE(waitFor([&] { return col.resultsWith("TRNA702-0-0", MsgTagPlayBack) == 20; }));
     for (int c = 1; c < 8; ++c)
         EXPECT_EQ(col.received.value(QString("TRNA702-0-%1").arg(c)), 20) << c;
@@ -220,7 +220,7 @@ TEST_F(SimEndToEnd, UnplugMidStreamIsReportedWithoutCrashOrHang)
                     return false;
             return true;
         },
-        5000));
+        testsupport::kGiveUpMs));
     for (const auto &b : col.batches) {
         EXPECT_LE(b.msgs.size(), 32);
         for (const QUserCanMsg &m : b.msgs) {

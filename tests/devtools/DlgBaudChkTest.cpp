@@ -368,7 +368,7 @@ TEST_F(DlgBaudChkSim, StoppingInTheMiddleEndsWithAMissAndTheEndBox)
     EXPECT_EQ(enabling(d), kDetecting);
     d.slotsBaudStop();
     EXPECT_EQ(enabling(d), kDetecting) << "the enabling changes with the driver's end, not the stop";
-    ASSERT_TRUE(waitEnd(d, prompts, 10000));
+    ASSERT_TRUE(waitEnd(d, prompts, testsupport::kGiveUpMs));
     const QVector<Row> r = rows(d);
     EXPECT_LT(r.size(), 200);
     EXPECT_EQ(r.last().result, QString::fromUtf8("侦测失败..."));
