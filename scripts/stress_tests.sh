@@ -77,17 +77,26 @@ failures_of()
         sed -n 's/^[[:space:]]*[0-9][0-9]* - \(.*\)$/\1/p'
       ;;
     tsan)
-      # Failed cases of the programs, then programs that ended without a
+      # Failed cases of each program, and programs that ended without a
       # verdict of their own (a sanitizer report ends the program at once).
-      grep -E '^\[  FAILED  \] [^ ]+\.[^ ]+' "$log" | grep -v ' listed below' |
-        sed -E 's/^\[  FAILED  \] ([^ ,]+).*/\1/' | sort -u
       awk '
-        /^-- test_/ { if (prog != "" && !ok) print prog " (ended without a result)"; prog = $2; ok = 0; next }
-        /^\[  PASSED  \]|^\[  FAILED  \] [0-9]+ tests?, listed below/ { ok = 1 }
-        END { if (prog != "" && !ok) print prog " (ended without a result)" }
+        function unfinished() {
+          if (prog != "" && !ok)
+            print prog ": ended without a result (a sanitizer report or a crash)"
+        }
+        /^-- test_/ { unfinished(); prog = $2; ok = 0; next }
+        /^\[  PASSED  \]/ { ok = 1; next }
+        /^\[  FAILED  \] [0-9]+ tests?, listed below/ { ok = 1; next }
+        /^\[  FAILED  \] [^ ]+\.[^ ]+/ {
+          if (!((prog, $4) in seen)) { seen[prog, $4] = 1; print prog ": " $4 }
+          next
+        }
+        /^WARNING: ThreadSanitizer:/ { reports++ }
+        END {
+          unfinished()
+          if (reports) print reports " ThreadSanitizer report(s)"
+        }
       ' "$log"
-      grep -q '^WARNING: ThreadSanitizer:' "$log" &&
-        grep -c '^WARNING: ThreadSanitizer:' "$log" | sed 's/$/ ThreadSanitizer report(s)/'
       ;;
   esac
 }

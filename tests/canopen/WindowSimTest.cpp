@@ -1,6 +1,7 @@
 // The CANopen window against simulated CANopen nodes on a simulated bus,
 // driven through its widgets; every prompt goes through the prompt seam.
 #include "tests/canopen/WindowRig.h"
+#include "tests/support/ManualHostClock.h"
 
 #include "widgets/QUserTreeWidget.h"
 
@@ -21,6 +22,9 @@ constexpr int kNode = 5;
 class Sim : public WindowTest
 {
 protected:
+    std::shared_ptr<testsupport::HeldHostClock> hostClock = std::make_shared<testsupport::HeldHostClock>();
+    QUserHostClockScope useHostClock{hostClock};
+
     void SetUp() override
     {
         WindowTest::SetUp();
@@ -48,10 +52,16 @@ protected:
     void field(const char *name, const QString &text) { child<QLineEdit>(name)->setText(text); }
     void combo(const char *name, int index) { child<QComboBox>(name)->setCurrentIndex(index); }
     void click(const char *name) { child<QAbstractButton>(name)->click(); }
-    bool idle(int ms = 20000)
+    bool idle(int ms = testsupport::kGiveUpMs)
     {
-        return waitUntil([this] { return w->requestsOpen() == 0; }, ms);
+        const bool done = waitUntil([this] { return w->requestsOpen() == 0; }, ms);
+        hostClock->release();
+        return done;
     }
+    // Holds the host clock still until the next idle(): the node's answers
+    // are bound to come, and no request may time out (and be tried again)
+    // because the machine was too busy to bring an answer within 200 ms.
+    void answersCome() { hostClock->hold(); }
     QString opLog() const { return w->operationLog()->toPlainText(); }
     // Frames the master put on the bus (identifiers the node does not use).
     static QVector<BusFrame> fromMaster(const QVector<BusFrame> &frames)
@@ -111,9 +121,11 @@ protected:
         w->slotEdsListenObjListTabDropEvent(QString(), item->text(0));
     }
     int listenRow(uint32_t index) const { return w->listenModel()->rowOfKey(index << 16); }
-    void listenClick(uint32_t index, int column)
+    void listenClick(uint32_t index, int column, bool answered = false)
     {
         settle(120);
+        if (answered)
+            answersCome();
         w->slotEdsListenObjTabItemClick(w->listenModel()->index(listenRow(index), column));
     }
     uint64_t node(int index, int sub = 0, const char *bus = kBus) { return rig.sim.value(bus, kNode, index, sub); }
@@ -253,7 +265,7 @@ TEST_F(Sim, SdoAbortShowsItsCode)
     QUserTableModelEDS *m = w->listenModel();
     m->dictObjAt(listenRow(0x6071))->curValue = 5000;
     const uint64_t requests = rig.sim.counter(kBus, kNode, SdoRequests);
-    listenClick(0x6071, QUserTableModelEDS::ColWrite);
+    listenClick(0x6071, QUserTableModelEDS::ColWrite, true);
     ASSERT_TRUE(idle());
     // At once: one request, no try after the abort (a time-out would have
     // asked three times).
@@ -455,9 +467,9 @@ TEST_F(Sim, UploadAnswerWithoutSizeIsAccepted)
     listenDrop(0x2001);
     listenDrop(0x2002);
     QUserTableModelEDS *m = w->listenModel();
-    listenClick(0x2001, QUserTableModelEDS::ColRead);
+    listenClick(0x2001, QUserTableModelEDS::ColRead, true);
     ASSERT_TRUE(idle());
-    listenClick(0x2002, QUserTableModelEDS::ColRead);
+    listenClick(0x2002, QUserTableModelEDS::ColRead, true);
     ASSERT_TRUE(idle());
     EXPECT_EQ(m->dictObjAt(listenRow(0x2001))->curValue, 0xBEEFu);
     EXPECT_EQ(m->dictObjAt(listenRow(0x2002))->curValue, 0x89ABCDEFu);
@@ -562,7 +574,7 @@ TEST_F(Sim, SegmentedAnswerIsAbortedAndSaidSo)
     field("lineEditCia301NodeId", "5");
     listenDrop(0x1008);
     const uint64_t requests = rig.sim.counter(kBus, kNode, SdoRequests);
-    listenClick(0x1008, QUserTableModelEDS::ColRead);
+    listenClick(0x1008, QUserTableModelEDS::ColRead, true);
     ASSERT_TRUE(idle());
     EXPECT_TRUE(opLog().endsWith(QStringLiteral("SDO操作[1008,00]失败...对象无法用快速SDO传输"))) << qPrintable(opLog());
     EXPECT_FALSE(opLog().contains(QStringLiteral("超时")));
@@ -598,6 +610,8 @@ TEST_F(Sim, UnsizedAnswersAreCutWhereverTheObjectIsKnown)
     listenDrop(0x2001); // UNSIGNED16
     ASSERT_TRUE(rig.sim.write(kBus, kNode, 0x2000, 0, 0x7E));
     QUserTableModelEDS *m = w->listenModel();
+    settle(120);
+    answersCome();
     for (const char *sub : {"2000", "2001"}) {
         SCOPED_TRACE(sub);
         field("lineEditSdoFastReadIndex", sub);

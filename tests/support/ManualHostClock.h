@@ -1,6 +1,6 @@
 #pragma once
-// A host clock (core/QUserHostClock.h) that stands still until the test
-// moves it. Periods, time-outs and throttles read from it then happen at
+// Host clocks (core/QUserHostClock.h) a test controls. ManualHostClock
+// stands still until the test moves it. Periods, time-outs and throttles read from it then happen at
 // exact times of the test's choosing, however slow the machine is.
 //
 // It counts its reads: a thread that polls the clock (a sender's loop, a
@@ -12,8 +12,10 @@
 #include "tests/support/GiveUp.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 namespace testsupport {
 
@@ -48,6 +50,57 @@ public:
 private:
     std::atomic<int64_t> ms_;
     std::atomic<uint64_t> reads_{0};
+};
+
+// The machine's time, which the test can hold still for a while: held, it
+// stands; released, it runs on from where it stood (never jumping ahead by
+// the time it was held). For windows that need time to pass (throttles)
+// around an exchange whose answer is bound to come: held while the test
+// waits for the answer, no time-out of the exchange can run out because
+// the machine was too busy to deliver it in time.
+class HeldHostClock final : public QUserHostClock
+{
+public:
+    int64_t nowMs() override
+    {
+        std::lock_guard<std::mutex> g(m_);
+        return held_ ? heldAt_ : running();
+    }
+    void hold()
+    {
+        std::lock_guard<std::mutex> g(m_);
+        if (held_)
+            return;
+        heldAt_ = running();
+        heldSince_ = steadyMs();
+        held_ = true;
+    }
+    void release()
+    {
+        std::lock_guard<std::mutex> g(m_);
+        if (!held_)
+            return;
+        pausedMs_ += steadyMs() - heldSince_;
+        held_ = false;
+    }
+
+private:
+    static int64_t steadyMs()
+    {
+        using namespace std::chrono;
+        return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    }
+    int64_t running() const { return epochAtStart_ + (steadyMs() - steadyAtStart_) - pausedMs_; }
+
+    std::mutex m_;
+    const int64_t epochAtStart_ = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      std::chrono::system_clock::now().time_since_epoch())
+                                      .count();
+    const int64_t steadyAtStart_ = steadyMs();
+    int64_t pausedMs_ = 0;
+    int64_t heldAt_ = 0;
+    int64_t heldSince_ = 0;
+    bool held_ = false;
 };
 
 // Installs a new manual clock for one scope.
