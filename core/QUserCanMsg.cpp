@@ -1,5 +1,6 @@
 #include "core/QUserCanMsg.h"
 #include "core/QUserCanMsgRaw.h"
+#include "core/QUserHostClock.h"
 
 #include <QDateTime>
 #include <QMetaType>
@@ -275,6 +276,8 @@ bool formatCanIdText(bool extended, QString &idText)
 
 int64_t getCurrentMs()
 {
+    if (QUserHostClock *c = QUserHostClock::installed())
+        return c->nowMs();
     return QDateTime::currentMSecsSinceEpoch();
 }
 

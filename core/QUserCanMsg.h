@@ -87,6 +87,7 @@ bool isCanIdValid(bool extended, QString idText);
 bool formatCanIdText(bool extended, QString &idText);
 
 // ---- host time ----
+// Milliseconds since the epoch on the host clock (QUserHostClock.h).
 int64_t getCurrentMs();
 int64_t getElapsedMs(int64_t startMs);
 

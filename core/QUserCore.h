@@ -9,6 +9,7 @@
 #include "core/QUserCanMsgRaw.h"
 #include "core/QUserDevId.h"
 #include "core/QUserFliterCfg.h"
+#include "core/QUserHostClock.h"
 #include "core/QUserLogHandler.h"
 #include "core/QUserMsgQueue.h"
 #include "core/QUserProtocolFrame.h"

@@ -5,51 +5,84 @@
 # kemusb, devices, traffic, devtools, and the CANopen, DBC and main windows
 # with their request thread and workers) under ThreadSanitizer. The fuzz targets run as
 # replay tests in the first two. Exits non-zero on any failure.
+#
+# Without settings it does all of that. scripts/stress_tests.sh runs the same
+# stages through these settings (none of them is needed otherwise):
+#   ORVANE_TEST_STAGES  the stages to take, of "normal asan tsan" (all)
+#   ORVANE_TEST_RUN=0   build only; ORVANE_TEST_BUILD=0 run only (built before)
+#   ORVANE_TEST_JOBS    tests run at once (the number of processors)
+# ORVANE_SKIP_SANITIZE=1 and ORVANE_SKIP_TSAN=1 leave out the last two.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 jobs=$(nproc 2>/dev/null || echo 8)
+test_jobs=${ORVANE_TEST_JOBS:-$jobs}
+stages=" ${ORVANE_TEST_STAGES:-normal asan tsan} "
+[ "${ORVANE_SKIP_SANITIZE:-0}" != "1" ] || stages=${stages/ asan / }
+[ "${ORVANE_SKIP_TSAN:-0}" != "1" ] || stages=${stages/ tsan / }
+stage() { [[ "$stages" == *" $1 "* ]]; }
+build() { [ "${ORVANE_TEST_BUILD:-1}" != "0" ]; }
+run() { [ "${ORVANE_TEST_RUN:-1}" != "0" ]; }
 
-bash scripts/deps.sh
+if build; then bash scripts/deps.sh; fi
 
 export QT_QPA_PLATFORM=offscreen
 
-echo "== build"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_WERROR=ON
-cmake --build build -j "$jobs"
-
-echo "== tests"
-ctest --test-dir build --output-on-failure -j "$jobs"
-
-if [ "${ORVANE_SKIP_SANITIZE:-0}" != "1" ]; then
-  echo "== sanitizer build (ASan + UBSan)"
-  cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=ON -DORVANE_BENCH=OFF -DORVANE_WERROR=ON
-  # Listing the tests of a Qt binary at build time would report the
-  # framework's process-wide allocations as leaks; the tests themselves keep
-  # leak detection where it means something.
-  ASAN_OPTIONS=detect_leaks=0 cmake --build build-asan -j "$jobs"
-  echo "== library tests under the sanitizers"
-  ctest --test-dir build-asan --output-on-failure -j "$jobs" -L lib
+if stage normal; then
+  if build; then
+    echo "== build"
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_WERROR=ON
+    cmake --build build -j "$jobs"
+  fi
+  if run; then
+    echo "== tests"
+    ctest --test-dir build --output-on-failure -j "$test_jobs"
+  fi
 fi
 
-if [ "${ORVANE_SKIP_TSAN:-0}" != "1" ]; then
-  echo "== ThreadSanitizer build of the threaded layers' tests"
+if stage asan; then
+  if build; then
+    echo "== sanitizer build (ASan + UBSan)"
+    cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=ON -DORVANE_BENCH=OFF -DORVANE_WERROR=ON
+    # Listing the tests of a Qt binary at build time would report the
+    # framework's process-wide allocations as leaks; the tests themselves keep
+    # leak detection where it means something.
+    ASAN_OPTIONS=detect_leaks=0 cmake --build build-asan -j "$jobs"
+  fi
+  if run; then
+    echo "== library tests under the sanitizers"
+    ctest --test-dir build-asan --output-on-failure -j "$test_jobs" -L lib
+  fi
+fi
+
+if stage tsan; then
   # test_support checks the harness itself: what hands nothing over between
   # threads is reported, what hands over is not.
   tsan_tests="test_support test_platform test_kemusb test_devices test_traffic test_devtools test_canopen test_dbc test_mainwindow"
-  cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_TSAN=ON -DORVANE_BENCH=OFF -DORVANE_WERROR=ON
-  # Only these test programs (and what they load) are built here.
-  cmake --build build-tsan -j "$jobs" --target $tsan_tests
-  echo "== threaded layers' tests under ThreadSanitizer"
-  # Qt is not instrumented: its locks and hand-overs between threads are
-  # made visible by tests/support/TsanQtSync.cpp, and only what Qt's own
-  # libraries do to their own memory is ignored (tests/support/tsan.supp).
-  export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$root/tests/support/tsan.supp"
-  for t in $tsan_tests; do
-    echo "-- $t"
-    # The ctypes checks load the library into Python, which an instrumented
-    # library cannot join.
-    "build-tsan/bin/$t" --gtest_filter='-*Ctypes*' --gtest_brief=1
-  done
-  unset TSAN_OPTIONS
+  if build; then
+    echo "== ThreadSanitizer build of the threaded layers' tests"
+    cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_TSAN=ON -DORVANE_BENCH=OFF -DORVANE_WERROR=ON
+    # Only these test programs (and what they load) are built here.
+    cmake --build build-tsan -j "$jobs" --target $tsan_tests
+  fi
+  if run; then
+    echo "== threaded layers' tests under ThreadSanitizer"
+    # Qt is not instrumented: its locks and hand-overs between threads are
+    # made visible by tests/support/TsanQtSync.cpp, and only what Qt's own
+    # libraries do to their own memory is ignored (tests/support/tsan.supp).
+    export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$root/tests/support/tsan.supp"
+    # Every program runs; the stage fails after them when one did.
+    tsan_failed=""
+    for t in $tsan_tests; do
+      echo "-- $t"
+      # The ctypes checks load the library into Python, which an instrumented
+      # library cannot join.
+      "build-tsan/bin/$t" --gtest_filter='-*Ctypes*' --gtest_brief=1 || tsan_failed="$tsan_failed $t"
+    done
+    unset TSAN_OPTIONS
+    if [ -n "$tsan_failed" ]; then
+      echo "== failed under ThreadSanitizer:$tsan_failed"
+      exit 1
+    fi
+  fi
 fi

@@ -1,6 +1,9 @@
 // The CANopen request thread on its own: its loop turns driven by the test
 // (the thread is not started) against a device that records what it is
-// handed, and answers fed in as received frames.
+// handed, and answers fed in as received frames. The host clock is the
+// test's (ManualHostClock): it stands still unless a test moves it, so the
+// time-outs of 200 ms happen exactly where a test says, and nowhere else
+// however slowly the machine turns the loop.
 #include "canopen/QUserCANopenPrj.h"
 #include "canopen/windows/QUserCANopenThread.h"
 #include "canopen/QUserEdsParser.h"
@@ -8,6 +11,7 @@
 #include "tests/devices/FakeDevice.h"
 
 #include "tests/canopen/CanopenTestUtil.h"
+#include "tests/support/ManualHostClock.h"
 #include "tests/support/TempWorkDir.h"
 
 #include <QElapsedTimer>
@@ -123,7 +127,7 @@ public:
             turn();
     }
     // Turns until the parameter record's finish notice, or ms pass.
-    bool runUntilFinished(QUserCANopenReqPara *p, int ms = 3000)
+    bool runUntilFinished(QUserCANopenReqPara *p, int ms = testsupport::kGiveUpMs)
     {
         QElapsedTimer t;
         t.start();
@@ -157,6 +161,7 @@ public:
         quint32 value;
         quint32 size; // bytes the answer indicated, 0 none
     };
+    testsupport::ManualHostClockScope clock; // first in, last out
     QObject owner;
     QUserDeviceAdapter reg{&owner};
     FakeDevice *dev = nullptr;
@@ -204,25 +209,29 @@ TEST(RequestThread, EmptyListFinishesAtOnce)
 }
 
 // The first object answers on its second try; the next object then starts
-// with three fresh tries (it is answered on its third).
+// with three fresh tries (it is answered on its third). A try is repeated
+// once more than 200 ms have passed since it was sent, not before.
 TEST(RequestThread, RetriesAfter200MsAndGivesEachObjectThreeTries)
 {
     ThreadRig r;
     QUserCANopenReqPara *p = r.sdo({object(0x2001, 0, true), object(0x2002, 0, true)});
-    auto waitSends = [&](int n) {
-        QElapsedTimer t;
-        t.start();
-        while (r.sdoSends() < n && t.elapsed() < 2000) {
-            r.turn();
-            QThread::usleep(200);
-        }
-        r.turn();
-        return r.sdoSends() == n;
+    // Moves the clock by ms and turns the loop a few times: the sends then.
+    auto after = [&](int ms) {
+        r.clock->advance(ms);
+        r.turns(3);
+        return r.sdoSends();
     };
-    ASSERT_TRUE(waitSends(2));
+    r.turns(3);
+    ASSERT_EQ(r.sdoSends(), 1);
+    EXPECT_EQ(after(200), 1) << "tried again at 200 ms";
+    EXPECT_EQ(after(1), 2);
     r.receive(upload(5, 0x2001, 0, 7));
-    ASSERT_TRUE(waitSends(3)); // the second object
-    ASSERT_TRUE(waitSends(5)); // its third try
+    r.turns(6);
+    ASSERT_EQ(r.sdoSends(), 3) << "the second object, at once";
+    EXPECT_EQ(after(200), 3);
+    EXPECT_EQ(after(1), 4);
+    EXPECT_EQ(after(200), 4);
+    EXPECT_EQ(after(1), 5); // its third try
     r.receive(upload(5, 0x2002, 0, 8));
     ASSERT_TRUE(r.runUntilFinished(p));
     EXPECT_EQ(p->result, 0);
@@ -230,26 +239,32 @@ TEST(RequestThread, RetriesAfter200MsAndGivesEachObjectThreeTries)
     EXPECT_EQ(p->sdoList->at(1).curValue, 8u);
 }
 
-// Three sends 200 ms apart, then the transfer ends with result 6; the
-// objects after the one that failed are not sent.
+// Three sends 201 ms apart (a try ends once more than 200 ms have passed),
+// then the transfer ends with result 6 when the third has waited as long;
+// the objects after the one that failed are not sent.
 TEST(RequestThread, TimesOutAfterThreeTriesOf200Ms)
 {
     ThreadRig r;
-    QElapsedTimer t;
-    t.start();
+    const int64_t t0 = r.clock->peekMs();
     QUserCANopenReqPara *p = r.sdo({object(0x2001, 0, true), object(0x2002, 0, true)});
-    ASSERT_TRUE(r.runUntilFinished(p, 3000));
-    const qint64 took = t.elapsed();
+    r.turns(3);
+    ASSERT_EQ(r.sdoSends(), 1);
+    for (int k = 1; k <= 3; ++k) {
+        SCOPED_TRACE(k);
+        r.clock->advance(200);
+        r.turns(3);
+        EXPECT_FALSE(r.finished(p));
+        EXPECT_EQ(r.sdoSends(), k);
+        r.clock->advance(1);
+        r.turns(3);
+        EXPECT_EQ(r.finished(p), k == 3);
+    }
     EXPECT_EQ(p->result, QUserCANopenThread::ResultSdoTimeout);
     EXPECT_EQ(p->sdoPos, 0);
     EXPECT_EQ(r.sdoSends(), 3);
-    EXPECT_GE(took, 600);
-    EXPECT_LT(took, 2000);
     ASSERT_EQ(r.dev->sent.size(), 3);
-    for (int i = 1; i < 3; ++i) {
-        const int64_t gap = r.dev->sent[i].atMs - r.dev->sent[i - 1].atMs;
-        EXPECT_GE(gap, 200) << i;
-    }
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(r.dev->sent[i].atMs - t0, 201 * i) << i;
 }
 
 // Answers of another node, index or sub-index are announced but do not
@@ -312,7 +327,7 @@ TEST(RequestThread, NodeThatAnswersAtOnceNeverTimesOut)
     QElapsedTimer t;
     t.start();
     int answered = 0;
-    while (!r.finished(p) && t.elapsed() < 5000) {
+    while (!r.finished(p) && t.elapsed() < testsupport::kGiveUpMs) {
         r.th.reqFinishNotice();
         r.th.sdoTransferStep();
         // Answer each request as soon as it is handed to the device, ahead
@@ -334,18 +349,15 @@ TEST(RequestThread, NodeThatAnswersAtOnceNeverTimesOut)
 }
 
 // An abort of the object in flight ends the transfer at once with its own
-// result and code: no further try, no time-out.
+// result and code: no further try, no time-out (the clock does not move).
 TEST(RequestThread, AbortOfTheObjectInFlightEndsTheTransferAtOnce)
 {
     ThreadRig r;
     QUserCANopenReqPara *p = r.sdo({object(0x2003, 0, false, 1, 5), object(0x2001, 0, true)});
     r.turns(4);
     ASSERT_EQ(r.sdoSends(), 1);
-    QElapsedTimer t;
-    t.start();
     r.receive(abortFrame(5, 0x2003, 0, 0x06010002));
-    ASSERT_TRUE(r.runUntilFinished(p, 3000));
-    EXPECT_LT(t.elapsed(), 150);
+    ASSERT_TRUE(r.runUntilFinished(p));
     EXPECT_EQ(p->result, QUserCANopenThread::ResultSdoAborted);
     EXPECT_EQ(p->abortCode, 0x06010002u);
     EXPECT_EQ(p->sdoPos, 0);
@@ -389,7 +401,7 @@ TEST(RequestThread, SegmentedAnswerIsAbortedAndRefused)
         EXPECT_FALSE(r.finished(p));
         EXPECT_EQ(r.sdoSends(), 1);
         r.receive(answer(5, cmd, 0x1008, 0, cmd == 0x41 ? 9 : 0));
-        ASSERT_TRUE(r.runUntilFinished(p, 3000));
+        ASSERT_TRUE(r.runUntilFinished(p));
         EXPECT_EQ(p->result, QUserCANopenThread::ResultSdoRefused);
         EXPECT_EQ(p->sdoPos, 0);
         ASSERT_EQ(r.sdoSends(), 2) << "the request and the abort, no second try";
@@ -454,9 +466,11 @@ TEST(RequestThread, SecondListWaitsForTheFirst)
 
 // ---- the other requests ------------------------------------------------------------------
 
+// The pause is a sleep of the machine's: only lower bounds, on its clock.
 TEST(RequestThread, FrameListIsPacedAfterEveryFrame)
 {
     ThreadRig r;
+    QUserHostClockScope machine(nullptr);
     QUserCANopenReqPara *p = r.para(0);
     p->paceMs = 10;
     for (int i = 0; i < 3; ++i)
@@ -529,17 +543,19 @@ TEST(RequestThread, LoadAndSaveResults)
 
 // stop() acknowledges through the loop and returns only when it has ended;
 // the destructor of a running thread does the same and frees what it held.
+// The transfer in hand is never answered, and cannot time out either (the
+// clock stands still): a stop that waited for it would not return.
 TEST(RequestThread, StopEndsTheLoopAndDestructionWaits)
 {
     auto *r = new ThreadRig;
     r->th.start();
     QUserCANopenReqPara *p = r->sdo({object(0x2001, 0, true)}); // never answered
-    QThread::msleep(20);
-    QElapsedTimer t;
-    t.start();
+    ASSERT_TRUE(testsupport::waitUntilReal([&] {
+        QMutexLocker lock(&r->dev->mutex);
+        return !r->dev->sent.isEmpty();
+    })) << "the loop never sent the request";
     r->th.stop();
     EXPECT_TRUE(r->th.isFinished());
-    EXPECT_LT(t.elapsed(), 1000);
     const int sends = r->sdoSends();
     QThread::msleep(250);
     EXPECT_EQ(r->sdoSends(), sends); // nothing runs any more
@@ -549,6 +565,7 @@ TEST(RequestThread, StopEndsTheLoopAndDestructionWaits)
 
 TEST(RequestThread, DestroyingARunningThreadStopsItFirst)
 {
+    testsupport::ManualHostClockScope clock; // the transfer cannot time out
     QObject owner;
     QUserDeviceAdapter reg(&owner);
     auto *dev = new FakeDevice;
@@ -565,11 +582,11 @@ TEST(RequestThread, DestroyingARunningThreadStopsItFirst)
     req->type = QUserCANopenThread::ReqSdoTransfer;
     req->param = p;
     th->reqPost(req);
-    QThread::msleep(30);
-    QElapsedTimer t;
-    t.start();
+    ASSERT_TRUE(testsupport::waitUntilReal([&] {
+        QMutexLocker lock(&dev->mutex);
+        return !dev->sent.isEmpty();
+    })) << "the loop never sent the request";
     delete th; // the loop must have ended before the members go
-    EXPECT_LT(t.elapsed(), 1000);
     QMutexLocker lock(&dev->mutex);
     const int sends = dev->sent.size();
     lock.unlock();
@@ -608,7 +625,7 @@ TEST(RequestThread, PostingToARunningThreadLeavesTheRecordAlone)
     }
     QElapsedTimer t;
     t.start();
-    while (finished.load() < n && t.elapsed() < 20000)
+    while (finished.load() < n && t.elapsed() < 3 * testsupport::kGiveUpMs)
         QThread::msleep(2);
     th.stop();
     EXPECT_EQ(finished.load(), n);

@@ -5,7 +5,9 @@
 #include "core/QUserSysCfg.h"
 
 #include "tests/canopen/CanopenTestUtil.h"
+#include "tests/support/ManualHostClock.h"
 #include "tests/support/TempWorkDir.h"
+#include "tests/support/WaitUntil.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -18,6 +20,9 @@
 
 namespace {
 
+// The refresh throttle reads the host clock: the test's own (it stands
+// still unless moved), so that a burst of frames falls within one throttle
+// period however slow the machine.
 class LogModel : public WorkDirTest
 {
 protected:
@@ -30,15 +35,14 @@ protected:
             out << m.item(r, column)->text();
         return out;
     }
-    static void waitRefresh(QUserTableModelCANopen &m)
+    // Lets the throttle period pass and waits for the refresh it held back.
+    void waitRefresh(QUserTableModelCANopen &m)
     {
-        QElapsedTimer t;
-        t.start();
-        while (m.refreshPending() && t.elapsed() < 1000) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-            QThread::msleep(5);
-        }
+        clock->advance(QUserTableModelCANopen::kRefreshMs);
+        EXPECT_TRUE(testsupport::waitUntil([&] { return !m.refreshPending(); })) << "the held refresh never came";
     }
+
+    testsupport::ManualHostClockScope clock;
 };
 
 QUserDictObj obj(uint32_t index, uint32_t sub, const char *access = "rw")
@@ -194,10 +198,8 @@ TEST_F(LogModel, ClearReadsTheLimitAgain)
 TEST_F(LogModel, RefreshesAreThrottledTo100Ms)
 {
     QUserTableModelCANopen m;
-    QElapsedTimer t;
-    t.start();
-    // The refresh time starts at construction: wait it out.
-    QThread::msleep(110);
+    // The refresh time starts at construction: let it pass.
+    clock->advance(QUserTableModelCANopen::kRefreshMs);
     const int before = m.refreshCount();
     for (int i = 0; i < 20; ++i)
         m.logAppend(QStringLiteral("f%1").arg(i), QString());
@@ -216,7 +218,7 @@ TEST_F(LogModel, PausedLogGrowsWithoutRefreshes)
 {
     QUserTableModelCANopen m;
     QSignalSpy rows(&m, &QUserTableModel::userRowChangeEvent);
-    QThread::msleep(110);
+    clock->advance(QUserTableModelCANopen::kRefreshMs);
     m.setScrollState(false);
     const int before = m.refreshCount();
     for (int i = 0; i < 30; ++i)

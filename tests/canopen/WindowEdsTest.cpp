@@ -275,7 +275,7 @@ TEST_F(Eds, ReadAndWriteCellsPostTransfersOnlyWhereAllowed)
     listenDrop(0x2004); // wo
     settleRefresh();
     w->slotEdsListenObjTabItemClick(listenCell(0, QUserTableModelEDS::ColRead));
-    ASSERT_TRUE(waitUntil([&] { return dev->sentCount() == 1; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return dev->sentCount() == 1; }));
     EXPECT_EQ(dataOf(sentFrames()[0]).toHex().toUpper(), QByteArray("4001200000000000"));
     EXPECT_TRUE(opLog().contains(QStringLiteral("SDO Read [2001,00][Manufacturer word]")));
     w->slotEdsListenObjTabItemClick(listenCell(1, QUserTableModelEDS::ColWrite)); // ro
@@ -294,7 +294,7 @@ TEST_F(Eds, ReadAndWriteCellsPostTransfersOnlyWhereAllowed)
     EXPECT_EQ(w->listenModel()->dictObjAt(0)->curValue, 255u);
     EXPECT_EQ(dev->sentCount(), sent);
     w->slotEdsListenObjTabItemClick(listenCell(0, QUserTableModelEDS::ColWrite));
-    ASSERT_TRUE(waitUntil([&] { return dev->sentCount() == sent + 1; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return dev->sentCount() == sent + 1; }));
     EXPECT_EQ(dataOf(sentFrames().last()).toHex().toUpper(), QByteArray("2B012000FF000000"));
     EXPECT_TRUE(opLog().contains(QStringLiteral("SDO Write [2001,00][Manufacturer word]->0x00FF")));
     // A decimal edit of another cell than the one opened changes nothing.
@@ -314,7 +314,7 @@ TEST_F(Eds, EmptyNodeIdSendsNothing)
     listenDrop(0x2001);
     settleRefresh();
     w->slotEdsListenObjTabItemClick(listenCell(0, QUserTableModelEDS::ColRead)); // node 5 is now "the last"
-    ASSERT_TRUE(waitUntil([&] { return dev->sentCount() == 1; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return dev->sentCount() == 1; }));
     ASSERT_TRUE(idle(2000));
     const int sent = dev->sentCount();
     w->slotEdsLogClr();
@@ -592,7 +592,7 @@ TEST_F(Eds, ProjectSaveReopenAndClose)
     // The next window opens the project again: lists first, then its EDS.
     w = newWindow();
     ASSERT_TRUE(idle());
-    ASSERT_TRUE(waitUntil([&] { return !w->edsParser()->dictObjList.isEmpty(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return !w->edsParser()->dictObjList.isEmpty(); }));
     const QString log = opLog();
     const QStringList order{QStringLiteral("加载工程文件:") + path, QStringLiteral("加载成功"),
                             QStringLiteral("检测到EDS文件..."),
@@ -706,20 +706,21 @@ TEST_F(Eds, DestructionStopsTheRequestThreadFirst)
     QVector<QUserCanMsg> frames;
     QUserCanMsg sync;
     w->frameDecoder().syncMsgCreat(sync);
-    for (int i = 0; i < 100; ++i)
+    // 10000 frames 10 ms apart: the list would take 100 s.
+    for (int i = 0; i < 10000; ++i)
         frames.append(sync);
     ASSERT_TRUE(w->reqSdoTransferPost({o}));
     ASSERT_TRUE(w->reqMsgListSendPost(frames));
-    ASSERT_TRUE(waitUntil([&] { return dev->sentCount() >= 3; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return dev->sentCount() >= 3; }));
     QPointer<QUserCANopenThread> thread(w->requestThread());
     QElapsedTimer t;
     t.start();
     delete w;
     w = nullptr;
-    EXPECT_LT(t.elapsed(), 500); // the list in hand stops at its next frame
+    EXPECT_LT(t.elapsed(), 30000); // the list in hand stops at its next frame
     EXPECT_TRUE(thread.isNull());
     const int sent = dev->sentCount();
-    EXPECT_LT(sent, 100);
+    EXPECT_LT(sent, 10000);
     settle(300);
     EXPECT_EQ(dev->sentCount(), sent);
 }

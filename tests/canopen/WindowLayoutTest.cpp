@@ -215,7 +215,7 @@ TEST_F(Layout, ListenColumnsFitAReopenedProject)
     show(QSize(960, 540));
     child<QTabWidget>("tabWidgetTop")->setCurrentIndex(1);
     ASSERT_TRUE(idle());
-    ASSERT_TRUE(waitUntil([&] { return w->listenModel()->cacheCount() > 3; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return w->listenModel()->cacheCount() > 3; }));
     settle(150);
     auto *view = child<QUserTableView>("tableViewListen");
     for (int c : {QUserTableModelEDS::ColIndex, QUserTableModelEDS::ColSubIndex, QUserTableModelEDS::ColName}) {

@@ -135,7 +135,7 @@ TEST_F(WindowLog, AnswerOnAnotherChannelDoesNotCompleteTheTransfer)
     auto answerWhenAsked = [&](const QString &devId) {
         const int before = dev->sentCount();
         ASSERT_TRUE(w->reqSdoTransferPost({o}));
-        ASSERT_TRUE(waitUntil([&] { return dev->sentCount() > before; }, 10000));
+        ASSERT_TRUE(waitUntil([&] { return dev->sentCount() > before; }));
         settle(20);
         feed(rx(0x585, QByteArray::fromHex("4B01200034120000")), devId);
     };
@@ -268,7 +268,7 @@ TEST_F(WindowLog, PauseKeepsFramesUntilTheNextOneAfterUnpausing)
     pause->setChecked(false);
     EXPECT_EQ(w->logModel()->rowCount(), 0);
     feed(rx(0x181, QByteArray(1, char(9))));
-    ASSERT_TRUE(waitUntil([&] { return w->logModel()->rowCount() == 6; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return w->logModel()->rowCount() == 6; }));
 }
 
 TEST_F(WindowLog, SaveWritesOneLinePerEntry)

@@ -28,7 +28,7 @@ protected:
     // Frames the request thread sent for a posted list, once it is done.
     QVector<QUserCanMsg> postedFrames(int expected)
     {
-        EXPECT_TRUE(waitUntil([&] { return dev->sentCount() >= expected; }, 10000));
+        EXPECT_TRUE(waitUntil([&] { return dev->sentCount() >= expected; }));
         EXPECT_TRUE(idle());
         return sentFrames();
     }
@@ -411,7 +411,7 @@ TEST_F(Panels, PositionStartFollowsTheDriveState)
         for (const char *answer : {c.statusword, c.mode}) {
             if (!*answer)
                 break;
-            ASSERT_TRUE(waitUntil([&] { return dev->sentCount() > asked; }, 10000));
+            ASSERT_TRUE(waitUntil([&] { return dev->sentCount() > asked; }));
             const QUserCanMsg ask = sentFrames().at(asked);
             EXPECT_EQ(ask.getId(), 0x605);
             const QByteArray reply = QByteArray::fromHex(answer);
@@ -419,7 +419,7 @@ TEST_F(Panels, PositionStartFollowsTheDriveState)
             ++asked;
             feed(rx(0x585, reply));
         }
-        ASSERT_TRUE(waitUntil([&] { return dev->sentCount() >= asked + c.expected.size(); }, 10000));
+        ASSERT_TRUE(waitUntil([&] { return dev->sentCount() >= asked + c.expected.size(); }));
         ASSERT_TRUE(idle());
         EXPECT_EQ(sdoWrites(sentFrames(), 5), c.expected);
     }

@@ -242,7 +242,7 @@ protected:
         return win;
     }
     // Runs events until the window has no request open.
-    bool idle(int ms = 3000)
+    bool idle(int ms = testsupport::kGiveUpMs)
     {
         return waitUntil([this] { return w->requestsOpen() == 0; }, ms);
     }

@@ -1,4 +1,5 @@
 #include "core/QUserCanMsg.h"
+#include "tests/support/GiveUp.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -347,8 +348,7 @@ TEST(CanMsg, CrossesThreadsInQueuedSignals)
     QVector<QUserCanMsg> frames(3);
     frames[2].idText = "00000123 ";
     QMetaObject::invokeMethod(&e, [&] { emit e.batch("TRNA702-0-1", frames); }, Qt::QueuedConnection);
-    for (int i = 0; i < 200 && got.isEmpty(); ++i)
-        QTest::qWait(10);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !got.isEmpty(); }, testsupport::kGiveUpMs));
     worker.quit();
     worker.wait();
     ASSERT_EQ(got.size(), 3);

@@ -1,6 +1,7 @@
 #include "core/QUserLogHandler.h"
 
 #include "tests/support/ChildProcess.h"
+#include "tests/support/GiveUp.h"
 #include "tests/support/TempWorkDir.h"
 
 #include <QCoreApplication>
@@ -204,11 +205,12 @@ TEST_F(LogHandlerTest, InstalledHandlerWritesEveryThreadsMessages)
     qWarning() << "from the test";
     std::thread t([] { qDebug("from a thread"); });
     t.join();
-    // the flush timer pushes the text within a second
+    // the flush timer pushes the text within a second (the wait gives up
+    // only after a long time)
     QElapsedTimer clock;
     clock.start();
     std::string text;
-    while (clock.elapsed() < 5000) {
+    while (clock.elapsed() < testsupport::kGiveUpMs) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         text = readAll(path);
         if (text.find("from a thread") != std::string::npos)

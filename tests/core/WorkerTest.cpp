@@ -2,6 +2,7 @@
 #include "core/QUserThreadObject.h"
 #include "core/QUserTimer.h"
 #include "core/QUserWork.h"
+#include "tests/support/GiveUp.h"
 
 #include <gtest/gtest.h>
 
@@ -36,14 +37,15 @@ TEST(MsgQueue, BlockingPopTimesOutOrWakes)
     EXPECT_EQ(q.pop(100), nullptr);
     EXPECT_GE(t.elapsed(), 90);
 
+    // A push wakes the waiter: well before its time-out of a minute.
     int item = 5;
     std::thread poster([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         q.push(&item);
     });
     t.restart();
-    EXPECT_EQ(q.pop(5000), &item);
-    EXPECT_LT(t.elapsed(), 4000);
+    EXPECT_EQ(q.pop(60000), &item);
+    EXPECT_LT(t.elapsed(), 30000);
     poster.join();
 }
 
@@ -61,7 +63,7 @@ TEST(MsgQueue, ManyProducersOneConsumerLoseNothing)
     int got = 0;
     int lastIndex[4] = {-1, -1, -1, -1};
     while (got < 4 * perThread) {
-        void *v = q.pop(1000);
+        void *v = q.pop(testsupport::kGiveUpMs);
         ASSERT_NE(v, nullptr);
         const int *s = static_cast<int *>(v);
         const int p = int((s - &cells[0][0]) / perThread);
@@ -113,11 +115,11 @@ TEST(UserTimer, StartStopAndPointer)
     int other = 0;
     t.setObj(&other);
     t.start(10);
-    ASSERT_TRUE(spy.wait(2000));
+    ASSERT_TRUE(spy.wait(testsupport::kGiveUpMs));
     EXPECT_EQ(spy.takeFirst().at(0).value<void *>(), static_cast<void *>(&other));
     QElapsedTimer clock;
     clock.start();
-    while (spy.size() < 2 && clock.elapsed() < 2000)
+    while (spy.size() < 2 && clock.elapsed() < testsupport::kGiveUpMs)
         spy.wait(100);
     EXPECT_GE(spy.size(), 2); // repeating
     t.stop();
@@ -136,6 +138,10 @@ public:
     QVector<int> order; // written only in the worker thread
     std::atomic<Qt::HANDLE> threadId{nullptr};
 
+    // Jobs of this type run until they are told to stop (a give-up bound
+    // aside); the others for about 40 ms.
+    static constexpr int kUntilStopped = 4;
+
 public slots:
     void slotRun(int reqType, void *obj) override
     {
@@ -144,7 +150,8 @@ public slots:
             maxRunning = now;
         threadId = QThread::currentThreadId();
         order.append(reqType);
-        for (int i = 0; i < 20 && !stopRequested; ++i)
+        const int turns = reqType == kUntilStopped ? testsupport::kGiveUpMs / 2 : 20;
+        for (int i = 0; i < turns && !stopRequested; ++i)
             QThread::msleep(2);
         if (stopRequested)
             sawStop = true;
@@ -166,10 +173,7 @@ TEST(UserWork, JobsRunOneAfterAnotherInTheWorkerThread)
     work->reqRun(1, nullptr);
     work->reqRun(2, nullptr);
     work->reqRun(3, nullptr);
-    QElapsedTimer clock;
-    clock.start();
-    while (work->done < 3 && clock.elapsed() < 5000)
-        QThread::msleep(5);
+    ASSERT_TRUE(testsupport::waitUntilReal([&] { return work->done == 3; }));
     EXPECT_EQ(work->done, 3);
     EXPECT_EQ(work->maxRunning, 1);
     EXPECT_NE(work->threadId.load(), QThread::currentThreadId());
@@ -178,12 +182,11 @@ TEST(UserWork, JobsRunOneAfterAnotherInTheWorkerThread)
     // reqStop outside a job stays set only until the next reqRun
     work->reqStop();
     EXPECT_TRUE(work->isStopRequested());
-    work->reqRun(4, nullptr);
+    work->reqRun(CountingWork::kUntilStopped, nullptr);
     EXPECT_FALSE(work->isStopRequested());
-    QThread::msleep(5);
+    ASSERT_TRUE(testsupport::waitUntilReal([&] { return work->running == 1; })) << "the job never started";
     work->reqStop(); // seen by the running job at its next poll
-    while (work->done < 4 && clock.elapsed() < 5000)
-        QThread::msleep(5);
+    ASSERT_TRUE(testsupport::waitUntilReal([&] { return work->done == 4; }));
     EXPECT_TRUE(work->sawStop);
 
     holder.thread->quit();

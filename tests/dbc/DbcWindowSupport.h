@@ -198,7 +198,7 @@ QT_END_NAMESPACE
 // Lets the model's throttled refresh fill the window of rows now.
 inline void modelRefresh(QUserMainWindowDBC *w)
 {
-    waitUntil([w] { return !w->listenModel()->refreshPending(); }, 2000);
+    waitUntil([w] { return !w->listenModel()->refreshPending(); });
     settle(110);
     w->listenModel()->windowUpdate();
 }

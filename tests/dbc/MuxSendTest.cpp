@@ -284,7 +284,7 @@ TEST_F(MuxSend, MessageOfNoDataBytesIsSent)
     sendButton(w, 0)->click();
     EXPECT_EQ(prompts.records().size(), 0) << "no error box";
     EXPECT_EQ(w.statusBar()->currentMessage(), QStringLiteral("发送成功.."));
-    ASSERT_TRUE(waitUntil([&] { return rig.received(SimRig::rx()).size() >= 1; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return rig.received(SimRig::rx()).size() >= 1; }));
     const QUserCanMsg got = rig.received(SimRig::rx()).at(0);
     EXPECT_EQ(got.getId(), 0x400);
     EXPECT_EQ(got.lenText.trimmed(), "0");

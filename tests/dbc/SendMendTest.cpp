@@ -25,6 +25,7 @@
 
 #include "tests/dbc/SendSupport.h"
 #include "tests/support/TempWorkDir.h"
+#include "tests/support/WaitUntil.h"
 #include "core/QUserSysCfg.h"
 #include "dbc/DbcKemsigLoad.h"
 #include "widgets/QUserDlgSetting.h"
@@ -288,43 +289,57 @@ TEST_F(SendMend, CurrentMessageIsARowAndSurvivesTheListGrowing)
 }
 
 // The user closes the progress dialog while the job still reads the file
-// (a pipe whose writer comes late): the window stays busy, refuses to close
-// and reads nothing until the job has stopped; the load counts as
-// cancelled, the previous messages stay, and the next load runs normally.
-// (The first design returned at once and read the record under the
-// running job.)
+// (held up in its worker until the test lets it go on): the window stays
+// busy, refuses to close and reads nothing until the job has stopped; the
+// load counts as cancelled, the previous messages stay, and the next load
+// runs normally. (The first design returned at once and read the record
+// under the running job.)
 TEST_F(SendMend, CancelledLoadKeepsTheWindowBusyUntilTheJobStops)
 {
     QPointer<Win> w = new Win;
     ASSERT_EQ(loadDbc(*w, smallDbc()), 0);
-    // The load of slow.dbc is held up in its worker for 400 ms (kemsig reads
-    // regular files only, so a pipe cannot stand in for a slow disk).
+    // kemsig reads regular files only, so a pipe cannot stand in for a slow
+    // disk: the load hook holds the job instead.
     const QString fifo = QDir::current().absoluteFilePath("slow.dbc");
     ASSERT_TRUE(writeText(fifo, "VERSION \"\"\n\nBU_: A\n\nBO_ 7 Other: 8 A\n"));
-    static std::atomic<bool> fed;
+    static std::atomic<bool> held, goOn, fed;
+    held = false;
+    goOn = false;
     fed = false;
     DbcKemsigLoad::setLoadHookForTest([](const QString &path) {
         if (!path.endsWith(QLatin1String("slow.dbc")))
             return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        held = true;
+        testsupport::waitUntilReal([] { return goOn.load(); });
         fed = true;
     });
 
-    bool busy = false, closed = true;
+    bool busy = false, closed = true, looked = false;
     QString label;
-    QTimer::singleShot(150, w.data(), [&] {
-        busy = w->loadBusy();
-        label = w->loadJob().progressDlg->labelText();
-        closed = w->close();
-    });
     QUserPromptScript prompts;
-    prompts.answerExec(0); // the dialog closed at once: cancelled
+    // The dialog is closed once the job is inside the file: cancelled. What
+    // the window shows and does is looked at in the wait that follows, while
+    // the job is still held; then the job may go on.
+    prompts.answerExec([&](QDialog *) {
+        EXPECT_TRUE(testsupport::waitUntilReal([] { return held.load(); })) << "the job never reached the file";
+        QTimer::singleShot(0, w.data(), [&] {
+            busy = w->loadBusy();
+            label = w->loadJob().progressDlg->labelText();
+            closed = w->close();
+            looked = true;
+            goOn = true;
+        });
+        return 0;
+    });
     const int r = w->dbcFileLoad(fifo);
     const bool fedAtReturn = fed;
     const int jobsAtReturn = QUserDbcSendWork::activeJobs();
+    goOn = true; // a load that returned without waiting leaves the job held
+    ASSERT_TRUE(testsupport::waitUntil([] { return QUserDbcSendWork::activeJobs() == 0; }));
     DbcKemsigLoad::setLoadHookForTest(nullptr);
     ASSERT_FALSE(w.isNull());
 
+    EXPECT_TRUE(looked) << "no events turned while the job ran";
     EXPECT_TRUE(fedAtReturn) << "returned while the job still waited for the file";
     EXPECT_EQ(jobsAtReturn, 0);
     EXPECT_FALSE(w->loadJob().running);

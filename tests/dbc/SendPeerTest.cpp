@@ -146,7 +146,7 @@ TEST_F(SendPeer, EncodedBytesEqualCanmatrixAndArriveOnTheFarChannel)
     EXPECT_EQ(checked.exitCode, 0) << checked.output;
     std::cout << checked.output;
 
-    ASSERT_TRUE(waitUntil([&] { return rig.received(SimRig::rx()).size() >= sent.size(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return rig.received(SimRig::rx()).size() >= sent.size(); }));
     const QVector<QUserCanMsg> got = rig.received(SimRig::rx());
     ASSERT_EQ(got.size(), sent.size());
     for (int i = 0; i < sent.size(); ++i) {

@@ -176,7 +176,7 @@ TEST_F(WindowChart, PointsRefreshAndRestart)
     // No further value: the waiting points are drawn when the refresh is
     // due, 100 ms after the last one (here: at once, the clock has passed).
     EXPECT_TRUE(w->chartFlushPending());
-    ASSERT_TRUE(waitUntil([&] { return speed->series->count() == 3; }, 2000));
+    ASSERT_TRUE(waitUntil([&] { return speed->series->count() == 3; }));
     EXPECT_EQ(speed->series->at(2).y(), 4.0);
     EXPECT_FALSE(speed->dirty);
 

@@ -114,7 +114,7 @@ void runRounds(const QString &dbc, const QJsonArray &rounds, int protocol, Tally
             out.append(toMsg(f.toObject()));
         const int before = received;
         ASSERT_EQ(reg.devSendMsgList(SimRig::tx(), out), out.size());
-        ASSERT_TRUE(waitUntil([&] { return received >= before + out.size(); }, 10000))
+        ASSERT_TRUE(waitUntil([&] { return received >= before + out.size(); }))
             << "received " << received - before << " of " << out.size();
         settle(20);
         tally.frames += out.size();

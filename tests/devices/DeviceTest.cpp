@@ -122,7 +122,7 @@ TEST_F(DeviceTest, FdCloseKeepsDriverUntilLastChannelAndSendsReachIt)
     EXPECT_EQ(m.dataText, "0102");
     EXPECT_EQ(dev.sendMsgList("USBCANFD2-0-1", {m, m, m}), 3);
     EXPECT_EQ(fake.txCount(41, 0, 1), 4);
-    ASSERT_TRUE(waitFor([&] { return sent.copy().size() == 4; }, 3000)); // queued into this thread
+    ASSERT_TRUE(waitFor([&] { return sent.copy().size() == 4; })); // queued into this thread
 
     EXPECT_EQ(dev.close("USBCANFD2-0-0"), 0);
     EXPECT_EQ(dev.driverCount(), 1);
@@ -141,7 +141,7 @@ TEST_F(DeviceTest, FdCloseKeepsDriverUntilLastChannelAndSendsReachIt)
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             return watch.isNull();
         },
-        3000)); // it deleted itself
+        testsupport::kGiveUpMs)); // it deleted itself
     EXPECT_EQ(dev.sendMsg("USBCANFD2-0-1", m), 0);
 
     // A later open makes a new driver.
@@ -397,6 +397,9 @@ TEST_F(DeviceTest, SendsRaceOpensAndClosesOfAdaptersOfTheSameModel)
             }
         };
         std::thread single(sender, false), lists(sender, true);
+        // The senders are under way, reaching the open adapter, before
+        // the other one comes and goes.
+        EXPECT_TRUE(testsupport::waitUntilReal([&] { return steadySent.load() > steadyFailed.load(); }));
         for (int round = 0; round < 30; ++round) {
             QStringList made;
             prompts.answerExec(pick(1));

@@ -10,6 +10,7 @@
 #include <atomic>
 
 #include "devices/QUserDevice.h"
+#include "tests/support/ManualHostClock.h"
 
 class FakeDevice : public QUserDevice
 {
@@ -35,8 +36,14 @@ public:
     int sendMsgList(const QString &devId, QVector<QUserCanMsg> msgs) override
     {
         const int delay = firstDelayMs.exchange(0);
-        if (delay > 0)
-            QThread::msleep(unsigned(delay)); // a slow first transmit
+        if (delay > 0) {
+            // A slow first transmit: on a test's clock it takes that long
+            // exactly, on the machine's at least that long.
+            if (auto *c = dynamic_cast<testsupport::ManualHostClock *>(QUserHostClock::installed()))
+                c->advance(delay);
+            else
+                QThread::msleep(unsigned(delay));
+        }
         QMutexLocker lock(&mutex);
         lastDevId = devId;
         ++batches;

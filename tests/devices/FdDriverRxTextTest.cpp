@@ -123,7 +123,7 @@ TEST(FdDriverRxText, FramesMatchTheSharedConversionsAcrossManyIdentifiers)
     fake.pushRx(kType, 0, 2, classic.data(), int(classic.size()));
     fake.pushRxFd(kType, 0, 5, fd.data(), int(fd.size()));
     const int want = int(classic.size() + fd.size());
-    ASSERT_TRUE(waitFor([&] { return rx.count() >= want; }, 10000)) << rx.count() << " of " << want;
+    ASSERT_TRUE(waitFor([&] { return rx.count() >= want; })) << rx.count() << " of " << want;
     drv.canClose(2);
     drv.canClose(5);
 
@@ -201,7 +201,7 @@ TEST(FdDriverRxText, KeptBatchListsStayAsEmitted)
                     n += l.size();
                 return n >= total;
             },
-            5000));
+            testsupport::kGiveUpMs));
     }
     drv.canClose(3);
     QMutexLocker lock(&mutex);
@@ -268,7 +268,7 @@ TEST(FdDriverRxText, ListsLetGoInTheGuiThreadAreRefilledAfterTheirLastRead)
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
     });
-    const bool all = waitFor([&] { return frames >= total; }, 20000);
+    const bool all = waitFor([&] { return frames >= total; });
     bus.join();
     ASSERT_TRUE(all) << frames << " of " << total;
     drv.canClose(3);

@@ -223,7 +223,7 @@ TEST_F(RegistryTest, ReportsARecordingStoppedByAFailedWrite)
     // or at the next frame.
     QElapsedTimer clock;
     clock.start();
-    for (int i = 0; refused == 0 && clock.elapsed() < 5000; ++i) {
+    for (int i = 0; refused == 0 && clock.elapsed() < testsupport::kGiveUpMs; ++i) {
         refused += reg.recordWrite("TRNB701-0-2", m) == 0 ? 1 : 0;
         reg.recordWrite("TRNB701-0-1", m);
         if (i % 50 == 49) {
@@ -267,7 +267,7 @@ TEST_F(RegistryTest, RelaysDeviceAndSenderSignalsUnchanged)
     t.reqSendCnt = 1;
     t.period = 0;
     EXPECT_TRUE(reg.basicSendStart("TRNA701-1-3", t));
-    ASSERT_TRUE(waitFor([&] { return results.countStatus(MsgStatusBasicEnd) == 1; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return results.countStatus(MsgStatusBasicEnd) == 1; }));
     const auto r = results.copy();
     EXPECT_EQ(r[0].devId, "TRNA701-1-3");
     EXPECT_EQ(r[0].msg.status, 104);
@@ -282,7 +282,7 @@ TEST_F(RegistryTest, SendMachineRestartsStopsAndDeletesCleanly)
     auto *m = new QUserDeviceSendMachine("TRNB702-0-0", &dev);
     // Advanced start while running: stop, new task, start again.
     m->advanceSendStart(longAdvance());
-    ASSERT_TRUE(waitFor([&] { return m->advanceSender()->isSending() && dev.sentCount() >= 1; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return m->advanceSender()->isSending() && dev.sentCount() >= 1; }));
     QUserSendTask t2 = longAdvance();
     t2.msgList[0].idText = "3";
     m->advanceSendStart(t2);
@@ -323,7 +323,7 @@ TEST_F(RegistryTest, DestructionStopsSendersBeforeDevicesGo)
     fast.period = 0;
     reg->basicSendStart("TRNB702-0-0", fast);
     reg->advanceSendStart("TRNB702-0-1", longAdvance());
-    ASSERT_TRUE(waitFor([&] { return stub->sentCount() > 100; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return stub->sentCount() > 100; }));
     delete reg; // a sender still sending into a deleted device would crash here
     EXPECT_TRUE(deleted);
 }

@@ -8,6 +8,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <map>
 #include <thread>
 
 #include "tests/devices/FakeDevice.h"
@@ -45,6 +46,42 @@ QUserCanMsg entry(const QString &id, bool enabled, const QString &comment = QStr
     m.dataText = QStringLiteral("AA");
     return m;
 }
+
+// Drives a sender on a clock only the test moves. Each step puts the clock
+// one millisecond short of a due time and lets the sender look at it (a
+// sender that went early would send there, and its frames would carry that
+// time), then on the due time itself, and waits for the frames due by then.
+// The frames' times are then exact, whatever the machine's speed.
+struct Steps {
+    testsupport::ManualHostClock &clock;
+    FakeDevice &dev;
+    int64_t t0 = clock.peekMs();
+
+    bool started = false;
+
+    // To t0 + ms, where count frames in all are due.
+    void to(int64_t ms, int count)
+    {
+        if (!started) {
+            // The sender's thread takes its start time from the clock as it
+            // begins: the clock moves only after that.
+            ASSERT_TRUE(clock.readMore()) << "the sender never looked at the clock";
+            started = true;
+        }
+        if (ms == 0) {
+            ASSERT_TRUE(waitFor([&] { return dev.sentCount() >= count; })) << "nothing sent at the start";
+            return;
+        }
+        if (clock.peekMs() < t0 + ms - 1) {
+            clock.setMs(t0 + ms - 1);
+            ASSERT_TRUE(clock.readMore()) << "the sender stopped looking at the clock";
+        }
+        ASSERT_LT(dev.sentCount(), count) << "sent before " << ms << " ms";
+        if (clock.peekMs() < t0 + ms)
+            clock.setMs(t0 + ms);
+        ASSERT_TRUE(waitFor([&] { return dev.sentCount() >= count; })) << "nothing sent at " << ms << " ms";
+    }
+};
 } // namespace
 
 class BasicSendTest : public WorkDirTest
@@ -68,13 +105,15 @@ TEST_F(BasicSendTest, DefaultsWithoutFileSendOneFrameAfterOnePeriod)
 
     SignalLog log;
     log.attach(&s, &QUserBasicSend::sendResultNotify);
-    const int64_t t0 = getCurrentMs();
+    testsupport::ManualHostClockScope clock;
+    Steps step{*clock.clock, dev};
     s.sendStart();
-    ASSERT_TRUE(waitFor([&] { return log.countStatus(MsgStatusBasicEnd) == 1; }, 3000));
+    step.to(1, 1);
+    ASSERT_TRUE(waitFor([&] { return log.countStatus(MsgStatusBasicEnd) == 1; }));
     s.wait();
     const auto sent = dev.sentCopy();
     ASSERT_EQ(sent.size(), 1);
-    EXPECT_GE(sent[0].atMs - t0, 1);
+    EXPECT_EQ(sent[0].atMs - step.t0, 1);
     EXPECT_EQ(sent[0].msg.status, MsgTagBasicSend);
     EXPECT_EQ(sent[0].msg.sendTick, 1u);
     EXPECT_EQ(sent[0].msg.direction, 1);
@@ -210,16 +249,18 @@ TEST_F(BasicSendTest, BatchesLeaveAtWholePeriods)
     SignalLog log;
     log.attach(&s, &QUserBasicSend::sendResultNotify);
     s.sendTaskSet(basicTask("100", 4, 2, 60));
-    const int64_t t0 = getCurrentMs();
+    testsupport::ManualHostClockScope clock;
+    Steps step{*clock.clock, dev};
     s.sendStart();
-    ASSERT_TRUE(waitFor([&] { return log.countStatus(MsgStatusBasicEnd) == 1; }, 5000));
+    for (int k = 0; k < 4; ++k)
+        step.to(60 * (k + 1), 2 * (k + 1));
+    ASSERT_TRUE(waitFor([&] { return log.countStatus(MsgStatusBasicEnd) == 1; }));
     s.wait();
     const auto sent = dev.sentCopy();
     ASSERT_EQ(sent.size(), 8);
     for (int k = 0; k < 4; ++k) {
-        const int64_t at = sent[2 * k].atMs - t0;
-        EXPECT_GE(at, 60 * (k + 1) - 1) << "batch " << k;
-        EXPECT_LT(at, 60 * (k + 1) + 150) << "batch " << k; // late only under load
+        EXPECT_EQ(sent[2 * k].atMs - step.t0, 60 * (k + 1)) << "batch " << k;
+        EXPECT_EQ(sent[2 * k + 1].atMs - step.t0, 60 * (k + 1)) << "batch " << k;
         EXPECT_EQ(sent[2 * k].msg.sendTick, uint32_t(k + 1));
         EXPECT_EQ(sent[2 * k + 1].msg.sendTick, uint32_t(k + 1));
     }
@@ -234,20 +275,24 @@ TEST_F(BasicSendTest, LateBatchesCatchUpBackToBack)
     SignalLog log;
     log.attach(&s, &QUserBasicSend::sendResultNotify);
     s.sendTaskSet(basicTask("100", 8, 1, 30));
-    const int64_t t0 = getCurrentMs();
+    testsupport::ManualHostClockScope clock;
+    Steps step{*clock.clock, dev};
     s.sendStart();
-    ASSERT_TRUE(waitFor([&] { return log.countStatus(MsgStatusBasicEnd) == 1; }, 5000));
+    // Batch 1 leaves at 30 ms and takes 200 ms; batches 2 to 7 were due by
+    // then and follow at once, before the clock moves again; batch 8 waits
+    // for 240 ms.
+    step.to(30, 7);
+    step.to(240, 8);
+    ASSERT_TRUE(waitFor([&] { return log.countStatus(MsgStatusBasicEnd) == 1; }));
     s.wait();
     const auto sent = dev.sentCopy();
     ASSERT_EQ(sent.size(), 8);
-    // Batch 1 left at 30 ms and took 200 ms; batches 2 to 7 were due by then
-    // and follow at once; batch 8 waits for 240 ms.
-    for (int k = 1; k < 7; ++k) {
-        EXPECT_GE(sent[k].atMs - t0, 229) << k;
-        EXPECT_LE(sent[k].atMs - sent[1].atMs, 100) << k;
+    for (int k = 0; k < 7; ++k) {
+        EXPECT_EQ(sent[k].atMs - step.t0, 230) << k;
         EXPECT_EQ(sent[k].msg.sendTick, uint32_t(k + 1));
     }
-    EXPECT_GE(sent[7].atMs - t0, 239);
+    EXPECT_EQ(sent[7].atMs - step.t0, 240);
+    EXPECT_EQ(sent[7].msg.sendTick, 8u);
 }
 
 TEST_F(BasicSendTest, PeriodZeroSendsBackToBackAndReqZeroSendsOneBatch)
@@ -260,7 +305,7 @@ TEST_F(BasicSendTest, PeriodZeroSendsBackToBackAndReqZeroSendsOneBatch)
         log.attach(&s, &QUserBasicSend::sendResultNotify);
         s.sendTaskSet(basicTask("100", c.req, 3, 0));
         s.sendStart();
-        ASSERT_TRUE(waitFor([&] { return log.countStatus(MsgStatusBasicEnd) == 1; }, 5000));
+        ASSERT_TRUE(waitFor([&] { return log.countStatus(MsgStatusBasicEnd) == 1; }));
         s.wait();
         EXPECT_EQ(dev.batches, c.batches) << c.req;
         EXPECT_EQ(dev.sentCount(), 3 * c.batches);
@@ -276,7 +321,7 @@ TEST_F(BasicSendTest, ShortBatchEndsTheRun)
     log.attach(&s, &QUserBasicSend::sendResultNotify);
     s.sendTaskSet(basicTask("100", 10, 3, 0));
     s.sendStart();
-    ASSERT_TRUE(waitFor([&] { return log.countStatus(MsgStatusBasicEnd) == 1; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return log.countStatus(MsgStatusBasicEnd) == 1; }));
     s.wait();
     EXPECT_EQ(dev.batches, 1);
 }
@@ -302,7 +347,7 @@ TEST_F(BasicSendTest, IdentifierIncrementWrapsAndIsRestoredAfterTheRun)
         log.attach(&s, &QUserBasicSend::sendResultNotify);
         s.sendTaskSet(basicTask(c.start, c.req, c.per, 0, true, c.extended));
         s.sendStart();
-        ASSERT_TRUE(waitFor([&] { return log.countStatus(MsgStatusBasicEnd) == 1; }, 3000));
+        ASSERT_TRUE(waitFor([&] { return log.countStatus(MsgStatusBasicEnd) == 1; }));
         s.wait();
         const auto sent = dev.sentCopy();
         ASSERT_EQ(sent.size(), c.expect.size()) << c.start;
@@ -320,10 +365,11 @@ TEST_F(BasicSendTest, StopDuringLongPeriodEndsPromptly)
     log.attach(&s, &QUserBasicSend::sendResultNotify);
     s.sendTaskSet(basicTask("100", 5, 1, 100000));
     s.sendStart();
-    ASSERT_TRUE(waitFor([&] { return log.countStatus(MsgStatusBasicStart) == 1; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return log.countStatus(MsgStatusBasicStart) == 1; }));
     const int64_t t0 = getCurrentMs();
     s.sendStop();
-    EXPECT_LT(getCurrentMs() - t0, 500);
+    // Promptly: well inside the period of 100 s it would wait otherwise.
+    EXPECT_LT(getCurrentMs() - t0, 50000);
     EXPECT_FALSE(s.isRunning());
     EXPECT_EQ(dev.sentCount(), 0);
     EXPECT_EQ(log.countStatus(MsgStatusBasicEnd), 1);
@@ -348,7 +394,7 @@ TEST_F(BasicSendTest, StopRightAfterStartAlwaysWaitsForTheThread)
     SignalLog log;
     log.attach(&s, &QUserBasicSend::sendResultNotify);
     s.sendStart();
-    ASSERT_TRUE(waitFor([&] { return log.countStatus(MsgStatusBasicEnd) == 1; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return log.countStatus(MsgStatusBasicEnd) == 1; }));
     s.wait();
     EXPECT_EQ(dev.sentCount(), 1);
 }
@@ -392,24 +438,31 @@ TEST_F(AdvanceSendTest, ScheduleWithIntervalAndPeriod)
         t.frameInterval = c.interval;
         t.errorMode = 1;
         s.sendTaskSet(t);
-        const int64_t t0 = getCurrentMs();
+        testsupport::ManualHostClockScope clock;
+        Steps step{*clock.clock, dev};
+        auto due = [&](int i) { return (i / 3) * 250 + (i % 3) * c.interval; };
+        std::map<int64_t, int> dueBy; // a due time, and how many frames are due by then
+        for (int i = 0; i < 6; ++i)
+            dueBy[due(i)] = i + 1;
         s.sendStart();
-        ASSERT_TRUE(waitFor([&] { return log.countStatus(MsgStatusAdvEnd) == 1; }, 5000));
-        const int64_t end = log.copy().last().atMs - t0;
+        for (const auto &d : dueBy)
+            step.to(d.first, d.second);
+        // The run ends when the third cycle would be due.
+        clock->setMs(step.t0 + 499);
+        ASSERT_TRUE(clock->readMore());
+        EXPECT_EQ(log.countStatus(MsgStatusAdvEnd), 0) << "ended before 500 ms";
+        clock->setMs(step.t0 + 500);
+        ASSERT_TRUE(waitFor([&] { return log.countStatus(MsgStatusAdvEnd) == 1; }));
+        EXPECT_EQ(log.copy().last().atMs - step.t0, 500);
         s.wait();
         const auto sent = dev.sentCopy();
         ASSERT_EQ(sent.size(), 6);
         const QStringList ids = {"1", "3", "4", "1", "3", "4"};
         for (int i = 0; i < 6; ++i) {
-            const int64_t due = (i / 3) * 250 + (i % 3) * c.interval;
-            const int64_t at = sent[i].atMs - t0;
-            EXPECT_GE(at, due - 1) << i;
-            EXPECT_LT(at, due + 150) << i;
+            EXPECT_EQ(sent[i].atMs - step.t0, due(i)) << i;
             EXPECT_EQ(sent[i].msg.idText, ids[i]);
             EXPECT_EQ(sent[i].msg.status, MsgTagAdvanceSend);
         }
-        EXPECT_GE(end, 499);
-        EXPECT_LT(end, 900);
         EXPECT_EQ(log.countStatus(MsgStatusAdvStart), 1);
     }
 }
@@ -444,7 +497,7 @@ TEST_F(AdvanceSendTest, FailureModesAndEmptyRuns)
         t.errorMode = c.errorMode;
         s.sendTaskSet(t);
         s.sendStart();
-        ASSERT_TRUE(waitFor([&] { return log.countStatus(MsgStatusAdvEnd) == 1; }, 3000));
+        ASSERT_TRUE(waitFor([&] { return log.countStatus(MsgStatusAdvEnd) == 1; }));
         s.wait();
         EXPECT_EQ(dev.sentCount(), c.expectSent) << c.errorMode << "/" << c.req;
         EXPECT_EQ(log.countStatus(MsgStatusAdvStart), 1);
@@ -644,7 +697,7 @@ TEST_F(AdvanceSendTest, TaskHandOverStopsARunAndStopRightAfterStartWaits)
         ASSERT_FALSE(s.isRunning()) << i;
     }
     s.sendStart();
-    ASSERT_TRUE(waitFor([&] { return dev.sentCount() > 0; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return dev.sentCount() > 0; }));
     t.reqSendCnt = 1;
     s.sendTaskSet(t); // stops the long run first
     EXPECT_FALSE(s.isRunning());

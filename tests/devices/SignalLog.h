@@ -13,6 +13,7 @@
 #include <functional>
 
 #include "core/QUserCanMsg.h"
+#include "tests/support/WaitUntil.h"
 
 class SignalLog
 {
@@ -51,8 +52,9 @@ public:
     QVector<Entry> entries;
 };
 
-// Waits (processing events) until pred holds or ms pass.
-inline bool waitFor(const std::function<bool()> &pred, int ms)
+// Waits (processing events) until pred holds or ms pass: a bound to give up
+// at, generous enough for a loaded machine.
+inline bool waitFor(const std::function<bool()> &pred, int ms = testsupport::kGiveUpMs)
 {
     QElapsedTimer t;
     t.start();

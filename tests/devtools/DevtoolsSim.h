@@ -16,6 +16,7 @@
 #include <functional>
 
 #include "tests/support/PeerCheck.h"
+#include "tests/support/WaitUntil.h"
 #include "devices/QKemLib.h"
 
 namespace devsim {
@@ -41,6 +42,7 @@ struct Controls
     int (*firmState)(const char *, uint64_t *, uint8_t *) = nullptr;
     int (*firmInject)(const char *, const uint8_t *, int) = nullptr;
     int (*inDelay)(const char *, int, uint32_t) = nullptr;
+    int (*inClear)(const char *, int) = nullptr;
     int (*isOpen)(const char *) = nullptr;
 
     // Selects the simulated back end and points the device layer at the
@@ -68,6 +70,7 @@ struct Controls
         get(firmState, "devtools_sim_firm_state");
         get(firmInject, "devtools_sim_firm_inject");
         get(inDelay, "devtools_sim_in_delay");
+        get(inClear, "devtools_sim_in_clear");
         get(isOpen, "devtools_sim_is_open");
         QKemLib::setPathOverride(controlLibPath());
     }
@@ -75,7 +78,7 @@ struct Controls
     bool ok() const
     {
         return configure && start && send && outCount && outGet && outClear && relay && firmFaults && firmSetup &&
-               firmImage && firmState && firmInject && inDelay && isOpen;
+               firmImage && firmState && firmInject && inDelay && inClear && isOpen;
     }
 
     // Every OUT write of an adapter on one endpoint.

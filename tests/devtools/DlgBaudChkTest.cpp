@@ -206,7 +206,7 @@ protected:
     {
         prompts.answerExec([shown](QDialog *dlg) {
             *shown = true;
-            devsim::pumpUntil([dlg] { return dlg->result() == 1; }, 30000);
+            devsim::pumpUntil([dlg] { return dlg->result() == 1; }, testsupport::kGiveUpMs);
             return dlg->result();
         });
     }
@@ -368,7 +368,7 @@ TEST_F(DlgBaudChkSim, StoppingInTheMiddleEndsWithAMissAndTheEndBox)
     EXPECT_EQ(enabling(d), kDetecting);
     d.slotsBaudStop();
     EXPECT_EQ(enabling(d), kDetecting) << "the enabling changes with the driver's end, not the stop";
-    ASSERT_TRUE(waitEnd(d, prompts, 10000));
+    ASSERT_TRUE(waitEnd(d, prompts, testsupport::kGiveUpMs));
     const QVector<Row> r = rows(d);
     EXPECT_LT(r.size(), 200);
     EXPECT_EQ(r.last().result, QString::fromUtf8("侦测失败..."));
@@ -406,7 +406,8 @@ TEST_F(DlgBaudChkSim, ClosingDuringADetectionWaitsForItsThread)
     EXPECT_EQ(openAtEnd.load(), 1) << "the detection ended after the adapter was closed";
     EXPECT_FALSE(d.isOpen());
     ASSERT_EQ(ctl.inDelay("C", 0x81, 0), 1);
-    QThread::msleep(150);
+    EXPECT_TRUE(devsim::pumpUntil([&] { return !d.driver()->isOpened() && ctl.isOpen("C") == 0; },
+                                  testsupport::kGiveUpMs));
     EXPECT_FALSE(d.driver()->isOpened());
     EXPECT_EQ(ctl.isOpen("C"), 0);
     EXPECT_EQ(enabling(d), kClosed);

@@ -624,9 +624,9 @@ TEST_F(RecordDialog, FinalStatusReportedAtOnceIsNotLost)
     g.open();
     ctl->disk("R2", 0, 1, 0, 0);
     bool finishedFirst = false;
-    g.d.setTaskStartHook([&](QThread *t) { finishedFirst = t->wait(10000); });
+    g.d.setTaskStartHook([&](QThread *t) { finishedFirst = t->wait(testsupport::kGiveUpMs); });
     recsim::Waited seen;
-    prompts.answerExec([&](QDialog *d) { return recsim::waitForClose(d, &seen, 3000); });
+    prompts.answerExec([&](QDialog *d) { return recsim::waitForClose(d, &seen); });
     EXPECT_EQ(g.d.diskFormatRun(), 1);
     EXPECT_TRUE(finishedFirst);
     EXPECT_TRUE(seen.closed);
@@ -664,7 +664,7 @@ TEST_F(RecordDialog, WaitingDialogIgnoresEscWhileItsCommandRuns)
         QTest::keyClick(d, Qt::Key_Escape);
         d->close();
         openAfterEsc = d->isVisible() && !finished;
-        return recsim::waitForClose(d, &seen, 3000);
+        return recsim::waitForClose(d, &seen);
     });
     EXPECT_EQ(g.d.diskWRTestRun(), 1);
     EXPECT_TRUE(openAfterEsc);

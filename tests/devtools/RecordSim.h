@@ -5,6 +5,7 @@
 // stands in for the user while the waiting dialog is up.
 
 #include "tests/support/PeerCheck.h"
+#include "tests/support/GiveUp.h"
 #include "widgets/QUserLoadingDialog.h"
 #include "devtools/QUserWaitResultTask.h"
 #include "core/QUserKemusbPath.h"
@@ -139,8 +140,8 @@ struct Waited
 };
 
 // Answers a waiting dialog's modal run: waits (events running) until the
-// final status closes it, at most timeoutMs.
-inline int waitForClose(QDialog *d, Waited *seen, int timeoutMs = 10000)
+// final status closes it, at most timeoutMs (a bound to give up at).
+inline int waitForClose(QDialog *d, Waited *seen, int timeoutMs = testsupport::kGiveUpMs)
 {
     auto *w = qobject_cast<QUserLoadingDialog *>(d);
     if (!w)

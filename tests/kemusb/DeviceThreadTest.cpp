@@ -1,5 +1,6 @@
 #include "kemusb/src/devices/KemLibrary.h"
 #include "tests/kemusb/TestDevices.h"
+#include "tests/support/GiveUp.h"
 
 #include <gtest/gtest.h>
 
@@ -82,10 +83,12 @@ TEST(DeviceThread, StopOfANeverStartedThreadReturnsAtOnce)
 {
     CountingClient client;
     DeviceThread t(&client);
+    // At once: there is no loop to answer a handshake, and a stop that
+    // waited for one would wait for ever.
     auto t0 = std::chrono::steady_clock::now();
     t.stop();
     t.stop();
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(50));
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
     EXPECT_FALSE(t.hasThread());
     EXPECT_EQ(client.reads.load(), 0u);
 }
@@ -154,9 +157,9 @@ TEST(DeviceThread, RequestsLeftWhenTheLoopEndsAreStillAnswered)
     t.queue().push(&quit);
     t.queue().push(&w1);
     t.queue().push(&w2);
-    EXPECT_TRUE(quitSem.Lock(5000));
-    EXPECT_TRUE(s1.Lock(5000));
-    EXPECT_TRUE(s2.Lock(5000));
+    EXPECT_TRUE(quitSem.Lock(testsupport::kGiveUpMs));
+    EXPECT_TRUE(s1.Lock(testsupport::kGiveUpMs));
+    EXPECT_TRUE(s2.Lock(testsupport::kGiveUpMs));
     EXPECT_EQ(w1.result, 0u);
     EXPECT_EQ(w2.result, 0u);
     t.stop(); // the thread has ended on its own: stop just joins
@@ -169,11 +172,17 @@ TEST(DeviceThread, FailedReadsBackOff)
     CountingClient failing(ReadTurn::Failed);
     DeviceThread t(&failing);
     t.start(plat::THREAD_PRIORITY_NORMAL);
+    ASSERT_TRUE(testsupport::waitUntilReal([&] { return failing.reads.load() >= 2; }));
+    // Each turn pauses at least 5 ms: in 200 ms (or however long the machine
+    // lets the test sleep) at most that many turns; a spinning loop makes
+    // millions.
+    const auto t0 = std::chrono::steady_clock::now();
+    const uint64_t before = failing.reads.load();
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const uint64_t turns = failing.reads.load() - before;
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
     t.stop();
-    // 200 ms at 5 ms a turn is about 40 turns; a spinning loop makes millions.
-    EXPECT_GE(failing.reads.load(), 2u);
-    EXPECT_LT(failing.reads.load(), 100u);
+    EXPECT_LE(turns, uint64_t(ms.count()) / DeviceThread::kFailedReadBackoffMs + 2);
     EXPECT_EQ(t.failedReads(), failing.reads.load());
 }
 
@@ -199,8 +208,7 @@ TEST_F(SimDeviceTest, WriteRequestsGoOutOnTheirPipeFromTheDeviceThread)
     dev.thread.postWrite(start1, sizeof start1, 0x01);
     uint8_t frame[16] = {0, 0, 2, 0, 0x21, 0x03, 0, 0, 0xAA, 0xBB};
     EXPECT_EQ(dev.usb.write(frame, sizeof frame, 0x02), 16u);
-    for (int i = 0; i < 2000 && dev.streamBytes() < 20; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    testsupport::waitUntilReal([&] { return dev.streamBytes() >= 20; });
     ASSERT_EQ(dev.streamBytes(), 20u);
     {
         std::lock_guard<std::mutex> g(dev.m);
@@ -220,9 +228,14 @@ TEST_F(SimDeviceTest, UnpluggedAdapterDoesNotSpinTheDeviceThread)
     EchoDevice dev;
     ASSERT_EQ(dev.Open(99, 0), 1u);
     a->unplug();
+    ASSERT_TRUE(testsupport::waitUntilReal([&] { return dev.thread.failedReads() >= 2; }));
+    // At least 5 ms between failed reads (see FailedReadsBackOff).
+    const auto t0 = std::chrono::steady_clock::now();
+    const uint64_t before = dev.reads.load();
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_LT(dev.reads.load(), 100u);
-    EXPECT_GE(dev.thread.failedReads(), 2u);
+    const uint64_t turns = dev.reads.load() - before;
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
+    EXPECT_LE(turns, uint64_t(ms.count()) / DeviceThread::kFailedReadBackoffMs + 2);
     // Writes fail, the thread still serves requests and stops cleanly.
     uint8_t b[1] = {0};
     EXPECT_EQ(dev.thread.postWrite(b, 1, 0x01), 0u);

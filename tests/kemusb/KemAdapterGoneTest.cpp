@@ -7,6 +7,7 @@
 #include "kemusb/include/kcan_api.h"
 #include "tests/kemusb/KemSimFixture.h"
 #include "tests/kemusb/KemTestUtil.h"
+#include "tests/support/GiveUp.h"
 
 #include <gtest/gtest.h>
 
@@ -43,10 +44,10 @@ KCAN_INITFD_CONFIG kvaserConfig()
     return c;
 }
 
-// Polls cond for up to 10 s of real time.
+// Polls cond until it holds (a bound to give up at: GiveUp.h).
 bool waitFor(const std::function<bool()> &cond)
 {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(testsupport::kGiveUpMs);
     while (!cond()) {
         if (std::chrono::steady_clock::now() > until)
             return false;

@@ -9,6 +9,7 @@
 #include "kemusb/src/sim/KemSimKvaser.h"
 #include "tests/kemusb/KemSimFixture.h"
 #include "tests/kemusb/KemTestUtil.h"
+#include "tests/support/GiveUp.h"
 
 #include <gtest/gtest.h>
 
@@ -249,13 +250,13 @@ TEST_F(KemApiBoundary, CanFdAndRecordingFunctionsReturnTheirFailureValue)
     // The device thread of the CAN FD adapter lives through throws of its
     // own reads, and frames still go from channel 0 to channel 1.
     backend_->throwOnRead(0x83, 3);
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(testsupport::kGiveUpMs);
     while (backend_->thrown() < 24 + 3 && std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     KCAN_CANFD_OBJ tx = fdFrame(0x456);
     ASSERT_EQ(KCAN_TransmitFD(kTrna701, 0, 0, &tx, 1), 1u);
     KCAN_CANFD_OBJ rx;
-    ASSERT_EQ(KCAN_ReceiveFD(kTrna701, 0, 1, &rx, 1, 2000), 1u);
+    ASSERT_EQ(KCAN_ReceiveFD(kTrna701, 0, 1, &rx, 1, testsupport::kGiveUpMs), 1u);
     EXPECT_EQ(rx.ID, 0x456u);
 
     // A close whose channel resets throw still closes the adapter.
@@ -317,7 +318,7 @@ TEST_F(KemApiBoundary, ClassicAndKvaserFunctionsReturnTheirFailureValue)
     // and both adapters still work.
     const uint64_t before = backend_->thrown();
     backend_->throwOnRead(0x81, 3);
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(testsupport::kGiveUpMs);
     while (backend_->thrown() < before + 3 && std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_EQ(KCAN_DevRelayStatusSet(kUsbCan2, 0, 1, 0), 1u);

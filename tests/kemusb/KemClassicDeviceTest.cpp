@@ -11,13 +11,17 @@
 #include "kemusb/src/sim/KemSimKvaser.h"
 #include "kemusb/src/sim/KemSimModels.h"
 #include "platform/PlatSim.h"
+#include "kemusb/src/protocol/KemClassicProtocol.h"
+#include "tests/kemusb/DriverTicks.h"
 #include "tests/kemusb/KemTestUtil.h"
+#include "tests/support/GiveUp.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -87,7 +91,7 @@ protected:
         ASSERT_EQ(KCAN_InitCAN(kUsbCan, 0, 0, &c), 1u);
         ASSERT_EQ(KCAN_InitCAN(kUsbCan, 0, 1, &c), 1u);
     }
-    std::vector<KCAN_CAN_OBJ> receive(uint32_t type, uint32_t ch, size_t want, int32_t waitMs = 2000)
+    std::vector<KCAN_CAN_OBJ> receive(uint32_t type, uint32_t ch, size_t want, int32_t waitMs = testsupport::kGiveUpMs)
     {
         return kemtest::collect<KCAN_CAN_OBJ>(
             want, waitMs, [&](KCAN_CAN_OBJ *buf, uint32_t room) { return KCAN_Receive(type, 0, ch, buf, room, 50); });
@@ -220,13 +224,16 @@ TEST_F(KemClassicDevice, ChannelStateReportsATimingThatMissesTheBus)
         ASSERT_EQ(KCAN_DevChStateGet(kUsbCan, 0, 0, &a, &b, &e), 1u);
         EXPECT_EQ(e == 0, c.fits) << std::hex << int(c.t0) << " " << int(c.t1);
         // Frames heard under the previous timing may still be on their way
-        // up (frames and replies travel on pipes of their own): let them
-        // land, then clear, so what is received is heard under the new one.
+        // up (frames and replies travel on pipes of their own): once the
+        // adapter has handed over all it queued, and the frame thread has
+        // had time to put the last of it into the buffer, clear it, so what
+        // is received is heard under the new one.
         if (!c.fits) {
+            ASSERT_TRUE(testsupport::waitUntilReal([&] { return classicAdapter()->pendingTransfers(0x82) == 0; }));
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
             KCAN_ClearBuffer(kUsbCan, 0, 0);
         }
-        const auto rx = receive(kUsbCan, 0, 1, c.fits ? 2000 : 100);
+        const auto rx = receive(kUsbCan, 0, 1, c.fits ? testsupport::kGiveUpMs : 100);
         EXPECT_EQ(!rx.empty(), c.fits);
         if (!rx.empty()) {
             EXPECT_EQ(rx[0].ID, 0x321u);
@@ -235,10 +242,14 @@ TEST_F(KemClassicDevice, ChannelStateReportsATimingThatMissesTheBus)
 }
 
 // A transmit from one thread and commands from another: neither takes or
-// throws away the other's reply, so every call succeeds.
+// throws away the other's reply, so every call succeeds. The clock stands
+// still meanwhile: every reply comes, and none may be missed for coming
+// later than its 200 ms on a machine too loaded to deliver it sooner.
 TEST_F(KemClassicDevice, TransmitAndCommandsAtOnceKeepTheirReplies)
 {
     openClassic();
+    auto clock = std::make_shared<plat::ManualTicks>(plat::GetTickCount64(), false);
+    plat::ScopedTickSource scope(clock);
     std::atomic<int> txFailed{0}, cmdFailed{0};
     std::atomic<bool> sending{true};
     std::thread sender([&] {
@@ -265,7 +276,7 @@ TEST_F(KemClassicDevice, TransmitAndCommandsAtOnceKeepTheirReplies)
     std::thread receiver([&] {
         KCAN_CAN_OBJ buf[64];
         // Frames may still be on their way after the last transmit returned.
-        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(testsupport::kGiveUpMs);
         while (received < 600 && std::chrono::steady_clock::now() < limit)
             received += KCAN_Receive(kUsbCan, 0, 1, buf, 64, 5);
     });
@@ -410,7 +421,7 @@ TEST_F(KemClassicDevice, KvaserTransmitWithoutAcknowledgementsAndFdFrames)
         ASSERT_TRUE(pro->channel(0).transmit(f));
     }
     auto dev = kemusb::VciDeviceRegistry::instance().kvaser(63, 0);
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(testsupport::kGiveUpMs);
     while (dev->GetReceiveNum(1, 2) < 2 && std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     EXPECT_EQ(dev->GetReceiveNum(1, 1), 1u);
@@ -450,7 +461,7 @@ TEST_F(KemClassicDevice, KvaserFdFramesAreBoundedAndDropsCounted)
         }
     }
     ASSERT_EQ(pushed, classicFrames);
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(testsupport::kGiveUpMs);
     while (dev->GetReceiveNum(5, 0) + dev->droppedFdFrames(5) + dev->GetReceiveNum(5, 1) < fdFrames + classicFrames &&
            std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -507,7 +518,7 @@ TEST_F(KemClassicDevice, ClassicReceiveWaits)
     struct Case {
         int32_t waitMs;
         int minMs, maxMs;
-    } cases[] = {{0, 0, 50}, {-1, 0, 50}, {250, 230, 1500}};
+    } cases[] = {{0, 0, 1000}, {-1, 0, 1000}, {250, 230, 1500}}; // at once: well under a second
     for (const Case &c : cases) {
         KCAN_CAN_OBJ buf[4];
         const auto t0 = std::chrono::steady_clock::now();
@@ -530,13 +541,28 @@ TEST_F(KemClassicDevice, ClassicReceiveWaits)
     later.join();
 }
 
+// Runs a call on a thread of its own, for the steps of a test that moves
+// the clock (kemtest::DriverTicks) while the call waits.
+template<class F>
+auto onItsOwnThread(F f)
+{
+    return std::async(std::launch::async, f);
+}
+template<class T>
+bool returned(std::future<T> &f)
+{
+    return f.wait_for(std::chrono::milliseconds(testsupport::kGiveUpMs)) == std::future_status::ready;
+}
+
 // Replies carry no sequence number: a query that timed out may still be
 // answered, and that late answer must not be taken for the answer to the
-// next query of the same command. Here the timing query's answer comes
-// 300 ms late (its wait is 200 ms); the channel is then re-initialised with
-// another timing and asked again, its answer taking 190 ms: the late answer
-// (old timing) lands first, and the second query must still report the new
-// timing.
+// next query of the same command. On a clock only the test moves: the
+// timing query's answer is held back 250 ms (its wait is 200 ms) and the
+// clock moved to the end of the wait. Once the query has failed, the channel
+// is re-initialised with another timing and asked again, that answer taking
+// 100 ms. The late answer (old timing) comes 50 ms after the failure, within
+// the second query's wait had that gone out at once; it must still report
+// the new timing.
 TEST_F(KemClassicDevice, LateReplyOfATimedOutQueryIsNotTheNextAnswer)
 {
     openClassic(); // channel 0 at 0x00/0x1C
@@ -544,48 +570,113 @@ TEST_F(KemClassicDevice, LateReplyOfATimedOutQueryIsNotTheNextAnswer)
         std::lock_guard<std::recursive_mutex> g(World::instance().lock());
         classicAdapter()->inFaults(0x81).delayMs = ms;
     };
+    const kemusb::classic::Bytes timingQuery = kemusb::classic::cmdBusTimingGet(0);
+    auto commands = [&] { return kemtest::outOn(classicAdapter(), 0x01).size(); };
+    auto timingQueries = [&] {
+        size_t n = 0;
+        for (const auto &o : kemtest::outOn(classicAdapter(), 0x01))
+            n += o.data == timingQuery;
+        return n;
+    };
+    classicAdapter()->clearOutLog();
+    auto clock = std::make_shared<kemtest::DriverTicks>();
+    plat::ScopedTickSource scope(clock);
+
     uint8_t t0 = 0xEE, t1 = 0xEE;
-    delayReplies(300);
-    const auto asked = std::chrono::steady_clock::now();
-    EXPECT_EQ(KCAN_DevBaudParaGet(kUsbCan, 0, 0, &t0, &t1), 0u) << "its answer is 300 ms away";
+    delayReplies(250);
+    auto first = onItsOwnThread([&] { return KCAN_DevBaudParaGet(kUsbCan, 0, 0, &t0, &t1); });
+    // Asked, and its answer held back: then the wait runs out.
+    ASSERT_TRUE(testsupport::waitUntilReal(
+        [&] { return timingQueries() == 1 && classicAdapter()->pendingTransfers(0x81) == 1; }));
+    clock->sleepMs(200);
+    ASSERT_TRUE(returned(first));
+    EXPECT_EQ(first.get(), 0u) << "its answer is 250 ms away";
     delayReplies(0);
-    const KCAN_INIT_CONFIG c = initConfig(0x03, 0x1C);
-    ASSERT_EQ(KCAN_InitCAN(kUsbCan, 0, 0, &c), 1u);
-    delayReplies(190);
-    EXPECT_EQ(KCAN_DevBaudParaGet(kUsbCan, 0, 0, &t0, &t1), 1u);
+
+    const size_t before = commands();
+    uint32_t initialised = 99, asked = 99;
+    auto next = onItsOwnThread([&] {
+        const KCAN_INIT_CONFIG c = initConfig(0x03, 0x1C);
+        initialised = KCAN_InitCAN(kUsbCan, 0, 0, &c);
+        delayReplies(100);
+        asked = KCAN_DevBaudParaGet(kUsbCan, 0, 0, &t0, &t1);
+    });
+    // While the late answer may still come (the clock stands still), the
+    // next command waits for it rather than going out: had it gone out,
+    // the second query would have followed at once and been asked here.
+    if (testsupport::waitUntilReal([&] { return timingQueries() == 2; }, 300))
+        ADD_FAILURE() << "the next commands went out while the late answer was still owed";
+    EXPECT_EQ(commands(), before);
+    // The late answer arrives; then the second query is asked, and its own
+    // answer comes 100 ms later.
+    clock->sleepMs(50);
+    ASSERT_TRUE(testsupport::waitUntilReal([&] { return timingQueries() == 2; }));
+    clock->sleepMs(100);
+    ASSERT_TRUE(returned(next));
     delayReplies(0);
+    EXPECT_EQ(initialised, 1u);
+    EXPECT_EQ(asked, 1u);
     EXPECT_EQ(t0, 0x03) << "the answer of the query that timed out";
     EXPECT_EQ(t1, 0x1C);
-    // The late answer was waited for only as long as the timed-out query's
-    // own wait, not more.
-    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(2000));
 
     // Later queries get their own answers.
     const KCAN_INIT_CONFIG d = initConfig(0x01, 0x1C);
-    ASSERT_EQ(KCAN_InitCAN(kUsbCan, 0, 0, &d), 1u);
-    EXPECT_EQ(KCAN_DevBaudParaGet(kUsbCan, 0, 0, &t0, &t1), 1u);
+    auto later = onItsOwnThread([&] {
+        return KCAN_InitCAN(kUsbCan, 0, 0, &d) == 1 && KCAN_DevBaudParaGet(kUsbCan, 0, 0, &t0, &t1) == 1;
+    });
+    ASSERT_TRUE(returned(later)) << "waited for time that does not pass";
+    EXPECT_TRUE(later.get());
     EXPECT_EQ(t0, 0x01);
 }
 
-// A query whose answer never comes costs the next exchange at most one more
-// reply time, and only once: the exchanges after it answer at once.
+// A query whose answer never comes costs the next exchange one more reply
+// time, and only once: the exchanges after it answer at once. On a clock
+// only the test moves: the next exchange goes out exactly when the owed
+// answer's time is over, the ones after it without the clock moving at all.
 TEST_F(KemClassicDevice, QueryThatIsNeverAnsweredDelaysOnlyTheNextExchange)
 {
     openClassic();
+    const kemusb::classic::Bytes timingQuery = kemusb::classic::cmdBusTimingGet(0);
+    auto timingQueries = [&] {
+        size_t n = 0;
+        for (const auto &o : kemtest::outOn(classicAdapter(), 0x01))
+            n += o.data == timingQuery;
+        return n;
+    };
+    classicAdapter()->clearOutLog();
     {
         std::lock_guard<std::recursive_mutex> g(World::instance().lock());
         classicAdapter()->inFaults(0x81).dropNext = 1;
     }
+    auto clock = std::make_shared<kemtest::DriverTicks>();
+    plat::ScopedTickSource scope(clock);
     uint8_t t0 = 0, t1 = 0;
-    EXPECT_EQ(KCAN_DevBaudParaGet(kUsbCan, 0, 0, &t0, &t1), 0u);
-    auto timed = [&] {
-        const auto t = std::chrono::steady_clock::now();
-        EXPECT_EQ(KCAN_DevBaudParaGet(kUsbCan, 0, 0, &t0, &t1), 1u);
-        return std::chrono::steady_clock::now() - t;
-    };
-    EXPECT_LT(timed(), std::chrono::milliseconds(1500));
-    for (int i = 0; i < 3; ++i)
-        EXPECT_LT(timed(), std::chrono::milliseconds(150)) << i;
+    auto first = onItsOwnThread([&] { return KCAN_DevBaudParaGet(kUsbCan, 0, 0, &t0, &t1); });
+    ASSERT_TRUE(testsupport::waitUntilReal([&] {
+        std::lock_guard<std::recursive_mutex> g(World::instance().lock());
+        return timingQueries() == 1 && classicAdapter()->inFaults(0x81).dropNext == 0;
+    }));
+    clock->sleepMs(200);
+    ASSERT_TRUE(returned(first));
+    EXPECT_EQ(first.get(), 0u);
+
+    // The next one waits out the owed answer's time (200 ms more)...
+    auto next = onItsOwnThread([&] { return KCAN_DevBaudParaGet(kUsbCan, 0, 0, &t0, &t1); });
+    if (testsupport::waitUntilReal([&] { return timingQueries() == 2; }, 300))
+        ADD_FAILURE() << "went out at once";
+    clock->sleepMs(199);
+    if (testsupport::waitUntilReal([&] { return timingQueries() == 2; }, 300))
+        ADD_FAILURE() << "went out before the owed answer's time was over";
+    // ...and not a millisecond more.
+    clock->sleepMs(1);
+    ASSERT_TRUE(returned(next)) << "still waiting after the owed answer's time";
+    EXPECT_EQ(next.get(), 1u);
+    // The ones after it do not wait at all: the clock stands still now.
+    for (int i = 0; i < 3; ++i) {
+        auto again = onItsOwnThread([&] { return KCAN_DevBaudParaGet(kUsbCan, 0, 0, &t0, &t1); });
+        ASSERT_TRUE(returned(again)) << i << ": waited for time";
+        EXPECT_EQ(again.get(), 1u) << i;
+    }
     EXPECT_EQ(t0, 0x00);
     EXPECT_EQ(t1, 0x1C);
 }

@@ -2,11 +2,13 @@
 #include "platform/PlatSim.h"
 #include "platform/PlatTicks.h"
 #include "tests/platform/FakeLibusb.h"
+#include "tests/support/GiveUp.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <thread>
 
 using namespace kemusb;
@@ -32,6 +34,26 @@ protected:
         world.reset();
         plat::setUsbBackend(prev);
     }
+};
+
+// The test's clock seen through a count of the wait slices taken on it: the
+// test learns when a reader has taken its start time and waits.
+class SliceCountingTicks final : public plat::TickSource
+{
+public:
+    explicit SliceCountingTicks(std::shared_ptr<plat::ManualTicks> clock) : clock_(std::move(clock)) {}
+    uint64_t nowMs() override { return clock_->nowMs(); }
+    uint64_t nowUs() override { return clock_->nowUs(); }
+    void sleepMs(uint32_t ms) override { clock_->sleepMs(ms); }
+    void waitSlice(std::condition_variable_any &cv, plat::BasicLock &lock, uint64_t untilMs) override
+    {
+        ++slices;
+        clock_->waitSlice(cv, lock, untilMs);
+    }
+    std::atomic<int> slices{0};
+
+private:
+    std::shared_ptr<plat::ManualTicks> clock_;
 };
 
 // An adapter whose firmware has no stream endpoint.
@@ -162,6 +184,8 @@ TEST_F(WinUsbSimTest, ReadOnATimeOutHandsOverWhatArrived)
 TEST_F(WinUsbSimTest, CloseWaitsForAReadInFlightSoTheAdapterIsFreeAfterwards)
 {
     clock->setAutoAdvance(false); // the read waits until the clock is moved
+    auto counting = std::make_shared<SliceCountingTicks>(clock);
+    plat::ScopedTickSource useCounting(counting);
     Adapter *a = world.addAdapter("ECHO");
     QUserWinUsb usb;
     ASSERT_EQ(usb.open(plat::sim::kEchoVid, plat::sim::kEchoPid, 0), 1u);
@@ -171,7 +195,8 @@ TEST_F(WinUsbSimTest, CloseWaitsForAReadInFlightSoTheAdapterIsFreeAfterwards)
         usb.read(buf, sizeof buf, 0x81);
         readDone = true;
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(30)); // the read is waiting
+    // The read is waiting (it took its start time before its first slice).
+    ASSERT_TRUE(testsupport::waitUntilReal([&] { return counting->slices.load() > 0; }));
     std::atomic<bool> closed{false};
     bool adapterFreeAtClose = false;
     std::thread closer([&] {

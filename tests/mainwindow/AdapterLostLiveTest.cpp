@@ -67,7 +67,7 @@ int allChannelsOk(QDialog *d)
     return d->result();
 }
 
-bool waitUntil(const std::function<bool()> &cond) { return testsupport::waitUntil(cond, 15000); }
+bool waitUntil(const std::function<bool()> &cond) { return testsupport::waitUntil(cond); }
 
 // The frames of a trace file as python-can reads them.
 QJsonArray pythonRead(const QString &path, std::string *output)

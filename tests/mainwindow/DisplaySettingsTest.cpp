@@ -315,7 +315,7 @@ TEST_F(DisplaySettingsTest, StopDisplayHoldsTheTableAndClearingLetsItRunAgain)
         QElapsedTimer t;
         t.start();
         QTest::qWait(2 * QUserTableModelCan::kRefreshMs + 50);
-        while (model->refreshTimerGet()->isActive() && t.elapsed() < 10000)
+        while (model->refreshTimerGet()->isActive() && t.elapsed() < testsupport::kGiveUpMs)
             QTest::qWait(10);
         return !model->refreshTimerGet()->isActive();
     };
@@ -353,7 +353,7 @@ TEST_F(DisplaySettingsTest, StopDisplayHoldsTheTableAndClearingLetsItRunAgain)
     EXPECT_EQ(tab(kCh0)->rxCntGet(), 0u);
     const qint64 before = model->rebuildCount();
     w->soltDevRec(kCh0, batch);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return model->rebuildCount() > before; }, 1000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return model->rebuildCount() > before; }, testsupport::kGiveUpMs));
     EXPECT_EQ(prompts.records().size(), 0);
 }
 

@@ -463,7 +463,7 @@ TEST_F(LiveDataTest, StatusBarShowsTheCurrentTabAndClears)
     EXPECT_EQ(bar->label_rxCnt->text(), before);
 
     selectTab(kFd0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->label_rxCnt->text().endsWith(":255"); }, 1000))
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->label_rxCnt->text().endsWith(":255"); }, testsupport::kGiveUpMs))
         << bar->label_rxCnt->text().toStdString();
     EXPECT_TRUE(bar->label_rxRate->text().contains("250"));
     EXPECT_TRUE(bar->label_txCnt->text().endsWith(":1"));
@@ -498,7 +498,7 @@ TEST_F(LiveDataTest, StatusBarClearedWhenTheLastChannelTabCloses)
         tab(kFd0)->msgRateTimeTask();
         tab(kFd1)->msgRateTimeTask();
         selectTab(kFd0);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return bar->label_rxCnt->text().endsWith(":7"); }, 1000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return bar->label_rxCnt->text().endsWith(":7"); }, testsupport::kGiveUpMs));
         ASSERT_FALSE(bar->label_devInfo->text().isEmpty());
     };
     const auto cleared = [&] {
@@ -545,8 +545,8 @@ TEST_F(LiveDataTest, CloseStopsRecordingAndBothSendersBeforeTheChannel)
     ASSERT_TRUE(reg->basicSendStart(kFd0, basic));
     ASSERT_TRUE(reg->advanceSendStart(kFd0, adv));
     QUserDeviceSendMachine *machine = reg->sendMachine(kFd0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return machine->basicSender()->isSending(); }, 2000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return machine->advanceSender()->isSending(); }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return machine->basicSender()->isSending(); }, testsupport::kGiveUpMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return machine->advanceSender()->isSending(); }, testsupport::kGiveUpMs));
 
     struct AtClose {
         bool recording = true, basic = true, advance = true;

@@ -179,7 +179,7 @@ TEST_F(LiveEndToEndTest, TwoAdaptersLiveInTheirTabs)
             }
             return quiet.elapsed() >= 400;
         },
-        5000));
+        testsupport::kGiveUpMs));
 
     // The CAN FD adapter's channels closed underneath their tabs (as the
     // registry does when the window goes): the traffic stops, the tabs stay
@@ -197,7 +197,7 @@ TEST_F(LiveEndToEndTest, TwoAdaptersLiveInTheirTabs)
             }
             return quiet.elapsed() >= 400;
         },
-        5000));
+        testsupport::kGiveUpMs));
 
     QHash<uint32_t, int> counterOf;
     for (const Node &n : kFdNodes)
@@ -269,7 +269,7 @@ TEST_F(LiveEndToEndTest, TwoAdaptersLiveInTheirTabs)
     tabs->setCurrentIndex(tabs->count() - 1);
     ASSERT_EQ(w.curTabDevGet(), "USBCANFD2-0-1");
     QUserWindowTabData *tab = w.curTabDataGet();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return tab->model->rowCount() == 8; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tab->model->rowCount() == 8; }, testsupport::kGiveUpMs));
     QStringList shownIds;
     for (int r = 0; r < tab->model->rowCount(); ++r)
         shownIds << tab->model->item(r, 6)->text();
@@ -279,7 +279,7 @@ TEST_F(LiveEndToEndTest, TwoAdaptersLiveInTheirTabs)
     w.curTabModelReload();
     EXPECT_EQ(tab->model->cacheCount(), tab->model->listCount());
     ASSERT_TRUE(QTest::qWaitFor([&] { return tab->model->rowCount() > 0 && tab->model->item(0, 0)->text() == "0"; },
-                                2000));
+                                testsupport::kGiveUpMs));
 }
 
 TEST_F(LiveEndToEndTest, ClassicAdapterTrafficInListMode)
@@ -291,11 +291,21 @@ TEST_F(LiveEndToEndTest, ClassicAdapterTrafficInListMode)
     w.formGet()->actDevCAN->trigger();
     ASSERT_EQ(prompts.unanswered(), 0);
     ASSERT_NE(w.tabSrvGet().find("USBCAN2-0-0"), nullptr);
-    runFor(800);
     QUserWindowTabData *tab = w.curTabDataGet();
     ASSERT_NE(tab, nullptr);
     EXPECT_EQ(w.curTabDevGet(), "USBCAN2-0-1");
-    EXPECT_GT(tab->rxCntGet(), 30u);
+    // Some traffic of every node of the bus (each sends every 10-100 ms).
+    QSet<uint32_t> expected;
+    for (const Node &n : kClassicNodes)
+        expected.insert(n.id);
+    auto idsHeard = [&] {
+        QSet<uint32_t> heard;
+        for (int i = 0; i < tab->model->listCount(); ++i)
+            heard.insert(uint32_t(tab->model->listAt(i).idText.trimmed().toUInt(nullptr, 16)));
+        return heard;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tab->rxCntGet() > 30u && idsHeard().contains(expected); },
+                                testsupport::kGiveUpMs));
     QSet<uint32_t> ids;
     for (int i = 0; i < tab->model->listCount(); ++i) {
         const QUserCanMsg m = tab->model->listAt(i);
@@ -304,9 +314,6 @@ TEST_F(LiveEndToEndTest, ClassicAdapterTrafficInListMode)
         EXPECT_EQ(m.protocol, 0);
         EXPECT_EQ(m.extended != 0, fid > 0x7FF);
     }
-    QSet<uint32_t> expected;
-    for (const Node &n : kClassicNodes)
-        expected.insert(n.id);
     EXPECT_EQ(ids, expected);
     // The rows on screen follow the newest frames, at most a rebuild
     // (100 ms, some 20 frames of this bus) behind.
@@ -314,11 +321,12 @@ TEST_F(LiveEndToEndTest, ClassicAdapterTrafficInListMode)
         const int rows = tab->model->rowCount();
         return rows > 0 ? tab->model->item(rows - 1, 0)->text().toInt() : -1;
     };
-    EXPECT_TRUE(QTest::qWaitFor([&] { return lastShown() >= tab->model->listCount() - 60; }, 3000))
+    EXPECT_TRUE(QTest::qWaitFor([&] { return lastShown() >= tab->model->listCount() - 60; }, testsupport::kGiveUpMs))
         << lastShown() << " of " << tab->model->listCount();
     // The status bar shows the current channel's state and counts.
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return w.statusBarWidgetGet()->form()->label_devInfo->text().startsWith("[CAN]"); }, 2000));
+        [&] { return w.statusBarWidgetGet()->form()->label_devInfo->text().startsWith("[CAN]"); },
+        testsupport::kGiveUpMs));
     w.tabAllClose();
     EXPECT_EQ(log.lines.filter("tip: 设备已关闭!").size(), 2);
     EXPECT_EQ(w.devAdapterGet()->channelCount(), 0);
@@ -339,17 +347,26 @@ TEST_F(LiveEndToEndTest, MergedSaveOfLiveTrafficKeepsEachRowsTime)
     ASSERT_EQ(prompts.unanswered(), 0);
     ASSERT_EQ(w.curTabDevGet(), kFdIds.at(1));
     QUserDeviceAdapter *reg = w.devAdapterGet();
+    QUserTableModelCan *shown = w.curTabDataGet()->model;
+    auto rowsOf = [&](uint32_t id) {
+        QUserCanMsgMerge e;
+        for (int k = 0; shown->mergeAt(k, e); ++k)
+            if (e.frame.id == id)
+                return true;
+        return false;
+    };
+    // Heard on channel 1 from channel 0: once early, once 2.5 s after it
+    // was heard, just before the save; every node of the bus meanwhile.
     runFor(300);
-    // Heard on channel 1 from channel 0: once early, once just before the
-    // save.
     QUserCanMsg early("000005A5 ", false, false, "8", "0102030405060708");
     early.status = MsgTagDbcSend;
     ASSERT_TRUE(reg->devSendMsg(kFdIds.at(0), early));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rowsOf(0x5A5); }, testsupport::kGiveUpMs));
     runFor(2500);
     QUserCanMsg late("000006B6 ", false, false, "4", "DEADBEEF");
     late.status = MsgTagDbcSend;
     ASSERT_TRUE(reg->devSendMsg(kFdIds.at(0), late));
-    runFor(300);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rowsOf(0x6B6) && shown->mergeCount() == 9; }, testsupport::kGiveUpMs));
 
     for (const char *name : {"live-merged.asc", "live-merged.blf"}) {
         SCOPED_TRACE(name);

@@ -104,7 +104,7 @@ public:
             prompts.answerExec([](QDialog *d) {
                 auto *pd = qobject_cast<QProgressDialog *>(d);
                 if (pd)
-                    testsupport::waitUntil([pd] { return pd->wasCanceled(); }, 30000);
+                    testsupport::waitUntil([pd] { return pd->wasCanceled(); });
                 return 0;
             });
             ASSERT_EQ(send->dbcFileLoad(basicDbc()), 0);
@@ -119,7 +119,7 @@ public:
             listen = all.first();
             QUserMainWindowDBC *l = listen;
             prompts.answerExec([l](QDialog *) {
-                testsupport::waitUntil([l] { return !l->isLoadJobRunning(); }, 30000);
+                testsupport::waitUntil([l] { return !l->isLoadJobRunning(); });
                 return 0;
             });
             ASSERT_EQ(listen->dbcFileLoad(basicDbc()), 1);
@@ -448,7 +448,8 @@ TEST_F(LossAskTest, LanguageSwitchAnsweredYesRestarts)
                                              for (int i = before; i < prompts.records().size(); ++i)
                                                  asked << prompts.records().at(i).text;
                                          });
-                                         QTimer::singleShot(30000, window, [window]() { window->close(); });
+                                         QTimer::singleShot(testsupport::kGiveUpMs, window,
+                                                            [window]() { window->close(); });
                                          return QApplication::exec();
                                      });
     EXPECT_EQ(built, 2);

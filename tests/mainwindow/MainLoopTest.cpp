@@ -46,7 +46,7 @@ protected:
                                   placed.append(w->geometry());
                                   const int n = pass++;
                                   QTimer::singleShot(0, w, [mw, n, &step]() { step(mw, n); });
-                                  QTimer::singleShot(20000, w, [w]() { w->close(); });
+                                  QTimer::singleShot(testsupport::kGiveUpMs, w, [w]() { w->close(); });
                                   return QApplication::exec();
                               });
     }

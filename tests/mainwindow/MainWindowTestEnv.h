@@ -8,6 +8,7 @@
 
 #include "core/QUserSysCfg.h"
 #include "tests/support/QUserPromptScript.h"
+#include "tests/support/WaitUntil.h"
 
 #include <QApplication>
 #include <QFile>

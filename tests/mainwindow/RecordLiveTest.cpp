@@ -152,7 +152,16 @@ TEST_F(RecordLiveTest, RecordedAndSavedFilesHoldWhatTheTabShowed)
         QUserCanMsg own("000001AB ", false, false, "8", "0011223344556677");
         own.status = MsgTagDbcSend;
         ASSERT_TRUE(reg->devSendMsg(kCh0, own));
+        // Until the tab shows it, and traffic around it.
+        const auto ownShown = [&] {
+            for (int i = first; i < model->listCount(); ++i)
+                if (model->listAt(i).direction == 1)
+                    return true;
+            return false;
+        };
         runFor(600);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return ownShown() && model->listCount() - first > 50; },
+                                    testsupport::kGiveUpMs));
         record->trigger();
         EXPECT_FALSE(record->isChecked());
         EXPECT_FALSE(reg->recordIsStart(kCh0));

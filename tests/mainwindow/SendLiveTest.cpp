@@ -1,13 +1,16 @@
 // The send panels on simulated adapters (the demonstration topology): the
 // classic adapter opened through the device menu, frames sent from channel
-// 0 through the panels' buttons and heard on channel 1. Timing bounds suit a
-// shared, loaded machine: nothing may come early, lateness is allowed
-// generously.
+// 0 through the panels' buttons and heard on channel 1. The schedules are
+// checked against the moment the run was started: no frame may leave before
+// its time. How late a frame leaves is the machine's business (the senders'
+// schedules to the millisecond are proven on a test clock in
+// tests/devices/SenderTest.cpp); waits only give up after a long time.
 
 #include "tests/mainwindow/MainWindowTestEnv.h"
 
 #include "tests/devices/SimHarness.h"
 #include "tests/support/PeerCheck.h"
+#include "tests/support/WaitUntil.h"
 #include "core/QUserDevId.h"
 #include "devices/QKemLib.h"
 #include "devices/QUserDeviceAdapter.h"
@@ -158,10 +161,19 @@ protected:
     }
     QUserMainWindowLayout::BasicSend &basic() { return w->layoutGet()->basic; }
     QUserMainWindowLayout::AdvSend &adv() { return w->layoutGet()->adv; }
-    bool waitState(int state, int ms) { return QTest::qWaitFor([&] { return states.contains(state); }, ms); }
-    // Waits until no frame of interest came for quietMs.
-    void settle(int quietMs)
+    bool waitState(int state, int ms = testsupport::kGiveUpMs)
     {
+        return QTest::qWaitFor([&] { return states.contains(state); }, ms);
+    }
+    // Waits until at least the frames expected were heard and reported sent
+    // (they may be under way after the run's end), then until no frame of
+    // interest came for quietMs: one more would be one too many.
+    void settle(int quietMs, int heardWanted = 0, int sentWanted = 0)
+    {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return heard.size() >= heardWanted && sent.size() >= sentWanted; },
+                                    testsupport::kGiveUpMs))
+            << "heard " << heard.size() << " of " << heardWanted << ", sent " << sent.size() << " of "
+            << sentWanted;
         int seen = -1;
         QElapsedTimer quiet;
         quiet.start();
@@ -173,7 +185,7 @@ protected:
                 }
                 return quiet.elapsed() >= quietMs;
             },
-            10000);
+            testsupport::kGiveUpMs);
         EXPECT_TRUE(settled) << "frames kept coming";
     }
 
@@ -199,20 +211,20 @@ TEST_F(SendLiveTest, BasicPeriodicSendArrivesOnTheOtherChannel)
     basic().perSendCnt->setText("4");
     basic().sendCnt->setText("3");
     basic().period->setText("100");
-    QElapsedTimer run;
-    run.start();
+    const int64_t started = getCurrentMs();
     basic().start->click();
 
     // The buttons follow the sender: running, then idle again.
-    ASSERT_TRUE(waitState(0, 3000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return basic().stop->isEnabled(); }, 2000));
+    ASSERT_TRUE(waitState(0));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return basic().stop->isEnabled(); }, testsupport::kGiveUpMs));
     EXPECT_FALSE(basic().start->isEnabled());
-    ASSERT_TRUE(waitState(1, 5000));
-    // Three batches 100 ms apart: the last goes out 200 ms after the first.
-    EXPECT_GE(run.elapsed(), 195);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return basic().start->isEnabled(); }, 2000));
+    ASSERT_TRUE(waitState(1));
+    // Three batches a period apart, the first a period after the start: the
+    // run cannot have ended before 300 ms.
+    EXPECT_GE(getCurrentMs() - started, 300);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return basic().start->isEnabled(); }, testsupport::kGiveUpMs));
     EXPECT_FALSE(basic().stop->isEnabled());
-    settle(300);
+    settle(300, 12, 12);
 
     // Twelve frames, identifiers counting up, the data as entered.
     ASSERT_EQ(heard.size(), 12);
@@ -230,13 +242,10 @@ TEST_F(SendLiveTest, BasicPeriodicSendArrivesOnTheOtherChannel)
         EXPECT_EQ(m.sendFailed, 0);
     }
     EXPECT_EQ(w->tabSrvGet().find(kTx)->txCntGet(), 12u);
-    // The batches went out about 100 ms apart, none early.
-    const int64_t t0 = sent.at(0).hostTime;
-    for (int b = 1; b < 3; ++b) {
-        const int64_t at = sent.at(4 * b).hostTime - t0;
-        EXPECT_GE(at, 100 * b - 20) << b; // stamped as each batch is reported
-        EXPECT_LE(at, 100 * b + 300) << b;
-    }
+    // Batch b is due (b + 1) periods after the start, and no frame of it
+    // may be stamped (as the adapter took it) before then.
+    for (int i = 0; i < 12; ++i)
+        EXPECT_GE(sent.at(i).hostTime - started, 100 * (i / 4 + 1)) << i;
     EXPECT_EQ(prompts.unanswered(), 0);
 }
 
@@ -245,14 +254,15 @@ TEST_F(SendLiveTest, AdvancedListArrivesInOrderWithItsIntervals)
     open(0x6A1, 0x6A3);
     advList(3, 0x6A1, 2, 400, 40, 0);
     EXPECT_TRUE(adv().start->isEnabled());
+    const int64_t started = getCurrentMs();
     adv().start->click();
-    ASSERT_TRUE(waitState(2, 3000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return adv().stop->isEnabled(); }, 2000));
+    ASSERT_TRUE(waitState(2));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return adv().stop->isEnabled(); }, testsupport::kGiveUpMs));
     EXPECT_FALSE(adv().start->isEnabled());
-    ASSERT_TRUE(waitState(3, 5000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return adv().start->isEnabled(); }, 2000));
+    ASSERT_TRUE(waitState(3));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return adv().start->isEnabled(); }, testsupport::kGiveUpMs));
     EXPECT_FALSE(adv().stop->isEnabled());
-    settle(300);
+    settle(300, 6, 6);
 
     // Two cycles of the three entries, in list order, on the other channel.
     QList<uint32_t> order;
@@ -261,18 +271,16 @@ TEST_F(SendLiveTest, AdvancedListArrivesInOrderWithItsIntervals)
     EXPECT_EQ(order, (QList<uint32_t>{0x6A1, 0x6A2, 0x6A3, 0x6A1, 0x6A2, 0x6A3}));
     ASSERT_EQ(heard.size(), 6);
     EXPECT_EQ(QByteArray::fromHex(heard.at(2).dataText.toLatin1()), QByteArray::fromHex("C2000000"));
-    // Entries 40 ms apart inside a cycle, cycles 400 ms apart. Each frame is
-    // stamped when the adapter has taken it, so the first one's own delay
-    // shifts the others: none may come more than that delay early.
+    // Entries 40 ms apart inside a cycle, cycles 400 ms apart, counted from
+    // the start of the run (a late frame does not move the ones after it).
+    // Each frame is stamped when the adapter has taken it, never before its
+    // time.
     ASSERT_EQ(sent.size(), 6);
-    const int64_t t0 = sent.at(0).hostTime;
     const int64_t due[] = {0, 40, 80, 400, 440, 480};
     for (int i = 0; i < 6; ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(sent.at(i).status, MsgTagAdvanceSend);
-        const int64_t at = sent.at(i).hostTime - t0;
-        EXPECT_GE(at, due[i] - 20);
-        EXPECT_LE(at, due[i] + 300); // a loaded machine delays a frame now and then
+        EXPECT_GE(sent.at(i).hostTime - started, due[i]);
     }
     EXPECT_EQ(w->tabSrvGet().find(kTx)->txCntGet(), 6u);
 }
@@ -286,31 +294,33 @@ TEST_F(SendLiveTest, StopEndsBothSendersAtOnce)
     basic().sendCnt->setText("100000");
     basic().period->setText("20");
     basic().start->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return heard.size() >= 6; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return heard.size() >= 6; }, testsupport::kGiveUpMs));
+    // At once: well inside the run of 100000 batches 20 ms apart, which is
+    // what a stop that let the run go on would wait for.
     QElapsedTimer stop;
     stop.start();
     basic().stop->click();
-    EXPECT_LT(stop.elapsed(), 500);
-    ASSERT_TRUE(waitState(1, 2000));
+    EXPECT_LT(stop.elapsed(), 30000);
+    ASSERT_TRUE(waitState(1));
     settle(250);
     const int basicHeard = heard.size();
     QTest::qWait(300);
     EXPECT_EQ(heard.size(), basicHeard);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return basic().start->isEnabled(); }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return basic().start->isEnabled(); }, testsupport::kGiveUpMs));
 
     heard.clear();
     advList(2, 0x6A1, 100000, 30, 5, 0);
     adv().start->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return heard.size() >= 6; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return heard.size() >= 6; }, testsupport::kGiveUpMs));
     stop.restart();
     adv().stop->click();
-    EXPECT_LT(stop.elapsed(), 500);
-    ASSERT_TRUE(waitState(3, 2000));
+    EXPECT_LT(stop.elapsed(), 30000);
+    ASSERT_TRUE(waitState(3));
     settle(250);
     const int advHeard = heard.size();
     QTest::qWait(300);
     EXPECT_EQ(heard.size(), advHeard);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return adv().start->isEnabled(); }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return adv().start->isEnabled(); }, testsupport::kGiveUpMs));
     EXPECT_FALSE(adv().stop->isEnabled());
     EXPECT_EQ(prompts.unanswered(), 0);
 }
@@ -335,8 +345,8 @@ TEST_F(SendLiveTest, RefusedFramesByFailureMode)
     advList(3, 0x6A1, 2, 200, 10, 0);
     prompts.answerExec(1);
     adv().start->click();
-    ASSERT_TRUE(waitState(3, 5000));
-    settle(300);
+    ASSERT_TRUE(waitState(3));
+    settle(300, 0, 1);
     ASSERT_EQ(sent.size(), 1);
     EXPECT_EQ(sent.at(0).status, MsgTagAdvanceSend);
     EXPECT_EQ(sent.at(0).sendFailed, 1);
@@ -350,8 +360,8 @@ TEST_F(SendLiveTest, RefusedFramesByFailureMode)
     states.clear();
     advList(3, 0x6A1, 2, 200, 10, 1);
     adv().start->click();
-    ASSERT_TRUE(waitState(3, 5000));
-    settle(300);
+    ASSERT_TRUE(waitState(3));
+    settle(300, 0, 6);
     ASSERT_EQ(sent.size(), 6);
     for (const QUserCanMsg &m : sent)
         EXPECT_EQ(m.sendFailed, 1);
@@ -364,8 +374,8 @@ TEST_F(SendLiveTest, RefusedFramesByFailureMode)
     basic().sendCnt->setText("1");
     prompts.answerExec(1);
     basic().start->click();
-    ASSERT_TRUE(waitState(1, 5000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return prompts.records().size() == opened + 2; }, 3000));
+    ASSERT_TRUE(waitState(1));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return prompts.records().size() == opened + 2; }, testsupport::kGiveUpMs));
     EXPECT_TRUE(prompts.last().text.contains(kTx + ":发送失败!"));
     EXPECT_TRUE(heard.isEmpty());
     EXPECT_EQ(prompts.unanswered(), 0);

@@ -658,7 +658,7 @@ TEST_F(SendPanelsTest, DoubleClickSendsTheRowOnceWithTag101)
     EXPECT_EQ(results.at(0).status, MsgTagAdvanceSend);
     EXPECT_EQ(results.at(0).idText, "00000101 ");
     EXPECT_EQ(results.at(0).dataText, "A1B2");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w->tabSrvGet().find(kFd1)->txCntGet() == 1; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->tabSrvGet().find(kFd1)->txCntGet() == 1; }, testsupport::kGiveUpMs));
 }
 
 TEST_F(SendPanelsTest, ProtocolChangeReachesARunningSendAndStartRestartsIt)
@@ -683,7 +683,7 @@ TEST_F(SendPanelsTest, ProtocolChangeReachesARunningSendAndStartRestartsIt)
     basic().sendCnt->setText("100000");
     basic().period->setText("5");
     basic().start->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return frames.size() >= 3 && basic().stop->isEnabled(); }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frames.size() >= 3 && basic().stop->isEnabled(); }, testsupport::kGiveUpMs));
     EXPECT_FALSE(basic().start->isEnabled());
 
     // The protocol goes into the running send's frame (under its lock).
@@ -692,16 +692,16 @@ TEST_F(SendPanelsTest, ProtocolChangeReachesARunningSendAndStartRestartsIt)
     ASSERT_TRUE(w->devAdapterGet()->basicSendParaGet(kFd0, t));
     EXPECT_EQ(t.msg.protocol, 1);
     EXPECT_EQ(t.running, 1);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return frames.last().protocol == 1; }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return frames.last().protocol == 1; }, testsupport::kGiveUpMs));
 
     // Start while sending (the button is disabled then; the slot is what it
     // would run): the run ends, a new one begins with the panel's frame, and
     // the old frame is not sent again.
     basic().id->setText("00000200");
     w->soltTabBasicSendStart();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return states.count(MsgStatusBasicStart) == 2; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return states.count(MsgStatusBasicStart) == 2; }, testsupport::kGiveUpMs));
     EXPECT_EQ(states.mid(0, 3), (QList<int>{MsgStatusBasicStart, MsgStatusBasicEnd, MsgStatusBasicStart}));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return frames.last().idText == "00000200 "; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frames.last().idText == "00000200 "; }, testsupport::kGiveUpMs));
     int firstNew = -1;
     for (int i = 0; i < frames.size(); ++i)
         if (frames.at(i).idText == "00000200 " && firstNew < 0)
@@ -709,6 +709,6 @@ TEST_F(SendPanelsTest, ProtocolChangeReachesARunningSendAndStartRestartsIt)
     for (int i = firstNew; i < frames.size(); ++i)
         EXPECT_EQ(frames.at(i).idText, "00000200 ") << i;
     basic().stop->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return basic().start->isEnabled(); }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return basic().start->isEnabled(); }, testsupport::kGiveUpMs));
     EXPECT_FALSE(basic().stop->isEnabled());
 }

@@ -142,7 +142,7 @@ TEST_F(ToolWindowTest, LanguageSwitchTakesTheToolWindowsBeforeTheNextWindow)
                     mw->close();
                 }
             });
-            QTimer::singleShot(20000, w, [w]() { w->close(); });
+            QTimer::singleShot(testsupport::kGiveUpMs, w, [w]() { w->close(); });
             return QApplication::exec();
         });
     EXPECT_EQ(built, 2);

@@ -186,8 +186,7 @@ TEST(Semaphore, EachReleaseLetsOneLockThrough)
                 ++passed;
         });
     EXPECT_TRUE(sem.Unlock(3));
-    for (int i = 0; i < 5000 && passed.load() < 3; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(realWaitUntil([&] { return passed.load() >= 3; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(passed.load(), 3); // and no fourth one
     EXPECT_TRUE(sem.Unlock(1));

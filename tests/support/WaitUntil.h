@@ -1,7 +1,9 @@
 #pragma once
 // Waiting in a test for something the event loop or another thread brings
 // about: the condition is checked between short turns of the event loop
-// until it holds or the time is up.
+// until it holds or the time is up (a bound to give up at: GiveUp.h).
+
+#include "tests/support/GiveUp.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -11,7 +13,7 @@
 
 namespace testsupport {
 
-inline bool waitUntil(const std::function<bool()> &pred, int ms = 10000)
+inline bool waitUntil(const std::function<bool()> &pred, int ms = kGiveUpMs)
 {
     QElapsedTimer t;
     t.start();

@@ -12,9 +12,11 @@
 #include <QSignalSpy>
 #include <QStandardItem>
 #include <QThread>
+#include <QTest>
 #include <QTimer>
 
 #include "tests/traffic/CanWatchSupport.h"
+#include "tests/support/ManualHostClock.h"
 #include "tests/support/TempWorkDir.h"
 #include "tests/traffic/TraceSupport.h"
 #include "core/QUserSysCfg.h"
@@ -46,7 +48,7 @@ QString cell(QUserTableModelCANWatch &m, int row, int column)
 // Waits out the throttle of a rebuild asked for within 100 ms of the last.
 bool settled(QUserTableModelCANWatch &m, int rows)
 {
-    return waitUntil([&] { return m.rowCount() == rows && !m.refreshTimer()->isActive(); }, 2000);
+    return waitUntil([&] { return m.rowCount() == rows && !m.refreshTimer()->isActive(); });
 }
 
 QVector<QUserCanMsg> sampleFrames()
@@ -174,7 +176,9 @@ TEST_F(CanWatchModel, ClosingEmptiesTheTable)
 }
 
 // Rebuilds within 100 ms of the last one wait for the timer; one timer run
-// serves any number of requests.
+// serves any number of requests. On the test's clock (it stands still
+// unless moved), so that the requests fall within the 100 ms however slow
+// the machine.
 TEST_F(CanWatchModel, RebuildsAreThrottled)
 {
     QDir().mkpath("cache");
@@ -182,18 +186,25 @@ TEST_F(CanWatchModel, RebuildsAreThrottled)
     for (int i = 0; i < 100; ++i)
         frames << toMsg(watchFrame(i), i);
     ASSERT_TRUE(writeCache("cache/t.dat", frames));
+    testsupport::ManualHostClockScope clock;
     QUserTableModelCANWatch m;
     m.cacheFileOpen("cache/t.dat");
+    clock->advance(QUserTableModelCANWatch::RefreshMs);
     ASSERT_TRUE(settled(m, 20));
     m.windowRebuild(); // the last rebuild is now
     m.scrollTo(true, 10);
     m.scrollTo(true, 30);
     EXPECT_TRUE(m.refreshTimer()->isActive());
     EXPECT_EQ(cell(m, 0, 0), "0");
-    ASSERT_TRUE(waitUntil([&] { return cell(m, 0, 0) == "30"; }, 2000));
+    // The timer's shot within the 100 ms rebuilds nothing...
+    QTest::qWait(2 * QUserTableModelCANWatch::RefreshMs);
+    EXPECT_EQ(cell(m, 0, 0), "0");
+    // ...the first after them shows the last request.
+    clock->advance(QUserTableModelCANWatch::RefreshMs);
+    ASSERT_TRUE(waitUntil([&] { return cell(m, 0, 0) == "30"; }));
     EXPECT_FALSE(m.refreshTimer()->isActive());
-    QThread::msleep(110);
-    m.scrollTo(true, 40); // more than 100 ms later: at once
+    clock->advance(QUserTableModelCANWatch::RefreshMs);
+    m.scrollTo(true, 40); // 100 ms later: at once
     EXPECT_EQ(cell(m, 0, 0), "40");
 }
 

@@ -23,11 +23,13 @@
 #include "tests/support/RigContext.h"
 #include "tests/support/PeerCheck.h"
 #include "core/QFClassUserCanMsg.h"
+#include "tests/support/GiveUp.h"
 #include "traffic/windows/QUserCanWatchWork.h"
 
 namespace watchtest {
 
-inline bool waitUntil(const std::function<bool()> &pred, int ms)
+// Waits until pred holds; ms is a bound to give up at (GiveUp.h).
+inline bool waitUntil(const std::function<bool()> &pred, int ms = testsupport::kGiveUpMs)
 {
     QElapsedTimer t;
     t.start();

@@ -104,7 +104,7 @@ QUserTableModelCANWatch *modelOf(QUserMainWindowCANWatch *w) { return w->uiCfg()
 int shownCount(QUserMainWindowCANWatch *w)
 {
     QUserTableModelCANWatch *m = modelOf(w);
-    waitUntil([m] { return !m->refreshTimer()->isActive(); }, 2000);
+    waitUntil([m] { return !m->refreshTimer()->isActive(); });
     return m->cacheCount();
 }
 
@@ -580,9 +580,9 @@ TEST_F(CanWatchWindow, ReplacedCachesAreLetGo)
         fliter(w.get(), prompts);
         EXPECT_EQ(cell(w.get(), 0, 0), "0");
     }
-    EXPECT_TRUE(waitUntil([&] { return openFiles() <= base; }, 5000)) << openFiles() << " " << base;
+    EXPECT_TRUE(waitUntil([&] { return openFiles() <= base; })) << openFiles() << " " << base;
     w->uiCfg().btnClear->click();
-    EXPECT_TRUE(waitUntil([&] { return openFiles() < base; }, 5000)) << openFiles() << " " << base;
+    EXPECT_TRUE(waitUntil([&] { return openFiles() < base; })) << openFiles() << " " << base;
     w.reset();
 }
 

@@ -371,7 +371,7 @@ TEST_F(DlgPlayBack, CancelledLoadShowsThePartialCount)
     prompts.answerExec(1);
     d.form()->pushButton_load->click();
     EXPECT_TRUE(d.worker()->isStopRequested());
-    ASSERT_TRUE(waitUntil([&] { return !d.jobPending(); }, 30000));
+    ASSERT_TRUE(waitUntil([&] { return !d.jobPending(); }));
     EXPECT_LT(d.param().recordCount, 100000);
     EXPECT_EQ(d.form()->label_msg->text(), QStringLiteral("帧总数量:%1").arg(d.param().recordCount));
     EXPECT_TRUE(lastBoxIs(prompts, "提示", QStringLiteral("成功加载%1条数据。").arg(d.param().recordCount)));
@@ -414,7 +414,7 @@ TEST_F(DlgPlayBack, SendEndsAreReportedInBoxes)
     QThread::msleep(100); // 40 records every 20 ms: several passes
     EXPECT_TRUE(d.jobPending());
     ui->pushButton_stop->click();
-    ASSERT_TRUE(waitUntil([&] { return !d.jobPending(); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return !d.jobPending(); }));
     EXPECT_TRUE(lastBoxIs(prompts, "提示", "发送已停止!"));
 
     prompts.answerExec(1);
@@ -423,7 +423,7 @@ TEST_F(DlgPlayBack, SendEndsAreReportedInBoxes)
     QCoreApplication::processEvents();
     EXPECT_TRUE(d.jobPending());
     ui->checkBox_cycle->setChecked(false);
-    ASSERT_TRUE(waitUntil([&] { return !d.jobPending(); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return !d.jobPending(); }));
     EXPECT_TRUE(lastBoxIs(prompts, "提示", "发送完成!"));
     EXPECT_EQ(d.param().nextIndex, 40);
     EXPECT_EQ(prompts.unanswered(), 0);
@@ -446,14 +446,14 @@ TEST_F(DlgPlayBack, ReplayArrivesOnTheFarChannel)
     d.form()->lineEdit_step->setText("32");
     ASSERT_TRUE(sendToEnd(&d, prompts));
     EXPECT_TRUE(lastBoxIs(prompts, "提示", "发送完成!"));
-    ASSERT_TRUE(waitUntil([&] { return rig.received(SimRig::rx()).size() >= 100; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return rig.received(SimRig::rx()).size() >= 100; }));
     const QVector<QUserCanMsg> got = rig.received(SimRig::rx());
     ASSERT_EQ(got.size(), 100);
     for (int i = 0; i < 100; ++i) {
         EXPECT_EQ(got[i].getId(), classicFrame(i).getId()) << i;
         EXPECT_EQ(got[i].dataText, classicFrame(i).dataText) << i;
     }
-    ASSERT_TRUE(waitUntil([&] { return rig.collector.resultsWith(SimRig::tx(), MsgTagPlayBack) == 100; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return rig.collector.resultsWith(SimRig::tx(), MsgTagPlayBack) == 100; }));
 }
 
 // ---- what closing the dialog does to a job in flight -------------------------------
@@ -479,7 +479,7 @@ TEST_F(DlgPlayBack, CloseDuringSendEndsTheJobFirst)
     d->form()->lineEdit_time->setText("2");
     d->form()->checkBox_cycle->setChecked(true);
     d->form()->pushButton_start->click();
-    ASSERT_TRUE(waitUntil([&] { return rig.sent.size() >= 20; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return rig.sent.size() >= 20; }));
     ASSERT_EQ(QPlayBackWork::activeJobs(), 1);
 
     QPointer<QThread> thread = d->workerThread();
@@ -513,7 +513,7 @@ TEST_F(DlgPlayBack, CloseDuringLoadEndsTheJobFirst)
     d->param().filePath = path;
     d->param().reqType = QUserPlayBackParam::ReqLoad;
     d->worker()->reqRun(QUserPlayBackParam::ReqLoad, &d->param());
-    ASSERT_TRUE(waitUntil([&] { return QFile::exists(cache) && QPlayBackWork::activeJobs() == 1; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(cache) && QPlayBackWork::activeJobs() == 1; }));
     delete d.data();
     EXPECT_EQ(QPlayBackWork::activeJobs(), 0);
     EXPECT_TRUE(thread.isNull());
@@ -583,7 +583,7 @@ TEST_F(DlgPlayBack, LoadIsRefusedWhileASendRuns)
     EXPECT_EQ(prompts.records().size(), before); // no chooser was asked
     EXPECT_EQ(d.param().filePath, path);
     d.form()->pushButton_stop->click();
-    ASSERT_TRUE(waitUntil([&] { return !d.jobPending(); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return !d.jobPending(); }));
     EXPECT_TRUE(lastBoxIs(prompts, "提示", "发送已停止!"));
     EXPECT_TRUE(d.form()->pushButton_load->isEnabled());
     EXPECT_EQ(d.param().recordCount, 30);

@@ -102,7 +102,7 @@ TEST_F(PlayBackWork, StopDuringLoadKeepsWholeBatches)
     w.p.cachePath = cachePath();
     w.start(QUserPlayBackParam::ReqLoad);
     w.work.reqStop();
-    ASSERT_TRUE(waitUntil([&] { return w.ends == 1; }, 30000));
+    ASSERT_TRUE(waitUntil([&] { return w.ends == 1; }));
     EXPECT_LT(w.p.recordCount, 60000);
     EXPECT_EQ(w.p.recordCount % 16, 0);
     QFClassUserCanMsg cache;
@@ -234,7 +234,7 @@ TEST_F(PlayBackWork, UnreadableRecordsAreSkippedAndCounted)
         if (i != 4)
             want.append(classicFrame(i).getId());
     }
-    ASSERT_TRUE(waitUntil([&] { return rig.received(SimRig::rx()).size() >= want.size(); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return rig.received(SimRig::rx()).size() >= want.size(); }));
     QVector<int> got;
     for (const QUserCanMsg &m : rig.received(SimRig::rx()))
         got.append(m.getId());
@@ -244,9 +244,9 @@ TEST_F(PlayBackWork, UnreadableRecordsAreSkippedAndCounted)
     // pass starts over at record 0.
     w.p.cycle = true;
     w.start(QUserPlayBackParam::ReqSend);
-    ASSERT_TRUE(waitUntil([&] { return sentOn(rig, SimRig::tx()).size() >= 10 + 25; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return sentOn(rig, SimRig::tx()).size() >= 10 + 25; }));
     w.work.reqStop();
-    ASSERT_TRUE(waitUntil([&] { return w.ends == 2; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return w.ends == 2; }));
     EXPECT_EQ(w.p.result, QUserPlayBackParam::ResultStopped);
     const QVector<QUserCanMsg> sent = sentOn(rig, SimRig::tx());
     for (int i = 0; i < sent.size(); ++i)
@@ -306,7 +306,7 @@ TEST_F(PlayBackWork, PacedStepsArriveInOrderOnTheFarChannel)
         EXPECT_LT(offsets[k], 100 * (k + 1) + 60) << k;
     }
 
-    ASSERT_TRUE(waitUntil([&] { return rig.received(SimRig::rx()).size() >= 12; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return rig.received(SimRig::rx()).size() >= 12; }));
     const QVector<QUserCanMsg> got = rig.received(SimRig::rx());
     ASSERT_EQ(got.size(), 12);
     for (int i = 0; i < 12; ++i) {
@@ -320,7 +320,7 @@ TEST_F(PlayBackWork, PacedStepsArriveInOrderOnTheFarChannel)
         EXPECT_EQ(got[i].channel, 1) << i;
     }
     // The registry relays the transmitted frames with their tag as well.
-    ASSERT_TRUE(waitUntil([&] { return rig.collector.resultsWith(SimRig::tx(), MsgTagPlayBack) == 12; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return rig.collector.resultsWith(SimRig::tx(), MsgTagPlayBack) == 12; }));
 }
 
 // Cycle: after the last record the next step starts again at record 0, one
@@ -340,9 +340,9 @@ TEST_F(PlayBackWork, CycleStartsOverUntilStopped)
     w.p.devId = SimRig::tx();
     w.p.devAdapter = &rig.reg;
     w.start(QUserPlayBackParam::ReqSend);
-    ASSERT_TRUE(waitUntil([&] { return rig.sent.size() >= 12; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return rig.sent.size() >= 12; }));
     w.work.reqStop();
-    ASSERT_TRUE(waitUntil([&] { return w.ends == 1; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return w.ends == 1; }));
     EXPECT_EQ(w.p.result, QUserPlayBackParam::ResultStopped);
 
     const QVector<QUserCanMsg> sent = sentOn(rig, SimRig::tx());
@@ -378,10 +378,10 @@ TEST_F(PlayBackWork, StopInTheMiddleEndsAtOnce)
     w.p.devId = SimRig::tx();
     w.p.devAdapter = &rig.reg;
     w.start(QUserPlayBackParam::ReqSend);
-    ASSERT_TRUE(waitUntil([&] { return rig.sent.size() >= 20; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return rig.sent.size() >= 20; }));
     w.work.reqStop();
     const int64_t stopAt = getCurrentMs();
-    ASSERT_TRUE(waitUntil([&] { return w.ends == 1; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return w.ends == 1; }));
     EXPECT_EQ(w.p.result, QUserPlayBackParam::ResultStopped);
     EXPECT_LT(w.p.nextIndex, 500);
     const QVector<SentLog::Entry> sent = rig.sent.copy();
@@ -423,7 +423,7 @@ TEST_F(PlayBackWork, BitRateSwitchKeptOnReplay)
     w.p.devId = SimRig::tx();
     w.p.devAdapter = &rig.reg;
     ASSERT_TRUE(w.run(QUserPlayBackParam::ReqSend));
-    ASSERT_TRUE(waitUntil([&] { return rig.received(SimRig::rx()).size() >= 6; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return rig.received(SimRig::rx()).size() >= 6; }));
     const QVector<QUserCanMsg> got = rig.received(SimRig::rx());
     ASSERT_EQ(got.size(), 6);
     for (int i = 0; i < 6; ++i) {
@@ -465,7 +465,7 @@ TEST_F(PlayBackWork, PythonCanFilesReplayedWhole)
         ASSERT_TRUE(w.run(QUserPlayBackParam::ReqSend, 120000));
         EXPECT_EQ(w.p.result, QUserPlayBackParam::ResultDone);
         EXPECT_EQ(w.p.skippedCount, 0);
-        ASSERT_TRUE(waitUntil([&] { return rig.received(SimRig::rx()).size() >= kFrames; }, 30000))
+        ASSERT_TRUE(waitUntil([&] { return rig.received(SimRig::rx()).size() >= kFrames; }))
             << rig.received(SimRig::rx()).size();
 
         // A CAN FD adapter hands received classic and CAN FD frames over in

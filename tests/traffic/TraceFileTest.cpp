@@ -3,6 +3,7 @@
 #include "traffic/QUserRecord.h"
 #include "traffic/QUserRecordWriter.h"
 #include "traffic/QUserTraceFile.h"
+#include "tests/support/GiveUp.h"
 #include "tests/support/TempWorkDir.h"
 #include "tests/traffic/TraceSupport.h"
 
@@ -16,6 +17,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -206,10 +208,12 @@ TEST_F(TraceFile, RecorderNeverHoldsTheCallerOnAStalledFile)
     QUserRecord rec("DEV-0-1");
     ASSERT_TRUE(rec.recordStart("stalled.asc"));
     std::string text;
+    std::atomic<bool> written{false}, readerGaveUp{false};
     std::thread reader([&] {
-        // Read nothing for 1.5 s: the pipe fills up after a few hundred
-        // lines and every further write of the file waits.
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        // Read nothing until the caller is through with its writes (or a
+        // minute passed): the pipe fills up after a few hundred lines and
+        // every further write of the file waits.
+        readerGaveUp = !testsupport::waitUntilReal([&] { return written.load(); });
         fcntl(rfd, F_SETFL, 0);
         char buf[65536];
         ssize_t n;
@@ -217,11 +221,10 @@ TEST_F(TraceFile, RecorderNeverHoldsTheCallerOnAStalledFile)
             text.append(buf, size_t(n));
     });
     const int frames = 5000;
-    QElapsedTimer clock;
-    clock.start();
     for (int i = 0; i < frames; ++i)
         ASSERT_TRUE(rec.recordWrite("DEV-0-1", nth(i)));
-    EXPECT_LT(clock.elapsed(), 1000) << "the caller waited on the file";
+    written = true;
+    EXPECT_FALSE(readerGaveUp.load()) << "the caller waited on the file";
     EXPECT_TRUE(rec.recordStop());
     reader.join();
     close(rfd);
@@ -250,7 +253,7 @@ TEST_F(TraceFile, RecorderStopsAndReportsWhenWritesFail)
         int written = 0;
         QElapsedTimer clock;
         clock.start();
-        while (rec.recordWrite("DEV-0-1", nth(written)) && clock.elapsed() < 5000) {
+        while (rec.recordWrite("DEV-0-1", nth(written)) && clock.elapsed() < testsupport::kGiveUpMs) {
             if (++written % 50 == 0) {
                 QCoreApplication::processEvents();
                 QThread::msleep(1);

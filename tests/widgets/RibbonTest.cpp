@@ -1,6 +1,7 @@
 #include "widgets/QRibbon.h"
 #include "core/QUserSysCfg.h"
 #include "tests/support/TempWorkDir.h"
+#include "tests/support/WaitUntil.h"
 #include "tests/widgets/WidgetsTestUtil.h"
 
 #include <QAction>
@@ -191,7 +192,7 @@ TEST(Ribbon, CurrentTabClickFoldsToSixtyTwoPixelsAndBack)
     tabs->setCurrentIndex(2);
     EXPECT_TRUE(ribbon->isExpanded());
     EXPECT_EQ(anim->direction(), QAbstractAnimation::Backward);
-    QTest::qWait(300);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return anim->state() == QAbstractAnimation::Stopped; }, testsupport::kGiveUpMs));
     EXPECT_EQ(ribbon->minimumHeight(), unfolded);
 
     // The minimise button folds the ribbon too.
@@ -466,7 +467,7 @@ TEST_F(DragHost, WatchdogEndsADragWhenTheWindowLosesActivation)
     other.show();
     QApplication::setActiveWindow(&other);
     ASSERT_FALSE(w->isActiveWindow());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !ribbon->state().dragging; }, 1000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !ribbon->state().dragging; }, testsupport::kGiveUpMs));
     EXPECT_FALSE(ribbon->state().focusTimer->isActive());
     EXPECT_DOUBLE_EQ(w->windowOpacity(), 1.0);
     const QPoint before = w->pos();

@@ -218,6 +218,20 @@ SIMCTL_API int devtools_sim_in_delay(const char *alias, int ep, uint32_t ms)
     return 1;
 }
 
+// Drops what is still queued on an IN endpoint of the adapter for the host,
+// transfers held back by a delay among it (late replies a test is done
+// with).
+SIMCTL_API int devtools_sim_in_clear(const char *alias, int ep)
+{
+    World &w = World::instance();
+    Guard l(w.lock());
+    plat::sim::Adapter *a = w.adapterByAlias(alias ? alias : "");
+    if (!a)
+        return 0;
+    a->clearIn(uint8_t(ep));
+    return 1;
+}
+
 // 1 while the adapter is open on the host side.
 SIMCTL_API int devtools_sim_is_open(const char *alias)
 {
