@@ -78,8 +78,15 @@ void ManualTicks::sleepMs(uint32_t ms)
         return;
     }
     const uint64_t until = nowMs() + ms;
-    while (nowMs() < until)
+    while (nowMs() < until) {
+        if (&ticks() != this) {
+            // Taken out while sleeping: the rest of the sleep is spent on
+            // the source now in place, nobody moves this clock any more.
+            ticks().sleepMs(uint32_t(until - nowMs()));
+            return;
+        }
         std::this_thread::sleep_for(kManualSlice);
+    }
 }
 
 void ManualTicks::waitSlice(std::condition_variable_any &cv, BasicLock &lock, uint64_t untilMs)

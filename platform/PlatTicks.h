@@ -118,14 +118,26 @@ template<class Lock, class Pred>
 bool WaitTicks(std::condition_variable_any &cv, Lock &lock, uint32_t timeoutMs, Pred pred,
                const std::function<uint64_t()> &nextEvent = {})
 {
-    TickSource &src = ticks();
-    const uint64_t start = src.nowMs();
-    const uint64_t deadline = timeoutMs == INFINITE ? UINT64_MAX : start + timeoutMs;
+    TickSource *src = &ticks();
+    uint64_t deadline = timeoutMs == INFINITE ? UINT64_MAX : src->nowMs() + timeoutMs;
     LockRef<Lock> ref(lock);
     for (;;) {
         if (pred())
             return true;
-        const uint64_t now = src.nowMs();
+        TickSource *cur = &ticks();
+        if (cur != src) {
+            // The source was swapped during the wait (a test put its clock
+            // in or took it out): what is left of the wait carries over to
+            // the new source, so a wait begun on a clock nobody moves any
+            // more still ends.
+            if (deadline != UINT64_MAX) {
+                const uint64_t oldNow = src->nowMs();
+                const uint64_t left = deadline > oldNow ? deadline - oldNow : 0;
+                deadline = cur->nowMs() + left;
+            }
+            src = cur;
+        }
+        const uint64_t now = src->nowMs();
         if (now >= deadline)
             return false;
         uint64_t until = deadline;
@@ -134,7 +146,7 @@ bool WaitTicks(std::condition_variable_any &cv, Lock &lock, uint32_t timeoutMs, 
             if (ev < until)
                 until = ev > now ? ev : now;
         }
-        src.waitSlice(cv, ref, until);
+        src->waitSlice(cv, ref, until);
     }
 }
 

@@ -298,3 +298,41 @@ TEST(Semaphore, WaiterMayDestroyItAsSoonAsItIsReleased)
         releaser.join();
     }
 }
+
+// A wait or a sleep begun on a test clock that stands still ends once the
+// clock is taken out: what was left of it is spent on the real clock. A
+// device thread waiting for a read when a test's scope ends would otherwise
+// wait for ever and hang the adapter's close.
+TEST(Ticks, WaitsAndSleepsBegunOnAStillClockEndOnceItIsTakenOut)
+{
+    auto clock = std::make_shared<ManualTicks>(5000, false);
+    auto counting = std::make_shared<SliceCountingTicks>(clock);
+    CSemaphore sem(0, 1);
+    std::atomic<int> waited{-1};
+    std::atomic<bool> slept{false};
+    std::thread waiter, sleeper;
+    {
+        ScopedTickSource use(counting);
+        waiter = std::thread([&] { waited = sem.Lock(100) ? 1 : 0; });
+        sleeper = std::thread([&] {
+            Sleep(100);
+            slept = true;
+        });
+        EXPECT_TRUE(realWaitUntil([&] { return counting->slices.load() > 0; })) << "the waiter never waited";
+        // Real time passes, the clock does not: both keep waiting.
+        const int before = counting->slices.load();
+        EXPECT_TRUE(realWaitUntil([&] { return counting->slices.load() >= before + 20; }));
+        EXPECT_EQ(waited.load(), -1);
+        EXPECT_FALSE(slept.load());
+    }
+    const bool ended = realWaitUntil([&] { return waited.load() != -1 && slept.load(); }, 60000);
+    if (!ended) { // a failed step: free both threads before the test ends
+        clock->advance(1000);
+        sem.Unlock();
+    }
+    waiter.join();
+    sleeper.join();
+    ASSERT_TRUE(ended) << "a wait begun on the still clock never ended";
+    EXPECT_EQ(waited.load(), 0) << "the wait timed out";
+    EXPECT_EQ(clock->nowMs(), 5000u) << "nobody moved the still clock";
+}
