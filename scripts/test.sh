@@ -58,7 +58,8 @@ fi
 if stage tsan; then
   # test_support checks the harness itself: what hands nothing over between
   # threads is reported, what hands over is not.
-  tsan_tests="test_support test_platform test_kemusb test_devices test_traffic test_devtools test_canopen test_dbc test_mainwindow"
+  # The longest first: they start while the short ones share the other lanes.
+  tsan_tests="test_traffic test_mainwindow test_kemusb test_devtools test_canopen test_dbc test_devices test_platform test_support"
   if build; then
     echo "== ThreadSanitizer build of the threaded layers' tests"
     cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_TSAN=ON -DORVANE_BENCH=OFF -DORVANE_WERROR=ON
@@ -71,13 +72,32 @@ if stage tsan; then
     # made visible by tests/support/TsanQtSync.cpp, and only what Qt's own
     # libraries do to their own memory is ignored (tests/support/tsan.supp).
     export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$root/tests/support/tsan.supp"
-    # Every program runs; the stage fails after them when one did.
+    # Every program runs, a few at once (each instrumented program takes
+    # much memory), each into its own log, shown in order once all ended;
+    # the stage fails after them when one did.
+    tsan_logs=build-tsan/logs
+    rm -rf "$tsan_logs"
+    mkdir -p "$tsan_logs"
+    tsan_lanes=${ORVANE_TSAN_LANES:-4}
+    run_tsan()
+    {
+      # The ctypes checks load the library into Python, which an instrumented
+      # library cannot join.
+      "build-tsan/bin/$1" --gtest_filter='-*Ctypes*' --gtest_brief=1 >"$tsan_logs/$1.log" 2>&1
+      echo $? >"$tsan_logs/$1.rc"
+    }
+    for t in $tsan_tests; do
+      while [ "$(jobs -rp | wc -l)" -ge "$tsan_lanes" ]; do
+        wait -n
+      done
+      run_tsan "$t" &
+    done
+    wait
     tsan_failed=""
     for t in $tsan_tests; do
       echo "-- $t"
-      # The ctypes checks load the library into Python, which an instrumented
-      # library cannot join.
-      "build-tsan/bin/$t" --gtest_filter='-*Ctypes*' --gtest_brief=1 || tsan_failed="$tsan_failed $t"
+      cat "$tsan_logs/$t.log"
+      [ "$(cat "$tsan_logs/$t.rc" 2>/dev/null)" = "0" ] || tsan_failed="$tsan_failed $t"
     done
     unset TSAN_OPTIONS
     if [ -n "$tsan_failed" ]; then
