@@ -83,16 +83,18 @@ if stage tsan; then
     {
       # The ctypes checks load the library into Python, which an instrumented
       # library cannot join.
-      "build-tsan/bin/$1" --gtest_filter='-*Ctypes*' --gtest_brief=1 >"$tsan_logs/$1.log" 2>&1
-      echo $? >"$tsan_logs/$1.rc"
+      # (errexit holds in here too: the status is taken, not left to end it)
+      local rc=0
+      "build-tsan/bin/$1" --gtest_filter='-*Ctypes*' --gtest_brief=1 >"$tsan_logs/$1.log" 2>&1 || rc=$?
+      echo "$rc" >"$tsan_logs/$1.rc"
     }
     for t in $tsan_tests; do
       while [ "$(jobs -rp | wc -l)" -ge "$tsan_lanes" ]; do
-        wait -n
+        wait -n || true
       done
       run_tsan "$t" &
     done
-    wait
+    wait || true
     tsan_failed=""
     for t in $tsan_tests; do
       echo "-- $t"

@@ -674,15 +674,15 @@ void QReadWriteLock::unlock()
 void QThreadPool::start(std::function<void()> functionToRun, int priority)
 {
     auto *key = new char(0);
+    // The wrapper is made before the release: the pool thread reads it (the
+    // key it holds) before it can acquire anything.
+    std::function<void()> wrapped = [key, run = std::move(functionToRun)] {
+        __tsan_acquire(key);
+        delete key;
+        run();
+    };
     __tsan_release(key);
-    (*realPoolStart)(
-        this,
-        [key, run = std::move(functionToRun)] {
-            __tsan_acquire(key);
-            delete key;
-            run();
-        },
-        priority);
+    (*realPoolStart)(this, std::move(wrapped), priority);
 }
 
 void QThread::start(Priority priority)
