@@ -669,19 +669,28 @@ void QReadWriteLock::unlock()
 // pthread_create); the end is marked as told above.
 
 // A function run by a pool thread (Qt's image code hands its pieces of work
-// over this way) is queued behind Qt's lock: the queueing releases a key
-// that the run acquires first.
+// over this way) is queued behind Qt's lock: the queueing releases the
+// address of the stored wrapper, which its run acquires first. The address
+// is the key because the run knows it without reading anything the queueing
+// wrote (a key kept inside the wrapper would be read before its acquire).
+namespace {
+struct PoolRun
+{
+    std::function<void()> run;
+    void operator()()
+    {
+        __tsan_acquire(this);
+        run();
+    }
+};
+} // namespace
+
 void QThreadPool::start(std::function<void()> functionToRun, int priority)
 {
-    auto *key = new char(0);
-    // The wrapper is made before the release: the pool thread reads it (the
-    // key it holds) before it can acquire anything.
-    std::function<void()> wrapped = [key, run = std::move(functionToRun)] {
-        __tsan_acquire(key);
-        delete key;
-        run();
-    };
-    __tsan_release(key);
+    // Too big to be kept inside the std::function: it lives on the heap, and
+    // moving the std::function moves its pointer, so the address holds.
+    std::function<void()> wrapped = PoolRun{std::move(functionToRun)};
+    __tsan_release(wrapped.target<PoolRun>());
     (*realPoolStart)(this, std::move(wrapped), priority);
 }
 
