@@ -39,6 +39,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "bench/support/BenchColdRuns.h"
 #include "core/QUserCanMsg.h"
 #include "core/QUserSysCfg.h"
 #include "dbc/QUserMainWindowDBC.h"
@@ -328,35 +329,6 @@ int firstLoadChild(const QString &path)
     return messages == 2000 ? 0 : 1;
 }
 
-// Writes the dirty pages out and drops the page cache; without the right to
-// (not root), advises the files named out of it instead, with a note the
-// first time. True when the whole cache was dropped.
-bool pageCacheDrop(const QStringList &files)
-{
-    ::sync();
-    const int fd = ::open("/proc/sys/vm/drop_caches", O_WRONLY | O_CLOEXEC);
-    if (fd >= 0) {
-        const bool dropped = ::write(fd, "3\n", 2) == 2;
-        ::close(fd);
-        if (dropped)
-            return true;
-    }
-    static bool told = false;
-    if (!told) {
-        std::fprintf(stderr, "page cache not dropped (writing /proc/sys/vm/drop_caches needs root): the DBC file and "
-                             "libkemsig.so are advised out with posix_fadvise instead\n");
-        told = true;
-    }
-    for (const QString &f : files) {
-        const int h = ::open(QFile::encodeName(f).constData(), O_RDONLY | O_CLOEXEC);
-        if (h < 0)
-            continue;
-        ::posix_fadvise(h, 0, 0, POSIX_FADV_DONTNEED);
-        ::close(h);
-    }
-    return false;
-}
-
 // A process's first load of the 2,000 x 20 file, five fresh processes per
 // run (see the file's head): medians and spread of the first load, the
 // window's opening before it, and the second load in the same process.
@@ -374,7 +346,7 @@ void BM_LoadDbc2000x20FirstInProcess(benchmark::State &state)
     bool dropped = true;
     for (auto _ : state) {
         if (cold)
-            dropped = pageCacheDrop({path, lib}) && dropped;
+            dropped = benchcold::pageCacheDrop(QStringList{path, lib}, "the DBC file and libkemsig.so are") && dropped;
         QProcess p;
         p.setProcessChannelMode(QProcess::SeparateChannels);
         p.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--first-load-child"), path});
@@ -400,13 +372,8 @@ void BM_LoadDbc2000x20FirstInProcess(benchmark::State &state)
         second.push_back(v[3]);
         secondCpu.push_back(v[4]);
     }
-    auto median = [](std::vector<double> x) {
-        std::sort(x.begin(), x.end());
-        return x[x.size() / 2];
-    };
-    auto spread = [](const std::vector<double> &x) {
-        return *std::max_element(x.begin(), x.end()) - *std::min_element(x.begin(), x.end());
-    };
+    using benchcold::median;
+    using benchcold::spread;
     state.counters["processes"] = double(first.size());
     state.counters["page_cache_dropped"] = cold ? (dropped ? 1 : 0) : 0;
     state.counters["window_open_s_median"] = median(open);

@@ -25,6 +25,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "bench/support/BenchColdRuns.h"
 #include "kemusb/include/kcan_records.h"
 #include "kemsig/include/kemsig.h"
 
@@ -332,35 +333,6 @@ int firstLoadChild(const char *path)
     return messages == 2000 ? 0 : 1;
 }
 
-// Writes the dirty pages out and drops the page cache; without the right to
-// (not root), advises the files named out of it instead, with a note the
-// first time. True when the whole cache was dropped.
-bool pageCacheDrop(const std::vector<std::string> &files)
-{
-    sync();
-    const int fd = open("/proc/sys/vm/drop_caches", O_WRONLY | O_CLOEXEC);
-    if (fd >= 0) {
-        const bool dropped = write(fd, "3\n", 2) == 2;
-        close(fd);
-        if (dropped)
-            return true;
-    }
-    static bool told = false;
-    if (!told) {
-        std::fprintf(stderr, "page cache not dropped (writing /proc/sys/vm/drop_caches needs root): the DBC file and "
-                             "libkemsig.so are advised out with posix_fadvise instead\n");
-        told = true;
-    }
-    for (const std::string &f : files) {
-        const int h = open(f.c_str(), O_RDONLY | O_CLOEXEC);
-        if (h < 0)
-            continue;
-        posix_fadvise(h, 0, 0, POSIX_FADV_DONTNEED);
-        close(h);
-    }
-    return false;
-}
-
 // Runs this program as a first-load child; false when it failed.
 bool runChild(const std::string &path, double out[7])
 {
@@ -404,7 +376,7 @@ void BM_LoadFile2000x20FirstInProcess(benchmark::State &state)
     bool dropped = true;
     for (auto _ : state) {
         if (cold)
-            dropped = pageCacheDrop({path, libraryPath()}) && dropped;
+            dropped = benchcold::pageCacheDrop({path, libraryPath()}, "the DBC file and libkemsig.so are") && dropped;
         double v[7];
         if (!runChild(path, v)) {
             state.SkipWithError("child load failed (libkemsig.so next to the program?)");
@@ -419,13 +391,8 @@ void BM_LoadFile2000x20FirstInProcess(benchmark::State &state)
         firstFaults.push_back(v[5]);
         secondFaults.push_back(v[6]);
     }
-    auto median = [](std::vector<double> x) {
-        std::sort(x.begin(), x.end());
-        return x[x.size() / 2];
-    };
-    auto spread = [](const std::vector<double> &x) {
-        return *std::max_element(x.begin(), x.end()) - *std::min_element(x.begin(), x.end());
-    };
+    using benchcold::median;
+    using benchcold::spread;
     state.counters["processes"] = double(first.size());
     state.counters["page_cache_dropped"] = cold ? (dropped ? 1 : 0) : 0;
     state.counters["bind_ms_median"] = median(bind) * 1e3;

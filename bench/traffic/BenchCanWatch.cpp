@@ -59,6 +59,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "bench/support/BenchColdRuns.h"
 #include "core/QFClassUserCanMsg.h"
 #include "traffic/QUserBlfFile.h"
 #include "traffic/windows/QUserCanWatchWork.h"
@@ -68,6 +69,12 @@
 #include "widgets/QUserTableView.h"
 
 namespace {
+
+using benchcold::median;
+using benchcold::spread;
+
+// What the page-cache drop advises out when it cannot drop the whole cache.
+constexpr const char *kCacheFiles = "the trace and cache files are";
 
 int64_t frameCount()
 {
@@ -238,46 +245,6 @@ double processCpuSeconds()
     return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
 }
 
-// Writes the system's dirty pages out and drops its page cache, so that the
-// next figure starts with nothing of the files in memory and nothing left
-// to write back. Without the right to drop the whole cache (not root), the
-// files named are synced and advised out of the cache one by one, with a
-// note on stderr the first time. True when the whole cache was dropped.
-bool pageCacheDrop(const QStringList &files)
-{
-    ::sync();
-    const int fd = ::open("/proc/sys/vm/drop_caches", O_WRONLY | O_CLOEXEC);
-    if (fd >= 0) {
-        const bool dropped = ::write(fd, "3\n", 2) == 2;
-        ::close(fd);
-        if (dropped)
-            return true;
-    }
-    static bool told = false;
-    if (!told) {
-        std::fprintf(stderr, "page cache not dropped (writing /proc/sys/vm/drop_caches needs root): the trace and "
-                             "cache files are synced and advised out with posix_fadvise instead\n");
-        told = true;
-    }
-    for (const QString &f : files) {
-        const int h = ::open(QFile::encodeName(f).constData(), O_RDONLY | O_CLOEXEC);
-        if (h < 0)
-            continue;
-        ::fdatasync(h);
-        ::posix_fadvise(h, 0, 0, POSIX_FADV_DONTNEED);
-        ::close(h);
-    }
-    return false;
-}
-
-double median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
 // The trace read alone (binary frames, no cache written): the part of the
 // load that reading the file costs.
 void BM_CanWatchTraceRead(benchmark::State &state)
@@ -330,7 +297,7 @@ void BM_CanWatchLoad(benchmark::State &state)
     auto clean = [&] {
         QFile::remove(req.srcCachePath);
         QFile::remove(req.cachePath);
-        dropped = pageCacheDrop({trace}) && dropped;
+        dropped = benchcold::pageCacheDrop(QStringList{trace}, kCacheFiles) && dropped;
     };
     int round = 0;
     for (auto _ : state) {
@@ -372,10 +339,7 @@ void BM_CanWatchLoad(benchmark::State &state)
     }
     // Leaves the caches of the last load for the figures below, and a clean
     // state for them.
-    pageCacheDrop({trace, req.srcCachePath, req.cachePath});
-    const auto spread = [](const std::vector<double> &v) {
-        return *std::max_element(v.begin(), v.end()) - *std::min_element(v.begin(), v.end());
-    };
+    benchcold::pageCacheDrop(QStringList{trace, req.srcCachePath, req.cachePath}, kCacheFiles);
     figures().loadSeconds = median(loads);
     figures().loadBest = *std::min_element(loads.begin(), loads.end());
     figures().loaded = req.recordCount;
@@ -490,7 +454,7 @@ void BM_CanWatchPythonCanRead(benchmark::State &state)
     QJsonObject result;
     for (auto _ : state) {
         state.PauseTiming();
-        pageCacheDrop({trace});
+        benchcold::pageCacheDrop(QStringList{trace}, kCacheFiles);
         state.ResumeTiming();
         QProcess p;
         p.start(QStringLiteral("/usr/bin/python3"),

@@ -10,11 +10,13 @@
 // four data bytes, so a reader's frames show whether they are the recording's
 // first frames in order.
 
+#include "binlog/include/binlog.h"
 #include "binlog/src/BlfFileIo.h"
 #include "binlog/src/BlfWriter.h"
 #include "tests/binlog/BlfCraft.h"
 #include "tests/support/PeerCheck.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -511,5 +513,40 @@ private:
     FILE *to_ = nullptr;
     FILE *from_ = nullptr;
 };
+
+struct OurRead {
+    bool opened = false;
+    int64_t frames = 0;
+    int64_t firstBad = -1;
+    uint32_t damaged = 0; // places the reader took for damage
+};
+
+// Every frame of the file through the library's reader, in order.
+inline OurRead readOurs(const std::string &path)
+{
+    OurRead r;
+    void *h = BLCreateFile(path.c_str(), BL_ACCESS_READ);
+    r.opened = h != BL_INVALID_HANDLE;
+    if (!r.opened)
+        return r;
+    uint8_t base[16];
+    Bytes buf;
+    while (BLPeekObject(h, base)) {
+        buf.assign(std::max<uint32_t>(craft::get32(base + 8), 32), 0);
+        std::memcpy(buf.data(), base, 16);
+        if (!BLReadObjectSecure(h, buf.data(), buf.size()))
+            break;
+        const int64_t n = blfstate::frameNumberOf(buf.data(), buf.size());
+        if (n < 0)
+            continue;
+        if (r.firstBad < 0 && n != r.frames)
+            r.firstBad = r.frames;
+        ++r.frames;
+    }
+    uint64_t bytes = 0;
+    BLGetReadDamage(h, &r.damaged, &bytes);
+    BLCloseHandle(h);
+    return r;
+}
 
 } // namespace blfstate

@@ -18,42 +18,10 @@
 #include <sys/stat.h>
 
 using blfstate::Bytes;
+using blfstate::OurRead;
+using blfstate::readOurs;
 
 namespace {
-
-struct OurRead {
-    bool opened = false;
-    int64_t frames = 0;
-    int64_t firstBad = -1;
-    uint32_t damaged = 0; // places the reader took for damage
-};
-
-OurRead readOurs(const std::string &path)
-{
-    OurRead r;
-    void *h = BLCreateFile(path.c_str(), BL_ACCESS_READ);
-    r.opened = h != BL_INVALID_HANDLE;
-    if (!r.opened)
-        return r;
-    uint8_t base[16];
-    Bytes buf;
-    while (BLPeekObject(h, base)) {
-        buf.assign(std::max<uint32_t>(craft::get32(base + 8), 32), 0);
-        std::memcpy(buf.data(), base, 16);
-        if (!BLReadObjectSecure(h, buf.data(), buf.size()))
-            break;
-        const int64_t n = blfstate::frameNumberOf(buf.data(), buf.size());
-        if (n < 0)
-            continue;
-        if (r.firstBad < 0 && n != r.frames)
-            r.firstBad = r.frames;
-        ++r.frames;
-    }
-    uint64_t bytes = 0;
-    BLGetReadDamage(h, &r.damaged, &bytes);
-    BLCloseHandle(h);
-    return r;
-}
 
 const char *faultName(blfstate::TestIo::Fault f)
 {
