@@ -33,6 +33,16 @@ constexpr uint32_t kMaxContainerSize = 16u * 1024 * 1024;
 std::atomic<size_t> g_workerLimit{kMaxWorkers};
 
 uint64_t padded(uint64_t size) { return size + size % 4; }
+
+// An object's base header: signature, header size, version, size and type.
+void objectHead(uint8_t *out, uint32_t size, uint32_t type)
+{
+    std::memcpy(out, "LOBJ", 4);
+    wr16(out + 4, kBaseHeaderSize);
+    wr16(out + 6, 1);
+    wr32(out + 8, size);
+    wr32(out + 12, type);
+}
 } // namespace
 
 BlfWriter::BlfWriter() : containerSize_(kDefaultContainerSize) {}
@@ -137,21 +147,13 @@ bool BlfWriter::writeSplitFirstPage(uint64_t pos, const uint8_t *data, size_t le
 
 void BlfWriter::endMark(uint8_t out[16])
 {
-    std::memcpy(out, "LOBJ", 4);
-    wr16(out + 4, kBaseHeaderSize);
-    wr16(out + 6, 1);
-    wr32(out + 8, kEndMarkClaim);
-    wr32(out + 12, kNoType);
+    objectHead(out, kEndMarkClaim, kNoType);
 }
 
 void BlfWriter::reservationHead(uint8_t out[40], uint32_t size)
 {
     std::memset(out, 0, kReservationHead);
-    std::memcpy(out, "LOBJ", 4);
-    wr16(out + 4, kBaseHeaderSize);
-    wr16(out + 6, 1);
-    wr32(out + 8, size);
-    wr32(out + 12, kTypeLogContainer);
+    objectHead(out, size, kTypeLogContainer);
     wr16(out + 16, kCompressionZlib);
     std::memcpy(out + kContainerHeaderSize, kEmptyZlib, sizeof kEmptyZlib);
 }
@@ -262,11 +264,7 @@ bool BlfWriter::appendLocked(const uint8_t *data, size_t len)
         s.pos = endPos_;
         s.bytes.resize(kContainerHeaderSize);
         uint8_t *h = s.bytes.data();
-        std::memcpy(h, "LOBJ", 4);
-        wr16(h + 4, kBaseHeaderSize);
-        wr16(h + 6, 1);
-        wr32(h + 8, uint32_t(kContainerHeaderSize + len));
-        wr32(h + 12, kTypeLogContainer);
+        objectHead(h, uint32_t(kContainerHeaderSize + len), kTypeLogContainer);
         wr16(h + 16, kCompressionNone);
         wr32(h + 24, uint32_t(len));
         s.bytes.insert(s.bytes.end(), data, data + len);
@@ -420,11 +418,7 @@ void BlfWriter::deflateJob(z_stream &zs, Job &job)
     out.resize(objSize);
     uint8_t *h = out.data();
     std::memset(h, 0, kContainerHeaderSize);
-    std::memcpy(h, "LOBJ", 4);
-    wr16(h + 4, kBaseHeaderSize);
-    wr16(h + 6, 1);
-    wr32(h + 8, objSize);
-    wr32(h + 12, kTypeLogContainer);
+    objectHead(h, objSize, kTypeLogContainer);
     wr16(h + 16, kCompressionZlib);
     wr32(h + 24, uint32_t(job.data.size()));
     job.ok = true;
