@@ -27,6 +27,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench/support/BenchFdDevice.h"
 #include "devices/QKemFdDev.h"
 #include "devices/QUserDevice.h"
 #include "devices/QUserDeviceAdapter.h"
@@ -107,27 +108,7 @@ bool sendTimeOf(const QString &data, uint64_t *out)
     return true;
 }
 
-// Opens its channels without a dialog: every channel of adapter 0, CAN FD
-// 1 Mbit/s nominal, 5 Mbit/s data at 80 MHz (the sim checks only that both
-// ends agree).
-class BenchFdDevice : public QUserDeviceUSBCANFD2
-{
-public:
-    using QUserDeviceUSBCANFD2::QUserDeviceUSBCANFD2;
-
-protected:
-    int settingsDialogRun(QUserFd2Cfg *cfg) override
-    {
-        cfg->devIndex = 0;
-        cfg->channel = 0;
-        cfg->allChannels = 1;
-        cfg->fdEnable = 1;
-        cfg->isoStandard = 1;
-        cfg->clock = 80;
-        cfg->mode = 0;
-        return 1;
-    }
-};
+using bench::BenchFdDevice;
 
 struct SimRig
 {

@@ -6,8 +6,7 @@
 // do in the program; the GUI thread's own CPU time and context switches
 // over a run; a count of the events the GUI thread delivers.
 
-#include "devices/QUserDeviceUSBCANFD2.h"
-#include "devtools/QUserFd2Cfg.h"
+#include "bench/support/BenchFdDevice.h"
 
 #include <atomic>
 #include <chrono>
@@ -17,27 +16,6 @@
 #include <sys/resource.h>
 
 namespace bench {
-
-// Opens every channel of adapter 0 without a dialog: CAN FD 1 Mbit/s
-// nominal, 5 Mbit/s data.
-class BusLimitFdDevice : public QUserDeviceUSBCANFD2
-{
-public:
-    using QUserDeviceUSBCANFD2::QUserDeviceUSBCANFD2;
-
-protected:
-    int settingsDialogRun(QUserFd2Cfg *cfg) override
-    {
-        cfg->devIndex = 0;
-        cfg->channel = 0;
-        cfg->allChannels = 1;
-        cfg->fdEnable = 1;
-        cfg->isoStandard = 1;
-        cfg->clock = 80;
-        cfg->mode = 0;
-        return 1;
-    }
-};
 
 // Events delivered by the application at the outermost level (not the ones
 // sent from inside another event's handler); the bench program's

@@ -361,7 +361,7 @@ void BM_EventLoopLatency8ChBusLimit(benchmark::State &state)
     std::atomic<uint64_t> counted{0};
     if (window) {
         w.reset(new MainWindow);
-        w->devAdapterGet()->deviceReplace("TRNB702", new bench::BusLimitFdDevice("TRNB702"));
+        w->devAdapterGet()->deviceReplace("TRNB702", new bench::BenchFdDevice("TRNB702"));
         if (!w->devOpen("TRNB702") || w->tabSrvGet().count() != 9) {
             state.SkipWithError("open failed");
             return;
@@ -385,7 +385,7 @@ void BM_EventLoopLatency8ChBusLimit(benchmark::State &state)
         }
     } else {
         bare.reset(new QUserDeviceAdapter(&owner));
-        bare->deviceReplace("TRNB702", new bench::BusLimitFdDevice("TRNB702"));
+        bare->deviceReplace("TRNB702", new bench::BenchFdDevice("TRNB702"));
         QStringList ids;
         if (bare->devOpen("TRNB702", ids) != 0 || ids.size() != 8) {
             state.SkipWithError("open failed");

@@ -226,7 +226,7 @@ void BM_RecordingBusLimit8Ch(benchmark::State &state)
     }
     std::unique_ptr<MainWindow> w(new MainWindow);
     QUserDeviceAdapter *reg = w->devAdapterGet();
-    reg->deviceReplace("TRNB702", new bench::BusLimitFdDevice("TRNB702"));
+    reg->deviceReplace("TRNB702", new bench::BenchFdDevice("TRNB702"));
     if (!w->devOpen("TRNB702") || w->tabSrvGet().count() != 9) {
         state.SkipWithError("open failed");
         return;
