@@ -541,17 +541,41 @@ TEST_F(KemClassicDevice, ClassicReceiveWaits)
     later.join();
 }
 
-// Runs a call on a thread of its own, for the steps of a test that moves
-// the clock (kemtest::DriverTicks) while the call waits.
-template<class F>
-auto onItsOwnThread(F f)
+// A call run on a thread of its own, for the steps of a test that moves the
+// clock (kemtest::DriverTicks) while the call waits. Should a step fail and
+// leave the test with the call still waiting, the clock is moved on until the
+// call ends: nobody else moves it, and the wait would hold the test for ever.
+template<class T>
+class OwnThreadCall
 {
-    return std::async(std::launch::async, f);
+public:
+    OwnThreadCall(std::future<T> f, kemtest::DriverTicks *clock) : f_(std::move(f)), clock_(clock) {}
+    OwnThreadCall(OwnThreadCall &&) = default;
+    ~OwnThreadCall()
+    {
+        if (!f_.valid())
+            return;
+        while (f_.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready)
+            clock_->sleepMs(1000);
+    }
+    // Ended within the give-up time.
+    bool returned() { return f_.wait_for(std::chrono::milliseconds(testsupport::kGiveUpMs)) == std::future_status::ready; }
+    T get() { return f_.get(); }
+
+private:
+    std::future<T> f_;
+    kemtest::DriverTicks *clock_;
+};
+
+template<class F>
+auto onItsOwnThread(const std::shared_ptr<kemtest::DriverTicks> &clock, F f)
+{
+    return OwnThreadCall<decltype(f())>(std::async(std::launch::async, f), clock.get());
 }
 template<class T>
-bool returned(std::future<T> &f)
+bool returned(OwnThreadCall<T> &call)
 {
-    return f.wait_for(std::chrono::milliseconds(testsupport::kGiveUpMs)) == std::future_status::ready;
+    return call.returned();
 }
 
 // Replies carry no sequence number: a query that timed out may still be
@@ -584,7 +608,7 @@ TEST_F(KemClassicDevice, LateReplyOfATimedOutQueryIsNotTheNextAnswer)
 
     uint8_t t0 = 0xEE, t1 = 0xEE;
     delayReplies(250);
-    auto first = onItsOwnThread([&] { return KCAN_DevBaudParaGet(kUsbCan, 0, 0, &t0, &t1); });
+    auto first = onItsOwnThread(clock, [&] { return KCAN_DevBaudParaGet(kUsbCan, 0, 0, &t0, &t1); });
     // Asked, and its answer held back: then the wait runs out.
     ASSERT_TRUE(testsupport::waitUntilReal(
         [&] { return timingQueries() == 1 && classicAdapter()->pendingTransfers(0x81) == 1; }));
@@ -595,7 +619,7 @@ TEST_F(KemClassicDevice, LateReplyOfATimedOutQueryIsNotTheNextAnswer)
 
     const size_t before = commands();
     uint32_t initialised = 99, asked = 99;
-    auto next = onItsOwnThread([&] {
+    auto next = onItsOwnThread(clock, [&] {
         const KCAN_INIT_CONFIG c = initConfig(0x03, 0x1C);
         initialised = KCAN_InitCAN(kUsbCan, 0, 0, &c);
         delayReplies(100);
@@ -621,7 +645,7 @@ TEST_F(KemClassicDevice, LateReplyOfATimedOutQueryIsNotTheNextAnswer)
 
     // Later queries get their own answers.
     const KCAN_INIT_CONFIG d = initConfig(0x01, 0x1C);
-    auto later = onItsOwnThread([&] {
+    auto later = onItsOwnThread(clock, [&] {
         return KCAN_InitCAN(kUsbCan, 0, 0, &d) == 1 && KCAN_DevBaudParaGet(kUsbCan, 0, 0, &t0, &t1) == 1;
     });
     ASSERT_TRUE(returned(later)) << "waited for time that does not pass";
@@ -651,7 +675,7 @@ TEST_F(KemClassicDevice, QueryThatIsNeverAnsweredDelaysOnlyTheNextExchange)
     auto clock = std::make_shared<kemtest::DriverTicks>();
     plat::ScopedTickSource scope(clock);
     uint8_t t0 = 0, t1 = 0;
-    auto first = onItsOwnThread([&] { return KCAN_DevBaudParaGet(kUsbCan, 0, 0, &t0, &t1); });
+    auto first = onItsOwnThread(clock, [&] { return KCAN_DevBaudParaGet(kUsbCan, 0, 0, &t0, &t1); });
     ASSERT_TRUE(testsupport::waitUntilReal([&] {
         std::lock_guard<std::recursive_mutex> g(World::instance().lock());
         return timingQueries() == 1 && classicAdapter()->inFaults(0x81).dropNext == 0;
@@ -661,7 +685,7 @@ TEST_F(KemClassicDevice, QueryThatIsNeverAnsweredDelaysOnlyTheNextExchange)
     EXPECT_EQ(first.get(), 0u);
 
     // The next one waits out the owed answer's time (200 ms more)...
-    auto next = onItsOwnThread([&] { return KCAN_DevBaudParaGet(kUsbCan, 0, 0, &t0, &t1); });
+    auto next = onItsOwnThread(clock, [&] { return KCAN_DevBaudParaGet(kUsbCan, 0, 0, &t0, &t1); });
     if (testsupport::waitUntilReal([&] { return timingQueries() == 2; }, 300))
         ADD_FAILURE() << "went out at once";
     clock->sleepMs(199);
@@ -673,7 +697,7 @@ TEST_F(KemClassicDevice, QueryThatIsNeverAnsweredDelaysOnlyTheNextExchange)
     EXPECT_EQ(next.get(), 1u);
     // The ones after it do not wait at all: the clock stands still now.
     for (int i = 0; i < 3; ++i) {
-        auto again = onItsOwnThread([&] { return KCAN_DevBaudParaGet(kUsbCan, 0, 0, &t0, &t1); });
+        auto again = onItsOwnThread(clock, [&] { return KCAN_DevBaudParaGet(kUsbCan, 0, 0, &t0, &t1); });
         ASSERT_TRUE(returned(again)) << i << ": waited for time";
         EXPECT_EQ(again.get(), 1u) << i;
     }
