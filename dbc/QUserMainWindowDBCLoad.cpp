@@ -86,7 +86,6 @@ bool QUserMainWindowDBC::dbcWorkRun(QUserDbcWork *worker, DbcLoadJob *rec)
         pd->setMinimumWidth(200);
         pd->setCancelButtonText(tr("取消"));
         pd->setAutoClose(false);
-        connect(worker, QOverload<>::of(&QUserWork::stop), pd, &QProgressDialog::cancel, Qt::QueuedConnection);
         connect(worker, &QUserWork::progressValue, pd, &QProgressDialog::setValue, Qt::QueuedConnection);
         rec->progressDlg = pd;
     }
@@ -101,8 +100,6 @@ bool QUserMainWindowDBC::dbcWorkRun(QUserDbcWork *worker, DbcLoadJob *rec)
         if (!rec->progressTimer)
             rec->progressTimer = new QUserTimer(rec);
         connect(rec->progressTimer, &QUserTimer::timeout, this, &QUserMainWindowDBC::slotDbcWorkTimeout,
-                Qt::UniqueConnection);
-        connect(worker, QOverload<>::of(&QUserWork::stop), rec->progressTimer, &QUserTimer::stop,
                 Qt::UniqueConnection);
         rec->progressTimer->start(500);
     }
@@ -137,8 +134,16 @@ void QUserMainWindowDBC::slotDbcWorkNotice(void *rec, int phase, int)
     if (rec != &job || phase != 1)
         return;
     loadEnded = true;
-    if (!loadCancelled)
-        return; // the runner takes the result over when its dialog closes
+    if (!loadCancelled) {
+        // The runner takes the result over when its dialog closes. Closed
+        // here, with the end notice, and not by a delivery of its own: that
+        // could come behind the next run's start and cancel it.
+        if (job.progressTimer)
+            job.progressTimer->stop();
+        if (job.progressDlg)
+            job.progressDlg->cancel();
+        return;
+    }
     // A cancelled load has ended: drop what it made and become free.
     loadCancelled = false;
     loadBusy = false;

@@ -20,6 +20,7 @@
 #include <cstring>
 
 #include "core/QUserCanMsg.h"
+#include "core/QUserTimer.h"
 #include "dbc/DbcRecord.h"
 #include "dbc/DbcSignalPage.h"
 #include "dbc/DbcWindowTitle.h"
@@ -27,6 +28,7 @@
 #include "devices/QUserDevChState.h"
 #include "devices/QUserDeviceAdapter.h"
 #include "resources/OrvaneResources.h"
+#include "widgets/QUserProgressDlg.h"
 #include "widgets/QUserTableWidget.h"
 #include "widgets/QUserTreeWidget.h"
 
@@ -154,7 +156,19 @@ QUserMainWindowDBCSend::QUserMainWindowDBCSend(QWidget *parent) : QMainWindow(pa
     workThread.setWork(work);
     workThread.start();
     // The job's end, seen in the GUI thread: the record is the window's again.
-    connect(work, QOverload<>::of(&QUserWork::stop), this, [this] { jobStopped = true; }, Qt::QueuedConnection);
+    // Its dialog closes and its progress timer stops in this same delivery:
+    // as deliveries of their own, either could come behind the next run's
+    // start and cancel a load nobody cancelled.
+    connect(
+        work, QOverload<>::of(&QUserWork::stop), this,
+        [this] {
+            jobStopped = true;
+            if (job.progressTimer)
+                job.progressTimer->stop();
+            if (job.progressDlg)
+                job.progressDlg->cancel();
+        },
+        Qt::QueuedConnection);
     dbcSettingLoad();
     listWidgetsCreate();
     kemsigBind();

@@ -49,7 +49,6 @@ int QUserMainWindowDBCSend::dbcSendWorkRun(QUserDbcSendWork *w, DbcLoadJob *j)
         pd->setCancelButtonText(tr("取消"));
         pd->setAutoClose(false);
         j->progressDlg = pd;
-        connect(w, QOverload<>::of(&QUserWork::stop), pd, &QProgressDialog::cancel, Qt::QueuedConnection);
         connect(w, &QUserWork::progressValue, pd, &QProgressDialog::setValue, Qt::QueuedConnection);
     }
     QUserProgressDlg *pd = j->progressDlg;
@@ -64,7 +63,6 @@ int QUserMainWindowDBCSend::dbcSendWorkRun(QUserDbcSendWork *w, DbcLoadJob *j)
             j->progressTimer = new QUserTimer(j);
         connect(j->progressTimer, &QUserTimer::timeout, this, &QUserMainWindowDBCSend::slotDbcSendWorkTimeout,
                 Qt::UniqueConnection);
-        connect(w, QOverload<>::of(&QUserWork::stop), j->progressTimer, &QUserTimer::stop, Qt::UniqueConnection);
         j->progressTimer->start(500);
     }
     const QRect g = geometry();

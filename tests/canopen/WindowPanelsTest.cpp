@@ -2,6 +2,7 @@
 // operations), its settings dialog and its help, with a device that records
 // what the window hands it.
 #include "tests/canopen/WindowRig.h"
+#include "tests/support/ManualHostClock.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -402,9 +403,14 @@ TEST_F(Panels, PositionStartFollowsTheDriveState)
         {"statusword aborted", "8041600000000206", "", false,
          enable + profile + QVector<SdoWrite>{{0x607A00, -4000}, {0x604000, 0x001F}}},
     };
+    // The reads' answers are bound to come: the machine's time stands while
+    // the test gives them, so a busy machine cannot time a read out first.
+    auto hostClock = std::make_shared<testsupport::HeldHostClock>();
+    QUserHostClockScope useHostClock{hostClock};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         dev->sentClear();
+        hostClock->hold();
         click(c.relative ? "pushButtonPosRelStart" : "pushButtonPosAbsStart");
         // Each read as the node would answer it, once it was asked.
         int asked = 0;
@@ -419,6 +425,7 @@ TEST_F(Panels, PositionStartFollowsTheDriveState)
             ++asked;
             feed(rx(0x585, reply));
         }
+        hostClock->release();
         ASSERT_TRUE(waitUntil([&] { return dev->sentCount() >= asked + c.expected.size(); }));
         ASSERT_TRUE(idle());
         EXPECT_EQ(sdoWrites(sentFrames(), 5), c.expected);

@@ -361,6 +361,73 @@ TEST_F(SendMend, CancelledLoadKeepsTheWindowBusyUntilTheJobStops)
     delete w.data();
 }
 
+// A job's end reaches the window as one delivery: marked stopped, its
+// dialog closed and its progress timer stopped together. Were the dialog's
+// close a delivery of its own, one still under way when the next load began
+// would close that load's dialog and cancel a load nobody cancelled. Here
+// the worker is held inside the cancelled job's end, after the window's own
+// delivery (connected at the window's construction, before the test's) went
+// out, until the next load's dialog is up; that load must still load. The
+// next job lingers in the file a while, so that a stray close meets it
+// under way.
+TEST_F(SendMend, EndOfACancelledLoadDoesNotCancelTheNextOne)
+{
+    QPointer<Win> w = new Win;
+    const QString slow = QDir::current().absoluteFilePath("slow.dbc");
+    const QString next = QDir::current().absoluteFilePath("next.dbc");
+    ASSERT_TRUE(writeText(slow, "VERSION \"\"\n\nBU_: A\n\nBO_ 7 Slow: 8 A\n"));
+    ASSERT_TRUE(writeText(next, "VERSION \"\"\n\nBU_: A\n\nBO_ 9 Next: 8 A\n"));
+    static std::atomic<bool> firstHeld, firstGoOn, secondUp, secondClosed;
+    firstHeld = false;
+    firstGoOn = false;
+    secondUp = false;
+    secondClosed = false;
+    DbcKemsigLoad::setLoadHookForTest([](const QString &path) {
+        if (path.endsWith(QLatin1String("slow.dbc"))) {
+            firstHeld = true;
+            testsupport::waitUntilReal([] { return firstGoOn.load(); });
+        } else if (path.endsWith(QLatin1String("next.dbc"))) {
+            testsupport::waitUntilReal([] { return secondClosed.load(); }, 2000);
+        }
+    });
+    static std::atomic<int> ends;
+    ends = 0;
+    QObject::connect(
+        w->worker(), QOverload<>::of(&QUserWork::stop), w->worker(),
+        [] {
+            if (ends.fetch_add(1) == 0)
+                testsupport::waitUntilReal([] { return secondUp.load(); });
+        },
+        Qt::DirectConnection);
+
+    QUserPromptScript prompts;
+    // The first load: cancelled once its job is inside the file.
+    prompts.answerExec([&](QDialog *) {
+        EXPECT_TRUE(testsupport::waitUntilReal([] { return firstHeld.load(); }));
+        firstGoOn = true;
+        return 0;
+    });
+    // The next: its dialog is up; it is left to close by itself.
+    prompts.answerExec([&](QDialog *d) {
+        secondUp = true;
+        auto *pd = qobject_cast<QProgressDialog *>(d);
+        EXPECT_TRUE(pd && testsupport::waitUntil([pd] { return pd->wasCanceled(); }));
+        secondClosed = true;
+        return 0;
+    });
+    w->dbcFileLoad(slow);
+    const int r = w->dbcFileLoad(next);
+    secondUp = true; // a first load that never ended leaves the worker held
+    ASSERT_TRUE(testsupport::waitUntil([] { return QUserDbcSendWork::activeJobs() == 0; }));
+    DbcKemsigLoad::setLoadHookForTest(nullptr);
+    ASSERT_FALSE(w.isNull());
+    EXPECT_EQ(prompts.unanswered(), 0);
+    EXPECT_EQ(r, 0) << "the next load was cancelled";
+    ASSERT_EQ(w->fileMessages().size(), 1);
+    EXPECT_EQ(w->fileMessages().at(0).strName, "Next");
+    delete w.data();
+}
+
 // Cancelling the project dialog, or picking a file that is no project,
 // leaves the send list as it was (the first design emptied it before it
 // asked for the file).

@@ -11,10 +11,12 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QSemaphore>
 #include <QSplitter>
 #include <QToolBar>
 
+#include <atomic>
 #include <fstream>
 #include <thread>
 
@@ -430,6 +432,62 @@ TEST_F(WindowLoad, CancelledLoadKeepsTheWindowBusyUntilTheJobEnds)
     EXPECT_EQ(w->dbcMessages().size(), 1);
     EXPECT_EQ(w->windowTitle(), "DBC解析 - other.dbc");
     EXPECT_EQ(jobStarts, 2);
+}
+
+// A job's end closes its dialog with the end notice itself. Were the close
+// a delivery of its own, one still under way when the next load began would
+// close that load's dialog and cancel a load nobody cancelled. Here the
+// worker is held inside the cancelled job's end, after its end notice went
+// out, until the next load's dialog is up; the next job waits on the worker
+// a while, so that a stray close meets it under way. The next load must
+// still load, its dialog closed by its own end.
+TEST_F(WindowLoad, EndOfACancelledLoadDoesNotCancelTheNextOne)
+{
+    ASSERT_TRUE(writeDbc(dbcPath(), smallDbc()));
+    const QString otherPath = dbcPath("other.dbc");
+    ASSERT_TRUE(writeDbc(otherPath, QString::fromUtf8("BO_ 7 Only: 8 ECU\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" ECU\n")));
+    // Outlive the window: its worker thread may still be in the end.
+    std::atomic<bool> secondUp{false};
+    std::atomic<int> ends{0};
+    QSemaphore first, second;
+    std::unique_ptr<QUserMainWindowDBC> w(new QUserMainWindowDBC);
+    QObject::connect(
+        w->worker(), QOverload<>::of(&QUserWork::stop), w->worker(),
+        [&] {
+            if (ends.fetch_add(1) == 0)
+                testsupport::waitUntilReal([&] { return secondUp.load(); });
+        },
+        Qt::DirectConnection);
+
+    QMetaObject::invokeMethod(w->worker(), [&first] { first.acquire(); }, Qt::QueuedConnection);
+    QUserPromptScript prompts;
+    prompts.answerExec(0); // the dialog closes at once: cancel
+    EXPECT_EQ(w->dbcFileLoad(dbcPath()), 0);
+    first.release();
+    // Its end notice came (the window is free); the worker is held after it.
+    ASSERT_TRUE(waitUntil([&] { return !w->isLoadBusy(); }));
+
+    QMetaObject::invokeMethod(w->worker(), [&second] { second.acquire(); }, Qt::QueuedConnection);
+    bool closedByItsEnd = false;
+    prompts.answerExec([&](QDialog *d) {
+        secondUp = true;
+        auto *pd = qobject_cast<QProgressDialog *>(d);
+        if (!pd)
+            return 0;
+        waitUntil([pd] { return pd->wasCanceled(); }, 2000);
+        second.release();
+        closedByItsEnd = waitUntil([pd] { return pd->wasCanceled(); });
+        return 0;
+    });
+    const int loaded = w->dbcFileLoad(otherPath);
+    secondUp = true; // when the next dialog never came up
+    second.release();
+    EXPECT_EQ(prompts.unanswered(), 0);
+    EXPECT_TRUE(closedByItsEnd);
+    EXPECT_EQ(loaded, 1) << "the next load was cancelled";
+    ASSERT_TRUE(waitUntil([&] { return !w->isLoadBusy(); }));
+    EXPECT_EQ(w->dbcMessages().size(), 1);
+    EXPECT_EQ(w->windowTitle(), "DBC解析 - other.dbc");
 }
 
 // Closing the window while a load job runs waits for the job: the record

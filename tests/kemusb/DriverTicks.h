@@ -20,8 +20,27 @@ class DriverTicks final : public plat::TickSource
 public:
     explicit DriverTicks(uint64_t startMs = 1000000) : us_(startMs * 1000), driver_(std::this_thread::get_id()) {}
 
-    uint64_t nowMs() override { return us_.load() / 1000; }
-    uint64_t nowUs() override { return us_.load(); }
+    uint64_t nowMs() override
+    {
+        countRead();
+        return us_.load() / 1000;
+    }
+    uint64_t nowUs() override
+    {
+        countRead();
+        return us_.load();
+    }
+
+    // One other thread may be watched: how often it has read the clock.
+    // A call that times its reply from a tick it reads after sending must
+    // have read it before the test moves the clock, or it waits from the
+    // moved time for ever; the test waits for reads of the call's thread.
+    void watchThisThread()
+    {
+        watchedReads_.store(0);
+        watched_.store(std::this_thread::get_id());
+    }
+    uint64_t watchedReads() const { return watchedReads_.load(); }
 
     void sleepMs(uint32_t ms) override
     {
@@ -51,9 +70,16 @@ public:
 private:
     static constexpr std::chrono::microseconds kSlice{200};
     bool isDriver() const { return std::this_thread::get_id() == driver_; }
+    void countRead()
+    {
+        if (watched_.load() == std::this_thread::get_id())
+            watchedReads_.fetch_add(1);
+    }
 
     std::atomic<uint64_t> us_;
     const std::thread::id driver_;
+    std::atomic<std::thread::id> watched_{};
+    std::atomic<uint64_t> watchedReads_{0};
 };
 
 } // namespace kemtest

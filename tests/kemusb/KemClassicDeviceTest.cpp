@@ -560,6 +560,19 @@ public:
     }
     // Ended within the give-up time.
     bool returned() { return f_.wait_for(std::chrono::milliseconds(testsupport::kGiveUpMs)) == std::future_status::ready; }
+    // Waits until the call has read the clock twice since now: a call sent
+    // or waiting then has its start time, so moving the clock counts against
+    // its wait. A call that reads its start after sending and is preempted
+    // between the two would otherwise wait from the moved time, on a clock
+    // nobody moves again. False when it never read the clock (it ended, or
+    // hangs elsewhere).
+    bool hasTakenItsTime()
+    {
+        const uint64_t seen = clock_->watchedReads();
+        return testsupport::waitUntilReal([&] {
+            return clock_->watchedReads() >= seen + 2 || f_.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+        });
+    }
     T get() { return f_.get(); }
 
 private:
@@ -570,7 +583,13 @@ private:
 template<class F>
 auto onItsOwnThread(const std::shared_ptr<kemtest::DriverTicks> &clock, F f)
 {
-    return OwnThreadCall<decltype(f())>(std::async(std::launch::async, f), clock.get());
+    kemtest::DriverTicks *c = clock.get();
+    return OwnThreadCall<decltype(f())>(std::async(std::launch::async,
+                                                   [c, f] {
+                                                       c->watchThisThread();
+                                                       return f();
+                                                   }),
+                                        c);
 }
 template<class T>
 bool returned(OwnThreadCall<T> &call)
@@ -612,6 +631,7 @@ TEST_F(KemClassicDevice, LateReplyOfATimedOutQueryIsNotTheNextAnswer)
     // Asked, and its answer held back: then the wait runs out.
     ASSERT_TRUE(testsupport::waitUntilReal(
         [&] { return timingQueries() == 1 && classicAdapter()->pendingTransfers(0x81) == 1; }));
+    ASSERT_TRUE(first.hasTakenItsTime());
     clock->sleepMs(200);
     ASSERT_TRUE(returned(first));
     EXPECT_EQ(first.get(), 0u) << "its answer is 250 ms away";
@@ -680,6 +700,7 @@ TEST_F(KemClassicDevice, QueryThatIsNeverAnsweredDelaysOnlyTheNextExchange)
         std::lock_guard<std::recursive_mutex> g(World::instance().lock());
         return timingQueries() == 1 && classicAdapter()->inFaults(0x81).dropNext == 0;
     }));
+    ASSERT_TRUE(first.hasTakenItsTime());
     clock->sleepMs(200);
     ASSERT_TRUE(returned(first));
     EXPECT_EQ(first.get(), 0u);
@@ -688,6 +709,7 @@ TEST_F(KemClassicDevice, QueryThatIsNeverAnsweredDelaysOnlyTheNextExchange)
     auto next = onItsOwnThread(clock, [&] { return KCAN_DevBaudParaGet(kUsbCan, 0, 0, &t0, &t1); });
     if (testsupport::waitUntilReal([&] { return timingQueries() == 2; }, 300))
         ADD_FAILURE() << "went out at once";
+    ASSERT_TRUE(next.hasTakenItsTime());
     clock->sleepMs(199);
     if (testsupport::waitUntilReal([&] { return timingQueries() == 2; }, 300))
         ADD_FAILURE() << "went out before the owed answer's time was over";

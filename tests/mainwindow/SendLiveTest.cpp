@@ -9,9 +9,11 @@
 #include "tests/mainwindow/MainWindowTestEnv.h"
 
 #include "tests/devices/SimHarness.h"
+#include "tests/support/ManualHostClock.h"
 #include "tests/support/PeerCheck.h"
 #include "tests/support/WaitUntil.h"
 #include "core/QUserDevId.h"
+#include "core/QUserHostClock.h"
 #include "devices/QKemLib.h"
 #include "devices/QUserDeviceAdapter.h"
 #include "mainwindow/MainWindow.h"
@@ -189,6 +191,11 @@ protected:
         EXPECT_TRUE(settled) << "frames kept coming";
     }
 
+    // The senders' schedules run on the host clock. Held, no time passes for
+    // them: a run stays under way however slow the machine is, and the
+    // panel can be seen showing it.
+    std::shared_ptr<testsupport::HeldHostClock> hostClock = std::make_shared<testsupport::HeldHostClock>();
+    QUserHostClockScope useHostClock{hostClock};
     std::unique_ptr<MainWindow> w;
     QString kTx, kRx;
     QList<QUserCanMsg> heard;
@@ -211,6 +218,9 @@ TEST_F(SendLiveTest, BasicPeriodicSendArrivesOnTheOtherChannel)
     basic().perSendCnt->setText("4");
     basic().sendCnt->setText("3");
     basic().period->setText("100");
+    // The first batch is due a period after the start: while the clock is
+    // held the run has begun and cannot have ended.
+    hostClock->hold();
     const int64_t started = getCurrentMs();
     basic().start->click();
 
@@ -218,6 +228,8 @@ TEST_F(SendLiveTest, BasicPeriodicSendArrivesOnTheOtherChannel)
     ASSERT_TRUE(waitState(0));
     ASSERT_TRUE(QTest::qWaitFor([&] { return basic().stop->isEnabled(); }, testsupport::kGiveUpMs));
     EXPECT_FALSE(basic().start->isEnabled());
+    EXPECT_TRUE(heard.isEmpty()) << "sent before its time";
+    hostClock->release();
     ASSERT_TRUE(waitState(1));
     // Three batches a period apart, the first a period after the start: the
     // run cannot have ended before 300 ms.
@@ -254,11 +266,15 @@ TEST_F(SendLiveTest, AdvancedListArrivesInOrderWithItsIntervals)
     open(0x6A1, 0x6A3);
     advList(3, 0x6A1, 2, 400, 40, 0);
     EXPECT_TRUE(adv().start->isEnabled());
+    // The first entry leaves at the start, the next 40 ms later: while the
+    // clock is held the run stays between the two.
+    hostClock->hold();
     const int64_t started = getCurrentMs();
     adv().start->click();
     ASSERT_TRUE(waitState(2));
     ASSERT_TRUE(QTest::qWaitFor([&] { return adv().stop->isEnabled(); }, testsupport::kGiveUpMs));
     EXPECT_FALSE(adv().start->isEnabled());
+    hostClock->release();
     ASSERT_TRUE(waitState(3));
     ASSERT_TRUE(QTest::qWaitFor([&] { return adv().start->isEnabled(); }, testsupport::kGiveUpMs));
     EXPECT_FALSE(adv().stop->isEnabled());
