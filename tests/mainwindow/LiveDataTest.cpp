@@ -787,8 +787,13 @@ TEST_F(LiveDataTest, MergedViewStaysWhereTheUserScrolledWhileTrafficRuns)
         QVector<QUserCanMsg> batch;
         for (uint32_t i = 0; i < ids; ++i)
             batch << frameOf(0x100 + i);
+        // On screen once the rows were rebuilt after the batch and no
+        // rebuild is still owed by the throttle.
+        const qint64 before = model->rebuildCount();
         w->soltDevRec(kFd0, batch);
-        QTest::qWait(2 * QUserTableModelCan::kRefreshMs + 50);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return model->rebuildCount() > before && !model->refreshTimerGet()->isActive(); },
+            testsupport::kGiveUpMs));
     };
     const auto wheel = [&](int delta) {
         QWheelEvent e(QPointF(10, 10), QPointF(view->viewport()->mapToGlobal(QPoint(10, 10))), QPoint(),
