@@ -11,6 +11,8 @@
 #   ORVANE_TEST_STAGES  the stages to take, of "normal asan tsan" (all)
 #   ORVANE_TEST_RUN=0   build only; ORVANE_TEST_BUILD=0 run only (built before)
 #   ORVANE_TEST_JOBS    tests run at once (the number of processors)
+#   ORVANE_TSAN_LANES   ThreadSanitizer programs run at once (4)
+#   ORVANE_TSAN_LIMIT   seconds a ThreadSanitizer program may take (900)
 # ORVANE_SKIP_SANITIZE=1 and ORVANE_SKIP_TSAN=1 leave out the last two.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -74,19 +76,55 @@ if stage tsan; then
     export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$root/tests/support/tsan.supp"
     # Every program runs, a few at once (each instrumented program takes
     # much memory), each into its own log, shown in order once all ended;
-    # the stage fails after them when one did.
+    # the stage fails after them when one did. A program gets a time limit
+    # (the longest takes a few minutes): one that hangs is named with the
+    # test under way and its threads' stacks, then ended, instead of holding
+    # the stage for ever.
     tsan_logs=build-tsan/logs
     rm -rf "$tsan_logs"
     mkdir -p "$tsan_logs"
     tsan_lanes=${ORVANE_TSAN_LANES:-4}
+    tsan_limit=${ORVANE_TSAN_LIMIT:-900}
     run_tsan()
     {
       # The ctypes checks load the library into Python, which an instrumented
       # library cannot join.
       # (errexit holds in here too: the status is taken, not left to end it)
-      local rc=0
-      "build-tsan/bin/$1" --gtest_filter='-*Ctypes*' --gtest_brief=1 >"$tsan_logs/$1.log" 2>&1 || rc=$?
-      echo "$rc" >"$tsan_logs/$1.rc"
+      local t=$1 log="$tsan_logs/$1.log" rc=0 pid start
+      start=$SECONDS
+      "build-tsan/bin/$t" --gtest_filter='-*Ctypes*' >"$log" 2>&1 &
+      pid=$!
+      while kill -0 "$pid" 2>/dev/null; do
+        if [ $((SECONDS - start)) -ge "$tsan_limit" ]; then
+          {
+            echo "== $t did not end within $tsan_limit s; under way: $(grep '^\[ RUN' "$log" | tail -n 1)"
+            if command -v gdb >/dev/null; then
+              timeout 120 gdb -p "$pid" -batch -ex 'thread apply all bt 40' 2>&1 | grep -v '^\[New LWP' | tail -n 600 || true
+            fi
+          } >"$tsan_logs/$t.hang"
+          kill -9 "$pid" 2>/dev/null || true
+          break
+        fi
+        sleep 1
+      done
+      # (the shell's own word on a killed job is left out: the log says it)
+      wait "$pid" 2>/dev/null || rc=$?
+      echo "$rc" >"$tsan_logs/$t.rc"
+    }
+    # A log as gtest's brief output has it (the cases that passed left out),
+    # but with the case that was under way when a program ended without a
+    # result: a sanitizer report, a crash or a hang.
+    tsan_brief()
+    {
+      awk '
+        /^\[ RUN      \]/ { buf = $0; inside = 1; next }
+        inside && /^\[       OK \]/ { inside = 0; next }
+        inside && /^\[  FAILED  \]/ { print buf; print; inside = 0; next }
+        inside { buf = buf "\n" $0; next }
+        /^\[----------\]/ || /^$/ { next }
+        { print }
+        END { if (inside) print buf }
+      ' "$1"
     }
     for t in $tsan_tests; do
       while [ "$(jobs -rp | wc -l)" -ge "$tsan_lanes" ]; do
@@ -98,7 +136,8 @@ if stage tsan; then
     tsan_failed=""
     for t in $tsan_tests; do
       echo "-- $t"
-      cat "$tsan_logs/$t.log"
+      tsan_brief "$tsan_logs/$t.log"
+      [ ! -f "$tsan_logs/$t.hang" ] || cat "$tsan_logs/$t.hang"
       [ "$(cat "$tsan_logs/$t.rc" 2>/dev/null)" = "0" ] || tsan_failed="$tsan_failed $t"
     done
     unset TSAN_OPTIONS

@@ -84,13 +84,18 @@ public:
     explicit SliceCountingTicks(std::shared_ptr<ManualTicks> clock) : clock_(std::move(clock)) {}
     uint64_t nowMs() override { return clock_->nowMs(); }
     uint64_t nowUs() override { return clock_->nowUs(); }
-    void sleepMs(uint32_t ms) override { clock_->sleepMs(ms); }
+    void sleepMs(uint32_t ms) override
+    {
+        ++sleeps;
+        clock_->sleepMs(ms);
+    }
     void waitSlice(std::condition_variable_any &cv, BasicLock &lock, uint64_t untilMs) override
     {
         ++slices;
         clock_->waitSlice(cv, lock, untilMs);
     }
     std::atomic<int> slices{0};
+    std::atomic<int> sleeps{0};
 
 private:
     std::shared_ptr<ManualTicks> clock_;
@@ -319,11 +324,16 @@ TEST(Ticks, WaitsAndSleepsBegunOnAStillClockEndOnceItIsTakenOut)
             slept = true;
         });
         EXPECT_TRUE(realWaitUntil([&] { return counting->slices.load() > 0; })) << "the waiter never waited";
+        EXPECT_TRUE(realWaitUntil([&] { return counting->sleeps.load() > 0; })) << "the sleeper never slept";
         // Real time passes, the clock does not: both keep waiting.
         const int before = counting->slices.load();
         EXPECT_TRUE(realWaitUntil([&] { return counting->slices.load() >= before + 20; }));
         EXPECT_EQ(waited.load(), -1);
         EXPECT_FALSE(slept.load());
+        // The sleep sees the source it began on still in place, reached
+        // through this wrapper: it does not take itself for taken out and
+        // sleep again on the wrapper (which would recurse without end).
+        EXPECT_EQ(counting->sleeps.load(), 1);
     }
     const bool ended = realWaitUntil([&] { return waited.load() != -1 && slept.load(); }, 60000);
     if (!ended) { // a failed step: free both threads before the test ends
