@@ -82,7 +82,7 @@ failures_of()
       awk '
         function unfinished() {
           if (prog != "" && !ok)
-            print prog ": ended without a result (a sanitizer report or a crash)"
+            print prog ": ended without a result (a sanitizer report, a crash, or a hang past its time limit)"
         }
         /^-- test_/ { unfinished(); prog = $2; ok = 0; next }
         /^\[  PASSED  \]/ { ok = 1; next }
